@@ -1,0 +1,28 @@
+#pragma once
+#include <QString>
+#include <functional>
+
+namespace obu {
+
+class Dialogs;
+
+// The one entry point of every handler that the event loop runs (click, timer
+// tick, posted message). An ObuError ends the handler and shows the default
+// error box, and the program goes on, as the original framework did.
+class Dispatcher {
+public:
+    Dispatcher(Dialogs& dialogs, QString applicationTitle)
+        : dialogs_(dialogs), title_(std::move(applicationTitle)) {}
+
+    void setApplicationTitle(const QString& title) { title_ = title; }
+    const QString& applicationTitle() const { return title_; }
+
+    // Runs the handler; returns false when it ended with an error box.
+    bool run(const std::function<void()>& handler) noexcept;
+
+private:
+    Dialogs& dialogs_;
+    QString title_;
+};
+
+}  // namespace obu

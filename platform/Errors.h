@@ -1,0 +1,39 @@
+#pragma once
+#include <QString>
+#include <stdexcept>
+
+namespace obu {
+
+// An error that the framework's default error box shows to the user; the
+// handler that raised it ends there, the program goes on.
+class ObuError : public std::runtime_error {
+public:
+    explicit ObuError(const QString& message)
+        : std::runtime_error(message.toStdString()), message_(message) {}
+    const QString& message() const { return message_; }
+
+private:
+    QString message_;
+};
+
+// Input/output error of the log file: Windows error code and the framework's text.
+class IoError : public ObuError {
+public:
+    explicit IoError(int windowsCode) : ObuError(textFor(windowsCode)), code_(windowsCode) {}
+    int code() const { return code_; }
+    // "File not found", "File access denied", or "I/O error %d".
+    static QString textFor(int windowsCode);
+    // The Windows error code that stands for a POSIX errno value.
+    static int codeForErrno(int err);
+
+private:
+    int code_;
+};
+
+// A settings write that failed: "Unable to write to " + path.
+class WriteError : public ObuError {
+public:
+    explicit WriteError(const QString& path) : ObuError(QStringLiteral("Unable to write to ") + path) {}
+};
+
+}  // namespace obu

@@ -1,0 +1,43 @@
+#pragma once
+#include <cstdint>
+#include <functional>
+
+namespace obu {
+
+class Dispatcher;
+
+// The message loop of the user-interface thread: window timers, posted
+// messages and Application.ProcessMessages. Every callback it runs goes
+// through the dispatcher, which turns our error exceptions into the default
+// error box and ends that handler only.
+class EventLoop {
+public:
+    using TimerId = std::uint64_t;
+    // Window timers never fire more often than this, as on Windows.
+    static constexpr int kMinimumTimerMs = 10;
+
+    virtual ~EventLoop() = default;
+
+    // SetTimer: calls onTick every max(intervalMs, 10) ms until stopped.
+    virtual TimerId startTimer(int intervalMs, std::function<void()> onTick) = 0;
+    // KillTimer: a tick of a stopped timer never runs, even if already due.
+    virtual void stopTimer(TimerId id) = 0;
+    // PostMessage: runs fn later on the user-interface thread. Callable from any thread.
+    virtual void post(std::function<void()> fn) = 0;
+    // Application.ProcessMessages: runs what is waiting, then returns.
+    virtual void processMessages() = 0;
+    // True on the thread that runs the loop.
+    virtual bool inLoopThread() const = 0;
+
+    void setDispatcher(Dispatcher* dispatcher) { dispatcher_ = dispatcher; }
+    Dispatcher* dispatcher() const { return dispatcher_; }
+
+protected:
+    // Runs a callback of the loop through the dispatcher (or bare without one).
+    void dispatch(const std::function<void()>& fn);
+
+private:
+    Dispatcher* dispatcher_ = nullptr;
+};
+
+}  // namespace obu

@@ -1,0 +1,265 @@
+#include "platform/Formats.h"
+
+#include <QLocale>
+#include <QStringList>
+
+namespace obu {
+namespace {
+
+const char* const kShortMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                    "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+const char* const kLongMonths[] = {"January", "February", "March",     "April",   "May",      "June",
+                                   "July",    "August",   "September", "October", "November", "December"};
+const char* const kShortDays[] = {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"};
+const char* const kLongDays[] = {"Monday", "Tuesday", "Wednesday", "Thursday",
+                                 "Friday", "Saturday", "Sunday"};
+
+// Length of the run of the same character starting at i.
+int runLength(const QString& s, int i) {
+    int n = 1;
+    while (i + n < s.size() && s[i + n] == s[i]) ++n;
+    return n;
+}
+
+QString pad(int value, int width) { return QString::number(value).rightJustified(width, QLatin1Char('0')); }
+
+// One element of a picture: a field letter run or a literal text.
+struct Token {
+    QChar field;  // 0 for a literal
+    int count = 0;
+    QString literal;
+};
+
+QList<Token> tokenize(const QString& picture) {
+    QList<Token> tokens;
+    for (int i = 0; i < picture.size();) {
+        const QChar c = picture[i];
+        if (c == QLatin1Char('\'')) {
+            int end = picture.indexOf(QLatin1Char('\''), i + 1);
+            if (end < 0) end = picture.size();
+            tokens.append({QChar(), 0, picture.mid(i + 1, end - i - 1)});
+            i = end + 1;
+            continue;
+        }
+        if (QStringLiteral("dMyhHmstg").contains(c)) {
+            const int n = runLength(picture, i);
+            tokens.append({c, n, {}});
+            i += n;
+            continue;
+        }
+        tokens.append({QChar(), 0, QString(c)});
+        ++i;
+    }
+    return tokens;
+}
+
+}  // namespace
+
+QString Formats::format(const QString& picture, const QDate& d, const QTime& t) {
+    QString out;
+    for (const Token& tok : tokenize(picture)) {
+        if (tok.field.isNull()) {
+            out += tok.literal;
+            continue;
+        }
+        const int n = tok.count;
+        switch (tok.field.unicode()) {
+            case 'd':
+                if (n == 1) out += QString::number(d.day());
+                else if (n == 2) out += pad(d.day(), 2);
+                else if (n == 3) out += QLatin1String(kShortDays[d.dayOfWeek() - 1]);
+                else out += QLatin1String(kLongDays[d.dayOfWeek() - 1]);
+                break;
+            case 'M':
+                if (n == 1) out += QString::number(d.month());
+                else if (n == 2) out += pad(d.month(), 2);
+                else if (n == 3) out += QLatin1String(kShortMonths[d.month() - 1]);
+                else out += QLatin1String(kLongMonths[d.month() - 1]);
+                break;
+            case 'y':
+                if (n <= 2) out += pad(d.year() % 100, n == 1 ? 1 : 2);
+                else out += pad(d.year(), 4);
+                break;
+            case 'g': out += QStringLiteral("A.D."); break;
+            case 'h': {
+                int h = t.hour() % 12;
+                if (h == 0) h = 12;
+                out += n == 1 ? QString::number(h) : pad(h, 2);
+                break;
+            }
+            case 'H': out += n == 1 ? QString::number(t.hour()) : pad(t.hour(), 2); break;
+            case 'm': out += n == 1 ? QString::number(t.minute()) : pad(t.minute(), 2); break;
+            case 's': out += n == 1 ? QString::number(t.second()) : pad(t.second(), 2); break;
+            case 't': {
+                const QString ampm = t.hour() < 12 ? QStringLiteral("AM") : QStringLiteral("PM");
+                out += n == 1 ? ampm.left(1) : ampm;
+                break;
+            }
+        }
+    }
+    return out;
+}
+
+QString Formats::dateToStr(const QDate& d) const { return format(shortDate_, d, QTime(0, 0)); }
+
+QString Formats::timeToStr(const QTime& t) const { return format(longTime_, QDate(2000, 1, 1), t); }
+
+QString Formats::dateAndTimeToStr(const QDateTime& dt) const {
+    return dateToStr(dt.date()) + QLatin1Char(' ') + timeToStr(dt.time());
+}
+
+QString Formats::dateTimeToStr(const QDateTime& dt) const {
+    const QTime t = dt.time();
+    if (t.hour() == 0 && t.minute() == 0 && t.second() == 0 && t.msec() == 0) return dateToStr(dt.date());
+    return dateAndTimeToStr(dt);
+}
+
+namespace {
+
+// Reads a text against a picture. Letters of fields take their digits or
+// names; blanks in either text match any run of blanks.
+struct Parsed {
+    int year = -1, month = -1, day = -1, hour = -1, minute = 0, second = 0;
+    int ampm = -1;  // 0 AM, 1 PM
+};
+
+bool parseWith(const QString& picture, const QString& text, int& pos, Parsed& p) {
+    auto skipBlanks = [&] {
+        while (pos < text.size() && text[pos] == QLatin1Char(' ')) ++pos;
+    };
+    auto readNumber = [&](int maxDigits, int& out) {
+        skipBlanks();
+        int start = pos, value = 0;
+        while (pos < text.size() && pos - start < maxDigits && text[pos].isDigit()) {
+            value = value * 10 + text[pos].digitValue();
+            ++pos;
+        }
+        if (pos == start) return false;
+        out = value;
+        return true;
+    };
+    auto readName = [&](const char* const* names, int count, int& out) {
+        skipBlanks();
+        for (int i = 0; i < count; ++i) {
+            const QLatin1String name(names[i]);
+            if (text.mid(pos, name.size()).compare(name, Qt::CaseInsensitive) == 0) {
+                pos += name.size();
+                out = i + 1;
+                return true;
+            }
+        }
+        return false;
+    };
+    for (const Token& tok : tokenize(picture)) {
+        if (tok.field.isNull()) {
+            for (QChar c : tok.literal) {
+                if (c == QLatin1Char(' ')) {
+                    skipBlanks();
+                    continue;
+                }
+                skipBlanks();
+                if (pos >= text.size() || text[pos] != c) return false;
+                ++pos;
+            }
+            continue;
+        }
+        int dummy = 0;
+        switch (tok.field.unicode()) {
+            case 'd':
+                if (tok.count <= 2) {
+                    if (!readNumber(2, p.day)) return false;
+                } else if (!readName(tok.count == 3 ? kShortDays : kLongDays, 7, dummy)) {
+                    return false;
+                }
+                break;
+            case 'M':
+                if (tok.count <= 2) {
+                    if (!readNumber(2, p.month)) return false;
+                } else if (!readName(tok.count == 3 ? kShortMonths : kLongMonths, 12, p.month)) {
+                    return false;
+                }
+                break;
+            case 'y': {
+                if (!readNumber(4, p.year)) return false;
+                if (tok.count <= 2 && p.year < 100) p.year += p.year < 50 ? 2000 : 1900;
+                break;
+            }
+            case 'g': skipBlanks(); if (text.mid(pos, 4) == QLatin1String("A.D.")) pos += 4; break;
+            case 'h':
+            case 'H':
+                if (!readNumber(2, p.hour)) return false;
+                break;
+            case 'm':
+                if (!readNumber(2, p.minute)) return false;
+                break;
+            case 's':
+                if (!readNumber(2, p.second)) return false;
+                break;
+            case 't': {
+                skipBlanks();
+                const QString rest = text.mid(pos, tok.count == 1 ? 1 : 2).toUpper();
+                if (rest.startsWith(QLatin1Char('A'))) p.ampm = 0;
+                else if (rest.startsWith(QLatin1Char('P'))) p.ampm = 1;
+                else return false;
+                pos += rest.size();
+                break;
+            }
+        }
+    }
+    return true;
+}
+
+std::optional<QTime> toTime(const Parsed& p) {
+    int h = p.hour;
+    if (h < 0) return std::nullopt;
+    if (p.ampm >= 0) {
+        if (h < 1 || h > 12) return std::nullopt;
+        h = (h % 12) + (p.ampm == 1 ? 12 : 0);
+    }
+    QTime t(h, p.minute, p.second);
+    if (!t.isValid()) return std::nullopt;
+    return t;
+}
+
+std::optional<QDate> toDate(const Parsed& p) {
+    QDate d(p.year, p.month, p.day);
+    if (!d.isValid()) return std::nullopt;
+    return d;
+}
+
+bool atEnd(const QString& text, int pos) {
+    while (pos < text.size() && text[pos] == QLatin1Char(' ')) ++pos;
+    return pos == text.size();
+}
+
+}  // namespace
+
+std::optional<QTime> Formats::strToTime(const QString& text) const {
+    Parsed p;
+    int pos = 0;
+    if (!parseWith(longTime_, text, pos, p) || !atEnd(text, pos)) return std::nullopt;
+    return toTime(p);
+}
+
+std::optional<QDate> Formats::strToDate(const QString& text) const {
+    Parsed p;
+    int pos = 0;
+    if (!parseWith(shortDate_, text, pos, p) || !atEnd(text, pos)) return std::nullopt;
+    return toDate(p);
+}
+
+std::optional<QDateTime> Formats::strToDateTime(const QString& text) const {
+    Parsed p;
+    int pos = 0;
+    if (!parseWith(shortDate_, text, pos, p)) return std::nullopt;
+    const auto date = toDate(p);
+    if (!date) return std::nullopt;
+    if (atEnd(text, pos)) return QDateTime(*date, QTime(0, 0));
+    Parsed tp;
+    if (!parseWith(longTime_, text, pos, tp) || !atEnd(text, pos)) return std::nullopt;
+    const auto time = toTime(tp);
+    if (!time) return std::nullopt;
+    return QDateTime(*date, *time);
+}
+
+}  // namespace obu

@@ -1,0 +1,24 @@
+#pragma once
+#include <QByteArray>
+#include <QString>
+
+namespace obu {
+
+// GetPrivateProfileStringA / WritePrivateProfileStringA on a file path, with
+// the observed Windows rules (see IniText.h). Text is single-byte.
+class Profile {
+public:
+    // The read buffer of the original held 1024 bytes: at most 1023 come back.
+    static constexpr int kMaxValueLength = 1023;
+
+    virtual ~Profile() = default;
+    // Never fails: a missing or unreadable file reads as empty, so the default comes back.
+    virtual QByteArray readString(const QString& path, const QByteArray& section,
+                                  const QByteArray& key, const QByteArray& defaultValue) const = 0;
+    // Replaces or adds the key (and the section and file where missing). False
+    // when the file could not be written; the old file is then untouched.
+    virtual bool writeString(const QString& path, const QByteArray& section, const QByteArray& key,
+                             const QByteArray& value) = 0;
+};
+
+}  // namespace obu

@@ -1,0 +1,50 @@
+#include "platform/QtEventLoop.h"
+
+#include <QCoreApplication>
+#include <QMetaObject>
+#include <QPointer>
+#include <QTimer>
+#include <algorithm>
+
+namespace obu {
+
+QtEventLoop::QtEventLoop() : thread_(QThread::currentThread()) {}
+
+QtEventLoop::~QtEventLoop() {
+    for (auto& [id, timer] : timers_) delete timer;
+}
+
+EventLoop::TimerId QtEventLoop::startTimer(int intervalMs, std::function<void()> onTick) {
+    const TimerId id = nextId_++;
+    auto* timer = new QTimer(this);
+    // Precise timers keep a one-second countdown from drifting.
+    timer->setTimerType(Qt::PreciseTimer);
+    timer->setInterval(std::max(intervalMs, kMinimumTimerMs));
+    connect(timer, &QTimer::timeout, this, [this, id, onTick = std::move(onTick)] {
+        // A tick already queued for a timer stopped meanwhile must not run.
+        if (timers_.count(id)) dispatch(onTick);
+    });
+    timers_[id] = timer;
+    timer->start();
+    return id;
+}
+
+void QtEventLoop::stopTimer(TimerId id) {
+    auto it = timers_.find(id);
+    if (it == timers_.end()) return;
+    QTimer* timer = it->second;
+    timers_.erase(it);
+    timer->stop();
+    // The timer may be stopped from inside its own tick.
+    timer->deleteLater();
+}
+
+void QtEventLoop::post(std::function<void()> fn) {
+    QMetaObject::invokeMethod(this, [this, fn = std::move(fn)] { dispatch(fn); }, Qt::QueuedConnection);
+}
+
+void QtEventLoop::processMessages() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+
+bool QtEventLoop::inLoopThread() const { return QThread::currentThread() == thread_; }
+
+}  // namespace obu

@@ -1,0 +1,14 @@
+#pragma once
+#include "platform/Clock.h"
+
+namespace obu {
+
+// The real clocks of the machine.
+class SystemClock : public Clock {
+public:
+    QDateTime now() const override;
+    std::uint32_t tickCount() const override;
+    void sleep(int ms) override;
+};
+
+}  // namespace obu

@@ -1,0 +1,98 @@
+#include "tests/support/VirtualTime.h"
+
+#include <algorithm>
+
+namespace obu::test {
+
+VirtualTime::VirtualTime(QDateTime start) : start_(std::move(start)), thread_(std::this_thread::get_id()) {}
+
+QDateTime VirtualTime::now() const { return start_.addMSecs(elapsed_); }
+
+std::uint32_t VirtualTime::tickCount() const {
+    return tickOrigin_ + static_cast<std::uint32_t>(elapsed_);
+}
+
+void VirtualTime::sleep(int ms) {
+    if (ms > 0) elapsed_ += ms;
+}
+
+EventLoop::TimerId VirtualTime::startTimer(int intervalMs, std::function<void()> onTick) {
+    const TimerId id = nextId_++;
+    const int interval = std::max(intervalMs, kMinimumTimerMs);
+    timers_[id] = Timer{interval, elapsed_ + interval, nextOrder_++, std::move(onTick)};
+    return id;
+}
+
+void VirtualTime::stopTimer(TimerId id) { timers_.erase(id); }
+
+void VirtualTime::post(std::function<void()> fn) {
+    std::lock_guard lock(postedMutex_);
+    posted_.push_back(std::move(fn));
+}
+
+void VirtualTime::runPosted() {
+    // Bounded, so a handler that keeps posting cannot hang a test.
+    for (int guard = 0; guard < 100000; ++guard) {
+        std::function<void()> fn;
+        {
+            std::lock_guard lock(postedMutex_);
+            if (posted_.empty()) return;
+            fn = std::move(posted_.front());
+            posted_.pop_front();
+        }
+        dispatch(fn);
+    }
+}
+
+void VirtualTime::processMessages() {
+    runPosted();
+    while (fireNextDue(elapsed_)) runPosted();
+}
+
+bool VirtualTime::inLoopThread() const { return std::this_thread::get_id() == thread_; }
+
+bool VirtualTime::fireNextDue(std::int64_t limit) {
+    auto next = timers_.end();
+    for (auto it = timers_.begin(); it != timers_.end(); ++it) {
+        if (it->second.due > limit) continue;
+        if (next == timers_.end() || it->second.due < next->second.due ||
+            (it->second.due == next->second.due && it->second.order < next->second.order))
+            next = it;
+    }
+    if (next == timers_.end()) return false;
+    const TimerId id = next->first;
+    elapsed_ = std::max(elapsed_, next->second.due);
+    // Like WM_TIMER, a late timer fires once and then counts from now.
+    next->second.due = elapsed_ + next->second.interval;
+    next->second.order = nextOrder_++;
+    auto fn = next->second.fn;
+    dispatch(fn);
+    (void)id;
+    return true;
+}
+
+void VirtualTime::advance(std::int64_t ms) {
+    const std::int64_t target = elapsed_ + std::max<std::int64_t>(ms, 0);
+    runPosted();
+    while (fireNextDue(target)) runPosted();
+    elapsed_ = std::max(elapsed_, target);
+    runPosted();
+}
+
+bool VirtualTime::advanceUntil(const std::function<bool()>& condition, std::int64_t maxMs,
+                               std::int64_t stepMs) {
+    runPosted();
+    if (condition()) return true;
+    for (std::int64_t spent = 0; spent < maxMs; spent += stepMs) {
+        advance(stepMs);
+        if (condition()) return true;
+    }
+    return false;
+}
+
+void VirtualTime::advanceTo(const QDateTime& moment) {
+    const std::int64_t ms = now().msecsTo(moment);
+    if (ms > 0) advance(ms);
+}
+
+}  // namespace obu::test

@@ -1,0 +1,67 @@
+#pragma once
+#include <QDateTime>
+#include <deque>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <thread>
+
+#include "platform/Clock.h"
+#include "platform/EventLoop.h"
+
+namespace obu::test {
+
+// Virtual time for the whole program: the clock and the message loop in one.
+// advance(ms) fires due timers in the order of their due times and runs posted
+// messages; sleep() moves time on without dispatching anything, as a blocking
+// Sleep on the user-interface thread does.
+class VirtualTime : public Clock, public EventLoop {
+public:
+    explicit VirtualTime(QDateTime start = QDateTime(QDate(2001, 6, 14), QTime(21, 5, 12)));
+
+    // Clock
+    QDateTime now() const override;
+    std::uint32_t tickCount() const override;
+    void sleep(int ms) override;
+
+    // EventLoop
+    TimerId startTimer(int intervalMs, std::function<void()> onTick) override;
+    void stopTimer(TimerId id) override;
+    void post(std::function<void()> fn) override;
+    void processMessages() override;
+    bool inLoopThread() const override;
+
+    // Moves time forward by ms, firing every timer that falls due on the way.
+    void advance(std::int64_t ms);
+    // Advances in small steps until the condition holds; false if maxMs ran out.
+    bool advanceUntil(const std::function<bool()>& condition, std::int64_t maxMs,
+                      std::int64_t stepMs = 10);
+    // Moves the wall clock to a given moment (forward only) firing timers on the way.
+    void advanceTo(const QDateTime& moment);
+    // Runs the posted messages that are waiting (and those they post).
+    void runPosted();
+
+    std::int64_t elapsedMs() const { return elapsed_; }
+    int activeTimers() const { return static_cast<int>(timers_.size()); }
+
+private:
+    struct Timer {
+        int interval;
+        std::int64_t due;
+        std::uint64_t order;
+        std::function<void()> fn;
+    };
+    bool fireNextDue(std::int64_t limit);
+
+    QDateTime start_;
+    std::int64_t elapsed_ = 0;
+    std::uint32_t tickOrigin_ = 1'000'000;
+    std::map<TimerId, Timer> timers_;
+    TimerId nextId_ = 1;
+    std::uint64_t nextOrder_ = 0;
+    std::mutex postedMutex_;
+    std::deque<std::function<void()>> posted_;
+    std::thread::id thread_;
+};
+
+}  // namespace obu::test
