@@ -1,1 +1,215 @@
-// Filled in by the INI work.
+#include "platform/IniText.h"
+
+#include <cstddef>
+
+namespace obu::ini {
+
+namespace {
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+bool isBreak(char c) {
+    return c == '\r' || c == '\n';
+}
+
+std::string_view trimmed(std::string_view s) {
+    std::size_t b = 0;
+    while (b < s.size() && isBlank(s[b])) ++b;
+    std::size_t e = s.size();
+    while (e > b && isBlank(s[e - 1])) --e;
+    return s.substr(b, e - b);
+}
+
+char asciiLower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool sameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (asciiLower(a[i]) != asciiLower(b[i])) return false;
+    return true;
+}
+
+std::string_view unquoted(std::string_view v) {
+    if (v.size() >= 2 && v.front() == v.back() && (v.front() == '"' || v.front() == '\''))
+        return v.substr(1, v.size() - 2);
+    return v;
+}
+
+std::string breaksToBlanks(std::string_view s) {
+    std::string out(s);
+    for (char& c : out)
+        if (isBreak(c)) c = ' ';
+    return out;
+}
+
+std::string normalName(std::string_view name) {
+    return std::string(trimmed(breaksToBlanks(name)));
+}
+
+enum class Kind { Other, Section, Key };
+
+struct Line {
+    std::size_t end = 0;   // where the content ends and the line break starts
+    std::size_t next = 0;  // first byte after the line break; == end when there is none
+    Kind kind = Kind::Other;
+    std::string_view name;       // section or key name, trimmed
+    std::size_t valueBegin = 0;  // key lines: the value's first byte, after the blanks past '='
+    std::string_view value;      // key lines: the value trimmed, quotes still on
+};
+
+// Walks the text line by line and classifies each line.
+class LineReader {
+public:
+    explicit LineReader(std::string_view text) : text_(text) {}
+
+    bool next(Line& line) {
+        if (pos_ >= text_.size()) return false;
+        const std::size_t begin = pos_;
+        std::size_t end = begin;
+        while (end < text_.size() && !isBreak(text_[end])) ++end;
+        std::size_t after = end;
+        if (after < text_.size()) {
+            after += (text_[after] == '\r' && after + 1 < text_.size() && text_[after + 1] == '\n')
+                         ? 2
+                         : 1;
+        }
+        pos_ = after;
+
+        line = Line{};
+        line.end = end;
+        line.next = after;
+
+        const std::string_view content = text_.substr(begin, end - begin);
+        const std::string_view t = trimmed(content);
+        if (t.empty() || t.front() == ';') return true;
+        if (t.front() == '[') {
+            const std::size_t close = t.rfind(']');
+            if (close != std::string_view::npos) {
+                line.kind = Kind::Section;
+                line.name = trimmed(t.substr(1, close - 1));
+            }
+            return true;
+        }
+        const std::size_t eq = t.find('=');
+        if (eq == std::string_view::npos) return true;
+        line.kind = Kind::Key;
+        line.name = trimmed(t.substr(0, eq));
+        std::string_view rest = t.substr(eq + 1);
+        std::size_t lead = 0;
+        while (lead < rest.size() && isBlank(rest[lead])) ++lead;
+        line.value = rest.substr(lead);  // t is already trimmed at its end
+        const std::size_t tBegin = static_cast<std::size_t>(t.data() - text_.data());
+        line.valueBegin = tBegin + eq + 1 + lead;
+        return true;
+    }
+
+private:
+    std::string_view text_;
+    std::size_t pos_ = 0;
+};
+
+struct Place {
+    bool sectionFound = false;
+    bool keyFound = false;
+    Line keyLine;
+    // Where a new key of the section goes, and whether the line before it
+    // lacks a line break (only possible at the very end of the text).
+    std::size_t insertAt = 0;
+    bool insertNeedsBreak = false;
+};
+
+// Both names already normalised.
+Place locate(std::string_view text, std::string_view section, std::string_view key) {
+    Place p;
+    LineReader reader(text);
+    Line line;
+    bool inside = false;
+    while (reader.next(line)) {
+        if (line.kind == Kind::Section) {
+            if (inside) break;  // later sections of the same name are never seen
+            if (sameName(line.name, section)) {
+                inside = true;
+                p.sectionFound = true;
+                p.insertAt = line.next;
+                p.insertNeedsBreak = line.next == line.end;
+            }
+            continue;
+        }
+        if (!inside || line.kind != Kind::Key) continue;
+        if (sameName(line.name, key)) {
+            p.keyFound = true;
+            p.keyLine = line;
+            return p;
+        }
+        p.insertAt = line.next;
+        p.insertNeedsBreak = line.next == line.end;
+    }
+    return p;
+}
+
+}  // namespace
+
+std::optional<std::string> lookup(std::string_view text, std::string_view section,
+                                  std::string_view key) {
+    const Place p = locate(text, normalName(section), normalName(key));
+    if (!p.keyFound) return std::nullopt;
+    return std::string(unquoted(p.keyLine.value));
+}
+
+std::string storedForm(std::string_view value) {
+    std::string v = breaksToBlanks(value);
+    const bool needsQuotes =
+        !v.empty() && (isBlank(v.front()) || isBlank(v.back()) || unquoted(v).size() != v.size());
+    if (!needsQuotes) return v;
+    return '"' + v + '"';
+}
+
+bool isStorableKey(std::string_view key) {
+    const std::string k = normalName(key);
+    if (!k.empty() && (k.front() == ';' || k.front() == '[')) return false;
+    return k.find('=') == std::string::npos;
+}
+
+std::string assign(std::string_view text, std::string_view section, std::string_view key,
+                   std::string_view value, bool* changed) {
+    bool ignored = false;
+    bool& didChange = changed ? *changed : ignored;
+    didChange = false;
+    if (!isStorableKey(key)) return std::string(text);
+
+    const std::string s = normalName(section);
+    const std::string k = normalName(key);
+    const std::string wanted = breaksToBlanks(value);
+    const Place p = locate(text, s, k);
+
+    std::string out;
+    if (p.keyFound) {
+        if (unquoted(p.keyLine.value) == wanted) return std::string(text);
+        const std::string stored = storedForm(wanted);
+        out.reserve(text.size() + stored.size());
+        out.append(text.substr(0, p.keyLine.valueBegin));
+        out.append(stored);
+        out.append(text.substr(p.keyLine.end));
+    } else {
+        const std::string line = k + '=' + storedForm(wanted) + "\r\n";
+        if (p.sectionFound) {
+            out.reserve(text.size() + line.size() + 2);
+            out.append(text.substr(0, p.insertAt));
+            if (p.insertNeedsBreak) out.append("\r\n");
+            out.append(line);
+            out.append(text.substr(p.insertAt));
+        } else {
+            out.reserve(text.size() + s.size() + line.size() + 6);
+            out.append(text);
+            if (!text.empty() && !isBreak(text.back())) out.append("\r\n");
+            out.append("[").append(s).append("]\r\n").append(line);
+        }
+    }
+    didChange = true;
+    return out;
+}
+
+}  // namespace obu::ini
