@@ -1,1 +1,120 @@
-int main() { return 0; }
+// Obu Linekeeper: looks after one dial-up connection.
+#include <QApplication>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "core/Program.h"
+#include "core/SingleInstance.h"
+#include "core/TForm1.h"
+#include "platform/Dispatcher.h"
+#include "platform/Formats.h"
+#include "platform/HeadlessDialogs.h"
+#include "platform/IniFileProfile.h"
+#include "platform/Platform.h"
+#include "platform/ProgramFolder.h"
+#include "platform/QtDialogs.h"
+#include "platform/QtEventLoop.h"
+#include "platform/SystemClock.h"
+#include "platform/TerminationSignals.h"
+#include "shell/TForm2.h"
+
+namespace {
+
+const char kUsage[] =
+    "Usage: obu [--headless] [--help] [--version]\n"
+    "\n"
+    "Obu Linekeeper looks after one dial-up connection: it dials it with a stored\n"
+    "user name and password, redials a busy line, reconnects a dropped line,\n"
+    "dials at an alarm time and hangs up after a set number of minutes.\n"
+    "Its settings (obu.ini) and log (log.txt) live beside the program.\n"
+    "\n"
+    "  --headless  run without a screen: no windows, message boxes printed and\n"
+    "              answered with their default button, every log line echoed to\n"
+    "              standard output; SIGTERM or SIGINT ends the program normally\n"
+    "  --help      show this text\n"
+    "  --version   show the version\n";
+
+bool haveDisplay() { return qEnvironmentVariableIsSet("DISPLAY") || qEnvironmentVariableIsSet("WAYLAND_DISPLAY"); }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    bool headless = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("Obu Linekeeper %s\n", OBU_VERSION);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--headless") == 0) {
+            headless = true;
+            continue;
+        }
+        std::fprintf(stderr, "obu: unknown option '%s'\n\n%s", argv[i], kUsage);
+        return 2;
+    }
+    if (!headless && !haveDisplay() && qEnvironmentVariable("QT_QPA_PLATFORM") != QLatin1String("offscreen")) {
+        std::fputs("obu: no display found; running headless (see obu --help)\n", stderr);
+        headless = true;
+    }
+    if (headless) qputenv("QT_QPA_PLATFORM", "offscreen");
+
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setApplicationName(QStringLiteral("obu"));
+
+    const QString folder = obu::executableFolder();
+    obu::SingleInstance instance(folder);
+    if (!instance.acquire()) {
+        if (instance.signalRunningCopy()) {
+            std::puts("Obu Linekeeper is already running from this folder; its window was brought forward.");
+            return 0;
+        }
+        std::fprintf(stderr, "obu: another copy holds %sobu.lock but does not answer\n", qPrintable(folder));
+        return 1;
+    }
+
+    obu::SystemClock clock;
+    obu::QtEventLoop loop;
+    std::unique_ptr<obu::Dialogs> dialogs;
+    if (headless)
+        dialogs = std::make_unique<obu::HeadlessDialogs>();
+    else
+        dialogs = std::make_unique<obu::QtDialogs>();
+    obu::Dispatcher dispatcher(*dialogs, QStringLiteral("OBU v1.3"));
+    loop.setDispatcher(&dispatcher);
+    obu::IniFileProfile profile;
+    obu::Formats formats;
+
+    obu::Platform platform;
+    platform.clock = &clock;
+    platform.loop = &loop;
+    platform.dialogs = dialogs.get();
+    platform.dispatcher = &dispatcher;
+    platform.profile = &profile;
+    platform.formats = &formats;
+    platform.programFolder = folder;
+    if (headless) {
+        platform.logEcho = [](const QString& line) {
+            std::puts(line.toLocal8Bit().constData());
+            std::fflush(stdout);
+        };
+    }
+
+    auto program = std::make_unique<obu::Program>(platform);
+    program->application().setOnTerminate([] { QCoreApplication::quit(); });
+    instance.listen([&program] {
+        obu::TForm1* main = program->Form1;
+        main->setWindowState(obu::TWindowState::wsNormal);
+        main->BringToFront();
+    });
+    obu::TerminationSignals terminationSignals([&program] { program->Form2->Close(); });
+
+    if (!program->application().Terminated()) QApplication::exec();
+    program.reset();
+    return 0;
+}

@@ -1,0 +1,83 @@
+#include "core/SettingsFile.h"
+
+#include <limits>
+#include <string>
+
+#include "platform/Errors.h"
+#include "platform/IniText.h"
+#include "platform/Profile.h"
+
+namespace obu {
+
+QString SettingsFile::ReadString(const QString& section, const QString& key,
+                                 const QString& defaultValue) const {
+    return QString::fromLatin1(
+        profile_.readString(path_, section.toLatin1(), key.toLatin1(), defaultValue.toLatin1()));
+}
+
+bool SettingsFile::parseInteger(const QString& input, int& out) {
+    QString text = input;
+    // The "0x" form is turned into the '$' form that the number reader knows.
+    if (text.size() > 2 && text[0] == QLatin1Char('0') &&
+        (text[1] == QLatin1Char('x') || text[1] == QLatin1Char('X')))
+        text = QLatin1Char('$') + text.mid(2);
+    int i = 0;
+    while (i < text.size() && text[i] == QLatin1Char(' ')) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == QLatin1Char('-') || text[i] == QLatin1Char('+'))) {
+        negative = text[i] == QLatin1Char('-');
+        ++i;
+    }
+    bool hex = false;
+    if (i < text.size() && text[i] == QLatin1Char('$')) {
+        hex = true;
+        ++i;
+    }
+    if (i >= text.size()) return false;
+    std::uint64_t value = 0;
+    for (; i < text.size(); ++i) {
+        const int digit = hex ? QStringLiteral("0123456789abcdef").indexOf(text[i].toLower())
+                              : (text[i].isDigit() ? text[i].digitValue() : -1);
+        if (digit < 0) return false;
+        value = value * (hex ? 16 : 10) + static_cast<unsigned>(digit);
+        // Hexadecimal takes up to 32 bits and wraps into the sign; decimal must fit.
+        if (hex ? value > 0xFFFFFFFFull : value > 0x80000000ull) return false;
+    }
+    if (hex) {
+        const auto bits = static_cast<std::uint32_t>(value);
+        const auto signedValue = static_cast<std::int32_t>(bits);
+        out = negative ? -signedValue : signedValue;
+        return true;
+    }
+    if (!negative && value > static_cast<std::uint64_t>(std::numeric_limits<int>::max())) return false;
+    out = negative ? static_cast<int>(-static_cast<std::int64_t>(value)) : static_cast<int>(value);
+    return true;
+}
+
+int SettingsFile::ReadInteger(const QString& section, const QString& key, int defaultValue) const {
+    int value = 0;
+    if (!parseInteger(ReadString(section, key, QString()), value)) return defaultValue;
+    return value;
+}
+
+bool SettingsFile::ReadBool(const QString& section, const QString& key, bool defaultValue) const {
+    return ReadInteger(section, key, defaultValue ? 1 : 0) != 0;
+}
+
+void SettingsFile::WriteString(const QString& section, const QString& key, const QString& value) {
+    const QByteArray bytes = value.toLatin1();
+    const std::string stored = ini::storedForm(std::string_view(bytes.constData(), bytes.size()));
+    if (!profile_.writeString(path_, section.toLatin1(), key.toLatin1(),
+                              QByteArray(stored.data(), static_cast<qsizetype>(stored.size()))))
+        throw WriteError(path_);
+}
+
+void SettingsFile::WriteInteger(const QString& section, const QString& key, int value) {
+    WriteString(section, key, QString::number(value));
+}
+
+void SettingsFile::WriteBool(const QString& section, const QString& key, bool value) {
+    WriteString(section, key, value ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+}  // namespace obu

@@ -1,0 +1,40 @@
+#pragma once
+#include <QString>
+
+namespace obu {
+
+class Profile;
+
+// The settings file object: typed reads and writes of one initialisation file,
+// each going to the file at once. Text is single-byte (Latin-1); characters
+// outside it are written as '?'.
+class SettingsFile {
+public:
+    SettingsFile(Profile& profile, QString path) : profile_(profile), path_(std::move(path)) {}
+
+    const QString& FileName() const { return path_; }
+
+    // At most 1023 characters; a missing key gives the default.
+    QString ReadString(const QString& section, const QString& key, const QString& defaultValue) const;
+    // "0x"/"0X" followed by hexadecimal digits (text longer than 2 characters),
+    // otherwise decimal; text that is not a number gives the default.
+    int ReadInteger(const QString& section, const QString& key, int defaultValue) const;
+    // An integer with the default 0 or 1; anything but 0 is true.
+    bool ReadBool(const QString& section, const QString& key, bool defaultValue) const;
+
+    // Each write throws WriteError ("Unable to write to " + path) when the file
+    // cannot be written. A text is stored so that it reads back exactly (values
+    // with blanks at either end or wrapped in quotes are quoted once more).
+    void WriteString(const QString& section, const QString& key, const QString& value);
+    void WriteInteger(const QString& section, const QString& key, int value);
+    void WriteBool(const QString& section, const QString& key, bool value);
+
+    // The integer rule on its own, for tests and other readers.
+    static bool parseInteger(const QString& text, int& out);
+
+private:
+    Profile& profile_;
+    QString path_;
+};
+
+}  // namespace obu

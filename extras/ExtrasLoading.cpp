@@ -1,0 +1,36 @@
+// Filling the extras table and the lights at start-up.
+#include "core/TForm1.h"
+
+namespace obu {
+
+void TForm1::LoadExtrasSwitchOff() {
+    for (int n = 1; n <= kExtraSlots; ++n) ExtraOn[n] = false;
+}
+
+void TForm1::LoadExtrasReadLights() {
+    for (int n = 1; n <= kExtraSlots; ++n)
+        SavedLights[n] = SettingsFile->ReadBool(QStringLiteral("Lights"), QString::number(n), false);
+}
+
+void TForm1::LoadExtrasReadTable() {
+    for (int n = 1; n <= kExtraSlots; ++n)
+        ExtrasTable[n].SlotSet = SettingsFile->ReadBool(QStringLiteral("Extras Set"), QString::number(n), false);
+    for (int n = 1; n <= kExtraSlots; ++n) {
+        TExtraSlot& slot = ExtrasTable[n];
+        if (!slot.SlotSet) continue;
+        slot.SlotName = SettingsFile->ReadString(QStringLiteral("Extras Name"), QString::number(n), QString())
+                            .left(kMaxFieldText);
+        slot.SlotPath = SettingsFile->ReadString(QStringLiteral("Extras Path"), QString::number(n), QString())
+                            .left(kMaxFieldText);
+    }
+}
+
+void TForm1::LoadExtrasShow() {
+    // A light can be on only for a slot that has something to start.
+    for (int n = 1; n <= kExtraSlots; ++n) {
+        if (ExtrasTable[n].SlotPath.isEmpty()) continue;
+        if (SavedLights[n]) ExtraOn[n] = true;
+    }
+}
+
+}  // namespace obu

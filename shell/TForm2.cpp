@@ -1,0 +1,123 @@
+#include "shell/TForm2.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+#include "core/Program.h"
+#include "core/TForm1.h"
+#include "platform/Platform.h"
+
+namespace obu {
+
+TForm2::TForm2(Program& program)
+    : Form(program, QStringLiteral(" "), 322, 189), Timer1(*program.platform().loop, 5000) {
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    setAutoFillBackground(true);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, Qt::white);
+    setPalette(pal);
+
+    Label1 = new QLabel(QStringLiteral("Version 1.3"), this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setGeometry(8, 122, 125, 23);
+    Label1->setAlignment(Qt::AlignCenter);
+    QFont font(QStringLiteral("Times New Roman"));
+    font.setPixelSize(21);
+    Label1->setFont(font);
+    QPalette labelPal = Label1->palette();
+    labelPal.setColor(QPalette::WindowText, QColor(0, 128, 128));
+    Label1->setPalette(labelPal);
+
+    buildMenu();
+
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->geometry();
+        move(area.center() - QPoint(width() / 2, height() / 2));
+    }
+    Timer1.setOnTimer([this] { Timer1Timer(); });
+    Timer1.setEnabled(true);
+    // Visible from its creation.
+    Show();
+}
+
+QAction* TForm2::addItem(QMenu* menu, const QString& name, const QString& caption,
+                         void (TForm2::*handler)()) {
+    QAction* item = menu->addAction(caption);
+    item->setObjectName(name);
+    if (!handler) return item;
+    connect(item, &QAction::triggered, this, [this, item, handler] {
+        // Qt flips a check mark before it reports the click; the handlers flip it themselves.
+        if (item->isCheckable()) item->setChecked(!item->isChecked());
+        handle([this, handler] { (this->*handler)(); });
+    });
+    return item;
+}
+
+void TForm2::buildMenu() {
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    Setup1 = PopupMenu1->addMenu(QStringLiteral("Setup"));
+    Setup1->setObjectName(QStringLiteral("Setup1"));
+    Extras1 = addItem(Setup1, QStringLiteral("Extras1"), QStringLiteral("Extras"));
+    Connection1 = addItem(Setup1, QStringLiteral("Connection1"), QStringLiteral("Connection"));
+    SetTime1 = addItem(Setup1, QStringLiteral("SetTime1"), QStringLiteral("Set Alarm"));
+    ClearAlarmTime1 = addItem(Setup1, QStringLiteral("ClearAlarmTime1"), QStringLiteral("Clear Alarm Time"));
+    Options1 = PopupMenu1->addMenu(QStringLiteral("Options"));
+    Options1->setObjectName(QStringLiteral("Options1"));
+    Sound1 = addItem(Options1, QStringLiteral("Sound1"), QStringLiteral("Sound"), &TForm2::Sound1Click);
+    ConnectonStart1 = addItem(Options1, QStringLiteral("ConnectonStart1"), QStringLiteral("Connect on Start"),
+                              &TForm2::ConnectonStart1Click);
+    MinimizeonConnect1 = addItem(Options1, QStringLiteral("MinimizeonConnect1"),
+                                 QStringLiteral("Minimize OBU on Connect"), &TForm2::MinimizeonConnect1Click);
+    MinimizeDUNonConnect1 = addItem(Options1, QStringLiteral("MinimizeDUNonConnect1"),
+                                    QStringLiteral("Minimize DUN on Connect"), &TForm2::MinimizeDUNonConnect1Click);
+    RedialifLineisBusy1 = addItem(Options1, QStringLiteral("RedialifLineisBusy1"),
+                                  QStringLiteral("Redial if Line is Busy"), &TForm2::RedialifLineisBusy1Click);
+    for (QAction* option : {Sound1, ConnectonStart1, MinimizeonConnect1, MinimizeDUNonConnect1, RedialifLineisBusy1})
+        option->setCheckable(true);
+    Sound1->setChecked(true);
+    LaunchExtras1 = addItem(PopupMenu1, QStringLiteral("LaunchExtras1"), QStringLiteral("Launch Extras"));
+    DisconnectTimer1 = addItem(PopupMenu1, QStringLiteral("DisconnectTimer1"), QStringLiteral("Disconnect Timer"));
+    PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N2"));
+    VantorStudioWebpage1 =
+        addItem(PopupMenu1, QStringLiteral("VantorStudioWebpage1"), QStringLiteral("Vantor Studio Webpage"));
+    OBUWebpage1 = addItem(PopupMenu1, QStringLiteral("OBUWebpage1"), QStringLiteral("OBU Webpage"));
+    Help1 = addItem(PopupMenu1, QStringLiteral("Help1"), QStringLiteral("Help"));
+    PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N1"));
+    AboutOBU1 = addItem(PopupMenu1, QStringLiteral("AboutOBU1"), QStringLiteral("About OBU"));
+    HideOBU1 = addItem(PopupMenu1, QStringLiteral("HideOBU1"), QStringLiteral("Hide OBU"));
+    Connect1 = addItem(PopupMenu1, QStringLiteral("Connect1"), QStringLiteral("Connect"));
+    Exit1 = addItem(PopupMenu1, QStringLiteral("Exit1"), QStringLiteral("Exit"), &TForm2::Exit1Click);
+}
+
+void TForm2::Timer1Timer() {
+    Hide();
+    Timer1.setEnabled(false);
+    program().Form1->Show();
+}
+
+void TForm2::toggleOption(QAction* item, const QString& section, const QString& key) {
+    item->setChecked(!item->isChecked());
+    program().Form1->SettingsFile->WriteBool(section, key, item->isChecked());
+}
+
+void TForm2::Sound1Click() { toggleOption(Sound1, QStringLiteral("Options"), QStringLiteral("Sound")); }
+
+void TForm2::ConnectonStart1Click() {
+    toggleOption(ConnectonStart1, QStringLiteral("Connection"), QStringLiteral("AutoConnect"));
+}
+
+void TForm2::MinimizeonConnect1Click() {
+    toggleOption(MinimizeonConnect1, QStringLiteral("Options"), QStringLiteral("Minimize"));
+}
+
+void TForm2::MinimizeDUNonConnect1Click() {
+    toggleOption(MinimizeDUNonConnect1, QStringLiteral("Options"), QStringLiteral("Minimize Dun"));
+}
+
+// Only the check mark: the redial option reaches the file with the other settings at exit.
+void TForm2::RedialifLineisBusy1Click() { RedialifLineisBusy1->setChecked(!RedialifLineisBusy1->isChecked()); }
+
+void TForm2::Exit1Click() { Close(); }
+
+}  // namespace obu

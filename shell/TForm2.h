@@ -1,0 +1,63 @@
+#pragma once
+#include <QAction>
+#include <QLabel>
+#include <QMenu>
+
+#include "platform/WindowTimer.h"
+#include "ui/Form.h"
+
+namespace obu {
+
+// The splash window, shown for five seconds at start. Being made first it is
+// the main form: closing it ends the program. It owns the tray menu, whose
+// option check marks are the program's switches.
+class TForm2 : public Form {
+    Q_OBJECT
+public:
+    explicit TForm2(Program& program);
+
+    QLabel* Label1 = nullptr;
+    WindowTimer Timer1;
+    QMenu* PopupMenu1 = nullptr;
+
+    QMenu* Setup1 = nullptr;
+    QAction* Extras1 = nullptr;
+    QAction* Connection1 = nullptr;
+    QAction* SetTime1 = nullptr;
+    QAction* ClearAlarmTime1 = nullptr;
+    QMenu* Options1 = nullptr;
+    QAction* Sound1 = nullptr;
+    QAction* ConnectonStart1 = nullptr;
+    QAction* MinimizeonConnect1 = nullptr;
+    QAction* MinimizeDUNonConnect1 = nullptr;
+    QAction* RedialifLineisBusy1 = nullptr;
+    QAction* LaunchExtras1 = nullptr;
+    QAction* DisconnectTimer1 = nullptr;
+    QAction* VantorStudioWebpage1 = nullptr;
+    QAction* OBUWebpage1 = nullptr;
+    QAction* Help1 = nullptr;
+    QAction* AboutOBU1 = nullptr;
+    QAction* HideOBU1 = nullptr;
+    QAction* Connect1 = nullptr;
+    QAction* Exit1 = nullptr;
+
+    void Timer1Timer();
+    void Sound1Click();
+    void ConnectonStart1Click();
+    void MinimizeonConnect1Click();
+    void MinimizeDUNonConnect1Click();
+    void RedialifLineisBusy1Click();
+    void Exit1Click();
+
+protected:
+    bool isMainForm() const override { return true; }
+
+private:
+    void buildMenu();
+    QAction* addItem(QMenu* menu, const QString& name, const QString& caption,
+                     void (TForm2::*handler)() = nullptr);
+    // Toggles an option's check mark and writes it to the settings at once.
+    void toggleOption(QAction* item, const QString& section, const QString& key);
+};
+
+}  // namespace obu

@@ -1,0 +1,75 @@
+#include "ui/Form.h"
+
+#include <QCloseEvent>
+#include <QEvent>
+#include <QGuiApplication>
+#include <QScreen>
+
+#include "core/Program.h"
+#include "platform/Dispatcher.h"
+#include "platform/Platform.h"
+
+namespace obu {
+
+Form::Form(Program& program, const QString& caption, int clientWidth, int clientHeight)
+    : QWidget(nullptr), program_(program) {
+    setWindowTitle(caption);
+    setFixedSize(clientWidth, clientHeight);
+    setAttribute(Qt::WA_QuitOnClose, false);
+}
+
+Platform& Form::platform() const { return program_.platform(); }
+
+void Form::handle(const std::function<void()>& handler) { platform().dispatcher->run(handler); }
+
+void Form::Show() { show(); }
+
+void Form::Hide() { hide(); }
+
+void Form::Close() { close(); }
+
+TWindowState Form::WindowState() const {
+    return (windowState() & Qt::WindowMinimized) ? TWindowState::wsMinimized : TWindowState::wsNormal;
+}
+
+void Form::setWindowState(TWindowState state) {
+    if (state == TWindowState::wsMinimized)
+        QWidget::setWindowState(windowState() | Qt::WindowMinimized);
+    else
+        QWidget::setWindowState(windowState() & ~Qt::WindowMinimized);
+}
+
+void Form::BringToFront() {
+    show();
+    raise();
+    activateWindow();
+}
+
+void Form::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    // A window that comes back from the taskbar is not "shown" in the framework's sense.
+    if (!event->spontaneous()) handle([this] { FormShow(); });
+}
+
+void Form::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    if (!event->spontaneous()) handle([this] { FormHide(); });
+}
+
+void Form::closeEvent(QCloseEvent* event) {
+    handle([this] { FormClose(); });
+    if (isMainForm()) {
+        event->accept();
+        program_.application().Terminate();
+        return;
+    }
+    // Every other window only hides when closed.
+    event->accept();
+}
+
+void Form::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange) handle([this] { FormResize(); });
+}
+
+}  // namespace obu

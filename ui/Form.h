@@ -1,0 +1,56 @@
+#pragma once
+#include <QWidget>
+#include <functional>
+
+namespace obu {
+
+struct Platform;
+class Program;
+
+enum class TWindowState { wsNormal, wsMinimized };
+
+// A window of the program: fixed client size, absolutely placed children,
+// and the framework's show/hide/close hooks. Every handler that a user action
+// starts runs through the platform's dispatcher.
+class Form : public QWidget {
+    Q_OBJECT
+public:
+    Form(Program& program, const QString& caption, int clientWidth, int clientHeight);
+
+    Program& program() const { return program_; }
+    Platform& platform() const;
+
+    QString Caption() const { return windowTitle(); }
+    bool Visible() const { return isVisible(); }
+    void Show();
+    void Hide();
+    // Close: the main form ends the program, any other window hides.
+    void Close();
+    TWindowState WindowState() const;
+    void setWindowState(TWindowState state);
+    // Shows the window, lifts it above the others and gives it the focus.
+    void BringToFront();
+
+    // Runs a user action through the dispatcher (error box on failure).
+    void handle(const std::function<void()>& handler);
+
+protected:
+    // Hooks of the framework's OnShow, OnHide, OnClose and OnResize.
+    virtual void FormShow() {}
+    virtual void FormHide() {}
+    virtual void FormClose() {}
+    virtual void FormResize() {}
+    // True for the first window made: closing it ends the program.
+    virtual bool isMainForm() const { return false; }
+
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    Program& program_;
+    bool closing_ = false;
+};
+
+}  // namespace obu
