@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test headless: unit and
+# whole-program tests (also under AddressSanitizer and UndefinedBehaviorSanitizer),
+# the threaded timer under ThreadSanitizer, a short fuzzing run of the INI
+# reader, the benchmarks, and the end-to-end tests under Xvfb. The CTest
+# summary of the main build comes last.
+set -uo pipefail
+cd "$(dirname "$0")"
+
+tools/install-deps.sh --test || { echo "test.sh: could not install the packages"; exit 1; }
+
+failed=()
+step() { printf '\n=== %s\n' "$*"; }
+configure() { cmake -S . -B "$1" -G Ninja "${@:2}" >/dev/null; }
+
+step "Build"
+configure build -DCMAKE_BUILD_TYPE=RelWithDebInfo && cmake --build build || { echo "test.sh: build failed"; exit 1; }
+
+step "Fuzzing the INI reader"
+if configure build-fuzz -DOBU_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ && cmake --build build-fuzz; then
+    corpus=$(mktemp -d)
+    build-fuzz/bin/ini_fuzz -max_total_time=20 -print_final_stats=0 "$corpus" tests/fuzz/corpus/ini 2>&1 | tail -n 3 \
+        || failed+=("fuzzing")
+    rm -rf "$corpus"
+else
+    failed+=("fuzz build")
+fi
+
+step "Unit and whole-program tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+if configure build-asan -DCMAKE_BUILD_TYPE=Debug -DOBU_SANITIZE=ON && cmake --build build-asan --target obu_tests; then
+    ctest --test-dir build-asan -LE 'e2e|tsan' -j2 --timeout 300 --output-on-failure | tail -n 25
+    [[ ${PIPESTATUS[0]} -eq 0 ]] || failed+=("sanitizer tests")
+else
+    failed+=("sanitizer build")
+fi
+
+step "Threaded timer under ThreadSanitizer"
+if configure build-tsan -DCMAKE_BUILD_TYPE=Debug -DOBU_TSAN=ON && cmake --build build-tsan --target obu_tsan_tests; then
+    TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan -L tsan --timeout 300 --output-on-failure | tail -n 15
+    [[ ${PIPESTATUS[0]} -eq 0 ]] || failed+=("ThreadSanitizer tests")
+else
+    failed+=("ThreadSanitizer build")
+fi
+unset ASAN_OPTIONS UBSAN_OPTIONS
+
+step "Benchmarks"
+for bench in $(find build/bench -maxdepth 1 -type f -name 'bench_*' -perm -u+x 2>/dev/null | sort); do
+    echo "--- $(basename "$bench")"
+    "$bench" || failed+=("$(basename "$bench")")
+done
+
+step "All tests (unit, whole program, end-to-end under Xvfb)"
+ctest --test-dir build -j2 --timeout 600 --output-on-failure
+main=$?
+
+if [[ ${#failed[@]} -gt 0 ]]; then
+    echo "test.sh: also failed: ${failed[*]}"
+    exit 1
+fi
+exit $main

@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages that building, running and testing need,
+# only those that are missing. Used by run.sh and test.sh.
+set -euo pipefail
+
+BUILD_PACKAGES=(
+    cmake ninja-build g++ pkg-config
+    qt6-base-dev qt6-base-dev-tools
+    libjpeg62-turbo-dev libsdl2-mixer-dev libx11-dev
+)
+RUN_PACKAGES=(
+    fonts-liberation fonts-dejavu-core timgm6mb-soundfont libqt6network6
+)
+TEST_PACKAGES=(
+    libgtest-dev libgmock-dev libbenchmark-dev
+    clang libclang-rt-14-dev
+    xvfb xauth openbox trayer xdotool wmctrl x11-utils imagemagick
+)
+
+packages=("${BUILD_PACKAGES[@]}" "${RUN_PACKAGES[@]}")
+if [[ "${1:-}" == "--test" ]]; then packages+=("${TEST_PACKAGES[@]}"); fi
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$p")
+    fi
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+echo "Installing: ${missing[*]}"
+SUDO=()
+if [[ $(id -u) -ne 0 ]]; then SUDO=(sudo); fi
+export DEBIAN_FRONTEND=noninteractive
+"${SUDO[@]}" apt-get update -qq
+"${SUDO[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
