@@ -1,1 +1,94 @@
-// Filled in by the threaded timer work.
+#include "platform/HandOver.h"
+
+#include <condition_variable>
+#include <mutex>
+
+#include "platform/Dispatcher.h"
+#include "platform/EventLoop.h"
+
+namespace obu {
+
+// Lives as long as the last posted call that refers to it, so a call that the
+// loop runs after the owner is gone still finds its state.
+struct HandOver::Shared {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool cancelled = false;
+};
+
+struct HandOver::Call {
+    enum class State { Pending, Running, Done, Dropped };
+    State state = State::Pending;
+};
+
+namespace {
+
+// Errors of the call end in the loop's error box before the worker goes on.
+void runHandled(EventLoop& loop, const std::function<void()>& fn) {
+    if (Dispatcher* dispatcher = loop.dispatcher())
+        dispatcher->run(fn);
+    else
+        fn();
+}
+
+}  // namespace
+
+HandOver::HandOver(EventLoop& loop) : loop_(loop), shared_(std::make_shared<Shared>()) {}
+
+HandOver::~HandOver() {
+    cancel();
+}
+
+bool HandOver::call(std::function<void()> fn) {
+    if (loop_.inLoopThread()) {
+        if (cancelled()) return false;
+        runHandled(loop_, fn);
+        return true;
+    }
+
+    auto call = std::make_shared<Call>();
+    {
+        std::lock_guard lock(shared_->mutex);
+        if (shared_->cancelled) return false;
+    }
+
+    loop_.post([shared = shared_, call, fn = std::move(fn), loop = &loop_] {
+        {
+            std::lock_guard lock(shared->mutex);
+            if (shared->cancelled || call->state != Call::State::Pending) return;
+            call->state = Call::State::Running;
+        }
+        // Marks the call done even when fn ends with an error that the
+        // dispatcher does not catch, so the worker is never left waiting.
+        struct Finish {
+            Shared& shared;
+            Call& call;
+            ~Finish() {
+                std::lock_guard lock(shared.mutex);
+                call.state = Call::State::Done;
+                shared.changed.notify_all();
+            }
+        } finish{*shared, *call};
+        runHandled(*loop, fn);
+    });
+
+    std::unique_lock lock(shared_->mutex);
+    shared_->changed.wait(lock,
+                          [&] { return call->state == Call::State::Done || shared_->cancelled; });
+    if (call->state == Call::State::Done) return true;
+    if (call->state == Call::State::Pending) call->state = Call::State::Dropped;
+    return false;
+}
+
+void HandOver::cancel() {
+    std::lock_guard lock(shared_->mutex);
+    shared_->cancelled = true;
+    shared_->changed.notify_all();
+}
+
+bool HandOver::cancelled() const {
+    std::lock_guard lock(shared_->mutex);
+    return shared_->cancelled;
+}
+
+}  // namespace obu
