@@ -7,10 +7,13 @@ namespace obu {
 // on at most 255 single-byte characters. There is no key and no marker; an
 // empty password is stored as an empty value.
 //
-// Code 249 would become 0, which cannot live in a line of text. It is stored
-// as code 7 instead: 7 is what code 0 would become, and a password can never
-// hold code 0, so the stored 7 is unambiguous and decodes back to 249.
-// Characters outside Latin-1 cannot be stored and become '?'.
+// Three codes would become bytes that a line of text cannot hold: 249 (→ 0),
+// 3 (→ LF) and 6 (→ CR). Their shifted byte b is stored as the pair
+// 7, b + 64 ("\a@", "\aJ", "\aM"). Byte 7 is what code 0 would become, and a
+// password can never hold code 0, so files written by the original program
+// never contain it and the pair cannot be misread. Every other password is
+// stored exactly as the original stored it. Characters outside Latin-1
+// cannot be stored and become '?'.
 QString EncodePassword(const QString& password);
 QString DecodePassword(const QString& stored);
 

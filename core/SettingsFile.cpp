@@ -1,10 +1,8 @@
 #include "core/SettingsFile.h"
 
 #include <limits>
-#include <string>
 
 #include "platform/Errors.h"
-#include "platform/IniText.h"
 #include "platform/Profile.h"
 
 namespace obu {
@@ -65,10 +63,7 @@ bool SettingsFile::ReadBool(const QString& section, const QString& key, bool def
 }
 
 void SettingsFile::WriteString(const QString& section, const QString& key, const QString& value) {
-    const QByteArray bytes = value.toLatin1();
-    const std::string stored = ini::storedForm(std::string_view(bytes.constData(), bytes.size()));
-    if (!profile_.writeString(path_, section.toLatin1(), key.toLatin1(),
-                              QByteArray(stored.data(), static_cast<qsizetype>(stored.size()))))
+    if (!profile_.writeString(path_, section.toLatin1(), key.toLatin1(), value.toLatin1()))
         throw WriteError(path_);
 }
 

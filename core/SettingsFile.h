@@ -23,8 +23,8 @@ public:
     bool ReadBool(const QString& section, const QString& key, bool defaultValue) const;
 
     // Each write throws WriteError ("Unable to write to " + path) when the file
-    // cannot be written. A text is stored so that it reads back exactly (values
-    // with blanks at either end or wrapped in quotes are quoted once more).
+    // cannot be written. The profile stores a text so that it reads back as
+    // written; line breaks, which a line cannot hold, become blanks.
     void WriteString(const QString& section, const QString& key, const QString& value);
     void WriteInteger(const QString& section, const QString& key, int value);
     void WriteBool(const QString& section, const QString& key, bool value);

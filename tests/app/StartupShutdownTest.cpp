@@ -1,0 +1,172 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+
+#include "core/TForm1.h"
+#include "shell/TForm2.h"
+#include "tests/support/AppHarness.h"
+
+using namespace obu;
+using obu::test::AppHarness;
+
+namespace {
+
+// Reads like the real profile, refuses every write: a folder the program cannot write to.
+class RefusingProfile : public IniFileProfile {
+public:
+    bool writeString(const QString&, const QByteArray&, const QByteArray&, const QByteArray&) override {
+        return false;
+    }
+};
+
+const QByteArray kDefaultsAfterFirstRun =
+    "[Options]\r\nSound=1\r\nMinimize=0\r\nMinimize Dun=0\r\nRedial=1\r\n"
+    "[Alarm]\r\nDaily=0\r\nTime=\r\n"
+    "[Connection]\r\nAutoConnect=0\r\nName=\r\nUsername=\r\nPassword=\r\n"
+    "[Lights]\r\n1=0\r\n2=0\r\n3=0\r\n4=0\r\n5=0\r\n6=0\r\n7=0\r\n8=0\r\n"
+    "[Position]\r\nx=5\r\ny=5\r\n";
+
+}  // namespace
+
+TEST(StartupShutdown, FirstStartShowsTheSplashThenTheMainWindowAndSavesEveryKeyAtExit) {
+    AppHarness app;
+    app.start();
+    EXPECT_TRUE(app.splash().isVisible());
+    EXPECT_FALSE(app.main().isVisible());
+    EXPECT_EQ(app.main().windowTitle(), "Obu Linekeeper v1.3");
+    EXPECT_EQ(app.program().application().Title, "OBU v1.3");
+    EXPECT_EQ(app.program().application().HelpFile, app.folder.file("help.hlp"));
+    EXPECT_EQ(app.logMessages(), QStringList({"OBU Launched"}));
+    EXPECT_FALSE(app.folder.exists("obu.ini")) << "reading the settings creates nothing";
+
+    app.time.advance(4999);
+    EXPECT_TRUE(app.splash().isVisible());
+    app.time.advance(1);
+    EXPECT_FALSE(app.splash().isVisible());
+    EXPECT_TRUE(app.main().isVisible());
+    EXPECT_EQ(app.main().Width(), 452);
+    EXPECT_EQ(app.main().Height(), 243);
+    EXPECT_EQ(app.main().Left(), 5);
+    EXPECT_EQ(app.main().Top(), 5);
+    EXPECT_TRUE(app.splash().Sound1->isChecked());
+    EXPECT_TRUE(app.splash().RedialifLineisBusy1->isChecked());
+    EXPECT_FALSE(app.splash().ConnectonStart1->isChecked());
+    EXPECT_FALSE(app.splash().MinimizeonConnect1->isChecked());
+    EXPECT_FALSE(app.splash().MinimizeDUNonConnect1->isChecked());
+    EXPECT_EQ(app.main().Label2->text(), "(none)");
+    EXPECT_EQ(app.main().Label12->text(), "(not set)");
+
+    app.splash().Exit1->trigger();
+    EXPECT_TRUE(app.program().application().Terminated());
+    app.destroy();
+    EXPECT_EQ(app.logMessages(), QStringList({"OBU Launched", "OBU Closed"}));
+    EXPECT_EQ(app.iniBytes(), kDefaultsAfterFirstRun);
+    EXPECT_TRUE(app.dialogs.boxes().empty());
+}
+
+TEST(StartupShutdown, EachRunBeginsANewLog) {
+    AppHarness app;
+    app.start();
+    app.time.advance(6000);
+    app.exit();
+    app.time.advance(60000);
+    app.start();
+    EXPECT_EQ(app.logMessages(), QStringList({"OBU Launched"}));
+    EXPECT_TRUE(app.logBytes().startsWith("[6/14/2001 9:06:18 PM]: OBU Launched\r\n"));
+    app.exit();
+    EXPECT_EQ(app.logMessages(), QStringList({"OBU Launched", "OBU Closed"}));
+}
+
+TEST(StartupShutdown, StoredSettingsAreRestoredAndWrittenBackUnchanged) {
+    AppHarness app;
+    const QByteArray stored =
+        "; kept by hand\r\n[Options]\r\nSound=0\r\nMinimize=1\r\nMinimize Dun=1\r\nRedial=0\r\n"
+        "[Alarm]\r\nDaily=1\r\nTime=9:05:00  PM\r\n[Position]\r\nx=-40\r\ny=0x20\r\n"
+        "[Unknown]\r\nkey=kept\r\n";
+    app.writeIni(stored);
+    app.start();
+    EXPECT_FALSE(app.splash().Sound1->isChecked());
+    EXPECT_TRUE(app.splash().MinimizeonConnect1->isChecked());
+    EXPECT_TRUE(app.splash().MinimizeDUNonConnect1->isChecked());
+    EXPECT_FALSE(app.splash().RedialifLineisBusy1->isChecked());
+    EXPECT_EQ(app.main().Left(), -40);
+    EXPECT_EQ(app.main().Top(), 32);
+    EXPECT_TRUE(app.main().DailyAlarm);
+    EXPECT_EQ(app.main().AlarmTime, "9:05:00  PM");
+    app.exit();
+    const QByteArray after = app.iniBytes();
+    EXPECT_TRUE(after.startsWith("; kept by hand\r\n[Options]\r\nSound=0\r\nMinimize=1\r\n"));
+    EXPECT_TRUE(after.contains("Time=9:05:00  PM\r\n"));
+    EXPECT_TRUE(after.contains("x=-40\r\ny=32\r\n")) << "positions are written as they are";
+    EXPECT_TRUE(after.contains("[Unknown]\r\nkey=kept\r\n"));
+}
+
+TEST(StartupShutdown, OptionsReachTheFileAtOnceExceptRedial) {
+    AppHarness app;
+    app.start();
+    app.time.advance(5000);
+    app.splash().Sound1->trigger();
+    EXPECT_FALSE(app.splash().Sound1->isChecked());
+    EXPECT_TRUE(app.iniBytes().contains("[Options]\r\nSound=0\r\n"));
+    app.splash().MinimizeonConnect1->trigger();
+    app.splash().MinimizeDUNonConnect1->trigger();
+    app.splash().ConnectonStart1->trigger();
+    EXPECT_TRUE(app.iniBytes().contains("Minimize=1\r\n"));
+    EXPECT_TRUE(app.iniBytes().contains("Minimize Dun=1\r\n"));
+    EXPECT_TRUE(app.iniBytes().contains("[Connection]\r\nAutoConnect=1\r\n"));
+    app.splash().RedialifLineisBusy1->trigger();
+    EXPECT_FALSE(app.splash().RedialifLineisBusy1->isChecked());
+    EXPECT_FALSE(app.iniBytes().contains("Redial")) << "the redial option waits for the exit";
+    app.exit();
+    EXPECT_TRUE(app.iniBytes().contains("Redial=0\r\n"));
+}
+
+TEST(StartupShutdown, ClosingTheMainWindowEndsTheProgram) {
+    AppHarness app;
+    app.start();
+    app.time.advance(5000);
+    app.main().close();
+    EXPECT_TRUE(app.program().application().Terminated());
+    app.destroy();
+    EXPECT_EQ(app.logMessages(), QStringList({"OBU Launched", "OBU Closed"}));
+}
+
+TEST(StartupShutdown, ALogThatCannotBeMadeIsReportedAndTheSettingsAreStillKept) {
+    AppHarness app;
+    app.writeIni("[Options]\r\nSound=0\r\n[Position]\r\nx=300\r\ny=200\r\n");
+    ASSERT_TRUE(QDir().mkdir(app.folder.file("log.txt")));
+    app.start();
+    ASSERT_EQ(app.dialogs.boxes().size(), 1u);
+    EXPECT_EQ(app.dialogs.boxes()[0].caption, "OBU v1.3");
+    EXPECT_EQ(app.dialogs.boxes()[0].text, "File access denied.");
+    EXPECT_EQ(app.dialogs.boxes()[0].icon, MsgIcon::Error);
+    // The start went on: the settings were read.
+    EXPECT_FALSE(app.splash().Sound1->isChecked());
+    EXPECT_EQ(app.main().Left(), 300);
+    app.time.advance(5000);
+    EXPECT_TRUE(app.main().isVisible());
+    app.exit();
+    const QByteArray after = app.iniBytes();
+    EXPECT_TRUE(after.contains("Sound=0\r\n"));
+    EXPECT_TRUE(after.contains("x=300\r\ny=200\r\n")) << "nothing was overwritten with defaults";
+}
+
+TEST(StartupShutdown, AFolderThatCannotBeWrittenLosesNothingAndKeepsTheProgramRunning) {
+    AppHarness app;
+    const QByteArray stored = "[Options]\r\nSound=0\r\n[Position]\r\nx=300\r\ny=200\r\n";
+    app.writeIni(stored);
+    app.profile = std::make_unique<RefusingProfile>();
+    ASSERT_TRUE(QDir().mkdir(app.folder.file("log.txt")));
+    app.start();
+    app.time.advance(5000);
+    EXPECT_TRUE(app.main().isVisible());
+    // A tray option cannot be written: the box says which file, the program goes on.
+    app.splash().Sound1->trigger();
+    ASSERT_EQ(app.dialogs.boxes().size(), 2u);
+    EXPECT_EQ(app.dialogs.boxes()[1].text, "Unable to write to " + app.folder.file("obu.ini") + ".");
+    app.time.advance(1000);
+    app.exit();
+    ASSERT_EQ(app.dialogs.boxes().size(), 3u);
+    EXPECT_EQ(app.dialogs.boxes()[2].text, "Unable to write to " + app.folder.file("obu.ini") + ".");
+    EXPECT_EQ(app.iniBytes(), stored);
+}

@@ -1,0 +1,49 @@
+#include "tests/support/AppHarness.h"
+
+#include <QRegularExpression>
+
+#include "core/TForm1.h"
+#include "shell/TForm2.h"
+
+namespace obu::test {
+
+AppHarness::AppHarness() : profile(std::make_unique<IniFileProfile>()) {
+    time.setDispatcher(&dispatcher);
+    platform.clock = &time;
+    platform.loop = &time;
+    platform.dialogs = &dialogs;
+    platform.dispatcher = &dispatcher;
+    platform.profile = profile.get();
+    platform.formats = &formats;
+    platform.programFolder = folder.path();
+}
+
+AppHarness::~AppHarness() { destroy(); }
+
+void AppHarness::start() {
+    platform.profile = profile.get();
+    program_ = std::make_unique<Program>(platform);
+    time.runPosted();
+}
+
+void AppHarness::exit() {
+    if (!program_) return;
+    program_->Form2->Close();
+    destroy();
+}
+
+void AppHarness::destroy() { program_.reset(); }
+
+TForm1& AppHarness::main() { return *program_->Form1; }
+
+TForm2& AppHarness::splash() { return *program_->Form2; }
+
+QStringList AppHarness::logMessages() const {
+    QStringList messages;
+    static const QRegularExpression stamp(QStringLiteral("^\\[[^\\]]*\\]: "));
+    for (const QString& line : QString::fromLatin1(logBytes()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts))
+        messages << QString(line).remove(stamp);
+    return messages;
+}
+
+}  // namespace obu::test

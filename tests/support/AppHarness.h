@@ -1,0 +1,59 @@
+#pragma once
+#include <QStringList>
+#include <memory>
+
+#include "core/Program.h"
+#include "platform/Dispatcher.h"
+#include "platform/Formats.h"
+#include "platform/IniFileProfile.h"
+#include "platform/Platform.h"
+#include "tests/support/ScriptedDialogs.h"
+#include "tests/support/TempFolder.h"
+#include "tests/support/VirtualTime.h"
+
+namespace obu {
+class TForm1;
+class TForm2;
+}  // namespace obu
+
+namespace obu::test {
+
+// The whole program built from doubles: virtual time, scripted message boxes,
+// and real files in a temporary program folder. Tests drive it as a user
+// would and check what a user sees.
+class AppHarness {
+public:
+    AppHarness();
+    ~AppHarness();
+
+    // Makes the seven windows (the program's start).
+    void start();
+    // Ends the program the way "Exit" does and destroys the windows.
+    void exit();
+    // Destroys the windows without closing (a program that was never closed).
+    void destroy();
+    bool running() const { return program_ != nullptr; }
+
+    Program& program() { return *program_; }
+    TForm1& main();
+    TForm2& splash();
+
+    // The log's lines without their time stamps, and its raw bytes.
+    QStringList logMessages() const;
+    QByteArray logBytes() const { return folder.read(QStringLiteral("log.txt")); }
+    QByteArray iniBytes() const { return folder.read(QStringLiteral("obu.ini")); }
+    void writeIni(const QByteArray& text) const { folder.write(QStringLiteral("obu.ini"), text); }
+
+    TempFolder folder;
+    VirtualTime time;
+    ScriptedDialogs dialogs;
+    Formats formats;
+    std::unique_ptr<Profile> profile;
+    Dispatcher dispatcher{dialogs, QStringLiteral("OBU v1.3")};
+    Platform platform;
+
+private:
+    std::unique_ptr<Program> program_;
+};
+
+}  // namespace obu::test

@@ -1,0 +1,101 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+
+#include "core/EventLog.h"
+#include "platform/Clock.h"
+#include "platform/Errors.h"
+#include "platform/Formats.h"
+#include "tests/support/TempFolder.h"
+
+using namespace obu;
+
+namespace {
+
+// A clock whose every reading is one millisecond later than the last.
+class SteppingClock : public Clock {
+public:
+    explicit SteppingClock(QDateTime start) : t_(std::move(start)) {}
+    QDateTime now() const override {
+        QDateTime result = t_;
+        t_ = t_.addMSecs(1);
+        return result;
+    }
+    std::uint32_t tickCount() const override { return 0; }
+    void sleep(int) override {}
+    void set(QDateTime t) { t_ = std::move(t); }
+
+private:
+    mutable QDateTime t_;
+};
+
+struct EventLogTest : ::testing::Test {
+    test::TempFolder folder;
+    SteppingClock clock{QDateTime(QDate(2001, 6, 14), QTime(21, 5, 12))};
+    Formats formats;
+    EventLog log{clock, formats, folder.file("log.txt")};
+};
+
+}  // namespace
+
+TEST_F(EventLogTest, StartTruncatesAndLinesEndInCrLf) {
+    folder.write("log.txt", "old run\r\nmore\r\n");
+    log.Start("OBU Launched");
+    log.WriteLogLine("Connect requested by user");
+    EXPECT_EQ(folder.read("log.txt"),
+              "[6/14/2001 9:05:12 PM]: OBU Launched\r\n"
+              "[6/14/2001 9:05:12 PM]: Connect requested by user\r\n");
+}
+
+TEST_F(EventLogTest, MidnightShowsTheDateAlone) {
+    clock.set(QDateTime(QDate(2001, 6, 15), QTime(0, 0, 0)));
+    log.Start("OBU Launched");
+    clock.set(QDateTime(QDate(2001, 6, 15), QTime(0, 0, 1)));
+    log.WriteLogLine("x");
+    EXPECT_EQ(folder.read("log.txt"), "[6/15/2001]: OBU Launched\r\n[6/15/2001 12:00:01 AM]: x\r\n");
+}
+
+TEST_F(EventLogTest, TwoLinesOfOneEventEachTakeTheirOwnTime) {
+    log.Start("OBU Launched");
+    clock.set(QDateTime(QDate(2001, 6, 14), QTime(21, 5, 12, 999)));
+    log.WriteLogLines({"Line was busy", "Connection Terminated by OBU"});
+    EXPECT_EQ(folder.read("log.txt"),
+              "[6/14/2001 9:05:12 PM]: OBU Launched\r\n"
+              "[6/14/2001 9:05:12 PM]: Line was busy\r\n"
+              "[6/14/2001 9:05:13 PM]: Connection Terminated by OBU\r\n");
+}
+
+TEST_F(EventLogTest, NamesAreWrittenAsTheyAreInSingleByteText) {
+    log.Start(QString::fromUtf8("Caf\u00e9 ]: launched"));
+    EXPECT_EQ(folder.read("log.txt"), "[6/14/2001 9:05:12 PM]: Caf\xe9 ]: launched\r\n");
+}
+
+TEST_F(EventLogTest, EchoSeesEveryLine) {
+    QStringList echoed;
+    log.setEcho([&](const QString& line) { echoed << line; });
+    log.Start("a");
+    log.WriteLogLines({"b", "c"});
+    EXPECT_EQ(echoed, QStringList({"[6/14/2001 9:05:12 PM]: a", "[6/14/2001 9:05:12 PM]: b",
+                                   "[6/14/2001 9:05:12 PM]: c"}));
+}
+
+TEST_F(EventLogTest, FailuresCarryTheFrameworksTexts) {
+    // Appending to a log that was deleted meanwhile: the file is not made again.
+    try {
+        log.WriteLogLine("x");
+        FAIL();
+    } catch (const IoError& e) {
+        EXPECT_EQ(e.code(), 2);
+        EXPECT_EQ(e.message(), "File not found");
+    }
+    EXPECT_FALSE(folder.exists("log.txt"));
+    // A log that cannot be opened for writing (here a folder stands in its way).
+    ASSERT_TRUE(QDir().mkdir(folder.file("log.txt")));
+    try {
+        log.Start("OBU Launched");
+        FAIL();
+    } catch (const IoError& e) {
+        EXPECT_EQ(e.message(), "File access denied");
+    }
+    EXPECT_EQ(IoError::textFor(112), "I/O error 112");
+}
