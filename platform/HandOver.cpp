@@ -46,13 +46,16 @@ bool HandOver::call(std::function<void()> fn) {
         return true;
     }
 
+    // Held here, so that the owner may destroy the hand-over while this
+    // worker still waits in it.
+    const std::shared_ptr<Shared> shared = shared_;
     auto call = std::make_shared<Call>();
     {
-        std::lock_guard lock(shared_->mutex);
-        if (shared_->cancelled) return false;
+        std::lock_guard lock(shared->mutex);
+        if (shared->cancelled) return false;
     }
 
-    loop_.post([shared = shared_, call, fn = std::move(fn), loop = &loop_] {
+    loop_.post([shared, call, fn = std::move(fn), loop = &loop_] {
         {
             std::lock_guard lock(shared->mutex);
             if (shared->cancelled || call->state != Call::State::Pending) return;
@@ -72,9 +75,9 @@ bool HandOver::call(std::function<void()> fn) {
         runHandled(*loop, fn);
     });
 
-    std::unique_lock lock(shared_->mutex);
-    shared_->changed.wait(lock,
-                          [&] { return call->state == Call::State::Done || shared_->cancelled; });
+    std::unique_lock lock(shared->mutex);
+    shared->changed.wait(lock,
+                         [&] { return call->state == Call::State::Done || shared->cancelled; });
     if (call->state == Call::State::Done) return true;
     if (call->state == Call::State::Pending) call->state = Call::State::Dropped;
     return false;

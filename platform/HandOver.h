@@ -22,7 +22,8 @@ class EventLoop;
 class HandOver {
 public:
     explicit HandOver(EventLoop& loop);
-    // Cancels: a posted call may outlive this object, but never runs after it.
+    // Cancels. A posted call may outlive this object but never runs after it,
+    // and a worker still waiting here is released safely.
     ~HandOver();
     HandOver(const HandOver&) = delete;
     HandOver& operator=(const HandOver&) = delete;
