@@ -124,6 +124,15 @@ TEST_F(ThreadedTimer, IntervalZeroStopsARunningTimerWithoutOnStop) {
     timer.setInterval(10);
     timer.setEnabled(true);
     EXPECT_TRUE(pumpUntil([&] { return ticks > seen; }));
+
+    // While the loop is busy the worker times a tick and waits; stopped
+    // before the loop gets to it, that tick is never delivered.
+    const int before = ticks;
+    std::this_thread::sleep_for(40ms);
+    timer.setInterval(0);
+    pumpFor(50);
+    EXPECT_EQ(ticks, before);
+    EXPECT_EQ(stops, 0);
 }
 
 TEST_F(ThreadedTimer, AHandlerThatStopsTheTimerSuspendsItUntilEnabledAgain) {
