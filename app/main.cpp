@@ -69,7 +69,10 @@ int main(int argc, char** argv) {
 
     const QString folder = obu::executableFolder();
     obu::SingleInstance instance(folder);
-    if (!instance.acquire()) {
+    const auto claim = instance.acquire();
+    if (claim == obu::SingleInstance::Claim::FolderNotWritable) {
+        std::fprintf(stderr, "obu: no lock file can be made in %s; running without the guard against a second copy\n", qPrintable(folder));
+    } else if (claim == obu::SingleInstance::Claim::HeldByAnother) {
         if (instance.signalRunningCopy()) {
             std::puts("Obu Linekeeper is already running from this folder; its window was brought forward.");
             return 0;

@@ -22,11 +22,13 @@ SingleInstance::~SingleInstance() {
     lock_.unlock();
 }
 
-bool SingleInstance::acquire() {
-    if (lock_.tryLock(0)) return true;
+SingleInstance::Claim SingleInstance::acquire() {
+    if (lock_.tryLock(0)) return Claim::Acquired;
+    if (lock_.error() == QLockFile::PermissionError) return Claim::FolderNotWritable;
     // tryLock already removes a lock whose owner has died; one more try covers a race with it.
-    if (lock_.error() == QLockFile::LockFailedError && lock_.removeStaleLockFile()) return lock_.tryLock(0);
-    return false;
+    if (lock_.error() == QLockFile::LockFailedError && lock_.removeStaleLockFile() && lock_.tryLock(0))
+        return Claim::Acquired;
+    return Claim::HeldByAnother;
 }
 
 bool SingleInstance::signalRunningCopy(int timeoutMs) {

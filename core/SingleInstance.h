@@ -19,8 +19,10 @@ public:
     explicit SingleInstance(const QString& programFolder);
     ~SingleInstance() override;
 
-    // True when this process is now the one running copy.
-    bool acquire();
+    enum class Claim { Acquired, HeldByAnother, FolderNotWritable };
+    // Claims the folder for this process. A folder that cannot be written holds
+    // no lock; the program then runs unguarded (it can write none of its files anyway).
+    Claim acquire();
     // Asks the running copy to show itself; true when it answered.
     bool signalRunningCopy(int timeoutMs = 5000);
     // Starts listening for later starts; onActivate runs on each.

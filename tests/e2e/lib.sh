@@ -1,0 +1,62 @@
+# Shared by the end-to-end tests: a private X server with a window manager,
+# a copy of the program in a fresh folder, and waiting for conditions with
+# generous deadlines (never for a fixed time).
+set -uo pipefail
+
+E2E_TMP=$(mktemp -d /tmp/obu-e2e-XXXXXX)
+E2E_PIDS=()
+SCREENSHOTS=${OBU_SCREENSHOTS:-$E2E_TMP/screenshots}
+mkdir -p "$SCREENSHOTS"
+
+cleanup() {
+    for pid in "${E2E_PIDS[@]}"; do kill "$pid" 2>/dev/null; done
+    wait 2>/dev/null
+    rm -rf "$E2E_TMP"
+}
+trap cleanup EXIT
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+note() { echo "--- $*"; }
+
+# wait_for SECONDS COMMAND...: runs COMMAND until it succeeds or the time is up.
+wait_for() {
+    local deadline=$((SECONDS + $1)); shift
+    until "$@" >/dev/null 2>&1; do
+        [[ $SECONDS -ge $deadline ]] && return 1
+        sleep 0.1
+    done
+}
+
+# Starts Xvfb on a free display, then openbox; exports DISPLAY.
+start_x() {
+    local fdfile="$E2E_TMP/display"
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fdfile" 2>"$E2E_TMP/xvfb.log" &
+    E2E_PIDS+=($!)
+    wait_for 30 test -s "$fdfile" || fail "Xvfb did not start"
+    export DISPLAY=":$(head -n1 "$fdfile")"
+    wait_for 30 xdpyinfo || fail "X server $DISPLAY does not answer"
+    openbox --sm-disable >"$E2E_TMP/openbox.log" 2>&1 &
+    E2E_PIDS+=($!)
+    wait_for 30 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q window' || fail "openbox did not start"
+    unset WAYLAND_DISPLAY
+}
+
+# install_program BIN_DIR: copies the program and its files into a fresh folder
+# (without the settings and log of any earlier run) and prints the folder.
+install_program() {
+    local dir="$E2E_TMP/program-$RANDOM"
+    mkdir -p "$dir"
+    (cd "$1" && find . -maxdepth 1 -type f ! -name obu.ini ! -name log.txt ! -name obu.lock -exec cp {} "$dir/" \;)
+    echo "$dir"
+}
+
+# window_named TITLE: the id of the visible window with exactly that title.
+window_named() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n1; }
+has_window_named() { [[ -n "$(window_named "$1")" ]]; }
+
+screenshot() { import -window root "$SCREENSHOTS/$1.png" 2>/dev/null || true; }
+
+# The log's lines without their time stamps.
+log_messages() { sed -e 's/\r$//' -e 's/^\[[^]]*\]: //' "$1/log.txt"; }
+
+process_gone() { ! kill -0 "$1" 2>/dev/null; }
