@@ -11,6 +11,12 @@ class EventLoop;
 class Formats;
 class Profile;
 class RasApi;
+class Sound;
+class TrayShell;
+class Registry;
+class Shell;
+class Windows;
+class Help;
 
 // Everything the program takes from the operating system, gathered in one
 // place. main() fills it with the Linux implementations, a test with doubles;
@@ -23,6 +29,12 @@ struct Platform {
     Profile* profile = nullptr;
     Formats* formats = nullptr;
     RasApi* ras = nullptr;
+    Sound* sound = nullptr;          // wave sounds and MIDI tunes
+    TrayShell* tray = nullptr;       // the notification-area icon
+    Registry* registry = nullptr;    // the browser's command line
+    Shell* shell = nullptr;          // starting programs and opening documents
+    Windows* windows = nullptr;      // finding and minimizing other windows
+    Help* help = nullptr;            // the help viewer
 
     // The folder of the executable, with a trailing '/'.
     QString programFolder;
