@@ -1,0 +1,129 @@
+#pragma once
+#include <QByteArray>
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "ras/LineDevice.h"
+#include "ras/RasApi.h"
+
+namespace obu {
+
+class Clock;
+
+// One call as every process of the user sees it.
+struct LineRecord {
+    HRASCONN handle = 0;
+    QByteArray entry;
+    QByteArray phoneNumber;
+    QByteArray device;
+    QByteArray deviceType;
+    QByteArray userName;
+    DWORD state = RASCS_OpenPort;
+    DWORD error = 0;
+    // The dialing process and its start time (against a reused process id).
+    std::int64_t owner = 0;
+    std::uint64_t ownerStart = 0;
+    // Milliseconds since the epoch; dropAt 0: the provider never hangs up.
+    std::int64_t startedAt = 0;
+    std::int64_t connectedAt = 0;
+    std::int64_t dropAt = 0;
+
+    bool ended() const { return error != 0 || state == RASCS_Disconnected; }
+    bool established() const { return state == RASCS_Connected && error == 0; }
+    bool dialing() const { return !ended() && !established(); }
+
+    // Filled when the record is read, so the hot calls only copy bytes.
+    RASCONNA conn{};
+    RASCONNSTATUSA status{};
+    // Set when the folder is read and the owner turns out to be another
+    // process than the one that dialed.
+    bool ownerGone = false;
+};
+
+// The connections of all the user's processes, kept in a small folder: one
+// file per call, a lock, and a shared generation counter that every change
+// moves, so that a process re-reads the folder only after a change.
+//
+// Layout of the folder (mode 0700, owned by the user):
+//   state            4 KiB, mapped by every process: generation counter and
+//                    the next handle; also the file that flock() guards
+//   conn-XXXXXXXX    one call (handle in hex), key=value lines
+//   line-XXXXXXXXXXXXXXXX  the busy answers a line gave in a row
+//   .tmp-*           a record being written (renamed into place)
+class ConnectionRegistry : public LineMemory {
+public:
+    ConnectionRegistry(QString folder, Clock& clock);
+    ~ConnectionRegistry() override;
+    ConnectionRegistry(const ConnectionRegistry&) = delete;
+    ConnectionRegistry& operator=(const ConnectionRegistry&) = delete;
+
+    const QString& folder() const { return folder_; }
+    // Why the folder cannot be used; empty when it can.
+    const QString& problem() const { return problem_; }
+
+    // The calls as last read: re-read only when another change happened, then
+    // pruned (dials and ended calls of processes that are gone; connections
+    // that the provider has hung up by now). False when the folder cannot be used.
+    bool refresh();
+    const std::vector<LineRecord>& records() const { return records_; }
+    const LineRecord* find(HRASCONN handle) const;
+
+    // Adds a call under a new handle. When another call in progress or up uses
+    // the same device, the record is stored as failed with 633 instead.
+    // Returns the handle, or 0 when the folder cannot be used.
+    HRASCONN add(LineRecord& record);
+
+    enum class Change { Done, Gone, Unavailable };
+    // Changes a call under the lock; edit returns false to leave it as it is.
+    // after receives the record as it stands afterwards.
+    Change modify(HRASCONN handle, const std::function<bool(LineRecord&)>& edit,
+                  LineRecord* after = nullptr);
+    Change remove(HRASCONN handle);
+    // The provider hangs up: a connection ends (kept as ended with 629 while
+    // its dialing process lives, so that process can still read why), and a
+    // dial in progress fails with 629 at its current stage.
+    Change endByProvider(HRASCONN handle);
+
+    bool callFindsBusy(const QByteArray& line, int busyTimes) override;
+
+    static QString defaultFolder();
+
+private:
+    bool ensureOpen();
+    void close();
+    bool checkFolder();
+    void reread();
+    std::vector<LineRecord> readAll() const;
+    bool readRecord(HRASCONN handle, LineRecord& out) const;
+    bool writeRecord(const LineRecord& record);
+    void bumpGeneration();
+    bool lock(bool exclusive);
+    void unlock();
+    bool ownerAlive(const LineRecord& record) const;
+    bool needsPruning(const LineRecord& record, std::int64_t& now) const;
+    void prune();
+    std::int64_t nowMs() const;
+    QByteArray path(const QByteArray& name) const;
+
+    QString folder_;
+    QByteArray folderBytes_;
+    Clock& clock_;
+    QString problem_;
+    int stateFd_ = -1;
+    void* shared_ = nullptr;
+    std::uint64_t stateInode_ = 0;
+    std::uint64_t stateDevice_ = 0;
+    std::uint64_t cachedGeneration_ = 0;
+    bool cacheValid_ = false;
+    // Records that must be looked at on every call (deadlines, other
+    // processes' dials): false lets a steady connection skip the scan.
+    bool watch_ = false;
+    unsigned callsSinceCheck_ = 0;
+    std::vector<LineRecord> records_;
+    std::int64_t pid_;
+    unsigned tempCounter_ = 0;
+};
+
+}  // namespace obu

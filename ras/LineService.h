@@ -1,0 +1,87 @@
+#pragma once
+#include <QString>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "ras/ConnectionRegistry.h"
+#include "ras/LineDevice.h"
+#include "ras/PhoneBook.h"
+#include "ras/RasApi.h"
+
+namespace obu {
+
+class Clock;
+class EventLoop;
+
+// The dial-up service on Linux. Dials phone-book entries through a device
+// (the simulated modem unless a factory says otherwise), drives each dial's
+// stages with timers of the given loop, posts the dial event to the caller's
+// notification target once per stage, and keeps every call in the registry
+// folder shared by all the user's processes.
+//
+// RasEnumConnectionsA lists established connections only: dials in progress
+// and calls that ended are left out (lines() shows dials in progress too).
+// After a failure, or after the provider hung up, the handle stays valid and
+// reports the error until it is hung up or its dialing process ends.
+//
+// All calls belong to the thread of the loop.
+class LineService : public RasApi {
+public:
+    struct Paths {
+        QString phoneBook;  // the default phone book
+        QString linesDir;   // the registry folder
+        static Paths fromEnvironment();
+    };
+
+    LineService(Clock& clock, EventLoop& loop, Paths paths = Paths::fromEnvironment());
+    // Releases the dials still in progress; connections stay up.
+    ~LineService() override;
+
+    DWORD RasDialA(const void* dialExtensions, const char* phoneBook, const RASDIALPARAMSA* params,
+                   DWORD notifierType, NotifyTarget notifier, HRASCONN* connection) override;
+    DWORD RasHangUpA(HRASCONN connection) override;
+    DWORD RasGetConnectStatusA(HRASCONN connection, RASCONNSTATUSA* status) override;
+    DWORD RasEnumEntriesA(const char* reserved, const char* phoneBook, RASENTRYNAMEA* entries,
+                          DWORD* cb, DWORD* count) override;
+    DWORD RasEnumConnectionsA(RASCONNA* connections, DWORD* cb, DWORD* count) override;
+    DWORD RasGetErrorStringA(DWORD code, char* buffer, DWORD size) override;
+
+    // Calls in progress and connections up, oldest first (no ended calls).
+    std::vector<LineRecord> lines();
+    // The provider hangs up a connection or a dial in progress (629).
+    DWORD dropLine(HRASCONN connection);
+    // The phone book that RasDialA and RasEnumEntriesA read for this path
+    // (empty: the default one).
+    PhoneBook phoneBook(const QString& path = {}) const;
+
+    const Paths& paths() const { return paths_; }
+    // What went wrong with the registry folder when a call returned 635.
+    QString problem() const { return registry_.problem(); }
+    // Devices for the entries; the simulated modem by default.
+    void setDeviceFactory(LineDeviceFactory factory) { factory_ = std::move(factory); }
+
+private:
+    struct DialJob {
+        HRASCONN handle = 0;
+        NotifyTarget target = 0;
+        int dropAfterSeconds = 0;
+        std::unique_ptr<LineDevice> device;
+    };
+    void onReport(HRASCONN handle, DWORD state, DWORD error);
+    void notify(const DialJob& job, DWORD state, DWORD error);
+    // Stops a job's device; the job is destroyed at the next call from outside
+    // (a device may be reporting from inside its own stack right now).
+    void finish(HRASCONN handle);
+    void reap();
+
+    Clock& clock_;
+    EventLoop& loop_;
+    Paths paths_;
+    ConnectionRegistry registry_;
+    LineDeviceFactory factory_;
+    std::map<HRASCONN, std::unique_ptr<DialJob>> jobs_;
+    std::vector<std::unique_ptr<DialJob>> finished_;
+};
+
+}  // namespace obu

@@ -1,0 +1,203 @@
+#include "ras/PhoneBook.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QStringDecoder>
+#include <QStringList>
+#include <algorithm>
+
+namespace obu {
+
+namespace {
+
+// Phone books are often written in UTF-8 by today's editors; older ones are
+// single-byte. Both are read, and names become single-byte for the records.
+QString decode(const QByteArray& bytes) {
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8.decode(bytes);
+    if (utf8.hasError()) return QString::fromLatin1(bytes);
+    return text;
+}
+
+QByteArray singleByte(const QString& text, int limit) {
+    return text.left(limit).toLatin1();
+}
+
+bool hasControlCharacters(const QString& text) {
+    return std::any_of(text.begin(), text.end(),
+                       [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7F; });
+}
+
+QString unquote(const QString& value) {
+    if (value.size() >= 2) {
+        const QChar first = value.front();
+        if ((first == u'"' || first == u'\'') && value.back() == first)
+            return value.mid(1, value.size() - 2);
+    }
+    return value;
+}
+
+int number(const QString& value, int fallback, int lowest, int highest) {
+    bool ok = false;
+    const qlonglong n = value.trimmed().toLongLong(&ok);
+    if (!ok) return fallback;
+    return static_cast<int>(std::clamp<qlonglong>(n, lowest, highest));
+}
+
+LineFailure failureNamed(const QString& value) {
+    const QString v = value.trimmed().toLower();
+    if (v == u"busy") return LineFailure::Busy;
+    if (v == u"no-dial-tone") return LineFailure::NoDialTone;
+    if (v == u"no-answer") return LineFailure::NoAnswer;
+    if (v == u"no-carrier") return LineFailure::NoCarrier;
+    if (v == u"modem-error") return LineFailure::ModemError;
+    if (v == u"login") return LineFailure::Login;
+    if (v == u"line-drop") return LineFailure::LineDrop;
+    if (v == u"ppp-timeout") return LineFailure::PppTimeout;
+    return LineFailure::None;  // "none" and values we do not know
+}
+
+bool sameName(const QByteArray& a, const QByteArray& b) {
+    return a.size() == b.size() &&
+           QString::fromLatin1(a).compare(QString::fromLatin1(b), Qt::CaseInsensitive) == 0;
+}
+
+void applyKey(PhoneBookEntry& e, const QString& key, const QString& value) {
+    constexpr int kMaxDelay = 10 * 60 * 1000;
+    const auto is = [&](const char* name) {
+        return key.compare(QLatin1String(name), Qt::CaseInsensitive) == 0;
+    };
+    if (is("PhoneNumber"))
+        e.phoneNumber = singleByte(value, RAS_MaxPhoneNumber);
+    else if (is("Device"))
+        e.device = singleByte(value, RAS_MaxDeviceName);
+    else if (is("DeviceType"))
+        e.deviceType = singleByte(value, RAS_MaxDeviceType);
+    else if (is("PortDelay"))
+        e.portDelayMs = number(value, e.portDelayMs, 0, kMaxDelay);
+    else if (is("DialDelay"))
+        e.dialDelayMs = number(value, e.dialDelayMs, 0, kMaxDelay);
+    else if (is("AuthDelay"))
+        e.authDelayMs = number(value, e.authDelayMs, 0, kMaxDelay);
+    else if (is("ProjectDelay"))
+        e.projectDelayMs = number(value, e.projectDelayMs, 0, kMaxDelay);
+    else if (is("BusyCount"))
+        e.busyCount = number(value, 0, 0, 1000);
+    else if (is("Fail"))
+        e.failure = failureNamed(value);
+    else if (is("AcceptUser"))
+        e.acceptUser = singleByte(value, UNLEN);
+    else if (is("AcceptPassword"))
+        e.acceptPassword = singleByte(value, PWLEN);
+    else if (is("DropAfter"))
+        e.dropAfterSeconds = number(value, 0, 0, 30 * 24 * 3600);
+}
+
+}  // namespace
+
+const PhoneBookEntry* PhoneBook::find(const QByteArray& name) const {
+    const QByteArray wanted = name.left(RAS_MaxEntryName);
+    for (const PhoneBookEntry& e : entries)
+        if (sameName(e.name, wanted)) return &e;
+    return nullptr;
+}
+
+PhoneBook PhoneBook::parse(const QByteArray& bytes) {
+    PhoneBook book;
+    const QString text = decode(bytes);
+    PhoneBookEntry* current = nullptr;
+    // Keys already seen in the current section: the first one wins.
+    QStringList seen;
+    for (QStringView raw :
+         QStringView(text).split(QRegularExpression(QStringLiteral("\r\n|\r|\n")))) {
+        const QString line = raw.trimmed().toString();
+        if (line.isEmpty() || line.front() == u';' || line.front() == u'#') continue;
+        if (line.front() == u'[') {
+            current = nullptr;
+            seen.clear();
+            const qsizetype close = line.lastIndexOf(u']');
+            if (close < 0) continue;
+            const QString name = line.mid(1, close - 1).trimmed();
+            // A section without a usable name, or a second section of a name
+            // already listed, holds nothing that can be dialled.
+            if (name.isEmpty() || hasControlCharacters(name)) continue;
+            PhoneBookEntry entry;
+            entry.name = singleByte(name, RAS_MaxEntryName);
+            if (book.find(entry.name)) continue;
+            book.entries.push_back(std::move(entry));
+            current = &book.entries.back();
+            continue;
+        }
+        if (!current) continue;
+        const qsizetype eq = line.indexOf(u'=');
+        if (eq <= 0) continue;
+        const QString key = line.left(eq).trimmed();
+        if (seen.contains(key, Qt::CaseInsensitive)) continue;
+        seen.append(key);
+        applyKey(*current, key, unquote(line.mid(eq + 1).trimmed()));
+    }
+    return book;
+}
+
+QByteArray PhoneBook::demoText() {
+    // Fictional numbers (555-01xx). One modem serves every entry, as on a
+    // machine with a single phone line.
+    return "; The demo phone book: it serves while no phone book file exists.\n"
+           "[Demo ISP]\nPhoneNumber=555-0100\n"
+           "[Demo Busy]\nPhoneNumber=555-0101\nBusyCount=2\n"
+           "[Demo Always Busy]\nPhoneNumber=555-0102\nFail=busy\n"
+           "[Demo No Dial Tone]\nPhoneNumber=555-0103\nFail=no-dial-tone\n"
+           "[Demo No Answer]\nPhoneNumber=555-0104\nFail=no-answer\nDialDelay=10000\n"
+           "[Demo Bad Password]\nPhoneNumber=555-0105\nFail=login\n"
+           "[Demo Drop]\nPhoneNumber=555-0106\nDropAfter=60\n";
+}
+
+PhoneBook PhoneBook::demo() {
+    PhoneBook book = parse(demoText());
+    book.source = Source::Demo;
+    return book;
+}
+
+PhoneBook PhoneBook::load(const QString& path, bool demoWhenMissing) {
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        PhoneBook book;
+        if (demoWhenMissing)
+            book = demo();
+        else {
+            book.source = Source::Unreadable;
+            book.error = ERROR_CANNOT_OPEN_PHONEBOOK;
+        }
+        book.path = path;
+        return book;
+    }
+    PhoneBook book;
+    QFile file(path);
+    if (info.isDir() || !file.open(QIODevice::ReadOnly)) {
+        book.error = ERROR_CANNOT_OPEN_PHONEBOOK;
+    } else if (file.size() > kMaxFileBytes) {
+        book.error = ERROR_CANNOT_LOAD_PHONEBOOK;
+    } else {
+        book = parse(file.read(kMaxFileBytes + 1));
+        if (file.error() != QFileDevice::NoError) {
+            book = PhoneBook();
+            book.error = ERROR_CANNOT_OPEN_PHONEBOOK;
+        }
+    }
+    if (book.error) book.source = Source::Unreadable;
+    book.path = path;
+    return book;
+}
+
+QString PhoneBook::defaultPath() {
+    const QString overridden = qEnvironmentVariable("OBU_PHONEBOOK");
+    if (!overridden.isEmpty()) return overridden;
+    QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (config.isEmpty() || !QDir::isAbsolutePath(config))
+        config = QDir::homePath() + QStringLiteral("/.config");
+    return config + QStringLiteral("/obu/phonebook.pbk");
+}
+
+}  // namespace obu

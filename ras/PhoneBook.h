@@ -1,0 +1,73 @@
+#pragma once
+#include <QByteArray>
+#include <QString>
+#include <vector>
+
+#include "ras/RasApi.h"
+
+namespace obu {
+
+// How the simulated far end of an entry ends a call that does not connect.
+enum class LineFailure {
+    None,
+    Busy,        // 676 when the modem dials
+    NoDialTone,  // 680 when the modem dials
+    NoAnswer,    // 678 when the modem dials
+    NoCarrier,   // 679 when the modem dials
+    ModemError,  // 651 when the modem dials
+    Login,       // 691: the server rejects every login
+    LineDrop,    // 619: the line drops while the server authenticates
+    PppTimeout,  // 718: the server stops answering while the link is set up
+};
+
+// One section of a phone book. Text fields are single-byte (Latin-1), cut to
+// the limits of the service's records.
+struct PhoneBookEntry {
+    QByteArray name;
+    QByteArray phoneNumber;
+    QByteArray device = "Simulated Modem";
+    QByteArray deviceType = "modem";
+    // The simulated modem's timing, in milliseconds.
+    int portDelayMs = 300;
+    int dialDelayMs = 2500;
+    int authDelayMs = 1000;
+    int projectDelayMs = 500;
+    // The far end: busy this many calls in a row before it answers, a fixed
+    // failure, the account it accepts (empty: any), and the provider hanging up
+    // this many seconds after the connection is made (0: never).
+    int busyCount = 0;
+    LineFailure failure = LineFailure::None;
+    QByteArray acceptUser;
+    QByteArray acceptPassword;
+    int dropAfterSeconds = 0;
+};
+
+struct PhoneBook {
+    // Where the entries came from.
+    enum class Source { File, Demo, Unreadable };
+    Source source = Source::File;
+    QString path;
+    // 0, or the service's code for a phone book that cannot be used.
+    DWORD error = ERROR_SUCCESS;
+    std::vector<PhoneBookEntry> entries;
+
+    // The entry of that name (compared without case, as cut to 256 characters).
+    const PhoneBookEntry* find(const QByteArray& name) const;
+
+    // Reads a phone book file. A missing file gives the built-in demo phone
+    // book when demoWhenMissing (the default phone book), and error 621 otherwise.
+    static PhoneBook load(const QString& path, bool demoWhenMissing);
+    // The phone book that serves when the user has none.
+    static PhoneBook demo();
+    static QByteArray demoText();
+    // Parses phone-book text; never fails, bad lines are skipped.
+    static PhoneBook parse(const QByteArray& bytes);
+    // $OBU_PHONEBOOK, else $XDG_CONFIG_HOME/obu/phonebook.pbk, else
+    // ~/.config/obu/phonebook.pbk.
+    static QString defaultPath();
+
+    // Files larger than this are not phone books.
+    static constexpr qint64 kMaxFileBytes = 4 * 1024 * 1024;
+};
+
+}  // namespace obu

@@ -1,0 +1,364 @@
+// obu-line: lists the phone book's entries and the connections, dials, hangs
+// up, and plays the provider hanging up, through the same dial-up service that
+// obu uses.
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QSocketNotifier>
+#include <QStringList>
+#include <QTextStream>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "platform/QtEventLoop.h"
+#include "platform/SystemClock.h"
+#include "ras/LineService.h"
+
+namespace {
+
+using namespace obu;
+
+enum Exit { kOk = 0, kFailed = 1, kUsage = 2 };
+
+QTextStream& out() {
+    static QTextStream stream(stdout);
+    return stream;
+}
+
+QTextStream& err() {
+    static QTextStream stream(stderr);
+    return stream;
+}
+
+const char* const kHelp =
+    "Usage: obu-line [--phonebook FILE] COMMAND [ARGUMENTS]\n"
+    "\n"
+    "The dial-up service of Obu Linekeeper from the command line.\n"
+    "\n"
+    "Commands:\n"
+    "  entries                        list the entries of the phone book\n"
+    "  connections                    list the connections, dials in progress too\n"
+    "  dial ENTRY [USER [PASSWORD]]   dial an entry, show each stage, wait for the\n"
+    "                                 result; the connection stays up afterwards\n"
+    "  hangup ENTRY|all               hang up the connections of an entry, or all\n"
+    "  drop ENTRY|all                 let the provider hang up (as a dropped line)\n"
+    "\n"
+    "Options:\n"
+    "  --phonebook FILE   use this phone book instead of the default one\n"
+    "  -h, --help         show this help\n"
+    "  --version          show the version\n"
+    "\n"
+    "Environment:\n"
+    "  OBU_PHONEBOOK   the default phone book (else $XDG_CONFIG_HOME/obu/phonebook.pbk\n"
+    "                  or ~/.config/obu/phonebook.pbk; a built-in demo phone book\n"
+    "                  serves while that file does not exist)\n"
+    "  OBU_LINES_DIR   the folder of the connection records (else\n"
+    "                  $XDG_RUNTIME_DIR/obu-lines or /tmp/obu-lines-UID)\n"
+    "\n"
+    "Exit status: 0 on success, 1 when the service reports a failure, 2 for a\n"
+    "command line that cannot be understood.\n";
+
+QString codeText(DWORD code) {
+    const char* text = rasErrorText(code);
+    return QStringLiteral("error %1: %2")
+        .arg(code)
+        .arg(text ? QString::fromLatin1(text) : QStringLiteral("(no text for this code)"));
+}
+
+QString stageName(DWORD state) {
+    switch (state) {
+        case RASCS_OpenPort:
+            return QStringLiteral("Opening port");
+        case RASCS_PortOpened:
+            return QStringLiteral("Port opened");
+        case RASCS_ConnectDevice:
+            return QStringLiteral("Connecting device");
+        case RASCS_DeviceConnected:
+            return QStringLiteral("Device connected");
+        case RASCS_AllDevicesConnected:
+            return QStringLiteral("All devices connected");
+        case RASCS_Authenticate:
+            return QStringLiteral("Authenticating");
+        case RASCS_Authenticated:
+            return QStringLiteral("Authenticated");
+        case RASCS_Projected:
+            return QStringLiteral("Projected");
+        case RASCS_Connected:
+            return QStringLiteral("Connected");
+        case RASCS_Disconnected:
+            return QStringLiteral("Disconnected");
+        default:
+            return QStringLiteral("State %1").arg(state);
+    }
+}
+
+QString handleText(HRASCONN handle) {
+    return QStringLiteral("0x%1")
+        .arg(handle, 8, 16, QLatin1Char('0'))
+        .toUpper()
+        .replace(QLatin1String("0X"), QLatin1String("0x"));
+}
+
+bool sameEntry(const QByteArray& a, const QString& b) {
+    return QString::fromLatin1(a).compare(b, Qt::CaseInsensitive) == 0;
+}
+
+void problemNote(const LineService& service, DWORD code) {
+    if (code == ERROR_UNKNOWN && !service.problem().isEmpty())
+        err() << "obu-line: " << service.problem() << Qt::endl;
+}
+
+int listEntries(LineService& service, const QString& phoneBookPath) {
+    const QByteArray path = phoneBookPath.toLocal8Bit();
+    const char* book = phoneBookPath.isEmpty() ? nullptr : path.constData();
+    DWORD bytes = 0;
+    DWORD count = 0;
+    DWORD result = service.RasEnumEntriesA(nullptr, book, nullptr, &bytes, &count);
+    std::vector<RASENTRYNAMEA> entries;
+    if (result == ERROR_BUFFER_TOO_SMALL) {
+        entries.resize(count);
+        entries[0].dwSize = sizeof(RASENTRYNAMEA);
+        bytes = static_cast<DWORD>(entries.size() * sizeof(RASENTRYNAMEA));
+        result = service.RasEnumEntriesA(nullptr, book, entries.data(), &bytes, &count);
+    }
+    const QString shownPath = phoneBookPath.isEmpty() ? service.paths().phoneBook : phoneBookPath;
+    if (result != ERROR_SUCCESS) {
+        err() << "obu-line: cannot list the entries of " << shownPath << ": " << codeText(result)
+              << Qt::endl;
+        return kFailed;
+    }
+    if (phoneBookPath.isEmpty() && service.phoneBook().source == PhoneBook::Source::Demo)
+        err() << "obu-line: no phone book at " << shownPath << "; the demo phone book serves"
+              << Qt::endl;
+    if (count == 0)
+        err() << "obu-line: the phone book " << shownPath << " has no entries" << Qt::endl;
+    for (DWORD i = 0; i < count; ++i)
+        out() << QString::fromLatin1(entries[i].szEntryName) << Qt::endl;
+    return kOk;
+}
+
+int listConnections(LineService& service) {
+    const std::vector<LineRecord> lines = service.lines();
+    if (lines.empty() && !service.problem().isEmpty()) {
+        err() << "obu-line: " << service.problem() << Qt::endl;
+        return kFailed;
+    }
+    if (lines.empty()) {
+        out() << "No connections." << Qt::endl;
+        return kOk;
+    }
+    int entryWidth = 5;
+    for (const LineRecord& r : lines) entryWidth = std::max<int>(entryWidth, r.entry.size());
+    out() << QStringLiteral("ENTRY").leftJustified(entryWidth + 2)
+          << QStringLiteral("STATE").leftJustified(30) << "DEVICE" << Qt::endl;
+    for (const LineRecord& r : lines) {
+        const QString state = r.established() ? QStringLiteral("Connected")
+                                              : QStringLiteral("Dialing: ") + stageName(r.state);
+        out() << QString::fromLatin1(r.entry).leftJustified(entryWidth + 2)
+              << state.leftJustified(30) << QString::fromLatin1(r.device) << " ("
+              << QString::fromLatin1(r.deviceType) << "), handle " << handleText(r.handle)
+              << Qt::endl;
+    }
+    return kOk;
+}
+
+// Acts on the connections of one entry, or all of them.
+int forEachLine(LineService& service, const QString& which, const char* verb,
+                const std::function<DWORD(HRASCONN)>& act) {
+    const bool all = which == QLatin1String("all");
+    int matched = 0;
+    int failed = 0;
+    for (const LineRecord& r : service.lines()) {
+        if (!all && !sameEntry(r.entry, which)) continue;
+        ++matched;
+        const DWORD result = act(r.handle);
+        if (result == ERROR_SUCCESS || result == ERROR_INVALID_HANDLE) {
+            // Invalid by now: it ended between the listing and this call.
+            out() << verb << ' ' << QString::fromLatin1(r.entry) << " (" << handleText(r.handle)
+                  << ")." << Qt::endl;
+        } else {
+            ++failed;
+            err() << "obu-line: " << QString::fromLatin1(r.entry) << ": " << codeText(result)
+                  << Qt::endl;
+            problemNote(service, result);
+        }
+    }
+    if (matched == 0) {
+        if (all) {
+            out() << "No connections." << Qt::endl;
+            return kOk;
+        }
+        err() << "obu-line: there is no connection to \"" << which << "\"" << Qt::endl;
+        return kFailed;
+    }
+    return failed ? kFailed : kOk;
+}
+
+// Ctrl-C or a termination request during a dial hangs the dial up, so that the
+// modem is free at once rather than when another program notices.
+int signalPipe[2] = {-1, -1};
+
+void onSignal(int) {
+    const char c = 1;
+    (void)!::write(signalPipe[1], &c, 1);
+}
+
+int dial(LineService& service, EventLoop& loop, const QString& phoneBookPath,
+         const QStringList& args) {
+    const QString entry = args.value(0);
+    RASDIALPARAMSA params;
+    std::memset(&params, 0, sizeof params);
+    params.dwSize = sizeof params;
+    const auto put = [](char* field, int limit, const QString& text) {
+        const QByteArray bytes = text.left(limit).toLatin1();
+        std::memcpy(field, bytes.constData(), bytes.size());
+    };
+    put(params.szEntryName, RAS_MaxEntryName, entry);
+    put(params.szUserName, UNLEN, args.value(1));
+    put(params.szPassword, PWLEN, args.value(2));
+
+    int exitCode = kFailed;
+    HRASCONN handle = 0;
+    bool finished = false;
+    const auto stop = [&](int code) {
+        if (finished) return;
+        finished = true;
+        exitCode = code;
+        QCoreApplication::exit(code);
+    };
+    const NotifyTarget target = NotifyTargets::create(
+        [&](std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) -> std::intptr_t {
+            if (message != kRasDialEventMessage || finished) return 0;
+            const DWORD state = static_cast<DWORD>(wParam);
+            const DWORD error = static_cast<DWORD>(lParam);
+            if (error != 0) {
+                err() << "obu-line: dialing \"" << entry << "\" failed at \"" << stageName(state)
+                      << "\": " << codeText(error) << Qt::endl;
+                service.RasHangUpA(handle);
+                stop(kFailed);
+                return 0;
+            }
+            out() << "  " << stageName(state) << Qt::endl;
+            if (state == RASCS_Connected) {
+                out() << "Connected to " << entry << " (handle " << handleText(handle) << ")."
+                      << Qt::endl;
+                stop(kOk);
+            }
+            return 0;
+        });
+
+    const QByteArray path = phoneBookPath.toLocal8Bit();
+    out() << "Dialing " << entry << "..." << Qt::endl;
+    const DWORD result =
+        service.RasDialA(nullptr, phoneBookPath.isEmpty() ? nullptr : path.constData(), &params,
+                         kNotifierWindow, target, &handle);
+    std::memset(params.szPassword, 0, sizeof params.szPassword);
+    if (result != ERROR_SUCCESS) {
+        err() << "obu-line: cannot dial \"" << entry << "\": " << codeText(result) << Qt::endl;
+        problemNote(service, result);
+        NotifyTargets::destroy(target);
+        return kFailed;
+    }
+
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) == 0) {
+        auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, qApp);
+        QObject::connect(notifier, &QSocketNotifier::activated, qApp, [&] {
+            err() << "obu-line: dial cancelled; hanging up" << Qt::endl;
+            service.RasHangUpA(handle);
+            stop(kFailed);
+        });
+        std::signal(SIGINT, onSignal);
+        std::signal(SIGTERM, onSignal);
+        std::signal(SIGHUP, onSignal);
+    }
+    (void)loop;
+    QCoreApplication::exec();
+    NotifyTargets::destroy(target);
+    return exitCode;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("obu-line"));
+    QStringList args = QCoreApplication::arguments().mid(1);
+
+    QString phoneBookPath;
+    QStringList words;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        if (a == QLatin1String("-h") || a == QLatin1String("--help")) {
+            out() << kHelp;
+            return kOk;
+        }
+        if (a == QLatin1String("--version")) {
+            out() << "obu-line " << OBU_VERSION << Qt::endl;
+            return kOk;
+        }
+        if (a == QLatin1String("--phonebook")) {
+            if (i + 1 >= args.size()) {
+                err() << "obu-line: --phonebook needs a file name" << Qt::endl;
+                return kUsage;
+            }
+            phoneBookPath = args[++i];
+            continue;
+        }
+        if (a.startsWith(QLatin1String("--phonebook="))) {
+            phoneBookPath = a.mid(12);
+            continue;
+        }
+        if (a == QLatin1String("--")) {
+            words += args.mid(i + 1);
+            break;
+        }
+        if (a.startsWith(QLatin1Char('-')) && a.size() > 1 && words.isEmpty()) {
+            err() << "obu-line: unknown option " << a << "\nTry 'obu-line --help'." << Qt::endl;
+            return kUsage;
+        }
+        words += a;
+    }
+    if (words.isEmpty()) {
+        err() << "obu-line: no command given\nTry 'obu-line --help'." << Qt::endl;
+        return kUsage;
+    }
+    const QString command = words.takeFirst();
+    const auto wants = [&](int least, int most) {
+        if (words.size() >= least && words.size() <= most) return true;
+        err() << "obu-line: wrong number of arguments for " << command << "\nTry 'obu-line --help'."
+              << Qt::endl;
+        return false;
+    };
+
+    SystemClock clock;
+    QtEventLoop loop;
+    LineService service(clock, loop);
+
+    if (command == QLatin1String("entries"))
+        return wants(0, 0) ? listEntries(service, phoneBookPath) : kUsage;
+    if (command == QLatin1String("connections"))
+        return wants(0, 0) ? listConnections(service) : kUsage;
+    if (command == QLatin1String("dial")) {
+        if (!wants(1, 3)) return kUsage;
+        if (words[0].isEmpty()) {
+            err() << "obu-line: the entry name is empty" << Qt::endl;
+            return kUsage;
+        }
+        return dial(service, loop, phoneBookPath, words);
+    }
+    if (command == QLatin1String("hangup")) {
+        if (!wants(1, 1)) return kUsage;
+        return forEachLine(service, words[0], "Hung up",
+                           [&](HRASCONN h) { return service.RasHangUpA(h); });
+    }
+    if (command == QLatin1String("drop")) {
+        if (!wants(1, 1)) return kUsage;
+        return forEachLine(service, words[0], "The provider hung up",
+                           [&](HRASCONN h) { return service.dropLine(h); });
+    }
+    err() << "obu-line: unknown command " << command << "\nTry 'obu-line --help'." << Qt::endl;
+    return kUsage;
+}
