@@ -250,6 +250,17 @@ int dial(LineService& service, EventLoop& loop, const QString& phoneBookPath,
             return 0;
         });
 
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) == 0) {
+        auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, qApp);
+        QObject::connect(notifier, &QSocketNotifier::activated, qApp, [&] {
+            err() << "obu-line: dial cancelled; hanging up" << Qt::endl;
+            service.RasHangUpA(handle);
+            stop(kFailed);
+        });
+        std::signal(SIGINT, onSignal);
+        std::signal(SIGTERM, onSignal);
+        std::signal(SIGHUP, onSignal);
+    }
     const QByteArray path = phoneBookPath.toLocal8Bit();
     out() << "Dialing " << entry << "..." << Qt::endl;
     const DWORD result =
@@ -263,17 +274,6 @@ int dial(LineService& service, EventLoop& loop, const QString& phoneBookPath,
         return kFailed;
     }
 
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) == 0) {
-        auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, qApp);
-        QObject::connect(notifier, &QSocketNotifier::activated, qApp, [&] {
-            err() << "obu-line: dial cancelled; hanging up" << Qt::endl;
-            service.RasHangUpA(handle);
-            stop(kFailed);
-        });
-        std::signal(SIGINT, onSignal);
-        std::signal(SIGTERM, onSignal);
-        std::signal(SIGHUP, onSignal);
-    }
     (void)loop;
     QCoreApplication::exec();
     NotifyTargets::destroy(target);

@@ -1,0 +1,244 @@
+// The registry between real processes: obu-line dials, hangs up and drops in
+// processes of its own while this process watches through its own service,
+// as obu and obu-line do on a desktop.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QThread>
+
+#include "platform/SystemClock.h"
+#include "ras/TRAS.h"
+#include "tests/unit/ras/RasTestSupport.h"
+
+namespace obu::test {
+namespace {
+
+constexpr int kDeadlineMs = 20000;
+
+QCoreApplication& application() {
+    static int argc = 1;
+    static char name[] = "ras_cross_process_test";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication app(argc, argv);
+    return app;
+}
+
+bool waitFor(const std::function<bool()>& condition, int ms = kDeadlineMs) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > ms) return false;
+        QThread::msleep(10);
+    }
+    return true;
+}
+
+struct ProcessResult {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+class CrossProcessTest : public ::testing::Test {
+protected:
+    TempFolder folder;
+    SystemClock clock;
+    VirtualTime loop;  // drives this process's own dials
+    std::unique_ptr<LineService> service;
+    std::vector<std::unique_ptr<QProcess>> running;
+
+    void SetUp() override {
+        application();
+        folder.write("phonebook.pbk", fastPhoneBook() + "[Medium]\nDialDelay=1500\n");
+        service = std::make_unique<LineService>(clock, loop, paths());
+    }
+    void TearDown() override {
+        for (auto& p : running) {
+            if (p->state() != QProcess::NotRunning) {
+                p->kill();
+                p->waitForFinished(kDeadlineMs);
+            }
+        }
+    }
+    LineService::Paths paths() const {
+        return {folder.file("phonebook.pbk"), folder.file("lines")};
+    }
+
+    QProcess* start(const QStringList& args, const QString& phoneBook = {}) {
+        auto process = std::make_unique<QProcess>();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("OBU_LINES_DIR", folder.file("lines"));
+        env.insert("OBU_PHONEBOOK", phoneBook.isEmpty() ? folder.file("phonebook.pbk") : phoneBook);
+        process->setProcessEnvironment(env);
+        process->start(QStringLiteral(OBU_LINE_PATH), args);
+        EXPECT_TRUE(process->waitForStarted(kDeadlineMs));
+        running.push_back(std::move(process));
+        return running.back().get();
+    }
+    static ProcessResult finish(QProcess* process) {
+        EXPECT_TRUE(process->waitForFinished(kDeadlineMs));
+        ProcessResult run;
+        run.exitCode = process->exitStatus() == QProcess::NormalExit ? process->exitCode() : -1;
+        run.out = QString::fromUtf8(process->readAllStandardOutput());
+        run.err = QString::fromUtf8(process->readAllStandardError());
+        return run;
+    }
+    ProcessResult obuLine(const QStringList& args, const QString& phoneBook = {}) {
+        return finish(start(args, phoneBook));
+    }
+
+    // This process dials, as obu would.
+    void dialHere(TRAS& ras, const QString& entry) {
+        ras.setEntryName(entry);
+        ASSERT_EQ(ras.Dial(), 0);
+        ASSERT_TRUE(
+            loop.advanceUntil([&] { return ras.ConnectState() == RASCS_Connected; }, kDeadlineMs));
+    }
+};
+
+TEST_F(CrossProcessTest, AConnectionDialledByObuLineIsListedHereAndOutlivesItsDialer) {
+    const ProcessResult dial = obuLine({"dial", "Fast", "user", "pass"});
+    ASSERT_EQ(dial.exitCode, 0) << dial.err.toStdString();
+    EXPECT_TRUE(dial.out.contains("Authenticated"));
+    EXPECT_TRUE(dial.out.contains("Connected to Fast"));
+    // The dialer has ended; the connection is still there for everyone.
+    const auto list = enumerate(*service);
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_STREQ(list[0].szEntryName, "Fast");
+    EXPECT_STREQ(list[0].szDeviceName, "Simulated Modem");
+    DWORD result = 0;
+    EXPECT_EQ(status(*service, list[0].hrasconn, &result).rasconnstate, RASCS_Connected);
+    EXPECT_EQ(result, ERROR_SUCCESS);
+
+    const ProcessResult connections = obuLine({"connections"});
+    EXPECT_EQ(connections.exitCode, 0);
+    EXPECT_TRUE(connections.out.contains(QRegularExpression("Fast +Connected +Simulated Modem")))
+        << connections.out.toStdString();
+
+    // The provider hangs up, from yet another process: seen here at once.
+    const ProcessResult drop = obuLine({"drop", "fast"});
+    EXPECT_EQ(drop.exitCode, 0) << drop.err.toStdString();
+    EXPECT_TRUE(enumerate(*service).empty());
+    status(*service, list[0].hrasconn, &result);
+    EXPECT_EQ(result, ERROR_INVALID_HANDLE);
+    EXPECT_TRUE(obuLine({"connections"}).out.contains("No connections."));
+}
+
+TEST_F(CrossProcessTest, AHangUpOrADropFromOutsideIsSeenByTheComponentThatDialled) {
+    TRAS ras(*service);
+    dialHere(ras, "Fast");
+    EXPECT_EQ(obuLine({"hangup", "Fast"}).exitCode, 0);
+    EXPECT_TRUE(enumerate(*service).empty());
+    EXPECT_EQ(ras.UpdateStatus(), 6);
+    EXPECT_EQ(ras.GetStatusText(), "Invalid Handle");
+
+    // Dropped by the provider while this process lives: it can still read why.
+    dialHere(ras, "Fast");
+    EXPECT_EQ(obuLine({"drop", "all"}).exitCode, 0);
+    EXPECT_TRUE(enumerate(*service).empty());
+    EXPECT_EQ(ras.UpdateStatus(), 629);
+    EXPECT_EQ(ras.ConnectState(), RASCS_Disconnected);
+    EXPECT_EQ(ras.GetStatusText(), "The connection was closed by the remote computer.");
+    ras.HangUp();
+    EXPECT_TRUE(service->lines().empty());
+}
+
+TEST_F(CrossProcessTest, ADialInProgressIsReleasedWhenItsDialerIsKilled) {
+    QProcess* dialer = start({"dial", "Slow"});
+    ASSERT_TRUE(waitFor([&] { return service->lines().size() == 1; }));
+    EXPECT_TRUE(service->lines()[0].dialing());
+    EXPECT_TRUE(enumerate(*service).empty());
+    dialer->kill();
+    ASSERT_TRUE(dialer->waitForFinished(kDeadlineMs));
+    ASSERT_TRUE(waitFor([&] { return service->lines().empty(); }));
+    // The modem is free again.
+    TRAS ras(*service);
+    dialHere(ras, "Fast");
+    EXPECT_EQ(enumerate(*service).size(), 1u);
+}
+
+TEST_F(CrossProcessTest, ObuLineReportsADialEndedFromHereAndAnInterruptedDialReleasesTheModem) {
+    QProcess* dialer = start({"dial", "Medium"});
+    ASSERT_TRUE(waitFor([&] { return service->lines().size() == 1; }));
+    EXPECT_EQ(service->RasHangUpA(service->lines()[0].handle), ERROR_SUCCESS);
+    const ProcessResult run = finish(dialer);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.contains("error 628: The connection was closed.")) << run.err.toStdString();
+
+    QProcess* interrupted = start({"dial", "Slow"});
+    ASSERT_TRUE(waitFor([&] { return service->lines().size() == 1; }));
+    interrupted->terminate();
+    const ProcessResult stopped = finish(interrupted);
+    EXPECT_EQ(stopped.exitCode, 1);
+    EXPECT_TRUE(stopped.err.contains("cancelled"));
+    EXPECT_TRUE(service->lines().empty());
+}
+
+TEST_F(CrossProcessTest, TwoProgramsDialingOneModemAtOnceGetOneCall) {
+    QProcess* a = start({"dial", "Fast"});
+    QProcess* b = start({"dial", "Fast"});
+    const ProcessResult ra = finish(a);
+    const ProcessResult rb = finish(b);
+    // Whichever opened the port first has the modem; the other cannot open it.
+    ASSERT_NE(ra.exitCode == 0, rb.exitCode == 0) << ra.err.toStdString() << rb.err.toStdString();
+    const ProcessResult& loser = ra.exitCode == 0 ? rb : ra;
+    EXPECT_EQ(loser.exitCode, 1);
+    EXPECT_TRUE(loser.err.contains("error 633: The modem is already in use"))
+        << loser.err.toStdString();
+    EXPECT_EQ(enumerate(*service).size(), 1u);
+}
+
+TEST_F(CrossProcessTest, ABusyLineCountsItsBusySignalsAcrossPrograms) {
+    const ProcessResult first = obuLine({"dial", "Fast Twice Busy"});
+    EXPECT_EQ(first.exitCode, 1);
+    EXPECT_TRUE(first.err.contains("failed at \"Connecting device\": error 676: The line is busy."))
+        << first.err.toStdString();
+    TRAS ras(*service);
+    ras.setEntryName("Fast Twice Busy");
+    ras.Dial();
+    ASSERT_TRUE(loop.advanceUntil([&] { return ras.LastError() != 0; }, kDeadlineMs));
+    EXPECT_EQ(ras.LastError(), 676);
+    ras.HangUp();
+    EXPECT_EQ(obuLine({"dial", "Fast Twice Busy"}).exitCode, 0);
+}
+
+TEST_F(CrossProcessTest, ObuLineListsTheDemoPhoneBookAndExplainsItsFailures) {
+    const ProcessResult entries = obuLine({"entries"}, folder.file("no-such.pbk"));
+    EXPECT_EQ(entries.exitCode, 0);
+    EXPECT_EQ(entries.out.split('\n', Qt::SkipEmptyParts),
+              (QStringList{"Demo ISP", "Demo Busy", "Demo Always Busy", "Demo No Dial Tone",
+                           "Demo No Answer", "Demo Bad Password", "Demo Drop"}));
+    EXPECT_TRUE(entries.err.contains("demo phone book"));
+
+    const ProcessResult unknown = obuLine({"dial", "Nobody"});
+    EXPECT_EQ(unknown.exitCode, 1);
+    EXPECT_TRUE(unknown.err.contains("error 623")) << unknown.err.toStdString();
+    EXPECT_EQ(obuLine({"hangup", "Nobody"}).exitCode, 1);
+    EXPECT_EQ(obuLine({"hangup", "all"}).exitCode, 0);
+    EXPECT_EQ(obuLine({}).exitCode, 2);
+    EXPECT_EQ(obuLine({"dial"}).exitCode, 2);
+    EXPECT_EQ(obuLine({"frobnicate"}).exitCode, 2);
+    EXPECT_EQ(obuLine({"--phonebook"}).exitCode, 2);
+    const ProcessResult help = obuLine({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.out.contains("Usage: obu-line"));
+    const ProcessResult missing = obuLine({"--phonebook", folder.file("missing.pbk"), "entries"});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_TRUE(missing.err.contains("error 621"));
+
+    folder.write("blocked", "not a folder");
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("OBU_LINES_DIR", folder.file("blocked"));
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral(OBU_LINE_PATH), {"connections"});
+    ASSERT_TRUE(process.waitForFinished(kDeadlineMs));
+    EXPECT_EQ(process.exitCode(), 1);
+    EXPECT_TRUE(QString::fromUtf8(process.readAllStandardError()).contains("is not a folder"));
+}
+
+}  // namespace
+}  // namespace obu::test

@@ -1,0 +1,420 @@
+// TRAS against the real dial-up service, with the modem of a phone book (or a
+// scripted one for stage sequences that no modem gives) and virtual time.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "ras/TRAS.h"
+#include "tests/unit/ras/RasTestSupport.h"
+
+namespace obu::test {
+namespace {
+
+// Records every event of a component, by name.
+struct EventLog {
+    QStringList events;
+    std::vector<std::pair<std::int32_t, QString>> disconnects;
+
+    void attach(TRAS& ras) {
+        const auto note = [this](const char* name) {
+            return [this, name](TRAS* sender) {
+                EXPECT_NE(sender, nullptr);
+                events << name;
+            };
+        };
+        ras.setOnConnect(note("Connect"));
+        ras.setOnCallBack(note("CallBack"));
+        ras.setOnAboutToOpenPort(note("AboutToOpenPort"));
+        ras.setOnPortOpened(note("PortOpened"));
+        ras.setOnAboutToConnDev(note("AboutToConnDev"));
+        ras.setOnDevConnected(note("DevConnected"));
+        ras.setOnAllDevsConnected(note("AllDevsConnected"));
+        ras.setOnAuthenticate(note("Authenticate"));
+        ras.setOnAuthNotify(note("AuthNotify"));
+        ras.setOnAuthRetry(note("AuthRetry"));
+        ras.setOnAuthCallBack(note("AuthCallBack"));
+        ras.setOnAuthChangePassword(note("AuthChangePassword"));
+        ras.setOnAuthProject(note("AuthProject"));
+        ras.setOnAuthLinkSpeed(note("AuthLinkSpeed"));
+        ras.setOnAuthAck(note("AuthAck"));
+        ras.setOnReAuthenticate(note("ReAuthenticate"));
+        ras.setOnAuthenticated(note("Authenticated"));
+        ras.setOnPrepareforCallback(note("PrepareforCallback"));
+        ras.setOnWaitForModemReset(note("WaitForModemReset"));
+        ras.setOnInteractiveStarted(note("InteractiveStarted"));
+        ras.setOnRetryAuth(note("RetryAuth"));
+        ras.setOnPasswordExpired(note("PasswordExpired"));
+        ras.setOnDisconnect([this](TRAS*, std::int32_t error, const QString& text) {
+            events << "Disconnect";
+            disconnects.emplace_back(error, text);
+        });
+    }
+};
+
+// The real service, with a spy on what reaches RasDialA.
+class SpiedService : public LineService {
+public:
+    using LineService::LineService;
+    DWORD RasDialA(const void* ext, const char* book, const RASDIALPARAMSA* params, DWORD type,
+                   NotifyTarget target, HRASCONN* h) override {
+        lastParams = *params;
+        ++dials;
+        return LineService::RasDialA(ext, book, params, type, target, h);
+    }
+    RASDIALPARAMSA lastParams{};
+    int dials = 0;
+};
+
+class TRASTest : public ::testing::Test {
+protected:
+    ServiceBench bench;
+    SpiedService service{bench.time, bench.time, bench.paths()};
+    TRAS ras{service};
+    EventLog log;
+
+    void SetUp() override { log.attach(ras); }
+    bool connectedOrFailed() {
+        return bench.time.advanceUntil(
+            [&] { return ras.ConnectState() == RASCS_Connected || (ras.LastError() != 0); }, 20000);
+    }
+    void script(std::vector<ScriptedModem::Step> steps) {
+        service.setDeviceFactory([this, steps](const PhoneBookEntry&) {
+            return std::make_unique<ScriptedModem>(bench.time, steps);
+        });
+    }
+};
+
+TEST_F(TRASTest, StartsIdleWithTheRegisteredMessageAndNoWindow) {
+    EXPECT_EQ(ras.DialEventMessage(), kRasDialEventMessage);
+    EXPECT_GE(ras.DialEventMessage(), 0xC000);
+    EXPECT_EQ(ras.NotifyWindow(), 0u);
+    EXPECT_EQ(ras.ConnectionHandle(), 0u);
+    EXPECT_EQ(ras.ConnectState(), 0);
+    EXPECT_EQ(ras.RedialAttempts(), 1);
+    EXPECT_TRUE(ras.EntryList().isEmpty());
+    EXPECT_EQ(ras.GetStatusText(), "Not Active");
+    EXPECT_EQ(ras.GetErrorText(676), "");
+    EXPECT_EQ(ras.UpdateStatus(), 0);
+    ras.setRedialAttempts(0);
+    EXPECT_EQ(ras.RedialAttempts(), 0);
+}
+
+TEST_F(TRASTest, ADialRaisesTheStageEventsInOrderAndNoneFromInsideDial) {
+    ras.setEntryName("Fast");
+    ras.setUserName("user");
+    ras.setPassword("secret");
+    EXPECT_EQ(ras.Dial(), 0);
+    EXPECT_TRUE(log.events.isEmpty());
+    EXPECT_NE(ras.NotifyWindow(), 0u);
+    EXPECT_NE(ras.ConnectionHandle(), 0u);
+    ASSERT_TRUE(connectedOrFailed());
+    EXPECT_EQ(log.events,
+              (QStringList{"AboutToOpenPort", "PortOpened", "AboutToConnDev", "DevConnected",
+                           "AllDevsConnected", "Authenticate", "Authenticated", "Connect"}));
+    EXPECT_EQ(ras.LastError(), 0);
+    EXPECT_EQ(ras.DeviceName(), "Simulated Modem");
+    EXPECT_EQ(ras.DeviceType(), "modem");
+    EXPECT_EQ(ras.GetStatusText(), "");  // 8192 has no text of its own
+    EXPECT_STREQ(service.lastParams.szUserName, "user");
+    EXPECT_STREQ(service.lastParams.szPassword, "secret");
+    EXPECT_EQ(service.lastParams.dwSize, 1052u);
+}
+
+TEST_F(TRASTest, FieldsAreCutToTheirLimitsAndSentAsSingleByteText) {
+    ras.setEntryName(QString(300, u'E'));
+    ras.setPhoneNumber(QString(200, u'5'));
+    ras.setCallbackNumber(QString(200, u'6'));
+    ras.setUserName(QString(300, u'U'));
+    ras.setPassword(QString(300, u'P'));
+    ras.setDomain(QString::fromUtf8("DOMAIN-THAT-IS-TOO-LONG-é"));
+    ras.Dial();
+    const RASDIALPARAMSA& p = service.lastParams;
+    EXPECT_EQ(QByteArray(p.szEntryName), QByteArray(256, 'E'));
+    EXPECT_EQ(QByteArray(p.szPhoneNumber), QByteArray(128, '5'));
+    EXPECT_EQ(QByteArray(p.szCallbackNumber), QByteArray(128, '6'));
+    EXPECT_EQ(QByteArray(p.szUserName), QByteArray(256, 'U'));
+    EXPECT_EQ(QByteArray(p.szPassword), QByteArray(256, 'P'));
+    EXPECT_EQ(QByteArray(p.szDomain), QByteArray("DOMAIN-THAT-IS-"));
+    ras.setDomain(QString::fromUtf8("é"));
+    ras.Dial();
+    EXPECT_EQ(QByteArray(service.lastParams.szDomain), QByteArray("\xe9"));
+    // No such entry: refused at once, nothing held.
+    EXPECT_EQ(ras.LastError(), 623);
+    EXPECT_EQ(ras.ConnectionHandle(), 0u);
+}
+
+TEST_F(TRASTest, DialWhileACallIsHeldHangsItUpSilentlyFirst) {
+    ras.setEntryName("Fast");
+    ras.Dial();
+    ASSERT_TRUE(connectedOrFailed());
+    const HRASCONN first = ras.ConnectionHandle();
+    log.events.clear();
+    EXPECT_EQ(ras.Dial(), 0);
+    EXPECT_NE(ras.ConnectionHandle(), first);
+    EXPECT_TRUE(log.disconnects.empty());
+    DWORD result = 0;
+    status(service, first, &result);
+    EXPECT_EQ(result, ERROR_INVALID_HANDLE);
+    // The modem was free for the new call, which connects.
+    ASSERT_TRUE(bench.time.advanceUntil([&] { return log.events.contains("Connect"); }, 5000));
+    EXPECT_EQ(enumerate(service).size(), 1u);
+    // The same while a dial is still in progress.
+    bench.time.advance(0);
+    ras.Dial();
+    bench.time.advance(150);
+    ras.Dial();
+    ASSERT_TRUE(
+        bench.time.advanceUntil([&] { return ras.ConnectState() == RASCS_Connected; }, 5000));
+    EXPECT_EQ(service.lines().size(), 1u);
+    EXPECT_TRUE(log.disconnects.empty());
+}
+
+TEST_F(TRASTest, HangUpEndsTheCallAndAlwaysFiresDisconnectWithAnEmptyText) {
+    // With no call held.
+    EXPECT_EQ(ras.HangUp(), 0);
+    EXPECT_EQ(ras.LastError(), 0);
+    ASSERT_EQ(log.disconnects.size(), 1u);
+    EXPECT_EQ(log.disconnects[0].first, 6);
+    EXPECT_EQ(log.disconnects[0].second, "");
+
+    ras.setEntryName("Fast");
+    ras.Dial();
+    ASSERT_TRUE(connectedOrFailed());
+    const NotifyTarget window = ras.NotifyWindow();
+    EXPECT_EQ(ras.HangUp(), 0);
+    EXPECT_EQ(ras.ConnectionHandle(), 0u);
+    EXPECT_EQ(ras.NotifyWindow(), 0u);
+    EXPECT_FALSE(NotifyTargets::exists(window));
+    ASSERT_EQ(log.disconnects.size(), 2u);
+    EXPECT_EQ(log.disconnects[1].second, "");
+    EXPECT_TRUE(enumerate(service).empty());
+    // A handle that ended meanwhile: the hang-up's own code lands in LastError.
+    ras.Dial();
+    ASSERT_TRUE(connectedOrFailed());
+    service.RasHangUpA(ras.ConnectionHandle());
+    EXPECT_EQ(ras.HangUp(), 6);
+    EXPECT_EQ(ras.LastError(), 6);
+}
+
+TEST_F(TRASTest, NotificationsAfterAHangUpAreIgnored) {
+    ras.setEntryName("Fast");
+    ras.Dial();
+    bench.time.advance(150);
+    const NotifyTarget window = ras.NotifyWindow();
+    ras.HangUpSilently();
+    log.events.clear();
+    bench.time.advance(5000);
+    EXPECT_TRUE(log.events.isEmpty());
+    // A message that reaches the procedure with no call held is not acted on.
+    NotifyTargets::post(bench.time, window, kRasDialEventMessage, RASCS_Connected, 0);
+    EXPECT_EQ(ras.HandleDialEvent(kRasDialEventMessage, RASCS_Connected, 0), 0);
+    EXPECT_EQ(ras.HandleDialEvent(kRasDialEventMessage, RASCS_ConnectDevice, 676), 0);
+    bench.time.advance(10);
+    EXPECT_TRUE(log.events.isEmpty());
+    EXPECT_EQ(ras.LastError(), 0);
+    EXPECT_EQ(ras.ConnectState(), RASCS_ConnectDevice);
+}
+
+TEST_F(TRASTest, AFailureSetsLastErrorFiresNothingAndKeepsTheHandle) {
+    ras.setEntryName("Fast Busy");
+    ras.Dial();
+    ASSERT_TRUE(connectedOrFailed());
+    EXPECT_EQ(ras.LastError(), 676);
+    EXPECT_EQ(log.events, (QStringList{"AboutToOpenPort", "PortOpened", "AboutToConnDev"}));
+    EXPECT_NE(ras.ConnectionHandle(), 0u);
+    EXPECT_EQ(ras.GetStatusText(), "The line is busy.");
+    EXPECT_EQ(ras.LastError(), 676);  // the refresh reads the same failure back
+    // The owner's hang-up releases the modem for the next dial.
+    ras.HangUp();
+    ras.setEntryName("Fast");
+    ras.Dial();
+    ASSERT_TRUE(connectedOrFailed());
+    EXPECT_EQ(ras.ConnectState(), RASCS_Connected);
+}
+
+TEST_F(TRASTest, StatesWithoutAnEventFireNothingButRefreshTheStatus) {
+    script({{10, RASCS_OpenPort, 0},
+            {10, RASCS_CallbackSetByCaller, 0},
+            {10, RASCS_Projected, 0},
+            {10, RASCS_StartAuthentication, 0},
+            {10, RASCS_CallbackComplete, 0},
+            {10, RASCS_LogonNetwork, 0},
+            {10, 777, 0}});
+    ras.setEntryName("Fast");
+    ras.Dial();
+    bench.time.advance(15);
+    EXPECT_EQ(log.events, QStringList{"AboutToOpenPort"});
+    ras.setDeviceName("stale");
+    const DWORD expected[] = {RASCS_CallbackSetByCaller, RASCS_Projected,
+                              RASCS_StartAuthentication, RASCS_CallbackComplete,
+                              RASCS_LogonNetwork,        777};
+    for (DWORD state : expected) {
+        bench.time.advance(10);
+        EXPECT_EQ(ras.ConnectState(), state);
+        EXPECT_EQ(ras.DeviceName(), "Simulated Modem");
+        ras.setDeviceName("stale");
+    }
+    EXPECT_EQ(log.events, QStringList{"AboutToOpenPort"});
+}
+
+TEST_F(TRASTest, AnErrorWinsOverTheStateItComesWith) {
+    script({{10, RASCS_OpenPort, 0}, {10, RASCS_Connected, ERROR_AUTHENTICATION_FAILURE}});
+    ras.setEntryName("Fast");
+    ras.Dial();
+    bench.time.advance(100);
+    EXPECT_EQ(log.events, QStringList{"AboutToOpenPort"});
+    EXPECT_EQ(ras.LastError(), 691);
+    EXPECT_EQ(ras.GetStatusText(), QString::fromLatin1(rasErrorText(691)));
+}
+
+TEST_F(TRASTest, EveryStateReachesItsOwnEvent) {
+    const std::pair<DWORD, const char*> table[] = {
+        {6, "AuthNotify"},         {7, "AuthRetry"},          {8, "AuthCallBack"},
+        {9, "AuthChangePassword"}, {10, "AuthProject"},       {11, "AuthLinkSpeed"},
+        {12, "AuthAck"},           {13, "ReAuthenticate"},    {15, "PrepareforCallback"},
+        {16, "WaitForModemReset"}, {17, "CallBack"},          {4096, "InteractiveStarted"},
+        {4097, "RetryAuth"},       {4099, "PasswordExpired"},
+    };
+    std::vector<ScriptedModem::Step> steps;
+    for (const auto& [state, name] : table) steps.push_back({10, state, 0});
+    script(steps);
+    ras.setEntryName("Fast");
+    ras.Dial();
+    bench.time.advance(1000);
+    QStringList expected;
+    for (const auto& [state, name] : table) expected << name;
+    EXPECT_EQ(log.events, expected);
+}
+
+TEST_F(TRASTest, ADisconnectedNotificationFiresDisconnectWithTheStatusCallsResult) {
+    script({{10, RASCS_OpenPort, 0}, {10, RASCS_Disconnected, 0}});
+    ras.setEntryName("Fast");
+    ras.Dial();
+    bench.time.advance(100);
+    ASSERT_EQ(log.disconnects.size(), 1u);
+    EXPECT_EQ(log.disconnects[0].first, 0);
+    EXPECT_EQ(log.disconnects[0].second, "Status Unknown");
+    // The handle is still held; the owner releases it.
+    EXPECT_NE(ras.ConnectionHandle(), 0u);
+}
+
+TEST_F(TRASTest, StatusTextsFollowTheStateAndTheError) {
+    script({{10, RASCS_OpenPort, 0},
+            {10, RASCS_PortOpened, 0},
+            {10, RASCS_ConnectDevice, 0},
+            {10, RASCS_DeviceConnected, 0},
+            {10, RASCS_AllDevicesConnected, 0},
+            {10, RASCS_Authenticate, 0},
+            {10, RASCS_AuthRetry, 0},
+            {10, RASCS_Authenticated, 0},
+            {10, RASCS_WaitForCallback, 0},
+            {10, RASCS_Connected, 0}});
+    const char* texts[] = {"Opening Port",
+                           "Port Opened",
+                           "Using Device: Second Modem - isdn",
+                           "Device is connected",
+                           "All Required Devices Connected",
+                           "Validating User/Password/Domain",
+                           "",
+                           "Login Authenticated",
+                           "Waiting for Callback",
+                           ""};
+    ras.setEntryName("Other Modem");
+    ras.Dial();
+    for (const char* text : texts) {
+        bench.time.advance(10);
+        EXPECT_EQ(ras.GetStatusText(), QString::fromLatin1(text)) << ras.ConnectState();
+    }
+    EXPECT_EQ(ras.GetErrorText(12345), "Status Unknown");
+    EXPECT_EQ(ras.GetErrorText(678), "The remote computer did not answer.");
+    // Someone else hangs the connection up: the handle is no longer valid.
+    service.RasHangUpA(ras.ConnectionHandle());
+    EXPECT_EQ(ras.GetStatusText(), "Invalid Handle");
+    EXPECT_EQ(ras.LastError(), 6);
+}
+
+TEST_F(TRASTest, AHandlerThatHangsUpInsideItsEventEndsTheCallCleanly) {
+    ras.setOnPortOpened([this](TRAS* sender) {
+        log.events << "PortOpened";
+        sender->HangUp();
+    });
+    ras.setEntryName("Fast");
+    ras.Dial();
+    bench.time.advance(5000);
+    EXPECT_EQ(log.events, (QStringList{"AboutToOpenPort", "PortOpened", "Disconnect"}));
+    EXPECT_EQ(ras.ConnectionHandle(), 0u);
+    EXPECT_TRUE(service.lines().empty());
+}
+
+TEST_F(TRASTest, SettingThePhoneBookPathRefillsTheListAtOnce) {
+    bench.folder.write("other.pbk", "[Alpha]\n[Beta]\n");
+    ras.setPhoneBookPath(bench.folder.file("other.pbk"));
+    EXPECT_EQ(ras.EntryList(), (QStringList{"Alpha", "Beta"}));
+    // The same path again reads the file again.
+    bench.folder.write("other.pbk", "[Gamma]\n");
+    ras.setPhoneBookPath(bench.folder.file("other.pbk"));
+    EXPECT_EQ(ras.EntryList(), QStringList{"Gamma"});
+    // Dialing uses that phone book.
+    ras.setEntryName("Gamma");
+    EXPECT_EQ(ras.Dial(), 0);
+    ras.setEntryName("Fast");
+    EXPECT_EQ(ras.Dial(), 623);
+}
+
+// A service that, as the original platform may, answers 603 without writing
+// all the records it counts; it also notes whether the records came cleared.
+class ShortBufferService : public LineService {
+public:
+    using LineService::LineService;
+    DWORD RasEnumEntriesA(const char*, const char*, RASENTRYNAMEA* entries, DWORD* cb,
+                          DWORD* count) override {
+        const char* bytes = reinterpret_cast<const char*>(entries);
+        clearedFirst = entries[0].dwSize == sizeof(RASENTRYNAMEA) &&
+                       std::all_of(bytes + 4, bytes + *cb, [](char c) { return c == 0; });
+        std::strcpy(entries[0].szEntryName, "Written");
+        std::strcpy(entries[2].szEntryName, "Also Written");
+        *count = 25;
+        *cb = 25 * sizeof(RASENTRYNAMEA);
+        return ERROR_BUFFER_TOO_SMALL;
+    }
+    bool clearedFirst = false;
+};
+
+TEST_F(TRASTest, WithA603ResultOnlyNamesTheServiceWroteAreTaken) {
+    ShortBufferService shortService(bench.time, bench.time, bench.paths());
+    TRAS component(shortService);
+    EXPECT_EQ(component.RefreshEntryList(), 603);
+    EXPECT_TRUE(shortService.clearedFirst);
+    EXPECT_EQ(component.EntryList(), (QStringList{"Written", "Also Written"}));
+}
+
+TEST_F(TRASTest, DestroyingTheComponentLeavesTheConnectionUpAndItsWindowGone) {
+    const int targetsBefore = NotifyTargets::count();
+    HRASCONN handle = 0;
+    {
+        TRAS owner(service);
+        owner.setEntryName("Fast");
+        owner.Dial();
+        ASSERT_TRUE(
+            bench.time.advanceUntil([&] { return owner.ConnectState() == RASCS_Connected; }, 5000));
+        handle = owner.ConnectionHandle();
+        EXPECT_EQ(NotifyTargets::count(), targetsBefore + 1);
+    }
+    EXPECT_EQ(NotifyTargets::count(), targetsBefore);
+    auto observer = bench.service();
+    const auto list = enumerate(*observer);
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0].hrasconn, handle);
+    // Destroyed in the middle of a dial: the dial goes on without anyone to tell.
+    {
+        TRAS owner(service);
+        owner.setEntryName("Other Modem");
+        owner.Dial();
+        bench.time.advance(50);
+    }
+    bench.time.advance(5000);
+    EXPECT_EQ(enumerate(*observer).size(), 2u);
+}
+
+}  // namespace
+}  // namespace obu::test
