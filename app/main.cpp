@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 
+#include "connection/ModemCheck.h"
 #include "core/Program.h"
 #include "core/SingleInstance.h"
 #include "core/TForm1.h"
@@ -17,6 +18,7 @@
 #include "platform/QtEventLoop.h"
 #include "platform/SystemClock.h"
 #include "platform/TerminationSignals.h"
+#include "ras/LineService.h"
 #include "shell/TForm2.h"
 
 namespace {
@@ -92,6 +94,8 @@ int main(int argc, char** argv) {
     loop.setDispatcher(&dispatcher);
     obu::IniFileProfile profile;
     obu::Formats formats;
+    obu::LineService lines(clock, loop);
+    obu::LineModemCheck modemCheck(lines);
 
     obu::Platform platform;
     platform.clock = &clock;
@@ -100,6 +104,8 @@ int main(int argc, char** argv) {
     platform.dispatcher = &dispatcher;
     platform.profile = &profile;
     platform.formats = &formats;
+    platform.ras = &lines;
+    platform.modemCheck = &modemCheck;
     platform.programFolder = folder;
     if (headless) {
         platform.logEcho = [](const QString& line) {

@@ -1,7 +1,59 @@
 #include "connection/TForm7.h"
 
+#include <QGuiApplication>
+#include <QScreen>
+
+#include "core/Program.h"
+#include "core/TForm1.h"
+
 namespace obu {
 
-TForm7::TForm7(Program& program) : Form(program, QStringLiteral(" "), 200, 110) {}
+TForm7::TForm7(Program& program) : Form(program, QStringLiteral(" "), 220, 104) {
+    // No border icons: the dialog is left through its own buttons.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint);
+    QFont font(QStringLiteral("Arial Narrow"));
+    font.setPixelSize(15);
+    setFont(font);
+
+    Label1 = new QLabel(QStringLiteral("Disconnect after "), this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setGeometry(16, 14, 100, 22);
+    SpinEdit1 = new QSpinBox(this);
+    SpinEdit1->setObjectName(QStringLiteral("SpinEdit1"));
+    SpinEdit1->setGeometry(118, 12, 70, 24);
+    SpinEdit1->setRange(0, kMaxDisconnectMinutes);
+    SpinEdit1->setValue(0);
+    Label2 = new QLabel(QStringLiteral("minutes of being connected."), this);
+    Label2->setObjectName(QStringLiteral("Label2"));
+    Label2->setGeometry(16, 40, 190, 22);
+    okButton = new QPushButton(QStringLiteral("ok"), this);
+    okButton->setObjectName(QStringLiteral("okButton"));
+    okButton->setGeometry(30, 70, 70, 24);
+    okButton->setDefault(true);
+    cancelButton = new QPushButton(QStringLiteral("cancel"), this);
+    cancelButton->setObjectName(QStringLiteral("cancelButton"));
+    cancelButton->setGeometry(120, 70, 70, 24);
+    connect(okButton, &QPushButton::clicked, this, [this] { handle([this] { okButtonClick(); }); });
+    connect(cancelButton, &QPushButton::clicked, this, [this] { handle([this] { cancelButtonClick(); }); });
+
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->geometry().center() - QPoint(width() / 2, height() / 2));
+}
+
+void TForm7::FormShow() {
+    SpinEdit1->setValue(program().Form1->SettingsFile->ReadInteger(QStringLiteral("DTimer"), QStringLiteral("Value"), 0));
+}
+
+void TForm7::okButtonClick() {
+    // Text typed beyond the range is brought into it by the spin box itself.
+    SpinEdit1->interpretText();
+    const int minutes = SpinEdit1->value();
+    TForm1* main = program().Form1;
+    main->SettingsFile->WriteInteger(QStringLiteral("DTimer"), QStringLiteral("Value"), minutes);
+    if (minutes == 0) main->dtimer.setEnabled(false);
+    Hide();
+}
+
+void TForm7::cancelButtonClick() { Hide(); }
 
 }  // namespace obu

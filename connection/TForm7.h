@@ -1,13 +1,34 @@
 #pragma once
+#include <QLabel>
+#include <QPushButton>
+#include <QSpinBox>
+
 #include "ui/Form.h"
 
 namespace obu {
 
-// The disconnect-timer dialog: minutes after which a connection is hung up.
+// The largest number of minutes the disconnect timer offers.
+constexpr int kMaxDisconnectMinutes = 1000;
+// The minutes the disconnect timer uses for a stored value.
+int DisconnectTimerMinutes(int stored);
+
+// The disconnect-timer dialog: "Disconnect after N minutes of being connected."
 class TForm7 : public Form {
     Q_OBJECT
 public:
     explicit TForm7(Program& program);
+
+    QLabel* Label1 = nullptr;
+    QSpinBox* SpinEdit1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QPushButton* okButton = nullptr;
+    QPushButton* cancelButton = nullptr;
+
+    void okButtonClick();
+    void cancelButtonClick();
+
+protected:
+    void FormShow() override;
 };
 
 }  // namespace obu

@@ -1,13 +1,24 @@
 #pragma once
+#include <QLabel>
+#include <QPushButton>
+
 #include "ui/Form.h"
 
 namespace obu {
 
-// The disconnect countdown shown thirty seconds before the hang-up.
+// The disconnect countdown: "OBU will disconnect you in N seconds." The count
+// lives in the text of Label2 alone.
 class TForm8 : public Form {
     Q_OBJECT
 public:
     explicit TForm8(Program& program);
+
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QLabel* Label3 = nullptr;
+    QPushButton* cancelButton = nullptr;
+
+    void cancelButtonClick();
 };
 
 }  // namespace obu

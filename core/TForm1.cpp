@@ -2,11 +2,19 @@
 
 #include "core/Program.h"
 #include "platform/Platform.h"
+#include "shell/TForm2.h"
 
 namespace obu {
 
 TForm1::TForm1(Program& program)
     : Form(program, QStringLiteral("Obu Linekeeper v1.3"), 452 - kFrameWidth, 243 - kFrameHeight),
+      ImageList1(QStringLiteral("ImageList1"), QSize(18, 18)),
+      ImageList2(QStringLiteral("ImageList2"), QSize(163, 31), QStringLiteral("Connect")),
+      ImageList3(QStringLiteral("ImageList3"), QSize(163, 31), QStringLiteral("Set Alarm")),
+      ImageList4(QStringLiteral("ImageList4"), QSize(82, 29), QStringLiteral("Exit")),
+      ImageList6(QStringLiteral("ImageList6"), QSize(163, 31), QStringLiteral("Connection")),
+      ImageList7(QStringLiteral("ImageList7"), QSize(163, 31), QStringLiteral("Extras")),
+      ImageList8(QStringLiteral("ImageList8"), QSize(163, 31), QStringLiteral("Disconnect")),
       Timer1(*program.platform().loop, 1000),
       Timer2(*program.platform().loop, 1000),
       Timer3(*program.platform().loop, 1),
@@ -22,16 +30,61 @@ TForm1::TForm1(Program& program)
     QPalette pal = palette();
     pal.setColor(QPalette::Window, Qt::white);
     setPalette(pal);
+    buildSkin();
     buildControls();
+    bindComponent();
+    tm_dis.setOnTimer([this] { tm_disTimer(); });
+    Timer3.setOnTimer([this] { Timer3Timer(); });
+    dtimer.setOnTimer([this] { dtimerTimer(); });
     FormCreate();
 }
 
-TForm1::~TForm1() { FormDestroy(); }
+TForm1::~TForm1() {
+    FormDestroy();
+    // The component goes with the window; a connection that is up stays up.
+    RAS1.reset();
+}
 
 void TForm1::setWidth(int outerWidth) { setFixedWidth(outerWidth - kFrameWidth); }
 
 void TForm1::setOuterSize(int outerWidth, int outerHeight) {
     setFixedSize(outerWidth - kFrameWidth, outerHeight - kFrameHeight);
+}
+
+void TForm1::buildSkin() {
+    const QString folder = platform().programFolder;
+    ImageList1.loadStrip(folder + QStringLiteral("lights.png"));
+    ImageList2.loadStrip(folder + QStringLiteral("face-connect.png"));
+    ImageList3.loadStrip(folder + QStringLiteral("face-alarm.png"));
+    ImageList4.loadStrip(folder + QStringLiteral("face-exit.png"));
+    ImageList6.loadStrip(folder + QStringLiteral("face-connection.png"));
+    ImageList7.loadStrip(folder + QStringLiteral("face-extras.png"));
+    ImageList8.loadStrip(folder + QStringLiteral("face-disconnect.png"));
+
+    Image9 = new TSkinImage(this, QStringLiteral("Image9"), 0, 0, 600, 216);
+    Image14 = new TSkinImage(this, QStringLiteral("Image14"), 7, 63, 163, 31);
+    Image11 = new TSkinImage(this, QStringLiteral("Image11"), 7, 93, 163, 31);
+    Image15 = new TSkinImage(this, QStringLiteral("Image15"), 7, 122, 163, 31);
+    Image10 = new TSkinImage(this, QStringLiteral("Image10"), 7, 152, 163, 31);
+    Image12 = new TSkinImage(this, QStringLiteral("Image12"), 346, 184, 82, 29);
+    for (TSkinImage* button : {Image14, Image11, Image15, Image10}) button->setCursor(Qt::PointingHandCursor);
+
+    Image10->onMouseDown = [this](Qt::MouseButton b) { handle([=, this] { Image10MouseDown(b); }); };
+    Image10->onClick = [this] { handle([this] { Image10Click(this); }); };
+    Image10->onMouseUp = [this](Qt::MouseButton b) { handle([=, this] { Image10MouseUp(b); }); };
+    Image14->onClick = [this] { handle([this] { Image14Click(this); }); };
+    Image12->onClick = [this] { handle([this] { program().Form2->Close(); }); };
+}
+
+void TForm1::bindComponent() {
+    RAS1 = std::make_unique<TRAS>(*platform().ras);
+    RAS1->setRedialAttempts(0);
+    RAS1->setOnConnect([this](TRAS* s) { RAS1Connect(s); });
+    RAS1->setOnDisconnect([this](TRAS* s, std::int32_t e, const QString& t) { RAS1Disconnect(s, e, t); });
+    RAS1->setOnAboutToOpenPort([this](TRAS* s) { RAS1AboutToOpenPort(s); });
+    RAS1->setOnPortOpened([this](TRAS* s) { RAS1PortOpened(s); });
+    RAS1->setOnAuthenticate([this](TRAS* s) { RAS1Authenticate(s); });
+    RAS1->setOnAuthenticated([this](TRAS* s) { RAS1Authenticated(s); });
 }
 
 void TForm1::buildControls() {

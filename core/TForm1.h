@@ -8,7 +8,11 @@
 #include "core/SettingsFile.h"
 #include "extras/ExtrasTable.h"
 #include "platform/WindowTimer.h"
+#include "ras/RasApi.h"
+#include "ras/TRAS.h"
 #include "ui/Form.h"
+#include "ui/ImageList.h"
+#include "ui/SkinImage.h"
 
 namespace obu {
 
@@ -46,6 +50,40 @@ public:
     bool SessionActive = false;
     bool HungUpBySelf = false;
     bool ReadyToConnect = true;
+    // The connection found by the last detection pass; the program's own hang-ups use it.
+    HRASCONN DetectedConnection = 0;
+
+    // The dial-up component.
+    std::unique_ptr<TRAS> RAS1;
+
+    // Connect command and dial events.
+    void Image10Click(QObject* Sender);
+    void RAS1AboutToOpenPort(TRAS* Sender);
+    void RAS1PortOpened(TRAS* Sender);
+    void RAS1Authenticate(TRAS* Sender);
+    void RAS1Authenticated(TRAS* Sender);
+    void RAS1Connect(TRAS* Sender);
+    void RAS1Disconnect(TRAS* Sender, std::int32_t Error, const QString& ErrorString);
+    // Whether another program holds the modem of the chosen entry.
+    bool ModemInUse();
+    // Line monitor, drop watch, detection, disconnect timer.
+    void tm_disTimer();
+    void Timer3Timer();
+    bool DetectConnection();
+    void StartDisconnectTimer();
+    void StopDisconnectTimer();
+    void dtimerTimer();
+    // Skin button press and release of the connect button.
+    void Image10MouseDown(Qt::MouseButton Button);
+    void Image10MouseUp(Qt::MouseButton Button);
+    // Draws the resting face of the connect button for a state.
+    void DrawConnectFace();
+    void DrawDisconnectFace();
+
+    // Opens the connection page of the settings panel.
+    void Image14Click(QObject* Sender);
+    // Starts the extras after a connection.
+    void LaunchExtras();
 
     // Alarm.
     QString AlarmTime;
@@ -60,7 +98,23 @@ public:
     std::unique_ptr<obu::SettingsFile> SettingsFile;
     std::unique_ptr<EventLog> LogFile;
 
+    // Image lists of the skin: 1 lights, 2 Connect faces, 3 Set Alarm, 4 Exit,
+    // 6 Connection, 7 Extras, 8 Disconnect faces.
+    TImageList ImageList1;
+    TImageList ImageList2;
+    TImageList ImageList3;
+    TImageList ImageList4;
+    TImageList ImageList6;
+    TImageList ImageList7;
+    TImageList ImageList8;
+
     // Controls that other windows and tests read.
+    TSkinImage* Image9 = nullptr;   // background
+    TSkinImage* Image10 = nullptr;  // Connect / Disconnect
+    TSkinImage* Image11 = nullptr;  // Set Alarm
+    TSkinImage* Image12 = nullptr;  // Exit
+    TSkinImage* Image14 = nullptr;  // Connection
+    TSkinImage* Image15 = nullptr;  // Extras
     QLabel* Label2 = nullptr;    // current connection name
     QLabel* Label12 = nullptr;   // alarm time
     QLabel* Label18 = nullptr;   // the quotation
@@ -84,6 +138,8 @@ protected:
 
 private:
     void buildControls();
+    void buildSkin();
+    void bindComponent();
     // Reading steps of the extras at start-up.
     void LoadExtrasSwitchOff();
     void LoadExtrasReadLights();

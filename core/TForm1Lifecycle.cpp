@@ -1,4 +1,5 @@
 // Start-up and shutdown of the main window.
+#include "core/PasswordCodec.h"
 #include "core/Program.h"
 #include "core/TForm1.h"
 #include "platform/Formats.h"
@@ -30,6 +31,16 @@ void TForm1::FormCreate() {
         ReadyToConnect = true;
         Edit1->clear();
         MaskEdit1->clear();
+        // 5.
+        RAS1->RefreshEntryList();
+        ListBox1->clear();
+        ListBox1->addItems(RAS1->EntryList());
+        // 6.
+        Image10->DrawFace(ImageList2, 0);
+        Image11->DrawFace(ImageList3, 0);
+        Image12->DrawFace(ImageList4, 0);
+        Image14->DrawFace(ImageList6, 0);
+        Image15->DrawFace(ImageList7, 0);
         // 7.
         LoadExtrasSwitchOff();
         // 8.
@@ -49,6 +60,17 @@ void TForm1::FormCreate() {
         tray->RedialifLineisBusy1->setChecked(
             SettingsFile->ReadBool(QStringLiteral("Options"), QStringLiteral("Redial"), true));
         LoadExtrasReadLights();
+        // 11. The credentials count only with an entry to dial.
+        if (!SettingsFile->ReadString(QStringLiteral("Connection"), QStringLiteral("Name"), QString()).isEmpty()) {
+            tray->ConnectonStart1->setChecked(
+                SettingsFile->ReadBool(QStringLiteral("Connection"), QStringLiteral("AutoConnect"), false));
+            RAS1->setEntryName(SettingsFile->ReadString(QStringLiteral("Connection"), QStringLiteral("Name"), QString()));
+            Label2->setText(RAS1->EntryName());
+            RAS1->setUserName(
+                SettingsFile->ReadString(QStringLiteral("Connection"), QStringLiteral("Username"), QString()));
+            RAS1->setPassword(DecodePassword(
+                SettingsFile->ReadString(QStringLiteral("Connection"), QStringLiteral("Password"), QString())));
+        }
         // 12.
         setPosition(SettingsFile->ReadInteger(QStringLiteral("Position"), QStringLiteral("x"), 5),
                     SettingsFile->ReadInteger(QStringLiteral("Position"), QStringLiteral("y"), 5));
@@ -57,6 +79,11 @@ void TForm1::FormCreate() {
         settingsRead_ = true;
         // 15.
         LoadExtrasShow();
+        // 16.
+        if (DetectConnection()) {
+            SessionActive = true;
+            HungUpBySelf = false;
+        }
     });
 }
 
@@ -89,6 +116,9 @@ void TForm1::SaveSettings() {
     ini.WriteBool(QStringLiteral("Alarm"), QStringLiteral("Daily"), DailyAlarm);
     ini.WriteBool(QStringLiteral("Connection"), QStringLiteral("AutoConnect"), tray->ConnectonStart1->isChecked());
     ini.WriteString(QStringLiteral("Alarm"), QStringLiteral("Time"), AlarmTime);
+    ini.WriteString(QStringLiteral("Connection"), QStringLiteral("Name"), RAS1->EntryName());
+    ini.WriteString(QStringLiteral("Connection"), QStringLiteral("Username"), RAS1->UserName());
+    ini.WriteString(QStringLiteral("Connection"), QStringLiteral("Password"), EncodePassword(RAS1->Password()));
     for (int n = 1; n <= kExtraSlots; ++n)
         ini.WriteBool(QStringLiteral("Lights"), QString::number(n), ExtraOn[n]);
     ini.WriteInteger(QStringLiteral("Position"), QStringLiteral("x"), Left());

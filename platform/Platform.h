@@ -11,6 +11,7 @@ class EventLoop;
 class Formats;
 class Profile;
 class RasApi;
+class ModemCheck;
 class Sound;
 class TrayShell;
 class Registry;
@@ -29,6 +30,7 @@ struct Platform {
     Profile* profile = nullptr;
     Formats* formats = nullptr;
     RasApi* ras = nullptr;
+    ModemCheck* modemCheck = nullptr;  // is an entry's modem held by another program?
     Sound* sound = nullptr;          // wave sounds and MIDI tunes
     TrayShell* tray = nullptr;       // the notification-area icon
     Registry* registry = nullptr;    // the browser's command line

@@ -86,14 +86,27 @@ void TForm2::buildMenu() {
     PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N1"));
     AboutOBU1 = addItem(PopupMenu1, QStringLiteral("AboutOBU1"), QStringLiteral("About OBU"));
     HideOBU1 = addItem(PopupMenu1, QStringLiteral("HideOBU1"), QStringLiteral("Hide OBU"));
-    Connect1 = addItem(PopupMenu1, QStringLiteral("Connect1"), QStringLiteral("Connect"));
+    Connect1 = addItem(PopupMenu1, QStringLiteral("Connect1"), QStringLiteral("Connect"), &TForm2::Connect1Click);
     Exit1 = addItem(PopupMenu1, QStringLiteral("Exit1"), QStringLiteral("Exit"), &TForm2::Exit1Click);
 }
 
 void TForm2::Timer1Timer() {
     Hide();
     Timer1.setEnabled(false);
-    program().Form1->Show();
+    TForm1* main = program().Form1;
+    main->Show();
+    if (ConnectonStart1->isChecked()) main->Image10Click(main);
+}
+
+void TForm2::Connect1Click() {
+    TForm1* main = program().Form1;
+    main->Image10Click(main);
+    // A disconnection was asked for: the button and the item show Connect again.
+    if (Connect1->text() == QLatin1String("Disconnect")) {
+        main->Image10->Clear();
+        main->DrawConnectFace();
+        Connect1->setText(QStringLiteral("Connect"));
+    }
 }
 
 void TForm2::toggleOption(QAction* item, const QString& section, const QString& key) {

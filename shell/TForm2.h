@@ -48,6 +48,7 @@ public:
     void MinimizeDUNonConnect1Click();
     void RedialifLineisBusy1Click();
     void Exit1Click();
+    void Connect1Click();
 
 protected:
     bool isMainForm() const override { return true; }

@@ -5,6 +5,9 @@ set -uo pipefail
 
 E2E_TMP=$(mktemp -d /tmp/obu-e2e-XXXXXX)
 E2E_PIDS=()
+# The dial-up service of the test: its own registry folder and phone book (missing: the demo one).
+export OBU_LINES_DIR="$E2E_TMP/lines"
+export OBU_PHONEBOOK="$E2E_TMP/phonebook.pbk"
 SCREENSHOTS=${OBU_SCREENSHOTS:-$E2E_TMP/screenshots}
 mkdir -p "$SCREENSHOTS"
 

@@ -16,6 +16,11 @@ AppHarness::AppHarness() : profile(std::make_unique<IniFileProfile>()) {
     platform.profile = profile.get();
     platform.formats = &formats;
     platform.programFolder = folder.path();
+    lines = std::make_unique<LineService>(time, time,
+                                          LineService::Paths{phoneBookPath(), folder.file(QStringLiteral("lines"))});
+    modemCheck = std::make_unique<LineModemCheck>(*lines, folder.file(QStringLiteral("lock")));
+    platform.ras = lines.get();
+    platform.modemCheck = modemCheck.get();
 }
 
 AppHarness::~AppHarness() { destroy(); }

@@ -7,6 +7,8 @@
 #include "platform/Formats.h"
 #include "platform/IniFileProfile.h"
 #include "platform/Platform.h"
+#include "connection/ModemCheck.h"
+#include "ras/LineService.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/VirtualTime.h"
@@ -50,7 +52,14 @@ public:
     Formats formats;
     std::unique_ptr<Profile> profile;
     Dispatcher dispatcher{dialogs, QStringLiteral("OBU v1.3")};
+    // The real dial-up service on virtual time, with its own registry folder
+    // and phone book (missing until a test writes one: the demo entries serve).
+    std::unique_ptr<LineService> lines;
+    std::unique_ptr<LineModemCheck> modemCheck;
     Platform platform;
+
+    QString phoneBookPath() const { return folder.file(QStringLiteral("phonebook.pbk")); }
+    void writePhoneBook(const QByteArray& text) const { folder.write(QStringLiteral("phonebook.pbk"), text); }
 
 private:
     std::unique_ptr<Program> program_;

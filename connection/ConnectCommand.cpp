@@ -1,0 +1,102 @@
+// The connect command and the main window's handlers of the dial events.
+#include "connection/ModemCheck.h"
+#include "core/Program.h"
+#include "core/TForm1.h"
+#include "platform/Dialogs.h"
+#include "platform/Platform.h"
+#include "shell/TForm2.h"
+
+namespace obu {
+
+void TForm1::DrawConnectFace() { Image10->DrawFace(ImageList2, 0); }
+
+void TForm1::DrawDisconnectFace() { Image10->DrawFace(ImageList8, 0); }
+
+bool TForm1::ModemInUse() {
+    ModemCheck* check = platform().modemCheck;
+    return check && check->modemInUse(RAS1->EntryName(), RAS1->PhoneBookPath());
+}
+
+void TForm1::Image10Click(QObject*) {
+    if (ReadyToConnect) {
+        if (ModemInUse()) {
+            // Dialing could only fail; the extras may still be wanted.
+            WriteLogLines({QStringLiteral("Connect requested by user"), QStringLiteral("Modem is in use")});
+            if (platform().dialogs->messageBox(
+                    QStringLiteral("OBU has detected that the modem is in use by another application. "
+                                   "Would you like OBU to run your extras?"),
+                    QStringLiteral("Modem In Use"), MsgIcon::Question, MsgButtons::YesNo) == MsgResult::Yes)
+                LaunchExtras();
+            return;
+        }
+        if (RAS1->EntryName().isEmpty()) {
+            if (platform().dialogs->messageBox(QStringLiteral("Please choose a Connection before attempting to connect."),
+                                               QStringLiteral("No Connection Set"), MsgIcon::Error,
+                                               MsgButtons::Ok) == MsgResult::Ok)
+                Image14Click(this);
+            return;
+        }
+        SessionActive = true;
+        HungUpBySelf = false;
+        // Failures surface through the line monitor.
+        RAS1->Dial();
+        tm_dis.setEnabled(true);
+        WriteLogLine(QStringLiteral("Connect requested by user"));
+        return;
+    }
+    HungUpBySelf = true;
+    // Straight to the service: the component raises no disconnect event for this.
+    platform().ras->RasHangUpA(DetectedConnection);
+    tm_dis.setEnabled(false);
+    Timer3.setEnabled(false);
+    StopDisconnectTimer();
+    DetectConnection();
+    WriteLogLine(QStringLiteral("Disconnect requested by user"));
+}
+
+void TForm1::RAS1AboutToOpenPort(TRAS*) { Status2->setText(QStringLiteral("connecting")); }
+
+void TForm1::RAS1PortOpened(TRAS*) {
+    ReadyToConnect = false;
+    DrawDisconnectFace();
+    program().Form2->Connect1->setText(QStringLiteral("Disconnect"));
+}
+
+void TForm1::RAS1Authenticate(TRAS*) {
+    Status2->setText(QStringLiteral("authenticating user/pass"));
+    WriteLogLine(QStringLiteral("Sending username/password"));
+}
+
+void TForm1::RAS1Authenticated(TRAS*) {
+    Status2->setText(QStringLiteral("authenticated"));
+    WriteLogLine(QStringLiteral("Username/Password authenticated by server"));
+}
+
+void TForm1::RAS1Connect(TRAS*) {
+    SessionActive = true;
+    HungUpBySelf = false;
+    Status2->setText(QStringLiteral("Connected to ") + RAS1->EntryName());
+    LaunchExtras();
+    if (program().Form2->MinimizeDUNonConnect1->isChecked()) Timer6.setEnabled(true);
+    WriteLogLine(QStringLiteral("Connection established to ") + RAS1->EntryName());
+    StartDisconnectTimer();
+    Timer3.setEnabled(true);
+}
+
+void TForm1::RAS1Disconnect(TRAS*, std::int32_t, const QString&) {
+    SessionActive = false;
+    Status2->setText(QStringLiteral("Disconnected from ") + RAS1->EntryName());
+    ReadyToConnect = true;
+    StopDisconnectTimer();
+}
+
+void TForm1::Image10MouseDown(Qt::MouseButton) {
+    Image10->DrawFace(ReadyToConnect ? ImageList2 : ImageList8, 1);
+}
+
+void TForm1::Image10MouseUp(Qt::MouseButton) {
+    Image10->DrawFace(ReadyToConnect ? ImageList2 : ImageList8, 0);
+    program().Form2->Connect1->setText(ReadyToConnect ? QStringLiteral("Connect") : QStringLiteral("Disconnect"));
+}
+
+}  // namespace obu

@@ -1,0 +1,44 @@
+// Finding an established connection through the dial-up service.
+#include "connection/StateText.h"
+#include "core/TForm1.h"
+#include "platform/Platform.h"
+
+namespace obu {
+
+bool TForm1::DetectConnection() {
+    RasApi& ras = *platform().ras;
+    bool result = false;
+    // On the drop watch's hot path: fixed buffers on the stack, nothing allocated but the texts.
+    RASCONNA connections[100];
+    connections[0].dwSize = sizeof(RASCONNA);
+    DWORD bytes = sizeof connections;
+    DWORD count = 0;
+    RASCONNSTATUSA status{};
+    status.dwSize = sizeof(RASCONNSTATUSA);
+
+    if (ras.RasEnumConnectionsA(connections, &bytes, &count) != 0) {
+        Status2->setText(QStringLiteral("Unable to retrieve established connections."));
+    } else if (count > 0) {
+        const RASCONNA& first = connections[0];
+        DetectedConnection = first.hrasconn;
+        ras.RasGetConnectStatusA(DetectedConnection, &status);
+        const QString entry = QString::fromLatin1(first.szEntryName, qstrnlen(first.szEntryName, sizeof first.szEntryName));
+        const QString device =
+            QString::fromLatin1(first.szDeviceName, qstrnlen(first.szDeviceName, sizeof first.szDeviceName));
+        Status2->setText(entry + QStringLiteral(" - ") + StateText(ras, status.rasconnstate, status.dwError) +
+                         QStringLiteral("   Device: ") + device);
+        result = true;
+        Timer3.setEnabled(true);
+    }
+    if (result && ReadyToConnect) {
+        ReadyToConnect = false;
+        DrawDisconnectFace();
+    } else if (!result && !ReadyToConnect) {
+        ReadyToConnect = true;
+        Status2->setText(QStringLiteral("No connection was detected."));
+        DrawConnectFace();
+    }
+    return result;
+}
+
+}  // namespace obu

@@ -1,0 +1,63 @@
+// The disconnect timer: a warning thirty seconds before the chosen minute, then the hang-up.
+#include <algorithm>
+
+#include "connection/TForm7.h"
+#include "connection/TForm8.h"
+#include "core/Program.h"
+#include "core/TForm1.h"
+#include "platform/Platform.h"
+#include "shell/TForm2.h"
+
+namespace obu {
+
+int DisconnectTimerMinutes(int stored) {
+    // The dialog offers 0 to 1000 minutes. A larger value written by hand is
+    // taken as the largest the dialog offers, so the warning moment always
+    // fits the timer (it would overflow 32 bits of milliseconds past 35791).
+    return std::min(stored, kMaxDisconnectMinutes);
+}
+
+void TForm1::StartDisconnectTimer() {
+    const int minutes = DisconnectTimerMinutes(
+        SettingsFile->ReadInteger(QStringLiteral("DTimer"), QStringLiteral("Value"), 0));
+    if (minutes <= 0) return;
+    // Re-arming replaces the interval and restarts the count.
+    dtimer.setEnabled(false);
+    dtimer.setInterval((minutes * 60 - 30) * 1000);
+    dtimer.setEnabled(true);
+}
+
+void TForm1::StopDisconnectTimer() {
+    dtimer.setEnabled(false);
+    program().Form8->Hide();
+}
+
+void TForm1::dtimerTimer() {
+    TForm8* countdown = program().Form8;
+    if (!countdown->Visible()) {
+        setWindowState(TWindowState::wsNormal);
+        Show();
+        BringToFront();
+        countdown->Label2->setText(QStringLiteral("30"));
+        countdown->Show();
+        dtimer.setEnabled(false);
+        dtimer.setInterval(1000);
+        dtimer.setEnabled(true);
+        return;
+    }
+    const int seconds = countdown->Label2->text().toInt();
+    if (seconds > 0) {
+        countdown->Label2->setText(QString::number(seconds - 1));
+        return;
+    }
+    countdown->Hide();
+    Image10->Clear();
+    DrawConnectFace();
+    program().Form2->Connect1->setText(QStringLiteral("Connect"));
+    HungUpBySelf = true;
+    platform().ras->RasHangUpA(DetectedConnection);
+    WriteLogLine(QStringLiteral("Disconnection made by disconnect timer"));
+    dtimer.setEnabled(false);
+}
+
+}  // namespace obu

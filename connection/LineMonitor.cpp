@@ -1,0 +1,65 @@
+// The line monitor: a busy line is redialled or reported, a missing dial tone reported.
+#include "core/Program.h"
+#include "core/TForm1.h"
+#include "platform/Clock.h"
+#include "platform/Dialogs.h"
+#include "platform/Platform.h"
+#include "shell/TForm2.h"
+
+namespace obu {
+namespace {
+// A hang-up without a call yields 0, so two rounds always end it; the bound
+// only guards against a service that keeps failing.
+constexpr int kMaxHangUps = 4;
+}  // namespace
+
+void TForm1::tm_disTimer() {
+    const std::int32_t result = RAS1->LastError();
+    TForm2* tray = program().Form2;
+    if (result == ERROR_LINE_BUSY && tray->RedialifLineisBusy1->isChecked()) {
+        Image10->setEnabled(false);
+        tray->Connect1->setEnabled(false);
+        HungUpBySelf = true;
+        SessionActive = false;
+        RAS1->HangUp();
+        RAS1->Dial();
+        for (int i = 0; RAS1->LastError() != 0 && i < kMaxHangUps; ++i) RAS1->HangUp();
+        platform().clock->sleep(500);
+        RAS1->Dial();
+        SessionActive = true;
+        HungUpBySelf = false;
+        Image10->setEnabled(true);
+        tray->Connect1->setEnabled(true);
+        WriteLogLine(QStringLiteral("Line was busy - attempting to reconnect"));
+        return;
+    }
+    if (result == ERROR_LINE_BUSY) {
+        HungUpBySelf = true;
+        SessionActive = false;
+        platform().ras->RasHangUpA(DetectedConnection);
+        for (int i = 0; RAS1->LastError() != 0 && i < kMaxHangUps; ++i) RAS1->HangUp();
+        platform().dialogs->messageBox(
+            QStringLiteral("The line that OBU was attempting to dial was busy. If you would like OBU to "
+                           "automatically redial the line until it creates a connection, choose \"Redial if "
+                           "Line is Busy\" in the Options menu."),
+            QStringLiteral("Line Busy"), MsgIcon::None, MsgButtons::Ok);
+        DrawConnectFace();
+        tray->Connect1->setText(QStringLiteral("Connect"));
+        WriteLogLines({QStringLiteral("Line was busy"), QStringLiteral("Connection Terminated by OBU")});
+        return;
+    }
+    if (result == ERROR_NO_DIALTONE) {
+        HungUpBySelf = true;
+        Timer3.setEnabled(false);
+        for (int i = 0; RAS1->LastError() != 0 && i < kMaxHangUps; ++i) RAS1->HangUp();
+        platform().dialogs->messageBox(
+            QStringLiteral("OBU could not detect a dail tone while attempting to dial."),
+            QStringLiteral("No Dial Tone"), MsgIcon::None, MsgButtons::Ok);
+        DrawConnectFace();
+        tray->Connect1->setText(QStringLiteral("Connect"));
+        WriteLogLines({QStringLiteral("No dial tone found"), QStringLiteral("Connection Terminated by OBU")});
+        Timer3.setEnabled(true);
+    }
+}
+
+}  // namespace obu

@@ -1,0 +1,41 @@
+#pragma once
+#include <QPixmap>
+#include <QWidget>
+#include <functional>
+
+namespace obu {
+
+class TImageList;
+
+// A picture control of the skin. It shows one picture, drawn from an image
+// list ("draw face k": clear the picture, then draw image k at 0,0), and
+// reports a mouse press, a click and a release in that order. A disabled
+// control reports nothing.
+class TSkinImage : public QWidget {
+    Q_OBJECT
+public:
+    TSkinImage(QWidget* parent, const QString& name, int left, int top, int width, int height);
+
+    void DrawFace(const TImageList& list, int index);
+    void setPicture(const QPixmap& picture);
+    void Clear();
+    // Which face shows now (for tests and the button's own logic).
+    const TImageList* faceList() const { return faceList_; }
+    int faceIndex() const { return faceIndex_; }
+
+    std::function<void(Qt::MouseButton)> onMouseDown;
+    std::function<void()> onClick;
+    std::function<void(Qt::MouseButton)> onMouseUp;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    QPixmap picture_;
+    const TImageList* faceList_ = nullptr;
+    int faceIndex_ = -1;
+};
+
+}  // namespace obu
