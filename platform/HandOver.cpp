@@ -50,11 +50,12 @@ bool HandOver::call(std::function<void()> fn) {
     // worker still waits in it.
     const std::shared_ptr<Shared> shared = shared_;
     auto call = std::make_shared<Call>();
-    {
-        std::lock_guard lock(shared->mutex);
-        if (shared->cancelled) return false;
-    }
-
+    // Posted under the lock, which the call takes first: the loop cannot run
+    // it, nor release what the post made, before this worker waits. That
+    // keeps the whole exchange ordered by this mutex, where ThreadSanitizer
+    // sees it, rather than by the loop's own queue.
+    std::unique_lock lock(shared->mutex);
+    if (shared->cancelled) return false;
     loop_.post([shared, call, fn = std::move(fn), loop = &loop_] {
         {
             std::lock_guard lock(shared->mutex);
@@ -75,7 +76,6 @@ bool HandOver::call(std::function<void()> fn) {
         runHandled(*loop, fn);
     });
 
-    std::unique_lock lock(shared->mutex);
     shared->changed.wait(lock,
                          [&] { return call->state == Call::State::Done || shared->cancelled; });
     if (call->state == Call::State::Done) return true;
