@@ -124,6 +124,8 @@ private:
     std::vector<LineRecord> records_;
     std::int64_t pid_;
     unsigned tempCounter_ = 0;
+    mutable std::int64_t lastNow_ = 0;
+    mutable std::uint32_t lastTick_ = 0;
 };
 
 }  // namespace obu
