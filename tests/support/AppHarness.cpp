@@ -1,6 +1,7 @@
 #include "tests/support/AppHarness.h"
 
 #include <QRegularExpression>
+#include <QTest>
 
 #include "core/TForm1.h"
 #include "shell/TForm2.h"
@@ -38,6 +39,11 @@ void AppHarness::exit() {
 }
 
 void AppHarness::destroy() { program_.reset(); }
+
+void AppHarness::click(QWidget* widget) {
+    QTest::mouseClick(widget, Qt::LeftButton, Qt::NoModifier, QPoint(widget->width() / 2, widget->height() / 2));
+    time.runPosted();
+}
 
 TForm1& AppHarness::main() { return *program_->Form1; }
 

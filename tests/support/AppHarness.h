@@ -40,6 +40,15 @@ public:
     TForm1& main();
     TForm2& splash();
 
+    // A user's click with the left button: press, click, release.
+    void click(QWidget* widget);
+    // Advances virtual time until the condition holds (false when maxMs ran out).
+    bool advanceUntil(const std::function<bool()>& condition, std::int64_t maxMs = 60000) {
+        return time.advanceUntil(condition, maxMs);
+    }
+    // Whether the log holds a line with this message.
+    bool logged(const QString& message) const { return logMessages().contains(message); }
+
     // The log's lines without their time stamps, and its raw bytes.
     QStringList logMessages() const;
     QByteArray logBytes() const { return folder.read(QStringLiteral("log.txt")); }

@@ -1,0 +1,444 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+
+#include "connection/TForm5.h"
+#include "connection/TForm7.h"
+#include "connection/TForm8.h"
+#include "core/PasswordCodec.h"
+#include "core/TForm1.h"
+#include "shell/TForm2.h"
+#include "tests/support/AppHarness.h"
+
+using namespace obu;
+using obu::test::AppHarness;
+
+namespace {
+
+// The program with an entry chosen, past its splash.
+struct Connection : ::testing::Test {
+    AppHarness app;
+
+    void startWith(const QString& entry, const QByteArray& extraIni = {}) {
+        app.writeIni("[Connection]\r\nName=" + entry.toLatin1() + "\r\nUsername=joe\r\nPassword=" +
+                     EncodePassword("secret").toLatin1() + "\r\n" + extraIni);
+        app.start();
+        app.time.advance(5000);
+        ASSERT_TRUE(app.main().isVisible());
+    }
+    TForm1& main() { return app.main(); }
+    TForm2& tray() { return app.splash(); }
+    TForm5& reconnect() { return *app.program().Form5; }
+    TForm8& countdown() { return *app.program().Form8; }
+    bool connectFaceShown() { return main().Image10->faceList() == &main().ImageList2 && main().Image10->faceIndex() == 0; }
+    bool disconnectFaceShown() {
+        return main().Image10->faceList() == &main().ImageList8 && main().Image10->faceIndex() == 0;
+    }
+    bool connected() { return app.logged("Connection established to " + main().RAS1->EntryName()); }
+    HRASCONN onlyConnection() {
+        RASCONNA conns[4];
+        conns[0].dwSize = sizeof(RASCONNA);
+        DWORD cb = sizeof conns, count = 0;
+        app.lines->RasEnumConnectionsA(conns, &cb, &count);
+        return count == 1 ? conns[0].hrasconn : 0;
+    }
+    int connectionCount() {
+        RASCONNA conns[4];
+        conns[0].dwSize = sizeof(RASCONNA);
+        DWORD cb = sizeof conns, count = 0;
+        app.lines->RasEnumConnectionsA(conns, &cb, &count);
+        return static_cast<int>(count);
+    }
+    QStringList messagesAfterLaunch() {
+        QStringList m = app.logMessages();
+        m.removeFirst();
+        return m;
+    }
+};
+
+}  // namespace
+
+TEST_F(Connection, TheWholeRoadFromTheButtonToTheUsersDisconnect) {
+    startWith("Demo ISP");
+    EXPECT_TRUE(connectFaceShown());
+    EXPECT_EQ(tray().Connect1->text(), "Connect");
+    app.click(main().Image10);
+    EXPECT_TRUE(main().SessionActive);
+    EXPECT_TRUE(main().tm_dis.enabled());
+    EXPECT_EQ(messagesAfterLaunch(), QStringList({"Connect requested by user"}));
+    EXPECT_TRUE(connectFaceShown()) << "the command itself leaves the face alone";
+
+    ASSERT_TRUE(app.advanceUntil([&] { return main().Status2->text() == "connecting"; }, 5000));
+    ASSERT_TRUE(app.advanceUntil([&] { return !main().ReadyToConnect; }, 5000));
+    EXPECT_TRUE(disconnectFaceShown());
+    EXPECT_EQ(tray().Connect1->text(), "Disconnect");
+    ASSERT_TRUE(app.advanceUntil([&] { return main().Status2->text() == "authenticating user/pass"; }, 10000));
+    ASSERT_TRUE(app.advanceUntil([&] { return connected(); }, 10000));
+    EXPECT_EQ(messagesAfterLaunch(),
+              QStringList({"Connect requested by user", "Sending username/password",
+                           "Username/Password authenticated by server", "Connection established to Demo ISP"}));
+    EXPECT_TRUE(main().Timer3.enabled());
+    EXPECT_FALSE(main().dtimer.enabled()) << "no disconnect timer without a setting";
+    app.time.advance(100);
+    EXPECT_EQ(main().Status2->text(), "Demo ISP - Connected.   Device: Simulated Modem");
+
+    app.click(main().Image10);
+    EXPECT_TRUE(main().HungUpBySelf);
+    EXPECT_TRUE(main().ReadyToConnect);
+    EXPECT_EQ(main().Status2->text(), "No connection was detected.");
+    EXPECT_TRUE(connectFaceShown());
+    EXPECT_EQ(tray().Connect1->text(), "Connect") << "the release follows the new state";
+    EXPECT_EQ(app.logMessages().last(), "Disconnect requested by user");
+    EXPECT_EQ(connectionCount(), 0);
+    app.time.advance(30000);
+    EXPECT_FALSE(reconnect().isVisible()) << "the program hung up itself";
+    EXPECT_TRUE(app.dialogs.boxes().empty());
+}
+
+TEST_F(Connection, AnOutsideDropCountsTenSecondsDownAndDialsOnTheEleventhTick) {
+    startWith("Demo ISP");
+    app.click(main().Image10);
+    ASSERT_TRUE(app.advanceUntil([&] { return connected(); }));
+    main().hide();  // the countdown brings the window forward
+
+    ASSERT_EQ(app.lines->dropLine(onlyConnection()), 0u);
+    app.time.advance(20);
+    ASSERT_TRUE(reconnect().isVisible());
+    EXPECT_TRUE(main().isVisible());
+    EXPECT_FALSE(main().Timer3.enabled());
+    EXPECT_EQ(reconnect().windowTitle(), "Reconnect");
+    QStringList shown{reconnect().Label2->text()};
+    for (int second = 1; second <= 10; ++second) {
+        app.time.advance(1000);
+        shown << reconnect().Label2->text();
+    }
+    EXPECT_EQ(shown, QStringList({"10", "9", "8", "7", "6", "5", "4", "3", "2", "1", "0"}));
+    EXPECT_TRUE(reconnect().isVisible());
+    EXPECT_FALSE(app.logged("Attempting to Reconnect."));
+    app.time.advance(1000);
+    EXPECT_FALSE(reconnect().isVisible());
+    EXPECT_EQ(reconnect().Label2->text(), "10");
+    const QStringList log = app.logMessages();
+    EXPECT_EQ(log.mid(log.size() - 2),
+              QStringList({"Connection Terminated by unknown source", "Attempting to Reconnect."}));
+    ASSERT_TRUE(app.advanceUntil([&] { return app.logMessages().count("Connection established to Demo ISP") == 2; }));
+    EXPECT_TRUE(main().Timer3.enabled()) << "the connect event watches the new connection";
+    EXPECT_EQ(app.logMessages().count("Connect requested by user"), 1) << "the reconnect is no connect command";
+}
+
+struct CancelledCountdown : Connection, ::testing::WithParamInterface<int> {};
+
+TEST_P(CancelledCountdown, DialsNothing) {
+    const int second = GetParam();
+    startWith("Demo ISP");
+    app.click(main().Image10);
+    ASSERT_TRUE(app.advanceUntil([&] { return connected(); }));
+    app.lines->dropLine(onlyConnection());
+    app.time.advance(20);
+    ASSERT_TRUE(reconnect().isVisible());
+    app.time.advance(second * 1000);
+    app.click(reconnect().Button1);
+    EXPECT_FALSE(reconnect().isVisible());
+    EXPECT_EQ(reconnect().Label2->text(), "10");
+    EXPECT_FALSE(main().SessionActive);
+    EXPECT_TRUE(main().ReadyToConnect);
+    EXPECT_TRUE(connectFaceShown());
+    EXPECT_EQ(tray().Connect1->text(), "Connect");
+    const QStringList log = app.logMessages();
+    EXPECT_EQ(log.mid(log.size() - 2),
+              QStringList({"Connection Terminated by unknown source", "Reconnect canceled by user"}));
+    app.time.advance(20000);
+    EXPECT_EQ(connectionCount(), 0);
+    EXPECT_FALSE(reconnect().isVisible());
+    EXPECT_EQ(app.logMessages().count("Connect requested by user"), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(AtSecond, CancelledCountdown, ::testing::Values(0, 4, 10));
+
+TEST_F(Connection, ABusyLineIsRedialledUntilItAnswers) {
+    startWith("Demo Busy");
+    app.click(main().Image10);
+    ASSERT_TRUE(app.advanceUntil([&] { return connected(); }, 60000));
+    EXPECT_EQ(messagesAfterLaunch(),
+              QStringList({"Connect requested by user", "Line was busy - attempting to reconnect",
+                           "Line was busy - attempting to reconnect", "Sending username/password",
+                           "Username/Password authenticated by server", "Connection established to Demo Busy"}));
+    EXPECT_TRUE(main().Image10->isEnabled());
+    EXPECT_TRUE(tray().Connect1->isEnabled());
+    EXPECT_TRUE(main().SessionActive);
+    EXPECT_TRUE(app.dialogs.boxes().empty());
+}
+
+TEST_F(Connection, ABusyRedialShowsTheDisconnectUntilTheNextStage) {
+    startWith("Demo Always Busy");
+    app.click(main().Image10);
+    ASSERT_TRUE(app.advanceUntil([&] { return app.logged("Line was busy - attempting to reconnect"); }, 30000));
+    EXPECT_TRUE(main().Image10->isEnabled()) << "the button is usable again";
+    EXPECT_EQ(main().Status2->text(), "connecting") << "the redial has reported its first stage";
+    // The user gives up: the monitor stops and no more busy lines are logged.
+    ASSERT_TRUE(app.advanceUntil([&] { return !main().ReadyToConnect; }, 5000));
+    app.click(main().Image10);
+    const int busyLines = app.logMessages().count("Line was busy - attempting to reconnect");
+    app.time.advance(30000);
+    EXPECT_EQ(app.logMessages().count("Line was busy - attempting to reconnect"), busyLines);
+    EXPECT_TRUE(app.dialogs.boxes().empty());
+}
+
+TEST_F(Connection, ABusyLineWithoutRedialIsReportedOnce) {
+    startWith("Demo Always Busy", "[Options]\r\nRedial=0\r\n");
+    ASSERT_FALSE(tray().RedialifLineisBusy1->isChecked());
+    app.click(main().Image10);
+    ASSERT_TRUE(app.advanceUntil([&] { return !app.dialogs.boxes().empty(); }, 30000));
+    const auto& box = app.dialogs.boxes()[0];
+    EXPECT_EQ(box.caption, "Line Busy");
+    EXPECT_EQ(box.text,
+              "The line that OBU was attempting to dial was busy. If you would like OBU to automatically redial "
+              "the line until it creates a connection, choose \"Redial if Line is Busy\" in the Options menu.");
+    EXPECT_EQ(box.icon, MsgIcon::None);
+    EXPECT_EQ(box.buttons, MsgButtons::Ok);
+    EXPECT_TRUE(connectFaceShown());
+    EXPECT_EQ(tray().Connect1->text(), "Connect");
+    const QStringList log = app.logMessages();
+    EXPECT_EQ(log.mid(log.size() - 2), QStringList({"Line was busy", "Connection Terminated by OBU"}));
+    app.time.advance(30000);
+    EXPECT_EQ(app.dialogs.boxes().size(), 1u);
+    EXPECT_FALSE(reconnect().isVisible());
+}
+
+TEST_F(Connection, NoDialToneIsReportedAndOffersNoReconnect) {
+    startWith("Demo No Dial Tone");
+    // Time runs on while the box is open; the drop watch must not fire under it.
+    app.dialogs.setWhileOpen([&](const auto&) {
+        app.time.advance(3000);
+        EXPECT_FALSE(reconnect().isVisible());
+        EXPECT_FALSE(main().Timer3.enabled());
+    });
+    app.click(main().Image10);
+    ASSERT_TRUE(app.advanceUntil([&] { return !app.dialogs.boxes().empty(); }, 30000));
+    const auto& box = app.dialogs.boxes()[0];
+    EXPECT_EQ(box.caption, "No Dial Tone");
+    EXPECT_EQ(box.text, "OBU could not detect a dail tone while attempting to dial.");
+    EXPECT_EQ(box.icon, MsgIcon::None);
+    const QStringList log = app.logMessages();
+    EXPECT_EQ(log.mid(log.size() - 2), QStringList({"No dial tone found", "Connection Terminated by OBU"}));
+    EXPECT_TRUE(main().Timer3.enabled());
+    EXPECT_TRUE(connectFaceShown());
+    EXPECT_EQ(tray().Connect1->text(), "Connect");
+    app.time.advance(30000);
+    EXPECT_FALSE(reconnect().isVisible());
+    EXPECT_EQ(app.dialogs.boxes().size(), 1u);
+    EXPECT_EQ(main().Status2->text(), "") << "the drop watch keeps the status line empty";
+}
+
+TEST_F(Connection, TheDisconnectTimerWarnsThirtySecondsAheadAndHangsUpAtSixtyOneSeconds) {
+    startWith("Demo ISP", "[DTimer]\r\nValue=1\r\n");
+    app.click(main().Image10);
+    ASSERT_TRUE(app.advanceUntil([&] { return connected(); }));
+    EXPECT_TRUE(main().dtimer.enabled());
+    EXPECT_EQ(main().dtimer.interval(), 30000);
+    main().hide();
+    app.time.advance(29990);
+    EXPECT_FALSE(countdown().isVisible());
+    app.time.advance(10);
+    ASSERT_TRUE(countdown().isVisible());
+    EXPECT_TRUE(main().isVisible()) << "the warning brings the main window forward";
+    EXPECT_EQ(countdown().Label2->text(), "30");
+    app.time.advance(30000);
+    EXPECT_EQ(countdown().Label2->text(), "0");
+    EXPECT_EQ(connectionCount(), 1);
+    app.time.advance(1000);
+    EXPECT_FALSE(countdown().isVisible());
+    EXPECT_EQ(app.logMessages().last(), "Disconnection made by disconnect timer");
+    EXPECT_TRUE(connectFaceShown());
+    EXPECT_EQ(tray().Connect1->text(), "Connect");
+    EXPECT_EQ(connectionCount(), 0);
+    app.time.advance(30000);
+    EXPECT_FALSE(reconnect().isVisible()) << "the program hung up itself";
+    EXPECT_TRUE(main().ReadyToConnect) << "detection set the button back";
+}
+
+TEST_F(Connection, CancellingTheDisconnectCountdownKeepsTheLineUp) {
+    startWith("Demo ISP", "[DTimer]\r\nValue=1\r\n");
+    app.click(main().Image10);
+    ASSERT_TRUE(app.advanceUntil([&] { return connected(); }));
+    app.time.advance(30000 + 12000);
+    ASSERT_TRUE(countdown().isVisible());
+    app.click(countdown().cancelButton);
+    EXPECT_FALSE(countdown().isVisible());
+    app.time.advance(600000);
+    EXPECT_EQ(connectionCount(), 1);
+    EXPECT_FALSE(countdown().isVisible());
+    EXPECT_FALSE(app.logged("Disconnection made by disconnect timer"));
+}
+
+TEST_F(Connection, ALineThatEndsDuringTheCountdownClosesIt) {
+    startWith("Demo ISP", "[DTimer]\r\nValue=1\r\n");
+    app.click(main().Image10);
+    ASSERT_TRUE(app.advanceUntil([&] { return connected(); }));
+    app.time.advance(30000 + 5000);
+    ASSERT_TRUE(countdown().isVisible());
+    app.lines->dropLine(onlyConnection());
+    app.time.advance(50);
+    EXPECT_FALSE(countdown().isVisible());
+    EXPECT_FALSE(main().dtimer.enabled());
+    EXPECT_TRUE(reconnect().isVisible());
+    app.click(reconnect().Button1);
+    app.time.advance(60000);
+    EXPECT_FALSE(app.logged("Disconnection made by disconnect timer"));
+}
+
+TEST_F(Connection, TheMinutesDialogStoresTheSettingAndZeroStopsAPendingHangUp) {
+    startWith("Demo ISP", "[DTimer]\r\nValue=2\r\n");
+    TForm7& dialog = *app.program().Form7;
+    app.click(main().Image10);
+    ASSERT_TRUE(app.advanceUntil([&] { return connected(); }));
+    dialog.Show();
+    EXPECT_EQ(dialog.SpinEdit1->value(), 2);
+    EXPECT_EQ(dialog.SpinEdit1->maximum(), 1000);
+    dialog.SpinEdit1->setValue(5);
+    app.click(dialog.okButton);
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_TRUE(app.iniBytes().contains("[DTimer]\r\nValue=5\r\n"));
+    EXPECT_EQ(main().dtimer.interval(), 90000) << "a running timer keeps its moment";
+    dialog.Show();
+    dialog.SpinEdit1->setValue(0);
+    app.click(dialog.okButton);
+    EXPECT_FALSE(main().dtimer.enabled());
+    app.time.advance(200000);
+    EXPECT_EQ(connectionCount(), 1);
+    dialog.Show();
+    dialog.SpinEdit1->setValue(9);
+    app.click(dialog.cancelButton);
+    EXPECT_TRUE(app.iniBytes().contains("Value=0\r\n")) << "cancel writes nothing";
+}
+
+TEST_F(Connection, MinutesBeyondTheDialogsRangeAreTakenAsItsLargest) {
+    startWith("Demo ISP", "[DTimer]\r\nValue=90000\r\n");
+    app.click(main().Image10);
+    ASSERT_TRUE(app.advanceUntil([&] { return connected(); }));
+    EXPECT_TRUE(main().dtimer.enabled());
+    EXPECT_EQ(main().dtimer.interval(), (1000 * 60 - 30) * 1000);
+    EXPECT_EQ(DisconnectTimerMinutes(-5), -5);
+}
+
+TEST_F(Connection, AConnectionUpAtStartIsFoundAndWatched) {
+    // Another program dialled "Demo ISP" before this one started.
+    RASDIALPARAMSA params{};
+    params.dwSize = sizeof params;
+    qstrcpy(params.szEntryName, "Demo ISP");
+    HRASCONN handle = 0;
+    ASSERT_EQ(app.lines->RasDialA(nullptr, nullptr, &params, kNotifierWindow, 0, &handle), 0u);
+    ASSERT_TRUE(app.advanceUntil([&] { return connectionCount() == 1; }));
+    app.writeIni("[Connection]\r\nName=Demo Busy\r\n");
+    app.start();
+    EXPECT_TRUE(main().SessionActive);
+    EXPECT_FALSE(main().HungUpBySelf);
+    EXPECT_FALSE(main().ReadyToConnect);
+    EXPECT_TRUE(disconnectFaceShown());
+    EXPECT_EQ(main().Status2->text(), "Demo ISP - Connected.   Device: Simulated Modem");
+    EXPECT_EQ(main().DetectedConnection, handle);
+    app.time.advance(5000);
+    // Dropped from outside: a reconnect is offered although this program never dialled.
+    app.lines->dropLine(handle);
+    app.time.advance(20);
+    EXPECT_TRUE(reconnect().isVisible());
+}
+
+TEST_F(Connection, TheDisconnectButtonHangsUpAConnectionFoundAtStart) {
+    RASDIALPARAMSA params{};
+    params.dwSize = sizeof params;
+    qstrcpy(params.szEntryName, "Demo ISP");
+    HRASCONN handle = 0;
+    app.lines->RasDialA(nullptr, nullptr, &params, kNotifierWindow, 0, &handle);
+    ASSERT_TRUE(app.advanceUntil([&] { return connectionCount() == 1; }));
+    app.start();
+    app.time.advance(5000);
+    app.click(main().Image10);
+    EXPECT_EQ(connectionCount(), 0);
+    EXPECT_TRUE(main().ReadyToConnect);
+    EXPECT_EQ(app.logMessages().last(), "Disconnect requested by user");
+}
+
+TEST_F(Connection, WithTwoConnectionsUpTheFirstIsDescribed) {
+    app.writePhoneBook("[Office]\nDevice=Modem A\nDialDelay=100\n[Home]\nDevice=Modem B\nDialDelay=100\n");
+    HRASCONN first = 0, second = 0;
+    for (auto [name, handle] : {std::pair{"Office", &first}, std::pair{"Home", &second}}) {
+        RASDIALPARAMSA params{};
+        params.dwSize = sizeof params;
+        qstrcpy(params.szEntryName, name);
+        app.lines->RasDialA(nullptr, nullptr, &params, kNotifierWindow, 0, handle);
+        ASSERT_TRUE(app.advanceUntil([&] {
+            RASCONNSTATUSA st{};
+            st.dwSize = sizeof st;
+            return app.lines->RasGetConnectStatusA(*handle, &st) == 0 && st.rasconnstate == RASCS_Connected;
+        }));
+    }
+    app.start();
+    EXPECT_EQ(main().DetectedConnection, first);
+    EXPECT_EQ(main().Status2->text(), "Office - Connected.   Device: Modem A");
+}
+
+TEST_F(Connection, ConnectingWithoutAnEntryAsksForOne) {
+    app.start();
+    app.time.advance(5000);
+    app.click(main().Image10);
+    ASSERT_EQ(app.dialogs.boxes().size(), 1u);
+    EXPECT_EQ(app.dialogs.boxes()[0].caption, "No Connection Set");
+    EXPECT_EQ(app.dialogs.boxes()[0].text, "Please choose a Connection before attempting to connect.");
+    EXPECT_EQ(app.dialogs.boxes()[0].icon, MsgIcon::Error);
+    EXPECT_EQ(app.logMessages(), QStringList({"OBU Launched"}));
+    EXPECT_FALSE(main().SessionActive);
+    EXPECT_FALSE(main().tm_dis.enabled());
+}
+
+TEST_F(Connection, ConnectOnStartWithoutAnEntryIsNotRestored) {
+    app.writeIni("[Connection]\r\nAutoConnect=1\r\n");
+    app.start();
+    EXPECT_FALSE(tray().ConnectonStart1->isChecked());
+    app.time.advance(5000);
+    EXPECT_TRUE(app.dialogs.boxes().empty());
+    EXPECT_EQ(app.logMessages(), QStringList({"OBU Launched"}));
+}
+
+TEST_F(Connection, ConnectOnStartDialsWhenTheSplashEnds) {
+    app.writeIni("[Connection]\r\nName=Demo ISP\r\nAutoConnect=1\r\n");
+    app.start();
+    EXPECT_TRUE(tray().ConnectonStart1->isChecked());
+    app.time.advance(4999);
+    EXPECT_FALSE(main().SessionActive);
+    app.time.advance(1);
+    EXPECT_TRUE(main().SessionActive);
+    EXPECT_TRUE(app.advanceUntil([&] { return app.logged("Connection established to Demo ISP"); }));
+}
+
+TEST_F(Connection, TheTrayItemDisconnectsAndShowsConnectAgain) {
+    startWith("Demo ISP");
+    tray().Connect1->trigger();
+    ASSERT_TRUE(app.advanceUntil([&] { return connected(); }));
+    app.time.advance(20);  // the drop watch has found the connection
+    EXPECT_EQ(tray().Connect1->text(), "Disconnect");
+    tray().Connect1->trigger();
+    EXPECT_EQ(tray().Connect1->text(), "Connect");
+    EXPECT_TRUE(connectFaceShown());
+    EXPECT_EQ(connectionCount(), 0);
+}
+
+TEST_F(Connection, AModemHeldByAnotherProgramOffersTheExtrasInsteadOfDialing) {
+    app.writePhoneBook("[Serial ISP]\nPhoneNumber=555-0199\nDevice=/dev/ttyS9\n");
+    QDir().mkpath(app.folder.file("lock"));
+    app.folder.write("lock/LCK..ttyS9", QByteArray::number(1).rightJustified(10, ' ') + "\n");
+    startWith("Serial ISP");
+    app.dialogs.queueAnswer(MsgResult::No);
+    app.click(main().Image10);
+    ASSERT_EQ(app.dialogs.boxes().size(), 1u);
+    EXPECT_EQ(app.dialogs.boxes()[0].text,
+              "OBU has detected that the modem is in use by another application. Would you like OBU to run "
+              "your extras?");
+    EXPECT_EQ(app.dialogs.boxes()[0].buttons, MsgButtons::YesNo);
+    EXPECT_EQ(messagesAfterLaunch(), QStringList({"Connect requested by user", "Modem is in use"}));
+    EXPECT_FALSE(main().SessionActive);
+    EXPECT_FALSE(main().tm_dis.enabled());
+    // A lock whose owner has died does not count.
+    app.folder.write("lock/LCK..ttyS9", "   999999\n");
+    EXPECT_FALSE(main().ModemInUse());
+}
