@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# The real program dials "Demo ISP" of the demo phone book when its button is
+# clicked; each stage reaches log.txt; a drop from the provider's side opens
+# the "Reconnect" window, and after its countdown the line is up again.
+source "$(dirname "$0")/lib.sh"
+BIN_DIR=$1
+
+start_x
+dir=$(install_program "$BIN_DIR")
+printf '[Connection]\r\nName=Demo ISP\r\nUsername=joe\r\nPassword=lzjyl{\r\n' >"$dir/obu.ini"
+"$dir/obu" >"$E2E_TMP/out.txt" 2>&1 &
+pid=$!
+E2E_PIDS+=($pid)
+wait_for 30 has_window_named "Obu Linekeeper v1.3" || fail "the main window did not appear"
+main=$(window_named "Obu Linekeeper v1.3")
+
+note "clicking Connect"
+xdotool mousemove --window "$main" 88 167 click 1
+wait_for 30 grep -q "Connection established to Demo ISP" "$dir/log.txt" || fail "no connection: $(log_messages "$dir")"
+mapfile -t lines < <(log_messages "$dir")
+expected=("OBU Launched" "Connect requested by user" "Sending username/password"
+          "Username/Password authenticated by server" "Connection established to Demo ISP")
+[[ "${lines[*]}" == "${expected[*]}" ]] || fail "log: ${lines[*]}"
+"$BIN_DIR/obu-line" connections | grep -q "Demo ISP" || fail "obu-line does not list the connection"
+screenshot connected
+
+note "the provider hangs up"
+"$BIN_DIR/obu-line" drop all || fail "obu-line drop failed"
+wait_for 10 has_window_named "Reconnect" || fail "no Reconnect window"
+screenshot reconnect-countdown
+wait_for 30 grep -q "Attempting to Reconnect." "$dir/log.txt" || fail "the countdown did not dial"
+has_window_named "Reconnect" && fail "the Reconnect window stayed open"
+wait_for 30 sh -c "[ \$(grep -c 'Connection established to Demo ISP' '$dir/log.txt') -eq 2 ]" \
+    || fail "the line did not come up again: $(log_messages "$dir")"
+"$BIN_DIR/obu-line" connections | grep -q "Demo ISP" || fail "the new connection is not listed"
+
+note "Disconnect, then Exit leaves no connection"
+xdotool mousemove --window "$main" 88 167 click 1
+wait_for 10 grep -q "Disconnect requested by user" "$dir/log.txt" || fail "the disconnect was not logged"
+"$BIN_DIR/obu-line" connections | grep -q "Demo ISP" && fail "the connection is still up"
+wmctrl -c "Obu Linekeeper v1.3"
+wait_for 20 process_gone $pid || fail "the program did not end"
+echo "PASS"
