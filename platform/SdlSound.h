@@ -1,0 +1,51 @@
+#pragma once
+#include <memory>
+
+#include "platform/Sound.h"
+
+namespace obu {
+
+namespace detail {
+struct SdlAudio;
+}
+
+// Sounds and tunes through SDL2_mixer. Wave files play on a single mixer
+// channel, so a new sound cuts off the one before; MIDI tunes are rendered by
+// FluidSynth with a General MIDI sound font.
+//
+// The audio device is opened on the first call, not at construction, so a
+// program that never makes a sound never touches it. If it cannot be opened
+// (no driver, no device, no server), that is said once on standard error and
+// every later call quietly fails. SDL installs no signal handlers of its own
+// and calls nothing of ours from its audio thread.
+//
+// Only one SdlSound may be alive at a time (SDL's mixer is one per process).
+// Music devices it opened may outlive it; they keep the audio open until the
+// last of them is gone.
+class SdlSound : public Sound {
+public:
+    // folder: where bare file names are looked up (a trailing '/' is optional).
+    // soundFont: the FluidSynth sound font (.sf2) for tunes; see defaultSoundFont().
+    explicit SdlSound(QString folder, QString soundFont = defaultSoundFont());
+    ~SdlSound() override;
+    SdlSound(const SdlSound&) = delete;
+    SdlSound& operator=(const SdlSound&) = delete;
+
+    bool playWave(const QString& fileName) override;
+    std::unique_ptr<MusicDevice> openMusic(const QString& fileName) override;
+
+    // Opens the audio device if that has not been tried yet; true when it is open.
+    bool available();
+
+    // The sound font named by SDL_SOUNDFONTS when that is set, otherwise the
+    // small General MIDI font of the timgm6mb-soundfont package.
+    static QString defaultSoundFont();
+
+private:
+    QString pathOf(const QString& fileName) const;
+
+    QString folder_;
+    std::shared_ptr<detail::SdlAudio> audio_;
+};
+
+}  // namespace obu

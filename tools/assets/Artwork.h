@@ -1,0 +1,22 @@
+#pragma once
+#include <QImage>
+#include <QString>
+#include <vector>
+
+namespace obu::assets {
+
+// One picture the program reads from its folder.
+struct Picture {
+    QString file;
+    QImage image;
+    bool jpeg = false;
+};
+
+// Every picture of the skin, named as the program looks for them.
+std::vector<Picture> makePictures();
+
+// For the artist's own review: all pictures on one sheet, with a mock-up of
+// the main window put together from the pieces at their places.
+QImage contactSheet(const std::vector<Picture>& pictures);
+
+}  // namespace obu::assets
