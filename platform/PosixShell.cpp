@@ -1,0 +1,233 @@
+#include "platform/PosixShell.h"
+
+#include <QByteArrayList>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#if __has_include(<linux/close_range.h>)
+#include <linux/close_range.h>
+#endif
+
+#include "platform/CommandLine.h"
+
+extern char** environ;
+
+namespace obu {
+namespace {
+
+enum class Caller { WinExec, ShellExecute };
+
+// The Windows result for an errno met while starting `path`.
+int resultFor(int error, const QString& path, Caller caller) {
+    switch (error) {
+        case ENOENT:
+            // The file is there but its interpreter is not: not a program we can run.
+            if (QFileInfo::exists(path)) return Shell::ERROR_BAD_FORMAT;
+            return QFileInfo(path).absoluteDir().exists() ? Shell::ERROR_FILE_NOT_FOUND
+                                                          : Shell::ERROR_PATH_NOT_FOUND;
+        case ENOTDIR:
+        case ENAMETOOLONG:
+        case ELOOP:
+            return Shell::ERROR_PATH_NOT_FOUND;
+        case EACCES:
+        case EPERM:
+            return Shell::SE_ERR_ACCESSDENIED;
+        case ENOEXEC:
+        case EISDIR:
+            return Shell::ERROR_BAD_FORMAT;
+        case ENOMEM:
+        case EAGAIN:
+            return caller == Caller::ShellExecute ? Shell::SE_ERR_OOM
+                                                  : Shell::ERROR_OUT_OF_RESOURCES;
+        default:
+            return Shell::ERROR_OUT_OF_RESOURCES;
+    }
+}
+
+// Every descriptor from 3 up is closed when the child executes its program.
+// Only async-signal-safe calls: this runs between fork and exec.
+void closeOnExecFrom3(int maxFd) {
+#if defined(CLOSE_RANGE_CLOEXEC)
+    if (::close_range(3, ~0U, CLOSE_RANGE_CLOEXEC) == 0) return;
+#endif
+    for (int fd = 3; fd < maxFd; ++fd) {
+        const int flags = ::fcntl(fd, F_GETFD);
+        if (flags >= 0 && !(flags & FD_CLOEXEC)) ::fcntl(fd, F_SETFD, flags | FD_CLOEXEC);
+    }
+}
+
+[[noreturn]] void failChild(int reportFd, int error) {
+    ssize_t ignored = ::write(reportFd, &error, sizeof error);
+    (void)ignored;
+    ::_exit(127);
+}
+
+bool looksLikeUrl(const QString& text) {
+    // Two letters at least before the colon, so that C:\... is not a URL.
+    static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]+:"));
+    return scheme.match(text).hasMatch();
+}
+
+bool isExecutableFile(const QByteArray& path) {
+    struct stat st;
+    return ::stat(path.constData(), &st) == 0 && S_ISREG(st.st_mode) &&
+           ::access(path.constData(), X_OK) == 0;
+}
+
+// Opens `target` with the desktop's default application for it.
+qintptr openWithDefaultApplication(const QString& target, const QString& directory) {
+    const QString opener = PosixShell::findProgram(QStringLiteral("xdg-open"));
+    if (opener.isEmpty()) return Shell::SE_ERR_NOASSOC;
+    const int error =
+        PosixShell::spawnDetached(opener, {QStringLiteral("xdg-open"), target}, directory);
+    if (error == 0) return Shell::kShellExecuteStarted;
+    return resultFor(error, opener, Caller::ShellExecute);
+}
+
+}  // namespace
+
+QString PosixShell::findProgram(const QString& name) {
+    if (name.isEmpty()) return {};
+    if (name.contains(u'/')) return name;
+    QByteArray path = qgetenv("PATH");
+    if (path.isEmpty()) path = "/usr/local/bin:/usr/bin:/bin";
+    for (const QByteArray& folder : path.split(':')) {
+        // An empty entry would mean the working folder: not searched, as a
+        // bare name must never pick up whatever lies there.
+        if (folder.isEmpty()) continue;
+        const QByteArray candidate = folder + '/' + QFile::encodeName(name);
+        if (isExecutableFile(candidate)) return QFile::decodeName(candidate);
+    }
+    return {};
+}
+
+int PosixShell::spawnDetached(const QString& program, const QStringList& arguments,
+                              const QString& directory) {
+    // Everything the children need is prepared here: after fork only
+    // async-signal-safe calls are allowed, as other threads may hold locks.
+    const QByteArray path = QFile::encodeName(program);
+    const QByteArray folder = QFile::encodeName(directory);
+    QByteArrayList encoded;
+    for (const QString& a : arguments) encoded.append(a.toLocal8Bit());
+    if (encoded.isEmpty()) encoded.append(path);
+    std::vector<char*> argv;
+    for (QByteArray& a : encoded) argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    struct rlimit limit {};
+    int maxFd = 1024;
+    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
+        maxFd = static_cast<int>(std::min<rlim_t>(limit.rlim_cur, 65536));
+
+    int report[2];
+    if (::pipe2(report, O_CLOEXEC) != 0) return errno;
+    const int devNull = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+
+    const pid_t middle = ::fork();
+    if (middle < 0) {
+        const int error = errno;
+        ::close(report[0]);
+        ::close(report[1]);
+        if (devNull >= 0) ::close(devNull);
+        return error;
+    }
+    if (middle == 0) {
+        // The middle child only forks the program and ends, so that init
+        // adopts the program and reaps it.
+        ::close(report[0]);
+        const pid_t child = ::fork();
+        if (child < 0) failChild(report[1], errno);
+        if (child > 0) ::_exit(0);
+
+        ::setsid();
+        sigset_t none;
+        ::sigemptyset(&none);
+        ::sigprocmask(SIG_SETMASK, &none, nullptr);
+        struct sigaction byDefault {};
+        byDefault.sa_handler = SIG_DFL;
+        for (int sig = 1; sig < NSIG; ++sig) ::sigaction(sig, &byDefault, nullptr);
+        if (devNull >= 0) ::dup2(devNull, STDIN_FILENO);
+        if (!folder.isEmpty() && ::chdir(folder.constData()) != 0) failChild(report[1], errno);
+        closeOnExecFrom3(maxFd);
+        ::execve(path.constData(), argv.data(), environ);
+        failChild(report[1], errno);
+    }
+
+    ::close(report[1]);
+    if (devNull >= 0) ::close(devNull);
+    int status = 0;
+    while (::waitpid(middle, &status, 0) < 0 && errno == EINTR) {
+    }
+    // The pipe closes without a word when the program was executed; otherwise
+    // the child wrote why it could not be.
+    int error = 0;
+    ssize_t got;
+    while ((got = ::read(report[0], &error, sizeof error)) < 0 && errno == EINTR) {
+    }
+    ::close(report[0]);
+    if (got == static_cast<ssize_t>(sizeof error)) return error;
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return ECHILD;
+    return 0;
+}
+
+unsigned PosixShell::WinExec(const QString& commandLine, int /*showCmd*/) {
+    const QStringList argv = CommandLine::split(commandLine);
+    if (argv.isEmpty() || argv.first().isEmpty()) return ERROR_FILE_NOT_FOUND;
+    const QString program = findProgram(argv.first());
+    if (program.isEmpty()) return ERROR_FILE_NOT_FOUND;
+    const int error = spawnDetached(program, argv, {});
+    if (error == 0) return kWinExecStarted;
+    return static_cast<unsigned>(resultFor(error, program, Caller::WinExec));
+}
+
+qintptr PosixShell::ShellExecuteA(QObject* /*owner*/, const QString& verb, const QString& file,
+                                  const QString& parameters, const QString& directory,
+                                  int /*showCmd*/) {
+    const QString action = verb.trimmed().toLower();
+    const bool explore = action == u"explore";
+    if (!action.isEmpty() && action != u"open" && !explore) return SE_ERR_NOASSOC;
+    if (file.isEmpty()) return ERROR_FILE_NOT_FOUND;
+    if (!directory.isEmpty() && !QFileInfo(directory).isDir()) return ERROR_PATH_NOT_FOUND;
+
+    if (looksLikeUrl(file) && !QFileInfo::exists(file)) {
+        if (explore) return SE_ERR_NOASSOC;
+        return openWithDefaultApplication(file, directory);
+    }
+
+    if (!explore && !file.contains(u'/')) {
+        const QString onPath = findProgram(file);
+        if (!onPath.isEmpty()) {
+            const int error = spawnDetached(
+                onPath, QStringList{file} + CommandLine::splitArguments(parameters), directory);
+            return error == 0 ? kShellExecuteStarted
+                              : resultFor(error, onPath, Caller::ShellExecute);
+        }
+    }
+
+    const QString absolute = QFileInfo(file).absoluteFilePath();
+    const QByteArray encoded = QFile::encodeName(absolute);
+    struct stat st;
+    if (::stat(encoded.constData(), &st) != 0)
+        return resultFor(errno, absolute, Caller::ShellExecute);
+    if (explore && !S_ISDIR(st.st_mode)) return SE_ERR_NOASSOC;
+
+    if (!explore && S_ISREG(st.st_mode) && ::access(encoded.constData(), X_OK) == 0) {
+        const int error = spawnDetached(
+            absolute, QStringList{file} + CommandLine::splitArguments(parameters), directory);
+        return error == 0 ? kShellExecuteStarted : resultFor(error, absolute, Caller::ShellExecute);
+    }
+    return openWithDefaultApplication(absolute, directory);
+}
+
+}  // namespace obu
