@@ -1,0 +1,374 @@
+#include "platform/XdgRegistry.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QSet>
+
+#include <fnmatch.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/CommandLine.h"
+
+namespace obu {
+namespace {
+
+// Stands for a field code that takes the page or file until the command is
+// written out, where it becomes %1.
+constexpr QChar kPlaceholder(0xE000);
+
+// One group of a key file (desktop entry, mimeapps.list, mimeinfo.cache):
+// keys in the order met, the first of a repeated key kept.
+using KeyGroup = QList<QPair<QString, QString>>;
+
+QHash<QString, KeyGroup> readKeyFile(const QString& path) {
+    QHash<QString, KeyGroup> groups;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return groups;
+    KeyGroup* current = nullptr;
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    for (const QByteArray& raw : lines) {
+        const QString line = QString::fromUtf8(raw).trimmed();
+        if (line.isEmpty() || line.startsWith(u'#')) continue;
+        if (line.startsWith(u'[') && line.endsWith(u']')) {
+            current = &groups[line.mid(1, line.size() - 2)];
+            continue;
+        }
+        const qsizetype eq = line.indexOf(u'=');
+        if (!current || eq <= 0) continue;
+        const QString key = line.left(eq).trimmed();
+        bool seen = false;
+        for (const auto& kv : *current) seen = seen || kv.first == key;
+        if (!seen) current->append({key, line.mid(eq + 1).trimmed()});
+    }
+    return groups;
+}
+
+QString valueOf(const KeyGroup& group, const QString& key) {
+    for (const auto& kv : group)
+        if (kv.first == key) return kv.second;
+    return {};
+}
+
+// The desktop file ids listed for a MIME type ("a.desktop;b.desktop;").
+QStringList idsFor(const KeyGroup& group, const QString& mimeType) {
+    for (const auto& kv : group)
+        if (kv.first.compare(mimeType, Qt::CaseInsensitive) == 0)
+            return kv.second.split(u';', Qt::SkipEmptyParts);
+    return {};
+}
+
+bool isExecutableFile(const QString& path) {
+    struct stat st;
+    const QByteArray encoded = QFile::encodeName(path);
+    return ::stat(encoded.constData(), &st) == 0 && S_ISREG(st.st_mode) &&
+           ::access(encoded.constData(), X_OK) == 0;
+}
+
+// The full path of a program: an absolute path as it is, a bare name on PATH.
+QString resolveProgram(const QString& name, const QStringList& path) {
+    if (name.startsWith(u'/')) return isExecutableFile(name) ? name : QString();
+    if (name.isEmpty() || name.contains(u'/')) return {};
+    for (const QString& folder : path) {
+        if (!folder.startsWith(u'/')) continue;
+        const QString candidate = folder + u'/' + name;
+        if (isExecutableFile(candidate)) return candidate;
+    }
+    return {};
+}
+
+// The escapes of a desktop entry's string values.
+QString unescapeValue(const QString& value) {
+    QString out;
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        if (value[i] != u'\\' || i + 1 >= value.size()) {
+            out.append(value[i]);
+            continue;
+        }
+        const QChar next = value[++i];
+        if (next == u's')
+            out.append(u' ');
+        else if (next == u'n')
+            out.append(u'\n');
+        else if (next == u't')
+            out.append(u'\t');
+        else if (next == u'r')
+            out.append(u'\r');
+        else if (next == u'\\')
+            out.append(u'\\');
+        else
+            out.append(u'\\').append(next);
+    }
+    return out;
+}
+
+// An Exec value split into its arguments, with the field codes expanded.
+QStringList execArguments(const QString& exec) {
+    const QString s = unescapeValue(exec);
+    QStringList words;
+    qsizetype i = 0;
+    const qsizetype n = s.size();
+    auto isSpace = [](QChar c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r'; };
+    while (i < n) {
+        while (i < n && isSpace(s[i])) ++i;
+        if (i >= n) break;
+        QString word;
+        bool inQuotes = false;
+        bool hadCode = false;
+        bool quoted = false;
+        for (; i < n && (inQuotes || !isSpace(s[i])); ++i) {
+            const QChar c = s[i];
+            if (c == u'"') {
+                inQuotes = !inQuotes;
+                quoted = true;
+            } else if (inQuotes && c == u'\\' && i + 1 < n &&
+                       QStringView(u"\"`$\\").contains(s[i + 1])) {
+                word.append(s[++i]);
+            } else if (c == u'%' && i + 1 < n) {
+                const QChar code = s[++i];
+                if (code == u'%') {
+                    word.append(u'%');
+                } else {
+                    hadCode = true;
+                    if (QStringView(u"fFuU").contains(code)) word.append(kPlaceholder);
+                }
+            } else if (c != kPlaceholder) {
+                word.append(c);
+            }
+        }
+        // A code that expands to nothing takes its argument with it; an empty
+        // quoted argument written as such stays.
+        if (word.isEmpty() && (hadCode || !quoted)) continue;
+        words.append(word);
+    }
+    return words;
+}
+
+QString quotedWithPlaceholder(const QString& word) {
+    QString text = word;
+    text.replace(kPlaceholder, QStringLiteral("%1"));
+    if (!word.contains(kPlaceholder)) return CommandLine::quoteArgument(text);
+    // Always in quotes, so that a page address with blanks stays one argument.
+    const QString quoted = CommandLine::quoteArgument(text);
+    if (quoted.startsWith(u'"')) return quoted;
+    qsizetype trailing = 0;
+    while (trailing < text.size() && text[text.size() - 1 - trailing] == u'\\') ++trailing;
+    return u'"' + text + QString(trailing, u'\\') + u'"';
+}
+
+// The desktop ids that a vendor-prefixed id may stand for: "a-b.desktop" is
+// also a/b.desktop.
+void idPaths(const QString& id, qsizetype from, QStringList& out, int depth = 0) {
+    out.append(id);
+    if (depth >= 4) return;
+    for (qsizetype dash = id.indexOf(u'-', from); dash >= 0; dash = id.indexOf(u'-', dash + 1)) {
+        QString nested = id;
+        nested[dash] = u'/';
+        idPaths(nested, dash + 1, out, depth + 1);
+    }
+}
+
+bool isWebPageExtension(const QString& extension) {
+    return extension == u".htm" || extension == u".html" || extension == u".shtml" ||
+           extension == u".shtm";
+}
+
+}  // namespace
+
+XdgDirs XdgDirs::fromEnvironment(const QProcessEnvironment& env) {
+    const QString home = env.value(QStringLiteral("HOME"), QDir::homePath());
+    auto single = [&](const char* name, const QString& fallback) {
+        const QString value = env.value(QString::fromLatin1(name));
+        return value.startsWith(u'/') ? value : fallback;
+    };
+    auto list = [&](const char* name, const QStringList& fallback) {
+        QStringList out;
+        for (const QString& p : env.value(QString::fromLatin1(name)).split(u':'))
+            if (p.startsWith(u'/')) out.append(p);
+        return out.isEmpty() ? fallback : out;
+    };
+    XdgDirs d;
+    d.dataHome = single("XDG_DATA_HOME", home + QStringLiteral("/.local/share"));
+    d.dataDirs =
+        list("XDG_DATA_DIRS", {QStringLiteral("/usr/local/share"), QStringLiteral("/usr/share")});
+    d.configHome = single("XDG_CONFIG_HOME", home + QStringLiteral("/.config"));
+    d.configDirs = list("XDG_CONFIG_DIRS", {QStringLiteral("/etc/xdg")});
+    for (const QString& desktop :
+         env.value(QStringLiteral("XDG_CURRENT_DESKTOP")).split(u':', Qt::SkipEmptyParts))
+        d.desktops.append(desktop.toLower());
+    d.path = env.value(QStringLiteral("PATH")).split(u':', Qt::SkipEmptyParts);
+    return d;
+}
+
+XdgRegistry::XdgRegistry(XdgDirs dirs) : dirs_(std::move(dirs)) {}
+
+QString XdgRegistry::mimeTypeForExtension(const QString& extension) const {
+    const QString name = extension.toLower();
+    const QByteArray encodedName = name.toUtf8();
+    struct Match {
+        int weight;
+        qsizetype folder;  // lower is more important
+        qsizetype length;
+        QString type;
+    };
+    std::optional<Match> best;
+    auto beats = [](const Match& a, const Match& b) {
+        if (a.weight != b.weight) return a.weight > b.weight;
+        if (a.folder != b.folder) return a.folder < b.folder;
+        return a.length > b.length;
+    };
+    QStringList dataFolders{dirs_.dataHome};
+    dataFolders += dirs_.dataDirs;
+    for (qsizetype f = 0; f < dataFolders.size(); ++f) {
+        QFile globs(dataFolders[f] + QStringLiteral("/mime/globs2"));
+        bool weighted = true;
+        if (!globs.open(QIODevice::ReadOnly)) {
+            globs.setFileName(dataFolders[f] + QStringLiteral("/mime/globs"));
+            weighted = false;
+            if (!globs.open(QIODevice::ReadOnly)) continue;
+        }
+        for (const QByteArray& raw : globs.readAll().split('\n')) {
+            if (raw.isEmpty() || raw.startsWith('#')) continue;
+            const QList<QByteArray> fields = raw.split(':');
+            if (fields.size() < (weighted ? 3 : 2)) continue;
+            const QByteArray glob = fields[weighted ? 2 : 1];
+            const bool caseSensitive = weighted && fields.size() > 3 && fields[3].contains("cs");
+            const QByteArray pattern = caseSensitive ? glob : glob.toLower();
+            if (::fnmatch(pattern.constData(), encodedName.constData(), 0) != 0) continue;
+            const Match match{weighted ? fields[0].toInt() : 50, f, glob.size(),
+                              QString::fromUtf8(fields[weighted ? 1 : 0])};
+            if (!best || beats(match, *best)) best = match;
+        }
+    }
+    if (best) return best->type;
+    if (isWebPageExtension(name)) return QStringLiteral("text/html");
+    return {};
+}
+
+QStringList XdgRegistry::applicationFolders() const {
+    QStringList out{dirs_.dataHome + QStringLiteral("/applications")};
+    for (const QString& d : dirs_.dataDirs) out.append(d + QStringLiteral("/applications"));
+    return out;
+}
+
+QStringList XdgRegistry::mimeappsLists() const {
+    QStringList folders{dirs_.configHome};
+    folders += dirs_.configDirs;
+    folders += applicationFolders();
+    QStringList out;
+    for (const QString& folder : folders) {
+        for (const QString& desktop : dirs_.desktops)
+            out.append(folder + u'/' + desktop + QStringLiteral("-mimeapps.list"));
+        out.append(folder + QStringLiteral("/mimeapps.list"));
+    }
+    return out;
+}
+
+QString XdgRegistry::findDesktopFile(const QString& id) const {
+    if (!id.endsWith(QStringLiteral(".desktop")) || id.contains(u'/')) return {};
+    QStringList relative;
+    idPaths(id, 0, relative);
+    for (const QString& folder : applicationFolders())
+        for (const QString& r : relative) {
+            const QString candidate = folder + u'/' + r;
+            if (QFileInfo(candidate).isFile()) return candidate;
+        }
+    return {};
+}
+
+QString XdgRegistry::commandOfApplication(const QString& id) const {
+    const QString file = findDesktopFile(id.trimmed());
+    if (file.isEmpty()) return {};
+    const QHash<QString, KeyGroup> groups = readKeyFile(file);
+    const auto entry = groups.constFind(QStringLiteral("Desktop Entry"));
+    if (entry == groups.constEnd()) return {};
+    const QString type = valueOf(*entry, QStringLiteral("Type"));
+    if (!type.isEmpty() && type != u"Application") return {};
+    if (valueOf(*entry, QStringLiteral("Hidden")) == u"true") return {};
+    const QString tryExec = unescapeValue(valueOf(*entry, QStringLiteral("TryExec")));
+    if (!tryExec.isEmpty() && resolveProgram(tryExec, dirs_.path).isEmpty()) return {};
+    return commandFromExec(valueOf(*entry, QStringLiteral("Exec")), dirs_.path);
+}
+
+QString XdgRegistry::openCommand(const QString& mimeType, QString* desktopFile) const {
+    auto use = [&](const QString& id) {
+        const QString command = commandOfApplication(id);
+        if (!command.isEmpty() && desktopFile) *desktopFile = findDesktopFile(id.trimmed());
+        return command;
+    };
+    const QStringList lists = mimeappsLists();
+    QList<QHash<QString, KeyGroup>> parsed;
+    for (const QString& list : lists) parsed.append(readKeyFile(list));
+
+    for (const auto& groups : parsed)
+        for (const QString& id :
+             idsFor(groups.value(QStringLiteral("Default Applications")), mimeType))
+            if (const QString c = use(id); !c.isEmpty()) return c;
+
+    QSet<QString> removed;
+    for (const auto& groups : parsed) {
+        for (const QString& id :
+             idsFor(groups.value(QStringLiteral("Removed Associations")), mimeType))
+            removed.insert(id.trimmed());
+        for (const QString& id :
+             idsFor(groups.value(QStringLiteral("Added Associations")), mimeType))
+            if (!removed.contains(id.trimmed()))
+                if (const QString c = use(id); !c.isEmpty()) return c;
+    }
+
+    for (const QString& folder : applicationFolders()) {
+        const auto groups = readKeyFile(folder + QStringLiteral("/mimeinfo.cache"));
+        for (const QString& id : idsFor(groups.value(QStringLiteral("MIME Cache")), mimeType))
+            if (!removed.contains(id.trimmed()))
+                if (const QString c = use(id); !c.isEmpty()) return c;
+    }
+    return {};
+}
+
+QString XdgRegistry::defaultApplication(const QString& mimeType) const {
+    QString file;
+    openCommand(mimeType.toLower(), &file);
+    return file;
+}
+
+QString XdgRegistry::commandFromExec(const QString& exec, const QStringList& path) {
+    const QStringList words = execArguments(exec);
+    if (words.isEmpty() || words.first().contains(kPlaceholder)) return {};
+    const QString program = resolveProgram(words.first(), path);
+    if (program.isEmpty()) return {};
+    const QString first = CommandLine::quoteProgram(program);
+    if (first.isEmpty()) return {};
+    QStringList parts{first};
+    for (qsizetype i = 1; i < words.size(); ++i) parts.append(quotedWithPlaceholder(words[i]));
+    return parts.join(u' ');
+}
+
+Registry::Key XdgRegistry::lookUp(const QString& normalizedPath) const {
+    const QStringList parts = normalizedPath.split(u'\\', Qt::SkipEmptyParts);
+    if (parts.isEmpty()) return {};
+    const QString& name = parts.first();
+    const QStringList below = parts.mid(1);
+
+    if (name.startsWith(u'.')) {
+        if (!below.isEmpty()) return {};
+        const QString type = mimeTypeForExtension(name);
+        if (type.isEmpty()) return {};
+        return {true, type};
+    }
+
+    const QString mimeType =
+        name.contains(u'/') ? name : QStringLiteral("x-scheme-handler/") + name;
+    const QStringList command{QStringLiteral("shell"), QStringLiteral("open"),
+                              QStringLiteral("command")};
+    const bool commandKey = below == command;
+    const bool onTheWay = below.size() < command.size() && below == command.mid(0, below.size());
+    if (!commandKey && !onTheWay) return {};
+    const QString line = openCommand(mimeType);
+    if (line.isEmpty()) return {};
+    if (commandKey) return {true, line};
+    return {true, std::nullopt};
+}
+
+}  // namespace obu
