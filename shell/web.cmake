@@ -1,0 +1,3 @@
+target_sources(obu_core PRIVATE
+    TGoToWeb.h TGoToWeb.cpp
+)
