@@ -1,0 +1,41 @@
+#pragma once
+#include <QString>
+#include <QtGlobal>
+
+namespace obu {
+
+// Other programs' top-level windows: FindWindowA and the minimize request
+// PostMessageA(WM_SYSCOMMAND, SC_MINIMIZE).
+//
+// Windows are found by their whole title, compared without regard to case as
+// FindWindowA does. A class name such as "#32770" (the system's dialogs) has
+// no meaning on Linux desktops, so it is not compared: any top-level window
+// with the title matches. The whole title is compared however long it is; the
+// title is never cut to a fixed length.
+class Windows {
+public:
+    using Handle = quint64;  // 0: no window
+    static constexpr unsigned WM_SYSCOMMAND = 0x0112;
+    static constexpr quintptr SC_MINIMIZE = 0xF020;
+
+    virtual ~Windows() = default;
+
+    // The first top-level window with this title, or 0.
+    virtual Handle FindWindowA(const QString& className, const QString& title) = 0;
+
+    // Only the minimize request is understood; it is sent without waiting for
+    // the window to act. False for other messages and when it could not be sent.
+    bool PostMessageA(Handle window, unsigned message, quintptr wParam, qintptr /*lParam*/) {
+        if (window == 0 || message != WM_SYSCOMMAND || wParam != SC_MINIMIZE) return false;
+        return minimize(window);
+    }
+
+    static bool titleMatches(const QString& windowTitle, const QString& wanted) {
+        return windowTitle.compare(wanted, Qt::CaseInsensitive) == 0;
+    }
+
+protected:
+    virtual bool minimize(Handle window) = 0;
+};
+
+}  // namespace obu

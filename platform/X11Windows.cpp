@@ -1,0 +1,247 @@
+#include "platform/X11Windows.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <vector>
+
+// Xlib comes last: its macros would rename parts of Qt's headers.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+namespace obu {
+
+struct X11Windows::Connection {
+    Display* display = nullptr;
+    bool dead = false;  // the server went away; the display must not be used again
+    Atom clientList = 0;
+    Atom clientListStacking = 0;
+    Atom netWmName = 0;
+    Atom utf8String = 0;
+    Atom wmState = 0;
+
+    ~Connection() {
+        // A display whose server has gone is left alone: closing it would write to it.
+        if (display && !dead) XCloseDisplay(display);
+    }
+};
+
+namespace {
+
+int errorsSeen = 0;
+int countError(Display*, XErrorEvent*) {
+    ++errorsSeen;
+    return 0;
+}
+
+void serverGone(Display*, void* connection) {
+    // Returning instead of exiting leaves the display marked unusable.
+    static_cast<X11Windows::Connection*>(connection)->dead = true;
+}
+
+// While it lives, errors of the server (a window that vanished between being
+// listed and being read) are counted instead of ending the program.
+class ErrorTrap {
+public:
+    explicit ErrorTrap(X11Windows::Connection& x) : x_(x) {
+        errorsSeen = 0;
+        previous_ = XSetErrorHandler(countError);
+    }
+    ~ErrorTrap() {
+        if (!x_.dead) XSync(x_.display, False);
+        XSetErrorHandler(previous_);
+    }
+    ErrorTrap(const ErrorTrap&) = delete;
+    ErrorTrap& operator=(const ErrorTrap&) = delete;
+    bool failed() const { return errorsSeen != 0 || x_.dead; }
+
+private:
+    X11Windows::Connection& x_;
+    XErrorHandler previous_;
+};
+
+// A property's raw items, or nothing when the window lacks it or is gone.
+struct Property {
+    Atom type = None;
+    int format = 0;
+    QByteArray bytes;
+    unsigned long items = 0;
+};
+
+bool readProperty(X11Windows::Connection& x, Window w, Atom name, Atom type, Property& out) {
+    Atom actualType = None;
+    int actualFormat = 0;
+    unsigned long items = 0;
+    unsigned long bytesAfter = 0;
+    unsigned char* data = nullptr;
+    const int status = XGetWindowProperty(x.display, w, name, 0, LONG_MAX / 4, False, type,
+                                          &actualType, &actualFormat, &items, &bytesAfter, &data);
+    if (status != Success || x.dead || actualType == None || !data) {
+        if (data) XFree(data);
+        return false;
+    }
+    // Items of format 32 are longs in memory, whatever their size on the wire.
+    const size_t itemSize = actualFormat == 32 ? sizeof(long) : actualFormat / 8;
+    out.type = actualType;
+    out.format = actualFormat;
+    out.items = items;
+    out.bytes = QByteArray(reinterpret_cast<const char*>(data), qsizetype(items * itemSize));
+    XFree(data);
+    return true;
+}
+
+QList<Window> windowList(X11Windows::Connection& x, Window root, Atom name) {
+    QList<Window> out;
+    Property p;
+    if (!readProperty(x, root, name, XA_WINDOW, p) || p.format != 32) return out;
+    const auto* ids = reinterpret_cast<const unsigned long*>(p.bytes.constData());
+    for (unsigned long i = 0; i < p.items; ++i) out.append(ids[i]);
+    return out;
+}
+
+bool hasWmState(X11Windows::Connection& x, Window w) {
+    Property p;
+    return readProperty(x, w, x.wmState, AnyPropertyType, p);
+}
+
+// The application's window inside a frame of the window manager, as xprop
+// finds it: the first window below with WM_STATE.
+Window clientWindow(X11Windows::Connection& x, Window w, int depth = 0) {
+    if (hasWmState(x, w)) return w;
+    if (depth >= 3 || x.dead) return None;
+    Window root = None, parent = None;
+    Window* children = nullptr;
+    unsigned int count = 0;
+    if (!XQueryTree(x.display, w, &root, &parent, &children, &count)) return None;
+    Window found = None;
+    for (unsigned int i = 0; i < count && found == None; ++i)
+        found = clientWindow(x, children[i], depth + 1);
+    if (children) XFree(children);
+    return found;
+}
+
+// Top-level clients, the top of the stack first where the window manager
+// tells the stacking order.
+QList<Window> topLevelClients(X11Windows::Connection& x, Window root) {
+    QList<Window> stacking = windowList(x, root, x.clientListStacking);
+    if (!stacking.isEmpty()) {
+        std::reverse(stacking.begin(), stacking.end());
+        return stacking;
+    }
+    QList<Window> clients = windowList(x, root, x.clientList);
+    if (!clients.isEmpty() || x.dead) return clients;
+
+    // No window manager that keeps the list: the children of the root, from the top.
+    Window rootOut = None, parent = None;
+    Window* children = nullptr;
+    unsigned int count = 0;
+    if (!XQueryTree(x.display, root, &rootOut, &parent, &children, &count)) return clients;
+    for (unsigned int i = count; i-- > 0 && !x.dead;) {
+        const Window client = clientWindow(x, children[i]);
+        clients.append(client != None ? client : children[i]);
+    }
+    if (children) XFree(children);
+    return clients;
+}
+
+QString titleOf(X11Windows::Connection& x, Window w) {
+    Property p;
+    if (readProperty(x, w, x.netWmName, x.utf8String, p) && p.format == 8)
+        return QString::fromUtf8(p.bytes);
+    if (x.dead || !readProperty(x, w, XA_WM_NAME, AnyPropertyType, p) || p.format != 8) return {};
+    if (p.type == x.utf8String) return QString::fromUtf8(p.bytes);
+    if (p.type == XA_STRING) return QString::fromLatin1(p.bytes);
+    // Compound text and other encodings: Xlib converts them.
+    XTextProperty text{};
+    text.value = reinterpret_cast<unsigned char*>(p.bytes.data());
+    text.encoding = p.type;
+    text.format = 8;
+    text.nitems = static_cast<unsigned long>(p.bytes.size());
+    char** list = nullptr;
+    int count = 0;
+    QString title;
+    if (Xutf8TextPropertyToTextList(x.display, &text, &list, &count) >= Success && list) {
+        for (int i = 0; i < count; ++i) title += QString::fromUtf8(list[i]);
+        XFreeStringList(list);
+    } else {
+        title = QString::fromLatin1(p.bytes);
+    }
+    return title;
+}
+
+}  // namespace
+
+X11Windows::X11Windows() = default;
+X11Windows::~X11Windows() = default;
+
+bool X11Windows::connected() const {
+    return x_ && x_->display && !x_->dead;
+}
+
+bool X11Windows::ensureConnection() {
+    if (!tried_) {
+        tried_ = true;
+        if (Display* display = XOpenDisplay(nullptr)) {
+            x_ = std::make_unique<Connection>();
+            x_->display = display;
+            XSetIOErrorExitHandler(display, serverGone, x_.get());
+            x_->clientList = XInternAtom(display, "_NET_CLIENT_LIST", False);
+            x_->clientListStacking = XInternAtom(display, "_NET_CLIENT_LIST_STACKING", False);
+            x_->netWmName = XInternAtom(display, "_NET_WM_NAME", False);
+            x_->utf8String = XInternAtom(display, "UTF8_STRING", False);
+            x_->wmState = XInternAtom(display, "WM_STATE", False);
+        }
+    }
+    if (connected()) return true;
+    if (!told_) {
+        told_ = true;
+        const QByteArray name = qgetenv("DISPLAY");
+        if (x_ && x_->dead) {
+            std::fprintf(stderr,
+                         "obu: the X server has gone away: the dial-up status window can no "
+                         "longer be found or minimized.\n");
+        } else if (name.isEmpty()) {
+            std::fprintf(stderr,
+                         "obu: no X display (DISPLAY is not set): the dial-up status window "
+                         "cannot be found or minimized on this desktop.\n");
+        } else {
+            std::fprintf(stderr,
+                         "obu: cannot open the X display %s: the dial-up status window cannot "
+                         "be found or minimized.\n",
+                         name.constData());
+        }
+    }
+    return false;
+}
+
+Windows::Handle X11Windows::FindWindowA(const QString& /*className*/, const QString& title) {
+    if (!ensureConnection()) return 0;
+    Connection& x = *x_;
+    ErrorTrap trap(x);
+    for (int screen = 0; screen < ScreenCount(x.display) && !x.dead; ++screen) {
+        for (const Window w : topLevelClients(x, RootWindow(x.display, screen))) {
+            if (x.dead) break;
+            if (titleMatches(titleOf(x, w), title)) return w;
+        }
+    }
+    return 0;
+}
+
+bool X11Windows::minimize(Handle window) {
+    if (!ensureConnection()) return false;
+    Connection& x = *x_;
+    ErrorTrap trap(x);
+    XWindowAttributes attributes{};
+    if (!XGetWindowAttributes(x.display, static_cast<Window>(window), &attributes) || x.dead)
+        return false;
+    const Status sent = XIconifyWindow(x.display, static_cast<Window>(window),
+                                       XScreenNumberOfScreen(attributes.screen));
+    if (!x.dead) XFlush(x.display);
+    return sent != 0 && !x.dead;
+}
+
+}  // namespace obu

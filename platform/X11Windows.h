@@ -1,0 +1,41 @@
+#pragma once
+#include <memory>
+
+#include "platform/Windows.h"
+
+namespace obu {
+
+// Windows of the X server named by $DISPLAY: the window manager's client list
+// (_NET_CLIENT_LIST; without one, the clients below the root found by their
+// WM_STATE), titled by _NET_WM_NAME (UTF-8), else WM_NAME; a minimize request
+// is XIconifyWindow, which asks the window manager to iconify.
+//
+// Without an X server (a Wayland session without X, a headless run, or a
+// server that has gone away) nothing is ever found and nothing happens; the
+// first search says so once on standard error. Failures of the server never
+// end the program.
+class X11Windows : public Windows {
+public:
+    X11Windows();
+    ~X11Windows() override;
+    X11Windows(const X11Windows&) = delete;
+    X11Windows& operator=(const X11Windows&) = delete;
+
+    Handle FindWindowA(const QString& className, const QString& title) override;
+
+    // Whether a server is connected (opened at the first search).
+    bool connected() const;
+
+    struct Connection;  // the display and its atoms, inside X11Windows.cpp
+
+protected:
+    bool minimize(Handle window) override;
+
+private:
+    bool ensureConnection();
+    std::unique_ptr<Connection> x_;
+    bool tried_ = false;
+    bool told_ = false;
+};
+
+}  // namespace obu

@@ -1,0 +1,11 @@
+# Finding and minimizing other programs' windows through Xlib. Its headers
+# stay inside X11Windows.cpp: their macros (None, Bool, Status...) clash with Qt.
+find_package(X11 REQUIRED)
+target_sources(obu_core PRIVATE
+    Windows.h
+    X11Windows.h X11Windows.cpp
+)
+# The library by its path: an imported target found here would not be seen by
+# the programs in other folders that link obu_core.
+target_include_directories(obu_core PRIVATE ${X11_X11_INCLUDE_PATH})
+target_link_libraries(obu_core PRIVATE ${X11_X11_LIB})
