@@ -1,0 +1,35 @@
+#pragma once
+#include <QStringList>
+#include <map>
+#include <optional>
+
+#include "platform/Registry.h"
+
+namespace obu::test {
+
+// Registry keys held in a map: path -> default value. Setting a key makes the
+// keys above it exist too (without values), as in the real registry.
+class FakeRegistry : public Registry {
+public:
+    void set(const QString& path, const QString& value) { keys_[normalizedPath(path)] = value; }
+    void addKey(const QString& path) { keys_.try_emplace(normalizedPath(path)); }
+    void remove(const QString& path) { keys_.erase(normalizedPath(path)); }
+
+    // Every key read, normalized, in order.
+    mutable QStringList lookedUp;
+
+protected:
+    Key lookUp(const QString& path) const override {
+        lookedUp.append(path);
+        if (const auto it = keys_.find(path); it != keys_.end()) return {true, it->second};
+        const QString below = path + u'\\';
+        for (const auto& [name, value] : keys_)
+            if (name.startsWith(below)) return {true, std::nullopt};
+        return {};
+    }
+
+private:
+    std::map<QString, std::optional<QString>> keys_;
+};
+
+}  // namespace obu::test

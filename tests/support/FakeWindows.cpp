@@ -1,0 +1,43 @@
+#include "tests/support/FakeWindows.h"
+
+namespace obu::test {
+
+Windows::Handle FakeWindows::open(const QString& title) {
+    windows_.append({next_, title});
+    return next_++;
+}
+
+void FakeWindows::close(Handle window) {
+    windows_.removeIf([&](const Window& w) { return w.handle == window; });
+}
+
+void FakeWindows::setTitle(Handle window, const QString& title) {
+    for (Window& w : windows_)
+        if (w.handle == window) w.title = title;
+}
+
+bool FakeWindows::isMinimized(Handle window) const {
+    for (const Window& w : windows_)
+        if (w.handle == window) return w.minimized;
+    return false;
+}
+
+Windows::Handle FakeWindows::FindWindowA(const QString& className, const QString& title) {
+    searchedClasses.append(className);
+    searchedTitles.append(title);
+    for (const Window& w : windows_)
+        if (titleMatches(w.title, title)) return w.handle;
+    return 0;
+}
+
+bool FakeWindows::minimize(Handle window) {
+    minimizeRequests.append(window);
+    for (Window& w : windows_)
+        if (w.handle == window) {
+            w.minimized = true;
+            return true;
+        }
+    return false;
+}
+
+}  // namespace obu::test

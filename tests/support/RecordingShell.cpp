@@ -1,0 +1,29 @@
+#include "tests/support/RecordingShell.h"
+
+namespace obu::test {
+
+unsigned RecordingShell::WinExec(const QString& commandLine, int showCmd) {
+    Call call;
+    call.kind = Call::WinExec;
+    call.commandLine = commandLine;
+    call.showCmd = showCmd;
+    calls.append(call);
+    return winExecResult;
+}
+
+qintptr RecordingShell::ShellExecuteA(QObject* owner, const QString& verb, const QString& file,
+                                      const QString& parameters, const QString& directory,
+                                      int showCmd) {
+    Call call;
+    call.kind = Call::ShellExecute;
+    call.owner = owner;
+    call.verb = verb;
+    call.file = file;
+    call.parameters = parameters;
+    call.directory = directory;
+    call.showCmd = showCmd;
+    calls.append(call);
+    return shellExecuteResult;
+}
+
+}  // namespace obu::test

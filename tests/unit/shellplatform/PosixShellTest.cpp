@@ -1,0 +1,290 @@
+// Starting real programs: every argument arrives whole and nothing is read by
+// a command shell; started programs are detached; failures have their codes.
+#include <gtest/gtest.h>
+
+#include "tests/unit/shellplatform/Printers.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <cerrno>
+
+#include "platform/CommandLine.h"
+#include "platform/PosixShell.h"
+#include "tests/unit/shellplatform/Recorder.h"
+
+using namespace obu;
+using obu::test::PathGuard;
+using obu::test::Recorder;
+
+namespace {
+
+class PosixShellTest : public ::testing::Test {
+protected:
+    QString pwned() const { return recorder.folder() + QStringLiteral("/pwned"); }
+
+    // Names and addresses that a shell would act on, and one of 300 characters.
+    QStringList hostile() const {
+        const QString p = pwned();
+        return {QStringLiteral("it's \"quoted\" twice"),
+                QStringLiteral("a; touch ") + p,
+                QStringLiteral("$(touch ") + p + u')',
+                QStringLiteral("`touch ") + p + u'`',
+                QStringLiteral("x && touch ") + p,
+                QStringLiteral("| touch ") + p,
+                QStringLiteral("> ") + p,
+                QStringLiteral("*"),
+                QStringLiteral("~"),
+                QStringLiteral("$HOME"),
+                QStringLiteral("ends with backslash\\"),
+                QStringLiteral("\\\"escaped\\\""),
+                QStringLiteral("tab\tand\nnew line"),
+                QString(),
+                QStringLiteral("Ünïcödé ✓"),
+                QStringLiteral("https://example.org/?q=\"x y\"&r=$(id);") + QString(300, u'w')};
+    }
+
+    void expectNothingElseRan() const {
+        EXPECT_FALSE(QFile::exists(pwned())) << "a shell interpreted an argument";
+        EXPECT_FALSE(recorder.anyNewRun()) << "a second program ran";
+    }
+
+    Recorder recorder;
+    PosixShell shell;
+};
+
+TEST_F(PosixShellTest, WinExecHandsEveryHostileArgumentOverWhole) {
+    const QStringList arguments = hostile();
+    const QString line = CommandLine::quoteProgram(recorder.program()) + u' ' +
+                         CommandLine::joinArguments(arguments);
+    EXPECT_GT(shell.WinExec(line, Shell::SW_SHOWNORMAL), 31u);
+    const auto run = recorder.nextRun();
+    ASSERT_TRUE(run);
+    EXPECT_EQ(run->arguments, arguments);
+    EXPECT_EQ(run->arguments.last().size(), arguments.last().size());
+    expectNothingElseRan();
+}
+
+TEST_F(PosixShellTest, WinExecOfBrowserTextAndUnquotedAddress) {
+    // How the extras open a page: the browser's text, a blank, the address as typed.
+    const QString browser = recorder.makeProgram(QStringLiteral("My Browser/run"));
+    const QString url = QStringLiteral("http://example.org/?a=1;touch${IFS}") + pwned() +
+                        QStringLiteral("&b=$(touch%20x)|`id`");
+    EXPECT_GT(shell.WinExec(u'"' + browser + QStringLiteral("\"  ") + url, Shell::SW_SHOWNORMAL),
+              31u);
+    const auto run = recorder.nextRun();
+    ASSERT_TRUE(run);
+    EXPECT_EQ(run->arguments, QStringList{url});
+    expectNothingElseRan();
+}
+
+TEST_F(PosixShellTest, WinExecFindsBareNamesOnPathOnly) {
+    const QString tool = recorder.makeProgram(QStringLiteral("bin/obu-test-tool"));
+    {
+        PathGuard path(QFileInfo(tool).absolutePath());
+        EXPECT_GT(shell.WinExec(QStringLiteral("obu-test-tool one \"two three\""), 1), 31u);
+        const auto run = recorder.nextRun();
+        ASSERT_TRUE(run);
+        EXPECT_EQ(run->arguments, (QStringList{"one", "two three"}));
+    }
+    // A program lying in the working folder is not picked up by a bare name.
+    const QString here = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(QFileInfo(tool).absolutePath()));
+    EXPECT_EQ(shell.WinExec(QStringLiteral("obu-test-tool"), 1), 2u);
+    QDir::setCurrent(here);
+    expectNothingElseRan();
+}
+
+TEST_F(PosixShellTest, WinExecFailuresHaveTheirCodes) {
+    const QString dir = recorder.folder();
+    QFile plain(dir + QStringLiteral("/notes.txt"));
+    plain.open(QIODevice::WriteOnly);
+    plain.write("just text\n");
+    plain.close();
+    QFile noShebang(dir + QStringLiteral("/garbage"));
+    noShebang.open(QIODevice::WriteOnly);
+    noShebang.write(QByteArray("\x7f\x01\x02\x03 not a program", 20));
+    noShebang.close();
+    noShebang.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+    QFile badInterpreter(dir + QStringLiteral("/orphan"));
+    badInterpreter.open(QIODevice::WriteOnly);
+    badInterpreter.write("#!/nonexistent/interpreter\n");
+    badInterpreter.close();
+    badInterpreter.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+
+    EXPECT_EQ(shell.WinExec(QString(), 1), 2u);
+    EXPECT_EQ(shell.WinExec(QStringLiteral("   "), 1), 2u);
+    EXPECT_EQ(shell.WinExec(dir + QStringLiteral("/missing arg"), 1), 2u);
+    EXPECT_EQ(shell.WinExec(QStringLiteral("no-such-program-of-obu --x"), 1), 2u);
+    // An address run as a program: there is no folder "http:".
+    EXPECT_EQ(shell.WinExec(QStringLiteral(" http://example.org/"), 1), 3u);
+    EXPECT_EQ(shell.WinExec(dir + QStringLiteral("/no/such/folder/prog"), 1), 3u);
+    EXPECT_EQ(shell.WinExec(QStringLiteral("\"C:\\Program Files\\browser.exe\" -nohome"), 1), 2u);
+    EXPECT_EQ(shell.WinExec(plain.fileName(), 1), 5u);
+    EXPECT_EQ(shell.WinExec(dir, 1), 5u);
+    EXPECT_EQ(shell.WinExec(noShebang.fileName(), 1), 11u);
+    EXPECT_EQ(shell.WinExec(badInterpreter.fileName(), 1), 11u);
+    expectNothingElseRan();
+}
+
+TEST_F(PosixShellTest, StartedProgramsAreDetachedAndGetNothingOfOurs) {
+    // A descriptor left open without close-on-exec, as a careless library might.
+    const int leaked = ::open("/dev/null", O_RDONLY);
+    ASSERT_GE(leaked, 0);
+    ASSERT_EQ(::dup2(leaked, 77), 77);
+    ::close(leaked);
+
+    recorder.hold(true);
+    EXPECT_GT(shell.WinExec(CommandLine::quoteProgram(recorder.program()), 1), 31u);
+    const auto run = recorder.nextRun();
+    ::close(77);
+    ASSERT_TRUE(run);
+
+    // Still running, yet neither our child nor in our session; and we have no
+    // child left to reap.
+    EXPECT_EQ(::kill(static_cast<pid_t>(run->pid), 0), 0);
+    EXPECT_EQ(::waitpid(static_cast<pid_t>(run->pid), nullptr, WNOHANG), -1);
+    EXPECT_EQ(errno, ECHILD);
+    errno = 0;
+    EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);
+    EXPECT_EQ(errno, ECHILD);
+    QFile status(QStringLiteral("/proc/%1/status").arg(run->pid));
+    ASSERT_TRUE(status.open(QIODevice::ReadOnly));
+    const QString text = QString::fromLatin1(status.readAll());
+    EXPECT_FALSE(text.contains(QStringLiteral("\nPPid:\t%1\n").arg(::getpid())));
+    EXPECT_EQ(::getsid(static_cast<pid_t>(run->pid)), run->pid);
+    EXPECT_NE(::getsid(static_cast<pid_t>(run->pid)), ::getsid(0));
+
+    EXPECT_FALSE(run->openFiles.contains(QStringLiteral("77")))
+        << run->openFiles.join(u' ').toStdString();
+    EXPECT_EQ(run->input, QStringLiteral("/dev/null"));
+    recorder.hold(false);
+}
+
+TEST_F(PosixShellTest, ShellExecuteStartsAnExecutableWithItsParameters) {
+    const QString work = recorder.folder() + QStringLiteral("/work folder");
+    ASSERT_TRUE(QDir().mkpath(work));
+    const QStringList arguments = hostile();
+
+    EXPECT_GT(shell.ShellExecuteA(nullptr, QString(), recorder.program(),
+                                  CommandLine::joinArguments(arguments), work, Shell::SW_SHOW),
+              32);
+    auto run = recorder.nextRun();
+    ASSERT_TRUE(run);
+    EXPECT_EQ(run->arguments, arguments);
+    EXPECT_EQ(run->workingFolder, work);
+
+    // The whole path is the program even with blanks; no parameters, no arguments.
+    const QString spaced = recorder.makeProgram(QStringLiteral("Program Files/my tool"));
+    EXPECT_GT(shell.ShellExecuteA(nullptr, QStringLiteral("open"), spaced, QString(), QString(),
+                                  Shell::SW_SHOW),
+              32);
+    run = recorder.nextRun();
+    ASSERT_TRUE(run);
+    EXPECT_TRUE(run->arguments.isEmpty());
+    EXPECT_EQ(run->workingFolder, QDir::currentPath());
+
+    // A bare name on PATH.
+    {
+        PathGuard path(QFileInfo(spaced).absolutePath());
+        EXPECT_GT(shell.ShellExecuteA(nullptr, QString(), QStringLiteral("my tool"),
+                                      QStringLiteral("-a \"b c\""), QString(), Shell::SW_SHOW),
+                  32);
+        run = recorder.nextRun();
+        ASSERT_TRUE(run);
+        EXPECT_EQ(run->arguments, (QStringList{"-a", "b c"}));
+    }
+    expectNothingElseRan();
+}
+
+TEST_F(PosixShellTest, ShellExecuteOpensDocumentsFoldersAndAddressesWithXdgOpen) {
+    Recorder opener;  // stands for xdg-open, and writes down what it was given
+    opener.makeProgram(QStringLiteral("bin/xdg-open"));
+    PathGuard path(opener.folder() + QStringLiteral("/bin"));
+
+    const QString docs = recorder.folder() + QStringLiteral("/docs");
+    QDir().mkpath(docs);
+    const QString name = QStringLiteral("report; touch pwned $(touch pwned) `id` && x.txt");
+    QFile doc(docs + u'/' + name);
+    ASSERT_TRUE(doc.open(QIODevice::WriteOnly));
+    doc.close();
+    QFile dash(docs + QStringLiteral("/-n"));
+    ASSERT_TRUE(dash.open(QIODevice::WriteOnly));
+    dash.close();
+
+    EXPECT_GT(shell.ShellExecuteA(nullptr, QString(), doc.fileName(), QStringLiteral("--ignored"),
+                                  QString(), Shell::SW_SHOW),
+              32);
+    auto run = opener.nextRun();
+    ASSERT_TRUE(run);
+    EXPECT_EQ(run->arguments, QStringList{doc.fileName()});
+
+    // A relative name reaches the opener as a full path, never as an option.
+    const QString here = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(docs));
+    EXPECT_GT(
+        shell.ShellExecuteA(nullptr, QString(), QStringLiteral("-n"), QString(), QString(), 5), 32);
+    QDir::setCurrent(here);
+    run = opener.nextRun();
+    ASSERT_TRUE(run);
+    EXPECT_EQ(run->arguments, QStringList{docs + QStringLiteral("/-n")});
+
+    EXPECT_GT(
+        shell.ShellExecuteA(nullptr, QStringLiteral("explore"), docs, QString(), QString(), 5), 32);
+    run = opener.nextRun();
+    ASSERT_TRUE(run);
+    EXPECT_EQ(run->arguments, QStringList{docs});
+
+    const QString url = QStringLiteral("https://example.org/a b?c=$(touch ") + pwned() +
+                        QStringLiteral(")&d=`id`;e");
+    EXPECT_GT(shell.ShellExecuteA(nullptr, QString(), url, QString(), QString(), 5), 32);
+    run = opener.nextRun();
+    ASSERT_TRUE(run);
+    EXPECT_EQ(run->arguments, QStringList{url});
+
+    EXPECT_FALSE(opener.anyNewRun());
+    EXPECT_FALSE(QFile::exists(docs + QStringLiteral("/pwned")));
+    EXPECT_FALSE(QFile::exists(QStringLiteral("pwned")));
+    expectNothingElseRan();
+}
+
+TEST_F(PosixShellTest, ShellExecuteFailuresHaveTheirCodes) {
+    const QString dir = recorder.folder();
+    QFile doc(dir + QStringLiteral("/letter.odt"));
+    ASSERT_TRUE(doc.open(QIODevice::WriteOnly));
+    doc.close();
+
+    EXPECT_EQ(shell.ShellExecuteA(nullptr, QString(), dir + QStringLiteral("/missing.exe"),
+                                  QString(), QString(), 5),
+              2);
+    EXPECT_EQ(shell.ShellExecuteA(nullptr, QString(), QStringLiteral("C:\\Programs\\app.exe"),
+                                  QString(), QString(), 5),
+              2);
+    EXPECT_EQ(shell.ShellExecuteA(nullptr, QString(), QString(), QString(), QString(), 5), 2);
+    EXPECT_EQ(shell.ShellExecuteA(nullptr, QString(), dir + QStringLiteral("/no/folder/app"),
+                                  QString(), QString(), 5),
+              3);
+    EXPECT_EQ(shell.ShellExecuteA(nullptr, QString(), recorder.program(), QString(),
+                                  dir + QStringLiteral("/no such folder"), 5),
+              3);
+    EXPECT_EQ(shell.ShellExecuteA(nullptr, QStringLiteral("print"), doc.fileName(), QString(),
+                                  QString(), 5),
+              31);
+    EXPECT_EQ(shell.ShellExecuteA(nullptr, QStringLiteral("explore"), doc.fileName(), QString(),
+                                  QString(), 5),
+              31);
+    {
+        // Nothing to open documents with.
+        QTemporaryDir empty;
+        PathGuard path(empty.path(), true);
+        EXPECT_EQ(shell.ShellExecuteA(nullptr, QString(), doc.fileName(), QString(), QString(), 5),
+                  31);
+    }
+    expectNothingElseRan();
+}
+
+}  // namespace

@@ -1,0 +1,17 @@
+#pragma once
+#include <QStringList>
+#include <ostream>
+
+// Readable failures: Qt's strings as text. Found by argument-dependent lookup,
+// so they live where QString does.
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
+inline void PrintTo(const QStringList& list, std::ostream* os) {
+    *os << '{';
+    for (qsizetype i = 0; i < list.size(); ++i) {
+        if (i) *os << ", ";
+        PrintTo(list[i], os);
+    }
+    *os << '}';
+}
