@@ -24,10 +24,7 @@ struct X11Windows::Connection {
     Atom utf8String = 0;
     Atom wmState = 0;
 
-    ~Connection() {
-        // A display whose server has gone is left alone: closing it would write to it.
-        if (display && !dead) XCloseDisplay(display);
-    }
+    ~Connection();
 };
 
 namespace {
@@ -41,6 +38,17 @@ int countError(Display*, XErrorEvent*) {
 void serverGone(Display*, void* connection) {
     // Returning instead of exiting leaves the display marked unusable.
     static_cast<X11Windows::Connection*>(connection)->dead = true;
+}
+
+// Xlib's default handler for a lost server ends the process before the
+// display's own exit handler is asked. For our displays this one returns, so
+// that serverGone() is; other displays (the toolkit's) keep their handling.
+std::vector<Display*> ourDisplays;
+XIOErrorHandler othersIoHandler = nullptr;
+
+int ioError(Display* display) {
+    if (std::find(ourDisplays.begin(), ourDisplays.end(), display) != ourDisplays.end()) return 0;
+    return othersIoHandler ? othersIoHandler(display) : 0;
 }
 
 // While it lives, errors of the server (a window that vanished between being
@@ -175,6 +183,14 @@ QString titleOf(X11Windows::Connection& x, Window w) {
 
 }  // namespace
 
+X11Windows::Connection::~Connection() {
+    if (!display) return;
+    // A display whose server has gone is left alone: closing it would write to it.
+    if (!dead) XCloseDisplay(display);
+    ourDisplays.erase(std::remove(ourDisplays.begin(), ourDisplays.end(), display),
+                      ourDisplays.end());
+}
+
 X11Windows::X11Windows() = default;
 X11Windows::~X11Windows() = default;
 
@@ -189,6 +205,11 @@ bool X11Windows::ensureConnection() {
             x_ = std::make_unique<Connection>();
             x_->display = display;
             XSetIOErrorExitHandler(display, serverGone, x_.get());
+            if (ourDisplays.empty()) {
+                const XIOErrorHandler previous = XSetIOErrorHandler(ioError);
+                if (previous != ioError) othersIoHandler = previous;
+            }
+            ourDisplays.push_back(display);
             x_->clientList = XInternAtom(display, "_NET_CLIENT_LIST", False);
             x_->clientListStacking = XInternAtom(display, "_NET_CLIENT_LIST_STACKING", False);
             x_->netWmName = XInternAtom(display, "_NET_WM_NAME", False);
