@@ -271,4 +271,64 @@ TEST_F(XdgRegistryTest, TheDefaultBrowserReallyOpensThePage) {
     EXPECT_FALSE(recorder.anyNewRun());
 }
 
+// Documents and addresses opened for real through the desktop's own opener
+// (xdg-open), which starts the default application of our XDG tree.
+TEST_F(XdgRegistryTest, XdgOpenHandsDocumentsAndAddressesToTheirApplications) {
+    if (PosixShell::findProgram(QStringLiteral("xdg-open")).isEmpty())
+        GTEST_SKIP() << "xdg-open is not installed (package xdg-utils)";
+    Recorder recorder;
+    const QString viewer = recorder.makeProgram(QStringLiteral("bin/viewer"));
+    desktopFile("data-home/applications/viewer.desktop", QFile::encodeName(viewer) + " --view %f");
+    write("config/mimeapps.list",
+          "[Default Applications]\n"
+          "text/plain=viewer.desktop\n"
+          "x-scheme-handler/https=viewer.desktop\n");
+    const QString document =
+        recorder.folder() + QStringLiteral("/notes; touch pwned $(touch pwned) `id`.txt");
+    QFile file(document);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("plain text\n");
+    file.close();
+
+    // The opener works only inside a desktop session, and on its own rules
+    // when it knows no desktop.
+    struct Environment {
+        Environment(const XdgDirs& d) {
+            for (const char* name : names) saved.append(qgetenv(name));
+            qputenv("XDG_DATA_HOME", QFile::encodeName(d.dataHome));
+            qputenv("XDG_DATA_DIRS", QFile::encodeName(d.dataDirs.join(u':')));
+            qputenv("XDG_CONFIG_HOME", QFile::encodeName(d.configHome));
+            qputenv("XDG_CONFIG_DIRS", QFile::encodeName(d.configDirs.join(u':')));
+            qunsetenv("XDG_CURRENT_DESKTOP");
+            if (qEnvironmentVariableIsEmpty("DISPLAY")) qputenv("DISPLAY", ":0");
+        }
+        ~Environment() {
+            for (int i = 0; i < 6; ++i) {
+                if (saved[i].isNull())
+                    qunsetenv(names[i]);
+                else
+                    qputenv(names[i], saved[i]);
+            }
+        }
+        const char* names[6] = {"XDG_DATA_HOME",   "XDG_DATA_DIRS",       "XDG_CONFIG_HOME",
+                                "XDG_CONFIG_DIRS", "XDG_CURRENT_DESKTOP", "DISPLAY"};
+        QList<QByteArray> saved;
+    } environment(dirs);
+
+    PosixShell shell;
+    EXPECT_GT(shell.ShellExecuteA(nullptr, QString(), document, QString(), QString(), 5), 32);
+    auto run = recorder.nextRun();
+    ASSERT_TRUE(run);
+    EXPECT_EQ(run->arguments, (QStringList{"--view", document}));
+
+    const QString page = QStringLiteral("https://obu-linekeeper.example/a b?c=$(id);d`id`");
+    EXPECT_GT(shell.ShellExecuteA(nullptr, QString(), page, QString(), QString(), 5), 32);
+    run = recorder.nextRun();
+    ASSERT_TRUE(run);
+    EXPECT_EQ(run->arguments, (QStringList{"--view", page}));
+
+    EXPECT_FALSE(QFile::exists(recorder.folder() + QStringLiteral("/pwned")));
+    EXPECT_FALSE(recorder.anyNewRun());
+}
+
 }  // namespace
