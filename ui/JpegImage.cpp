@@ -122,6 +122,7 @@ QImage decodeJpeg(const QByteArray& data) {
 }
 
 QImage loadJpeg(const QString& path) {
+    if (path.isEmpty()) return {};
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxFileBytes) return {};
     return decodeJpeg(file.readAll());
