@@ -107,7 +107,8 @@ TEST_F(PosixShellTest, WinExecFailuresHaveTheirCodes) {
     plain.close();
     QFile noShebang(dir + QStringLiteral("/garbage"));
     noShebang.open(QIODevice::WriteOnly);
-    noShebang.write(QByteArray("\x7f\x01\x02\x03 not a program", 20));
+    static const char kGarbage[] = "\x7f\x01\x02\x03 not a program";
+    noShebang.write(kGarbage, sizeof kGarbage - 1);
     noShebang.close();
     noShebang.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
     QFile badInterpreter(dir + QStringLiteral("/orphan"));
