@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QThread>
+#include <csignal>
 #include <cstdint>
 #include <functional>
 
@@ -168,6 +169,28 @@ TEST_F(SdlSoundOnDisk, AnOpenTuneMayOutliveTheBackend) {
     EXPECT_TRUE(tune->isPlaying());
     EXPECT_TRUE(tune->stop());
     tune.reset();
+}
+
+TEST_F(SdlSoundOnDisk, LeavesTheProgramsSignalsAlone) {
+    // SDL's audio brings its event loop, which would take over SIGINT and
+    // SIGTERM wherever they are unclaimed; the program handles those itself.
+    const int watched[] = {SIGINT, SIGTERM};
+    struct sigaction before[2]{};
+    for (int i = 0; i < 2; ++i) {
+        struct sigaction none {};
+        none.sa_handler = SIG_DFL;
+        sigaction(watched[i], &none, &before[i]);
+    }
+    {
+        SdlSound sound(kAssets);
+        ASSERT_TRUE(sound.playWave(QStringLiteral("obuclick.okx")));
+        for (int signal : watched) {
+            struct sigaction now {};
+            sigaction(signal, nullptr, &now);
+            EXPECT_EQ(now.sa_handler, SIG_DFL) << "signal " << signal;
+        }
+    }
+    for (int i = 0; i < 2; ++i) sigaction(watched[i], &before[i], nullptr);
 }
 
 TEST(SdlSoundWithoutDevice, SaysSoOnceAndEveryCallFails) {
