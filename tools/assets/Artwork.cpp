@@ -775,6 +775,31 @@ QImage mockExtrasEditor(const std::vector<Picture>& pictures) {
     return window;
 }
 
+// The splash with its version label, and the credits screen with its heading and text.
+QImage mockSplashAndCredits(const std::vector<Picture>& pictures) {
+    QImage window = canvas(322 + 16 + 305, 398, QColor(0xdd, 0xe3, 0xe8));
+    QPainter p(&window);
+    smooth(p);
+    p.drawImage(0, 0, find(pictures, QStringLiteral("obu-splash.jpg")));
+    QFont times(QStringLiteral("Liberation Serif"));
+    times.setPixelSize(21);
+    p.setFont(times);
+    p.setPen(QColor(0, 128, 128));
+    p.drawText(QRectF(8, 122, 125, 23), Qt::AlignHCenter | Qt::AlignTop,
+               QStringLiteral("Version 1.3"));
+
+    const QRect credits(338, 0, 305, 398);
+    p.fillRect(credits, Qt::black);
+    p.drawImage(credits.topLeft(), find(pictures, QStringLiteral("obu-credits.jpg")));
+    p.setFont(narrow(13));
+    p.setPen(Qt::white);
+    p.drawText(QRectF(credits.left() + 16, 224, 265, 13), Qt::AlignHCenter | Qt::AlignTop,
+               QStringLiteral("The OBU Production Team:"));
+    p.drawText(QRectF(credits.left() + 24, 248 + 96, 249, 17), Qt::AlignHCenter | Qt::AlignTop,
+               QStringLiteral("Lead Programmer"));
+    return window;
+}
+
 }  // namespace
 
 std::vector<Picture> makePictures() {
@@ -829,9 +854,10 @@ std::vector<Picture> makePictures() {
 QImage contactSheet(const std::vector<Picture>& pictures) {
     const int scale = 2, margin = 16, labelHeight = 18;
     const QImage mocks[] = {mockMainWindow(pictures, false), mockMainWindow(pictures, true),
-                            mockExtrasEditor(pictures)};
+                            mockExtrasEditor(pictures), mockSplashAndCredits(pictures)};
     // Lay the pictures out in rows no wider than the mock-ups.
-    const int width = mocks[0].width() * scale + 2 * margin;
+    int width = 0;
+    for (const QImage& mock : mocks) width = std::max(width, mock.width() * scale + 2 * margin);
     std::vector<std::pair<QPoint, const Picture*>> places;
     int x = margin, y = margin, rowHeight = 0;
     for (const QImage& mock : mocks) y += mock.height() * scale + labelHeight + margin;
