@@ -143,7 +143,12 @@ SdlSound::~SdlSound() = default;
 QString SdlSound::defaultSoundFont() {
     const QString fromEnvironment = qEnvironmentVariable("SDL_SOUNDFONTS");
     if (!fromEnvironment.isEmpty()) return fromEnvironment;
-    return QStringLiteral("/usr/share/sounds/sf2/TimGM6mb.sf2");
+    // The small font loads in a blink; the system's chosen General MIDI font
+    // (often a large one) serves where the small one is not installed.
+    const QString small = QStringLiteral("/usr/share/sounds/sf2/TimGM6mb.sf2");
+    const QString systemDefault = QStringLiteral("/usr/share/sounds/sf2/default-GM.sf2");
+    if (!QFileInfo::exists(small) && QFileInfo::exists(systemDefault)) return systemDefault;
+    return small;
 }
 
 bool SdlSound::available() {

@@ -38,7 +38,8 @@ public:
     bool available();
 
     // The sound font named by SDL_SOUNDFONTS when that is set, otherwise the
-    // small General MIDI font of the timgm6mb-soundfont package.
+    // small General MIDI font of the timgm6mb-soundfont package, or failing
+    // that the system's default General MIDI font.
     static QString defaultSoundFont();
 
 private:
