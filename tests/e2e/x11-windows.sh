@@ -11,6 +11,14 @@ WINDOW=${3:-}
 [[ -x "$WINDOW" ]] || fail "no test window program at '$WINDOW'"
 
 start_x
+# The window manager must really run: openbox can meet the server while it
+# resets after the last client left, and give up.
+has_wm() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id #"; }
+if ! wait_for 10 has_wm; then
+    openbox --sm-disable >>"$E2E_TMP/openbox.log" 2>&1 &
+    E2E_PIDS+=($!)
+    wait_for 30 has_wm || fail "no window manager: $(cat "$E2E_TMP/openbox.log")"
+fi
 
 # open_window NAME TITLE [OPTION]: opens a test window and sets $NAME to its id
 # once the window manager manages it.
