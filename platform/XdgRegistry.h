@@ -80,8 +80,9 @@ public:
     QString mimeTypeForExtension(const QString& extension) const;
     // The desktop file of the type's default application, or empty.
     QString defaultApplication(const QString& mimeType) const;
-    // The Windows command line for an Exec value, or empty when it names no
-    // program or one that cannot be written in that form.
+    // The Windows command line for an Exec value; empty when its program is
+    // not there (bare names are looked up on `path`) or cannot be written in
+    // that form.
     static QString commandFromExec(const QString& exec, const QStringList& path);
 
 protected:
