@@ -16,6 +16,10 @@
 #include "platform/ProgramFolder.h"
 #include "platform/QtDialogs.h"
 #include "platform/QtEventLoop.h"
+#include "platform/PosixShell.h"
+#include "platform/QtTrayShell.h"
+#include "platform/X11Windows.h"
+#include "platform/XdgRegistry.h"
 #include "platform/SystemClock.h"
 #include "platform/TerminationSignals.h"
 #include "ras/LineService.h"
@@ -96,6 +100,13 @@ int main(int argc, char** argv) {
     obu::Formats formats;
     obu::LineService lines(clock, loop);
     obu::LineModemCheck modemCheck(lines);
+    // Headless, nobody could see a tray icon: no need to say that there is no tray.
+    obu::QtTrayShell tray(loop, headless ? std::function<void(const QString&)>([](const QString&) {})
+                                         : std::function<void(const QString&)>());
+
+    obu::XdgRegistry registry;
+    obu::PosixShell shell;
+    obu::X11Windows windows;
 
     obu::Platform platform;
     platform.clock = &clock;
@@ -106,6 +117,10 @@ int main(int argc, char** argv) {
     platform.formats = &formats;
     platform.ras = &lines;
     platform.modemCheck = &modemCheck;
+    platform.tray = &tray;
+    platform.registry = &registry;
+    platform.shell = &shell;
+    platform.windows = &windows;
     platform.programFolder = folder;
     if (headless) {
         platform.logEcho = [](const QString& line) {

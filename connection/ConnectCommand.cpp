@@ -91,10 +91,12 @@ void TForm1::RAS1Disconnect(TRAS*, std::int32_t, const QString&) {
 }
 
 void TForm1::Image10MouseDown(Qt::MouseButton) {
+    PlayUiSound(QStringLiteral("obubtnd.okx"));
     Image10->DrawFace(ReadyToConnect ? ImageList2 : ImageList8, 1);
 }
 
 void TForm1::Image10MouseUp(Qt::MouseButton) {
+    PlayUiSound(QStringLiteral("obubtnu.okx"));
     Image10->DrawFace(ReadyToConnect ? ImageList2 : ImageList8, 0);
     program().Form2->Connect1->setText(ReadyToConnect ? QStringLiteral("Connect") : QStringLiteral("Disconnect"));
 }

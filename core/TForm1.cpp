@@ -32,8 +32,11 @@ TForm1::TForm1(Program& program)
     setPalette(pal);
     buildSkin();
     buildControls();
+    buildSettingsPanel();
     bindComponent();
     tm_dis.setOnTimer([this] { tm_disTimer(); });
+    Timer1.setOnTimer([this] { Timer1Timer(); });
+    Timer2.setOnTimer([this] { Timer2Timer(); });
     Timer3.setOnTimer([this] { Timer3Timer(); });
     dtimer.setOnTimer([this] { dtimerTimer(); });
     FormCreate();
@@ -72,6 +75,15 @@ void TForm1::buildSkin() {
     Image10->onMouseDown = [this](Qt::MouseButton b) { handle([=, this] { Image10MouseDown(b); }); };
     Image10->onClick = [this] { handle([this] { Image10Click(this); }); };
     Image10->onMouseUp = [this](Qt::MouseButton b) { handle([=, this] { Image10MouseUp(b); }); };
+    const std::pair<TSkinImage*, TImageList*> plainButtons[] = {
+        {Image11, &ImageList3}, {Image12, &ImageList4}, {Image14, &ImageList6}, {Image15, &ImageList7}};
+    for (auto [button, list] : plainButtons) {
+        button->onMouseDown = [this, button, list](Qt::MouseButton) {
+            handle([=, this] { SkinButtonDown(button, *list); });
+        };
+        button->onMouseUp = [this, button, list](Qt::MouseButton) { handle([=, this] { SkinButtonUp(button, *list); }); };
+    }
+    Image11->onClick = [this] { handle([this] { Image11Click(this); }); };
     Image14->onClick = [this] { handle([this] { Image14Click(this); }); };
     Image12->onClick = [this] { handle([this] { program().Form2->Close(); }); };
 }
@@ -95,11 +107,36 @@ void TForm1::buildControls() {
         l->setAttribute(Qt::WA_TranslucentBackground);
         return l;
     };
+    auto narrow = [](int pixels, bool bold) {
+        QFont font(QStringLiteral("Arial Narrow"));
+        font.setPixelSize(pixels);
+        font.setBold(bold);
+        return font;
+    };
+    Label1 = label(QStringLiteral("Label1"), QStringLiteral("Current Connection Name:"), 192, 78, 217, 22);
+    Label1->setFont(narrow(19, true));
+    Label1->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     Label2 = label(QStringLiteral("Label2"), QStringLiteral("(none)"), 192, 102, 217, 15);
+    Label2->setFont(narrow(13, false));
     Label2->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    Label11 = label(QStringLiteral("Label11"), QStringLiteral("Alarm Set For:"), 208, 38, 185, 22);
+    Label11->setFont(narrow(19, true));
+    Label11->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     Label12 = label(QStringLiteral("Label12"), QStringLiteral("(not set)"), 200, 62, 201, 15);
+    Label12->setFont(narrow(13, false));
     Label12->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    // The arrows of the original's symbol font, as Unicode arrows in a font that has them.
+    QFont arrows(QStringLiteral("DejaVu Sans"));
+    arrows.setPixelSize(21);
+    Label13 = label(QStringLiteral("Label13"), QString(QChar(0x2193)), 372, 128, 17, 23);
+    Label13->setFont(arrows);
+    Label13->setCursor(Qt::PointingHandCursor);
+    Label14 = label(QStringLiteral("Label14"), QString(QChar(0x2191)), 372, 14, 17, 23);
+    Label14->setFont(arrows);
+    Label14->setCursor(Qt::PointingHandCursor);
+    Label14->hide();
     Label18 = label(QStringLiteral("Label18"), QString(), 0, 0, 180, 80);
+    Label18->setFont(narrow(12, false));
     Label18->setWordWrap(true);
     Label18->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     Label18->hide();

@@ -1,7 +1,9 @@
 #pragma once
 #include <QLabel>
 #include <QLineEdit>
+#include <QDateEdit>
 #include <QListWidget>
+#include <QTimeEdit>
 #include <memory>
 
 #include "core/EventLog.h"
@@ -10,6 +12,7 @@
 #include "platform/WindowTimer.h"
 #include "ras/RasApi.h"
 #include "ras/TRAS.h"
+#include "timing/SuperTimer.h"
 #include "ui/Form.h"
 #include "ui/ImageList.h"
 #include "ui/SkinImage.h"
@@ -80,14 +83,42 @@ public:
     void DrawConnectFace();
     void DrawDisconnectFace();
 
-    // Opens the connection page of the settings panel.
+    // The alarm and connection settings panel.
+    void Image11Click(QObject* Sender);
     void Image14Click(QObject* Sender);
+    void SuperTimer1Timer();
+    void okbuttonClick();
+    void cancelbuttonClick();
+    void ListBox1Click();
+    void DailyBtnClick();
+    bool PanelShowsAlarm = false;
+    std::unique_ptr<TSuperTimer> SuperTimer1;
+    TSkinImage* timedate = nullptr;
+    QTimeEdit* DateTimePicker2 = nullptr;
+    QDateEdit* DateTimePicker1 = nullptr;
+    TSkinImage* DailyBtn = nullptr;
+    QLabel* DailyLbl = nullptr;
+    TSkinImage* SetCon = nullptr;
+    TSkinImage* okbutton = nullptr;
+    TSkinImage* cancelbutton = nullptr;
+    // Skin buttons' press and release faces and sounds.
+    void SkinButtonDown(TSkinImage* button, const TImageList& list);
+    void SkinButtonUp(TSkinImage* button, const TImageList& list);
     // Starts the extras after a connection.
     void LaunchExtras();
 
     // Alarm.
     QString AlarmTime;
     bool DailyAlarm = false;
+    void ArmAlarmAtStart();
+    void Timer1Timer();
+    void Timer2Timer();
+    // "Clear Alarm Time": the file keeps the old alarm until the next save.
+    void ClearAlarm();
+
+    // Sounds that obey the "Sound" option.
+    void PlayUiSound(const QString& fileName);
+    void PlayClick();
 
     // Extras.
     TExtrasTable ExtrasTable;
@@ -115,7 +146,11 @@ public:
     TSkinImage* Image12 = nullptr;  // Exit
     TSkinImage* Image14 = nullptr;  // Connection
     TSkinImage* Image15 = nullptr;  // Extras
+    QLabel* Label1 = nullptr;    // "Current Connection Name:"
     QLabel* Label2 = nullptr;    // current connection name
+    QLabel* Label11 = nullptr;   // "Alarm Set For:"
+    QLabel* Label13 = nullptr;   // down arrow of the middle panel
+    QLabel* Label14 = nullptr;   // up arrow of the middle panel
     QLabel* Label12 = nullptr;   // alarm time
     QLabel* Label18 = nullptr;   // the quotation
     QLabel* Status = nullptr;    // "Status:" caption
@@ -135,10 +170,15 @@ public:
 
 protected:
     void FormClose() override;
+    void FormResize() override;
+    void FormHide() override;
+    void FormShow() override;
 
 private:
     void buildControls();
     void buildSkin();
+    void buildSettingsPanel();
+    void setCommandsEnabled(bool enabled);
     void bindComponent();
     // Reading steps of the extras at start-up.
     void LoadExtrasSwitchOff();

@@ -77,6 +77,8 @@ void TForm1::FormCreate() {
         // 13.
         LoadExtrasReadTable();
         settingsRead_ = true;
+        // 14.
+        ArmAlarmAtStart();
         // 15.
         LoadExtrasShow();
         // 16.

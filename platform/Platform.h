@@ -18,6 +18,8 @@ class Registry;
 class Shell;
 class Windows;
 class Help;
+// Where the threaded timers' ticks come from (timing/SuperTimer.h).
+enum class TimerDriver;
 
 // Everything the program takes from the operating system, gathered in one
 // place. main() fills it with the Linux implementations, a test with doubles;
@@ -37,6 +39,9 @@ struct Platform {
     Shell* shell = nullptr;          // starting programs and opening documents
     Windows* windows = nullptr;      // finding and minimizing other windows
     Help* help = nullptr;            // the help viewer
+
+    // Thread in the real program; the loop itself under virtual time.
+    TimerDriver superTimerDriver{};
 
     // The folder of the executable, with a trailing '/'.
     QString programFolder;

@@ -5,6 +5,7 @@
 
 #include "core/Program.h"
 #include "core/TForm1.h"
+#include "extras/TForm4.h"
 #include "platform/Platform.h"
 
 namespace obu {
@@ -30,6 +31,15 @@ TForm2::TForm2(Program& program)
 
     buildMenu();
 
+    // The tray icon is added while the window loads; the tip and picture follow.
+    TrayIcon1 = std::make_unique<TTrayIcon>(*program.platform().tray, *program.platform().loop);
+    TrayIcon1->setActive(true);
+    TIcon icon(QIcon(program.platform().programFolder + QStringLiteral("obu-icon.png")));
+    TrayIcon1->setIcon(icon);
+    TrayIcon1->setToolTip(QStringLiteral("OBU v1.3"));
+    TrayIcon1->setOnClick([this](TTrayIcon*) { TrayIcon1Click(); });
+    TrayIcon1->setPopupMenu(PopupMenu1);
+
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect area = screen->geometry();
         move(area.center() - QPoint(width() / 2, height() / 2));
@@ -39,6 +49,8 @@ TForm2::TForm2(Program& program)
     // Visible from its creation.
     Show();
 }
+
+TForm2::~TForm2() { TrayIcon1.reset(); }
 
 QAction* TForm2::addItem(QMenu* menu, const QString& name, const QString& caption,
                          void (TForm2::*handler)()) {
@@ -59,9 +71,11 @@ void TForm2::buildMenu() {
     Setup1 = PopupMenu1->addMenu(QStringLiteral("Setup"));
     Setup1->setObjectName(QStringLiteral("Setup1"));
     Extras1 = addItem(Setup1, QStringLiteral("Extras1"), QStringLiteral("Extras"));
-    Connection1 = addItem(Setup1, QStringLiteral("Connection1"), QStringLiteral("Connection"));
-    SetTime1 = addItem(Setup1, QStringLiteral("SetTime1"), QStringLiteral("Set Alarm"));
-    ClearAlarmTime1 = addItem(Setup1, QStringLiteral("ClearAlarmTime1"), QStringLiteral("Clear Alarm Time"));
+    Connection1 =
+        addItem(Setup1, QStringLiteral("Connection1"), QStringLiteral("Connection"), &TForm2::Connection1Click);
+    SetTime1 = addItem(Setup1, QStringLiteral("SetTime1"), QStringLiteral("Set Alarm"), &TForm2::SetTime1Click);
+    ClearAlarmTime1 = addItem(Setup1, QStringLiteral("ClearAlarmTime1"), QStringLiteral("Clear Alarm Time"),
+                              &TForm2::ClearAlarmTime1Click);
     Options1 = PopupMenu1->addMenu(QStringLiteral("Options"));
     Options1->setObjectName(QStringLiteral("Options1"));
     Sound1 = addItem(Options1, QStringLiteral("Sound1"), QStringLiteral("Sound"), &TForm2::Sound1Click);
@@ -85,7 +99,7 @@ void TForm2::buildMenu() {
     Help1 = addItem(PopupMenu1, QStringLiteral("Help1"), QStringLiteral("Help"));
     PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N1"));
     AboutOBU1 = addItem(PopupMenu1, QStringLiteral("AboutOBU1"), QStringLiteral("About OBU"));
-    HideOBU1 = addItem(PopupMenu1, QStringLiteral("HideOBU1"), QStringLiteral("Hide OBU"));
+    HideOBU1 = addItem(PopupMenu1, QStringLiteral("HideOBU1"), QStringLiteral("Hide OBU"), &TForm2::HideOBU1Click);
     Connect1 = addItem(PopupMenu1, QStringLiteral("Connect1"), QStringLiteral("Connect"), &TForm2::Connect1Click);
     Exit1 = addItem(PopupMenu1, QStringLiteral("Exit1"), QStringLiteral("Exit"), &TForm2::Exit1Click);
 }
@@ -108,6 +122,41 @@ void TForm2::Connect1Click() {
         Connect1->setText(QStringLiteral("Connect"));
     }
 }
+
+void TForm2::BringUpMainWindow() {
+    TForm1* main = program().Form1;
+    main->setWindowState(TWindowState::wsNormal);
+    main->Show();
+}
+
+void TForm2::TrayIcon1Click() {
+    TForm1* main = program().Form1;
+    main->Show();
+    main->setWindowState(TWindowState::wsNormal);
+    main->BringToFront();
+}
+
+void TForm2::HideOBU1Click() {
+    if (HideOBU1->text() == QLatin1String("Hide OBU")) {
+        program().Form1->Hide();
+        program().Form4->Hide();
+        return;
+    }
+    BringUpMainWindow();
+    HideOBU1->setText(QStringLiteral("Hide OBU"));
+}
+
+void TForm2::Connection1Click() {
+    BringUpMainWindow();
+    program().Form1->Image14Click(program().Form1);
+}
+
+void TForm2::SetTime1Click() {
+    BringUpMainWindow();
+    program().Form1->Image11Click(program().Form1);
+}
+
+void TForm2::ClearAlarmTime1Click() { program().Form1->ClearAlarm(); }
 
 void TForm2::toggleOption(QAction* item, const QString& section, const QString& key) {
     item->setChecked(!item->isChecked());

@@ -2,6 +2,9 @@
 #include <QAction>
 #include <QLabel>
 #include <QMenu>
+#include <memory>
+
+#include "shell/TTrayIcon.h"
 
 #include "platform/WindowTimer.h"
 #include "ui/Form.h"
@@ -16,8 +19,11 @@ class TForm2 : public Form {
 public:
     explicit TForm2(Program& program);
 
+    ~TForm2() override;
+
     QLabel* Label1 = nullptr;
     WindowTimer Timer1;
+    std::unique_ptr<TTrayIcon> TrayIcon1;
     QMenu* PopupMenu1 = nullptr;
 
     QMenu* Setup1 = nullptr;
@@ -42,6 +48,8 @@ public:
     QAction* Exit1 = nullptr;
 
     void Timer1Timer();
+    void TrayIcon1Click();
+    void HideOBU1Click();
     void Sound1Click();
     void ConnectonStart1Click();
     void MinimizeonConnect1Click();
@@ -49,6 +57,11 @@ public:
     void RedialifLineisBusy1Click();
     void Exit1Click();
     void Connect1Click();
+    void Connection1Click();
+    void SetTime1Click();
+    void ClearAlarmTime1Click();
+    // Sets the main window's state to normal, then shows it.
+    void BringUpMainWindow();
 
 protected:
     bool isMainForm() const override { return true; }

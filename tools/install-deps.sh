@@ -9,7 +9,7 @@ BUILD_PACKAGES=(
     libjpeg62-turbo-dev libsdl2-mixer-dev libx11-dev
 )
 RUN_PACKAGES=(
-    fonts-liberation fonts-dejavu-core timgm6mb-soundfont libqt6network6
+    fonts-liberation fonts-dejavu-core timgm6mb-soundfont libqt6network6 xdg-utils file
 )
 TEST_PACKAGES=(
     libgtest-dev libgmock-dev libbenchmark-dev

@@ -33,14 +33,15 @@ wait_for() {
 # Starts Xvfb on a free display, then openbox; exports DISPLAY.
 start_x() {
     local fdfile="$E2E_TMP/display"
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fdfile" 2>"$E2E_TMP/xvfb.log" &
+    # -noreset: a server that resets when its last client leaves can refuse the window manager.
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$fdfile" 2>"$E2E_TMP/xvfb.log" &
     E2E_PIDS+=($!)
     wait_for 30 test -s "$fdfile" || fail "Xvfb did not start"
     export DISPLAY=":$(head -n1 "$fdfile")"
     wait_for 30 xdpyinfo || fail "X server $DISPLAY does not answer"
     openbox --sm-disable >"$E2E_TMP/openbox.log" 2>&1 &
     E2E_PIDS+=($!)
-    wait_for 30 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q window' || fail "openbox did not start"
+    wait_for 30 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id #"' || fail "openbox did not start"
     unset WAYLAND_DISPLAY
 }
 

@@ -4,6 +4,7 @@
 #include <QTest>
 
 #include "core/TForm1.h"
+#include "timing/SuperTimer.h"
 #include "shell/TForm2.h"
 
 namespace obu::test {
@@ -17,6 +18,8 @@ AppHarness::AppHarness() : profile(std::make_unique<IniFileProfile>()) {
     platform.profile = profile.get();
     platform.formats = &formats;
     platform.programFolder = folder.path();
+    platform.superTimerDriver = TimerDriver::Loop;
+    platform.tray = &tray;
     lines = std::make_unique<LineService>(time, time,
                                           LineService::Paths{phoneBookPath(), folder.file(QStringLiteral("lines"))});
     modemCheck = std::make_unique<LineModemCheck>(*lines, folder.file(QStringLiteral("lock")));

@@ -9,6 +9,7 @@
 #include "platform/Platform.h"
 #include "connection/ModemCheck.h"
 #include "ras/LineService.h"
+#include "tests/support/RecordingTrayShell.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/VirtualTime.h"
@@ -65,6 +66,7 @@ public:
     // and phone book (missing until a test writes one: the demo entries serve).
     std::unique_ptr<LineService> lines;
     std::unique_ptr<LineModemCheck> modemCheck;
+    RecordingTrayShell tray{time};
     Platform platform;
 
     QString phoneBookPath() const { return folder.file(QStringLiteral("phonebook.pbk")); }

@@ -1,0 +1,29 @@
+#pragma once
+#include <QDate>
+#include <QString>
+#include <QTime>
+
+namespace obu {
+
+class Formats;
+
+// The alarm form of a time text T of length L: its first L − 5 characters,
+// then "00 ", then its last 3 characters. With a long time format of the
+// shape "h:mm:ss tt" this puts 00 in place of the seconds and keeps the
+// designator: 9:05:07 PM becomes "9:05:00  PM" (two blanks).
+QString AlarmClockText(const QString& timeText);
+
+// Alarm texts are compared as text, once a second, so both sides must be made
+// by the same rule. The rule above cuts the right characters only when the
+// long time format ends in seconds, a blank and the AM/PM designator; under
+// any other format (a 24-hour one, say) the seconds are set to 0 and the time
+// is formatted as it is, so that alarms are still stored, shown and matched
+// correctly.
+bool alarmRuleFits(const Formats& formats);
+// The daily alarm text, and the current time of day for the daily check.
+QString AlarmTimeOfDay(const Formats& formats, const QTime& time);
+// The one-time alarm text (short date, a blank, the time), and the current
+// moment for the one-time check.
+QString AlarmMoment(const Formats& formats, const QDate& date, const QTime& time);
+
+}  // namespace obu

@@ -1,0 +1,253 @@
+// The settings panel that slides open beside the buttons: the alarm page and
+// the connection page.
+#include <QFile>
+
+#include "alarm/AlarmClockText.h"
+#include "core/PasswordCodec.h"
+#include "core/Program.h"
+#include "core/TForm1.h"
+#include "platform/Clock.h"
+#include "platform/Dialogs.h"
+#include "platform/Formats.h"
+#include "platform/Platform.h"
+#include "shell/TForm2.h"
+#include "ui/TForm3.h"
+
+namespace obu {
+namespace {
+
+constexpr int kClosedWidth = 452;
+constexpr int kOpenWidth = 608;
+
+// Qt's picture letters for a Windows date or time picture.
+QString qtPicture(QString windowsPicture) {
+    return windowsPicture.replace(QLatin1String("tt"), QLatin1String("AP"));
+}
+
+}  // namespace
+
+void TForm1::buildSettingsPanel() {
+    const QString folder = platform().programFolder;
+    QFont small(QStringLiteral("Arial"));
+    small.setPixelSize(9);
+
+    timedate = new TSkinImage(this, QStringLiteral("timedate"), 472, 24, 91, 75);
+    timedate->setPicture(QPixmap(folder + QStringLiteral("page-alarm.png")));
+    DateTimePicker2 = new QTimeEdit(this);
+    DateTimePicker2->setObjectName(QStringLiteral("DateTimePicker2"));
+    DateTimePicker2->setGeometry(470, 50, 97, 20);
+    DateTimePicker2->setDisplayFormat(qtPicture(platform().formats->longTimePicture()));
+    DateTimePicker1 = new QDateEdit(this);
+    DateTimePicker1->setObjectName(QStringLiteral("DateTimePicker1"));
+    DateTimePicker1->setGeometry(470, 99, 97, 20);
+    DateTimePicker1->setDisplayFormat(qtPicture(platform().formats->shortDatePicture()));
+    DateTimePicker1->setCalendarPopup(false);  // up/down arrows
+    DailyBtn = new TSkinImage(this, QStringLiteral("DailyBtn"), 472, 136, 18, 18);
+    DailyLbl = new QLabel(QStringLiteral("Make Daily"), this);
+    DailyLbl->setObjectName(QStringLiteral("DailyLbl"));
+    DailyLbl->setGeometry(502, 138, 60, 15);
+    SetCon = new TSkinImage(this, QStringLiteral("SetCon"), 472, 16, 91, 121);
+    SetCon->setPicture(QPixmap(folder + QStringLiteral("page-connection.png")));
+    okbutton = new TSkinImage(this, QStringLiteral("okbutton"), 480, 168, 16, 13);
+    okbutton->setPicture(QPixmap(folder + QStringLiteral("ok.png")));
+    okbutton->setCursor(Qt::PointingHandCursor);
+    cancelbutton = new TSkinImage(this, QStringLiteral("cancelbutton"), 518, 168, 40, 13);
+    cancelbutton->setPicture(QPixmap(folder + QStringLiteral("cancel.png")));
+    cancelbutton->setCursor(Qt::PointingHandCursor);
+    for (QWidget* w : std::initializer_list<QWidget*>{DateTimePicker1, DateTimePicker2, ListBox1, Edit1, MaskEdit1})
+        w->setFont(small);
+    for (QWidget* w : std::initializer_list<QWidget*>{timedate, DateTimePicker2, DateTimePicker1, DailyBtn, DailyLbl,
+                                                      SetCon, okbutton, cancelbutton})
+        w->hide();
+    // The page pictures lie under the controls of their page.
+    timedate->lower();
+    SetCon->lower();
+    Image9->lower();
+
+    DailyBtn->onClick = [this] { handle([this] { DailyBtnClick(); }); };
+    okbutton->onClick = [this] { handle([this] { okbuttonClick(); }); };
+    cancelbutton->onClick = [this] { handle([this] { cancelbuttonClick(); }); };
+    // The press effect: one pixel right and down while the button is held.
+    for (TSkinImage* button : {okbutton, cancelbutton}) {
+        button->onMouseDown = [button](Qt::MouseButton) { button->move(button->pos() + QPoint(1, 1)); };
+        button->onMouseUp = [button](Qt::MouseButton) { button->move(button->pos() - QPoint(1, 1)); };
+    }
+    connect(ListBox1, &QListWidget::itemClicked, this, [this] { handle([this] { ListBox1Click(); }); });
+
+    SuperTimer1 = std::make_unique<TSuperTimer>(*platform().loop, *platform().clock, platform().superTimerDriver);
+    SuperTimer1->setInterval(1);
+    SuperTimer1->setThreadPriority(tpHighest);
+    SuperTimer1->setOnTimer([this](TSuperTimer*) { SuperTimer1Timer(); });
+}
+
+void TForm1::setCommandsEnabled(bool enabled) {
+    for (QWidget* w : std::initializer_list<QWidget*>{Label13, Label14, Image10, Image11, Image14, Image15})
+        w->setEnabled(enabled);
+    program().Form2->Connect1->setEnabled(enabled);
+}
+
+void TForm1::Image11Click(QObject*) {
+    Platform& p = platform();
+    if (RAS1->EntryName().isEmpty()) {
+        if (p.dialogs->messageBox(QStringLiteral("Please choose a Connection before setting the Alarm."),
+                                  QStringLiteral("No Connection Set"), MsgIcon::Error, MsgButtons::Ok) == MsgResult::Ok)
+            Image14Click(this);
+        return;
+    }
+    const QDateTime now = p.clock->now();
+    DateTimePicker1->setDate(now.date());
+    DateTimePicker2->setTime(now.time());
+    setCommandsEnabled(false);
+    Image12->setEnabled(true);
+    if (!AlarmTime.isEmpty()) {
+        // A stored text that no longer reads back (the formats changed, or it
+        // was edited by hand) leaves today's date and the current time in the
+        // pickers rather than keeping the page from opening.
+        if (DailyAlarm) {
+            DateTimePicker1->setEnabled(false);
+            if (const auto time = p.formats->strToTime(AlarmTime)) DateTimePicker2->setTime(*time);
+        } else {
+            DateTimePicker1->setEnabled(true);
+            if (const auto moment = p.formats->strToDateTime(AlarmTime)) {
+                DateTimePicker1->setDate(moment->date());
+                DateTimePicker2->setTime(moment->time());
+            }
+        }
+    }
+    PanelShowsAlarm = true;
+    SuperTimer1->setEnabled(true);
+}
+
+void TForm1::Image14Click(QObject*) {
+    setCommandsEnabled(false);
+    PanelShowsAlarm = false;
+    SuperTimer1->setEnabled(true);
+    if (!RAS1->EntryName().isEmpty()) {
+        const auto matches = ListBox1->findItems(RAS1->EntryName(), Qt::MatchExactly | Qt::MatchCaseSensitive);
+        if (!matches.isEmpty()) ListBox1->setCurrentItem(matches.first());
+        Edit1->setText(RAS1->UserName());
+        MaskEdit1->setText(RAS1->Password());
+    }
+}
+
+void TForm1::SuperTimer1Timer() {
+    TForm2* tray = program().Form2;
+    tray->SetTime1->setEnabled(false);
+    tray->Connection1->setEnabled(false);
+    if (Width() < kOpenWidth) {
+        setWidth(Width() + 1);
+        repaint();
+        return;
+    }
+    if (PanelShowsAlarm) {
+        DailyBtn->DrawFace(ImageList1, 0);
+        okbutton->setEnabled(true);
+        DateTimePicker1->show();
+        DateTimePicker2->show();
+        DailyBtn->show();
+        DailyBtn->DrawFace(ImageList1, DailyAlarm ? 1 : 0);
+        DailyLbl->show();
+        timedate->show();
+    } else {
+        SetCon->show();
+        ListBox1->show();
+        Edit1->show();
+        MaskEdit1->show();
+    }
+    okbutton->show();
+    cancelbutton->show();
+    SuperTimer1->setEnabled(false);
+}
+
+void TForm1::cancelbuttonClick() {
+    PlayClick();
+    DailyBtn->Clear();
+    DateTimePicker1->setEnabled(true);
+    for (QWidget* w : std::initializer_list<QWidget*>{DateTimePicker1, DateTimePicker2, DailyBtn, DailyLbl, okbutton,
+                                                      cancelbutton, timedate, SetCon, ListBox1, Edit1, MaskEdit1})
+        w->hide();
+    TForm2* tray = program().Form2;
+    tray->SetTime1->setEnabled(true);
+    tray->Connection1->setEnabled(true);
+    setCommandsEnabled(true);
+    Image12->setEnabled(true);
+    setWidth(kClosedWidth);
+    Edit1->clear();
+    MaskEdit1->clear();
+    ListBox1->clearSelection();
+    ListBox1->setCurrentItem(nullptr);
+}
+
+void TForm1::DailyBtnClick() {
+    PlayClick();
+    DailyAlarm = !DailyAlarm;
+    DailyBtn->DrawFace(ImageList1, DailyAlarm ? 1 : 0);
+    DateTimePicker1->setEnabled(!DailyAlarm);
+}
+
+void TForm1::ListBox1Click() {
+    QListWidgetItem* item = ListBox1->currentItem();
+    if (!item) return;
+    const QString entry = item->text();
+    const QString user = SettingsFile->ReadString(entry, QStringLiteral("Username"), QString());
+    if (user.isEmpty()) {
+        Edit1->clear();
+        MaskEdit1->clear();
+        return;
+    }
+    Edit1->setText(user);
+    MaskEdit1->setText(DecodePassword(SettingsFile->ReadString(entry, QStringLiteral("Password"), QString())));
+}
+
+void TForm1::okbuttonClick() {
+    if (PanelShowsAlarm) {
+        Timer1.setEnabled(false);
+        Timer2.setEnabled(false);
+        if (RAS1->EntryName().isEmpty()) {
+            platform().dialogs->messageBox(
+                QStringLiteral("Please choose a Connection (right click on icon in systray and select Connection "
+                               "Settings"),
+                QStringLiteral("No Connection Set"), MsgIcon::Error, MsgButtons::Ok);
+            return;
+        }
+        const Formats& formats = *platform().formats;
+        if (DailyAlarm) {
+            AlarmTime = AlarmTimeOfDay(formats, DateTimePicker2->time());
+            Timer2.setEnabled(true);
+            Label12->setText(QStringLiteral("Daily at ") + AlarmTime);
+        } else {
+            AlarmTime = AlarmMoment(formats, DateTimePicker1->date(), DateTimePicker2->time()).left(kMaxFieldText);
+            Timer1.setEnabled(true);
+            Label12->setText(AlarmTime);
+        }
+        cancelbuttonClick();
+        SettingsFile->WriteBool(QStringLiteral("Alarm"), QStringLiteral("Daily"), DailyAlarm);
+        SettingsFile->WriteString(QStringLiteral("Alarm"), QStringLiteral("Time"), AlarmTime);
+        return;
+    }
+    QListWidgetItem* item = ListBox1->currentItem();
+    if (!item || !item->isSelected()) return;
+    if (Edit1->text() == QLatin1String("Kestrel Harbor Crew!") && MaskEdit1->text() == QLatin1String("mintgup")) {
+        cancelbuttonClick();
+        program().Form3->Show();
+        return;
+    }
+    const QString entry = item->text();
+    const QString user = Edit1->text();
+    const QString password = MaskEdit1->text();
+    RAS1->setEntryName(entry);
+    RAS1->setUserName(user);
+    RAS1->setPassword(password);
+    Label2->setText(entry);
+    Edit1->clear();
+    MaskEdit1->clear();
+    ListBox1->clearSelection();
+    SettingsFile->WriteString(QStringLiteral("Connection"), QStringLiteral("Name"), entry);
+    SettingsFile->WriteString(QStringLiteral("Connection"), QStringLiteral("Username"), user);
+    SettingsFile->WriteString(QStringLiteral("Connection"), QStringLiteral("Password"), EncodePassword(password));
+    SettingsFile->WriteString(entry, QStringLiteral("Username"), user);
+    SettingsFile->WriteString(entry, QStringLiteral("Password"), EncodePassword(password));
+    cancelbuttonClick();
+}
+
+}  // namespace obu
