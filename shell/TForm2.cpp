@@ -5,6 +5,7 @@
 
 #include "core/Program.h"
 #include "core/TForm1.h"
+#include "connection/TForm7.h"
 #include "extras/TForm4.h"
 #include "platform/Platform.h"
 
@@ -90,8 +91,10 @@ void TForm2::buildMenu() {
     for (QAction* option : {Sound1, ConnectonStart1, MinimizeonConnect1, MinimizeDUNonConnect1, RedialifLineisBusy1})
         option->setCheckable(true);
     Sound1->setChecked(true);
-    LaunchExtras1 = addItem(PopupMenu1, QStringLiteral("LaunchExtras1"), QStringLiteral("Launch Extras"));
-    DisconnectTimer1 = addItem(PopupMenu1, QStringLiteral("DisconnectTimer1"), QStringLiteral("Disconnect Timer"));
+    LaunchExtras1 = addItem(PopupMenu1, QStringLiteral("LaunchExtras1"), QStringLiteral("Launch Extras"),
+                            &TForm2::LaunchExtras1Click);
+    DisconnectTimer1 = addItem(PopupMenu1, QStringLiteral("DisconnectTimer1"), QStringLiteral("Disconnect Timer"),
+                               &TForm2::DisconnectTimer1Click);
     PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N2"));
     VantorStudioWebpage1 =
         addItem(PopupMenu1, QStringLiteral("VantorStudioWebpage1"), QStringLiteral("Vantor Studio Webpage"));
@@ -157,6 +160,10 @@ void TForm2::SetTime1Click() {
 }
 
 void TForm2::ClearAlarmTime1Click() { program().Form1->ClearAlarm(); }
+
+void TForm2::LaunchExtras1Click() { program().Form1->LaunchExtras(); }
+
+void TForm2::DisconnectTimer1Click() { program().Form7->Show(); }
 
 void TForm2::toggleOption(QAction* item, const QString& section, const QString& key) {
     item->setChecked(!item->isChecked());

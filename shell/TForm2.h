@@ -60,6 +60,8 @@ public:
     void Connection1Click();
     void SetTime1Click();
     void ClearAlarmTime1Click();
+    void LaunchExtras1Click();
+    void DisconnectTimer1Click();
     // Sets the main window's state to normal, then shows it.
     void BringUpMainWindow();
 
