@@ -51,6 +51,9 @@ void TForm1::Image10Click(QObject*) {
     Timer3.setEnabled(false);
     StopDisconnectTimer();
     DetectConnection();
+    // The user ended the session: with no disconnect event to say so, the
+    // flag would stay set and every later alarm would take the line for busy.
+    SessionActive = false;
     WriteLogLine(QStringLiteral("Disconnect requested by user"));
 }
 

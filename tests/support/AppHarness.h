@@ -44,8 +44,8 @@ public:
     // A user's click with the left button: press, click, release.
     void click(QWidget* widget);
     // Advances virtual time until the condition holds (false when maxMs ran out).
-    bool advanceUntil(const std::function<bool()>& condition, std::int64_t maxMs = 60000) {
-        return time.advanceUntil(condition, maxMs);
+    bool advanceUntil(const std::function<bool()>& condition, std::int64_t maxMs = 60000, std::int64_t stepMs = 10) {
+        return time.advanceUntil(condition, maxMs, stepMs);
     }
     // Whether the log holds a line with this message.
     bool logged(const QString& message) const { return logMessages().contains(message); }

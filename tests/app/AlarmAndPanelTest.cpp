@@ -1,0 +1,264 @@
+#include <gtest/gtest.h>
+
+#include <QTest>
+
+#include "core/TForm1.h"
+#include "shell/TForm2.h"
+#include "tests/support/AppHarness.h"
+#include "ui/TForm3.h"
+
+using namespace obu;
+using obu::test::AppHarness;
+
+namespace {
+
+// The program past its splash on a June evening, with "Demo ISP" chosen.
+struct Alarm : ::testing::Test {
+    AppHarness app;
+
+    void startWith(const QByteArray& extraIni = {}, bool withEntry = true) {
+        app.writeIni((withEntry ? QByteArray("[Connection]\r\nName=Demo ISP\r\n") : QByteArray()) + extraIni);
+        app.start();
+        app.time.advance(5000);
+    }
+    TForm1& main() { return app.main(); }
+    TForm2& tray() { return app.splash(); }
+    int dials() { return static_cast<int>(app.logMessages().count("Connect requested by user")); }
+    // Opens a page and lets the panel slide open.
+    void openPanel(TSkinImage* button) {
+        app.click(button);
+        ASSERT_TRUE(app.advanceUntil([&] { return main().okbutton->isVisible(); }, 10000));
+    }
+};
+
+}  // namespace
+
+TEST_F(Alarm, ADailyAlarmIsStoredInTheAlarmFormAndFiresEveryDay) {
+    // 21:05:12 on 6/14/2001 when the program starts; the alarm is 9:05 PM the next days.
+    startWith("[Alarm]\r\nDaily=1\r\nTime=9:06:00  PM\r\n");
+    EXPECT_EQ(main().Label12->text(), "Daily at 9:06:00  PM");
+    EXPECT_TRUE(main().Timer2.enabled());
+    EXPECT_FALSE(main().Timer1.enabled());
+    ASSERT_TRUE(app.advanceUntil([&] { return dials() == 1; }, 120000, 1000));
+    EXPECT_EQ(app.time.now().time().minute(), 6);
+    EXPECT_EQ(app.time.now().time().hour(), 21);
+    // The call goes on through the minute: no second dial.
+    app.time.advance(59000);
+    EXPECT_EQ(dials(), 1);
+    // Hang up; the next day at the same minute it dials again.
+    ASSERT_TRUE(app.advanceUntil([&] { return app.logged("Connection established to Demo ISP"); }));
+    app.time.advance(100);
+    app.click(main().Image10);
+    app.time.advanceTo(QDateTime(QDate(2001, 6, 15), QTime(21, 5, 59)));
+    EXPECT_EQ(dials(), 1);
+    app.time.advance(2000);
+    EXPECT_EQ(dials(), 2);
+    EXPECT_EQ(main().AlarmTime, "9:06:00  PM") << "a daily alarm stays set";
+}
+
+TEST_F(Alarm, AOneTimeAlarmFiresOnceAndClearsItself) {
+    startWith("[Alarm]\r\nDaily=0\r\nTime=6/14/2001 9:07:00  PM\r\n");
+    EXPECT_EQ(main().Label12->text(), "6/14/2001 9:07:00  PM");
+    EXPECT_TRUE(main().Timer1.enabled());
+    main().hide();
+    ASSERT_TRUE(app.advanceUntil([&] { return dials() == 1; }, 300000, 1000));
+    EXPECT_TRUE(main().isVisible()) << "the alarm brings the window forward";
+    EXPECT_EQ(main().Label12->text(), "(not set)");
+    EXPECT_TRUE(main().AlarmTime.isEmpty());
+    EXPECT_FALSE(main().Timer1.enabled());
+    app.time.advance(120000);
+    EXPECT_EQ(dials(), 1);
+    EXPECT_TRUE(app.iniBytes().contains("Time=6/14/2001 9:07:00  PM")) << "the file keeps it until the next save";
+    app.exit();
+    EXPECT_TRUE(app.iniBytes().contains("Time=\r\n"));
+}
+
+TEST_F(Alarm, AOneTimeAlarmDuringACallComesForwardSilentlyAndIsCleared) {
+    startWith("[Alarm]\r\nTime=6/14/2001 9:06:00  PM\r\n");
+    app.click(main().Image10);
+    ASSERT_TRUE(main().SessionActive);
+    main().hide();
+    ASSERT_TRUE(app.advanceUntil([&] { return main().Label12->text() == "(not set)"; }, 120000, 500));
+    EXPECT_TRUE(main().isVisible());
+    EXPECT_EQ(dials(), 1);
+}
+
+TEST_F(Alarm, ADailyAlarmDuringACallWaitsForTheCallToEndWithinItsMinute) {
+    startWith("[Alarm]\r\nDaily=1\r\nTime=9:06:00  PM\r\n");
+    app.time.advanceTo(QDateTime(QDate(2001, 6, 14), QTime(21, 5, 50)));
+    app.click(main().Image10);
+    ASSERT_TRUE(app.advanceUntil([&] { return app.logged("Connection established to Demo ISP"); }));
+    main().hide();
+    app.time.advanceTo(QDateTime(QDate(2001, 6, 14), QTime(21, 6, 20)));
+    EXPECT_EQ(dials(), 1);
+    EXPECT_FALSE(main().isVisible()) << "the daily alarm does nothing while it cannot dial";
+    app.click(main().Image10);  // disconnect within the minute
+    EXPECT_FALSE(main().SessionActive) << "the user's disconnect ends the session";
+    app.time.advance(1000);
+    EXPECT_EQ(dials(), 2);
+}
+
+TEST_F(Alarm, WithSoundOffTheAlarmDialsSilently) {
+    startWith("[Options]\r\nSound=0\r\n[Alarm]\r\nTime=6/14/2001 9:06:00  PM\r\n");
+    ASSERT_TRUE(app.advanceUntil([&] { return dials() == 1; }, 120000, 1000));
+}
+
+TEST_F(Alarm, ClearingFromTheTrayReachesTheFileOnlyAtExit) {
+    startWith("[Alarm]\r\nDaily=1\r\nTime=9:06:00  PM\r\n");
+    tray().ClearAlarmTime1->trigger();
+    EXPECT_EQ(main().Label12->text(), "(not set)");
+    EXPECT_FALSE(main().Timer2.enabled());
+    EXPECT_FALSE(main().DailyAlarm);
+    EXPECT_TRUE(app.iniBytes().contains("Time=9:06:00  PM"));
+    app.time.advance(120000);
+    EXPECT_EQ(dials(), 0);
+    app.exit();
+    app.start();
+    EXPECT_EQ(main().Label12->text(), "(not set)");
+    EXPECT_FALSE(main().Timer1.enabled() || main().Timer2.enabled());
+}
+
+TEST_F(Alarm, TheAlarmPageSlidesOpenAPixelAtATimeAndStoresADailyAlarm) {
+    startWith();
+    EXPECT_EQ(main().Width(), 452);
+    app.click(main().Image11);
+    EXPECT_FALSE(main().Image10->isEnabled());
+    EXPECT_FALSE(tray().Connect1->isEnabled());
+    EXPECT_TRUE(main().Image12->isEnabled());
+    // One pixel per tick of the threaded timer, then one more tick shows the page.
+    std::vector<int> widths{main().Width()};
+    while (!main().okbutton->isVisible() && widths.size() < 400) {
+        app.time.advance(10);
+        widths.push_back(main().Width());
+    }
+    EXPECT_EQ(widths.back(), 608);
+    for (size_t i = 1; i + 1 < widths.size(); ++i) EXPECT_EQ(widths[i], widths[i - 1] + 1);
+    EXPECT_EQ(widths.size(), 158u) << "156 widening steps and one that shows the page";
+    EXPECT_FALSE(tray().SetTime1->isEnabled());
+    EXPECT_TRUE(main().DateTimePicker1->isVisible());
+    EXPECT_EQ(main().DateTimePicker1->date(), QDate(2001, 6, 14));
+    EXPECT_EQ(main().DateTimePicker2->time().hour(), 21);
+
+    app.click(main().DailyBtn);
+    EXPECT_TRUE(main().DailyAlarm);
+    EXPECT_FALSE(main().DateTimePicker1->isEnabled());
+    main().DateTimePicker2->setTime(QTime(21, 5, 33));
+    app.click(main().okbutton);
+    EXPECT_EQ(main().AlarmTime, "9:05:00  PM");
+    EXPECT_EQ(main().Label12->text(), "Daily at 9:05:00  PM");
+    EXPECT_TRUE(main().Timer2.enabled());
+    EXPECT_EQ(main().Width(), 452) << "closing is not animated";
+    EXPECT_FALSE(main().okbutton->isVisible());
+    EXPECT_TRUE(main().Image10->isEnabled());
+    EXPECT_TRUE(tray().Connect1->isEnabled());
+    EXPECT_TRUE(app.iniBytes().contains("[Alarm]\r\nDaily=1\r\nTime=9:05:00  PM\r\n"));
+}
+
+TEST_F(Alarm, TheAlarmPageShowsTheStoredAlarmAndAcceptsAMomentAlreadyPast) {
+    startWith("[Alarm]\r\nTime=6/20/2001 7:30:00  AM\r\n");
+    openPanel(main().Image11);
+    EXPECT_EQ(main().DateTimePicker1->date(), QDate(2001, 6, 20));
+    EXPECT_EQ(main().DateTimePicker2->time(), QTime(7, 30));
+    main().DateTimePicker1->setDate(QDate(2001, 6, 1));
+    app.click(main().okbutton);
+    EXPECT_EQ(main().Label12->text(), "6/1/2001 7:30:00  AM");
+    app.time.advance(600000);
+    EXPECT_EQ(dials(), 0) << "a moment already past never fires";
+    EXPECT_EQ(main().Label12->text(), "6/1/2001 7:30:00  AM");
+}
+
+TEST_F(Alarm, AStoredAlarmThatNoLongerReadsBackStillOpensThePage) {
+    startWith("[Alarm]\r\nTime=at teatime\r\n");
+    openPanel(main().Image11);
+    EXPECT_EQ(main().DateTimePicker1->date(), QDate(2001, 6, 14));
+    EXPECT_TRUE(app.dialogs.boxes().empty());
+}
+
+TEST_F(Alarm, TheAlarmPageAsksForAConnectionFirst) {
+    startWith({}, false);
+    app.click(main().Image11);
+    ASSERT_EQ(app.dialogs.boxes().size(), 1u);
+    EXPECT_EQ(app.dialogs.boxes()[0].caption, "No Connection Set");
+    EXPECT_EQ(app.dialogs.boxes()[0].text, "Please choose a Connection before setting the Alarm.");
+    // OK opens the connection page instead.
+    ASSERT_TRUE(app.advanceUntil([&] { return main().ListBox1->isVisible(); }, 10000));
+    EXPECT_FALSE(main().PanelShowsAlarm);
+}
+
+TEST_F(Alarm, MakeDailyThenCancelKeepsTheNewFlag) {
+    startWith();
+    openPanel(main().Image11);
+    app.click(main().DailyBtn);
+    app.click(main().cancelbutton);
+    EXPECT_TRUE(main().DailyAlarm);
+    EXPECT_FALSE(main().Timer2.enabled());
+    app.exit();
+    EXPECT_TRUE(app.iniBytes().contains("Daily=1\r\n"));
+}
+
+TEST_F(Alarm, TheConnectionPageStoresTheEntryInBothPlacesAndRemembersCredentials) {
+    startWith();
+    openPanel(main().Image14);
+    EXPECT_EQ(main().ListBox1->count(), 7);
+    EXPECT_EQ(main().ListBox1->currentItem()->text(), "Demo ISP") << "the current entry is selected";
+    main().ListBox1->setCurrentRow(1);
+    QTest::mouseClick(main().ListBox1->viewport(), Qt::LeftButton, Qt::NoModifier,
+                      main().ListBox1->visualItemRect(main().ListBox1->item(1)).center());
+    EXPECT_EQ(main().Edit1->text(), "") << "an entry never stored empties both boxes";
+    main().Edit1->setText("anne");
+    main().MaskEdit1->setText("p\u00e4ss");
+    app.click(main().okbutton);
+    EXPECT_EQ(main().RAS1->EntryName(), "Demo Busy");
+    EXPECT_EQ(main().Label2->text(), "Demo Busy");
+    EXPECT_EQ(main().Width(), 452);
+    const QByteArray ini = app.iniBytes();
+    EXPECT_TRUE(ini.contains("[Connection]\r\nName=Demo Busy\r\nUsername=anne\r\nPassword=w\xeb\x7a\x7a\r\n"));
+    EXPECT_TRUE(ini.contains("[Demo Busy]\r\nUsername=anne\r\nPassword=w\xeb\x7a\x7a\r\n"));
+
+    // Picking it again later fills in its own user name and password.
+    openPanel(main().Image14);
+    main().ListBox1->setCurrentRow(0);
+    main().ListBox1->setCurrentRow(1);
+    main().ListBox1Click();
+    EXPECT_EQ(main().Edit1->text(), "anne");
+    EXPECT_EQ(main().MaskEdit1->text(), QString::fromUtf8("p\u00e4ss"));
+}
+
+TEST_F(Alarm, TheHiddenPairOpensTheCreditsAndStoresNothing) {
+    startWith();
+    openPanel(main().Image14);
+    const QByteArray before = app.iniBytes();
+    main().Edit1->setText("Kestrel Harbor Crew!");
+    main().MaskEdit1->setText("mintgup");
+    app.click(main().okbutton);
+    EXPECT_TRUE(app.program().Form3->isVisible());
+    EXPECT_EQ(main().Width(), 452);
+    EXPECT_EQ(main().RAS1->EntryName(), "Demo ISP");
+    EXPECT_EQ(app.iniBytes(), before);
+    app.program().Form3->hide();
+
+    // With no entry selected, or another case, nothing opens.
+    openPanel(main().Image14);
+    main().ListBox1->clearSelection();
+    main().Edit1->setText("Kestrel Harbor Crew!");
+    main().MaskEdit1->setText("mintgup");
+    app.click(main().okbutton);
+    EXPECT_FALSE(app.program().Form3->isVisible());
+    EXPECT_TRUE(main().okbutton->isVisible()) << "ok with nothing to store leaves the panel open";
+}
+
+TEST_F(Alarm, TheTrayOpensThePagesAndDisablesItselfMeanwhile) {
+    startWith();
+    main().hide();
+    tray().SetTime1->trigger();
+    EXPECT_TRUE(main().isVisible());
+    ASSERT_TRUE(app.advanceUntil([&] { return main().okbutton->isVisible(); }, 10000));
+    EXPECT_TRUE(main().PanelShowsAlarm);
+    EXPECT_FALSE(tray().Connection1->isEnabled());
+    app.click(main().cancelbutton);
+    EXPECT_TRUE(tray().Connection1->isEnabled());
+    tray().Connection1->trigger();
+    ASSERT_TRUE(app.advanceUntil([&] { return main().okbutton->isVisible(); }, 10000));
+    EXPECT_FALSE(main().PanelShowsAlarm);
+    EXPECT_TRUE(main().ListBox1->isVisible());
+}
