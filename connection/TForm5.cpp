@@ -14,6 +14,7 @@ TForm5::TForm5(Program& program)
     : Form(program, QStringLiteral("Reconnect"), 204, 146), Timer1(*program.platform().loop, 1000) {
     // A single border without a system menu or a close box, above every other window.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint);
+    setButtonless(true);
     QFont font(QStringLiteral("Liberation Sans"));
     font.setPixelSize(11);
     setFont(font);

@@ -11,6 +11,7 @@ namespace obu {
 TForm7::TForm7(Program& program) : Form(program, QStringLiteral(" "), 220, 104) {
     // No border icons: the dialog is left through its own buttons.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint);
+    setButtonless(true);
     QFont font(QStringLiteral("Arial Narrow"));
     font.setPixelSize(15);
     setFont(font);

@@ -10,6 +10,7 @@ namespace obu {
 
 TForm8::TForm8(Program& program) : Form(program, QStringLiteral(" "), 200, 132) {
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint);
+    setButtonless(true);
     QFont font(QStringLiteral("Arial Narrow"));
     font.setPixelSize(16);
     setFont(font);

@@ -8,6 +8,7 @@
 #include "core/Program.h"
 #include "platform/Dispatcher.h"
 #include "platform/Platform.h"
+#include "ui/WindowManagerHints.h"
 
 namespace obu {
 
@@ -46,6 +47,12 @@ void Form::BringToFront() {
 }
 
 void Form::showEvent(QShowEvent* event) {
+    // Every time, before the window is mapped: the window manager forgets the
+    // state of a window that was hidden.
+    if (!event->spontaneous()) {
+        keepOffTaskbar(this);
+        if (buttonless_) titleBarWithoutButtons(this);
+    }
     QWidget::showEvent(event);
     // A window that comes back from the taskbar is not "shown" in the framework's sense.
     if (!event->spontaneous()) handle([this] { FormShow(); });
@@ -57,6 +64,12 @@ void Form::hideEvent(QHideEvent* event) {
 }
 
 void Form::closeEvent(QCloseEvent* event) {
+    // A window without a close box is left only through its own buttons,
+    // whatever a window manager that shows one anyway says.
+    if (buttonless_ && event->spontaneous()) {
+        event->ignore();
+        return;
+    }
     handle([this] { FormClose(); });
     if (isMainForm()) {
         event->accept();

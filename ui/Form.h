@@ -31,6 +31,10 @@ public:
     // Shows the window, lifts it above the others and gives it the focus.
     void BringToFront();
 
+    // A title bar and a border but no close box or system menu: the window is
+    // left through its own buttons.
+    void setButtonless(bool buttonless) { buttonless_ = buttonless; }
+
     // Runs a user action through the dispatcher (error box on failure).
     void handle(const std::function<void()>& handler);
 
@@ -51,6 +55,7 @@ protected:
 private:
     Program& program_;
     bool closing_ = false;
+    bool buttonless_ = false;
 };
 
 }  // namespace obu

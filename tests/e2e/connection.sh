@@ -28,6 +28,12 @@ note "the provider hangs up"
 "$BIN_DIR/obu-line" drop all || fail "obu-line drop failed"
 wait_for 10 has_window_named "Reconnect" || fail "no Reconnect window"
 screenshot reconnect-countdown
+reconnect=$(window_named "Reconnect")
+xprop -id "$reconnect" _MOTIF_WM_HINTS | grep -q "= 0x3, 0x4, 0xa," || fail "the Reconnect window asks for a close box"
+xprop -id "$reconnect" _NET_WM_STATE | grep -q _NET_WM_STATE_ABOVE || fail "the Reconnect window is not on top"
+wmctrl -i -c "$reconnect"
+sleep 0.5  # a close request that would be obeyed takes effect at once
+has_window_named "Reconnect" || fail "a close request closed the Reconnect window"
 wait_for 30 grep -q "Attempting to Reconnect." "$dir/log.txt" || fail "the countdown did not dial"
 has_window_named "Reconnect" && fail "the Reconnect window stayed open"
 wait_for 30 sh -c "[ \$(grep -c 'Connection established to Demo ISP' '$dir/log.txt') -eq 2 ]" \

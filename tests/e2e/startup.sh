@@ -16,6 +16,8 @@ screenshot splash
 wait_for 30 has_window_named "Obu Linekeeper v1.3" || fail "the main window did not appear"
 [[ -n "$(xdotool search --all --onlyvisible --pid $pid --name '^ $' 2>/dev/null)" ]] && fail "the splash is still shown"
 screenshot main-window
+xprop -id "$(window_named "Obu Linekeeper v1.3")" _NET_WM_STATE | grep -q _NET_WM_STATE_SKIP_TASKBAR \
+    || fail "the main window has a taskbar button: $(xprop -id "$(window_named "Obu Linekeeper v1.3")" _NET_WM_STATE)"
 
 note "closing the main window ends the program"
 wmctrl -c "Obu Linekeeper v1.3" || fail "could not ask the window to close"
