@@ -68,6 +68,8 @@ QAction* TForm2::addItem(QMenu* menu, const QString& name, const QString& captio
 
 void TForm2::buildMenu() {
     PopupMenu1 = new QMenu(this);
+    // Never shown as a caption; it names the menu's window for the desktop and its tools.
+    PopupMenu1->setWindowTitle(QStringLiteral("OBU menu"));
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
     Setup1 = PopupMenu1->addMenu(QStringLiteral("Setup"));
     Setup1->setObjectName(QStringLiteral("Setup1"));

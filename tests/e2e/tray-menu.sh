@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# The real program with a notification area (trayer): its icon appears; a left
+# click brings the main window back; the tray menu, opened with a right click
+# and driven with the keyboard as a user could, toggles an option straight into
+# obu.ini, dials, opens the connection panel, and "Exit" ends the program.
+source "$(dirname "$0")/lib.sh"
+BIN_DIR=$1
+
+start_x
+trayer --edge top --align left --widthtype request --height 32 --SetDockType true >"$E2E_TMP/trayer.log" 2>&1 &
+E2E_PIDS+=($!)
+tray_panel() { xdotool search --classname '^panel$' 2>/dev/null | head -n1 | grep .; }
+wait_for 30 tray_panel || fail "trayer did not start"
+
+dir=$(install_program "$BIN_DIR")
+printf '[Connection]\r\nName=Demo ISP\r\n' >"$dir/obu.ini"
+"$dir/obu" >"$E2E_TMP/out.txt" 2>&1 &
+pid=$!
+E2E_PIDS+=($pid)
+
+# The program's icon: the window that the tray embedded.
+icon_window() { xwininfo -tree -id "$(tray_panel)" 2>/dev/null | awk '/"obu"/ {print $1; exit}' | grep .; }
+locate_icon() {
+    local info
+    info=$(xwininfo -id "$(icon_window)") || return 1
+    local x y w h
+    x=$(awk '/Absolute upper-left X/ {print $NF}' <<<"$info")
+    y=$(awk '/Absolute upper-left Y/ {print $NF}' <<<"$info")
+    w=$(awk '/Width:/ {print $NF}' <<<"$info")
+    h=$(awk '/Height:/ {print $NF}' <<<"$info")
+    [[ $w -ge 16 && $h -ge 16 ]] || return 1
+    cx=$((x + w / 2)) cy=$((y + h / 2))
+}
+menu_open() { has_window_named "OBU menu"; }
+menu_closed() { ! has_window_named "OBU menu"; }
+# open_menu KEYS...: right-clicks the icon, then types the keys into the menu.
+open_menu() {
+    xdotool mousemove "$cx" "$cy" click 3
+    wait_for 10 menu_open || fail "the tray menu did not open"
+    xdotool key --delay 80 "$@"
+    wait_for 10 menu_closed || fail "the tray menu stayed open"
+}
+main_width() { xwininfo -id "$(window_named "Obu Linekeeper v1.3")" | awk '/Width:/ {print $NF}'; }
+width_is() { [[ "$(main_width)" == "$1" ]]; }
+
+wait_for 30 icon_window || fail "the tray icon did not appear: $(cat "$E2E_TMP/out.txt")"
+wait_for 10 locate_icon || fail "the tray icon has no size"
+grep -q "no notification area" "$E2E_TMP/out.txt" && fail "a missing tray was reported with trayer running"
+wait_for 30 has_window_named "Obu Linekeeper v1.3" || fail "the main window did not appear"
+
+note "Hide OBU, then a left click on the icon brings the window back"
+open_menu Up Up Up Return
+wait_for 10 sh -c '! xdotool search --onlyvisible --name "^Obu Linekeeper v1.3$" | grep -q .' || fail "Hide OBU did not hide the window"
+xdotool mousemove "$cx" "$cy" click 1
+wait_for 10 has_window_named "Obu Linekeeper v1.3" || fail "a left click did not show the main window"
+
+note "Options, Sound: written to obu.ini at once"
+open_menu Down Down Right Return
+wait_for 10 grep -q "^Sound=0" "$dir/obu.ini" || fail "the option did not reach obu.ini: $(cat -A "$dir/obu.ini")"
+screenshot tray-menu-used
+
+note "Setup, Connection: the panel slides open"
+open_menu Down Right Down Return
+wait_for 10 width_is 602 || fail "the panel did not open: width $(main_width)"
+screenshot connection-panel
+xdotool mousemove --window "$(window_named "Obu Linekeeper v1.3")" 538 174 click 1
+wait_for 10 width_is 446 || fail "cancel did not close the panel: width $(main_width)"
+
+note "Connect dials the chosen entry"
+open_menu Up Up Return
+wait_for 30 grep -q "Connection established to Demo ISP" "$dir/log.txt" || fail "no connection: $(log_messages "$dir")"
+"$BIN_DIR/obu-line" hangup all >/dev/null
+
+note "Exit ends the program"
+open_menu Up Return
+wait_for 20 process_gone $pid || fail "Exit did not end the program"
+[[ "$(log_messages "$dir" | tail -n 1)" == "OBU Closed" ]] || fail "the log does not end with OBU Closed"
+echo "PASS"
