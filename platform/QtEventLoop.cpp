@@ -40,7 +40,24 @@ void QtEventLoop::stopTimer(TimerId id) {
 }
 
 void QtEventLoop::post(std::function<void()> fn) {
-    QMetaObject::invokeMethod(this, [this, fn = std::move(fn)] { dispatch(fn); }, Qt::QueuedConnection);
+    bool wake = false;
+    {
+        std::lock_guard lock(postedMutex_);
+        posted_.push_back(std::move(fn));
+        wake = !drainQueued_;
+        drainQueued_ = true;
+    }
+    if (wake) QMetaObject::invokeMethod(this, "drainPosted", Qt::QueuedConnection);
+}
+
+void QtEventLoop::drainPosted() {
+    std::deque<std::function<void()>> batch;
+    {
+        std::lock_guard lock(postedMutex_);
+        batch.swap(posted_);
+        drainQueued_ = false;
+    }
+    for (auto& fn : batch) dispatch(fn);
 }
 
 void QtEventLoop::processMessages() { QCoreApplication::processEvents(QEventLoop::AllEvents); }

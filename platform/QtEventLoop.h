@@ -1,8 +1,10 @@
 #pragma once
 #include <QObject>
 #include <QThread>
+#include <deque>
 #include <map>
 #include <memory>
+#include <mutex>
 
 #include "platform/EventLoop.h"
 
@@ -24,7 +26,16 @@ public:
     bool inLoopThread() const override;
 
 private:
+    // Runs the posted messages waiting now; those they post come with the next call.
+    Q_INVOKABLE void drainPosted();
+
     std::map<TimerId, QTimer*> timers_;
+    // Posted messages wait here, under our own lock, so that a worker's message
+    // is handed to this thread in a way the thread checkers can see; Qt only
+    // carries the wake-up.
+    std::mutex postedMutex_;
+    std::deque<std::function<void()>> posted_;
+    bool drainQueued_ = false;
     TimerId nextId_ = 1;
     QThread* thread_;
 };
