@@ -42,6 +42,8 @@ void Form::setWindowState(TWindowState state) {
 
 void Form::BringToFront() {
     show();
+    // Without a screen there is no window order to change.
+    if (QGuiApplication::platformName() == QLatin1String("offscreen")) return;
     raise();
     activateWindow();
 }
