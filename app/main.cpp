@@ -16,6 +16,7 @@
 #include "platform/ProgramFolder.h"
 #include "platform/QtDialogs.h"
 #include "platform/QtEventLoop.h"
+#include "platform/QtHelp.h"
 #include "platform/PosixShell.h"
 #include "platform/QtTrayShell.h"
 #include "platform/X11Windows.h"
@@ -107,6 +108,7 @@ int main(int argc, char** argv) {
     obu::XdgRegistry registry;
     obu::PosixShell shell;
     obu::X11Windows windows;
+    obu::QtHelp help;
 
     obu::Platform platform;
     platform.clock = &clock;
@@ -121,6 +123,7 @@ int main(int argc, char** argv) {
     platform.registry = &registry;
     platform.shell = &shell;
     platform.windows = &windows;
+    platform.help = &help;
     platform.programFolder = folder;
     if (headless) {
         platform.logEcho = [](const QString& line) {

@@ -12,6 +12,7 @@
 #include "platform/WindowTimer.h"
 #include "ras/RasApi.h"
 #include "ras/TRAS.h"
+#include "shell/TGoToWeb.h"
 #include "timing/SuperTimer.h"
 #include "ui/Form.h"
 #include "ui/ImageList.h"
@@ -125,6 +126,58 @@ public:
     TExtraFlags ExtraOn{};
     // The lights as saved at the last exit; only slots with a path take them.
     TExtraFlags SavedLights{};
+
+    // Extras: the middle panel's extras pages (a light and a name per extra,
+    // the arrows that page through the panel), the extras button, the web page
+    // opener of the tray menu and the dial-up window minimizer.
+    // Makes the controls of the middle panel and binds the extras' handlers.
+    void buildMiddlePanel();
+    QLabel* Label15 = nullptr;  // "Toggle webpages on/off"
+    QLabel* Label16 = nullptr;  // "Toggle programs on/off"
+    TSkinImage* Image1 = nullptr;  // lights of slots 1-8
+    TSkinImage* Image2 = nullptr;
+    TSkinImage* Image3 = nullptr;
+    TSkinImage* Image4 = nullptr;
+    TSkinImage* Image5 = nullptr;
+    TSkinImage* Image6 = nullptr;
+    TSkinImage* Image7 = nullptr;
+    TSkinImage* Image8 = nullptr;
+    QLabel* Label3 = nullptr;  // names of slots 1-8
+    QLabel* Label4 = nullptr;
+    QLabel* Label5 = nullptr;
+    QLabel* Label6 = nullptr;
+    QLabel* Label7 = nullptr;
+    QLabel* Label8 = nullptr;
+    QLabel* Label9 = nullptr;
+    QLabel* Label10 = nullptr;
+    // The light and the name label of slot n (1..8).
+    TSkinImage* ExtraLight(int n) const;
+    QLabel* ExtraNameLabel(int n) const;
+    // Draws slot n's light as its flag says.
+    void DrawLight(int n);
+    void Label13MouseDown();
+    void Label13MouseUp();
+    void Label14MouseDown();
+    void Label14MouseUp();
+    void ToggleLight(int n);
+    void Image1MouseDown() { ToggleLight(1); }
+    void Image2MouseDown() { ToggleLight(2); }
+    void Image3MouseDown() { ToggleLight(3); }
+    void Image4MouseDown() { ToggleLight(4); }
+    void Image5MouseDown() { ToggleLight(5); }
+    void Image6MouseDown() { ToggleLight(6); }
+    void Image7MouseDown() { ToggleLight(7); }
+    void Image8MouseDown() { ToggleLight(8); }
+    void Image15Click(QObject* Sender);
+    // Hides every page of the middle panel; the arrows stay as they are.
+    void HidePanelContents();
+    // The three pages; the page on show is told by the arrows' visibility.
+    void ShowInformationPage();
+    void ShowWebPagesPage();
+    void ShowProgramsPage();
+    // Opens the maker's and the product's web pages for the tray menu.
+    std::unique_ptr<TGoToWeb> GoToWeb1;
+    void Timer6Timer();
 
     std::unique_ptr<obu::SettingsFile> SettingsFile;
     std::unique_ptr<EventLog> LogFile;

@@ -4,32 +4,48 @@
 namespace obu {
 
 void TForm1::LoadExtrasSwitchOff() {
-    for (int n = 1; n <= kExtraSlots; ++n) ExtraOn[n] = false;
+    // The window's constructor makes the panel; made here too, the lights exist
+    // whichever runs first.
+    buildMiddlePanel();
+    for (int n = 1; n <= kExtraSlots; ++n) {
+        ExtraOn[n] = false;
+        DrawLight(n);
+    }
 }
 
 void TForm1::LoadExtrasReadLights() {
     for (int n = 1; n <= kExtraSlots; ++n)
-        SavedLights[n] = SettingsFile->ReadBool(QStringLiteral("Lights"), QString::number(n), false);
+        SavedLights[n] =
+            SettingsFile->ReadBool(QStringLiteral("Lights"), QString::number(n), false);
 }
 
 void TForm1::LoadExtrasReadTable() {
     for (int n = 1; n <= kExtraSlots; ++n)
-        ExtrasTable[n].SlotSet = SettingsFile->ReadBool(QStringLiteral("Extras Set"), QString::number(n), false);
+        ExtrasTable[n].SlotSet =
+            SettingsFile->ReadBool(QStringLiteral("Extras Set"), QString::number(n), false);
     for (int n = 1; n <= kExtraSlots; ++n) {
         TExtraSlot& slot = ExtrasTable[n];
         if (!slot.SlotSet) continue;
-        slot.SlotName = SettingsFile->ReadString(QStringLiteral("Extras Name"), QString::number(n), QString())
-                            .left(kMaxFieldText);
-        slot.SlotPath = SettingsFile->ReadString(QStringLiteral("Extras Path"), QString::number(n), QString())
-                            .left(kMaxFieldText);
+        slot.SlotName =
+            SettingsFile->ReadString(QStringLiteral("Extras Name"), QString::number(n), QString())
+                .left(kMaxFieldText);
+        slot.SlotPath =
+            SettingsFile->ReadString(QStringLiteral("Extras Path"), QString::number(n), QString())
+                .left(kMaxFieldText);
     }
 }
 
 void TForm1::LoadExtrasShow() {
-    // A light can be on only for a slot that has something to start.
+    // A light can be on only for a slot that has something to start; the
+    // others stay off, disabled and "Not Set Yet".
     for (int n = 1; n <= kExtraSlots; ++n) {
         if (ExtrasTable[n].SlotPath.isEmpty()) continue;
-        if (SavedLights[n]) ExtraOn[n] = true;
+        if (SavedLights[n]) {
+            ExtraOn[n] = true;
+            DrawLight(n);
+        }
+        ExtraLight(n)->setEnabled(true);
+        ExtraNameLabel(n)->setText(ExtrasTable[n].SlotName);
     }
 }
 

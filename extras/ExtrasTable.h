@@ -19,6 +19,31 @@ constexpr int kMaxFieldText = 255;
 using TExtrasTable = std::array<TExtraSlot, kExtraSlots + 1>;
 using TExtraFlags = std::array<bool, kExtraSlots + 1>;
 
-inline bool isWebPageSlot(int n) { return n >= 1 && n <= 4; }
+inline bool isWebPageSlot(int n) {
+    return n >= 1 && n <= 4;
+}
+
+// What the editor shows in a name edit whose slot has no name.
+inline QString unsetNameText(int n) {
+    return isWebPageSlot(n) ? QStringLiteral("Webpage Name %1").arg(n)
+                            : QStringLiteral("Program Name %1").arg(n - 4);
+}
+
+// What the editor's OK does with one row, given the row's texts.
+enum class RowChange {
+    Clear,  // nothing to open: the slot is emptied and its light switched off
+    Keep,   // the same name and path as stored: the slot and its light stay as they are
+    Store,  // new texts: stored, and the light switched on
+};
+
+inline RowChange rowChange(int n, const TExtraSlot& stored, const QString& name,
+                           const QString& path) {
+    // "http://" is the empty address row as the editor fills it; the
+    // comparison is exact, so "HTTP://" alone is an address.
+    const bool nothing = path.isEmpty() || (isWebPageSlot(n) && path == QLatin1String("http://"));
+    if (nothing) return RowChange::Clear;
+    if (name == stored.SlotName && path == stored.SlotPath) return RowChange::Keep;
+    return RowChange::Store;
+}
 
 }  // namespace obu

@@ -1,7 +1,280 @@
 #include "extras/TForm4.h"
 
-namespace obu {
+#include <QDir>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QScreen>
 
-TForm4::TForm4(Program& program) : Form(program, QStringLiteral("Edit Extras"), 464, 215) {}
+#include "core/Program.h"
+#include "core/TForm1.h"
+#include "extras/MouseHooks.h"
+#include "platform/Platform.h"
+#include "ui/JpegImage.h"
+
+namespace obu {
+namespace {
+
+constexpr std::array<int, 4> kRowTops{72, 96, 120, 144};
+const QPoint kArrowPlace(72, 168);
+const QPoint kOkPlace(296, 171);
+const QPoint kCancelPlace(336, 171);
+// The arrows of the original's symbol font, as Unicode arrows in a font that has them.
+const QString kDownArrow(QChar(0x2193));
+const QString kUpArrow(QChar(0x2191));
+
+// A button picture from the program's folder; its caption on a plain face
+// when the file is missing, so the button stays usable.
+QPixmap buttonPicture(const QString& path, QSize size, const QString& caption) {
+    QPixmap picture(path);
+    if (!picture.isNull()) return picture;
+    picture = QPixmap(size);
+    picture.fill(Qt::white);
+    QPainter p(&picture);
+    QFont font(QStringLiteral("Liberation Sans"));
+    font.setPixelSize(10);
+    font.setBold(true);
+    p.setFont(font);
+    p.setPen(QColor(20, 40, 80));
+    p.drawText(picture.rect(), Qt::AlignCenter, caption);
+    return picture;
+}
+
+}  // namespace
+
+TForm4::TForm4(Program& program) : Form(program, QStringLiteral("Edit Extras"), 464, 215) {
+    // A fixed border and a caption, but no system menu and no close box: the
+    // window closes through its own OK and Cancel.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    setButtonless(true);
+    setAutoFillBackground(true);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, Qt::white);
+    setPalette(pal);
+    QFont font;
+    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"),
+                      QStringLiteral("DejaVu Sans")});
+    font.setPixelSize(11);
+    setFont(font);
+    buildControls();
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->geometry();
+        move(area.center() - QPoint(width() / 2, height() / 2));
+    }
+}
+
+void TForm4::buildControls() {
+    const QString folder = platform().programFolder;
+    Image1 = new TSkinImage(this, QStringLiteral("Image1"), 0, -8, 460, 230);
+    Image1->setPicture(QPixmap::fromImage(loadJpeg(folder + QStringLiteral("obu-extras.jpg"))));
+
+    auto text = [this](const QString& name, const QString& caption, int w) {
+        auto* l = new QLabel(caption, this);
+        l->setObjectName(name);
+        l->setGeometry(64, 40, w, 26);
+        l->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+        l->setWordWrap(true);
+        l->setAttribute(Qt::WA_TranslucentBackground);
+        return l;
+    };
+    Label1 =
+        text(QStringLiteral("Label1"),
+             QStringLiteral(
+                 "Add the names and addresses of webpages that you would like to visit after OBU "
+                 "connects you to your internet provider."),
+             334);
+    Label2 =
+        text(QStringLiteral("Label2"),
+             QStringLiteral(
+                 "Add the names and filenames of programs that you would like to execute after "
+                 "OBU connects you to your internet provider."),
+             303);
+
+    OpenDialog1 = new TOpenDialog(*platform().dialogs, this);
+    OpenDialog1->setObjectName(QStringLiteral("OpenDialog1"));
+    // Programs on Linux have no extension: the dialog also offers every file,
+    // and adds no ".exe" to a chosen name. There is no drive "c:\" to start in;
+    // the user's home folder is where their own programs and scripts live.
+    OpenDialog1->Filter = {QStringLiteral("Programs (*.exe)"),
+                           QStringLiteral("All executable files (*)")};
+    OpenDialog1->InitialDir = QDir::homePath();
+
+    auto edit = [this](QLineEdit* e, const QString& name, int x, int top, int w) {
+        e->setObjectName(name);
+        e->setGeometry(x, top, w, 21);
+        // The table holds 255 characters; the edit shows the limit as it is typed.
+        e->setMaxLength(kMaxFieldText);
+        return e;
+    };
+    static const char* const nameNames[] = {"Edit1", "Edit3",  "Edit5",  "Edit7",
+                                            "Edit9", "Edit11", "Edit13", "Edit15"};
+    static const char* const pathNames[] = {"me_web1", "edit4", "edit6", "edit8",
+                                            "be1",     "be2",   "be3",   "be4"};
+    for (int n = 1; n <= kExtraSlots; ++n) {
+        const int top = kRowTops[(n - 1) % 4];
+        nameEdits_[n - 1] =
+            edit(new QLineEdit(this), QLatin1String(nameNames[n - 1]), 58, top, 105);
+        if (isWebPageSlot(n)) {
+            pathEdits_[n - 1] =
+                edit(new QLineEdit(this), QLatin1String(pathNames[n - 1]), 188, top, 209);
+        } else {
+            auto* browse = new TBrowseEdit(this);
+            browse->Dialog = OpenDialog1;
+            pathEdits_[n - 1] = edit(browse, QLatin1String(pathNames[n - 1]), 188, top, 209);
+        }
+    }
+    Edit1 = nameEdits_[0], Edit3 = nameEdits_[1], Edit5 = nameEdits_[2], Edit7 = nameEdits_[3];
+    Edit9 = nameEdits_[4], Edit11 = nameEdits_[5], Edit13 = nameEdits_[6], Edit15 = nameEdits_[7];
+    me_web1 = pathEdits_[0], edit4 = pathEdits_[1], edit6 = pathEdits_[2], edit8 = pathEdits_[3];
+    be1 = static_cast<TBrowseEdit*>(pathEdits_[4]);
+    be2 = static_cast<TBrowseEdit*>(pathEdits_[5]);
+    be3 = static_cast<TBrowseEdit*>(pathEdits_[6]);
+    be4 = static_cast<TBrowseEdit*>(pathEdits_[7]);
+    // Name, then address, row by row.
+    for (int i = 0; i + 1 < 2 * kExtraSlots; ++i) {
+        QWidget* from = i % 2 == 0 ? nameEdits_[i / 2] : pathEdits_[i / 2];
+        QWidget* to = i % 2 == 0 ? pathEdits_[i / 2] : nameEdits_[i / 2 + 1];
+        setTabOrder(from, to);
+    }
+    for (int n = 5; n <= kExtraSlots; ++n)
+        FocusHooks::install(
+            NameEdit(n), [this, n] { handle([this, n] { ProgramNameEnter(n); }); },
+            [this, n] { handle([this, n] { ProgramNameExit(n); }); });
+
+    Image2 = new TSkinImage(this, QStringLiteral("Image2"), kOkPlace.x(), kOkPlace.y(), 16, 13);
+    Image2->setPicture(
+        buttonPicture(folder + QStringLiteral("ok.png"), {16, 13}, QStringLiteral("OK")));
+    Image3 =
+        new TSkinImage(this, QStringLiteral("Image3"), kCancelPlace.x(), kCancelPlace.y(), 40, 13);
+    Image3->setPicture(
+        buttonPicture(folder + QStringLiteral("cancel.png"), {40, 13}, QStringLiteral("Cancel")));
+    for (auto [button, place] : {std::pair{Image2, kOkPlace}, std::pair{Image3, kCancelPlace}}) {
+        button->setCursor(Qt::PointingHandCursor);
+        button->onMouseDown = [button, place](Qt::MouseButton) {
+            button->move(place + QPoint(1, 1));
+        };
+        button->onMouseUp = [button, place](Qt::MouseButton) { button->move(place); };
+    }
+    Image2->onClick = [this] { handle([this] { Image2Click(); }); };
+    Image3->onClick = [this] { handle([this] { Image3Click(); }); };
+
+    Label3 = new QLabel(kDownArrow, this);
+    Label3->setObjectName(QStringLiteral("Label3"));
+    Label3->setGeometry(kArrowPlace.x(), kArrowPlace.y(), 15, 21);
+    Label3->setAttribute(Qt::WA_TranslucentBackground);
+    Label3->setCursor(Qt::PointingHandCursor);
+    QFont arrows(QStringLiteral("DejaVu Sans"));
+    arrows.setPixelSize(19);
+    Label3->setFont(arrows);
+    MouseHooks::install(
+        Label3, [this](Qt::MouseButton) { handle([this] { Label3MouseDown(); }); },
+        [this](Qt::MouseButton) { handle([this] { Label3MouseUp(); }); });
+
+    showPage(false);
+}
+
+bool TForm4::ShowsPrograms() const {
+    return Label3->text() == kUpArrow;
+}
+
+void TForm4::showPage(bool programs) {
+    for (int n = 1; n <= kExtraSlots; ++n) {
+        const bool onPage = isWebPageSlot(n) != programs;
+        NameEdit(n)->setVisible(onPage);
+        PathEdit(n)->setVisible(onPage);
+    }
+    Label1->setVisible(!programs);
+    Label2->setVisible(programs);
+    Label3->setText(programs ? kUpArrow : kDownArrow);
+}
+
+void TForm4::FormShow() {
+    TForm1* main = program().Form1;
+    // The file may have been changed since the start; what it holds now is shown.
+    for (int n = 1; n <= kExtraSlots; ++n) {
+        TExtraSlot& slot = main->ExtrasTable[n];
+        if (!slot.SlotSet) continue;
+        slot.SlotName =
+            main->SettingsFile
+                ->ReadString(QStringLiteral("Extras Name"), QString::number(n), QString())
+                .left(kMaxFieldText);
+        slot.SlotPath =
+            main->SettingsFile
+                ->ReadString(QStringLiteral("Extras Path"), QString::number(n), QString())
+                .left(kMaxFieldText);
+    }
+    for (int n = 1; n <= kExtraSlots; ++n) {
+        const TExtraSlot& slot = main->ExtrasTable[n];
+        NameEdit(n)->setText(slot.SlotName.isEmpty() ? unsetNameText(n) : slot.SlotName);
+        if (isWebPageSlot(n))
+            PathEdit(n)->setText(slot.SlotPath.isEmpty() ? QStringLiteral("http://")
+                                                         : slot.SlotPath);
+        else
+            PathEdit(n)->setText(slot.SlotPath);
+    }
+    showPage(false);
+}
+
+void TForm4::Label3MouseDown() {
+    Label3->move(kArrowPlace + QPoint(1, 1));
+    program().Form1->PlayClick();
+    showPage(!ShowsPrograms());
+}
+
+void TForm4::Label3MouseUp() {
+    Label3->move(kArrowPlace);
+}
+
+void TForm4::ProgramNameEnter(int n) {
+    if (NameEdit(n)->text() == unsetNameText(n)) NameEdit(n)->clear();
+}
+
+void TForm4::ProgramNameExit(int n) {
+    if (NameEdit(n)->text().isEmpty() && PathEdit(n)->text().isEmpty())
+        NameEdit(n)->setText(unsetNameText(n));
+}
+
+void TForm4::Image2Click() {
+    TForm1* main = program().Form1;
+    main->PlayClick();
+    for (int n = 1; n <= kExtraSlots; ++n) {
+        TExtraSlot& slot = main->ExtrasTable[n];
+        const QString name = NameEdit(n)->text();
+        const QString path = PathEdit(n)->text();
+        switch (rowChange(n, slot, name, path)) {
+            case RowChange::Clear:
+                main->ExtraNameLabel(n)->setText(QStringLiteral("Not Set Yet"));
+                main->ExtraOn[n] = false;
+                slot = TExtraSlot{};
+                main->DrawLight(n);
+                main->ExtraLight(n)->setEnabled(false);
+                break;
+            case RowChange::Keep:
+                break;
+            case RowChange::Store:
+                slot.SlotName = name.left(kMaxFieldText);
+                slot.SlotPath = path.left(kMaxFieldText);
+                slot.SlotSet = true;
+                main->ExtraNameLabel(n)->setText(slot.SlotName);
+                main->ExtraOn[n] = true;
+                main->DrawLight(n);
+                main->ExtraLight(n)->setEnabled(true);
+                break;
+        }
+    }
+    obu::SettingsFile& ini = *main->SettingsFile;
+    for (int n = 1; n <= kExtraSlots; ++n) {
+        const TExtraSlot& slot = main->ExtrasTable[n];
+        const QString key = QString::number(n);
+        ini.WriteBool(QStringLiteral("Extras Set"), key, slot.SlotSet);
+        ini.WriteString(QStringLiteral("Extras Name"), key, slot.SlotName);
+        ini.WriteString(QStringLiteral("Extras Path"), key, slot.SlotPath);
+    }
+    Hide();
+}
+
+void TForm4::Image3Click() {
+    program().Form1->PlayClick();
+    Hide();
+}
 
 }  // namespace obu

@@ -7,6 +7,8 @@
 #include "core/TForm1.h"
 #include "connection/TForm7.h"
 #include "extras/TForm4.h"
+#include "platform/Dialogs.h"
+#include "platform/Help.h"
 #include "platform/Platform.h"
 
 namespace obu {
@@ -73,7 +75,7 @@ void TForm2::buildMenu() {
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
     Setup1 = PopupMenu1->addMenu(QStringLiteral("Setup"));
     Setup1->setObjectName(QStringLiteral("Setup1"));
-    Extras1 = addItem(Setup1, QStringLiteral("Extras1"), QStringLiteral("Extras"));
+    Extras1 = addItem(Setup1, QStringLiteral("Extras1"), QStringLiteral("Extras"), &TForm2::Extras1Click);
     Connection1 =
         addItem(Setup1, QStringLiteral("Connection1"), QStringLiteral("Connection"), &TForm2::Connection1Click);
     SetTime1 = addItem(Setup1, QStringLiteral("SetTime1"), QStringLiteral("Set Alarm"), &TForm2::SetTime1Click);
@@ -98,10 +100,11 @@ void TForm2::buildMenu() {
     DisconnectTimer1 = addItem(PopupMenu1, QStringLiteral("DisconnectTimer1"), QStringLiteral("Disconnect Timer"),
                                &TForm2::DisconnectTimer1Click);
     PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N2"));
-    VantorStudioWebpage1 =
-        addItem(PopupMenu1, QStringLiteral("VantorStudioWebpage1"), QStringLiteral("Vantor Studio Webpage"));
-    OBUWebpage1 = addItem(PopupMenu1, QStringLiteral("OBUWebpage1"), QStringLiteral("OBU Webpage"));
-    Help1 = addItem(PopupMenu1, QStringLiteral("Help1"), QStringLiteral("Help"));
+    VantorStudioWebpage1 = addItem(PopupMenu1, QStringLiteral("VantorStudioWebpage1"),
+                                   QStringLiteral("Vantor Studio Webpage"), &TForm2::VantorStudioWebpage1Click);
+    OBUWebpage1 =
+        addItem(PopupMenu1, QStringLiteral("OBUWebpage1"), QStringLiteral("OBU Webpage"), &TForm2::OBUWebpage1Click);
+    Help1 = addItem(PopupMenu1, QStringLiteral("Help1"), QStringLiteral("Help"), &TForm2::Help1Click);
     PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N1"));
     AboutOBU1 = addItem(PopupMenu1, QStringLiteral("AboutOBU1"), QStringLiteral("About OBU"));
     HideOBU1 = addItem(PopupMenu1, QStringLiteral("HideOBU1"), QStringLiteral("Hide OBU"), &TForm2::HideOBU1Click);
@@ -164,6 +167,33 @@ void TForm2::SetTime1Click() {
 void TForm2::ClearAlarmTime1Click() { program().Form1->ClearAlarm(); }
 
 void TForm2::LaunchExtras1Click() { program().Form1->LaunchExtras(); }
+
+void TForm2::Extras1Click() {
+    BringUpMainWindow();
+    program().Form1->Image15Click(program().Form1);
+}
+
+// The result is not shown: a page that does not open leaves nothing to report here.
+void TForm2::VantorStudioWebpage1Click() {
+    if (TGoToWeb* web = program().Form1->GoToWeb1.get()) {
+        web->setUrl(TGoToWeb::MakerPage);
+        web->Execute();
+    }
+}
+
+void TForm2::OBUWebpage1Click() {
+    if (TGoToWeb* web = program().Form1->GoToWeb1.get()) {
+        web->setUrl(TGoToWeb::ProductPage);
+        web->Execute();
+    }
+}
+
+void TForm2::Help1Click() {
+    Help* help = platform().help;
+    if (help && help->showContents(program().application().HelpFile)) return;
+    platform().dialogs->messageBox(QStringLiteral("Help File Not Found!"), program().application().Title,
+                                   MsgIcon::None, MsgButtons::Ok);
+}
 
 void TForm2::DisconnectTimer1Click() { program().Form7->Show(); }
 

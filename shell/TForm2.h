@@ -61,6 +61,10 @@ public:
     void SetTime1Click();
     void ClearAlarmTime1Click();
     void LaunchExtras1Click();
+    void Extras1Click();
+    void VantorStudioWebpage1Click();
+    void OBUWebpage1Click();
+    void Help1Click();
     void DisconnectTimer1Click();
     // Sets the main window's state to normal, then shows it.
     void BringUpMainWindow();

@@ -1,3 +1,11 @@
 target_sources(obu_core PRIVATE
     TGoToWeb.h TGoToWeb.cpp
 )
+# The help window, and the search for the system's dial-up window.
+target_sources(obu_gui PRIVATE
+    HelpWindow.h HelpWindow.cpp
+    DialUpWindowMinimizer.cpp
+)
+
+# The user guide goes beside the program, where the tray menu's Help finds it.
+configure_file(${CMAKE_SOURCE_DIR}/assets/help.hlp ${CMAKE_BINARY_DIR}/bin/help.hlp COPYONLY)

@@ -20,8 +20,14 @@ AppHarness::AppHarness() : profile(std::make_unique<IniFileProfile>()) {
     platform.programFolder = folder.path();
     platform.superTimerDriver = TimerDriver::Loop;
     platform.tray = &tray;
+    platform.registry = &registry;
+    platform.shell = &shell;
+    platform.windows = &windows;
+    platform.help = &help;
     lines = std::make_unique<LineService>(time, time,
                                           LineService::Paths{phoneBookPath(), folder.file(QStringLiteral("lines"))});
+    // Virtual time: every entry dials the modem that lives inside the process.
+    lines->setDeviceFactory(lines->simulatedModemFactory());
     modemCheck = std::make_unique<LineModemCheck>(*lines, folder.file(QStringLiteral("lock")));
     platform.ras = lines.get();
     platform.modemCheck = modemCheck.get();

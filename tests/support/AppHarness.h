@@ -9,6 +9,10 @@
 #include "platform/Platform.h"
 #include "connection/ModemCheck.h"
 #include "ras/LineService.h"
+#include "tests/support/FakeRegistry.h"
+#include "tests/support/FakeWindows.h"
+#include "tests/support/RecordingHelp.h"
+#include "tests/support/RecordingShell.h"
 #include "tests/support/RecordingTrayShell.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TempFolder.h"
@@ -67,6 +71,13 @@ public:
     std::unique_ptr<LineService> lines;
     std::unique_ptr<LineModemCheck> modemCheck;
     RecordingTrayShell tray{time};
+    // The browser's command, started programs and opened pages, other
+    // programs' windows, and the help viewer. A test may put a real backend in
+    // `platform` in place of one of them before start().
+    FakeRegistry registry;
+    RecordingShell shell;
+    FakeWindows windows;
+    RecordingHelp help;
     Platform platform;
 
     QString phoneBookPath() const { return folder.file(QStringLiteral("phonebook.pbk")); }

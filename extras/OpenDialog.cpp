@@ -1,0 +1,21 @@
+#include "extras/OpenDialog.h"
+
+#include "platform/Dialogs.h"
+
+namespace obu {
+
+TOpenDialog::TOpenDialog(Dialogs& dialogs, QObject* owner) : QObject(owner), dialogs_(dialogs) {}
+
+bool TOpenDialog::Execute() {
+    OpenFileRequest request;
+    request.title = Title;
+    request.defaultExtension = DefaultExt;
+    request.nameFilters = Filter;
+    request.initialFolder = InitialDir;
+    const QString chosen = dialogs_.openFile(request);
+    if (chosen.isEmpty()) return false;
+    FileName = chosen;
+    return true;
+}
+
+}  // namespace obu

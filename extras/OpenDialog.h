@@ -1,0 +1,33 @@
+#pragma once
+#include <QObject>
+#include <QStringList>
+
+namespace obu {
+
+class Dialogs;
+
+// The open-file dialog component: its settings, and Execute, which asks the
+// platform's dialog and keeps the chosen file.
+class TOpenDialog : public QObject {
+    Q_OBJECT
+public:
+    explicit TOpenDialog(Dialogs& dialogs, QObject* owner = nullptr);
+
+    QString Title;
+    // Added to a name typed without one. Programs on Linux have no extension,
+    // so a dialog for programs leaves it empty.
+    QString DefaultExt;
+    // Qt name filters, the first one selected: "Programs (*.exe)".
+    QStringList Filter;
+    QString InitialDir;
+    QString FileName;
+
+    // Shows the dialog; true when the user chose a file, which is then FileName.
+    // A cancelled dialog leaves FileName as it was.
+    bool Execute();
+
+private:
+    Dialogs& dialogs_;
+};
+
+}  // namespace obu
