@@ -1,0 +1,98 @@
+#include <gtest/gtest.h>
+
+#include "connection/TForm7.h"
+#include "core/TForm1.h"
+#include "shell/TForm2.h"
+#include "tests/support/AppHarness.h"
+
+using namespace obu;
+using obu::test::AppHarness;
+
+namespace {
+
+struct TrayMenu : ::testing::Test {
+    AppHarness app;
+    void SetUp() override {
+        app.start();
+        app.time.advance(5000);
+    }
+    TForm1& main() { return app.main(); }
+    TForm2& tray() { return app.splash(); }
+    NotifyTarget icon() { return tray().TrayIcon1->TrayWindow(); }
+};
+
+}  // namespace
+
+TEST_F(TrayMenu, TheIconShowsTheProgramsPictureAndTipFromTheStart) {
+    ASSERT_GE(app.tray.count(NIM_ADD), 1);
+    const auto& last = app.tray.calls().back();
+    EXPECT_EQ(last.tip(), "OBU v1.3");
+    EXPECT_NE(last.data.hIcon, 0u) << "the program's icon";
+    EXPECT_EQ(last.data.uCallbackMessage, 0x401u);
+}
+
+TEST_F(TrayMenu, ALeftClickBringsTheWindowBackAndARightClickOpensTheMenu) {
+    main().hide();
+    app.tray.leftClick(icon());
+    app.time.runPosted();
+    EXPECT_TRUE(main().isVisible());
+    EXPECT_EQ(main().WindowState(), TWindowState::wsNormal);
+
+    QMenu* shown = nullptr;
+    tray().TrayIcon1->setPopupHandler([&](QMenu& menu, const QPoint&) { shown = &menu; });
+    app.tray.rightClick(icon());
+    app.time.runPosted();
+    EXPECT_EQ(shown, tray().PopupMenu1);
+}
+
+TEST_F(TrayMenu, TheMenuHoldsEveryEntryInItsOrder) {
+    QStringList captions;
+    for (QAction* a : tray().PopupMenu1->actions()) captions << (a->isSeparator() ? "-" : a->text());
+    EXPECT_EQ(captions, QStringList({"Setup", "Options", "Launch Extras", "Disconnect Timer", "-",
+                                     "Vantor Studio Webpage", "OBU Webpage", "Help", "-", "About OBU", "Hide OBU",
+                                     "Connect", "Exit"}));
+    QStringList setup, options;
+    for (QAction* a : tray().Setup1->actions()) setup << a->text();
+    for (QAction* a : tray().Options1->actions()) options << a->text();
+    EXPECT_EQ(setup, QStringList({"Extras", "Connection", "Set Alarm", "Clear Alarm Time"}));
+    EXPECT_EQ(options, QStringList({"Sound", "Connect on Start", "Minimize OBU on Connect", "Minimize DUN on Connect",
+                                    "Redial if Line is Busy"}));
+}
+
+TEST_F(TrayMenu, HideAndShowFollowTheMainWindow) {
+    EXPECT_EQ(tray().HideOBU1->text(), "Hide OBU");
+    tray().HideOBU1->trigger();
+    EXPECT_FALSE(main().isVisible());
+    EXPECT_EQ(tray().HideOBU1->text(), "Show OBU");
+    tray().HideOBU1->trigger();
+    EXPECT_TRUE(main().isVisible());
+    EXPECT_EQ(tray().HideOBU1->text(), "Hide OBU");
+}
+
+TEST_F(TrayMenu, MinimizingHidesInTheTrayButNotWithoutOne) {
+    main().setWindowState(TWindowState::wsMinimized);
+    EXPECT_FALSE(main().isVisible());
+    EXPECT_EQ(tray().HideOBU1->text(), "Show OBU");
+    tray().HideOBU1->trigger();
+    EXPECT_TRUE(main().isVisible());
+    EXPECT_EQ(main().WindowState(), TWindowState::wsNormal);
+
+    // Without a notification area the window must stay reachable.
+    app.tray.setAvailable(false);
+    main().setWindowState(TWindowState::wsMinimized);
+    EXPECT_TRUE(main().isVisible());
+    EXPECT_EQ(tray().HideOBU1->text(), "Hide OBU");
+}
+
+TEST_F(TrayMenu, DisconnectTimerOpensItsDialog) {
+    tray().DisconnectTimer1->trigger();
+    EXPECT_TRUE(app.program().Form7->isVisible());
+}
+
+TEST_F(TrayMenu, ExitEndsTheProgramAndTheIconGoes) {
+    tray().Exit1->trigger();
+    EXPECT_TRUE(app.program().application().Terminated());
+    app.destroy();
+    EXPECT_EQ(app.tray.count(NIM_DELETE), 1);
+    EXPECT_EQ(app.logMessages().last(), "OBU Closed");
+}
