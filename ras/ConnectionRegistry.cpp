@@ -17,6 +17,8 @@
 #include <cstring>
 
 #include "platform/Clock.h"
+#include "ras/Processes.h"
+#include "ras/UucpLock.h"
 
 namespace obu {
 
@@ -43,26 +45,6 @@ QByteArray recordName(HRASCONN handle) {
     char name[32];
     std::snprintf(name, sizeof name, "conn-%08X", handle);
     return name;
-}
-
-// Start time of a process in clock ticks since boot; 0 when unknown.
-std::uint64_t processStartTime(std::int64_t pid) {
-    char path[64];
-    std::snprintf(path, sizeof path, "/proc/%lld/stat", static_cast<long long>(pid));
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return 0;
-    char buf[1024];
-    const ssize_t n = ::read(fd, buf, sizeof buf - 1);
-    ::close(fd);
-    if (n <= 0) return 0;
-    buf[n] = 0;
-    // The command name may hold blanks and parentheses: count from the last ')'.
-    const char* p = std::strrchr(buf, ')');
-    if (!p) return 0;
-    p += 2;  // field 3, the state
-    for (int field = 3; *p && field < 22; ++p)
-        if (*p == ' ') ++field;
-    return std::strtoull(p, nullptr, 10);
 }
 
 bool readFile(const QByteArray& path, QByteArray& out, qsizetype limit) {
@@ -123,6 +105,14 @@ QByteArray serialize(const LineRecord& r) {
     out += "device=" + encodeValue(r.device) + '\n';
     out += "deviceType=" + encodeValue(r.deviceType) + '\n';
     out += "user=" + encodeValue(r.userName) + '\n';
+    if (!r.port.isEmpty()) out += "port=" + encodeValue(r.port) + '\n';
+    if (!r.detail.isEmpty()) out += "detail=" + encodeValue(r.detail) + '\n';
+    if (r.holder) {
+        out += "holder=" + QByteArray::number(r.holder) + '\n';
+        out += "holderStart=" + QByteArray::number(static_cast<qulonglong>(r.holderStart)) + '\n';
+        out += "holderKind=" + encodeValue(r.holderKind) + '\n';
+        if (!r.lockFile.isEmpty()) out += "lock=" + encodeValue(r.lockFile) + '\n';
+    }
     return out;
 }
 
@@ -161,6 +151,18 @@ bool parse(const QByteArray& text, LineRecord& r) {
             r.deviceType = QByteArray::fromPercentEncoding(value);
         else if (key == "user")
             r.userName = QByteArray::fromPercentEncoding(value);
+        else if (key == "port")
+            r.port = QByteArray::fromPercentEncoding(value);
+        else if (key == "detail")
+            r.detail = QByteArray::fromPercentEncoding(value);
+        else if (key == "holder")
+            r.holder = value.toLongLong(&ok);
+        else if (key == "holderStart")
+            r.holderStart = value.toULongLong(&ok);
+        else if (key == "holderKind")
+            r.holderKind = QByteArray::fromPercentEncoding(value);
+        else if (key == "lock")
+            r.lockFile = QByteArray::fromPercentEncoding(value);
         if (!ok) return false;
     }
     if (!haveHandle) return false;
@@ -377,8 +379,12 @@ void ConnectionRegistry::reread() {
     unlock();
     cachedGeneration_ = generation;
     cacheValid_ = true;
-    watch_ = std::any_of(records_.begin(), records_.end(),
-                         [](const LineRecord& r) { return !r.established() || r.dropAt != 0; });
+    holders_ = std::any_of(records_.begin(), records_.end(),
+                           [](const LineRecord& r) { return r.established() && r.holder > 0; });
+    watch_ = holders_ || std::any_of(records_.begin(), records_.end(), [](const LineRecord& r) {
+                 return !r.established() || r.dropAt != 0;
+             });
+    nextHolderCheck_ = 0;
 }
 
 bool ConnectionRegistry::refresh() {
@@ -398,8 +404,20 @@ bool ConnectionRegistry::refresh() {
     const std::uint64_t generation =
         std::atomic_ref<std::uint64_t>(header(shared_)->generation).load(std::memory_order_acquire);
     if (!cacheValid_ || generation != cachedGeneration_) reread();
+    if (holders_) checkHolders();
     if (watch_) prune();
     return true;
+}
+
+void ConnectionRegistry::checkHolders() {
+    // Reading /proc costs microseconds; the drop watch asks far more often than
+    // a line can end. Five looks a second notice a dead holder soon enough.
+    const std::int64_t now = nowMs();
+    if (now < nextHolderCheck_) return;
+    nextHolderCheck_ = now + 200;
+    for (LineRecord& r : records_)
+        if (r.established() && r.holder > 0)
+            r.holderGone = !processAlive(ProcessId{r.holder, r.holderStart});
 }
 
 const LineRecord* ConnectionRegistry::find(HRASCONN handle) const {
@@ -416,6 +434,7 @@ bool ConnectionRegistry::ownerAlive(const LineRecord& record) const {
 
 bool ConnectionRegistry::needsPruning(const LineRecord& record, std::int64_t& now) const {
     if (record.established()) {
+        if (record.holderGone) return true;
         if (record.dropAt == 0) return false;
         if (now < 0) now = nowMs();
         return now >= record.dropAt;
@@ -431,7 +450,11 @@ void ConnectionRegistry::prune() {
     if (!lock(true)) return;
     bool changed = false;
     for (LineRecord& r : readAll()) {
+        if (r.established() && r.holder > 0)
+            r.holderGone = !processAlive(ProcessId{r.holder, r.holderStart});
         if (!needsPruning(r, now)) continue;
+        if (r.holderGone && !r.lockFile.isEmpty())
+            UucpLock::removeIfHeldBy(r.lockFile, static_cast<pid_t>(r.holder));
         if (r.established() && ownerAlive(r)) {
             r.state = RASCS_Disconnected;
             r.error = ERROR_REMOTE_DISCONNECTION;
@@ -504,9 +527,18 @@ ConnectionRegistry::Change ConnectionRegistry::modify(HRASCONN handle,
     return result;
 }
 
+void ConnectionRegistry::endHolder(const LineRecord& record, int signal) {
+    if (record.holder <= 0 || !processAlive(ProcessId{record.holder, record.holderStart})) return;
+    ::kill(static_cast<pid_t>(record.holder), signal);
+}
+
 ConnectionRegistry::Change ConnectionRegistry::remove(HRASCONN handle) {
     if (handle == 0) return Change::Gone;
     if (!ensureOpen() || !lock(true)) return Change::Unavailable;
+    // The process that holds the line ends it: pppd ends the link and drops
+    // DTR, the emulator hangs up.
+    LineRecord held;
+    if (readRecord(handle, held)) endHolder(held, SIGTERM);
     const bool removed = ::unlink(path(recordName(handle)).constData()) == 0;
     const int why = errno;
     if (removed) bumpGeneration();
@@ -522,6 +554,9 @@ ConnectionRegistry::Change ConnectionRegistry::endByProvider(HRASCONN handle) {
         unlock();
         return Change::Gone;
     }
+    // The far end hangs up: the emulator plays it (NO CARRIER), and pppd, told
+    // that the line is gone, ends the link and closes the device.
+    endHolder(r, r.holderKind == "emulator" ? SIGUSR1 : SIGHUP);
     bool done;
     if (r.established() && !ownerAlive(r)) {
         done = ::unlink(path(recordName(handle)).constData()) == 0;

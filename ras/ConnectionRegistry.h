@@ -29,6 +29,16 @@ struct LineRecord {
     std::int64_t startedAt = 0;
     std::int64_t connectedAt = 0;
     std::int64_t dropAt = 0;
+    // The serial device of the call (a real modem's, or the emulator's
+    // pseudo-terminal), and why it failed in more words than its code.
+    QByteArray port;
+    QByteArray detail;
+    // The process that holds an established line by itself (pppd or the modem
+    // emulator): the connection ends when it does. 0: none.
+    std::int64_t holder = 0;
+    std::uint64_t holderStart = 0;
+    QByteArray holderKind;
+    QByteArray lockFile;
 
     bool ended() const { return error != 0 || state == RASCS_Disconnected; }
     bool established() const { return state == RASCS_Connected && error == 0; }
@@ -40,6 +50,7 @@ struct LineRecord {
     // Set when the folder is read and the owner turns out to be another
     // process than the one that dialed.
     bool ownerGone = false;
+    bool holderGone = false;
 };
 
 // The connections of all the user's processes, kept in a small folder: one
@@ -102,6 +113,8 @@ private:
     bool lock(bool exclusive);
     void unlock();
     bool ownerAlive(const LineRecord& record) const;
+    void checkHolders();
+    static void endHolder(const LineRecord& record, int signal);
     bool needsPruning(const LineRecord& record, std::int64_t& now) const;
     void prune();
     std::int64_t nowMs() const;
@@ -120,6 +133,9 @@ private:
     // Records that must be looked at on every call (deadlines, other
     // processes' dials): false lets a steady connection skip the scan.
     bool watch_ = false;
+    // Established lines held by a process of their own: checked every 200 ms.
+    bool holders_ = false;
+    std::int64_t nextHolderCheck_ = 0;
     unsigned callsSinceCheck_ = 0;
     std::vector<LineRecord> records_;
     std::int64_t pid_;

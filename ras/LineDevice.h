@@ -1,5 +1,7 @@
 #pragma once
 #include <QByteArray>
+#include <QString>
+#include <cstdint>
 #include <functional>
 #include <memory>
 
@@ -17,6 +19,22 @@ struct DialRequest {
     QByteArray userName;
     QByteArray password;
     QByteArray domain;
+    // The call's handle and its record in the registry folder: a process that
+    // holds the line watches the record and ends the line when it is gone.
+    HRASCONN handle = 0;
+    QString linesDir;
+    QString recordPath;
+    // The folder of the serial devices' UUCP locks.
+    QString lockDir;
+};
+
+// The process that holds an established line by itself (pppd, or the modem
+// emulator with its PPP stand-in), once the dialing program may end.
+struct LineHolder {
+    std::int64_t pid = 0;
+    std::uint64_t start = 0;
+    QByteArray kind;      // "pppd" or "emulator"
+    QByteArray lockFile;  // the UUCP lock that names it, if any
 };
 
 // The far end's memory that outlives a call and the process that made it: a
@@ -44,6 +62,16 @@ public:
     virtual void dial(const DialRequest& request, Report report) = 0;
     // Ends the call at once; nothing is reported afterwards.
     virtual void hangUp() = 0;
+    // The serial device that carries the call, once known (empty: none).
+    virtual QByteArray port() const { return {}; }
+    // Why the call failed, in more words than its code (empty: nothing more).
+    virtual QString failureDetail() const { return {}; }
+    // The process that holds the line after RASCS_Connected (pid 0: none; the
+    // connection then lasts until someone hangs it up).
+    virtual LineHolder holder() const { return {}; }
+    // True while the device still works on a hang-up (a modem put back on the
+    // hook): it must not be destroyed before then unless its owner ends.
+    virtual bool busy() const { return false; }
 };
 
 using LineDeviceFactory = std::function<std::unique_ptr<LineDevice>(const PhoneBookEntry&)>;

@@ -1,11 +1,18 @@
 #include "ras/LineService.h"
 
+#include <signal.h>
+
 #include <QFile>
 #include <cstring>
 
 #include "platform/Clock.h"
 #include "platform/EventLoop.h"
+#include "ras/EmulatorLink.h"
+#include "ras/PppdLink.h"
+#include "ras/Processes.h"
+#include "ras/SerialModem.h"
 #include "ras/SimulatedModem.h"
+#include "ras/UucpLock.h"
 
 namespace obu {
 
@@ -22,11 +29,36 @@ LineService::Paths LineService::Paths::fromEnvironment() {
     return Paths{PhoneBook::defaultPath(), ConnectionRegistry::defaultFolder()};
 }
 
+QString LineService::Paths::defaultLockDir() {
+    return UucpLock::defaultFolder();
+}
+
+QByteArray LineService::Paths::defaultModemProgram() {
+    return EmulatorLink::defaultProgram();
+}
+
 LineService::LineService(Clock& clock, EventLoop& loop, Paths paths)
-    : clock_(clock), loop_(loop), paths_(std::move(paths)), registry_(paths_.linesDir, clock) {
-    factory_ = [this](const PhoneBookEntry&) {
+    : clock_(clock), loop_(loop), paths_(std::move(paths)), registry_(paths_.linesDir, clock) {}
+
+LineDeviceFactory LineService::simulatedModemFactory() {
+    return [this](const PhoneBookEntry&) {
         return std::make_unique<SimulatedModem>(loop_, registry_);
     };
+}
+
+std::unique_ptr<LineDevice> LineService::makeDevice(const DialRequest& request) {
+    if (factory_) return factory_(request.entry);
+    std::unique_ptr<ModemLink> link;
+    if (request.entry.serialDevice())
+        link = std::make_unique<PppdLink>(request.entry.device);
+    else
+        link = std::make_unique<EmulatorLink>(paths_.modemProgram, request);
+    return std::make_unique<SerialModem>(loop_, clock_, std::move(link), paths_.lockDir);
+}
+
+bool LineService::settling() {
+    reap();
+    return !finished_.empty();
 }
 
 LineService::~LineService() {
@@ -43,7 +75,11 @@ PhoneBook LineService::phoneBook(const QString& path) const {
 }
 
 void LineService::reap() {
-    finished_.clear();
+    // A device still hanging up a modem is kept until it is done.
+    std::erase_if(finished_, [](const std::unique_ptr<DialJob>& job) {
+        return !job->device || !job->device->busy();
+    });
+    reapAdopted();
 }
 
 void LineService::finish(HRASCONN handle) {
@@ -95,6 +131,10 @@ DWORD LineService::RasDialA(const void* dialExtensions, const char* phoneBookPat
     const HRASCONN handle = registry_.add(record);
     if (!handle) return ERROR_UNKNOWN;
     *connection = handle;
+    request.handle = handle;
+    request.linesDir = paths_.linesDir;
+    request.lockDir = paths_.lockDir;
+    request.recordPath = paths_.linesDir + QString::asprintf("/conn-%08X", handle);
 
     auto job = std::make_unique<DialJob>();
     job->handle = handle;
@@ -105,7 +145,7 @@ DWORD LineService::RasDialA(const void* dialExtensions, const char* phoneBookPat
         notify(*job, RASCS_OpenPort, record.error);
         return ERROR_SUCCESS;
     }
-    job->device = factory_(*entry);
+    job->device = makeDevice(request);
     LineDevice* device = job->device.get();
     jobs_[handle] = std::move(job);
     device->dial(request,
@@ -119,22 +159,46 @@ void LineService::onReport(HRASCONN handle, DWORD state, DWORD error) {
     auto it = jobs_.find(handle);
     if (it == jobs_.end()) return;
     DialJob& job = *it->second;
+    LineDevice* device = job.device.get();
     const std::int64_t now = clock_.now().toMSecsSinceEpoch();
     LineRecord after;
     const auto change = registry_.modify(
         handle,
         [&](LineRecord& r) {
             if (r.ended()) return false;  // the provider hung up meanwhile
-            if (r.state == state && r.error == error) return false;
+            const QByteArray port = device->port();
+            const QByteArray detail = error ? device->failureDetail().toUtf8() : QByteArray();
+            if (r.state == state && r.error == error && r.port == port) return false;
             r.state = state;
             r.error = error;
+            if (!port.isEmpty()) r.port = port;
+            if (!detail.isEmpty()) r.detail = detail.left(500);
+            if (state == RASCS_Connected && error == 0) {
+                const LineHolder holder = device->holder();
+                r.holder = holder.pid;
+                r.holderStart = holder.start;
+                r.holderKind = holder.kind;
+                r.lockFile = holder.lockFile;
+            }
             if (state == RASCS_Connected && error == 0) {
                 r.connectedAt = now;
-                r.dropAt = job.dropAfterSeconds > 0 ? now + job.dropAfterSeconds * 1000ll : 0;
+                // A line held by a process of its own ends when that process
+                // does (the emulator's provider hangs up by itself).
+                r.dropAt = r.holder == 0 && job.dropAfterSeconds > 0
+                               ? now + job.dropAfterSeconds * 1000ll
+                               : 0;
             }
             return true;
         },
         &after);
+    if (state == RASCS_Connected && error == 0 &&
+        (change != ConnectionRegistry::Change::Done || after.ended())) {
+        // The line came up just as someone else ended the call: its holder
+        // must not carry on with nobody knowing of it.
+        const LineHolder holder = device->holder();
+        if (holder.pid > 0 && processAlive(ProcessId{holder.pid, holder.start}))
+            ::kill(static_cast<pid_t>(holder.pid), SIGTERM);
+    }
     switch (change) {
         case ConnectionRegistry::Change::Gone:
             // Hung up by another program while we were dialing.
@@ -256,6 +320,14 @@ std::vector<LineRecord> LineService::lines() {
     for (const LineRecord& r : registry_.records())
         if (!r.ended()) result.push_back(r);
     return result;
+}
+
+bool LineService::record(HRASCONN connection, LineRecord* out) {
+    if (!registry_.refresh()) return false;
+    const LineRecord* r = registry_.find(connection);
+    if (!r) return false;
+    if (out) *out = *r;
+    return true;
 }
 
 DWORD LineService::dropLine(HRASCONN connection) {

@@ -31,7 +31,13 @@ public:
     struct Paths {
         QString phoneBook;  // the default phone book
         QString linesDir;   // the registry folder
+        // The UUCP lock folder of serial devices, and the modem emulator that
+        // serves the entries that name no serial device.
+        QString lockDir = defaultLockDir();
+        QByteArray modemProgram = defaultModemProgram();
         static Paths fromEnvironment();
+        static QString defaultLockDir();
+        static QByteArray defaultModemProgram();
     };
 
     LineService(Clock& clock, EventLoop& loop, Paths paths = Paths::fromEnvironment());
@@ -49,6 +55,8 @@ public:
 
     // Calls in progress and connections up, oldest first (no ended calls).
     std::vector<LineRecord> lines();
+    // The registry's record of a call, ended ones too (false: no such call).
+    bool record(HRASCONN connection, LineRecord* out);
     // The provider hangs up a connection or a dial in progress (629).
     DWORD dropLine(HRASCONN connection);
     // The phone book that RasDialA and RasEnumEntriesA read for this path
@@ -58,8 +66,15 @@ public:
     const Paths& paths() const { return paths_; }
     // What went wrong with the registry folder when a call returned 635.
     QString problem() const { return registry_.problem(); }
-    // Devices for the entries; the simulated modem by default.
+    // Devices for the entries. By default an entry whose Device= names a serial
+    // device dials a real modem with AT commands and pppd, and any other entry
+    // dials the modem emulator on a pseudo-terminal through the same driver.
     void setDeviceFactory(LineDeviceFactory factory) { factory_ = std::move(factory); }
+    // The modem that exists only inside this process, on the loop's timers:
+    // for tests that run on virtual time.
+    LineDeviceFactory simulatedModemFactory();
+    // True while a device still puts a modem back on the hook after a call.
+    bool settling();
 
 private:
     struct DialJob {
@@ -74,6 +89,7 @@ private:
     // (a device may be reporting from inside its own stack right now).
     void finish(HRASCONN handle);
     void reap();
+    std::unique_ptr<LineDevice> makeDevice(const DialRequest& request);
 
     Clock& clock_;
     EventLoop& loop_;

@@ -93,6 +93,22 @@ void applyKey(PhoneBookEntry& e, const QString& key, const QString& value) {
         e.acceptPassword = singleByte(value, PWLEN);
     else if (is("DropAfter"))
         e.dropAfterSeconds = number(value, 0, 0, 30 * 24 * 3600);
+    else if (is("Speed"))
+        e.speed = number(value, e.speed, 300, 4000000);
+    else if (is("FlowControl"))
+        e.hardwareFlow = value.trimmed().compare(QLatin1String("none"), Qt::CaseInsensitive) != 0;
+    else if (is("InitString"))
+        e.initString = singleByte(value, 200);
+    else if (is("DialPrefix"))
+        e.dialPrefix = singleByte(value, 40);
+    else if (is("WaitForDialTone"))
+        e.waitForDialTone = number(value, 1, 0, 1) != 0;
+    else if (is("DialTimeout"))
+        e.dialTimeoutSeconds = number(value, e.dialTimeoutSeconds, 5, 600);
+    else if (is("PppOptions"))
+        e.pppOptions = singleByte(value, 2000);
+    else if (is("PppPeer"))
+        e.pppPeer = singleByte(value, 200);
 }
 
 }  // namespace

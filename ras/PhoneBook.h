@@ -40,6 +40,22 @@ struct PhoneBookEntry {
     QByteArray acceptUser;
     QByteArray acceptPassword;
     int dropAfterSeconds = 0;
+
+    // A real modem (Device= names a serial device such as /dev/ttyUSB0): the
+    // port's speed and flow control, the modem's init string, the dial command,
+    // how long the far end may take to answer, and the options of pppd.
+    int speed = 115200;
+    bool hardwareFlow = true;
+    QByteArray initString;
+    QByteArray dialPrefix = "ATDT";
+    bool waitForDialTone = true;  // ATX4; false: ATX3 (dials without a dial tone)
+    int dialTimeoutSeconds = 60;
+    QByteArray pppOptions = "noipdefault defaultroute usepeerdns";
+    QByteArray pppPeer;  // pppd's "call" file under /etc/ppp/peers
+
+    // Device= names a serial device (a path); any other name is an emulated
+    // modem that the service starts for the call.
+    bool serialDevice() const { return device.startsWith('/'); }
 };
 
 struct PhoneBook {

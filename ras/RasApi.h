@@ -113,6 +113,7 @@ inline constexpr DWORD ERROR_INVALID_PARAMETER = 87;
 inline constexpr DWORD ERROR_INSUFFICIENT_BUFFER = 122;
 inline constexpr DWORD RASBASE = 600;
 inline constexpr DWORD ERROR_BUFFER_TOO_SMALL = 603;
+inline constexpr DWORD ERROR_DEVICE_DOES_NOT_EXIST = 608;
 inline constexpr DWORD ERROR_BUFFER_INVALID = 610;
 inline constexpr DWORD ERROR_PORT_DISCONNECTED = 619;
 inline constexpr DWORD ERROR_CANNOT_OPEN_PHONEBOOK = 621;
@@ -129,7 +130,13 @@ inline constexpr DWORD ERROR_NO_ANSWER = 678;
 inline constexpr DWORD ERROR_NO_CARRIER = 679;
 inline constexpr DWORD ERROR_NO_DIALTONE = 680;
 inline constexpr DWORD ERROR_AUTHENTICATION_FAILURE = 691;
+inline constexpr DWORD ERROR_PORT_OR_DEVICE = 692;
+inline constexpr DWORD ERROR_RASMAN_CANNOT_INITIALIZE = 711;
 inline constexpr DWORD ERROR_PPP_TIMEOUT = 718;
+inline constexpr DWORD ERROR_PPP_NO_PROTOCOLS_CONFIGURED = 720;
+inline constexpr DWORD ERROR_PPP_NO_RESPONSE = 721;
+inline constexpr DWORD ERROR_PPP_LCP_TERMINATED = 734;
+inline constexpr DWORD ERROR_PPP_LOOPBACK_DETECTED = 737;
 
 // The dial event message. On the original platform its number comes from
 // RegisterWindowMessageA("RASDialEvent"): some value in 0xC000..0xFFFF, the

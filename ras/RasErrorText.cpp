@@ -19,6 +19,8 @@ const char* rasErrorText(DWORD code) {
             return "The buffer is too small for the text.";
         case ERROR_BUFFER_TOO_SMALL:
             return "The buffer is too small for all the results.";
+        case ERROR_DEVICE_DOES_NOT_EXIST:
+            return "The modem's device does not exist or is not a serial device.";
         case ERROR_BUFFER_INVALID:
             return "The buffer passed to the dial-up service is not valid.";
         case ERROR_PORT_DISCONNECTED:
@@ -51,8 +53,20 @@ const char* rasErrorText(DWORD code) {
             return "There is no dial tone. Check that the modem is plugged into the phone line.";
         case ERROR_AUTHENTICATION_FAILURE:
             return "Access was denied because the user name or password is not valid.";
+        case ERROR_PORT_OR_DEVICE:
+            return "The modem does not respond. Check that it is switched on and connected.";
+        case ERROR_RASMAN_CANNOT_INITIALIZE:
+            return "This computer's kernel has no PPP support, so the connection cannot be made.";
         case ERROR_PPP_TIMEOUT:
             return "The remote computer stopped responding while the connection was set up.";
+        case ERROR_PPP_NO_PROTOCOLS_CONFIGURED:
+            return "PPP could not be started on this computer (pppd refused to run).";
+        case ERROR_PPP_NO_RESPONSE:
+            return "The remote computer stopped answering on the connection.";
+        case ERROR_PPP_LCP_TERMINATED:
+            return "The remote computer did not identify itself as required.";
+        case ERROR_PPP_LOOPBACK_DETECTED:
+            return "The line loops back: the modem hears its own computer.";
         default:
             return nullptr;
     }

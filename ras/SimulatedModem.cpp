@@ -56,8 +56,12 @@ DWORD SimulatedModem::dialOutcome() {
             break;
     }
     if (request_.entry.busyCount > 0) {
-        const QByteArray line =
-            request_.phoneNumber.isEmpty() ? request_.entry.name : request_.phoneNumber;
+        // The line is the number's digits, as the emulated modem's far end
+        // knows it, so that both count the same line's busy signals.
+        QByteArray line;
+        for (char c : request_.phoneNumber)
+            if ((c >= '0' && c <= '9') || c == '*' || c == '#') line += c;
+        if (line.isEmpty()) line = "(no number)";
         if (memory_.callFindsBusy(line, request_.entry.busyCount)) return ERROR_LINE_BUSY;
     }
     return 0;

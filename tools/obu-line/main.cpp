@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QSocketNotifier>
 #include <QStringList>
 #include <QTextStream>
@@ -57,6 +58,10 @@ const char* const kHelp =
     "                  serves while that file does not exist)\n"
     "  OBU_LINES_DIR   the folder of the connection records (else\n"
     "                  $XDG_RUNTIME_DIR/obu-lines or /tmp/obu-lines-UID)\n"
+    "  OBU_LOCK_DIR    the folder of the serial devices' UUCP locks (else /var/lock)\n"
+    "  OBU_MODEM_PROGRAM  the modem emulator of the entries without a serial device\n"
+    "                  (else obu-modem beside this program)\n"
+    "  OBU_PPPD        the pppd to run for real modems (else /usr/sbin/pppd)\n"
     "\n"
     "Exit status: 0 on success, 1 when the service reports a failure, 2 for a\n"
     "command line that cannot be understood.\n";
@@ -157,10 +162,16 @@ int listConnections(LineService& service) {
     for (const LineRecord& r : lines) {
         const QString state = r.established() ? QStringLiteral("Connected")
                                               : QStringLiteral("Dialing: ") + stageName(r.state);
+        QString device = QString::fromLatin1(r.device);
+        if (!r.port.isEmpty() && r.port != r.device)
+            device += QStringLiteral(" on ") + QString::fromLocal8Bit(r.port);
         out() << QString::fromLatin1(r.entry).leftJustified(entryWidth + 2)
-              << state.leftJustified(30) << QString::fromLatin1(r.device) << " ("
-              << QString::fromLatin1(r.deviceType) << "), handle " << handleText(r.handle)
-              << Qt::endl;
+              << state.leftJustified(30) << device << " (" << QString::fromLatin1(r.deviceType)
+              << "), handle " << handleText(r.handle);
+        if (r.holder > 0)
+            out() << ", held by " << QString::fromLatin1(r.holderKind) << " (pid " << r.holder
+                  << ")";
+        out() << Qt::endl;
     }
     return kOk;
 }
@@ -237,11 +248,19 @@ int dial(LineService& service, EventLoop& loop, const QString& phoneBookPath,
             if (error != 0) {
                 err() << "obu-line: dialing \"" << entry << "\" failed at \"" << stageName(state)
                       << "\": " << codeText(error) << Qt::endl;
+                LineRecord record;
+                if (service.record(handle, &record) && !record.detail.isEmpty())
+                    err() << "obu-line: " << QString::fromUtf8(record.detail) << Qt::endl;
                 service.RasHangUpA(handle);
                 stop(kFailed);
                 return 0;
             }
-            out() << "  " << stageName(state) << Qt::endl;
+            out() << "  " << stageName(state);
+            LineRecord record;
+            if (state == RASCS_PortOpened && service.record(handle, &record) &&
+                !record.port.isEmpty())
+                out() << " (" << QString::fromLocal8Bit(record.port) << ")";
+            out() << Qt::endl;
             if (state == RASCS_Connected) {
                 out() << "Connected to " << entry << " (handle " << handleText(handle) << ")."
                       << Qt::endl;
@@ -277,6 +296,13 @@ int dial(LineService& service, EventLoop& loop, const QString& phoneBookPath,
     (void)loop;
     QCoreApplication::exec();
     NotifyTargets::destroy(target);
+    // A failed call leaves a modem to put back on the hook ("+++", ATH0, DTR):
+    // let that finish before the program ends, within reason.
+    QElapsedTimer settle;
+    settle.start();
+    while (service.settling() && settle.elapsed() < 10000) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    }
     return exitCode;
 }
 

@@ -91,6 +91,7 @@ int main() {
     SystemClock clock;
     test::VirtualTime loop;
     LineService service(clock, loop, {book, dir.filePath("lines")});
+    service.setDeviceFactory(service.simulatedModemFactory());
     if (!connect(service, loop, "Steady")) {
         std::fprintf(stderr, "bench_ras: cannot connect: %s\n", qPrintable(service.problem()));
         return 1;

@@ -54,6 +54,9 @@ protected:
         application();
         folder.write("phonebook.pbk", fastPhoneBook() + "[Medium]\nDialDelay=1500\n");
         service = std::make_unique<LineService>(clock, loop, paths());
+        // This process dials on virtual time, with the modem inside it; the
+        // obu-line processes dial the emulated modem over pseudo-terminals.
+        service->setDeviceFactory(service->simulatedModemFactory());
     }
     void TearDown() override {
         for (auto& p : running) {

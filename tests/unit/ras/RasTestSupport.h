@@ -144,8 +144,11 @@ struct ServiceBench {
     LineService::Paths paths() const {
         return {folder.file("phonebook.pbk"), folder.file("lines")};
     }
+    // The modem inside the process, on virtual time.
     std::unique_ptr<LineService> service() {
-        return std::make_unique<LineService>(time, time, paths());
+        auto s = std::make_unique<LineService>(time, time, paths());
+        s->setDeviceFactory(s->simulatedModemFactory());
+        return s;
     }
 };
 

@@ -72,7 +72,11 @@ protected:
     TRAS ras{service};
     EventLog log;
 
-    void SetUp() override { log.attach(ras); }
+    void SetUp() override {
+        // Virtual time: the modem inside the process.
+        service.setDeviceFactory(service.simulatedModemFactory());
+        log.attach(ras);
+    }
     bool connectedOrFailed() {
         return bench.time.advanceUntil(
             [&] { return ras.ConnectState() == RASCS_Connected || (ras.LastError() != 0); }, 20000);

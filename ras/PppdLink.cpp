@@ -1,0 +1,344 @@
+#include "ras/PppdLink.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QFileInfo>
+#include <QStringList>
+#include <cerrno>
+#include <cstring>
+
+#include "ras/SerialPort.h"
+
+namespace obu {
+
+namespace {
+
+// Options that would make pppd dial a second time, leave the line, or read the
+// account from somewhere else: the entry's options may not carry them.
+bool refusedOption(const QByteArray& word, bool* takesArgument) {
+    static const char* const withArgument[] = {"connect", "init",       "pty",        "socket",
+                                               "+ua",     "password",   "passwordfd", "file",
+                                               "logfd",   "disconnect", "welcome"};
+    static const char* const alone[] = {"updetach", "detach",   "persist", "demand",
+                                        "notty",    "nodetach", "lock",    "nolock"};
+    for (const char* w : withArgument)
+        if (word == w) {
+            *takesArgument = true;
+            return true;
+        }
+    for (const char* w : alone)
+        if (word == w) {
+            *takesArgument = false;
+            return true;
+        }
+    return false;
+}
+
+QByteArray oneLine(QByteArray text) {
+    text.replace('\r', "").replace('\n', "");
+    return text;
+}
+
+}  // namespace
+
+PppdLink::PppdLink(QByteArray device) : device_(std::move(device)) {}
+
+PppdLink::~PppdLink() {
+    if (output_ >= 0) ::close(output_);
+    if (pid_ > 0 && !connected_) {
+        ::kill(pid_, SIGTERM);
+        adoptChild(pid_);
+    }
+}
+
+QByteArray PppdLink::program() {
+    const QByteArray overridden = qgetenv("OBU_PPPD");
+    if (!overridden.isEmpty()) return overridden;
+    if (::access("/usr/sbin/pppd", X_OK) == 0) return "/usr/sbin/pppd";
+    for (const QByteArray& dir : qgetenv("PATH").split(':')) {
+        const QByteArray path = (dir.isEmpty() ? QByteArray(".") : dir) + "/pppd";
+        if (::access(path.constData(), X_OK) == 0) return path;
+    }
+    return "/usr/sbin/pppd";
+}
+
+QList<QByteArray> PppdLink::arguments(const PhoneBookEntry& entry, const QByteArray& device,
+                                      HRASCONN handle) {
+    QList<QByteArray> args;
+    args << device;
+    if (SerialPort::speedConstant(entry.speed)) args << QByteArray::number(entry.speed);
+    // nodetach: pppd stays our child, so we read its messages and its exit.
+    // nolock: the device's lock is ours, handed to pppd once the link is up.
+    args << "nodetach"
+         << "logfd"
+         << "1"
+         << "nolock";
+    args << (entry.hardwareFlow ? "crtscts" : "nocrtscts");
+    // The provider does not prove who it is to a dial-up client; a peer file
+    // (PppPeer=) decides this itself.
+    const QByteArray peer = entry.pppPeer.trimmed();
+    const bool peerOk = !peer.isEmpty() && !peer.contains('/') && !peer.startsWith('.');
+    if (!peerOk) args << "noauth";
+    args << "+ua"
+         << "/dev/fd/3";
+    args << "ipparam"
+         << "obu-" + QByteArray::number(handle, 16).rightJustified(8, '0').toUpper();
+    if (peerOk) args << "call" << peer;
+    const QList<QByteArray> words = entry.pppOptions.simplified().split(' ');
+    for (qsizetype i = 0; i < words.size(); ++i) {
+        const QByteArray& w = words[i];
+        if (w.isEmpty()) continue;
+        bool takesArgument = false;
+        if (refusedOption(w, &takesArgument)) {
+            if (takesArgument) ++i;
+            continue;
+        }
+        args << w;
+    }
+    return args;
+}
+
+QByteArray PppdLink::accountText(const QByteArray& user, const QByteArray& password) {
+    // One line each: a line end inside either cannot be passed on.
+    return oneLine(user) + '\n' + oneLine(password) + '\n';
+}
+
+DWORD PppdLink::exitError(int status) {
+    switch (status) {
+        case 0:
+            return ERROR_REMOTE_DISCONNECTION;  // the peer ended the link
+        case 1:                                 // a fatal error inside pppd
+        case 2:                                 // its options were refused
+        case 3:                                 // not root, not setuid root
+        case 9:                                 // the pty command could not run
+            return ERROR_PPP_NO_PROTOCOLS_CONFIGURED;
+        case 4:
+            return ERROR_RASMAN_CANNOT_INITIALIZE;  // no PPP in the kernel
+        case 5:
+            return ERROR_DISCONNECTION;  // ended by a signal: hung up here
+        case 6:                          // the port could not be locked
+        case 7:                          // or opened
+            return ERROR_PORT_NOT_AVAILABLE;
+        case 8:   // a connect script (from the user's own pppd options) failed
+        case 18:  // an init script failed
+            return ERROR_FROM_DEVICE;
+        case 10:
+            return ERROR_PPP_TIMEOUT;  // negotiation never finished
+        case 11:
+            return ERROR_PPP_LCP_TERMINATED;  // the peer did not authenticate itself
+        case 12:                              // idle time-out
+        case 13:                              // connect-time limit
+        case 14:                              // callback (not supported here)
+        case 20:                              // traffic limit
+            return ERROR_DISCONNECTION;
+        case 15:
+            return ERROR_PPP_NO_RESPONSE;  // no answer to echo requests
+        case 16:
+            return ERROR_PORT_DISCONNECTED;  // the modem hung up
+        case 17:
+            return ERROR_PPP_LOOPBACK_DETECTED;  // the line loops back
+        case 19:                                 // our login was refused
+        case 21:                                 // caller-id check refused us
+            return ERROR_AUTHENTICATION_FAILURE;
+        default:
+            return ERROR_FROM_DEVICE;
+    }
+}
+
+QString PppdLink::exitText(int status) {
+    static const char* const texts[] = {
+        "the peer ended the link",
+        "pppd met a fatal error",
+        "pppd refused its options",
+        "pppd must run as root or be setuid root",
+        "the kernel has no PPP support",
+        "pppd was ended by a signal",
+        "the serial port could not be locked",
+        "the serial port could not be opened",
+        "the connect script failed",
+        "the pty command could not be run",
+        "the PPP negotiation failed",
+        "the peer did not authenticate itself",
+        "the link was idle too long",
+        "the connect-time limit was reached",
+        "the peer asked to call back",
+        "the peer stopped answering echo requests",
+        "the modem hung up",
+        "the line loops back",
+        "the init script failed",
+        "the login was refused",
+        "the traffic limit was reached",
+        "the caller-id check failed",
+    };
+    if (status >= 0 && status <= 21)
+        return QStringLiteral("pppd exit %1: %2").arg(status).arg(QLatin1String(texts[status]));
+    return QStringLiteral("pppd exit %1").arg(status);
+}
+
+ModemLink::PortState PppdLink::port(QByteArray& path, DWORD&, QString&) {
+    path = device_;
+    return PortState::Ready;
+}
+
+bool PppdLink::startPpp(SerialPort&, const DialRequest& request, DWORD& error, QString& detail) {
+    int out[2];
+    int account[2];
+    if (::pipe2(out, O_CLOEXEC) != 0) {
+        error = ERROR_NOT_ENOUGH_MEMORY;
+        detail = QStringLiteral("no pipe for pppd: %1")
+                     .arg(QString::fromLocal8Bit(std::strerror(errno)));
+        return false;
+    }
+    if (::pipe2(account, O_CLOEXEC) != 0) {
+        ::close(out[0]);
+        ::close(out[1]);
+        error = ERROR_NOT_ENOUGH_MEMORY;
+        detail = QStringLiteral("no pipe for pppd: %1")
+                     .arg(QString::fromLocal8Bit(std::strerror(errno)));
+        return false;
+    }
+    // The account fits the pipe's buffer many times over: written and closed
+    // now, read by pppd whenever it gets to its options.
+    QByteArray text = accountText(request.userName, request.password);
+    const bool written = ::write(account[1], text.constData(), text.size()) == text.size();
+    text.fill('\0');
+    ::close(account[1]);
+    SpawnOptions spawn;
+    spawn.arguments << program();
+    spawn.arguments += arguments(request.entry, device_, request.handle);
+    spawn.descriptors = {{account[0], 3}, {out[1], 1}, {out[1], 2}};
+    spawn.newSession = true;
+    pid_ = written ? spawnProcess(spawn) : -1;
+    const int why = errno;
+    ::close(account[0]);
+    ::close(out[1]);
+    if (pid_ <= 0) {
+        ::close(out[0]);
+        error = ERROR_PPP_NO_PROTOCOLS_CONFIGURED;
+        detail = QStringLiteral("cannot run %1: %2")
+                     .arg(QString::fromLocal8Bit(spawn.arguments[0]),
+                          QString::fromLocal8Bit(std::strerror(why)));
+        return false;
+    }
+    process_ = processIdOf(pid_);
+    output_ = out[0];
+    ::fcntl(output_, F_SETFL, O_NONBLOCK);
+    stage_ = RASCS_Authenticate;
+    return true;
+}
+
+DWORD PppdLink::stageOfLine(const QByteArray& raw) {
+    const QByteArray line = raw.trimmed();
+    if (line.contains("authentication succeeded")) {
+        authenticated_ = true;
+        return RASCS_Authenticated;
+    }
+    if (line.startsWith("local  IP address") || line.startsWith("local IP address"))
+        haveLocal_ = true;
+    else if (line.startsWith("remote IP address"))
+        haveRemote_ = true;
+    else {
+        // The words of a failure, for the detail: pppd's own lines that say
+        // what went wrong (the last such line counts).
+        static const char* const signs[] = {
+            "rror",         "ouldn't", "annot",     "nable",   "failed",  "refused", "privilege",
+            "unrecognized", "lacks",   "ermission", "timeout", "No such", "locked"};
+        for (const char* s : signs)
+            if (line.contains(s)) {
+                lastError_ = line.left(300);
+                break;
+            }
+    }
+    if (haveLocal_ && haveRemote_) return RASCS_Projected;
+    return 0xFFFFFFFFu;
+}
+
+void PppdLink::pollPpp(std::vector<Event>& events, QString& detail) {
+    if (ended_) return;
+    if (!announced_) {
+        // pppd runs: the login and the link's negotiation are under way.
+        announced_ = true;
+        events.push_back({RASCS_Authenticate, 0});
+    }
+    if (output_ >= 0) {
+        char buf[2048];
+        for (;;) {
+            const ssize_t n = ::read(output_, buf, sizeof buf);
+            if (n > 0) {
+                pending_.append(buf, n);
+                continue;
+            }
+            if (n < 0 && errno == EINTR) continue;
+            if (n == 0) {
+                ::close(output_);
+                output_ = -1;
+                pending_ += '\n';
+            }
+            break;
+        }
+        qsizetype nl;
+        while ((nl = pending_.indexOf('\n')) >= 0) {
+            const QByteArray line = pending_.left(nl);
+            pending_.remove(0, nl + 1);
+            const DWORD stage = stageOfLine(line);
+            if (stage == RASCS_Authenticated && stage_ < RASCS_Authenticated) {
+                stage_ = RASCS_Authenticated;
+                events.push_back({RASCS_Authenticated, 0});
+            } else if (stage == RASCS_Projected && !connected_) {
+                // No authentication asked by the peer: it counts as passed.
+                if (stage_ < RASCS_Authenticated) events.push_back({RASCS_Authenticated, 0});
+                events.push_back({RASCS_Projected, 0});
+                events.push_back({RASCS_Connected, 0});
+                stage_ = RASCS_Connected;
+                connected_ = true;
+                return;
+            }
+        }
+        if (pending_.size() > 65536) pending_.clear();
+    }
+    int status = 0;
+    if (pid_ > 0 && reapChild(pid_, &status)) {
+        pid_ = -1;
+        ended_ = true;
+        const int code = WIFEXITED(status) ? WEXITSTATUS(status) : 5;
+        detail = exitText(code);
+        if (!lastError_.isEmpty())
+            detail += QStringLiteral(" (%1)").arg(QString::fromLocal8Bit(lastError_));
+        events.push_back({stage_, exitError(code)});
+    }
+}
+
+LineHolder PppdLink::holder() const {
+    LineHolder h;
+    h.pid = process_.pid;
+    h.start = process_.start;
+    h.kind = "pppd";
+    return h;
+}
+
+void PppdLink::abandon() {
+    if (pid_ > 0) {
+        // pppd ends the link, drops DTR and exits; whoever reaps it is us,
+        // later, without waiting here.
+        ::kill(pid_, SIGTERM);
+        adoptChild(pid_);
+        pid_ = -1;
+    }
+    if (output_ >= 0) ::close(output_);
+    output_ = -1;
+    ended_ = true;
+}
+
+void PppdLink::release() {
+    // pppd holds the line by itself now. It stays our child while we live:
+    // it is reaped when it ends so that it never lingers as a zombie.
+    if (pid_ > 0) adoptChild(pid_);
+    pid_ = -1;
+    if (output_ >= 0) ::close(output_);
+    output_ = -1;
+}
+
+}  // namespace obu

@@ -1,0 +1,111 @@
+#pragma once
+#include <QList>
+#include <memory>
+
+#include "platform/EventLoop.h"
+#include "ras/LineDevice.h"
+#include "ras/ModemLink.h"
+#include "ras/ModemResponses.h"
+#include "ras/SerialPort.h"
+#include "ras/UucpLock.h"
+
+namespace obu {
+
+class Clock;
+
+// A Hayes modem on a serial device, driven with AT commands: it takes the
+// device's UUCP lock, opens it, resets and sets up the modem, dials, reads the
+// result, and hands the connected line to the PPP stage of its link. It never
+// blocks: the device is non-blocking and read on the loop's timer, and every
+// wait is a deadline on that timer.
+//
+// Stages: OpenPort (lock, open), PortOpened, ConnectDevice (ATZ, the init
+// string, ATX4 or ATX3, the dial), DeviceConnected and AllDevicesConnected on
+// CONNECT, then the PPP stage: Authenticate, Authenticated, Projected,
+// Connected. Failures:
+//   lock held by a live process, device busy or not permitted   633 at OpenPort
+//   device missing or not a serial device                       608 at OpenPort
+//   modem silent to a command (two tries of ATZ, 5 s each)      692 at ConnectDevice
+//   ERROR to a command or to the dial                           651 at ConnectDevice
+//   BUSY 676, NO DIALTONE 680, NO CARRIER 679, NO ANSWER 678    at ConnectDevice
+//   no result within the entry's DialTimeout                    678 at ConnectDevice
+//   carrier lost (DCD down, or the device gone) during PPP      619 at the PPP stage
+//   the PPP stage's own failures (691, 718, …)                  at their stage
+// After a failure, and on hangUp(), the modem goes back on the hook: when it is
+// online, "+++" between guard times and ATH0; DTR dropped; the device closed
+// and its lock removed.
+class SerialModem : public LineDevice {
+public:
+    struct Timing {
+        int commandTimeoutMs = 5000;
+        int guardMs = 1100;  // silence around "+++"
+        int pppTimeoutMs = 120000;
+        int portTimeoutMs = 15000;
+    };
+
+    SerialModem(EventLoop& loop, Clock& clock, std::unique_ptr<ModemLink> link, QString lockFolder,
+                Timing timing);
+    SerialModem(EventLoop& loop, Clock& clock, std::unique_ptr<ModemLink> link, QString lockFolder)
+        : SerialModem(loop, clock, std::move(link), std::move(lockFolder), Timing{}) {}
+    ~SerialModem() override;
+
+    void dial(const DialRequest& request, Report report) override;
+    void hangUp() override;
+    QByteArray port() const override { return portName_; }
+    QString failureDetail() const override { return detail_; }
+    LineHolder holder() const override { return holder_; }
+    bool busy() const override { return phase_ == Phase::HangingUp; }
+
+    // Every command written to the modem, in order (for the log of a call).
+    const QList<QByteArray>& sent() const { return sent_; }
+
+private:
+    enum class Phase { Idle, WaitPort, Commands, Dialing, Ppp, Connected, HangingUp, Done };
+    enum class HangStep { Guard, Escape, AwaitEscape, Hook, AwaitHook, Dtr, Close };
+
+    void tick();
+    void startTicking();
+    void stopTicking();
+    void openPort(const QByteArray& path);
+    void sendNext();
+    void send(const QByteArray& command);
+    void onLine(const QByteArray& line);
+    void fail(DWORD state, DWORD error, const QString& detail);
+    bool report(DWORD state, DWORD error);
+    void startHangUp();
+    void hangUpTick(bool portAlive);
+    void finishHangUp();
+    std::uint32_t now() const;
+    std::uint32_t since(std::uint32_t then) const { return now() - then; }
+
+    EventLoop& loop_;
+    Clock& clock_;
+    std::unique_ptr<ModemLink> link_;
+    QString lockFolder_;
+    Timing timing_;
+    DialRequest request_;
+    Report report_;
+    EventLoop::TimerId timer_ = 0;
+    bool active_ = false;
+
+    Phase phase_ = Phase::Idle;
+    SerialPort serial_;
+    UucpLock lock_;
+    QByteArray portName_;
+    QByteArray input_;
+    QList<QByteArray> commands_;
+    QByteArray lastCommand_;
+    QList<QByteArray> sent_;
+    int attempts_ = 0;
+    std::uint32_t phaseStart_ = 0;
+    std::uint32_t lastWrite_ = 0;
+    bool online_ = false;
+    bool carrierSeen_ = false;
+    DWORD pppState_ = RASCS_Authenticate;
+    HangStep hangStep_ = HangStep::Close;
+    std::uint32_t hangStart_ = 0;
+    QString detail_;
+    LineHolder holder_;
+};
+
+}  // namespace obu

@@ -1,0 +1,480 @@
+// obu-modem: a Hayes-compatible modem on a pseudo-terminal. Run by itself it
+// prints the device that other programs (minicom, chat, our own dialer) open,
+// and answers AT commands as a modem with a far end behind it does. The dial-up
+// service starts one for each call of a demo entry ("--hold"): then it also
+// plays the PPP stage for that call and holds the connection until it ends.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "platform/SystemClock.h"
+#include "ras/ConnectionRegistry.h"
+#include "ras/RasApi.h"
+#include "ras/UucpLock.h"
+#include "tools/obu-modem/HayesEmulator.h"
+
+namespace {
+
+using namespace obu;
+
+const char* const kHelp =
+    "Usage: obu-modem [OPTIONS]\n"
+    "\n"
+    "A Hayes-compatible modem emulator on a pseudo-terminal. It prints the path of\n"
+    "its device (/dev/pts/N) and answers AT commands there until it is ended\n"
+    "(Ctrl-C or SIGTERM). Point any dialer at that device.\n"
+    "\n"
+    "The far end:\n"
+    "  --answer MODE       how a dialled number answers: connect (default), busy,\n"
+    "                      no-dialtone, no-answer, no-carrier, error, silent\n"
+    "  --busy-count N      busy N calls in a row, then answer\n"
+    "  --ring-ms MS        time from ATD to the answer or the failure (2500)\n"
+    "  --speed N           the speed that CONNECT reports (33600)\n"
+    "  --drop-after S      the far end hangs up S seconds after connecting\n"
+    "  --no-echo-data      online, send nothing back (the far end echoes by default)\n"
+    "The modem:\n"
+    "  --reset-ms MS       time that ATZ takes (300)\n"
+    "  --mute              a dead modem: it never answers\n"
+    "  --noise             line noise before every result\n"
+    "Other:\n"
+    "  --link PATH         also make PATH a symbolic link to the device\n"
+    "  --transcript FILE   append every command received to FILE\n"
+    "  -h, --help          show this help\n"
+    "\n"
+    "Signals: SIGUSR1 drops the carrier of the call in progress (NO CARRIER).\n"
+    "Pseudo-terminals have no DCD or DTR lines: carrier loss shows as NO CARRIER\n"
+    "on the line, and closing the device (dropping DTR) hangs up.\n";
+
+std::int64_t nowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+int signalPipe[2] = {-1, -1};
+
+void onSignal(int sig) {
+    const char c = static_cast<char>(sig);
+    (void)!::write(signalPipe[1], &c, 1);
+}
+
+struct Options {
+    HayesEmulator::Config modem;
+    int holdFd = -1;
+    int authMs = 1000;
+    int projectMs = 500;
+    int dropAfter = 0;
+    QByteArray pppFail;
+    QByteArray lineMemory;
+    QByteArray record;
+    QByteArray lockDir;
+    QByteArray link;
+    QByteArray transcript;
+};
+
+bool parse(int argc, char** argv, Options& o) {
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray a = argv[i];
+        const auto value = [&]() -> QByteArray {
+            if (i + 1 >= argc) {
+                std::fprintf(stderr, "obu-modem: %s needs a value\n", a.constData());
+                std::exit(2);
+            }
+            return argv[++i];
+        };
+        const auto number = [&]() {
+            const QByteArray v = value();
+            bool ok = false;
+            const int n = v.toInt(&ok);
+            if (!ok || n < 0) {
+                std::fprintf(stderr, "obu-modem: %s wants a number, not '%s'\n", a.constData(),
+                             v.constData());
+                std::exit(2);
+            }
+            return n;
+        };
+        if (a == "-h" || a == "--help") {
+            std::fputs(kHelp, stdout);
+            std::exit(0);
+        } else if (a == "--answer") {
+            const QByteArray v = value();
+            using A = HayesEmulator::Answer;
+            if (v == "connect")
+                o.modem.answer = A::Connect;
+            else if (v == "busy")
+                o.modem.answer = A::Busy;
+            else if (v == "no-dialtone")
+                o.modem.answer = A::NoDialTone;
+            else if (v == "no-answer")
+                o.modem.answer = A::NoAnswer;
+            else if (v == "no-carrier")
+                o.modem.answer = A::NoCarrier;
+            else if (v == "error")
+                o.modem.answer = A::Error;
+            else if (v == "silent")
+                o.modem.answer = A::Silent;
+            else {
+                std::fprintf(stderr, "obu-modem: unknown answer '%s'\n", v.constData());
+                return false;
+            }
+        } else if (a == "--busy-count")
+            o.modem.busyCount = number();
+        else if (a == "--ring-ms")
+            o.modem.ringMs = number();
+        else if (a == "--reset-ms")
+            o.modem.resetMs = number();
+        else if (a == "--speed")
+            o.modem.speed = number();
+        else if (a == "--drop-after")
+            o.dropAfter = number();
+        else if (a == "--no-echo-data")
+            o.modem.echoData = false;
+        else if (a == "--mute")
+            o.modem.mute = true;
+        else if (a == "--noise")
+            o.modem.noise = true;
+        else if (a == "--link")
+            o.link = value();
+        else if (a == "--transcript")
+            o.transcript = value();
+        else if (a == "--hold")
+            o.holdFd = number();
+        else if (a == "--auth-ms")
+            o.authMs = number();
+        else if (a == "--project-ms")
+            o.projectMs = number();
+        else if (a == "--ppp-fail")
+            o.pppFail = value();
+        else if (a == "--line-memory")
+            o.lineMemory = value();
+        else if (a == "--record")
+            o.record = value();
+        else if (a == "--lock-dir")
+            o.lockDir = value();
+        else {
+            std::fprintf(stderr, "obu-modem: unknown option %s\nTry 'obu-modem --help'.\n",
+                         a.constData());
+            return false;
+        }
+    }
+    return true;
+}
+
+// The simulated PPP stage of a held call: pppd's stages and the provider's
+// answers, with the entry's delays.
+struct PppStandIn {
+    enum class Step { None, Authenticate, Project, Up } step = Step::None;
+    std::int64_t dueAt = -1;
+    QByteArray user, password, acceptUser, acceptPassword;
+    int slaveFd = -1;  // held like pppd holds its tty
+};
+
+class Program {
+public:
+    explicit Program(Options options) : o_(std::move(options)) {}
+    int run();
+
+private:
+    bool openPty();
+    void say(const QByteArray& line);
+    void flushModem();
+    void controlInput();
+    void pppStep(std::int64_t now);
+    void dropCall(const char* why);
+    void log(const QByteArray& text);
+
+    Options o_;
+    std::unique_ptr<HayesEmulator> modem_;
+    SystemClock clock_;
+    std::unique_ptr<ConnectionRegistry> memory_;
+    int master_ = -1;
+    QByteArray slavePath_;
+    QByteArray control_;
+    PppStandIn ppp_;
+    bool connected_ = false;  // a held call reached Connected
+    bool quit_ = false;
+    int exitCode_ = 0;
+    bool slaveSeen_ = false;
+    std::int64_t dropAt_ = -1;
+    std::int64_t nextRecordCheck_ = -1;
+    std::int64_t quitAt_ = -1;
+};
+
+void Program::log(const QByteArray& text) {
+    if (o_.transcript.isEmpty() || text.isEmpty()) return;
+    const int fd =
+        ::open(o_.transcript.constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    if (fd < 0) return;
+    (void)!::write(fd, text.constData(), text.size());
+    ::close(fd);
+}
+
+bool Program::openPty() {
+    master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0) {
+        std::fprintf(stderr, "obu-modem: no pseudo-terminal: %s\n", std::strerror(errno));
+        return false;
+    }
+    slavePath_ = ::ptsname(master_);
+    // Raw from the start: a line discipline that echoed our answers back to us
+    // would make the modem talk to itself before a dialer sets the device up.
+    const int slave = ::open(slavePath_.constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (slave >= 0) {
+        termios tio{};
+        if (::tcgetattr(slave, &tio) == 0) {
+            ::cfmakeraw(&tio);
+            ::tcsetattr(slave, TCSANOW, &tio);
+        }
+        ::close(slave);
+    }
+    ::fcntl(master_, F_SETFL, O_NONBLOCK);
+    if (!o_.link.isEmpty()) {
+        struct stat st {};
+        if (::lstat(o_.link.constData(), &st) == 0 && S_ISLNK(st.st_mode))
+            ::unlink(o_.link.constData());
+        if (::symlink(slavePath_.constData(), o_.link.constData()) != 0) {
+            std::fprintf(stderr, "obu-modem: cannot link %s: %s\n", o_.link.constData(),
+                         std::strerror(errno));
+            return false;
+        }
+    }
+    return true;
+}
+
+void Program::say(const QByteArray& line) {
+    if (o_.holdFd < 0) return;
+    const QByteArray text = line + '\n';
+    ::send(o_.holdFd, text.constData(), text.size(), MSG_NOSIGNAL);
+}
+
+void Program::flushModem() {
+    const QByteArray out = modem_->takeOutput();
+    if (!out.isEmpty()) (void)!::write(master_, out.constData(), out.size());
+    log(modem_->takeTranscript());
+}
+
+void Program::dropCall(const char* why) {
+    log(QByteArray("(carrier lost: ") + why + ")\n");
+    modem_->dropCarrier();
+    flushModem();
+    if (o_.holdFd >= 0) {
+        // A held line ends with its call; a moment for NO CARRIER to be read.
+        quitAt_ = nowMs() + 200;
+    }
+}
+
+void Program::controlInput() {
+    char buf[1024];
+    for (;;) {
+        const ssize_t n = ::recv(o_.holdFd, buf, sizeof buf, MSG_DONTWAIT);
+        if (n > 0) {
+            control_.append(buf, n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) {
+            ::close(o_.holdFd);
+            o_.holdFd = -1;
+            // The dialer has gone: a call it did not see through ends with it.
+            if (!connected_) quit_ = true;
+        }
+        break;
+    }
+    qsizetype nl;
+    while ((nl = control_.indexOf('\n')) >= 0) {
+        const QList<QByteArray> w = control_.left(nl).split(' ');
+        control_.remove(0, nl + 1);
+        if (w.size() >= 5 && w[0] == "PPP" && ppp_.step == PppStandIn::Step::None) {
+            const auto dec = [](const QByteArray& v) {
+                return v == "-" ? QByteArray() : QByteArray::fromPercentEncoding(v);
+            };
+            ppp_.user = dec(w[1]);
+            ppp_.password = dec(w[2]);
+            ppp_.acceptUser = dec(w[3]);
+            ppp_.acceptPassword = dec(w[4]);
+            ppp_.slaveFd =
+                ::open(slavePath_.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+            ppp_.step = PppStandIn::Step::Authenticate;
+            ppp_.dueAt = nowMs() + o_.authMs;
+            say("STAGE " + QByteArray::number(RASCS_Authenticate));
+        }
+    }
+}
+
+void Program::pppStep(std::int64_t now) {
+    if (ppp_.dueAt < 0 || now < ppp_.dueAt) return;
+    ppp_.dueAt = -1;
+    if (ppp_.step == PppStandIn::Step::Authenticate) {
+        DWORD error = 0;
+        if (o_.pppFail == "login")
+            error = ERROR_AUTHENTICATION_FAILURE;
+        else if (o_.pppFail == "line-drop")
+            error = ERROR_PORT_DISCONNECTED;
+        else if ((!ppp_.acceptUser.isEmpty() && ppp_.user != ppp_.acceptUser) ||
+                 (!ppp_.acceptPassword.isEmpty() && ppp_.password != ppp_.acceptPassword))
+            error = ERROR_AUTHENTICATION_FAILURE;
+        ppp_.password.fill('\0');
+        if (error) {
+            say("FAIL " + QByteArray::number(RASCS_Authenticate) + ' ' + QByteArray::number(error));
+            dropCall(error == ERROR_PORT_DISCONNECTED ? "the line dropped" : "login refused");
+            return;
+        }
+        say("STAGE " + QByteArray::number(RASCS_Authenticated));
+        ppp_.step = PppStandIn::Step::Project;
+        ppp_.dueAt = now + o_.projectMs;
+        return;
+    }
+    if (ppp_.step == PppStandIn::Step::Project) {
+        if (o_.pppFail == "ppp-timeout") {
+            say("FAIL " + QByteArray::number(RASCS_Projected) + ' ' +
+                QByteArray::number(ERROR_PPP_TIMEOUT));
+            dropCall("PPP timed out");
+            return;
+        }
+        say("STAGE " + QByteArray::number(RASCS_Projected));
+        say("STAGE " + QByteArray::number(RASCS_Connected));
+        connected_ = true;
+        ppp_.step = PppStandIn::Step::Up;
+        if (o_.dropAfter > 0) dropAt_ = now + o_.dropAfter * 1000ll;
+        log("(connected)\n");
+    }
+}
+
+int Program::run() {
+    if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return 1;
+    struct sigaction sa {};
+    sa.sa_handler = onSignal;
+    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGUSR1}) ::sigaction(sig, &sa, nullptr);
+    ::signal(SIGPIPE, SIG_IGN);
+
+    if (!o_.lineMemory.isEmpty())
+        memory_ = std::make_unique<ConnectionRegistry>(QFile::decodeName(o_.lineMemory), clock_);
+    HayesEmulator::BusyMemory busy;
+    if (memory_)
+        busy = [this](const QByteArray& number, int times) {
+            return memory_->callFindsBusy(number, times);
+        };
+    modem_ = std::make_unique<HayesEmulator>(o_.modem, busy);
+    modem_->onCarrier = [this](bool up) {
+        if (up && o_.dropAfter > 0 && o_.holdFd < 0) dropAt_ = nowMs() + o_.dropAfter * 1000ll;
+        if (!up) {
+            dropAt_ = -1;
+            if (o_.holdFd >= 0 || connected_) quitAt_ = nowMs() + 200;
+        }
+    };
+    if (!openPty()) return 1;
+    if (o_.holdFd >= 0) {
+        ::fcntl(o_.holdFd, F_SETFD, FD_CLOEXEC);
+        say("PORT " + slavePath_);
+    } else {
+        std::printf("%s\n", slavePath_.constData());
+        std::fflush(stdout);
+    }
+    if (!o_.record.isEmpty()) nextRecordCheck_ = nowMs() + 1000;
+
+    while (!quit_) {
+        const std::int64_t now = nowMs();
+        std::int64_t due = modem_->nextDue();
+        for (std::int64_t t : {ppp_.dueAt, dropAt_, nextRecordCheck_, quitAt_})
+            if (t >= 0 && (due < 0 || t < due)) due = t;
+        int timeout = due < 0 ? -1 : static_cast<int>(std::max<std::int64_t>(0, due - now));
+        pollfd fds[3] = {{signalPipe[0], POLLIN, 0}, {master_, POLLIN, 0}, {o_.holdFd, POLLIN, 0}};
+        const nfds_t count = o_.holdFd >= 0 ? 3 : 2;
+        // While no program has the device open the master reports a hang-up
+        // without pause: look again a little later instead.
+        if (!slaveSeen_ || timeout < 0 || timeout > 100) {
+            if (timeout < 0 || timeout > 100) timeout = 100;
+        }
+        const int ready = ::poll(fds, count, timeout);
+        if (ready < 0 && errno != EINTR) break;
+        const std::int64_t at = nowMs();
+        if (fds[0].revents & POLLIN) {
+            char sig = 0;
+            while (::read(signalPipe[0], &sig, 1) == 1) {
+                if (sig == SIGUSR1) {
+                    dropCall("SIGUSR1");
+                } else {
+                    quit_ = true;
+                }
+            }
+        }
+        if (fds[1].revents & POLLIN) {
+            char buf[4096];
+            const ssize_t n = ::read(master_, buf, sizeof buf);
+            if (n > 0) {
+                slaveSeen_ = true;
+                // In a held call the PPP stand-in owns the line once it runs.
+                if (ppp_.step == PppStandIn::Step::None) modem_->receive(QByteArray(buf, n), at);
+            }
+        } else if ((fds[1].revents & POLLHUP) && ppp_.slaveFd < 0) {
+            // Nobody has the device open: DTR is down. A held call ends there
+            // once its dialer has had the device; a free-standing modem hangs
+            // up and waits for the next program.
+            if (slaveSeen_) {
+                if (modem_->inCall()) log("(DTR dropped)\n");
+                modem_->hangUpQuietly();
+                modem_->takeOutput();
+                if (o_.holdFd >= 0 || !o_.record.isEmpty()) quit_ = true;
+                slaveSeen_ = false;
+            }
+        } else if (!(fds[1].revents & POLLHUP)) {
+            slaveSeen_ = true;
+        }
+        if (count == 3 && (fds[2].revents & (POLLIN | POLLHUP | POLLERR))) controlInput();
+        modem_->advance(at);
+        pppStep(at);
+        if (dropAt_ >= 0 && at >= dropAt_) {
+            dropAt_ = -1;
+            dropCall("the far end hung up");
+        }
+        if (nextRecordCheck_ >= 0 && at >= nextRecordCheck_) {
+            // The call's record is gone: someone hung it up, or the folder of
+            // records went away. Either way the line ends.
+            if (::access(o_.record.constData(), F_OK) != 0) {
+                log("(record gone)\n");
+                quit_ = true;
+            }
+            nextRecordCheck_ = at + 500;
+        }
+        if (quitAt_ >= 0 && at >= quitAt_) quit_ = true;
+        flushModem();
+    }
+    if (!o_.link.isEmpty()) ::unlink(o_.link.constData());
+    if (!o_.lockDir.isEmpty()) {
+        // The dialer handed the device's lock to us with the line: it goes
+        // with us (unless someone else holds it by now).
+        const QByteArray lock = UucpLock::lockPath(QFile::decodeName(o_.lockDir), slavePath_);
+        QFile file(QFile::decodeName(lock));
+        if (file.open(QIODevice::ReadOnly) && file.read(64).trimmed().toLongLong() == ::getpid())
+            ::unlink(lock.constData());
+    }
+    if (ppp_.slaveFd >= 0) ::close(ppp_.slaveFd);
+    ::close(master_);
+    return exitCode_;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    if (!parse(argc, argv, options)) return 2;
+    if (options.holdFd >= 0 && ::fcntl(options.holdFd, F_GETFD) < 0) {
+        std::fprintf(stderr, "obu-modem: descriptor %d is not open\n", options.holdFd);
+        return 2;
+    }
+    return Program(std::move(options)).run();
+}
