@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <QProxyStyle>
+#include <QStyleFactory>
 #include <QStyleHints>
 #include <QStyleOptionFrame>
 #include <QTimerEvent>
@@ -15,6 +16,8 @@ namespace {
 // The edit draws its own caret; the style's is switched off.
 class NoCaretStyle : public QProxyStyle {
 public:
+    // On a copy of the application's style, so the edit looks like the others.
+    NoCaretStyle() : QProxyStyle(QStyleFactory::create(QApplication::style()->name())) {}
     int pixelMetric(PixelMetric metric, const QStyleOption* option,
                     const QWidget* widget) const override {
         if (metric == PM_TextCursorWidth) return 0;

@@ -1,0 +1,1044 @@
+// The extras as a user meets them: the lights and pages of the main window,
+// the editor, the launcher after a connection or from the tray, the web page
+// entries and help of the tray menu, and the dial-up window minimizer.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBrowser>
+
+#include "core/TForm1.h"
+#include "extras/BrowseEdit.h"
+#include "extras/BrowserCommand.h"
+#include "extras/TForm4.h"
+#include "platform/CommandLine.h"
+#include "platform/PosixShell.h"
+#include "platform/QtHelp.h"
+#include "shell/HelpWindow.h"
+#include "shell/TForm2.h"
+#include "tests/support/AppHarness.h"
+#include "tests/support/RecordingSound.h"
+#include "tests/unit/shellplatform/Printers.h"
+#include "tests/unit/shellplatform/Recorder.h"
+
+inline void PrintTo(const QColor& c, std::ostream* os) {
+    *os << c.name(QColor::HexArgb).toStdString();
+}
+
+using namespace obu;
+using obu::test::AppHarness;
+using obu::test::Recorder;
+using obu::test::RecordingShell;
+using obu::test::RecordingSound;
+
+namespace {
+
+const QString kHttpCommand = QStringLiteral("HTTP\\shell\\open\\command");
+
+// One configured extra of the settings file.
+struct Extra {
+    int slot;
+    QString name;
+    QString path;
+    bool light;
+};
+
+QByteArray extrasIni(const QList<Extra>& extras) {
+    QByteArray set = "[Extras Set]\r\n", names = "[Extras Name]\r\n", paths = "[Extras Path]\r\n",
+               lights = "[Lights]\r\n";
+    for (const Extra& e : extras) {
+        const QByteArray n = QByteArray::number(e.slot);
+        set += n + "=1\r\n";
+        names += n + "=" + e.name.toLatin1() + "\r\n";
+        paths += n + "=" + e.path.toLatin1() + "\r\n";
+        lights += n + (e.light ? "=1\r\n" : "=0\r\n");
+    }
+    return set + names + paths + lights;
+}
+
+// Records, with every start, the moment and the status line that the user sees.
+class WatchingShell : public RecordingShell {
+public:
+    std::function<void()> onStart;
+    unsigned WinExec(const QString& commandLine, int showCmd) override {
+        if (onStart) onStart();
+        return RecordingShell::WinExec(commandLine, showCmd);
+    }
+    qintptr ShellExecuteA(QObject* owner, const QString& verb, const QString& file,
+                          const QString& parameters, const QString& directory,
+                          int showCmd) override {
+        if (onStart) onStart();
+        return RecordingShell::ShellExecuteA(owner, verb, file, parameters, directory, showCmd);
+    }
+};
+
+struct Extras : ::testing::Test {
+    AppHarness app;
+    RecordingSound sound;
+
+    Extras() { app.platform.sound = &sound; }
+
+    // Starts the program with these settings and waits out the splash.
+    void startWith(const QByteArray& ini) {
+        app.writeIni(ini);
+        app.start();
+        app.time.advance(5000);
+        ASSERT_TRUE(app.main().isVisible());
+    }
+    TForm1& main() { return app.main(); }
+    TForm2& tray() { return app.splash(); }
+    TForm4& editor() { return *app.program().Form4; }
+    QStringList logSinceLaunch() {
+        QStringList m = app.logMessages();
+        m.removeFirst();
+        return m;
+    }
+    bool lightOn(int n) {
+        return main().ExtraLight(n)->faceList() == &main().ImageList1 &&
+               main().ExtraLight(n)->faceIndex() == 1;
+    }
+    bool lightOff(int n) {
+        return main().ExtraLight(n)->faceList() == &main().ImageList1 &&
+               main().ExtraLight(n)->faceIndex() == 0;
+    }
+    bool shown(QWidget* w) { return w->isVisibleTo(w->window()); }
+    void press(QWidget* w) { QTest::mousePress(w, Qt::LeftButton, Qt::NoModifier, QPoint(2, 2)); }
+    void release(QWidget* w) {
+        QTest::mouseRelease(w, Qt::LeftButton, Qt::NoModifier, QPoint(2, 2));
+    }
+    int clicks() { return static_cast<int>(sound.waves().count("obuclick.okx")); }
+};
+
+}  // namespace
+
+// ---------------------------------------------------------------- launcher
+
+TEST_F(Extras, PagesWaitForTheBrowserProgramsFollowAtOnceAllInSlotOrder) {
+    WatchingShell shell;
+    app.platform.shell = &shell;
+    app.registry.set(kHttpCommand, R"("C:\Program Files\Web Browser\browser.exe" -nohome "%1")");
+    startWith(extrasIni({{1, "One", "http://one.example/", false},
+                         {2, "Two", "http://two.example/", true},
+                         {3, "Three", "http://three.example/", false},
+                         {4, "Four", "http://four.example/", true},
+                         {5, "Five", "/usr/bin/five", false},
+                         {6, "Six", "/usr/bin/six", true}}));
+    QList<qint64> at;
+    QStringList status, logAtStart;
+    shell.onStart = [&] {
+        at << app.time.elapsedMs();
+        status << main().Status2->text();
+        logAtStart << app.logMessages().last();
+    };
+    const QString before = main().Status2->text();
+    const qint64 t0 = app.time.elapsedMs();
+    tray().LaunchExtras1->trigger();
+
+    ASSERT_EQ(shell.calls.size(), 3);
+    EXPECT_EQ(shell.calls[0].kind, RecordingShell::Call::WinExec);
+    EXPECT_EQ(shell.calls[0].commandLine,
+              R"("C:\Program Files\Web Browser\browser.exe"  http://two.example/)")
+        << "the quoted path, two blanks and the address";
+    EXPECT_EQ(shell.calls[0].showCmd, Shell::SW_SHOWNORMAL);
+    EXPECT_EQ(shell.calls[1].commandLine,
+              R"("C:\Program Files\Web Browser\browser.exe"  http://four.example/)");
+    EXPECT_EQ(shell.calls[2].kind, RecordingShell::Call::ShellExecute);
+    EXPECT_EQ(shell.calls[2].file, "/usr/bin/six");
+    EXPECT_EQ(shell.calls[2].verb, "");
+    EXPECT_EQ(shell.calls[2].parameters, "");
+    EXPECT_EQ(shell.calls[2].directory, "");
+    EXPECT_EQ(shell.calls[2].showCmd, Shell::SW_SHOW);
+    EXPECT_EQ(at, (QList<qint64>{t0 + 3000, t0 + 6000, t0 + 6000}))
+        << "3 s before each page, none before a program";
+    EXPECT_EQ(status, QStringList({"Launching Webpage: Two", "Launching Webpage: Four",
+                                   "Launching Program: Six"}));
+    EXPECT_EQ(logAtStart, QStringList({"Launching extras", "Two launched", "Four launched"}))
+        << "each line follows its start";
+    EXPECT_EQ(logSinceLaunch(),
+              QStringList({"Launching extras", "Two launched", "Four launched", "Six launched"}));
+    EXPECT_EQ(main().Status2->text(), "Launching Program: Six") << "the last text stays";
+    EXPECT_NE(before, main().Status2->text());
+    EXPECT_TRUE(main().isVisible()) << "\"Minimize OBU on Connect\" is off";
+}
+
+TEST_F(Extras, AfterAConnectionTheExtrasComeBeforeItsLogLineAndTheWindowGoesToTheTray) {
+    app.registry.set(kHttpCommand, "/usr/bin/browser \"%1\"");
+    startWith(
+        "[Connection]\r\nName=Demo ISP\r\n[Options]\r\nMinimize=1\r\n" +
+        extrasIni({{1, "Pages", "http://one.example/", true}, {5, "Mail", "/usr/bin/mail", true}}));
+    app.click(main().Image10);
+    ASSERT_TRUE(app.advanceUntil([&] { return app.logged("Connection established to Demo ISP"); }));
+    EXPECT_EQ(
+        logSinceLaunch(),
+        QStringList({"Connect requested by user", "Sending username/password",
+                     "Username/Password authenticated by server", "Launching extras",
+                     "Pages launched", "Mail launched", "Connection established to Demo ISP"}));
+    ASSERT_EQ(app.shell.calls.size(), 2);
+    EXPECT_EQ(app.shell.calls[0].commandLine, "/usr/bin/browser http://one.example/");
+    EXPECT_FALSE(main().isVisible()) << "minimized into the tray";
+    EXPECT_EQ(tray().HideOBU1->text(), "Show OBU");
+    EXPECT_TRUE(main().Timer3.enabled()) << "the connection's own follow-ups still ran";
+}
+
+TEST_F(Extras, WithNoLightOnOnlyTheFirstLineIsWrittenAndTheWindowStillMinimizes) {
+    startWith("[Options]\r\nMinimize=1\r\n" +
+              extrasIni({{1, "One", "http://one.example/", false}}));
+    main().Status2->setText("as it was");
+    const qint64 t0 = app.time.elapsedMs();
+    tray().LaunchExtras1->trigger();
+    EXPECT_EQ(logSinceLaunch(), QStringList({"Launching extras"}));
+    EXPECT_TRUE(app.shell.calls.isEmpty());
+    EXPECT_EQ(app.time.elapsedMs(), t0) << "no wait without a page";
+    EXPECT_EQ(main().Status2->text(), "as it was");
+    EXPECT_FALSE(main().isVisible());
+    EXPECT_EQ(tray().HideOBU1->text(), "Show OBU");
+}
+
+TEST_F(Extras, EmptyNamesLeaveTheirPlaceEmptyInTheStatusAndTheLog) {
+    WatchingShell shell;
+    app.platform.shell = &shell;
+    app.registry.set(kHttpCommand, "/usr/bin/browser");
+    startWith(extrasIni({{3, "", "http://three.example/", true}, {8, "", "/usr/bin/eight", true}}));
+    QStringList status;
+    shell.onStart = [&] { status << main().Status2->text(); };
+    tray().LaunchExtras1->trigger();
+    EXPECT_EQ(status, QStringList({"Launching Webpage: ", "Launching Program: "}));
+    EXPECT_EQ(logSinceLaunch(), QStringList({"Launching extras", " launched", " launched"}));
+}
+
+TEST_F(Extras, StartsThatFailAreLoggedAsFailuresNotAsLaunched) {
+    app.registry.set(kHttpCommand, "/usr/bin/browser");
+    app.shell.winExecResult = Shell::ERROR_FILE_NOT_FOUND;
+    app.shell.shellExecuteResult = Shell::SE_ERR_ACCESSDENIED;
+    startWith(
+        extrasIni({{1, "Home", "http://home.example/", true}, {5, "Tool", "/opt/tool", true}}));
+    tray().LaunchExtras1->trigger();
+    EXPECT_EQ(logSinceLaunch(),
+              QStringList({"Launching extras", "Home could not be launched (file not found)",
+                           "Tool could not be launched (access denied)"}));
+}
+
+TEST_F(Extras, WithoutABrowserCommandThePageGoesToTheDesktopsOpener) {
+    startWith(extrasIni({{2, "Two", "http://two.example/", true}}));
+    tray().LaunchExtras1->trigger();
+    ASSERT_EQ(app.shell.calls.size(), 1);
+    EXPECT_EQ(app.shell.calls[0].kind, RecordingShell::Call::ShellExecute);
+    EXPECT_EQ(app.shell.calls[0].file, "http://two.example/");
+    EXPECT_EQ(app.shell.calls[0].parameters, "");
+    EXPECT_EQ(logSinceLaunch(), QStringList({"Launching extras", "Two launched"}));
+}
+
+TEST(BrowserCommandLine, TheClassicCutAndTheWholeCommandWhereTheCutWouldBreakIt) {
+    const QString url = QStringLiteral("http://a.example/p?q=1");
+    const struct {
+        QString registered;
+        QString expected;
+        bool cut;
+    } cases[] = {
+        // A program, then switches: cut before the first dash.
+        {R"("C:\Program Files\Browser\browser.exe" -nohome "%1")",
+         R"("C:\Program Files\Browser\browser.exe"  )" + url, true},
+        {"\"/opt/My Browser/run\" --new-window", "\"/opt/My Browser/run\"  " + url, true},
+        // No dash at all: the whole command, its placeholder filled.
+        {"\"/usr/bin/browser\" \"%1\"", "/usr/bin/browser " + url, false},
+        {"\"/opt/My Browser/run\" %1", "\"/opt/My Browser/run\" " + url, false},
+        {"/usr/bin/links", "/usr/bin/links " + url, false},
+        // A dash inside the program's path.
+        {"/usr/lib/firefox-esr/firefox-esr \"%1\"", "/usr/lib/firefox-esr/firefox-esr " + url,
+         false},
+        {"\"/opt/web-tools/run\" -new \"%1\"", "/opt/web-tools/run -new " + url, false},
+        // A placeholder behind the first switch goes with the cut.
+        {"/usr/bin/browser --url=%1", "/usr/bin/browser  " + url, true},
+        // The placeholder before the first switch would be left behind by the cut.
+        {"/usr/bin/browser \"%1\" --new-window", "/usr/bin/browser " + url + " --new-window",
+         false},
+        {"/usr/lib/web-browser/run --url=%1", "/usr/lib/web-browser/run --url=" + url, false},
+        {"/usr/bin/browser \"%L\"", "/usr/bin/browser " + url, false},
+    };
+    for (const auto& c : cases) {
+        const BrowserCommand browser(c.registered);
+        EXPECT_EQ(browser.commandLineFor(url), c.expected) << c.registered.toStdString();
+        EXPECT_EQ(browser.isCut(), c.cut) << c.registered.toStdString();
+    }
+    EXPECT_TRUE(BrowserCommand().isEmpty());
+    EXPECT_TRUE(BrowserCommand("   ").commandLineFor(url).isEmpty());
+    EXPECT_EQ(BrowserCommand("/usr/bin/browser \"%1\"").commandLineFor("http://x/%1%L"),
+              "/usr/bin/browser http://x/%1%L")
+        << "a placeholder inside the address is the address's own text";
+}
+
+TEST(BrowserCommandLine, AnAddressIsAlwaysOneArgument) {
+    const QStringList addresses = {
+        "http://a.example/?q=\"x y\"&r=$(touch pwned);`id`",
+        "http://a.example/ two words",
+        "http://a.example/ends\\",
+        "http://a.example/\\\"quoted\\\"",
+        "http://a.example/" + QString(300, u'w'),
+        "",
+    };
+    const QStringList commands = {R"("C:\Program Files\Browser\browser.exe" -nohome "%1")",
+                                  "/usr/lib/firefox-esr/firefox-esr \"%1\"", "/usr/bin/links"};
+    for (const QString& command : commands)
+        for (const QString& url : addresses) {
+            const QStringList argv =
+                CommandLine::split(BrowserCommand(command).commandLineFor(url));
+            ASSERT_GE(argv.size(), 2);
+            EXPECT_EQ(argv.last(), url) << command.toStdString() << " / " << url.toStdString();
+        }
+}
+
+// ------------------------------------------------------ start-up and lights
+
+TEST_F(Extras, OnlySlotsWithAPathTakeTheirSavedLight) {
+    startWith(
+        "[Extras Set]\r\n1=1\r\n2=0\r\n3=1\r\n5=1\r\n6=1\r\n"
+        "[Extras Name]\r\n1=One\r\n2=Two\r\n3=Three\r\n5=Five\r\n6=Six\r\n"
+        "[Extras "
+        "Path]\r\n1=http://one.example/\r\n2=http://two.example/\r\n3=\r\n5=/usr/bin/five\r\n"
+        "6=/usr/bin/six\r\n"
+        "[Lights]\r\n1=1\r\n2=1\r\n3=1\r\n4=1\r\n5=0\r\n6=1\r\n7=1\r\n8=1\r\n");
+    const bool expectedOn[] = {false, true, false, false, false, false, true, false, false};
+    const bool expectedEnabled[] = {false, true, false, false, false, true, true, false, false};
+    const QString expectedName[] = {"",     "One", "Not Set Yet", "Not Set Yet", "Not Set Yet",
+                                    "Five", "Six", "Not Set Yet", "Not Set Yet"};
+    for (int n = 1; n <= kExtraSlots; ++n) {
+        EXPECT_EQ(main().ExtraOn[n], expectedOn[n]) << n;
+        EXPECT_EQ(expectedOn[n] ? lightOn(n) : lightOff(n), true) << n;
+        EXPECT_EQ(main().ExtraLight(n)->isEnabled(), expectedEnabled[n]) << n;
+        EXPECT_EQ(main().ExtraNameLabel(n)->text(), expectedName[n]) << n;
+    }
+    EXPECT_EQ(main().ExtrasTable[2].SlotPath, "") << "an unset slot keeps empty texts";
+    tray().LaunchExtras1->trigger();
+    EXPECT_EQ(logSinceLaunch(), QStringList({"Launching extras", "One launched", "Six launched"}));
+
+    app.exit();
+    EXPECT_TRUE(app.iniBytes().contains(
+        "[Lights]\r\n1=1\r\n2=0\r\n3=0\r\n4=0\r\n5=0\r\n6=1\r\n7=0\r\n8=0\r\n"));
+}
+
+TEST_F(Extras, NamesAndPathsLongerThan255CharactersAreCut) {
+    const QString longName(300, u'n');
+    const QString longUrl = "http://long.example/" + QString(300, u'u');
+    startWith(extrasIni({{1, longName, longUrl, true}}));
+    EXPECT_EQ(main().ExtrasTable[1].SlotName, longName.left(255));
+    EXPECT_EQ(main().ExtrasTable[1].SlotPath, longUrl.left(255));
+    app.registry.set(kHttpCommand, "/usr/bin/browser");
+    tray().LaunchExtras1->trigger();
+    EXPECT_EQ(main().Status2->text(), ("Launching Webpage: " + longName).left(255));
+    EXPECT_EQ(app.shell.calls[0].commandLine, "/usr/bin/browser " + longUrl.left(255));
+}
+
+TEST_F(Extras, ALightTogglesOnAPressAndItsStateLastsUntilTheNextStart) {
+    app.registry.set(kHttpCommand, "/usr/bin/browser");
+    startWith(extrasIni({{1, "One", "http://one.example/", true}}));
+    app.click(main().Label13);
+    ASSERT_TRUE(shown(main().Image1));
+    EXPECT_EQ(main().Image1->cursor().shape(), Qt::PointingHandCursor);
+    EXPECT_EQ(main().Image1->toolTip(), "toggle on/off");
+    const int before = clicks();
+
+    press(main().Image1);
+    EXPECT_FALSE(main().ExtraOn[1]);
+    EXPECT_TRUE(lightOff(1));
+    EXPECT_EQ(clicks(), before + 1);
+    release(main().Image1);
+    EXPECT_FALSE(main().ExtraOn[1]) << "the release does nothing";
+    QTest::mousePress(main().Image1, Qt::RightButton);
+    EXPECT_TRUE(main().ExtraOn[1]) << "any button toggles";
+    EXPECT_TRUE(lightOn(1));
+    press(main().Image2);
+    EXPECT_FALSE(main().ExtraOn[2]) << "an unconfigured light does not react";
+    EXPECT_TRUE(lightOff(2));
+    tray().LaunchExtras1->trigger();
+    EXPECT_TRUE(app.logged("One launched"));
+
+    app.click(main().Image1);
+    EXPECT_FALSE(main().ExtraOn[1]);
+    EXPECT_TRUE(app.iniBytes().contains("[Lights]\r\n1=1\r\n")) << "a toggle stays in memory";
+    app.exit();
+    EXPECT_TRUE(app.iniBytes().contains("[Lights]\r\n1=0\r\n"));
+
+    AppHarness again;
+    again.writeIni(app.iniBytes());
+    again.start();
+    EXPECT_FALSE(again.main().ExtraOn[1]);
+    EXPECT_TRUE(again.main().Image1->isEnabled());
+    again.splash().LaunchExtras1->trigger();
+    EXPECT_EQ(again.logMessages(), QStringList({"OBU Launched", "Launching extras"}));
+}
+
+TEST_F(Extras, TheArrowsStepThroughTheThreePages) {
+    startWith(
+        extrasIni({{1, "One", "http://one.example/", true}, {5, "Five", "/usr/bin/five", false}}));
+    auto page = [&] {
+        const bool info = shown(main().Label1) && shown(main().Label2) && shown(main().Label11) &&
+                          shown(main().Label12);
+        bool web = shown(main().Label15), programs = shown(main().Label16);
+        for (int n = 1; n <= 4; ++n)
+            web = web && shown(main().ExtraLight(n)) && shown(main().ExtraNameLabel(n));
+        for (int n = 5; n <= 8; ++n)
+            programs = programs && shown(main().ExtraLight(n)) && shown(main().ExtraNameLabel(n));
+        bool anyOther = false;
+        if (!info) anyOther = anyOther || shown(main().Label1) || shown(main().Label11);
+        if (!web)
+            anyOther =
+                anyOther || shown(main().Label15) || shown(main().Image1) || shown(main().Label3);
+        if (!programs)
+            anyOther =
+                anyOther || shown(main().Label16) || shown(main().Image5) || shown(main().Label7);
+        const QString arrows =
+            QString(shown(main().Label13) ? "down" : "") + (shown(main().Label14) ? "up" : "");
+        if (anyOther || info + web + programs != 1) return "mixed " + arrows;
+        return QString(info ? "information " : web ? "webpages " : "programs ") + arrows;
+    };
+    EXPECT_EQ(page(), "information down");
+    app.click(main().Label13);
+    EXPECT_EQ(page(), "webpages downup");
+    EXPECT_EQ(main().Label3->text(), "One");
+    app.click(main().Label13);
+    EXPECT_EQ(page(), "programs up");
+    EXPECT_EQ(main().Label7->text(), "Five");
+    app.click(main().Label14);
+    EXPECT_EQ(page(), "webpages downup");
+    app.click(main().Label14);
+    EXPECT_EQ(page(), "information down");
+    EXPECT_EQ(clicks(), 4);
+
+    // The press look: one pixel right and down while the button is held.
+    press(main().Label13);
+    EXPECT_EQ(main().Label13->pos(), QPoint(373, 129));
+    release(main().Label13);
+    EXPECT_EQ(main().Label13->pos(), QPoint(372, 128));
+    press(main().Label13);  // web pages -> programs hides the arrow under the mouse
+    EXPECT_EQ(page(), "programs up");
+    release(main().Label13);
+    app.click(main().Label14);
+    EXPECT_EQ(main().Label13->pos(), QPoint(372, 128)) << "the hidden arrow came back to its place";
+    EXPECT_EQ(main().Label14->pos(), QPoint(372, 14));
+
+    // The arrows work while the window is hidden in the tray too.
+    main().hide();
+    main().Label13MouseDown();
+    EXPECT_EQ(page(), "programs up");
+    main().Label14MouseDown();
+    main().Label14MouseDown();
+    EXPECT_EQ(page(), "information down");
+}
+
+TEST_F(Extras, TheSettingsPanelDisablesTheArrowsAndTheExtrasButton) {
+    startWith({});
+    app.click(main().Image14);
+    EXPECT_FALSE(main().Label13->isEnabled());
+    app.click(main().Label13);
+    EXPECT_FALSE(shown(main().Label15)) << "a disabled arrow does not page";
+    app.click(main().Image15);
+    EXPECT_FALSE(editor().isVisible());
+}
+
+// ------------------------------------------------------------------ editor
+
+TEST_F(Extras, TheExtrasButtonShowsTheEditorFilledFromTheTableWithoutBlockingTheMainWindow) {
+    startWith(
+        extrasIni({{1, "One", "http://one.example/", true}, {6, "Six", "/usr/bin/six", false}}));
+    app.click(main().Image15);
+    ASSERT_TRUE(editor().isVisible());
+    EXPECT_FALSE(editor().isModal());
+    EXPECT_EQ(editor().windowTitle(), "Edit Extras");
+    EXPECT_EQ(editor().size(), QSize(464, 215));
+    EXPECT_FALSE(editor().windowFlags().testFlag(Qt::WindowCloseButtonHint));
+    EXPECT_FALSE(editor().windowFlags().testFlag(Qt::WindowSystemMenuHint));
+    const QStringList names = {
+        "One", "Webpage Name 2", "Webpage Name 3", "Webpage Name 4", "Program Name 1",
+        "Six", "Program Name 3", "Program Name 4"};
+    const QStringList paths = {"http://one.example/", "http://", "http://", "http://", "",
+                               "/usr/bin/six",        "",        ""};
+    for (int n = 1; n <= kExtraSlots; ++n) {
+        EXPECT_EQ(editor().NameEdit(n)->text(), names[n - 1]) << n;
+        EXPECT_EQ(editor().PathEdit(n)->text(), paths[n - 1]) << n;
+        EXPECT_EQ(shown(editor().NameEdit(n)), isWebPageSlot(n)) << n;
+        EXPECT_EQ(editor().NameEdit(n)->geometry(), QRect(58, 72 + 24 * ((n - 1) % 4), 105, 21))
+            << n;
+        EXPECT_EQ(editor().PathEdit(n)->geometry(), QRect(188, 72 + 24 * ((n - 1) % 4), 209, 21))
+            << n;
+    }
+    EXPECT_TRUE(shown(editor().Label1));
+    EXPECT_FALSE(shown(editor().Label2));
+
+    // The main window stays usable meanwhile.
+    app.click(main().Label13);
+    app.click(main().Image1);
+    EXPECT_FALSE(main().ExtraOn[1]);
+}
+
+TEST_F(Extras, OkAppliesEachRowAsClearedKeptOrStoredAndWritesEverySlot) {
+    startWith(extrasIni({{1, "One", "http://one.example/", false},
+                         {2, "Two", "http://two.example/", true},
+                         {5, "Five", "/usr/bin/five", true},
+                         {7, "Seven", "/usr/bin/seven", false}}));
+    app.click(main().Image15);
+    TForm4& e = editor();
+    // 1 unchanged; 2 back to the empty address; 3 an address in capitals only;
+    // 5 its file emptied; 6 a file under the row's placeholder name; 7 its name emptied.
+    e.edit4->setText("http://");
+    e.Edit5->setText("Three");
+    e.edit6->setText("HTTP://");
+    e.be1->clear();
+    e.be2->setText("/usr/bin/six");
+    e.Edit13->clear();
+    const int before = clicks();
+    app.click(e.Image2);
+    EXPECT_FALSE(e.isVisible());
+    EXPECT_EQ(clicks(), before + 1);
+
+    EXPECT_FALSE(main().ExtraOn[1]) << "kept as it was, light off";
+    EXPECT_TRUE(lightOff(1));
+    EXPECT_TRUE(main().Image1->isEnabled());
+    EXPECT_EQ(main().Label3->text(), "One");
+    EXPECT_FALSE(main().ExtraOn[2]);
+    EXPECT_FALSE(main().Image2->isEnabled());
+    EXPECT_EQ(main().Label4->text(), "Not Set Yet");
+    EXPECT_TRUE(main().ExtraOn[3]);
+    EXPECT_TRUE(lightOn(3));
+    EXPECT_EQ(main().Label5->text(), "Three");
+    EXPECT_FALSE(main().ExtraOn[4]);
+    EXPECT_FALSE(main().ExtraOn[5]);
+    EXPECT_EQ(main().Label7->text(), "Not Set Yet");
+    EXPECT_TRUE(main().ExtraOn[6]);
+    EXPECT_EQ(main().Label8->text(), "Program Name 2");
+    EXPECT_TRUE(main().ExtraOn[7]) << "a stored row switches its light on";
+    EXPECT_TRUE(lightOn(7));
+    EXPECT_EQ(main().Label9->text(), "");
+    EXPECT_FALSE(main().ExtrasTable[2].SlotSet);
+    EXPECT_EQ(main().ExtrasTable[2].SlotName, "");
+
+    const QByteArray ini = app.iniBytes();
+    EXPECT_TRUE(
+        ini.contains("[Extras Set]\r\n1=1\r\n2=0\r\n5=0\r\n7=1\r\n3=1\r\n4=0\r\n6=1\r\n8=0\r\n"))
+        << ini.constData();
+    EXPECT_TRUE(ini.contains(
+        "[Extras Name]\r\n1=One\r\n2=\r\n5=\r\n7=\r\n3=Three\r\n4=\r\n6=Program Name 2\r\n8=\r\n"))
+        << ini.constData();
+    EXPECT_TRUE(
+        ini.contains("[Extras Path]\r\n1=http://one.example/\r\n2=\r\n5=\r\n7=/usr/bin/seven\r\n"
+                     "3=HTTP://\r\n4=\r\n6=/usr/bin/six\r\n8=\r\n"))
+        << ini.constData();
+
+    // The program page shows what was just stored, and the next launch follows it.
+    app.click(main().Label13);
+    app.click(main().Label13);
+    EXPECT_TRUE(shown(main().Image7) && lightOn(7));
+    app.registry.set(kHttpCommand, "/usr/bin/browser");
+    tray().LaunchExtras1->trigger();
+    EXPECT_EQ(logSinceLaunch(), QStringList({"Launching extras", "Three launched",
+                                             "Program Name 2 launched", " launched"}));
+}
+
+TEST_F(Extras, OkWithNothingChangedChangesNoLightAndWritesTheSameValues) {
+    startWith(extrasIni(
+        {{1, "One", "http://one.example/", false}, {2, "Two", "http://two.example/", true}}));
+    app.click(main().Image15);
+    app.click(editor().Image2);
+    const QByteArray first = app.iniBytes();
+    EXPECT_FALSE(main().ExtraOn[1]);
+    EXPECT_TRUE(main().ExtraOn[2]);
+    app.click(main().Image15);
+    app.click(editor().Image2);
+    EXPECT_EQ(app.iniBytes(), first);
+    EXPECT_FALSE(main().ExtraOn[1]);
+}
+
+TEST_F(Extras, ALightSwitchedOffThenCoveredByAStoredRowIsOn) {
+    startWith(extrasIni({{1, "One", "http://one.example/", true}}));
+    app.click(main().Image15);
+    app.click(main().Label13);
+    app.click(main().Image1);
+    ASSERT_FALSE(main().ExtraOn[1]);
+    editor().Edit1->setText("Renamed");
+    app.click(editor().Image2);
+    EXPECT_TRUE(main().ExtraOn[1]);
+    EXPECT_EQ(main().Label3->text(), "Renamed");
+}
+
+TEST_F(Extras, CancelKeepsTheTableAndTheNextShowRefillsTheRows) {
+    startWith(extrasIni({{1, "One", "http://one.example/", true}}));
+    app.click(main().Image15);
+    editor().Edit1->setText("Changed");
+    editor().me_web1->setText("http://changed.example/");
+    const int before = clicks();
+    app.click(editor().Image3);
+    EXPECT_FALSE(editor().isVisible());
+    EXPECT_EQ(clicks(), before + 1);
+    EXPECT_EQ(main().ExtrasTable[1].SlotName, "One");
+    EXPECT_FALSE(app.iniBytes().contains("Changed"));
+
+    tray().Extras1->trigger();
+    EXPECT_TRUE(main().isVisible());
+    ASSERT_TRUE(editor().isVisible());
+    EXPECT_EQ(editor().Edit1->text(), "One");
+    EXPECT_EQ(editor().me_web1->text(), "http://one.example/");
+
+    // Asked for again while it is shown, it keeps the user's edits.
+    editor().Edit1->setText("Unsaved");
+    app.click(main().Image15);
+    EXPECT_EQ(editor().Edit1->text(), "Unsaved");
+
+    // "Hide OBU" takes the editor along.
+    tray().HideOBU1->trigger();
+    EXPECT_FALSE(editor().isVisible());
+}
+
+TEST_F(Extras, TheShowReadsTheNamesAndPathsFromTheFileAgain) {
+    startWith(extrasIni({{1, "One", "http://one.example/", true}}));
+    app.writeIni(extrasIni({{1, "Edited outside", "http://outside.example/", true}}));
+    app.click(main().Image15);
+    EXPECT_EQ(editor().Edit1->text(), "Edited outside");
+    EXPECT_EQ(main().ExtrasTable[1].SlotPath, "http://outside.example/");
+}
+
+TEST_F(Extras, TheArrowSwitchesBetweenTheWebPageAndTheProgramRows) {
+    startWith({});
+    app.click(main().Image15);
+    TForm4& e = editor();
+    EXPECT_EQ(e.Label3->text(), QString(QChar(0x2193)));
+    const int before = clicks();
+    press(e.Label3);
+    EXPECT_EQ(e.Label3->pos(), QPoint(73, 169));
+    release(e.Label3);
+    EXPECT_EQ(e.Label3->pos(), QPoint(72, 168));
+    EXPECT_EQ(clicks(), before + 1);
+    EXPECT_TRUE(e.ShowsPrograms());
+    EXPECT_EQ(e.Label3->text(), QString(QChar(0x2191)));
+    for (int n = 1; n <= kExtraSlots; ++n) {
+        EXPECT_EQ(shown(e.NameEdit(n)), !isWebPageSlot(n)) << n;
+        EXPECT_EQ(shown(e.PathEdit(n)), !isWebPageSlot(n)) << n;
+    }
+    EXPECT_TRUE(shown(e.Label2));
+    EXPECT_FALSE(shown(e.Label1));
+    app.click(e.Label3);
+    EXPECT_FALSE(e.ShowsPrograms());
+    EXPECT_TRUE(shown(e.Edit1));
+
+    // Every show starts on the web page page.
+    app.click(e.Label3);
+    app.click(e.Image3);
+    app.click(main().Image15);
+    EXPECT_FALSE(e.ShowsPrograms());
+}
+
+TEST_F(Extras, ProgramNamePlaceholdersGoOnEnteringAndComeBackOnlyWithoutAFile) {
+    startWith({});
+    app.click(main().Image15);
+    TForm4& e = editor();
+    app.click(e.Label3);
+    QApplication::setActiveWindow(&e);
+    e.Edit9->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(e.Edit9->hasFocus());
+    EXPECT_EQ(e.Edit9->text(), "");
+    e.Edit11->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(e.Edit9->text(), "Program Name 1") << "back, since be1 is empty too";
+    EXPECT_EQ(e.Edit11->text(), "");
+    e.be2->setText("/usr/bin/six");
+    e.Edit13->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(e.Edit11->text(), "") << "a row with a file keeps its empty name";
+    e.Edit13->setText("Thirteen");
+    e.Edit15->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(e.Edit13->text(), "Thirteen");
+    e.Edit15->setText("Program Name 3");
+    e.Edit9->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(e.Edit15->text(), "Program Name 3") << "only a row's own placeholder goes";
+    e.Edit15->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(e.Edit15->text(), "Program Name 3");
+
+    // Web page names have no placeholder handling.
+    app.click(e.Label3);
+    e.Edit1->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(e.Edit1->text(), "Webpage Name 1");
+
+    // Tab goes name, then address, row by row.
+    QStringList order;
+    QWidget* w = e.Edit1;
+    for (int i = 0; i < 8; ++i, w = w->nextInFocusChain()) {
+        while (!w->objectName().startsWith("Edit") && !w->objectName().startsWith("me_") &&
+               !w->objectName().startsWith("edit") && !w->objectName().startsWith("be"))
+            w = w->nextInFocusChain();
+        order << w->objectName();
+    }
+    EXPECT_EQ(order, QStringList({"Edit1", "me_web1", "Edit3", "edit4", "Edit5", "edit6", "Edit7",
+                                  "edit8"}));
+}
+
+TEST_F(Extras, TheEditsHoldAtMost255Characters) {
+    startWith({});
+    app.click(main().Image15);
+    editor().me_web1->setText("http://" + QString(400, u'x'));
+    EXPECT_EQ(editor().me_web1->text().size(), 255);
+}
+
+// ------------------------------------------------------------- browse edit
+
+TEST_F(Extras, TheBrowseButtonPicksAProgramAndSelectsIt) {
+    startWith({});
+    app.click(main().Image15);
+    app.click(editor().Label3);
+    TBrowseEdit* be = editor().be1;
+    be->setText("/old/program");
+    app.dialogs.queueFile("/usr/local/bin/mail client");
+    app.click(be->button());
+    EXPECT_EQ(be->text(), "/usr/local/bin/mail client");
+    EXPECT_EQ(be->selectedText(), "/usr/local/bin/mail client");
+    ASSERT_EQ(app.dialogs.fileRequests.size(), 1u);
+    const OpenFileRequest& request = app.dialogs.fileRequests[0];
+    EXPECT_EQ(request.nameFilters, QStringList({"Programs (*.exe)", "All executable files (*)"}));
+    EXPECT_EQ(request.defaultExtension, "") << "no \".exe\" is added to a Linux program's name";
+    EXPECT_EQ(request.initialFolder, QDir::homePath());
+
+    app.click(be->button());  // cancelled
+    EXPECT_EQ(be->text(), "/usr/local/bin/mail client");
+
+    editor().be2->AutoSelect = false;
+    app.dialogs.queueFile("/usr/bin/six");
+    app.click(editor().be2->button());
+    EXPECT_EQ(editor().be2->text(), "/usr/bin/six");
+    EXPECT_FALSE(editor().be2->hasSelectedText());
+    app.click(editor().Image2);
+    EXPECT_EQ(main().ExtrasTable[5].SlotPath, "/usr/local/bin/mail client");
+    EXPECT_EQ(main().ExtrasTable[5].SlotName, "Program Name 1");
+}
+
+TEST(BrowseEdit, EnterBeepsAndChangesNothingButTheKeyPressSeesIt) {
+    TBrowseEdit edit;
+    edit.resize(209, 21);
+    int beeps = 0;
+    QList<int> keys;
+    edit.Beep = [&] { ++beeps; };
+    edit.onKeyPress = [&](QChar c) { keys << c.unicode(); };
+    edit.setText("/usr/bin/mail");
+    QTest::keyClick(&edit, Qt::Key_Return);
+    QTest::keyClick(&edit, Qt::Key_Enter);
+    EXPECT_EQ(edit.text(), "/usr/bin/mail");
+    EXPECT_EQ(beeps, 2);
+    QTest::keyClick(&edit, Qt::Key_X);
+    EXPECT_EQ(edit.text(), "/usr/bin/mailx");
+    EXPECT_EQ(keys, (QList<int>{13, 13, 'x'}));
+    EXPECT_EQ(beeps, 2);
+}
+
+TEST(BrowseEdit, TheButtonSitsAtTheRightInsideTheFrameAndTextStopsBeforeIt) {
+    TBrowseEdit edit;
+    edit.resize(209, 21);
+    edit.show();
+    const QRect button = edit.button()->geometry();
+    EXPECT_EQ(button.width(), 16);
+    EXPECT_EQ(button.right(), edit.width() - 1 - (edit.height() - button.height()) / 2);
+    EXPECT_EQ(button.top(), (edit.height() - button.height()) / 2);
+    EXPECT_LE(button.height(), edit.height());
+    EXPECT_GE(button.height(), edit.height() - 6);
+    EXPECT_EQ(edit.textMargins().right(), 16);
+    EXPECT_EQ(edit.button()->cursor().shape(), Qt::ArrowCursor);
+    edit.resize(300, 30);
+    EXPECT_EQ(edit.button()->geometry().right(), button.right() + 91);
+    EXPECT_EQ(edit.button()->height(), button.height() + 9);
+}
+
+TEST(BrowseEdit, TheCaretIsOnePixelWideAndFourPixelsShorterThanTheInside) {
+    TBrowseEdit edit;
+    edit.resize(209, 21);
+    edit.setText("abc");
+    edit.show();
+    QApplication::setActiveWindow(&edit);
+    edit.setFocus(Qt::MouseFocusReason);
+    ASSERT_TRUE(edit.hasFocus());
+    edit.setCursorPosition(0);
+    const QRect atStart = edit.caretRect();
+    const int inside = edit.button()->height();
+    EXPECT_EQ(atStart.width(), 1);
+    EXPECT_EQ(atStart.height(), inside - 4);
+    edit.setCursorPosition(3);
+    const QRect atEnd = edit.caretRect();
+    EXPECT_EQ(atEnd.x() - atStart.x(), edit.fontMetrics().horizontalAdvance("abc"));
+    const QImage picture = edit.grab().toImage();
+    EXPECT_EQ(picture.pixelColor(atEnd.x(), atEnd.center().y()),
+              edit.palette().color(QPalette::Text));
+    edit.clearFocus();
+    EXPECT_TRUE(edit.caretRect().isEmpty());
+}
+
+TEST(BrowseEdit, AClickOnTheButtonFocusesTheEditAndARemovedDialogIsForgotten) {
+    test::ScriptedDialogs dialogs;
+    auto* dialog = new TOpenDialog(dialogs);
+    TBrowseEdit edit;
+    edit.resize(209, 21);
+    edit.show();
+    QApplication::setActiveWindow(&edit);
+    edit.Dialog = dialog;
+    dialogs.queueFile("/bin/true");
+    QTest::mouseClick(edit.button(), Qt::LeftButton);
+    EXPECT_TRUE(edit.hasFocus());
+    EXPECT_EQ(edit.text(), "/bin/true");
+    delete dialog;
+    EXPECT_TRUE(edit.Dialog.isNull());
+    QTest::mouseClick(edit.button(), Qt::LeftButton);
+    EXPECT_EQ(edit.text(), "/bin/true");
+    EXPECT_EQ(dialogs.fileRequests.size(), 1u);
+}
+
+TEST(BrowseEdit, TheButtonIsDrawnInTheSystemButtonColours) {
+    TBrowseEdit edit;
+    edit.resize(209, 21);
+    edit.show();
+    QPalette pal = edit.button()->palette();
+    pal.setColor(QPalette::Button, QColor(200, 200, 200));
+    pal.setColor(QPalette::Midlight, QColor(230, 230, 230));
+    pal.setColor(QPalette::Light, QColor(255, 255, 255));
+    pal.setColor(QPalette::Shadow, QColor(0, 0, 0));
+    pal.setColor(QPalette::Dark, QColor(128, 128, 128));
+    pal.setColor(QPalette::ButtonText, QColor(10, 20, 30));
+    edit.button()->setPalette(pal);
+    const TBrowseButton::Colours c = edit.button()->colours();
+    const int w = edit.button()->width(), h = edit.button()->height();
+
+    QImage up = edit.button()->grab().toImage();
+    EXPECT_EQ(up.pixelColor(0, 0), c.light3d);
+    EXPECT_EQ(up.pixelColor(0, h - 2), c.light3d);
+    EXPECT_EQ(up.pixelColor(w - 2, 0), c.light3d);
+    EXPECT_EQ(up.pixelColor(1, 1), c.highlight);
+    EXPECT_EQ(up.pixelColor(w - 3, 1), c.highlight);
+    EXPECT_EQ(up.pixelColor(0, h - 1), c.darkShadow);
+    EXPECT_EQ(up.pixelColor(w - 1, 0), c.darkShadow);
+    EXPECT_EQ(up.pixelColor(w - 1, h - 1), c.darkShadow);
+    EXPECT_EQ(up.pixelColor(1, h - 2), c.shadow);
+    EXPECT_EQ(up.pixelColor(w - 2, 1), c.shadow);
+    EXPECT_EQ(up.pixelColor(w / 2, h / 2 - 2), c.face);
+    for (int x : {4, 7, 10}) EXPECT_EQ(up.pixelColor(x, h - 5), c.text) << x;
+    for (int x : {5, 6, 8, 9, 11}) EXPECT_EQ(up.pixelColor(x, h - 5), c.face) << x;
+
+    edit.button()->setDown(true);
+    QImage down = edit.button()->grab().toImage();
+    EXPECT_EQ(down.pixelColor(0, 0), c.shadow);
+    EXPECT_EQ(down.pixelColor(w - 1, h - 1), c.shadow);
+    EXPECT_EQ(down.pixelColor(1, 1), c.face);
+    for (int x : {5, 8, 11}) EXPECT_EQ(down.pixelColor(x, h - 4), c.text) << x;
+    edit.button()->setDown(false);
+
+    edit.setEnabled(false);
+    QImage disabled = edit.button()->grab().toImage();
+    for (int x : {4, 7, 10}) {
+        EXPECT_EQ(disabled.pixelColor(x, h - 5), c.shadow) << x;
+        EXPECT_EQ(disabled.pixelColor(x + 1, h - 4), c.highlight) << x;
+    }
+}
+
+// ------------------------------------------------------- tray: web and help
+
+TEST_F(Extras, TheWebPageEntriesOpenTheMakersAndTheProductsPages) {
+    app.registry.set(".htm", "text/html");
+    app.registry.set("text/html\\shell\\open\\command",
+                     "\"/opt/Web Browser/browser\" --new-window \"%1\"");
+    startWith({});
+    tray().VantorStudioWebpage1->trigger();
+    tray().OBUWebpage1->trigger();
+    ASSERT_EQ(app.shell.calls.size(), 2);
+    EXPECT_EQ(app.shell.calls[0].file, "/opt/Web Browser/browser");
+    EXPECT_EQ(CommandLine::splitArguments(app.shell.calls[0].parameters),
+              QStringList({"--new-window", TGoToWeb::MakerPage}));
+    EXPECT_EQ(CommandLine::splitArguments(app.shell.calls[1].parameters),
+              QStringList({"--new-window", TGoToWeb::ProductPage}));
+    EXPECT_EQ(app.shell.calls[0].showCmd, Shell::SW_RESTORE);
+    EXPECT_TRUE(app.dialogs.boxes().empty());
+
+    app.registry.remove("text/html\\shell\\open\\command");
+    tray().OBUWebpage1->trigger();
+    EXPECT_EQ(app.shell.calls.size(), 2) << "no browser: nothing is started";
+    EXPECT_TRUE(app.dialogs.boxes().empty()) << "and nothing is said";
+}
+
+TEST_F(Extras, HelpShowsTheGuideBesideTheProgramOrSaysItIsNotFound) {
+    startWith({});
+    tray().Help1->trigger();
+    EXPECT_EQ(app.help.requests, QStringList({app.folder.file("help.hlp")}));
+    ASSERT_EQ(app.dialogs.boxes().size(), 1u);
+    EXPECT_EQ(app.dialogs.boxes()[0].text, "Help File Not Found!");
+    EXPECT_EQ(app.dialogs.boxes()[0].caption, "OBU v1.3");
+    EXPECT_EQ(app.dialogs.boxes()[0].icon, MsgIcon::None);
+    EXPECT_EQ(app.dialogs.boxes()[0].buttons, MsgButtons::Ok);
+
+    app.folder.write("help.hlp", "# Guide\n");
+    tray().Help1->trigger();
+    EXPECT_EQ(app.help.shown, QStringList({app.folder.file("help.hlp")}));
+    EXPECT_EQ(app.dialogs.boxes().size(), 1u);
+}
+
+TEST(HelpWindow, ShowsTheShippedGuideAndRefusesWhatIsNoGuide) {
+    const QString guide = QCoreApplication::applicationDirPath() + "/../bin/help.hlp";
+    ASSERT_TRUE(QFile::exists(guide)) << "the build puts the guide beside the program";
+    QFile file(guide);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(file.readAll());
+    for (const char* topic :
+         {"tray menu", "Connect", "Set Alarm", "Make Daily", "Extras", "Launch Extras",
+          "Disconnect Timer", "Minimize DUN on Connect", "Redial if Line is Busy", "obu.ini",
+          "log.txt", "Demo ISP", "obu-line", "--headless", "Reconnect"})
+        EXPECT_TRUE(text.contains(QLatin1String(topic))) << topic;
+
+    QtHelp help;
+    ASSERT_TRUE(help.showContents(guide));
+    HelpWindow* window = help.window();
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->windowTitle(), "Obu Linekeeper Help");
+    EXPECT_TRUE(window->browser()->toPlainText().contains("Launch Extras"));
+    EXPECT_FALSE(window->browser()->toPlainText().contains("## ")) << "Markdown is shown formatted";
+    // The contents links to the sections.
+    window->browser()->verticalScrollBar()->setValue(0);
+    window->browser()->setSource(QUrl("#the-obu-line-tool"));
+    EXPECT_GT(window->browser()->verticalScrollBar()->value(), 0);
+
+    QTemporaryDir dir;
+    EXPECT_FALSE(help.showContents(dir.filePath("missing.hlp")));
+    EXPECT_FALSE(help.showContents(dir.path())) << "a folder is no help file";
+    QFile html(dir.filePath("page.hlp"));
+    html.open(QIODevice::WriteOnly);
+    html.write("<html><body><h1>Other guide</h1></body></html>");
+    html.close();
+    EXPECT_TRUE(help.showContents(html.fileName()));
+    EXPECT_EQ(window->browser()->toPlainText().trimmed(), "Other guide");
+    EXPECT_EQ(help.window(), window) << "one window, brought forward again";
+}
+
+// ----------------------------------------------------- dial-up window
+
+TEST_F(Extras, TheDialUpWindowIsMinimizedWhenItComesUpAfterTheConnection) {
+    startWith("[Connection]\r\nName=Demo ISP\r\n[Options]\r\nMinimize Dun=1\r\n");
+    const auto decoy = app.windows.open("Connected to Demo ISP 2");
+    app.click(main().Image10);
+    ASSERT_TRUE(app.advanceUntil([&] { return app.logged("Connection established to Demo ISP"); }));
+    EXPECT_TRUE(main().Timer6.enabled());
+    app.time.advance(2000);
+    EXPECT_TRUE(main().Timer6.enabled()) << "still looking";
+    EXPECT_GT(app.windows.searchedTitles.size(), 100);
+    EXPECT_EQ(app.windows.searchedTitles.last(), "Connected to Demo ISP");
+    EXPECT_EQ(app.windows.searchedClasses.last(), "#32770");
+
+    main().RAS1Connect(main().RAS1.get());  // a further connect changes nothing
+    EXPECT_TRUE(main().Timer6.enabled());
+
+    const auto dun = app.windows.open("CONNECTED TO DEMO ISP");
+    app.time.advance(20);
+    EXPECT_TRUE(app.windows.isMinimized(dun));
+    EXPECT_FALSE(app.windows.isMinimized(decoy));
+    EXPECT_EQ(app.windows.minimizeRequests, QList<test::FakeWindows::Handle>({dun}));
+    EXPECT_FALSE(main().Timer6.enabled());
+    const auto searches = app.windows.searchedTitles.size();
+    app.time.advance(1000);
+    EXPECT_EQ(app.windows.searchedTitles.size(), searches) << "the search has ended";
+}
+
+TEST_F(Extras, WithTheOptionOffTheDialUpWindowIsLeftAlone) {
+    startWith("[Connection]\r\nName=Demo ISP\r\n");
+    const auto dun = app.windows.open("Connected to Demo ISP");
+    app.click(main().Image10);
+    ASSERT_TRUE(app.advanceUntil([&] { return app.logged("Connection established to Demo ISP"); }));
+    app.time.advance(1000);
+    EXPECT_FALSE(main().Timer6.enabled());
+    EXPECT_TRUE(app.windows.searchedTitles.isEmpty());
+    EXPECT_FALSE(app.windows.isMinimized(dun));
+}
+
+TEST_F(Extras, ALongEntryNameIsSearchedForWhole) {
+    const QString entry =
+        "A phone book entry whose name is much longer than sixty-six characters in all";
+    app.writePhoneBook("[" + entry.toLatin1() + "]\nPhoneNumber=555-0100\n");
+    startWith("[Connection]\r\nName=" + entry.toLatin1() + "\r\n[Options]\r\nMinimize Dun=1\r\n");
+    const auto cut = app.windows.open(("Connected to " + entry).left(79));
+    app.click(main().Image10);
+    ASSERT_TRUE(app.advanceUntil([&] { return app.logged("Connection established to " + entry); }));
+    app.time.advance(100);
+    EXPECT_FALSE(app.windows.isMinimized(cut));
+    const auto whole = app.windows.open("Connected to " + entry);
+    app.time.advance(20);
+    EXPECT_TRUE(app.windows.isMinimized(whole));
+}
+
+// ------------------------------------------------------- real processes
+
+namespace {
+
+// A folder without a dash in its path: the classic cut stops at the first dash.
+QString dashFreeTempRoot() {
+    const QString tmp = QDir::tempPath();
+    return tmp.contains(u'-') ? QStringLiteral("/tmp") : tmp;
+}
+
+}  // namespace
+
+TEST_F(Extras, RealProgramsStartWithTheirHostilePathsAndAddressesWhole) {
+    Recorder recorder;
+    const QString pwned = recorder.folder() + "/pwned";
+    PosixShell posix;
+    app.platform.shell = &posix;
+    // The browser of the classic form: a program without a dash, then switches.
+    QTemporaryDir browserDir(dashFreeTempRoot() + "/obubrowserXXXXXX");
+    ASSERT_FALSE(browserDir.path().contains(u'-'));
+    const QString browser = browserDir.filePath("web browser");
+    ASSERT_TRUE(QFile::link(recorder.program(), browser));
+    app.registry.set(kHttpCommand, "\"" + browser + "\" -new-tab \"%1\"");
+
+    const QString program = recorder.makeProgram("it's \"a\" $(touch " + pwned + "); program");
+    const QString longUrl = "http://long.example/?" + QString(300, u'q');
+    const QList<Extra> extras = {
+        {1, "a; touch " + pwned, "http://a.example/?q=\"x y\"&r=$(touch " + pwned + ");`id`", true},
+        {2, "$(touch " + pwned + ")", "http://b.example/ two words", true},
+        {3, "Long", longUrl, true},
+        {5, "`touch " + pwned + "`", program, true},
+        {6, "Missing", recorder.folder() + "/no such program", true},
+    };
+    startWith(extrasIni(extras));
+    tray().LaunchExtras1->trigger();
+
+    QList<QStringList> pages;
+    for (int i = 0; i < 4; ++i) {
+        const auto run = recorder.nextRun();
+        ASSERT_TRUE(run) << "run " << i;
+        pages << run->arguments;
+    }
+    std::sort(pages.begin(), pages.end(),
+              [](const QStringList& a, const QStringList& b) { return a.size() > b.size(); });
+    EXPECT_EQ(pages.last(), QStringList()) << "the program got no arguments";
+    pages.removeLast();
+    QStringList urls;
+    for (const QStringList& args : pages) {
+        ASSERT_EQ(args.size(), 1) << args.join('|').toStdString();
+        urls << args[0];
+    }
+    urls.sort();
+    QStringList expected = {extras[0].path, extras[1].path, longUrl.left(255)};
+    expected.sort();
+    EXPECT_EQ(urls, expected) << "each address whole, a long one as stored";
+    QThread::msleep(200);
+    EXPECT_FALSE(QFile::exists(pwned)) << "nothing was read by a shell";
+    EXPECT_FALSE(recorder.anyNewRun());
+    EXPECT_EQ(logSinceLaunch(), QStringList({"Launching extras", extras[0].name + " launched",
+                                             extras[1].name + " launched", "Long launched",
+                                             extras[3].name + " launched",
+                                             "Missing could not be launched (file not found)"}));
+}
+
+TEST_F(Extras, ARealBrowserOfTheDesktopsFormGetsThePageAsItsOneArgument) {
+    Recorder recorder;
+    PosixShell posix;
+    app.platform.shell = &posix;
+    // The Recorder's folder has a dash in its path: the cut would fall inside it.
+    ASSERT_TRUE(recorder.program().contains(u'-'));
+    app.registry.set(kHttpCommand, "\"" + recorder.program() + "\" --new-window \"%1\"");
+    startWith(extrasIni({{4, "Four", "http://four.example/a b", true}}));
+    tray().LaunchExtras1->trigger();
+    const auto run = recorder.nextRun();
+    ASSERT_TRUE(run);
+    EXPECT_EQ(run->arguments, QStringList({"--new-window", "http://four.example/a b"}));
+    EXPECT_EQ(logSinceLaunch(), QStringList({"Launching extras", "Four launched"}));
+}
