@@ -76,7 +76,8 @@ TEST_F(Connection, TheWholeRoadFromTheButtonToTheUsersDisconnect) {
     ASSERT_TRUE(app.advanceUntil([&] { return connected(); }, 10000));
     EXPECT_EQ(messagesAfterLaunch(),
               QStringList({"Connect requested by user", "Sending username/password",
-                           "Username/Password authenticated by server", "Connection established to Demo ISP"}));
+                           "Username/Password authenticated by server", "Launching extras",
+                           "Connection established to Demo ISP"}));
     EXPECT_TRUE(main().Timer3.enabled());
     EXPECT_FALSE(main().dtimer.enabled()) << "no disconnect timer without a setting";
     app.time.advance(100);
@@ -162,7 +163,8 @@ TEST_F(Connection, ABusyLineIsRedialledUntilItAnswers) {
     EXPECT_EQ(messagesAfterLaunch(),
               QStringList({"Connect requested by user", "Line was busy - attempting to reconnect",
                            "Line was busy - attempting to reconnect", "Sending username/password",
-                           "Username/Password authenticated by server", "Connection established to Demo Busy"}));
+                           "Username/Password authenticated by server", "Launching extras",
+                           "Connection established to Demo Busy"}));
     EXPECT_TRUE(main().Image10->isEnabled());
     EXPECT_TRUE(tray().Connect1->isEnabled());
     EXPECT_TRUE(main().SessionActive);

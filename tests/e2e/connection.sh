@@ -19,7 +19,7 @@ xdotool mousemove --window "$main" 88 167 click 1
 wait_for 30 grep -q "Connection established to Demo ISP" "$dir/log.txt" || fail "no connection: $(log_messages "$dir")"
 mapfile -t lines < <(log_messages "$dir")
 expected=("OBU Launched" "Connect requested by user" "Sending username/password"
-          "Username/Password authenticated by server" "Connection established to Demo ISP")
+          "Username/Password authenticated by server" "Launching extras" "Connection established to Demo ISP")
 [[ "${lines[*]}" == "${expected[*]}" ]] || fail "log: ${lines[*]}"
 "$BIN_DIR/obu-line" connections | grep -q "Demo ISP" || fail "obu-line does not list the connection"
 screenshot connected

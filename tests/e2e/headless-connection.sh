@@ -14,7 +14,7 @@ E2E_PIDS+=($pid)
 wait_for 30 grep -q "Connection established to Demo ISP" "$dir/log.txt" || fail "no connection: $(cat "$E2E_TMP/out.txt")"
 mapfile -t lines < <(log_messages "$dir")
 expected=("OBU Launched" "Connect requested by user" "Sending username/password"
-          "Username/Password authenticated by server" "Connection established to Demo ISP")
+          "Username/Password authenticated by server" "Launching extras" "Connection established to Demo ISP")
 [[ "${lines[*]}" == "${expected[*]}" ]] || fail "log: ${lines[*]}"
 
 note "the provider hangs up"
