@@ -478,7 +478,10 @@ HRASCONN ConnectionRegistry::add(LineRecord& record) {
         ::closedir(dir);
     }
     std::int64_t now = -1;
-    const bool deviceInUse = std::any_of(all.begin(), all.end(), [&](const LineRecord& r) {
+    const bool deviceInUse = std::any_of(all.begin(), all.end(), [&](LineRecord r) {
+        // A line whose holder has ended holds no modem, noticed or not.
+        if (r.established() && r.holder > 0)
+            r.holderGone = !processAlive(ProcessId{r.holder, r.holderStart});
         return !r.ended() && !needsPruning(r, now) && r.device == record.device;
     });
     SharedState* s = header(shared_);

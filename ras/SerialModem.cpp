@@ -63,24 +63,20 @@ bool SerialModem::report(DWORD state, DWORD error) {
 }
 
 void SerialModem::dial(const DialRequest& request, Report listener) {
+    // The password is kept only until the PPP stage has it, then wiped.
     request_ = request;
-    request_.password.clear();  // only the PPP stage needs it, and it gets it then
     report_ = std::move(listener);
     active_ = true;
     phase_ = Phase::WaitPort;
     phaseStart_ = now();
-    // The password is kept only until PPP starts, then wiped.
-    request_.password = request.password;
     if (!report(RASCS_OpenPort, 0)) return;
     startTicking();
 }
 
 void SerialModem::hangUp() {
-    if (!active_ && phase_ != Phase::Ppp) {
-        // Connected (the holder has the line), failed (already hanging up) or idle.
-        if (phase_ == Phase::Idle) phase_ = Phase::Done;
-        return;
-    }
+    // Connected (the holder has the line), failed (already hanging up) or idle:
+    // nothing of ours is left to end.
+    if (!active_) return;
     active_ = false;
     if (phase_ == Phase::Connected || phase_ == Phase::Done || phase_ == Phase::HangingUp) return;
     link_->abandon();
@@ -141,8 +137,7 @@ void SerialModem::send(const QByteArray& command) {
     phaseStart_ = now();
     lastWrite_ = now();
     if (!serial_.write(command + '\r'))
-        fail(phase_ == Phase::Dialing ? RASCS_ConnectDevice : RASCS_ConnectDevice,
-             ERROR_PORT_OR_DEVICE,
+        fail(RASCS_ConnectDevice, ERROR_PORT_OR_DEVICE,
              QStringLiteral("cannot write to %1").arg(QString::fromLocal8Bit(portName_)));
 }
 
@@ -383,7 +378,6 @@ void SerialModem::hangUpTick(bool portAlive) {
             hangStart_ = now();
             hangStep_ = HangStep::Close;
             return;
-        case HangStep::Escape:
         case HangStep::Close:
             // DTR stays down for half a second, enough for any modem to notice.
             if (since(hangStart_) >= 500) finishHangUp();

@@ -61,7 +61,7 @@ public:
 
 private:
     enum class Phase { Idle, WaitPort, Commands, Dialing, Ppp, Connected, HangingUp, Done };
-    enum class HangStep { Guard, Escape, AwaitEscape, Hook, AwaitHook, Dtr, Close };
+    enum class HangStep { Guard, AwaitEscape, Hook, AwaitHook, Dtr, Close };
 
     void tick();
     void startTicking();

@@ -125,11 +125,12 @@ bool SerialPort::write(const QByteArray& text) {
             continue;
         }
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && waits < 20) {
-            // AT commands are a few bytes; a full buffer means flow control is
-            // holding us back for a moment.
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && waits < 3) {
+            // AT commands are a few bytes: a full buffer means that flow control
+            // holds us back (a modem switched off drops CTS). A moment's wait at
+            // most; a modem that stays silent is reported as not responding.
             pollfd p{fd_, POLLOUT, 0};
-            ::poll(&p, 1, 50);
+            ::poll(&p, 1, 10);
             ++waits;
             continue;
         }

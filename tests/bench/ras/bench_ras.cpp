@@ -2,6 +2,8 @@
 // status of the first one, up to twice per tick and up to 100 ticks a second,
 // for as long as a connection is up. This measures that pair against the real
 // service and a real registry folder, and prints the share of a core it costs.
+#include <unistd.h>
+
 #include <QTemporaryDir>
 #include <chrono>
 #include <cstdio>
@@ -10,6 +12,7 @@
 
 #include "platform/SystemClock.h"
 #include "ras/LineService.h"
+#include "ras/Processes.h"
 #include "tests/support/VirtualTime.h"
 
 namespace {
@@ -75,6 +78,21 @@ bool connect(LineService& service, test::VirtualTime& loop, const char* entry) {
         10000);
 }
 
+// A line held by a process of its own, as pppd or the modem emulator holds
+// one: here this very process, which stays alive for the whole measurement.
+class HeldLine : public LineDevice {
+public:
+    void dial(const DialRequest&, Report report) override { report(RASCS_Connected, 0); }
+    void hangUp() override {}
+    LineHolder holder() const override {
+        LineHolder h;
+        h.pid = ::getpid();
+        h.start = processStartTime(::getpid());
+        h.kind = "emulator";
+        return h;
+    }
+};
+
 }  // namespace
 
 int main() {
@@ -104,5 +122,11 @@ int main() {
     // A second connection with a provider deadline makes every call read the clock.
     if (!connect(service, loop, "Dropping")) return 1;
     report("two connections up, one with a drop deadline", nanosecondsPerPair(service, false));
+    // A connection held by a process: its holder is looked at five times a second.
+    LineService held(clock, loop, {book, dir.filePath("held-lines")});
+    held.setDeviceFactory([](const PhoneBookEntry&) { return std::make_unique<HeldLine>(); });
+    if (!connect(held, loop, "Steady")) return 1;
+    report("one connection held by a process (pppd, the emulator)",
+           nanosecondsPerPair(held, false));
     return 0;
 }

@@ -184,5 +184,24 @@ TEST_F(SerialCrossProcessTest, TheFarEndDroppingTheLineIsSeenByEveryProcess) {
     EXPECT_TRUE(err.contains("failed at \"Authenticating\": error 619")) << err.toStdString();
 }
 
+TEST_F(SerialCrossProcessTest, AHolderKilledOutrightEndsItsConnectionAndFreesTheModem) {
+    folder.write("phonebook.pbk",
+                 "[Quick]\nPhoneNumber=555-0160\nPortDelay=50\nDialDelay=200\nAuthDelay=100\n"
+                 "ProjectDelay=100\n");
+    ASSERT_EQ(obuLine({"dial", "Quick"}).exitCode, 0);
+    ASSERT_EQ(service->lines().size(), 1u);
+    const LineRecord first = service->lines()[0];
+    ASSERT_EQ(::kill(static_cast<pid_t>(first.holder), SIGKILL), 0);
+    ASSERT_TRUE(waitFor([&] { return !processAlive(ProcessId{first.holder, first.holderStart}); }));
+    // Straight away, before anyone has listed the connections: the modem is free.
+    const ToolRun again = obuLine({"dial", "Quick"});
+    EXPECT_EQ(again.exitCode, 0) << again.err.toStdString();
+    const auto lines = service->lines();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].handle, first.handle);
+    // The killed holder's lock was stale and is gone; the new holder's is there.
+    EXPECT_EQ(locks().size(), 1);
+}
+
 }  // namespace
 }  // namespace obu::test

@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# The dial-up service's serial side from the command line, with real time and
+# real processes: a demo entry dialled through the serial driver and the modem
+# emulator on a pseudo-terminal, held by the emulator after obu-line ends and
+# ended from another obu-line; the failing demo entries' codes; an entry naming
+# a real serial device dialled with AT commands and handed to pppd (which, on a
+# machine without kernel PPP, ends with its own clear failure and nothing left
+# locked); and chat from the ppp package dialling our emulator.
+source "$(dirname "$0")/lib.sh"
+BIN_DIR=$1
+unset DISPLAY WAYLAND_DISPLAY
+LOCKS=${OBU_LOCK_DIR:-/var/lock}
+
+note "Demo ISP through the emulator's pseudo-terminal"
+"$BIN_DIR/obu-line" dial "Demo ISP" joe secret >"$E2E_TMP/dial.txt" 2>&1 || fail "dial: $(cat "$E2E_TMP/dial.txt")"
+pts=$(sed -n 's/.*Port opened (\(\/dev\/pts\/[0-9]*\)).*/\1/p' "$E2E_TMP/dial.txt")
+[[ -n "$pts" ]] || fail "no pseudo-terminal in: $(cat "$E2E_TMP/dial.txt")"
+"$BIN_DIR/obu-line" connections >"$E2E_TMP/conn.txt"
+grep -Eq "Demo ISP +Connected +Simulated Modem on $pts \(modem\).*held by emulator \(pid [0-9]+\)" "$E2E_TMP/conn.txt" \
+    || fail "connections: $(cat "$E2E_TMP/conn.txt")"
+holder=$(sed -n 's/.*held by emulator (pid \([0-9]*\)).*/\1/p' "$E2E_TMP/conn.txt")
+kill -0 "$holder" || fail "the emulator holding the line is not running"
+grep -q "obu-modem" "/proc/$holder/cmdline" || fail "pid $holder is not the emulator"
+lock="$LOCKS/LCK..$(basename "$pts")"
+[[ "$(tr -d ' \n' <"$lock")" == "$holder" ]] || fail "the lock $lock does not name the emulator"
+"$BIN_DIR/obu-line" hangup "Demo ISP" >/dev/null || fail "hangup failed"
+wait_for 10 process_gone "$holder" || fail "the emulator did not end with the hang-up"
+wait_for 10 test ! -e "$lock" || fail "the lock $lock stayed"
+"$BIN_DIR/obu-line" connections | grep -q "No connections." || fail "the connection is still listed"
+
+note "the failing demo entries"
+for pair in "Demo Always Busy:676" "Demo No Dial Tone:680" "Demo No Answer:678"; do
+    entry=${pair%:*}
+    code=${pair##*:}
+    "$BIN_DIR/obu-line" dial "$entry" >"$E2E_TMP/fail.txt" 2>&1 && fail "$entry connected"
+    grep -q "failed at \"Connecting device\": error $code:" "$E2E_TMP/fail.txt" || fail "$entry: $(cat "$E2E_TMP/fail.txt")"
+    grep -q "Port opened (/dev/pts/" "$E2E_TMP/fail.txt" || fail "$entry did not go through a pseudo-terminal"
+done
+
+note "an entry naming a serial device: AT commands, then pppd"
+"$BIN_DIR/obu-modem" --link "$E2E_TMP/ttyMODEM" --ring-ms 500 --transcript "$E2E_TMP/modem.log" >"$E2E_TMP/modem.out" 2>&1 &
+E2E_PIDS+=($!)
+wait_for 10 test -L "$E2E_TMP/ttyMODEM" || fail "obu-modem did not start"
+printf '[Real Modem]\nDevice=%s\nSpeed=115200\nInitString=AT&F&C1&D2\nPhoneNumber=555-0199\n' "$E2E_TMP/ttyMODEM" >"$E2E_TMP/real.pbk"
+"$BIN_DIR/obu-line" --phonebook "$E2E_TMP/real.pbk" dial "Real Modem" joe secret >"$E2E_TMP/real.txt" 2>&1 && fail "a PPP link came up"
+cat "$E2E_TMP/real.txt"
+grep -q "All devices connected" "$E2E_TMP/real.txt" || fail "the modem did not connect"
+if [[ ! -x /usr/sbin/pppd ]]; then
+    # Without the ppp package the PPP stage cannot start, and says so.
+    grep -q "error 720:" "$E2E_TMP/real.txt" || fail "a missing pppd is not reported"
+elif [[ -e /dev/ppp ]]; then
+    note "this machine has kernel PPP: pppd's own failure was $(tail -n 1 "$E2E_TMP/real.txt")"
+else
+    grep -q "failed at \"Authenticating\": error 711: This computer's kernel has no PPP support" "$E2E_TMP/real.txt" \
+        || fail "no clear kernel-support failure"
+    grep -q "pppd exit 4" "$E2E_TMP/real.txt" || fail "pppd's exit is not explained"
+fi
+sed -n '1,4p' "$E2E_TMP/modem.log" | paste -sd' ' | grep -qx "ATZ AT&F&C1&D2 ATX4 ATDT5550199" || fail "commands: $(cat "$E2E_TMP/modem.log")"
+grep -q "^ATH0$" "$E2E_TMP/modem.log" || fail "the modem was not hung up: $(cat "$E2E_TMP/modem.log")"
+[[ ! -e "$LOCKS/LCK..ttyMODEM" ]] || fail "the device is still locked"
+"$BIN_DIR/obu-line" connections | grep -q "No connections." || fail "a connection is left"
+
+note "chat dials the emulator"
+command -v chat >/dev/null || { echo "chat is not installed (package ppp): not checked"; echo "PASS"; exit 0; }
+modem_pts=$(head -n 1 "$E2E_TMP/modem.out")
+chat -t 5 ABORT BUSY ABORT "NO CARRIER" '' ATZ OK ATDT5550100 CONNECT '' <"$modem_pts" >"$modem_pts" \
+    || fail "chat could not dial the emulator (exit $?)"
+echo "PASS"
