@@ -19,6 +19,7 @@
 #include "platform/QtHelp.h"
 #include "platform/PosixShell.h"
 #include "platform/QtTrayShell.h"
+#include "platform/SdlSound.h"
 #include "platform/X11Windows.h"
 #include "platform/XdgRegistry.h"
 #include "platform/SystemClock.h"
@@ -105,6 +106,8 @@ int main(int argc, char** argv) {
     obu::QtTrayShell tray(loop, headless ? std::function<void(const QString&)>([](const QString&) {})
                                          : std::function<void(const QString&)>());
 
+    // Sounds and tunes by bare name from the program's folder.
+    obu::SdlSound sound(folder);
     obu::XdgRegistry registry;
     obu::PosixShell shell;
     obu::X11Windows windows;
@@ -120,6 +123,7 @@ int main(int argc, char** argv) {
     platform.ras = &lines;
     platform.modemCheck = &modemCheck;
     platform.tray = &tray;
+    platform.sound = &sound;
     platform.registry = &registry;
     platform.shell = &shell;
     platform.windows = &windows;

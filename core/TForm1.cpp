@@ -40,6 +40,7 @@ TForm1::TForm1(Program& program)
     Timer3.setOnTimer([this] { Timer3Timer(); });
     dtimer.setOnTimer([this] { dtimerTimer(); });
     FormCreate();
+    buildPresentation();
 }
 
 TForm1::~TForm1() {

@@ -11,6 +11,7 @@
 #include "extras/ExtrasTable.h"
 #include "platform/WindowTimer.h"
 #include "ras/RasApi.h"
+#include "platform/Sound.h"
 #include "ras/TRAS.h"
 #include "shell/TGoToWeb.h"
 #include "timing/SuperTimer.h"
@@ -226,8 +227,31 @@ protected:
     void FormResize() override;
     void FormHide() override;
     void FormShow() override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+public:
+    // Presentation: the about picture and the hidden quotation.
+    QLabel* Label17 = nullptr;      // 3 x 3 hot spot
+    QLabel* Label19 = nullptr;      // the quotation's closing words
+    QLabel* Label20 = nullptr;
+    QLabel* Label21 = nullptr;
+    QLabel* Mark = nullptr;         // its attribution
+    QLabel* Label22 = nullptr;      // the about hot spot
+    TSkinImage* aboutimg = nullptr;
+    std::unique_ptr<MusicDevice> MediaPlayer1;
+    int LastKeyUp = 0;
+    bool MouseOnHotSpot = false;
+    int QuotationStep = 0;
+    void Label22Click();
+    void aboutimgClick();
+    void ShowEgg();
+    void Timer4Timer();
+    void FormKeyUp(int key);
 
 private:
+    void buildPresentation();
     void buildControls();
     void buildSkin();
     void buildSettingsPanel();

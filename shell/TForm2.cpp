@@ -10,6 +10,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Help.h"
 #include "platform/Platform.h"
+#include "ui/JpegImage.h"
 
 namespace obu {
 
@@ -21,6 +22,14 @@ TForm2::TForm2(Program& program)
     pal.setColor(QPalette::Window, Qt::white);
     setPalette(pal);
 
+    // The splash picture, sized to itself, under the version label.
+    Image1 = new QLabel(this);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    const QImage splash = loadJpeg(program.platform().programFolder + QStringLiteral("obu-splash.jpg"));
+    if (!splash.isNull()) {
+        Image1->setPixmap(QPixmap::fromImage(splash));
+        Image1->setGeometry(0, 0, splash.width(), splash.height());
+    }
     Label1 = new QLabel(QStringLiteral("Version 1.3"), this);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setGeometry(8, 122, 125, 23);
@@ -106,7 +115,7 @@ void TForm2::buildMenu() {
         addItem(PopupMenu1, QStringLiteral("OBUWebpage1"), QStringLiteral("OBU Webpage"), &TForm2::OBUWebpage1Click);
     Help1 = addItem(PopupMenu1, QStringLiteral("Help1"), QStringLiteral("Help"), &TForm2::Help1Click);
     PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N1"));
-    AboutOBU1 = addItem(PopupMenu1, QStringLiteral("AboutOBU1"), QStringLiteral("About OBU"));
+    AboutOBU1 = addItem(PopupMenu1, QStringLiteral("AboutOBU1"), QStringLiteral("About OBU"), &TForm2::AboutOBU1Click);
     HideOBU1 = addItem(PopupMenu1, QStringLiteral("HideOBU1"), QStringLiteral("Hide OBU"), &TForm2::HideOBU1Click);
     Connect1 = addItem(PopupMenu1, QStringLiteral("Connect1"), QStringLiteral("Connect"), &TForm2::Connect1Click);
     Exit1 = addItem(PopupMenu1, QStringLiteral("Exit1"), QStringLiteral("Exit"), &TForm2::Exit1Click);
@@ -165,6 +174,11 @@ void TForm2::SetTime1Click() {
 }
 
 void TForm2::ClearAlarmTime1Click() { program().Form1->ClearAlarm(); }
+
+void TForm2::AboutOBU1Click() {
+    BringUpMainWindow();
+    program().Form1->Label22Click();
+}
 
 void TForm2::LaunchExtras1Click() { program().Form1->LaunchExtras(); }
 

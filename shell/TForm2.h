@@ -21,6 +21,7 @@ public:
 
     ~TForm2() override;
 
+    QLabel* Image1 = nullptr;
     QLabel* Label1 = nullptr;
     WindowTimer Timer1;
     std::unique_ptr<TTrayIcon> TrayIcon1;
@@ -61,6 +62,7 @@ public:
     void SetTime1Click();
     void ClearAlarmTime1Click();
     void LaunchExtras1Click();
+    void AboutOBU1Click();
     void Extras1Click();
     void VantorStudioWebpage1Click();
     void OBUWebpage1Click();

@@ -20,6 +20,7 @@ AppHarness::AppHarness() : profile(std::make_unique<IniFileProfile>()) {
     platform.programFolder = folder.path();
     platform.superTimerDriver = TimerDriver::Loop;
     platform.tray = &tray;
+    platform.sound = &sound;
     platform.registry = &registry;
     platform.shell = &shell;
     platform.windows = &windows;

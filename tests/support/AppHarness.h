@@ -13,6 +13,7 @@
 #include "tests/support/FakeWindows.h"
 #include "tests/support/RecordingHelp.h"
 #include "tests/support/RecordingShell.h"
+#include "tests/support/RecordingSound.h"
 #include "tests/support/RecordingTrayShell.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TempFolder.h"
@@ -71,6 +72,7 @@ public:
     std::unique_ptr<LineService> lines;
     std::unique_ptr<LineModemCheck> modemCheck;
     RecordingTrayShell tray{time};
+    RecordingSound sound;
     // The browser's command, started programs and opened pages, other
     // programs' windows, and the help viewer. A test may put a real backend in
     // `platform` in place of one of them before start().

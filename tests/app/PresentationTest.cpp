@@ -1,0 +1,147 @@
+#include <gtest/gtest.h>
+
+#include <QTest>
+
+#include "core/TForm1.h"
+#include "shell/TForm2.h"
+#include "tests/support/AppHarness.h"
+
+using namespace obu;
+using obu::test::AppHarness;
+
+namespace {
+
+struct Presentation : ::testing::Test {
+    AppHarness app;
+    void start(const QByteArray& ini = {}) {
+        app.writeIni(ini);
+        app.start();
+        app.time.advance(5000);
+        app.sound.clearCalls();
+    }
+    TForm1& main() { return app.main(); }
+    TForm2& tray() { return app.splash(); }
+    void moveOver(QWidget* w) { QTest::mouseMove(w, QPoint(w->width() / 2, w->height() / 2)); }
+    // A place of the background that no other control covers.
+    void moveOverBackground() { QTest::mouseMove(main().Image9, QPoint(440, 20)); }
+    void typeUp(int key) {
+        QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
+        QApplication::sendEvent(&main(), &release);
+    }
+    bool infoPageShown() {
+        return main().Label1->isVisible() && main().Label2->isVisible() && main().Label11->isVisible() &&
+               main().Label12->isVisible() && main().Label13->isVisible() && !main().Label14->isVisible();
+    }
+};
+
+}  // namespace
+
+TEST_F(Presentation, SkinButtonsShowTheirPressedFaceAndPlayTheirSounds) {
+    start();
+    QTest::mousePress(main().Image11, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+    EXPECT_EQ(main().Image11->faceIndex(), 1);
+    QTest::mouseRelease(main().Image11, Qt::LeftButton, Qt::NoModifier, QPoint(500, 500));  // released outside: no click
+    EXPECT_EQ(main().Image11->faceIndex(), 0);
+    EXPECT_EQ(app.sound.waves(), QStringList({"obubtnd.okx", "obubtnu.okx"}));
+    EXPECT_FALSE(main().okbutton->isVisible());
+}
+
+TEST_F(Presentation, TheConnectButtonsFacesFollowTheStateAndTheTrayCaptionFollowsTheRelease) {
+    start("[Connection]\r\nName=Demo ISP\r\n");
+    QTest::mousePress(main().Image10, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+    EXPECT_EQ(main().Image10->faceList(), &main().ImageList2);
+    EXPECT_EQ(main().Image10->faceIndex(), 1);
+    main().ReadyToConnect = false;  // as if the port opened while the button was held
+    QTest::mouseRelease(main().Image10, Qt::LeftButton, Qt::NoModifier, QPoint(500, 500));
+    EXPECT_EQ(main().Image10->faceList(), &main().ImageList8);
+    EXPECT_EQ(main().Image10->faceIndex(), 0);
+    EXPECT_EQ(tray().Connect1->text(), "Disconnect");
+}
+
+TEST_F(Presentation, WithSoundOffNoWaveIsPlayedButFacesStillChange) {
+    start("[Options]\r\nSound=0\r\n");
+    QTest::mousePress(main().Image14, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+    EXPECT_EQ(main().Image14->faceIndex(), 1);
+    QTest::mouseRelease(main().Image14, Qt::LeftButton, Qt::NoModifier, QPoint(500, 500));
+    EXPECT_TRUE(app.sound.waves().isEmpty());
+}
+
+TEST_F(Presentation, TheAboutPictureTakesThePanelAndAClickBringsTheInformationBack) {
+    start();
+    tray().AboutOBU1->trigger();
+    EXPECT_TRUE(main().aboutimg->isVisible());
+    EXPECT_EQ(main().aboutimg->pos(), QPoint(210, 20));
+    EXPECT_FALSE(main().Label13->isVisible());
+    EXPECT_FALSE(main().Label1->isVisible());
+    app.click(main().aboutimg);
+    EXPECT_FALSE(main().aboutimg->isVisible());
+    EXPECT_TRUE(infoPageShown());
+    EXPECT_EQ(app.sound.waves(), QStringList({"obuclick.okx"}));
+}
+
+TEST_F(Presentation, VThenSOverTheHotSpotStartsTheQuotationWithItsTimedWords) {
+    start();
+    moveOver(main().Label17);
+    typeUp(Qt::Key_V);
+    typeUp(Qt::Key_S);
+    EXPECT_TRUE(main().Label18->isVisible());
+    EXPECT_FALSE(main().Label1->isVisible());
+    EXPECT_FALSE(main().Label13->isVisible());
+    EXPECT_TRUE(app.sound.isPlaying("obu.okx"));
+    // The words at 8, 9 and 10 seconds, the attribution at 11, the information back at 14.
+    app.time.advance(7000);
+    EXPECT_FALSE(main().Label19->isVisible());
+    app.time.advance(1000);
+    EXPECT_TRUE(main().Label19->isVisible());
+    EXPECT_FALSE(main().Label20->isVisible());
+    app.time.advance(1000);
+    EXPECT_TRUE(main().Label20->isVisible());
+    app.time.advance(1000);
+    EXPECT_TRUE(main().Label21->isVisible());
+    EXPECT_FALSE(main().Mark->isVisible());
+    app.time.advance(1000);
+    EXPECT_TRUE(main().Mark->isVisible());
+    app.time.advance(2000);
+    EXPECT_TRUE(main().Label18->isVisible());
+    app.time.advance(1000);
+    EXPECT_FALSE(main().Label18->isVisible());
+    EXPECT_FALSE(main().Mark->isVisible());
+    EXPECT_TRUE(infoPageShown());
+    EXPECT_FALSE(main().Timer4.enabled());
+}
+
+TEST_F(Presentation, AMoveOverTheBackgroundBetweenTheKeysCancelsTheFirst) {
+    start();
+    moveOver(main().Label17);
+    typeUp(Qt::Key_V);
+    moveOverBackground();
+    moveOver(main().Label17);
+    typeUp(Qt::Key_S);
+    EXPECT_FALSE(main().Label18->isVisible());
+    // Away from the hot spot the keys do nothing either.
+    moveOver(main().Label13);
+    typeUp(Qt::Key_V);
+    typeUp(Qt::Key_S);
+    EXPECT_FALSE(main().Label18->isVisible());
+}
+
+TEST_F(Presentation, TheQuotationClosesTheAboutPictureAndRunsSilentlyWithoutSound) {
+    start("[Options]\r\nSound=0\r\n");
+    main().Label22Click();
+    moveOver(main().Label17);
+    typeUp(Qt::Key_V);
+    typeUp(Qt::Key_S);
+    EXPECT_FALSE(main().aboutimg->isVisible());
+    EXPECT_TRUE(main().Label18->isVisible());
+    EXPECT_FALSE(app.sound.isPlaying("obu.okx"));
+}
+
+TEST(PresentationWithoutTheTune, TheMainWindowIsMadeAndTheQuotationRunsSilently) {
+    AppHarness app;
+    app.sound.setMissing("obu.okx");
+    app.start();
+    app.time.advance(5000);
+    EXPECT_TRUE(app.main().isVisible());
+    app.main().ShowEgg();
+    EXPECT_TRUE(app.main().Label18->isVisible());
+}

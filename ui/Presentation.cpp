@@ -1,0 +1,172 @@
+// The main window's about picture, its hidden quotation with its tune, and
+// the bookkeeping of keys and mouse moves that starts the quotation.
+#include <QContextMenuEvent>
+#include <QEvent>
+#include <QKeyEvent>
+
+#include "core/Program.h"
+#include "core/TForm1.h"
+#include "platform/Platform.h"
+#include "platform/Sound.h"
+#include "shell/TForm2.h"
+#include "ui/JpegImage.h"
+
+namespace obu {
+namespace {
+
+constexpr int kKeyV = 0x56;
+constexpr int kKeyS = 0x53;
+
+}  // namespace
+
+void TForm1::buildPresentation() {
+    const Platform& p = platform();
+    const QImage background = loadJpeg(p.programFolder + QStringLiteral("obu-background.jpg"));
+    if (!background.isNull()) Image9->setPicture(QPixmap::fromImage(background));
+
+    auto label = [this](const QString& name, const QString& text, int x, int y, int w, int h) {
+        auto* l = new QLabel(text, this);
+        l->setObjectName(name);
+        l->setGeometry(x, y, w, h);
+        l->setAttribute(Qt::WA_TranslucentBackground);
+        return l;
+    };
+    auto narrow = [](int pixels) {
+        QFont font(QStringLiteral("Arial Narrow"));
+        font.setPixelSize(pixels);
+        return font;
+    };
+    auto colour = [](QLabel* l, const QColor& c) {
+        QPalette pal = l->palette();
+        pal.setColor(QPalette::WindowText, c);
+        l->setPalette(pal);
+    };
+
+    // A public-domain saying; its three closing words come one by one.
+    Label18->setText(QStringLiteral("Early to bed and early to rise makes a man"));
+    Label19 = label(QStringLiteral("Label19"), QStringLiteral("healthy,"), 220, 112, 56, 22);
+    Label20 = label(QStringLiteral("Label20"), QStringLiteral("wealthy,"), 276, 112, 48, 22);
+    Label21 = label(QStringLiteral("Label21"), QStringLiteral("and wise."), 324, 112, 70, 22);
+    for (QLabel* word : {Label19, Label20, Label21}) word->setFont(narrow(16));
+    colour(Label19, QColor(0, 128, 128));
+    colour(Label20, QColor(128, 0, 128));
+    colour(Label21, QColor(0, 0, 128));
+    Mark = label(QStringLiteral("Mark"), QStringLiteral("- Benjamin Franklin"), 264, 136, 130, 18);
+    Mark->setFont(narrow(13));
+    for (QLabel* l : {Label19, Label20, Label21, Mark}) l->hide();
+
+    Label22 = label(QStringLiteral("Label22"), QString(), 32, 8, 105, 49);
+    Label22->setCursor(Qt::WhatsThisCursor);
+    Label17 = label(QStringLiteral("Label17"), QString(), 52, 28, 3, 3);
+    Label17->setCursor(Qt::PointingHandCursor);
+    aboutimg = new TSkinImage(this, QStringLiteral("aboutimg"), 210, 20, 174, 127);
+    const QImage about = loadJpeg(p.programFolder + QStringLiteral("obu-about.jpg"));
+    if (!about.isNull()) aboutimg->setPicture(QPixmap::fromImage(about));
+    aboutimg->setToolTip(QStringLiteral("click to close about"));
+    aboutimg->hide();
+    aboutimg->onClick = [this] { handle([this] { aboutimgClick(); }); };
+
+    // Mouse moves over these tell whether the pointer last rested on the hot spot.
+    for (QWidget* w : std::initializer_list<QWidget*>{Image9, Image10, Image11, Image12, Image14, Image15, Status,
+                                                      Status2, Label22, Label17, Label13, Label14, Image1}) {
+        if (!w) continue;
+        w->setMouseTracking(true);
+        w->installEventFilter(this);
+    }
+
+    // A tune that cannot be opened (no file, no sound device) leaves the
+    // quotation silent; the window is made all the same.
+    if (p.sound) MediaPlayer1 = p.sound->openMusic(QStringLiteral("obu.okx"));
+    Timer4.setOnTimer([this] { Timer4Timer(); });
+}
+
+void TForm1::contextMenuEvent(QContextMenuEvent* event) {
+    // The tray menu is the window's popup menu too.
+    program().Form2->PopupMenu1->popup(event->globalPos());
+}
+
+void TForm1::Label22Click() {
+    HidePanelContents();
+    aboutimg->move(210, 20);
+    aboutimg->show();
+    aboutimg->raise();
+    Label13->hide();
+    Label14->hide();
+}
+
+void TForm1::aboutimgClick() {
+    PlayClick();
+    aboutimg->hide();
+    for (QWidget* w : std::initializer_list<QWidget*>{Label1, Label2, Label11, Label12, Label13}) w->show();
+    Label14->hide();
+}
+
+void TForm1::ShowEgg() {
+    HidePanelContents();
+    if (program().Form2->Sound1->isChecked() && MediaPlayer1) MediaPlayer1->play();
+    Label13->hide();
+    Label14->hide();
+    Label18->show();
+    QuotationStep = 0;
+    // A new start while running counts again from 0.
+    Timer4.setEnabled(false);
+    Timer4.setEnabled(true);
+}
+
+void TForm1::Timer4Timer() {
+    switch (QuotationStep) {
+        case 7: Label19->show(); break;
+        case 8: Label20->show(); break;
+        case 9: Label21->show(); break;
+        case 10: Mark->show(); break;
+        case 13:
+            for (QWidget* w : std::initializer_list<QWidget*>{Label18, Label19, Label20, Label21, Mark}) w->hide();
+            for (QWidget* w : std::initializer_list<QWidget*>{Label1, Label2, Label11, Label12, Label13}) w->show();
+            Label14->hide();
+            Timer4.setEnabled(false);
+            break;
+        default: break;
+    }
+    ++QuotationStep;
+}
+
+void TForm1::FormKeyUp(int key) {
+    if (LastKeyUp == kKeyV && key == kKeyS && MouseOnHotSpot) {
+        if (aboutimg->isVisible()) aboutimgClick();
+        ShowEgg();
+        return;
+    }
+    LastKeyUp = key;
+}
+
+void TForm1::keyReleaseEvent(QKeyEvent* event) {
+    if (event->isAutoRepeat()) return;
+    // Keys typed into the settings panel's boxes are theirs, not the window's.
+    QWidget* focus = focusWidget();
+    for (QWidget* editor : std::initializer_list<QWidget*>{Edit1, MaskEdit1, ListBox1, DateTimePicker1, DateTimePicker2})
+        if (focus == editor || (focus && editor->isAncestorOf(focus))) return;
+    handle([this, key = event->key()] { FormKeyUp(key); });
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonRelease && watched == Label22) {
+        handle([this] { Label22Click(); });
+        return false;
+    }
+    if (event->type() != QEvent::MouseMove) return Form::eventFilter(watched, event);
+    if (watched == Label17) {
+        MouseOnHotSpot = true;
+    } else if (watched == Label13 || watched == Label14 || watched == Image1) {
+        MouseOnHotSpot = false;
+    } else {
+        LastKeyUp = 0;
+        MouseOnHotSpot = false;
+    }
+    // The Exit button has no cursor of its own: it turns the window's cursor
+    // into the hand, and the background turns it back.
+    if (watched == Image12 && cursor().shape() != Qt::PointingHandCursor) setCursor(Qt::PointingHandCursor);
+    if (watched == Image9 && cursor().shape() != Qt::ArrowCursor) setCursor(Qt::ArrowCursor);
+    return Form::eventFilter(watched, event);
+}
+
+}  // namespace obu
