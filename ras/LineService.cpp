@@ -226,8 +226,24 @@ DWORD LineService::RasHangUpA(HRASCONN connection) {
     reap();
     const bool local = jobs_.count(connection) != 0;
     finish(connection);
+    LineRecord held;
+    const bool heldByPppd = !local && record(connection, &held) && held.established() &&
+                            held.holderKind == "pppd" && held.port.startsWith('/') &&
+                            processAlive(ProcessId{held.holder, held.holderStart});
     switch (registry_.remove(connection)) {
         case ConnectionRegistry::Change::Done:
+            if (heldByPppd) {
+                // pppd has been told to end; once it has, the modem is put back
+                // on the hook from here, as a dialer does after its pppd.
+                auto job = std::make_unique<DialJob>();
+                auto modem = std::make_unique<SerialModem>(loop_, clock_, nullptr, paths_.lockDir);
+                LineHolder holder;
+                holder.pid = held.holder;
+                holder.start = held.holderStart;
+                modem->releaseAfter(held.port, holder);
+                job->device = std::move(modem);
+                finished_.push_back(std::move(job));
+            }
             return ERROR_SUCCESS;
         case ConnectionRegistry::Change::Gone:
             return local ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;

@@ -1,8 +1,11 @@
 #include "ras/SerialModem.h"
 
+#include <signal.h>
+
 #include <cerrno>
 
 #include "platform/Clock.h"
+#include "ras/Processes.h"
 
 namespace obu {
 
@@ -79,14 +82,22 @@ void SerialModem::hangUp() {
     if (!active_) return;
     active_ = false;
     if (phase_ == Phase::Connected || phase_ == Phase::Done || phase_ == Phase::HangingUp) return;
-    link_->abandon();
+    if (link_) link_->abandon();
     startHangUp();
+}
+
+void SerialModem::releaseAfter(const QByteArray& device, const LineHolder& holder) {
+    holder_ = holder;
+    portName_ = device;
+    phase_ = Phase::AwaitHolder;
+    phaseStart_ = now();
+    startTicking();
 }
 
 void SerialModem::fail(DWORD state, DWORD error, const QString& detail) {
     detail_ = detail;
     request_.password.fill('\0');
-    link_->abandon();
+    if (link_) link_->abandon();
     // The report may destroy nothing (the service keeps busy devices), but it
     // may call hangUp(): start going on the hook first.
     startHangUp();
@@ -299,6 +310,31 @@ void SerialModem::tick() {
         case Phase::HangingUp: {
             const bool alive = serial_.readAvailable(input_);
             hangUpTick(alive);
+            return;
+        }
+        case Phase::AwaitHolder: {
+            if (processAlive(ProcessId{holder_.pid, holder_.start})) {
+                if (!holderKilled_ && since(phaseStart_) > 10000) {
+                    ::kill(static_cast<pid_t>(holder_.pid), SIGKILL);
+                    holderKilled_ = true;
+                }
+                if (since(phaseStart_) > 15000) finishHangUp();
+                return;
+            }
+            // The holder has gone and its lock is stale: the modem is ours to
+            // put back on the hook, unless another program has taken it by now.
+            if (lock_.acquire(lockFolder_, portName_) == UucpLock::Result::InUse) {
+                finishHangUp();
+                return;
+            }
+            SerialPort::Settings settings;
+            if (!serial_.open(portName_, settings)) {
+                finishHangUp();
+                return;
+            }
+            online_ = true;
+            lastWrite_ = now();
+            startHangUp();
             return;
         }
         default:

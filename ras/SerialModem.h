@@ -54,13 +54,30 @@ public:
     QByteArray port() const override { return portName_; }
     QString failureDetail() const override { return detail_; }
     LineHolder holder() const override { return holder_; }
-    bool busy() const override { return phase_ == Phase::HangingUp; }
+    bool busy() const override {
+        return phase_ == Phase::HangingUp || phase_ == Phase::AwaitHolder;
+    }
+    // For a line that another process held (pppd, told to end by a hang-up from
+    // here): waits for that process to end (SIGKILL after 10 s), then takes the
+    // device's lock, puts the modem back on the hook ("+++", ATH0, DTR) and
+    // removes the lock. Nothing is reported.
+    void releaseAfter(const QByteArray& device, const LineHolder& holder);
 
     // Every command written to the modem, in order (for the log of a call).
     const QList<QByteArray>& sent() const { return sent_; }
 
 private:
-    enum class Phase { Idle, WaitPort, Commands, Dialing, Ppp, Connected, HangingUp, Done };
+    enum class Phase {
+        Idle,
+        WaitPort,
+        Commands,
+        Dialing,
+        Ppp,
+        Connected,
+        AwaitHolder,
+        HangingUp,
+        Done
+    };
     enum class HangStep { Guard, AwaitEscape, Hook, AwaitHook, Dtr, Close };
 
     void tick();
@@ -106,6 +123,7 @@ private:
     std::uint32_t hangStart_ = 0;
     QString detail_;
     LineHolder holder_;
+    bool holderKilled_ = false;
 };
 
 }  // namespace obu

@@ -377,8 +377,15 @@ int main(int argc, char** argv) {
     }
     if (command == QLatin1String("hangup")) {
         if (!wants(1, 1)) return kUsage;
-        return forEachLine(service, words[0], "Hung up",
-                           [&](HRASCONN h) { return service.RasHangUpA(h); });
+        const int result = forEachLine(service, words[0], "Hung up",
+                                       [&](HRASCONN h) { return service.RasHangUpA(h); });
+        // A line that pppd held: once pppd has gone, the modem is put back on
+        // the hook from here.
+        QElapsedTimer settle;
+        settle.start();
+        while (service.settling() && settle.elapsed() < 20000)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        return result;
     }
     if (command == QLatin1String("drop")) {
         if (!wants(1, 1)) return kUsage;

@@ -176,6 +176,10 @@ void HayesEmulator::commandByte(char c, std::int64_t now) {
         return;
     }
     line_ += c;
+    // A command starts at "AT": whatever came before it (a stray "+++", noise)
+    // is dropped, as a Hayes modem does.
+    if (line_.size() > 2 && line_.right(2).toUpper() == "AT" && line_.left(2).toUpper() != "AT")
+        line_ = line_.right(2);
     if (line_.size() >= 2 && line_.left(2).toUpper() == "A/") {
         // Repeat the last command.
         line_.clear();

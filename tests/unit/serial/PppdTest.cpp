@@ -283,13 +283,19 @@ TEST(PppdLinkTest, AnUpLinkIsHeldByThePppdProcessAndAHangUpFromAnywhereEndsIt) {
     // The device's lock names pppd now.
     EXPECT_EQ(UucpLock::owner(UucpLock::lockPath(paths.lockDir, emulator.link().toLocal8Bit())),
               record.holder);
-    // Another program hangs up: pppd is told to end, and ends.
+    // Another program hangs up: pppd is told to end, and ends; then that
+    // program puts the modem back on the hook and the lock goes.
+    const qsizetype before = emulator.transcript().size();
     EXPECT_EQ(other.RasHangUpA(h), 0u);
-    EXPECT_TRUE(runUntil(
-        [&] {
-            return !processAlive(ProcessId{record.holder, record.holderStart});
-        },
-        10000));
+    EXPECT_TRUE(other.settling());
+    const ProcessId pppd{record.holder, record.holderStart};
+    EXPECT_TRUE(runUntil([&] { return !processAlive(pppd); }, 10000));
+    ASSERT_TRUE(runUntil([&] { return !other.settling(); }, 15000));
+    // pppd's end dropped DTR, so the modem is in command mode: "+++" is no
+    // escape there, and ATH0 is the command it gets.
+    EXPECT_TRUE(emulator.transcript().mid(before).endsWith("ATH0\n"))
+        << emulator.transcript().constData();
+    EXPECT_TRUE(QDir(paths.lockDir).entryList(QDir::Files).isEmpty());
     NotifyTargets::destroy(target);
 }
 
