@@ -45,7 +45,7 @@ void TForm1::buildSettingsPanel() {
     DailyBtn = new TSkinImage(this, QStringLiteral("DailyBtn"), 472, 136, 18, 18);
     DailyLbl = new QLabel(QStringLiteral("Make Daily"), this);
     DailyLbl->setObjectName(QStringLiteral("DailyLbl"));
-    DailyLbl->setGeometry(502, 138, 60, 15);
+    DailyLbl->setGeometry(502, 138, 90, 15);
     SetCon = new TSkinImage(this, QStringLiteral("SetCon"), 472, 16, 91, 121);
     SetCon->setPicture(QPixmap(folder + QStringLiteral("page-connection.png")));
     okbutton = new TSkinImage(this, QStringLiteral("okbutton"), 480, 168, 16, 13);
@@ -56,6 +56,8 @@ void TForm1::buildSettingsPanel() {
     cancelbutton->setCursor(Qt::PointingHandCursor);
     for (QWidget* w : std::initializer_list<QWidget*>{DateTimePicker1, DateTimePicker2, ListBox1, Edit1, MaskEdit1})
         w->setFont(small);
+    // A list 28 pixels high has no room for a horizontal scroll bar.
+    ListBox1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     for (QWidget* w : std::initializer_list<QWidget*>{timedate, DateTimePicker2, DateTimePicker1, DailyBtn, DailyLbl,
                                                       SetCon, okbutton, cancelbutton})
         w->hide();
