@@ -14,7 +14,7 @@ RUN_PACKAGES=(
 TEST_PACKAGES=(
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
-    xvfb xauth openbox trayer xdotool wmctrl x11-utils imagemagick
+    xvfb xauth openbox trayer xdotool wmctrl x11-utils imagemagick ppp
 )
 
 packages=("${BUILD_PACKAGES[@]}" "${RUN_PACKAGES[@]}")
