@@ -9,12 +9,12 @@ BUILD_PACKAGES=(
     libjpeg62-turbo-dev libsdl2-mixer-dev libx11-dev
 )
 RUN_PACKAGES=(
-    fonts-liberation fonts-dejavu-core timgm6mb-soundfont libqt6network6 xdg-utils file
+    fonts-liberation fonts-dejavu-core timgm6mb-soundfont libqt6network6 xdg-utils file ppp
 )
 TEST_PACKAGES=(
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
-    xvfb xauth openbox trayer xdotool wmctrl x11-utils imagemagick ppp
+    xvfb xauth openbox trayer xdotool wmctrl x11-utils imagemagick
 )
 
 packages=("${BUILD_PACKAGES[@]}" "${RUN_PACKAGES[@]}")
