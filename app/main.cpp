@@ -101,7 +101,7 @@ int main(int argc, char** argv) {
     obu::IniFileProfile profile;
     obu::Formats formats;
     obu::LineService lines(clock, loop);
-    obu::LineModemCheck modemCheck(lines);
+    obu::LineModemCheck modemCheck(lines, lines.paths().lockDir);
     // Headless, nobody could see a tray icon: no need to say that there is no tray.
     obu::QtTrayShell tray(loop, headless ? std::function<void(const QString&)>([](const QString&) {})
                                          : std::function<void(const QString&)>());

@@ -49,9 +49,14 @@ TForm1::~TForm1() {
     RAS1.reset();
 }
 
-void TForm1::setWidth(int outerWidth) { setFixedWidth(outerWidth - kFrameWidth); }
+void TForm1::setWidth(int outerWidth) {
+    outerWidth_ = outerWidth;
+    setFixedWidth(outerWidth - kFrameWidth);
+}
 
 void TForm1::setOuterSize(int outerWidth, int outerHeight) {
+    outerWidth_ = outerWidth;
+    outerHeight_ = outerHeight;
     setFixedSize(outerWidth - kFrameWidth, outerHeight - kFrameHeight);
 }
 

@@ -34,8 +34,10 @@ public:
     // area plus the frame. 452 × 243 closed, 608 wide with the panel open.
     static constexpr int kFrameWidth = 6;
     static constexpr int kFrameHeight = 27;
-    int Width() const { return width() + kFrameWidth; }
-    int Height() const { return height() + kFrameHeight; }
+    // The size last given, as the framework kept it: a window manager's late
+    // answer to an earlier resize must not step the panel's slide back.
+    int Width() const { return outerWidth_; }
+    int Height() const { return outerHeight_; }
     void setWidth(int outerWidth);
     void setOuterSize(int outerWidth, int outerHeight);
     int Left() const { return pos().x(); }
@@ -264,6 +266,8 @@ private:
     void LoadExtrasShow();
     // The settings were read, so saving them at exit loses nothing.
     bool settingsRead_ = false;
+    int outerWidth_ = 452;
+    int outerHeight_ = 243;
 };
 
 }  // namespace obu

@@ -8,4 +8,3 @@ target_sources(obu_gui PRIVATE
 )
 
 # The user guide goes beside the program, where the tray menu's Help finds it.
-configure_file(${CMAKE_SOURCE_DIR}/assets/help.hlp ${CMAKE_BINARY_DIR}/bin/help.hlp COPYONLY)

@@ -43,7 +43,8 @@ wait_for 30 sh -c "[ \$(grep -c 'Connection established to Demo ISP' '$dir/log.t
 note "Disconnect, then Exit leaves no connection"
 xdotool mousemove --window "$main" 88 167 click 1
 wait_for 10 grep -q "Disconnect requested by user" "$dir/log.txt" || fail "the disconnect was not logged"
-"$BIN_DIR/obu-line" connections | grep -q "Demo ISP" && fail "the connection is still up"
+line_gone() { ! "$BIN_DIR/obu-line" connections | grep -q "Demo ISP"; }
+wait_for 10 line_gone || fail "the connection is still up"
 wmctrl -c "Obu Linekeeper v1.3"
 wait_for 20 process_gone $pid || fail "the program did not end"
 echo "PASS"

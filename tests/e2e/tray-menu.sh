@@ -66,10 +66,13 @@ screenshot connection-panel
 xdotool mousemove --window "$(window_named "Obu Linekeeper v1.3")" 538 174 click 1
 wait_for 10 width_is 446 || fail "cancel did not close the panel: width $(main_width)"
 
-note "Connect dials the chosen entry"
+note "Connect dials the chosen entry, and the same item disconnects"
 open_menu Up Up Return
 wait_for 30 grep -q "Connection established to Demo ISP" "$dir/log.txt" || fail "no connection: $(log_messages "$dir")"
-"$BIN_DIR/obu-line" hangup all >/dev/null
+open_menu Up Up Return
+wait_for 10 grep -q "Disconnect requested by user" "$dir/log.txt" || fail "the item did not disconnect"
+line_gone() { ! "$BIN_DIR/obu-line" connections | grep -q "Demo ISP"; }
+wait_for 10 line_gone || fail "the connection is still up"
 
 note "Exit ends the program"
 open_menu Up Return
