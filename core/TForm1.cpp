@@ -1,4 +1,5 @@
 #include "core/TForm1.h"
+#include "ui/TransparentLabel.h"
 
 #include "core/Program.h"
 #include "platform/Platform.h"
@@ -107,11 +108,7 @@ void TForm1::bindComponent() {
 
 void TForm1::buildControls() {
     auto label = [this](const QString& name, const QString& text, int x, int y, int w, int h) {
-        auto* l = new QLabel(text, this);
-        l->setObjectName(name);
-        l->setGeometry(x, y, w, h);
-        l->setAttribute(Qt::WA_TranslucentBackground);
-        return l;
+        return transparentLabel(this, name, text, x, y, w, h);
     };
     auto narrow = [](int pixels, bool bold) {
         QFont font(QStringLiteral("Arial Narrow"));

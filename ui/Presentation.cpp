@@ -6,6 +6,7 @@
 
 #include "core/Program.h"
 #include "core/TForm1.h"
+#include "ui/TransparentLabel.h"
 #include "platform/Platform.h"
 #include "platform/Sound.h"
 #include "shell/TForm2.h"
@@ -25,11 +26,7 @@ void TForm1::buildPresentation() {
     if (!background.isNull()) Image9->setPicture(QPixmap::fromImage(background));
 
     auto label = [this](const QString& name, const QString& text, int x, int y, int w, int h) {
-        auto* l = new QLabel(text, this);
-        l->setObjectName(name);
-        l->setGeometry(x, y, w, h);
-        l->setAttribute(Qt::WA_TranslucentBackground);
-        return l;
+        return transparentLabel(this, name, text, x, y, w, h);
     };
     auto narrow = [](int pixels) {
         QFont font(QStringLiteral("Arial Narrow"));

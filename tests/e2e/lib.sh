@@ -64,3 +64,34 @@ screenshot() { import -window root "$SCREENSHOTS/$1.png" 2>/dev/null || true; }
 log_messages() { sed -e 's/\r$//' -e 's/^\[[^]]*\]: //' "$1/log.txt"; }
 
 process_gone() { ! kill -0 "$1" 2>/dev/null; }
+
+# A notification area (trayer) on the X server.
+start_trayer() {
+    trayer --edge top --align left --widthtype request --height 32 --SetDockType true >"$E2E_TMP/trayer.log" 2>&1 &
+    E2E_PIDS+=($!)
+    wait_for 30 tray_panel || fail "trayer did not start"
+}
+tray_panel() { xdotool search --classname '^panel$' 2>/dev/null | head -n1 | grep .; }
+# The icon window that the tray embedded for the program of this window class (default obu).
+icon_window() { xwininfo -tree -id "$(tray_panel)" 2>/dev/null | awk -v c="\"${1:-obu}\"" 'index($0, c) {print $1; exit}' | grep .; }
+# Sets cx, cy to the middle of the program's icon on the screen.
+locate_icon() {
+    local info x y w h
+    info=$(xwininfo -id "$(icon_window "$@")") || return 1
+    x=$(awk '/Absolute upper-left X/ {print $NF}' <<<"$info")
+    y=$(awk '/Absolute upper-left Y/ {print $NF}' <<<"$info")
+    w=$(awk '/Width:/ {print $NF}' <<<"$info")
+    h=$(awk '/Height:/ {print $NF}' <<<"$info")
+    [[ $w -ge 16 && $h -ge 16 ]] || return 1
+    cx=$((x + w / 2)) cy=$((y + h / 2))
+}
+# The program's tray menu, opened with a right click on its icon and driven
+# with the keyboard as a user could: open_menu KEYS...
+menu_open() { has_window_named "OBU menu"; }
+menu_closed() { ! has_window_named "OBU menu"; }
+open_menu() {
+    xdotool mousemove "$cx" "$cy" click 3
+    wait_for 10 menu_open || fail "the tray menu did not open"
+    xdotool key --delay 80 "$@"
+    wait_for 10 menu_closed || fail "the tray menu stayed open"
+}

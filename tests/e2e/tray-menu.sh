@@ -7,10 +7,7 @@ source "$(dirname "$0")/lib.sh"
 BIN_DIR=$1
 
 start_x
-trayer --edge top --align left --widthtype request --height 32 --SetDockType true >"$E2E_TMP/trayer.log" 2>&1 &
-E2E_PIDS+=($!)
-tray_panel() { xdotool search --classname '^panel$' 2>/dev/null | head -n1 | grep .; }
-wait_for 30 tray_panel || fail "trayer did not start"
+start_trayer
 
 dir=$(install_program "$BIN_DIR")
 printf '[Connection]\r\nName=Demo ISP\r\n' >"$dir/obu.ini"
@@ -18,28 +15,6 @@ printf '[Connection]\r\nName=Demo ISP\r\n' >"$dir/obu.ini"
 pid=$!
 E2E_PIDS+=($pid)
 
-# The program's icon: the window that the tray embedded.
-icon_window() { xwininfo -tree -id "$(tray_panel)" 2>/dev/null | awk '/"obu"/ {print $1; exit}' | grep .; }
-locate_icon() {
-    local info
-    info=$(xwininfo -id "$(icon_window)") || return 1
-    local x y w h
-    x=$(awk '/Absolute upper-left X/ {print $NF}' <<<"$info")
-    y=$(awk '/Absolute upper-left Y/ {print $NF}' <<<"$info")
-    w=$(awk '/Width:/ {print $NF}' <<<"$info")
-    h=$(awk '/Height:/ {print $NF}' <<<"$info")
-    [[ $w -ge 16 && $h -ge 16 ]] || return 1
-    cx=$((x + w / 2)) cy=$((y + h / 2))
-}
-menu_open() { has_window_named "OBU menu"; }
-menu_closed() { ! has_window_named "OBU menu"; }
-# open_menu KEYS...: right-clicks the icon, then types the keys into the menu.
-open_menu() {
-    xdotool mousemove "$cx" "$cy" click 3
-    wait_for 10 menu_open || fail "the tray menu did not open"
-    xdotool key --delay 80 "$@"
-    wait_for 10 menu_closed || fail "the tray menu stayed open"
-}
 main_width() { xwininfo -id "$(window_named "Obu Linekeeper v1.3")" | awk '/Width:/ {print $NF}'; }
 width_is() { [[ "$(main_width)" == "$1" ]]; }
 
