@@ -136,14 +136,19 @@ int main(int argc, char** argv) {
         };
     }
 
-    auto program = std::make_unique<obu::Program>(platform);
+    // A termination request that comes while the windows are being made waits
+    // for the message loop: the program then ends the normal way.
+    std::unique_ptr<obu::Program> program;
+    obu::TerminationSignals terminationSignals([&program] {
+        if (program) program->Form2->Close();
+    });
+    program = std::make_unique<obu::Program>(platform);
     program->application().setOnTerminate([] { QCoreApplication::quit(); });
     instance.listen([&program] {
         obu::TForm1* main = program->Form1;
         main->setWindowState(obu::TWindowState::wsNormal);
         main->BringToFront();
     });
-    obu::TerminationSignals terminationSignals([&program] { program->Form2->Close(); });
 
     if (!program->application().Terminated()) QApplication::exec();
     program.reset();

@@ -86,7 +86,10 @@ int main(int argc, char** argv) {
     loop.setDispatcher(&dispatcher);
     obu::IniFileProfile profile;
     obu::Formats formats;
-    const obu::LineService::Paths paths{folder + "phonebook.pbk", folder + "lines"};
+    // The line is held by the modem emulator, a process of its own, as in the real program.
+    obu::LineService::Paths paths{folder + "phonebook.pbk", folder + "lines"};
+    paths.lockDir = folder + "lock";
+    paths.modemProgram = OBU_MODEM_PROGRAM;
     obu::LineService lines(clock, loop, paths);
     // The provider's side: another handle on the same registry folder.
     obu::LineService provider(clock, loop, paths);
