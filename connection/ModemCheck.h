@@ -24,9 +24,6 @@ public:
         : service_(service), lockFolder_(std::move(lockFolder)) {}
     bool modemInUse(const QString& entryName, const QString& phoneBookPath) override;
 
-    // The process that holds a UUCP lock file, or 0 (none, unreadable, or dead).
-    static long lockOwner(const QString& lockFile);
-
 private:
     LineService& service_;
     QString lockFolder_;

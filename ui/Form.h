@@ -54,7 +54,6 @@ protected:
 
 private:
     Program& program_;
-    bool closing_ = false;
     bool buttonless_ = false;
 };
 
