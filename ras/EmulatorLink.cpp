@@ -160,7 +160,7 @@ ModemLink::PortState EmulatorLink::port(QByteArray& path, DWORD& error, QString&
     return PortState::Pending;
 }
 
-bool EmulatorLink::startPpp(SerialPort&, const DialRequest& request, DWORD& error,
+bool EmulatorLink::startPpp(SerialPort&, UucpLock&, const DialRequest& request, DWORD& error,
                             QString& detail) {
     const auto enc = [](const QByteArray& v) {
         return v.isEmpty() ? QByteArray("-") : v.toPercentEncoding();

@@ -9,6 +9,7 @@
 namespace obu {
 
 class SerialPort;
+class UucpLock;
 
 // What lies on either side of a serial modem's call: where the port comes
 // from, and the PPP stage that takes the line over once the modem has said
@@ -26,10 +27,11 @@ public:
     virtual ~ModemLink() = default;
     // Called until it gives Ready (path set) or Failed (error and detail set).
     virtual PortState port(QByteArray& path, DWORD& error, QString& detail) = 0;
-    // Starts PPP on the connected line. False with error and detail when it
-    // cannot start.
-    virtual bool startPpp(SerialPort& port, const DialRequest& request, DWORD& error,
-                          QString& detail) = 0;
+    // Starts PPP on the connected line. lock is the device's lock (held or
+    // not): a PPP program that locks the device itself gets it in its own name
+    // before it runs. False with error and detail when it cannot start.
+    virtual bool startPpp(SerialPort& port, UucpLock& lock, const DialRequest& request,
+                          DWORD& error, QString& detail) = 0;
     // The PPP stages reached, or the failure that ended them, since the last call.
     // detail receives the words of a failure.
     virtual void pollPpp(std::vector<Event>& events, QString& detail) = 0;

@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "ras/SerialPort.h"
+#include "ras/UucpLock.h"
 
 namespace obu {
 
@@ -71,11 +72,14 @@ QList<QByteArray> PppdLink::arguments(const PhoneBookEntry& entry, const QByteAr
     args << device;
     if (SerialPort::speedConstant(entry.speed)) args << QByteArray::number(entry.speed);
     // nodetach: pppd stays our child, so we read its messages and its exit.
-    // nolock: the device's lock is ours, handed to pppd once the link is up.
+    // lock: pppd takes the device's lock itself. The lock we took for the AT
+    // dialogue is rewritten with pppd's pid before it runs, and pppd accepts a
+    // lock that names it ("nolock" would be simpler but is refused to anyone
+    // but root).
     args << "nodetach"
          << "logfd"
          << "1"
-         << "nolock";
+         << "lock";
     args << (entry.hardwareFlow ? "crtscts" : "nocrtscts");
     // The provider does not prove who it is to a dial-up client; a peer file
     // (PppPeer=) decides this itself.
@@ -183,7 +187,8 @@ ModemLink::PortState PppdLink::port(QByteArray& path, DWORD&, QString&) {
     return PortState::Ready;
 }
 
-bool PppdLink::startPpp(SerialPort&, const DialRequest& request, DWORD& error, QString& detail) {
+bool PppdLink::startPpp(SerialPort&, UucpLock& lock, const DialRequest& request, DWORD& error,
+                        QString& detail) {
     int out[2];
     int account[2];
     if (::pipe2(out, O_CLOEXEC) != 0) {
@@ -211,6 +216,12 @@ bool PppdLink::startPpp(SerialPort&, const DialRequest& request, DWORD& error, Q
     spawn.arguments += arguments(request.entry, device_, request.handle);
     spawn.descriptors = {{account[0], 3}, {out[1], 1}, {out[1], 2}};
     spawn.newSession = true;
+    spawn.beforeExec = [&lock](pid_t pid) {
+        // Where the lock cannot be handed over, pppd is better off taking the
+        // device's lock afresh than finding ours and refusing the line.
+        if (lock.held() && !lock.handOver(pid)) lock.release();
+        return true;
+    };
     pid_ = written ? spawnProcess(spawn) : -1;
     const int why = errno;
     ::close(account[0]);
@@ -307,6 +318,10 @@ void PppdLink::pollPpp(std::vector<Event>& events, QString& detail) {
         detail = exitText(code);
         if (!lastError_.isEmpty())
             detail += QStringLiteral(" (%1)").arg(QString::fromLocal8Bit(lastError_));
+        if (lastError_.contains("noauth") && lastError_.contains("privilege"))
+            detail += QStringLiteral(
+                "; a user who is not root names a file of /etc/ppp/peers that says noauth "
+                "with PppPeer=");
         events.push_back({stage_, exitError(code)});
     }
 }

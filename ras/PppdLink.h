@@ -27,7 +27,7 @@ public:
     ~PppdLink() override;
 
     PortState port(QByteArray& path, DWORD& error, QString& detail) override;
-    bool startPpp(SerialPort& port, const DialRequest& request, DWORD& error,
+    bool startPpp(SerialPort& port, UucpLock& lock, const DialRequest& request, DWORD& error,
                   QString& detail) override;
     void pollPpp(std::vector<Event>& events, QString& detail) override;
     LineHolder holder() const override;

@@ -84,11 +84,25 @@ pid_t spawnProcess(const SpawnOptions& options) {
     // A pipe that reports a failed exec (or fork) back to us.
     int report[2];
     if (::pipe2(report, O_CLOEXEC) != 0) return -1;
+    // A pipe on which the child waits for the go of beforeExec.
+    const bool held = options.beforeExec && !options.detached;
+    int go[2] = {-1, -1};
+    if (held && ::pipe2(go, O_CLOEXEC) != 0) {
+        const int why = errno;
+        ::close(report[0]);
+        ::close(report[1]);
+        errno = why;
+        return -1;
+    }
     const pid_t pid = ::fork();
     if (pid < 0) {
         const int why = errno;
         ::close(report[0]);
         ::close(report[1]);
+        if (held) {
+            ::close(go[0]);
+            ::close(go[1]);
+        }
         errno = why;
         return -1;
     }
@@ -118,6 +132,10 @@ pid_t spawnProcess(const SpawnOptions& options) {
         // into its place, so that no move overwrites a descriptor still to come.
         int moved[64];
         if (fds.size() > 64) ::_exit(127);
+        // Our own pipes too, so that no given descriptor lands on them.
+        int reportFd = ::fcntl(report[1], F_DUPFD_CLOEXEC, highest + 1);
+        int goFd = held ? ::fcntl(go[0], F_DUPFD_CLOEXEC, highest + 1) : -1;
+        if (reportFd < 0 || (held && goFd < 0)) ::_exit(127);
         for (std::size_t i = 0; i < fds.size(); ++i)
             if ((moved[i] = ::fcntl(fds[i].first, F_DUPFD, highest + 1)) < 0) ::_exit(127);
         int nullFd = ::open("/dev/null", O_RDWR);
@@ -127,19 +145,40 @@ pid_t spawnProcess(const SpawnOptions& options) {
             if (!given && nullFd >= 0) ::dup2(nullFd, target);
         }
         for (std::size_t i = 0; i < fds.size(); ++i) ::dup2(moved[i], fds[i].second);
-        // Close everything else (except the report pipe, closed on exec).
+        // Close everything else (except our pipes, closed on exec).
         const int limit = static_cast<int>(::sysconf(_SC_OPEN_MAX));
         for (int fd = 3; fd < limit && fd < 65536; ++fd) {
-            bool keep = fd == report[1];
+            bool keep = fd == reportFd || fd == goFd;
             for (const auto& f : fds) keep |= f.second == fd;
             if (!keep) ::close(fd);
         }
+        if (held) {
+            char byte = 0;
+            ssize_t n;
+            do n = ::read(goFd, &byte, 1);
+            while (n < 0 && errno == EINTR);
+            if (n != 1) ::_exit(127);
+        }
         ::execv(argv[0], argv.data());
         const int why = errno;
-        (void)!::write(report[1], &why, sizeof why);
+        (void)!::write(reportFd, &why, sizeof why);
         ::_exit(127);
     }
     ::close(report[1]);
+    if (held) {
+        ::close(go[0]);
+        const bool run = options.beforeExec(pid);
+        if (run) (void)!::write(go[1], "g", 1);
+        ::close(go[1]);
+        if (!run) {
+            ::close(report[0]);
+            int status = 0;
+            while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+            }
+            errno = ECANCELED;
+            return -1;
+        }
+    }
     pid_t result = pid;
     int value = 0;
     int failure = 0;

@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QList>
 #include <cstdint>
+#include <functional>
 
 namespace obu {
 
@@ -32,6 +33,10 @@ struct SpawnOptions {
     // The program is not our child: it is handed to init at once, so it needs
     // no reaping by us and outlives us without ever becoming our zombie.
     bool detached = false;
+    // Called here with the program's pid while it waits to run (it runs once
+    // this returns), so that something may be prepared in its name first: a
+    // lock that names it. False stops it before it runs. Not for detached.
+    std::function<bool(pid_t)> beforeExec;
 };
 pid_t spawnProcess(const SpawnOptions& options);
 

@@ -107,6 +107,7 @@ enum RASCONNSTATE : DWORD {
 // Result codes, with the numbers of the original service. Every code that
 // LineService returns or reports has a text (rasErrorText).
 inline constexpr DWORD ERROR_SUCCESS = 0;
+inline constexpr DWORD ERROR_ACCESS_DENIED = 5;
 inline constexpr DWORD ERROR_INVALID_HANDLE = 6;
 inline constexpr DWORD ERROR_NOT_ENOUGH_MEMORY = 8;
 inline constexpr DWORD ERROR_INVALID_PARAMETER = 87;

@@ -9,6 +9,8 @@ std::uint32_t registerDialEventMessage() {
 
 const char* rasErrorText(DWORD code) {
     switch (code) {
+        case ERROR_ACCESS_DENIED:
+            return "You may not open the modem's serial device: join the group that owns it.";
         case ERROR_INVALID_HANDLE:
             return "The connection handle is not valid. The connection may have ended.";
         case ERROR_NOT_ENOUGH_MEMORY:

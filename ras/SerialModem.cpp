@@ -124,6 +124,10 @@ void SerialModem::openPort(const QByteArray& path) {
     settings.hardwareFlow = request_.entry.hardwareFlow;
     if (!serial_.open(path, settings)) {
         const int why = serial_.errorNumber();
+        if (why == EACCES || why == EPERM) {
+            fail(RASCS_OpenPort, ERROR_ACCESS_DENIED, SerialPort::permissionAdvice(path));
+            return;
+        }
         const DWORD code = (why == ENOENT || why == ENODEV || why == ENXIO || why == ENOTTY)
                                ? ERROR_DEVICE_DOES_NOT_EXIST
                                : ERROR_PORT_NOT_AVAILABLE;
@@ -185,15 +189,16 @@ void SerialModem::onLine(const QByteArray& line) {
                  QStringLiteral("the modem answered %1").arg(QString::fromLatin1(line.trimmed())));
             return;
         }
+        // The port keeps its own speed: CONNECT's figure is the speed between
+        // the two modems, not the one the computer talks to its modem at.
         online_ = true;
-        request_.entry.speed = result.speed;  // for nobody but the log of the call
         if (!report(RASCS_DeviceConnected, 0) || !report(RASCS_AllDevicesConnected, 0)) return;
         DWORD error = 0;
         QString detail;
         phase_ = Phase::Ppp;
         phaseStart_ = now();
         pppState_ = RASCS_Authenticate;
-        const bool started = link_->startPpp(serial_, request_, error, detail);
+        const bool started = link_->startPpp(serial_, lock_, request_, error, detail);
         request_.password.fill('\0');
         request_.password.clear();
         if (!started) {

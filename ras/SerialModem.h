@@ -23,7 +23,8 @@ class Clock;
 // string, ATX4 or ATX3, the dial), DeviceConnected and AllDevicesConnected on
 // CONNECT, then the PPP stage: Authenticate, Authenticated, Projected,
 // Connected. Failures:
-//   lock held by a live process, device busy or not permitted   633 at OpenPort
+//   lock held by a live process, device busy                    633 at OpenPort
+//   device not permitted to this user (detail: the group)         5 at OpenPort
 //   device missing or not a serial device                       608 at OpenPort
 //   modem silent to a command (two tries of ATZ, 5 s each)      692 at ConnectDevice
 //   ERROR to a command or to the dial                           651 at ConnectDevice

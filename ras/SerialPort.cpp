@@ -1,8 +1,11 @@
 #include "ras/SerialPort.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
+#include <pwd.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -44,6 +47,44 @@ unsigned SerialPort::speedConstant(int speed) {
         default:
             return 0;
     }
+}
+
+QString SerialPort::permissionAdvice(const QByteArray& device) {
+    const QString name = QString::fromLocal8Bit(device);
+    struct stat st {};
+    if (::stat(device.constData(), &st) != 0)
+        return QStringLiteral("%1: permission denied").arg(name);
+    const auto groupName = [](gid_t gid) {
+        const group* g = ::getgrgid(gid);
+        return g ? QString::fromLocal8Bit(g->gr_name) : QString::number(gid);
+    };
+    const auto userName = [](uid_t uid) {
+        const passwd* p = ::getpwuid(uid);
+        return p ? QString::fromLocal8Bit(p->pw_name) : QString::number(uid);
+    };
+    const QString me = userName(::getuid());
+    if ((st.st_mode & S_IRGRP) && (st.st_mode & S_IWGRP)) {
+        const QString group = groupName(st.st_gid);
+        // A member of the group whose session began before they joined it.
+        const passwd* self = ::getpwuid(::getuid());
+        gid_t groups[256];
+        int count = 256;
+        if (self && ::getgrouplist(self->pw_name, self->pw_gid, groups, &count) >= 0)
+            for (int i = 0; i < count; ++i)
+                if (groups[i] == st.st_gid)
+                    return QStringLiteral(
+                               "%1 belongs to the group %2; %3 was added to it after this "
+                               "session began: log in again")
+                        .arg(name, group, me);
+        return QStringLiteral(
+                   "%1 belongs to the group %2 and %3 is not in it; add the user to it "
+                   "(sudo adduser %3 %2) and log in again")
+            .arg(name, group, me);
+    }
+    return QStringLiteral(
+               "%1 may be opened only by its owner %2 (mode %3); ask for it to be given to "
+               "a group that %4 is in, such as dialout")
+        .arg(name, userName(st.st_uid), QString::number(st.st_mode & 07777, 8), me);
 }
 
 bool SerialPort::open(const QByteArray& device, const Settings& settings) {

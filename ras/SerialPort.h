@@ -46,6 +46,10 @@ public:
     // process that has it open too).
     void keepDtrOnClose();
 
+    // Why this user may not open a device, and what would let them: the
+    // group that owns it by name, or its owner when no group may use it.
+    static QString permissionAdvice(const QByteArray& device);
+
     // Speeds that termios knows; 0 for others.
     static unsigned speedConstant(int speed);
 

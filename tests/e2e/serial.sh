@@ -5,7 +5,8 @@
 # ended from another obu-line; the failing demo entries' codes; an entry naming
 # a real serial device dialled with AT commands and handed to pppd (which, on a
 # machine without kernel PPP, ends with its own clear failure and nothing left
-# locked); and chat from the ppp package dialling our emulator.
+# locked), also by a user who is not root; a device the user may not open;
+# and chat from the ppp package dialling our emulator.
 source "$(dirname "$0")/lib.sh"
 BIN_DIR=$1
 unset DISPLAY WAYLAND_DISPLAY
@@ -59,6 +60,50 @@ sed -n '1,4p' "$E2E_TMP/modem.log" | paste -sd' ' | grep -qx "ATZ AT&F&C1&D2 ATX
 grep -q "^ATH0$" "$E2E_TMP/modem.log" || fail "the modem was not hung up: $(cat "$E2E_TMP/modem.log")"
 [[ ! -e "$LOCKS/LCK..ttyMODEM" ]] || fail "the device is still locked"
 "$BIN_DIR/obu-line" connections | grep -q "No connections." || fail "a connection is left"
+
+note "a user who is not root, in the groups dip and dialout, dials a real modem"
+if [[ $(id -u) -ne 0 ]]; then
+    echo "not run as root: no test user can be made; not checked"
+elif [[ ! -x /usr/sbin/pppd || -e /dev/ppp ]]; then
+    echo "pppd missing or kernel PPP present: the expected end differs; not checked"
+else
+    user=obu-dialer
+    id "$user" >/dev/null 2>&1 \
+        || useradd --system --no-create-home --home-dir /nonexistent --shell /usr/sbin/nologin "$user" \
+        || fail "cannot create the user $user"
+    usermod -a -G dip,dialout "$user" || fail "cannot put $user in dip and dialout"
+    as_user() { setpriv --reuid="$user" --regid="$user" --init-groups -- env -i PATH=/usr/bin:/bin HOME=/nonexistent "$@"; }
+    U="$E2E_TMP/user"
+    mkdir -p "$U" && chown "$user" "$U" && chmod 711 "$E2E_TMP"
+    # noauth is refused to a user on pppd's command line; a peer file of root's says it.
+    peer="obu-e2e-$$"
+    printf 'noauth\n' >"/etc/ppp/peers/$peer"
+    trap 'rm -f "/etc/ppp/peers/$peer"; cleanup' EXIT
+    tty="ttyOBU$$"
+    as_user "$BIN_DIR/obu-modem" --link "$U/$tty" --ring-ms 300 --transcript "$U/modem.log" >"$E2E_TMP/user-modem.out" 2>&1 &
+    E2E_PIDS+=($!)
+    wait_for 10 test -L "$U/$tty" || fail "obu-modem did not start as $user"
+    printf '[Real Modem]\nDevice=%s\nPhoneNumber=555-0199\nPppPeer=%s\n' "$U/$tty" "$peer" >"$U/real.pbk"
+    as_user OBU_LINES_DIR="$U/lines" "$BIN_DIR/obu-line" --phonebook "$U/real.pbk" dial "Real Modem" joe secret \
+        >"$E2E_TMP/user.txt" 2>&1 && fail "a PPP link came up"
+    cat "$E2E_TMP/user.txt"
+    grep -q "privilege" "$E2E_TMP/user.txt" && fail "pppd was given a privileged option"
+    grep -q "failed at \"Authenticating\": error 711:" "$E2E_TMP/user.txt" || fail "pppd did not reach the kernel check"
+    grep -q "^ATH0$" "$U/modem.log" || fail "the modem was not hung up: $(cat "$U/modem.log")"
+    wait_for 10 test ! -e "/var/lock/LCK..$tty" || fail "the device is still locked"
+
+    note "a serial device that the user may not open names the group to join"
+    "$BIN_DIR/obu-modem" --link "$E2E_TMP/ttyROOT" >"$E2E_TMP/root-modem.out" 2>&1 &
+    E2E_PIDS+=($!)
+    wait_for 10 test -L "$E2E_TMP/ttyROOT" || fail "obu-modem did not start"
+    chgrp uucp "$(readlink "$E2E_TMP/ttyROOT")" && chmod 660 "$(readlink "$E2E_TMP/ttyROOT")"
+    printf '[Locked Out]\nDevice=%s\nPhoneNumber=1\n' "$(readlink "$E2E_TMP/ttyROOT")" >"$U/out.pbk"
+    as_user OBU_LINES_DIR="$U/lines" "$BIN_DIR/obu-line" --phonebook "$U/out.pbk" dial "Locked Out" \
+        >"$E2E_TMP/denied.txt" 2>&1 && fail "a device of another group was opened"
+    cat "$E2E_TMP/denied.txt"
+    grep -q "error 5: You may not open the modem's serial device" "$E2E_TMP/denied.txt" || fail "no permission error"
+    grep -q "belongs to the group uucp and $user is not in it" "$E2E_TMP/denied.txt" || fail "the group is not named"
+fi
 
 note "chat dials the emulator"
 command -v chat >/dev/null || { echo "chat is not installed (package ppp): not checked"; echo "PASS"; exit 0; }

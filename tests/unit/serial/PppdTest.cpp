@@ -37,8 +37,10 @@ TEST(PppdLinkTest, TheCommandLineRunsOnTheConnectedLineWithTheEntrysOptionsAndNo
     e.pppOptions = "defaultroute  mtu 1400 connect /bin/evil persist password x user bob";
     const QList<QByteArray> args = PppdLink::arguments(e, "/dev/ttyUSB0", 0xAB12);
     EXPECT_EQ(args.mid(0, 2), (QList<QByteArray>{"/dev/ttyUSB0", "57600"}));
-    for (const char* wanted : {"nodetach", "nolock", "noauth", "crtscts"})
+    // "lock", never "nolock": pppd refuses that to anyone but root.
+    for (const char* wanted : {"nodetach", "lock", "noauth", "crtscts"})
         EXPECT_TRUE(args.contains(wanted)) << wanted;
+    EXPECT_FALSE(args.contains("nolock"));
     EXPECT_EQ(args[args.indexOf("+ua") + 1], "/dev/fd/3");
     EXPECT_EQ(args[args.indexOf("logfd") + 1], "1");
     EXPECT_EQ(args[args.indexOf("ipparam") + 1], "obu-0000AB12");
@@ -232,6 +234,8 @@ TEST(PppdLinkTest, AnUpLinkIsHeldByThePppdProcessAndAHangUpFromAnywhereEndsIt) {
                  "#!/bin/sh\n"
                  "read user <&3; read pass <&3\n"
                  "echo \"$*\" > \"$(dirname \"$0\")/args\"\n"
+                 "echo \"$$ $(tr -d ' ' < \"$(dirname \"$0\")/locks/LCK..modem\")\" >"
+                 " \"$(dirname \"$0\")/lock-at-start\"\n"
                  "echo \"user=$user pass-length=${#pass}\" > \"$(dirname \"$0\")/account\"\n"
                  "echo 'Connect: ppp0 <--> '\"$1\"\n"
                  "echo 'PAP authentication succeeded'\n"
@@ -275,6 +279,13 @@ TEST(PppdLinkTest, AnUpLinkIsHeldByThePppdProcessAndAHangUpFromAnywhereEndsIt) {
                                           RASCS_Connected}));
     EXPECT_EQ(folder.read("account"), "user=joe pass-length=6\n");
     EXPECT_FALSE(folder.read("args").contains("secret"));
+    // The port's speed, not the 33600 of the modem's CONNECT.
+    EXPECT_TRUE(folder.read("args").startsWith(emulator.link().toLocal8Bit() + " 115200 "))
+        << folder.read("args").constData();
+    // pppd found the device's lock in its own name from its first instruction.
+    const QList<QByteArray> lockAtStart = folder.read("lock-at-start").trimmed().split(' ');
+    ASSERT_EQ(lockAtStart.size(), 2);
+    EXPECT_EQ(lockAtStart[0], lockAtStart[1]);
     LineRecord record;
     ASSERT_TRUE(other.record(h, &record));
     EXPECT_EQ(record.holderKind, "pppd");

@@ -99,7 +99,7 @@ public:
         path = device_;
         return PortState::Ready;
     }
-    bool startPpp(SerialPort&, const DialRequest& request, DWORD&, QString&) override {
+    bool startPpp(SerialPort&, UucpLock&, const DialRequest& request, DWORD&, QString&) override {
         started = true;
         passwordSeen = request.password;
         return true;
