@@ -13,17 +13,17 @@
 #include "platform/HeadlessDialogs.h"
 #include "platform/IniFileProfile.h"
 #include "platform/Platform.h"
+#include "platform/PosixShell.h"
 #include "platform/ProgramFolder.h"
 #include "platform/QtDialogs.h"
 #include "platform/QtEventLoop.h"
 #include "platform/QtHelp.h"
-#include "platform/PosixShell.h"
 #include "platform/QtTrayShell.h"
 #include "platform/SdlSound.h"
-#include "platform/X11Windows.h"
-#include "platform/XdgRegistry.h"
 #include "platform/SystemClock.h"
 #include "platform/TerminationSignals.h"
+#include "platform/X11Windows.h"
+#include "platform/XdgRegistry.h"
 #include "ras/LineService.h"
 #include "shell/TForm2.h"
 
@@ -36,18 +36,24 @@ const char kUsage[] =
     "user name and password, redials a busy line, reconnects a dropped line,\n"
     "dials at an alarm time and hangs up after a set number of minutes.\n"
     "Its settings (obu.ini) and log (log.txt) live beside the program.\n"
+    "SIGTERM, SIGINT, SIGQUIT and SIGHUP end it the normal way, settings saved.\n"
     "\n"
     "  --headless  run without a screen: no windows, message boxes printed and\n"
     "              answered with their default button, every log line echoed to\n"
-    "              standard output; SIGTERM or SIGINT ends the program normally\n"
+    "              standard output\n"
     "  --help      show this text\n"
     "  --version   show the version\n";
 
-bool haveDisplay() { return qEnvironmentVariableIsSet("DISPLAY") || qEnvironmentVariableIsSet("WAYLAND_DISPLAY"); }
+bool haveDisplay() {
+    return qEnvironmentVariableIsSet("DISPLAY") || qEnvironmentVariableIsSet("WAYLAND_DISPLAY");
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    // First of all: a termination signal at any moment of the start ends the
+    // program the normal way, once it can.
+    obu::TerminationSignals::catchEarly();
     bool headless = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
@@ -65,7 +71,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "obu: unknown option '%s'\n\n%s", argv[i], kUsage);
         return 2;
     }
-    if (!headless && !haveDisplay() && qEnvironmentVariable("QT_QPA_PLATFORM") != QLatin1String("offscreen")) {
+    if (!headless && !haveDisplay() &&
+        qEnvironmentVariable("QT_QPA_PLATFORM") != QLatin1String("offscreen")) {
         std::fputs("obu: no display found; running headless (see obu --help)\n", stderr);
         headless = true;
     }
@@ -79,13 +86,19 @@ int main(int argc, char** argv) {
     obu::SingleInstance instance(folder);
     const auto claim = instance.acquire();
     if (claim == obu::SingleInstance::Claim::FolderNotWritable) {
-        std::fprintf(stderr, "obu: no lock file can be made in %s; running without the guard against a second copy\n", qPrintable(folder));
+        std::fprintf(stderr,
+                     "obu: no lock file can be made in %s; running without the guard against a "
+                     "second copy\n",
+                     qPrintable(folder));
     } else if (claim == obu::SingleInstance::Claim::HeldByAnother) {
         if (instance.signalRunningCopy()) {
-            std::puts("Obu Linekeeper is already running from this folder; its window was brought forward.");
+            std::puts(
+                "Obu Linekeeper is already running from this folder; its window was brought "
+                "forward.");
             return 0;
         }
-        std::fprintf(stderr, "obu: another copy holds %sobu.lock but does not answer\n", qPrintable(folder));
+        std::fprintf(stderr, "obu: another copy holds %sobu.lock but does not answer\n",
+                     qPrintable(folder));
         return 1;
     }
 
@@ -103,8 +116,9 @@ int main(int argc, char** argv) {
     obu::LineService lines(clock, loop);
     obu::LineModemCheck modemCheck(lines, lines.paths().lockDir);
     // Headless, nobody could see a tray icon: no need to say that there is no tray.
-    obu::QtTrayShell tray(loop, headless ? std::function<void(const QString&)>([](const QString&) {})
-                                         : std::function<void(const QString&)>());
+    obu::QtTrayShell tray(loop, headless
+                                    ? std::function<void(const QString&)>([](const QString&) {})
+                                    : std::function<void(const QString&)>());
 
     // Sounds and tunes by bare name from the program's folder.
     obu::SdlSound sound(folder);
@@ -136,14 +150,17 @@ int main(int argc, char** argv) {
         };
     }
 
-    // A termination request that comes while the windows are being made waits
-    // for the message loop: the program then ends the normal way.
+    // A termination request that comes before or while the windows are being
+    // made (a box at start runs the loop) is kept: once they exist, the
+    // program closes the normal way.
     std::unique_ptr<obu::Program> program;
-    obu::TerminationSignals terminationSignals([&program] {
-        if (program) program->Form2->Close();
-    });
+    const auto closeProgram = [&program] {
+        if (program && !program->application().Terminated()) program->Form2->Close();
+    };
+    obu::TerminationSignals terminationSignals(closeProgram);
     program = std::make_unique<obu::Program>(platform);
     program->application().setOnTerminate([] { QCoreApplication::quit(); });
+    if (obu::TerminationSignals::requested()) closeProgram();
     instance.listen([&program] {
         obu::TForm1* main = program->Form1;
         main->setWindowState(obu::TWindowState::wsNormal);

@@ -10,17 +10,49 @@ namespace obu {
 namespace {
 
 int signalPipe[2] = {-1, -1};
+volatile sig_atomic_t signalled = 0;
+bool caught = false;
 
 void onSignal(int) {
-    const char byte = 1;
     // Only async-signal-safe calls here.
+    signalled = 1;
+    const char byte = 1;
     [[maybe_unused]] ssize_t n = ::write(signalPipe[1], &byte, 1);
 }
 
 }  // namespace
 
-TerminationSignals::TerminationSignals(std::function<void()> handler) : onSignal_(std::move(handler)) {
-    if (signalPipe[0] < 0 && ::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+void TerminationSignals::catchEarly() {
+    if (caught) return;
+    caught = true;
+    if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) signalPipe[0] = signalPipe[1] = -1;
+    struct sigaction action {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigset_t letThrough;
+    sigemptyset(&letThrough);
+    for (int sig : {SIGTERM, SIGINT, SIGQUIT, SIGHUP}) {
+        struct sigaction before {};
+        sigaction(sig, nullptr, &before);
+        // Whoever started us with hangups ignored wants the program to outlive
+        // its terminal. SIGINT and SIGQUIT are caught even so: a shell ignores
+        // them in every background job without anyone asking.
+        if (sig == SIGHUP && before.sa_handler == SIG_IGN) continue;
+        sigaction(sig, &action, nullptr);
+        sigaddset(&letThrough, sig);
+    }
+    sigprocmask(SIG_UNBLOCK, &letThrough, nullptr);
+}
+
+bool TerminationSignals::requested() {
+    return signalled != 0;
+}
+
+TerminationSignals::TerminationSignals(std::function<void()> handler)
+    : onSignal_(std::move(handler)) {
+    catchEarly();
+    if (signalPipe[0] < 0) return;
     notifier_ = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, this);
     connect(notifier_, &QSocketNotifier::activated, this, [this] {
         char buffer[16];
@@ -28,17 +60,9 @@ TerminationSignals::TerminationSignals(std::function<void()> handler) : onSignal
         }
         if (onSignal_) onSignal_();
     });
-    struct sigaction action {};
-    action.sa_handler = onSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
 }
 
-TerminationSignals::~TerminationSignals() {
-    signal(SIGTERM, SIG_DFL);
-    signal(SIGINT, SIG_DFL);
-}
+// The handlers stay: a signal during the last steps of the shutdown changes nothing.
+TerminationSignals::~TerminationSignals() = default;
 
 }  // namespace obu
