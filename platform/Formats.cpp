@@ -8,10 +8,11 @@ namespace {
 
 const char* const kShortMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                     "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-const char* const kLongMonths[] = {"January", "February", "March",     "April",   "May",      "June",
-                                   "July",    "August",   "September", "October", "November", "December"};
+const char* const kLongMonths[] = {"January",   "February", "March",    "April",
+                                   "May",       "June",     "July",     "August",
+                                   "September", "October",  "November", "December"};
 const char* const kShortDays[] = {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"};
-const char* const kLongDays[] = {"Monday", "Tuesday", "Wednesday", "Thursday",
+const char* const kLongDays[] = {"Monday", "Tuesday",  "Wednesday", "Thursday",
                                  "Friday", "Saturday", "Sunday"};
 
 // Length of the run of the same character starting at i.
@@ -21,7 +22,9 @@ int runLength(const QString& s, int i) {
     return n;
 }
 
-QString pad(int value, int width) { return QString::number(value).rightJustified(width, QLatin1Char('0')); }
+QString pad(int value, int width) {
+    return QString::number(value).rightJustified(width, QLatin1Char('0'));
+}
 
 // One element of a picture: a field letter run or a literal text.
 struct Token {
@@ -65,31 +68,49 @@ QString Formats::format(const QString& picture, const QDate& d, const QTime& t) 
         const int n = tok.count;
         switch (tok.field.unicode()) {
             case 'd':
-                if (n == 1) out += QString::number(d.day());
-                else if (n == 2) out += pad(d.day(), 2);
-                else if (n == 3) out += QLatin1String(kShortDays[d.dayOfWeek() - 1]);
-                else out += QLatin1String(kLongDays[d.dayOfWeek() - 1]);
+                if (n == 1)
+                    out += QString::number(d.day());
+                else if (n == 2)
+                    out += pad(d.day(), 2);
+                else if (n == 3)
+                    out += QLatin1String(kShortDays[d.dayOfWeek() - 1]);
+                else
+                    out += QLatin1String(kLongDays[d.dayOfWeek() - 1]);
                 break;
             case 'M':
-                if (n == 1) out += QString::number(d.month());
-                else if (n == 2) out += pad(d.month(), 2);
-                else if (n == 3) out += QLatin1String(kShortMonths[d.month() - 1]);
-                else out += QLatin1String(kLongMonths[d.month() - 1]);
+                if (n == 1)
+                    out += QString::number(d.month());
+                else if (n == 2)
+                    out += pad(d.month(), 2);
+                else if (n == 3)
+                    out += QLatin1String(kShortMonths[d.month() - 1]);
+                else
+                    out += QLatin1String(kLongMonths[d.month() - 1]);
                 break;
             case 'y':
-                if (n <= 2) out += pad(d.year() % 100, n == 1 ? 1 : 2);
-                else out += pad(d.year(), 4);
+                if (n <= 2)
+                    out += pad(d.year() % 100, n == 1 ? 1 : 2);
+                else
+                    out += pad(d.year(), 4);
                 break;
-            case 'g': out += QStringLiteral("A.D."); break;
+            case 'g':
+                out += QStringLiteral("A.D.");
+                break;
             case 'h': {
                 int h = t.hour() % 12;
                 if (h == 0) h = 12;
                 out += n == 1 ? QString::number(h) : pad(h, 2);
                 break;
             }
-            case 'H': out += n == 1 ? QString::number(t.hour()) : pad(t.hour(), 2); break;
-            case 'm': out += n == 1 ? QString::number(t.minute()) : pad(t.minute(), 2); break;
-            case 's': out += n == 1 ? QString::number(t.second()) : pad(t.second(), 2); break;
+            case 'H':
+                out += n == 1 ? QString::number(t.hour()) : pad(t.hour(), 2);
+                break;
+            case 'm':
+                out += n == 1 ? QString::number(t.minute()) : pad(t.minute(), 2);
+                break;
+            case 's':
+                out += n == 1 ? QString::number(t.second()) : pad(t.second(), 2);
+                break;
             case 't': {
                 const QString ampm = t.hour() < 12 ? QStringLiteral("AM") : QStringLiteral("PM");
                 out += n == 1 ? ampm.left(1) : ampm;
@@ -100,9 +121,13 @@ QString Formats::format(const QString& picture, const QDate& d, const QTime& t) 
     return out;
 }
 
-QString Formats::dateToStr(const QDate& d) const { return format(shortDate_, d, QTime(0, 0)); }
+QString Formats::dateToStr(const QDate& d) const {
+    return format(shortDate_, d, QTime(0, 0));
+}
 
-QString Formats::timeToStr(const QTime& t) const { return format(longTime_, QDate(2000, 1, 1), t); }
+QString Formats::timeToStr(const QTime& t) const {
+    return format(longTime_, QDate(2000, 1, 1), t);
+}
 
 QString Formats::dateAndTimeToStr(const QDateTime& dt) const {
     return dateToStr(dt.date()) + QLatin1Char(' ') + timeToStr(dt.time());
@@ -110,7 +135,9 @@ QString Formats::dateAndTimeToStr(const QDateTime& dt) const {
 
 QString Formats::dateTimeToStr(const QDateTime& dt) const {
     const QTime t = dt.time();
-    if (t.hour() == 0 && t.minute() == 0 && t.second() == 0 && t.msec() == 0) return dateToStr(dt.date());
+    // The text has no milliseconds, so neither has the test for midnight: an
+    // event at 0:00:00 is stamped the same whatever fraction of a second it had.
+    if (t.hour() == 0 && t.minute() == 0 && t.second() == 0) return dateToStr(dt.date());
     return dateAndTimeToStr(dt);
 }
 
@@ -184,7 +211,10 @@ bool parseWith(const QString& picture, const QString& text, int& pos, Parsed& p)
                 if (tok.count <= 2 && p.year < 100) p.year += p.year < 50 ? 2000 : 1900;
                 break;
             }
-            case 'g': skipBlanks(); if (text.mid(pos, 4) == QLatin1String("A.D.")) pos += 4; break;
+            case 'g':
+                skipBlanks();
+                if (text.mid(pos, 4) == QLatin1String("A.D.")) pos += 4;
+                break;
             case 'h':
             case 'H':
                 if (!readNumber(2, p.hour)) return false;
@@ -198,9 +228,12 @@ bool parseWith(const QString& picture, const QString& text, int& pos, Parsed& p)
             case 't': {
                 skipBlanks();
                 const QString rest = text.mid(pos, tok.count == 1 ? 1 : 2).toUpper();
-                if (rest.startsWith(QLatin1Char('A'))) p.ampm = 0;
-                else if (rest.startsWith(QLatin1Char('P'))) p.ampm = 1;
-                else return false;
+                if (rest.startsWith(QLatin1Char('A')))
+                    p.ampm = 0;
+                else if (rest.startsWith(QLatin1Char('P')))
+                    p.ampm = 1;
+                else
+                    return false;
                 pos += rest.size();
                 break;
             }

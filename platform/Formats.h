@@ -23,7 +23,7 @@ public:
     QString dateToStr(const QDate& d) const;
     QString timeToStr(const QTime& t) const;
     // DateTimeToStr: short date, a blank and the long time; the blank and the
-    // time are left out when the time of day is exactly midnight.
+    // time are left out when the time of day is midnight to the second.
     QString dateTimeToStr(const QDateTime& dt) const;
     // Short date, a blank and the long time, always.
     QString dateAndTimeToStr(const QDateTime& dt) const;

@@ -14,7 +14,8 @@ namespace {
 // Reads like the real profile, refuses every write: a folder the program cannot write to.
 class RefusingProfile : public IniFileProfile {
 public:
-    bool writeString(const QString&, const QByteArray&, const QByteArray&, const QByteArray&) override {
+    bool writeString(const QString&, const QByteArray&, const QByteArray&,
+                     const QByteArray&) override {
         return false;
     }
 };
@@ -75,6 +76,13 @@ TEST(StartupShutdown, EachRunBeginsANewLog) {
     EXPECT_TRUE(app.logBytes().startsWith("[6/14/2001 9:06:18 PM]: OBU Launched\r\n"));
     app.exit();
     EXPECT_EQ(app.logMessages(), QStringList({"OBU Launched", "OBU Closed"}));
+
+    // Midnight to the second shows the date alone, whatever the milliseconds.
+    app.time.advanceTo(QDateTime(QDate(2001, 6, 15), QTime(0, 0, 0, 250)));
+    app.start();
+    EXPECT_TRUE(app.logBytes().startsWith("[6/15/2001]: OBU Launched\r\n"))
+        << app.logBytes().constData();
+    app.exit();
 }
 
 TEST(StartupShutdown, StoredSettingsAreRestoredAndWrittenBackUnchanged) {
@@ -163,10 +171,12 @@ TEST(StartupShutdown, AFolderThatCannotBeWrittenLosesNothingAndKeepsTheProgramRu
     // A tray option cannot be written: the box says which file, the program goes on.
     app.splash().Sound1->trigger();
     ASSERT_EQ(app.dialogs.boxes().size(), 2u);
-    EXPECT_EQ(app.dialogs.boxes()[1].text, "Unable to write to " + app.folder.file("obu.ini") + ".");
+    EXPECT_EQ(app.dialogs.boxes()[1].text,
+              "Unable to write to " + app.folder.file("obu.ini") + ".");
     app.time.advance(1000);
     app.exit();
     ASSERT_EQ(app.dialogs.boxes().size(), 3u);
-    EXPECT_EQ(app.dialogs.boxes()[2].text, "Unable to write to " + app.folder.file("obu.ini") + ".");
+    EXPECT_EQ(app.dialogs.boxes()[2].text,
+              "Unable to write to " + app.folder.file("obu.ini") + ".");
     EXPECT_EQ(app.iniBytes(), stored);
 }
