@@ -54,12 +54,14 @@ void TForm1::buildSettingsPanel() {
     cancelbutton = new TSkinImage(this, QStringLiteral("cancelbutton"), 518, 168, 40, 13);
     cancelbutton->setPicture(QPixmap(folder + QStringLiteral("cancel.png")));
     cancelbutton->setCursor(Qt::PointingHandCursor);
-    for (QWidget* w : std::initializer_list<QWidget*>{DateTimePicker1, DateTimePicker2, ListBox1, Edit1, MaskEdit1})
+    for (QWidget* w : std::initializer_list<QWidget*>{DateTimePicker1, DateTimePicker2, ListBox1,
+                                                      Edit1, MaskEdit1})
         w->setFont(small);
     // A list 28 pixels high has no room for a horizontal scroll bar.
     ListBox1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    for (QWidget* w : std::initializer_list<QWidget*>{timedate, DateTimePicker2, DateTimePicker1, DailyBtn, DailyLbl,
-                                                      SetCon, okbutton, cancelbutton})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{timedate, DateTimePicker2, DateTimePicker1, DailyBtn,
+                                         DailyLbl, SetCon, okbutton, cancelbutton})
         w->hide();
     // The page pictures lie under the controls of their page.
     timedate->lower();
@@ -71,19 +73,26 @@ void TForm1::buildSettingsPanel() {
     cancelbutton->onClick = [this] { handle([this] { cancelbuttonClick(); }); };
     // The press effect: one pixel right and down while the button is held.
     for (TSkinImage* button : {okbutton, cancelbutton}) {
-        button->onMouseDown = [button](Qt::MouseButton) { button->move(button->pos() + QPoint(1, 1)); };
-        button->onMouseUp = [button](Qt::MouseButton) { button->move(button->pos() - QPoint(1, 1)); };
+        button->onMouseDown = [button](Qt::MouseButton) {
+            button->move(button->pos() + QPoint(1, 1));
+        };
+        button->onMouseUp = [button](Qt::MouseButton) {
+            button->move(button->pos() - QPoint(1, 1));
+        };
     }
-    connect(ListBox1, &QListWidget::itemClicked, this, [this] { handle([this] { ListBox1Click(); }); });
+    connect(ListBox1, &QListWidget::itemClicked, this,
+            [this] { handle([this] { ListBox1Click(); }); });
 
-    SuperTimer1 = std::make_unique<TSuperTimer>(*platform().loop, *platform().clock, platform().superTimerDriver);
+    SuperTimer1 = std::make_unique<TSuperTimer>(*platform().loop, *platform().clock,
+                                                platform().superTimerDriver);
     SuperTimer1->setInterval(1);
     SuperTimer1->setThreadPriority(tpHighest);
     SuperTimer1->setOnTimer([this](TSuperTimer*) { SuperTimer1Timer(); });
 }
 
 void TForm1::setCommandsEnabled(bool enabled) {
-    for (QWidget* w : std::initializer_list<QWidget*>{Label13, Label14, Image10, Image11, Image14, Image15})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{Label13, Label14, Image10, Image11, Image14, Image15})
         w->setEnabled(enabled);
     program().Form2->Connect1->setEnabled(enabled);
 }
@@ -91,8 +100,10 @@ void TForm1::setCommandsEnabled(bool enabled) {
 void TForm1::Image11Click(QObject*) {
     Platform& p = platform();
     if (RAS1->EntryName().isEmpty()) {
-        if (p.dialogs->messageBox(QStringLiteral("Please choose a Connection before setting the Alarm."),
-                                  QStringLiteral("No Connection Set"), MsgIcon::Error, MsgButtons::Ok) == MsgResult::Ok)
+        if (p.dialogs->messageBox(
+                QStringLiteral("Please choose a Connection before setting the Alarm."),
+                QStringLiteral("No Connection Set"), MsgIcon::Error,
+                MsgButtons::Ok) == MsgResult::Ok)
             Image14Click(this);
         return;
     }
@@ -125,7 +136,8 @@ void TForm1::Image14Click(QObject*) {
     PanelShowsAlarm = false;
     SuperTimer1->setEnabled(true);
     if (!RAS1->EntryName().isEmpty()) {
-        const auto matches = ListBox1->findItems(RAS1->EntryName(), Qt::MatchExactly | Qt::MatchCaseSensitive);
+        const auto matches =
+            ListBox1->findItems(RAS1->EntryName(), Qt::MatchExactly | Qt::MatchCaseSensitive);
         if (!matches.isEmpty()) ListBox1->setCurrentItem(matches.first());
         Edit1->setText(RAS1->UserName());
         MaskEdit1->setText(RAS1->Password());
@@ -165,9 +177,12 @@ void TForm1::cancelbuttonClick() {
     PlayClick();
     DailyBtn->Clear();
     DateTimePicker1->setEnabled(true);
-    for (QWidget* w : std::initializer_list<QWidget*>{DateTimePicker1, DateTimePicker2, DailyBtn, DailyLbl, okbutton,
-                                                      cancelbutton, timedate, SetCon, ListBox1, Edit1, MaskEdit1})
+    for (QWidget* w : std::initializer_list<QWidget*>{DateTimePicker1, DateTimePicker2, DailyBtn,
+                                                      DailyLbl, okbutton, cancelbutton, timedate,
+                                                      SetCon, ListBox1, Edit1, MaskEdit1})
         w->hide();
+    // A hidden box would keep the focus and take the keys meant for the window.
+    if (QWidget* focus = focusWidget(); focus && !focus->isVisible()) focus->clearFocus();
     TForm2* tray = program().Form2;
     tray->SetTime1->setEnabled(true);
     tray->Connection1->setEnabled(true);
@@ -198,7 +213,8 @@ void TForm1::ListBox1Click() {
         return;
     }
     Edit1->setText(user);
-    MaskEdit1->setText(DecodePassword(SettingsFile->ReadString(entry, QStringLiteral("Password"), QString())));
+    MaskEdit1->setText(
+        DecodePassword(SettingsFile->ReadString(entry, QStringLiteral("Password"), QString())));
 }
 
 void TForm1::okbuttonClick() {
@@ -207,7 +223,8 @@ void TForm1::okbuttonClick() {
         Timer2.setEnabled(false);
         if (RAS1->EntryName().isEmpty()) {
             platform().dialogs->messageBox(
-                QStringLiteral("Please choose a Connection (right click on icon in systray and select Connection "
+                QStringLiteral("Please choose a Connection (right click on icon in systray and "
+                               "select Connection "
                                "Settings"),
                 QStringLiteral("No Connection Set"), MsgIcon::Error, MsgButtons::Ok);
             return;
@@ -218,7 +235,8 @@ void TForm1::okbuttonClick() {
             Timer2.setEnabled(true);
             Label12->setText(QStringLiteral("Daily at ") + AlarmTime);
         } else {
-            AlarmTime = AlarmMoment(formats, DateTimePicker1->date(), DateTimePicker2->time()).left(kMaxFieldText);
+            AlarmTime = AlarmMoment(formats, DateTimePicker1->date(), DateTimePicker2->time())
+                            .left(kMaxFieldText);
             Timer1.setEnabled(true);
             Label12->setText(AlarmTime);
         }
@@ -229,7 +247,8 @@ void TForm1::okbuttonClick() {
     }
     QListWidgetItem* item = ListBox1->currentItem();
     if (!item || !item->isSelected()) return;
-    if (Edit1->text() == QLatin1String("Kestrel Harbor Crew!") && MaskEdit1->text() == QLatin1String("mintgup")) {
+    if (Edit1->text() == QLatin1String("Kestrel Harbor Crew!") &&
+        MaskEdit1->text() == QLatin1String("mintgup")) {
         cancelbuttonClick();
         program().Form3->Show();
         return;
@@ -246,7 +265,8 @@ void TForm1::okbuttonClick() {
     ListBox1->clearSelection();
     SettingsFile->WriteString(QStringLiteral("Connection"), QStringLiteral("Name"), entry);
     SettingsFile->WriteString(QStringLiteral("Connection"), QStringLiteral("Username"), user);
-    SettingsFile->WriteString(QStringLiteral("Connection"), QStringLiteral("Password"), EncodePassword(password));
+    SettingsFile->WriteString(QStringLiteral("Connection"), QStringLiteral("Password"),
+                              EncodePassword(password));
     SettingsFile->WriteString(entry, QStringLiteral("Username"), user);
     SettingsFile->WriteString(entry, QStringLiteral("Password"), EncodePassword(password));
     cancelbuttonClick();

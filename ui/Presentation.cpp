@@ -6,11 +6,11 @@
 
 #include "core/Program.h"
 #include "core/TForm1.h"
-#include "ui/TransparentLabel.h"
 #include "platform/Platform.h"
 #include "platform/Sound.h"
 #include "shell/TForm2.h"
 #include "ui/JpegImage.h"
+#include "ui/TransparentLabel.h"
 
 namespace obu {
 namespace {
@@ -64,8 +64,9 @@ void TForm1::buildPresentation() {
     aboutimg->onClick = [this] { handle([this] { aboutimgClick(); }); };
 
     // Mouse moves over these tell whether the pointer last rested on the hot spot.
-    for (QWidget* w : std::initializer_list<QWidget*>{Image9, Image10, Image11, Image12, Image14, Image15, Status,
-                                                      Status2, Label22, Label17, Label13, Label14, Image1}) {
+    for (QWidget* w : std::initializer_list<QWidget*>{Image9, Image10, Image11, Image12, Image14,
+                                                      Image15, Status, Status2, Label22, Label17,
+                                                      Label13, Label14, Image1}) {
         if (!w) continue;
         w->setMouseTracking(true);
         w->installEventFilter(this);
@@ -94,7 +95,8 @@ void TForm1::Label22Click() {
 void TForm1::aboutimgClick() {
     PlayClick();
     aboutimg->hide();
-    for (QWidget* w : std::initializer_list<QWidget*>{Label1, Label2, Label11, Label12, Label13}) w->show();
+    for (QWidget* w : std::initializer_list<QWidget*>{Label1, Label2, Label11, Label12, Label13})
+        w->show();
     Label14->hide();
 }
 
@@ -112,17 +114,30 @@ void TForm1::ShowEgg() {
 
 void TForm1::Timer4Timer() {
     switch (QuotationStep) {
-        case 7: Label19->show(); break;
-        case 8: Label20->show(); break;
-        case 9: Label21->show(); break;
-        case 10: Mark->show(); break;
+        case 7:
+            Label19->show();
+            break;
+        case 8:
+            Label20->show();
+            break;
+        case 9:
+            Label21->show();
+            break;
+        case 10:
+            Mark->show();
+            break;
         case 13:
-            for (QWidget* w : std::initializer_list<QWidget*>{Label18, Label19, Label20, Label21, Mark}) w->hide();
-            for (QWidget* w : std::initializer_list<QWidget*>{Label1, Label2, Label11, Label12, Label13}) w->show();
+            for (QWidget* w :
+                 std::initializer_list<QWidget*>{Label18, Label19, Label20, Label21, Mark})
+                w->hide();
+            for (QWidget* w :
+                 std::initializer_list<QWidget*>{Label1, Label2, Label11, Label12, Label13})
+                w->show();
             Label14->hide();
             Timer4.setEnabled(false);
             break;
-        default: break;
+        default:
+            break;
     }
     ++QuotationStep;
 }
@@ -138,10 +153,13 @@ void TForm1::FormKeyUp(int key) {
 
 void TForm1::keyReleaseEvent(QKeyEvent* event) {
     if (event->isAutoRepeat()) return;
-    // Keys typed into the settings panel's boxes are theirs, not the window's.
+    // Keys typed into the settings panel's boxes are theirs, not the window's;
+    // a box that went with the panel has no say.
     QWidget* focus = focusWidget();
-    for (QWidget* editor : std::initializer_list<QWidget*>{Edit1, MaskEdit1, ListBox1, DateTimePicker1, DateTimePicker2})
-        if (focus == editor || (focus && editor->isAncestorOf(focus))) return;
+    if (focus && focus->isVisible())
+        for (QWidget* editor : std::initializer_list<QWidget*>{Edit1, MaskEdit1, ListBox1,
+                                                               DateTimePicker1, DateTimePicker2})
+            if (focus == editor || editor->isAncestorOf(focus)) return;
     handle([this, key = event->key()] { FormKeyUp(key); });
 }
 
@@ -161,7 +179,8 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     }
     // The Exit button has no cursor of its own: it turns the window's cursor
     // into the hand, and the background turns it back.
-    if (watched == Image12 && cursor().shape() != Qt::PointingHandCursor) setCursor(Qt::PointingHandCursor);
+    if (watched == Image12 && cursor().shape() != Qt::PointingHandCursor)
+        setCursor(Qt::PointingHandCursor);
     if (watched == Image9 && cursor().shape() != Qt::ArrowCursor) setCursor(Qt::ArrowCursor);
     return Form::eventFilter(watched, event);
 }

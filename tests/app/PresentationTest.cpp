@@ -28,9 +28,16 @@ struct Presentation : ::testing::Test {
         QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
         QApplication::sendEvent(&main(), &release);
     }
+    // A key pressed and released as the window system delivers it: to the
+    // window's focus widget, whose parents see what it leaves.
+    void typeKey(int key) {
+        QWidget* target = main().focusWidget() ? main().focusWidget() : &main();
+        QTest::keyClick(target, Qt::Key(key));
+    }
     bool infoPageShown() {
-        return main().Label1->isVisible() && main().Label2->isVisible() && main().Label11->isVisible() &&
-               main().Label12->isVisible() && main().Label13->isVisible() && !main().Label14->isVisible();
+        return main().Label1->isVisible() && main().Label2->isVisible() &&
+               main().Label11->isVisible() && main().Label12->isVisible() &&
+               main().Label13->isVisible() && !main().Label14->isVisible();
     }
 };
 
@@ -40,7 +47,8 @@ TEST_F(Presentation, SkinButtonsShowTheirPressedFaceAndPlayTheirSounds) {
     start();
     QTest::mousePress(main().Image11, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
     EXPECT_EQ(main().Image11->faceIndex(), 1);
-    QTest::mouseRelease(main().Image11, Qt::LeftButton, Qt::NoModifier, QPoint(500, 500));  // released outside: no click
+    QTest::mouseRelease(main().Image11, Qt::LeftButton, Qt::NoModifier,
+                        QPoint(500, 500));  // released outside: no click
     EXPECT_EQ(main().Image11->faceIndex(), 0);
     EXPECT_EQ(app.sound.waves(), QStringList({"obubtnd.okx", "obubtnu.okx"}));
     EXPECT_FALSE(main().okbutton->isVisible());
@@ -123,6 +131,27 @@ TEST_F(Presentation, AMoveOverTheBackgroundBetweenTheKeysCancelsTheFirst) {
     typeUp(Qt::Key_V);
     typeUp(Qt::Key_S);
     EXPECT_FALSE(main().Label18->isVisible());
+}
+
+TEST_F(Presentation, KeysTypedIntoAPanelBoxAreTheBoxsAndTheWindowsAgainOnceThePanelIsCancelled) {
+    start();
+    app.click(main().Image14);
+    ASSERT_TRUE(app.advanceUntil([&] { return main().Edit1->isVisible(); }));
+    main().Edit1->setFocus();
+    moveOver(main().Label17);
+    typeKey(Qt::Key_V);
+    typeKey(Qt::Key_S);
+    EXPECT_EQ(main().Edit1->text(), "vs");
+    EXPECT_FALSE(main().Label18->isVisible());
+
+    app.click(main().cancelbutton);
+    moveOver(main().Label17);
+    typeKey(Qt::Key_V);
+    typeKey(Qt::Key_S);
+    EXPECT_TRUE(main().Label18->isVisible());
+    app.click(main().Image14);
+    ASSERT_TRUE(app.advanceUntil([&] { return main().Edit1->isVisible(); }));
+    EXPECT_EQ(main().Edit1->text(), "") << "the keys went nowhere near the closed panel";
 }
 
 TEST_F(Presentation, TheQuotationClosesTheAboutPictureAndRunsSilentlyWithoutSound) {
