@@ -4,7 +4,6 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -262,19 +261,28 @@ bool ConnectionRegistry::ensureOpen() {
     while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
     }
     struct stat st {};
-    bool ok = ::fstat(fd, &st) == 0;
-    if (ok && static_cast<std::size_t>(st.st_size) < kStateBytes)
-        ok = ::ftruncate(fd, kStateBytes) == 0;
-    void* mapping =
-        ok ? ::mmap(nullptr, kStateBytes, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0) : MAP_FAILED;
-    if (mapping == MAP_FAILED) {
-        problem_ =
-            QStringLiteral("cannot map %1: %2")
-                .arg(QFile::decodeName(statePath), QString::fromLocal8Bit(std::strerror(errno)));
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        problem_ = QStringLiteral("%1 is not a file").arg(QFile::decodeName(statePath));
         ::flock(fd, LOCK_UN);
         ::close(fd);
         return false;
     }
+    // The space is reserved, not just the size set: a page of a sparse file
+    // that cannot be given room on a full disk faults whoever touches it.
+    // (posix_fallocate returns the error instead of setting errno.)
+    const int reserved = ::posix_fallocate(fd, 0, kStateBytes);
+    if (reserved != 0 || !mapping_.map(fd, kStateBytes)) {
+        const int why = reserved ? reserved : errno;
+        problem_ = why == ENOSPC ? QStringLiteral("no room for %1: the disk is full")
+                                       .arg(QFile::decodeName(statePath))
+                                 : QStringLiteral("cannot map %1: %2")
+                                       .arg(QFile::decodeName(statePath),
+                                            QString::fromLocal8Bit(std::strerror(why)));
+        ::flock(fd, LOCK_UN);
+        ::close(fd);
+        return false;
+    }
+    void* mapping = mapping_.data();
     SharedState* s = header(mapping);
     if (s->magic != kMagic || s->version != kVersion) {
         // A new folder. Handles start at a random place so that a handle kept
@@ -294,8 +302,20 @@ bool ConnectionRegistry::ensureOpen() {
     return true;
 }
 
+bool ConnectionRegistry::ensureCurrent() {
+    if (stateFd_ >= 0) {
+        struct stat st {};
+        if (mapping_.broken() || ::stat(path("state").constData(), &st) != 0 ||
+            static_cast<std::uint64_t>(st.st_ino) != stateInode_ ||
+            static_cast<std::uint64_t>(st.st_dev) != stateDevice_ ||
+            static_cast<std::size_t>(st.st_size) < kStateBytes)
+            close();
+    }
+    return ensureOpen();
+}
+
 void ConnectionRegistry::close() {
-    if (shared_) ::munmap(shared_, kStateBytes);
+    mapping_.unmap();
     if (stateFd_ >= 0) ::close(stateFd_);
     shared_ = nullptr;
     stateFd_ = -1;
@@ -388,18 +408,14 @@ void ConnectionRegistry::reread() {
 }
 
 bool ConnectionRegistry::refresh() {
-    if (!ensureOpen()) return false;
-    // A folder removed and made anew by someone else (a cleaner of /tmp) has a
-    // new state file that our mapping would never see move.
-    if (++callsSinceCheck_ >= 512) {
+    // A folder removed (and perhaps made anew by someone else) has a new
+    // state file that our mapping would never see move; a state file shrunk
+    // under us has broken the mapping.
+    if (++callsSinceCheck_ >= 512 || mapping_.broken()) {
         callsSinceCheck_ = 0;
-        struct stat st {};
-        if (::stat(path("state").constData(), &st) != 0 ||
-            static_cast<std::uint64_t>(st.st_ino) != stateInode_ ||
-            static_cast<std::uint64_t>(st.st_dev) != stateDevice_) {
-            close();
-            if (!ensureOpen()) return false;
-        }
+        if (!ensureCurrent()) return false;
+    } else if (!ensureOpen()) {
+        return false;
     }
     const std::uint64_t generation =
         std::atomic_ref<std::uint64_t>(header(shared_)->generation).load(std::memory_order_acquire);
@@ -469,7 +485,7 @@ void ConnectionRegistry::prune() {
 }
 
 HRASCONN ConnectionRegistry::add(LineRecord& record) {
-    if (!ensureOpen() || !lock(true)) return 0;
+    if (!ensureCurrent() || !lock(true)) return 0;
     const std::vector<LineRecord> all = readAll();
     // Temporary files left by a writer that died: nobody writes while we hold the lock.
     if (DIR* dir = ::opendir(folderBytes_.constData())) {
@@ -511,7 +527,7 @@ HRASCONN ConnectionRegistry::add(LineRecord& record) {
 ConnectionRegistry::Change ConnectionRegistry::modify(HRASCONN handle,
                                                       const std::function<bool(LineRecord&)>& edit,
                                                       LineRecord* after) {
-    if (!ensureOpen() || !lock(true)) return Change::Unavailable;
+    if (!ensureCurrent() || !lock(true)) return Change::Unavailable;
     LineRecord r;
     if (!readRecord(handle, r)) {
         unlock();
@@ -537,7 +553,7 @@ void ConnectionRegistry::endHolder(const LineRecord& record, int signal) {
 
 ConnectionRegistry::Change ConnectionRegistry::remove(HRASCONN handle) {
     if (handle == 0) return Change::Gone;
-    if (!ensureOpen() || !lock(true)) return Change::Unavailable;
+    if (!ensureCurrent() || !lock(true)) return Change::Unavailable;
     // The process that holds the line ends it: pppd ends the link and drops
     // DTR, the emulator hangs up.
     LineRecord held;
@@ -551,7 +567,7 @@ ConnectionRegistry::Change ConnectionRegistry::remove(HRASCONN handle) {
 }
 
 ConnectionRegistry::Change ConnectionRegistry::endByProvider(HRASCONN handle) {
-    if (!ensureOpen() || !lock(true)) return Change::Unavailable;
+    if (!ensureCurrent() || !lock(true)) return Change::Unavailable;
     LineRecord r;
     if (!readRecord(handle, r) || r.ended()) {
         unlock();
@@ -574,7 +590,7 @@ ConnectionRegistry::Change ConnectionRegistry::endByProvider(HRASCONN handle) {
 }
 
 bool ConnectionRegistry::callFindsBusy(const QByteArray& line, int busyTimes) {
-    if (busyTimes <= 0 || !ensureOpen() || !lock(true)) return false;
+    if (busyTimes <= 0 || !ensureCurrent() || !lock(true)) return false;
     char name[40];
     std::snprintf(name, sizeof name, "line-%016llx", static_cast<unsigned long long>(fnv1a(line)));
     const QByteArray file = path(name);

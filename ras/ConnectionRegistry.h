@@ -7,6 +7,7 @@
 
 #include "ras/LineDevice.h"
 #include "ras/RasApi.h"
+#include "ras/SafeMapping.h"
 
 namespace obu {
 
@@ -103,6 +104,9 @@ public:
 
 private:
     bool ensureOpen();
+    // ensureOpen(), and the state file still the one mapped: a folder removed
+    // (or its state file replaced or shrunk) is made and mapped afresh.
+    bool ensureCurrent();
     void close();
     bool checkFolder();
     void reread();
@@ -125,6 +129,7 @@ private:
     Clock& clock_;
     QString problem_;
     int stateFd_ = -1;
+    SafeMapping mapping_;
     void* shared_ = nullptr;
     std::uint64_t stateInode_ = 0;
     std::uint64_t stateDevice_ = 0;

@@ -243,5 +243,29 @@ TEST_F(CrossProcessTest, ObuLineListsTheDemoPhoneBookAndExplainsItsFailures) {
     EXPECT_TRUE(QString::fromUtf8(process.readAllStandardError()).contains("is not a folder"));
 }
 
+// The registry on a file system with no room left (the runtime folder is a
+// small tmpfs): a clear error, never a bus error. The tmpfs is mounted in a
+// mount namespace of its own, so nothing outside sees it.
+TEST_F(CrossProcessTest, AFullDiskGivesAClearErrorNotABusError) {
+    if (QProcess::execute("unshare", {"-m", "true"}) != 0)
+        GTEST_SKIP() << "no private mount namespace here (unshare -m): not checked";
+    QDir(folder.path()).mkdir("small");
+    QProcess process;
+    process.start(
+        "unshare",
+        {"-m", "sh", "-c",
+         "mount -t tmpfs -o size=64k tmpfs \"$1\" || exit 77\n"
+         "dd if=/dev/zero of=\"$1/fill\" bs=4k >/dev/null 2>&1\n"
+         "OBU_LINES_DIR=\"$1/lines\" \"$2\" connections; echo \"exit $?\"\n"
+         "OBU_LINES_DIR=\"$1/lines\" \"$2\" --phonebook \"$3\" dial Fast; echo \"exit $?\"\n",
+         "sh", folder.file("small"), QStringLiteral(OBU_LINE_PATH), folder.file("phonebook.pbk")});
+    ASSERT_TRUE(process.waitForFinished(kDeadlineMs));
+    if (process.exitCode() == 77) GTEST_SKIP() << "cannot mount a tmpfs here: not checked";
+    const QString out = QString::fromUtf8(process.readAll());
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    EXPECT_EQ(out.count("exit 1\n"), 2) << out.toStdString() << err.toStdString();
+    EXPECT_EQ(err.count("the disk is full"), 2) << err.toStdString();
+}
+
 }  // namespace
 }  // namespace obu::test

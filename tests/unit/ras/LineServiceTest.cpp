@@ -3,6 +3,10 @@
 // the same folder (as another process would), busy lines, the provider
 // hanging up, and a folder that cannot be used.
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFileInfo>
 
 #include "tests/unit/ras/RasTestSupport.h"
 
@@ -334,6 +338,42 @@ TEST_F(LineServiceTest, TheRegistryFolderIsPrivateToTheUser) {
     enumerate(linked, &result);
     EXPECT_EQ(result, ERROR_UNKNOWN);
     EXPECT_TRUE(linked.problem().contains("not a folder"));
+}
+
+// Someone removes the folder, or shrinks its state file, while services run
+// (a cleaner of /tmp, a user tidying up): the next call makes it afresh, and
+// a shrunk file never faults the process that reads it.
+TEST_F(LineServiceTest, ARemovedFolderOrAShrunkStateFileIsMadeAfreshWithoutACrash) {
+    Recorder first;
+    const HRASCONN h = dial("Fast", first);
+    ASSERT_TRUE(runUntilEnded(first));
+    ASSERT_EQ(enumerate(*service).size(), 1u);
+    ASSERT_TRUE(QDir(bench.folder.file("lines")).removeRecursively());
+    Recorder second;
+    const HRASCONN again = dial("Fast", second);
+    ASSERT_NE(again, 0u);
+    ASSERT_TRUE(runUntilEnded(second));
+    EXPECT_EQ(second.got.back().error, 0u);
+    EXPECT_EQ(second.states().back(), RASCS_Connected);
+    // Another process finds the call in the folder made anew.
+    auto other = bench.service();
+    ASSERT_EQ(enumerate(*other).size(), 1u);
+    EXPECT_EQ(enumerate(*other)[0].hrasconn, again);
+    EXPECT_NE(again, h);
+
+    // The state file cut to nothing under both of them.
+    const QByteArray state = QFile::encodeName(bench.folder.file("lines/state"));
+    ASSERT_EQ(::truncate(state.constData(), 0), 0);
+    for (int i = 0; i < 3; ++i) {
+        DWORD result = 0;
+        EXPECT_EQ(enumerate(*service, &result).size(), 1u);
+        EXPECT_EQ(result, ERROR_SUCCESS);
+        EXPECT_EQ(enumerate(*other, &result).size(), 1u);
+    }
+    EXPECT_EQ(QFileInfo(bench.folder.file("lines/state")).size(), 4096);
+    // Changes still reach the other process.
+    EXPECT_EQ(service->RasHangUpA(again), ERROR_SUCCESS);
+    EXPECT_TRUE(enumerate(*other).empty());
 }
 
 TEST_F(LineServiceTest, ErrorTextsCoverEveryCodeAndFitTheSmallestBuffer) {
