@@ -31,6 +31,10 @@ TForm1::TForm1(Program& program)
     QPalette pal = palette();
     pal.setColor(QPalette::Window, Qt::white);
     setPalette(pal);
+    // Arial 11 pixels for the window; labels without a font of their own take it.
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(11);
+    setFont(font);
     buildSkin();
     buildControls();
     buildSettingsPanel();
@@ -158,6 +162,7 @@ void TForm1::buildControls() {
     MaskEdit1->setObjectName(QStringLiteral("MaskEdit1"));
     MaskEdit1->setGeometry(470, 136, 97, 20);
     MaskEdit1->setEchoMode(QLineEdit::Password);
+    MaskEdit1->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));  // '*'
     MaskEdit1->hide();
 }
 

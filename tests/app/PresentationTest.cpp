@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <QFontInfo>
 #include <QTest>
 
+#include "core/PasswordCodec.h"
 #include "core/TForm1.h"
 #include "shell/TForm2.h"
 #include "tests/support/AppHarness.h"
@@ -21,7 +23,11 @@ struct Presentation : ::testing::Test {
     }
     TForm1& main() { return app.main(); }
     TForm2& tray() { return app.splash(); }
-    void moveOver(QWidget* w) { QTest::mouseMove(w, QPoint(w->width() / 2, w->height() / 2)); }
+    void moveOver(QWidget* w) {
+        // From outside every window: a move to where the cursor already is is no move.
+        QCursor::setPos(-100, -100);
+        QTest::mouseMove(w, QPoint(w->width() / 2, w->height() / 2));
+    }
     // A place of the background that no other control covers.
     void moveOverBackground() { QTest::mouseMove(main().Image9, QPoint(440, 20)); }
     void typeUp(int key) {
@@ -152,6 +158,31 @@ TEST_F(Presentation, KeysTypedIntoAPanelBoxAreTheBoxsAndTheWindowsAgainOnceThePa
     app.click(main().Image14);
     ASSERT_TRUE(app.advanceUntil([&] { return main().Edit1->isVisible(); }));
     EXPECT_EQ(main().Edit1->text(), "") << "the keys went nowhere near the closed panel";
+}
+
+TEST_F(Presentation, TheWindowsFontIsArialElevenPixelsAndThePasswordShowsStars) {
+    start("[Connection]\r\nName=Demo ISP\r\nUsername=joe\r\nPassword=" +
+          EncodePassword("secret").toLatin1() + "\r\n");
+    for (QWidget* text :
+         std::initializer_list<QWidget*>{main().Status, main().Status2, main().DailyLbl}) {
+        const QFontInfo font(text->font());
+        EXPECT_EQ(font.family().toStdString(), "Liberation Sans")
+            << text->objectName().toStdString();
+        EXPECT_EQ(font.pixelSize(), 11) << text->objectName().toStdString();
+    }
+    app.click(main().Image14);
+    ASSERT_TRUE(app.advanceUntil([&] { return main().MaskEdit1->isVisible(); }));
+    EXPECT_EQ(main().MaskEdit1->displayText(), "******");
+
+    // The longest status text of a demo connection fits the status line.
+    app.click(main().cancelbutton);
+    app.click(main().Image10);
+    ASSERT_TRUE(
+        app.advanceUntil([&] { return main().Status2->text().contains("Device:"); }, 30000));
+    EXPECT_EQ(main().Status2->text(), "Demo ISP - Connected.   Device: Simulated Modem");
+    EXPECT_LE(main().Status2->fontMetrics().horizontalAdvance(main().Status2->text()),
+              main().Status2->width());
+    app.click(main().Image10);
 }
 
 TEST_F(Presentation, TheQuotationClosesTheAboutPictureAndRunsSilentlyWithoutSound) {
