@@ -3,6 +3,7 @@
 #include <QFile>
 
 #include "alarm/AlarmClockText.h"
+#include "alarm/SectionTyping.h"
 #include "core/PasswordCodec.h"
 #include "core/Program.h"
 #include "core/TForm1.h"
@@ -33,11 +34,11 @@ void TForm1::buildSettingsPanel() {
 
     timedate = new TSkinImage(this, QStringLiteral("timedate"), 472, 24, 91, 75);
     timedate->setPicture(QPixmap(folder + QStringLiteral("page-alarm.png")));
-    DateTimePicker2 = new QTimeEdit(this);
+    DateTimePicker2 = new SectionTyping<QTimeEdit>(this);
     DateTimePicker2->setObjectName(QStringLiteral("DateTimePicker2"));
     DateTimePicker2->setGeometry(470, 50, 97, 20);
     DateTimePicker2->setDisplayFormat(qtPicture(platform().formats->longTimePicture()));
-    DateTimePicker1 = new QDateEdit(this);
+    DateTimePicker1 = new SectionTyping<QDateEdit>(this);
     DateTimePicker1->setObjectName(QStringLiteral("DateTimePicker1"));
     DateTimePicker1->setGeometry(470, 99, 97, 20);
     DateTimePicker1->setDisplayFormat(qtPicture(platform().formats->shortDatePicture()));

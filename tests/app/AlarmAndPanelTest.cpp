@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QLineEdit>
 #include <QTest>
 
 #include "core/TForm1.h"
@@ -17,7 +18,8 @@ struct Alarm : ::testing::Test {
     AppHarness app;
 
     void startWith(const QByteArray& extraIni = {}, bool withEntry = true) {
-        app.writeIni((withEntry ? QByteArray("[Connection]\r\nName=Demo ISP\r\n") : QByteArray()) + extraIni);
+        app.writeIni((withEntry ? QByteArray("[Connection]\r\nName=Demo ISP\r\n") : QByteArray()) +
+                     extraIni);
         app.start();
         app.time.advance(5000);
     }
@@ -68,7 +70,8 @@ TEST_F(Alarm, AOneTimeAlarmFiresOnceAndClearsItself) {
     EXPECT_FALSE(main().Timer1.enabled());
     app.time.advance(120000);
     EXPECT_EQ(dials(), 1);
-    EXPECT_TRUE(app.iniBytes().contains("Time=6/14/2001 9:07:00  PM")) << "the file keeps it until the next save";
+    EXPECT_TRUE(app.iniBytes().contains("Time=6/14/2001 9:07:00  PM"))
+        << "the file keeps it until the next save";
     app.exit();
     EXPECT_TRUE(app.iniBytes().contains("Time=\r\n"));
 }
@@ -78,7 +81,8 @@ TEST_F(Alarm, AOneTimeAlarmDuringACallComesForwardSilentlyAndIsCleared) {
     app.click(main().Image10);
     ASSERT_TRUE(main().SessionActive);
     main().hide();
-    ASSERT_TRUE(app.advanceUntil([&] { return main().Label12->text() == "(not set)"; }, 120000, 500));
+    ASSERT_TRUE(
+        app.advanceUntil([&] { return main().Label12->text() == "(not set)"; }, 120000, 500));
     EXPECT_TRUE(main().isVisible());
     EXPECT_EQ(dials(), 1);
 }
@@ -200,7 +204,8 @@ TEST_F(Alarm, TheConnectionPageStoresTheEntryInBothPlacesAndRemembersCredentials
     startWith();
     openPanel(main().Image14);
     EXPECT_EQ(main().ListBox1->count(), 7);
-    EXPECT_EQ(main().ListBox1->currentItem()->text(), "Demo ISP") << "the current entry is selected";
+    EXPECT_EQ(main().ListBox1->currentItem()->text(), "Demo ISP")
+        << "the current entry is selected";
     main().ListBox1->setCurrentRow(1);
     QTest::mouseClick(main().ListBox1->viewport(), Qt::LeftButton, Qt::NoModifier,
                       main().ListBox1->visualItemRect(main().ListBox1->item(1)).center());
@@ -212,7 +217,8 @@ TEST_F(Alarm, TheConnectionPageStoresTheEntryInBothPlacesAndRemembersCredentials
     EXPECT_EQ(main().Label2->text(), "Demo Busy");
     EXPECT_EQ(main().Width(), 452);
     const QByteArray ini = app.iniBytes();
-    EXPECT_TRUE(ini.contains("[Connection]\r\nName=Demo Busy\r\nUsername=anne\r\nPassword=w\xeb\x7a\x7a\r\n"));
+    EXPECT_TRUE(ini.contains(
+        "[Connection]\r\nName=Demo Busy\r\nUsername=anne\r\nPassword=w\xeb\x7a\x7a\r\n"));
     EXPECT_TRUE(ini.contains("[Demo Busy]\r\nUsername=anne\r\nPassword=w\xeb\x7a\x7a\r\n"));
 
     // Picking it again later fills in its own user name and password.
@@ -261,4 +267,25 @@ TEST_F(Alarm, TheTrayOpensThePagesAndDisablesItselfMeanwhile) {
     ASSERT_TRUE(app.advanceUntil([&] { return main().okbutton->isVisible(); }, 10000));
     EXPECT_FALSE(main().PanelShowsAlarm);
     EXPECT_TRUE(main().ListBox1->isVisible());
+}
+
+TEST_F(Alarm, TimeAndDateAreTypedIntoThePickersFieldByField) {
+    startWith();
+    openPanel(main().Image11);
+    // A click on the hour (the text inside the picker takes it), then the
+    // digits: each full field moves on to the next.
+    auto clickFirstField = [](QDateTimeEdit* picker) {
+        QLineEdit* text = picker->findChild<QLineEdit*>();
+        QTest::mouseClick(text, Qt::LeftButton, Qt::NoModifier, QPoint(2, text->height() / 2));
+    };
+    QTimeEdit* time = main().DateTimePicker2;
+    clickFirstField(time);
+    QTest::keyClicks(time, "73000");
+    EXPECT_EQ(time->time(), QTime(19, 30, 0));
+    QDateEdit* date = main().DateTimePicker1;
+    clickFirstField(date);
+    QTest::keyClicks(date, "7");
+    EXPECT_EQ(date->date(), QDate(2001, 7, 14));
+    app.click(main().okbutton);
+    EXPECT_EQ(main().AlarmTime, "7/14/2001 7:30:00  PM");
 }
