@@ -8,6 +8,7 @@
 #include "core/Program.h"
 #include "core/SingleInstance.h"
 #include "core/TForm1.h"
+#include "platform/DataFolders.h"
 #include "platform/Dispatcher.h"
 #include "platform/Formats.h"
 #include "platform/HeadlessDialogs.h"
@@ -83,22 +84,22 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("obu"));
 
     const QString folder = obu::executableFolder();
-    obu::SingleInstance instance(folder);
+    const obu::DataFolders dataFolders = obu::dataFolders(folder);
+    // The lock guards the log and the settings, so it lives with them.
+    obu::SingleInstance instance(dataFolders.log);
     const auto claim = instance.acquire();
-    if (claim == obu::SingleInstance::Claim::FolderNotWritable) {
-        std::fprintf(stderr,
-                     "obu: no lock file can be made in %s; running without the guard against a "
-                     "second copy\n",
-                     qPrintable(folder));
+    if (claim == obu::SingleInstance::Claim::Unguarded) {
+        std::fprintf(stderr, "obu: %s; running without the guard against a second copy\n",
+                     qPrintable(instance.unguardedReason()));
     } else if (claim == obu::SingleInstance::Claim::HeldByAnother) {
         if (instance.signalRunningCopy()) {
             std::puts(
-                "Obu Linekeeper is already running from this folder; its window was brought "
+                "Obu Linekeeper is already running with these settings; its window was brought "
                 "forward.");
             return 0;
         }
-        std::fprintf(stderr, "obu: another copy holds %sobu.lock but does not answer\n",
-                     qPrintable(folder));
+        std::fprintf(stderr, "obu: another copy holds %s but does not answer\n",
+                     qPrintable(instance.lockPath()));
         return 1;
     }
 
@@ -143,6 +144,8 @@ int main(int argc, char** argv) {
     platform.windows = &windows;
     platform.help = &help;
     platform.programFolder = folder;
+    platform.settingsFolder = dataFolders.settings;
+    platform.logFolder = dataFolders.log;
     if (headless) {
         platform.logEcho = [](const QString& line) {
             std::puts(line.toLocal8Bit().constData());

@@ -1,6 +1,7 @@
 #include "core/EventLog.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -20,25 +21,49 @@ struct Descriptor {
     }
 };
 
-void writeAll(int fd, const QByteArray& bytes) {
+// errno of the first failed write, or 0.
+int writeAll(int fd, const QByteArray& bytes) {
     const char* p = bytes.constData();
     qsizetype left = bytes.size();
     while (left > 0) {
         const ssize_t n = ::write(fd, p, static_cast<size_t>(left));
         if (n < 0) {
             if (errno == EINTR) continue;
-            throw IoError(IoError::codeForErrno(errno));
+            return errno;
         }
         p += n;
         left -= n;
     }
+    return 0;
 }
 
 }  // namespace
 
-QString EventLog::DateTimeText() const { return formats_.dateTimeToStr(clock_.now()); }
+QString EventLog::DateTimeText() const {
+    return formats_.dateTimeToStr(clock_.now());
+}
 
-void EventLog::Start(const QString& message) { writeLines(O_WRONLY | O_CREAT | O_TRUNC, {message}); }
+QString EventLog::previousPath() const {
+    QString previous = path_;
+    if (previous.endsWith(QLatin1String(".txt"))) previous.chop(4);
+    return previous + QStringLiteral(".1.txt");
+}
+
+void EventLog::Start(const QString& message) {
+    const QByteArray path = path_.toLocal8Bit();
+    struct stat st {};
+    if (::lstat(path.constData(), &st) == 0) {
+        // The last run's log survives one restart, so the reason for a drop in
+        // the night can still be read the morning after. A link is not a log of
+        // ours: it goes, and the file it points to is left alone. A folder or
+        // anything else stays for the open below to report.
+        if (S_ISREG(st.st_mode))
+            ::rename(path.constData(), previousPath().toLocal8Bit().constData());
+        else if (S_ISLNK(st.st_mode))
+            ::unlink(path.constData());
+    }
+    writeLines(O_WRONLY | O_CREAT | O_TRUNC, {message});
+}
 
 void EventLog::WriteLogLines(const QStringList& messages) {
     // Like appending with the original runtime: a missing file is an error, not created.
@@ -47,16 +72,21 @@ void EventLog::WriteLogLines(const QStringList& messages) {
 
 void EventLog::writeLines(int openFlags, const QStringList& messages) {
     const QByteArray path = path_.toLocal8Bit();
-    Descriptor file{::open(path.constData(), openFlags | O_CLOEXEC, 0644)};
-    if (file.fd < 0) throw IoError(IoError::codeForErrno(errno));
+    // O_NOFOLLOW: a link that appeared in the log's place since Start() is refused, not followed.
+    Descriptor file{::open(path.constData(), openFlags | O_NOFOLLOW | O_CLOEXEC, 0600)};
+    if (file.fd < 0) fail(errno);
     for (const QString& message : messages) {
         const QString line = QLatin1Char('[') + DateTimeText() + QStringLiteral("]: ") + message;
-        writeAll(file.fd, line.toLatin1() + "\r\n");
+        if (const int err = writeAll(file.fd, line.toLatin1() + "\r\n")) fail(err);
         if (echo_) echo_(line);
     }
     const int fd = file.fd;
     file.fd = -1;
-    if (::close(fd) != 0 && errno != EINTR) throw IoError(IoError::codeForErrno(errno));
+    if (::close(fd) != 0 && errno != EINTR) fail(errno);
+}
+
+void EventLog::fail(int err) const {
+    throw IoError(IoError::codeForErrno(err), path_);
 }
 
 }  // namespace obu

@@ -10,7 +10,11 @@ class Formats;
 
 // log.txt: "[" + date-time text + "]: " + message, CR LF, single-byte text.
 // The file is opened for each event and closed again; nothing is held open.
-// Failures raise IoError with the framework's text ("File not found", ...).
+// Failures raise IoError with the framework's text and the file's path
+// ("File not found: /home/ann/.local/state/obu/log.txt").
+//
+// The log is never opened through a symbolic link, so a link put in its place
+// cannot make it truncate or grow another file.
 class EventLog {
 public:
     EventLog(Clock& clock, const Formats& formats, QString path)
@@ -20,8 +24,12 @@ public:
     // Called with each line written, without its line break.
     void setEcho(std::function<void(const QString&)> echo) { echo_ = std::move(echo); }
 
-    // Creates or truncates the file and writes the first line.
+    // Begins a new log: the previous one is kept as log.1.txt beside it (the
+    // one before that is dropped), a link in the log's place is removed, and
+    // a new file, readable only by the user, gets the first line.
     void Start(const QString& message);
+    // Where Start() keeps the previous run's log.
+    QString previousPath() const;
     // Appends one line; the file must exist.
     void WriteLogLine(const QString& message) { WriteLogLines({message}); }
     // Appends several lines of one event in one opening, each with its own time stamp.
@@ -32,6 +40,7 @@ public:
 
 private:
     void writeLines(int openFlags, const QStringList& messages);
+    [[noreturn]] void fail(int err) const;
 
     Clock& clock_;
     const Formats& formats_;

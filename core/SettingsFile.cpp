@@ -1,11 +1,40 @@
 #include "core/SettingsFile.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <cerrno>
+#include <cstring>
 #include <limits>
 
 #include "platform/Errors.h"
+#include "platform/IniFileProfile.h"
 #include "platform/Profile.h"
 
 namespace obu {
+
+QString SettingsFile::ReadProblem() const {
+    const QByteArray native = QFile::encodeName(path_);
+    QString why;
+    struct stat st {};
+    if (::stat(native.constData(), &st) != 0) {
+        if (errno == ENOENT) return {};
+        why = QString::fromLocal8Bit(std::strerror(errno));
+    } else if (!S_ISREG(st.st_mode)) {
+        why = QStringLiteral("it is not a file");
+    } else if (st.st_size > IniFileProfile::kMaxFileSize) {
+        why = QStringLiteral("it is larger than %1 MB")
+                  .arg(IniFileProfile::kMaxFileSize / (1024 * 1024));
+    } else if (::access(native.constData(), R_OK) != 0) {
+        why = QString::fromLocal8Bit(std::strerror(errno));
+    } else {
+        return {};
+    }
+    return QStringLiteral(
+               "Unable to read %1 (%2); the settings start from their defaults and are not saved")
+        .arg(path_, why);
+}
 
 QString SettingsFile::ReadString(const QString& section, const QString& key,
                                  const QString& defaultValue) const {
@@ -47,7 +76,8 @@ bool SettingsFile::parseInteger(const QString& input, int& out) {
         out = negative ? -signedValue : signedValue;
         return true;
     }
-    if (!negative && value > static_cast<std::uint64_t>(std::numeric_limits<int>::max())) return false;
+    if (!negative && value > static_cast<std::uint64_t>(std::numeric_limits<int>::max()))
+        return false;
     out = negative ? static_cast<int>(-static_cast<std::int64_t>(value)) : static_cast<int>(value);
     return true;
 }

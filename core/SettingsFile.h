@@ -13,9 +13,14 @@ public:
     SettingsFile(Profile& profile, QString path) : profile_(profile), path_(std::move(path)) {}
 
     const QString& FileName() const { return path_; }
+    // Why the file cannot be read as a whole (it then reads as empty and
+    // refuses writes), in words for the user; empty when it can be read or
+    // does not exist yet.
+    QString ReadProblem() const;
 
     // At most 1023 characters; a missing key gives the default.
-    QString ReadString(const QString& section, const QString& key, const QString& defaultValue) const;
+    QString ReadString(const QString& section, const QString& key,
+                       const QString& defaultValue) const;
     // "0x"/"0X" followed by hexadecimal digits (text longer than 2 characters),
     // otherwise decimal; text that is not a number gives the default.
     int ReadInteger(const QString& section, const QString& key, int defaultValue) const;

@@ -9,20 +9,25 @@ class QLocalServer;
 
 namespace obu {
 
-// One running copy per program folder. A second start must not truncate the
+// One running copy per set of files. A second start must not truncate the
 // running copy's log or race it on obu.ini: it asks the running copy to bring
-// its main window forward and ends. The lock file beside the program is taken
-// over when the process that held it has died.
+// its main window forward and ends. The lock file (obu.lock beside the log) is
+// taken over when the process that held it has died.
 class SingleInstance : public QObject {
     Q_OBJECT
 public:
-    explicit SingleInstance(const QString& programFolder);
+    // folder: where obu.lock is made, with a trailing '/'.
+    explicit SingleInstance(const QString& folder);
     ~SingleInstance() override;
 
-    enum class Claim { Acquired, HeldByAnother, FolderNotWritable };
-    // Claims the folder for this process. A folder that cannot be written holds
-    // no lock; the program then runs unguarded (it can write none of its files anyway).
+    enum class Claim { Acquired, HeldByAnother, Unguarded };
+    // Claims the folder for this process. Only a lock held by a live process is
+    // another copy; when no lock can be made or read for any other reason (a
+    // read-only or full disk, a damaged lock file) the program runs unguarded,
+    // and unguardedReason() says why.
     Claim acquire();
+    QString unguardedReason() const { return unguardedReason_; }
+    QString lockPath() const { return lockPath_; }
     // Asks the running copy to show itself; true when it answered.
     bool signalRunningCopy(int timeoutMs = 5000);
     // Starts listening for later starts; onActivate runs on each.
@@ -31,8 +36,10 @@ public:
     QString serverName() const { return serverName_; }
 
 private:
+    QString lockPath_;
     QLockFile lock_;
     QString serverName_;
+    QString unguardedReason_;
     std::unique_ptr<QLocalServer> server_;
     std::function<void()> onActivate_;
 };

@@ -2,6 +2,7 @@
 #include "core/PasswordCodec.h"
 #include "core/Program.h"
 #include "core/TForm1.h"
+#include "platform/Dialogs.h"
 #include "platform/Formats.h"
 #include "platform/Platform.h"
 #include "shell/TForm2.h"
@@ -10,7 +11,8 @@ namespace obu {
 
 void TForm1::FormCreate() {
     Platform& p = platform();
-    LogFile = std::make_unique<EventLog>(*p.clock, *p.formats, p.programFolder + QStringLiteral("log.txt"));
+    LogFile =
+        std::make_unique<EventLog>(*p.clock, *p.formats, p.logPath(QStringLiteral("log.txt")));
     LogFile->setEcho(p.logEcho);
 
     // 1. A new log for every run. When it cannot be made the user is told and
@@ -46,37 +48,48 @@ void TForm1::FormCreate() {
         // 8.
         AlarmTime.clear();
         // 9.
-        SettingsFile = std::make_unique<obu::SettingsFile>(*p.profile, p.programFolder + QStringLiteral("obu.ini"));
+        SettingsFile = std::make_unique<obu::SettingsFile>(
+            *p.profile, p.settingsPath(QStringLiteral("obu.ini")));
+        // A file that cannot be read would come back as defaults and be
+        // overwritten by them at exit: say so now, and save nothing.
+        const QString readProblem = SettingsFile->ReadProblem();
+        if (!readProblem.isEmpty()) p.dialogs->errorBox(program().application().Title, readProblem);
         // 10.
         TForm2* tray = program().Form2;
-        DailyAlarm = SettingsFile->ReadBool(QStringLiteral("Alarm"), QStringLiteral("Daily"), false);
-        AlarmTime = SettingsFile->ReadString(QStringLiteral("Alarm"), QStringLiteral("Time"), QString())
-                        .left(kMaxFieldText);
-        tray->Sound1->setChecked(SettingsFile->ReadBool(QStringLiteral("Options"), QStringLiteral("Sound"), true));
+        DailyAlarm =
+            SettingsFile->ReadBool(QStringLiteral("Alarm"), QStringLiteral("Daily"), false);
+        AlarmTime =
+            SettingsFile->ReadString(QStringLiteral("Alarm"), QStringLiteral("Time"), QString())
+                .left(kMaxFieldText);
+        tray->Sound1->setChecked(
+            SettingsFile->ReadBool(QStringLiteral("Options"), QStringLiteral("Sound"), true));
         tray->MinimizeonConnect1->setChecked(
             SettingsFile->ReadBool(QStringLiteral("Options"), QStringLiteral("Minimize"), false));
-        tray->MinimizeDUNonConnect1->setChecked(
-            SettingsFile->ReadBool(QStringLiteral("Options"), QStringLiteral("Minimize Dun"), false));
+        tray->MinimizeDUNonConnect1->setChecked(SettingsFile->ReadBool(
+            QStringLiteral("Options"), QStringLiteral("Minimize Dun"), false));
         tray->RedialifLineisBusy1->setChecked(
             SettingsFile->ReadBool(QStringLiteral("Options"), QStringLiteral("Redial"), true));
         LoadExtrasReadLights();
         // 11. The credentials count only with an entry to dial.
-        if (!SettingsFile->ReadString(QStringLiteral("Connection"), QStringLiteral("Name"), QString()).isEmpty()) {
-            tray->ConnectonStart1->setChecked(
-                SettingsFile->ReadBool(QStringLiteral("Connection"), QStringLiteral("AutoConnect"), false));
-            RAS1->setEntryName(SettingsFile->ReadString(QStringLiteral("Connection"), QStringLiteral("Name"), QString()));
+        if (!SettingsFile
+                 ->ReadString(QStringLiteral("Connection"), QStringLiteral("Name"), QString())
+                 .isEmpty()) {
+            tray->ConnectonStart1->setChecked(SettingsFile->ReadBool(
+                QStringLiteral("Connection"), QStringLiteral("AutoConnect"), false));
+            RAS1->setEntryName(SettingsFile->ReadString(QStringLiteral("Connection"),
+                                                        QStringLiteral("Name"), QString()));
             Label2->setText(RAS1->EntryName());
-            RAS1->setUserName(
-                SettingsFile->ReadString(QStringLiteral("Connection"), QStringLiteral("Username"), QString()));
-            RAS1->setPassword(DecodePassword(
-                SettingsFile->ReadString(QStringLiteral("Connection"), QStringLiteral("Password"), QString())));
+            RAS1->setUserName(SettingsFile->ReadString(QStringLiteral("Connection"),
+                                                       QStringLiteral("Username"), QString()));
+            RAS1->setPassword(DecodePassword(SettingsFile->ReadString(
+                QStringLiteral("Connection"), QStringLiteral("Password"), QString())));
         }
         // 12.
         setPosition(SettingsFile->ReadInteger(QStringLiteral("Position"), QStringLiteral("x"), 5),
                     SettingsFile->ReadInteger(QStringLiteral("Position"), QStringLiteral("y"), 5));
         // 13.
         LoadExtrasReadTable();
-        settingsRead_ = true;
+        settingsRead_ = readProblem.isEmpty();
         // 14.
         ArmAlarmAtStart();
         // 15.
@@ -97,36 +110,43 @@ void TForm1::FormDestroy() {
     Timer4.setEnabled(false);
     Timer6.setEnabled(false);
     tm_dis.setEnabled(false);
+    // 2. Only settings that were read are written back. A save that fails is
+    // reported and the close is still logged.
     handle([this] {
-        // 2. Only settings that were read are written back.
         if (settingsRead_ && SettingsFile) SaveSettings();
-        // 3.
-        SettingsFile.reset();
-        // 4.
-        LogFile->WriteLogLine(QStringLiteral("OBU Closed"));
     });
+    // 3.
+    SettingsFile.reset();
+    // 4.
+    handle([this] { LogFile->WriteLogLine(QStringLiteral("OBU Closed")); });
 }
 
 void TForm1::SaveSettings() {
     TForm2* tray = program().Form2;
     obu::SettingsFile& ini = *SettingsFile;
     ini.WriteBool(QStringLiteral("Options"), QStringLiteral("Sound"), tray->Sound1->isChecked());
-    ini.WriteBool(QStringLiteral("Options"), QStringLiteral("Minimize"), tray->MinimizeonConnect1->isChecked());
+    ini.WriteBool(QStringLiteral("Options"), QStringLiteral("Minimize"),
+                  tray->MinimizeonConnect1->isChecked());
     ini.WriteBool(QStringLiteral("Options"), QStringLiteral("Minimize Dun"),
                   tray->MinimizeDUNonConnect1->isChecked());
-    ini.WriteBool(QStringLiteral("Options"), QStringLiteral("Redial"), tray->RedialifLineisBusy1->isChecked());
+    ini.WriteBool(QStringLiteral("Options"), QStringLiteral("Redial"),
+                  tray->RedialifLineisBusy1->isChecked());
     ini.WriteBool(QStringLiteral("Alarm"), QStringLiteral("Daily"), DailyAlarm);
-    ini.WriteBool(QStringLiteral("Connection"), QStringLiteral("AutoConnect"), tray->ConnectonStart1->isChecked());
+    ini.WriteBool(QStringLiteral("Connection"), QStringLiteral("AutoConnect"),
+                  tray->ConnectonStart1->isChecked());
     ini.WriteString(QStringLiteral("Alarm"), QStringLiteral("Time"), AlarmTime);
     ini.WriteString(QStringLiteral("Connection"), QStringLiteral("Name"), RAS1->EntryName());
     ini.WriteString(QStringLiteral("Connection"), QStringLiteral("Username"), RAS1->UserName());
-    ini.WriteString(QStringLiteral("Connection"), QStringLiteral("Password"), EncodePassword(RAS1->Password()));
+    ini.WriteString(QStringLiteral("Connection"), QStringLiteral("Password"),
+                    EncodePassword(RAS1->Password()));
     for (int n = 1; n <= kExtraSlots; ++n)
         ini.WriteBool(QStringLiteral("Lights"), QString::number(n), ExtraOn[n]);
     ini.WriteInteger(QStringLiteral("Position"), QStringLiteral("x"), Left());
     ini.WriteInteger(QStringLiteral("Position"), QStringLiteral("y"), Top());
 }
 
-void TForm1::FormClose() { program().Form2->Close(); }
+void TForm1::FormClose() {
+    program().Form2->Close();
+}
 
 }  // namespace obu

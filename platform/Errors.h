@@ -20,6 +20,9 @@ private:
 class IoError : public ObuError {
 public:
     explicit IoError(int windowsCode) : ObuError(textFor(windowsCode)), code_(windowsCode) {}
+    // The same text followed by the file it is about: "File access denied: " + path.
+    IoError(int windowsCode, const QString& path)
+        : ObuError(textFor(windowsCode) + QStringLiteral(": ") + path), code_(windowsCode) {}
     int code() const { return code_; }
     // "File not found", "File access denied", or "I/O error %d".
     static QString textFor(int windowsCode);
@@ -33,7 +36,8 @@ private:
 // A settings write that failed: "Unable to write to " + path.
 class WriteError : public ObuError {
 public:
-    explicit WriteError(const QString& path) : ObuError(QStringLiteral("Unable to write to ") + path) {}
+    explicit WriteError(const QString& path)
+        : ObuError(QStringLiteral("Unable to write to ") + path) {}
 };
 
 }  // namespace obu

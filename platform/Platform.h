@@ -33,18 +33,28 @@ struct Platform {
     Formats* formats = nullptr;
     RasApi* ras = nullptr;
     ModemCheck* modemCheck = nullptr;  // is an entry's modem held by another program?
-    Sound* sound = nullptr;          // wave sounds and MIDI tunes
-    TrayShell* tray = nullptr;       // the notification-area icon
-    Registry* registry = nullptr;    // the browser's command line
-    Shell* shell = nullptr;          // starting programs and opening documents
-    Windows* windows = nullptr;      // finding and minimizing other windows
-    Help* help = nullptr;            // the help viewer
+    Sound* sound = nullptr;            // wave sounds and MIDI tunes
+    TrayShell* tray = nullptr;         // the notification-area icon
+    Registry* registry = nullptr;      // the browser's command line
+    Shell* shell = nullptr;            // starting programs and opening documents
+    Windows* windows = nullptr;        // finding and minimizing other windows
+    Help* help = nullptr;              // the help viewer
 
     // Thread in the real program; the loop itself under virtual time.
     TimerDriver superTimerDriver{};
 
     // The folder of the executable, with a trailing '/'.
     QString programFolder;
+    // Where obu.ini and log.txt live (platform/DataFolders.h); empty means the
+    // program's folder.
+    QString settingsFolder;
+    QString logFolder;
+    QString settingsPath(const QString& name) const {
+        return (settingsFolder.isEmpty() ? programFolder : settingsFolder) + name;
+    }
+    QString logPath(const QString& name) const {
+        return (logFolder.isEmpty() ? programFolder : logFolder) + name;
+    }
     // Called with every line written to the log (the headless mode echoes them).
     std::function<void(const QString&)> logEcho;
 };

@@ -146,7 +146,8 @@ TEST(StartupShutdown, ALogThatCannotBeMadeIsReportedAndTheSettingsAreStillKept) 
     app.start();
     ASSERT_EQ(app.dialogs.boxes().size(), 1u);
     EXPECT_EQ(app.dialogs.boxes()[0].caption, "OBU v1.3");
-    EXPECT_EQ(app.dialogs.boxes()[0].text, "File access denied.");
+    EXPECT_EQ(app.dialogs.boxes()[0].text,
+              "File access denied: " + app.folder.file("log.txt") + ".");
     EXPECT_EQ(app.dialogs.boxes()[0].icon, MsgIcon::Error);
     // The start went on: the settings were read.
     EXPECT_FALSE(app.splash().Sound1->isChecked());
@@ -175,8 +176,38 @@ TEST(StartupShutdown, AFolderThatCannotBeWrittenLosesNothingAndKeepsTheProgramRu
               "Unable to write to " + app.folder.file("obu.ini") + ".");
     app.time.advance(1000);
     app.exit();
-    ASSERT_EQ(app.dialogs.boxes().size(), 3u);
+    // The failed save does not stop the attempt to log the close.
+    ASSERT_EQ(app.dialogs.boxes().size(), 4u);
     EXPECT_EQ(app.dialogs.boxes()[2].text,
               "Unable to write to " + app.folder.file("obu.ini") + ".");
+    EXPECT_EQ(app.dialogs.boxes()[3].text,
+              "File access denied: " + app.folder.file("log.txt") + ".");
     EXPECT_EQ(app.iniBytes(), stored);
+}
+
+TEST(StartupShutdown, ASettingsFileTooLargeToReadIsSaidAtStartAndLeftAlone) {
+    AppHarness app;
+    QByteArray huge = "[Options]\r\nSound=0\r\n";
+    huge.append(17 * 1024 * 1024, ';');
+    app.writeIni(huge);
+    app.start();
+    ASSERT_EQ(app.dialogs.boxes().size(), 1u);
+    EXPECT_EQ(app.dialogs.boxes()[0].text, "Unable to read " + app.folder.file("obu.ini") +
+                                               " (it is larger than 16 MB); the settings start "
+                                               "from their defaults and are not saved.");
+    app.time.advance(5000);
+    app.exit();
+    EXPECT_EQ(app.dialogs.boxes().size(), 1u) << "no complaint at exit";
+    EXPECT_EQ(app.iniBytes().size(), huge.size());
+    EXPECT_EQ(app.logMessages(), QStringList({"OBU Launched", "OBU Closed"}));
+}
+
+TEST(StartupShutdown, ACloseIsLoggedWhenTheSaveFails) {
+    AppHarness app;
+    app.profile = std::make_unique<RefusingProfile>();
+    app.start();
+    app.time.advance(5000);
+    app.exit();
+    ASSERT_EQ(app.dialogs.boxes().size(), 1u);
+    EXPECT_EQ(app.logMessages(), QStringList({"OBU Launched", "OBU Closed"}));
 }

@@ -101,3 +101,16 @@ open_menu() {
     xdotool key --delay 80 "$@"
     wait_for 10 menu_closed || fail "the tray menu stayed open"
 }
+
+# "${AS_USER[@]}" COMMAND...: runs COMMAND as an ordinary user (nobody when the
+# tests run as root, whom permissions do not stop), with HOME=$E2E_HOME, a
+# folder that user owns, and no XDG folders of the caller. Started in the
+# background, its $! is the program's own process.
+E2E_HOME="$E2E_TMP/home"
+mkdir -p "$E2E_HOME"
+AS_USER=(env -u XDG_CONFIG_HOME -u XDG_STATE_HOME -u XDG_RUNTIME_DIR HOME="$E2E_HOME")
+if [[ $(id -u) -eq 0 ]]; then
+    chmod 0755 "$E2E_TMP"
+    chown 65534:65534 "$E2E_HOME"
+    AS_USER=(setpriv --reuid=65534 --regid=65534 --clear-groups "${AS_USER[@]}")
+fi

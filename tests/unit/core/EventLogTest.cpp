@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <QDir>
+#include <sys/stat.h>
 
+#include <QDir>
+#include <QFile>
+
+#include <QFileInfo>
 #include "core/EventLog.h"
 #include "platform/Clock.h"
 #include "platform/Errors.h"
@@ -38,13 +42,36 @@ struct EventLogTest : ::testing::Test {
 
 }  // namespace
 
-TEST_F(EventLogTest, StartTruncatesAndLinesEndInCrLf) {
-    folder.write("log.txt", "old run\r\nmore\r\n");
+TEST_F(EventLogTest, StartBeginsAFreshPrivateFileAndKeepsOnlyThePreviousRun) {
+    folder.write("log.1.txt", "run before last\r\n");
+    folder.write("log.txt", "last run\r\n");
+    ASSERT_TRUE(QFile::setPermissions(folder.file("log.txt"), QFile::ReadOwner | QFile::WriteOwner |
+                                                                  QFile::ReadOther |
+                                                                  QFile::ReadGroup));
     log.Start("OBU Launched");
     log.WriteLogLine("Connect requested by user");
     EXPECT_EQ(folder.read("log.txt"),
               "[6/14/2001 9:05:12 PM]: OBU Launched\r\n"
               "[6/14/2001 9:05:12 PM]: Connect requested by user\r\n");
+    EXPECT_EQ(folder.read("log.1.txt"), "last run\r\n");
+    struct stat st {};
+    ASSERT_EQ(::stat(folder.file("log.txt").toLocal8Bit().constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+TEST_F(EventLogTest, ALinkInTheLogsPlaceIsNeverFollowed) {
+    test::TempFolder elsewhere;
+    elsewhere.write("precious", "keep me\n");
+    ASSERT_TRUE(QFile::link(elsewhere.file("precious"), folder.file("log.txt")));
+    log.Start("OBU Launched");
+    EXPECT_EQ(elsewhere.read("precious"), "keep me\n");
+    EXPECT_FALSE(QFileInfo(folder.file("log.txt")).isSymLink());
+    EXPECT_FALSE(folder.exists("log.1.txt")) << "a link is not a log of ours to keep";
+    // A link put there while the program runs is refused, not appended to.
+    ASSERT_TRUE(QFile::remove(folder.file("log.txt")));
+    ASSERT_TRUE(QFile::link(elsewhere.file("precious"), folder.file("log.txt")));
+    EXPECT_THROW(log.WriteLogLine("Connect requested by user"), IoError);
+    EXPECT_EQ(elsewhere.read("precious"), "keep me\n");
 }
 
 TEST_F(EventLogTest, MidnightShowsTheDateAlone) {
@@ -52,7 +79,8 @@ TEST_F(EventLogTest, MidnightShowsTheDateAlone) {
     log.Start("OBU Launched");
     clock.set(QDateTime(QDate(2001, 6, 15), QTime(0, 0, 1)));
     log.WriteLogLine("x");
-    EXPECT_EQ(folder.read("log.txt"), "[6/15/2001]: OBU Launched\r\n[6/15/2001 12:00:01 AM]: x\r\n");
+    EXPECT_EQ(folder.read("log.txt"),
+              "[6/15/2001]: OBU Launched\r\n[6/15/2001 12:00:01 AM]: x\r\n");
 }
 
 TEST_F(EventLogTest, TwoLinesOfOneEventEachTakeTheirOwnTime) {
@@ -86,7 +114,7 @@ TEST_F(EventLogTest, FailuresCarryTheFrameworksTexts) {
         FAIL();
     } catch (const IoError& e) {
         EXPECT_EQ(e.code(), 2);
-        EXPECT_EQ(e.message(), "File not found");
+        EXPECT_EQ(e.message(), "File not found: " + folder.file("log.txt"));
     }
     EXPECT_FALSE(folder.exists("log.txt"));
     // A log that cannot be opened for writing (here a folder stands in its way).
@@ -95,7 +123,7 @@ TEST_F(EventLogTest, FailuresCarryTheFrameworksTexts) {
         log.Start("OBU Launched");
         FAIL();
     } catch (const IoError& e) {
-        EXPECT_EQ(e.message(), "File access denied");
+        EXPECT_EQ(e.message(), "File access denied: " + folder.file("log.txt"));
     }
     EXPECT_EQ(IoError::textFor(112), "I/O error 112");
 }
