@@ -1,12 +1,17 @@
 #include "ras/PhoneBook.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
-#include <QRegularExpression>
+#include <QSet>
 #include <QStringDecoder>
 #include <QStringList>
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 namespace obu {
 
@@ -64,6 +69,10 @@ bool sameName(const QByteArray& a, const QByteArray& b) {
            QString::fromLatin1(a).compare(QString::fromLatin1(b), Qt::CaseInsensitive) == 0;
 }
 
+QString nameKey(const QByteArray& name) {
+    return QString::fromLatin1(name).toCaseFolded();
+}
+
 void applyKey(PhoneBookEntry& e, const QString& key, const QString& value) {
     constexpr int kMaxDelay = 10 * 60 * 1000;
     const auto is = [&](const char* name) {
@@ -115,6 +124,11 @@ void applyKey(PhoneBookEntry& e, const QString& key, const QString& value) {
 
 const PhoneBookEntry* PhoneBook::find(const QByteArray& name) const {
     const QByteArray wanted = name.left(RAS_MaxEntryName);
+    if (byName_.size() == static_cast<qsizetype>(entries.size())) {
+        const auto it = byName_.constFind(nameKey(wanted));
+        return it == byName_.cend() ? nullptr : &entries[*it];
+    }
+    // Entries put in by hand, not read: looked through one by one.
     for (const PhoneBookEntry& e : entries)
         if (sameName(e.name, wanted)) return &e;
     return nullptr;
@@ -124,24 +138,33 @@ PhoneBook PhoneBook::parse(const QByteArray& bytes) {
     PhoneBook book;
     const QString text = decode(bytes);
     PhoneBookEntry* current = nullptr;
-    // Keys already seen in the current section: the first one wins.
-    QStringList seen;
-    for (QStringView raw :
-         QStringView(text).split(QRegularExpression(QStringLiteral("\r\n|\r|\n")))) {
-        const QString line = raw.trimmed().toString();
+    // Keys already seen in the current section (case-folded): the first one wins.
+    QSet<QString> seen;
+    const QStringView all(text);
+    // One pass over the text, lines taken as views: nothing is copied for
+    // lines that are skipped, and nothing grows with the size of the book
+    // but the entries themselves.
+    for (qsizetype pos = 0; pos < all.size();) {
+        qsizetype end = pos;
+        while (end < all.size() && all[end] != u'\n' && all[end] != u'\r') ++end;
+        const QStringView line = all.mid(pos, end - pos).trimmed();
+        pos = end + 1;
+        if (end + 1 < all.size() && all[end] == u'\r' && all[end + 1] == u'\n') ++pos;
         if (line.isEmpty() || line.front() == u';' || line.front() == u'#') continue;
         if (line.front() == u'[') {
             current = nullptr;
             seen.clear();
             const qsizetype close = line.lastIndexOf(u']');
             if (close < 0) continue;
-            const QString name = line.mid(1, close - 1).trimmed();
+            const QString name = line.mid(1, close - 1).trimmed().toString();
             // A section without a usable name, or a second section of a name
             // already listed, holds nothing that can be dialled.
             if (name.isEmpty() || hasControlCharacters(name)) continue;
             PhoneBookEntry entry;
             entry.name = singleByte(name, RAS_MaxEntryName);
-            if (book.find(entry.name)) continue;
+            const QString key = nameKey(entry.name);
+            if (book.byName_.contains(key)) continue;
+            book.byName_.insert(key, book.entries.size());
             book.entries.push_back(std::move(entry));
             current = &book.entries.back();
             continue;
@@ -149,10 +172,11 @@ PhoneBook PhoneBook::parse(const QByteArray& bytes) {
         if (!current) continue;
         const qsizetype eq = line.indexOf(u'=');
         if (eq <= 0) continue;
-        const QString key = line.left(eq).trimmed();
-        if (seen.contains(key, Qt::CaseInsensitive)) continue;
-        seen.append(key);
-        applyKey(*current, key, unquote(line.mid(eq + 1).trimmed()));
+        const QString key = line.left(eq).trimmed().toString();
+        const QString folded = key.toCaseFolded();
+        if (seen.contains(folded)) continue;
+        seen.insert(folded);
+        applyKey(*current, key, unquote(line.mid(eq + 1).trimmed().toString()));
     }
     return book;
 }
@@ -177,32 +201,74 @@ PhoneBook PhoneBook::demo() {
 }
 
 PhoneBook PhoneBook::load(const QString& path, bool demoWhenMissing) {
-    const QFileInfo info(path);
-    if (!info.exists()) {
-        PhoneBook book;
+    PhoneBook book;
+    const auto refuse = [&](DWORD code, const QString& why) {
+        book = PhoneBook();
+        book.source = Source::Unreadable;
+        book.error = code;
+        book.problem = QStringLiteral("%1: %2").arg(path, why);
+        book.path = path;
+        return book;
+    };
+    // Never blocking: a FIFO or a device given as the phone book would wait
+    // for a writer for ever. Only a regular file is read.
+    const QByteArray name = QFile::encodeName(path);
+    int fd = -1;
+    int why = ENOENT;
+    if (!path.isEmpty()) {
+        fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        why = errno;
+    }
+    if (fd < 0) {
+        if (why != ENOENT && why != ENOTDIR)
+            return refuse(ERROR_CANNOT_OPEN_PHONEBOOK, QString::fromLocal8Bit(std::strerror(why)));
         if (demoWhenMissing)
             book = demo();
-        else {
-            book.source = Source::Unreadable;
-            book.error = ERROR_CANNOT_OPEN_PHONEBOOK;
-        }
+        else
+            refuse(ERROR_CANNOT_OPEN_PHONEBOOK, QStringLiteral("no such file"));
         book.path = path;
         return book;
     }
-    PhoneBook book;
-    QFile file(path);
-    if (info.isDir() || !file.open(QIODevice::ReadOnly)) {
-        book.error = ERROR_CANNOT_OPEN_PHONEBOOK;
-    } else if (file.size() > kMaxFileBytes) {
-        book.error = ERROR_CANNOT_LOAD_PHONEBOOK;
+    struct stat st {};
+    const bool stated = ::fstat(fd, &st) == 0;
+    QByteArray bytes;
+    QString problem;
+    DWORD code = ERROR_SUCCESS;
+    if (!stated) {
+        code = ERROR_CANNOT_OPEN_PHONEBOOK;
+        problem = QString::fromLocal8Bit(std::strerror(errno));
+    } else if (S_ISDIR(st.st_mode)) {
+        code = ERROR_CANNOT_OPEN_PHONEBOOK;
+        problem = QStringLiteral("a folder, not a phone book file");
+    } else if (!S_ISREG(st.st_mode)) {
+        code = ERROR_CANNOT_OPEN_PHONEBOOK;
+        problem = QStringLiteral("not a regular file (a pipe or a device is never read)");
+    } else if (st.st_size > kMaxFileBytes) {
+        code = ERROR_CANNOT_LOAD_PHONEBOOK;
+        problem = QStringLiteral("larger than %1 MiB").arg(kMaxFileBytes >> 20);
     } else {
-        book = parse(file.read(kMaxFileBytes + 1));
-        if (file.error() != QFileDevice::NoError) {
-            book = PhoneBook();
-            book.error = ERROR_CANNOT_OPEN_PHONEBOOK;
+        // The file may grow while it is read: no more than the limit is taken.
+        char buf[65536];
+        for (;;) {
+            const ssize_t n = ::read(fd, buf, sizeof buf);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) {
+                code = ERROR_CANNOT_OPEN_PHONEBOOK;
+                problem = QString::fromLocal8Bit(std::strerror(errno));
+                break;
+            }
+            if (n == 0) break;
+            bytes.append(buf, n);
+            if (bytes.size() > kMaxFileBytes) {
+                code = ERROR_CANNOT_LOAD_PHONEBOOK;
+                problem = QStringLiteral("larger than %1 MiB").arg(kMaxFileBytes >> 20);
+                break;
+            }
         }
     }
-    if (book.error) book.source = Source::Unreadable;
+    ::close(fd);
+    if (code) return refuse(code, problem);
+    book = parse(bytes);
     book.path = path;
     return book;
 }

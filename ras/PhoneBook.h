@@ -1,5 +1,6 @@
 #pragma once
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 #include <vector>
 
@@ -63,8 +64,10 @@ struct PhoneBook {
     enum class Source { File, Demo, Unreadable };
     Source source = Source::File;
     QString path;
-    // 0, or the service's code for a phone book that cannot be used.
+    // 0, or the service's code for a phone book that cannot be used, and why
+    // in words (the file named).
     DWORD error = ERROR_SUCCESS;
+    QString problem;
     std::vector<PhoneBookEntry> entries;
 
     // The entry of that name (compared without case, as cut to 256 characters).
@@ -84,6 +87,11 @@ struct PhoneBook {
 
     // Files larger than this are not phone books.
     static constexpr qint64 kMaxFileBytes = 4 * 1024 * 1024;
+
+private:
+    // The entries by name (case-folded): reading stays linear in the size of
+    // the book, however many entries it has.
+    QHash<QString, std::size_t> byName_;
 };
 
 }  // namespace obu

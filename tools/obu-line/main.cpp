@@ -111,9 +111,13 @@ bool sameEntry(const QByteArray& a, const QString& b) {
     return QString::fromLatin1(a).compare(b, Qt::CaseInsensitive) == 0;
 }
 
-void problemNote(const LineService& service, DWORD code) {
+void problemNote(const LineService& service, DWORD code, const QString& phoneBookPath = {}) {
     if (code == ERROR_UNKNOWN && !service.problem().isEmpty())
         err() << "obu-line: " << service.problem() << Qt::endl;
+    if (code == ERROR_CANNOT_OPEN_PHONEBOOK || code == ERROR_CANNOT_LOAD_PHONEBOOK) {
+        const QString why = service.phoneBook(phoneBookPath).problem;
+        if (!why.isEmpty()) err() << "obu-line: " << why << Qt::endl;
+    }
 }
 
 int listEntries(LineService& service, const QString& phoneBookPath) {
@@ -133,6 +137,7 @@ int listEntries(LineService& service, const QString& phoneBookPath) {
     if (result != ERROR_SUCCESS) {
         err() << "obu-line: cannot list the entries of " << shownPath << ": " << codeText(result)
               << Qt::endl;
+        problemNote(service, result, phoneBookPath);
         return kFailed;
     }
     if (phoneBookPath.isEmpty() && service.phoneBook().source == PhoneBook::Source::Demo)
@@ -288,7 +293,7 @@ int dial(LineService& service, EventLoop& loop, const QString& phoneBookPath,
     std::memset(params.szPassword, 0, sizeof params.szPassword);
     if (result != ERROR_SUCCESS) {
         err() << "obu-line: cannot dial \"" << entry << "\": " << codeText(result) << Qt::endl;
-        problemNote(service, result);
+        problemNote(service, result, phoneBookPath);
         NotifyTargets::destroy(target);
         return kFailed;
     }

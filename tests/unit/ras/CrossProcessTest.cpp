@@ -2,6 +2,7 @@
 // processes of its own while this process watches through its own service,
 // as obu and obu-line do on a desktop.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -231,6 +232,10 @@ TEST_F(CrossProcessTest, ObuLineListsTheDemoPhoneBookAndExplainsItsFailures) {
     const ProcessResult missing = obuLine({"--phonebook", folder.file("missing.pbk"), "entries"});
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_TRUE(missing.err.contains("error 621"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(folder.file("fifo.pbk")).constData(), 0600), 0);
+    const ProcessResult fifo = obuLine({"entries"}, folder.file("fifo.pbk"));
+    EXPECT_EQ(fifo.exitCode, 1);
+    EXPECT_TRUE(fifo.err.contains("fifo.pbk: not a regular file")) << fifo.err.toStdString();
 
     folder.write("blocked", "not a folder");
     QProcess process;

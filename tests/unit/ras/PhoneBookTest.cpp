@@ -3,6 +3,8 @@
 // list that makes sense, read through the service and through TRAS.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <QRandomGenerator>
 
 #include "ras/TRAS.h"
@@ -49,6 +51,17 @@ TEST_F(PhoneBookTest, ANamedPhoneBookThatIsMissingOrAFolderListsNothingWithItsCo
     ras.setPhoneBookPath(bench.folder.path());
     EXPECT_TRUE(ras.EntryList().isEmpty());
     EXPECT_EQ(ras.LastError(), 621);
+    // A FIFO would wait for a writer for ever: it is refused without opening
+    // it for a read that blocks.
+    const QString fifo = bench.folder.file("fifo.pbk");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    ras.setPhoneBookPath(fifo);
+    EXPECT_TRUE(ras.EntryList().isEmpty());
+    EXPECT_EQ(ras.LastError(), 621);
+    EXPECT_TRUE(service->phoneBook(fifo).problem.contains("not a regular file"));
+    LineService fifoDefault(bench.time, bench.time, {fifo, bench.folder.file("lines")});
+    DWORD bytes = 0, count = 0;
+    EXPECT_EQ(fifoDefault.RasEnumEntriesA(nullptr, nullptr, nullptr, &bytes, &count), 621u);
     // Back to the default one: the list comes back.
     ras.setPhoneBookPath(QString());
     EXPECT_EQ(ras.EntryList().size(), 14);
