@@ -38,15 +38,22 @@ void TForm1::Image10Click(QObject*) {
         }
         SessionActive = true;
         HungUpBySelf = false;
-        // Failures surface through the line monitor.
-        RAS1->Dial();
+        const std::int32_t refused = DialOwnCall();
         tm_dis.setEnabled(true);
         WriteLogLine(QStringLiteral("Connect requested by user"));
+        // Busy lines and a missing dial tone are the line monitor's; any other
+        // refusal would otherwise leave the session waiting for a call that
+        // never comes.
+        if (refused != 0 && refused != ERROR_LINE_BUSY && refused != ERROR_NO_DIALTONE)
+            ReportDialFailure(refused, ServiceErrorText(refused));
         return;
     }
     HungUpBySelf = true;
     // Straight to the service: the component raises no disconnect event for this.
     platform().ras->RasHangUpA(DetectedConnection);
+    // A dial still in progress is not yet the detected connection: it is ended
+    // too, silently, so that none of its later stages arrive.
+    RAS1->HangUpSilently();
     tm_dis.setEnabled(false);
     Timer3.setEnabled(false);
     StopDisconnectTimer();
@@ -55,6 +62,43 @@ void TForm1::Image10Click(QObject*) {
     // flag would stay set and every later alarm would take the line for busy.
     SessionActive = false;
     WriteLogLine(QStringLiteral("Disconnect requested by user"));
+}
+
+std::int32_t TForm1::DialOwnCall() {
+    // Until the connect event a missing connection is this dial's own
+    // business: the drop watch comes back when the line is up.
+    Timer3.setEnabled(false);
+    return RAS1->Dial();
+}
+
+QString TForm1::ServiceErrorText(std::int32_t error) {
+    char text[257] = {};
+    platform().ras->RasGetErrorStringA(static_cast<DWORD>(error), text, 256);
+    return QString::fromLatin1(text);
+}
+
+void TForm1::RAS1DialError(TRAS*, std::int32_t Error, const QString& ErrorString) {
+    // While the line monitor runs, busy lines and a missing dial tone are its
+    // own to redial or report.
+    if ((Error == ERROR_LINE_BUSY || Error == ERROR_NO_DIALTONE) && tm_dis.enabled()) return;
+    ReportDialFailure(Error, ErrorString);
+}
+
+void TForm1::ReportDialFailure(std::int32_t error, const QString& errorText) {
+    const QString detail = platform().ras->failureDetail(RAS1->ConnectionHandle());
+    HungUpBySelf = true;
+    SessionActive = false;
+    // Nothing of the failed call is left for a later hang-up to find.
+    RAS1->HangUpSilently();
+    StopDisconnectTimer();
+    ReadyToConnect = true;
+    DrawConnectFace();
+    program().Form2->Connect1->setText(QStringLiteral("Connect"));
+    const QString reason = errorText.isEmpty() ? QStringLiteral("Status Unknown") : errorText;
+    Status2->setText(QStringLiteral("Dial failed: ") + reason);
+    QString line = QStringLiteral("Dial failed (error %1): %2").arg(error).arg(reason);
+    if (!detail.isEmpty()) line += QStringLiteral(" - ") + detail;
+    WriteLogLines({line, QStringLiteral("Connection Terminated by OBU")});
 }
 
 void TForm1::RAS1AboutToOpenPort(TRAS*) { Status2->setText(QStringLiteral("connecting")); }

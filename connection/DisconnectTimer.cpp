@@ -55,6 +55,8 @@ void TForm1::dtimerTimer() {
     DrawConnectFace();
     program().Form2->Connect1->setText(QStringLiteral("Connect"));
     HungUpBySelf = true;
+    // The program ended its own call: later alarms and clicks dial afresh.
+    SessionActive = false;
     platform().ras->RasHangUpA(DetectedConnection);
     WriteLogLine(QStringLiteral("Disconnection made by disconnect timer"));
     dtimer.setEnabled(false);

@@ -59,12 +59,13 @@ void TForm5::Timer1Timer() {
         return;
     }
     TForm1* main = program().Form1;
-    main->RAS1->Dial();
+    const std::int32_t refused = main->DialOwnCall();
     Hide();
     Label2->setText(QStringLiteral("10"));
     Timer1.setEnabled(false);
     main->WriteLogLines(
         {QStringLiteral("Connection Terminated by unknown source"), QStringLiteral("Attempting to Reconnect.")});
+    if (refused != 0) main->ReportDialFailure(refused, main->ServiceErrorText(refused));
 }
 
 void TForm5::Button1Click() {

@@ -104,6 +104,8 @@ void TForm1::bindComponent() {
     RAS1->setRedialAttempts(0);
     RAS1->setOnConnect([this](TRAS* s) { RAS1Connect(s); });
     RAS1->setOnDisconnect([this](TRAS* s, std::int32_t e, const QString& t) { RAS1Disconnect(s, e, t); });
+    RAS1->setOnDialError(
+        [this](TRAS* s, std::int32_t e, const QString& t) { RAS1DialError(s, e, t); });
     RAS1->setOnAboutToOpenPort([this](TRAS* s) { RAS1AboutToOpenPort(s); });
     RAS1->setOnPortOpened([this](TRAS* s) { RAS1PortOpened(s); });
     RAS1->setOnAuthenticate([this](TRAS* s) { RAS1Authenticate(s); });

@@ -71,6 +71,15 @@ public:
     void RAS1Authenticated(TRAS* Sender);
     void RAS1Connect(TRAS* Sender);
     void RAS1Disconnect(TRAS* Sender, std::int32_t Error, const QString& ErrorString);
+    void RAS1DialError(TRAS* Sender, std::int32_t Error, const QString& ErrorString);
+    // Starts a dial of the chosen entry as the program's own call; non-zero
+    // when the service refused it at once.
+    std::int32_t DialOwnCall();
+    // The service's text for an error code (empty when it has none).
+    QString ServiceErrorText(std::int32_t error);
+    // A dial that failed for a reason other than a busy line or a missing
+    // dial tone: says why, ends the call and the session.
+    void ReportDialFailure(std::int32_t error, const QString& errorText);
     // Whether another program holds the modem of the chosen entry.
     bool ModemInUse();
     // Line monitor, drop watch, detection, disconnect timer.

@@ -273,8 +273,10 @@ DWORD LineService::RasEnumConnectionsA(RASCONNA* connections, DWORD* cb, DWORD* 
     if (!registry_.refresh()) return ERROR_UNKNOWN;
     const DWORD room = connections ? *cb / sizeof(RASCONNA) : 0;
     DWORD n = 0;
+    // Calls still dialling are listed as well: a caller that watches for its
+    // connection to vanish must not take its own dial for a dropped line.
     for (const LineRecord& r : registry_.records()) {
-        if (!r.established()) continue;
+        if (r.ended()) continue;
         if (n < room) std::memcpy(&connections[n], &r.conn, sizeof(RASCONNA));
         ++n;
     }
@@ -314,6 +316,12 @@ DWORD LineService::RasEnumEntriesA(const char* reserved, const char* phoneBookPa
         return ERROR_BUFFER_TOO_SMALL;
     }
     return ERROR_SUCCESS;
+}
+
+QString LineService::failureDetail(HRASCONN connection) {
+    LineRecord r;
+    if (!record(connection, &r)) return {};
+    return QString::fromUtf8(r.detail);
 }
 
 DWORD LineService::RasGetErrorStringA(DWORD code, char* buffer, DWORD size) {

@@ -20,8 +20,8 @@ class EventLoop;
 // notification target once per stage, and keeps every call in the registry
 // folder shared by all the user's processes.
 //
-// RasEnumConnectionsA lists established connections only: dials in progress
-// and calls that ended are left out (lines() shows dials in progress too).
+// RasEnumConnectionsA lists the calls that have not ended: dials in progress
+// and established connections, oldest first.
 // After a failure, or after the provider hung up, the handle stays valid and
 // reports the error until it is hung up or its dialing process ends.
 //
@@ -52,6 +52,7 @@ public:
                           DWORD* cb, DWORD* count) override;
     DWORD RasEnumConnectionsA(RASCONNA* connections, DWORD* cb, DWORD* count) override;
     DWORD RasGetErrorStringA(DWORD code, char* buffer, DWORD size) override;
+    QString failureDetail(HRASCONN connection) override;
 
     // Calls in progress and connections up, oldest first (no ended calls).
     std::vector<LineRecord> lines();

@@ -3,6 +3,7 @@
 // Access Service, its records in their original layouts, its states and its
 // result codes. LineService is the Linux implementation; tests may put a
 // recording fake in its place.
+#include <QString>
 #include <cstddef>
 #include <cstdint>
 
@@ -173,9 +174,13 @@ public:
     // entries[0].dwSize must be sizeof(RASENTRYNAMEA).
     virtual DWORD RasEnumEntriesA(const char* reserved, const char* phoneBook,
                                   RASENTRYNAMEA* entries, DWORD* cb, DWORD* count) = 0;
-    // Lists the established connections; connections[0].dwSize must be sizeof(RASCONNA).
+    // Lists the calls that have not ended, dials in progress included;
+    // connections[0].dwSize must be sizeof(RASCONNA).
     virtual DWORD RasEnumConnectionsA(RASCONNA* connections, DWORD* cb, DWORD* count) = 0;
     virtual DWORD RasGetErrorStringA(DWORD code, char* buffer, DWORD size) = 0;
+    // What the device said about a call's failure, in words (pppd's own line,
+    // the process holding the modem); empty when it said nothing.
+    virtual QString failureDetail(HRASCONN) { return {}; }
 };
 
 }  // namespace obu

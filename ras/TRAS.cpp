@@ -268,6 +268,11 @@ std::intptr_t TRAS::HandleDialEvent(std::uint32_t message, std::uintptr_t wParam
         fireStateEvent(FConnectState);
     }
     (void)GetStatusText();
+    if (lParam != 0 && FOnDialError && FConnectionHandle != 0) {
+        const auto error = static_cast<std::int32_t>(lParam);
+        const TRasStateEvent handler = FOnDialError;
+        handler(this, error, GetErrorText(error));
+    }
     return 0;
 }
 

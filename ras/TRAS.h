@@ -106,6 +106,10 @@ public:
     void setOnRetryAuth(TNotifyEvent handler) { FOnRetryAuth = std::move(handler); }
     const TNotifyEvent& OnPasswordExpired() const { return FOnPasswordExpired; }
     void setOnPasswordExpired(TNotifyEvent handler) { FOnPasswordExpired = std::move(handler); }
+    // A dial notification that carries an error: the call has failed at the
+    // stage it reached. Raised after LastError holds the error.
+    const TRasStateEvent& OnDialError() const { return FOnDialError; }
+    void setOnDialError(TRasStateEvent handler) { FOnDialError = std::move(handler); }
 
     // Read by the owner, written only by the component.
     NotifyTarget NotifyWindow() const { return FNotifyWindow; }
@@ -175,6 +179,7 @@ private:
     TNotifyEvent FOnInteractiveStarted;
     TNotifyEvent FOnRetryAuth;
     TNotifyEvent FOnPasswordExpired;
+    TRasStateEvent FOnDialError;
     NotifyTarget FNotifyWindow = 0;
     std::uint16_t FDialEventMessage;
     QStringList FEntryList;

@@ -126,7 +126,9 @@ void TForm2::Timer1Timer() {
     Timer1.setEnabled(false);
     TForm1* main = program().Form1;
     main->Show();
-    if (ConnectonStart1->isChecked()) main->Image10Click(main);
+    // A line already up (found at start) is kept and watched: the command
+    // would hang it up.
+    if (ConnectonStart1->isChecked() && main->ReadyToConnect) main->Image10Click(main);
 }
 
 void TForm2::Connect1Click() {

@@ -23,7 +23,17 @@ Platform& Form::platform() const { return program_.platform(); }
 
 void Form::handle(const std::function<void()>& handler) { platform().dispatcher->run(handler); }
 
-void Form::Show() { show(); }
+void Form::Show() {
+    if (!buttonless_) {
+        show();
+        return;
+    }
+    // A window without buttons asks for the user's answer: it comes back
+    // whole each time it is shown, whatever a window manager did to it.
+    QWidget::setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    BringToFront();
+}
 
 void Form::Hide() { hide(); }
 
@@ -84,7 +94,18 @@ void Form::closeEvent(QCloseEvent* event) {
 
 void Form::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
-    if (event->type() == QEvent::WindowStateChange) handle([this] { FormResize(); });
+    if (event->type() != QEvent::WindowStateChange) return;
+    handle([this] { FormResize(); });
+    // Window managers that ignore the request for a title bar without buttons
+    // let such a window be minimized, and a countdown would then run out of
+    // sight with no way to cancel it: it is put back at once.
+    if (buttonless_ && isVisible() && (windowState() & Qt::WindowMinimized))
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (isVisible()) Show();
+            },
+            Qt::QueuedConnection);
 }
 
 }  // namespace obu

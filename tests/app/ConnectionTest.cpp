@@ -49,6 +49,19 @@ struct Connection : ::testing::Test {
         app.lines->RasEnumConnectionsA(conns, &cb, &count);
         return static_cast<int>(count);
     }
+    // Another program dials an entry; returns once its line is up.
+    HRASCONN dialFromOutside(const char* entry) {
+        RASDIALPARAMSA params{};
+        params.dwSize = sizeof params;
+        qstrcpy(params.szEntryName, entry);
+        HRASCONN handle = 0;
+        EXPECT_EQ(app.lines->RasDialA(nullptr, nullptr, &params, kNotifierWindow, 0, &handle), 0u);
+        EXPECT_TRUE(app.advanceUntil([&] {
+            LineRecord r;
+            return app.lines->record(handle, &r) && r.established();
+        }));
+        return handle;
+    }
     QStringList messagesAfterLaunch() {
         QStringList m = app.logMessages();
         m.removeFirst();
@@ -325,12 +338,7 @@ TEST_F(Connection, MinutesBeyondTheDialogsRangeAreTakenAsItsLargest) {
 
 TEST_F(Connection, AConnectionUpAtStartIsFoundAndWatched) {
     // Another program dialled "Demo ISP" before this one started.
-    RASDIALPARAMSA params{};
-    params.dwSize = sizeof params;
-    qstrcpy(params.szEntryName, "Demo ISP");
-    HRASCONN handle = 0;
-    ASSERT_EQ(app.lines->RasDialA(nullptr, nullptr, &params, kNotifierWindow, 0, &handle), 0u);
-    ASSERT_TRUE(app.advanceUntil([&] { return connectionCount() == 1; }));
+    const HRASCONN handle = dialFromOutside("Demo ISP");
     app.writeIni("[Connection]\r\nName=Demo Busy\r\n");
     app.start();
     EXPECT_TRUE(main().SessionActive);
@@ -347,12 +355,7 @@ TEST_F(Connection, AConnectionUpAtStartIsFoundAndWatched) {
 }
 
 TEST_F(Connection, TheDisconnectButtonHangsUpAConnectionFoundAtStart) {
-    RASDIALPARAMSA params{};
-    params.dwSize = sizeof params;
-    qstrcpy(params.szEntryName, "Demo ISP");
-    HRASCONN handle = 0;
-    app.lines->RasDialA(nullptr, nullptr, &params, kNotifierWindow, 0, &handle);
-    ASSERT_TRUE(app.advanceUntil([&] { return connectionCount() == 1; }));
+    dialFromOutside("Demo ISP");
     app.start();
     app.time.advance(5000);
     app.click(main().Image10);
@@ -443,4 +446,87 @@ TEST_F(Connection, AModemHeldByAnotherProgramOffersTheExtrasInsteadOfDialing) {
     // A lock whose owner has died does not count.
     app.folder.write("lock/LCK..ttyS9", "   999999\n");
     EXPECT_FALSE(main().ModemInUse());
+}
+
+// Roads across features: what ran before must never turn the program's own
+// dial into a "dropped" line, and every way a call ends ends the session.
+TEST_F(Connection, AfterTheDisconnectTimerTheNextDialConnectsOnceWithoutAReconnect) {
+    startWith("Demo ISP", "[DTimer]\r\nValue=1\r\n");
+    app.click(main().Image10);
+    ASSERT_TRUE(app.advanceUntil([&] { return connected(); }));
+    ASSERT_TRUE(app.advanceUntil([&] { return app.logged("Disconnection made by disconnect timer"); }, 70000));
+    EXPECT_FALSE(main().SessionActive) << "the program's own hang-up ends the session";
+    app.time.advance(1000);
+
+    app.click(main().Image10);
+    ASSERT_TRUE(app.advanceUntil([&] { return app.logMessages().count("Connection established to Demo ISP") == 2; }));
+    app.time.advance(15000);
+    EXPECT_FALSE(app.logged("Connection Terminated by unknown source"));
+    EXPECT_FALSE(reconnect().isVisible());
+    EXPECT_EQ(connectionCount(), 1);
+    EXPECT_EQ(app.logMessages().count("Connect requested by user"), 2);
+}
+
+TEST_F(Connection, AfterNoDialToneAnotherEntryDialsWithoutAReconnect) {
+    startWith("Demo No Dial Tone");
+    app.click(main().Image10);
+    ASSERT_TRUE(app.advanceUntil([&] { return !app.dialogs.boxes().empty(); }, 30000));
+    EXPECT_TRUE(main().Timer3.enabled());
+    main().RAS1->setEntryName("Demo ISP");
+    app.click(main().Image10);
+    ASSERT_TRUE(app.advanceUntil([&] { return connected(); }));
+    app.time.advance(15000);
+    EXPECT_FALSE(app.logged("Connection Terminated by unknown source"));
+    EXPECT_EQ(connectionCount(), 1);
+}
+
+TEST_F(Connection, DisconnectDuringADialEndsTheCall) {
+    startWith("Demo ISP");
+    app.click(main().Image10);
+    ASSERT_TRUE(app.advanceUntil([&] { return !main().ReadyToConnect; }, 5000));
+    ASSERT_FALSE(connected());
+    app.click(main().Image10);
+    EXPECT_EQ(app.logMessages().last(), "Disconnect requested by user");
+    EXPECT_EQ(connectionCount(), 0);
+    app.time.advance(30000);
+    EXPECT_FALSE(connected()) << "the dial was ended, not left to come up";
+    EXPECT_EQ(connectionCount(), 0);
+    EXPECT_TRUE(connectFaceShown());
+    EXPECT_FALSE(reconnect().isVisible());
+}
+
+TEST_F(Connection, AFailedLoginIsShownLoggedAndEndsTheSessionSoTheAlarmDialsAgain) {
+    // 21:05:12 at the start; the alarm is set for 21:07.
+    startWith("Demo Bad Password", "[Alarm]\r\nDaily=0\r\nTime=6/14/2001 9:07:00  PM\r\n");
+    const QString failure =
+        "Dial failed (error 691): Access was denied because the user name or password is not valid.";
+    app.click(main().Image10);
+    ASSERT_TRUE(app.advanceUntil([&] { return app.logged("Connection Terminated by OBU"); }, 60000));
+    const QStringList log = app.logMessages();
+    EXPECT_EQ(log.mid(log.size() - 2), QStringList({failure, "Connection Terminated by OBU"}));
+    EXPECT_EQ(main().Status2->text(), "Dial failed: Access was denied because the user name or password is not valid.");
+    EXPECT_TRUE(connectFaceShown());
+    EXPECT_EQ(tray().Connect1->text(), "Connect");
+    EXPECT_TRUE(app.dialogs.boxes().empty()) << "a night-time alarm must not wait on a box";
+    app.time.advance(30000);
+    EXPECT_FALSE(reconnect().isVisible());
+    EXPECT_EQ(app.logMessages().count(failure), 1);
+
+    ASSERT_TRUE(app.advanceUntil([&] { return app.logMessages().count("Connect requested by user") == 2; }, 200000,
+                                 1000))
+        << "the failed call ended the session, so the alarm dials";
+    ASSERT_TRUE(app.advanceUntil([&] { return app.logMessages().count(failure) == 2; }, 60000));
+}
+
+TEST_F(Connection, ConnectOnStartKeepsALineThatIsAlreadyUp) {
+    const HRASCONN handle = dialFromOutside("Demo ISP");
+    app.writeIni("[Connection]\r\nName=Demo ISP\r\nAutoConnect=1\r\n");
+    app.start();
+    app.time.advance(5000);
+    app.time.advance(1000);
+    EXPECT_EQ(onlyConnection(), handle);
+    EXPECT_FALSE(app.logged("Disconnect requested by user"));
+    EXPECT_TRUE(disconnectFaceShown());
+    app.lines->dropLine(handle);
+    ASSERT_TRUE(app.advanceUntil([&] { return reconnect().isVisible(); }, 1000)) << "the kept line is watched";
 }
