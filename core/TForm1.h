@@ -80,6 +80,9 @@ public:
     // A dial that failed for a reason other than a busy line or a missing
     // dial tone: says why, ends the call and the session.
     void ReportDialFailure(std::int32_t error, const QString& errorText);
+    // The program's own line ended by a limit of the entry's own options
+    // (pppd's idle or connect-time limit): logged, and the session ends.
+    bool EndedByItsOwnLimit();
     // Whether another program holds the modem of the chosen entry.
     bool ModemInUse();
     // Line monitor, drop watch, detection, disconnect timer.

@@ -16,6 +16,7 @@
 #include <cstring>
 
 #include "platform/Clock.h"
+#include "ras/PppdLink.h"
 #include "ras/Processes.h"
 #include "ras/UucpLock.h"
 
@@ -458,6 +459,15 @@ bool ConnectionRegistry::needsPruning(const LineRecord& record, std::int64_t& no
     return !ownerAlive(record);
 }
 
+void ConnectionRegistry::noteOwnLimit(LineRecord& record) const {
+    // Only pppd's parent, the process that dialled, learns how it ended.
+    if (record.owner != pid_ || record.holderKind != "pppd") return;
+    const std::optional<int> code = adoptedChildExit(static_cast<pid_t>(record.holder));
+    if (!code || !PppdLink::endedByOwnLimit(*code)) return;
+    record.error = ERROR_IDLE_DISCONNECTED;
+    record.detail = PppdLink::exitText(*code).toUtf8();
+}
+
 void ConnectionRegistry::prune() {
     std::int64_t now = -1;
     if (std::none_of(records_.begin(), records_.end(),
@@ -474,6 +484,7 @@ void ConnectionRegistry::prune() {
         if (r.established() && ownerAlive(r)) {
             r.state = RASCS_Disconnected;
             r.error = ERROR_REMOTE_DISCONNECTION;
+            if (r.holderGone) noteOwnLimit(r);
             changed |= writeRecord(r);
         } else {
             changed |= ::unlink(path(recordName(r.handle)).constData()) == 0;

@@ -121,6 +121,9 @@ private:
     static void endHolder(const LineRecord& record, int signal);
     bool needsPruning(const LineRecord& record, std::int64_t& now) const;
     void prune();
+    // A held line whose pppd ended by a limit of the entry's own options is
+    // marked so, not as hung up by the provider.
+    void noteOwnLimit(LineRecord& record) const;
     std::int64_t nowMs() const;
     QByteArray path(const QByteArray& name) const;
 

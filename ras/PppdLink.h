@@ -45,6 +45,11 @@ public:
     static DWORD exitError(int exitStatus);
     // What that exit status means, in words.
     static QString exitText(int exitStatus);
+    // Whether pppd ended an up link because the entry's own options said so
+    // (idle, connect-time or traffic limit).
+    static bool endedByOwnLimit(int exitStatus) {
+        return exitStatus == 12 || exitStatus == 13 || exitStatus == 20;
+    }
     // The stage that a line of pppd's output brings, or 0xFFFFFFFF for none.
     DWORD stageOfLine(const QByteArray& line);
 

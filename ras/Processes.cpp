@@ -222,6 +222,7 @@ bool reapChild(pid_t pid, int* status) {
 
 }  // namespace obu
 
+#include <deque>
 #include <mutex>
 
 namespace obu {
@@ -231,6 +232,20 @@ std::mutex adoptedMutex;
 std::vector<pid_t>& adopted() {
     static std::vector<pid_t> children;
     return children;
+}
+// How the last adopted children ended, for whoever asks why a line went.
+std::deque<std::pair<pid_t, int>>& endings() {
+    static std::deque<std::pair<pid_t, int>> ended;
+    return ended;
+}
+void reapAdoptedLocked() {
+    std::erase_if(adopted(), [](pid_t pid) {
+        int status = 0;
+        if (!reapChild(pid, &status)) return false;
+        endings().emplace_back(pid, status);
+        if (endings().size() > 64) endings().pop_front();
+        return true;
+    });
 }
 }  // namespace
 
@@ -242,8 +257,18 @@ void adoptChild(pid_t pid) {
 
 void reapAdopted() {
     std::lock_guard lock(adoptedMutex);
-    auto& children = adopted();
-    std::erase_if(children, [](pid_t pid) { return reapChild(pid, nullptr); });
+    reapAdoptedLocked();
+}
+
+std::optional<int> adoptedChildExit(pid_t pid) {
+    std::lock_guard lock(adoptedMutex);
+    reapAdoptedLocked();
+    for (auto it = endings().rbegin(); it != endings().rend(); ++it)
+        if (it->first == pid) {
+            if (!WIFEXITED(it->second)) return std::nullopt;
+            return WEXITSTATUS(it->second);
+        }
+    return std::nullopt;
 }
 
 }  // namespace obu

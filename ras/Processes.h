@@ -1,5 +1,6 @@
 #pragma once
 #include <sys/types.h>
+#include <optional>
 
 #include <QByteArray>
 #include <QList>
@@ -51,4 +52,8 @@ namespace obu {
 // line, one told to end): reapAdopted() collects those that have ended.
 void adoptChild(pid_t pid);
 void reapAdopted();
+// The exit code of an adopted child that has ended (collected here if need
+// be): nullopt while it runs, when a signal ended it, or for a process that
+// is no adopted child of this one.
+std::optional<int> adoptedChildExit(pid_t pid);
 }  // namespace obu

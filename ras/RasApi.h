@@ -139,6 +139,9 @@ inline constexpr DWORD ERROR_PPP_NO_PROTOCOLS_CONFIGURED = 720;
 inline constexpr DWORD ERROR_PPP_NO_RESPONSE = 721;
 inline constexpr DWORD ERROR_PPP_LCP_TERMINATED = 734;
 inline constexpr DWORD ERROR_PPP_LOOPBACK_DETECTED = 737;
+// The line was ended by a limit that the entry's own options set (idle time,
+// connect time, traffic): the user asked for it, so it is no dropped line.
+inline constexpr DWORD ERROR_IDLE_DISCONNECTED = 926;
 
 // The dial event message. On the original platform its number comes from
 // RegisterWindowMessageA("RASDialEvent"): some value in 0xC000..0xFFFF, the

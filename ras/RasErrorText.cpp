@@ -69,6 +69,8 @@ const char* rasErrorText(DWORD code) {
             return "The remote computer did not identify itself as required.";
         case ERROR_PPP_LOOPBACK_DETECTED:
             return "The line loops back: the modem hears its own computer.";
+        case ERROR_IDLE_DISCONNECTED:
+            return "The connection reached a time or traffic limit of its own options.";
         default:
             return nullptr;
     }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The real program dials "Demo ISP" of the demo phone book when its button is
 # clicked; each stage reaches log.txt; a drop from the provider's side opens
-# the "Reconnect" window, and after its countdown the line is up again.
+# the "Reconnect" window, which cannot be minimized out of sight, and after its
+# countdown the line is up again.
 source "$(dirname "$0")/lib.sh"
 BIN_DIR=$1
 
@@ -31,6 +32,12 @@ screenshot reconnect-countdown
 reconnect=$(window_named "Reconnect")
 xprop -id "$reconnect" _MOTIF_WM_HINTS | grep -q "= 0x3, 0x4, 0xa," || fail "the Reconnect window asks for a close box"
 xprop -id "$reconnect" _NET_WM_STATE | grep -q _NET_WM_STATE_ABOVE || fail "the Reconnect window is not on top"
+note "minimizing the Reconnect window brings it back"
+# --sync returns once the window is unmapped; one put back at once may never
+# be seen unmapped, hence the bound.
+timeout 5 xdotool windowminimize --sync "$reconnect"
+shown_whole() { has_window_named "Reconnect" && ! xprop -id "$reconnect" _NET_WM_STATE | grep -q _NET_WM_STATE_HIDDEN; }
+wait_for 10 shown_whole || fail "the minimized Reconnect window stayed out of sight"
 wmctrl -i -c "$reconnect"
 sleep 0.5  # a close request that would be obeyed takes effect at once
 has_window_named "Reconnect" || fail "a close request closed the Reconnect window"

@@ -154,7 +154,7 @@ TEST_F(CrossProcessTest, ADialInProgressIsReleasedWhenItsDialerIsKilled) {
     QProcess* dialer = start({"dial", "Slow"});
     ASSERT_TRUE(waitFor([&] { return service->lines().size() == 1; }));
     EXPECT_TRUE(service->lines()[0].dialing());
-    EXPECT_TRUE(enumerate(*service).empty());
+    EXPECT_EQ(enumerate(*service).size(), 1u);
     dialer->kill();
     ASSERT_TRUE(dialer->waitForFinished(kDeadlineMs));
     ASSERT_TRUE(waitFor([&] { return service->lines().empty(); }));

@@ -74,7 +74,7 @@ inline RASDIALPARAMSA dialParams(const QByteArray& entry, const QByteArray& user
     return p;
 }
 
-// Established connections as RasEnumConnectionsA lists them.
+// The calls that have not ended, as RasEnumConnectionsA lists them.
 inline std::vector<RASCONNA> enumerate(RasApi& ras, DWORD* result = nullptr) {
     std::vector<RASCONNA> buffer(100);
     buffer[0].dwSize = sizeof(RASCONNA);
