@@ -4,10 +4,12 @@
 #include <cstring>
 #include <memory>
 
+#include "app/Options.h"
 #include "connection/ModemCheck.h"
 #include "core/Program.h"
 #include "core/SingleInstance.h"
 #include "core/TForm1.h"
+#include "platform/Autostart.h"
 #include "platform/DataFolders.h"
 #include "platform/Dispatcher.h"
 #include "platform/Formats.h"
@@ -30,21 +32,6 @@
 
 namespace {
 
-const char kUsage[] =
-    "Usage: obu [--headless] [--help] [--version]\n"
-    "\n"
-    "Obu Linekeeper looks after one dial-up connection: it dials it with a stored\n"
-    "user name and password, redials a busy line, reconnects a dropped line,\n"
-    "dials at an alarm time and hangs up after a set number of minutes.\n"
-    "Its settings (obu.ini) and log (log.txt) live beside the program.\n"
-    "SIGTERM, SIGINT, SIGQUIT and SIGHUP end it the normal way, settings saved.\n"
-    "\n"
-    "  --headless  run without a screen: no windows, message boxes printed and\n"
-    "              answered with their default button, every log line echoed to\n"
-    "              standard output\n"
-    "  --help      show this text\n"
-    "  --version   show the version\n";
-
 bool haveDisplay() {
     return qEnvironmentVariableIsSet("DISPLAY") || qEnvironmentVariableIsSet("WAYLAND_DISPLAY");
 }
@@ -55,24 +42,17 @@ int main(int argc, char** argv) {
     // First of all: a termination signal at any moment of the start ends the
     // program the normal way, once it can.
     obu::TerminationSignals::catchEarly();
-    bool headless = false;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            std::fputs(kUsage, stdout);
-            return 0;
-        }
-        if (std::strcmp(argv[i], "--version") == 0) {
-            std::printf("Obu Linekeeper %s\n", OBU_VERSION);
-            return 0;
-        }
-        if (std::strcmp(argv[i], "--headless") == 0) {
-            headless = true;
-            continue;
-        }
-        std::fprintf(stderr, "obu: unknown option '%s'\n\n%s", argv[i], kUsage);
-        return 2;
+    obu::Options options;
+    if (const int exit = obu::parseOptions(argc, argv, options); exit >= 0) return exit;
+    if (options.autostart) {
+        QString message;
+        const bool done = obu::setAutostart(
+            *options.autostart, obu::executableFolder() + QStringLiteral("obu"), message);
+        std::fprintf(done ? stdout : stderr, "%s%s\n", done ? "" : "obu: ", qPrintable(message));
+        return done ? 0 : 1;
     }
-    if (!headless && !haveDisplay() &&
+    bool headless = options.headless;
+    if (!headless && !options.platformChosen && !haveDisplay() &&
         qEnvironmentVariable("QT_QPA_PLATFORM") != QLatin1String("offscreen")) {
         std::fputs("obu: no display found; running headless (see obu --help)\n", stderr);
         headless = true;

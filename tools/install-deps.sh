@@ -15,6 +15,7 @@ TEST_PACKAGES=(
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
     xvfb xauth openbox trayer xdotool wmctrl x11-utils imagemagick
+    desktop-file-utils appstream mandoc lintian dpkg-dev
 )
 
 packages=("${BUILD_PACKAGES[@]}" "${RUN_PACKAGES[@]}")

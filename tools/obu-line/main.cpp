@@ -4,6 +4,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QSocketNotifier>
@@ -14,6 +15,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/CommandLineUsage.h"
 #include "platform/QtEventLoop.h"
 #include "platform/SystemClock.h"
 #include "ras/LineService.h"
@@ -43,12 +45,17 @@ const char* const kHelp =
     "  entries                        list the entries of the phone book\n"
     "  connections                    list the connections, dials in progress too\n"
     "  dial ENTRY [USER [PASSWORD]]   dial an entry, show each stage, wait for the\n"
-    "                                 result; the connection stays up afterwards\n"
+    "                                 result; the connection stays up afterwards.\n"
+    "                                 A PASSWORD given here can be seen by other\n"
+    "                                 users of this machine (ps): prefer\n"
+    "                                 --password-stdin\n"
     "  hangup ENTRY|all               hang up the connections of an entry, or all\n"
     "  drop ENTRY|all                 let the provider hang up (as a dropped line)\n"
     "\n"
     "Options:\n"
     "  --phonebook FILE   use this phone book instead of the default one\n"
+    "  --password-stdin   dial: read the password from the first line of standard\n"
+    "                     input (echo \"$PASS\" | obu-line dial --password-stdin ...)\n"
     "  -h, --help         show this help\n"
     "  --version          show the version\n"
     "\n"
@@ -65,6 +72,14 @@ const char* const kHelp =
     "\n"
     "Exit status: 0 on success, 1 when the service reports a failure, 2 for a\n"
     "command line that cannot be understood.\n";
+
+// The first line of standard input, without its line break.
+QString readPasswordLine() {
+    QTextStream in(stdin);
+    QString line = in.readLine();
+    if (line.endsWith(QLatin1Char('\r'))) line.chop(1);
+    return line;
+}
 
 QString codeText(DWORD code) {
     const char* text = rasErrorText(code);
@@ -316,53 +331,34 @@ int dial(LineService& service, EventLoop& loop, const QString& phoneBookPath,
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("obu-line"));
-    QStringList args = QCoreApplication::arguments().mid(1);
-
-    QString phoneBookPath;
-    QStringList words;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString& a = args[i];
-        if (a == QLatin1String("-h") || a == QLatin1String("--help")) {
-            out() << kHelp;
-            return kOk;
-        }
-        if (a == QLatin1String("--version")) {
-            out() << "obu-line " << OBU_VERSION << Qt::endl;
-            return kOk;
-        }
-        if (a == QLatin1String("--phonebook")) {
-            if (i + 1 >= args.size()) {
-                err() << "obu-line: --phonebook needs a file name" << Qt::endl;
-                return kUsage;
-            }
-            phoneBookPath = args[++i];
-            continue;
-        }
-        if (a.startsWith(QLatin1String("--phonebook="))) {
-            phoneBookPath = a.mid(12);
-            continue;
-        }
-        if (a == QLatin1String("--")) {
-            words += args.mid(i + 1);
-            break;
-        }
-        if (a.startsWith(QLatin1Char('-')) && a.size() > 1 && words.isEmpty()) {
-            err() << "obu-line: unknown option " << a << "\nTry 'obu-line --help'." << Qt::endl;
-            return kUsage;
-        }
-        words += a;
+    QCommandLineParser parser;
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption version(QStringLiteral("version"));
+    const QCommandLineOption phoneBook(QStringLiteral("phonebook"), QString(),
+                                       QStringLiteral("file"));
+    const QCommandLineOption passwordStdin(QStringLiteral("password-stdin"));
+    parser.addOptions({help, version, phoneBook, passwordStdin});
+    if (!parser.parse(QCoreApplication::arguments()))
+        return cli::usageError("obu-line", parser.errorText());
+    if (parser.isSet(help)) {
+        out() << kHelp;
+        return kOk;
     }
-    if (words.isEmpty()) {
-        err() << "obu-line: no command given\nTry 'obu-line --help'." << Qt::endl;
-        return kUsage;
+    if (parser.isSet(version)) {
+        out() << "obu-line " << OBU_VERSION << Qt::endl;
+        return kOk;
     }
+    const QString phoneBookPath = parser.value(phoneBook);
+    QStringList words = parser.positionalArguments();
+    if (words.isEmpty()) return cli::usageError("obu-line", QStringLiteral("no command given"));
     const QString command = words.takeFirst();
     const auto wants = [&](int least, int most) {
         if (words.size() >= least && words.size() <= most) return true;
-        err() << "obu-line: wrong number of arguments for " << command << "\nTry 'obu-line --help'."
-              << Qt::endl;
+        cli::usageError("obu-line", QStringLiteral("wrong number of arguments for ") + command);
         return false;
     };
+    if (parser.isSet(passwordStdin) && command != QLatin1String("dial"))
+        return cli::usageError("obu-line", QStringLiteral("--password-stdin belongs to dial"));
 
     SystemClock clock;
     QtEventLoop loop;
@@ -373,6 +369,11 @@ int main(int argc, char** argv) {
     if (command == QLatin1String("connections"))
         return wants(0, 0) ? listConnections(service) : kUsage;
     if (command == QLatin1String("dial")) {
+        if (parser.isSet(passwordStdin)) {
+            if (!wants(1, 2)) return kUsage;
+            if (words.size() == 1) words << QString();
+            words << readPasswordLine();
+        }
         if (!wants(1, 3)) return kUsage;
         if (words[0].isEmpty()) {
             err() << "obu-line: the entry name is empty" << Qt::endl;
@@ -397,6 +398,5 @@ int main(int argc, char** argv) {
         return forEachLine(service, words[0], "The provider hung up",
                            [&](HRASCONN h) { return service.dropLine(h); });
     }
-    err() << "obu-line: unknown command " << command << "\nTry 'obu-line --help'." << Qt::endl;
-    return kUsage;
+    return cli::usageError("obu-line", QStringLiteral("unknown command ") + command);
 }

@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <QByteArray>
+#include <QCommandLineParser>
 #include <QFile>
 #include <QString>
 #include <cerrno>
@@ -21,6 +22,7 @@
 #include <cstring>
 #include <memory>
 
+#include "platform/CommandLineUsage.h"
 #include "platform/SystemClock.h"
 #include "ras/ConnectionRegistry.h"
 #include "ras/RasApi.h"
@@ -54,6 +56,7 @@ const char* const kHelp =
     "  --link PATH         also make PATH a symbolic link to the device\n"
     "  --transcript FILE   append every command received to FILE\n"
     "  -h, --help          show this help\n"
+    "  --version           show the version\n"
     "\n"
     "Signals: SIGUSR1 drops the carrier of the call in progress (NO CARRIER).\n"
     "Pseudo-terminals have no DCD or DTR lines: carrier loss shows as NO CARRIER\n"
@@ -86,92 +89,87 @@ struct Options {
     QByteArray transcript;
 };
 
-bool parse(int argc, char** argv, Options& o) {
-    for (int i = 1; i < argc; ++i) {
-        const QByteArray a = argv[i];
-        const auto value = [&]() -> QByteArray {
-            if (i + 1 >= argc) {
-                std::fprintf(stderr, "obu-modem: %s needs a value\n", a.constData());
-                std::exit(2);
-            }
-            return argv[++i];
-        };
-        const auto number = [&]() {
-            const QByteArray v = value();
-            bool ok = false;
-            const int n = v.toInt(&ok);
-            if (!ok || n < 0) {
-                std::fprintf(stderr, "obu-modem: %s wants a number, not '%s'\n", a.constData(),
-                             v.constData());
-                std::exit(2);
-            }
-            return n;
-        };
-        if (a == "-h" || a == "--help") {
-            std::fputs(kHelp, stdout);
-            std::exit(0);
-        } else if (a == "--answer") {
-            const QByteArray v = value();
-            using A = HayesEmulator::Answer;
-            if (v == "connect")
-                o.modem.answer = A::Connect;
-            else if (v == "busy")
-                o.modem.answer = A::Busy;
-            else if (v == "no-dialtone")
-                o.modem.answer = A::NoDialTone;
-            else if (v == "no-answer")
-                o.modem.answer = A::NoAnswer;
-            else if (v == "no-carrier")
-                o.modem.answer = A::NoCarrier;
-            else if (v == "error")
-                o.modem.answer = A::Error;
-            else if (v == "silent")
-                o.modem.answer = A::Silent;
-            else {
-                std::fprintf(stderr, "obu-modem: unknown answer '%s'\n", v.constData());
-                return false;
-            }
-        } else if (a == "--busy-count")
-            o.modem.busyCount = number();
-        else if (a == "--ring-ms")
-            o.modem.ringMs = number();
-        else if (a == "--reset-ms")
-            o.modem.resetMs = number();
-        else if (a == "--speed")
-            o.modem.speed = number();
-        else if (a == "--drop-after")
-            o.dropAfter = number();
-        else if (a == "--no-echo-data")
-            o.modem.echoData = false;
-        else if (a == "--mute")
-            o.modem.mute = true;
-        else if (a == "--noise")
-            o.modem.noise = true;
-        else if (a == "--link")
-            o.link = value();
-        else if (a == "--transcript")
-            o.transcript = value();
-        else if (a == "--hold")
-            o.holdFd = number();
-        else if (a == "--auth-ms")
-            o.authMs = number();
-        else if (a == "--project-ms")
-            o.projectMs = number();
-        else if (a == "--ppp-fail")
-            o.pppFail = value();
-        else if (a == "--line-memory")
-            o.lineMemory = value();
-        else if (a == "--record")
-            o.record = value();
-        else if (a == "--lock-dir")
-            o.lockDir = value();
-        else {
-            std::fprintf(stderr, "obu-modem: unknown option %s\nTry 'obu-modem --help'.\n",
-                         a.constData());
-            return false;
-        }
+// Reads the command line into `o`. Returns the exit status when the program is
+// to end at once (help, version, a mistake), else -1.
+int parse(int argc, char** argv, Options& o) {
+    QCommandLineParser parser;
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption version(QStringLiteral("version"));
+    parser.addOptions({help, version});
+    const char* const flags[] = {"no-echo-data", "mute", "noise"};
+    const char* const values[] = {"answer",      "busy-count", "ring-ms",    "reset-ms",
+                                  "speed",       "drop-after", "link",       "transcript",
+                                  "hold",        "auth-ms",    "project-ms", "ppp-fail",
+                                  "line-memory", "record",     "lock-dir"};
+    for (const char* name : flags) parser.addOption(QCommandLineOption(QLatin1String(name)));
+    for (const char* name : values)
+        parser.addOption(
+            QCommandLineOption(QLatin1String(name), QString(), QStringLiteral("value")));
+    if (!parser.parse(cli::arguments(argc, argv)))
+        return cli::usageError("obu-modem", parser.errorText());
+    if (parser.isSet(help)) {
+        std::fputs(kHelp, stdout);
+        return 0;
     }
-    return true;
+    if (parser.isSet(version)) {
+        std::printf("obu-modem %s\n", OBU_VERSION);
+        return 0;
+    }
+    if (!parser.positionalArguments().isEmpty())
+        return cli::usageError(
+            "obu-modem",
+            QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
+
+    QString wrong;
+    const auto number = [&](const char* name, int& into) {
+        if (!parser.isSet(QLatin1String(name)) || !wrong.isEmpty()) return;
+        const QString v = parser.value(QLatin1String(name));
+        bool ok = false;
+        const int n = v.toInt(&ok);
+        if (!ok || n < 0)
+            wrong = QStringLiteral("--%1 wants a number, not '%2'").arg(QLatin1String(name), v);
+        else
+            into = n;
+    };
+    const auto text = [&](const char* name, QByteArray& into) {
+        if (parser.isSet(QLatin1String(name)))
+            into = parser.value(QLatin1String(name)).toLocal8Bit();
+    };
+    if (parser.isSet(QStringLiteral("answer"))) {
+        const QString v = parser.value(QStringLiteral("answer"));
+        using A = HayesEmulator::Answer;
+        const std::pair<const char*, A> answers[] = {
+            {"connect", A::Connect},        {"busy", A::Busy},
+            {"no-dialtone", A::NoDialTone}, {"no-answer", A::NoAnswer},
+            {"no-carrier", A::NoCarrier},   {"error", A::Error},
+            {"silent", A::Silent}};
+        bool known = false;
+        for (const auto& [name, answer] : answers)
+            if (v == QLatin1String(name)) {
+                o.modem.answer = answer;
+                known = true;
+            }
+        if (!known) wrong = QStringLiteral("unknown answer '%1'").arg(v);
+    }
+    number("busy-count", o.modem.busyCount);
+    number("ring-ms", o.modem.ringMs);
+    number("reset-ms", o.modem.resetMs);
+    number("speed", o.modem.speed);
+    number("drop-after", o.dropAfter);
+    number("hold", o.holdFd);
+    number("auth-ms", o.authMs);
+    number("project-ms", o.projectMs);
+    if (!wrong.isEmpty()) return cli::usageError("obu-modem", wrong);
+    if (parser.isSet(QStringLiteral("no-echo-data"))) o.modem.echoData = false;
+    if (parser.isSet(QStringLiteral("mute"))) o.modem.mute = true;
+    if (parser.isSet(QStringLiteral("noise"))) o.modem.noise = true;
+    text("link", o.link);
+    text("transcript", o.transcript);
+    text("ppp-fail", o.pppFail);
+    text("line-memory", o.lineMemory);
+    text("record", o.record);
+    text("lock-dir", o.lockDir);
+    return -1;
 }
 
 // The simulated PPP stage of a held call: pppd's stages and the provider's
@@ -471,7 +469,7 @@ int Program::run() {
 
 int main(int argc, char** argv) {
     Options options;
-    if (!parse(argc, argv, options)) return 2;
+    if (const int exit = parse(argc, argv, options); exit >= 0) return exit;
     if (options.holdFd >= 0 && ::fcntl(options.holdFd, F_GETFD) < 0) {
         std::fprintf(stderr, "obu-modem: descriptor %d is not open\n", options.holdFd);
         return 2;
