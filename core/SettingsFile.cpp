@@ -97,6 +97,23 @@ void SettingsFile::WriteString(const QString& section, const QString& key, const
         throw WriteError(path_);
 }
 
+void SettingsFile::Write(const Changes& changes) {
+    if (!profile_.writeStrings(path_, changes.list_)) throw WriteError(path_);
+}
+
+void SettingsFile::Changes::WriteString(const QString& section, const QString& key,
+                                        const QString& value) {
+    list_.push_back({section.toLatin1(), key.toLatin1(), value.toLatin1()});
+}
+
+void SettingsFile::Changes::WriteInteger(const QString& section, const QString& key, int value) {
+    WriteString(section, key, QString::number(value));
+}
+
+void SettingsFile::Changes::WriteBool(const QString& section, const QString& key, bool value) {
+    WriteString(section, key, value ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
 void SettingsFile::WriteInteger(const QString& section, const QString& key, int value) {
     WriteString(section, key, QString::number(value));
 }

@@ -1,13 +1,15 @@
 #pragma once
 #include <QString>
 
+#include <vector>
+
+#include "platform/Profile.h"
+
 namespace obu {
 
-class Profile;
-
 // The settings file object: typed reads and writes of one initialisation file,
-// each going to the file at once. Text is single-byte (Latin-1); characters
-// outside it are written as '?'.
+// each going to the file at once, and a set of writes made as one. Text is single-byte (Latin-1);
+// characters outside it are written as '?'.
 class SettingsFile {
 public:
     SettingsFile(Profile& profile, QString path) : profile_(profile), path_(std::move(path)) {}
@@ -33,6 +35,22 @@ public:
     void WriteString(const QString& section, const QString& key, const QString& value);
     void WriteInteger(const QString& section, const QString& key, int value);
     void WriteBool(const QString& section, const QString& key, bool value);
+
+    // Writes gathered to reach the file together, with the conversions of
+    // the single writes.
+    class Changes {
+    public:
+        void WriteString(const QString& section, const QString& key, const QString& value);
+        void WriteInteger(const QString& section, const QString& key, int value);
+        void WriteBool(const QString& section, const QString& key, bool value);
+
+    private:
+        friend class SettingsFile;
+        std::vector<Profile::Assignment> list_;
+    };
+    // Makes all the changes, in their order, in one replace of the file: it
+    // then holds all of them or, when it cannot be written (WriteError), none.
+    void Write(const Changes& changes);
 
     // The integer rule on its own, for tests and other readers.
     static bool parseInteger(const QString& text, int& out);

@@ -123,7 +123,8 @@ void TForm1::FormDestroy() {
 
 void TForm1::SaveSettings() {
     TForm2* tray = program().Form2;
-    obu::SettingsFile& ini = *SettingsFile;
+    // One replace of the file for all of them: a kill leaves the old settings or the new.
+    obu::SettingsFile::Changes ini;
     ini.WriteBool(QStringLiteral("Options"), QStringLiteral("Sound"), tray->Sound1->isChecked());
     ini.WriteBool(QStringLiteral("Options"), QStringLiteral("Minimize"),
                   tray->MinimizeonConnect1->isChecked());
@@ -143,6 +144,7 @@ void TForm1::SaveSettings() {
         ini.WriteBool(QStringLiteral("Lights"), QString::number(n), ExtraOn[n]);
     ini.WriteInteger(QStringLiteral("Position"), QStringLiteral("x"), Left());
     ini.WriteInteger(QStringLiteral("Position"), QStringLiteral("y"), Top());
+    SettingsFile->Write(ini);
 }
 
 void TForm1::FormClose() {

@@ -10,8 +10,11 @@
 #include <ctime>
 #include <string>
 #include <string_view>
+#include <utility>
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -21,7 +24,14 @@ namespace obu {
 
 namespace {
 
-enum class ReadResult { Ok, Missing, Failed };
+using ReadResult = IniFileProfile::ReadResult;
+
+// How long a temporary file may stand before it counts as left over even
+// while a process of the pid in its name lives (a pid used again).
+constexpr time_t kStaleAfterSeconds = 600;
+// A file changed this recently may change again within the same tick of
+// the file system's clock without its times showing it.
+constexpr long long kSettleNanoseconds = 100'000'000;
 
 std::string_view view(const QByteArray& bytes) {
     return std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()));
@@ -32,6 +42,16 @@ int closeKeepingErrno(int fd) {
     const int rc = ::close(fd);
     errno = saved;
     return rc;
+}
+
+long long nanoseconds(const struct timespec& t) {
+    return static_cast<long long>(t.tv_sec) * 1'000'000'000LL + t.tv_nsec;
+}
+
+bool sameFile(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+           nanoseconds(a.st_mtim) == nanoseconds(b.st_mtim) &&
+           nanoseconds(a.st_ctim) == nanoseconds(b.st_ctim);
 }
 
 // The whole file, when it is a regular file of at most kMaxFileSize bytes.
@@ -102,6 +122,8 @@ std::string nameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+constexpr std::string_view kTemporaryMark = ".tmp-";
+
 // A name no other writer uses at the same time: process id, a counter and
 // the clock, so that two programs writing the same file never share one.
 std::string temporaryName(const std::string& target) {
@@ -109,11 +131,56 @@ std::string temporaryName(const std::string& target) {
     struct timespec now {};
     ::clock_gettime(CLOCK_REALTIME, &now);
     char suffix[64];
-    std::snprintf(suffix, sizeof suffix, ".tmp-%ld-%u-%09ld", static_cast<long>(::getpid()),
+    std::snprintf(suffix, sizeof suffix, "%ld-%u-%09ld", static_cast<long>(::getpid()),
                   counter.fetch_add(1), static_cast<long>(now.tv_nsec));
     const std::size_t slash = target.rfind('/');
     const std::string prefix = slash == std::string::npos ? "" : target.substr(0, slash + 1);
-    return prefix + "." + nameOf(target) + suffix;
+    return prefix + "." + nameOf(target) + std::string(kTemporaryMark) + suffix;
+}
+
+// The writer's pid in a name that temporaryName() made for `target`, or 0
+// when the name is not one of ours.
+pid_t writerOf(std::string_view name, const std::string& target) {
+    const std::string prefix = "." + nameOf(target) + std::string(kTemporaryMark);
+    if (name.size() <= prefix.size() || name.substr(0, prefix.size()) != prefix) return 0;
+    name.remove_prefix(prefix.size());
+    long long pid = 0;
+    int fields = 0;
+    bool inDigits = false;
+    for (const char c : name) {
+        if (c >= '0' && c <= '9') {
+            if (fields == 0 && pid < INT_MAX) pid = pid * 10 + (c - '0');
+            inDigits = true;
+        } else if (c == '-' && inDigits && fields < 2) {
+            ++fields;
+            inDigits = false;
+        } else {
+            return 0;
+        }
+    }
+    if (fields != 2 || !inDigits || pid <= 0 || pid >= INT_MAX) return 0;
+    return static_cast<pid_t>(pid);
+}
+
+// Removes the temporary files of `target` whose writer is gone: a process
+// killed in the middle of a save leaves its temporary file behind.
+void removeLeftovers(const std::string& target) {
+    const std::string folder = folderOf(target);
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return;
+    const time_t now = ::time(nullptr);
+    while (const struct dirent* entry = ::readdir(dir)) {
+        const pid_t writer = writerOf(entry->d_name, target);
+        if (writer == 0) continue;
+        struct stat st {};
+        if (::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISREG(st.st_mode))
+            continue;
+        const bool writerGone = ::kill(writer, 0) != 0 && errno == ESRCH;
+        if (writerGone || now - st.st_mtime > kStaleAfterSeconds)
+            ::unlinkat(::dirfd(dir), entry->d_name, 0);
+    }
+    ::closedir(dir);
 }
 
 // Flushes the folder entry of a rename. Some file systems cannot flush a
@@ -152,15 +219,14 @@ bool replaceAtomically(const std::string& target, std::string_view text,
     }
     if (fd < 0) return false;
 
-    bool ok = true;
-    if (existing) {
-        // Keep who may read the settings. Changing the owner needs privileges;
+    // The file may hold a password: owner only, whatever the old file
+    // allowed and whatever the umask took away.
+    bool ok = ::fchmod(fd, 0600) == 0;
+    if (existing && (existing->st_uid != ::geteuid() || existing->st_gid != ::getegid())) {
+        // Keep whose settings they are. Changing the owner needs privileges;
         // without them the file simply belongs to the writer, as any new file.
-        if (existing->st_uid != ::geteuid() || existing->st_gid != ::getegid()) {
-            const int chowned = ::fchown(fd, existing->st_uid, existing->st_gid);
-            static_cast<void>(chowned);
-        }
-        ok = ::fchmod(fd, existing->st_mode & 07777) == 0;
+        const int chowned = ::fchown(fd, existing->st_uid, existing->st_gid);
+        static_cast<void>(chowned);
     }
     ok = ok && writeAll(fd, text) && fsyncRetrying(fd) == 0;
     ok = (::close(fd) == 0) && ok;
@@ -175,33 +241,88 @@ bool replaceAtomically(const std::string& target, std::string_view text,
 
 }  // namespace
 
+void IniFileProfile::firstUse(const std::string& path) const {
+    if (!used_.insert(path).second) return;
+    const std::string target = writeTarget(path);
+    if (!target.empty()) removeLeftovers(target);
+}
+
+IniFileProfile::ReadResult IniFileProfile::load(const std::string& path, Text& text,
+                                                struct stat* info) const {
+    firstUse(path);
+    text = std::make_shared<const std::string>();
+    struct stat now {};
+    if (::stat(path.c_str(), &now) != 0) {
+        copies_.erase(path);
+        return errno == ENOENT ? ReadResult::Missing : ReadResult::Failed;
+    }
+    const auto known = copies_.find(path);
+    if (known != copies_.end() && sameFile(known->second.identity, now)) {
+        text = known->second.text;
+        if (info) *info = now;
+        return ReadResult::Ok;
+    }
+    copies_.erase(path);
+
+    struct timespec started {};
+    ::clock_gettime(CLOCK_REALTIME, &started);
+    std::string bytes;
+    struct stat read {};
+    const ReadResult result = readWhole(path, bytes, &read);
+    if (result != ReadResult::Ok) return result;
+    text = std::make_shared<const std::string>(std::move(bytes));
+    if (info) *info = read;
+    const long long settled = nanoseconds(started) - kSettleNanoseconds;
+    if (nanoseconds(read.st_ctim) < settled && nanoseconds(read.st_mtim) < settled)
+        copies_[path] = Copy{read, text};
+    return ReadResult::Ok;
+}
+
 QByteArray IniFileProfile::readString(const QString& path, const QByteArray& section,
                                       const QByteArray& key, const QByteArray& defaultValue) const {
-    std::string text;
-    if (readWhole(QFile::encodeName(path).toStdString(), text, nullptr) != ReadResult::Ok)
-        text.clear();
-    const std::optional<std::string> found = ini::lookup(text, view(section), view(key));
+    Text text;
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        load(QFile::encodeName(path).toStdString(), text, nullptr);
+    }
+    const std::optional<std::string> found = ini::lookup(*text, view(section), view(key));
     QByteArray result =
         found ? QByteArray(found->data(), static_cast<qsizetype>(found->size())) : defaultValue;
     if (result.size() > kMaxValueLength) result.truncate(kMaxValueLength);
     return result;
 }
 
-bool IniFileProfile::writeString(const QString& path, const QByteArray& section,
-                                 const QByteArray& key, const QByteArray& value) {
-    if (!ini::isStorableKey(view(key))) return false;
+bool IniFileProfile::writeStrings(const QString& path, const std::vector<Assignment>& assignments) {
+    for (const Assignment& a : assignments)
+        if (!ini::isStorableKey(view(a.key))) return false;
+    const std::lock_guard<std::mutex> lock(mutex_);
     const std::string target = writeTarget(QFile::encodeName(path).toStdString());
     if (target.empty()) return false;
 
-    std::string text;
+    Text old;
     struct stat info {};
-    const ReadResult state = readWhole(target, text, &info);
+    const ReadResult state = load(target, old, &info);
     if (state == ReadResult::Failed) return false;
 
+    std::string text = *old;
     bool changed = false;
-    const std::string updated = ini::assign(text, view(section), view(key), view(value), &changed);
-    if (!changed) return true;
-    return replaceAtomically(target, updated, state == ReadResult::Ok ? &info : nullptr);
+    for (const Assignment& a : assignments) {
+        bool changedHere = false;
+        std::string updated =
+            ini::assign(text, view(a.section), view(a.key), view(a.value), &changedHere);
+        if (!changedHere) continue;
+        text = std::move(updated);
+        changed = true;
+    }
+    if (!changed) {
+        if (state == ReadResult::Ok && (info.st_mode & 07777) != 0600) {
+            // Nothing to replace, but the password must not stay readable to others.
+            if (::chmod(target.c_str(), 0600) == 0) copies_.erase(target);
+        }
+        return true;
+    }
+    copies_.erase(target);
+    return replaceAtomically(target, text, state == ReadResult::Ok ? &info : nullptr);
 }
 
 }  // namespace obu

@@ -2,6 +2,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <vector>
+
 namespace obu {
 
 // GetPrivateProfileStringA / WritePrivateProfileStringA on a file path, with
@@ -11,14 +13,24 @@ public:
     // The read buffer of the original held 1024 bytes: at most 1023 come back.
     static constexpr int kMaxValueLength = 1023;
 
+    struct Assignment {
+        QByteArray section, key, value;
+    };
+
     virtual ~Profile() = default;
     // Never fails: a missing or unreadable file reads as empty, so the default comes back.
     virtual QByteArray readString(const QString& path, const QByteArray& section,
                                   const QByteArray& key, const QByteArray& defaultValue) const = 0;
-    // Replaces or adds the key (and the section and file where missing). False
-    // when the file could not be written; the old file is then untouched.
-    virtual bool writeString(const QString& path, const QByteArray& section, const QByteArray& key,
-                             const QByteArray& value) = 0;
+    // Replaces or adds each key in turn (and the section and file where
+    // missing), as that many single writes would, but changes the file once:
+    // afterwards it holds all of them or, on failure, none. False when the
+    // file could not be written; the old file is then untouched.
+    virtual bool writeStrings(const QString& path, const std::vector<Assignment>& assignments) = 0;
+
+    bool writeString(const QString& path, const QByteArray& section, const QByteArray& key,
+                     const QByteArray& value) {
+        return writeStrings(path, {{section, key, value}});
+    }
 };
 
 }  // namespace obu

@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "core/TForm1.h"
 #include "shell/TForm2.h"
@@ -14,10 +19,7 @@ namespace {
 // Reads like the real profile, refuses every write: a folder the program cannot write to.
 class RefusingProfile : public IniFileProfile {
 public:
-    bool writeString(const QString&, const QByteArray&, const QByteArray&,
-                     const QByteArray&) override {
-        return false;
-    }
+    bool writeStrings(const QString&, const std::vector<Assignment>&) override { return false; }
 };
 
 const QByteArray kDefaultsAfterFirstRun =
@@ -107,6 +109,28 @@ TEST(StartupShutdown, StoredSettingsAreRestoredAndWrittenBackUnchanged) {
     EXPECT_TRUE(after.contains("Time=9:05:00  PM\r\n"));
     EXPECT_TRUE(after.contains("x=-40\r\ny=32\r\n")) << "positions are written as they are";
     EXPECT_TRUE(after.contains("[Unknown]\r\nkey=kept\r\n"));
+}
+
+TEST(StartupShutdown, TheStartClearsWhatInterruptedSavesLeftAndTheExitKeepsThePasswordPrivate) {
+    AppHarness app;
+    app.writeIni("[Connection]\r\nName=Demo ISP\r\nPassword=xyz\r\n");
+    const QByteArray ini = QFile::encodeName(app.folder.file("obu.ini"));
+    ASSERT_EQ(::chmod(ini.constData(), 0644), 0);
+    // Saves killed half way in earlier runs, by processes long gone.
+    const pid_t gone = ::fork();
+    if (gone == 0) ::_exit(0);
+    ASSERT_EQ(::waitpid(gone, nullptr, 0), gone);
+    for (const char* counter : {"0", "1", "2"})
+        app.folder.write(QStringLiteral(".obu.ini.tmp-%1-%2-000000007").arg(gone).arg(counter),
+                         "[Conn");
+    app.start();
+    EXPECT_EQ(QDir(app.folder.path()).entryList(QDir::Hidden | QDir::Files).filter(".tmp-"),
+              QStringList());
+    app.exit();
+    struct stat st {};
+    ASSERT_EQ(::stat(ini.constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    EXPECT_TRUE(app.iniBytes().contains("Password=xyz\r\n"));
 }
 
 TEST(StartupShutdown, OptionsReachTheFileAtOnceExceptRedial) {

@@ -9,6 +9,7 @@
 #include <csignal>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include <fcntl.h>
 #include <grp.h>
@@ -116,21 +117,131 @@ TEST(IniFileProfile, WritesKeepEveryOtherByteOfARealFile) {
     EXPECT_EQ(entries(folder.path()), QStringList{"obu.ini"});
 }
 
-TEST(IniFileProfile, NewFileIsPrivateAndAnExistingModeIsKept) {
+TEST(IniFileProfile, TheFileAndItsTemporaryFilesAreAlwaysPrivate) {
     TempFolder folder;
     IniFileProfile profile;
     const QString path = folder.file("obu.ini");
+    const QByteArray file = QFile::encodeName(path);
     ASSERT_TRUE(profile.writeString(path, "Net", "Password", "secret"));
     EXPECT_EQ(folder.read("obu.ini"), "[Net]\r\nPassword=secret\r\n");
     EXPECT_EQ(statOf(path).st_mode & 07777, 0600u);
 
-    ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0640), 0);
+    // A mode widened by hand does not survive a write, changed or not.
+    ASSERT_EQ(::chmod(file.constData(), 0644), 0);
     const ino_t oldInode = statOf(path).st_ino;
     ASSERT_TRUE(profile.writeString(path, "Net", "Password", "other"));
     const struct stat after = statOf(path);
-    EXPECT_EQ(after.st_mode & 07777, 0640u);
+    EXPECT_EQ(after.st_mode & 07777, 0600u);
     EXPECT_NE(after.st_ino, oldInode);  // replaced by a new file, not rewritten in place
+    ASSERT_EQ(::chmod(file.constData(), 0666), 0);
+    ASSERT_TRUE(profile.writeString(path, "Net", "Password", "other"));
+    EXPECT_EQ(statOf(path).st_mode & 07777, 0600u);
     EXPECT_EQ(entries(folder.path()), QStringList{"obu.ini"});
+
+    // A writer killed in the middle of its write (the file size limit's
+    // signal) leaves its temporary file: private too, even with no umask.
+    ASSERT_EQ(::chmod(file.constData(), 0644), 0);
+    const int code = inChild(
+        [&] {
+            ::umask(0);
+            const struct rlimit noCore = {0, 0};
+            const struct rlimit limit = {100, 100};
+            if (::setrlimit(RLIMIT_CORE, &noCore) != 0 || ::setrlimit(RLIMIT_FSIZE, &limit) != 0)
+                return 10;
+            IniFileProfile writer;
+            writer.writeString(path, "Net", "Password", QByteArray(300, 'p'));
+            return 1;
+        },
+        false);
+    EXPECT_EQ(code, -1) << "the writer was not stopped by the size limit";
+    const QStringList left = entries(folder.path());
+    ASSERT_EQ(left.size(), 2) << left.join(' ').toStdString();
+    EXPECT_EQ(statOf(folder.file(left[0])).st_mode & 07777, 0600u);
+    EXPECT_EQ(folder.read("obu.ini"), "[Net]\r\nPassword=other\r\n");
+}
+
+TEST(IniFileProfile, TheFirstUseRemovesTemporaryFilesThatTheirWritersLeft) {
+    TempFolder folder;
+    folder.write("obu.ini", "[Net]\r\nUser=old\r\n");
+    // A pid that no process holds any more.
+    const pid_t gone = ::fork();
+    if (gone == 0) ::_exit(0);
+    ASSERT_GT(gone, 0);
+    ASSERT_EQ(::waitpid(gone, nullptr, 0), gone);
+    const QString goneText = QString::number(gone);
+    const QString living = QString::number(::getpid());
+
+    const QStringList leftovers = {".obu.ini.tmp-" + goneText + "-0-000012345",
+                                   ".obu.ini.tmp-" + goneText + "-17-999999999",
+                                   // a living pid, but far too old to be a write under way
+                                   ".obu.ini.tmp-" + living + "-3-000000001"};
+    const QStringList kept = {
+        ".obu.ini.tmp-" + living + "-4-000000002",  // may be under way
+        ".obu.ini.tmp-" + goneText + "-x-1",        // not one of ours
+        ".obu.ini.tmp-" + goneText + "-1",          ".log.txt.tmp-" + goneText + "-0-000000001",
+        "obu.ini.tmp-" + goneText + "-0-000000001", "notes.txt"};
+    for (const QString& name : leftovers + kept) folder.write(name, "[Net]\r\nUser=half");
+    const struct timespec old[2] = {{989884800, 0}, {989884800, 0}};
+    ASSERT_EQ(
+        ::utimensat(AT_FDCWD, QFile::encodeName(folder.file(leftovers[2])).constData(), old, 0), 0);
+    ASSERT_TRUE(QDir(folder.path()).mkdir(".obu.ini.tmp-" + goneText + "-1-000000001"));
+
+    IniFileProfile profile;
+    EXPECT_EQ(profile.readString(folder.file("obu.ini"), "Net", "User", ""), "old");
+    QStringList expected = kept;
+    expected << "obu.ini"
+             << ".obu.ini.tmp-" + goneText + "-1-000000001";
+    expected.sort();
+    QStringList actual = entries(folder.path());
+    actual.sort();
+    EXPECT_EQ(actual, expected);
+}
+
+TEST(IniFileProfile, KeysWrittenTogetherReachTheFileInOneReplaceOrNotAtAll) {
+    TempFolder together, oneByOne;
+    const QByteArray start = "; mine\n[Net]\nUser=a\n";
+    together.write("obu.ini", start);
+    oneByOne.write("obu.ini", start);
+    const std::vector<obu::Profile::Assignment> keys = {{"Net", "User", "b"},
+                                                        {"Alarm", "Time", " 9:00 "},
+                                                        {"net", "Pass", "p"},
+                                                        {"Net", "USER", "c"}};
+    IniFileProfile profile;
+    const ino_t before = statOf(together.file("obu.ini")).st_ino;
+    ASSERT_TRUE(profile.writeStrings(together.file("obu.ini"), keys));
+    for (const auto& k : keys)
+        ASSERT_TRUE(profile.writeString(oneByOne.file("obu.ini"), k.section, k.key, k.value));
+    EXPECT_EQ(together.read("obu.ini"), oneByOne.read("obu.ini"));
+    EXPECT_NE(statOf(together.file("obu.ini")).st_ino, before);
+    EXPECT_EQ(entries(together.path()), QStringList{"obu.ini"});
+
+    // One key that could never be read back refuses the whole set.
+    const QByteArray written = together.read("obu.ini");
+    EXPECT_FALSE(
+        profile.writeStrings(together.file("obu.ini"), {{"Net", "User", "d"}, {"Net", "[x", "1"}}));
+    EXPECT_EQ(together.read("obu.ini"), written);
+}
+
+TEST(IniFileProfile, AFileChangedByAnotherProgramIsReadAfresh) {
+    TempFolder folder;
+    const QString path = folder.file("obu.ini");
+    folder.write("obu.ini", "[Net]\r\nUser=aaa\r\n");
+    // Old enough to be kept in memory rather than read at every key.
+    ::usleep(150000);
+    IniFileProfile profile;
+    ASSERT_EQ(profile.readString(path, "Net", "User", ""), "aaa");
+    // Rewritten in place with as many bytes, then replaced by another file.
+    folder.write("obu.ini", "[Net]\r\nUser=bbb\r\n");
+    EXPECT_EQ(profile.readString(path, "Net", "User", ""), "bbb");
+    folder.write("new.ini", "[Net]\r\nUser=ccc\r\n");
+    ASSERT_EQ(::rename(QFile::encodeName(folder.file("new.ini")).constData(),
+                       QFile::encodeName(path).constData()),
+              0);
+    EXPECT_EQ(profile.readString(path, "Net", "User", ""), "ccc");
+    ASSERT_TRUE(profile.writeString(path, "Net", "Pass", "p"));
+    EXPECT_EQ(folder.read("obu.ini"), "[Net]\r\nUser=ccc\r\nPass=p\r\n");
+    ASSERT_TRUE(QFile::remove(path));
+    EXPECT_EQ(profile.readString(path, "Net", "User", "gone"), "gone");
 }
 
 TEST(IniFileProfile, WritingTheSameValueLeavesTheFileAlone) {
