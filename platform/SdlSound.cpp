@@ -3,79 +3,159 @@
 #include <SDL.h>
 #include <SDL_mixer.h>
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QTimer>
 #include <cstdio>
+#include <vector>
 
 namespace obu {
 
 namespace detail {
 
-// The process's one open mixer, shared by the SdlSound and the music devices
-// it opened, so that whichever goes last closes the audio.
+// The process's one mixer, shared by the SdlSound and the music devices it
+// opened, so that whichever goes last lets go of the audio.
+//
+// Nothing is opened while all is silent: the audio device (and the audio
+// thread that wakes many times a second while it is open) comes up at the
+// first sound and goes again soon after the last one has ended. A tune's
+// synthesizer, with its sound font, is loaded when the tune first plays and
+// kept while it holds SDL's single music stream; the tune that takes the
+// stream over frees it, so there is never more than one.
+// An open tune as the mixer sees it.
+class Tune {
+public:
+    // Stopped with its place kept on the music stream.
+    virtual bool paused() const = 0;
+    // Frees the tune's synthesizer unless it holds the stream.
+    virtual void release() = 0;
+
+protected:
+    ~Tune() = default;
+};
+
 struct SdlAudio {
     QByteArray soundFont;
-    bool tried = false;
+    // Set when the audio could not be opened: said once, never tried again.
+    bool unavailable = false;
     bool open = false;
     // The wave on the mixer's one channel; freed when the next one cuts it off.
     Mix_Chunk* wave = nullptr;
-    // The device whose tune holds SDL's single music stream, if any.
-    const void* musicOwner = nullptr;
+    // The tune that holds SDL's single music stream, if any.
+    Tune* musicOwner = nullptr;
+    std::vector<Tune*> tunes;
+    std::unique_ptr<QTimer> silence;
 
     bool ensureOpen();
+    void closeWhenSilent();
+    void close();
     ~SdlAudio();
 };
 
+namespace {
+
+// How often an open device looks whether anything still sounds; it closes
+// at the first look that finds silence.
+constexpr int kSilenceCheckMs = 1500;
+
+void sayNoSound(const char* why) {
+    std::fprintf(stderr, "obu: no sound: %s; sounds and tunes are off\n", why);
+}
+
+}  // namespace
+
 bool SdlAudio::ensureOpen() {
-    if (tried) return open;
-    tried = true;
+    if (open) return true;
+    if (unavailable) return false;
     // Qt handles SIGINT and SIGTERM for the program; SDL must not take them.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-        std::fprintf(stderr, "obu: no sound: %s; sounds and tunes are off\n", SDL_GetError());
+        sayNoSound(SDL_GetError());
+        unavailable = true;
         return false;
     }
     // FluidSynth reads the font list whenever a tune is loaded.
     if (!soundFont.isEmpty()) Mix_SetSoundFonts(soundFont.constData());
     if (Mix_OpenAudio(44100, AUDIO_S16SYS, 2, 2048) != 0) {
-        std::fprintf(stderr, "obu: no sound: %s; sounds and tunes are off\n", Mix_GetError());
+        sayNoSound(Mix_GetError());
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        unavailable = true;
         return false;
     }
     // One channel: a new wave always replaces the one playing, as PlaySound does.
     Mix_AllocateChannels(1);
     open = true;
+    closeWhenSilent();
     return true;
 }
 
-SdlAudio::~SdlAudio() {
+void SdlAudio::closeWhenSilent() {
+    // Without an event loop (a program that never runs one) the device stays
+    // open until the end, as it would have anyway.
+    if (!QCoreApplication::instance()) return;
+    if (!silence) {
+        silence = std::make_unique<QTimer>();
+        silence->setInterval(kSilenceCheckMs);
+        silence->setTimerType(Qt::VeryCoarseTimer);
+        QObject::connect(silence.get(), &QTimer::timeout, [this] {
+            // A paused tune keeps its place on the open stream.
+            const bool paused = musicOwner && musicOwner->paused();
+            if (open && Mix_Playing(-1) == 0 && Mix_PlayingMusic() == 0 && !paused) close();
+        });
+    }
+    silence->start();
+}
+
+void SdlAudio::close() {
+    if (silence) silence->stop();
     if (!open) return;
     Mix_HaltChannel(-1);
     Mix_HaltMusic();
+    musicOwner = nullptr;
+    for (Tune* tune : tunes) tune->release();
     if (wave) Mix_FreeChunk(wave);
+    wave = nullptr;
     Mix_CloseAudio();
-    Mix_Quit();
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    open = false;
+}
+
+SdlAudio::~SdlAudio() {
+    close();
+    Mix_Quit();
 }
 
 }  // namespace detail
 
 namespace {
 
+// A MIDI file by its first bytes: a Standard MIDI File or one wrapped in RIFF.
+bool looksLikeMidi(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return false;
+    const QByteArray head = file.read(12);
+    return head.startsWith("MThd") || (head.startsWith("RIFF") && head.mid(8, 4) == "RMID");
+}
+
 // SDL's music stream is single, so the device's own idea of where it stands
 // is checked against who holds the stream: a tune cut off by another one has
 // lost its place and starts again from the beginning.
-class SdlMusic : public MusicDevice {
+class SdlMusic final : public MusicDevice, private detail::Tune {
 public:
-    SdlMusic(std::shared_ptr<detail::SdlAudio> audio, Mix_Music* music, QString fileName)
-        : audio_(std::move(audio)), music_(music), fileName_(std::move(fileName)) {}
+    SdlMusic(std::shared_ptr<detail::SdlAudio> audio, QString path, QString fileName)
+        : audio_(std::move(audio)), path_(std::move(path)), fileName_(std::move(fileName)) {
+        audio_->tunes.push_back(this);
+    }
 
     ~SdlMusic() override {
         if (holdsStream()) {
             Mix_HaltMusic();
             audio_->musicOwner = nullptr;
         }
-        Mix_FreeMusic(music_);
+        release();
+        std::erase(audio_->tunes, static_cast<detail::Tune*>(this));
     }
 
     QString fileName() const override { return fileName_; }
@@ -84,16 +164,17 @@ public:
         if (holdsStream() && state_ == State::Stopped) {
             Mix_ResumeMusic();
             state_ = State::Playing;
+            audio_->closeWhenSilent();
             return true;
         }
         if (isPlaying()) return true;
         // At the start, at the end, or cut off: from the beginning.
-        if (Mix_PlayMusic(music_, 1) != 0) {
-            state_ = State::AtStart;
-            return false;
-        }
+        state_ = State::AtStart;
+        if (!audio_->ensureOpen() || !load()) return false;
+        if (Mix_PlayMusic(music_, 1) != 0) return false;
         audio_->musicOwner = this;
         state_ = State::Playing;
+        audio_->closeWhenSilent();
         return true;
     }
 
@@ -123,11 +204,35 @@ public:
 private:
     enum class State { AtStart, Playing, Stopped };
 
-    bool holdsStream() const { return audio_->musicOwner == this; }
+    bool holdsStream() const {
+        return audio_->musicOwner == static_cast<const detail::Tune*>(this);
+    }
+
+    // The tune and its synthesizer; the one that held the stream before
+    // lets go of its own, having lost its place anyway.
+    bool load() {
+        if (music_) return true;
+        if (audio_->musicOwner) {
+            Mix_HaltMusic();
+            audio_->musicOwner = nullptr;
+        }
+        for (detail::Tune* tune : audio_->tunes) tune->release();
+        music_ = Mix_LoadMUS(QFile::encodeName(path_).constData());
+        return music_ != nullptr;
+    }
+
+    bool paused() const override { return state_ == State::Stopped; }
+
+    void release() override {
+        if (!music_ || holdsStream()) return;
+        Mix_FreeMusic(music_);
+        music_ = nullptr;
+    }
 
     std::shared_ptr<detail::SdlAudio> audio_;
-    Mix_Music* music_;
+    QString path_;
     QString fileName_;
+    Mix_Music* music_ = nullptr;
     State state_ = State::AtStart;
 };
 
@@ -161,26 +266,31 @@ QString SdlSound::pathOf(const QString& fileName) const {
 }
 
 bool SdlSound::playWave(const QString& fileName) {
-    if (fileName.isEmpty() || !audio_->ensureOpen()) return false;
+    if (fileName.isEmpty() || audio_->unavailable) return false;
     const QString path = pathOf(fileName);
     // SDL would take a folder for a file and fail less plainly.
-    if (!QFileInfo(path).isFile()) return false;
+    if (!QFileInfo(path).isFile() || !audio_->ensureOpen()) return false;
     Mix_Chunk* chunk = Mix_LoadWAV(QFile::encodeName(path).constData());
     if (!chunk) return false;
     // Halting waits for the mixer to let go of the old chunk, so it can be freed.
     Mix_HaltChannel(0);
     if (audio_->wave) Mix_FreeChunk(audio_->wave);
     audio_->wave = chunk;
+    audio_->closeWhenSilent();
     return Mix_PlayChannel(0, chunk, 0) == 0;
 }
 
 std::unique_ptr<MusicDevice> SdlSound::openMusic(const QString& fileName) {
-    if (fileName.isEmpty() || !audio_->ensureOpen()) return nullptr;
+    if (fileName.isEmpty() || audio_->unavailable) return nullptr;
     const QString path = pathOf(fileName);
-    if (!QFileInfo(path).isFile()) return nullptr;
-    Mix_Music* music = Mix_LoadMUS(QFile::encodeName(path).constData());
-    if (!music) return nullptr;
-    return std::make_unique<SdlMusic>(audio_, music, fileName);
+    // Checked now so that a tune that could never play opens no device;
+    // the file is read and the font loaded when the tune first plays.
+    if (!QFileInfo(path).isFile() || !looksLikeMidi(path)) return nullptr;
+    const QString font = QFile::decodeName(audio_->soundFont);
+    for (const QString& one : font.split(QLatin1Char(';'), Qt::SkipEmptyParts))
+        if (!QFileInfo(one).isFile()) return nullptr;
+    if (font.isEmpty()) return nullptr;
+    return std::make_unique<SdlMusic>(audio_, path, fileName);
 }
 
 }  // namespace obu

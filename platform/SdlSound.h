@@ -13,11 +13,15 @@ struct SdlAudio;
 // channel, so a new sound cuts off the one before; MIDI tunes are rendered by
 // FluidSynth with a General MIDI sound font.
 //
-// The audio device is opened on the first call, not at construction, so a
-// program that never makes a sound never touches it. If it cannot be opened
-// (no driver, no device, no server), that is said once on standard error and
-// every later call quietly fails. SDL installs no signal handlers of its own
-// and calls nothing of ours from its audio thread.
+// Nothing costs anything while all is silent: the audio device is opened
+// when something plays and closed soon after the last sound has ended (by a
+// timer of the Qt event loop), and a tune is read, with its sound font, when
+// it first plays; only the tune that last played keeps its synthesizer. So
+// the program starts without loading a font and exits without a device to
+// drain. If the device cannot be opened (no driver, no device, no server),
+// that is said once on standard error and every later call quietly fails.
+// SDL installs no signal handlers of its own and calls nothing of ours from
+// its audio thread.
 //
 // Only one SdlSound may be alive at a time (SDL's mixer is one per process).
 // Music devices it opened may outlive it; they keep the audio open until the
@@ -34,7 +38,7 @@ public:
     bool playWave(const QString& fileName) override;
     std::unique_ptr<MusicDevice> openMusic(const QString& fileName) override;
 
-    // Opens the audio device if that has not been tried yet; true when it is open.
+    // Opens the audio device (for a moment, as a sound would); true when it could.
     bool available();
 
     // The sound font named by SDL_SOUNDFONTS when that is set, otherwise the

@@ -40,7 +40,9 @@ public:
     // plays nothing and gives false; callers normally ignore the result.
     virtual bool playWave(const QString& fileName) = 0;
     // Opens a MIDI file on the sequencer, positioned at its start. A missing
-    // or unplayable file, or no sound device, gives no device (nullptr).
+    // file, one that is not a MIDI tune, or a sound device already found
+    // missing gives no device (nullptr). A device may load the tune only at
+    // its first play, whose false then tells that it cannot play.
     virtual std::unique_ptr<MusicDevice> openMusic(const QString& fileName) = 0;
 };
 

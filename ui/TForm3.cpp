@@ -86,7 +86,7 @@ TForm3::~TForm3() {
 void TForm3::FormShow() {
     Memo1->move(Memo1->x(), kShowTop);
     passDone_ = false;
-    if (MediaPlayer1) MediaPlayer1->play();
+    tunePlays_ = MediaPlayer1 && MediaPlayer1->play();
     SuperTimer1->setEnabled(true);
 }
 
@@ -96,7 +96,7 @@ void TForm3::SuperTimer1Timer() {
     platform().loop->processMessages();
     // Without a tune (no file, no sound device) the screen runs for one pass of
     // the text instead of vanishing at its first tick.
-    const bool tuneOver = MediaPlayer1 ? !MediaPlayer1->isPlaying() : passDone_;
+    const bool tuneOver = tunePlays_ ? !MediaPlayer1->isPlaying() : passDone_;
     if (tuneOver && isVisible()) {
         CloseClick();
         return;

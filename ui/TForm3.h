@@ -41,6 +41,7 @@ protected:
 
 private:
     bool passDone_ = false;
+    bool tunePlays_ = false;
 };
 
 }  // namespace obu

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QThread>
@@ -135,6 +137,60 @@ TEST_F(SdlSoundOnDisk, ATuneIsHeardWhilePlayingAndFallsSilentWhenStopped) {
     EXPECT_TRUE(waitFor([&] { return firstSound(resumedAt) >= 0; }));
     EXPECT_TRUE(tune->seekToStart());
     EXPECT_FALSE(tune->isPlaying());
+}
+
+// SDL's audio threads of this process: there is one while the device is open
+// (named by the thread itself, a moment after it starts).
+int audioThreads() {
+    int count = 0;
+    for (const QString& task :
+         QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile comm(QStringLiteral("/proc/self/task/%1/comm").arg(task));
+        if (comm.open(QIODevice::ReadOnly) && comm.readAll().startsWith("SDLAudio")) ++count;
+    }
+    return count;
+}
+
+// Runs the event loop (which closes a silent device) until the condition holds.
+bool pumpUntil(const std::function<bool()>& condition) {
+    return waitFor([&] {
+        QCoreApplication::processEvents();
+        return condition();
+    });
+}
+
+TEST_F(SdlSoundOnDisk, TheDeviceIsOpenOnlyWhileSomethingSounds) {
+    // The device is closed by a timer of the event loop.
+    int argc = 1;
+    char name[] = "SdlSoundTest";
+    char* argv[] = {name, nullptr};
+    QCoreApplication app(argc, argv);
+    SdlSound sound(kAssets);
+    const auto tune = sound.openMusic(QStringLiteral("obu.okx"));
+    ASSERT_TRUE(tune);
+    EXPECT_EQ(audioThreads(), 0) << "opening a tune opened the device";
+
+    ASSERT_TRUE(sound.playWave(QStringLiteral("obuclick.okx")));
+    EXPECT_TRUE(waitFor([] { return audioThreads() > 0; }));
+    EXPECT_TRUE(pumpUntil([] { return audioThreads() == 0; }))
+        << "the device stayed open in silence";
+
+    // A tune opens it again, keeps it while it is only stopped, and plays as
+    // before once the device has been closed under it.
+    ASSERT_TRUE(tune->play());
+    EXPECT_TRUE(tune->isPlaying());
+    EXPECT_TRUE(waitFor([] { return audioThreads() > 0; }));
+    EXPECT_TRUE(tune->stop());
+    QElapsedTimer paused;
+    paused.start();
+    EXPECT_TRUE(pumpUntil([&] { return paused.elapsed() > 2500; }));
+    EXPECT_GT(audioThreads(), 0) << "a stopped tune lost its place";
+    ASSERT_TRUE(tune->play());
+    EXPECT_TRUE(tune->isPlaying());
+    EXPECT_TRUE(tune->seekToStart());
+    EXPECT_TRUE(pumpUntil([] { return audioThreads() == 0; }));
+    ASSERT_TRUE(tune->play());
+    EXPECT_TRUE(tune->isPlaying());
 }
 
 TEST_F(SdlSoundOnDisk, MissingAndUnplayableFilesFailQuietly) {
