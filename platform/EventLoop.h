@@ -28,6 +28,14 @@ public:
     virtual void processMessages() = 0;
     // True on the thread that runs the loop.
     virtual bool inLoopThread() const = 0;
+    // Lets the window system work (map, expose and paint windows) until
+    // `done` holds or maxMs have passed, running none of the program's own
+    // timers, posted messages, sockets or user input: the program may be half
+    // made. A loop without a window system returns at once.
+    virtual void letWindowsPaint(const std::function<bool()>& done, int maxMs) {
+        static_cast<void>(done);
+        static_cast<void>(maxMs);
+    }
 
     void setDispatcher(Dispatcher* dispatcher) { dispatcher_ = dispatcher; }
     Dispatcher* dispatcher() const { return dispatcher_; }

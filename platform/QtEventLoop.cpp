@@ -1,6 +1,7 @@
 #include "platform/QtEventLoop.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QMetaObject>
 #include <QPointer>
 #include <QTimer>
@@ -22,7 +23,7 @@ EventLoop::TimerId QtEventLoop::startTimer(int intervalMs, std::function<void()>
     timer->setInterval(std::max(intervalMs, kMinimumTimerMs));
     connect(timer, &QTimer::timeout, this, [this, id, onTick = std::move(onTick)] {
         // A tick already queued for a timer stopped meanwhile must not run.
-        if (timers_.count(id)) dispatch(onTick);
+        if (timers_.count(id) && !held_) dispatch(onTick);
     });
     timers_[id] = timer;
     timer->start();
@@ -54,14 +55,42 @@ void QtEventLoop::drainPosted() {
     std::deque<std::function<void()>> batch;
     {
         std::lock_guard lock(postedMutex_);
+        if (held_) return;  // letWindowsPaint() asks again when it ends
         batch.swap(posted_);
         drainQueued_ = false;
     }
     for (auto& fn : batch) dispatch(fn);
 }
 
-void QtEventLoop::processMessages() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+void QtEventLoop::processMessages() {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
 
-bool QtEventLoop::inLoopThread() const { return QThread::currentThread() == thread_; }
+void QtEventLoop::letWindowsPaint(const std::function<bool()>& done, int maxMs) {
+    {
+        std::lock_guard lock(postedMutex_);
+        held_ = true;
+    }
+    const auto flags = QEventLoop::ExcludeUserInputEvents | QEventLoop::ExcludeSocketNotifiers |
+                       QEventLoop::X11ExcludeTimers;
+    QElapsedTimer clock;
+    clock.start();
+    // The window system's answers come from the server at their own pace.
+    while (!done() && clock.elapsed() < maxMs) {
+        QCoreApplication::processEvents(flags);
+        if (!done()) QThread::usleep(500);
+    }
+    bool pending = false;
+    {
+        std::lock_guard lock(postedMutex_);
+        held_ = false;
+        pending = drainQueued_;
+    }
+    if (pending) QMetaObject::invokeMethod(this, "drainPosted", Qt::QueuedConnection);
+}
+
+bool QtEventLoop::inLoopThread() const {
+    return QThread::currentThread() == thread_;
+}
 
 }  // namespace obu

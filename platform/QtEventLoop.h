@@ -24,6 +24,7 @@ public:
     void post(std::function<void()> fn) override;
     void processMessages() override;
     bool inLoopThread() const override;
+    void letWindowsPaint(const std::function<bool()>& done, int maxMs) override;
 
 private:
     // Runs the posted messages waiting now; those they post come with the next call.
@@ -36,6 +37,8 @@ private:
     std::mutex postedMutex_;
     std::deque<std::function<void()>> posted_;
     bool drainQueued_ = false;
+    // While the window system works alone, ticks and posted messages wait.
+    bool held_ = false;
     TimerId nextId_ = 1;
     QThread* thread_;
 };

@@ -58,8 +58,10 @@ TForm2::TForm2(Program& program)
     }
     Timer1.setOnTimer([this] { Timer1Timer(); });
     Timer1.setEnabled(true);
-    // Visible from its creation.
+    // Visible from its creation, and painted before the other windows are
+    // built, which takes a while: the user sees the program at once.
     Show();
+    program.platform().loop->letWindowsPaint([this] { return testAttribute(Qt::WA_Mapped); }, 500);
 }
 
 TForm2::~TForm2() { TrayIcon1.reset(); }
