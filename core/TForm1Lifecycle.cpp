@@ -5,6 +5,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Formats.h"
 #include "platform/Platform.h"
+#include "platform/Windows.h"
 #include "shell/TForm2.h"
 
 namespace obu {
@@ -110,6 +111,7 @@ void TForm1::FormDestroy() {
     Timer4.setEnabled(false);
     Timer6.setEnabled(false);
     tm_dis.setEnabled(false);
+    if (platform().windows) platform().windows->unwatch();
     // 2. Only settings that were read are written back. A save that fails is
     // reported and the close is still logged.
     handle([this] {

@@ -2,6 +2,8 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <functional>
+
 namespace obu {
 
 // Other programs' top-level windows: FindWindowA and the minimize request
@@ -22,6 +24,16 @@ public:
 
     // The first top-level window with this title, or 0.
     virtual Handle FindWindowA(const QString& className, const QString& title) = 0;
+
+    // Calls `changed` on the loop's thread each time a top-level window may
+    // have come or got a new title, until unwatch(); a search made after
+    // watch() sees every such change. False where the backend cannot tell:
+    // the caller then has to look again from time to time.
+    virtual bool watch(std::function<void()> changed) {
+        static_cast<void>(changed);
+        return false;
+    }
+    virtual void unwatch() {}
 
     // Only the minimize request is understood; it is sent without waiting for
     // the window to act. False for other messages and when it could not be sent.

@@ -1,7 +1,10 @@
 #include "platform/X11Windows.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QList>
+#include <QMetaObject>
+#include <QSocketNotifier>
 #include <QString>
 #include <algorithm>
 #include <climits>
@@ -23,6 +26,8 @@ struct X11Windows::Connection {
     Atom netWmName = 0;
     Atom utf8String = 0;
     Atom wmState = 0;
+    // Clients whose property changes a watch has asked for.
+    std::vector<Window> watchedClients;
 
     ~Connection();
 };
@@ -242,14 +247,107 @@ bool X11Windows::ensureConnection() {
 Windows::Handle X11Windows::FindWindowA(const QString& /*className*/, const QString& title) {
     if (!ensureConnection()) return 0;
     Connection& x = *x_;
-    ErrorTrap trap(x);
-    for (int screen = 0; screen < ScreenCount(x.display) && !x.dead; ++screen) {
-        for (const Window w : topLevelClients(x, RootWindow(x.display, screen))) {
-            if (x.dead) break;
-            if (titleMatches(titleOf(x, w), title)) return w;
+    Window found = 0;
+    {
+        ErrorTrap trap(x);
+        for (int screen = 0; screen < ScreenCount(x.display) && !x.dead && !found; ++screen) {
+            for (const Window w : topLevelClients(x, RootWindow(x.display, screen))) {
+                if (x.dead) break;
+                // Selected before the title is read, so a later title is told.
+                if (changed_ && std::find(x.watchedClients.begin(), x.watchedClients.end(), w) ==
+                                    x.watchedClients.end()) {
+                    XSelectInput(x.display, w, PropertyChangeMask);
+                    x.watchedClients.push_back(w);
+                }
+                if (titleMatches(titleOf(x, w), title)) {
+                    found = w;
+                    break;
+                }
+            }
         }
     }
-    return 0;
+    // Events that arrived with the replies are queued inside Xlib, where the
+    // socket's notifier cannot see them.
+    if (changed_ && notifier_ && !x.dead && XQLength(x.display) > 0)
+        QMetaObject::invokeMethod(
+            notifier_.get(), [this] { onEvents(); }, Qt::QueuedConnection);
+    return found;
+}
+
+bool X11Windows::watch(std::function<void()> changed) {
+    // Without a loop nothing would ever read the socket.
+    if (!QCoreApplication::instance() || !ensureConnection()) return false;
+    Connection& x = *x_;
+    {
+        ErrorTrap trap(x);
+        for (int screen = 0; screen < ScreenCount(x.display); ++screen)
+            XSelectInput(x.display, RootWindow(x.display, screen),
+                         PropertyChangeMask | SubstructureNotifyMask);
+    }
+    if (x.dead) return false;
+    changed_ = std::move(changed);
+    if (!notifier_) {
+        notifier_ =
+            std::make_unique<QSocketNotifier>(ConnectionNumber(x.display), QSocketNotifier::Read);
+        QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] { onEvents(); });
+    }
+    notifier_->setEnabled(true);
+    return true;
+}
+
+void X11Windows::unwatch() {
+    if (!changed_) return;
+    changed_ = nullptr;
+    if (notifier_) notifier_->setEnabled(false);
+    if (!connected()) return;
+    Connection& x = *x_;
+    ErrorTrap trap(x);
+    for (int screen = 0; screen < ScreenCount(x.display); ++screen)
+        XSelectInput(x.display, RootWindow(x.display, screen), NoEventMask);
+    for (const Window w : x.watchedClients) XSelectInput(x.display, w, NoEventMask);
+    x.watchedClients.clear();
+}
+
+bool X11Windows::takeEvents() {
+    Connection& x = *x_;
+    bool relevant = false;
+    while (!x.dead && XPending(x.display) > 0) {
+        XEvent event;
+        XNextEvent(x.display, &event);
+        switch (event.type) {
+            case CreateNotify:
+            case MapNotify:
+            case ReparentNotify:
+                relevant = true;
+                break;
+            case DestroyNotify:
+                std::erase(x.watchedClients, event.xdestroywindow.window);
+                break;
+            case PropertyNotify: {
+                const Atom atom = event.xproperty.atom;
+                if (atom == x.clientList || atom == x.netWmName || atom == XA_WM_NAME ||
+                    atom == x.wmState)
+                    relevant = true;
+                break;
+            }
+            default:
+                break;
+        }
+    }
+    return relevant;
+}
+
+void X11Windows::onEvents() {
+    if (!connected()) {
+        if (notifier_) notifier_->setEnabled(false);
+        return;
+    }
+    // A search may bring further events with its replies: they are looked at in turn.
+    while (changed_ && takeEvents()) {
+        const std::function<void()> changed = changed_;
+        changed();
+        if (!connected()) break;
+    }
 }
 
 bool X11Windows::minimize(Handle window) {

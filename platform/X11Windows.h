@@ -1,5 +1,8 @@
 #pragma once
+#include <functional>
 #include <memory>
+
+class QSocketNotifier;
 
 #include "platform/Windows.h"
 
@@ -9,6 +12,11 @@ namespace obu {
 // (_NET_CLIENT_LIST; without one, the clients below the root found by their
 // WM_STATE), titled by _NET_WM_NAME (UTF-8), else WM_NAME; a minimize request
 // is XIconifyWindow, which asks the window manager to iconify.
+//
+// Watching selects the property changes of the roots and of every client
+// a search reads (titles), and the creation and mapping of top-level
+// windows; the display's socket then wakes the loop only when the server
+// has something to say.
 //
 // Without an X server (a Wayland session without X, a headless run, or a
 // server that has gone away) nothing is ever found and nothing happens; the
@@ -23,6 +31,9 @@ public:
 
     Handle FindWindowA(const QString& className, const QString& title) override;
 
+    bool watch(std::function<void()> changed) override;
+    void unwatch() override;
+
     // Whether a server is connected (opened at the first search).
     bool connected() const;
 
@@ -33,7 +44,12 @@ protected:
 
 private:
     bool ensureConnection();
+    // Reads what the server sent; true when a window may have come or been renamed.
+    bool takeEvents();
+    void onEvents();
     std::unique_ptr<Connection> x_;
+    std::function<void()> changed_;
+    std::unique_ptr<QSocketNotifier> notifier_;
     bool tried_ = false;
     bool told_ = false;
 };

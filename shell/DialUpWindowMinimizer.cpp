@@ -5,17 +5,37 @@
 
 namespace obu {
 
+namespace {
+
+// The whole title is compared, however long the entry's name is.
+bool minimizeIfShown(Windows& windows, const QString& entryName) {
+    const QString title = QStringLiteral("Connected to ") + entryName;
+    const Windows::Handle window = windows.FindWindowA(QStringLiteral("#32770"), title);
+    if (!window) return false;
+    windows.PostMessageA(window, Windows::WM_SYSCOMMAND, Windows::SC_MINIMIZE, 0);
+    return true;
+}
+
+}  // namespace
+
 // Runs from the connection until the window is found: it may come up well
-// after the connection event. The whole title is compared, however long the
-// entry's name is.
+// after the connection event. Where the window system tells when windows
+// come or change their titles, the search runs at those moments instead of
+// at every tick, so nothing is spent while the desktop stays as it is.
 void TForm1::Timer6Timer() {
     Windows* windows = platform().windows;
     if (!windows) return;
-    const QString title = QStringLiteral("Connected to ") + RAS1->EntryName();
-    const Windows::Handle window = windows->FindWindowA(QStringLiteral("#32770"), title);
-    if (!window) return;
-    windows->PostMessageA(window, Windows::WM_SYSCOMMAND, Windows::SC_MINIMIZE, 0);
-    Timer6.setEnabled(false);
+    const bool told = windows->watch([this, windows] {
+        handle([this, windows] {
+            if (minimizeIfShown(*windows, RAS1->EntryName())) windows->unwatch();
+        });
+    });
+    if (minimizeIfShown(*windows, RAS1->EntryName())) {
+        windows->unwatch();
+        Timer6.setEnabled(false);
+        return;
+    }
+    if (told) Timer6.setEnabled(false);
 }
 
 }  // namespace obu

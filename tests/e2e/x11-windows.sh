@@ -96,6 +96,20 @@ ask "minimize connected to büro ölmühle"
 [[ $answer == minimized* ]] && same_id "${answer#minimized }" "$latin" || fail "Latin-1 title gave '$answer'"
 wait_for 20 is_state "$latin" Iconic || fail "the Latin-1-titled window is not iconic"
 
+note "watched, not polled: a window that comes later, or gets its title later, is found at once"
+for kind in now late; do
+    title="Connected to Late ISP $kind"
+    ask "watch $title"; [[ $answer == watching ]] || fail "cannot watch: '$answer'"
+    open_window "late_$kind" "$title" "--titled-$kind"
+    window_var="late_$kind"
+    asked=$((asked + 1))
+    wait_for 20 sh -c "[ \$(wc -l <'$E2E_TMP/probe.out') -ge $asked ]" || fail "the window '$title' was not seen"
+    answer=$(sed -n "${asked}p" "$E2E_TMP/probe.out")
+    [[ $answer == appeared* ]] && same_id "$(echo "$answer" | cut -d' ' -f2)" "${!window_var}" || fail "watching gave '$answer'"
+    looks=$(echo "$answer" | cut -d' ' -f4)
+    (( looks <= 25 )) || fail "$looks searches for one new window: that is polling"
+done
+
 note "without an X server: nothing found, said once, no crash"
 for setting in "-u DISPLAY" "-u DISPLAY WAYLAND_DISPLAY=wayland-0" "DISPLAY=:4321"; do
     # shellcheck disable=SC2086

@@ -1,17 +1,52 @@
 // Reads commands, one a line, and answers each on one line:
 //   find TITLE      -> "found 0xID" or "none"
 //   minimize TITLE  -> "minimized 0xID", "failed 0xID" or "none"
+//   watch TITLE     -> "watching" (or "cannot watch"), then, once a window with
+//                      that title has come, "appeared 0xID after N looks",
+//                      counting the searches that the changes asked for;
+//                      "none" after 30 s
 //   quit
 // The search is the program's own (X11Windows) with the dialog class the
 // program asks for.
+#include <QCoreApplication>
+#include <QEventLoop>
 #include <QString>
+#include <QTimer>
 #include <cstdio>
 #include <iostream>
 #include <string>
 
 #include "platform/X11Windows.h"
 
-int main() {
+namespace {
+
+void watchFor(obu::X11Windows& windows, const QString& dialogClass, const QString& title) {
+    QEventLoop loop;
+    int looks = 0;
+    obu::Windows::Handle window = 0;
+    const bool watching = windows.watch([&] {
+        ++looks;
+        window = windows.FindWindowA(dialogClass, title);
+        if (window) loop.quit();
+    });
+    std::printf("%s\n", watching ? "watching" : "cannot watch");
+    std::fflush(stdout);
+    if (!watching) return;
+    window = windows.FindWindowA(dialogClass, title);
+    QTimer::singleShot(30000, &loop, &QEventLoop::quit);
+    if (!window) loop.exec();
+    windows.unwatch();
+    if (window)
+        std::printf("appeared 0x%llx after %d looks\n", static_cast<unsigned long long>(window),
+                    looks);
+    else
+        std::printf("none\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
     obu::X11Windows windows;
     const QString dialogClass = QStringLiteral("#32770");
     std::string line;
@@ -21,6 +56,11 @@ int main() {
         const QString title =
             blank == std::string::npos ? QString() : QString::fromStdString(line.substr(blank + 1));
         if (command == "quit") break;
+        if (command == "watch") {
+            watchFor(windows, dialogClass, title);
+            std::fflush(stdout);
+            continue;
+        }
         const obu::Windows::Handle window = windows.FindWindowA(dialogClass, title);
         if (command == "find") {
             if (window)
