@@ -9,9 +9,76 @@
 #include <QFileInfo>
 #include <QTimer>
 #include <cstdio>
+
+#include <dlfcn.h>
 #include <vector>
 
 namespace obu {
+
+namespace {
+
+// The sound libraries (SDL2_mixer, SDL2 and the many codec and sound-server
+// libraries they bring) are loaded with the first sound rather than with
+// the program: a start and a silent run never map them.
+#define OBU_SDL_FUNCTIONS(X) \
+    X(SDL_SetHint)           \
+    X(SDL_InitSubSystem)     \
+    X(SDL_QuitSubSystem)     \
+    X(SDL_GetError)          \
+    X(SDL_RWFromFile)        \
+    X(Mix_SetSoundFonts)     \
+    X(Mix_OpenAudio)         \
+    X(Mix_AllocateChannels)  \
+    X(Mix_HaltChannel)       \
+    X(Mix_HaltMusic)         \
+    X(Mix_FreeChunk)         \
+    X(Mix_CloseAudio)        \
+    X(Mix_Quit)              \
+    X(Mix_ResumeMusic)       \
+    X(Mix_PlayMusic)         \
+    X(Mix_PlayingMusic)      \
+    X(Mix_PausedMusic)       \
+    X(Mix_PauseMusic)        \
+    X(Mix_FreeMusic)         \
+    X(Mix_LoadMUS)           \
+    X(Mix_Playing)           \
+    X(Mix_LoadWAV_RW)        \
+    X(Mix_PlayChannelTimed)
+
+struct SdlApi {
+#define OBU_SDL_POINTER(name) decltype(&::name) name = nullptr;
+    OBU_SDL_FUNCTIONS(OBU_SDL_POINTER)
+#undef OBU_SDL_POINTER
+    bool loaded = false;
+};
+
+SdlApi& sdl() {
+    static SdlApi api;
+    return api;
+}
+
+// Loads the libraries once; on failure `why` tells the reason.
+bool loadSdl(QByteArray& why) {
+    SdlApi& api = sdl();
+    if (api.loaded) return true;
+    void* library = ::dlopen(OBU_SDL_MIXER_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+    if (!library) {
+        why = ::dlerror();
+        return false;
+    }
+#define OBU_SDL_RESOLVE(name)                                                \
+    api.name = reinterpret_cast<decltype(&::name)>(::dlsym(library, #name)); \
+    if (!api.name) {                                                         \
+        why = QByteArray(OBU_SDL_MIXER_LIBRARY) + " lacks " #name;           \
+        return false;                                                        \
+    }
+    OBU_SDL_FUNCTIONS(OBU_SDL_RESOLVE)
+#undef OBU_SDL_RESOLVE
+    api.loaded = true;
+    return true;
+}
+
+}  // namespace
 
 namespace detail {
 
@@ -69,23 +136,29 @@ void sayNoSound(const char* why) {
 bool SdlAudio::ensureOpen() {
     if (open) return true;
     if (unavailable) return false;
+    QByteArray why;
+    if (!loadSdl(why)) {
+        sayNoSound(why.constData());
+        unavailable = true;
+        return false;
+    }
     // Qt handles SIGINT and SIGTERM for the program; SDL must not take them.
-    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-        sayNoSound(SDL_GetError());
+    sdl().SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    if (sdl().SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        sayNoSound(sdl().SDL_GetError());
         unavailable = true;
         return false;
     }
     // FluidSynth reads the font list whenever a tune is loaded.
-    if (!soundFont.isEmpty()) Mix_SetSoundFonts(soundFont.constData());
-    if (Mix_OpenAudio(44100, AUDIO_S16SYS, 2, 2048) != 0) {
-        sayNoSound(Mix_GetError());
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    if (!soundFont.isEmpty()) sdl().Mix_SetSoundFonts(soundFont.constData());
+    if (sdl().Mix_OpenAudio(44100, AUDIO_S16SYS, 2, 2048) != 0) {
+        sayNoSound(sdl().SDL_GetError());
+        sdl().SDL_QuitSubSystem(SDL_INIT_AUDIO);
         unavailable = true;
         return false;
     }
     // One channel: a new wave always replaces the one playing, as PlaySound does.
-    Mix_AllocateChannels(1);
+    sdl().Mix_AllocateChannels(1);
     open = true;
     closeWhenSilent();
     return true;
@@ -102,7 +175,8 @@ void SdlAudio::closeWhenSilent() {
         QObject::connect(silence.get(), &QTimer::timeout, [this] {
             // A paused tune keeps its place on the open stream.
             const bool paused = musicOwner && musicOwner->paused();
-            if (open && Mix_Playing(-1) == 0 && Mix_PlayingMusic() == 0 && !paused) close();
+            if (open && sdl().Mix_Playing(-1) == 0 && sdl().Mix_PlayingMusic() == 0 && !paused)
+                close();
         });
     }
     silence->start();
@@ -111,20 +185,20 @@ void SdlAudio::closeWhenSilent() {
 void SdlAudio::close() {
     if (silence) silence->stop();
     if (!open) return;
-    Mix_HaltChannel(-1);
-    Mix_HaltMusic();
+    sdl().Mix_HaltChannel(-1);
+    sdl().Mix_HaltMusic();
     musicOwner = nullptr;
     for (Tune* tune : tunes) tune->release();
-    if (wave) Mix_FreeChunk(wave);
+    if (wave) sdl().Mix_FreeChunk(wave);
     wave = nullptr;
-    Mix_CloseAudio();
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    sdl().Mix_CloseAudio();
+    sdl().SDL_QuitSubSystem(SDL_INIT_AUDIO);
     open = false;
 }
 
 SdlAudio::~SdlAudio() {
     close();
-    Mix_Quit();
+    if (sdl().loaded) sdl().Mix_Quit();
 }
 
 }  // namespace detail
@@ -151,7 +225,7 @@ public:
 
     ~SdlMusic() override {
         if (holdsStream()) {
-            Mix_HaltMusic();
+            sdl().Mix_HaltMusic();
             audio_->musicOwner = nullptr;
         }
         release();
@@ -162,7 +236,7 @@ public:
 
     bool play() override {
         if (holdsStream() && state_ == State::Stopped) {
-            Mix_ResumeMusic();
+            sdl().Mix_ResumeMusic();
             state_ = State::Playing;
             audio_->closeWhenSilent();
             return true;
@@ -171,7 +245,7 @@ public:
         // At the start, at the end, or cut off: from the beginning.
         state_ = State::AtStart;
         if (!audio_->ensureOpen() || !load()) return false;
-        if (Mix_PlayMusic(music_, 1) != 0) return false;
+        if (sdl().Mix_PlayMusic(music_, 1) != 0) return false;
         audio_->musicOwner = this;
         state_ = State::Playing;
         audio_->closeWhenSilent();
@@ -179,13 +253,13 @@ public:
     }
 
     bool isPlaying() override {
-        return holdsStream() && state_ == State::Playing && Mix_PlayingMusic() &&
-               !Mix_PausedMusic();
+        return holdsStream() && state_ == State::Playing && sdl().Mix_PlayingMusic() &&
+               !sdl().Mix_PausedMusic();
     }
 
     bool stop() override {
         if (isPlaying()) {
-            Mix_PauseMusic();
+            sdl().Mix_PauseMusic();
             state_ = State::Stopped;
         }
         return true;
@@ -194,7 +268,7 @@ public:
     bool seekToStart() override {
         // Halting drops the position; the next play starts the tune afresh.
         if (holdsStream()) {
-            Mix_HaltMusic();
+            sdl().Mix_HaltMusic();
             audio_->musicOwner = nullptr;
         }
         state_ = State::AtStart;
@@ -213,11 +287,11 @@ private:
     bool load() {
         if (music_) return true;
         if (audio_->musicOwner) {
-            Mix_HaltMusic();
+            sdl().Mix_HaltMusic();
             audio_->musicOwner = nullptr;
         }
         for (detail::Tune* tune : audio_->tunes) tune->release();
-        music_ = Mix_LoadMUS(QFile::encodeName(path_).constData());
+        music_ = sdl().Mix_LoadMUS(QFile::encodeName(path_).constData());
         return music_ != nullptr;
     }
 
@@ -225,7 +299,7 @@ private:
 
     void release() override {
         if (!music_ || holdsStream()) return;
-        Mix_FreeMusic(music_);
+        sdl().Mix_FreeMusic(music_);
         music_ = nullptr;
     }
 
@@ -270,14 +344,15 @@ bool SdlSound::playWave(const QString& fileName) {
     const QString path = pathOf(fileName);
     // SDL would take a folder for a file and fail less plainly.
     if (!QFileInfo(path).isFile() || !audio_->ensureOpen()) return false;
-    Mix_Chunk* chunk = Mix_LoadWAV(QFile::encodeName(path).constData());
+    Mix_Chunk* chunk =
+        sdl().Mix_LoadWAV_RW(sdl().SDL_RWFromFile(QFile::encodeName(path).constData(), "rb"), 1);
     if (!chunk) return false;
     // Halting waits for the mixer to let go of the old chunk, so it can be freed.
-    Mix_HaltChannel(0);
-    if (audio_->wave) Mix_FreeChunk(audio_->wave);
+    sdl().Mix_HaltChannel(0);
+    if (audio_->wave) sdl().Mix_FreeChunk(audio_->wave);
     audio_->wave = chunk;
     audio_->closeWhenSilent();
-    return Mix_PlayChannel(0, chunk, 0) == 0;
+    return sdl().Mix_PlayChannelTimed(0, chunk, 0, -1) == 0;
 }
 
 std::unique_ptr<MusicDevice> SdlSound::openMusic(const QString& fileName) {

@@ -18,10 +18,11 @@ struct SdlAudio;
 // timer of the Qt event loop), and a tune is read, with its sound font, when
 // it first plays; only the tune that last played keeps its synthesizer. So
 // the program starts without loading a font and exits without a device to
-// drain. If the device cannot be opened (no driver, no device, no server),
-// that is said once on standard error and every later call quietly fails.
-// SDL installs no signal handlers of its own and calls nothing of ours from
-// its audio thread.
+// drain. The sound libraries themselves (SDL2_mixer, SDL2 and the codec and
+// sound-server libraries they bring) are loaded with the first sound too. If the device cannot be
+// opened (no driver, no device, no server), that is said once on standard error and every later
+// call quietly fails. SDL installs no signal handlers of its own and calls nothing of ours from its
+// audio thread.
 //
 // Only one SdlSound may be alive at a time (SDL's mixer is one per process).
 // Music devices it opened may outlive it; they keep the audio open until the

@@ -1,5 +1,6 @@
-# Sounds and tunes: the interface joins obu_core, the SDL2_mixer backend obu_gui
-# (whose link line is made in the top-level folder, hence GLOBAL).
+# Sounds and tunes: the interface joins obu_core, the SDL2_mixer backend obu_gui.
+# The backend loads SDL2_mixer (and with it SDL2 and its codecs) at the first
+# sound, so only the headers are taken here; the libraries must be installed.
 find_package(SDL2 REQUIRED CONFIG GLOBAL)
 find_package(SDL2_mixer REQUIRED CONFIG GLOBAL)
 
@@ -8,4 +9,9 @@ target_sources(obu_gui PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/SdlSound.h
     ${CMAKE_CURRENT_LIST_DIR}/SdlSound.cpp
 )
-target_link_libraries(obu_gui PRIVATE SDL2::SDL2 SDL2_mixer::SDL2_mixer)
+target_include_directories(obu_gui PRIVATE
+    $<TARGET_PROPERTY:SDL2::SDL2,INTERFACE_INCLUDE_DIRECTORIES>
+    $<TARGET_PROPERTY:SDL2_mixer::SDL2_mixer,INTERFACE_INCLUDE_DIRECTORIES>)
+# The name the dynamic loader knows the library by, the same for every 2.x.
+target_compile_definitions(obu_gui PRIVATE OBU_SDL_MIXER_LIBRARY="libSDL2_mixer-2.0.so.0")
+target_link_libraries(obu_gui PRIVATE ${CMAKE_DL_LIBS})
