@@ -9,6 +9,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
 #include <QThread>
 #include <csignal>
 #include <cstdint>
@@ -247,6 +249,35 @@ TEST_F(SdlSoundOnDisk, LeavesTheProgramsSignalsAlone) {
         }
     }
     for (int i = 0; i < 2; ++i) sigaction(watched[i], &before[i], nullptr);
+}
+
+bool soundLibrariesMapped() {
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    return maps.open(QIODevice::ReadOnly) && maps.readAll().contains("libSDL2_mixer");
+}
+
+TEST(SdlSoundLibraries, AreMappedOnlyFromTheFirstSound) {
+    if (!qEnvironmentVariableIsSet("OBU_SOUND_FRESH_PROCESS")) {
+        // Earlier tests of this process have loaded them: ask a fresh one.
+        QProcess child;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("OBU_SOUND_FRESH_PROCESS"), QStringLiteral("1"));
+        environment.insert(QStringLiteral("SDL_AUDIODRIVER"), QStringLiteral("dummy"));
+        child.setProcessEnvironment(environment);
+        child.setProcessChannelMode(QProcess::MergedChannels);
+        child.start(
+            QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget(),
+            {QStringLiteral("--gtest_filter=SdlSoundLibraries.AreMappedOnlyFromTheFirstSound")});
+        ASSERT_TRUE(child.waitForFinished(60000));
+        EXPECT_EQ(child.exitCode(), 0) << child.readAll().toStdString();
+        return;
+    }
+    SdlSound sound(kAssets);
+    const auto tune = sound.openMusic(QStringLiteral("obu.okx"));
+    ASSERT_TRUE(tune);
+    EXPECT_FALSE(soundLibrariesMapped()) << "a silent program loaded the sound libraries";
+    ASSERT_TRUE(sound.playWave(QStringLiteral("obuclick.okx")));
+    EXPECT_TRUE(soundLibrariesMapped());
 }
 
 TEST(SdlSoundWithoutDevice, SaysSoOnceAndEveryCallFails) {
