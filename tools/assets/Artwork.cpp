@@ -1,11 +1,13 @@
 #include "Artwork.h"
 
+#include <QBuffer>
 #include <QFont>
 #include <QFontMetricsF>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
+#include <QSvgGenerator>
 #include <cmath>
 #include <map>
 
@@ -656,9 +658,9 @@ QImage extrasBackground() {
     return image;
 }
 
-QImage programIcon() {
-    QImage image = canvas(32, 32);
-    QPainter p(&image);
+// The program's icon, drawn in a 32 x 32 box: the tray's picture at its own
+// size, and scaled up as a whole (pens included) for the desktop's sizes.
+void drawProgramIcon(QPainter& p) {
     smooth(p);
     QLinearGradient g(0, 0, 0, 32);
     g.setColorAt(0, ink::night2);
@@ -667,7 +669,6 @@ QImage programIcon() {
     p.setBrush(g);
     p.drawRoundedRect(QRectF(0.5, 0.5, 31, 31), 7, 7);
     emblem(p, QPointF(16, 16), 12.5);
-    return image;
 }
 
 // ---- Review sheet -------------------------------------------------------------------------
@@ -842,13 +843,34 @@ std::vector<Picture> makePictures() {
                                                              {{4, QStringLiteral("Dial-up entry")},
                                                               {58, QStringLiteral("User name")},
                                                               {101, QStringLiteral("Password")}})},
-        {QStringLiteral("obu-icon.png"), programIcon()},
+        {QStringLiteral("obu-icon.png"), programIcon(32)},
     };
     // Opaque pictures are stored without an alpha channel.
     for (Picture& picture : pictures)
         if (picture.file != QLatin1String("obu-icon.png"))
             picture.image = picture.image.convertToFormat(QImage::Format_RGB32);
     return pictures;
+}
+
+QImage programIcon(int size) {
+    QImage image = canvas(size, size);
+    QPainter p(&image);
+    p.scale(size / 32.0, size / 32.0);
+    drawProgramIcon(p);
+    return image;
+}
+
+QByteArray programIconSvg() {
+    QBuffer buffer;
+    QSvgGenerator svg;
+    svg.setOutputDevice(&buffer);
+    svg.setSize(QSize(32, 32));
+    svg.setViewBox(QRectF(0, 0, 32, 32));
+    svg.setTitle(QStringLiteral("Obu Linekeeper"));
+    QPainter p(&svg);
+    drawProgramIcon(p);
+    p.end();
+    return buffer.data();
 }
 
 QImage contactSheet(const std::vector<Picture>& pictures) {

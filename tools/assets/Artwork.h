@@ -1,4 +1,5 @@
 #pragma once
+#include <QByteArray>
 #include <QImage>
 #include <QString>
 #include <vector>
@@ -14,6 +15,11 @@ struct Picture {
 
 // Every picture of the skin, named as the program looks for them.
 std::vector<Picture> makePictures();
+
+// The program's icon at size x size pixels, and as scalable SVG, from the
+// same drawing as obu-icon.png.
+QImage programIcon(int size);
+QByteArray programIconSvg();
 
 // For the artist's own review: all pictures on one sheet, with a mock-up of
 // the main window put together from the pieces at their places.

@@ -123,6 +123,22 @@ int main(int argc, char** argv) {
                        QStringLiteral("MIDI, %1 s").arg(tune.seconds(), 0, 'f', 1));
         }
 
+        // The desktop's icons: icons/obu-48.png, icons/obu-128.png, icons/obu.svg.
+        const QString icons = out.filePath(QStringLiteral("icons"));
+        check(QDir().mkpath(icons), icons);
+        for (const int size : {48, 128}) {
+            const QString name = QStringLiteral("icons/obu-%1.png").arg(size);
+            const QString path = out.filePath(name);
+            if (check(obu::assets::programIcon(size).save(path, "PNG"), path))
+                report(name, QFileInfo(path).size(), QStringLiteral("%1 x %1").arg(size));
+        }
+        {
+            const QByteArray svg = obu::assets::programIconSvg();
+            const QString path = out.filePath(QStringLiteral("icons/obu.svg"));
+            if (check(writeFile(path, svg), path))
+                report(QStringLiteral("icons/obu.svg"), svg.size(), QStringLiteral("scalable"));
+        }
+
         if (!sheet.isEmpty() &&
             check(obu::assets::contactSheet(pictures).save(sheet, "PNG"), sheet))
             std::printf("review sheet: %s\n", qPrintable(sheet));
