@@ -90,7 +90,9 @@ void fillImages(LineRecord& r) {
     copyField(r.status.szDeviceName, sizeof r.status.szDeviceName, r.device);
 }
 
-QByteArray serialize(const LineRecord& r) {
+}  // namespace
+
+QByteArray recordText(const LineRecord& r) {
     QByteArray out;
     out += "handle=" + QByteArray::number(r.handle, 16).rightJustified(8, '0').toUpper() + '\n';
     out += "state=" + QByteArray::number(r.state) + '\n';
@@ -116,7 +118,7 @@ QByteArray serialize(const LineRecord& r) {
     return out;
 }
 
-bool parse(const QByteArray& text, LineRecord& r) {
+bool parseRecordText(const QByteArray& text, LineRecord& r) {
     bool haveHandle = false;
     for (const QByteArray& line : text.split('\n')) {
         const qsizetype eq = line.indexOf('=');
@@ -169,6 +171,8 @@ bool parse(const QByteArray& text, LineRecord& r) {
     fillImages(r);
     return true;
 }
+
+namespace {
 
 std::uint64_t fnv1a(const QByteArray& bytes) {
     std::uint64_t h = 1469598103934665603ull;
@@ -343,7 +347,7 @@ bool ConnectionRegistry::readRecord(HRASCONN handle, LineRecord& out) const {
     QByteArray text;
     if (!readFile(path(recordName(handle)), text, kMaxRecordBytes)) return false;
     LineRecord r;
-    if (!parse(text, r) || r.handle != handle) return false;
+    if (!parseRecordText(text, r) || r.handle != handle) return false;
     out = std::move(r);
     return true;
 }
@@ -381,7 +385,7 @@ bool ConnectionRegistry::writeRecord(const LineRecord& record) {
     const int fd =
         ::open(temp.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0) return false;
-    const QByteArray text = serialize(record);
+    const QByteArray text = recordText(record);
     const bool written = ::write(fd, text.constData(), text.size()) == text.size();
     const bool closed = ::close(fd) == 0;
     if (!written || !closed ||

@@ -54,6 +54,11 @@ struct LineRecord {
     bool holderGone = false;
 };
 
+// The text of a call's record file, and the record read back from such text
+// (false when it names no call or holds a malformed number).
+QByteArray recordText(const LineRecord& record);
+bool parseRecordText(const QByteArray& text, LineRecord& record);
+
 // The connections of all the user's processes, kept in a small folder: one
 // file per call, a lock, and a shared generation counter that every change
 // moves, so that a process re-reads the folder only after a change.
