@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test headless: unit and
 # whole-program tests (also under AddressSanitizer and UndefinedBehaviorSanitizer),
-# the threaded timer under ThreadSanitizer, a short fuzzing run of the INI
-# reader, the benchmarks, and the end-to-end tests under Xvfb. The CTest
+# the threaded timer under ThreadSanitizer, short fuzzing runs of the parsers
+# of outside input, the benchmarks, and the end-to-end tests under Xvfb. The CTest
 # summary of the main build comes last.
 set -uo pipefail
 cd "$(dirname "$0")"
@@ -16,12 +16,19 @@ configure() { cmake -S . -B "$1" -G Ninja "${@:2}" >/dev/null; }
 step "Build"
 configure build -DCMAKE_BUILD_TYPE=RelWithDebInfo && cmake --build build || { echo "test.sh: build failed"; exit 1; }
 
-step "Fuzzing the INI reader"
+step "Fuzzing the parsers of outside input"
+# The INI reader longest; every other parser a few seconds (docs/FUZZING.md
+# says how to run them long).
 if configure build-fuzz -DOBU_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ && cmake --build build-fuzz; then
-    corpus=$(mktemp -d)
-    build-fuzz/bin/ini_fuzz -max_total_time=20 -print_final_stats=0 "$corpus" tests/fuzz/corpus/ini 2>&1 | tail -n 3 \
-        || failed+=("fuzzing")
-    rm -rf "$corpus"
+    for target in ini:20 phonebook:5 record:5 commandline:5 xdg:5 modem:5 pppd:5; do
+        name=${target%%:*}
+        corpus=$(mktemp -d)
+        echo "--- $name"
+        build-fuzz/bin/${name}_fuzz -max_total_time=${target##*:} -print_final_stats=0 \
+            "$corpus" "tests/fuzz/corpus/$name" 2>&1 | tail -n 3 \
+            || failed+=("fuzzing $name")
+        rm -rf "$corpus"
+    done
 else
     failed+=("fuzz build")
 fi
