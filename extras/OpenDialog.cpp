@@ -12,6 +12,7 @@ bool TOpenDialog::Execute() {
     request.defaultExtension = DefaultExt;
     request.nameFilters = Filter;
     request.initialFolder = InitialDir;
+    request.executablesOnly = ExecutablesOnly;
     const QString chosen = dialogs_.openFile(request);
     if (chosen.isEmpty()) return false;
     FileName = chosen;

@@ -17,8 +17,10 @@ public:
     // Added to a name typed without one. Programs on Linux have no extension,
     // so a dialog for programs leaves it empty.
     QString DefaultExt;
-    // Qt name filters, the first one selected: "Programs (*.exe)".
+    // Qt name filters, the first one selected.
     QStringList Filter;
+    // Shows, besides the folders, only the files that the user may run.
+    bool ExecutablesOnly = false;
     QString InitialDir;
     QString FileName;
 

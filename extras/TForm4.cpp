@@ -91,11 +91,13 @@ void TForm4::buildControls() {
 
     OpenDialog1 = new TOpenDialog(*platform().dialogs, this);
     OpenDialog1->setObjectName(QStringLiteral("OpenDialog1"));
-    // Programs on Linux have no extension: the dialog also offers every file,
-    // and adds no ".exe" to a chosen name. There is no drive "c:\" to start in;
+    // Programs on Linux have no extension: the dialog opens on the files the
+    // user may run, whatever their names, offers the ".exe" ones second, and
+    // adds no ".exe" to a chosen name. There is no drive "c:\" to start in;
     // the user's home folder is where their own programs and scripts live.
-    OpenDialog1->Filter = {QStringLiteral("Programs (*.exe)"),
-                           QStringLiteral("All executable files (*)")};
+    OpenDialog1->Filter = {QStringLiteral("All executable files (*)"),
+                           QStringLiteral("Programs (*.exe)")};
+    OpenDialog1->ExecutablesOnly = true;
     OpenDialog1->InitialDir = QDir::homePath();
 
     auto edit = [this](QLineEdit* e, const QString& name, int x, int top, int w) {

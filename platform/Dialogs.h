@@ -12,8 +12,10 @@ enum class MsgResult { Ok = 1, Cancel = 2, Yes = 6, No = 7 };
 struct OpenFileRequest {
     QString title;
     QString defaultExtension;  // "exe"
-    QStringList nameFilters;   // Qt name filters, e.g. "Programs (*.exe)"
+    QStringList nameFilters;   // Qt name filters, the first one selected
     QString initialFolder;
+    // Lists, besides the folders, only the files that the user may run.
+    bool executablesOnly = false;
 };
 
 // MessageBox, the framework's default error box and the open-file dialog.

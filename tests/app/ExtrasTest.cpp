@@ -693,7 +693,8 @@ TEST_F(Extras, TheBrowseButtonPicksAProgramAndSelectsIt) {
     EXPECT_EQ(be->selectedText(), "/usr/local/bin/mail client");
     ASSERT_EQ(app.dialogs.fileRequests.size(), 1u);
     const OpenFileRequest& request = app.dialogs.fileRequests[0];
-    EXPECT_EQ(request.nameFilters, QStringList({"Programs (*.exe)", "All executable files (*)"}));
+    EXPECT_EQ(request.nameFilters, QStringList({"All executable files (*)", "Programs (*.exe)"}));
+    EXPECT_TRUE(request.executablesOnly);
     EXPECT_EQ(request.defaultExtension, "") << "no \".exe\" is added to a Linux program's name";
     EXPECT_EQ(request.initialFolder, QDir::homePath());
 
