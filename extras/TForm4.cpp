@@ -8,6 +8,7 @@
 #include "core/Program.h"
 #include "core/TForm1.h"
 #include "extras/MouseHooks.h"
+#include "platform/Dialogs.h"
 #include "platform/Platform.h"
 #include "ui/JpegImage.h"
 
@@ -103,8 +104,8 @@ void TForm4::buildControls() {
     auto edit = [this](QLineEdit* e, const QString& name, int x, int top, int w) {
         e->setObjectName(name);
         e->setGeometry(x, top, w, 21);
-        // The table holds 255 characters; the edit shows the limit as it is typed.
-        e->setMaxLength(kMaxFieldText);
+        // No limit here: a longer text pasted or stored is kept whole, so that
+        // OK can refuse it rather than store the start of it.
         return e;
     };
     static const char* const nameNames[] = {"Edit1", "Edit3",  "Edit5",  "Edit7",
@@ -191,21 +192,23 @@ void TForm4::showPage(bool programs) {
 
 void TForm4::FormShow() {
     TForm1* main = program().Form1;
-    // The file may have been changed since the start; what it holds now is shown.
+    // The file may have been changed since the start; what it holds now is
+    // shown. The edits get a text too long for the table whole, so that the
+    // user sees it and OK asks for a shorter one.
+    std::array<TExtraSlot, kExtraSlots + 1> whole{};
     for (int n = 1; n <= kExtraSlots; ++n) {
         TExtraSlot& slot = main->ExtrasTable[n];
+        whole[n] = slot;
         if (!slot.SlotSet) continue;
-        slot.SlotName =
-            main->SettingsFile
-                ->ReadString(QStringLiteral("Extras Name"), QString::number(n), QString())
-                .left(kMaxFieldText);
-        slot.SlotPath =
-            main->SettingsFile
-                ->ReadString(QStringLiteral("Extras Path"), QString::number(n), QString())
-                .left(kMaxFieldText);
+        whole[n].SlotName = main->SettingsFile->ReadString(QStringLiteral("Extras Name"),
+                                                           QString::number(n), QString());
+        whole[n].SlotPath = main->SettingsFile->ReadString(QStringLiteral("Extras Path"),
+                                                           QString::number(n), QString());
+        slot.SlotName = whole[n].SlotName.left(kMaxFieldText);
+        slot.SlotPath = whole[n].SlotPath.left(kMaxFieldText);
     }
     for (int n = 1; n <= kExtraSlots; ++n) {
-        const TExtraSlot& slot = main->ExtrasTable[n];
+        const TExtraSlot& slot = whole[n];
         NameEdit(n)->setText(slot.SlotName.isEmpty() ? unsetNameText(n) : slot.SlotName);
         if (isWebPageSlot(n))
             PathEdit(n)->setText(slot.SlotPath.isEmpty() ? QStringLiteral("http://")
@@ -235,9 +238,47 @@ void TForm4::ProgramNameExit(int n) {
         NameEdit(n)->setText(unsetNameText(n));
 }
 
+QLineEdit* TForm4::refuseTooLong() {
+    TForm1* main = program().Form1;
+    for (int n = 1; n <= kExtraSlots; ++n) {
+        QLineEdit* const edits[] = {NameEdit(n), PathEdit(n)};
+        if (rowChange(n, main->ExtrasTable[n], edits[0]->text(), edits[1]->text()) !=
+            RowChange::Store)
+            continue;
+        for (QLineEdit* edit : edits) {
+            if (edit->text().size() <= kMaxFieldText) continue;
+            const bool web = isWebPageSlot(n);
+            const QString what = edit == edits[0] ? QStringLiteral("The name of ")
+                                 : web            ? QStringLiteral("The address of ")
+                                                  : QStringLiteral("The file name of ");
+            const QString row =
+                web ? QStringLiteral("webpage %1").arg(n) : QStringLiteral("program %1").arg(n - 4);
+            platform().dialogs->messageBox(
+                what + row +
+                    QStringLiteral(" is %1 characters long; an extra holds at most %2. "
+                                   "Please shorten it.")
+                        .arg(edit->text().size())
+                        .arg(kMaxFieldText),
+                QStringLiteral("Edit Extras"), MsgIcon::Warning, MsgButtons::Ok);
+            return edit;
+        }
+    }
+    return nullptr;
+}
+
 void TForm4::Image2Click() {
     TForm1* main = program().Form1;
     main->PlayClick();
+    // Nothing is stored while a text does not fit: the start of an address
+    // would open another page, the start of a file name another program.
+    if (QLineEdit* tooLong = refuseTooLong()) {
+        bool onProgramPage = false;
+        for (int n = 1; n <= kExtraSlots; ++n)
+            if (tooLong == NameEdit(n) || tooLong == PathEdit(n)) onProgramPage = !isWebPageSlot(n);
+        showPage(onProgramPage);
+        tooLong->setFocus();
+        return;
+    }
     for (int n = 1; n <= kExtraSlots; ++n) {
         TExtraSlot& slot = main->ExtrasTable[n];
         const QString name = NameEdit(n)->text();

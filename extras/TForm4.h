@@ -63,6 +63,9 @@ protected:
 private:
     void buildControls();
     void showPage(bool programs);
+    // The first edit of a row to be stored whose text does not fit the table,
+    // after telling the user; none when every text fits.
+    QLineEdit* refuseTooLong();
 
     std::array<QLineEdit*, 8> nameEdits_{};
     std::array<QLineEdit*, 8> pathEdits_{};

@@ -672,11 +672,39 @@ TEST_F(Extras, ProgramNamePlaceholdersGoOnEnteringAndComeBackOnlyWithoutAFile) {
                                   "edit8"}));
 }
 
-TEST_F(Extras, TheEditsHoldAtMost255Characters) {
-    startWith({});
+TEST_F(Extras, ATextLongerThan255CharactersIsRefusedWithAWordNotCut) {
+    const QString longPath = "/opt/" + QString(295, u'p');
+    app.registry.set(kHttpCommand, "/usr/bin/browser");
+    startWith(extrasIni({{6, "Six", longPath, true}}));
+    const QString longUrl = "http://long.example/" + QString(307, u'u');
     app.click(main().Image15);
-    editor().me_web1->setText("http://" + QString(400, u'x'));
-    EXPECT_EQ(editor().me_web1->text().size(), 255);
+    editor().me_web1->selectAll();
+    editor().me_web1->insert(longUrl);  // as a paste does
+    EXPECT_EQ(editor().me_web1->text(), longUrl);
+    app.click(editor().Image2);
+    ASSERT_EQ(app.dialogs.boxes().size(), 1u);
+    EXPECT_EQ(app.dialogs.boxes()[0].caption, "Edit Extras");
+    EXPECT_EQ(app.dialogs.boxes()[0].text,
+              "The address of webpage 1 is 327 characters long; an extra holds at most 255. "
+              "Please shorten it.");
+    EXPECT_TRUE(editor().isVisible());
+    EXPECT_FALSE(main().ExtrasTable[1].SlotSet);
+    EXPECT_FALSE(app.iniBytes().contains("long.example"));
+
+    // A file name too long for the table, written into the file by hand, is
+    // shown whole and refused too until it fits.
+    editor().me_web1->setText(longUrl.left(255));
+    EXPECT_EQ(editor().be2->text(), longPath);
+    app.click(editor().Image2);
+    ASSERT_EQ(app.dialogs.boxes().size(), 2u);
+    EXPECT_TRUE(app.dialogs.boxes()[1].text.startsWith(
+        "The file name of program 2 is 300 characters long"));
+    EXPECT_TRUE(editor().ShowsPrograms());
+    editor().be2->setText("/usr/bin/six");
+    app.click(editor().Image2);
+    EXPECT_FALSE(editor().isVisible());
+    EXPECT_EQ(main().ExtrasTable[1].SlotPath, longUrl.left(255));
+    EXPECT_EQ(main().ExtrasTable[6].SlotPath, "/usr/bin/six");
 }
 
 // ------------------------------------------------------------- browse edit
