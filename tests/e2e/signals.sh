@@ -5,6 +5,8 @@
 # it), early in the start, and while the program runs. Started as a background
 # job, the program inherits SIGINT and SIGQUIT ignored, as from any script.
 source "$(dirname "$0")/lib.sh"
+# A program that failed this test may hold the signals blocked: end it for sure.
+trap 'for pid in "${E2E_PIDS[@]}"; do kill -KILL "$pid" 2>/dev/null; done; cleanup' EXIT
 BIN_DIR=$1
 dir=$(install_program "$BIN_DIR")
 unset DISPLAY WAYLAND_DISPLAY
