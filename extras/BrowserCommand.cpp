@@ -51,8 +51,12 @@ QString fillPlaceholders(const QString& argument, const QString& url, bool& fill
 
 }  // namespace
 
-BrowserCommand::BrowserCommand(const QString& registeredCommand) {
+BrowserCommand::BrowserCommand(const QString& registeredCommand, bool fromDesktopEntry) {
     if (registeredCommand.trimmed().isEmpty()) return;
+    if (fromDesktopEntry) {
+        whole_ = registeredCommand;
+        return;
+    }
     const qsizetype dash = registeredCommand.indexOf(u'-');
     const bool switchesAfterProgram = dash >= programEnd(registeredCommand);
     if (switchesAfterProgram && !hasPlaceholder(QStringView(registeredCommand).left(dash)))

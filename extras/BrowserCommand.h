@@ -21,13 +21,20 @@ namespace obu {
 // whole instead: every placeholder (%1, %L, %l) becomes the address, and a
 // command without one gets the address as its last argument.
 //
+// A command made from a desktop entry's Exec line (the XDG registry's) always
+// runs whole, by the desktop entry's rules: its field codes, which the
+// registry wrote as placeholders, receive the address and every other
+// argument is kept. A Flatpak launcher's
+//   /usr/bin/flatpak run --branch=stable --command=firefox org.mozilla.firefox @@u "%1" @@
+// would otherwise be cut at "--branch" and open nothing.
+//
 // Either way the address reaches the browser as exactly one argument: it is
 // quoted by the command-line rules where it holds blanks or quotes, so text
 // typed as an address can never turn into further arguments. An address
 // without such characters is written as it is.
 class BrowserCommand {
 public:
-    explicit BrowserCommand(const QString& registeredCommand = {});
+    explicit BrowserCommand(const QString& registeredCommand = {}, bool fromDesktopEntry = false);
 
     // No command is registered: there is no browser to start.
     bool isEmpty() const { return cut_.isEmpty() && whole_.isEmpty(); }

@@ -36,10 +36,14 @@ void TForm1::LaunchExtras() {
     WriteLogLine(QStringLiteral("Launching extras"));
     Platform& p = platform();
 
-    const BrowserCommand browser(
-        p.registry ? p.registry->defaultValue(QStringLiteral("\\HTTP\\shell\\open\\command"))
-                         .value_or(QString())
-                   : QString());
+    bool fromDesktopEntry = false;
+    const QString registered =
+        p.registry
+            ? p.registry
+                  ->defaultValue(QStringLiteral("\\HTTP\\shell\\open\\command"), &fromDesktopEntry)
+                  .value_or(QString())
+            : QString();
+    const BrowserCommand browser(registered, fromDesktopEntry);
 
     // A start that failed is logged as such: a " launched" line for a program
     // that never ran would send the user looking in the wrong place.

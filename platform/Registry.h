@@ -24,8 +24,13 @@ public:
     // The key's default (unnamed) value as text, cut to kMaxValueLength
     // characters. Empty when the key is missing or has no default value; an
     // empty text when the value is there and empty.
-    std::optional<QString> defaultValue(const QString& path) const {
+    // fromDesktopEntry, when given, tells whether the value is a command made
+    // from a desktop entry's Exec line (see XdgRegistry.h) rather than one
+    // stored in the Windows form.
+    std::optional<QString> defaultValue(const QString& path,
+                                        bool* fromDesktopEntry = nullptr) const {
         Key key = lookUp(normalizedPath(path));
+        if (fromDesktopEntry) *fromDesktopEntry = key.exists && key.value && key.fromDesktopEntry;
         if (!key.exists || !key.value) return std::nullopt;
         if (key.value->size() > kMaxValueLength) key.value->truncate(kMaxValueLength);
         return key.value;
@@ -41,6 +46,7 @@ protected:
     struct Key {
         bool exists = false;
         std::optional<QString> value;  // the default value, when the key has one
+        bool fromDesktopEntry = false;
     };
     virtual Key lookUp(const QString& normalizedPath) const = 0;
 };

@@ -367,7 +367,7 @@ Registry::Key XdgRegistry::lookUp(const QString& normalizedPath) const {
     if (!commandKey && !onTheWay) return {};
     const QString line = openCommand(mimeType);
     if (line.isEmpty()) return {};
-    if (commandKey) return {true, line};
+    if (commandKey) return {true, line, true};
     return {true, std::nullopt};
 }
 

@@ -19,6 +19,7 @@
 #include "platform/CommandLine.h"
 #include "platform/PosixShell.h"
 #include "platform/QtHelp.h"
+#include "platform/XdgRegistry.h"
 #include "shell/HelpWindow.h"
 #include "shell/TForm2.h"
 #include "tests/support/AppHarness.h"
@@ -231,6 +232,34 @@ TEST_F(Extras, WithoutABrowserCommandThePageGoesToTheDesktopsOpener) {
     EXPECT_EQ(app.shell.calls[0].file, "http://two.example/");
     EXPECT_EQ(app.shell.calls[0].parameters, "");
     EXPECT_EQ(logSinceLaunch(), QStringList({"Launching extras", "Two launched"}));
+}
+
+TEST_F(Extras, ADesktopEntrysCommandRunsWholeByItsOwnRules) {
+    // A Flatpak browser: its launcher's switches come before the address, and
+    // the address must land between @@u and @@.
+    QTemporaryDir bin;
+    const QString flatpak = bin.filePath("flatpak");
+    QFile file(flatpak);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    ASSERT_TRUE(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    const QString command = XdgRegistry::commandFromExec(
+        "flatpak run --branch=stable --arch=x86_64 --command=firefox --file-forwarding "
+        "org.mozilla.firefox @@u %u @@",
+        {bin.path()});
+    ASSERT_FALSE(command.isEmpty());
+    app.registry.setFromDesktopEntry(kHttpCommand, command);
+    startWith(extrasIni({{1, "Home", "http://home.example/a b", true}}));
+    tray().LaunchExtras1->trigger();
+    ASSERT_EQ(app.shell.calls.size(), 1);
+    EXPECT_EQ(CommandLine::split(app.shell.calls[0].commandLine),
+              QStringList({flatpak, "run", "--branch=stable", "--arch=x86_64", "--command=firefox",
+                           "--file-forwarding", "org.mozilla.firefox", "@@u",
+                           "http://home.example/a b", "@@"}));
+    // The same text in the older form keeps the older rule: cut before the first dash.
+    EXPECT_TRUE(
+        BrowserCommand("/usr/bin/flatpak run --branch=stable org.mozilla.firefox @@u \"%1\" @@")
+            .isCut());
 }
 
 TEST(BrowserCommandLine, TheClassicCutAndTheWholeCommandWhereTheCutWouldBreakIt) {

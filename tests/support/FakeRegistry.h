@@ -2,6 +2,7 @@
 #include <QStringList>
 #include <map>
 #include <optional>
+#include <set>
 
 #include "platform/Registry.h"
 
@@ -12,6 +13,11 @@ namespace obu::test {
 class FakeRegistry : public Registry {
 public:
     void set(const QString& path, const QString& value) { keys_[normalizedPath(path)] = value; }
+    // A command as XdgRegistry makes it from a desktop entry's Exec line.
+    void setFromDesktopEntry(const QString& path, const QString& value) {
+        set(path, value);
+        desktopEntries_.insert(normalizedPath(path));
+    }
     void addKey(const QString& path) { keys_.try_emplace(normalizedPath(path)); }
     void remove(const QString& path) { keys_.erase(normalizedPath(path)); }
 
@@ -21,7 +27,8 @@ public:
 protected:
     Key lookUp(const QString& path) const override {
         lookedUp.append(path);
-        if (const auto it = keys_.find(path); it != keys_.end()) return {true, it->second};
+        if (const auto it = keys_.find(path); it != keys_.end())
+            return {true, it->second, desktopEntries_.count(path) > 0};
         const QString below = path + u'\\';
         for (const auto& [name, value] : keys_)
             if (name.startsWith(below)) return {true, std::nullopt};
@@ -30,6 +37,7 @@ protected:
 
 private:
     std::map<QString, std::optional<QString>> keys_;
+    std::set<QString> desktopEntries_;
 };
 
 }  // namespace obu::test
