@@ -114,6 +114,12 @@ void SerialModem::openPort(const QByteArray& path) {
                      .arg(lock_.holder())
                      .arg(QString::fromLocal8Bit(UucpLock::lockPath(lockFolder_, path))));
             return;
+        case UucpLock::Result::NotAFile:
+            fail(RASCS_OpenPort, ERROR_PORT_NOT_AVAILABLE,
+                 QStringLiteral("the lock %1 is not a lock file (a link or not a regular file); "
+                                "it is left alone, the device is not used")
+                     .arg(QString::fromLocal8Bit(UucpLock::lockPath(lockFolder_, path))));
+            return;
         case UucpLock::Result::Taken:
         case UucpLock::Result::NoFolder:  // no lock folder to write in: go on without
         case UucpLock::Result::Failed:
@@ -328,7 +334,8 @@ void SerialModem::tick() {
             }
             // The holder has gone and its lock is stale: the modem is ours to
             // put back on the hook, unless another program has taken it by now.
-            if (lock_.acquire(lockFolder_, portName_) == UucpLock::Result::InUse) {
+            const UucpLock::Result taken = lock_.acquire(lockFolder_, portName_);
+            if (taken == UucpLock::Result::InUse || taken == UucpLock::Result::NotAFile) {
                 finishHangUp();
                 return;
             }

@@ -10,6 +10,13 @@ namespace obu {
 // the other Linux dialers honour: a file LCK..<device's base name> in the lock
 // folder holding the owner's pid as ten ASCII characters and a line feed.
 // A lock whose owner has died is stale and is taken over.
+//
+// The lock folder is shared by every user (/var/lock is world-writable and
+// sticky), so nothing is ever opened there for writing but a file made
+// exclusively under a name nobody can guess (O_EXCL|O_NOFOLLOW), then linked
+// or renamed into place; a lock that is a link or anything but a regular
+// file is refused, and a lock is rewritten or removed only while it is our
+// own file still naming the process we hold it for.
 class UucpLock {
 public:
     enum class Result {
@@ -17,6 +24,7 @@ public:
         InUse,     // a live process holds it (holder() says which)
         NoFolder,  // the lock folder is missing or not writable: no lock is possible
         Failed,    // the lock could not be written
+        NotAFile,  // the lock's name is taken by a link, a folder or a device
     };
 
     UucpLock() = default;
@@ -34,6 +42,12 @@ public:
 
     // Removes a lock file that names pid (a holder that has ended).
     static void removeIfHeldBy(const QByteArray& lockFile, pid_t pid);
+    // Removes a lock file of ours that names pid, dead or alive (a holder on
+    // its way out removing its own lock).
+    static void removeOwn(const QByteArray& lockFile, pid_t pid);
+    // The pid that a lock's text names, 0 for none: ten ASCII characters and
+    // a line feed, or in very old files a binary int of four bytes.
+    static pid_t parsePid(const QByteArray& text);
 
     Result acquire(const QString& folder, const QByteArray& device);
     // The process that held the lock when acquire() returned InUse.

@@ -103,6 +103,37 @@ else
     cat "$E2E_TMP/denied.txt"
     grep -q "error 5: You may not open the modem's serial device" "$E2E_TMP/denied.txt" || fail "no permission error"
     grep -q "belongs to the group uucp and $user is not in it" "$E2E_TMP/denied.txt" || fail "the group is not named"
+
+    note "links laid in the shared lock folder by another user are never followed"
+    intruder=obu-intruder
+    id "$intruder" >/dev/null 2>&1 \
+        || useradd --system --no-create-home --home-dir /nonexistent --shell /usr/sbin/nologin "$intruder" \
+        || fail "cannot create the user $intruder"
+    shared="$E2E_TMP/locks"
+    mkdir -p "$shared" && chmod 1777 "$shared"
+    echo keep >"$U/precious" && chown "$user" "$U/precious"
+    # The names a hand-over of the lock could use, for every pseudo-terminal
+    # the emulator may get. (With fs.protected_symlinks=1 the kernel would
+    # refuse to follow them anyway; here it is $(cat /proc/sys/fs/protected_symlinks).)
+    setpriv --reuid="$intruder" --regid="$intruder" --clear-groups -- sh -c \
+        'for i in $(seq 0 200); do ln -s "$1" "$2/LCK..$i.new"; done' sh "$U/precious" "$shared" \
+        || fail "the intruder could not lay links"
+    as_user OBU_LINES_DIR="$U/lines" OBU_LOCK_DIR="$shared" OBU_PHONEBOOK="$U/none.pbk" \
+        "$BIN_DIR/obu-line" dial "Demo ISP" >"$E2E_TMP/victim.txt" 2>&1 || fail "dial: $(cat "$E2E_TMP/victim.txt")"
+    [[ "$(cat "$U/precious")" == keep ]] || fail "the victim's file was written through a link: $(cat "$U/precious")"
+    vpts=$(sed -n 's/.*Port opened (\(\/dev\/pts\/[0-9]*\)).*/\1/p' "$E2E_TMP/victim.txt")
+    vlock="$shared/LCK..$(basename "$vpts")"
+    [[ -f "$vlock" && ! -L "$vlock" && "$(stat -c %U "$vlock")" == "$user" ]] || fail "no lock of $user at $vlock"
+    as_user OBU_LINES_DIR="$U/lines" "$BIN_DIR/obu-line" hangup all >/dev/null || fail "hangup failed"
+    wait_for 10 test ! -e "$vlock" || fail "the lock $vlock stayed"
+    # A link where the lock itself goes: the device is not used, the link is left.
+    setpriv --reuid="$intruder" --regid="$intruder" --clear-groups -- ln -s "$U/precious" "$shared/LCK..$tty" \
+        || fail "the intruder could not lay the lock's link"
+    as_user OBU_LINES_DIR="$U/lines" OBU_LOCK_DIR="$shared" "$BIN_DIR/obu-line" --phonebook "$U/real.pbk" \
+        dial "Real Modem" >"$E2E_TMP/linked.txt" 2>&1 && fail "a device with a forged lock was dialled"
+    grep -q "error 633:.*" "$E2E_TMP/linked.txt" && grep -q "is not a lock file" "$E2E_TMP/linked.txt" \
+        || fail "the forged lock is not reported: $(cat "$E2E_TMP/linked.txt")"
+    [[ "$(cat "$U/precious")" == keep && -L "$shared/LCK..$tty" ]] || fail "the forged lock or its target changed"
 fi
 
 note "chat dials the emulator"

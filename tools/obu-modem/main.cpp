@@ -455,10 +455,8 @@ int Program::run() {
     if (!o_.lockDir.isEmpty()) {
         // The dialer handed the device's lock to us with the line: it goes
         // with us (unless someone else holds it by now).
-        const QByteArray lock = UucpLock::lockPath(QFile::decodeName(o_.lockDir), slavePath_);
-        QFile file(QFile::decodeName(lock));
-        if (file.open(QIODevice::ReadOnly) && file.read(64).trimmed().toLongLong() == ::getpid())
-            ::unlink(lock.constData());
+        UucpLock::removeOwn(UucpLock::lockPath(QFile::decodeName(o_.lockDir), slavePath_),
+                            ::getpid());
     }
     if (ppp_.slaveFd >= 0) ::close(ppp_.slaveFd);
     ::close(master_);

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <QFileInfo>
+
 #include "ras/ModemResponses.h"
 #include "ras/PhoneBook.h"
 #include "ras/UucpLock.h"
@@ -143,6 +145,50 @@ TEST(UucpLockTest, OldBinaryLocksGarbageAndMissingFoldersAreHandled) {
     holder.end();
     UucpLock::removeIfHeldBy(UucpLock::lockPath(folder.path(), "ttyUSB3"), pid);
     EXPECT_FALSE(folder.exists("LCK..ttyUSB3"));
+}
+
+// The lock folder is everyone's: links (and other things) laid there by
+// another user are never followed, rewritten or removed.
+TEST(UucpLockTest, NothingLaidInTheSharedFolderIsFollowedOrRemoved) {
+    TempFolder folder;
+    folder.write("precious", "keep\n");
+    const QByteArray path = UucpLock::lockPath(folder.path(), "/dev/ttyS7");
+    ASSERT_TRUE(QFile::link(folder.file("precious"), QFile::decodeName(path)));
+    UucpLock lock;
+    EXPECT_EQ(lock.acquire(folder.path(), "/dev/ttyS7"), UucpLock::Result::NotAFile);
+    EXPECT_FALSE(lock.held());
+    EXPECT_EQ(UucpLock::owner(path), 0);
+    UucpLock::removeOwn(path, ::getpid());
+    EXPECT_TRUE(QFileInfo(QFile::decodeName(path)).isSymLink());
+    ASSERT_EQ(::unlink(path.constData()), 0);
+    ASSERT_EQ(::mkfifo(path.constData(), 0600), 0);  // would block a reader
+    EXPECT_EQ(lock.acquire(folder.path(), "/dev/ttyS7"), UucpLock::Result::NotAFile);
+    ASSERT_EQ(::unlink(path.constData()), 0);
+
+    // Links under the names a writer of the lock might use.
+    for (const QByteArray& name :
+         {QByteArray("LCK..ttyS7.new"), "LTMP." + QByteArray::number(::getpid())})
+        ASSERT_TRUE(QFile::link(folder.file("precious"), folder.file(QString::fromLatin1(name))));
+    ASSERT_EQ(lock.acquire(folder.path(), "/dev/ttyS7"), UucpLock::Result::Taken);
+    Sleeper holder;
+    ASSERT_TRUE(lock.handOver(holder.pid()));
+    EXPECT_EQ(UucpLock::owner(path), holder.pid());
+    EXPECT_EQ(folder.read("precious"), "keep\n");
+    struct stat st {};
+    ASSERT_EQ(::lstat(path.constData(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+    EXPECT_EQ(st.st_mode & 0777, 0644u);
+
+    // A lock that is no longer our file is neither rewritten nor removed.
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chown(path.constData(), 65534, 65534), 0);
+        Sleeper other;
+        EXPECT_FALSE(lock.handOver(other.pid()));
+        lock.release();
+        EXPECT_TRUE(folder.exists("LCK..ttyS7"));
+        EXPECT_EQ(UucpLock::owner(path), holder.pid());
+    }
+    EXPECT_EQ(folder.read("precious"), "keep\n");
 }
 
 TEST(SerialPhoneBookTest, RealModemKeysAreReadWithSensibleDefaults) {
