@@ -194,18 +194,28 @@ void HayesEmulator::execute(const QByteArray& line, std::int64_t now) {
     transcript_ += line + '\n';
     if (config_.mute) return;
     const QByteArray cmd = line.mid(2);
+    // Numbers of commands, registers and their values are small: a longer
+    // one is an error, never an overflow.
+    constexpr int kLargest = 255;
+    bool tooLarge = false;
     const auto number = [&](qsizetype& i) {
         int n = 0;
-        bool any = false;
         while (i < cmd.size() && std::isdigit(static_cast<unsigned char>(cmd[i]))) {
-            n = n * 10 + (cmd[i] - '0');
+            if (n <= kLargest) n = n * 10 + (cmd[i] - '0');
             ++i;
-            any = true;
         }
-        return any ? n : 0;
+        if (n > kLargest) {
+            tooLarge = true;
+            return 0;
+        }
+        return n;
     };
     bool reset = false;
     for (qsizetype i = 0; i < cmd.size();) {
+        if (tooLarge) {
+            result(Error);
+            return;
+        }
         const char c = static_cast<char>(std::toupper(static_cast<unsigned char>(cmd[i++])));
         switch (c) {
             case ' ':
@@ -265,9 +275,11 @@ void HayesEmulator::execute(const QByteArray& line, std::int64_t now) {
                 return;
             case 'S': {
                 const int reg = number(i);
+                if (tooLarge) break;
                 if (i < cmd.size() && cmd[i] == '=') {
                     ++i;
-                    s_[reg] = number(i);
+                    const int value = number(i);
+                    if (!tooLarge) s_[reg] = value;
                 } else if (i < cmd.size() && cmd[i] == '?') {
                     ++i;
                     say("\r\n" + QByteArray::number(s_[reg]).rightJustified(3, '0') + "\r\n");
@@ -302,6 +314,10 @@ void HayesEmulator::execute(const QByteArray& line, std::int64_t now) {
                 result(Error);
                 return;
         }
+    }
+    if (tooLarge) {
+        result(Error);
+        return;
     }
     if (reset) {
         pendingOkAt_ = now + config_.resetMs;

@@ -7,6 +7,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/inotify.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -384,22 +385,38 @@ int Program::run() {
     }
     if (!o_.record.isEmpty()) nextRecordCheck_ = nowMs() + 1000;
 
+    // While no program has the device open, the master reports a hang-up
+    // without pause, so it is left out of poll() then, and an open of the
+    // device (inotify) brings it back. Without inotify: a look ten times a
+    // second.
+    int openWatch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (openWatch >= 0 && ::inotify_add_watch(openWatch, slavePath_.constData(), IN_OPEN) < 0) {
+        ::close(openWatch);
+        openWatch = -1;
+    }
+    bool hungUp = false;
     while (!quit_) {
         const std::int64_t now = nowMs();
         std::int64_t due = modem_->nextDue();
         for (std::int64_t t : {ppp_.dueAt, dropAt_, nextRecordCheck_, quitAt_})
             if (t >= 0 && (due < 0 || t < due)) due = t;
         int timeout = due < 0 ? -1 : static_cast<int>(std::max<std::int64_t>(0, due - now));
-        pollfd fds[3] = {{signalPipe[0], POLLIN, 0}, {master_, POLLIN, 0}, {o_.holdFd, POLLIN, 0}};
-        const nfds_t count = o_.holdFd >= 0 ? 3 : 2;
-        // While no program has the device open the master reports a hang-up
-        // without pause: look again a little later instead.
-        if (!slaveSeen_ || timeout < 0 || timeout > 100) {
-            if (timeout < 0 || timeout > 100) timeout = 100;
-        }
-        const int ready = ::poll(fds, count, timeout);
+        pollfd fds[4] = {{signalPipe[0], POLLIN, 0},
+                         {hungUp ? -1 : master_, POLLIN, 0},
+                         {o_.holdFd, POLLIN, 0},
+                         {hungUp ? openWatch : -1, POLLIN, 0}};
+        if (hungUp && openWatch < 0 && (timeout < 0 || timeout > 100)) timeout = 100;
+        const int ready = ::poll(fds, 4, timeout);
         if (ready < 0 && errno != EINTR) break;
         const std::int64_t at = nowMs();
+        if (hungUp && (openWatch < 0 || (fds[3].revents & POLLIN))) {
+            // Someone opened the device (or it is time to look): the master
+            // is watched again. Events of earlier opens only cost one more look.
+            char events[4096];
+            while (openWatch >= 0 && ::read(openWatch, events, sizeof events) > 0) {
+            }
+            hungUp = false;
+        }
         if (fds[0].revents & POLLIN) {
             char sig = 0;
             while (::read(signalPipe[0], &sig, 1) == 1) {
@@ -419,6 +436,7 @@ int Program::run() {
                 if (ppp_.step == PppStandIn::Step::None) modem_->receive(QByteArray(buf, n), at);
             }
         } else if ((fds[1].revents & POLLHUP) && ppp_.slaveFd < 0) {
+            hungUp = true;
             // Nobody has the device open: DTR is down. A held call ends there
             // once its dialer has had the device; a free-standing modem hangs
             // up and waits for the next program.
@@ -432,7 +450,7 @@ int Program::run() {
         } else if (!(fds[1].revents & POLLHUP)) {
             slaveSeen_ = true;
         }
-        if (count == 3 && (fds[2].revents & (POLLIN | POLLHUP | POLLERR))) controlInput();
+        if (fds[2].revents & (POLLIN | POLLHUP | POLLERR)) controlInput();
         modem_->advance(at);
         pppStep(at);
         if (dropAt_ >= 0 && at >= dropAt_) {
@@ -459,6 +477,7 @@ int Program::run() {
                             ::getpid());
     }
     if (ppp_.slaveFd >= 0) ::close(ppp_.slaveFd);
+    if (openWatch >= 0) ::close(openWatch);
     ::close(master_);
     return exitCode_;
 }
