@@ -201,7 +201,12 @@ QString ConnectionRegistry::defaultFolder() {
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (!runtime.isEmpty() && QDir::isAbsolutePath(runtime) && QDir(runtime).exists())
         return runtime + QStringLiteral("/obu-lines");
-    return QStringLiteral("/tmp/obu-lines-%1").arg(::getuid());
+    // No runtime folder: a folder under the user's own state folder, which
+    // no other user can create first (a name in /tmp anyone could).
+    QString state = qEnvironmentVariable("XDG_STATE_HOME");
+    if (state.isEmpty() || !QDir::isAbsolutePath(state))
+        state = QDir::homePath() + QStringLiteral("/.local/state");
+    return state + QStringLiteral("/obu/lines");
 }
 
 QByteArray ConnectionRegistry::path(const QByteArray& name) const {

@@ -64,7 +64,8 @@ const char* const kHelp =
     "                  or ~/.config/obu/phonebook.pbk; a built-in demo phone book\n"
     "                  serves while that file does not exist)\n"
     "  OBU_LINES_DIR   the folder of the connection records (else\n"
-    "                  $XDG_RUNTIME_DIR/obu-lines or /tmp/obu-lines-UID)\n"
+    "                  $XDG_RUNTIME_DIR/obu-lines, or without a runtime folder\n"
+    "                  $XDG_STATE_HOME/obu/lines or ~/.local/state/obu/lines)\n"
     "  OBU_LOCK_DIR    the folder of the serial devices' UUCP locks (else /var/lock)\n"
     "  OBU_MODEM_PROGRAM  the modem emulator of the entries without a serial device\n"
     "                  (else obu-modem beside this program)\n"
@@ -202,7 +203,13 @@ int forEachLine(LineService& service, const QString& which, const char* verb,
     const bool all = which == QLatin1String("all");
     int matched = 0;
     int failed = 0;
-    for (const LineRecord& r : service.lines()) {
+    const std::vector<LineRecord> lines = service.lines();
+    // Records that cannot be read are no proof that nothing is connected.
+    if (lines.empty() && !service.problem().isEmpty()) {
+        err() << "obu-line: " << service.problem() << Qt::endl;
+        return kFailed;
+    }
+    for (const LineRecord& r : lines) {
         if (!all && !sameEntry(r.entry, which)) continue;
         ++matched;
         const DWORD result = act(r.handle);

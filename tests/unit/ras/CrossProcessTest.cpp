@@ -242,10 +242,15 @@ TEST_F(CrossProcessTest, ObuLineListsTheDemoPhoneBookAndExplainsItsFailures) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("OBU_LINES_DIR", folder.file("blocked"));
     process.setProcessEnvironment(env);
-    process.start(QStringLiteral(OBU_LINE_PATH), {"connections"});
-    ASSERT_TRUE(process.waitForFinished(kDeadlineMs));
-    EXPECT_EQ(process.exitCode(), 1);
-    EXPECT_TRUE(QString::fromUtf8(process.readAllStandardError()).contains("is not a folder"));
+    for (const QStringList& args :
+         {QStringList{"connections"}, QStringList{"hangup", "all"}, QStringList{"drop", "all"}}) {
+        process.start(QStringLiteral(OBU_LINE_PATH), args);
+        ASSERT_TRUE(process.waitForFinished(kDeadlineMs));
+        EXPECT_EQ(process.exitCode(), 1) << args.join(' ').toStdString();
+        EXPECT_TRUE(QString::fromUtf8(process.readAllStandardError()).contains("is not a folder"))
+            << args.join(' ').toStdString();
+        EXPECT_FALSE(process.readAllStandardOutput().contains("No connections."));
+    }
 }
 
 // The registry on a file system with no room left (the runtime folder is a

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include "ras/ConnectionRegistry.h"
 #include "tests/unit/ras/RasTestSupport.h"
 
 namespace obu::test {
@@ -374,6 +375,43 @@ TEST_F(LineServiceTest, ARemovedFolderOrAShrunkStateFileIsMadeAfreshWithoutACras
     // Changes still reach the other process.
     EXPECT_EQ(service->RasHangUpA(again), ERROR_SUCCESS);
     EXPECT_TRUE(enumerate(*other).empty());
+}
+
+// Without a runtime folder the records go where only the user can make a
+// folder, never to a name in /tmp that another user could take first.
+TEST_F(LineServiceTest, WithoutARuntimeFolderTheRecordsStayInTheUsersOwnFolders) {
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    const QByteArray state = qgetenv("XDG_STATE_HOME");
+    const QByteArray home = qgetenv("HOME");
+    const QByteArray lines = qgetenv("OBU_LINES_DIR");
+    qunsetenv("XDG_RUNTIME_DIR");
+    qunsetenv("OBU_LINES_DIR");
+    qunsetenv("XDG_STATE_HOME");
+    qputenv("HOME", bench.folder.path().toLocal8Bit());
+    const QString fromHome = ConnectionRegistry::defaultFolder();
+    qputenv("XDG_STATE_HOME", bench.folder.file("state").toLocal8Bit());
+    const QString fromState = ConnectionRegistry::defaultFolder();
+    const auto restore = [](const char* name, const QByteArray& value) {
+        if (value.isNull())
+            qunsetenv(name);
+        else
+            qputenv(name, value);
+    };
+    restore("XDG_RUNTIME_DIR", runtime);
+    restore("XDG_STATE_HOME", state);
+    restore("HOME", home);
+    restore("OBU_LINES_DIR", lines);
+    EXPECT_EQ(fromHome, bench.folder.file(".local/state/obu/lines"));
+    EXPECT_EQ(fromState, bench.folder.file("state/obu/lines"));
+    // Made with its parents on the first dial.
+    LineService service(bench.time, bench.time, {bench.folder.file("phonebook.pbk"), fromHome});
+    service.setDeviceFactory(service.simulatedModemFactory());
+    Recorder r;
+    RASDIALPARAMSA p = dialParams("Fast");
+    HRASCONN h = 0;
+    ASSERT_EQ(service.RasDialA(nullptr, nullptr, &p, kNotifierWindow, r.target(), &h), 0u);
+    EXPECT_TRUE(QFileInfo(fromHome + "/state").isFile());
+    service.RasHangUpA(h);
 }
 
 TEST_F(LineServiceTest, ErrorTextsCoverEveryCodeAndFitTheSmallestBuffer) {
