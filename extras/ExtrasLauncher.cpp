@@ -52,6 +52,10 @@ void TForm1::LaunchExtras() {
                              : name + QStringLiteral(" could not be launched (") +
                                    failureText(result) + u')');
     };
+    auto logTooLong = [this](const QString& name, const QString& what) {
+        WriteLogLine(name + QStringLiteral(" could not be launched (its ") + what +
+                     QStringLiteral(" is longer than %1 characters)").arg(kMaxFieldText));
+    };
     // The status line is painted at once: the waits that follow would keep it
     // from being painted before the next text replaces it.
     auto showStatus = [this](const QString& text) {
@@ -65,6 +69,10 @@ void TForm1::LaunchExtras() {
         // The browser gets time to come up before the next page is handed to it.
         p.clock->sleep(3000);
         showStatus(QStringLiteral("Launching Webpage: ") + slot.SlotName);
+        if (slot.PathCut) {
+            logTooLong(slot.SlotName, QStringLiteral("address"));
+            continue;
+        }
         qintptr result = 0;
         bool started = false;
         if (p.shell) {
@@ -87,6 +95,10 @@ void TForm1::LaunchExtras() {
         if (!ExtraOn[n]) continue;
         const TExtraSlot& slot = ExtrasTable[n];
         showStatus(QStringLiteral("Launching Program: ") + slot.SlotName);
+        if (slot.PathCut) {
+            logTooLong(slot.SlotName, QStringLiteral("file name"));
+            continue;
+        }
         qintptr result = 0;
         if (p.shell)
             result = p.shell->ShellExecuteA(program().Form2, QString(), slot.SlotPath, QString(),

@@ -29,9 +29,10 @@ void TForm1::LoadExtrasReadTable() {
         slot.SlotName =
             SettingsFile->ReadString(QStringLiteral("Extras Name"), QString::number(n), QString())
                 .left(kMaxFieldText);
-        slot.SlotPath =
-            SettingsFile->ReadString(QStringLiteral("Extras Path"), QString::number(n), QString())
-                .left(kMaxFieldText);
+        const QString path =
+            SettingsFile->ReadString(QStringLiteral("Extras Path"), QString::number(n), QString());
+        slot.SlotPath = path.left(kMaxFieldText);
+        slot.PathCut = path.size() > kMaxFieldText;
     }
 }
 

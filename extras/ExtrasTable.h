@@ -9,10 +9,13 @@ struct TExtraSlot {
     QString SlotPath;  // URL or program file, at most 255 characters
     QString SlotName;  // display name, at most 255 characters
     bool SlotSet = false;
+    // The stored path was longer than its field holds: what is left of it
+    // would open something else, so it is not started.
+    bool PathCut = false;
 };
 
 constexpr int kExtraSlots = 8;
-// Texts held in the fixed fields of the original: longer ones are cut.
+// Texts are held in fixed fields of 255 characters: longer ones are cut.
 constexpr int kMaxFieldText = 255;
 
 // Indexed 1..8 like the settings keys; element 0 is unused.
