@@ -80,7 +80,10 @@ else
     printf 'noauth\n' >"/etc/ppp/peers/$peer"
     trap 'rm -f "/etc/ppp/peers/$peer"; cleanup' EXIT
     tty="ttyOBU$$"
-    as_user "$BIN_DIR/obu-modem" --link "$U/$tty" --ring-ms 300 --transcript "$U/modem.log" >"$E2E_TMP/user-modem.out" 2>&1 &
+    # Not through the function: a simple command in the background is the very
+    # pid (setpriv and env exec the emulator) that cleanup ends.
+    setpriv --reuid="$user" --regid="$user" --init-groups -- env -i PATH=/usr/bin:/bin \
+        "$BIN_DIR/obu-modem" --link "$U/$tty" --ring-ms 300 --transcript "$U/modem.log" >"$E2E_TMP/user-modem.out" 2>&1 &
     E2E_PIDS+=($!)
     wait_for 10 test -L "$U/$tty" || fail "obu-modem did not start as $user"
     printf '[Real Modem]\nDevice=%s\nPhoneNumber=555-0199\nPppPeer=%s\n' "$U/$tty" "$peer" >"$U/real.pbk"
