@@ -1,5 +1,6 @@
 #include "platform/QtTrayShell.h"
 
+#include <QGuiApplication>
 #include <QPixmap>
 #include <cstdio>
 
@@ -31,7 +32,8 @@ QtTrayShell::QtTrayShell(EventLoop& loop, std::function<void(const QString&)> wa
 }
 
 QtTrayShell::~QtTrayShell() {
-    for (auto& [key, icon] : icons_) icon.widget->hide();
+    for (auto& [key, icon] : icons_)
+        if (icon.widget) icon.widget->hide();
 }
 
 bool QtTrayShell::available() const {
@@ -53,6 +55,9 @@ bool QtTrayShell::Shell_NotifyIconA(std::uint32_t message, const NOTIFYICONDATAA
             if (it != icons_.end()) return false;
             Icon& icon = icons_[key];
             icon.record = data;
+            // Without a screen (headless) no notification area can exist: the
+            // icon is kept as a record only.
+            if (QGuiApplication::platformName() == QLatin1String("offscreen")) return true;
             icon.widget = std::make_unique<QSystemTrayIcon>();
             // Only posts: whatever the message leads to (even removing this
             // icon) runs later, outside Qt's signal.
@@ -71,7 +76,7 @@ bool QtTrayShell::Shell_NotifyIconA(std::uint32_t message, const NOTIFYICONDATAA
             return true;
         case NIM_DELETE:
             if (it == icons_.end()) return false;
-            it->second.widget->hide();
+            if (it->second.widget) it->second.widget->hide();
             icons_.erase(it);
             return true;
         default:
@@ -81,6 +86,7 @@ bool QtTrayShell::Shell_NotifyIconA(std::uint32_t message, const NOTIFYICONDATAA
 
 void QtTrayShell::apply(Icon& icon) {
     const QIcon picture = TIcon::fromHandle(icon.record.hIcon);
+    if (!icon.widget) return;
     icon.widget->setIcon(picture.isNull() ? emptySlot() : picture);
     icon.widget->setToolTip(tipOf(icon.record));
 }

@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
 # obu --headless in an empty folder, ended by SIGTERM: two log lines, every
 # setting saved; a second copy in the same folder only wakes the first; a lock
-# left by a killed copy does not block the next start.
+# left by a killed copy does not block the next start; Qt has nothing to warn
+# about on such a start.
 source "$(dirname "$0")/lib.sh"
 BIN_DIR=$1
 dir=$(install_program "$BIN_DIR")
 unset DISPLAY WAYLAND_DISPLAY
+# A desktop session's runtime folder, as every normal start has one.
+export XDG_RUNTIME_DIR="$E2E_TMP/runtime"
+mkdir -m 700 "$XDG_RUNTIME_DIR"
 
 "$dir/obu" --headless >"$E2E_TMP/out.txt" 2>&1 &
 pid=$!
@@ -28,6 +32,7 @@ wait $pid; status=$?
 mapfile -t lines < <(log_messages "$dir")
 [[ "${lines[*]}" == "OBU Launched OBU Closed" ]] || fail "log: ${lines[*]}"
 grep -q "OBU Closed" "$E2E_TMP/out.txt" || fail "the close line was not echoed"
+grep -E "^qt\.|QObject::|QStandardPaths|^Q[A-Za-z]+: " "$E2E_TMP/out.txt" && fail "Qt warned on a normal start"
 expected=$'[Options]\r\nSound=1\r\nMinimize=0\r\nMinimize Dun=0\r\nRedial=1\r\n[Alarm]\r\nDaily=0\r\nTime=\r\n[Connection]\r\nAutoConnect=0\r\nName=\r\nUsername=\r\nPassword=\r\n[Lights]\r\n1=0\r\n2=0\r\n3=0\r\n4=0\r\n5=0\r\n6=0\r\n7=0\r\n8=0\r\n[Position]\r\nx=5\r\ny=5\r\n'
 [[ "$(cat "$dir/obu.ini"; echo .)" == "$expected." ]] || fail "obu.ini: $(cat -A "$dir/obu.ini")"
 [[ -e "$dir/obu.lock" ]] && fail "the lock was left behind"
