@@ -16,7 +16,10 @@ bool TForm1::DetectConnection() {
     RASCONNSTATUSA status{};
     status.dwSize = sizeof(RASCONNSTATUSA);
 
-    if (ras.RasEnumConnectionsA(connections, &bytes, &count) != 0) {
+    const DWORD listed = ras.RasEnumConnectionsA(connections, &bytes, &count);
+    // More calls than the buffer holds still fill the first records: only
+    // the first is needed, so a full listing is no failure (and no drop).
+    if (listed != 0 && !(listed == ERROR_BUFFER_TOO_SMALL && count > 0)) {
         Status2->setText(QStringLiteral("Unable to retrieve established connections."));
     } else if (count > 0) {
         const RASCONNA& first = connections[0];

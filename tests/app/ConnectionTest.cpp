@@ -530,3 +530,18 @@ TEST_F(Connection, ConnectOnStartKeepsALineThatIsAlreadyUp) {
     app.lines->dropLine(handle);
     ASSERT_TRUE(app.advanceUntil([&] { return reconnect().isVisible(); }, 1000)) << "the kept line is watched";
 }
+
+TEST_F(Connection, MoreConnectionsThanTheListHoldsAreNoDrop) {
+    QByteArray book;
+    for (int n = 1; n <= 101; ++n)
+        book += "[Line " + QByteArray::number(n) + "]\nDevice=Modem " + QByteArray::number(n) +
+                "\nDialDelay=10\n";
+    app.writePhoneBook(book);
+    startWith("Line 1");
+    app.click(main().Image10);
+    ASSERT_TRUE(app.advanceUntil([&] { return connected(); }));
+    for (int n = 2; n <= 101; ++n) dialFromOutside(("Line " + std::to_string(n)).c_str());
+    app.time.advance(2000);
+    EXPECT_FALSE(reconnect().isVisible());
+    EXPECT_EQ(main().Status2->text(), "Line 1 - Connected.   Device: Modem 1");
+}
