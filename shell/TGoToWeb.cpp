@@ -3,6 +3,7 @@
 #include <QStringList>
 #include <array>
 
+#include "extras/BrowserCommand.h"
 #include "platform/CommandLine.h"
 #include "platform/Registry.h"
 #include "platform/Shell.h"
@@ -54,6 +55,10 @@ TGoToWeb::TGoToWeb(Registry& registry, Shell& shell, QObject* owner)
     : registry_(registry), shell_(shell), owner_(owner), FUrl(DefaultUrl) {}
 
 QString TGoToWeb::FindBrowserCommand() const {
+    return withoutPlaceholders(registeredBrowserCommand(nullptr));
+}
+
+QString TGoToWeb::registeredBrowserCommand(bool* fromDesktopEntry) const {
     static const std::array<QString, 4> extensions{QStringLiteral(".HTM"), QStringLiteral(".HTML"),
                                                    QStringLiteral(".SHTML"),
                                                    QStringLiteral(".SHTM")};
@@ -62,18 +67,30 @@ QString TGoToWeb::FindBrowserCommand() const {
         if (!className) continue;
         QString command;
         if (!className->isEmpty())
-            command = registry_.defaultValue(*className + QStringLiteral("\\shell\\open\\command"))
+            command = registry_
+                          .defaultValue(*className + QStringLiteral("\\shell\\open\\command"),
+                                        fromDesktopEntry)
                           .value_or(QString());
         if (command.isEmpty())
-            command = registry_.defaultValue(extension + QStringLiteral("\\shell\\open\\command"))
+            command = registry_
+                          .defaultValue(extension + QStringLiteral("\\shell\\open\\command"),
+                                        fromDesktopEntry)
                           .value_or(QString());
-        if (!command.isEmpty()) return withoutPlaceholders(command);
+        if (!command.isEmpty()) return command;
     }
     return {};
 }
 
 bool TGoToWeb::Execute() {
-    const QString command = FindBrowserCommand();
+    bool fromDesktopEntry = false;
+    const QString registered = registeredBrowserCommand(&fromDesktopEntry);
+    if (fromDesktopEntry) {
+        // A desktop entry's command runs whole by its own rules: its field
+        // code takes the page, and launchers' arguments around it stay.
+        const QString line = BrowserCommand(registered, true).commandLineFor(FUrl);
+        return !line.isEmpty() && shell_.WinExec(line, Shell::SW_SHOWNORMAL) > 31;
+    }
+    const QString command = withoutPlaceholders(registered);
     if (command.isEmpty()) return false;
 
     QString program;

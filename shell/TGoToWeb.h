@@ -42,6 +42,9 @@ public:
     // first token is the program, the rest its arguments, less those left empty
     // where a placeholder was removed, and Url is added as one more argument:
     //   "/opt/My Browser/browser" --new-window ""  ->  browser, --new-window, <Url>
+    // A command made from a desktop entry's Exec line runs by that entry's
+    // rules instead: its field code receives Url and every other argument
+    // (a Flatpak launcher's "@@u %u @@") is kept.
     bool Execute();
 
     // The browser's command line from the first of .HTM, .HTML, .SHTML, .SHTM
@@ -51,6 +54,9 @@ public:
     QString FindBrowserCommand() const;
 
 private:
+    // The registered command as it is, placeholders kept; fromDesktopEntry
+    // tells whether it was made from a desktop entry's Exec line.
+    QString registeredBrowserCommand(bool* fromDesktopEntry) const;
     Registry& registry_;
     Shell& shell_;
     QObject* owner_;

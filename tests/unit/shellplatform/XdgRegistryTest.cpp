@@ -268,6 +268,21 @@ TEST_F(XdgRegistryTest, TheDefaultBrowserReallyOpensThePage) {
     ASSERT_TRUE(run);
     EXPECT_EQ(run->arguments, (QStringList{"--new-window", "http://example.org/x y"}));
 
+    // A Flatpak launcher's Exec line: the page goes where its field code stands
+    // and every other argument is kept.
+    desktopFile("data-home/applications/flatpak.desktop",
+                "\"" + QFile::encodeName(browser) +
+                    "\" run --branch=stable --command=firefox org.mozilla.firefox @@u %u @@");
+    write("config/mimeapps.list", "[Default Applications]\ntext/html=flatpak.desktop\n");
+    XdgRegistry flatpakRegistry;
+    TGoToWeb flatpak(flatpakRegistry, shell);
+    flatpak.setUrl(page);
+    EXPECT_TRUE(flatpak.Execute());
+    run = recorder.nextRun();
+    ASSERT_TRUE(run);
+    EXPECT_EQ(run->arguments, (QStringList{"run", "--branch=stable", "--command=firefox",
+                                           "org.mozilla.firefox", "@@u", page, "@@"}));
+
     EXPECT_FALSE(recorder.anyNewRun());
 }
 
