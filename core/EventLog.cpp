@@ -66,7 +66,8 @@ void EventLog::Start(const QString& message) {
 }
 
 void EventLog::WriteLogLines(const QStringList& messages) {
-    // Like appending with the original runtime: a missing file is an error, not created.
+    // Appending never creates the log: a log that vanished after the start is
+    // an error the user must see, not a fresh file that hides what went before.
     writeLines(O_WRONLY | O_APPEND, messages);
 }
 

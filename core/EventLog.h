@@ -10,7 +10,7 @@ class Formats;
 
 // log.txt: "[" + date-time text + "]: " + message, CR LF, single-byte text.
 // The file is opened for each event and closed again; nothing is held open.
-// Failures raise IoError with the framework's text and the file's path
+// Failures raise IoError with the error's text and the file's path
 // ("File not found: /home/ann/.local/state/obu/log.txt").
 //
 // The log is never opened through a symbolic link, so a link put in its place

@@ -10,9 +10,9 @@ namespace obu {
 // Three codes would become bytes that a line of text cannot hold: 249 (→ 0),
 // 3 (→ LF) and 6 (→ CR). Their shifted byte b is stored as the pair
 // 7, b + 64 ("\a@", "\aJ", "\aM"). Byte 7 is what code 0 would become, and a
-// password can never hold code 0, so files written by the original program
-// never contain it and the pair cannot be misread. Every other password is
-// stored exactly as the original stored it. Characters outside Latin-1
+// password can never hold code 0, so no stored password contains it and the
+// pair cannot be misread. Every other password keeps the plain shift by 7,
+// so settings files already in use read as before. Characters outside Latin-1
 // cannot be stored and become '?'.
 QString EncodePassword(const QString& password);
 QString DecodePassword(const QString& stored);

@@ -134,7 +134,7 @@ void TForm1::buildControls() {
     Label12 = label(QStringLiteral("Label12"), QStringLiteral("(not set)"), 200, 62, 201, 15);
     Label12->setFont(narrow(13, false));
     Label12->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    // The arrows of the original's symbol font, as Unicode arrows in a font that has them.
+    // The page arrows are Unicode arrows, drawn in a font that has them.
     QFont arrows(QStringLiteral("DejaVu Sans"));
     arrows.setPixelSize(21);
     Label13 = label(QStringLiteral("Label13"), QString(QChar(0x2193)), 372, 128, 17, 23);

@@ -30,11 +30,12 @@ public:
     explicit TForm1(Program& program);
     ~TForm1() override;
 
-    // The outer size of the window, as the original measured it: the client
-    // area plus the frame. 452 × 243 closed, 608 wide with the panel open.
+    // The window's size is kept as its outer size, the client area plus the
+    // frame: 452 × 243 closed, 608 wide with the panel open. The panel's
+    // slide and the stored layout are reckoned in these numbers.
     static constexpr int kFrameWidth = 6;
     static constexpr int kFrameHeight = 27;
-    // The size last given, as the framework kept it: a window manager's late
+    // The size last given, not the one the window manager reports: its late
     // answer to an earlier resize must not step the panel's slide back.
     int Width() const { return outerWidth_; }
     int Height() const { return outerHeight_; }

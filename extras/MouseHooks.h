@@ -25,8 +25,8 @@ private:
     std::function<void(Qt::MouseButton)> onUp_;
 };
 
-// Focus gained and lost by a control as the framework's OnEnter and OnExit
-// report them: they follow the window's own focused control. Another window
+// Focus gained and lost by a control as its enter and exit handlers need
+// them: they follow the window's own focused control. Another window
 // or a popup menu taking the focus for a while is no exit, and getting it
 // back no entry; the first focus of a newly shown window is an entry.
 class FocusHooks : public QObject {

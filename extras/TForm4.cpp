@@ -19,7 +19,7 @@ constexpr std::array<int, 4> kRowTops{72, 96, 120, 144};
 const QPoint kArrowPlace(72, 168);
 const QPoint kOkPlace(296, 171);
 const QPoint kCancelPlace(336, 171);
-// The arrows of the original's symbol font, as Unicode arrows in a font that has them.
+// The page arrows are Unicode arrows, drawn in a font that has them.
 const QString kDownArrow(QChar(0x2193));
 const QString kUpArrow(QChar(0x2191));
 

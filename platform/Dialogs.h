@@ -18,7 +18,7 @@ struct OpenFileRequest {
     bool executablesOnly = false;
 };
 
-// MessageBox, the framework's default error box and the open-file dialog.
+// Message boxes, the default error box and the open-file dialog.
 class Dialogs {
 public:
     virtual ~Dialogs() = default;
@@ -30,9 +30,9 @@ public:
     // The open-file dialog; an empty result means the user cancelled.
     virtual QString openFile(const OpenFileRequest& request) = 0;
 
-    // The framework's default error box: the application title as caption, the
-    // stop icon, OK, and the message with a full stop added when it ends in a
-    // character above '.' (as the original framework did).
+    // The default error box: the application title as caption, the stop
+    // icon, OK, and the message with a full stop added when it ends in a
+    // character above '.', so that a bare system text reads as a sentence.
     void errorBox(const QString& applicationTitle, const QString& message);
     static QString errorBoxText(const QString& message);
 

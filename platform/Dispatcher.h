@@ -8,7 +8,7 @@ class Dialogs;
 
 // The one entry point of every handler that the event loop runs (click, timer
 // tick, posted message). An ObuError ends the handler and shows the default
-// error box, and the program goes on, as the original framework did.
+// error box, and the program goes on: one failed file never ends it.
 class Dispatcher {
 public:
     Dispatcher(Dialogs& dialogs, QString applicationTitle)

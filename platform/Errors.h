@@ -4,7 +4,7 @@
 
 namespace obu {
 
-// An error that the framework's default error box shows to the user; the
+// An error that the default error box shows to the user; the
 // handler that raised it ends there, the program goes on.
 class ObuError : public std::runtime_error {
 public:
@@ -16,7 +16,7 @@ private:
     QString message_;
 };
 
-// Input/output error of the log file: Windows error code and the framework's text.
+// Input/output error of the log file: its error code and the text the user sees.
 class IoError : public ObuError {
 public:
     explicit IoError(int windowsCode) : ObuError(textFor(windowsCode)), code_(windowsCode) {}

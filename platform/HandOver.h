@@ -6,8 +6,8 @@ namespace obu {
 
 class EventLoop;
 
-// A worker thread's blocking call into the loop's thread (the framework's
-// Synchronize): the worker posts a call and waits until it has run there.
+// A worker thread's blocking call into the loop's thread: the worker posts a call and waits until
+// it has run there.
 //
 // The owner can cancel at any time, from any thread, and never waits for the
 // worker to do so. A cancelled hand-over releases every waiting worker at once

@@ -10,7 +10,8 @@ namespace obu {
 // the observed Windows rules (see IniText.h). Text is single-byte.
 class Profile {
 public:
-    // The read buffer of the original held 1024 bytes: at most 1023 come back.
+    // Values are read into 1024 bytes: at most 1023 characters come back, a
+    // limit that settings files in use already respect.
     static constexpr int kMaxValueLength = 1023;
 
     struct Assignment {

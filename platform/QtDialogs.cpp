@@ -60,7 +60,7 @@ MsgResult QtDialogs::messageBox(const QString& text, const QString& caption, Msg
             box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
             break;
     }
-    // Message boxes of the original stay above the program's always-on-top windows.
+    // A message box must not hide behind the always-on-top countdown windows.
     box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
     switch (box.exec()) {
         case QMessageBox::Yes:

@@ -11,8 +11,8 @@ const char* const QtTrayShell::kNoTrayMessage =
 
 namespace {
 
-// The original shell shows an icon without a picture as an empty slot that
-// can still be clicked; Qt shows nothing for a null icon, so it gets a clear one.
+// An icon without a picture must still be an empty slot that can be
+// clicked; Qt shows nothing for a null icon, so it gets a clear one.
 QIcon emptySlot() {
     QPixmap clear(16, 16);
     clear.fill(Qt::transparent);

@@ -13,10 +13,10 @@ namespace obu {
 // The notification area of a Linux desktop through QSystemTrayIcon: an
 // XEmbed tray (trayer, stalonetray, panels) or a StatusNotifier host.
 //
-// Mouse actions become the mouse messages of the original shell: a left
+// Mouse actions become the tray's mouse messages: a left
 // click WM_LBUTTONUP; a double click, which Qt reports as a click and then a
 // double click, WM_LBUTTONDBLCLK and WM_LBUTTONUP, so that the whole gesture
-// gives the messages that the original shell sent (up, double click, up);
+// gives up, double click, up, as the tray menu's handlers expect;
 // a right click WM_RBUTTONUP. The icon's menu is the program's own popup:
 // Qt's context menu is never set, so a right click only reports the message.
 //

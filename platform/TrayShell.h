@@ -1,6 +1,6 @@
 #pragma once
 // The notification area as the program sees it: Shell_NotifyIconA with its
-// record in the original layout, and the mouse messages that the shell posts
+// record in its published 32-bit layout, and the mouse messages that the shell posts
 // back to the window that registered an icon. QtTrayShell is the Linux
 // implementation; tests put a recording double in its place.
 #include <QIcon>
@@ -18,7 +18,7 @@ using IconHandle = std::uint32_t;
 // Window handles are notification targets: the shell posts to the procedure
 // of the target that it was given, and a target destroyed meanwhile gets
 // nothing. Both handles are 32 bits wide, so the record keeps the 88 bytes
-// (and the cbSize) of the original 32-bit platform, field for field.
+// (and the cbSize) of the published 32-bit layout, field for field.
 #pragma pack(push, 4)
 struct NOTIFYICONDATAA {
     std::uint32_t cbSize;
@@ -30,7 +30,7 @@ struct NOTIFYICONDATAA {
     char szTip[64];
 };
 #pragma pack(pop)
-static_assert(sizeof(NOTIFYICONDATAA) == 88, "the shell's record keeps its original size");
+static_assert(sizeof(NOTIFYICONDATAA) == 88, "the shell's record keeps its published size");
 
 // Shell_NotifyIconA's commands.
 inline constexpr std::uint32_t NIM_ADD = 0;

@@ -5,7 +5,7 @@
 
 namespace obu {
 
-// A message-loop timer with the behaviour of the framework's TTimer: it runs
+// A message-loop timer whose handlers rely on one rule: it runs
 // while Enabled, Interval is not 0 and OnTimer is set; changing Enabled or
 // Interval restarts the count from that moment.
 class WindowTimer {

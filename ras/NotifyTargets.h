@@ -6,8 +6,8 @@ namespace obu {
 
 class EventLoop;
 
-// A notification target stands where the original platform had a hidden window:
-// a number that names a procedure taking (message, wParam, lParam). The service
+// A notification target is where a caller receives dial events without a
+// window of its own: a number that names a procedure taking (message, wParam, lParam). The service
 // posts dial events to it through the event loop; a message posted to a target
 // that is destroyed before it runs is dropped, exactly as a message posted to a
 // destroyed window is. Numbers are never reused within a process, so a stale

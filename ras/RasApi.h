@@ -1,6 +1,6 @@
 #pragma once
 // The dial-up service as the program sees it: the six calls of the Remote
-// Access Service, its records in their original layouts, its states and its
+// Access Service, its records in their published layouts, its states and its
 // result codes. LineService is the Linux implementation; tests may put a
 // recording fake in its place.
 #include <QString>
@@ -29,7 +29,7 @@ inline constexpr int DNLEN = 15;
 // RasDialA's notifier type for "post the dial event message to a window".
 inline constexpr DWORD kNotifierWindow = 0xFFFFFFFFu;
 
-// The records keep the 4-byte packing of the original platform, so their sizes
+// The records keep their published 4-byte packing, so their sizes
 // (and the dwSize values that callers pass) are exactly the published ones.
 #pragma pack(push, 4)
 struct RASDIALPARAMSA {
@@ -105,7 +105,7 @@ enum RASCONNSTATE : DWORD {
     RASCS_Disconnected = 8193,
 };
 
-// Result codes, with the numbers of the original service. Every code that
+// Result codes, with the service's published numbers. Every code that
 // LineService returns or reports has a text (rasErrorText).
 inline constexpr DWORD ERROR_SUCCESS = 0;
 inline constexpr DWORD ERROR_ACCESS_DENIED = 5;
@@ -143,7 +143,7 @@ inline constexpr DWORD ERROR_PPP_LOOPBACK_DETECTED = 737;
 // connect time, traffic): the user asked for it, so it is no dropped line.
 inline constexpr DWORD ERROR_IDLE_DISCONNECTED = 926;
 
-// The dial event message. On the original platform its number comes from
+// The dial event message. Its number comes from
 // RegisterWindowMessageA("RASDialEvent"): some value in 0xC000..0xFFFF, the
 // same in every process, or 0 when registration failed, in which case the
 // service falls back to WM_RASDIALEVENT. Our service and components agree on a

@@ -123,9 +123,8 @@ void TTrayIcon::PopupAtCursor() {
         // The menu's own loop runs posted messages: a right click that comes
         // in meanwhile does not stack a second menu on the first.
         if (popupOpen_) return;
-        // No foreground dance is needed before the menu, unlike the original
-        // platform: a Qt popup grabs the pointer and the keyboard itself, so it
-        // closes on a click elsewhere and takes the keys.
+        // Nothing needs to come forward before the menu: a Qt popup grabs the pointer and the
+        // keyboard itself, so it closes on a click elsewhere and takes the keys.
         const std::shared_ptr<bool> alive = alive_;
         QPointer<QMenu> menu = FPopupMenu;
         popupOpen_ = true;

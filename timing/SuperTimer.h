@@ -12,7 +12,7 @@ namespace obu {
 class Clock;
 class TTimerThread;
 
-// Priorities of the worker thread, in the order of the original component.
+// Priorities of the worker thread, lowest first.
 enum TThreadPriority { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical };
 
 // Where a TSuperTimer's ticks come from, chosen once at construction.

@@ -13,8 +13,8 @@ namespace obu {
 namespace {
 
 // How far each priority moves the worker from the nice value of the thread
-// that made the timer. The original's platform priorities run from -15 to
-// +15 around the process's class; Linux's nice range is -20..19, where a
+// that made the timer. The priorities are steps from -15 to +15 around the
+// process's own; Linux's nice range is -20..19, where a
 // higher value means a lower priority.
 constexpr int kNiceOffset[] = {
     19,   // tpIdle
@@ -61,7 +61,7 @@ void TTimerThread::applyPriorityLocked() {
     const int target = niceFor(timer_.priority_, timer_.baseNice_);
     // Without the privilege to raise priority (or with a limit on it) Linux
     // refuses a lower nice value; come as close as the user is allowed, and
-    // keep quiet about the rest, as the original did.
+    // keep quiet about the rest: a timer still runs at a lower priority.
     for (int nice = target; nice <= std::max(target, *current); ++nice) {
         if (nice == *current) return;
         if (setpriority(PRIO_PROCESS, static_cast<id_t>(tid_), nice) == 0) return;
@@ -86,8 +86,8 @@ void TTimerThread::run() {
         changed_.wait(lock, [&] { return terminated_ || timer_.enabled_; });
         if (terminated_) return;
 
-        // Deadlines are whole milliseconds of the monotonic clock, as the
-        // original's millisecond counter was; a wake-up a little after the
+        // Deadlines are whole milliseconds of the monotonic clock, the unit the
+        // intervals are given in; a wake-up a little after the
         // deadline therefore does not push the following ticks later.
         const std::uint64_t run = timer_.run_;
         const std::chrono::steady_clock::time_point deadline{

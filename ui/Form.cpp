@@ -66,7 +66,8 @@ void Form::showEvent(QShowEvent* event) {
         if (buttonless_) titleBarWithoutButtons(this);
     }
     QWidget::showEvent(event);
-    // A window that comes back from the taskbar is not "shown" in the framework's sense.
+    // A window that comes back from being minimized is not newly shown: its
+    // show hook (which starts countdowns) must not run again.
     if (!event->spontaneous()) handle([this] { FormShow(); });
 }
 

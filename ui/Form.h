@@ -10,7 +10,7 @@ class Program;
 enum class TWindowState { wsNormal, wsMinimized };
 
 // A window of the program: fixed client size, absolutely placed children,
-// and the framework's show/hide/close hooks. Every handler that a user action
+// and show/hide/close hooks. Every handler that a user action
 // starts runs through the platform's dispatcher.
 class Form : public QWidget {
     Q_OBJECT
@@ -39,7 +39,7 @@ public:
     void handle(const std::function<void()>& handler);
 
 protected:
-    // Hooks of the framework's OnShow, OnHide, OnClose and OnResize.
+    // Hooks run when the window is shown, hidden, closed and resized.
     virtual void FormShow() {}
     virtual void FormHide() {}
     virtual void FormClose() {}

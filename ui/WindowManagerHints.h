@@ -5,8 +5,8 @@ class QWidget;
 namespace obu {
 
 // Keeps a window off the taskbar and the pager: the program is reached
-// through its tray icon, as the original, whose application window had the
-// tool-window style, was. Does nothing where there is no X server.
+// through its tray icon, and a taskbar button would only duplicate it.
+// Does nothing where there is no X server.
 void keepOffTaskbar(QWidget* window);
 
 // Asks the window manager for a title bar and a border with no buttons at all

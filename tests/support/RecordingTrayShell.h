@@ -47,7 +47,7 @@ public:
     bool mouse(std::uint32_t mouseMessage, NotifyTarget hWnd, std::uint32_t uID = 0);
     bool leftClick(NotifyTarget hWnd) { return mouse(WM_LBUTTONUP, hWnd); }
     bool rightClick(NotifyTarget hWnd) { return mouse(WM_RBUTTONUP, hWnd); }
-    // The original shell's double click: up, double click, up.
+    // A double click as a tray reports it: up, double click, up.
     bool doubleClick(NotifyTarget hWnd);
 
 private:

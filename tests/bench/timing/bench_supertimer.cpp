@@ -1,6 +1,6 @@
-// TSuperTimer against a worker timed the way the original component timed
-// its ticks (sleep Interval - 50 ms when the interval is longer than 50 ms,
-// then spin on the millisecond clock), side by side on the real Qt loop.
+// TSuperTimer against a spinning worker that times its ticks (sleep Interval - 50 ms when the
+// interval is longer than 50 ms, then spin on the millisecond clock), side by side on the real Qt
+// loop.
 //
 // For each interval both timers run in turn for the same time. Figures:
 //   period error  the time between two handled ticks minus Interval (mean,
@@ -53,7 +53,7 @@ double processCpuNs() {
     return ns(usage.ru_utime) + ns(usage.ru_stime);
 }
 
-// The original worker: a plain sleep for all but the last 50 ms, a spin on
+// The spinning baseline: a plain sleep for all but the last 50 ms, a spin on
 // the millisecond counter for the rest, then a blocking hand-over.
 class SpinningTimer {
 public:

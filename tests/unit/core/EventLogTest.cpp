@@ -107,7 +107,7 @@ TEST_F(EventLogTest, EchoSeesEveryLine) {
                                    "[6/14/2001 9:05:12 PM]: c"}));
 }
 
-TEST_F(EventLogTest, FailuresCarryTheFrameworksTexts) {
+TEST_F(EventLogTest, FailuresCarryTheirTextAndTheFile) {
     // Appending to a log that was deleted meanwhile: the file is not made again.
     try {
         log.WriteLogLine("x");

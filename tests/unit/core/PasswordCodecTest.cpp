@@ -24,7 +24,7 @@ TEST(PasswordCodec, HighCodesWrapIntoControlCodesAnd249HasAStandIn) {
     const QString stored = EncodePassword(pw);
     EXPECT_EQ(stored, QStringLiteral("h\a@\aJ\aMi").replace(QStringLiteral("\\a"), QString(QChar(7))));
     EXPECT_EQ(DecodePassword(stored), pw);
-    // Files of the original never hold byte 7, so its passwords read as they always did.
+    // Stored passwords never hold byte 7 alone, so files in use read as they always did.
     EXPECT_EQ(DecodePassword(QString(QChar(7))), QString());
 }
 

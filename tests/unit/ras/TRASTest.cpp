@@ -365,7 +365,7 @@ TEST_F(TRASTest, SettingThePhoneBookPathRefillsTheListAtOnce) {
     EXPECT_EQ(ras.Dial(), 623);
 }
 
-// A service that, as the original platform may, answers 603 without writing
+// A service that, as a dial-up service may, answers 603 without writing
 // all the records it counts; it also notes whether the records came cleared.
 class ShortBufferService : public LineService {
 public:
