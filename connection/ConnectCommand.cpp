@@ -77,6 +77,13 @@ QString TForm1::ServiceErrorText(std::int32_t error) {
     return QString::fromLatin1(text);
 }
 
+QString TForm1::CallEndLine(const QString& what, std::int32_t error, const QString& errorText,
+                            const QString& detail) {
+    QString line = QStringLiteral("%1 (error %2): %3").arg(what).arg(error).arg(errorText);
+    if (!detail.isEmpty()) line += QStringLiteral(" - ") + detail;
+    return line;
+}
+
 void TForm1::RAS1DialError(TRAS*, std::int32_t Error, const QString& ErrorString) {
     // While the line monitor runs, busy lines and a missing dial tone are its
     // own to redial or report.
@@ -96,9 +103,8 @@ void TForm1::ReportDialFailure(std::int32_t error, const QString& errorText) {
     program().Form2->Connect1->setText(QStringLiteral("Connect"));
     const QString reason = errorText.isEmpty() ? QStringLiteral("Status Unknown") : errorText;
     Status2->setText(QStringLiteral("Dial failed: ") + reason);
-    QString line = QStringLiteral("Dial failed (error %1): %2").arg(error).arg(reason);
-    if (!detail.isEmpty()) line += QStringLiteral(" - ") + detail;
-    WriteLogLines({line, QStringLiteral("Connection Terminated by OBU")});
+    WriteLogLines({CallEndLine(QStringLiteral("Dial failed"), error, reason, detail),
+                   QStringLiteral("Connection Terminated by OBU")});
 }
 
 void TForm1::RAS1AboutToOpenPort(TRAS*) { Status2->setText(QStringLiteral("connecting")); }

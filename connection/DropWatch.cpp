@@ -19,11 +19,8 @@ bool TForm1::EndedByItsOwnLimit() {
     SessionActive = false;
     RAS1->HangUpSilently();
     StopDisconnectTimer();
-    QString line = QStringLiteral("Connection ended (error %1): %2")
-                       .arg(ERROR_IDLE_DISCONNECTED)
-                       .arg(ServiceErrorText(ERROR_IDLE_DISCONNECTED));
-    if (!detail.isEmpty()) line += QStringLiteral(" - ") + detail;
-    WriteLogLine(line);
+    WriteLogLine(CallEndLine(QStringLiteral("Connection ended"), ERROR_IDLE_DISCONNECTED,
+                             ServiceErrorText(ERROR_IDLE_DISCONNECTED), detail));
     return true;
 }
 

@@ -78,6 +78,10 @@ public:
     std::int32_t DialOwnCall();
     // The service's text for an error code (empty when it has none).
     QString ServiceErrorText(std::int32_t error);
+    // The one wording of a log line for a call that ended with an error:
+    // "<what> (error N): <text>", then " - <device's detail>" where there is one.
+    static QString CallEndLine(const QString& what, std::int32_t error, const QString& errorText,
+                               const QString& detail);
     // A dial that failed for a reason other than a busy line or a missing
     // dial tone: says why, ends the call and the session.
     void ReportDialFailure(std::int32_t error, const QString& errorText);
