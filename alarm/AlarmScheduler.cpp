@@ -1,14 +1,14 @@
 // The alarm: dials once at a date and time, or every day at a time.
 #include "alarm/AlarmClockText.h"
+#include "core/MainWindow.h"
 #include "core/Program.h"
-#include "core/TForm1.h"
 #include "platform/Clock.h"
 #include "platform/Platform.h"
-#include "shell/TForm2.h"
+#include "shell/SplashScreen.h"
 
 namespace obu {
 
-void TForm1::ArmAlarmAtStart() {
+void MainWindow::ArmAlarmAtStart() {
     if (DailyAlarm && !AlarmTime.isEmpty()) {
         Timer2.setEnabled(true);
         Label12->setText(QStringLiteral("Daily at ") + AlarmTime);
@@ -18,7 +18,7 @@ void TForm1::ArmAlarmAtStart() {
     }
 }
 
-void TForm1::Timer1Timer() {
+void MainWindow::Timer1Timer() {
     const QDateTime now = platform().clock->now();
     if (AlarmMoment(*platform().formats, now.date(), now.time()) != AlarmTime) return;
     // The one-time alarm comes forward even when it cannot dial, and always clears itself.
@@ -33,7 +33,7 @@ void TForm1::Timer1Timer() {
     Label12->setText(QStringLiteral("(not set)"));
 }
 
-void TForm1::Timer2Timer() {
+void MainWindow::Timer2Timer() {
     const QDateTime now = platform().clock->now();
     if (AlarmTimeOfDay(*platform().formats, now.time()) != AlarmTime) return;
     // The daily alarm does nothing at all while it cannot dial; it stays set.
@@ -44,7 +44,7 @@ void TForm1::Timer2Timer() {
     Image10Click(this);
 }
 
-void TForm1::ClearAlarm() {
+void MainWindow::ClearAlarm() {
     AlarmTime.clear();
     Label12->setText(QStringLiteral("(not set)"));
     Timer1.setEnabled(false);

@@ -4,15 +4,15 @@
 
 #include "alarm/AlarmClockText.h"
 #include "alarm/SectionTyping.h"
+#include "core/MainWindow.h"
 #include "core/PasswordCodec.h"
 #include "core/Program.h"
-#include "core/TForm1.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/Formats.h"
 #include "platform/Platform.h"
-#include "shell/TForm2.h"
-#include "ui/TForm3.h"
+#include "shell/SplashScreen.h"
+#include "ui/CreditsWindow.h"
 
 namespace obu {
 namespace {
@@ -27,12 +27,12 @@ QString qtPicture(QString windowsPicture) {
 
 }  // namespace
 
-void TForm1::buildSettingsPanel() {
+void MainWindow::buildSettingsPanel() {
     const QString folder = platform().programFolder;
     QFont small(QStringLiteral("Arial"));
     small.setPixelSize(9);
 
-    timedate = new TSkinImage(this, QStringLiteral("timedate"), 472, 24, 91, 75);
+    timedate = new SkinImage(this, QStringLiteral("timedate"), 472, 24, 91, 75);
     timedate->setPicture(QPixmap(folder + QStringLiteral("page-alarm.png")));
     DateTimePicker2 = new SectionTyping<QTimeEdit>(this);
     DateTimePicker2->setObjectName(QStringLiteral("DateTimePicker2"));
@@ -43,16 +43,16 @@ void TForm1::buildSettingsPanel() {
     DateTimePicker1->setGeometry(470, 99, 97, 20);
     DateTimePicker1->setDisplayFormat(qtPicture(platform().formats->shortDatePicture()));
     DateTimePicker1->setCalendarPopup(false);  // up/down arrows
-    DailyBtn = new TSkinImage(this, QStringLiteral("DailyBtn"), 472, 136, 18, 18);
+    DailyBtn = new SkinImage(this, QStringLiteral("DailyBtn"), 472, 136, 18, 18);
     DailyLbl = new QLabel(QStringLiteral("Make Daily"), this);
     DailyLbl->setObjectName(QStringLiteral("DailyLbl"));
     DailyLbl->setGeometry(502, 138, 90, 15);
-    SetCon = new TSkinImage(this, QStringLiteral("SetCon"), 472, 16, 91, 121);
+    SetCon = new SkinImage(this, QStringLiteral("SetCon"), 472, 16, 91, 121);
     SetCon->setPicture(QPixmap(folder + QStringLiteral("page-connection.png")));
-    okbutton = new TSkinImage(this, QStringLiteral("okbutton"), 480, 168, 16, 13);
+    okbutton = new SkinImage(this, QStringLiteral("okbutton"), 480, 168, 16, 13);
     okbutton->setPicture(QPixmap(folder + QStringLiteral("ok.png")));
     okbutton->setCursor(Qt::PointingHandCursor);
-    cancelbutton = new TSkinImage(this, QStringLiteral("cancelbutton"), 518, 168, 40, 13);
+    cancelbutton = new SkinImage(this, QStringLiteral("cancelbutton"), 518, 168, 40, 13);
     cancelbutton->setPicture(QPixmap(folder + QStringLiteral("cancel.png")));
     cancelbutton->setCursor(Qt::PointingHandCursor);
     for (QWidget* w : std::initializer_list<QWidget*>{DateTimePicker1, DateTimePicker2, ListBox1,
@@ -73,7 +73,7 @@ void TForm1::buildSettingsPanel() {
     okbutton->onClick = [this] { handle([this] { okbuttonClick(); }); };
     cancelbutton->onClick = [this] { handle([this] { cancelbuttonClick(); }); };
     // The press effect: one pixel right and down while the button is held.
-    for (TSkinImage* button : {okbutton, cancelbutton}) {
+    for (SkinImage* button : {okbutton, cancelbutton}) {
         button->onMouseDown = [button](Qt::MouseButton) {
             button->move(button->pos() + QPoint(1, 1));
         };
@@ -84,23 +84,23 @@ void TForm1::buildSettingsPanel() {
     connect(ListBox1, &QListWidget::itemClicked, this,
             [this] { handle([this] { ListBox1Click(); }); });
 
-    SuperTimer1 = std::make_unique<TSuperTimer>(*platform().loop, *platform().clock,
-                                                platform().superTimerDriver);
-    SuperTimer1->setInterval(1);
-    SuperTimer1->setThreadPriority(tpHighest);
-    SuperTimer1->setOnTimer([this](TSuperTimer*) { SuperTimer1Timer(); });
+    PacingTimer1 = std::make_unique<PacingTimer>(*platform().loop, *platform().clock,
+                                                 platform().pacingTimerDriver);
+    PacingTimer1->setInterval(1);
+    PacingTimer1->setThreadPriority(tpHighest);
+    PacingTimer1->setOnTimer([this](PacingTimer*) { PacingTimer1Timer(); });
 }
 
-void TForm1::setCommandsEnabled(bool enabled) {
+void MainWindow::setCommandsEnabled(bool enabled) {
     for (QWidget* w :
          std::initializer_list<QWidget*>{Label13, Label14, Image10, Image11, Image14, Image15})
         w->setEnabled(enabled);
-    program().Form2->Connect1->setEnabled(enabled);
+    program().splashScreen->Connect1->setEnabled(enabled);
 }
 
-void TForm1::Image11Click(QObject*) {
+void MainWindow::Image11Click(QObject*) {
     Platform& p = platform();
-    if (RAS1->EntryName().isEmpty()) {
+    if (dialer->EntryName().isEmpty()) {
         if (p.dialogs->messageBox(
                 QStringLiteral("Please choose a Connection before setting the Alarm."),
                 QStringLiteral("No Connection Set"), MsgIcon::Error,
@@ -129,24 +129,24 @@ void TForm1::Image11Click(QObject*) {
         }
     }
     PanelShowsAlarm = true;
-    SuperTimer1->setEnabled(true);
+    PacingTimer1->setEnabled(true);
 }
 
-void TForm1::Image14Click(QObject*) {
+void MainWindow::Image14Click(QObject*) {
     setCommandsEnabled(false);
     PanelShowsAlarm = false;
-    SuperTimer1->setEnabled(true);
-    if (!RAS1->EntryName().isEmpty()) {
+    PacingTimer1->setEnabled(true);
+    if (!dialer->EntryName().isEmpty()) {
         const auto matches =
-            ListBox1->findItems(RAS1->EntryName(), Qt::MatchExactly | Qt::MatchCaseSensitive);
+            ListBox1->findItems(dialer->EntryName(), Qt::MatchExactly | Qt::MatchCaseSensitive);
         if (!matches.isEmpty()) ListBox1->setCurrentItem(matches.first());
-        Edit1->setText(RAS1->UserName());
-        MaskEdit1->setText(RAS1->Password());
+        Edit1->setText(dialer->UserName());
+        MaskEdit1->setText(dialer->Password());
     }
 }
 
-void TForm1::SuperTimer1Timer() {
-    TForm2* tray = program().Form2;
+void MainWindow::PacingTimer1Timer() {
+    SplashScreen* tray = program().splashScreen;
     tray->SetTime1->setEnabled(false);
     tray->Connection1->setEnabled(false);
     if (Width() < kOpenWidth) {
@@ -171,10 +171,10 @@ void TForm1::SuperTimer1Timer() {
     }
     okbutton->show();
     cancelbutton->show();
-    SuperTimer1->setEnabled(false);
+    PacingTimer1->setEnabled(false);
 }
 
-void TForm1::cancelbuttonClick() {
+void MainWindow::cancelbuttonClick() {
     PlayClick();
     DailyBtn->Clear();
     DateTimePicker1->setEnabled(true);
@@ -184,7 +184,7 @@ void TForm1::cancelbuttonClick() {
         w->hide();
     // A hidden box would keep the focus and take the keys meant for the window.
     if (QWidget* focus = focusWidget(); focus && !focus->isVisible()) focus->clearFocus();
-    TForm2* tray = program().Form2;
+    SplashScreen* tray = program().splashScreen;
     tray->SetTime1->setEnabled(true);
     tray->Connection1->setEnabled(true);
     setCommandsEnabled(true);
@@ -196,14 +196,14 @@ void TForm1::cancelbuttonClick() {
     ListBox1->setCurrentItem(nullptr);
 }
 
-void TForm1::DailyBtnClick() {
+void MainWindow::DailyBtnClick() {
     PlayClick();
     DailyAlarm = !DailyAlarm;
     DailyBtn->DrawFace(ImageList1, DailyAlarm ? 1 : 0);
     DateTimePicker1->setEnabled(!DailyAlarm);
 }
 
-void TForm1::ListBox1Click() {
+void MainWindow::ListBox1Click() {
     QListWidgetItem* item = ListBox1->currentItem();
     if (!item) return;
     const QString entry = item->text();
@@ -218,11 +218,11 @@ void TForm1::ListBox1Click() {
         DecodePassword(SettingsFile->ReadString(entry, QStringLiteral("Password"), QString())));
 }
 
-void TForm1::okbuttonClick() {
+void MainWindow::okbuttonClick() {
     if (PanelShowsAlarm) {
         Timer1.setEnabled(false);
         Timer2.setEnabled(false);
-        if (RAS1->EntryName().isEmpty()) {
+        if (dialer->EntryName().isEmpty()) {
             platform().dialogs->messageBox(
                 QStringLiteral("Please choose a Connection (right click on icon in systray and "
                                "select Connection "
@@ -251,15 +251,15 @@ void TForm1::okbuttonClick() {
     if (Edit1->text() == QLatin1String("Kestrel Harbor Crew!") &&
         MaskEdit1->text() == QLatin1String("mintgup")) {
         cancelbuttonClick();
-        program().Form3->Show();
+        program().creditsWindow->Show();
         return;
     }
     const QString entry = item->text();
     const QString user = Edit1->text();
     const QString password = MaskEdit1->text();
-    RAS1->setEntryName(entry);
-    RAS1->setUserName(user);
-    RAS1->setPassword(password);
+    dialer->setEntryName(entry);
+    dialer->setUserName(user);
+    dialer->setPassword(password);
     Label2->setText(entry);
     Edit1->clear();
     MaskEdit1->clear();

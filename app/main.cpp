@@ -6,9 +6,9 @@
 
 #include "app/Options.h"
 #include "connection/ModemCheck.h"
+#include "core/MainWindow.h"
 #include "core/Program.h"
 #include "core/SingleInstance.h"
-#include "core/TForm1.h"
 #include "platform/Autostart.h"
 #include "platform/DataFolders.h"
 #include "platform/Dispatcher.h"
@@ -28,7 +28,7 @@
 #include "platform/X11Windows.h"
 #include "platform/XdgRegistry.h"
 #include "ras/LineService.h"
-#include "shell/TForm2.h"
+#include "shell/SplashScreen.h"
 
 namespace {
 
@@ -138,14 +138,14 @@ int main(int argc, char** argv) {
     // program closes the normal way.
     std::unique_ptr<obu::Program> program;
     const auto closeProgram = [&program] {
-        if (program && !program->application().Terminated()) program->Form2->Close();
+        if (program && !program->application().Terminated()) program->splashScreen->Close();
     };
     obu::TerminationSignals terminationSignals(closeProgram);
     program = std::make_unique<obu::Program>(platform);
     program->application().setOnTerminate([] { QCoreApplication::quit(); });
     if (obu::TerminationSignals::requested()) closeProgram();
     instance.listen([&program] {
-        obu::TForm1* main = program->Form1;
+        obu::MainWindow* main = program->mainWindow;
         main->setWindowState(obu::TWindowState::wsNormal);
         main->BringToFront();
     });

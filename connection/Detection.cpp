@@ -1,11 +1,11 @@
 // Finding an established connection through the dial-up service.
 #include "connection/StateText.h"
-#include "core/TForm1.h"
+#include "core/MainWindow.h"
 #include "platform/Platform.h"
 
 namespace obu {
 
-bool TForm1::DetectConnection() {
+bool MainWindow::DetectConnection() {
     RasApi& ras = *platform().ras;
     bool result = false;
     // On the drop watch's hot path: fixed buffers on the stack, nothing allocated but the texts.

@@ -1,12 +1,12 @@
 // The disconnect timer: a warning thirty seconds before the chosen minute, then the hang-up.
 #include <algorithm>
 
-#include "connection/TForm7.h"
-#include "connection/TForm8.h"
+#include "connection/DisconnectCountdown.h"
+#include "connection/DisconnectTimerDialog.h"
+#include "core/MainWindow.h"
 #include "core/Program.h"
-#include "core/TForm1.h"
 #include "platform/Platform.h"
-#include "shell/TForm2.h"
+#include "shell/SplashScreen.h"
 
 namespace obu {
 
@@ -17,7 +17,7 @@ int DisconnectTimerMinutes(int stored) {
     return std::min(stored, kMaxDisconnectMinutes);
 }
 
-void TForm1::StartDisconnectTimer() {
+void MainWindow::StartDisconnectTimer() {
     const int minutes = DisconnectTimerMinutes(
         SettingsFile->ReadInteger(QStringLiteral("DTimer"), QStringLiteral("Value"), 0));
     if (minutes <= 0) return;
@@ -27,13 +27,13 @@ void TForm1::StartDisconnectTimer() {
     dtimer.setEnabled(true);
 }
 
-void TForm1::StopDisconnectTimer() {
+void MainWindow::StopDisconnectTimer() {
     dtimer.setEnabled(false);
-    program().Form8->Hide();
+    program().disconnectCountdown->Hide();
 }
 
-void TForm1::dtimerTimer() {
-    TForm8* countdown = program().Form8;
+void MainWindow::dtimerTimer() {
+    DisconnectCountdown* countdown = program().disconnectCountdown;
     if (!countdown->Visible()) {
         setWindowState(TWindowState::wsNormal);
         Show();
@@ -53,7 +53,7 @@ void TForm1::dtimerTimer() {
     countdown->Hide();
     Image10->Clear();
     DrawConnectFace();
-    program().Form2->Connect1->setText(QStringLiteral("Connect"));
+    program().splashScreen->Connect1->setText(QStringLiteral("Connect"));
     HungUpBySelf = true;
     // The program ended its own call: later alarms and clicks dial afresh.
     SessionActive = false;

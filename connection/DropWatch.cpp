@@ -1,13 +1,13 @@
 // The drop watch: notices that a connection the program looks after has gone.
-#include "connection/TForm5.h"
+#include "connection/ReconnectCountdown.h"
+#include "core/MainWindow.h"
 #include "core/Program.h"
-#include "core/TForm1.h"
 #include "platform/Platform.h"
 
 namespace obu {
 
-bool TForm1::EndedByItsOwnLimit() {
-    const HRASCONN own = RAS1->ConnectionHandle();
+bool MainWindow::EndedByItsOwnLimit() {
+    const HRASCONN own = dialer->ConnectionHandle();
     if (own == 0) return false;
     RASCONNSTATUSA status{};
     status.dwSize = sizeof status;
@@ -17,15 +17,15 @@ bool TForm1::EndedByItsOwnLimit() {
     const QString detail = platform().ras->failureDetail(own);
     HungUpBySelf = true;
     SessionActive = false;
-    RAS1->HangUpSilently();
+    dialer->HangUpSilently();
     StopDisconnectTimer();
     WriteLogLine(CallEndLine(QStringLiteral("Connection ended"), ERROR_IDLE_DISCONNECTED,
                              ServiceErrorText(ERROR_IDLE_DISCONNECTED), detail));
     return true;
 }
 
-void TForm1::Timer3Timer() {
-    TForm5* reconnect = program().Form5;
+void MainWindow::Timer3Timer() {
+    ReconnectCountdown* reconnect = program().reconnectCountdown;
     if (!DetectConnection() && !HungUpBySelf && SessionActive && !reconnect->Visible() &&
         !EndedByItsOwnLimit()) {
         // Something else ended the connection: offer to dial again.

@@ -1,10 +1,10 @@
 // The line monitor: a busy line is redialled or reported, a missing dial tone reported.
+#include "core/MainWindow.h"
 #include "core/Program.h"
-#include "core/TForm1.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/Platform.h"
-#include "shell/TForm2.h"
+#include "shell/SplashScreen.h"
 
 namespace obu {
 namespace {
@@ -13,19 +13,19 @@ namespace {
 constexpr int kMaxHangUps = 4;
 }  // namespace
 
-void TForm1::tm_disTimer() {
-    const std::int32_t result = RAS1->LastError();
-    TForm2* tray = program().Form2;
+void MainWindow::tm_disTimer() {
+    const std::int32_t result = dialer->LastError();
+    SplashScreen* tray = program().splashScreen;
     if (result == ERROR_LINE_BUSY && tray->RedialifLineisBusy1->isChecked()) {
         Image10->setEnabled(false);
         tray->Connect1->setEnabled(false);
         HungUpBySelf = true;
         SessionActive = false;
-        RAS1->HangUp();
-        RAS1->Dial();
-        for (int i = 0; RAS1->LastError() != 0 && i < kMaxHangUps; ++i) RAS1->HangUp();
+        dialer->HangUp();
+        dialer->Dial();
+        for (int i = 0; dialer->LastError() != 0 && i < kMaxHangUps; ++i) dialer->HangUp();
         platform().clock->sleep(500);
-        RAS1->Dial();
+        dialer->Dial();
         SessionActive = true;
         HungUpBySelf = false;
         Image10->setEnabled(true);
@@ -37,7 +37,7 @@ void TForm1::tm_disTimer() {
         HungUpBySelf = true;
         SessionActive = false;
         platform().ras->RasHangUpA(DetectedConnection);
-        for (int i = 0; RAS1->LastError() != 0 && i < kMaxHangUps; ++i) RAS1->HangUp();
+        for (int i = 0; dialer->LastError() != 0 && i < kMaxHangUps; ++i) dialer->HangUp();
         platform().dialogs->messageBox(
             QStringLiteral("The line that OBU was attempting to dial was busy. If you would like OBU to "
                            "automatically redial the line until it creates a connection, choose \"Redial if "
@@ -51,7 +51,7 @@ void TForm1::tm_disTimer() {
     if (result == ERROR_NO_DIALTONE) {
         HungUpBySelf = true;
         Timer3.setEnabled(false);
-        for (int i = 0; RAS1->LastError() != 0 && i < kMaxHangUps; ++i) RAS1->HangUp();
+        for (int i = 0; dialer->LastError() != 0 && i < kMaxHangUps; ++i) dialer->HangUp();
         platform().dialogs->messageBox(
             QStringLiteral("OBU could not detect a dail tone while attempting to dial."),
             QStringLiteral("No Dial Tone"), MsgIcon::None, MsgButtons::Ok);

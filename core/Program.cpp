@@ -1,50 +1,50 @@
 #include "core/Program.h"
 
-#include "connection/TForm5.h"
-#include "connection/TForm7.h"
-#include "connection/TForm8.h"
-#include "core/TForm1.h"
-#include "extras/TForm4.h"
+#include "connection/DisconnectCountdown.h"
+#include "connection/DisconnectTimerDialog.h"
+#include "connection/ReconnectCountdown.h"
+#include "core/MainWindow.h"
+#include "extras/ExtrasEditor.h"
 #include "platform/Dispatcher.h"
 #include "platform/Platform.h"
-#include "shell/TForm2.h"
-#include "ui/TForm3.h"
+#include "shell/SplashScreen.h"
+#include "ui/CreditsWindow.h"
 
 namespace obu {
 
 Program::Program(Platform& platform) : platform_(platform) {
     platform_.dispatcher->setApplicationTitle(application_.Title);
-    form2_ = std::make_unique<TForm2>(*this);
-    Form2 = form2_.get();
-    form1_ = std::make_unique<TForm1>(*this);
-    Form1 = form1_.get();
-    form4_ = std::make_unique<TForm4>(*this);
-    Form4 = form4_.get();
-    form5_ = std::make_unique<TForm5>(*this);
-    Form5 = form5_.get();
-    form3_ = std::make_unique<TForm3>(*this);
-    Form3 = form3_.get();
-    form7_ = std::make_unique<TForm7>(*this);
-    Form7 = form7_.get();
-    form8_ = std::make_unique<TForm8>(*this);
-    Form8 = form8_.get();
+    splashScreen_ = std::make_unique<SplashScreen>(*this);
+    splashScreen = splashScreen_.get();
+    mainWindow_ = std::make_unique<MainWindow>(*this);
+    mainWindow = mainWindow_.get();
+    extrasEditor_ = std::make_unique<ExtrasEditor>(*this);
+    extrasEditor = extrasEditor_.get();
+    reconnectCountdown_ = std::make_unique<ReconnectCountdown>(*this);
+    reconnectCountdown = reconnectCountdown_.get();
+    creditsWindow_ = std::make_unique<CreditsWindow>(*this);
+    creditsWindow = creditsWindow_.get();
+    disconnectTimerDialog_ = std::make_unique<DisconnectTimerDialog>(*this);
+    disconnectTimerDialog = disconnectTimerDialog_.get();
+    disconnectCountdown_ = std::make_unique<DisconnectCountdown>(*this);
+    disconnectCountdown = disconnectCountdown_.get();
 }
 
 Program::~Program() {
-    form8_.reset();
-    Form8 = nullptr;
-    form7_.reset();
-    Form7 = nullptr;
-    form3_.reset();
-    Form3 = nullptr;
-    form5_.reset();
-    Form5 = nullptr;
-    form4_.reset();
-    Form4 = nullptr;
-    form1_.reset();
-    Form1 = nullptr;
-    form2_.reset();
-    Form2 = nullptr;
+    disconnectCountdown_.reset();
+    disconnectCountdown = nullptr;
+    disconnectTimerDialog_.reset();
+    disconnectTimerDialog = nullptr;
+    creditsWindow_.reset();
+    creditsWindow = nullptr;
+    reconnectCountdown_.reset();
+    reconnectCountdown = nullptr;
+    extrasEditor_.reset();
+    extrasEditor = nullptr;
+    mainWindow_.reset();
+    mainWindow = nullptr;
+    splashScreen_.reset();
+    splashScreen = nullptr;
 }
 
 }  // namespace obu

@@ -6,13 +6,13 @@
 namespace obu {
 
 struct Platform;
-class TForm1;
-class TForm2;
-class TForm3;
-class TForm4;
-class TForm5;
-class TForm7;
-class TForm8;
+class MainWindow;
+class SplashScreen;
+class CreditsWindow;
+class ExtrasEditor;
+class ReconnectCountdown;
+class DisconnectTimerDialog;
+class DisconnectCountdown;
 
 // The running program: the application object and its seven windows, made in
 // their fixed order (the splash window first, so it is the main form) and
@@ -28,24 +28,24 @@ public:
     Platform& platform() const { return platform_; }
     obu::Application& application() { return application_; }
 
-    TForm2* Form2 = nullptr;
-    TForm1* Form1 = nullptr;
-    TForm4* Form4 = nullptr;
-    TForm5* Form5 = nullptr;
-    TForm3* Form3 = nullptr;
-    TForm7* Form7 = nullptr;
-    TForm8* Form8 = nullptr;
+    SplashScreen* splashScreen = nullptr;
+    MainWindow* mainWindow = nullptr;
+    ExtrasEditor* extrasEditor = nullptr;
+    ReconnectCountdown* reconnectCountdown = nullptr;
+    CreditsWindow* creditsWindow = nullptr;
+    DisconnectTimerDialog* disconnectTimerDialog = nullptr;
+    DisconnectCountdown* disconnectCountdown = nullptr;
 
 private:
     Platform& platform_;
     obu::Application application_;
-    std::unique_ptr<TForm2> form2_;
-    std::unique_ptr<TForm1> form1_;
-    std::unique_ptr<TForm4> form4_;
-    std::unique_ptr<TForm5> form5_;
-    std::unique_ptr<TForm3> form3_;
-    std::unique_ptr<TForm7> form7_;
-    std::unique_ptr<TForm8> form8_;
+    std::unique_ptr<SplashScreen> splashScreen_;
+    std::unique_ptr<MainWindow> mainWindow_;
+    std::unique_ptr<ExtrasEditor> extrasEditor_;
+    std::unique_ptr<ReconnectCountdown> reconnectCountdown_;
+    std::unique_ptr<CreditsWindow> creditsWindow_;
+    std::unique_ptr<DisconnectTimerDialog> disconnectTimerDialog_;
+    std::unique_ptr<DisconnectCountdown> disconnectCountdown_;
 };
 
 }  // namespace obu

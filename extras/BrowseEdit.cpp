@@ -41,7 +41,7 @@ void polyline(QPainter& p, const QColor& colour, QPoint a, QPoint b, QPoint c) {
 
 }  // namespace
 
-TBrowseButton::TBrowseButton(TBrowseEdit* edit) : QAbstractButton(edit), edit_(edit) {
+TBrowseButton::TBrowseButton(BrowseEdit* edit) : QAbstractButton(edit), edit_(edit) {
     setObjectName(QStringLiteral("BrowseButton"));
     setCursor(Qt::ArrowCursor);
     // The focus stays with the edit, which a press gives it.
@@ -96,7 +96,7 @@ void TBrowseButton::mousePressEvent(QMouseEvent* event) {
         edit_->setFocus(Qt::MouseFocusReason);
 }
 
-TBrowseEdit::TBrowseEdit(QWidget* parent) : QLineEdit(parent), Beep([] { QApplication::beep(); }) {
+BrowseEdit::BrowseEdit(QWidget* parent) : QLineEdit(parent), Beep([] { QApplication::beep(); }) {
     setStyle(new NoCaretStyle);
     button_ = new TBrowseButton(this);
     // Typed text stops where the button begins.
@@ -111,13 +111,13 @@ TBrowseEdit::TBrowseEdit(QWidget* parent) : QLineEdit(parent), Beep([] { QApplic
     placeButton();
 }
 
-TBrowseEdit::~TBrowseEdit() {
+BrowseEdit::~BrowseEdit() {
     QStyle* own = style();
     setStyle(nullptr);
     delete own;
 }
 
-QRect TBrowseEdit::clientRect() const {
+QRect BrowseEdit::clientRect() const {
     QStyleOptionFrame option;
     initStyleOption(&option);
     const int frame =
@@ -125,18 +125,18 @@ QRect TBrowseEdit::clientRect() const {
     return rect().adjusted(frame, frame, -frame, -frame);
 }
 
-void TBrowseEdit::placeButton() {
+void BrowseEdit::placeButton() {
     const QRect client = clientRect();
     button_->setGeometry(client.right() + 1 - kButtonWidth, client.top(), kButtonWidth,
                          client.height());
 }
 
-void TBrowseEdit::resizeEvent(QResizeEvent* event) {
+void BrowseEdit::resizeEvent(QResizeEvent* event) {
     QLineEdit::resizeEvent(event);
     placeButton();
 }
 
-void TBrowseEdit::keyPressEvent(QKeyEvent* event) {
+void BrowseEdit::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
         // A one-line edit has no use for a line break: a beep says so.
         if (Beep) Beep();
@@ -148,7 +148,7 @@ void TBrowseEdit::keyPressEvent(QKeyEvent* event) {
     QLineEdit::keyPressEvent(event);
 }
 
-void TBrowseEdit::focusInEvent(QFocusEvent* event) {
+void BrowseEdit::focusInEvent(QFocusEvent* event) {
     QLineEdit::focusInEvent(event);
     const Qt::FocusReason reason = event->reason();
     const bool tabbedIn = reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason ||
@@ -160,14 +160,14 @@ void TBrowseEdit::focusInEvent(QFocusEvent* event) {
     update();
 }
 
-void TBrowseEdit::focusOutEvent(QFocusEvent* event) {
+void BrowseEdit::focusOutEvent(QFocusEvent* event) {
     QLineEdit::focusOutEvent(event);
     blink_.stop();
     caretOn_ = false;
     update();
 }
 
-void TBrowseEdit::timerEvent(QTimerEvent* event) {
+void BrowseEdit::timerEvent(QTimerEvent* event) {
     if (event->timerId() != blink_.timerId()) {
         QLineEdit::timerEvent(event);
         return;
@@ -176,12 +176,12 @@ void TBrowseEdit::timerEvent(QTimerEvent* event) {
     update();
 }
 
-void TBrowseEdit::changeEvent(QEvent* event) {
+void BrowseEdit::changeEvent(QEvent* event) {
     QLineEdit::changeEvent(event);
     if (event->type() == QEvent::EnabledChange) button_->update();
 }
 
-QRect TBrowseEdit::caretRect() const {
+QRect BrowseEdit::caretRect() const {
     if (!caretOn_ || !hasFocus() || hasSelectedText()) return {};
     const QRect client = clientRect();
     // The line edit's cursor rectangle reaches 5 pixels left of the caret's place.
@@ -189,7 +189,7 @@ QRect TBrowseEdit::caretRect() const {
     return QRect(x, client.top() + 2, 1, client.height() - 4);
 }
 
-void TBrowseEdit::paintEvent(QPaintEvent* event) {
+void BrowseEdit::paintEvent(QPaintEvent* event) {
     QLineEdit::paintEvent(event);
     const QRect caret = caretRect();
     if (caret.isEmpty()) return;
@@ -197,7 +197,7 @@ void TBrowseEdit::paintEvent(QPaintEvent* event) {
     p.fillRect(caret, palette().color(QPalette::Text));
 }
 
-void TBrowseEdit::BrowseClick() {
+void BrowseEdit::BrowseClick() {
     if (!Dialog || !Dialog->Execute()) return;
     setText(Dialog->FileName);
     if (AutoSelect) selectAll();

@@ -9,14 +9,14 @@
 
 namespace obu {
 
-class TBrowseEdit;
+class BrowseEdit;
 
 // The narrow button at the right end of a browse edit: a flat button drawn in
 // the system's button colours with three dots.
 class TBrowseButton : public QAbstractButton {
     Q_OBJECT
 public:
-    explicit TBrowseButton(TBrowseEdit* edit);
+    explicit TBrowseButton(BrowseEdit* edit);
 
     // The pixel colours of the face, from the palette as the desktop sets it.
     struct Colours {
@@ -29,21 +29,21 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
 
 private:
-    TBrowseEdit* edit_;
+    BrowseEdit* edit_;
 };
 
 // A one-line edit with a browse button that picks a file through an open-file
 // dialog. Typed text never runs under the button; Enter beeps and inserts
 // nothing; the caret is one pixel wide and as high as the edit's inside less
 // four pixels.
-class TBrowseEdit : public QLineEdit {
+class BrowseEdit : public QLineEdit {
     Q_OBJECT
 public:
-    explicit TBrowseEdit(QWidget* parent = nullptr);
-    ~TBrowseEdit() override;
+    explicit BrowseEdit(QWidget* parent = nullptr);
+    ~BrowseEdit() override;
 
     // The dialog the button opens; none when it is destroyed.
-    QPointer<TOpenDialog> Dialog;
+    QPointer<OpenDialog> Dialog;
     // Whether a chosen file (and the text, when tabbed into) is selected whole.
     bool AutoSelect = true;
     // Every character typed, Enter (13) included, before the edit acts on it.

@@ -1,13 +1,13 @@
 // Starting the extras after a connection (and from the tray menu): the web
 // pages in the default browser, then the programs, in slot order.
+#include "core/MainWindow.h"
 #include "core/Program.h"
-#include "core/TForm1.h"
 #include "extras/BrowserCommand.h"
 #include "platform/Clock.h"
 #include "platform/Platform.h"
 #include "platform/Registry.h"
 #include "platform/Shell.h"
-#include "shell/TForm2.h"
+#include "shell/SplashScreen.h"
 
 namespace obu {
 namespace {
@@ -32,7 +32,7 @@ QString failureText(qintptr result) {
 
 }  // namespace
 
-void TForm1::LaunchExtras() {
+void MainWindow::LaunchExtras() {
     WriteLogLine(QStringLiteral("Launching extras"));
     Platform& p = platform();
 
@@ -83,7 +83,7 @@ void TForm1::LaunchExtras() {
             } else {
                 // No browser is registered for web addresses: the desktop's
                 // opener may still know one.
-                result = p.shell->ShellExecuteA(program().Form2, QString(), slot.SlotPath,
+                result = p.shell->ShellExecuteA(program().splashScreen, QString(), slot.SlotPath,
                                                 QString(), QString(), Shell::SW_SHOWNORMAL);
                 started = result > 32;
             }
@@ -101,13 +101,14 @@ void TForm1::LaunchExtras() {
         }
         qintptr result = 0;
         if (p.shell)
-            result = p.shell->ShellExecuteA(program().Form2, QString(), slot.SlotPath, QString(),
-                                            QString(), Shell::SW_SHOW);
+            result = p.shell->ShellExecuteA(program().splashScreen, QString(), slot.SlotPath,
+                                            QString(), QString(), Shell::SW_SHOW);
         logStart(slot.SlotName, result > 32, result);
     }
 
     // Whoever asked for the extras, the window then goes to the tray.
-    if (program().Form2->MinimizeonConnect1->isChecked()) setWindowState(TWindowState::wsMinimized);
+    if (program().splashScreen->MinimizeonConnect1->isChecked())
+        setWindowState(TWindowState::wsMinimized);
 }
 
 }  // namespace obu

@@ -1,9 +1,9 @@
 // Filling the extras table and the lights at start-up.
-#include "core/TForm1.h"
+#include "core/MainWindow.h"
 
 namespace obu {
 
-void TForm1::LoadExtrasSwitchOff() {
+void MainWindow::LoadExtrasSwitchOff() {
     // The window's constructor makes the panel; made here too, the lights exist
     // whichever runs first.
     buildMiddlePanel();
@@ -13,13 +13,13 @@ void TForm1::LoadExtrasSwitchOff() {
     }
 }
 
-void TForm1::LoadExtrasReadLights() {
+void MainWindow::LoadExtrasReadLights() {
     for (int n = 1; n <= kExtraSlots; ++n)
         SavedLights[n] =
             SettingsFile->ReadBool(QStringLiteral("Lights"), QString::number(n), false);
 }
 
-void TForm1::LoadExtrasReadTable() {
+void MainWindow::LoadExtrasReadTable() {
     for (int n = 1; n <= kExtraSlots; ++n)
         ExtrasTable[n].SlotSet =
             SettingsFile->ReadBool(QStringLiteral("Extras Set"), QString::number(n), false);
@@ -36,7 +36,7 @@ void TForm1::LoadExtrasReadTable() {
     }
 }
 
-void TForm1::LoadExtrasShow() {
+void MainWindow::LoadExtrasShow() {
     // A light can be on only for a slot that has something to start; the
     // others stay off, disabled and "Not Set Yet".
     for (int n = 1; n <= kExtraSlots; ++n) {

@@ -3,10 +3,10 @@
 // and a name per extra, and the extras button that opens the editor.
 #include <array>
 
+#include "core/MainWindow.h"
 #include "core/Program.h"
-#include "core/TForm1.h"
+#include "extras/ExtrasEditor.h"
 #include "extras/MouseHooks.h"
-#include "extras/TForm4.h"
 #include "platform/Platform.h"
 
 namespace obu {
@@ -24,7 +24,7 @@ QFont narrowFont(int pixels) {
 
 }  // namespace
 
-void TForm1::buildMiddlePanel() {
+void MainWindow::buildMiddlePanel() {
     if (Label15) return;
     auto label = [this](const QString& name, const QString& text, int x, int y, int w, int h) {
         auto* l = new QLabel(text, this);
@@ -46,11 +46,11 @@ void TForm1::buildMiddlePanel() {
 
     // The web pages' lights and names and the programs' share their four places.
     static constexpr std::array<int, 4> rows{40, 64, 88, 112};
-    std::array<TSkinImage*, kExtraSlots> lights{};
+    std::array<SkinImage*, kExtraSlots> lights{};
     std::array<QLabel*, kExtraSlots> names{};
     for (int n = 1; n <= kExtraSlots; ++n) {
         const int top = rows[(n - 1) % 4];
-        auto* light = new TSkinImage(this, QStringLiteral("Image%1").arg(n), 214, top, 18, 18);
+        auto* light = new SkinImage(this, QStringLiteral("Image%1").arg(n), 214, top, 18, 18);
         light->setCursor(Qt::PointingHandCursor);
         light->setEnabled(false);
         light->hide();
@@ -84,33 +84,33 @@ void TForm1::buildMiddlePanel() {
     Image15->onClick = [this] { handle([this] { Image15Click(this); }); };
 
     if (platform().registry && platform().shell)
-        GoToWeb1 = std::make_unique<TGoToWeb>(*platform().registry, *platform().shell, this);
+        GoToWeb1 = std::make_unique<WebPageOpener>(*platform().registry, *platform().shell, this);
     Timer6.setOnTimer([this] { Timer6Timer(); });
 }
 
-TSkinImage* TForm1::ExtraLight(int n) const {
-    const std::array<TSkinImage*, kExtraSlots> lights{Image1, Image2, Image3, Image4,
-                                                      Image5, Image6, Image7, Image8};
+SkinImage* MainWindow::ExtraLight(int n) const {
+    const std::array<SkinImage*, kExtraSlots> lights{Image1, Image2, Image3, Image4,
+                                                     Image5, Image6, Image7, Image8};
     return n >= 1 && n <= kExtraSlots ? lights[n - 1] : nullptr;
 }
 
-QLabel* TForm1::ExtraNameLabel(int n) const {
+QLabel* MainWindow::ExtraNameLabel(int n) const {
     const std::array<QLabel*, kExtraSlots> names{Label3, Label4, Label5, Label6,
                                                  Label7, Label8, Label9, Label10};
     return n >= 1 && n <= kExtraSlots ? names[n - 1] : nullptr;
 }
 
-void TForm1::DrawLight(int n) {
+void MainWindow::DrawLight(int n) {
     ExtraLight(n)->DrawFace(ImageList1, ExtraOn[n] ? 1 : 0);
 }
 
-void TForm1::ToggleLight(int n) {
+void MainWindow::ToggleLight(int n) {
     PlayClick();
     ExtraOn[n] = !ExtraOn[n];
     DrawLight(n);
 }
 
-void TForm1::HidePanelContents() {
+void MainWindow::HidePanelContents() {
     for (QWidget* w :
          std::initializer_list<QWidget*>{Label1, Label2, Label11, Label12, Label15, Label16})
         w->hide();
@@ -120,7 +120,7 @@ void TForm1::HidePanelContents() {
     }
 }
 
-void TForm1::ShowInformationPage() {
+void MainWindow::ShowInformationPage() {
     HidePanelContents();
     for (QWidget* w : std::initializer_list<QWidget*>{Label1, Label2, Label11, Label12}) w->show();
     Label13->show();
@@ -128,7 +128,7 @@ void TForm1::ShowInformationPage() {
     Label14->move(kUpArrowPlace);
 }
 
-void TForm1::ShowWebPagesPage() {
+void MainWindow::ShowWebPagesPage() {
     HidePanelContents();
     Label15->show();
     for (int n = 1; n <= 4; ++n) {
@@ -139,7 +139,7 @@ void TForm1::ShowWebPagesPage() {
     Label14->show();
 }
 
-void TForm1::ShowProgramsPage() {
+void MainWindow::ShowProgramsPage() {
     HidePanelContents();
     Label16->show();
     for (int n = 5; n <= 8; ++n) {
@@ -155,7 +155,7 @@ void TForm1::ShowProgramsPage() {
 // The page on show is told by the arrows: the up arrow shows on the two extras
 // pages, the down arrow on the information and web page pages. Their own
 // flags count, not whether the window is on screen.
-void TForm1::Label13MouseDown() {
+void MainWindow::Label13MouseDown() {
     Label13->move(kDownArrowPlace + QPoint(1, 1));
     PlayClick();
     if (!Label14->isHidden())
@@ -164,11 +164,11 @@ void TForm1::Label13MouseDown() {
         ShowWebPagesPage();
 }
 
-void TForm1::Label13MouseUp() {
+void MainWindow::Label13MouseUp() {
     Label13->move(kDownArrowPlace);
 }
 
-void TForm1::Label14MouseDown() {
+void MainWindow::Label14MouseDown() {
     Label14->move(kUpArrowPlace + QPoint(1, 1));
     PlayClick();
     if (!Label13->isHidden())
@@ -177,14 +177,14 @@ void TForm1::Label14MouseDown() {
         ShowWebPagesPage();
 }
 
-void TForm1::Label14MouseUp() {
+void MainWindow::Label14MouseUp() {
     Label14->move(kUpArrowPlace);
 }
 
-void TForm1::Image15Click(QObject*) {
+void MainWindow::Image15Click(QObject*) {
     // Not modal: the main window stays usable. A shown editor only comes to the
     // front and keeps the user's edits; the rows are filled when it appears.
-    program().Form4->BringToFront();
+    program().extrasEditor->BringToFront();
 }
 
 }  // namespace obu

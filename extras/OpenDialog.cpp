@@ -4,9 +4,9 @@
 
 namespace obu {
 
-TOpenDialog::TOpenDialog(Dialogs& dialogs, QObject* owner) : QObject(owner), dialogs_(dialogs) {}
+OpenDialog::OpenDialog(Dialogs& dialogs, QObject* owner) : QObject(owner), dialogs_(dialogs) {}
 
-bool TOpenDialog::Execute() {
+bool OpenDialog::Execute() {
     OpenFileRequest request;
     request.title = Title;
     request.defaultExtension = DefaultExt;

@@ -8,10 +8,10 @@ class Dialogs;
 
 // The open-file dialog component: its settings, and Execute, which asks the
 // platform's dialog and keeps the chosen file.
-class TOpenDialog : public QObject {
+class OpenDialog : public QObject {
     Q_OBJECT
 public:
-    explicit TOpenDialog(Dialogs& dialogs, QObject* owner = nullptr);
+    explicit OpenDialog(Dialogs& dialogs, QObject* owner = nullptr);
 
     QString Title;
     // Added to a name typed without one. Programs on Linux have no extension,

@@ -18,7 +18,7 @@ class Registry;
 class Shell;
 class Windows;
 class Help;
-// Where the threaded timers' ticks come from (timing/SuperTimer.h).
+// Where the threaded timers' ticks come from (timing/PacingTimer.h).
 enum class TimerDriver;
 
 // Everything the program takes from the operating system, gathered in one
@@ -41,7 +41,7 @@ struct Platform {
     Help* help = nullptr;              // the help viewer
 
     // Thread in the real program; the loop itself under virtual time.
-    TimerDriver superTimerDriver{};
+    TimerDriver pacingTimerDriver{};
 
     // The folder of the executable, with a trailing '/'.
     QString programFolder;

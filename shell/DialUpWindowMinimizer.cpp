@@ -1,5 +1,5 @@
 // Minimizing the system's "Connected to" window once a connection is up.
-#include "core/TForm1.h"
+#include "core/MainWindow.h"
 #include "platform/Platform.h"
 #include "platform/Windows.h"
 
@@ -22,15 +22,15 @@ bool minimizeIfShown(Windows& windows, const QString& entryName) {
 // after the connection event. Where the window system tells when windows
 // come or change their titles, the search runs at those moments instead of
 // at every tick, so nothing is spent while the desktop stays as it is.
-void TForm1::Timer6Timer() {
+void MainWindow::Timer6Timer() {
     Windows* windows = platform().windows;
     if (!windows) return;
     const bool told = windows->watch([this, windows] {
         handle([this, windows] {
-            if (minimizeIfShown(*windows, RAS1->EntryName())) windows->unwatch();
+            if (minimizeIfShown(*windows, dialer->EntryName())) windows->unwatch();
         });
     });
-    if (minimizeIfShown(*windows, RAS1->EntryName())) {
+    if (minimizeIfShown(*windows, dialer->EntryName())) {
         windows->unwatch();
         Timer6.setEnabled(false);
         return;

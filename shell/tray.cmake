@@ -1,4 +1,4 @@
 # The tray icon component.
 target_sources(obu_gui PRIVATE
-    TTrayIcon.h TTrayIcon.cpp
+    TrayIcon.h TrayIcon.cpp
 )

@@ -1,5 +1,5 @@
 target_sources(obu_core PRIVATE
-    TGoToWeb.h TGoToWeb.cpp
+    WebPageOpener.h WebPageOpener.cpp
 )
 # The help window, and the search for the system's dial-up window.
 target_sources(obu_gui PRIVATE

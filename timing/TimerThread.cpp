@@ -35,10 +35,10 @@ std::optional<int> niceOf(pid_t tid) {
 
 }  // namespace
 
-TTimerThread::TTimerThread(TSuperTimer& timer)
+TimerThread::TimerThread(PacingTimer& timer)
     : timer_(timer), handOver_(timer.loop_), thread_([this] { run(); }) {}
 
-TTimerThread::~TTimerThread() {
+TimerThread::~TimerThread() {
     {
         std::lock_guard lock(timer_.mutex_);
         terminated_ = true;
@@ -50,11 +50,11 @@ TTimerThread::~TTimerThread() {
     thread_.join();
 }
 
-int TTimerThread::niceFor(TThreadPriority priority, int baseNice) {
+int TimerThread::niceFor(TThreadPriority priority, int baseNice) {
     return std::clamp(baseNice + kNiceOffset[priority], -20, 19);
 }
 
-void TTimerThread::applyPriorityLocked() {
+void TimerThread::applyPriorityLocked() {
     if (tid_ == 0) return;
     const auto current = niceOf(tid_);
     if (!current) return;
@@ -69,12 +69,12 @@ void TTimerThread::applyPriorityLocked() {
     }
 }
 
-std::optional<int> TTimerThread::niceLocked() const {
+std::optional<int> TimerThread::niceLocked() const {
     if (tid_ == 0) return std::nullopt;
     return niceOf(tid_);
 }
 
-void TTimerThread::run() {
+void TimerThread::run() {
     // The kernel may otherwise add up to 50 us of slack to every wake-up.
     prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
 

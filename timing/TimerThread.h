@@ -7,25 +7,25 @@
 #include <thread>
 
 #include "platform/HandOver.h"
-#include "timing/SuperTimer.h"
+#include "timing/PacingTimer.h"
 
 namespace obu {
 
-// The worker of a TSuperTimer. It sleeps until the next tick's deadline (an
+// The worker of a PacingTimer. It sleeps until the next tick's deadline (an
 // absolute time on the monotonic clock, so that sleeping never adds drift),
 // times the tick and hands it to the loop's thread, waiting until it has been
 // handled. While the timer is disabled it waits without using the processor.
 //
 // It shares the timer's mutex; the mutex is never held across the hand-over.
-class TTimerThread {
+class TimerThread {
 public:
     // Starts the thread; it idles until the timer is enabled.
-    explicit TTimerThread(TSuperTimer& timer);
+    explicit TimerThread(PacingTimer& timer);
     // Terminates the thread, releasing it from a pending hand-over first, and
     // joins it. Safe inside the timer's own tick.
-    ~TTimerThread();
-    TTimerThread(const TTimerThread&) = delete;
-    TTimerThread& operator=(const TTimerThread&) = delete;
+    ~TimerThread();
+    TimerThread(const TimerThread&) = delete;
+    TimerThread& operator=(const TimerThread&) = delete;
 
     // Tells the thread that the timer's run changed (enabled, disabled,
     // restarted). The caller holds the timer's mutex.
@@ -43,7 +43,7 @@ public:
 private:
     void run();
 
-    TSuperTimer& timer_;
+    PacingTimer& timer_;
     std::condition_variable changed_;
     bool terminated_ = false;  // under the timer's mutex
     pid_t tid_ = 0;            // under the timer's mutex; 0 until the thread runs

@@ -6,12 +6,12 @@
 
 namespace obu {
 
-TImageList::TImageList(QString name, QSize size, QString caption)
+ImageList::ImageList(QString name, QSize size, QString caption)
     : name_(std::move(name)), size_(size), caption_(std::move(caption)) {
     drawPlainFaces();
 }
 
-void TImageList::drawPlainFaces() {
+void ImageList::drawPlainFaces() {
     for (int i = 0; i < 2; ++i) {
         QPixmap face(size_);
         face.fill(Qt::transparent);
@@ -39,7 +39,7 @@ void TImageList::drawPlainFaces() {
     }
 }
 
-void TImageList::loadStrip(const QString& path) {
+void ImageList::loadStrip(const QString& path) {
     if (!QFile::exists(path)) return;
     const QImage strip(path);
     if (strip.isNull() || strip.width() < 2 * size_.width() || strip.height() < size_.height()) return;

@@ -10,9 +10,9 @@ namespace obu {
 // face (or 0 off, 1 on for the lights). The pictures come from a strip file
 // beside the program (resting left, pressed right); without it, plain faces
 // with the caption are drawn so that every button stays usable.
-class TImageList {
+class ImageList {
 public:
-    TImageList(QString name, QSize size, QString caption = {});
+    ImageList(QString name, QSize size, QString caption = {});
 
     // Loads the strip from the program's folder; keeps the plain faces when it is missing or damaged.
     void loadStrip(const QString& path);

@@ -1,13 +1,13 @@
 // The main window hides itself in the tray when minimized.
+#include "core/MainWindow.h"
 #include "core/Program.h"
-#include "core/TForm1.h"
 #include "platform/Platform.h"
 #include "platform/TrayShell.h"
-#include "shell/TForm2.h"
+#include "shell/SplashScreen.h"
 
 namespace obu {
 
-void TForm1::FormResize() {
+void MainWindow::FormResize() {
     if (WindowState() != TWindowState::wsMinimized) return;
     // Without a notification area a hidden window could not be brought back:
     // it then stays minimized on the taskbar instead.
@@ -16,8 +16,12 @@ void TForm1::FormResize() {
     Hide();
 }
 
-void TForm1::FormHide() { program().Form2->HideOBU1->setText(QStringLiteral("Show OBU")); }
+void MainWindow::FormHide() {
+    program().splashScreen->HideOBU1->setText(QStringLiteral("Show OBU"));
+}
 
-void TForm1::FormShow() { program().Form2->HideOBU1->setText(QStringLiteral("Hide OBU")); }
+void MainWindow::FormShow() {
+    program().splashScreen->HideOBU1->setText(QStringLiteral("Hide OBU"));
+}
 
 }  // namespace obu

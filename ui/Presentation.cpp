@@ -4,11 +4,11 @@
 #include <QEvent>
 #include <QKeyEvent>
 
+#include "core/MainWindow.h"
 #include "core/Program.h"
-#include "core/TForm1.h"
 #include "platform/Platform.h"
 #include "platform/Sound.h"
-#include "shell/TForm2.h"
+#include "shell/SplashScreen.h"
 #include "ui/JpegImage.h"
 #include "ui/TransparentLabel.h"
 
@@ -20,7 +20,7 @@ constexpr int kKeyS = 0x53;
 
 }  // namespace
 
-void TForm1::buildPresentation() {
+void MainWindow::buildPresentation() {
     const Platform& p = platform();
     const QImage background = loadJpeg(p.programFolder + QStringLiteral("obu-background.jpg"));
     if (!background.isNull()) Image9->setPicture(QPixmap::fromImage(background));
@@ -56,7 +56,7 @@ void TForm1::buildPresentation() {
     Label22->setCursor(Qt::WhatsThisCursor);
     Label17 = label(QStringLiteral("Label17"), QString(), 52, 28, 3, 3);
     Label17->setCursor(Qt::PointingHandCursor);
-    aboutimg = new TSkinImage(this, QStringLiteral("aboutimg"), 210, 20, 174, 127);
+    aboutimg = new SkinImage(this, QStringLiteral("aboutimg"), 210, 20, 174, 127);
     const QImage about = loadJpeg(p.programFolder + QStringLiteral("obu-about.jpg"));
     if (!about.isNull()) aboutimg->setPicture(QPixmap::fromImage(about));
     aboutimg->setToolTip(QStringLiteral("click to close about"));
@@ -78,12 +78,12 @@ void TForm1::buildPresentation() {
     Timer4.setOnTimer([this] { Timer4Timer(); });
 }
 
-void TForm1::contextMenuEvent(QContextMenuEvent* event) {
+void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
     // The tray menu is the window's popup menu too.
-    program().Form2->PopupMenu1->popup(event->globalPos());
+    program().splashScreen->PopupMenu1->popup(event->globalPos());
 }
 
-void TForm1::Label22Click() {
+void MainWindow::Label22Click() {
     HidePanelContents();
     aboutimg->move(210, 20);
     aboutimg->show();
@@ -92,7 +92,7 @@ void TForm1::Label22Click() {
     Label14->hide();
 }
 
-void TForm1::aboutimgClick() {
+void MainWindow::aboutimgClick() {
     PlayClick();
     aboutimg->hide();
     for (QWidget* w : std::initializer_list<QWidget*>{Label1, Label2, Label11, Label12, Label13})
@@ -100,9 +100,9 @@ void TForm1::aboutimgClick() {
     Label14->hide();
 }
 
-void TForm1::ShowEgg() {
+void MainWindow::ShowEgg() {
     HidePanelContents();
-    if (program().Form2->Sound1->isChecked() && MediaPlayer1) MediaPlayer1->play();
+    if (program().splashScreen->Sound1->isChecked() && MediaPlayer1) MediaPlayer1->play();
     Label13->hide();
     Label14->hide();
     Label18->show();
@@ -112,7 +112,7 @@ void TForm1::ShowEgg() {
     Timer4.setEnabled(true);
 }
 
-void TForm1::Timer4Timer() {
+void MainWindow::Timer4Timer() {
     switch (QuotationStep) {
         case 7:
             Label19->show();
@@ -142,7 +142,7 @@ void TForm1::Timer4Timer() {
     ++QuotationStep;
 }
 
-void TForm1::FormKeyUp(int key) {
+void MainWindow::FormKeyUp(int key) {
     if (LastKeyUp == kKeyV && key == kKeyS && MouseOnHotSpot) {
         if (aboutimg->isVisible()) aboutimgClick();
         ShowEgg();
@@ -151,7 +151,7 @@ void TForm1::FormKeyUp(int key) {
     LastKeyUp = key;
 }
 
-void TForm1::keyReleaseEvent(QKeyEvent* event) {
+void MainWindow::keyReleaseEvent(QKeyEvent* event) {
     if (event->isAutoRepeat()) return;
     // Keys typed into the settings panel's boxes are theirs, not the window's;
     // a box that went with the panel has no say.
@@ -163,7 +163,7 @@ void TForm1::keyReleaseEvent(QKeyEvent* event) {
     handle([this, key = event->key()] { FormKeyUp(key); });
 }
 
-bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonRelease && watched == Label22) {
         handle([this] { Label22Click(); });
         return false;

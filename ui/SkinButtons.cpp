@@ -1,14 +1,14 @@
 // Press and release of the main window's skin buttons: the face, then the sound.
-#include "core/TForm1.h"
+#include "core/MainWindow.h"
 
 namespace obu {
 
-void TForm1::SkinButtonDown(TSkinImage* button, const TImageList& list) {
+void MainWindow::SkinButtonDown(SkinImage* button, const ImageList& list) {
     button->DrawFace(list, 1);
     PlayUiSound(QStringLiteral("obubtnd.okx"));
 }
 
-void TForm1::SkinButtonUp(TSkinImage* button, const TImageList& list) {
+void MainWindow::SkinButtonUp(SkinImage* button, const ImageList& list) {
     button->DrawFace(list, 0);
     PlayUiSound(QStringLiteral("obubtnu.okx"));
 }

@@ -5,22 +5,22 @@
 
 namespace obu {
 
-class TImageList;
+class ImageList;
 
 // A picture control of the skin. It shows one picture, drawn from an image
 // list ("draw face k": clear the picture, then draw image k at 0,0), and
 // reports a mouse press, a click and a release in that order. A disabled
 // control reports nothing.
-class TSkinImage : public QWidget {
+class SkinImage : public QWidget {
     Q_OBJECT
 public:
-    TSkinImage(QWidget* parent, const QString& name, int left, int top, int width, int height);
+    SkinImage(QWidget* parent, const QString& name, int left, int top, int width, int height);
 
-    void DrawFace(const TImageList& list, int index);
+    void DrawFace(const ImageList& list, int index);
     void setPicture(const QPixmap& picture);
     void Clear();
     // Which face shows now (for tests and the button's own logic).
-    const TImageList* faceList() const { return faceList_; }
+    const ImageList* faceList() const { return faceList_; }
     int faceIndex() const { return faceIndex_; }
 
     std::function<void(Qt::MouseButton)> onMouseDown;
@@ -34,7 +34,7 @@ protected:
 
 private:
     QPixmap picture_;
-    const TImageList* faceList_ = nullptr;
+    const ImageList* faceList_ = nullptr;
     int faceIndex_ = -1;
 };
 

@@ -3,10 +3,10 @@
 #include <QLineEdit>
 #include <QTest>
 
-#include "core/TForm1.h"
-#include "shell/TForm2.h"
+#include "core/MainWindow.h"
+#include "shell/SplashScreen.h"
 #include "tests/support/AppHarness.h"
-#include "ui/TForm3.h"
+#include "ui/CreditsWindow.h"
 
 using namespace obu;
 using obu::test::AppHarness;
@@ -23,11 +23,11 @@ struct Alarm : ::testing::Test {
         app.start();
         app.time.advance(5000);
     }
-    TForm1& main() { return app.main(); }
-    TForm2& tray() { return app.splash(); }
+    MainWindow& main() { return app.main(); }
+    SplashScreen& tray() { return app.splash(); }
     int dials() { return static_cast<int>(app.logMessages().count("Connect requested by user")); }
     // Opens a page and lets the panel slide open.
-    void openPanel(TSkinImage* button) {
+    void openPanel(SkinImage* button) {
         app.click(button);
         ASSERT_TRUE(app.advanceUntil([&] { return main().okbutton->isVisible(); }, 10000));
     }
@@ -213,7 +213,7 @@ TEST_F(Alarm, TheConnectionPageStoresTheEntryInBothPlacesAndRemembersCredentials
     main().Edit1->setText("anne");
     main().MaskEdit1->setText("p\u00e4ss");
     app.click(main().okbutton);
-    EXPECT_EQ(main().RAS1->EntryName(), "Demo Busy");
+    EXPECT_EQ(main().dialer->EntryName(), "Demo Busy");
     EXPECT_EQ(main().Label2->text(), "Demo Busy");
     EXPECT_EQ(main().Width(), 452);
     const QByteArray ini = app.iniBytes();
@@ -237,11 +237,11 @@ TEST_F(Alarm, TheHiddenPairOpensTheCreditsAndStoresNothing) {
     main().Edit1->setText("Kestrel Harbor Crew!");
     main().MaskEdit1->setText("mintgup");
     app.click(main().okbutton);
-    EXPECT_TRUE(app.program().Form3->isVisible());
+    EXPECT_TRUE(app.program().creditsWindow->isVisible());
     EXPECT_EQ(main().Width(), 452);
-    EXPECT_EQ(main().RAS1->EntryName(), "Demo ISP");
+    EXPECT_EQ(main().dialer->EntryName(), "Demo ISP");
     EXPECT_EQ(app.iniBytes(), before);
-    app.program().Form3->hide();
+    app.program().creditsWindow->hide();
 
     // With no entry selected, or another case, nothing opens.
     openPanel(main().Image14);
@@ -249,7 +249,7 @@ TEST_F(Alarm, TheHiddenPairOpensTheCreditsAndStoresNothing) {
     main().Edit1->setText("Kestrel Harbor Crew!");
     main().MaskEdit1->setText("mintgup");
     app.click(main().okbutton);
-    EXPECT_FALSE(app.program().Form3->isVisible());
+    EXPECT_FALSE(app.program().creditsWindow->isVisible());
     EXPECT_TRUE(main().okbutton->isVisible()) << "ok with nothing to store leaves the panel open";
 }
 

@@ -2,12 +2,12 @@
 
 #include <QDir>
 
-#include "connection/TForm5.h"
-#include "connection/TForm7.h"
-#include "connection/TForm8.h"
+#include "connection/DisconnectCountdown.h"
+#include "connection/DisconnectTimerDialog.h"
+#include "connection/ReconnectCountdown.h"
+#include "core/MainWindow.h"
 #include "core/PasswordCodec.h"
-#include "core/TForm1.h"
-#include "shell/TForm2.h"
+#include "shell/SplashScreen.h"
 #include "tests/support/AppHarness.h"
 
 using namespace obu;
@@ -26,15 +26,17 @@ struct Connection : ::testing::Test {
         app.time.advance(5000);
         ASSERT_TRUE(app.main().isVisible());
     }
-    TForm1& main() { return app.main(); }
-    TForm2& tray() { return app.splash(); }
-    TForm5& reconnect() { return *app.program().Form5; }
-    TForm8& countdown() { return *app.program().Form8; }
+    MainWindow& main() { return app.main(); }
+    SplashScreen& tray() { return app.splash(); }
+    ReconnectCountdown& reconnect() { return *app.program().reconnectCountdown; }
+    DisconnectCountdown& countdown() { return *app.program().disconnectCountdown; }
     bool connectFaceShown() { return main().Image10->faceList() == &main().ImageList2 && main().Image10->faceIndex() == 0; }
     bool disconnectFaceShown() {
         return main().Image10->faceList() == &main().ImageList8 && main().Image10->faceIndex() == 0;
     }
-    bool connected() { return app.logged("Connection established to " + main().RAS1->EntryName()); }
+    bool connected() {
+        return app.logged("Connection established to " + main().dialer->EntryName());
+    }
     HRASCONN onlyConnection() {
         RASCONNA conns[4];
         conns[0].dwSize = sizeof(RASCONNA);
@@ -304,7 +306,7 @@ TEST_F(Connection, ALineThatEndsDuringTheCountdownClosesIt) {
 
 TEST_F(Connection, TheMinutesDialogStoresTheSettingAndZeroStopsAPendingHangUp) {
     startWith("Demo ISP", "[DTimer]\r\nValue=2\r\n");
-    TForm7& dialog = *app.program().Form7;
+    DisconnectTimerDialog& dialog = *app.program().disconnectTimerDialog;
     app.click(main().Image10);
     ASSERT_TRUE(app.advanceUntil([&] { return connected(); }));
     dialog.Show();
@@ -472,7 +474,7 @@ TEST_F(Connection, AfterNoDialToneAnotherEntryDialsWithoutAReconnect) {
     app.click(main().Image10);
     ASSERT_TRUE(app.advanceUntil([&] { return !app.dialogs.boxes().empty(); }, 30000));
     EXPECT_TRUE(main().Timer3.enabled());
-    main().RAS1->setEntryName("Demo ISP");
+    main().dialer->setEntryName("Demo ISP");
     app.click(main().Image10);
     ASSERT_TRUE(app.advanceUntil([&] { return connected(); }));
     app.time.advance(15000);

@@ -2,10 +2,10 @@
 
 #include <QTest>
 
-#include "core/TForm1.h"
+#include "core/MainWindow.h"
 #include "tests/support/AppHarness.h"
 #include "tests/support/RecordingSound.h"
-#include "ui/TForm3.h"
+#include "ui/CreditsWindow.h"
 
 using namespace obu;
 using obu::test::AppHarness;
@@ -22,7 +22,7 @@ struct Credits : ::testing::Test {
         app.start();
         app.time.advance(5000);
     }
-    TForm3& credits() { return *app.program().Form3; }
+    CreditsWindow& credits() { return *app.program().creditsWindow; }
     int top() { return credits().Memo1->y(); }
 };
 
@@ -30,7 +30,7 @@ struct Credits : ::testing::Test {
 
 TEST_F(Credits, ThePassesLast369AndThen393TicksWhileTheTunePlays) {
     EXPECT_EQ(credits().size(), QSize(305, 398));
-    EXPECT_EQ(TForm3::creditLines().size(), 17);
+    EXPECT_EQ(CreditsWindow::creditLines().size(), 17);
     EXPECT_EQ(credits().Label1->text(), "The OBU Production Team:");
     credits().Show();
     EXPECT_EQ(top(), 96) << "only the first line shows, at the panel's lower edge";
@@ -83,7 +83,7 @@ TEST(CreditsWithoutATune, RunOneFullPassThenClose) {
     AppHarness app;
     app.platform.sound = &sound;
     app.start();
-    TForm3& credits = *app.program().Form3;
+    CreditsWindow& credits = *app.program().creditsWindow;
     credits.Show();
     app.time.advance(50 * 300);
     EXPECT_TRUE(credits.isVisible()) << "no tune does not mean no credits";

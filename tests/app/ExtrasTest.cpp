@@ -12,16 +12,16 @@
 #include <QTest>
 #include <QTextBrowser>
 
-#include "core/TForm1.h"
+#include "core/MainWindow.h"
 #include "extras/BrowseEdit.h"
 #include "extras/BrowserCommand.h"
-#include "extras/TForm4.h"
+#include "extras/ExtrasEditor.h"
 #include "platform/CommandLine.h"
 #include "platform/PosixShell.h"
 #include "platform/QtHelp.h"
 #include "platform/XdgRegistry.h"
 #include "shell/HelpWindow.h"
-#include "shell/TForm2.h"
+#include "shell/SplashScreen.h"
 #include "tests/support/AppHarness.h"
 #include "tests/support/RecordingSound.h"
 #include "tests/unit/shellplatform/Printers.h"
@@ -91,9 +91,9 @@ struct Extras : ::testing::Test {
         app.time.advance(5000);
         ASSERT_TRUE(app.main().isVisible());
     }
-    TForm1& main() { return app.main(); }
-    TForm2& tray() { return app.splash(); }
-    TForm4& editor() { return *app.program().Form4; }
+    MainWindow& main() { return app.main(); }
+    SplashScreen& tray() { return app.splash(); }
+    ExtrasEditor& editor() { return *app.program().extrasEditor; }
     QStringList logSinceLaunch() {
         QStringList m = app.logMessages();
         m.removeFirst();
@@ -515,7 +515,7 @@ TEST_F(Extras, OkAppliesEachRowAsClearedKeptOrStoredAndWritesEverySlot) {
                          {5, "Five", "/usr/bin/five", true},
                          {7, "Seven", "/usr/bin/seven", false}}));
     app.click(main().Image15);
-    TForm4& e = editor();
+    ExtrasEditor& e = editor();
     // 1 unchanged; 2 back to the empty address; 3 an address in capitals only;
     // 5 its file emptied; 6 a file under the row's placeholder name; 7 its name emptied.
     e.edit4->setText("http://");
@@ -637,7 +637,7 @@ TEST_F(Extras, TheShowReadsTheNamesAndPathsFromTheFileAgain) {
 TEST_F(Extras, TheArrowSwitchesBetweenTheWebPageAndTheProgramRows) {
     startWith({});
     app.click(main().Image15);
-    TForm4& e = editor();
+    ExtrasEditor& e = editor();
     EXPECT_EQ(e.Label3->text(), QString(QChar(0x2193)));
     const int before = clicks();
     press(e.Label3);
@@ -667,7 +667,7 @@ TEST_F(Extras, TheArrowSwitchesBetweenTheWebPageAndTheProgramRows) {
 TEST_F(Extras, ProgramNamePlaceholdersGoOnEnteringAndComeBackOnlyWithoutAFile) {
     startWith({});
     app.click(main().Image15);
-    TForm4& e = editor();
+    ExtrasEditor& e = editor();
     app.click(e.Label3);
     QApplication::setActiveWindow(&e);
     e.Edit9->setFocus(Qt::TabFocusReason);
@@ -747,7 +747,7 @@ TEST_F(Extras, TheBrowseButtonPicksAProgramAndSelectsIt) {
     startWith({});
     app.click(main().Image15);
     app.click(editor().Label3);
-    TBrowseEdit* be = editor().be1;
+    BrowseEdit* be = editor().be1;
     be->setText("/old/program");
     app.dialogs.queueFile("/usr/local/bin/mail client");
     app.click(be->button());
@@ -774,7 +774,7 @@ TEST_F(Extras, TheBrowseButtonPicksAProgramAndSelectsIt) {
 }
 
 TEST(BrowseEdit, EnterBeepsAndChangesNothingButTheKeyPressSeesIt) {
-    TBrowseEdit edit;
+    BrowseEdit edit;
     edit.resize(209, 21);
     int beeps = 0;
     QList<int> keys;
@@ -792,7 +792,7 @@ TEST(BrowseEdit, EnterBeepsAndChangesNothingButTheKeyPressSeesIt) {
 }
 
 TEST(BrowseEdit, TheButtonSitsAtTheRightInsideTheFrameAndTextStopsBeforeIt) {
-    TBrowseEdit edit;
+    BrowseEdit edit;
     edit.resize(209, 21);
     edit.show();
     const QRect button = edit.button()->geometry();
@@ -809,7 +809,7 @@ TEST(BrowseEdit, TheButtonSitsAtTheRightInsideTheFrameAndTextStopsBeforeIt) {
 }
 
 TEST(BrowseEdit, TheCaretIsOnePixelWideAndFourPixelsShorterThanTheInside) {
-    TBrowseEdit edit;
+    BrowseEdit edit;
     edit.resize(209, 21);
     edit.setText("abc");
     edit.show();
@@ -833,8 +833,8 @@ TEST(BrowseEdit, TheCaretIsOnePixelWideAndFourPixelsShorterThanTheInside) {
 
 TEST(BrowseEdit, AClickOnTheButtonFocusesTheEditAndARemovedDialogIsForgotten) {
     test::ScriptedDialogs dialogs;
-    auto* dialog = new TOpenDialog(dialogs);
-    TBrowseEdit edit;
+    auto* dialog = new OpenDialog(dialogs);
+    BrowseEdit edit;
     edit.resize(209, 21);
     edit.show();
     QApplication::setActiveWindow(&edit);
@@ -851,7 +851,7 @@ TEST(BrowseEdit, AClickOnTheButtonFocusesTheEditAndARemovedDialogIsForgotten) {
 }
 
 TEST(BrowseEdit, TheButtonIsDrawnInTheSystemButtonColours) {
-    TBrowseEdit edit;
+    BrowseEdit edit;
     edit.resize(209, 21);
     edit.show();
     QPalette pal = edit.button()->palette();
@@ -908,9 +908,9 @@ TEST_F(Extras, TheWebPageEntriesOpenTheMakersAndTheProductsPages) {
     ASSERT_EQ(app.shell.calls.size(), 2);
     EXPECT_EQ(app.shell.calls[0].file, "/opt/Web Browser/browser");
     EXPECT_EQ(CommandLine::splitArguments(app.shell.calls[0].parameters),
-              QStringList({"--new-window", TGoToWeb::MakerPage}));
+              QStringList({"--new-window", WebPageOpener::MakerPage}));
     EXPECT_EQ(CommandLine::splitArguments(app.shell.calls[1].parameters),
-              QStringList({"--new-window", TGoToWeb::ProductPage}));
+              QStringList({"--new-window", WebPageOpener::ProductPage}));
     EXPECT_EQ(app.shell.calls[0].showCmd, Shell::SW_RESTORE);
     EXPECT_TRUE(app.dialogs.boxes().empty());
 
@@ -987,7 +987,7 @@ TEST_F(Extras, TheDialUpWindowIsMinimizedWhenItComesUpAfterTheConnection) {
     EXPECT_EQ(app.windows.searchedTitles.last(), "Connected to Demo ISP");
     EXPECT_EQ(app.windows.searchedClasses.last(), "#32770");
 
-    main().RAS1Connect(main().RAS1.get());  // a further connect changes nothing
+    main().RAS1Connect(main().dialer.get());  // a further connect changes nothing
     EXPECT_TRUE(main().Timer6.enabled());
 
     const auto dun = app.windows.open("CONNECTED TO DEMO ISP");

@@ -3,9 +3,9 @@
 #include <QFontInfo>
 #include <QTest>
 
+#include "core/MainWindow.h"
 #include "core/PasswordCodec.h"
-#include "core/TForm1.h"
-#include "shell/TForm2.h"
+#include "shell/SplashScreen.h"
 #include "tests/support/AppHarness.h"
 
 using namespace obu;
@@ -21,8 +21,8 @@ struct Presentation : ::testing::Test {
         app.time.advance(5000);
         app.sound.clearCalls();
     }
-    TForm1& main() { return app.main(); }
-    TForm2& tray() { return app.splash(); }
+    MainWindow& main() { return app.main(); }
+    SplashScreen& tray() { return app.splash(); }
     void moveOver(QWidget* w) {
         // From outside every window: a move to where the cursor already is is no move.
         QCursor::setPos(-100, -100);

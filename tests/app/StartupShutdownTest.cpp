@@ -7,8 +7,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "core/TForm1.h"
-#include "shell/TForm2.h"
+#include "core/MainWindow.h"
+#include "shell/SplashScreen.h"
 #include "tests/support/AppHarness.h"
 
 using namespace obu;

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "connection/TForm7.h"
-#include "core/TForm1.h"
-#include "shell/TForm2.h"
+#include "connection/DisconnectTimerDialog.h"
+#include "core/MainWindow.h"
+#include "shell/SplashScreen.h"
 #include "tests/support/AppHarness.h"
 
 using namespace obu;
@@ -16,9 +16,9 @@ struct TrayMenu : ::testing::Test {
         app.start();
         app.time.advance(5000);
     }
-    TForm1& main() { return app.main(); }
-    TForm2& tray() { return app.splash(); }
-    NotifyTarget icon() { return tray().TrayIcon1->TrayWindow(); }
+    MainWindow& main() { return app.main(); }
+    SplashScreen& tray() { return app.splash(); }
+    NotifyTarget icon() { return tray().trayIcon->TrayWindow(); }
 };
 
 }  // namespace
@@ -39,7 +39,7 @@ TEST_F(TrayMenu, ALeftClickBringsTheWindowBackAndARightClickOpensTheMenu) {
     EXPECT_EQ(main().WindowState(), TWindowState::wsNormal);
 
     QMenu* shown = nullptr;
-    tray().TrayIcon1->setPopupHandler([&](QMenu& menu, const QPoint&) { shown = &menu; });
+    tray().trayIcon->setPopupHandler([&](QMenu& menu, const QPoint&) { shown = &menu; });
     app.tray.rightClick(icon());
     app.time.runPosted();
     EXPECT_EQ(shown, tray().PopupMenu1);
@@ -86,7 +86,7 @@ TEST_F(TrayMenu, MinimizingHidesInTheTrayButNotWithoutOne) {
 
 TEST_F(TrayMenu, DisconnectTimerOpensItsDialog) {
     tray().DisconnectTimer1->trigger();
-    EXPECT_TRUE(app.program().Form7->isVisible());
+    EXPECT_TRUE(app.program().disconnectTimerDialog->isVisible());
 }
 
 TEST_F(TrayMenu, ExitEndsTheProgramAndTheIconGoes) {

@@ -3,9 +3,9 @@
 #include <QRegularExpression>
 #include <QTest>
 
-#include "core/TForm1.h"
-#include "timing/SuperTimer.h"
-#include "shell/TForm2.h"
+#include "core/MainWindow.h"
+#include "shell/SplashScreen.h"
+#include "timing/PacingTimer.h"
 
 namespace obu::test {
 
@@ -18,7 +18,7 @@ AppHarness::AppHarness() : profile(std::make_unique<IniFileProfile>()) {
     platform.profile = profile.get();
     platform.formats = &formats;
     platform.programFolder = folder.path();
-    platform.superTimerDriver = TimerDriver::Loop;
+    platform.pacingTimerDriver = TimerDriver::Loop;
     platform.tray = &tray;
     platform.sound = &sound;
     platform.registry = &registry;
@@ -44,7 +44,7 @@ void AppHarness::start() {
 
 void AppHarness::exit() {
     if (!program_) return;
-    program_->Form2->Close();
+    program_->splashScreen->Close();
     destroy();
 }
 
@@ -55,9 +55,13 @@ void AppHarness::click(QWidget* widget) {
     time.runPosted();
 }
 
-TForm1& AppHarness::main() { return *program_->Form1; }
+MainWindow& AppHarness::main() {
+    return *program_->mainWindow;
+}
 
-TForm2& AppHarness::splash() { return *program_->Form2; }
+SplashScreen& AppHarness::splash() {
+    return *program_->splashScreen;
+}
 
 QStringList AppHarness::logMessages() const {
     QStringList messages;

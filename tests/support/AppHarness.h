@@ -20,8 +20,8 @@
 #include "tests/support/VirtualTime.h"
 
 namespace obu {
-class TForm1;
-class TForm2;
+class MainWindow;
+class SplashScreen;
 }  // namespace obu
 
 namespace obu::test {
@@ -43,8 +43,8 @@ public:
     bool running() const { return program_ != nullptr; }
 
     Program& program() { return *program_; }
-    TForm1& main();
-    TForm2& splash();
+    MainWindow& main();
+    SplashScreen& splash();
 
     // A user's click with the left button: press, click, release.
     void click(QWidget* widget);

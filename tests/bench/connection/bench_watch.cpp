@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "connection/ModemCheck.h"
-#include "connection/TForm5.h"
+#include "connection/ReconnectCountdown.h"
+#include "core/MainWindow.h"
 #include "core/Program.h"
-#include "core/TForm1.h"
 #include "platform/Dispatcher.h"
 #include "platform/Formats.h"
 #include "platform/HeadlessDialogs.h"
@@ -114,12 +114,12 @@ int main(int argc, char** argv) {
     platform.programFolder = folder;
 
     auto program = std::make_unique<obu::Program>(platform);
-    obu::TForm1& main = *program->Form1;
-    obu::TForm5& reconnect = *program->Form5;
+    obu::MainWindow& main = *program->mainWindow;
+    obu::ReconnectCountdown& reconnect = *program->reconnectCountdown;
     // Up, and found by the drop watch: the watch holds the connection's own handle.
     auto connected = [&] {
-        return main.Timer3.enabled() && main.RAS1->ConnectionHandle() != 0 &&
-               main.DetectedConnection == main.RAS1->ConnectionHandle();
+        return main.Timer3.enabled() && main.dialer->ConnectionHandle() != 0 &&
+               main.DetectedConnection == main.dialer->ConnectionHandle();
     };
     if (!pumpUntil(connected, 30000)) {
         std::fprintf(stderr, "bench_watch: the connection did not come up\n");

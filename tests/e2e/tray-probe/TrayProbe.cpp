@@ -17,7 +17,7 @@
 
 #include "platform/QtEventLoop.h"
 #include "platform/QtTrayShell.h"
-#include "shell/TTrayIcon.h"
+#include "shell/TrayIcon.h"
 
 namespace {
 
@@ -53,10 +53,10 @@ int main(int argc, char** argv) {
         });
     }
 
-    obu::TTrayIcon tray(shell, loop);
-    tray.setOnClick([](obu::TTrayIcon*) { say(QStringLiteral("event click")); });
-    tray.setOnDblClick([](obu::TTrayIcon*) { say(QStringLiteral("event dblclick")); });
-    tray.setOnRightClick([](obu::TTrayIcon*, Qt::MouseButton, Qt::KeyboardModifiers, int x, int y) {
+    obu::TrayIcon tray(shell, loop);
+    tray.setOnClick([](obu::TrayIcon*) { say(QStringLiteral("event click")); });
+    tray.setOnDblClick([](obu::TrayIcon*) { say(QStringLiteral("event dblclick")); });
+    tray.setOnRightClick([](obu::TrayIcon*, Qt::MouseButton, Qt::KeyboardModifiers, int x, int y) {
         say(QStringLiteral("event rightclick %1 %2").arg(x).arg(y));
     });
     tray.setPopupMenu(&menu);

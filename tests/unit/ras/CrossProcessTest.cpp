@@ -11,7 +11,7 @@
 #include <QThread>
 
 #include "platform/SystemClock.h"
-#include "ras/TRAS.h"
+#include "ras/Dialer.h"
 #include "tests/unit/ras/RasTestSupport.h"
 
 namespace obu::test {
@@ -95,7 +95,7 @@ protected:
     }
 
     // This process dials, as obu would.
-    void dialHere(TRAS& ras, const QString& entry) {
+    void dialHere(Dialer& ras, const QString& entry) {
         ras.setEntryName(entry);
         ASSERT_EQ(ras.Dial(), 0);
         ASSERT_TRUE(
@@ -132,7 +132,7 @@ TEST_F(CrossProcessTest, AConnectionDialledByObuLineIsListedHereAndOutlivesItsDi
 }
 
 TEST_F(CrossProcessTest, AHangUpOrADropFromOutsideIsSeenByTheComponentThatDialled) {
-    TRAS ras(*service);
+    Dialer ras(*service);
     dialHere(ras, "Fast");
     EXPECT_EQ(obuLine({"hangup", "Fast"}).exitCode, 0);
     EXPECT_TRUE(enumerate(*service).empty());
@@ -159,7 +159,7 @@ TEST_F(CrossProcessTest, ADialInProgressIsReleasedWhenItsDialerIsKilled) {
     ASSERT_TRUE(dialer->waitForFinished(kDeadlineMs));
     ASSERT_TRUE(waitFor([&] { return service->lines().empty(); }));
     // The modem is free again.
-    TRAS ras(*service);
+    Dialer ras(*service);
     dialHere(ras, "Fast");
     EXPECT_EQ(enumerate(*service).size(), 1u);
 }
@@ -200,7 +200,7 @@ TEST_F(CrossProcessTest, ABusyLineCountsItsBusySignalsAcrossPrograms) {
     EXPECT_EQ(first.exitCode, 1);
     EXPECT_TRUE(first.err.contains("failed at \"Connecting device\": error 676: The line is busy."))
         << first.err.toStdString();
-    TRAS ras(*service);
+    Dialer ras(*service);
     ras.setEntryName("Fast Twice Busy");
     ras.Dial();
     ASSERT_TRUE(loop.advanceUntil([&] { return ras.LastError() != 0; }, kDeadlineMs));

@@ -1,13 +1,13 @@
 // Phone books as users leave them: missing, empty, damaged, too long, with
 // duplicate or odd names. None may crash the service, and each must give a
-// list that makes sense, read through the service and through TRAS.
+// list that makes sense, read through the service and through Dialer.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
 #include <QRandomGenerator>
 
-#include "ras/TRAS.h"
+#include "ras/Dialer.h"
 #include "tests/unit/ras/RasTestSupport.h"
 
 namespace obu::test {
@@ -17,7 +17,7 @@ class PhoneBookTest : public ::testing::Test {
 protected:
     ServiceBench bench;
     std::unique_ptr<LineService> service = bench.service();
-    TRAS ras{*service};
+    Dialer ras{*service};
 
     QStringList listOf(const QByteArray& text) {
         bench.folder.write("book.pbk", text);
@@ -29,7 +29,7 @@ protected:
 TEST_F(PhoneBookTest, WithoutAFileTheDemoPhoneBookServesInItsOrder) {
     LineService demo(bench.time, bench.time,
                      {bench.folder.file("none/phonebook.pbk"), bench.folder.file("lines")});
-    TRAS component(demo);
+    Dialer component(demo);
     EXPECT_EQ(component.RefreshEntryList(), 0);
     EXPECT_EQ(component.EntryList(),
               (QStringList{"Demo ISP", "Demo Busy", "Demo Always Busy", "Demo No Dial Tone",

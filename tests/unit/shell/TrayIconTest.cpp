@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/TTrayIcon.h"
+#include "shell/TrayIcon.h"
 #include "tests/support/RecordingTrayShell.h"
 #include "tests/support/VirtualTime.h"
 
@@ -33,15 +33,15 @@ QRgb colourOf(IconHandle handle) {
 class TrayIconTest : public ::testing::Test {
 protected:
     TrayIconTest() {
-        tray->setOnClick([this](TTrayIcon* sender) {
+        tray->setOnClick([this](TrayIcon* sender) {
             EXPECT_EQ(sender, tray.get());
             events.push_back("click");
         });
-        tray->setOnDblClick([this](TTrayIcon* sender) {
+        tray->setOnDblClick([this](TrayIcon* sender) {
             EXPECT_EQ(sender, tray.get());
             events.push_back("dblclick");
         });
-        tray->setOnRightClick([this](TTrayIcon* sender, Qt::MouseButton button,
+        tray->setOnRightClick([this](TrayIcon* sender, Qt::MouseButton button,
                                      Qt::KeyboardModifiers shift, int x, int y) {
             EXPECT_EQ(sender, tray.get());
             EXPECT_EQ(button, Qt::RightButton);
@@ -63,7 +63,7 @@ protected:
 
     VirtualTime time;
     RecordingTrayShell shell{time};
-    std::unique_ptr<TTrayIcon> tray = std::make_unique<TTrayIcon>(shell, time);
+    std::unique_ptr<TrayIcon> tray = std::make_unique<TrayIcon>(shell, time);
     std::vector<std::string> events;
     QPoint rightClickAt{-1, -1};
 };
@@ -364,7 +364,7 @@ TEST_F(TrayIconTest, DestructionRemovesTheShownIconAndSilencesMessagesOnTheirWay
 
     // A hidden icon is not deleted again; the refresh posted by an add
     // without a tip finds no component.
-    tray = std::make_unique<TTrayIcon>(shell, time);
+    tray = std::make_unique<TrayIcon>(shell, time);
     tray->setActive(true);
     tray->setActive(false);
     shell.clearCalls();
@@ -375,7 +375,7 @@ TEST_F(TrayIconTest, DestructionRemovesTheShownIconAndSilencesMessagesOnTheirWay
 
 TEST_F(TrayIconTest, ComponentDestroyedByItsOwnEventsCallsNothingAfterwards) {
     showIcon();
-    tray->setOnClick([this](TTrayIcon*) {
+    tray->setOnClick([this](TrayIcon*) {
         events.push_back("click");
         tray.reset();
     });
@@ -386,10 +386,10 @@ TEST_F(TrayIconTest, ComponentDestroyedByItsOwnEventsCallsNothingAfterwards) {
 
     // Ended from the menu ("Exit"): the right click is not reported after it.
     events.clear();
-    tray = std::make_unique<TTrayIcon>(shell, time);
+    tray = std::make_unique<TrayIcon>(shell, time);
     QMenu menu;
     tray->setPopupMenu(&menu);
-    tray->setOnRightClick([this](TTrayIcon*, Qt::MouseButton, Qt::KeyboardModifiers, int, int) {
+    tray->setOnRightClick([this](TrayIcon*, Qt::MouseButton, Qt::KeyboardModifiers, int, int) {
         events.push_back("rightclick");
     });
     tray->setPopupHandler([this](QMenu&, const QPoint&) {

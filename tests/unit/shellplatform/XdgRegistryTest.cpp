@@ -11,7 +11,7 @@
 #include "platform/CommandLine.h"
 #include "platform/PosixShell.h"
 #include "platform/XdgRegistry.h"
-#include "shell/TGoToWeb.h"
+#include "shell/WebPageOpener.h"
 #include "tests/unit/shellplatform/Recorder.h"
 
 using namespace obu;
@@ -251,7 +251,7 @@ TEST_F(XdgRegistryTest, TheDefaultBrowserReallyOpensThePage) {
     XdgRegistry registry;
     PosixShell shell;
 
-    TGoToWeb web(registry, shell);
+    WebPageOpener web(registry, shell);
     const QString page = QStringLiteral("https://obu-linekeeper.example/a?b=1&c=$(id);d`id`");
     web.setUrl(page);
     EXPECT_TRUE(web.Execute());
@@ -275,7 +275,7 @@ TEST_F(XdgRegistryTest, TheDefaultBrowserReallyOpensThePage) {
                     "\" run --branch=stable --command=firefox org.mozilla.firefox @@u %u @@");
     write("config/mimeapps.list", "[Default Applications]\ntext/html=flatpak.desktop\n");
     XdgRegistry flatpakRegistry;
-    TGoToWeb flatpak(flatpakRegistry, shell);
+    WebPageOpener flatpak(flatpakRegistry, shell);
     flatpak.setUrl(page);
     EXPECT_TRUE(flatpak.Execute());
     run = recorder.nextRun();

@@ -1,15 +1,17 @@
-#include "connection/TForm8.h"
+#include "connection/DisconnectCountdown.h"
 
 #include <QGuiApplication>
 #include <QScreen>
 
+#include "core/MainWindow.h"
 #include "core/Program.h"
-#include "core/TForm1.h"
 
 namespace obu {
 
-TForm8::TForm8(Program& program) : Form(program, QStringLiteral(" "), 200, 132) {
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint);
+DisconnectCountdown::DisconnectCountdown(Program& program)
+    : Form(program, QStringLiteral(" "), 200, 132) {
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowStaysOnTopHint);
     setButtonless(true);
     QFont font(QStringLiteral("Arial Narrow"));
     font.setPixelSize(16);
@@ -34,14 +36,15 @@ TForm8::TForm8(Program& program) : Form(program, QStringLiteral(" "), 200, 132) 
     cancelButton = new QPushButton(QStringLiteral("cancel"), this);
     cancelButton->setObjectName(QStringLiteral("cancelButton"));
     cancelButton->setGeometry(62, 96, 76, 26);
-    connect(cancelButton, &QPushButton::clicked, this, [this] { handle([this] { cancelButtonClick(); }); });
+    connect(cancelButton, &QPushButton::clicked, this,
+            [this] { handle([this] { cancelButtonClick(); }); });
 
     if (QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->geometry().center() - QPoint(width() / 2, height() / 2));
 }
 
-void TForm8::cancelButtonClick() {
-    program().Form1->dtimer.setEnabled(false);
+void DisconnectCountdown::cancelButtonClick() {
+    program().mainWindow->dtimer.setEnabled(false);
     Hide();
 }
 

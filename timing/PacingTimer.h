@@ -10,12 +10,12 @@
 namespace obu {
 
 class Clock;
-class TTimerThread;
+class TimerThread;
 
 // Priorities of the worker thread, lowest first.
 enum TThreadPriority { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical };
 
-// Where a TSuperTimer's ticks come from, chosen once at construction.
+// Where a PacingTimer's ticks come from, chosen once at construction.
 enum class TimerDriver {
     // A worker thread of its own waits for each tick on the machine's
     // monotonic clock and hands it to the loop's thread with a blocking call.
@@ -48,16 +48,16 @@ enum class TimerDriver {
 //
 // The timer may be destroyed at any time, from inside its own OnTimer or
 // OnStop too; nothing of it runs afterwards.
-class TSuperTimer {
+class PacingTimer {
 public:
-    using Handler = std::function<void(TSuperTimer* sender)>;
+    using Handler = std::function<void(PacingTimer* sender)>;
 
     // The clock serves the Loop driver; the Thread driver times itself on the
     // monotonic clock that SystemClock's tick counter also reads.
-    TSuperTimer(EventLoop& loop, Clock& clock, TimerDriver driver = TimerDriver::Thread);
-    ~TSuperTimer();
-    TSuperTimer(const TSuperTimer&) = delete;
-    TSuperTimer& operator=(const TSuperTimer&) = delete;
+    PacingTimer(EventLoop& loop, Clock& clock, TimerDriver driver = TimerDriver::Thread);
+    ~PacingTimer();
+    PacingTimer(const PacingTimer&) = delete;
+    PacingTimer& operator=(const PacingTimer&) = delete;
 
     // Properties
     bool enabled() const;
@@ -89,7 +89,7 @@ public:
     std::optional<int> workerNice() const;
 
 private:
-    friend class TTimerThread;
+    friend class TimerThread;
 
     std::int64_t nowMs();
     // Times the tick that falls due at 'now' (worker or loop thread).
@@ -132,7 +132,7 @@ private:
     // relative to it.
     int baseNice_ = 0;
 
-    std::unique_ptr<TTimerThread> worker_;
+    std::unique_ptr<TimerThread> worker_;
 };
 
 }  // namespace obu

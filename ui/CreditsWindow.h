@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "platform/Sound.h"
-#include "timing/SuperTimer.h"
+#include "timing/PacingTimer.h"
 #include "ui/Form.h"
 
 namespace obu {
@@ -11,20 +11,20 @@ namespace obu {
 // The credits screen: a picture, a heading and the team's roles scrolling up
 // through a clipping panel while a tune plays. It closes on a click or when
 // the tune has stopped.
-class TForm3 : public Form {
+class CreditsWindow : public Form {
     Q_OBJECT
 public:
-    explicit TForm3(Program& program);
-    ~TForm3() override;
+    explicit CreditsWindow(Program& program);
+    ~CreditsWindow() override;
 
     QLabel* Image1 = nullptr;
     QLabel* Label1 = nullptr;
     QWidget* Panel1 = nullptr;
     QLabel* Memo1 = nullptr;
     std::unique_ptr<MusicDevice> MediaPlayer1;
-    std::unique_ptr<TSuperTimer> SuperTimer1;
+    std::unique_ptr<PacingTimer> PacingTimer1;
 
-    void SuperTimer1Timer();
+    void PacingTimer1Timer();
     // Image1Click, Label1Click, FormClick and Memo1Click: all close the screen.
     void CloseClick();
 

@@ -6,7 +6,7 @@
 
 #include <QObject>
 
-#include "shell/TGoToWeb.h"
+#include "shell/WebPageOpener.h"
 #include "tests/support/FakeRegistry.h"
 #include "tests/support/RecordingShell.h"
 
@@ -16,7 +16,7 @@ using obu::test::RecordingShell;
 
 namespace {
 
-class TGoToWebTest : public ::testing::Test {
+class WebPageOpenerTest : public ::testing::Test {
 protected:
     // The one thing started; fails the test when there is not exactly one.
     RecordingShell::Call started() const {
@@ -27,10 +27,10 @@ protected:
     FakeRegistry registry;
     RecordingShell shell;
     QObject owner;
-    TGoToWeb web{registry, shell, &owner};
+    WebPageOpener web{registry, shell, &owner};
 };
 
-TEST_F(TGoToWebTest, QuotedProgramPathWithSwitchAndPlaceholder) {
+TEST_F(WebPageOpenerTest, QuotedProgramPathWithSwitchAndPlaceholder) {
     registry.set(QStringLiteral(".htm"), QStringLiteral("htmlfile"));
     registry.set(QStringLiteral("htmlfile\\shell\\open\\command"),
                  QStringLiteral("\"C:\\Program Files\\browser.exe\" -nohome \"%1\""));
@@ -50,7 +50,7 @@ TEST_F(TGoToWebTest, QuotedProgramPathWithSwitchAndPlaceholder) {
     EXPECT_EQ(call.showCmd, Shell::SW_RESTORE);
 }
 
-TEST_F(TGoToWebTest, EmptyClassFallsBackToTheExtensionsOwnCommand) {
+TEST_F(WebPageOpenerTest, EmptyClassFallsBackToTheExtensionsOwnCommand) {
     registry.set(QStringLiteral(".HTM"), QString());
     registry.set(QStringLiteral(".HTM\\shell\\open\\command"),
                  QStringLiteral("C:\\web\\view.exe %1"));
@@ -65,7 +65,7 @@ TEST_F(TGoToWebTest, EmptyClassFallsBackToTheExtensionsOwnCommand) {
     EXPECT_EQ(web.FindBrowserCommand(), QStringLiteral("C:\\gone.exe"));
 }
 
-TEST_F(TGoToWebTest, ExtensionsAreTriedInTurn) {
+TEST_F(WebPageOpenerTest, ExtensionsAreTriedInTurn) {
     registry.addKey(QStringLiteral(".html"));  // no default value
     registry.set(QStringLiteral(".shtml"), QStringLiteral("shtmlfile"));
     registry.set(QStringLiteral("shtmlfile\\shell\\open\\command"), QString());
@@ -89,17 +89,17 @@ TEST_F(TGoToWebTest, ExtensionsAreTriedInTurn) {
     EXPECT_EQ(web.FindBrowserCommand(), QStringLiteral("C:\\second.exe"));
 }
 
-TEST_F(TGoToWebTest, PercentSignsGoWithTheirNextCharacterButALastOneStays) {
+TEST_F(WebPageOpenerTest, PercentSignsGoWithTheirNextCharacterButALastOneStays) {
     registry.set(QStringLiteral(".htm"), QStringLiteral("x"));
     registry.set(QStringLiteral("x\\shell\\open\\command"),
                  QStringLiteral("C:\\b.exe %1 %%1 %L 50%"));
     EXPECT_EQ(web.FindBrowserCommand(), QStringLiteral("C:\\b.exe  1  50%"));
 
     EXPECT_TRUE(web.Execute());
-    EXPECT_EQ(started().parameters, QStringLiteral("1  50% ") + TGoToWeb::DefaultUrl);
+    EXPECT_EQ(started().parameters, QStringLiteral("1  50% ") + WebPageOpener::DefaultUrl);
 }
 
-TEST_F(TGoToWebTest, ProgramWithoutParametersGetsABlankAndTheAddress) {
+TEST_F(WebPageOpenerTest, ProgramWithoutParametersGetsABlankAndTheAddress) {
     registry.set(QStringLiteral(".htm"), QStringLiteral("x"));
     registry.set(QStringLiteral("x\\shell\\open\\command"),
                  QStringLiteral("\"C:\\Old\\IEXPLORE.EXE\""));
@@ -109,7 +109,7 @@ TEST_F(TGoToWebTest, ProgramWithoutParametersGetsABlankAndTheAddress) {
     EXPECT_EQ(started().parameters, QStringLiteral(" https://obu-linekeeper.example/"));
 }
 
-TEST_F(TGoToWebTest, TheLastExtensionEndsTheProgramAndCaseIsKept) {
+TEST_F(WebPageOpenerTest, TheLastExtensionEndsTheProgramAndCaseIsKept) {
     registry.set(QStringLiteral(".htm"), QStringLiteral("x"));
     registry.set(QStringLiteral("x\\shell\\open\\command"),
                  QStringLiteral("\"C:\\Tools.com\\Run.Bat\" \"C:\\Start Page.htm\"  "));
@@ -117,10 +117,10 @@ TEST_F(TGoToWebTest, TheLastExtensionEndsTheProgramAndCaseIsKept) {
     EXPECT_EQ(started().file, QStringLiteral("C:\\Tools.com\\Run.Bat"));
     // Only the first of the leading quotes goes here: a blank follows it.
     EXPECT_EQ(started().parameters,
-              QStringLiteral(" \"C:\\Start Page.htm\" ") + TGoToWeb::DefaultUrl);
+              QStringLiteral(" \"C:\\Start Page.htm\" ") + WebPageOpener::DefaultUrl);
 }
 
-TEST_F(TGoToWebTest, LinuxCommandsRunWholeWithTheAddressAsOneArgument) {
+TEST_F(WebPageOpenerTest, LinuxCommandsRunWholeWithTheAddressAsOneArgument) {
     registry.set(QStringLiteral(".htm"), QStringLiteral("text/html"));
     registry.set(QStringLiteral("text/html\\shell\\open\\command"),
                  QStringLiteral("\"/opt/My Browser/browser\" --new-window \"%1\""));
@@ -135,20 +135,20 @@ TEST_F(TGoToWebTest, LinuxCommandsRunWholeWithTheAddressAsOneArgument) {
     shell.calls.clear();
     registry.set(QStringLiteral("text/html\\shell\\open\\command"),
                  QStringLiteral("/opt/vendor.com/bin/browser %u"));
-    web.setUrl(TGoToWeb::MakerPage);
+    web.setUrl(WebPageOpener::MakerPage);
     EXPECT_TRUE(web.Execute());
     EXPECT_EQ(started().file, QStringLiteral("/opt/vendor.com/bin/browser"));
-    EXPECT_EQ(started().parameters, TGoToWeb::MakerPage);
+    EXPECT_EQ(started().parameters, WebPageOpener::MakerPage);
 
     // A command that is only a program.
     shell.calls.clear();
     registry.set(QStringLiteral("text/html\\shell\\open\\command"), QStringLiteral("firefox"));
     EXPECT_TRUE(web.Execute());
     EXPECT_EQ(started().file, QStringLiteral("firefox"));
-    EXPECT_EQ(started().parameters, TGoToWeb::MakerPage);
+    EXPECT_EQ(started().parameters, WebPageOpener::MakerPage);
 }
 
-TEST_F(TGoToWebTest, TheShellsResultDecides) {
+TEST_F(WebPageOpenerTest, TheShellsResultDecides) {
     registry.set(QStringLiteral(".htm"), QStringLiteral("x"));
     registry.set(QStringLiteral("x\\shell\\open\\command"),
                  QStringLiteral("/usr/bin/browser \"%1\""));
@@ -160,10 +160,10 @@ TEST_F(TGoToWebTest, TheShellsResultDecides) {
     EXPECT_TRUE(web.Execute());
 }
 
-TEST_F(TGoToWebTest, AddressesAndLongCommands) {
-    EXPECT_EQ(web.Url(), TGoToWeb::DefaultUrl);
-    EXPECT_EQ(TGoToWeb::DefaultUrl, QStringLiteral("https://obu-linekeeper.example/"));
-    EXPECT_EQ(TGoToWeb::MakerPage, QStringLiteral("https://vantor-studio.example/"));
+TEST_F(WebPageOpenerTest, AddressesAndLongCommands) {
+    EXPECT_EQ(web.Url(), WebPageOpener::DefaultUrl);
+    EXPECT_EQ(WebPageOpener::DefaultUrl, QStringLiteral("https://obu-linekeeper.example/"));
+    EXPECT_EQ(WebPageOpener::MakerPage, QStringLiteral("https://vantor-studio.example/"));
 
     // Only 1024 characters of a value are read.
     registry.set(QStringLiteral(".htm"), QStringLiteral("x"));

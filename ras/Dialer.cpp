@@ -1,4 +1,4 @@
-#include "ras/TRAS.h"
+#include "ras/Dialer.h"
 
 #include <QFile>
 #include <cstring>
@@ -32,25 +32,25 @@ std::intptr_t defaultWindowProcedure(std::uint32_t, std::uintptr_t, std::intptr_
 
 }  // namespace
 
-TRAS::TRAS(RasApi& ras) : ras_(ras) {
+Dialer::Dialer(RasApi& ras) : ras_(ras) {
     const std::uint32_t registered = registerDialEventMessage();
     FDialEventMessage = static_cast<std::uint16_t>(registered != 0 ? registered : WM_RASDIALEVENT);
 }
 
-TRAS::~TRAS() {
+Dialer::~Dialer() {
     if (FNotifyWindow) NotifyTargets::destroy(FNotifyWindow);
 }
 
-void TRAS::setPhoneBookPath(const QString& value) {
+void Dialer::setPhoneBookPath(const QString& value) {
     FPhoneBookPath = value;
     RefreshEntryList();
 }
 
-void TRAS::setRedialAttempts(std::int32_t value) {
+void Dialer::setRedialAttempts(std::int32_t value) {
     if (value != FRedialAttempts) FRedialAttempts = value;
 }
 
-std::int32_t TRAS::Dial() {
+std::int32_t Dialer::Dial() {
     if (FConnectionHandle != 0) HangUpSilently();
     if (FNotifyWindow == 0) {
         FNotifyWindow = NotifyTargets::create(
@@ -79,7 +79,7 @@ std::int32_t TRAS::Dial() {
     return FLastError;
 }
 
-std::int32_t TRAS::HangUpSilently() {
+std::int32_t Dialer::HangUpSilently() {
     std::int32_t result = 0;
     if (FConnectionHandle != 0)
         result = static_cast<std::int32_t>(ras_.RasHangUpA(FConnectionHandle));
@@ -92,13 +92,13 @@ std::int32_t TRAS::HangUpSilently() {
     return result;
 }
 
-std::int32_t TRAS::HangUp() {
+std::int32_t Dialer::HangUp() {
     const std::int32_t result = HangUpSilently();
     FireDisconnect();
     return result;
 }
 
-std::int32_t TRAS::UpdateStatus() {
+std::int32_t Dialer::UpdateStatus() {
     if (FConnectionHandle == 0) return 0;
     RASCONNSTATUSA status;
     std::memset(&status, 0, sizeof status);
@@ -114,7 +114,7 @@ std::int32_t TRAS::UpdateStatus() {
     return FLastError;
 }
 
-std::int32_t TRAS::RefreshEntryList() {
+std::int32_t Dialer::RefreshEntryList() {
     FEntryList.clear();
     // Cleared first: with 603 the service need not have written the records,
     // and an unwritten record must read as an empty name, not as old bytes.
@@ -138,7 +138,7 @@ std::int32_t TRAS::RefreshEntryList() {
     return FLastError;
 }
 
-QString TRAS::GetErrorText(std::int32_t code) {
+QString Dialer::GetErrorText(std::int32_t code) {
     if (FConnectionHandle == 0) return QString();
     char buffer[257];
     std::memset(buffer, 0, sizeof buffer);
@@ -147,7 +147,7 @@ QString TRAS::GetErrorText(std::int32_t code) {
     return text.isEmpty() ? QStringLiteral("Status Unknown") : text;
 }
 
-QString TRAS::GetStatusText() {
+QString Dialer::GetStatusText() {
     if (FConnectionHandle == 0) return QStringLiteral("Not Active");
     UpdateStatus();
     if (FLastError >= 600) return GetErrorText(FLastError);
@@ -193,7 +193,7 @@ QString TRAS::GetStatusText() {
     }
 }
 
-const TNotifyEvent* TRAS::eventOf(std::uint16_t state) const {
+const TNotifyEvent* Dialer::eventOf(std::uint16_t state) const {
     switch (state) {
         case RASCS_OpenPort:
             return &FOnAboutToOpenPort;
@@ -244,7 +244,7 @@ const TNotifyEvent* TRAS::eventOf(std::uint16_t state) const {
     }
 }
 
-void TRAS::fireStateEvent(std::uint16_t state) {
+void Dialer::fireStateEvent(std::uint16_t state) {
     if (FConnectionHandle == 0) return;
     if (state == RASCS_Disconnected) {
         FireDisconnect();
@@ -257,8 +257,8 @@ void TRAS::fireStateEvent(std::uint16_t state) {
     handler(this);
 }
 
-std::intptr_t TRAS::HandleDialEvent(std::uint32_t message, std::uintptr_t wParam,
-                                    std::intptr_t lParam) {
+std::intptr_t Dialer::HandleDialEvent(std::uint32_t message, std::uintptr_t wParam,
+                                      std::intptr_t lParam) {
     if (message != FDialEventMessage || FConnectionHandle == 0)
         return defaultWindowProcedure(message, wParam, lParam);
     if (lParam != 0) {
@@ -276,7 +276,7 @@ std::intptr_t TRAS::HandleDialEvent(std::uint32_t message, std::uintptr_t wParam
     return 0;
 }
 
-void TRAS::FireDisconnect() {
+void Dialer::FireDisconnect() {
     if (!FOnDisconnect) return;
     RASCONNSTATUSA status;
     std::memset(&status, 0, sizeof status);

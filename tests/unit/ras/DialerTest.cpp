@@ -1,10 +1,10 @@
-// TRAS against the real dial-up service, with the modem of a phone book (or a
+// Dialer against the real dial-up service, with the modem of a phone book (or a
 // scripted one for stage sequences that no modem gives) and virtual time.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
-#include "ras/TRAS.h"
+#include "ras/Dialer.h"
 #include "tests/unit/ras/RasTestSupport.h"
 
 namespace obu::test {
@@ -15,9 +15,9 @@ struct EventLog {
     QStringList events;
     std::vector<std::pair<std::int32_t, QString>> disconnects;
 
-    void attach(TRAS& ras) {
+    void attach(Dialer& ras) {
         const auto note = [this](const char* name) {
-            return [this, name](TRAS* sender) {
+            return [this, name](Dialer* sender) {
                 EXPECT_NE(sender, nullptr);
                 events << name;
             };
@@ -44,7 +44,7 @@ struct EventLog {
         ras.setOnInteractiveStarted(note("InteractiveStarted"));
         ras.setOnRetryAuth(note("RetryAuth"));
         ras.setOnPasswordExpired(note("PasswordExpired"));
-        ras.setOnDisconnect([this](TRAS*, std::int32_t error, const QString& text) {
+        ras.setOnDisconnect([this](Dialer*, std::int32_t error, const QString& text) {
             events << "Disconnect";
             disconnects.emplace_back(error, text);
         });
@@ -65,11 +65,11 @@ public:
     int dials = 0;
 };
 
-class TRASTest : public ::testing::Test {
+class DialerTest : public ::testing::Test {
 protected:
     ServiceBench bench;
     SpiedService service{bench.time, bench.time, bench.paths()};
-    TRAS ras{service};
+    Dialer ras{service};
     EventLog log;
 
     void SetUp() override {
@@ -88,7 +88,7 @@ protected:
     }
 };
 
-TEST_F(TRASTest, StartsIdleWithTheRegisteredMessageAndNoWindow) {
+TEST_F(DialerTest, StartsIdleWithTheRegisteredMessageAndNoWindow) {
     EXPECT_EQ(ras.DialEventMessage(), kRasDialEventMessage);
     EXPECT_GE(ras.DialEventMessage(), 0xC000);
     EXPECT_EQ(ras.NotifyWindow(), 0u);
@@ -103,7 +103,7 @@ TEST_F(TRASTest, StartsIdleWithTheRegisteredMessageAndNoWindow) {
     EXPECT_EQ(ras.RedialAttempts(), 0);
 }
 
-TEST_F(TRASTest, ADialRaisesTheStageEventsInOrderAndNoneFromInsideDial) {
+TEST_F(DialerTest, ADialRaisesTheStageEventsInOrderAndNoneFromInsideDial) {
     ras.setEntryName("Fast");
     ras.setUserName("user");
     ras.setPassword("secret");
@@ -124,7 +124,7 @@ TEST_F(TRASTest, ADialRaisesTheStageEventsInOrderAndNoneFromInsideDial) {
     EXPECT_EQ(service.lastParams.dwSize, 1052u);
 }
 
-TEST_F(TRASTest, FieldsAreCutToTheirLimitsAndSentAsSingleByteText) {
+TEST_F(DialerTest, FieldsAreCutToTheirLimitsAndSentAsSingleByteText) {
     ras.setEntryName(QString(300, u'E'));
     ras.setPhoneNumber(QString(200, u'5'));
     ras.setCallbackNumber(QString(200, u'6'));
@@ -147,7 +147,7 @@ TEST_F(TRASTest, FieldsAreCutToTheirLimitsAndSentAsSingleByteText) {
     EXPECT_EQ(ras.ConnectionHandle(), 0u);
 }
 
-TEST_F(TRASTest, DialWhileACallIsHeldHangsItUpSilentlyFirst) {
+TEST_F(DialerTest, DialWhileACallIsHeldHangsItUpSilentlyFirst) {
     ras.setEntryName("Fast");
     ras.Dial();
     ASSERT_TRUE(connectedOrFailed());
@@ -173,7 +173,7 @@ TEST_F(TRASTest, DialWhileACallIsHeldHangsItUpSilentlyFirst) {
     EXPECT_TRUE(log.disconnects.empty());
 }
 
-TEST_F(TRASTest, HangUpEndsTheCallAndAlwaysFiresDisconnectWithAnEmptyText) {
+TEST_F(DialerTest, HangUpEndsTheCallAndAlwaysFiresDisconnectWithAnEmptyText) {
     // With no call held.
     EXPECT_EQ(ras.HangUp(), 0);
     EXPECT_EQ(ras.LastError(), 0);
@@ -200,7 +200,7 @@ TEST_F(TRASTest, HangUpEndsTheCallAndAlwaysFiresDisconnectWithAnEmptyText) {
     EXPECT_EQ(ras.LastError(), 6);
 }
 
-TEST_F(TRASTest, NotificationsAfterAHangUpAreIgnored) {
+TEST_F(DialerTest, NotificationsAfterAHangUpAreIgnored) {
     ras.setEntryName("Fast");
     ras.Dial();
     bench.time.advance(150);
@@ -219,7 +219,7 @@ TEST_F(TRASTest, NotificationsAfterAHangUpAreIgnored) {
     EXPECT_EQ(ras.ConnectState(), RASCS_ConnectDevice);
 }
 
-TEST_F(TRASTest, AFailureSetsLastErrorFiresNothingAndKeepsTheHandle) {
+TEST_F(DialerTest, AFailureSetsLastErrorFiresNothingAndKeepsTheHandle) {
     ras.setEntryName("Fast Busy");
     ras.Dial();
     ASSERT_TRUE(connectedOrFailed());
@@ -236,7 +236,7 @@ TEST_F(TRASTest, AFailureSetsLastErrorFiresNothingAndKeepsTheHandle) {
     EXPECT_EQ(ras.ConnectState(), RASCS_Connected);
 }
 
-TEST_F(TRASTest, StatesWithoutAnEventFireNothingButRefreshTheStatus) {
+TEST_F(DialerTest, StatesWithoutAnEventFireNothingButRefreshTheStatus) {
     script({{10, RASCS_OpenPort, 0},
             {10, RASCS_CallbackSetByCaller, 0},
             {10, RASCS_Projected, 0},
@@ -261,7 +261,7 @@ TEST_F(TRASTest, StatesWithoutAnEventFireNothingButRefreshTheStatus) {
     EXPECT_EQ(log.events, QStringList{"AboutToOpenPort"});
 }
 
-TEST_F(TRASTest, AnErrorWinsOverTheStateItComesWith) {
+TEST_F(DialerTest, AnErrorWinsOverTheStateItComesWith) {
     script({{10, RASCS_OpenPort, 0}, {10, RASCS_Connected, ERROR_AUTHENTICATION_FAILURE}});
     ras.setEntryName("Fast");
     ras.Dial();
@@ -271,7 +271,7 @@ TEST_F(TRASTest, AnErrorWinsOverTheStateItComesWith) {
     EXPECT_EQ(ras.GetStatusText(), QString::fromLatin1(rasErrorText(691)));
 }
 
-TEST_F(TRASTest, EveryStateReachesItsOwnEvent) {
+TEST_F(DialerTest, EveryStateReachesItsOwnEvent) {
     const std::pair<DWORD, const char*> table[] = {
         {6, "AuthNotify"},         {7, "AuthRetry"},          {8, "AuthCallBack"},
         {9, "AuthChangePassword"}, {10, "AuthProject"},       {11, "AuthLinkSpeed"},
@@ -290,7 +290,7 @@ TEST_F(TRASTest, EveryStateReachesItsOwnEvent) {
     EXPECT_EQ(log.events, expected);
 }
 
-TEST_F(TRASTest, ADisconnectedNotificationFiresDisconnectWithTheStatusCallsResult) {
+TEST_F(DialerTest, ADisconnectedNotificationFiresDisconnectWithTheStatusCallsResult) {
     script({{10, RASCS_OpenPort, 0}, {10, RASCS_Disconnected, 0}});
     ras.setEntryName("Fast");
     ras.Dial();
@@ -302,7 +302,7 @@ TEST_F(TRASTest, ADisconnectedNotificationFiresDisconnectWithTheStatusCallsResul
     EXPECT_NE(ras.ConnectionHandle(), 0u);
 }
 
-TEST_F(TRASTest, StatusTextsFollowTheStateAndTheError) {
+TEST_F(DialerTest, StatusTextsFollowTheStateAndTheError) {
     script({{10, RASCS_OpenPort, 0},
             {10, RASCS_PortOpened, 0},
             {10, RASCS_ConnectDevice, 0},
@@ -337,8 +337,8 @@ TEST_F(TRASTest, StatusTextsFollowTheStateAndTheError) {
     EXPECT_EQ(ras.LastError(), 6);
 }
 
-TEST_F(TRASTest, AHandlerThatHangsUpInsideItsEventEndsTheCallCleanly) {
-    ras.setOnPortOpened([this](TRAS* sender) {
+TEST_F(DialerTest, AHandlerThatHangsUpInsideItsEventEndsTheCallCleanly) {
+    ras.setOnPortOpened([this](Dialer* sender) {
         log.events << "PortOpened";
         sender->HangUp();
     });
@@ -350,7 +350,7 @@ TEST_F(TRASTest, AHandlerThatHangsUpInsideItsEventEndsTheCallCleanly) {
     EXPECT_TRUE(service.lines().empty());
 }
 
-TEST_F(TRASTest, SettingThePhoneBookPathRefillsTheListAtOnce) {
+TEST_F(DialerTest, SettingThePhoneBookPathRefillsTheListAtOnce) {
     bench.folder.write("other.pbk", "[Alpha]\n[Beta]\n");
     ras.setPhoneBookPath(bench.folder.file("other.pbk"));
     EXPECT_EQ(ras.EntryList(), (QStringList{"Alpha", "Beta"}));
@@ -384,19 +384,19 @@ public:
     bool clearedFirst = false;
 };
 
-TEST_F(TRASTest, WithA603ResultOnlyNamesTheServiceWroteAreTaken) {
+TEST_F(DialerTest, WithA603ResultOnlyNamesTheServiceWroteAreTaken) {
     ShortBufferService shortService(bench.time, bench.time, bench.paths());
-    TRAS component(shortService);
+    Dialer component(shortService);
     EXPECT_EQ(component.RefreshEntryList(), 603);
     EXPECT_TRUE(shortService.clearedFirst);
     EXPECT_EQ(component.EntryList(), (QStringList{"Written", "Also Written"}));
 }
 
-TEST_F(TRASTest, DestroyingTheComponentLeavesTheConnectionUpAndItsWindowGone) {
+TEST_F(DialerTest, DestroyingTheComponentLeavesTheConnectionUpAndItsWindowGone) {
     const int targetsBefore = NotifyTargets::count();
     HRASCONN handle = 0;
     {
-        TRAS owner(service);
+        Dialer owner(service);
         owner.setEntryName("Fast");
         owner.Dial();
         ASSERT_TRUE(
@@ -411,7 +411,7 @@ TEST_F(TRASTest, DestroyingTheComponentLeavesTheConnectionUpAndItsWindowGone) {
     EXPECT_EQ(list[0].hrasconn, handle);
     // Destroyed in the middle of a dial: the dial goes on without anyone to tell.
     {
-        TRAS owner(service);
+        Dialer owner(service);
         owner.setEntryName("Other Modem");
         owner.Dial();
         bench.time.advance(50);

@@ -14,15 +14,15 @@ namespace obu {
 // pages and the names and files of the four programs, on two pages switched
 // with an arrow. OK stores the rows in the extras table and the settings file
 // and switches the lights of stored rows on; Cancel only closes it.
-class TForm4 : public Form {
+class ExtrasEditor : public Form {
     Q_OBJECT
 public:
-    explicit TForm4(Program& program);
+    explicit ExtrasEditor(Program& program);
 
-    TSkinImage* Image1 = nullptr;  // background picture
-    QLabel* Label1 = nullptr;      // the web page page's text
-    QLabel* Label2 = nullptr;      // the program page's text
-    QLineEdit* Edit1 = nullptr;    // web page names
+    SkinImage* Image1 = nullptr;  // background picture
+    QLabel* Label1 = nullptr;     // the web page page's text
+    QLabel* Label2 = nullptr;     // the program page's text
+    QLineEdit* Edit1 = nullptr;   // web page names
     QLineEdit* Edit3 = nullptr;
     QLineEdit* Edit5 = nullptr;
     QLineEdit* Edit7 = nullptr;
@@ -34,14 +34,14 @@ public:
     QLineEdit* Edit11 = nullptr;
     QLineEdit* Edit13 = nullptr;
     QLineEdit* Edit15 = nullptr;
-    TBrowseEdit* be1 = nullptr;  // program files
-    TBrowseEdit* be2 = nullptr;
-    TBrowseEdit* be3 = nullptr;
-    TBrowseEdit* be4 = nullptr;
-    TSkinImage* Image2 = nullptr;  // OK
-    TSkinImage* Image3 = nullptr;  // Cancel
-    QLabel* Label3 = nullptr;      // page arrow
-    TOpenDialog* OpenDialog1 = nullptr;
+    BrowseEdit* be1 = nullptr;  // program files
+    BrowseEdit* be2 = nullptr;
+    BrowseEdit* be3 = nullptr;
+    BrowseEdit* be4 = nullptr;
+    SkinImage* Image2 = nullptr;  // OK
+    SkinImage* Image3 = nullptr;  // Cancel
+    QLabel* Label3 = nullptr;     // page arrow
+    OpenDialog* OpenDialog1 = nullptr;
 
     // The name edit and the address or file edit of slot n (1..8).
     QLineEdit* NameEdit(int n) const { return nameEdits_[n - 1]; }

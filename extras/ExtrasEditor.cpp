@@ -1,12 +1,12 @@
-#include "extras/TForm4.h"
+#include "extras/ExtrasEditor.h"
 
 #include <QDir>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QScreen>
 
+#include "core/MainWindow.h"
 #include "core/Program.h"
-#include "core/TForm1.h"
 #include "extras/MouseHooks.h"
 #include "platform/Dialogs.h"
 #include "platform/Platform.h"
@@ -42,7 +42,8 @@ QPixmap buttonPicture(const QString& path, QSize size, const QString& caption) {
 
 }  // namespace
 
-TForm4::TForm4(Program& program) : Form(program, QStringLiteral("Edit Extras"), 464, 215) {
+ExtrasEditor::ExtrasEditor(Program& program)
+    : Form(program, QStringLiteral("Edit Extras"), 464, 215) {
     // A fixed border and a caption, but no system menu and no close box: the
     // window closes through its own OK and Cancel.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
@@ -63,9 +64,9 @@ TForm4::TForm4(Program& program) : Form(program, QStringLiteral("Edit Extras"), 
     }
 }
 
-void TForm4::buildControls() {
+void ExtrasEditor::buildControls() {
     const QString folder = platform().programFolder;
-    Image1 = new TSkinImage(this, QStringLiteral("Image1"), 0, -8, 460, 230);
+    Image1 = new SkinImage(this, QStringLiteral("Image1"), 0, -8, 460, 230);
     Image1->setPicture(QPixmap::fromImage(loadJpeg(folder + QStringLiteral("obu-extras.jpg"))));
 
     auto text = [this](const QString& name, const QString& caption, int w) {
@@ -90,7 +91,7 @@ void TForm4::buildControls() {
                  "OBU connects you to your internet provider."),
              303);
 
-    OpenDialog1 = new TOpenDialog(*platform().dialogs, this);
+    OpenDialog1 = new OpenDialog(*platform().dialogs, this);
     OpenDialog1->setObjectName(QStringLiteral("OpenDialog1"));
     // Programs on Linux have no extension: the dialog opens on the files the
     // user may run, whatever their names, offers the ".exe" ones second, and
@@ -120,7 +121,7 @@ void TForm4::buildControls() {
             pathEdits_[n - 1] =
                 edit(new QLineEdit(this), QLatin1String(pathNames[n - 1]), 188, top, 209);
         } else {
-            auto* browse = new TBrowseEdit(this);
+            auto* browse = new BrowseEdit(this);
             browse->Dialog = OpenDialog1;
             pathEdits_[n - 1] = edit(browse, QLatin1String(pathNames[n - 1]), 188, top, 209);
         }
@@ -128,10 +129,10 @@ void TForm4::buildControls() {
     Edit1 = nameEdits_[0], Edit3 = nameEdits_[1], Edit5 = nameEdits_[2], Edit7 = nameEdits_[3];
     Edit9 = nameEdits_[4], Edit11 = nameEdits_[5], Edit13 = nameEdits_[6], Edit15 = nameEdits_[7];
     me_web1 = pathEdits_[0], edit4 = pathEdits_[1], edit6 = pathEdits_[2], edit8 = pathEdits_[3];
-    be1 = static_cast<TBrowseEdit*>(pathEdits_[4]);
-    be2 = static_cast<TBrowseEdit*>(pathEdits_[5]);
-    be3 = static_cast<TBrowseEdit*>(pathEdits_[6]);
-    be4 = static_cast<TBrowseEdit*>(pathEdits_[7]);
+    be1 = static_cast<BrowseEdit*>(pathEdits_[4]);
+    be2 = static_cast<BrowseEdit*>(pathEdits_[5]);
+    be3 = static_cast<BrowseEdit*>(pathEdits_[6]);
+    be4 = static_cast<BrowseEdit*>(pathEdits_[7]);
     // Name, then address, row by row.
     for (int i = 0; i + 1 < 2 * kExtraSlots; ++i) {
         QWidget* from = i % 2 == 0 ? nameEdits_[i / 2] : pathEdits_[i / 2];
@@ -143,11 +144,11 @@ void TForm4::buildControls() {
             NameEdit(n), [this, n] { handle([this, n] { ProgramNameEnter(n); }); },
             [this, n] { handle([this, n] { ProgramNameExit(n); }); });
 
-    Image2 = new TSkinImage(this, QStringLiteral("Image2"), kOkPlace.x(), kOkPlace.y(), 16, 13);
+    Image2 = new SkinImage(this, QStringLiteral("Image2"), kOkPlace.x(), kOkPlace.y(), 16, 13);
     Image2->setPicture(
         buttonPicture(folder + QStringLiteral("ok.png"), {16, 13}, QStringLiteral("OK")));
     Image3 =
-        new TSkinImage(this, QStringLiteral("Image3"), kCancelPlace.x(), kCancelPlace.y(), 40, 13);
+        new SkinImage(this, QStringLiteral("Image3"), kCancelPlace.x(), kCancelPlace.y(), 40, 13);
     Image3->setPicture(
         buttonPicture(folder + QStringLiteral("cancel.png"), {40, 13}, QStringLiteral("Cancel")));
     for (auto [button, place] : {std::pair{Image2, kOkPlace}, std::pair{Image3, kCancelPlace}}) {
@@ -175,11 +176,11 @@ void TForm4::buildControls() {
     showPage(false);
 }
 
-bool TForm4::ShowsPrograms() const {
+bool ExtrasEditor::ShowsPrograms() const {
     return Label3->text() == kUpArrow;
 }
 
-void TForm4::showPage(bool programs) {
+void ExtrasEditor::showPage(bool programs) {
     for (int n = 1; n <= kExtraSlots; ++n) {
         const bool onPage = isWebPageSlot(n) != programs;
         NameEdit(n)->setVisible(onPage);
@@ -190,8 +191,8 @@ void TForm4::showPage(bool programs) {
     Label3->setText(programs ? kUpArrow : kDownArrow);
 }
 
-void TForm4::FormShow() {
-    TForm1* main = program().Form1;
+void ExtrasEditor::FormShow() {
+    MainWindow* main = program().mainWindow;
     // The file may have been changed since the start; what it holds now is
     // shown. The edits get a text too long for the table whole, so that the
     // user sees it and OK asks for a shorter one.
@@ -219,27 +220,27 @@ void TForm4::FormShow() {
     showPage(false);
 }
 
-void TForm4::Label3MouseDown() {
+void ExtrasEditor::Label3MouseDown() {
     Label3->move(kArrowPlace + QPoint(1, 1));
-    program().Form1->PlayClick();
+    program().mainWindow->PlayClick();
     showPage(!ShowsPrograms());
 }
 
-void TForm4::Label3MouseUp() {
+void ExtrasEditor::Label3MouseUp() {
     Label3->move(kArrowPlace);
 }
 
-void TForm4::ProgramNameEnter(int n) {
+void ExtrasEditor::ProgramNameEnter(int n) {
     if (NameEdit(n)->text() == unsetNameText(n)) NameEdit(n)->clear();
 }
 
-void TForm4::ProgramNameExit(int n) {
+void ExtrasEditor::ProgramNameExit(int n) {
     if (NameEdit(n)->text().isEmpty() && PathEdit(n)->text().isEmpty())
         NameEdit(n)->setText(unsetNameText(n));
 }
 
-QLineEdit* TForm4::refuseTooLong() {
-    TForm1* main = program().Form1;
+QLineEdit* ExtrasEditor::refuseTooLong() {
+    MainWindow* main = program().mainWindow;
     for (int n = 1; n <= kExtraSlots; ++n) {
         QLineEdit* const edits[] = {NameEdit(n), PathEdit(n)};
         if (rowChange(n, main->ExtrasTable[n], edits[0]->text(), edits[1]->text()) !=
@@ -266,8 +267,8 @@ QLineEdit* TForm4::refuseTooLong() {
     return nullptr;
 }
 
-void TForm4::Image2Click() {
-    TForm1* main = program().Form1;
+void ExtrasEditor::Image2Click() {
+    MainWindow* main = program().mainWindow;
     main->PlayClick();
     // Nothing is stored while a text does not fit: the start of an address
     // would open another page, the start of a file name another program.
@@ -315,8 +316,8 @@ void TForm4::Image2Click() {
     Hide();
 }
 
-void TForm4::Image3Click() {
-    program().Form1->PlayClick();
+void ExtrasEditor::Image3Click() {
+    program().mainWindow->PlayClick();
     Hide();
 }
 

@@ -1,27 +1,29 @@
-#include "connection/TForm5.h"
+#include "connection/ReconnectCountdown.h"
 
 #include <QGuiApplication>
 #include <QScreen>
 
+#include "core/MainWindow.h"
 #include "core/Program.h"
-#include "core/TForm1.h"
 #include "platform/Platform.h"
-#include "shell/TForm2.h"
+#include "shell/SplashScreen.h"
 
 namespace obu {
 
-TForm5::TForm5(Program& program)
+ReconnectCountdown::ReconnectCountdown(Program& program)
     : Form(program, QStringLiteral("Reconnect"), 204, 146), Timer1(*program.platform().loop, 1000) {
     // A single border without a system menu or a close box, above every other window.
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint);
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowStaysOnTopHint);
     setButtonless(true);
     QFont font(QStringLiteral("Liberation Sans"));
     font.setPixelSize(11);
     setFont(font);
 
-    Label1 = new QLabel(QStringLiteral("OBU has detected that your connection was cancelled by a source other that "
-                                       "itself. OBU will automatically reconnect you in:"),
-                        this);
+    Label1 = new QLabel(
+        QStringLiteral("OBU has detected that your connection was cancelled by a source other that "
+                       "itself. OBU will automatically reconnect you in:"),
+        this);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setGeometry(8, 8, 188, 70);
     Label1->setWordWrap(true);
@@ -50,35 +52,37 @@ TForm5::TForm5(Program& program)
     Timer1.setOnTimer([this] { Timer1Timer(); });
 }
 
-void TForm5::FormShow() { Timer1.setEnabled(true); }
+void ReconnectCountdown::FormShow() {
+    Timer1.setEnabled(true);
+}
 
-void TForm5::Timer1Timer() {
+void ReconnectCountdown::Timer1Timer() {
     const int seconds = Label2->text().toInt();
     if (seconds > 0) {
         Label2->setText(QString::number(seconds - 1));
         return;
     }
-    TForm1* main = program().Form1;
+    MainWindow* main = program().mainWindow;
     const std::int32_t refused = main->DialOwnCall();
     Hide();
     Label2->setText(QStringLiteral("10"));
     Timer1.setEnabled(false);
-    main->WriteLogLines(
-        {QStringLiteral("Connection Terminated by unknown source"), QStringLiteral("Attempting to Reconnect.")});
+    main->WriteLogLines({QStringLiteral("Connection Terminated by unknown source"),
+                         QStringLiteral("Attempting to Reconnect.")});
     if (refused != 0) main->ReportDialFailure(refused, main->ServiceErrorText(refused));
 }
 
-void TForm5::Button1Click() {
+void ReconnectCountdown::Button1Click() {
     Timer1.setEnabled(false);
     Hide();
     Label2->setText(QStringLiteral("10"));
-    TForm1* main = program().Form1;
+    MainWindow* main = program().mainWindow;
     main->SessionActive = false;
     main->DrawConnectFace();
-    program().Form2->Connect1->setText(QStringLiteral("Connect"));
+    program().splashScreen->Connect1->setText(QStringLiteral("Connect"));
     main->ReadyToConnect = true;
-    main->WriteLogLines(
-        {QStringLiteral("Connection Terminated by unknown source"), QStringLiteral("Reconnect canceled by user")});
+    main->WriteLogLines({QStringLiteral("Connection Terminated by unknown source"),
+                         QStringLiteral("Reconnect canceled by user")});
 }
 
 }  // namespace obu

@@ -1,7 +1,7 @@
 #pragma once
+#include <QDateEdit>
 #include <QLabel>
 #include <QLineEdit>
-#include <QDateEdit>
 #include <QListWidget>
 #include <QTimeEdit>
 #include <memory>
@@ -9,12 +9,12 @@
 #include "core/EventLog.h"
 #include "core/SettingsFile.h"
 #include "extras/ExtrasTable.h"
-#include "platform/WindowTimer.h"
-#include "ras/RasApi.h"
 #include "platform/Sound.h"
-#include "ras/TRAS.h"
-#include "shell/TGoToWeb.h"
-#include "timing/SuperTimer.h"
+#include "platform/WindowTimer.h"
+#include "ras/Dialer.h"
+#include "ras/RasApi.h"
+#include "shell/WebPageOpener.h"
+#include "timing/PacingTimer.h"
 #include "ui/Form.h"
 #include "ui/ImageList.h"
 #include "ui/SkinImage.h"
@@ -24,11 +24,11 @@ namespace obu {
 // The main window, "Obu Linekeeper v1.3". It owns almost all shared state:
 // the settings file, the log, the connection flags, the extras, the alarm and
 // the timers. Its handlers live in the folder of the subsystem they belong to.
-class TForm1 : public Form {
+class MainWindow : public Form {
     Q_OBJECT
 public:
-    explicit TForm1(Program& program);
-    ~TForm1() override;
+    explicit MainWindow(Program& program);
+    ~MainWindow() override;
 
     // The window's size is kept as its outer size, the client area plus the
     // frame: 452 × 243 closed, 608 wide with the panel open. The panel's
@@ -62,17 +62,17 @@ public:
     HRASCONN DetectedConnection = 0;
 
     // The dial-up component.
-    std::unique_ptr<TRAS> RAS1;
+    std::unique_ptr<Dialer> dialer;
 
     // Connect command and dial events.
     void Image10Click(QObject* Sender);
-    void RAS1AboutToOpenPort(TRAS* Sender);
-    void RAS1PortOpened(TRAS* Sender);
-    void RAS1Authenticate(TRAS* Sender);
-    void RAS1Authenticated(TRAS* Sender);
-    void RAS1Connect(TRAS* Sender);
-    void RAS1Disconnect(TRAS* Sender, std::int32_t Error, const QString& ErrorString);
-    void RAS1DialError(TRAS* Sender, std::int32_t Error, const QString& ErrorString);
+    void RAS1AboutToOpenPort(Dialer* Sender);
+    void RAS1PortOpened(Dialer* Sender);
+    void RAS1Authenticate(Dialer* Sender);
+    void RAS1Authenticated(Dialer* Sender);
+    void RAS1Connect(Dialer* Sender);
+    void RAS1Disconnect(Dialer* Sender, std::int32_t Error, const QString& ErrorString);
+    void RAS1DialError(Dialer* Sender, std::int32_t Error, const QString& ErrorString);
     // Starts a dial of the chosen entry as the program's own call; non-zero
     // when the service refused it at once.
     std::int32_t DialOwnCall();
@@ -107,24 +107,24 @@ public:
     // The alarm and connection settings panel.
     void Image11Click(QObject* Sender);
     void Image14Click(QObject* Sender);
-    void SuperTimer1Timer();
+    void PacingTimer1Timer();
     void okbuttonClick();
     void cancelbuttonClick();
     void ListBox1Click();
     void DailyBtnClick();
     bool PanelShowsAlarm = false;
-    std::unique_ptr<TSuperTimer> SuperTimer1;
-    TSkinImage* timedate = nullptr;
+    std::unique_ptr<PacingTimer> PacingTimer1;
+    SkinImage* timedate = nullptr;
     QTimeEdit* DateTimePicker2 = nullptr;
     QDateEdit* DateTimePicker1 = nullptr;
-    TSkinImage* DailyBtn = nullptr;
+    SkinImage* DailyBtn = nullptr;
     QLabel* DailyLbl = nullptr;
-    TSkinImage* SetCon = nullptr;
-    TSkinImage* okbutton = nullptr;
-    TSkinImage* cancelbutton = nullptr;
+    SkinImage* SetCon = nullptr;
+    SkinImage* okbutton = nullptr;
+    SkinImage* cancelbutton = nullptr;
     // Skin buttons' press and release faces and sounds.
-    void SkinButtonDown(TSkinImage* button, const TImageList& list);
-    void SkinButtonUp(TSkinImage* button, const TImageList& list);
+    void SkinButtonDown(SkinImage* button, const ImageList& list);
+    void SkinButtonUp(SkinImage* button, const ImageList& list);
     // Starts the extras after a connection.
     void LaunchExtras();
 
@@ -152,16 +152,16 @@ public:
     // opener of the tray menu and the dial-up window minimizer.
     // Makes the controls of the middle panel and binds the extras' handlers.
     void buildMiddlePanel();
-    QLabel* Label15 = nullptr;  // "Toggle webpages on/off"
-    QLabel* Label16 = nullptr;  // "Toggle programs on/off"
-    TSkinImage* Image1 = nullptr;  // lights of slots 1-8
-    TSkinImage* Image2 = nullptr;
-    TSkinImage* Image3 = nullptr;
-    TSkinImage* Image4 = nullptr;
-    TSkinImage* Image5 = nullptr;
-    TSkinImage* Image6 = nullptr;
-    TSkinImage* Image7 = nullptr;
-    TSkinImage* Image8 = nullptr;
+    QLabel* Label15 = nullptr;    // "Toggle webpages on/off"
+    QLabel* Label16 = nullptr;    // "Toggle programs on/off"
+    SkinImage* Image1 = nullptr;  // lights of slots 1-8
+    SkinImage* Image2 = nullptr;
+    SkinImage* Image3 = nullptr;
+    SkinImage* Image4 = nullptr;
+    SkinImage* Image5 = nullptr;
+    SkinImage* Image6 = nullptr;
+    SkinImage* Image7 = nullptr;
+    SkinImage* Image8 = nullptr;
     QLabel* Label3 = nullptr;  // names of slots 1-8
     QLabel* Label4 = nullptr;
     QLabel* Label5 = nullptr;
@@ -171,7 +171,7 @@ public:
     QLabel* Label9 = nullptr;
     QLabel* Label10 = nullptr;
     // The light and the name label of slot n (1..8).
-    TSkinImage* ExtraLight(int n) const;
+    SkinImage* ExtraLight(int n) const;
     QLabel* ExtraNameLabel(int n) const;
     // Draws slot n's light as its flag says.
     void DrawLight(int n);
@@ -196,7 +196,7 @@ public:
     void ShowWebPagesPage();
     void ShowProgramsPage();
     // Opens the maker's and the product's web pages for the tray menu.
-    std::unique_ptr<TGoToWeb> GoToWeb1;
+    std::unique_ptr<WebPageOpener> GoToWeb1;
     void Timer6Timer();
 
     std::unique_ptr<obu::SettingsFile> SettingsFile;
@@ -204,42 +204,42 @@ public:
 
     // Image lists of the skin: 1 lights, 2 Connect faces, 3 Set Alarm, 4 Exit,
     // 6 Connection, 7 Extras, 8 Disconnect faces.
-    TImageList ImageList1;
-    TImageList ImageList2;
-    TImageList ImageList3;
-    TImageList ImageList4;
-    TImageList ImageList6;
-    TImageList ImageList7;
-    TImageList ImageList8;
+    ImageList ImageList1;
+    ImageList ImageList2;
+    ImageList ImageList3;
+    ImageList ImageList4;
+    ImageList ImageList6;
+    ImageList ImageList7;
+    ImageList ImageList8;
 
     // Controls that other windows and tests read.
-    TSkinImage* Image9 = nullptr;   // background
-    TSkinImage* Image10 = nullptr;  // Connect / Disconnect
-    TSkinImage* Image11 = nullptr;  // Set Alarm
-    TSkinImage* Image12 = nullptr;  // Exit
-    TSkinImage* Image14 = nullptr;  // Connection
-    TSkinImage* Image15 = nullptr;  // Extras
-    QLabel* Label1 = nullptr;    // "Current Connection Name:"
-    QLabel* Label2 = nullptr;    // current connection name
-    QLabel* Label11 = nullptr;   // "Alarm Set For:"
-    QLabel* Label13 = nullptr;   // down arrow of the middle panel
-    QLabel* Label14 = nullptr;   // up arrow of the middle panel
-    QLabel* Label12 = nullptr;   // alarm time
-    QLabel* Label18 = nullptr;   // the quotation
-    QLabel* Status = nullptr;    // "Status:" caption
-    QLabel* Status2 = nullptr;   // the status line
+    SkinImage* Image9 = nullptr;   // background
+    SkinImage* Image10 = nullptr;  // Connect / Disconnect
+    SkinImage* Image11 = nullptr;  // Set Alarm
+    SkinImage* Image12 = nullptr;  // Exit
+    SkinImage* Image14 = nullptr;  // Connection
+    SkinImage* Image15 = nullptr;  // Extras
+    QLabel* Label1 = nullptr;      // "Current Connection Name:"
+    QLabel* Label2 = nullptr;      // current connection name
+    QLabel* Label11 = nullptr;     // "Alarm Set For:"
+    QLabel* Label13 = nullptr;     // down arrow of the middle panel
+    QLabel* Label14 = nullptr;     // up arrow of the middle panel
+    QLabel* Label12 = nullptr;     // alarm time
+    QLabel* Label18 = nullptr;     // the quotation
+    QLabel* Status = nullptr;      // "Status:" caption
+    QLabel* Status2 = nullptr;     // the status line
     QListWidget* ListBox1 = nullptr;
     QLineEdit* Edit1 = nullptr;
     QLineEdit* MaskEdit1 = nullptr;
 
     // Timers of the main window.
-    WindowTimer Timer1;   // one-time alarm check
-    WindowTimer Timer2;   // daily alarm check
-    WindowTimer Timer3;   // drop watch
-    WindowTimer Timer4;   // quotation steps
-    WindowTimer Timer6;   // dial-up window minimizer
-    WindowTimer tm_dis;   // line monitor
-    WindowTimer dtimer;   // disconnect timer
+    WindowTimer Timer1;  // one-time alarm check
+    WindowTimer Timer2;  // daily alarm check
+    WindowTimer Timer3;  // drop watch
+    WindowTimer Timer4;  // quotation steps
+    WindowTimer Timer6;  // dial-up window minimizer
+    WindowTimer tm_dis;  // line monitor
+    WindowTimer dtimer;  // disconnect timer
 
 protected:
     void FormClose() override;
@@ -252,13 +252,13 @@ protected:
 
 public:
     // Presentation: the about picture and the hidden quotation.
-    QLabel* Label17 = nullptr;      // 3 x 3 hot spot
-    QLabel* Label19 = nullptr;      // the quotation's closing words
+    QLabel* Label17 = nullptr;  // 3 x 3 hot spot
+    QLabel* Label19 = nullptr;  // the quotation's closing words
     QLabel* Label20 = nullptr;
     QLabel* Label21 = nullptr;
-    QLabel* Mark = nullptr;         // its attribution
-    QLabel* Label22 = nullptr;      // the about hot spot
-    TSkinImage* aboutimg = nullptr;
+    QLabel* Mark = nullptr;     // its attribution
+    QLabel* Label22 = nullptr;  // the about hot spot
+    SkinImage* aboutimg = nullptr;
     std::unique_ptr<MusicDevice> MediaPlayer1;
     int LastKeyUp = 0;
     bool MouseOnHotSpot = false;

@@ -20,10 +20,10 @@ class EventLoop;
 // Properties are read with their name and written with set + name. Events
 // run only when set, with the component as sender, on the loop's thread,
 // and never after the component is destroyed.
-class TTrayIcon {
+class TrayIcon {
 public:
-    using TNotifyEvent = std::function<void(TTrayIcon* Sender)>;
-    using TMouseEvent = std::function<void(TTrayIcon* Sender, Qt::MouseButton Button,
+    using TNotifyEvent = std::function<void(TrayIcon* Sender)>;
+    using TMouseEvent = std::function<void(TrayIcon* Sender, Qt::MouseButton Button,
                                            Qt::KeyboardModifiers Shift, int X, int Y)>;
     // Shows the menu at a point of the screen and returns when it is closed.
     using PopupHandler = std::function<void(QMenu& menu, const QPoint& at)>;
@@ -34,12 +34,12 @@ public:
     static constexpr int kMaxToolTip = 62;
 
     // Creates the hidden TrayWindow and an empty Icon; shows nothing yet.
-    TTrayIcon(TrayShell& shell, EventLoop& loop);
+    TrayIcon(TrayShell& shell, EventLoop& loop);
     // Deletes the icon if shown, then destroys TrayWindow: a message on its
     // way to it is dropped.
-    ~TTrayIcon();
-    TTrayIcon(const TTrayIcon&) = delete;
-    TTrayIcon& operator=(const TTrayIcon&) = delete;
+    ~TrayIcon();
+    TrayIcon(const TrayIcon&) = delete;
+    TrayIcon& operator=(const TrayIcon&) = delete;
 
     bool Active() const { return FActive; }
     void setActive(bool value);

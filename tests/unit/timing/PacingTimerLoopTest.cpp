@@ -10,7 +10,7 @@
 #include "platform/Errors.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/VirtualTime.h"
-#include "timing/SuperTimer.h"
+#include "timing/PacingTimer.h"
 
 namespace obu::test {
 namespace {
@@ -18,19 +18,19 @@ namespace {
 class VirtualTimer : public ::testing::Test {
 protected:
     VirtualTimer() {
-        timer_->setOnTimer([this](TSuperTimer* sender) {
+        timer_->setOnTimer([this](PacingTimer* sender) {
             EXPECT_EQ(sender, timer_.get());
             times_.push_back(sender->time());
             events_.push_back("timer " + std::to_string(sender->time()));
         });
-        timer_->setOnStop([this](TSuperTimer* sender) {
+        timer_->setOnStop([this](PacingTimer* sender) {
             events_.push_back(std::string(sender->enabled() ? "stop, still enabled" : "stop"));
         });
     }
 
     VirtualTime time_;
-    std::unique_ptr<TSuperTimer> timer_ =
-        std::make_unique<TSuperTimer>(time_, time_, TimerDriver::Loop);
+    std::unique_ptr<PacingTimer> timer_ =
+        std::make_unique<PacingTimer>(time_, time_, TimerDriver::Loop);
     std::vector<std::int32_t> times_;
     std::vector<std::string> events_;
 };
@@ -115,7 +115,7 @@ TEST_F(VirtualTimer, IntervalZeroStopsWithoutOnStopAndCannotBeEnabled) {
 
 TEST_F(VirtualTimer, AStopInsideOnTimerHoldsUntilEnabledAgainWithAFreshDeadline) {
     timer_->setInterval(100);
-    timer_->setOnTimer([this](TSuperTimer* sender) {
+    timer_->setOnTimer([this](PacingTimer* sender) {
         times_.push_back(sender->time());
         if (times_.size() == 2) sender->setEnabled(false);
     });
@@ -132,7 +132,7 @@ TEST_F(VirtualTimer, AStopInsideOnTimerHoldsUntilEnabledAgainWithAFreshDeadline)
 
 TEST_F(VirtualTimer, ALateTickIsNotMadeUp) {
     timer_->setInterval(100);
-    timer_->setOnTimer([this](TSuperTimer* sender) {
+    timer_->setOnTimer([this](PacingTimer* sender) {
         times_.push_back(sender->time());
         if (times_.size() == 1) time_.sleep(250);  // a handler that blocks the loop
     });
@@ -157,7 +157,7 @@ TEST_F(VirtualTimer, DestroyedInsideItsOwnHandlersItNeverRunsAgain) {
     int after = 0;
     bool gone = false;
     timer_->setInterval(100);
-    timer_->setOnTimer([&](TSuperTimer*) {
+    timer_->setOnTimer([&](PacingTimer*) {
         if (gone) ++after;
         timer_.reset();
         gone = true;
@@ -169,12 +169,12 @@ TEST_F(VirtualTimer, DestroyedInsideItsOwnHandlersItNeverRunsAgain) {
     EXPECT_EQ(time_.activeTimers(), 0);
 
     gone = false;
-    timer_ = std::make_unique<TSuperTimer>(time_, time_, TimerDriver::Loop);
+    timer_ = std::make_unique<PacingTimer>(time_, time_, TimerDriver::Loop);
     timer_->setCountDown(true);
-    timer_->setOnTimer([&](TSuperTimer*) {
+    timer_->setOnTimer([&](PacingTimer*) {
         if (gone) ++after;
     });
-    timer_->setOnStop([&](TSuperTimer*) {
+    timer_->setOnStop([&](PacingTimer*) {
         if (gone) ++after;
         timer_.reset();
         gone = true;
@@ -192,7 +192,7 @@ TEST_F(VirtualTimer, AnErrorEndsTheTickInTheErrorBoxAndTheTimerGoesOnAfterIt) {
     time_.setDispatcher(&dispatcher);
     timer_->setInterval(100);
     timer_->setTickLimit(2);
-    timer_->setOnTimer([this](TSuperTimer* sender) {
+    timer_->setOnTimer([this](PacingTimer* sender) {
         times_.push_back(sender->time());
         if (times_.size() == 2) throw ObuError("Unable to write to /x/obu.ini");
     });

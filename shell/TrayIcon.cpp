@@ -1,4 +1,4 @@
-#include "shell/TTrayIcon.h"
+#include "shell/TrayIcon.h"
 
 #include <QCursor>
 #include <cstring>
@@ -16,20 +16,20 @@ std::intptr_t defaultWindowProcedure(std::uint32_t, std::uintptr_t, std::intptr_
 
 }  // namespace
 
-TTrayIcon::TTrayIcon(TrayShell& shell, EventLoop& loop) : shell_(shell), loop_(loop) {
+TrayIcon::TrayIcon(TrayShell& shell, EventLoop& loop) : shell_(shell), loop_(loop) {
     FTrayWindow = NotifyTargets::create(
         [this](std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
             return HandleTrayMessage(message, wParam, lParam);
         });
 }
 
-TTrayIcon::~TTrayIcon() {
+TrayIcon::~TrayIcon() {
     *alive_ = false;
     if (FActive) DeleteIcon();
     NotifyTargets::destroy(FTrayWindow);
 }
 
-void TTrayIcon::setActive(bool value) {
+void TrayIcon::setActive(bool value) {
     if (value == FActive) return;
     FActive = value;
     if (value)
@@ -40,20 +40,20 @@ void TTrayIcon::setActive(bool value) {
 
 // The property only matters to a form designer, and none runs inside the
 // program: at run time it keeps its stored value and never shows the icon.
-void TTrayIcon::setShowDesigning(bool) {}
+void TrayIcon::setShowDesigning(bool) {}
 
-void TTrayIcon::setIcon(const TIcon& value) {
+void TrayIcon::setIcon(const TIcon& value) {
     if (&value == &FIcon) return;
     FIcon.Assign(value);
     ModifyIcon();
 }
 
-void TTrayIcon::setToolTip(const QString& value) {
+void TrayIcon::setToolTip(const QString& value) {
     FToolTip = value.left(kMaxToolTip);
     ModifyIcon();
 }
 
-void TTrayIcon::FillIconData() {
+void TrayIcon::FillIconData() {
     std::memset(&FIconData, 0, sizeof FIconData);
     FIconData.cbSize = sizeof(NOTIFYICONDATAA);
     FIconData.hWnd = FTrayWindow;
@@ -68,7 +68,7 @@ void TTrayIcon::FillIconData() {
     FIconData.szTip[tip.size()] = 0;
 }
 
-bool TTrayIcon::AddIcon() {
+bool TrayIcon::AddIcon() {
     FillIconData();
     const bool added = shell_.Shell_NotifyIconA(NIM_ADD, FIconData);
     // A form description may switch the icon on before its tip is loaded:
@@ -77,18 +77,18 @@ bool TTrayIcon::AddIcon() {
     return added;
 }
 
-bool TTrayIcon::ModifyIcon() {
+bool TrayIcon::ModifyIcon() {
     FillIconData();
     if (!FActive) return true;
     return shell_.Shell_NotifyIconA(NIM_MODIFY, FIconData);
 }
 
-bool TTrayIcon::DeleteIcon() {
+bool TrayIcon::DeleteIcon() {
     return shell_.Shell_NotifyIconA(NIM_DELETE, FIconData);
 }
 
-std::intptr_t TTrayIcon::HandleTrayMessage(std::uint32_t message, std::uintptr_t wParam,
-                                           std::intptr_t lParam) {
+std::intptr_t TrayIcon::HandleTrayMessage(std::uint32_t message, std::uintptr_t wParam,
+                                          std::intptr_t lParam) {
     if (message == TrayRefreshTipMessage) {
         setToolTip(FToolTip);
         return 0;
@@ -117,7 +117,7 @@ std::intptr_t TTrayIcon::HandleTrayMessage(std::uint32_t message, std::uintptr_t
     return 0;
 }
 
-void TTrayIcon::PopupAtCursor() {
+void TrayIcon::PopupAtCursor() {
     const QPoint at = QCursor::pos();
     if (FPopupMenu) {
         // The menu's own loop runs posted messages: a right click that comes

@@ -1,4 +1,4 @@
-// TSuperTimer against a spinning worker that times its ticks (sleep Interval - 50 ms when the
+// PacingTimer against a spinning worker that times its ticks (sleep Interval - 50 ms when the
 // interval is longer than 50 ms, then spin on the millisecond clock), side by side on the real Qt
 // loop.
 //
@@ -8,7 +8,7 @@
 //   CPU           processor time of the whole process while the timer ran,
 //                 and of the worker alone (process minus the loop's thread),
 //                 in percent of one processor
-// Usage: bench_supertimer [seconds per run, default 1]
+// Usage: bench_pacingtimer [seconds per run, default 1]
 #include <sys/resource.h>
 #include <time.h>
 
@@ -28,7 +28,7 @@
 #include "platform/HandOver.h"
 #include "platform/QtEventLoop.h"
 #include "platform/SystemClock.h"
-#include "timing/SuperTimer.h"
+#include "timing/PacingTimer.h"
 
 namespace {
 
@@ -143,7 +143,7 @@ int main(int argc, char** argv) {
     obu::QtEventLoop loop;
     obu::SystemClock clock;
 
-    std::printf("TSuperTimer against a spinning worker, %.1f s per run\n", seconds);
+    std::printf("PacingTimer against a spinning worker, %.1f s per run\n", seconds);
     std::printf(
         "interval  timer         ticks  mean err  p99 late  max late  worker CPU  "
         "process CPU\n");
@@ -155,20 +155,20 @@ int main(int argc, char** argv) {
             return std::make_unique<SpinningTimer>(loop, clock, interval, std::move(onTick));
         });
         const Result ours = measure(interval, runSeconds, [&](std::function<void()> onTick) {
-            auto timer = std::make_unique<obu::TSuperTimer>(loop, clock);
+            auto timer = std::make_unique<obu::PacingTimer>(loop, clock);
             timer->setInterval(static_cast<std::uint16_t>(interval));
-            timer->setOnTimer([onTick](obu::TSuperTimer*) { onTick(); });
+            timer->setOnTimer([onTick](obu::PacingTimer*) { onTick(); });
             timer->setEnabled(true);
             return timer;
         });
         printRow(interval, "spinning", spin);
-        printRow(interval, "TSuperTimer", ours);
+        printRow(interval, "PacingTimer", ours);
         const double cpuRatio =
             spin.processCpuPct > 0 ? ours.processCpuPct / spin.processCpuPct : 0;
         const double workerRatio =
             spin.workerCpuPct > 0 ? ours.workerCpuPct / spin.workerCpuPct : 0;
         std::printf(
-            "          TSuperTimer / spinning: p99 lateness %.3f ms vs %.3f ms, "
+            "          PacingTimer / spinning: p99 lateness %.3f ms vs %.3f ms, "
             "process CPU x%.3f, worker CPU x%.3f\n",
             ours.p99LateMs, spin.p99LateMs, cpuRatio, workerRatio);
         // The loop's thread does the same work behind either timer (running

@@ -1,4 +1,4 @@
-#include "ui/TForm3.h"
+#include "ui/CreditsWindow.h"
 
 #include <QGuiApplication>
 #include <QMouseEvent>
@@ -11,22 +11,29 @@
 
 namespace obu {
 
-const QStringList& TForm3::creditLines() {
+const QStringList& CreditsWindow::creditLines() {
     // Roles first, then who filled them: the parts of the program that made it.
-    static const QStringList lines = {
-        QStringLiteral("Lead Programmer"),   QStringLiteral("The Application Core"),
-        QString(),                           QStringLiteral("Graphics Design"),
-        QStringLiteral("The Asset Generator"), QString(),
-        QStringLiteral("Quality Assurance"), QStringLiteral("The Unit Tests"),
-        QStringLiteral("The Whole-Program Tests"), QStringLiteral("The End-to-End Tests"),
-        QStringLiteral("The Sanitizer Runs"), QStringLiteral("The INI Fuzzer"),
-        QStringLiteral("The Crash Test"),    QStringLiteral("The Benchmarks"),
-        QString(),                           QStringLiteral("Music composed by:"),
-        QStringLiteral("The Tune Generator")};
+    static const QStringList lines = {QStringLiteral("Lead Programmer"),
+                                      QStringLiteral("The Application Core"),
+                                      QString(),
+                                      QStringLiteral("Graphics Design"),
+                                      QStringLiteral("The Asset Generator"),
+                                      QString(),
+                                      QStringLiteral("Quality Assurance"),
+                                      QStringLiteral("The Unit Tests"),
+                                      QStringLiteral("The Whole-Program Tests"),
+                                      QStringLiteral("The End-to-End Tests"),
+                                      QStringLiteral("The Sanitizer Runs"),
+                                      QStringLiteral("The INI Fuzzer"),
+                                      QStringLiteral("The Crash Test"),
+                                      QStringLiteral("The Benchmarks"),
+                                      QString(),
+                                      QStringLiteral("Music composed by:"),
+                                      QStringLiteral("The Tune Generator")};
     return lines;
 }
 
-TForm3::TForm3(Program& program) : Form(program, QString(), 305, 398) {
+CreditsWindow::CreditsWindow(Program& program) : Form(program, QString(), 305, 398) {
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     setAutoFillBackground(true);
     QPalette pal = palette();
@@ -72,25 +79,25 @@ TForm3::TForm3(Program& program) : Form(program, QString(), 305, 398) {
 
     // The tune is opened by its file name when the window is made.
     if (p.sound) MediaPlayer1 = p.sound->openMusic(QStringLiteral("obupt.okx"));
-    SuperTimer1 = std::make_unique<TSuperTimer>(*p.loop, *p.clock, p.superTimerDriver);
-    SuperTimer1->setInterval(50);
-    SuperTimer1->setThreadPriority(tpTimeCritical);
-    SuperTimer1->setOnTimer([this](TSuperTimer*) { SuperTimer1Timer(); });
+    PacingTimer1 = std::make_unique<PacingTimer>(*p.loop, *p.clock, p.pacingTimerDriver);
+    PacingTimer1->setInterval(50);
+    PacingTimer1->setThreadPriority(tpTimeCritical);
+    PacingTimer1->setOnTimer([this](PacingTimer*) { PacingTimer1Timer(); });
 }
 
-TForm3::~TForm3() {
-    SuperTimer1.reset();
+CreditsWindow::~CreditsWindow() {
+    PacingTimer1.reset();
     MediaPlayer1.reset();
 }
 
-void TForm3::FormShow() {
+void CreditsWindow::FormShow() {
     Memo1->move(Memo1->x(), kShowTop);
     passDone_ = false;
     tunePlays_ = MediaPlayer1 && MediaPlayer1->play();
-    SuperTimer1->setEnabled(true);
+    PacingTimer1->setEnabled(true);
 }
 
-void TForm3::SuperTimer1Timer() {
+void CreditsWindow::PacingTimer1Timer() {
     Memo1->move(Memo1->x(), Memo1->y() - 1);
     // Clicks and painting are handled during the scroll; a click may close the screen here.
     platform().loop->processMessages();
@@ -107,17 +114,19 @@ void TForm3::SuperTimer1Timer() {
     }
 }
 
-void TForm3::CloseClick() { Hide(); }
+void CreditsWindow::CloseClick() {
+    Hide();
+}
 
-void TForm3::FormHide() {
-    SuperTimer1->setEnabled(false);
+void CreditsWindow::FormHide() {
+    PacingTimer1->setEnabled(false);
     if (MediaPlayer1) {
         MediaPlayer1->stop();
         MediaPlayer1->seekToStart();
     }
 }
 
-void TForm3::mousePressEvent(QMouseEvent* event) {
+void CreditsWindow::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton) handle([this] { CloseClick(); });
 }
 

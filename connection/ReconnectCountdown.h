@@ -10,10 +10,10 @@ namespace obu {
 // "Reconnect": after something else dropped the connection, counts ten
 // seconds down and then dials the same entry again, unless cancelled. The
 // count lives in the text of Label2 alone.
-class TForm5 : public Form {
+class ReconnectCountdown : public Form {
     Q_OBJECT
 public:
-    explicit TForm5(Program& program);
+    explicit ReconnectCountdown(Program& program);
 
     QLabel* Label1 = nullptr;
     QLabel* Label2 = nullptr;

@@ -1,16 +1,18 @@
-#include "connection/TForm7.h"
+#include "connection/DisconnectTimerDialog.h"
 
 #include <QGuiApplication>
 #include <QScreen>
 
+#include "core/MainWindow.h"
 #include "core/Program.h"
-#include "core/TForm1.h"
 
 namespace obu {
 
-TForm7::TForm7(Program& program) : Form(program, QStringLiteral(" "), 220, 104) {
+DisconnectTimerDialog::DisconnectTimerDialog(Program& program)
+    : Form(program, QStringLiteral(" "), 220, 104) {
     // No border icons: the dialog is left through its own buttons.
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint);
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowStaysOnTopHint);
     setButtonless(true);
     QFont font(QStringLiteral("Arial Narrow"));
     font.setPixelSize(15);
@@ -35,26 +37,30 @@ TForm7::TForm7(Program& program) : Form(program, QStringLiteral(" "), 220, 104) 
     cancelButton->setObjectName(QStringLiteral("cancelButton"));
     cancelButton->setGeometry(120, 70, 70, 24);
     connect(okButton, &QPushButton::clicked, this, [this] { handle([this] { okButtonClick(); }); });
-    connect(cancelButton, &QPushButton::clicked, this, [this] { handle([this] { cancelButtonClick(); }); });
+    connect(cancelButton, &QPushButton::clicked, this,
+            [this] { handle([this] { cancelButtonClick(); }); });
 
     if (QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->geometry().center() - QPoint(width() / 2, height() / 2));
 }
 
-void TForm7::FormShow() {
-    SpinEdit1->setValue(program().Form1->SettingsFile->ReadInteger(QStringLiteral("DTimer"), QStringLiteral("Value"), 0));
+void DisconnectTimerDialog::FormShow() {
+    SpinEdit1->setValue(program().mainWindow->SettingsFile->ReadInteger(
+        QStringLiteral("DTimer"), QStringLiteral("Value"), 0));
 }
 
-void TForm7::okButtonClick() {
+void DisconnectTimerDialog::okButtonClick() {
     // Text typed beyond the range is brought into it by the spin box itself.
     SpinEdit1->interpretText();
     const int minutes = SpinEdit1->value();
-    TForm1* main = program().Form1;
+    MainWindow* main = program().mainWindow;
     main->SettingsFile->WriteInteger(QStringLiteral("DTimer"), QStringLiteral("Value"), minutes);
     if (minutes == 0) main->dtimer.setEnabled(false);
     Hide();
 }
 
-void TForm7::cancelButtonClick() { Hide(); }
+void DisconnectTimerDialog::cancelButtonClick() {
+    Hide();
+}
 
 }  // namespace obu

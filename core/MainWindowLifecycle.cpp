@@ -1,16 +1,16 @@
 // Start-up and shutdown of the main window.
+#include "core/MainWindow.h"
 #include "core/PasswordCodec.h"
 #include "core/Program.h"
-#include "core/TForm1.h"
 #include "platform/Dialogs.h"
 #include "platform/Formats.h"
 #include "platform/Platform.h"
 #include "platform/Windows.h"
-#include "shell/TForm2.h"
+#include "shell/SplashScreen.h"
 
 namespace obu {
 
-void TForm1::FormCreate() {
+void MainWindow::FormCreate() {
     Platform& p = platform();
     LogFile =
         std::make_unique<EventLog>(*p.clock, *p.formats, p.logPath(QStringLiteral("log.txt")));
@@ -35,9 +35,9 @@ void TForm1::FormCreate() {
         Edit1->clear();
         MaskEdit1->clear();
         // 5.
-        RAS1->RefreshEntryList();
+        dialer->RefreshEntryList();
         ListBox1->clear();
-        ListBox1->addItems(RAS1->EntryList());
+        ListBox1->addItems(dialer->EntryList());
         // 6.
         Image10->DrawFace(ImageList2, 0);
         Image11->DrawFace(ImageList3, 0);
@@ -56,7 +56,7 @@ void TForm1::FormCreate() {
         const QString readProblem = SettingsFile->ReadProblem();
         if (!readProblem.isEmpty()) p.dialogs->errorBox(program().application().Title, readProblem);
         // 10.
-        TForm2* tray = program().Form2;
+        SplashScreen* tray = program().splashScreen;
         DailyAlarm =
             SettingsFile->ReadBool(QStringLiteral("Alarm"), QStringLiteral("Daily"), false);
         AlarmTime =
@@ -77,12 +77,12 @@ void TForm1::FormCreate() {
                  .isEmpty()) {
             tray->ConnectonStart1->setChecked(SettingsFile->ReadBool(
                 QStringLiteral("Connection"), QStringLiteral("AutoConnect"), false));
-            RAS1->setEntryName(SettingsFile->ReadString(QStringLiteral("Connection"),
-                                                        QStringLiteral("Name"), QString()));
-            Label2->setText(RAS1->EntryName());
-            RAS1->setUserName(SettingsFile->ReadString(QStringLiteral("Connection"),
-                                                       QStringLiteral("Username"), QString()));
-            RAS1->setPassword(DecodePassword(SettingsFile->ReadString(
+            dialer->setEntryName(SettingsFile->ReadString(QStringLiteral("Connection"),
+                                                          QStringLiteral("Name"), QString()));
+            Label2->setText(dialer->EntryName());
+            dialer->setUserName(SettingsFile->ReadString(QStringLiteral("Connection"),
+                                                         QStringLiteral("Username"), QString()));
+            dialer->setPassword(DecodePassword(SettingsFile->ReadString(
                 QStringLiteral("Connection"), QStringLiteral("Password"), QString())));
         }
         // 12.
@@ -103,7 +103,7 @@ void TForm1::FormCreate() {
     });
 }
 
-void TForm1::FormDestroy() {
+void MainWindow::FormDestroy() {
     // 1. The disconnect timer is left alone: ending the program never hangs up.
     Timer1.setEnabled(false);
     Timer2.setEnabled(false);
@@ -123,8 +123,8 @@ void TForm1::FormDestroy() {
     handle([this] { LogFile->WriteLogLine(QStringLiteral("OBU Closed")); });
 }
 
-void TForm1::SaveSettings() {
-    TForm2* tray = program().Form2;
+void MainWindow::SaveSettings() {
+    SplashScreen* tray = program().splashScreen;
     // One replace of the file for all of them: a kill leaves the old settings or the new.
     obu::SettingsFile::Changes ini;
     ini.WriteBool(QStringLiteral("Options"), QStringLiteral("Sound"), tray->Sound1->isChecked());
@@ -138,10 +138,10 @@ void TForm1::SaveSettings() {
     ini.WriteBool(QStringLiteral("Connection"), QStringLiteral("AutoConnect"),
                   tray->ConnectonStart1->isChecked());
     ini.WriteString(QStringLiteral("Alarm"), QStringLiteral("Time"), AlarmTime);
-    ini.WriteString(QStringLiteral("Connection"), QStringLiteral("Name"), RAS1->EntryName());
-    ini.WriteString(QStringLiteral("Connection"), QStringLiteral("Username"), RAS1->UserName());
+    ini.WriteString(QStringLiteral("Connection"), QStringLiteral("Name"), dialer->EntryName());
+    ini.WriteString(QStringLiteral("Connection"), QStringLiteral("Username"), dialer->UserName());
     ini.WriteString(QStringLiteral("Connection"), QStringLiteral("Password"),
-                    EncodePassword(RAS1->Password()));
+                    EncodePassword(dialer->Password()));
     for (int n = 1; n <= kExtraSlots; ++n)
         ini.WriteBool(QStringLiteral("Lights"), QString::number(n), ExtraOn[n]);
     ini.WriteInteger(QStringLiteral("Position"), QStringLiteral("x"), Left());
@@ -149,8 +149,8 @@ void TForm1::SaveSettings() {
     SettingsFile->Write(ini);
 }
 
-void TForm1::FormClose() {
-    program().Form2->Close();
+void MainWindow::FormClose() {
+    program().splashScreen->Close();
 }
 
 }  // namespace obu

@@ -1,4 +1,4 @@
-#include "shell/TGoToWeb.h"
+#include "shell/WebPageOpener.h"
 
 #include <QStringList>
 #include <array>
@@ -10,9 +10,9 @@
 
 namespace obu {
 
-const QString TGoToWeb::ProductPage = QStringLiteral("https://obu-linekeeper.example/");
-const QString TGoToWeb::MakerPage = QStringLiteral("https://vantor-studio.example/");
-const QString TGoToWeb::DefaultUrl = TGoToWeb::ProductPage;
+const QString WebPageOpener::ProductPage = QStringLiteral("https://obu-linekeeper.example/");
+const QString WebPageOpener::MakerPage = QStringLiteral("https://vantor-studio.example/");
+const QString WebPageOpener::DefaultUrl = WebPageOpener::ProductPage;
 
 namespace {
 
@@ -51,14 +51,14 @@ qsizetype programEnd(const QString& command) {
 
 }  // namespace
 
-TGoToWeb::TGoToWeb(Registry& registry, Shell& shell, QObject* owner)
+WebPageOpener::WebPageOpener(Registry& registry, Shell& shell, QObject* owner)
     : registry_(registry), shell_(shell), owner_(owner), FUrl(DefaultUrl) {}
 
-QString TGoToWeb::FindBrowserCommand() const {
+QString WebPageOpener::FindBrowserCommand() const {
     return withoutPlaceholders(registeredBrowserCommand(nullptr));
 }
 
-QString TGoToWeb::registeredBrowserCommand(bool* fromDesktopEntry) const {
+QString WebPageOpener::registeredBrowserCommand(bool* fromDesktopEntry) const {
     static const std::array<QString, 4> extensions{QStringLiteral(".HTM"), QStringLiteral(".HTML"),
                                                    QStringLiteral(".SHTML"),
                                                    QStringLiteral(".SHTM")};
@@ -81,7 +81,7 @@ QString TGoToWeb::registeredBrowserCommand(bool* fromDesktopEntry) const {
     return {};
 }
 
-bool TGoToWeb::Execute() {
+bool WebPageOpener::Execute() {
     bool fromDesktopEntry = false;
     const QString registered = registeredBrowserCommand(&fromDesktopEntry);
     if (fromDesktopEntry) {

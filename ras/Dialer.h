@@ -9,11 +9,11 @@
 
 namespace obu {
 
-class TRAS;
+class Dialer;
 
-using TNotifyEvent = std::function<void(TRAS* Sender)>;
+using TNotifyEvent = std::function<void(Dialer* Sender)>;
 using TRasStateEvent =
-    std::function<void(TRAS* Sender, std::int32_t Error, const QString& ErrorString)>;
+    std::function<void(Dialer* Sender, std::int32_t Error, const QString& ErrorString)>;
 
 // The dial-up connection component: holds one call through the dial-up
 // service, turns the service's dial notifications into events, hangs up,
@@ -22,13 +22,13 @@ using TRasStateEvent =
 //
 // Properties are read with their name and written with set + name. Events are
 // called only when set, with the component as sender, on the loop's thread.
-class TRAS {
+class Dialer {
 public:
-    explicit TRAS(RasApi& ras);
+    explicit Dialer(RasApi& ras);
     // Destroys the notification target; a connection that is up stays up.
-    ~TRAS();
-    TRAS(const TRAS&) = delete;
-    TRAS& operator=(const TRAS&) = delete;
+    ~Dialer();
+    Dialer(const Dialer&) = delete;
+    Dialer& operator=(const Dialer&) = delete;
 
     // Properties that an owner sets.
     const QString& EntryName() const { return FEntryName; }

@@ -11,7 +11,7 @@ class Shell;
 // Opens a web page in the default browser: finds the browser's command line
 // among the web page file types of the registry, splits it into program and
 // parameters, and starts the program with the page's address added.
-class TGoToWeb {
+class WebPageOpener {
 public:
     // The addresses the program opens: its own page, the maker's page, and the
     // one a new component starts with.
@@ -20,7 +20,7 @@ public:
     static const QString DefaultUrl;   // the product's page
 
     // `owner` is the window that started programs belong to.
-    TGoToWeb(Registry& registry, Shell& shell, QObject* owner = nullptr);
+    WebPageOpener(Registry& registry, Shell& shell, QObject* owner = nullptr);
 
     const QString& Url() const { return FUrl; }
     void setUrl(const QString& value) { FUrl = value; }

@@ -4,7 +4,7 @@
 #include <QMenu>
 #include <memory>
 
-#include "shell/TTrayIcon.h"
+#include "shell/TrayIcon.h"
 
 #include "platform/WindowTimer.h"
 #include "ui/Form.h"
@@ -14,17 +14,17 @@ namespace obu {
 // The splash window, shown for five seconds at start. Being made first it is
 // the main form: closing it ends the program. It owns the tray menu, whose
 // option check marks are the program's switches.
-class TForm2 : public Form {
+class SplashScreen : public Form {
     Q_OBJECT
 public:
-    explicit TForm2(Program& program);
+    explicit SplashScreen(Program& program);
 
-    ~TForm2() override;
+    ~SplashScreen() override;
 
     QLabel* Image1 = nullptr;
     QLabel* Label1 = nullptr;
     WindowTimer Timer1;
-    std::unique_ptr<TTrayIcon> TrayIcon1;
+    std::unique_ptr<TrayIcon> trayIcon;
     QMenu* PopupMenu1 = nullptr;
 
     QMenu* Setup1 = nullptr;
@@ -77,7 +77,7 @@ protected:
 private:
     void buildMenu();
     QAction* addItem(QMenu* menu, const QString& name, const QString& caption,
-                     void (TForm2::*handler)() = nullptr);
+                     void (SplashScreen::*handler)() = nullptr);
     // Toggles an option's check mark and writes it to the settings at once.
     void toggleOption(QAction* item, const QString& section, const QString& key);
 };

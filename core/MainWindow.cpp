@@ -1,13 +1,13 @@
-#include "core/TForm1.h"
+#include "core/MainWindow.h"
 #include "ui/TransparentLabel.h"
 
 #include "core/Program.h"
 #include "platform/Platform.h"
-#include "shell/TForm2.h"
+#include "shell/SplashScreen.h"
 
 namespace obu {
 
-TForm1::TForm1(Program& program)
+MainWindow::MainWindow(Program& program)
     : Form(program, QStringLiteral("Obu Linekeeper v1.3"), 452 - kFrameWidth, 243 - kFrameHeight),
       ImageList1(QStringLiteral("ImageList1"), QSize(18, 18)),
       ImageList2(QStringLiteral("ImageList2"), QSize(163, 31), QStringLiteral("Connect")),
@@ -48,24 +48,24 @@ TForm1::TForm1(Program& program)
     buildPresentation();
 }
 
-TForm1::~TForm1() {
+MainWindow::~MainWindow() {
     FormDestroy();
     // The component goes with the window; a connection that is up stays up.
-    RAS1.reset();
+    dialer.reset();
 }
 
-void TForm1::setWidth(int outerWidth) {
+void MainWindow::setWidth(int outerWidth) {
     outerWidth_ = outerWidth;
     setFixedWidth(outerWidth - kFrameWidth);
 }
 
-void TForm1::setOuterSize(int outerWidth, int outerHeight) {
+void MainWindow::setOuterSize(int outerWidth, int outerHeight) {
     outerWidth_ = outerWidth;
     outerHeight_ = outerHeight;
     setFixedSize(outerWidth - kFrameWidth, outerHeight - kFrameHeight);
 }
 
-void TForm1::buildSkin() {
+void MainWindow::buildSkin() {
     const QString folder = platform().programFolder;
     ImageList1.loadStrip(folder + QStringLiteral("lights.png"));
     ImageList2.loadStrip(folder + QStringLiteral("face-connect.png"));
@@ -75,44 +75,52 @@ void TForm1::buildSkin() {
     ImageList7.loadStrip(folder + QStringLiteral("face-extras.png"));
     ImageList8.loadStrip(folder + QStringLiteral("face-disconnect.png"));
 
-    Image9 = new TSkinImage(this, QStringLiteral("Image9"), 0, 0, 600, 216);
-    Image14 = new TSkinImage(this, QStringLiteral("Image14"), 7, 63, 163, 31);
-    Image11 = new TSkinImage(this, QStringLiteral("Image11"), 7, 93, 163, 31);
-    Image15 = new TSkinImage(this, QStringLiteral("Image15"), 7, 122, 163, 31);
-    Image10 = new TSkinImage(this, QStringLiteral("Image10"), 7, 152, 163, 31);
-    Image12 = new TSkinImage(this, QStringLiteral("Image12"), 346, 184, 82, 29);
-    for (TSkinImage* button : {Image14, Image11, Image15, Image10}) button->setCursor(Qt::PointingHandCursor);
+    Image9 = new SkinImage(this, QStringLiteral("Image9"), 0, 0, 600, 216);
+    Image14 = new SkinImage(this, QStringLiteral("Image14"), 7, 63, 163, 31);
+    Image11 = new SkinImage(this, QStringLiteral("Image11"), 7, 93, 163, 31);
+    Image15 = new SkinImage(this, QStringLiteral("Image15"), 7, 122, 163, 31);
+    Image10 = new SkinImage(this, QStringLiteral("Image10"), 7, 152, 163, 31);
+    Image12 = new SkinImage(this, QStringLiteral("Image12"), 346, 184, 82, 29);
+    for (SkinImage* button : {Image14, Image11, Image15, Image10})
+        button->setCursor(Qt::PointingHandCursor);
 
-    Image10->onMouseDown = [this](Qt::MouseButton b) { handle([=, this] { Image10MouseDown(b); }); };
+    Image10->onMouseDown = [this](Qt::MouseButton b) {
+        handle([=, this] { Image10MouseDown(b); });
+    };
     Image10->onClick = [this] { handle([this] { Image10Click(this); }); };
     Image10->onMouseUp = [this](Qt::MouseButton b) { handle([=, this] { Image10MouseUp(b); }); };
-    const std::pair<TSkinImage*, TImageList*> plainButtons[] = {
-        {Image11, &ImageList3}, {Image12, &ImageList4}, {Image14, &ImageList6}, {Image15, &ImageList7}};
+    const std::pair<SkinImage*, ImageList*> plainButtons[] = {{Image11, &ImageList3},
+                                                              {Image12, &ImageList4},
+                                                              {Image14, &ImageList6},
+                                                              {Image15, &ImageList7}};
     for (auto [button, list] : plainButtons) {
         button->onMouseDown = [this, button, list](Qt::MouseButton) {
             handle([=, this] { SkinButtonDown(button, *list); });
         };
-        button->onMouseUp = [this, button, list](Qt::MouseButton) { handle([=, this] { SkinButtonUp(button, *list); }); };
+        button->onMouseUp = [this, button, list](Qt::MouseButton) {
+            handle([=, this] { SkinButtonUp(button, *list); });
+        };
     }
     Image11->onClick = [this] { handle([this] { Image11Click(this); }); };
     Image14->onClick = [this] { handle([this] { Image14Click(this); }); };
-    Image12->onClick = [this] { handle([this] { program().Form2->Close(); }); };
+    Image12->onClick = [this] { handle([this] { program().splashScreen->Close(); }); };
 }
 
-void TForm1::bindComponent() {
-    RAS1 = std::make_unique<TRAS>(*platform().ras);
-    RAS1->setRedialAttempts(0);
-    RAS1->setOnConnect([this](TRAS* s) { RAS1Connect(s); });
-    RAS1->setOnDisconnect([this](TRAS* s, std::int32_t e, const QString& t) { RAS1Disconnect(s, e, t); });
-    RAS1->setOnDialError(
-        [this](TRAS* s, std::int32_t e, const QString& t) { RAS1DialError(s, e, t); });
-    RAS1->setOnAboutToOpenPort([this](TRAS* s) { RAS1AboutToOpenPort(s); });
-    RAS1->setOnPortOpened([this](TRAS* s) { RAS1PortOpened(s); });
-    RAS1->setOnAuthenticate([this](TRAS* s) { RAS1Authenticate(s); });
-    RAS1->setOnAuthenticated([this](TRAS* s) { RAS1Authenticated(s); });
+void MainWindow::bindComponent() {
+    dialer = std::make_unique<Dialer>(*platform().ras);
+    dialer->setRedialAttempts(0);
+    dialer->setOnConnect([this](Dialer* s) { RAS1Connect(s); });
+    dialer->setOnDisconnect(
+        [this](Dialer* s, std::int32_t e, const QString& t) { RAS1Disconnect(s, e, t); });
+    dialer->setOnDialError(
+        [this](Dialer* s, std::int32_t e, const QString& t) { RAS1DialError(s, e, t); });
+    dialer->setOnAboutToOpenPort([this](Dialer* s) { RAS1AboutToOpenPort(s); });
+    dialer->setOnPortOpened([this](Dialer* s) { RAS1PortOpened(s); });
+    dialer->setOnAuthenticate([this](Dialer* s) { RAS1Authenticate(s); });
+    dialer->setOnAuthenticated([this](Dialer* s) { RAS1Authenticated(s); });
 }
 
-void TForm1::buildControls() {
+void MainWindow::buildControls() {
     auto label = [this](const QString& name, const QString& text, int x, int y, int w, int h) {
         return transparentLabel(this, name, text, x, y, w, h);
     };
@@ -122,7 +130,8 @@ void TForm1::buildControls() {
         font.setBold(bold);
         return font;
     };
-    Label1 = label(QStringLiteral("Label1"), QStringLiteral("Current Connection Name:"), 192, 78, 217, 22);
+    Label1 = label(QStringLiteral("Label1"), QStringLiteral("Current Connection Name:"), 192, 78,
+                   217, 22);
     Label1->setFont(narrow(19, true));
     Label1->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     Label2 = label(QStringLiteral("Label2"), QStringLiteral("(none)"), 192, 102, 217, 15);

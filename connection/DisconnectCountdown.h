@@ -8,10 +8,10 @@ namespace obu {
 
 // The disconnect countdown: "OBU will disconnect you in N seconds." The count
 // lives in the text of Label2 alone.
-class TForm8 : public Form {
+class DisconnectCountdown : public Form {
     Q_OBJECT
 public:
-    explicit TForm8(Program& program);
+    explicit DisconnectCountdown(Program& program);
 
     QLabel* Label1 = nullptr;
     QLabel* Label2 = nullptr;

@@ -13,7 +13,7 @@
 #include "platform/SystemClock.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/unit/timing/RealLoop.h"
-#include "timing/SuperTimer.h"
+#include "timing/PacingTimer.h"
 
 using namespace std::chrono_literals;
 
@@ -29,7 +29,7 @@ protected:
 };
 
 TEST_F(ThreadedTimer, CountsUpOnTheLoopThreadAndNeverStopsByItself) {
-    TSuperTimer timer(loop_, clock_);
+    PacingTimer timer(loop_, clock_);
     EXPECT_EQ(timer.interval(), 1000);
     EXPECT_EQ(timer.tickLimit(), -1);
     EXPECT_EQ(timer.threadPriority(), tpHigher);
@@ -39,13 +39,13 @@ TEST_F(ThreadedTimer, CountsUpOnTheLoopThreadAndNeverStopsByItself) {
     bool offLoopThread = false;
     int stops = 0;
     timer.setInterval(20);
-    timer.setOnTimer([&](TSuperTimer* sender) {
+    timer.setOnTimer([&](PacingTimer* sender) {
         EXPECT_EQ(sender, &timer);
         if (!loop_.inLoopThread()) offLoopThread = true;
         times.push_back(sender->time());
         EXPECT_EQ(sender->ticks(), sender->time() / 20);
     });
-    timer.setOnStop([&](TSuperTimer*) { ++stops; });
+    timer.setOnStop([&](PacingTimer*) { ++stops; });
     timer.setEnabled(true);
 
     ASSERT_TRUE(pumpUntil([&] { return times.size() >= 15; }));
@@ -58,12 +58,12 @@ TEST_F(ThreadedTimer, CountsUpOnTheLoopThreadAndNeverStopsByItself) {
 }
 
 TEST_F(ThreadedTimer, CountingDownFromZeroStopsAfterTheFirstTick) {
-    TSuperTimer timer(loop_, clock_);
+    PacingTimer timer(loop_, clock_);
     std::vector<std::string> events;
     timer.setInterval(20);
     timer.setCountDown(true);
-    timer.setOnTimer([&](TSuperTimer*) { events.push_back("timer"); });
-    timer.setOnStop([&](TSuperTimer* sender) {
+    timer.setOnTimer([&](PacingTimer*) { events.push_back("timer"); });
+    timer.setOnStop([&](PacingTimer* sender) {
         events.push_back(sender->enabled() ? "stop while enabled" : "stop");
     });
     timer.setEnabled(true);
@@ -76,10 +76,10 @@ TEST_F(ThreadedTimer, CountingDownFromZeroStopsAfterTheFirstTick) {
 }
 
 TEST_F(ThreadedTimer, ARestartedTimerGoesOnFromTheLastTicksTime) {
-    TSuperTimer timer(loop_, clock_);
+    PacingTimer timer(loop_, clock_);
     std::vector<std::int32_t> times;
     timer.setInterval(100);
-    timer.setOnTimer([&](TSuperTimer* sender) { times.push_back(sender->time()); });
+    timer.setOnTimer([&](PacingTimer* sender) { times.push_back(sender->time()); });
     timer.setEnabled(true);
     ASSERT_TRUE(pumpUntil([&] { return times.size() >= 3; }));
     pumpFor(50);  // about 350 ms after the start
@@ -103,11 +103,11 @@ TEST_F(ThreadedTimer, ARestartedTimerGoesOnFromTheLastTicksTime) {
 }
 
 TEST_F(ThreadedTimer, IntervalZeroStopsARunningTimerWithoutOnStop) {
-    TSuperTimer timer(loop_, clock_);
+    PacingTimer timer(loop_, clock_);
     int ticks = 0, stops = 0;
     timer.setInterval(10);
-    timer.setOnTimer([&](TSuperTimer*) { ++ticks; });
-    timer.setOnStop([&](TSuperTimer*) { ++stops; });
+    timer.setOnTimer([&](PacingTimer*) { ++ticks; });
+    timer.setOnStop([&](PacingTimer*) { ++stops; });
     timer.setEnabled(true);
     ASSERT_TRUE(pumpUntil([&] { return ticks >= 3; }));
 
@@ -136,10 +136,10 @@ TEST_F(ThreadedTimer, IntervalZeroStopsARunningTimerWithoutOnStop) {
 }
 
 TEST_F(ThreadedTimer, AHandlerThatStopsTheTimerSuspendsItUntilEnabledAgain) {
-    TSuperTimer timer(loop_, clock_);
+    PacingTimer timer(loop_, clock_);
     int ticks = 0;
     timer.setInterval(30);
-    timer.setOnTimer([&](TSuperTimer* sender) {
+    timer.setOnTimer([&](PacingTimer* sender) {
         if (++ticks == 3) sender->setEnabled(false);
     });
     timer.setEnabled(true);
@@ -157,13 +157,13 @@ TEST_F(ThreadedTimer, AHandlerThatStopsTheTimerSuspendsItUntilEnabledAgain) {
 }
 
 TEST_F(ThreadedTimer, TheTickLimitStopsTheTimerCountingUpAndDown) {
-    TSuperTimer up(loop_, clock_);
+    PacingTimer up(loop_, clock_);
     std::vector<std::int32_t> ticksSeen;
     int stops = 0;
     up.setInterval(20);
     up.setTickLimit(5);
-    up.setOnTimer([&](TSuperTimer* sender) { ticksSeen.push_back(sender->ticks()); });
-    up.setOnStop([&](TSuperTimer*) { ++stops; });
+    up.setOnTimer([&](PacingTimer* sender) { ticksSeen.push_back(sender->ticks()); });
+    up.setOnStop([&](PacingTimer*) { ++stops; });
     up.setEnabled(true);
     ASSERT_TRUE(pumpUntil([&] { return stops > 0; }));
     pumpFor(100);
@@ -173,15 +173,15 @@ TEST_F(ThreadedTimer, TheTickLimitStopsTheTimerCountingUpAndDown) {
     EXPECT_GE(ticksSeen.back(), 5);
     for (size_t i = 0; i + 1 < ticksSeen.size(); ++i) EXPECT_LT(ticksSeen[i], 5);
 
-    TSuperTimer down(loop_, clock_);
+    PacingTimer down(loop_, clock_);
     std::vector<std::int32_t> downTicks;
     int downStops = 0;
     down.setInterval(20);
     down.setTime(200);
     down.setCountDown(true);
     down.setTickLimit(5);
-    down.setOnTimer([&](TSuperTimer* sender) { downTicks.push_back(sender->ticks()); });
-    down.setOnStop([&](TSuperTimer*) { ++downStops; });
+    down.setOnTimer([&](PacingTimer* sender) { downTicks.push_back(sender->ticks()); });
+    down.setOnStop([&](PacingTimer*) { ++downStops; });
     down.setEnabled(true);
     ASSERT_TRUE(pumpUntil([&] { return downStops > 0; }));
     EXPECT_EQ(downStops, 1);
@@ -193,11 +193,11 @@ TEST_F(ThreadedTimer, AnErrorInOnTimerEndsThatTickOnlyAndHoldsTheNextUntilTheBox
     ScriptedDialogs dialogs;
     Dispatcher dispatcher(dialogs, "Obu Linekeeper");
     loop_.setDispatcher(&dispatcher);
-    TSuperTimer timer(loop_, clock_);
+    PacingTimer timer(loop_, clock_);
     int ticks = 0;
     bool timedUnderTheBox = false;
     timer.setInterval(10);
-    timer.setOnTimer([&](TSuperTimer*) {
+    timer.setOnTimer([&](PacingTimer*) {
         if (++ticks == 2) throw ObuError("Unable to write to /x/log.txt");
     });
     dialogs.setWhileOpen([&](const ScriptedDialogs::Box&) {
@@ -220,7 +220,7 @@ TEST_F(ThreadedTimer, ThePriorityReachesTheWorkerAsFarAsLinuxAllows) {
     const int base = getpriority(PRIO_PROCESS, 0);
     ASSERT_EQ(errno, 0);
 
-    TSuperTimer timer(loop_, clock_);
+    PacingTimer timer(loop_, clock_);
     EXPECT_FALSE(timer.workerNice());  // no worker until first enabled
     timer.setThreadPriority(tpLower);  // kept for the worker that starts later
     timer.setInterval(50);
@@ -252,12 +252,12 @@ TEST_F(ThreadedTimer, DestructionAtAnyPointOfATickNeitherHangsNorCallsBack) {
     int totalAfter = 0;
     for (int round = 0; round < 400; ++round) {
         auto record = std::make_shared<Record>();
-        auto timer = std::make_unique<TSuperTimer>(loop_, clock_);
+        auto timer = std::make_unique<PacingTimer>(loop_, clock_);
         timer->setInterval(1);
         timer->setThreadPriority(static_cast<TThreadPriority>(round % 7));
         const int mode = round % 4;
         const int destroyOnTick = 1 + round % 3;
-        auto onAnyCall = [record, &timer, mode, destroyOnTick](TSuperTimer*, bool stop) {
+        auto onAnyCall = [record, &timer, mode, destroyOnTick](PacingTimer*, bool stop) {
             if (record->gone) {
                 ++record->callsAfterDestruction;
                 return;
@@ -270,8 +270,8 @@ TEST_F(ThreadedTimer, DestructionAtAnyPointOfATickNeitherHangsNorCallsBack) {
                 record->gone = true;
             }
         };
-        timer->setOnTimer([onAnyCall](TSuperTimer* s) { onAnyCall(s, false); });
-        timer->setOnStop([onAnyCall](TSuperTimer* s) { onAnyCall(s, true); });
+        timer->setOnTimer([onAnyCall](PacingTimer* s) { onAnyCall(s, false); });
+        timer->setOnStop([onAnyCall](PacingTimer* s) { onAnyCall(s, true); });
         if (mode == 3) timer->setCountDown(true);  // stops, and so is destroyed in OnStop
         timer->setEnabled(true);
 

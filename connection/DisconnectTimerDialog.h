@@ -13,10 +13,10 @@ constexpr int kMaxDisconnectMinutes = 1000;
 int DisconnectTimerMinutes(int stored);
 
 // The disconnect-timer dialog: "Disconnect after N minutes of being connected."
-class TForm7 : public Form {
+class DisconnectTimerDialog : public Form {
     Q_OBJECT
 public:
-    explicit TForm7(Program& program);
+    explicit DisconnectTimerDialog(Program& program);
 
     QLabel* Label1 = nullptr;
     QSpinBox* SpinEdit1 = nullptr;

@@ -1,4 +1,4 @@
-#include "timing/SuperTimer.h"
+#include "timing/PacingTimer.h"
 
 #include <sys/resource.h>
 
@@ -37,7 +37,7 @@ private:
 
 }  // namespace
 
-TSuperTimer::TSuperTimer(EventLoop& loop, Clock& clock, TimerDriver driver)
+PacingTimer::PacingTimer(EventLoop& loop, Clock& clock, TimerDriver driver)
     : loop_(loop), clock_(clock), driver_(driver) {
     errno = 0;
     const int nice = getpriority(PRIO_PROCESS, 0);
@@ -45,7 +45,7 @@ TSuperTimer::TSuperTimer(EventLoop& loop, Clock& clock, TimerDriver driver)
     lastTickCount_ = clock_.tickCount();
 }
 
-TSuperTimer::~TSuperTimer() {
+PacingTimer::~PacingTimer() {
     if (destroyedFlag_) *destroyedFlag_ = true;
     setEnabled(false);
     stopLoopTimer();
@@ -53,7 +53,7 @@ TSuperTimer::~TSuperTimer() {
     worker_.reset();
 }
 
-std::int64_t TSuperTimer::nowMs() {
+std::int64_t PacingTimer::nowMs() {
     if (driver_ == TimerDriver::Thread) {
         using namespace std::chrono;
         return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
@@ -65,12 +65,12 @@ std::int64_t TSuperTimer::nowMs() {
     return unwrappedTicks_;
 }
 
-bool TSuperTimer::enabled() const {
+bool PacingTimer::enabled() const {
     std::lock_guard lock(mutex_);
     return enabled_;
 }
 
-void TSuperTimer::setEnabled(bool enabled) {
+void PacingTimer::setEnabled(bool enabled) {
     std::unique_lock lock(mutex_);
     if (enabled == enabled_) return;
     if (enabled && interval_ == 0) return;
@@ -82,7 +82,7 @@ void TSuperTimer::setEnabled(bool enabled) {
         ++run_;
     }
     if (driver_ == TimerDriver::Thread) {
-        if (enabled && !worker_) worker_ = std::make_unique<TTimerThread>(*this);
+        if (enabled && !worker_) worker_ = std::make_unique<TimerThread>(*this);
         if (worker_) worker_->wakeLocked();
         return;
     }
@@ -93,36 +93,36 @@ void TSuperTimer::setEnabled(bool enabled) {
         stopLoopTimer();
 }
 
-std::uint16_t TSuperTimer::interval() const {
+std::uint16_t PacingTimer::interval() const {
     std::lock_guard lock(mutex_);
     return interval_;
 }
 
-void TSuperTimer::setInterval(std::uint16_t ms) {
+void PacingTimer::setInterval(std::uint16_t ms) {
     if (ms == interval()) return;
     if (ms == 0) setEnabled(false);
     std::lock_guard lock(mutex_);
     interval_ = ms;
 }
 
-TThreadPriority TSuperTimer::threadPriority() const {
+TThreadPriority PacingTimer::threadPriority() const {
     std::lock_guard lock(mutex_);
     return priority_;
 }
 
-void TSuperTimer::setThreadPriority(TThreadPriority priority) {
+void PacingTimer::setThreadPriority(TThreadPriority priority) {
     std::lock_guard lock(mutex_);
     if (priority == priority_) return;
     priority_ = priority;
     if (worker_) worker_->applyPriorityLocked();
 }
 
-bool TSuperTimer::countDown() const {
+bool PacingTimer::countDown() const {
     std::lock_guard lock(mutex_);
     return countDown_;
 }
 
-void TSuperTimer::setCountDown(bool countDown) {
+void PacingTimer::setCountDown(bool countDown) {
     std::lock_guard lock(mutex_);
     if (countDown == countDown_) return;
     countDown_ = countDown;
@@ -133,12 +133,12 @@ void TSuperTimer::setCountDown(bool countDown) {
     }
 }
 
-std::int32_t TSuperTimer::time() const {
+std::int32_t PacingTimer::time() const {
     std::lock_guard lock(mutex_);
     return time_;
 }
 
-void TSuperTimer::setTime(std::int32_t ms) {
+void PacingTimer::setTime(std::int32_t ms) {
     std::lock_guard lock(mutex_);
     time_ = ms;
     if (enabled_) {
@@ -147,34 +147,34 @@ void TSuperTimer::setTime(std::int32_t ms) {
     }
 }
 
-std::int32_t TSuperTimer::tickLimit() const {
+std::int32_t PacingTimer::tickLimit() const {
     std::lock_guard lock(mutex_);
     return tickLimit_;
 }
 
-void TSuperTimer::setTickLimit(std::int32_t limit) {
+void PacingTimer::setTickLimit(std::int32_t limit) {
     std::lock_guard lock(mutex_);
     tickLimit_ = limit;
 }
 
-std::int32_t TSuperTimer::ticks() const {
+std::int32_t PacingTimer::ticks() const {
     std::lock_guard lock(mutex_);
     return interval_ == 0 ? 0 : time_ / static_cast<std::int32_t>(interval_);
 }
 
-std::optional<int> TSuperTimer::workerNice() const {
+std::optional<int> PacingTimer::workerNice() const {
     std::lock_guard lock(mutex_);
     return worker_ ? worker_->niceLocked() : std::nullopt;
 }
 
-void TSuperTimer::fireLocked(std::int64_t now) {
+void PacingTimer::fireLocked(std::int64_t now) {
     // Lateness is not made up: the next tick is timed from this one.
     nextTick_ = now + interval_;
     const std::int64_t elapsed = now - enabledAt_;
     time_ = static_cast<std::int32_t>(countDown_ ? baseTime_ - elapsed : baseTime_ + elapsed);
 }
 
-bool TSuperTimer::DoTick(std::uint64_t run) {
+bool PacingTimer::DoTick(std::uint64_t run) {
     {
         std::lock_guard lock(mutex_);
         // A tick timed just before the timer was stopped or restarted.
@@ -202,7 +202,7 @@ bool TSuperTimer::DoTick(std::uint64_t run) {
     return !watch.destroyed();
 }
 
-void TSuperTimer::scheduleLoopTick() {
+void PacingTimer::scheduleLoopTick() {
     stopLoopTimer();
     std::int64_t delay;
     std::uint64_t run;
@@ -214,13 +214,13 @@ void TSuperTimer::scheduleLoopTick() {
     loopTimer_ = loop_.startTimer(static_cast<int>(delay), [this, run] { onLoopTimer(run); });
 }
 
-void TSuperTimer::stopLoopTimer() {
+void PacingTimer::stopLoopTimer() {
     if (loopTimer_ == 0) return;
     loop_.stopTimer(loopTimer_);
     loopTimer_ = 0;
 }
 
-void TSuperTimer::onLoopTimer(std::uint64_t run) {
+void PacingTimer::onLoopTimer(std::uint64_t run) {
     // Each tick is a one-shot, timed again after the tick has been handled,
     // as the worker does.
     stopLoopTimer();
