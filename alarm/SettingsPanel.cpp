@@ -5,7 +5,6 @@
 #include "alarm/AlarmClockText.h"
 #include "alarm/SectionTyping.h"
 #include "core/MainWindow.h"
-#include "core/PasswordCodec.h"
 #include "core/Program.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
@@ -207,15 +206,14 @@ void MainWindow::ListBox1Click() {
     QListWidgetItem* item = ListBox1->currentItem();
     if (!item) return;
     const QString entry = item->text();
-    const QString user = SettingsFile->ReadString(entry, QStringLiteral("Username"), QString());
+    const QString user = settings->text({Setting::EntryUserName, entry});
     if (user.isEmpty()) {
         Edit1->clear();
         MaskEdit1->clear();
         return;
     }
     Edit1->setText(user);
-    MaskEdit1->setText(
-        DecodePassword(SettingsFile->ReadString(entry, QStringLiteral("Password"), QString())));
+    MaskEdit1->setText(settings->text({Setting::EntryPassword, entry}));
 }
 
 void MainWindow::okbuttonClick() {
@@ -242,8 +240,8 @@ void MainWindow::okbuttonClick() {
             Label12->setText(AlarmTime);
         }
         cancelbuttonClick();
-        SettingsFile->WriteBool(QStringLiteral("Alarm"), QStringLiteral("Daily"), DailyAlarm);
-        SettingsFile->WriteString(QStringLiteral("Alarm"), QStringLiteral("Time"), AlarmTime);
+        settings->setFlag(Setting::DailyAlarm, DailyAlarm);
+        settings->setText(Setting::AlarmTime, AlarmTime);
         return;
     }
     QListWidgetItem* item = ListBox1->currentItem();
@@ -264,12 +262,11 @@ void MainWindow::okbuttonClick() {
     Edit1->clear();
     MaskEdit1->clear();
     ListBox1->clearSelection();
-    SettingsFile->WriteString(QStringLiteral("Connection"), QStringLiteral("Name"), entry);
-    SettingsFile->WriteString(QStringLiteral("Connection"), QStringLiteral("Username"), user);
-    SettingsFile->WriteString(QStringLiteral("Connection"), QStringLiteral("Password"),
-                              EncodePassword(password));
-    SettingsFile->WriteString(entry, QStringLiteral("Username"), user);
-    SettingsFile->WriteString(entry, QStringLiteral("Password"), EncodePassword(password));
+    settings->setText(Setting::EntryName, entry);
+    settings->setText(Setting::UserName, user);
+    settings->setText(Setting::Password, password);
+    settings->setText({Setting::EntryUserName, entry}, user);
+    settings->setText({Setting::EntryPassword, entry}, password);
     cancelbuttonClick();
 }
 

@@ -18,8 +18,7 @@ int DisconnectTimerMinutes(int stored) {
 }
 
 void MainWindow::StartDisconnectTimer() {
-    const int minutes = DisconnectTimerMinutes(
-        SettingsFile->ReadInteger(QStringLiteral("DTimer"), QStringLiteral("Value"), 0));
+    const int minutes = DisconnectTimerMinutes(settings->number(Setting::DisconnectMinutes));
     if (minutes <= 0) return;
     // Re-arming replaces the interval and restarts the count.
     dtimer.setEnabled(false);

@@ -45,8 +45,7 @@ DisconnectTimerDialog::DisconnectTimerDialog(Program& program)
 }
 
 void DisconnectTimerDialog::FormShow() {
-    SpinEdit1->setValue(program().mainWindow->SettingsFile->ReadInteger(
-        QStringLiteral("DTimer"), QStringLiteral("Value"), 0));
+    SpinEdit1->setValue(program().mainWindow->settings->number(Setting::DisconnectMinutes));
 }
 
 void DisconnectTimerDialog::okButtonClick() {
@@ -54,7 +53,7 @@ void DisconnectTimerDialog::okButtonClick() {
     SpinEdit1->interpretText();
     const int minutes = SpinEdit1->value();
     MainWindow* main = program().mainWindow;
-    main->SettingsFile->WriteInteger(QStringLiteral("DTimer"), QStringLiteral("Value"), minutes);
+    main->settings->setNumber(Setting::DisconnectMinutes, minutes);
     if (minutes == 0) main->dtimer.setEnabled(false);
     Hide();
 }

@@ -7,8 +7,8 @@
 #include <memory>
 
 #include "core/EventLog.h"
-#include "core/SettingsFile.h"
 #include "extras/ExtrasTable.h"
+#include "model/Settings.h"
 #include "platform/Sound.h"
 #include "platform/WindowTimer.h"
 #include "ras/Dialer.h"
@@ -199,7 +199,7 @@ public:
     std::unique_ptr<WebPageOpener> GoToWeb1;
     void Timer6Timer();
 
-    std::unique_ptr<obu::SettingsFile> SettingsFile;
+    std::unique_ptr<Settings> settings;
     std::unique_ptr<EventLog> LogFile;
 
     // Image lists of the skin: 1 lights, 2 Connect faces, 3 Set Alarm, 4 Exit,

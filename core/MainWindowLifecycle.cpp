@@ -1,6 +1,5 @@
 // Start-up and shutdown of the main window.
 #include "core/MainWindow.h"
-#include "core/PasswordCodec.h"
 #include "core/Program.h"
 #include "platform/Dialogs.h"
 #include "platform/Formats.h"
@@ -49,45 +48,31 @@ void MainWindow::FormCreate() {
         // 8.
         AlarmTime.clear();
         // 9.
-        SettingsFile = std::make_unique<obu::SettingsFile>(
-            *p.profile, p.settingsPath(QStringLiteral("obu.ini")));
+        settings =
+            std::make_unique<Settings>(*p.profile, p.settingsPath(QStringLiteral("obu.ini")));
         // A file that cannot be read would come back as defaults and be
         // overwritten by them at exit: say so now, and save nothing.
-        const QString readProblem = SettingsFile->ReadProblem();
+        const QString readProblem = settings->readProblem();
         if (!readProblem.isEmpty()) p.dialogs->errorBox(program().application().Title, readProblem);
         // 10.
         SplashScreen* tray = program().splashScreen;
-        DailyAlarm =
-            SettingsFile->ReadBool(QStringLiteral("Alarm"), QStringLiteral("Daily"), false);
-        AlarmTime =
-            SettingsFile->ReadString(QStringLiteral("Alarm"), QStringLiteral("Time"), QString())
-                .left(kMaxFieldText);
-        tray->Sound1->setChecked(
-            SettingsFile->ReadBool(QStringLiteral("Options"), QStringLiteral("Sound"), true));
-        tray->MinimizeonConnect1->setChecked(
-            SettingsFile->ReadBool(QStringLiteral("Options"), QStringLiteral("Minimize"), false));
-        tray->MinimizeDUNonConnect1->setChecked(SettingsFile->ReadBool(
-            QStringLiteral("Options"), QStringLiteral("Minimize Dun"), false));
-        tray->RedialifLineisBusy1->setChecked(
-            SettingsFile->ReadBool(QStringLiteral("Options"), QStringLiteral("Redial"), true));
+        DailyAlarm = settings->flag(Setting::DailyAlarm);
+        AlarmTime = settings->text(Setting::AlarmTime).left(kMaxFieldText);
+        tray->Sound1->setChecked(settings->flag(Setting::Sound));
+        tray->MinimizeonConnect1->setChecked(settings->flag(Setting::MinimizeOnConnect));
+        tray->MinimizeDUNonConnect1->setChecked(settings->flag(Setting::MinimizeDialUpWindow));
+        tray->RedialifLineisBusy1->setChecked(settings->flag(Setting::RedialIfBusy));
         LoadExtrasReadLights();
         // 11. The credentials count only with an entry to dial.
-        if (!SettingsFile
-                 ->ReadString(QStringLiteral("Connection"), QStringLiteral("Name"), QString())
-                 .isEmpty()) {
-            tray->ConnectonStart1->setChecked(SettingsFile->ReadBool(
-                QStringLiteral("Connection"), QStringLiteral("AutoConnect"), false));
-            dialer->setEntryName(SettingsFile->ReadString(QStringLiteral("Connection"),
-                                                          QStringLiteral("Name"), QString()));
+        if (!settings->text(Setting::EntryName).isEmpty()) {
+            tray->ConnectonStart1->setChecked(settings->flag(Setting::ConnectOnStart));
+            dialer->setEntryName(settings->text(Setting::EntryName));
             Label2->setText(dialer->EntryName());
-            dialer->setUserName(SettingsFile->ReadString(QStringLiteral("Connection"),
-                                                         QStringLiteral("Username"), QString()));
-            dialer->setPassword(DecodePassword(SettingsFile->ReadString(
-                QStringLiteral("Connection"), QStringLiteral("Password"), QString())));
+            dialer->setUserName(settings->text(Setting::UserName));
+            dialer->setPassword(settings->text(Setting::Password));
         }
         // 12.
-        setPosition(SettingsFile->ReadInteger(QStringLiteral("Position"), QStringLiteral("x"), 5),
-                    SettingsFile->ReadInteger(QStringLiteral("Position"), QStringLiteral("y"), 5));
+        setPosition(settings->number(Setting::WindowLeft), settings->number(Setting::WindowTop));
         // 13.
         LoadExtrasReadTable();
         settingsRead_ = readProblem.isEmpty();
@@ -115,10 +100,10 @@ void MainWindow::FormDestroy() {
     // 2. Only settings that were read are written back. A save that fails is
     // reported and the close is still logged.
     handle([this] {
-        if (settingsRead_ && SettingsFile) SaveSettings();
+        if (settingsRead_ && settings) SaveSettings();
     });
     // 3.
-    SettingsFile.reset();
+    settings.reset();
     // 4.
     handle([this] { LogFile->WriteLogLine(QStringLiteral("OBU Closed")); });
 }
@@ -126,27 +111,21 @@ void MainWindow::FormDestroy() {
 void MainWindow::SaveSettings() {
     SplashScreen* tray = program().splashScreen;
     // One replace of the file for all of them: a kill leaves the old settings or the new.
-    obu::SettingsFile::Changes ini;
-    ini.WriteBool(QStringLiteral("Options"), QStringLiteral("Sound"), tray->Sound1->isChecked());
-    ini.WriteBool(QStringLiteral("Options"), QStringLiteral("Minimize"),
-                  tray->MinimizeonConnect1->isChecked());
-    ini.WriteBool(QStringLiteral("Options"), QStringLiteral("Minimize Dun"),
-                  tray->MinimizeDUNonConnect1->isChecked());
-    ini.WriteBool(QStringLiteral("Options"), QStringLiteral("Redial"),
-                  tray->RedialifLineisBusy1->isChecked());
-    ini.WriteBool(QStringLiteral("Alarm"), QStringLiteral("Daily"), DailyAlarm);
-    ini.WriteBool(QStringLiteral("Connection"), QStringLiteral("AutoConnect"),
-                  tray->ConnectonStart1->isChecked());
-    ini.WriteString(QStringLiteral("Alarm"), QStringLiteral("Time"), AlarmTime);
-    ini.WriteString(QStringLiteral("Connection"), QStringLiteral("Name"), dialer->EntryName());
-    ini.WriteString(QStringLiteral("Connection"), QStringLiteral("Username"), dialer->UserName());
-    ini.WriteString(QStringLiteral("Connection"), QStringLiteral("Password"),
-                    EncodePassword(dialer->Password()));
-    for (int n = 1; n <= kExtraSlots; ++n)
-        ini.WriteBool(QStringLiteral("Lights"), QString::number(n), ExtraOn[n]);
-    ini.WriteInteger(QStringLiteral("Position"), QStringLiteral("x"), Left());
-    ini.WriteInteger(QStringLiteral("Position"), QStringLiteral("y"), Top());
-    SettingsFile->Write(ini);
+    Settings::Changes ini;
+    ini.setFlag(Setting::Sound, tray->Sound1->isChecked());
+    ini.setFlag(Setting::MinimizeOnConnect, tray->MinimizeonConnect1->isChecked());
+    ini.setFlag(Setting::MinimizeDialUpWindow, tray->MinimizeDUNonConnect1->isChecked());
+    ini.setFlag(Setting::RedialIfBusy, tray->RedialifLineisBusy1->isChecked());
+    ini.setFlag(Setting::DailyAlarm, DailyAlarm);
+    ini.setFlag(Setting::ConnectOnStart, tray->ConnectonStart1->isChecked());
+    ini.setText(Setting::AlarmTime, AlarmTime);
+    ini.setText(Setting::EntryName, dialer->EntryName());
+    ini.setText(Setting::UserName, dialer->UserName());
+    ini.setText(Setting::Password, dialer->Password());
+    for (int n = 1; n <= kExtraSlots; ++n) ini.setFlag({Setting::ExtraLight, n}, ExtraOn[n]);
+    ini.setNumber(Setting::WindowLeft, Left());
+    ini.setNumber(Setting::WindowTop, Top());
+    settings->write(ini);
 }
 
 void MainWindow::FormClose() {

@@ -201,10 +201,8 @@ void ExtrasEditor::FormShow() {
         TExtraSlot& slot = main->ExtrasTable[n];
         whole[n] = slot;
         if (!slot.SlotSet) continue;
-        whole[n].SlotName = main->SettingsFile->ReadString(QStringLiteral("Extras Name"),
-                                                           QString::number(n), QString());
-        whole[n].SlotPath = main->SettingsFile->ReadString(QStringLiteral("Extras Path"),
-                                                           QString::number(n), QString());
+        whole[n].SlotName = main->settings->text({Setting::ExtraName, n});
+        whole[n].SlotPath = main->settings->text({Setting::ExtraPath, n});
         slot.SlotName = whole[n].SlotName.left(kMaxFieldText);
         slot.SlotPath = whole[n].SlotPath.left(kMaxFieldText);
     }
@@ -305,13 +303,12 @@ void ExtrasEditor::Image2Click() {
                 break;
         }
     }
-    obu::SettingsFile& ini = *main->SettingsFile;
+    Settings& settings = *main->settings;
     for (int n = 1; n <= kExtraSlots; ++n) {
         const TExtraSlot& slot = main->ExtrasTable[n];
-        const QString key = QString::number(n);
-        ini.WriteBool(QStringLiteral("Extras Set"), key, slot.SlotSet);
-        ini.WriteString(QStringLiteral("Extras Name"), key, slot.SlotName);
-        ini.WriteString(QStringLiteral("Extras Path"), key, slot.SlotPath);
+        settings.setFlag({Setting::ExtraSet, n}, slot.SlotSet);
+        settings.setText({Setting::ExtraName, n}, slot.SlotName);
+        settings.setText({Setting::ExtraPath, n}, slot.SlotPath);
     }
     Hide();
 }

@@ -15,22 +15,17 @@ void MainWindow::LoadExtrasSwitchOff() {
 
 void MainWindow::LoadExtrasReadLights() {
     for (int n = 1; n <= kExtraSlots; ++n)
-        SavedLights[n] =
-            SettingsFile->ReadBool(QStringLiteral("Lights"), QString::number(n), false);
+        SavedLights[n] = settings->flag({Setting::ExtraLight, n});
 }
 
 void MainWindow::LoadExtrasReadTable() {
     for (int n = 1; n <= kExtraSlots; ++n)
-        ExtrasTable[n].SlotSet =
-            SettingsFile->ReadBool(QStringLiteral("Extras Set"), QString::number(n), false);
+        ExtrasTable[n].SlotSet = settings->flag({Setting::ExtraSet, n});
     for (int n = 1; n <= kExtraSlots; ++n) {
         TExtraSlot& slot = ExtrasTable[n];
         if (!slot.SlotSet) continue;
-        slot.SlotName =
-            SettingsFile->ReadString(QStringLiteral("Extras Name"), QString::number(n), QString())
-                .left(kMaxFieldText);
-        const QString path =
-            SettingsFile->ReadString(QStringLiteral("Extras Path"), QString::number(n), QString());
+        slot.SlotName = settings->text({Setting::ExtraName, n}).left(kMaxFieldText);
+        const QString path = settings->text({Setting::ExtraPath, n});
         slot.SlotPath = path.left(kMaxFieldText);
         slot.PathCut = path.size() > kMaxFieldText;
     }

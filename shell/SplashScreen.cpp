@@ -240,25 +240,25 @@ void SplashScreen::DisconnectTimer1Click() {
     program().disconnectTimerDialog->Show();
 }
 
-void SplashScreen::toggleOption(QAction* item, const QString& section, const QString& key) {
+void SplashScreen::toggleOption(QAction* item, Setting setting) {
     item->setChecked(!item->isChecked());
-    program().mainWindow->SettingsFile->WriteBool(section, key, item->isChecked());
+    program().mainWindow->settings->setFlag(setting, item->isChecked());
 }
 
 void SplashScreen::Sound1Click() {
-    toggleOption(Sound1, QStringLiteral("Options"), QStringLiteral("Sound"));
+    toggleOption(Sound1, Setting::Sound);
 }
 
 void SplashScreen::ConnectonStart1Click() {
-    toggleOption(ConnectonStart1, QStringLiteral("Connection"), QStringLiteral("AutoConnect"));
+    toggleOption(ConnectonStart1, Setting::ConnectOnStart);
 }
 
 void SplashScreen::MinimizeonConnect1Click() {
-    toggleOption(MinimizeonConnect1, QStringLiteral("Options"), QStringLiteral("Minimize"));
+    toggleOption(MinimizeonConnect1, Setting::MinimizeOnConnect);
 }
 
 void SplashScreen::MinimizeDUNonConnect1Click() {
-    toggleOption(MinimizeDUNonConnect1, QStringLiteral("Options"), QStringLiteral("Minimize Dun"));
+    toggleOption(MinimizeDUNonConnect1, Setting::MinimizeDialUpWindow);
 }
 
 // Only the check mark: the redial option reaches the file with the other settings at exit.

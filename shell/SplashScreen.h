@@ -11,6 +11,8 @@
 
 namespace obu {
 
+enum class Setting;
+
 // The splash window, shown for five seconds at start. Being made first it is
 // the main form: closing it ends the program. It owns the tray menu, whose
 // option check marks are the program's switches.
@@ -79,7 +81,7 @@ private:
     QAction* addItem(QMenu* menu, const QString& name, const QString& caption,
                      void (SplashScreen::*handler)() = nullptr);
     // Toggles an option's check mark and writes it to the settings at once.
-    void toggleOption(QAction* item, const QString& section, const QString& key);
+    void toggleOption(QAction* item, Setting setting);
 };
 
 }  // namespace obu

@@ -1,0 +1,113 @@
+#include "model/Settings.h"
+
+#include "core/PasswordCodec.h"
+
+namespace obu {
+namespace {
+
+struct KeyText {
+    const char* section;  // null: the section is the entry's name
+    const char* name;     // null: the name is the slot's number
+    int defaultValue;     // for flags and numbers; texts default to empty
+};
+
+KeyText keyText(Setting setting) {
+    switch (setting) {
+        case Setting::Sound:
+            return {"Options", "Sound", 1};
+        case Setting::MinimizeOnConnect:
+            return {"Options", "Minimize", 0};
+        case Setting::MinimizeDialUpWindow:
+            return {"Options", "Minimize Dun", 0};
+        case Setting::RedialIfBusy:
+            return {"Options", "Redial", 1};
+        case Setting::DailyAlarm:
+            return {"Alarm", "Daily", 0};
+        case Setting::AlarmTime:
+            return {"Alarm", "Time", 0};
+        case Setting::EntryName:
+            return {"Connection", "Name", 0};
+        case Setting::UserName:
+            return {"Connection", "Username", 0};
+        case Setting::Password:
+            return {"Connection", "Password", 0};
+        case Setting::ConnectOnStart:
+            return {"Connection", "AutoConnect", 0};
+        case Setting::WindowLeft:
+            return {"Position", "x", 5};
+        case Setting::WindowTop:
+            return {"Position", "y", 5};
+        case Setting::DisconnectMinutes:
+            return {"DTimer", "Value", 0};
+        case Setting::ExtraLight:
+            return {"Lights", nullptr, 0};
+        case Setting::ExtraSet:
+            return {"Extras Set", nullptr, 0};
+        case Setting::ExtraName:
+            return {"Extras Name", nullptr, 0};
+        case Setting::ExtraPath:
+            return {"Extras Path", nullptr, 0};
+        case Setting::EntryUserName:
+            return {nullptr, "Username", 0};
+        case Setting::EntryPassword:
+            return {nullptr, "Password", 0};
+    }
+    return {"", "", 0};
+}
+
+bool isPassword(Setting setting) {
+    return setting == Setting::Password || setting == Setting::EntryPassword;
+}
+
+}  // namespace
+
+QString SettingKey::section() const {
+    const char* section = keyText(setting).section;
+    return section ? QString::fromLatin1(section) : entry;
+}
+
+QString SettingKey::name() const {
+    const char* name = keyText(setting).name;
+    return name ? QString::fromLatin1(name) : QString::number(slot);
+}
+
+bool Settings::flag(const SettingKey& key) const {
+    return m_file.ReadBool(key.section(), key.name(), keyText(key.setting).defaultValue != 0);
+}
+
+int Settings::number(const SettingKey& key) const {
+    return m_file.ReadInteger(key.section(), key.name(), keyText(key.setting).defaultValue);
+}
+
+QString Settings::text(const SettingKey& key) const {
+    const QString stored = m_file.ReadString(key.section(), key.name(), QString());
+    return isPassword(key.setting) ? DecodePassword(stored) : stored;
+}
+
+void Settings::setFlag(const SettingKey& key, bool value) {
+    m_file.WriteBool(key.section(), key.name(), value);
+}
+
+void Settings::setNumber(const SettingKey& key, int value) {
+    m_file.WriteInteger(key.section(), key.name(), value);
+}
+
+void Settings::setText(const SettingKey& key, const QString& value) {
+    m_file.WriteString(key.section(), key.name(),
+                       isPassword(key.setting) ? EncodePassword(value) : value);
+}
+
+void Settings::Changes::setFlag(const SettingKey& key, bool value) {
+    m_changes.WriteBool(key.section(), key.name(), value);
+}
+
+void Settings::Changes::setNumber(const SettingKey& key, int value) {
+    m_changes.WriteInteger(key.section(), key.name(), value);
+}
+
+void Settings::Changes::setText(const SettingKey& key, const QString& value) {
+    m_changes.WriteString(key.section(), key.name(),
+                          isPassword(key.setting) ? EncodePassword(value) : value);
+}
+
+}  // namespace obu

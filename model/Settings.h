@@ -1,0 +1,99 @@
+#pragma once
+#include <QString>
+
+#include <memory>
+
+#include "core/SettingsFile.h"
+
+namespace obu {
+
+class Profile;
+
+// Every key of obu.ini that the program reads or writes.
+enum class Setting {
+    // [Options]
+    Sound,                 // Sound, default on
+    MinimizeOnConnect,     // Minimize
+    MinimizeDialUpWindow,  // Minimize Dun
+    RedialIfBusy,          // Redial, default on
+    // [Alarm]
+    DailyAlarm,  // Daily
+    AlarmTime,   // Time
+    // [Connection]
+    EntryName,       // Name
+    UserName,        // Username
+    Password,        // Password, stored encoded
+    ConnectOnStart,  // AutoConnect
+    // [Position], default 5 each
+    WindowLeft,  // x
+    WindowTop,   // y
+    // [DTimer]
+    DisconnectMinutes,  // Value
+    // One key per extra, named by its slot number 1..8.
+    ExtraLight,  // [Lights]
+    ExtraSet,    // [Extras Set]
+    ExtraName,   // [Extras Name]
+    ExtraPath,   // [Extras Path]
+    // The credentials last given for an entry, in a section named after the entry.
+    EntryUserName,  // Username
+    EntryPassword,  // Password, stored encoded
+};
+
+// One key of the file: a setting, with the extra's slot or the entry's name
+// for the settings that need one.
+struct SettingKey {
+    SettingKey(Setting setting) : setting(setting) {}  // NOLINT: a plain setting is a key
+    SettingKey(Setting setting, int slot) : setting(setting), slot(slot) {}
+    SettingKey(Setting setting, QString entry) : setting(setting), entry(std::move(entry)) {}
+
+    QString section() const;
+    QString name() const;
+
+    Setting setting;
+    int slot = 0;
+    QString entry;
+};
+
+// The settings file read and written by key, each key with its own default
+// and stored form (flags as 0 and 1, passwords encoded). Each single write
+// reaches the file at once; a set of changes reaches it in one replace.
+class Settings {
+public:
+    Settings(Profile& profile, QString path) : m_file(profile, std::move(path)) {}
+
+    const QString& fileName() const { return m_file.FileName(); }
+    // Why the file cannot be read as a whole, in words for the user; empty
+    // when it can be read or does not exist yet.
+    QString readProblem() const { return m_file.ReadProblem(); }
+
+    bool flag(const SettingKey& key) const;
+    int number(const SettingKey& key) const;
+    // The text of the key; a password comes back decoded.
+    QString text(const SettingKey& key) const;
+
+    // Each throws WriteError when the file cannot be written.
+    void setFlag(const SettingKey& key, bool value);
+    void setNumber(const SettingKey& key, int value);
+    // A password is stored encoded.
+    void setText(const SettingKey& key, const QString& value);
+
+    // Writes gathered to reach the file together, in their order.
+    class Changes {
+    public:
+        void setFlag(const SettingKey& key, bool value);
+        void setNumber(const SettingKey& key, int value);
+        void setText(const SettingKey& key, const QString& value);
+
+    private:
+        friend class Settings;
+        SettingsFile::Changes m_changes;
+    };
+    // All the changes in one replace of the file: it then holds all of them
+    // or, when it cannot be written (WriteError), none.
+    void write(const Changes& changes) { m_file.Write(changes.m_changes); }
+
+private:
+    SettingsFile m_file;
+};
+
+}  // namespace obu
