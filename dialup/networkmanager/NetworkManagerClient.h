@@ -42,7 +42,7 @@ struct NmActiveConnection {
     QString type;
     NmActiveState state = NmActiveState::Unknown;
     uint32_t activeReason = 0;       // NMActiveConnectionStateReason of the last change
-    uint32_t deviceReason = 0;       // NMDeviceStateReason of its device's last fall, 0: none seen
+    uint32_t deviceReason = 0;       // NMDeviceStateReason of its device's fall, 0: none seen
     bool wasActivated = false;       // it came up: its end is a drop, not a failed dial
     bool endedByThisClient = false;  // deactivated because this client asked for it
     QList<QString> devices;
@@ -52,9 +52,10 @@ struct NmActiveConnection {
 
 // NetworkManager's profiles and active connections over its D-Bus API, on the
 // system bus (DBUS_SYSTEM_BUS_ADDRESS when set). Everything it knows comes from
-// NetworkManager's signals and the answers to its own calls; nothing is polled,
-// and no call blocks. Without a bus or without NetworkManager it says nothing
-// and is not available; it becomes available when NetworkManager appears.
+// NetworkManager's signals and the answers to its own calls: nothing is
+// polled, and no call to NetworkManager blocks. Without a bus or without
+// NetworkManager it says nothing and is not available; it becomes available
+// when NetworkManager appears.
 class NetworkManagerClient : public QObject {
     Q_OBJECT
 public:
@@ -63,7 +64,8 @@ public:
     NetworkManagerClient(const QDBusConnection& bus, QObject* parent = nullptr);
     ~NetworkManagerClient() override;
 
-    // NetworkManager is on the bus and its profiles have been read.
+    // NetworkManager is on the bus and the profiles it listed have been read
+    // (a starting NetworkManager may list more as it loads them).
     bool available() const { return available_; }
     QList<NmProfile> profiles() const;
     QList<NmActiveConnection> activeConnections() const;
