@@ -16,6 +16,7 @@ TEST_PACKAGES=(
     clang libclang-rt-14-dev
     xvfb xauth openbox trayer xdotool wmctrl x11-utils imagemagick
     desktop-file-utils appstream mandoc lintian dpkg-dev
+    network-manager dbus-daemon iproute2
 )
 
 packages=("${BUILD_PACKAGES[@]}" "${RUN_PACKAGES[@]}")

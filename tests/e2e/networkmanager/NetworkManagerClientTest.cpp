@@ -1,0 +1,233 @@
+// Runs inside networkmanager.sh's sandbox: a real NetworkManager on a private
+// bus, with the profiles obu-line (comes up), obu-secret (needs a password
+// that nobody gives) and obu-elsewhere (bound to a link that does not exist).
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QProcess>
+#include <QTest>
+#include <iostream>
+#include <vector>
+
+#include "dialup/networkmanager/NetworkManagerClient.h"
+
+namespace obu {
+namespace {
+
+constexpr int kDeadlineMs = 30000;
+
+QString env(const char* name) {
+    return qEnvironmentVariable(name);
+}
+
+// Runs a command of the sandbox, as another program would; says what it
+// printed only when it failed.
+bool run(const QString& program, const QStringList& arguments, bool quiet = false) {
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(program, arguments);
+    const bool ok = process.waitForFinished(kDeadlineMs) &&
+                    process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    if (!ok && !quiet)
+        std::cerr << program.toStdString() << " " << arguments.join(' ').toStdString() << ": "
+                  << process.readAll().toStdString();
+    return ok;
+}
+
+bool nmcli(const QStringList& arguments, bool quiet = false) {
+    return run(QStringLiteral("nmcli"), arguments, quiet);
+}
+
+// Every report of the client, in order.
+class Reports {
+public:
+    explicit Reports(NetworkManagerClient& client) {
+        QObject::connect(&client, &NetworkManagerClient::activeConnectionChanged, &client,
+                         [this](const NmActiveConnection& c) { changes.push_back(c); });
+        QObject::connect(&client, &NetworkManagerClient::activationFailed, &client,
+                         [this](const QString& id, NmFailure failure, const QString&) {
+                             refusals.push_back({id, failure});
+                         });
+    }
+    // Waits for the profile's connection to reach the state and returns that report.
+    NmActiveConnection waitFor(const QString& id, NmActiveState state) {
+        const NmActiveConnection* found = nullptr;
+        (void)QTest::qWaitFor(
+            [&] {
+                for (size_t i = from_; i < changes.size() && !found; ++i)
+                    if (changes[i].id == id && changes[i].state == state) found = &changes[i];
+                return found != nullptr;
+            },
+            kDeadlineMs);
+        if (!found) {
+            ADD_FAILURE() << id.toStdString() << " never reached state " << int(state);
+            return {};
+        }
+        from_ = found - changes.data() + 1;
+        return *found;
+    }
+    std::vector<NmActiveState> statesOf(const QString& id) const {
+        std::vector<NmActiveState> states;
+        for (const NmActiveConnection& c : changes)
+            if (c.id == id) states.push_back(c.state);
+        return states;
+    }
+
+    std::vector<NmActiveConnection> changes;
+    std::vector<std::pair<QString, NmFailure>> refusals;
+
+private:
+    size_t from_ = 0;
+};
+
+class NetworkManager : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(QTest::qWaitFor([&] { return client.available(); }, kDeadlineMs))
+            << "the client never saw NetworkManager";
+    }
+    void TearDown() override { nmcli({"connection", "down", "obu-line"}, true); }
+
+    bool hasProfile(const QString& id) const {
+        for (const NmProfile& p : client.profiles())
+            if (p.id == id) return true;
+        return false;
+    }
+
+    NetworkManagerClient client;
+    Reports reports{client};
+};
+
+TEST_F(NetworkManager, ListsProfilesAndFollowsTheirChanges) {
+    NmProfile line;
+    for (const NmProfile& p : client.profiles())
+        if (p.id == "obu-line") line = p;
+    EXPECT_EQ(line.type, "802-3-ethernet");
+    EXPECT_EQ(line.uuid.size(), 36);
+    EXPECT_TRUE(hasProfile("obu-secret"));
+
+    ASSERT_TRUE(nmcli({"connection", "add", "type", "ethernet", "con-name", "obu-added", "ifname",
+                       env("OBU_NM_LINK"), "connection.autoconnect", "no"}));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return hasProfile("obu-added"); }, kDeadlineMs));
+    ASSERT_TRUE(nmcli({"connection", "modify", "obu-added", "connection.id", "obu-renamed"}));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return hasProfile("obu-renamed"); }, kDeadlineMs));
+    EXPECT_FALSE(hasProfile("obu-added"));
+    ASSERT_TRUE(nmcli({"connection", "delete", "obu-renamed"}));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !hasProfile("obu-renamed"); }, kDeadlineMs));
+}
+
+TEST_F(NetworkManager, DialsAndHangsUpItself) {
+    ASSERT_TRUE(client.activate("obu-line"));
+    reports.waitFor("obu-line", NmActiveState::Activated);
+    const auto states = reports.statesOf("obu-line");
+    EXPECT_EQ(states.front(), NmActiveState::Activating);
+    bool listed = false;
+    for (const NmActiveConnection& c : client.activeConnections())
+        listed |= c.id == "obu-line" && c.state == NmActiveState::Activated;
+    EXPECT_TRUE(listed);
+
+    ASSERT_TRUE(client.deactivate("obu-line"));
+    const NmActiveConnection end = reports.waitFor("obu-line", NmActiveState::Deactivated);
+    EXPECT_TRUE(end.endedByThisClient);
+    EXPECT_TRUE(end.wasActivated);
+    EXPECT_EQ(end.failure(), NmFailure::None);
+    EXPECT_FALSE(client.deactivate("obu-line")) << "nothing left to hang up";
+}
+
+TEST_F(NetworkManager, TellsOutsideActivationsAndDrops) {
+    // Up and down by another program.
+    ASSERT_TRUE(nmcli({"connection", "up", "obu-line"}));
+    reports.waitFor("obu-line", NmActiveState::Activated);
+    ASSERT_TRUE(nmcli({"connection", "down", "obu-line"}));
+    NmActiveConnection end = reports.waitFor("obu-line", NmActiveState::Deactivated);
+    EXPECT_FALSE(end.endedByThisClient);
+    EXPECT_TRUE(end.wasActivated);
+    EXPECT_EQ(end.failure(), NmFailure::None);
+
+    // Dialled here, dropped by the device vanishing; then the link comes back.
+    ASSERT_TRUE(client.activate("obu-line"));
+    reports.waitFor("obu-line", NmActiveState::Activated);
+    ASSERT_TRUE(run("ip", {"-n", env("OBU_NM_FAR_NETNS"), "link", "del", env("OBU_NM_FAR_LINK")}));
+    end = reports.waitFor("obu-line", NmActiveState::Deactivated);
+    EXPECT_FALSE(end.endedByThisClient);
+    EXPECT_TRUE(end.wasActivated);
+    EXPECT_EQ(end.failure(), NmFailure::DeviceMissing)
+        << failureName(end.failure()) << " " << end.activeReason << "/" << end.deviceReason;
+    ASSERT_TRUE(
+        run("ip", {"-n", env("OBU_NM_NETNS"), "link", "add", env("OBU_NM_LINK"), "type", "veth",
+                   "peer", "name", env("OBU_NM_FAR_LINK"), "netns", env("OBU_NM_FAR_NETNS")}));
+    ASSERT_TRUE(
+        run("ip", {"-n", env("OBU_NM_FAR_NETNS"), "link", "set", env("OBU_NM_FAR_LINK"), "up"}));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return nmcli({"--wait", "5", "connection", "up", "obu-line"}, true);
+        },
+        kDeadlineMs));
+}
+
+TEST_F(NetworkManager, ReportsFailuresWithTheirReasons) {
+    EXPECT_FALSE(client.activate("obu-no-such-profile"));
+
+    ASSERT_TRUE(client.activate("obu-secret"));
+    const NmActiveConnection end = reports.waitFor("obu-secret", NmActiveState::Deactivated);
+    EXPECT_FALSE(end.wasActivated);
+    EXPECT_FALSE(end.endedByThisClient);
+    EXPECT_EQ(end.failure(), NmFailure::LoginRefused)
+        << failureName(end.failure()) << " " << end.activeReason << "/" << end.deviceReason;
+
+    ASSERT_TRUE(client.activate("obu-elsewhere"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !reports.refusals.empty(); }, kDeadlineMs));
+    EXPECT_EQ(reports.refusals.front().first, "obu-elsewhere");
+    EXPECT_EQ(reports.refusals.front().second, NmFailure::DeviceMissing);
+}
+
+// Run where no bus answers, or no NetworkManager is on the bus.
+TEST(NetworkManagerAbsent, IsSilentAndUnavailable) {
+    NetworkManagerClient client;
+    // The client's question to the bus is answered before this one, on the same connection.
+    QDBusConnection bus = QDBusConnection::connectToBus(env("DBUS_SYSTEM_BUS_ADDRESS"),
+                                                        QStringLiteral("obu-system-bus"));
+    if (bus.isConnected()) bus.interface()->isServiceRegistered("org.freedesktop.NetworkManager");
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(client.available());
+    EXPECT_TRUE(client.profiles().isEmpty());
+    EXPECT_FALSE(client.activate("obu-line"));
+    EXPECT_FALSE(client.deactivate("obu-line"));
+}
+
+// Started before NetworkManager; networkmanager.sh starts it on the first
+// line below, and restarts it on the second.
+TEST(NetworkManagerArrives, FollowsItComingAndGoing) {
+    NetworkManagerClient client;
+    std::vector<bool> changes;
+    QObject::connect(&client, &NetworkManagerClient::availableChanged, &client,
+                     [&](bool available) { changes.push_back(available); });
+    std::cout << "waiting for NetworkManager" << std::endl;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return client.available(); }, kDeadlineMs));
+    std::cout << "NetworkManager seen" << std::endl;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !client.available(); }, kDeadlineMs));
+    EXPECT_TRUE(client.profiles().isEmpty());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return client.available(); }, kDeadlineMs));
+    // A starting NetworkManager may list its profiles as it loads them.
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            for (const NmProfile& p : client.profiles())
+                if (p.id == "obu-line") return true;
+            return false;
+        },
+        kDeadlineMs))
+        << "the profiles are read again";
+    EXPECT_EQ(changes, (std::vector<bool>{true, false, true}));
+}
+
+}  // namespace
+}  // namespace obu
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
