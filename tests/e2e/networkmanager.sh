@@ -5,15 +5,17 @@
 # NetworkManager coming later, leaving and coming back.
 source "$(dirname "$0")/lib.sh"
 source "$(dirname "$0")/nm-sandbox.sh"
-TEST_BIN=$2
+# Ended with this shell, however that ends.
+TEST_BIN=(setpriv --pdeathsig KILL "$2")
 started=$SECONDS
 trap 'nm_sandbox_stop; cleanup' EXIT
+trap 'exit 143' TERM INT HUP
 nm_sandbox_require
 
 # silent WHAT ARGS...: runs the test program, which must pass and print nothing on standard error.
 silent() {
     local what=$1; shift
-    "$TEST_BIN" "$@" 2>"$E2E_TMP/stderr.txt" || fail "the client $what"
+    "${TEST_BIN[@]}" "$@" 2>"$E2E_TMP/stderr.txt" || fail "the client $what: $(cat "$E2E_TMP/stderr.txt")"
     [[ -s "$E2E_TMP/stderr.txt" ]] && fail "the client spoke $what: $(cat "$E2E_TMP/stderr.txt")"
     return 0
 }
@@ -26,7 +28,7 @@ nm_bus_start
 note "a bus without NetworkManager"
 silent "without NetworkManager" --gtest_filter='NetworkManagerAbsent.*'
 
-"$TEST_BIN" --gtest_filter='NetworkManagerArrives.*' >"$E2E_TMP/arrives.txt" 2>&1 &
+"${TEST_BIN[@]}" --gtest_filter='NetworkManagerArrives.*' >"$E2E_TMP/arrives.txt" 2>&1 &
 arrives=$!
 E2E_PIDS+=($arrives)
 wait_for 30 grep -q "waiting for NetworkManager" "$E2E_TMP/arrives.txt" || fail "$(cat "$E2E_TMP/arrives.txt")"
@@ -48,5 +50,5 @@ wait "$arrives" || fail "$(cat "$E2E_TMP/arrives.txt")"
 
 note "against NetworkManager $(NetworkManager --version)"
 export OBU_NM_NETNS=$NM_NETNS OBU_NM_FAR_NETNS=$NM_FAR_NETNS OBU_NM_LINK=$NM_LINK OBU_NM_FAR_LINK=$NM_FAR_LINK
-"$TEST_BIN" --gtest_filter='NetworkManager.*' || fail "$(tail -n 30 "$NM_DIR/nm.log")"
+"${TEST_BIN[@]}" --gtest_filter='NetworkManager.*' || fail "$(tail -n 30 "$NM_DIR/nm.log")"
 note "took $((SECONDS - started)) s"

@@ -27,13 +27,25 @@ nm_sandbox_require() {
         exit 77
     fi
     local tool
-    for tool in NetworkManager nmcli dbus-daemon ip unshare; do
+    for tool in NetworkManager nmcli dbus-daemon ip unshare setpriv; do
         command -v "$tool" >/dev/null || fail "$tool is missing (tools/install-deps.sh --test installs it)"
     done
+    nm_sweep
     if ! ip netns add "$NM_NETNS" 2>"$E2E_TMP/netns.err"; then
         echo "SKIP: the kernel refuses network namespaces: $(cat "$E2E_TMP/netns.err")"
         exit 77
     fi
+}
+
+# A run killed outright (a timeout's SIGKILL runs no trap) leaves its
+# namespaces: those of this test whose shell is gone go, with what runs in them.
+nm_sweep() {
+    local ns pid
+    for ns in $(ip netns list 2>/dev/null | awk '{print $1}' | grep -E '^obu-nm-(far-)?[0-9]+$'); do
+        kill -0 "${ns##*-}" 2>/dev/null && continue
+        for pid in $(ip netns pids "$ns" 2>/dev/null); do kill -KILL "$pid" 2>/dev/null; done
+        ip netns del "$ns" 2>/dev/null
+    done
 }
 
 # Starts the bus, the pair and NetworkManager, and waits until NetworkManager
@@ -67,7 +79,8 @@ nm_start() {
     # ip netns exec gives the namespace's own /sys; a private mount namespace
     # gives NetworkManager an empty /run and its own state folder. A read-only
     # /sys makes it take links as ready without udev.
-    ip netns exec "$NM_NETNS" unshare -m sh -c "
+    # The parent-death signal ends it with the test's shell, however that ends.
+    setpriv --pdeathsig KILL ip netns exec "$NM_NETNS" unshare -m sh -c "
         mount -t tmpfs tmpfs /run && mkdir /run/NetworkManager &&
         mount --bind '$NM_DIR/state' /var/lib/NetworkManager &&
         mount -o remount,ro /sys &&
@@ -116,7 +129,7 @@ nm_bus_start() {
   </policy>
 </busconfig>
 CONF
-    dbus-daemon --config-file="$NM_DIR/bus.conf" --nofork --nosyslog --print-address=1 \
+    setpriv --pdeathsig KILL dbus-daemon --config-file="$NM_DIR/bus.conf" --nofork --nosyslog --print-address=1 \
         >"$NM_DIR/bus.address" 2>"$NM_DIR/bus.log" &
     NM_BUS_PID=$!
     wait_for 30 test -s "$NM_DIR/bus.address" || fail "dbus-daemon did not start: $(cat "$NM_DIR/bus.log")"
