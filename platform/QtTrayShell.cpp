@@ -22,7 +22,7 @@ QIcon emptySlot() {
 }  // namespace
 
 QtTrayShell::QtTrayShell(EventLoop& loop, std::function<void(const QString&)> warn)
-    : loop_(loop), warn_(std::move(warn)) {
+    : TrayShell(loop), warn_(std::move(warn)) {
     if (!warn_) {
         warn_ = [](const QString& line) {
             std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
@@ -32,8 +32,7 @@ QtTrayShell::QtTrayShell(EventLoop& loop, std::function<void(const QString&)> wa
 }
 
 QtTrayShell::~QtTrayShell() {
-    for (auto& [key, icon] : icons_)
-        if (icon.widget) icon.widget->hide();
+    if (icon_) icon_->hide();
 }
 
 bool QtTrayShell::available() const {
@@ -46,68 +45,41 @@ void QtTrayShell::warnOnceIfNoTray() {
     warn_(QString::fromLatin1(kNoTrayMessage));
 }
 
-bool QtTrayShell::Shell_NotifyIconA(std::uint32_t message, const NOTIFYICONDATAA& data) {
-    if (!validRecord(data)) return false;
-    const Key key{data.hWnd, data.uID};
-    auto it = icons_.find(key);
-    switch (message) {
-        case NIM_ADD: {
-            if (it != icons_.end()) return false;
-            Icon& icon = icons_[key];
-            icon.record = data;
-            // Without a screen (headless) no notification area can exist: the
-            // icon is kept as a record only.
-            if (QGuiApplication::platformName() == QLatin1String("offscreen")) return true;
-            icon.widget = std::make_unique<QSystemTrayIcon>();
-            // Only posts: whatever the message leads to (even removing this
-            // icon) runs later, outside Qt's signal.
-            connect(
-                icon.widget.get(), &QSystemTrayIcon::activated, this,
-                [this, key](QSystemTrayIcon::ActivationReason reason) { activated(key, reason); });
-            apply(icon);
-            icon.widget->show();
-            warnOnceIfNoTray();
-            return true;
-        }
-        case NIM_MODIFY:
-            if (it == icons_.end()) return false;
-            mergeRecord(it->second.record, data);
-            apply(it->second);
-            return true;
-        case NIM_DELETE:
-            if (it == icons_.end()) return false;
-            if (it->second.widget) it->second.widget->hide();
-            icons_.erase(it);
-            return true;
-        default:
-            return false;
+void QtTrayShell::show(const QIcon& picture, const QString& tip) {
+    const bool wasShown = shown_;
+    shown_ = true;
+    if (QGuiApplication::platformName() == QLatin1String("offscreen")) return;
+    if (!icon_) {
+        icon_ = std::make_unique<QSystemTrayIcon>();
+        connect(icon_.get(), &QSystemTrayIcon::activated, this, &QtTrayShell::onActivated);
+    }
+    icon_->setIcon(picture.isNull() ? emptySlot() : picture);
+    icon_->setToolTip(tip);
+    if (!wasShown) {
+        icon_->show();
+        warnOnceIfNoTray();
     }
 }
 
-void QtTrayShell::apply(Icon& icon) {
-    const QIcon picture = TIcon::fromHandle(icon.record.hIcon);
-    if (!icon.widget) return;
-    icon.widget->setIcon(picture.isNull() ? emptySlot() : picture);
-    icon.widget->setToolTip(tipOf(icon.record));
+void QtTrayShell::hide() {
+    shown_ = false;
+    if (icon_) icon_->hide();
 }
 
-void QtTrayShell::activated(const Key& key, QSystemTrayIcon::ActivationReason reason) {
-    auto it = icons_.find(key);
-    if (it == icons_.end()) return;
-    const NOTIFYICONDATAA& record = it->second.record;
+void QtTrayShell::onActivated(QSystemTrayIcon::ActivationReason reason) {
     switch (reason) {
         case QSystemTrayIcon::Trigger:
-            postMouseMessage(loop_, record, WM_LBUTTONUP);
+            report(TrayAction::Click);
             break;
         case QSystemTrayIcon::DoubleClick:
-            postMouseMessage(loop_, record, WM_LBUTTONDBLCLK);
-            postMouseMessage(loop_, record, WM_LBUTTONUP);
+            report(TrayAction::DoubleClick);
+            report(TrayAction::Click);
             break;
         case QSystemTrayIcon::Context:
-            postMouseMessage(loop_, record, WM_RBUTTONUP);
+            report(TrayAction::MenuRequest);
             break;
         case QSystemTrayIcon::MiddleClick:
-            postMouseMessage(loop_, record, WM_MBUTTONUP);
+            report(TrayAction::MiddleClick);
             break;
         default:
             break;

@@ -44,14 +44,13 @@ SplashScreen::SplashScreen(Program& program)
 
     buildMenu();
 
-    // The tray icon is added while the window loads; the tip and picture follow.
-    trayIcon = std::make_unique<TrayIcon>(*program.platform().tray, *program.platform().loop);
-    trayIcon->setActive(true);
-    TIcon icon(QIcon(program.platform().programFolder + QStringLiteral("obu-icon.png")));
-    trayIcon->setIcon(icon);
+    trayIcon = std::make_unique<TrayIcon>(*program.platform().tray);
+    trayIcon->setPicture(QIcon(program.platform().programFolder + QStringLiteral("obu-icon.png")));
     trayIcon->setToolTip(QStringLiteral("OBU v1.3"));
-    trayIcon->setOnClick([this](TrayIcon*) { TrayIcon1Click(); });
     trayIcon->setPopupMenu(PopupMenu1);
+    connect(trayIcon.get(), &TrayIcon::clicked, this,
+            [this] { handle([this] { TrayIcon1Click(); }); });
+    trayIcon->setVisible(true);
 
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect area = screen->geometry();

@@ -18,29 +18,26 @@ struct TrayMenu : ::testing::Test {
     }
     MainWindow& main() { return app.main(); }
     SplashScreen& tray() { return app.splash(); }
-    NotifyTarget icon() { return tray().trayIcon->TrayWindow(); }
 };
 
 }  // namespace
 
 TEST_F(TrayMenu, TheIconShowsTheProgramsPictureAndTipFromTheStart) {
-    ASSERT_GE(app.tray.count(NIM_ADD), 1);
-    const auto& last = app.tray.calls().back();
-    EXPECT_EQ(last.tip(), "OBU v1.3");
-    EXPECT_NE(last.data.hIcon, 0u) << "the program's icon";
-    EXPECT_EQ(last.data.uCallbackMessage, 0x401u);
+    ASSERT_TRUE(app.tray.shown());
+    EXPECT_EQ(app.tray.tip(), "OBU v1.3");
+    EXPECT_FALSE(app.tray.picture().isNull()) << "the program's icon";
 }
 
 TEST_F(TrayMenu, ALeftClickBringsTheWindowBackAndARightClickOpensTheMenu) {
     main().hide();
-    app.tray.leftClick(icon());
+    app.tray.leftClick();
     app.time.runPosted();
     EXPECT_TRUE(main().isVisible());
     EXPECT_EQ(main().WindowState(), TWindowState::wsNormal);
 
     QMenu* shown = nullptr;
     tray().trayIcon->setPopupHandler([&](QMenu& menu, const QPoint&) { shown = &menu; });
-    app.tray.rightClick(icon());
+    app.tray.rightClick();
     app.time.runPosted();
     EXPECT_EQ(shown, tray().PopupMenu1);
 }
@@ -93,6 +90,7 @@ TEST_F(TrayMenu, ExitEndsTheProgramAndTheIconGoes) {
     tray().Exit1->trigger();
     EXPECT_TRUE(app.program().application().Terminated());
     app.destroy();
-    EXPECT_EQ(app.tray.count(NIM_DELETE), 1);
+    EXPECT_FALSE(app.tray.shown());
+    EXPECT_EQ(app.tray.hideCount(), 1);
     EXPECT_EQ(app.logMessages().last(), "OBU Closed");
 }

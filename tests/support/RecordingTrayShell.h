@@ -1,61 +1,45 @@
 #pragma once
+#include <QIcon>
 #include <QString>
-#include <map>
-#include <utility>
-#include <vector>
 
 #include "platform/TrayShell.h"
 
-namespace obu {
-class EventLoop;
-}
-
 namespace obu::test {
 
-// The notification area in a test: keeps the shell's list of icons by the
-// same rules as the real one, records every call with its record, fails the
-// calls that a test scripts, and plays mouse actions on an icon by posting
-// the messages that the shell would post.
+// The notification area in a test: holds the icon as the real one does,
+// counts what the program asks of it, and plays the user's actions on the
+// icon through the loop, as the real shell reports them.
 class RecordingTrayShell : public TrayShell {
 public:
-    struct Call {
-        std::uint32_t message;
-        NOTIFYICONDATAA data;
-        bool result;
-        QString tip() const { return tipOf(data); }
-    };
+    explicit RecordingTrayShell(EventLoop& loop) : TrayShell(loop) {}
 
-    explicit RecordingTrayShell(EventLoop& loop) : loop_(loop) {}
-
-    bool Shell_NotifyIconA(std::uint32_t message, const NOTIFYICONDATAA& data) override;
+    void show(const QIcon& picture, const QString& tip) override;
+    void hide() override;
+    bool shown() const override { return shown_; }
     bool available() const override { return available_; }
     void setAvailable(bool available) { available_ = available; }
 
-    const std::vector<Call>& calls() const { return calls_; }
-    int count(std::uint32_t message) const;
-    void clearCalls() { calls_.clear(); }
-    // The next `times` calls with this command fail (and change nothing).
-    void failNext(std::uint32_t message, int times = 1) { failures_[message] += times; }
+    const QIcon& picture() const { return picture_; }
+    const QString& tip() const { return tip_; }
+    int showCount() const { return shows_; }
+    int hideCount() const { return hides_; }
 
-    // The record of an icon as the shell holds it now, or nullptr when not shown.
-    const NOTIFYICONDATAA* shown(NotifyTarget hWnd, std::uint32_t uID = 0) const;
-    int shownCount() const { return static_cast<int>(icons_.size()); }
-    QString tipShown(NotifyTarget hWnd, std::uint32_t uID = 0) const;
-
-    // Mouse actions on a shown icon; false when the icon is not there. The
-    // messages are posted, as the shell posts them.
-    bool mouse(std::uint32_t mouseMessage, NotifyTarget hWnd, std::uint32_t uID = 0);
-    bool leftClick(NotifyTarget hWnd) { return mouse(WM_LBUTTONUP, hWnd); }
-    bool rightClick(NotifyTarget hWnd) { return mouse(WM_RBUTTONUP, hWnd); }
-    // A double click as a tray reports it: up, double click, up.
-    bool doubleClick(NotifyTarget hWnd);
+    // The user's actions; false (and nothing reported) when no icon is shown.
+    bool leftClick() { return act(TrayAction::Click); }
+    bool rightClick() { return act(TrayAction::MenuRequest); }
+    bool doubleClick() {
+        return act(TrayAction::Click) && act(TrayAction::DoubleClick) && act(TrayAction::Click);
+    }
 
 private:
-    EventLoop& loop_;
+    bool act(TrayAction action);
+
     bool available_ = true;
-    std::vector<Call> calls_;
-    std::map<std::uint32_t, int> failures_;
-    std::map<std::pair<NotifyTarget, std::uint32_t>, NOTIFYICONDATAA> icons_;
+    bool shown_ = false;
+    QIcon picture_;
+    QString tip_;
+    int shows_ = 0;
+    int hides_ = 0;
 };
 
 }  // namespace obu::test

@@ -1,9 +1,9 @@
 // Shows the tray icon component on the real notification area and prints
 // what happens, one line each, for the end-to-end test of the tray:
 //   available 0|1          at start: whether a notification area exists
-//   event click            OnClick
-//   event dblclick         OnDblClick
-//   event rightclick X Y   OnRightClick, after the menu closed
+//   event click            clicked
+//   event dblclick         doubleClicked
+//   event rightclick X Y   rightClicked, after the menu closed
 //   chosen CAPTION         an entry of the menu was chosen
 //   COMMAND 0|1            result of a command read from standard input
 // Commands, one a line: hide, show, blue (new picture and tip), quit.
@@ -53,17 +53,17 @@ int main(int argc, char** argv) {
         });
     }
 
-    obu::TrayIcon tray(shell, loop);
-    tray.setOnClick([](obu::TrayIcon*) { say(QStringLiteral("event click")); });
-    tray.setOnDblClick([](obu::TrayIcon*) { say(QStringLiteral("event dblclick")); });
-    tray.setOnRightClick([](obu::TrayIcon*, Qt::MouseButton, Qt::KeyboardModifiers, int x, int y) {
-        say(QStringLiteral("event rightclick %1 %2").arg(x).arg(y));
+    obu::TrayIcon tray(shell);
+    QObject::connect(&tray, &obu::TrayIcon::clicked, [] { say(QStringLiteral("event click")); });
+    QObject::connect(&tray, &obu::TrayIcon::doubleClicked,
+                     [] { say(QStringLiteral("event dblclick")); });
+    QObject::connect(&tray, &obu::TrayIcon::rightClicked, [](QPoint at) {
+        say(QStringLiteral("event rightclick %1 %2").arg(at.x()).arg(at.y()));
     });
     tray.setPopupMenu(&menu);
-    obu::TIcon red(square(QColor(200, 0, 0)));
-    tray.setIcon(red);
+    tray.setPicture(square(QColor(200, 0, 0)));
     tray.setToolTip(QStringLiteral("OBU v1.3"));
-    tray.setActive(true);
+    tray.setVisible(true);
 
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
     QObject::connect(&input, &QSocketNotifier::activated, [&] {
@@ -76,14 +76,13 @@ int main(int argc, char** argv) {
         for (const QByteArray& raw : QByteArray(buffer, n).split('\n')) {
             const QByteArray command = raw.trimmed();
             if (command == "hide") {
-                tray.setActive(false);
+                tray.setVisible(false);
                 say(QStringLiteral("hide 1"));
             } else if (command == "show") {
-                tray.setActive(true);
+                tray.setVisible(true);
                 say(QStringLiteral("show 1"));
             } else if (command == "blue") {
-                obu::TIcon blue(square(QColor(0, 0, 200)));
-                tray.setIcon(blue);
+                tray.setPicture(square(QColor(0, 0, 200)));
                 tray.setToolTip(QStringLiteral("Blue probe, with a longer tooltip than before"));
                 say(QStringLiteral("blue 1"));
             } else if (command == "quit") {
