@@ -1,6 +1,6 @@
 #include "platform/QtHelp.h"
 
-#include "shell/HelpWindow.h"
+#include "platform/HelpWindow.h"
 
 namespace obu {
 

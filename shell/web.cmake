@@ -1,9 +1,8 @@
 target_sources(obu_core PRIVATE
     WebPageOpener.h WebPageOpener.cpp
 )
-# The help window, and the search for the system's dial-up window.
+# The search for the system's dial-up window.
 target_sources(obu_gui PRIVATE
-    HelpWindow.h HelpWindow.cpp
     DialUpWindowMinimizer.cpp
 )
 

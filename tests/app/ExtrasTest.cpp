@@ -20,7 +20,7 @@
 #include "platform/PosixShell.h"
 #include "platform/QtHelp.h"
 #include "platform/XdgRegistry.h"
-#include "shell/HelpWindow.h"
+#include "platform/HelpWindow.h"
 #include "shell/SplashScreen.h"
 #include "tests/support/AppHarness.h"
 #include "tests/support/RecordingSound.h"

@@ -1,4 +1,4 @@
-#include "shell/HelpWindow.h"
+#include "platform/HelpWindow.h"
 
 #include <QFile>
 #include <QFileInfo>
