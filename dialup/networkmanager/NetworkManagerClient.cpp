@@ -301,11 +301,12 @@ void NetworkManagerClient::onManagerPropertiesChanged(const QString& interface,
 
 void NetworkManagerClient::setActivePaths(const QStringList& paths) {
     for (const QString& path : paths) trackActive(path);
-    // One that left the list without a Deactivated state (NetworkManager
-    // does not always send the last one) ends here.
-    for (const QString& path : actives_.keys())
-        if (!paths.contains(path) && loaded_.contains(path))
-            setActiveState(actives_[path], NmActiveState::Deactivated, actives_[path].activeReason);
+    // One that left the list before its Deactivated state came ends here.
+    for (const QString& path : actives_.keys()) {
+        const auto it = actives_.find(path);
+        if (it != actives_.end() && !paths.contains(path) && loaded_.contains(path))
+            setActiveState(*it, NmActiveState::Deactivated, it->activeReason);
+    }
 }
 
 void NetworkManagerClient::trackActive(const QString& path) {
@@ -349,20 +350,24 @@ void NetworkManagerClient::applyActiveProperties(const QString& path,
     }
     if (properties.contains(QStringLiteral("Devices")))
         active.devices = pathsOf(properties.value(QStringLiteral("Devices")));
-    if (!loaded_.contains(path)) return;
     // The states that signals told before the properties could be read come
     // first, in their order; the properties' state is as new as the last one.
+    // Each report may lead its receiver to change this client: the entry is
+    // looked up again after it.
     const QList<std::pair<NmActiveState, uint32_t>> early = earlyStates_.take(path);
     for (const auto& [state, reason] : early) {
-        setActiveState(active, state, reason);
-        if (!actives_.contains(path)) return;
+        const auto it = actives_.find(path);
+        if (it == actives_.end()) return;
+        setActiveState(*it, state, reason);
     }
+    const auto it = actives_.find(path);
+    if (it == actives_.end()) return;
     if (properties.contains(QStringLiteral("State"))) {
         const auto state = NmActiveState(properties.value(QStringLiteral("State")).toUInt());
         // States only move forward.
-        if (state > active.state) active.state = state;
+        if (state > it->state) it->state = state;
     }
-    setActiveState(active, active.state, active.activeReason);
+    setActiveState(*it, it->state, it->activeReason);
 }
 
 void NetworkManagerClient::onActivePropertiesChanged(const QDBusMessage& message) {
