@@ -1,6 +1,6 @@
 // Finding an established connection through the dial-up service.
-#include "connection/StateText.h"
 #include "core/MainWindow.h"
+#include "model/StateText.h"
 #include "platform/Platform.h"
 
 namespace obu {

@@ -6,8 +6,8 @@
 #include <QTimeEdit>
 #include <memory>
 
-#include "core/EventLog.h"
 #include "extras/ExtrasTable.h"
+#include "model/EventLog.h"
 #include "model/Settings.h"
 #include "platform/Sound.h"
 #include "platform/WindowTimer.h"
@@ -51,8 +51,8 @@ public:
     void SaveSettings();
 
     // The one way a log line is written.
-    void WriteLogLine(const QString& message) { LogFile->WriteLogLine(message); }
-    void WriteLogLines(const QStringList& messages) { LogFile->WriteLogLines(messages); }
+    void WriteLogLine(const QString& message) { eventLog->writeLine(message); }
+    void WriteLogLines(const QStringList& messages) { eventLog->writeLines(messages); }
 
     // Connection flags.
     bool SessionActive = false;
@@ -200,7 +200,7 @@ public:
     void Timer6Timer();
 
     std::unique_ptr<Settings> settings;
-    std::unique_ptr<EventLog> LogFile;
+    std::unique_ptr<EventLog> eventLog;
 
     // Image lists of the skin: 1 lights, 2 Connect faces, 3 Set Alarm, 4 Exit,
     // 6 Connection, 7 Extras, 8 Disconnect faces.

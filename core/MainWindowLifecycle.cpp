@@ -11,14 +11,14 @@ namespace obu {
 
 void MainWindow::FormCreate() {
     Platform& p = platform();
-    LogFile =
+    eventLog =
         std::make_unique<EventLog>(*p.clock, *p.formats, p.logPath(QStringLiteral("log.txt")));
-    LogFile->setEcho(p.logEcho);
+    eventLog->setEcho(p.logEcho);
 
     // 1. A new log for every run. When it cannot be made the user is told and
     // the start goes on: the settings must still be read, or the save at exit
     // would overwrite them with defaults.
-    handle([this] { LogFile->Start(QStringLiteral("OBU Launched")); });
+    handle([this] { eventLog->start(QStringLiteral("OBU Launched")); });
 
     handle([this, &p] {
         // 2.
@@ -105,7 +105,7 @@ void MainWindow::FormDestroy() {
     // 3.
     settings.reset();
     // 4.
-    handle([this] { LogFile->WriteLogLine(QStringLiteral("OBU Closed")); });
+    handle([this] { eventLog->writeLine(QStringLiteral("OBU Closed")); });
 }
 
 void MainWindow::SaveSettings() {

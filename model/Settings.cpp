@@ -1,6 +1,6 @@
 #include "model/Settings.h"
 
-#include "core/PasswordCodec.h"
+#include "model/PasswordCodec.h"
 
 namespace obu {
 namespace {
@@ -72,42 +72,42 @@ QString SettingKey::name() const {
 }
 
 bool Settings::flag(const SettingKey& key) const {
-    return m_file.ReadBool(key.section(), key.name(), keyText(key.setting).defaultValue != 0);
+    return m_file.readBool(key.section(), key.name(), keyText(key.setting).defaultValue != 0);
 }
 
 int Settings::number(const SettingKey& key) const {
-    return m_file.ReadInteger(key.section(), key.name(), keyText(key.setting).defaultValue);
+    return m_file.readInteger(key.section(), key.name(), keyText(key.setting).defaultValue);
 }
 
 QString Settings::text(const SettingKey& key) const {
-    const QString stored = m_file.ReadString(key.section(), key.name(), QString());
-    return isPassword(key.setting) ? DecodePassword(stored) : stored;
+    const QString stored = m_file.readString(key.section(), key.name(), QString());
+    return isPassword(key.setting) ? decodePassword(stored) : stored;
 }
 
 void Settings::setFlag(const SettingKey& key, bool value) {
-    m_file.WriteBool(key.section(), key.name(), value);
+    m_file.writeBool(key.section(), key.name(), value);
 }
 
 void Settings::setNumber(const SettingKey& key, int value) {
-    m_file.WriteInteger(key.section(), key.name(), value);
+    m_file.writeInteger(key.section(), key.name(), value);
 }
 
 void Settings::setText(const SettingKey& key, const QString& value) {
-    m_file.WriteString(key.section(), key.name(),
-                       isPassword(key.setting) ? EncodePassword(value) : value);
+    m_file.writeString(key.section(), key.name(),
+                       isPassword(key.setting) ? encodePassword(value) : value);
 }
 
 void Settings::Changes::setFlag(const SettingKey& key, bool value) {
-    m_changes.WriteBool(key.section(), key.name(), value);
+    m_changes.writeBool(key.section(), key.name(), value);
 }
 
 void Settings::Changes::setNumber(const SettingKey& key, int value) {
-    m_changes.WriteInteger(key.section(), key.name(), value);
+    m_changes.writeInteger(key.section(), key.name(), value);
 }
 
 void Settings::Changes::setText(const SettingKey& key, const QString& value) {
-    m_changes.WriteString(key.section(), key.name(),
-                          isPassword(key.setting) ? EncodePassword(value) : value);
+    m_changes.writeString(key.section(), key.name(),
+                          isPassword(key.setting) ? encodePassword(value) : value);
 }
 
 }  // namespace obu

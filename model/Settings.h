@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "core/SettingsFile.h"
+#include "model/SettingsFile.h"
 
 namespace obu {
 
@@ -61,10 +61,10 @@ class Settings {
 public:
     Settings(Profile& profile, QString path) : m_file(profile, std::move(path)) {}
 
-    const QString& fileName() const { return m_file.FileName(); }
+    const QString& fileName() const { return m_file.fileName(); }
     // Why the file cannot be read as a whole, in words for the user; empty
     // when it can be read or does not exist yet.
-    QString readProblem() const { return m_file.ReadProblem(); }
+    QString readProblem() const { return m_file.readProblem(); }
 
     bool flag(const SettingKey& key) const;
     int number(const SettingKey& key) const;
@@ -90,7 +90,7 @@ public:
     };
     // All the changes in one replace of the file: it then holds all of them
     // or, when it cannot be written (WriteError), none.
-    void write(const Changes& changes) { m_file.Write(changes.m_changes); }
+    void write(const Changes& changes) { m_file.write(changes.m_changes); }
 
 private:
     SettingsFile m_file;

@@ -6,7 +6,7 @@
 #include "connection/DisconnectTimerDialog.h"
 #include "connection/ReconnectCountdown.h"
 #include "core/MainWindow.h"
-#include "core/PasswordCodec.h"
+#include "model/PasswordCodec.h"
 #include "shell/SplashScreen.h"
 #include "tests/support/AppHarness.h"
 
@@ -21,7 +21,7 @@ struct Connection : ::testing::Test {
 
     void startWith(const QString& entry, const QByteArray& extraIni = {}) {
         app.writeIni("[Connection]\r\nName=" + entry.toLatin1() + "\r\nUsername=joe\r\nPassword=" +
-                     EncodePassword("secret").toLatin1() + "\r\n" + extraIni);
+                     encodePassword("secret").toLatin1() + "\r\n" + extraIni);
         app.start();
         app.time.advance(5000);
         ASSERT_TRUE(app.main().isVisible());

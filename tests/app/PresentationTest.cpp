@@ -4,7 +4,7 @@
 #include <QTest>
 
 #include "core/MainWindow.h"
-#include "core/PasswordCodec.h"
+#include "model/PasswordCodec.h"
 #include "shell/SplashScreen.h"
 #include "tests/support/AppHarness.h"
 
@@ -162,7 +162,7 @@ TEST_F(Presentation, KeysTypedIntoAPanelBoxAreTheBoxsAndTheWindowsAgainOnceThePa
 
 TEST_F(Presentation, TheWindowsFontIsArialElevenPixelsAndThePasswordShowsStars) {
     start("[Connection]\r\nName=Demo ISP\r\nUsername=joe\r\nPassword=" +
-          EncodePassword("secret").toLatin1() + "\r\n");
+          encodePassword("secret").toLatin1() + "\r\n");
     for (QWidget* text :
          std::initializer_list<QWidget*>{main().Status, main().Status2, main().DailyLbl}) {
         const QFontInfo font(text->font());

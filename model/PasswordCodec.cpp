@@ -1,4 +1,4 @@
-#include "core/PasswordCodec.h"
+#include "model/PasswordCodec.h"
 
 namespace obu {
 namespace {
@@ -13,7 +13,7 @@ bool unstorable(unsigned char shifted) { return shifted == 0 || shifted == '\n' 
 
 }  // namespace
 
-QString EncodePassword(const QString& password) {
+QString encodePassword(const QString& password) {
     const QByteArray plain = password.toLatin1().left(kMaxLength);
     QByteArray stored;
     stored.reserve(plain.size());
@@ -29,7 +29,7 @@ QString EncodePassword(const QString& password) {
     return QString::fromLatin1(stored);
 }
 
-QString DecodePassword(const QString& stored) {
+QString decodePassword(const QString& stored) {
     const QByteArray bytes = stored.toLatin1();
     QByteArray plain;
     for (qsizetype i = 0; i < bytes.size() && plain.size() < kMaxLength; ++i) {

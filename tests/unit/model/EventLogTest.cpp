@@ -6,7 +6,7 @@
 #include <QFile>
 
 #include <QFileInfo>
-#include "core/EventLog.h"
+#include "model/EventLog.h"
 #include "platform/Clock.h"
 #include "platform/Errors.h"
 #include "platform/Formats.h"
@@ -48,8 +48,8 @@ TEST_F(EventLogTest, StartBeginsAFreshPrivateFileAndKeepsOnlyThePreviousRun) {
     ASSERT_TRUE(QFile::setPermissions(folder.file("log.txt"), QFile::ReadOwner | QFile::WriteOwner |
                                                                   QFile::ReadOther |
                                                                   QFile::ReadGroup));
-    log.Start("OBU Launched");
-    log.WriteLogLine("Connect requested by user");
+    log.start("OBU Launched");
+    log.writeLine("Connect requested by user");
     EXPECT_EQ(folder.read("log.txt"),
               "[6/14/2001 9:05:12 PM]: OBU Launched\r\n"
               "[6/14/2001 9:05:12 PM]: Connect requested by user\r\n");
@@ -63,30 +63,30 @@ TEST_F(EventLogTest, ALinkInTheLogsPlaceIsNeverFollowed) {
     test::TempFolder elsewhere;
     elsewhere.write("precious", "keep me\n");
     ASSERT_TRUE(QFile::link(elsewhere.file("precious"), folder.file("log.txt")));
-    log.Start("OBU Launched");
+    log.start("OBU Launched");
     EXPECT_EQ(elsewhere.read("precious"), "keep me\n");
     EXPECT_FALSE(QFileInfo(folder.file("log.txt")).isSymLink());
     EXPECT_FALSE(folder.exists("log.1.txt")) << "a link is not a log of ours to keep";
     // A link put there while the program runs is refused, not appended to.
     ASSERT_TRUE(QFile::remove(folder.file("log.txt")));
     ASSERT_TRUE(QFile::link(elsewhere.file("precious"), folder.file("log.txt")));
-    EXPECT_THROW(log.WriteLogLine("Connect requested by user"), IoError);
+    EXPECT_THROW(log.writeLine("Connect requested by user"), IoError);
     EXPECT_EQ(elsewhere.read("precious"), "keep me\n");
 }
 
 TEST_F(EventLogTest, MidnightShowsTheDateAlone) {
     clock.set(QDateTime(QDate(2001, 6, 15), QTime(0, 0, 0)));
-    log.Start("OBU Launched");
+    log.start("OBU Launched");
     clock.set(QDateTime(QDate(2001, 6, 15), QTime(0, 0, 1)));
-    log.WriteLogLine("x");
+    log.writeLine("x");
     EXPECT_EQ(folder.read("log.txt"),
               "[6/15/2001]: OBU Launched\r\n[6/15/2001 12:00:01 AM]: x\r\n");
 }
 
 TEST_F(EventLogTest, TwoLinesOfOneEventEachTakeTheirOwnTime) {
-    log.Start("OBU Launched");
+    log.start("OBU Launched");
     clock.set(QDateTime(QDate(2001, 6, 14), QTime(21, 5, 12, 999)));
-    log.WriteLogLines({"Line was busy", "Connection Terminated by OBU"});
+    log.writeLines({"Line was busy", "Connection Terminated by OBU"});
     EXPECT_EQ(folder.read("log.txt"),
               "[6/14/2001 9:05:12 PM]: OBU Launched\r\n"
               "[6/14/2001 9:05:12 PM]: Line was busy\r\n"
@@ -94,15 +94,15 @@ TEST_F(EventLogTest, TwoLinesOfOneEventEachTakeTheirOwnTime) {
 }
 
 TEST_F(EventLogTest, NamesAreWrittenAsTheyAreInSingleByteText) {
-    log.Start(QString::fromUtf8("Caf\u00e9 ]: launched"));
+    log.start(QString::fromUtf8("Caf\u00e9 ]: launched"));
     EXPECT_EQ(folder.read("log.txt"), "[6/14/2001 9:05:12 PM]: Caf\xe9 ]: launched\r\n");
 }
 
 TEST_F(EventLogTest, EchoSeesEveryLine) {
     QStringList echoed;
     log.setEcho([&](const QString& line) { echoed << line; });
-    log.Start("a");
-    log.WriteLogLines({"b", "c"});
+    log.start("a");
+    log.writeLines({"b", "c"});
     EXPECT_EQ(echoed, QStringList({"[6/14/2001 9:05:12 PM]: a", "[6/14/2001 9:05:12 PM]: b",
                                    "[6/14/2001 9:05:12 PM]: c"}));
 }
@@ -110,7 +110,7 @@ TEST_F(EventLogTest, EchoSeesEveryLine) {
 TEST_F(EventLogTest, FailuresCarryTheirTextAndTheFile) {
     // Appending to a log that was deleted meanwhile: the file is not made again.
     try {
-        log.WriteLogLine("x");
+        log.writeLine("x");
         FAIL();
     } catch (const IoError& e) {
         EXPECT_EQ(e.code(), 2);
@@ -120,7 +120,7 @@ TEST_F(EventLogTest, FailuresCarryTheirTextAndTheFile) {
     // A log that cannot be opened for writing (here a folder stands in its way).
     ASSERT_TRUE(QDir().mkdir(folder.file("log.txt")));
     try {
-        log.Start("OBU Launched");
+        log.start("OBU Launched");
         FAIL();
     } catch (const IoError& e) {
         EXPECT_EQ(e.message(), "File access denied: " + folder.file("log.txt"));

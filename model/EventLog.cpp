@@ -1,4 +1,4 @@
-#include "core/EventLog.h"
+#include "model/EventLog.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -39,18 +39,18 @@ int writeAll(int fd, const QByteArray& bytes) {
 
 }  // namespace
 
-QString EventLog::DateTimeText() const {
-    return formats_.dateTimeToStr(clock_.now());
+QString EventLog::dateTimeText() const {
+    return m_formats.dateTimeToStr(m_clock.now());
 }
 
 QString EventLog::previousPath() const {
-    QString previous = path_;
+    QString previous = m_path;
     if (previous.endsWith(QLatin1String(".txt"))) previous.chop(4);
     return previous + QStringLiteral(".1.txt");
 }
 
-void EventLog::Start(const QString& message) {
-    const QByteArray path = path_.toLocal8Bit();
+void EventLog::start(const QString& message) {
+    const QByteArray path = m_path.toLocal8Bit();
     struct stat st {};
     if (::lstat(path.constData(), &st) == 0) {
         // The last run's log survives one restart, so the reason for a drop in
@@ -62,24 +62,24 @@ void EventLog::Start(const QString& message) {
         else if (S_ISLNK(st.st_mode))
             ::unlink(path.constData());
     }
-    writeLines(O_WRONLY | O_CREAT | O_TRUNC, {message});
+    writeToFile(O_WRONLY | O_CREAT | O_TRUNC, {message});
 }
 
-void EventLog::WriteLogLines(const QStringList& messages) {
+void EventLog::writeLines(const QStringList& messages) {
     // Appending never creates the log: a log that vanished after the start is
     // an error the user must see, not a fresh file that hides what went before.
-    writeLines(O_WRONLY | O_APPEND, messages);
+    writeToFile(O_WRONLY | O_APPEND, messages);
 }
 
-void EventLog::writeLines(int openFlags, const QStringList& messages) {
-    const QByteArray path = path_.toLocal8Bit();
-    // O_NOFOLLOW: a link that appeared in the log's place since Start() is refused, not followed.
+void EventLog::writeToFile(int openFlags, const QStringList& messages) {
+    const QByteArray path = m_path.toLocal8Bit();
+    // O_NOFOLLOW: a link that appeared in the log's place since start() is refused, not followed.
     Descriptor file{::open(path.constData(), openFlags | O_NOFOLLOW | O_CLOEXEC, 0600)};
     if (file.fd < 0) fail(errno);
     for (const QString& message : messages) {
-        const QString line = QLatin1Char('[') + DateTimeText() + QStringLiteral("]: ") + message;
+        const QString line = QLatin1Char('[') + dateTimeText() + QStringLiteral("]: ") + message;
         if (const int err = writeAll(file.fd, line.toLatin1() + "\r\n")) fail(err);
-        if (echo_) echo_(line);
+        if (m_echo) m_echo(line);
     }
     const int fd = file.fd;
     file.fd = -1;
@@ -87,7 +87,7 @@ void EventLog::writeLines(int openFlags, const QStringList& messages) {
 }
 
 void EventLog::fail(int err) const {
-    throw IoError(IoError::codeForErrno(err), path_);
+    throw IoError(IoError::codeForErrno(err), m_path);
 }
 
 }  // namespace obu

@@ -1,4 +1,4 @@
-#include "core/SettingsFile.h"
+#include "model/SettingsFile.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,8 +14,8 @@
 
 namespace obu {
 
-QString SettingsFile::ReadProblem() const {
-    const QByteArray native = QFile::encodeName(path_);
+QString SettingsFile::readProblem() const {
+    const QByteArray native = QFile::encodeName(m_path);
     QString why;
     struct stat st {};
     if (::stat(native.constData(), &st) != 0) {
@@ -33,13 +33,13 @@ QString SettingsFile::ReadProblem() const {
     }
     return QStringLiteral(
                "Unable to read %1 (%2); the settings start from their defaults and are not saved")
-        .arg(path_, why);
+        .arg(m_path, why);
 }
 
-QString SettingsFile::ReadString(const QString& section, const QString& key,
+QString SettingsFile::readString(const QString& section, const QString& key,
                                  const QString& defaultValue) const {
     return QString::fromLatin1(
-        profile_.readString(path_, section.toLatin1(), key.toLatin1(), defaultValue.toLatin1()));
+        m_profile.readString(m_path, section.toLatin1(), key.toLatin1(), defaultValue.toLatin1()));
 }
 
 bool SettingsFile::parseInteger(const QString& input, int& out) {
@@ -82,44 +82,44 @@ bool SettingsFile::parseInteger(const QString& input, int& out) {
     return true;
 }
 
-int SettingsFile::ReadInteger(const QString& section, const QString& key, int defaultValue) const {
+int SettingsFile::readInteger(const QString& section, const QString& key, int defaultValue) const {
     int value = 0;
-    if (!parseInteger(ReadString(section, key, QString()), value)) return defaultValue;
+    if (!parseInteger(readString(section, key, QString()), value)) return defaultValue;
     return value;
 }
 
-bool SettingsFile::ReadBool(const QString& section, const QString& key, bool defaultValue) const {
-    return ReadInteger(section, key, defaultValue ? 1 : 0) != 0;
+bool SettingsFile::readBool(const QString& section, const QString& key, bool defaultValue) const {
+    return readInteger(section, key, defaultValue ? 1 : 0) != 0;
 }
 
-void SettingsFile::WriteString(const QString& section, const QString& key, const QString& value) {
-    if (!profile_.writeString(path_, section.toLatin1(), key.toLatin1(), value.toLatin1()))
-        throw WriteError(path_);
+void SettingsFile::writeString(const QString& section, const QString& key, const QString& value) {
+    if (!m_profile.writeString(m_path, section.toLatin1(), key.toLatin1(), value.toLatin1()))
+        throw WriteError(m_path);
 }
 
-void SettingsFile::Write(const Changes& changes) {
-    if (!profile_.writeStrings(path_, changes.list_)) throw WriteError(path_);
+void SettingsFile::write(const Changes& changes) {
+    if (!m_profile.writeStrings(m_path, changes.m_list)) throw WriteError(m_path);
 }
 
-void SettingsFile::Changes::WriteString(const QString& section, const QString& key,
+void SettingsFile::Changes::writeString(const QString& section, const QString& key,
                                         const QString& value) {
-    list_.push_back({section.toLatin1(), key.toLatin1(), value.toLatin1()});
+    m_list.push_back({section.toLatin1(), key.toLatin1(), value.toLatin1()});
 }
 
-void SettingsFile::Changes::WriteInteger(const QString& section, const QString& key, int value) {
-    WriteString(section, key, QString::number(value));
+void SettingsFile::Changes::writeInteger(const QString& section, const QString& key, int value) {
+    writeString(section, key, QString::number(value));
 }
 
-void SettingsFile::Changes::WriteBool(const QString& section, const QString& key, bool value) {
-    WriteString(section, key, value ? QStringLiteral("1") : QStringLiteral("0"));
+void SettingsFile::Changes::writeBool(const QString& section, const QString& key, bool value) {
+    writeString(section, key, value ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
-void SettingsFile::WriteInteger(const QString& section, const QString& key, int value) {
-    WriteString(section, key, QString::number(value));
+void SettingsFile::writeInteger(const QString& section, const QString& key, int value) {
+    writeString(section, key, QString::number(value));
 }
 
-void SettingsFile::WriteBool(const QString& section, const QString& key, bool value) {
-    WriteString(section, key, value ? QStringLiteral("1") : QStringLiteral("0"));
+void SettingsFile::writeBool(const QString& section, const QString& key, bool value) {
+    writeString(section, key, value ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
 }  // namespace obu

@@ -18,34 +18,34 @@ class Formats;
 class EventLog {
 public:
     EventLog(Clock& clock, const Formats& formats, QString path)
-        : clock_(clock), formats_(formats), path_(std::move(path)) {}
+        : m_clock(clock), m_formats(formats), m_path(std::move(path)) {}
 
-    const QString& path() const { return path_; }
+    const QString& path() const { return m_path; }
     // Called with each line written, without its line break.
-    void setEcho(std::function<void(const QString&)> echo) { echo_ = std::move(echo); }
+    void setEcho(std::function<void(const QString&)> echo) { m_echo = std::move(echo); }
 
     // Begins a new log: the previous one is kept as log.1.txt beside it (the
     // one before that is dropped), a link in the log's place is removed, and
     // a new file, readable only by the user, gets the first line.
-    void Start(const QString& message);
-    // Where Start() keeps the previous run's log.
+    void start(const QString& message);
+    // Where start() keeps the previous run's log.
     QString previousPath() const;
     // Appends one line; the file must exist.
-    void WriteLogLine(const QString& message) { WriteLogLines({message}); }
+    void writeLine(const QString& message) { writeLines({message}); }
     // Appends several lines of one event in one opening, each with its own time stamp.
-    void WriteLogLines(const QStringList& messages);
+    void writeLines(const QStringList& messages);
 
     // The text between the brackets for the current moment.
-    QString DateTimeText() const;
+    QString dateTimeText() const;
 
 private:
-    void writeLines(int openFlags, const QStringList& messages);
+    void writeToFile(int openFlags, const QStringList& messages);
     [[noreturn]] void fail(int err) const;
 
-    Clock& clock_;
-    const Formats& formats_;
-    QString path_;
-    std::function<void(const QString&)> echo_;
+    Clock& m_clock;
+    const Formats& m_formats;
+    QString m_path;
+    std::function<void(const QString&)> m_echo;
 };
 
 }  // namespace obu

@@ -1,4 +1,4 @@
-#include "connection/StateText.h"
+#include "model/StateText.h"
 
 namespace obu {
 

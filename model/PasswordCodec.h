@@ -14,7 +14,7 @@ namespace obu {
 // pair cannot be misread. Every other password keeps the plain shift by 7,
 // so settings files already in use read as before. Characters outside Latin-1
 // cannot be stored and become '?'.
-QString EncodePassword(const QString& password);
-QString DecodePassword(const QString& stored);
+QString encodePassword(const QString& password);
+QString decodePassword(const QString& stored);
 
 }  // namespace obu
