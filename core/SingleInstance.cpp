@@ -1,17 +1,22 @@
 #include "core/SingleInstance.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <QCryptographicHash>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QLocalServer>
-#include <QLocalSocket>
+#include <QSocketNotifier>
 #include <QThread>
 #include <cerrno>
 #include <cstring>
+#include <string_view>
 
 namespace obu {
 
@@ -37,6 +42,23 @@ bool processAlive(qint64 pid) {
     return pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM);
 }
 
+bool toAddress(const QByteArray& path, sockaddr_un& address) {
+    address = {};
+    address.sun_family = AF_UNIX;
+    if (path.size() >= static_cast<qsizetype>(sizeof address.sun_path)) return false;
+    std::memcpy(address.sun_path, path.constData(), static_cast<std::size_t>(path.size()));
+    return true;
+}
+
+// Waits for fd to be ready for events; false on timeout or error.
+bool waitFor(int fd, short events, int timeoutMs) {
+    pollfd p{fd, events, 0};
+    int rc;
+    do rc = ::poll(&p, 1, timeoutMs);
+    while (rc < 0 && errno == EINTR);
+    return rc > 0 && (p.revents & events);
+}
+
 }  // namespace
 
 SingleInstance::SingleInstance(const QString& folder)
@@ -49,8 +71,17 @@ SingleInstance::SingleInstance(const QString& folder)
 }
 
 SingleInstance::~SingleInstance() {
-    if (server_) server_->close();
+    while (!callers_.empty()) hangUp(callers_.begin()->first);
+    if (serverFd_ >= 0) {
+        delete server_;
+        ::close(serverFd_);
+        ::unlink(socketPath().constData());
+    }
     lock_.unlock();
+}
+
+QByteArray SingleInstance::socketPath() const {
+    return QFile::encodeName(QDir::cleanPath(QDir::tempPath()) + QLatin1Char('/') + serverName_);
 }
 
 SingleInstance::Claim SingleInstance::acquire() {
@@ -88,18 +119,26 @@ SingleInstance::Claim SingleInstance::acquire() {
 }
 
 bool SingleInstance::signalRunningCopy(int timeoutMs) {
+    sockaddr_un address;
+    if (!toAddress(socketPath(), address)) return false;
     QElapsedTimer elapsed;
     elapsed.start();
     // The running copy may still be starting and not listening yet.
     while (elapsed.elapsed() < timeoutMs) {
-        QLocalSocket socket;
-        socket.connectToServer(serverName_);
-        if (socket.waitForConnected(500)) {
-            socket.write("show\n");
-            socket.waitForBytesWritten(1000);
-            socket.waitForReadyRead(1000);
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        if (fd < 0) return false;
+        int rc;
+        do rc = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+        while (rc < 0 && errno == EINTR);
+        if (rc == 0 || (errno == EINPROGRESS && waitFor(fd, POLLOUT, 500))) {
+            const char request[] = "show\n";
+            if (waitFor(fd, POLLOUT, 1000)) [[maybe_unused]]
+                const ssize_t n = ::send(fd, request, sizeof request - 1, MSG_NOSIGNAL);
+            waitFor(fd, POLLIN, 1000);
+            ::close(fd);
             return true;
         }
+        ::close(fd);
         QThread::msleep(100);
     }
     return false;
@@ -107,22 +146,68 @@ bool SingleInstance::signalRunningCopy(int timeoutMs) {
 
 void SingleInstance::listen(std::function<void()> onActivate) {
     onActivate_ = std::move(onActivate);
-    server_ = std::make_unique<QLocalServer>();
-    server_->setSocketOptions(QLocalServer::UserAccessOption);
+    const QByteArray path = socketPath();
+    sockaddr_un address;
+    if (!toAddress(path, address)) return;
     // A socket left by a copy that died would block the name; we hold the lock, so it is stale.
-    QLocalServer::removeServer(serverName_);
-    if (!server_->listen(serverName_)) return;
-    connect(server_.get(), &QLocalServer::newConnection, this, [this] {
-        while (QLocalSocket* socket = server_->nextPendingConnection()) {
-            connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-                if (socket->readAll().startsWith("show") && onActivate_) onActivate_();
-                socket->write("ok\n");
-                socket->flush();
-                socket->disconnectFromServer();
-            });
-            connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        }
-    });
+    ::unlink(path.constData());
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0) return;
+    // Made in a private folder beside it and renamed into place once only its
+    // owner may use it, so that no other user can ever connect.
+    QByteArray folder = path.left(path.lastIndexOf('/') + 1) + "obu-XXXXXX";
+    bool listening = false;
+    if (::mkdtemp(folder.data())) {
+        const QByteArray made = folder + "/s";
+        sockaddr_un at;
+        listening = toAddress(made, at) &&
+                    ::bind(fd, reinterpret_cast<const sockaddr*>(&at), sizeof at) == 0 &&
+                    ::listen(fd, 50) == 0 && ::chmod(made.constData(), S_IRWXU) == 0 &&
+                    ::rename(made.constData(), path.constData()) == 0;
+        ::unlink(made.constData());
+        ::rmdir(folder.constData());
+    }
+    if (!listening) {
+        ::close(fd);
+        return;
+    }
+    serverFd_ = fd;
+    server_ = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+    connect(server_, &QSocketNotifier::activated, this, [this] { acceptCallers(); });
+}
+
+void SingleInstance::acceptCallers() {
+    int fd;
+    while ((fd = ::accept4(serverFd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK)) >= 0) {
+        auto* notifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+        callers_[fd] = notifier;
+        connect(notifier, &QSocketNotifier::activated, this, [this, fd] { answer(fd); });
+    }
+}
+
+void SingleInstance::answer(int fd) {
+    char request[64];
+    ssize_t n;
+    do n = ::recv(fd, request, sizeof request, 0);
+    while (n < 0 && errno == EINTR);
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
+    if (n > 0) {
+        if (std::string_view(request, static_cast<std::size_t>(n)).starts_with("show") &&
+            onActivate_)
+            onActivate_();
+        [[maybe_unused]] const ssize_t sent = ::send(fd, "ok\n", 3, MSG_NOSIGNAL);
+    }
+    hangUp(fd);
+}
+
+void SingleInstance::hangUp(int fd) {
+    const auto caller = callers_.find(fd);
+    if (caller == callers_.end()) return;
+    // Called from the notifier's own signal: it goes once that has returned.
+    caller->second->setEnabled(false);
+    caller->second->deleteLater();
+    callers_.erase(caller);
+    ::close(fd);
 }
 
 }  // namespace obu

@@ -3,9 +3,9 @@
 #include <QObject>
 #include <QString>
 #include <functional>
-#include <memory>
+#include <map>
 
-class QLocalServer;
+class QSocketNotifier;
 
 namespace obu {
 
@@ -40,8 +40,17 @@ private:
     QLockFile lock_;
     QString serverName_;
     QString unguardedReason_;
-    std::unique_ptr<QLocalServer> server_;
+    // A plain Unix socket named by serverName_ in the temporary folder: it
+    // needs nothing beyond QtCore, so the program maps no network libraries.
+    int serverFd_ = -1;
+    QSocketNotifier* server_ = nullptr;
+    std::map<int, QSocketNotifier*> callers_;
     std::function<void()> onActivate_;
+
+    QByteArray socketPath() const;
+    void acceptCallers();
+    void answer(int fd);
+    void hangUp(int fd);
 };
 
 }  // namespace obu
