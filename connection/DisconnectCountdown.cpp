@@ -3,13 +3,13 @@
 #include <QGuiApplication>
 #include <QScreen>
 
-#include "core/MainWindow.h"
 #include "core/Program.h"
+#include "platform/Platform.h"
 
 namespace obu {
 
 DisconnectCountdown::DisconnectCountdown(Program& program)
-    : Form(program, QStringLiteral(" "), 200, 132) {
+    : Form(program, QStringLiteral(" "), 200, 132), m_count(*program.platform().loop, 30) {
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowStaysOnTopHint);
     setButtonless(true);
@@ -17,34 +17,43 @@ DisconnectCountdown::DisconnectCountdown(Program& program)
     font.setPixelSize(16);
     setFont(font);
 
-    Label1 = new QLabel(QStringLiteral("OBU will disconnect you in"), this);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setGeometry(8, 8, 184, 22);
-    Label1->setAlignment(Qt::AlignCenter);
+    auto* lead = new QLabel(QStringLiteral("OBU will disconnect you in"), this);
+    lead->setGeometry(8, 8, 184, 22);
+    lead->setAlignment(Qt::AlignCenter);
     QFont big = font;
     big.setBold(true);
     big.setPixelSize(28);
-    Label2 = new QLabel(QStringLiteral("0"), this);
-    Label2->setObjectName(QStringLiteral("Label2"));
-    Label2->setGeometry(8, 32, 184, 34);
-    Label2->setAlignment(Qt::AlignCenter);
-    Label2->setFont(big);
-    Label3 = new QLabel(QStringLiteral("seconds."), this);
-    Label3->setObjectName(QStringLiteral("Label3"));
-    Label3->setGeometry(8, 66, 184, 22);
-    Label3->setAlignment(Qt::AlignCenter);
+    // Shows 0 until the first warning.
+    secondsLabel = new QLabel(QStringLiteral("0"), this);
+    secondsLabel->setGeometry(8, 32, 184, 34);
+    secondsLabel->setAlignment(Qt::AlignCenter);
+    secondsLabel->setFont(big);
+    auto* unit = new QLabel(QStringLiteral("seconds."), this);
+    unit->setGeometry(8, 66, 184, 22);
+    unit->setAlignment(Qt::AlignCenter);
     cancelButton = new QPushButton(QStringLiteral("cancel"), this);
-    cancelButton->setObjectName(QStringLiteral("cancelButton"));
     cancelButton->setGeometry(62, 96, 76, 26);
-    connect(cancelButton, &QPushButton::clicked, this,
-            [this] { handle([this] { cancelButtonClick(); }); });
+    connect(cancelButton, &QPushButton::clicked, this, [this] { handle([this] { stop(); }); });
 
     if (QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->geometry().center() - QPoint(width() / 2, height() / 2));
+    connect(&m_count, &Countdown::secondsLeftChanged, secondsLabel,
+            [this](int seconds) { secondsLabel->setText(QString::number(seconds)); });
+    connect(&m_count, &Countdown::expired, this, [this] {
+        Hide();
+        emit expired();
+    });
 }
 
-void DisconnectCountdown::cancelButtonClick() {
-    program().mainWindow->dtimer.setEnabled(false);
+void DisconnectCountdown::start() {
+    m_count.stop();
+    secondsLabel->setText(QString::number(m_count.secondsLeft()));
+    Show();
+    m_count.start();
+}
+
+void DisconnectCountdown::stop() {
+    m_count.stop();
     Hide();
 }
 

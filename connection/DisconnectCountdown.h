@@ -2,23 +2,32 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "model/Countdown.h"
 #include "ui/Form.h"
 
 namespace obu {
 
-// The disconnect countdown: "OBU will disconnect you in N seconds." The count
-// lives in the text of Label2 alone.
+// The disconnect countdown: "OBU will disconnect you in N seconds." Its
+// owner hangs up when the count expires.
 class DisconnectCountdown : public Form {
     Q_OBJECT
 public:
     explicit DisconnectCountdown(Program& program);
 
-    QLabel* Label1 = nullptr;
-    QLabel* Label2 = nullptr;
-    QLabel* Label3 = nullptr;
+    // Shows the window with thirty seconds to go.
+    void start();
+    // Hides the window and forgets the count.
+    void stop();
+
+    QLabel* secondsLabel = nullptr;
     QPushButton* cancelButton = nullptr;
 
-    void cancelButtonClick();
+signals:
+    // The count ran out; the window is hidden by then.
+    void expired();
+
+private:
+    Countdown m_count;
 };
 
 }  // namespace obu

@@ -28,28 +28,19 @@ void MainWindow::StartDisconnectTimer() {
 
 void MainWindow::StopDisconnectTimer() {
     dtimer.setEnabled(false);
-    program().disconnectCountdown->Hide();
+    program().disconnectCountdown->stop();
 }
 
+// Thirty seconds before the chosen minute: the warning takes over the count.
 void MainWindow::dtimerTimer() {
-    DisconnectCountdown* countdown = program().disconnectCountdown;
-    if (!countdown->Visible()) {
-        setWindowState(TWindowState::wsNormal);
-        Show();
-        BringToFront();
-        countdown->Label2->setText(QStringLiteral("30"));
-        countdown->Show();
-        dtimer.setEnabled(false);
-        dtimer.setInterval(1000);
-        dtimer.setEnabled(true);
-        return;
-    }
-    const int seconds = countdown->Label2->text().toInt();
-    if (seconds > 0) {
-        countdown->Label2->setText(QString::number(seconds - 1));
-        return;
-    }
-    countdown->Hide();
+    dtimer.setEnabled(false);
+    setWindowState(TWindowState::wsNormal);
+    Show();
+    BringToFront();
+    program().disconnectCountdown->start();
+}
+
+void MainWindow::hangUpByDisconnectTimer() {
     Image10->Clear();
     DrawConnectFace();
     program().splashScreen->Connect1->setText(QStringLiteral("Connect"));
@@ -58,7 +49,6 @@ void MainWindow::dtimerTimer() {
     SessionActive = false;
     platform().ras->RasHangUpA(DetectedConnection);
     WriteLogLine(QStringLiteral("Disconnection made by disconnect timer"));
-    dtimer.setEnabled(false);
 }
 
 }  // namespace obu

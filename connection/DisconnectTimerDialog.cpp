@@ -54,7 +54,8 @@ void DisconnectTimerDialog::okButtonClick() {
     const int minutes = SpinEdit1->value();
     MainWindow* main = program().mainWindow;
     main->settings->setNumber(Setting::DisconnectMinutes, minutes);
-    if (minutes == 0) main->dtimer.setEnabled(false);
+    // No timer any more: a warning already counting goes too.
+    if (minutes == 0) main->StopDisconnectTimer();
     Hide();
 }
 

@@ -2,30 +2,35 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "platform/WindowTimer.h"
+#include "model/Countdown.h"
 #include "ui/Form.h"
 
 namespace obu {
 
 // "Reconnect": after something else dropped the connection, counts ten
-// seconds down and then dials the same entry again, unless cancelled. The
-// count lives in the text of Label2 alone.
+// seconds down from when it is shown. Its owner dials again when the count
+// expires, or ends the session when the user cancels.
 class ReconnectCountdown : public Form {
     Q_OBJECT
 public:
     explicit ReconnectCountdown(Program& program);
 
-    QLabel* Label1 = nullptr;
-    QLabel* Label2 = nullptr;
-    QLabel* Label3 = nullptr;
-    QPushButton* Button1 = nullptr;
-    WindowTimer Timer1;
+    QLabel* secondsLabel = nullptr;
+    QPushButton* cancelButton = nullptr;
 
-    void Timer1Timer();
-    void Button1Click();
+signals:
+    // The count ran out; the window is hidden by then.
+    void expired();
+    // The user cancelled; the window is already hidden.
+    void cancelled();
 
 protected:
     void FormShow() override;
+
+private:
+    void cancel();
+
+    Countdown m_count;
 };
 
 }  // namespace obu

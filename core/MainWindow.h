@@ -97,6 +97,11 @@ public:
     void StartDisconnectTimer();
     void StopDisconnectTimer();
     void dtimerTimer();
+    void hangUpByDisconnectTimer();
+    // The reconnect countdown ran out: the same entry is dialled again.
+    void reconnectNow();
+    // The user cancelled the reconnect countdown: the session ends.
+    void cancelReconnect();
     // Skin button press and release of the connect button.
     void Image10MouseDown(Qt::MouseButton Button);
     void Image10MouseUp(Qt::MouseButton Button);

@@ -28,6 +28,14 @@ Program::Program(Platform& platform) : platform_(platform) {
     disconnectTimerDialog = disconnectTimerDialog_.get();
     disconnectCountdown_ = std::make_unique<DisconnectCountdown>(*this);
     disconnectCountdown = disconnectCountdown_.get();
+
+    // The countdown windows only count; what their end means is the main window's.
+    QObject::connect(reconnectCountdown, &ReconnectCountdown::expired, mainWindow,
+                     &MainWindow::reconnectNow);
+    QObject::connect(reconnectCountdown, &ReconnectCountdown::cancelled, mainWindow,
+                     &MainWindow::cancelReconnect);
+    QObject::connect(disconnectCountdown, &DisconnectCountdown::expired, mainWindow,
+                     &MainWindow::hangUpByDisconnectTimer);
 }
 
 Program::~Program() {

@@ -123,17 +123,17 @@ TEST_F(Connection, AnOutsideDropCountsTenSecondsDownAndDialsOnTheEleventhTick) {
     EXPECT_TRUE(main().isVisible());
     EXPECT_FALSE(main().Timer3.enabled());
     EXPECT_EQ(reconnect().windowTitle(), "Reconnect");
-    QStringList shown{reconnect().Label2->text()};
+    QStringList shown{reconnect().secondsLabel->text()};
     for (int second = 1; second <= 10; ++second) {
         app.time.advance(1000);
-        shown << reconnect().Label2->text();
+        shown << reconnect().secondsLabel->text();
     }
     EXPECT_EQ(shown, QStringList({"10", "9", "8", "7", "6", "5", "4", "3", "2", "1", "0"}));
     EXPECT_TRUE(reconnect().isVisible());
     EXPECT_FALSE(app.logged("Attempting to Reconnect."));
     app.time.advance(1000);
     EXPECT_FALSE(reconnect().isVisible());
-    EXPECT_EQ(reconnect().Label2->text(), "10");
+    EXPECT_EQ(reconnect().secondsLabel->text(), "10");
     const QStringList log = app.logMessages();
     EXPECT_EQ(log.mid(log.size() - 2),
               QStringList({"Connection Terminated by unknown source", "Attempting to Reconnect."}));
@@ -153,9 +153,9 @@ TEST_P(CancelledCountdown, DialsNothing) {
     app.time.advance(20);
     ASSERT_TRUE(reconnect().isVisible());
     app.time.advance(second * 1000);
-    app.click(reconnect().Button1);
+    app.click(reconnect().cancelButton);
     EXPECT_FALSE(reconnect().isVisible());
-    EXPECT_EQ(reconnect().Label2->text(), "10");
+    EXPECT_EQ(reconnect().secondsLabel->text(), "10");
     EXPECT_FALSE(main().SessionActive);
     EXPECT_TRUE(main().ReadyToConnect);
     EXPECT_TRUE(connectFaceShown());
@@ -259,9 +259,9 @@ TEST_F(Connection, TheDisconnectTimerWarnsThirtySecondsAheadAndHangsUpAtSixtyOne
     app.time.advance(10);
     ASSERT_TRUE(countdown().isVisible());
     EXPECT_TRUE(main().isVisible()) << "the warning brings the main window forward";
-    EXPECT_EQ(countdown().Label2->text(), "30");
+    EXPECT_EQ(countdown().secondsLabel->text(), "30");
     app.time.advance(30000);
-    EXPECT_EQ(countdown().Label2->text(), "0");
+    EXPECT_EQ(countdown().secondsLabel->text(), "0");
     EXPECT_EQ(connectionCount(), 1);
     app.time.advance(1000);
     EXPECT_FALSE(countdown().isVisible());
@@ -299,7 +299,7 @@ TEST_F(Connection, ALineThatEndsDuringTheCountdownClosesIt) {
     EXPECT_FALSE(countdown().isVisible());
     EXPECT_FALSE(main().dtimer.enabled());
     EXPECT_TRUE(reconnect().isVisible());
-    app.click(reconnect().Button1);
+    app.click(reconnect().cancelButton);
     app.time.advance(60000);
     EXPECT_FALSE(app.logged("Disconnection made by disconnect timer"));
 }
@@ -327,6 +327,22 @@ TEST_F(Connection, TheMinutesDialogStoresTheSettingAndZeroStopsAPendingHangUp) {
     dialog.SpinEdit1->setValue(9);
     app.click(dialog.cancelButton);
     EXPECT_TRUE(app.iniBytes().contains("Value=0\r\n")) << "cancel writes nothing";
+}
+
+TEST_F(Connection, ZeroMinutesChosenDuringTheWarningEndItInsteadOfFreezingIt) {
+    startWith("Demo ISP", "[DTimer]\r\nValue=1\r\n");
+    DisconnectTimerDialog& dialog = *app.program().disconnectTimerDialog;
+    app.click(main().Image10);
+    ASSERT_TRUE(app.advanceUntil([&] { return connected(); }));
+    app.time.advance(30000 + 5000);
+    ASSERT_TRUE(countdown().isVisible());
+    dialog.Show();
+    dialog.SpinEdit1->setValue(0);
+    app.click(dialog.okButton);
+    EXPECT_FALSE(countdown().isVisible()) << "a count with nothing at its end stayed up";
+    app.time.advance(60000);
+    EXPECT_EQ(connectionCount(), 1);
+    EXPECT_FALSE(app.logged("Disconnection made by disconnect timer"));
 }
 
 TEST_F(Connection, MinutesBeyondTheDialogsRangeAreTakenAsItsLargest) {

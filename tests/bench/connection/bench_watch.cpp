@@ -148,7 +148,7 @@ int main(int argc, char** argv) {
             return 1;
         }
         delays.push_back(drop.nsecsElapsed() / 1e6);
-        reconnect.Button1Click();
+        reconnect.cancelButton->click();
         main.Image10Click(&main);
         if (!pumpUntil(connected, 30000)) {
             std::fprintf(stderr, "bench_watch: the connection did not come up again\n");

@@ -1,0 +1,25 @@
+// What the end of the reconnect countdown means: the line dialled again, or
+// the session ended by the user.
+#include "core/MainWindow.h"
+#include "core/Program.h"
+#include "shell/SplashScreen.h"
+
+namespace obu {
+
+void MainWindow::reconnectNow() {
+    const std::int32_t refused = DialOwnCall();
+    WriteLogLines({QStringLiteral("Connection Terminated by unknown source"),
+                   QStringLiteral("Attempting to Reconnect.")});
+    if (refused != 0) ReportDialFailure(refused, ServiceErrorText(refused));
+}
+
+void MainWindow::cancelReconnect() {
+    SessionActive = false;
+    DrawConnectFace();
+    program().splashScreen->Connect1->setText(QStringLiteral("Connect"));
+    ReadyToConnect = true;
+    WriteLogLines({QStringLiteral("Connection Terminated by unknown source"),
+                   QStringLiteral("Reconnect canceled by user")});
+}
+
+}  // namespace obu
