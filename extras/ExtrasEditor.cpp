@@ -67,7 +67,9 @@ ExtrasEditor::ExtrasEditor(Program& program)
 void ExtrasEditor::buildControls() {
     const QString folder = platform().programFolder;
     Image1 = new SkinImage(this, QStringLiteral("Image1"), 0, -8, 460, 230);
-    Image1->setPicture(QPixmap::fromImage(loadJpeg(folder + QStringLiteral("obu-extras.jpg"))));
+    Image1->setPicture([path = folder + QStringLiteral("obu-extras.jpg")] {
+        return QPixmap::fromImage(loadJpeg(path));
+    });
 
     auto text = [this](const QString& name, const QString& caption, int w) {
         auto* l = new QLabel(caption, this);

@@ -57,8 +57,9 @@ void MainWindow::buildPresentation() {
     Label17 = label(QStringLiteral("Label17"), QString(), 52, 28, 3, 3);
     Label17->setCursor(Qt::PointingHandCursor);
     aboutimg = new SkinImage(this, QStringLiteral("aboutimg"), 210, 20, 174, 127);
-    const QImage about = loadJpeg(p.programFolder + QStringLiteral("obu-about.jpg"));
-    if (!about.isNull()) aboutimg->setPicture(QPixmap::fromImage(about));
+    aboutimg->setPicture([path = p.programFolder + QStringLiteral("obu-about.jpg")] {
+        return QPixmap::fromImage(loadJpeg(path));
+    });
     aboutimg->setToolTip(QStringLiteral("click to close about"));
     aboutimg->hide();
     aboutimg->onClick = [this] { handle([this] { aboutimgClick(); }); };

@@ -2,6 +2,7 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <utility>
 
 #include "ui/ImageList.h"
 
@@ -15,6 +16,7 @@ SkinImage::SkinImage(QWidget* parent, const QString& name, int left, int top, in
 
 void SkinImage::DrawFace(const ImageList& list, int index) {
     picture_ = list.image(index);
+    makePicture_ = nullptr;
     faceList_ = &list;
     faceIndex_ = index;
     update();
@@ -22,9 +24,15 @@ void SkinImage::DrawFace(const ImageList& list, int index) {
 
 void SkinImage::setPicture(const QPixmap& picture) {
     picture_ = picture;
+    makePicture_ = nullptr;
     faceList_ = nullptr;
     faceIndex_ = -1;
     update();
+}
+
+void SkinImage::setPicture(std::function<QPixmap()> make) {
+    setPicture(QPixmap());
+    makePicture_ = std::move(make);
 }
 
 void SkinImage::Clear() {
@@ -32,6 +40,7 @@ void SkinImage::Clear() {
 }
 
 void SkinImage::paintEvent(QPaintEvent*) {
+    if (makePicture_) picture_ = std::exchange(makePicture_, nullptr)();
     if (picture_.isNull()) return;
     QPainter painter(this);
     painter.drawPixmap(0, 0, picture_);

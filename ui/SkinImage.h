@@ -18,6 +18,9 @@ public:
 
     void DrawFace(const ImageList& list, int index);
     void setPicture(const QPixmap& picture);
+    // A picture that is made (decoded) when the control is first painted: a
+    // window that is never shown never holds it in memory.
+    void setPicture(std::function<QPixmap()> make);
     void Clear();
     // Which face shows now (for tests and the button's own logic).
     const ImageList* faceList() const { return faceList_; }
@@ -34,6 +37,7 @@ protected:
 
 private:
     QPixmap picture_;
+    std::function<QPixmap()> makePicture_;
     const ImageList* faceList_ = nullptr;
     int faceIndex_ = -1;
 };
