@@ -44,90 +44,91 @@ CreditsWindow::CreditsWindow(Program& program) : Form(program, QString(), 305, 3
     font.setPixelSize(13);
 
     const Platform& p = program.platform();
-    Image1 = new QLabel(this);
-    Image1->setObjectName(QStringLiteral("Image1"));
-    Image1->setGeometry(0, 0, 303, 235);
+    m_picture = new QLabel(this);
+    m_picture->setObjectName(QStringLiteral("picture"));
+    m_picture->setGeometry(0, 0, 303, 235);
     const QImage picture = loadJpeg(p.programFolder + QStringLiteral("obu-credits.jpg"));
-    if (!picture.isNull()) Image1->setPixmap(QPixmap::fromImage(picture));
+    if (!picture.isNull()) m_picture->setPixmap(QPixmap::fromImage(picture));
 
-    Label1 = new QLabel(QStringLiteral("The OBU Production Team:"), this);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setGeometry(16, 224, 265, 13);
-    Label1->setAlignment(Qt::AlignCenter);
-    Label1->setFont(font);
-    Label1->setAttribute(Qt::WA_TranslucentBackground);
+    heading = new QLabel(QStringLiteral("The OBU Production Team:"), this);
+    heading->setObjectName(QStringLiteral("heading"));
+    heading->setGeometry(16, 224, 265, 13);
+    heading->setAlignment(Qt::AlignCenter);
+    heading->setFont(font);
+    heading->setAttribute(Qt::WA_TranslucentBackground);
 
-    Panel1 = new QWidget(this);
-    Panel1->setObjectName(QStringLiteral("Panel1"));
-    Panel1->setGeometry(16, 248, 265, 113);
-    Panel1->setAutoFillBackground(true);
-    Panel1->setPalette(pal);
-    Memo1 = new QLabel(creditLines().join(QLatin1Char('\n')), Panel1);
-    Memo1->setObjectName(QStringLiteral("Memo1"));
-    Memo1->setGeometry(8, 112, 249, 280);
-    Memo1->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    Memo1->setFont(font);
-    Memo1->setPalette(pal);
+    m_scrollPanel = new QWidget(this);
+    m_scrollPanel->setObjectName(QStringLiteral("scrollPanel"));
+    m_scrollPanel->setGeometry(16, 248, 265, 113);
+    m_scrollPanel->setAutoFillBackground(true);
+    m_scrollPanel->setPalette(pal);
+    creditsText = new QLabel(creditLines().join(QLatin1Char('\n')), m_scrollPanel);
+    creditsText->setObjectName(QStringLiteral("creditsText"));
+    creditsText->setGeometry(8, 112, 249, 280);
+    creditsText->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    creditsText->setFont(font);
+    creditsText->setPalette(pal);
     // Never takes the focus or a selection; a click on it reaches the window.
-    Memo1->setFocusPolicy(Qt::NoFocus);
-    Memo1->setTextInteractionFlags(Qt::NoTextInteraction);
-    for (QWidget* w : std::initializer_list<QWidget*>{Image1, Label1, Panel1, Memo1})
+    creditsText->setFocusPolicy(Qt::NoFocus);
+    creditsText->setTextInteractionFlags(Qt::NoTextInteraction);
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{m_picture, heading, m_scrollPanel, creditsText})
         w->setAttribute(Qt::WA_TransparentForMouseEvents);
 
     if (QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->geometry().center() - QPoint(width() / 2, height() / 2));
 
     // The tune is opened by its file name when the window is made.
-    if (p.sound) MediaPlayer1 = p.sound->openMusic(QStringLiteral("obupt.okx"));
-    PacingTimer1 = std::make_unique<PacingTimer>(*p.loop, *p.clock, p.pacingTimerDriver);
-    PacingTimer1->setInterval(50);
-    PacingTimer1->setThreadPriority(tpTimeCritical);
-    PacingTimer1->setOnTimer([this](PacingTimer*) { PacingTimer1Timer(); });
+    if (p.sound) m_tune = p.sound->openMusic(QStringLiteral("obupt.okx"));
+    m_scrollTimer = std::make_unique<PacingTimer>(*p.loop, *p.clock, p.pacingTimerDriver);
+    m_scrollTimer->setInterval(50);
+    m_scrollTimer->setThreadPriority(tpTimeCritical);
+    m_scrollTimer->setOnTimer([this](PacingTimer*) { scrollStep(); });
 }
 
 CreditsWindow::~CreditsWindow() {
-    PacingTimer1.reset();
-    MediaPlayer1.reset();
+    m_scrollTimer.reset();
+    m_tune.reset();
 }
 
 void CreditsWindow::FormShow() {
-    Memo1->move(Memo1->x(), kShowTop);
+    creditsText->move(creditsText->x(), kShowTop);
     passDone_ = false;
-    tunePlays_ = MediaPlayer1 && MediaPlayer1->play();
-    PacingTimer1->setEnabled(true);
+    tunePlays_ = m_tune && m_tune->play();
+    m_scrollTimer->setEnabled(true);
 }
 
-void CreditsWindow::PacingTimer1Timer() {
-    Memo1->move(Memo1->x(), Memo1->y() - 1);
+void CreditsWindow::scrollStep() {
+    creditsText->move(creditsText->x(), creditsText->y() - 1);
     // Clicks and painting are handled during the scroll; a click may close the screen here.
     platform().loop->processMessages();
     // Without a tune (no file, no sound device) the screen runs for one pass of
     // the text instead of vanishing at its first tick.
-    const bool tuneOver = tunePlays_ ? !MediaPlayer1->isPlaying() : passDone_;
+    const bool tuneOver = tunePlays_ ? !m_tune->isPlaying() : passDone_;
     if (tuneOver && isVisible()) {
-        CloseClick();
+        closeByClick();
         return;
     }
-    if (Memo1->y() <= kEndTop) {
-        Memo1->move(Memo1->x(), kRestartTop);
+    if (creditsText->y() <= kEndTop) {
+        creditsText->move(creditsText->x(), kRestartTop);
         passDone_ = true;
     }
 }
 
-void CreditsWindow::CloseClick() {
+void CreditsWindow::closeByClick() {
     Hide();
 }
 
 void CreditsWindow::FormHide() {
-    PacingTimer1->setEnabled(false);
-    if (MediaPlayer1) {
-        MediaPlayer1->stop();
-        MediaPlayer1->seekToStart();
+    m_scrollTimer->setEnabled(false);
+    if (m_tune) {
+        m_tune->stop();
+        m_tune->seekToStart();
     }
 }
 
 void CreditsWindow::mousePressEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton) handle([this] { CloseClick(); });
+    if (event->button() == Qt::LeftButton) handle([this] { closeByClick(); });
 }
 
 }  // namespace obu

@@ -17,16 +17,11 @@ public:
     explicit CreditsWindow(Program& program);
     ~CreditsWindow() override;
 
-    QLabel* Image1 = nullptr;
-    QLabel* Label1 = nullptr;
-    QWidget* Panel1 = nullptr;
-    QLabel* Memo1 = nullptr;
-    std::unique_ptr<MusicDevice> MediaPlayer1;
-    std::unique_ptr<PacingTimer> PacingTimer1;
+    QLabel* heading = nullptr;
+    QLabel* creditsText = nullptr;
 
-    void PacingTimer1Timer();
-    // Image1Click, Label1Click, FormClick and Memo1Click: all close the screen.
-    void CloseClick();
+    // A click anywhere on the screen closes it.
+    void closeByClick();
 
     static const QStringList& creditLines();
     // Where the text starts on every show, where a pass ends, and where the next starts.
@@ -40,6 +35,12 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
 
 private:
+    void scrollStep();
+
+    QLabel* m_picture = nullptr;
+    QWidget* m_scrollPanel = nullptr;
+    std::unique_ptr<MusicDevice> m_tune;
+    std::unique_ptr<PacingTimer> m_scrollTimer;
     bool passDone_ = false;
     bool tunePlays_ = false;
 };
