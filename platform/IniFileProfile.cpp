@@ -304,16 +304,12 @@ bool IniFileProfile::writeStrings(const QString& path, const std::vector<Assignm
     const ReadResult state = load(target, old, &info);
     if (state == ReadResult::Failed) return false;
 
-    std::string text = *old;
+    std::vector<ini::Change> changes;
+    changes.reserve(assignments.size());
+    for (const Assignment& a : assignments)
+        changes.push_back({view(a.section), view(a.key), view(a.value)});
     bool changed = false;
-    for (const Assignment& a : assignments) {
-        bool changedHere = false;
-        std::string updated =
-            ini::assign(text, view(a.section), view(a.key), view(a.value), &changedHere);
-        if (!changedHere) continue;
-        text = std::move(updated);
-        changed = true;
-    }
+    const std::string text = ini::assignAll(*old, changes, &changed);
     if (!changed) {
         if (state == ReadResult::Ok && (info.st_mode & 07777) != 0600) {
             // Nothing to replace, but the password must not stay readable to others.

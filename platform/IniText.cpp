@@ -1,6 +1,8 @@
 #include "platform/IniText.h"
 
+#include <algorithm>
 #include <cstddef>
+#include <map>
 
 namespace obu::ini {
 
@@ -209,6 +211,161 @@ std::string assign(std::string_view text, std::string_view section, std::string_
         }
     }
     didChange = true;
+    return out;
+}
+
+namespace {
+
+std::string folded(std::string_view name) {
+    std::string out(name);
+    for (char& c : out) c = asciiLower(c);
+    return out;
+}
+
+// One section that the changes name, as assign() would find it.
+struct Target {
+    std::string name;  // as first written, for a section that is new
+    bool found = false;
+    std::size_t insertAt = 0;
+    bool insertNeedsBreak = false;
+    // The first line of each key present in the section, by folded name.
+    std::map<std::string, Line> lines;
+    // The changes' keys in the order of their first change.
+    std::vector<std::string> order;
+    struct Key {
+        std::string name;  // as first written, for a key that is new
+        std::string stored;
+        bool changed = false;
+        // Storing an empty value leaves the blanks after '=' at the end of
+        // the line, where the next change of the value takes them away.
+        bool emptied = false;
+        bool fromEquals = false;
+    };
+    std::map<std::string, Key> keys;
+};
+
+}  // namespace
+
+std::string assignAll(std::string_view text, const std::vector<Change>& changes, bool* changed) {
+    bool ignored = false;
+    bool& didChange = changed ? *changed : ignored;
+    didChange = false;
+
+    std::map<std::string, Target> targets;
+    std::vector<Target*> sectionOrder;
+    for (const Change& c : changes) {
+        if (!isStorableKey(c.key)) continue;
+        const std::string s = normalName(c.section);
+        auto [it, added] = targets.try_emplace(folded(s));
+        if (added) {
+            it->second.name = s;
+            sectionOrder.push_back(&it->second);
+        }
+    }
+    if (targets.empty()) return std::string(text);
+
+    // One pass: the first section of each name the changes use, its first
+    // line of each key, and where a new key would go.
+    {
+        LineReader reader(text);
+        Line line;
+        Target* inside = nullptr;
+        while (reader.next(line)) {
+            if (line.kind == Kind::Section) {
+                inside = nullptr;
+                const auto it = targets.find(folded(line.name));
+                if (it != targets.end() && !it->second.found) {
+                    inside = &it->second;
+                    inside->found = true;
+                    inside->insertAt = line.next;
+                    inside->insertNeedsBreak = line.next == line.end;
+                }
+                continue;
+            }
+            if (!inside || line.kind != Kind::Key) continue;
+            inside->lines.try_emplace(folded(line.name), line);
+            inside->insertAt = line.next;
+            inside->insertNeedsBreak = line.next == line.end;
+        }
+    }
+
+    // Each key's changes in turn, as assign() would make them.
+    for (const Change& c : changes) {
+        if (!isStorableKey(c.key)) continue;
+        Target& t = targets.find(folded(normalName(c.section)))->second;
+        const std::string k = normalName(c.key);
+        const std::string fk = folded(k);
+        const std::string wanted = breaksToBlanks(c.value);
+        auto [it, added] = t.keys.try_emplace(fk);
+        Target::Key& key = it->second;
+        if (added) {
+            key.name = k;
+            t.order.push_back(fk);
+        }
+        // What the key reads as now: an earlier change's value, or the file's.
+        std::optional<std::string_view> now;
+        if (key.changed) {
+            now = unquoted(key.stored);
+        } else if (const auto line = t.lines.find(fk); line != t.lines.end()) {
+            now = unquoted(line->second.value);
+        }
+        if (now && *now == wanted) continue;
+        key.stored = storedForm(wanted);
+        key.changed = true;
+        key.fromEquals = key.emptied;
+        key.emptied = key.emptied || key.stored.empty();
+    }
+
+    // The edits in the text's order: new values in place, new keys after the
+    // last key of their section; then new sections at the end.
+    struct Edit {
+        std::size_t from, to;
+        std::string bytes;
+    };
+    std::vector<Edit> edits;
+    std::string appended;
+    for (Target* t : sectionOrder) {
+        std::string newKeys;
+        for (const std::string& fk : t->order) {
+            const Target::Key& key = t->keys[fk];
+            if (!key.changed) continue;
+            didChange = true;
+            const auto line = t->lines.find(fk);
+            if (t->found && line != t->lines.end()) {
+                std::size_t from = line->second.valueBegin;
+                if (key.fromEquals)
+                    while (isBlank(text[from - 1])) --from;
+                edits.push_back({from, line->second.end, key.stored});
+            } else
+                newKeys.append(key.name).append("=").append(key.stored).append("\r\n");
+        }
+        if (newKeys.empty()) continue;
+        if (t->found)
+            edits.push_back(
+                {t->insertAt, t->insertAt,
+                 (t->insertNeedsBreak ? std::string("\r\n") : std::string()) + newKeys});
+        else
+            appended.append("[").append(t->name).append("]\r\n").append(newKeys);
+    }
+    if (!didChange) return std::string(text);
+    std::stable_sort(edits.begin(), edits.end(),
+                     [](const Edit& a, const Edit& b) { return a.from < b.from; });
+
+    std::string out;
+    std::size_t size = text.size() + appended.size() + 2;
+    for (const Edit& e : edits) size += e.bytes.size();
+    out.reserve(size);
+    std::size_t at = 0;
+    for (const Edit& e : edits) {
+        out.append(text.substr(at, e.from - at));
+        out.append(e.bytes);
+        at = e.to;
+    }
+    out.append(text.substr(at));
+    if (!appended.empty()) {
+        if (!out.empty() && !isBreak(out.back())) out.append("\r\n");
+        out.append(appended);
+    }
     return out;
 }
 

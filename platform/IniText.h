@@ -56,6 +56,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace obu::ini {
 
@@ -73,6 +74,17 @@ std::optional<std::string> lookup(std::string_view text, std::string_view sectio
 // it is; callers check isStorableKey() first to report that).
 std::string assign(std::string_view text, std::string_view section, std::string_view key,
                    std::string_view value, bool* changed);
+
+struct Change {
+    std::string_view section, key, value;
+};
+
+// The text after assign() of every change in turn, with the same bytes as a
+// result, but found in one pass over the text and built in one more: a file
+// full of foreign sections costs no more per key than its length once.
+// `*changed` is true when any one of those assign() calls would have changed
+// the text. Keys that isStorableKey() refuses are skipped.
+std::string assignAll(std::string_view text, const std::vector<Change>& changes, bool* changed);
 
 // What to write after "key=" so that lookup() returns `value` exactly.
 // CR and LF cannot live inside a line, so each one becomes a blank first

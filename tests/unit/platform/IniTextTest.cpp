@@ -354,4 +354,45 @@ TEST(IniTextWrite, RandomWritesAgreeWithAPlainMap) {
     }
 }
 
+// Saving many keys at once must give the very bytes of saving them one by
+// one: the same places, the same line breaks, the same "changed".
+TEST(IniTextWrite, ManyKeysAtOnceGiveTheBytesOfOneByOne) {
+    const std::vector<std::string> texts = {
+        "",
+        "[Net]",
+        "[Net]\r\nuser=a",
+        "[Net]\nuser=\n",
+        "; c\r\n[net]\r\n User = \"a\" \r\n\r\n; trailing\r\n[Alarm]\rtime=1\r[NET]\r\npass=x\r\n",
+        "loose=1\n[Other]\nk=v\n[Broken\nuser=b\n[Net]\nuser=b\nuser=c\npass",
+    };
+    const std::vector<std::string> sections = {"Net", " NET", "Alarm", "New", "new", "Other"};
+    const std::vector<std::string> keys = {"User", "user", "Pass", "time", "k", "Fresh", "bad=key"};
+    const std::vector<std::string> values = {"", "a", "b", " lead", "\"q\"", "x\ny"};
+    std::mt19937 rng(19991231);
+    for (const std::string& start : texts) {
+        for (int round = 0; round < 400; ++round) {
+            std::vector<std::string> owned;
+            std::vector<obu::ini::Change> changes;
+            const int n = static_cast<int>(rng() % 8);
+            owned.reserve(static_cast<std::size_t>(3 * n));
+            std::string oneByOne = start;
+            bool anyChanged = false;
+            for (int i = 0; i < n; ++i) {
+                owned.push_back(sections[rng() % sections.size()]);
+                owned.push_back(keys[rng() % keys.size()]);
+                owned.push_back(values[rng() % values.size()]);
+                const auto last = owned.end();
+                changes.push_back({last[-3], last[-2], last[-1]});
+                bool changed = false;
+                oneByOne = put(oneByOne, last[-3], last[-2], last[-1], &changed);
+                anyChanged = anyChanged || changed;
+            }
+            bool changed = !anyChanged;
+            ASSERT_EQ(obu::ini::assignAll(start, changes, &changed), oneByOne)
+                << "text " << testing::PrintToString(start) << " round " << round;
+            ASSERT_EQ(changed, anyChanged) << "round " << round;
+        }
+    }
+}
+
 }  // namespace
