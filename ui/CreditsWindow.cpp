@@ -47,8 +47,6 @@ CreditsWindow::CreditsWindow(Program& program) : Form(program, QString(), 305, 3
     m_picture = new QLabel(this);
     m_picture->setObjectName(QStringLiteral("picture"));
     m_picture->setGeometry(0, 0, 303, 235);
-    const QImage picture = loadJpeg(p.programFolder + QStringLiteral("obu-credits.jpg"));
-    if (!picture.isNull()) m_picture->setPixmap(QPixmap::fromImage(picture));
 
     heading = new QLabel(QStringLiteral("The OBU Production Team:"), this);
     heading->setObjectName(QStringLiteral("heading"));
@@ -92,6 +90,13 @@ CreditsWindow::~CreditsWindow() {
 }
 
 void CreditsWindow::FormShow() {
+    // Decoded at the first show: a start that never shows the credits does
+    // not hold the picture in memory.
+    if (m_picture->pixmap().isNull()) {
+        const QImage picture =
+            loadJpeg(platform().programFolder + QStringLiteral("obu-credits.jpg"));
+        if (!picture.isNull()) m_picture->setPixmap(QPixmap::fromImage(picture));
+    }
     creditsText->move(creditsText->x(), kShowTop);
     passDone_ = false;
     tunePlays_ = m_tune && m_tune->play();
