@@ -54,7 +54,7 @@ bool HandOver::call(std::function<void()> fn) {
     // it, nor release what the post made, before this worker waits. That
     // keeps the whole exchange ordered by this mutex, where ThreadSanitizer
     // sees it, rather than by the loop's own queue.
-    std::unique_lock lock(shared->mutex);
+    std::unique_lock workerLock(shared->mutex);
     if (shared->cancelled) return false;
     loop_.post([shared, call, fn = std::move(fn), loop = &loop_] {
         {
@@ -76,7 +76,7 @@ bool HandOver::call(std::function<void()> fn) {
         runHandled(*loop, fn);
     });
 
-    shared->changed.wait(lock,
+    shared->changed.wait(workerLock,
                          [&] { return call->state == Call::State::Done || shared->cancelled; });
     if (call->state == Call::State::Done) return true;
     if (call->state == Call::State::Pending) call->state = Call::State::Dropped;

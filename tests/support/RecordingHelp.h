@@ -13,9 +13,9 @@ public:
     bool showContents(const QString& helpFile) override {
         requests.append(helpFile);
         const QFileInfo info(helpFile);
-        const bool shown = info.isFile() && info.isReadable();
-        if (shown) this->shown.append(helpFile);
-        return shown;
+        const bool readable = info.isFile() && info.isReadable();
+        if (readable) shown.append(helpFile);
+        return readable;
     }
 
     QStringList requests;

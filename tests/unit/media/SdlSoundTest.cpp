@@ -397,7 +397,7 @@ TEST_P(MusicDeviceRules, OnlyOneTunePlaysAtATime) {
 
 INSTANTIATE_TEST_SUITE_P(Backends, MusicDeviceRules,
                          ::testing::Values("SdlSound", "RecordingSound"),
-                         [](const auto& info) { return std::string(info.param); });
+                         [](const auto& backend) { return std::string(backend.param); });
 
 TEST(RecordingSound, RecordsEveryCallWithItsFileAndCountsStarts) {
     test::RecordingSound sound;

@@ -404,14 +404,14 @@ TEST_F(LineServiceTest, WithoutARuntimeFolderTheRecordsStayInTheUsersOwnFolders)
     EXPECT_EQ(fromHome, bench.folder.file(".local/state/obu/lines"));
     EXPECT_EQ(fromState, bench.folder.file("state/obu/lines"));
     // Made with its parents on the first dial.
-    LineService service(bench.time, bench.time, {bench.folder.file("phonebook.pbk"), fromHome});
-    service.setDeviceFactory(service.simulatedModemFactory());
+    LineService homeService(bench.time, bench.time, {bench.folder.file("phonebook.pbk"), fromHome});
+    homeService.setDeviceFactory(homeService.simulatedModemFactory());
     Recorder r;
     RASDIALPARAMSA p = dialParams("Fast");
     HRASCONN h = 0;
-    ASSERT_EQ(service.RasDialA(nullptr, nullptr, &p, kNotifierWindow, r.target(), &h), 0u);
+    ASSERT_EQ(homeService.RasDialA(nullptr, nullptr, &p, kNotifierWindow, r.target(), &h), 0u);
     EXPECT_TRUE(QFileInfo(fromHome + "/state").isFile());
-    service.RasHangUpA(h);
+    homeService.RasHangUpA(h);
 }
 
 TEST_F(LineServiceTest, ErrorTextsCoverEveryCodeAndFitTheSmallestBuffer) {
