@@ -42,9 +42,9 @@ enum class Setting {
 // One key of the file: a setting, with the extra's slot or the entry's name
 // for the settings that need one.
 struct SettingKey {
-    SettingKey(Setting setting) : setting(setting) {}  // NOLINT: a plain setting is a key
-    SettingKey(Setting setting, int slot) : setting(setting), slot(slot) {}
-    SettingKey(Setting setting, QString entry) : setting(setting), entry(std::move(entry)) {}
+    SettingKey(Setting which) : setting(which) {}  // NOLINT: a plain setting is a key
+    SettingKey(Setting which, int extraSlot) : setting(which), slot(extraSlot) {}
+    SettingKey(Setting which, QString entryName) : setting(which), entry(std::move(entryName)) {}
 
     QString section() const;
     QString name() const;

@@ -329,10 +329,9 @@ void NetworkManagerClient::trackActive(const QString& path) {
                     // Gone before it could be read: ended, as far as anyone
                     // can tell. Told once its profile is known: the answer to
                     // this client's activation may still bring it.
-                    NmActiveConnection& active = actives_[path];
-                    active.state = NmActiveState::Deactivated;
-                    if (!active.id.isEmpty())
-                        setActiveState(active, active.state, active.activeReason);
+                    NmActiveConnection& gone = actives_[path];
+                    gone.state = NmActiveState::Deactivated;
+                    if (!gone.id.isEmpty()) setActiveState(gone, gone.state, gone.activeReason);
                     return;
                 }
                 applyActiveProperties(path, reply.value());
