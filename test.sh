@@ -14,12 +14,14 @@ step() { printf '\n=== %s\n' "$*"; }
 configure() { cmake -S . -B "$1" -G Ninja "${@:2}" >/dev/null; }
 
 step "Build"
-configure build -DCMAKE_BUILD_TYPE=RelWithDebInfo && cmake --build build || { echo "test.sh: build failed"; exit 1; }
+# Warnings are errors here, in every build below; a user's build only shows them.
+configure build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOBU_WERROR=ON && cmake --build build ||
+    { echo "test.sh: build failed"; exit 1; }
 
 step "Fuzzing the parsers of outside input"
 # The INI reader longest; every other parser a few seconds (docs/FUZZING.md
 # says how to run them long).
-if configure build-fuzz -DOBU_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ && cmake --build build-fuzz; then
+if configure build-fuzz -DOBU_FUZZ=ON -DOBU_WERROR=ON -DCMAKE_CXX_COMPILER=clang++ && cmake --build build-fuzz; then
     for target in ini:20 phonebook:5 record:5 commandline:5 xdg:5 hayes:5 modem:5 pppd:5 uucplock:5; do
         name=${target%%:*}
         corpus=$(mktemp -d)
@@ -36,7 +38,7 @@ fi
 step "Unit and whole-program tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-if configure build-asan -DCMAKE_BUILD_TYPE=Debug -DOBU_SANITIZE=ON && cmake --build build-asan --target obu_tests; then
+if configure build-asan -DCMAKE_BUILD_TYPE=Debug -DOBU_SANITIZE=ON -DOBU_WERROR=ON && cmake --build build-asan --target obu_tests; then
     ctest --test-dir build-asan -LE 'e2e|tsan' -j2 --timeout 300 --output-on-failure | tail -n 25
     [[ ${PIPESTATUS[0]} -eq 0 ]] || failed+=("sanitizer tests")
 else
@@ -44,7 +46,7 @@ else
 fi
 
 step "Threaded timer under ThreadSanitizer"
-if configure build-tsan -DCMAKE_BUILD_TYPE=Debug -DOBU_TSAN=ON && cmake --build build-tsan --target obu_tsan_tests; then
+if configure build-tsan -DCMAKE_BUILD_TYPE=Debug -DOBU_TSAN=ON -DOBU_WERROR=ON && cmake --build build-tsan --target obu_tsan_tests; then
     TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan -L tsan --timeout 300 --output-on-failure | tail -n 15
     [[ ${PIPESTATUS[0]} -eq 0 ]] || failed+=("ThreadSanitizer tests")
 else
