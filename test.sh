@@ -13,6 +13,29 @@ failed=()
 step() { printf '\n=== %s\n' "$*"; }
 configure() { cmake -S . -B "$1" -G Ninja "${@:2}" >/dev/null; }
 
+# Every C++ file of the repository, tracked or new (not ignored), that exists;
+# outside a git checkout, every one outside the build folders.
+cxx_files() {
+    if git rev-parse --is-inside-work-tree >/dev/null 2>&1; then
+        git ls-files -z --cached --others --exclude-standard -- '*.cpp' '*.h' |
+            while IFS= read -r -d '' f; do [[ -f $f ]] && printf '%s\0' "$f"; done
+    else
+        find . -path './build*' -prune -o \( -name '*.cpp' -o -name '*.h' \) -printf '%P\0'
+    fi
+}
+
+step "Format"
+# Laid out as .clang-format says; `git clang-format` formats the lines a change touched.
+unformatted=$(cxx_files | xargs -0 clang-format --dry-run --Werror 2>&1 |
+    sed -n 's/^\(.*\):[0-9]*:[0-9]*: error: code should be clang-formatted.*/\1/p' | sort -u)
+if [[ -n $unformatted ]]; then
+    echo "Not formatted:"
+    printf '  %s\n' $unformatted
+    failed+=("format")
+else
+    echo "Every file formatted."
+fi
+
 step "Build"
 # Warnings are errors here, in every build below; a user's build only shows them.
 configure build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOBU_WERROR=ON && cmake --build build ||
