@@ -23,8 +23,10 @@ QString AlarmTimeOfDay(const Formats& formats, const QTime& time) {
 QString AlarmMoment(const Formats& formats, const QDate& date, const QTime& time) {
     // The rule touches only the end of the text, so applying it to the whole
     // date-and-time text gives the same as applying it to the time alone.
-    if (alarmRuleFits(formats)) return AlarmClockText(formats.dateAndTimeToStr(QDateTime(date, time)));
-    return formats.dateToStr(date) + QLatin1Char(' ') + formats.timeToStr(QTime(time.hour(), time.minute(), 0));
+    if (alarmRuleFits(formats))
+        return AlarmClockText(formats.dateAndTimeToStr(QDateTime(date, time)));
+    return formats.dateToStr(date) + QLatin1Char(' ') +
+           formats.timeToStr(QTime(time.hour(), time.minute(), 0));
 }
 
 }  // namespace obu

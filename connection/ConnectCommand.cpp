@@ -25,18 +25,22 @@ void MainWindow::Image10Click(QObject*) {
     if (ReadyToConnect) {
         if (ModemInUse()) {
             // Dialing could only fail; the extras may still be wanted.
-            WriteLogLines({QStringLiteral("Connect requested by user"), QStringLiteral("Modem is in use")});
+            WriteLogLines(
+                {QStringLiteral("Connect requested by user"), QStringLiteral("Modem is in use")});
             if (platform().dialogs->messageBox(
-                    QStringLiteral("OBU has detected that the modem is in use by another application. "
-                                   "Would you like OBU to run your extras?"),
-                    QStringLiteral("Modem In Use"), MsgIcon::Question, MsgButtons::YesNo) == MsgResult::Yes)
+                    QStringLiteral(
+                        "OBU has detected that the modem is in use by another application. "
+                        "Would you like OBU to run your extras?"),
+                    QStringLiteral("Modem In Use"), MsgIcon::Question,
+                    MsgButtons::YesNo) == MsgResult::Yes)
                 LaunchExtras();
             return;
         }
         if (dialer->EntryName().isEmpty()) {
-            if (platform().dialogs->messageBox(QStringLiteral("Please choose a Connection before attempting to connect."),
-                                               QStringLiteral("No Connection Set"), MsgIcon::Error,
-                                               MsgButtons::Ok) == MsgResult::Ok)
+            if (platform().dialogs->messageBox(
+                    QStringLiteral("Please choose a Connection before attempting to connect."),
+                    QStringLiteral("No Connection Set"), MsgIcon::Error,
+                    MsgButtons::Ok) == MsgResult::Ok)
                 Image14Click(this);
             return;
         }

@@ -25,10 +25,12 @@ bool MainWindow::DetectConnection() {
         const RASCONNA& first = connections[0];
         DetectedConnection = first.hrasconn;
         ras.RasGetConnectStatusA(DetectedConnection, &status);
-        const QString entry = QString::fromLatin1(first.szEntryName, qstrnlen(first.szEntryName, sizeof first.szEntryName));
-        const QString device =
-            QString::fromLatin1(first.szDeviceName, qstrnlen(first.szDeviceName, sizeof first.szDeviceName));
-        Status2->setText(entry + QStringLiteral(" - ") + StateText(ras, status.rasconnstate, status.dwError) +
+        const QString entry = QString::fromLatin1(
+            first.szEntryName, qstrnlen(first.szEntryName, sizeof first.szEntryName));
+        const QString device = QString::fromLatin1(
+            first.szDeviceName, qstrnlen(first.szDeviceName, sizeof first.szDeviceName));
+        Status2->setText(entry + QStringLiteral(" - ") +
+                         StateText(ras, status.rasconnstate, status.dwError) +
                          QStringLiteral("   Device: ") + device);
         result = true;
         Timer3.setEnabled(true);

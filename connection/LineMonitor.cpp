@@ -39,13 +39,15 @@ void MainWindow::tm_disTimer() {
         platform().ras->RasHangUpA(DetectedConnection);
         for (int i = 0; dialer->LastError() != 0 && i < kMaxHangUps; ++i) dialer->HangUp();
         platform().dialogs->messageBox(
-            QStringLiteral("The line that OBU was attempting to dial was busy. If you would like OBU to "
-                           "automatically redial the line until it creates a connection, choose \"Redial if "
-                           "Line is Busy\" in the Options menu."),
+            QStringLiteral(
+                "The line that OBU was attempting to dial was busy. If you would like OBU to "
+                "automatically redial the line until it creates a connection, choose \"Redial if "
+                "Line is Busy\" in the Options menu."),
             QStringLiteral("Line Busy"), MsgIcon::None, MsgButtons::Ok);
         DrawConnectFace();
         tray->Connect1->setText(QStringLiteral("Connect"));
-        WriteLogLines({QStringLiteral("Line was busy"), QStringLiteral("Connection Terminated by OBU")});
+        WriteLogLines(
+            {QStringLiteral("Line was busy"), QStringLiteral("Connection Terminated by OBU")});
         return;
     }
     if (result == ERROR_NO_DIALTONE) {
@@ -57,7 +59,8 @@ void MainWindow::tm_disTimer() {
             QStringLiteral("No Dial Tone"), MsgIcon::None, MsgButtons::Ok);
         DrawConnectFace();
         tray->Connect1->setText(QStringLiteral("Connect"));
-        WriteLogLines({QStringLiteral("No dial tone found"), QStringLiteral("Connection Terminated by OBU")});
+        WriteLogLines(
+            {QStringLiteral("No dial tone found"), QStringLiteral("Connection Terminated by OBU")});
         Timer3.setEnabled(true);
     }
 }

@@ -9,7 +9,9 @@ constexpr unsigned char kShift = 7;
 constexpr char kEscape = 7;
 constexpr unsigned char kEscapeOffset = 64;
 
-bool unstorable(unsigned char shifted) { return shifted == 0 || shifted == '\n' || shifted == '\r'; }
+bool unstorable(unsigned char shifted) {
+    return shifted == 0 || shifted == '\n' || shifted == '\r';
+}
 
 }  // namespace
 
@@ -36,7 +38,8 @@ QString decodePassword(const QString& stored) {
         auto shifted = static_cast<unsigned char>(bytes[i]);
         if (bytes[i] == kEscape) {
             if (i + 1 >= bytes.size()) break;  // a damaged pair at the end carries nothing
-            shifted = static_cast<unsigned char>(static_cast<unsigned char>(bytes[++i]) - kEscapeOffset);
+            shifted =
+                static_cast<unsigned char>(static_cast<unsigned char>(bytes[++i]) - kEscapeOffset);
         }
         plain.append(static_cast<char>(static_cast<unsigned char>(shifted - kShift)));
     }

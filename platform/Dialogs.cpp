@@ -13,9 +13,11 @@ void Dialogs::errorBox(const QString& applicationTitle, const QString& message) 
 
 MsgResult Dialogs::defaultAnswer(MsgButtons buttons) {
     switch (buttons) {
-        case MsgButtons::YesNo: return MsgResult::Yes;
+        case MsgButtons::YesNo:
+            return MsgResult::Yes;
         case MsgButtons::Ok:
-        case MsgButtons::OkCancel: return MsgResult::Ok;
+        case MsgButtons::OkCancel:
+            return MsgResult::Ok;
     }
     return MsgResult::Ok;
 }

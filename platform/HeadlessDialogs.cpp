@@ -14,6 +14,8 @@ MsgResult HeadlessDialogs::messageBox(const QString& text, const QString& captio
     return answer;
 }
 
-QString HeadlessDialogs::openFile(const OpenFileRequest&) { return {}; }
+QString HeadlessDialogs::openFile(const OpenFileRequest&) {
+    return {};
+}
 
 }  // namespace obu

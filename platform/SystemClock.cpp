@@ -5,7 +5,9 @@
 
 namespace obu {
 
-QDateTime SystemClock::now() const { return QDateTime::currentDateTime(); }
+QDateTime SystemClock::now() const {
+    return QDateTime::currentDateTime();
+}
 
 std::uint32_t SystemClock::tickCount() const {
     using namespace std::chrono;

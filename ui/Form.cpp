@@ -19,9 +19,13 @@ Form::Form(Program& program, const QString& caption, int clientWidth, int client
     setAttribute(Qt::WA_QuitOnClose, false);
 }
 
-Platform& Form::platform() const { return program_.platform(); }
+Platform& Form::platform() const {
+    return program_.platform();
+}
 
-void Form::handle(const std::function<void()>& handler) { platform().dispatcher->run(handler); }
+void Form::handle(const std::function<void()>& handler) {
+    platform().dispatcher->run(handler);
+}
 
 void Form::Show() {
     if (!buttonless_) {
@@ -35,12 +39,17 @@ void Form::Show() {
     BringToFront();
 }
 
-void Form::Hide() { hide(); }
+void Form::Hide() {
+    hide();
+}
 
-void Form::Close() { close(); }
+void Form::Close() {
+    close();
+}
 
 TWindowState Form::WindowState() const {
-    return (windowState() & Qt::WindowMinimized) ? TWindowState::wsMinimized : TWindowState::wsNormal;
+    return (windowState() & Qt::WindowMinimized) ? TWindowState::wsMinimized
+                                                 : TWindowState::wsNormal;
 }
 
 void Form::setWindowState(TWindowState state) {

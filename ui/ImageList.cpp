@@ -32,8 +32,8 @@ void ImageList::drawPlainFaces() {
             font.setBold(true);
             p.setFont(font);
             p.setPen(QColor(20, 40, 80));
-            p.drawText(QRect(pressed ? 1 : 0, pressed ? 1 : 0, size_.width(), size_.height()), Qt::AlignCenter,
-                       caption_);
+            p.drawText(QRect(pressed ? 1 : 0, pressed ? 1 : 0, size_.width(), size_.height()),
+                       Qt::AlignCenter, caption_);
         }
         images_[i] = face;
     }
@@ -42,9 +42,11 @@ void ImageList::drawPlainFaces() {
 void ImageList::loadStrip(const QString& path) {
     if (!QFile::exists(path)) return;
     const QImage strip(path);
-    if (strip.isNull() || strip.width() < 2 * size_.width() || strip.height() < size_.height()) return;
+    if (strip.isNull() || strip.width() < 2 * size_.width() || strip.height() < size_.height())
+        return;
     for (int i = 0; i < 2; ++i)
-        images_[i] = QPixmap::fromImage(strip.copy(i * size_.width(), 0, size_.width(), size_.height()));
+        images_[i] =
+            QPixmap::fromImage(strip.copy(i * size_.width(), 0, size_.width(), size_.height()));
 }
 
 }  // namespace obu

@@ -14,7 +14,8 @@ class ImageList {
 public:
     ImageList(QString name, QSize size, QString caption = {});
 
-    // Loads the strip from the program's folder; keeps the plain faces when it is missing or damaged.
+    // Loads the strip from the program's folder; keeps the plain faces when it is missing or
+    // damaged.
     void loadStrip(const QString& path);
 
     const QString& name() const { return name_; }

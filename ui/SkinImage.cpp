@@ -53,7 +53,9 @@ void SkinImage::mousePressEvent(QMouseEvent* event) {
 void SkinImage::mouseReleaseEvent(QMouseEvent* event) {
     // The click comes between the press and the release, so the release
     // handler already sees what the click did.
-    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()) && onClick) onClick();
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()) &&
+        onClick)
+        onClick();
     if (onMouseUp) onMouseUp(event->button());
 }
 

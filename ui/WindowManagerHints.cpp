@@ -25,7 +25,8 @@ void keepOffTaskbar(QWidget* window) {
     Atom state = XInternAtom(display, "_NET_WM_STATE", False);
     Atom hints[2] = {XInternAtom(display, "_NET_WM_STATE_SKIP_TASKBAR", False),
                      XInternAtom(display, "_NET_WM_STATE_SKIP_PAGER", False)};
-    XChangeProperty(display, id, state, XA_ATOM, 32, PropModeAppend, reinterpret_cast<unsigned char*>(hints), 2);
+    XChangeProperty(display, id, state, XA_ATOM, 32, PropModeAppend,
+                    reinterpret_cast<unsigned char*>(hints), 2);
     XFlush(display);
 }
 
@@ -34,10 +35,17 @@ void titleBarWithoutButtons(QWidget* window) {
     if (!display) return;
     const auto id = static_cast<::Window>(window->winId());
     // The Motif hints: flags, functions, decorations, input mode, status.
-    enum : long { kFunctions = 1, kDecorations = 2, kFuncMove = 4, kDecorBorder = 2, kDecorTitle = 8 };
+    enum : long {
+        kFunctions = 1,
+        kDecorations = 2,
+        kFuncMove = 4,
+        kDecorBorder = 2,
+        kDecorTitle = 8
+    };
     long hints[5] = {kFunctions | kDecorations, kFuncMove, kDecorBorder | kDecorTitle, 0, 0};
     Atom motif = XInternAtom(display, "_MOTIF_WM_HINTS", False);
-    XChangeProperty(display, id, motif, motif, 32, PropModeReplace, reinterpret_cast<unsigned char*>(hints), 5);
+    XChangeProperty(display, id, motif, motif, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(hints), 5);
     XFlush(display);
 }
 

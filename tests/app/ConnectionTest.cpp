@@ -30,7 +30,9 @@ struct Connection : ::testing::Test {
     SplashScreen& tray() { return app.splash(); }
     ReconnectCountdown& reconnect() { return *app.program().reconnectCountdown; }
     DisconnectCountdown& countdown() { return *app.program().disconnectCountdown; }
-    bool connectFaceShown() { return main().Image10->faceList() == &main().ImageList2 && main().Image10->faceIndex() == 0; }
+    bool connectFaceShown() {
+        return main().Image10->faceList() == &main().ImageList2 && main().Image10->faceIndex() == 0;
+    }
     bool disconnectFaceShown() {
         return main().Image10->faceList() == &main().ImageList8 && main().Image10->faceIndex() == 0;
     }
@@ -87,7 +89,8 @@ TEST_F(Connection, TheWholeRoadFromTheButtonToTheUsersDisconnect) {
     ASSERT_TRUE(app.advanceUntil([&] { return !main().ReadyToConnect; }, 5000));
     EXPECT_TRUE(disconnectFaceShown());
     EXPECT_EQ(tray().Connect1->text(), "Disconnect");
-    ASSERT_TRUE(app.advanceUntil([&] { return main().Status2->text() == "authenticating user/pass"; }, 10000));
+    ASSERT_TRUE(app.advanceUntil(
+        [&] { return main().Status2->text() == "authenticating user/pass"; }, 10000));
     ASSERT_TRUE(app.advanceUntil([&] { return connected(); }, 10000));
     EXPECT_EQ(messagesAfterLaunch(),
               QStringList({"Connect requested by user", "Sending username/password",
@@ -137,9 +140,11 @@ TEST_F(Connection, AnOutsideDropCountsTenSecondsDownAndDialsOnTheEleventhTick) {
     const QStringList log = app.logMessages();
     EXPECT_EQ(log.mid(log.size() - 2),
               QStringList({"Connection Terminated by unknown source", "Attempting to Reconnect."}));
-    ASSERT_TRUE(app.advanceUntil([&] { return app.logMessages().count("Connection established to Demo ISP") == 2; }));
+    ASSERT_TRUE(app.advanceUntil(
+        [&] { return app.logMessages().count("Connection established to Demo ISP") == 2; }));
     EXPECT_TRUE(main().Timer3.enabled()) << "the connect event watches the new connection";
-    EXPECT_EQ(app.logMessages().count("Connect requested by user"), 1) << "the reconnect is no connect command";
+    EXPECT_EQ(app.logMessages().count("Connect requested by user"), 1)
+        << "the reconnect is no connect command";
 }
 
 struct CancelledCountdown : Connection, ::testing::WithParamInterface<int> {};
@@ -161,8 +166,8 @@ TEST_P(CancelledCountdown, DialsNothing) {
     EXPECT_TRUE(connectFaceShown());
     EXPECT_EQ(tray().Connect1->text(), "Connect");
     const QStringList log = app.logMessages();
-    EXPECT_EQ(log.mid(log.size() - 2),
-              QStringList({"Connection Terminated by unknown source", "Reconnect canceled by user"}));
+    EXPECT_EQ(log.mid(log.size() - 2), QStringList({"Connection Terminated by unknown source",
+                                                    "Reconnect canceled by user"}));
     app.time.advance(20000);
     EXPECT_EQ(connectionCount(), 0);
     EXPECT_FALSE(reconnect().isVisible());
@@ -189,7 +194,8 @@ TEST_F(Connection, ABusyLineIsRedialledUntilItAnswers) {
 TEST_F(Connection, ABusyRedialShowsTheDisconnectUntilTheNextStage) {
     startWith("Demo Always Busy");
     app.click(main().Image10);
-    ASSERT_TRUE(app.advanceUntil([&] { return app.logged("Line was busy - attempting to reconnect"); }, 30000));
+    ASSERT_TRUE(app.advanceUntil(
+        [&] { return app.logged("Line was busy - attempting to reconnect"); }, 30000));
     EXPECT_TRUE(main().Image10->isEnabled()) << "the button is usable again";
     EXPECT_EQ(main().Status2->text(), "connecting") << "the redial has reported its first stage";
     // The user gives up: the monitor stops and no more busy lines are logged.
@@ -209,14 +215,17 @@ TEST_F(Connection, ABusyLineWithoutRedialIsReportedOnce) {
     const auto& box = app.dialogs.boxes()[0];
     EXPECT_EQ(box.caption, "Line Busy");
     EXPECT_EQ(box.text,
-              "The line that OBU was attempting to dial was busy. If you would like OBU to automatically redial "
-              "the line until it creates a connection, choose \"Redial if Line is Busy\" in the Options menu.");
+              "The line that OBU was attempting to dial was busy. If you would like OBU to "
+              "automatically redial "
+              "the line until it creates a connection, choose \"Redial if Line is Busy\" in the "
+              "Options menu.");
     EXPECT_EQ(box.icon, MsgIcon::None);
     EXPECT_EQ(box.buttons, MsgButtons::Ok);
     EXPECT_TRUE(connectFaceShown());
     EXPECT_EQ(tray().Connect1->text(), "Connect");
     const QStringList log = app.logMessages();
-    EXPECT_EQ(log.mid(log.size() - 2), QStringList({"Line was busy", "Connection Terminated by OBU"}));
+    EXPECT_EQ(log.mid(log.size() - 2),
+              QStringList({"Line was busy", "Connection Terminated by OBU"}));
     app.time.advance(30000);
     EXPECT_EQ(app.dialogs.boxes().size(), 1u);
     EXPECT_FALSE(reconnect().isVisible());
@@ -237,7 +246,8 @@ TEST_F(Connection, NoDialToneIsReportedAndOffersNoReconnect) {
     EXPECT_EQ(box.text, "OBU could not detect a dail tone while attempting to dial.");
     EXPECT_EQ(box.icon, MsgIcon::None);
     const QStringList log = app.logMessages();
-    EXPECT_EQ(log.mid(log.size() - 2), QStringList({"No dial tone found", "Connection Terminated by OBU"}));
+    EXPECT_EQ(log.mid(log.size() - 2),
+              QStringList({"No dial tone found", "Connection Terminated by OBU"}));
     EXPECT_TRUE(main().Timer3.enabled());
     EXPECT_TRUE(connectFaceShown());
     EXPECT_EQ(tray().Connect1->text(), "Connect");
@@ -383,7 +393,8 @@ TEST_F(Connection, TheDisconnectButtonHangsUpAConnectionFoundAtStart) {
 }
 
 TEST_F(Connection, WithTwoConnectionsUpTheFirstIsDescribed) {
-    app.writePhoneBook("[Office]\nDevice=Modem A\nDialDelay=100\n[Home]\nDevice=Modem B\nDialDelay=100\n");
+    app.writePhoneBook(
+        "[Office]\nDevice=Modem A\nDialDelay=100\n[Home]\nDevice=Modem B\nDialDelay=100\n");
     HRASCONN first = 0, second = 0;
     for (auto [name, handle] : {std::pair{"Office", &first}, std::pair{"Home", &second}}) {
         RASDIALPARAMSA params{};
@@ -393,7 +404,8 @@ TEST_F(Connection, WithTwoConnectionsUpTheFirstIsDescribed) {
         ASSERT_TRUE(app.advanceUntil([&] {
             RASCONNSTATUSA st{};
             st.dwSize = sizeof st;
-            return app.lines->RasGetConnectStatusA(*handle, &st) == 0 && st.rasconnstate == RASCS_Connected;
+            return app.lines->RasGetConnectStatusA(*handle, &st) == 0 &&
+                   st.rasconnstate == RASCS_Connected;
         }));
     }
     app.start();
@@ -407,7 +419,8 @@ TEST_F(Connection, ConnectingWithoutAnEntryAsksForOne) {
     app.click(main().Image10);
     ASSERT_EQ(app.dialogs.boxes().size(), 1u);
     EXPECT_EQ(app.dialogs.boxes()[0].caption, "No Connection Set");
-    EXPECT_EQ(app.dialogs.boxes()[0].text, "Please choose a Connection before attempting to connect.");
+    EXPECT_EQ(app.dialogs.boxes()[0].text,
+              "Please choose a Connection before attempting to connect.");
     EXPECT_EQ(app.dialogs.boxes()[0].icon, MsgIcon::Error);
     EXPECT_EQ(app.logMessages(), QStringList({"OBU Launched"}));
     EXPECT_FALSE(main().SessionActive);
@@ -455,7 +468,8 @@ TEST_F(Connection, AModemHeldByAnotherProgramOffersTheExtrasInsteadOfDialing) {
     app.click(main().Image10);
     ASSERT_EQ(app.dialogs.boxes().size(), 1u);
     EXPECT_EQ(app.dialogs.boxes()[0].text,
-              "OBU has detected that the modem is in use by another application. Would you like OBU to run "
+              "OBU has detected that the modem is in use by another application. Would you like "
+              "OBU to run "
               "your extras?");
     EXPECT_EQ(app.dialogs.boxes()[0].buttons, MsgButtons::YesNo);
     EXPECT_EQ(messagesAfterLaunch(), QStringList({"Connect requested by user", "Modem is in use"}));
@@ -472,12 +486,14 @@ TEST_F(Connection, AfterTheDisconnectTimerTheNextDialConnectsOnceWithoutAReconne
     startWith("Demo ISP", "[DTimer]\r\nValue=1\r\n");
     app.click(main().Image10);
     ASSERT_TRUE(app.advanceUntil([&] { return connected(); }));
-    ASSERT_TRUE(app.advanceUntil([&] { return app.logged("Disconnection made by disconnect timer"); }, 70000));
+    ASSERT_TRUE(app.advanceUntil(
+        [&] { return app.logged("Disconnection made by disconnect timer"); }, 70000));
     EXPECT_FALSE(main().SessionActive) << "the program's own hang-up ends the session";
     app.time.advance(1000);
 
     app.click(main().Image10);
-    ASSERT_TRUE(app.advanceUntil([&] { return app.logMessages().count("Connection established to Demo ISP") == 2; }));
+    ASSERT_TRUE(app.advanceUntil(
+        [&] { return app.logMessages().count("Connection established to Demo ISP") == 2; }));
     app.time.advance(15000);
     EXPECT_FALSE(app.logged("Connection Terminated by unknown source"));
     EXPECT_FALSE(reconnect().isVisible());
@@ -517,12 +533,15 @@ TEST_F(Connection, AFailedLoginIsShownLoggedAndEndsTheSessionSoTheAlarmDialsAgai
     // 21:05:12 at the start; the alarm is set for 21:07.
     startWith("Demo Bad Password", "[Alarm]\r\nDaily=0\r\nTime=6/14/2001 9:07:00  PM\r\n");
     const QString failure =
-        "Dial failed (error 691): Access was denied because the user name or password is not valid.";
+        "Dial failed (error 691): Access was denied because the user name or password is not "
+        "valid.";
     app.click(main().Image10);
-    ASSERT_TRUE(app.advanceUntil([&] { return app.logged("Connection Terminated by OBU"); }, 60000));
+    ASSERT_TRUE(
+        app.advanceUntil([&] { return app.logged("Connection Terminated by OBU"); }, 60000));
     const QStringList log = app.logMessages();
     EXPECT_EQ(log.mid(log.size() - 2), QStringList({failure, "Connection Terminated by OBU"}));
-    EXPECT_EQ(main().Status2->text(), "Dial failed: Access was denied because the user name or password is not valid.");
+    EXPECT_EQ(main().Status2->text(),
+              "Dial failed: Access was denied because the user name or password is not valid.");
     EXPECT_TRUE(connectFaceShown());
     EXPECT_EQ(tray().Connect1->text(), "Connect");
     EXPECT_TRUE(app.dialogs.boxes().empty()) << "a night-time alarm must not wait on a box";
@@ -530,8 +549,8 @@ TEST_F(Connection, AFailedLoginIsShownLoggedAndEndsTheSessionSoTheAlarmDialsAgai
     EXPECT_FALSE(reconnect().isVisible());
     EXPECT_EQ(app.logMessages().count(failure), 1);
 
-    ASSERT_TRUE(app.advanceUntil([&] { return app.logMessages().count("Connect requested by user") == 2; }, 200000,
-                                 1000))
+    ASSERT_TRUE(app.advanceUntil(
+        [&] { return app.logMessages().count("Connect requested by user") == 2; }, 200000, 1000))
         << "the failed call ended the session, so the alarm dials";
     ASSERT_TRUE(app.advanceUntil([&] { return app.logMessages().count(failure) == 2; }, 60000));
 }
@@ -546,7 +565,8 @@ TEST_F(Connection, ConnectOnStartKeepsALineThatIsAlreadyUp) {
     EXPECT_FALSE(app.logged("Disconnect requested by user"));
     EXPECT_TRUE(disconnectFaceShown());
     app.lines->dropLine(handle);
-    ASSERT_TRUE(app.advanceUntil([&] { return reconnect().isVisible(); }, 1000)) << "the kept line is watched";
+    ASSERT_TRUE(app.advanceUntil([&] { return reconnect().isVisible(); }, 1000))
+        << "the kept line is watched";
 }
 
 TEST_F(Connection, MoreConnectionsThanTheListHoldsAreNoDrop) {

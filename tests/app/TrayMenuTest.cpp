@@ -44,16 +44,17 @@ TEST_F(TrayMenu, ALeftClickBringsTheWindowBackAndARightClickOpensTheMenu) {
 
 TEST_F(TrayMenu, TheMenuHoldsEveryEntryInItsOrder) {
     QStringList captions;
-    for (QAction* a : tray().PopupMenu1->actions()) captions << (a->isSeparator() ? "-" : a->text());
+    for (QAction* a : tray().PopupMenu1->actions())
+        captions << (a->isSeparator() ? "-" : a->text());
     EXPECT_EQ(captions, QStringList({"Setup", "Options", "Launch Extras", "Disconnect Timer", "-",
-                                     "Vantor Studio Webpage", "OBU Webpage", "Help", "-", "About OBU", "Hide OBU",
-                                     "Connect", "Exit"}));
+                                     "Vantor Studio Webpage", "OBU Webpage", "Help", "-",
+                                     "About OBU", "Hide OBU", "Connect", "Exit"}));
     QStringList setup, options;
     for (QAction* a : tray().Setup1->actions()) setup << a->text();
     for (QAction* a : tray().Options1->actions()) options << a->text();
     EXPECT_EQ(setup, QStringList({"Extras", "Connection", "Set Alarm", "Clear Alarm Time"}));
-    EXPECT_EQ(options, QStringList({"Sound", "Connect on Start", "Minimize OBU on Connect", "Minimize DUN on Connect",
-                                    "Redial if Line is Busy"}));
+    EXPECT_EQ(options, QStringList({"Sound", "Connect on Start", "Minimize OBU on Connect",
+                                    "Minimize DUN on Connect", "Redial if Line is Busy"}));
 }
 
 TEST_F(TrayMenu, HideAndShowFollowTheMainWindow) {

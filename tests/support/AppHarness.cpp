@@ -25,8 +25,8 @@ AppHarness::AppHarness() : profile(std::make_unique<IniFileProfile>()) {
     platform.shell = &shell;
     platform.windows = &windows;
     platform.help = &help;
-    lines = std::make_unique<LineService>(time, time,
-                                          LineService::Paths{phoneBookPath(), folder.file(QStringLiteral("lines"))});
+    lines = std::make_unique<LineService>(
+        time, time, LineService::Paths{phoneBookPath(), folder.file(QStringLiteral("lines"))});
     // Virtual time: every entry dials the modem that lives inside the process.
     lines->setDeviceFactory(lines->simulatedModemFactory());
     modemCheck = std::make_unique<LineModemCheck>(*lines, folder.file(QStringLiteral("lock")));
@@ -34,7 +34,9 @@ AppHarness::AppHarness() : profile(std::make_unique<IniFileProfile>()) {
     platform.modemCheck = modemCheck.get();
 }
 
-AppHarness::~AppHarness() { destroy(); }
+AppHarness::~AppHarness() {
+    destroy();
+}
 
 void AppHarness::start() {
     platform.profile = profile.get();
@@ -48,10 +50,13 @@ void AppHarness::exit() {
     destroy();
 }
 
-void AppHarness::destroy() { program_.reset(); }
+void AppHarness::destroy() {
+    program_.reset();
+}
 
 void AppHarness::click(QWidget* widget) {
-    QTest::mouseClick(widget, Qt::LeftButton, Qt::NoModifier, QPoint(widget->width() / 2, widget->height() / 2));
+    QTest::mouseClick(widget, Qt::LeftButton, Qt::NoModifier,
+                      QPoint(widget->width() / 2, widget->height() / 2));
     time.runPosted();
 }
 
@@ -66,7 +71,8 @@ SplashScreen& AppHarness::splash() {
 QStringList AppHarness::logMessages() const {
     QStringList messages;
     static const QRegularExpression stamp(QStringLiteral("^\\[[^\\]]*\\]: "));
-    for (const QString& line : QString::fromLatin1(logBytes()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts))
+    for (const QString& line :
+         QString::fromLatin1(logBytes()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts))
         messages << QString(line).remove(stamp);
     return messages;
 }

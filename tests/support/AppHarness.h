@@ -2,12 +2,12 @@
 #include <QStringList>
 #include <memory>
 
+#include "connection/ModemCheck.h"
 #include "core/Program.h"
 #include "platform/Dispatcher.h"
 #include "platform/Formats.h"
 #include "platform/IniFileProfile.h"
 #include "platform/Platform.h"
-#include "connection/ModemCheck.h"
 #include "ras/LineService.h"
 #include "tests/support/FakeRegistry.h"
 #include "tests/support/FakeWindows.h"
@@ -49,7 +49,8 @@ public:
     // A user's click with the left button: press, click, release.
     void click(QWidget* widget);
     // Advances virtual time until the condition holds (false when maxMs ran out).
-    bool advanceUntil(const std::function<bool()>& condition, std::int64_t maxMs = 60000, std::int64_t stepMs = 10) {
+    bool advanceUntil(const std::function<bool()>& condition, std::int64_t maxMs = 60000,
+                      std::int64_t stepMs = 10) {
         return time.advanceUntil(condition, maxMs, stepMs);
     }
     // Whether the log holds a line with this message.
@@ -83,7 +84,9 @@ public:
     Platform platform;
 
     QString phoneBookPath() const { return folder.file(QStringLiteral("phonebook.pbk")); }
-    void writePhoneBook(const QByteArray& text) const { folder.write(QStringLiteral("phonebook.pbk"), text); }
+    void writePhoneBook(const QByteArray& text) const {
+        folder.write(QStringLiteral("phonebook.pbk"), text);
+    }
 
 private:
     std::unique_ptr<Program> program_;

@@ -7,7 +7,9 @@ namespace obu::test {
 
 TempFolder::TempFolder() : dir_(QDir::tempPath() + QStringLiteral("/obu-test-XXXXXX")) {}
 
-QString TempFolder::path() const { return dir_.path() + QLatin1Char('/'); }
+QString TempFolder::path() const {
+    return dir_.path() + QLatin1Char('/');
+}
 
 QByteArray TempFolder::read(const QString& name) const {
     QFile f(file(name));
@@ -20,6 +22,8 @@ void TempFolder::write(const QString& name, const QByteArray& bytes) const {
     if (f.open(QIODevice::WriteOnly | QIODevice::Truncate)) f.write(bytes);
 }
 
-bool TempFolder::exists(const QString& name) const { return QFileInfo::exists(file(name)); }
+bool TempFolder::exists(const QString& name) const {
+    return QFileInfo::exists(file(name));
+}
 
 }  // namespace obu::test

@@ -4,9 +4,12 @@
 
 namespace obu::test {
 
-VirtualTime::VirtualTime(QDateTime start) : start_(std::move(start)), thread_(std::this_thread::get_id()) {}
+VirtualTime::VirtualTime(QDateTime start)
+    : start_(std::move(start)), thread_(std::this_thread::get_id()) {}
 
-QDateTime VirtualTime::now() const { return start_.addMSecs(elapsed_); }
+QDateTime VirtualTime::now() const {
+    return start_.addMSecs(elapsed_);
+}
 
 std::uint32_t VirtualTime::tickCount() const {
     return tickOrigin_ + static_cast<std::uint32_t>(elapsed_);
@@ -23,7 +26,9 @@ EventLoop::TimerId VirtualTime::startTimer(int intervalMs, std::function<void()>
     return id;
 }
 
-void VirtualTime::stopTimer(TimerId id) { timers_.erase(id); }
+void VirtualTime::stopTimer(TimerId id) {
+    timers_.erase(id);
+}
 
 void VirtualTime::post(std::function<void()> fn) {
     std::lock_guard lock(postedMutex_);
@@ -49,7 +54,9 @@ void VirtualTime::processMessages() {
     while (fireNextDue(elapsed_)) runPosted();
 }
 
-bool VirtualTime::inLoopThread() const { return std::this_thread::get_id() == thread_; }
+bool VirtualTime::inLoopThread() const {
+    return std::this_thread::get_id() == thread_;
+}
 
 bool VirtualTime::fireNextDue(std::int64_t limit) {
     auto next = timers_.end();

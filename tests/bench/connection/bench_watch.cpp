@@ -35,7 +35,8 @@ namespace {
 double cpuSeconds() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 // Runs the loop, sleeping between events, until the condition holds or the
@@ -76,7 +77,8 @@ int main(int argc, char** argv) {
                                  : 60;
     QTemporaryDir dir;
     const QString folder = dir.path() + QLatin1Char('/');
-    write(folder + "phonebook.pbk", "[Fast ISP]\nPortDelay=20\nDialDelay=50\nAuthDelay=20\nProjectDelay=20\n");
+    write(folder + "phonebook.pbk",
+          "[Fast ISP]\nPortDelay=20\nDialDelay=50\nAuthDelay=20\nProjectDelay=20\n");
     write(folder + "obu.ini", "[Connection]\r\nName=Fast ISP\r\nAutoConnect=1\r\n");
 
     obu::SystemClock clock;
@@ -132,15 +134,16 @@ int main(int argc, char** argv) {
     wall.start();
     idle(watchSeconds * 1000);
     const double share = (cpuSeconds() - cpuBefore) / (wall.elapsed() / 1000.0) * 100.0;
-    std::printf("idle share of one core over %d s: %.3f %%   (goal under 0.5 %%)\n", watchSeconds, share);
+    std::printf("idle share of one core over %d s: %.3f %%   (goal under 0.5 %%)\n", watchSeconds,
+                share);
 
     std::vector<double> delays;
     for (int round = 0; round < 5; ++round) {
         QElapsedTimer drop;
         drop.start();
         if (const auto error = provider.dropLine(main.DetectedConnection)) {
-            std::fprintf(stderr, "bench_watch: the provider could not drop the line (%u %s)\n", error,
-                         qPrintable(provider.problem()));
+            std::fprintf(stderr, "bench_watch: the provider could not drop the line (%u %s)\n",
+                         error, qPrintable(provider.problem()));
             return 1;
         }
         if (!pumpUntil([&] { return reconnect.isVisible(); }, 10000)) {
@@ -156,8 +159,10 @@ int main(int argc, char** argv) {
         }
     }
     std::sort(delays.begin(), delays.end());
-    std::printf("drop to Reconnect window over %zu drops: min %.2f ms, median %.2f ms, max %.2f ms   (goal under 50 ms)\n",
-                delays.size(), delays.front(), delays[delays.size() / 2], delays.back());
+    std::printf(
+        "drop to Reconnect window over %zu drops: min %.2f ms, median %.2f ms, max %.2f ms   (goal "
+        "under 50 ms)\n",
+        delays.size(), delays.front(), delays[delays.size() / 2], delays.back());
     const bool met = share < 0.5 && delays.back() < 50.0;
     std::printf("goals: %s\n", met ? "met" : "not met");
     program.reset();

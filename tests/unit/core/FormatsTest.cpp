@@ -12,7 +12,8 @@ TEST(Formats, UnitedStatesDefaults) {
     EXPECT_EQ(f.timeToStr(QTime(12, 0, 0)), "12:00:00 PM");
     EXPECT_EQ(f.dateToStr(QDate(1999, 12, 31)), "12/31/1999");
     EXPECT_EQ(f.dateTimeToStr(QDateTime(QDate(2001, 6, 14), QTime(0, 0))), "6/14/2001");
-    EXPECT_EQ(f.dateAndTimeToStr(QDateTime(QDate(2001, 6, 14), QTime(0, 0))), "6/14/2001 12:00:00 AM");
+    EXPECT_EQ(f.dateAndTimeToStr(QDateTime(QDate(2001, 6, 14), QTime(0, 0))),
+              "6/14/2001 12:00:00 AM");
 }
 
 TEST(Formats, OtherPictures) {
@@ -26,11 +27,13 @@ TEST(Formats, TextsReadBackIncludingTheAlarmsDoubleBlank) {
     Formats f;
     EXPECT_EQ(f.strToTime("9:05:00  PM"), QTime(21, 5, 0));
     EXPECT_EQ(f.strToTime("12:30:00 AM"), QTime(0, 30, 0));
-    EXPECT_EQ(f.strToDateTime("6/14/2001 9:05:00  PM"), QDateTime(QDate(2001, 6, 14), QTime(21, 5)));
+    EXPECT_EQ(f.strToDateTime("6/14/2001 9:05:00  PM"),
+              QDateTime(QDate(2001, 6, 14), QTime(21, 5)));
     EXPECT_EQ(f.strToDate("2/29/2001"), std::nullopt);
     EXPECT_EQ(f.strToTime("13:05:00 PM"), std::nullopt);
     EXPECT_EQ(f.strToTime("soon"), std::nullopt);
     EXPECT_EQ(f.strToDateTime("6/14/2001 9:05:00 PM trailing"), std::nullopt);
     Formats iso(QStringLiteral("yyyy-MM-dd"), QStringLiteral("HH:mm:ss"));
-    EXPECT_EQ(iso.strToDateTime("2001-06-14 21:05:00"), QDateTime(QDate(2001, 6, 14), QTime(21, 5)));
+    EXPECT_EQ(iso.strToDateTime("2001-06-14 21:05:00"),
+              QDateTime(QDate(2001, 6, 14), QTime(21, 5)));
 }

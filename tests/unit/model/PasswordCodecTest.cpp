@@ -22,7 +22,8 @@ TEST(PasswordCodec, HighCodesWrapIntoControlCodesAnd249HasAStandIn) {
     // 249, 3 and 6 would become 0, LF and CR, which a line of text cannot hold.
     const QString pw = QStringLiteral("a") + QChar(249) + QChar(3) + QChar(6) + QStringLiteral("b");
     const QString stored = encodePassword(pw);
-    EXPECT_EQ(stored, QStringLiteral("h\a@\aJ\aMi").replace(QStringLiteral("\\a"), QString(QChar(7))));
+    EXPECT_EQ(stored,
+              QStringLiteral("h\a@\aJ\aMi").replace(QStringLiteral("\\a"), QString(QChar(7))));
     EXPECT_EQ(decodePassword(stored), pw);
     // Stored passwords never hold byte 7 alone, so files in use read as they always did.
     EXPECT_EQ(decodePassword(QString(QChar(7))), QString());

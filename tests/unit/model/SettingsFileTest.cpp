@@ -28,10 +28,11 @@ TEST_F(SettingsFileTest, MissingFileAndKeysGiveTheDefaults) {
 }
 
 TEST_F(SettingsFileTest, IntegersFollowTheHexadecimalRuleAndFallBackOnGarbage) {
-    folder.write("obu.ini",
-                 "[N]\r\nhex=0x1F\r\nHEX=0X10\r\nshort=0x\r\nneg=-42\r\nword=abc\r\ntail=12abc\r\n"
-                 "big=2147483648\r\nmax=2147483647\r\nmin=-2147483648\r\ndollar=$1F\r\nwrap=0xFFFFFFFF\r\n"
-                 "empty=\r\nplus=+7\r\n");
+    folder.write(
+        "obu.ini",
+        "[N]\r\nhex=0x1F\r\nHEX=0X10\r\nshort=0x\r\nneg=-42\r\nword=abc\r\ntail=12abc\r\n"
+        "big=2147483648\r\nmax=2147483647\r\nmin=-2147483648\r\ndollar=$1F\r\nwrap=0xFFFFFFFF\r\n"
+        "empty=\r\nplus=+7\r\n");
     EXPECT_EQ(ini.readInteger("N", "hex", 0), 31);
     EXPECT_EQ(ini.readInteger("N", "HEX2", 3), 3);
     EXPECT_EQ(ini.readInteger("n", "hex", 0), 31) << "section and key names ignore case";
