@@ -4,7 +4,7 @@
 #include "core/Program.h"
 #include "platform/Clock.h"
 #include "platform/Platform.h"
-#include "shell/SplashScreen.h"
+#include "shell/TrayMenu.h"
 
 namespace obu {
 

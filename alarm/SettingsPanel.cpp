@@ -10,7 +10,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Formats.h"
 #include "platform/Platform.h"
-#include "shell/SplashScreen.h"
+#include "shell/TrayMenu.h"
 #include "ui/CreditsWindow.h"
 
 namespace obu {
@@ -94,7 +94,7 @@ void MainWindow::setCommandsEnabled(bool enabled) {
     for (QWidget* w :
          std::initializer_list<QWidget*>{Label13, Label14, Image10, Image11, Image14, Image15})
         w->setEnabled(enabled);
-    program().splashScreen->Connect1->setEnabled(enabled);
+    program().trayMenu->connectItem->setEnabled(enabled);
 }
 
 void MainWindow::Image11Click(QObject*) {
@@ -145,9 +145,9 @@ void MainWindow::Image14Click(QObject*) {
 }
 
 void MainWindow::PacingTimer1Timer() {
-    SplashScreen* tray = program().splashScreen;
-    tray->SetTime1->setEnabled(false);
-    tray->Connection1->setEnabled(false);
+    TrayMenu* tray = program().trayMenu;
+    tray->setAlarmItem->setEnabled(false);
+    tray->connectionItem->setEnabled(false);
     if (Width() < kOpenWidth) {
         setWidth(Width() + 1);
         repaint();
@@ -183,9 +183,9 @@ void MainWindow::cancelbuttonClick() {
         w->hide();
     // A hidden box would keep the focus and take the keys meant for the window.
     if (QWidget* focus = focusWidget(); focus && !focus->isVisible()) focus->clearFocus();
-    SplashScreen* tray = program().splashScreen;
-    tray->SetTime1->setEnabled(true);
-    tray->Connection1->setEnabled(true);
+    TrayMenu* tray = program().trayMenu;
+    tray->setAlarmItem->setEnabled(true);
+    tray->connectionItem->setEnabled(true);
     setCommandsEnabled(true);
     Image12->setEnabled(true);
     setWidth(kClosedWidth);

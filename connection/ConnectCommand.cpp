@@ -4,7 +4,7 @@
 #include "core/Program.h"
 #include "platform/Dialogs.h"
 #include "platform/Platform.h"
-#include "shell/SplashScreen.h"
+#include "shell/TrayMenu.h"
 
 namespace obu {
 
@@ -108,7 +108,7 @@ void MainWindow::ReportDialFailure(std::int32_t error, const QString& errorText)
     StopDisconnectTimer();
     ReadyToConnect = true;
     DrawConnectFace();
-    program().splashScreen->Connect1->setText(QStringLiteral("Connect"));
+    program().trayMenu->connectItem->setText(QStringLiteral("Connect"));
     const QString reason = errorText.isEmpty() ? QStringLiteral("Status Unknown") : errorText;
     Status2->setText(QStringLiteral("Dial failed: ") + reason);
     WriteLogLines({CallEndLine(QStringLiteral("Dial failed"), error, reason, detail),
@@ -122,7 +122,7 @@ void MainWindow::RAS1AboutToOpenPort(Dialer*) {
 void MainWindow::RAS1PortOpened(Dialer*) {
     ReadyToConnect = false;
     DrawDisconnectFace();
-    program().splashScreen->Connect1->setText(QStringLiteral("Disconnect"));
+    program().trayMenu->connectItem->setText(QStringLiteral("Disconnect"));
 }
 
 void MainWindow::RAS1Authenticate(Dialer*) {
@@ -140,7 +140,7 @@ void MainWindow::RAS1Connect(Dialer*) {
     HungUpBySelf = false;
     Status2->setText(QStringLiteral("Connected to ") + dialer->EntryName());
     LaunchExtras();
-    if (program().splashScreen->MinimizeDUNonConnect1->isChecked()) Timer6.setEnabled(true);
+    if (program().trayMenu->minimizeDialUpOption->isChecked()) Timer6.setEnabled(true);
     WriteLogLine(QStringLiteral("Connection established to ") + dialer->EntryName());
     StartDisconnectTimer();
     Timer3.setEnabled(true);
@@ -161,8 +161,8 @@ void MainWindow::Image10MouseDown(Qt::MouseButton) {
 void MainWindow::Image10MouseUp(Qt::MouseButton) {
     PlayUiSound(QStringLiteral("obubtnu.okx"));
     Image10->DrawFace(ReadyToConnect ? ImageList2 : ImageList8, 0);
-    program().splashScreen->Connect1->setText(ReadyToConnect ? QStringLiteral("Connect")
-                                                             : QStringLiteral("Disconnect"));
+    program().trayMenu->connectItem->setText(ReadyToConnect ? QStringLiteral("Connect")
+                                                            : QStringLiteral("Disconnect"));
 }
 
 }  // namespace obu

@@ -6,7 +6,7 @@
 #include "core/MainWindow.h"
 #include "core/Program.h"
 #include "platform/Platform.h"
-#include "shell/SplashScreen.h"
+#include "shell/TrayMenu.h"
 
 namespace obu {
 
@@ -43,7 +43,7 @@ void MainWindow::dtimerTimer() {
 void MainWindow::hangUpByDisconnectTimer() {
     Image10->Clear();
     DrawConnectFace();
-    program().splashScreen->Connect1->setText(QStringLiteral("Connect"));
+    program().trayMenu->connectItem->setText(QStringLiteral("Connect"));
     HungUpBySelf = true;
     // The program ended its own call: later alarms and clicks dial afresh.
     SessionActive = false;

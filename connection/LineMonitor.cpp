@@ -4,7 +4,7 @@
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/Platform.h"
-#include "shell/SplashScreen.h"
+#include "shell/TrayMenu.h"
 
 namespace obu {
 namespace {
@@ -15,10 +15,10 @@ constexpr int kMaxHangUps = 4;
 
 void MainWindow::tm_disTimer() {
     const std::int32_t result = dialer->LastError();
-    SplashScreen* tray = program().splashScreen;
-    if (result == ERROR_LINE_BUSY && tray->RedialifLineisBusy1->isChecked()) {
+    TrayMenu* tray = program().trayMenu;
+    if (result == ERROR_LINE_BUSY && tray->redialIfBusyOption->isChecked()) {
         Image10->setEnabled(false);
-        tray->Connect1->setEnabled(false);
+        tray->connectItem->setEnabled(false);
         HungUpBySelf = true;
         SessionActive = false;
         dialer->HangUp();
@@ -29,7 +29,7 @@ void MainWindow::tm_disTimer() {
         SessionActive = true;
         HungUpBySelf = false;
         Image10->setEnabled(true);
-        tray->Connect1->setEnabled(true);
+        tray->connectItem->setEnabled(true);
         WriteLogLine(QStringLiteral("Line was busy - attempting to reconnect"));
         return;
     }
@@ -45,7 +45,7 @@ void MainWindow::tm_disTimer() {
                 "Line is Busy\" in the Options menu."),
             QStringLiteral("Line Busy"), MsgIcon::None, MsgButtons::Ok);
         DrawConnectFace();
-        tray->Connect1->setText(QStringLiteral("Connect"));
+        tray->connectItem->setText(QStringLiteral("Connect"));
         WriteLogLines(
             {QStringLiteral("Line was busy"), QStringLiteral("Connection Terminated by OBU")});
         return;
@@ -58,7 +58,7 @@ void MainWindow::tm_disTimer() {
             QStringLiteral("OBU could not detect a dail tone while attempting to dial."),
             QStringLiteral("No Dial Tone"), MsgIcon::None, MsgButtons::Ok);
         DrawConnectFace();
-        tray->Connect1->setText(QStringLiteral("Connect"));
+        tray->connectItem->setText(QStringLiteral("Connect"));
         WriteLogLines(
             {QStringLiteral("No dial tone found"), QStringLiteral("Connection Terminated by OBU")});
         Timer3.setEnabled(true);

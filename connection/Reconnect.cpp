@@ -2,7 +2,7 @@
 // the session ended by the user.
 #include "core/MainWindow.h"
 #include "core/Program.h"
-#include "shell/SplashScreen.h"
+#include "shell/TrayMenu.h"
 
 namespace obu {
 
@@ -16,7 +16,7 @@ void MainWindow::reconnectNow() {
 void MainWindow::cancelReconnect() {
     SessionActive = false;
     DrawConnectFace();
-    program().splashScreen->Connect1->setText(QStringLiteral("Connect"));
+    program().trayMenu->connectItem->setText(QStringLiteral("Connect"));
     ReadyToConnect = true;
     WriteLogLines({QStringLiteral("Connection Terminated by unknown source"),
                    QStringLiteral("Reconnect canceled by user")});

@@ -55,17 +55,17 @@ void MainWindow::FormCreate() {
         const QString readProblem = settings->readProblem();
         if (!readProblem.isEmpty()) p.dialogs->errorBox(program().application().Title, readProblem);
         // 10.
-        SplashScreen* tray = program().splashScreen;
+        TrayMenu* tray = program().trayMenu;
         DailyAlarm = settings->flag(Setting::DailyAlarm);
         AlarmTime = settings->text(Setting::AlarmTime).left(kMaxFieldText);
-        tray->Sound1->setChecked(settings->flag(Setting::Sound));
-        tray->MinimizeonConnect1->setChecked(settings->flag(Setting::MinimizeOnConnect));
-        tray->MinimizeDUNonConnect1->setChecked(settings->flag(Setting::MinimizeDialUpWindow));
-        tray->RedialifLineisBusy1->setChecked(settings->flag(Setting::RedialIfBusy));
+        tray->soundOption->setChecked(settings->flag(Setting::Sound));
+        tray->minimizeOnConnectOption->setChecked(settings->flag(Setting::MinimizeOnConnect));
+        tray->minimizeDialUpOption->setChecked(settings->flag(Setting::MinimizeDialUpWindow));
+        tray->redialIfBusyOption->setChecked(settings->flag(Setting::RedialIfBusy));
         LoadExtrasReadLights();
         // 11. The credentials count only with an entry to dial.
         if (!settings->text(Setting::EntryName).isEmpty()) {
-            tray->ConnectonStart1->setChecked(settings->flag(Setting::ConnectOnStart));
+            tray->connectOnStartOption->setChecked(settings->flag(Setting::ConnectOnStart));
             dialer->setEntryName(settings->text(Setting::EntryName));
             Label2->setText(dialer->EntryName());
             dialer->setUserName(settings->text(Setting::UserName));
@@ -109,15 +109,15 @@ void MainWindow::FormDestroy() {
 }
 
 void MainWindow::SaveSettings() {
-    SplashScreen* tray = program().splashScreen;
+    TrayMenu* tray = program().trayMenu;
     // One replace of the file for all of them: a kill leaves the old settings or the new.
     Settings::Changes ini;
-    ini.setFlag(Setting::Sound, tray->Sound1->isChecked());
-    ini.setFlag(Setting::MinimizeOnConnect, tray->MinimizeonConnect1->isChecked());
-    ini.setFlag(Setting::MinimizeDialUpWindow, tray->MinimizeDUNonConnect1->isChecked());
-    ini.setFlag(Setting::RedialIfBusy, tray->RedialifLineisBusy1->isChecked());
+    ini.setFlag(Setting::Sound, tray->soundOption->isChecked());
+    ini.setFlag(Setting::MinimizeOnConnect, tray->minimizeOnConnectOption->isChecked());
+    ini.setFlag(Setting::MinimizeDialUpWindow, tray->minimizeDialUpOption->isChecked());
+    ini.setFlag(Setting::RedialIfBusy, tray->redialIfBusyOption->isChecked());
     ini.setFlag(Setting::DailyAlarm, DailyAlarm);
-    ini.setFlag(Setting::ConnectOnStart, tray->ConnectonStart1->isChecked());
+    ini.setFlag(Setting::ConnectOnStart, tray->connectOnStartOption->isChecked());
     ini.setText(Setting::AlarmTime, AlarmTime);
     ini.setText(Setting::EntryName, dialer->EntryName());
     ini.setText(Setting::UserName, dialer->UserName());

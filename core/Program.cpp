@@ -16,6 +16,7 @@ Program::Program(Platform& platform) : platform_(platform) {
     platform_.dispatcher->setApplicationTitle(application_.Title);
     splashScreen_ = std::make_unique<SplashScreen>(*this);
     splashScreen = splashScreen_.get();
+    trayMenu = splashScreen->trayMenu.get();
     mainWindow_ = std::make_unique<MainWindow>(*this);
     mainWindow = mainWindow_.get();
     extrasEditor_ = std::make_unique<ExtrasEditor>(*this);
@@ -51,6 +52,7 @@ Program::~Program() {
     extrasEditor = nullptr;
     mainWindow_.reset();
     mainWindow = nullptr;
+    trayMenu = nullptr;
     splashScreen_.reset();
     splashScreen = nullptr;
 }

@@ -8,6 +8,7 @@ namespace obu {
 struct Platform;
 class MainWindow;
 class SplashScreen;
+class TrayMenu;
 class CreditsWindow;
 class ExtrasEditor;
 class ReconnectCountdown;
@@ -29,6 +30,8 @@ public:
     obu::Application& application() { return application_; }
 
     SplashScreen* splashScreen = nullptr;
+    // Lives with the splash window, which is never destroyed before the end.
+    TrayMenu* trayMenu = nullptr;
     MainWindow* mainWindow = nullptr;
     ExtrasEditor* extrasEditor = nullptr;
     ReconnectCountdown* reconnectCountdown = nullptr;

@@ -107,7 +107,7 @@ void MainWindow::LaunchExtras() {
     }
 
     // Whoever asked for the extras, the window then goes to the tray.
-    if (program().splashScreen->MinimizeonConnect1->isChecked())
+    if (program().trayMenu->minimizeOnConnectOption->isChecked())
         setWindowState(TWindowState::wsMinimized);
 }
 

@@ -1,4 +1,5 @@
-# The tray icon component.
+# The tray icon and its menu.
 target_sources(obu_gui PRIVATE
     TrayIcon.h TrayIcon.cpp
+    TrayMenu.h TrayMenu.cpp
 )

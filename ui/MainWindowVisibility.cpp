@@ -3,7 +3,7 @@
 #include "core/Program.h"
 #include "platform/Platform.h"
 #include "platform/TrayShell.h"
-#include "shell/SplashScreen.h"
+#include "shell/TrayMenu.h"
 
 namespace obu {
 
@@ -17,11 +17,11 @@ void MainWindow::FormResize() {
 }
 
 void MainWindow::FormHide() {
-    program().splashScreen->HideOBU1->setText(QStringLiteral("Show OBU"));
+    program().trayMenu->hideShowItem->setText(QStringLiteral("Show OBU"));
 }
 
 void MainWindow::FormShow() {
-    program().splashScreen->HideOBU1->setText(QStringLiteral("Hide OBU"));
+    program().trayMenu->hideShowItem->setText(QStringLiteral("Hide OBU"));
 }
 
 }  // namespace obu

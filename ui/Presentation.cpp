@@ -8,7 +8,7 @@
 #include "core/Program.h"
 #include "platform/Platform.h"
 #include "platform/Sound.h"
-#include "shell/SplashScreen.h"
+#include "shell/TrayMenu.h"
 #include "ui/JpegImage.h"
 #include "ui/TransparentLabel.h"
 
@@ -81,7 +81,7 @@ void MainWindow::buildPresentation() {
 
 void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
     // The tray menu is the window's popup menu too.
-    program().splashScreen->PopupMenu1->popup(event->globalPos());
+    program().trayMenu->menu->popup(event->globalPos());
 }
 
 void MainWindow::Label22Click() {
@@ -103,7 +103,7 @@ void MainWindow::aboutimgClick() {
 
 void MainWindow::ShowEgg() {
     HidePanelContents();
-    if (program().splashScreen->Sound1->isChecked() && MediaPlayer1) MediaPlayer1->play();
+    if (program().trayMenu->soundOption->isChecked() && MediaPlayer1) MediaPlayer1->play();
     Label13->hide();
     Label14->hide();
     Label18->show();

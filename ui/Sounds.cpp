@@ -3,12 +3,12 @@
 #include "core/Program.h"
 #include "platform/Platform.h"
 #include "platform/Sound.h"
-#include "shell/SplashScreen.h"
+#include "shell/TrayMenu.h"
 
 namespace obu {
 
 void MainWindow::PlayUiSound(const QString& fileName) {
-    if (!program().splashScreen->Sound1->isChecked() || !platform().sound) return;
+    if (!program().trayMenu->soundOption->isChecked() || !platform().sound) return;
     // Fire and forget: a missing file or a failing device never stops the action.
     platform().sound->playWave(fileName);
 }

@@ -4,7 +4,7 @@
 #include <QTest>
 
 #include "core/MainWindow.h"
-#include "shell/SplashScreen.h"
+#include "shell/TrayMenu.h"
 #include "tests/support/AppHarness.h"
 #include "ui/CreditsWindow.h"
 
@@ -24,7 +24,7 @@ struct Alarm : ::testing::Test {
         app.time.advance(5000);
     }
     MainWindow& main() { return app.main(); }
-    SplashScreen& tray() { return app.splash(); }
+    TrayMenu& tray() { return *app.program().trayMenu; }
     int dials() { return static_cast<int>(app.logMessages().count("Connect requested by user")); }
     // Opens a page and lets the panel slide open.
     void openPanel(SkinImage* button) {
@@ -109,7 +109,7 @@ TEST_F(Alarm, WithSoundOffTheAlarmDialsSilently) {
 
 TEST_F(Alarm, ClearingFromTheTrayReachesTheFileOnlyAtExit) {
     startWith("[Alarm]\r\nDaily=1\r\nTime=9:06:00  PM\r\n");
-    tray().ClearAlarmTime1->trigger();
+    tray().clearAlarmItem->trigger();
     EXPECT_EQ(main().Label12->text(), "(not set)");
     EXPECT_FALSE(main().Timer2.enabled());
     EXPECT_FALSE(main().DailyAlarm);
@@ -127,7 +127,7 @@ TEST_F(Alarm, TheAlarmPageSlidesOpenAPixelAtATimeAndStoresADailyAlarm) {
     EXPECT_EQ(main().Width(), 452);
     app.click(main().Image11);
     EXPECT_FALSE(main().Image10->isEnabled());
-    EXPECT_FALSE(tray().Connect1->isEnabled());
+    EXPECT_FALSE(tray().connectItem->isEnabled());
     EXPECT_TRUE(main().Image12->isEnabled());
     // One pixel per tick of the threaded timer, then one more tick shows the page.
     std::vector<int> widths{main().Width()};
@@ -138,7 +138,7 @@ TEST_F(Alarm, TheAlarmPageSlidesOpenAPixelAtATimeAndStoresADailyAlarm) {
     EXPECT_EQ(widths.back(), 608);
     for (size_t i = 1; i + 1 < widths.size(); ++i) EXPECT_EQ(widths[i], widths[i - 1] + 1);
     EXPECT_EQ(widths.size(), 158u) << "156 widening steps and one that shows the page";
-    EXPECT_FALSE(tray().SetTime1->isEnabled());
+    EXPECT_FALSE(tray().setAlarmItem->isEnabled());
     EXPECT_TRUE(main().DateTimePicker1->isVisible());
     EXPECT_EQ(main().DateTimePicker1->date(), QDate(2001, 6, 14));
     EXPECT_EQ(main().DateTimePicker2->time().hour(), 21);
@@ -154,7 +154,7 @@ TEST_F(Alarm, TheAlarmPageSlidesOpenAPixelAtATimeAndStoresADailyAlarm) {
     EXPECT_EQ(main().Width(), 452) << "closing is not animated";
     EXPECT_FALSE(main().okbutton->isVisible());
     EXPECT_TRUE(main().Image10->isEnabled());
-    EXPECT_TRUE(tray().Connect1->isEnabled());
+    EXPECT_TRUE(tray().connectItem->isEnabled());
     EXPECT_TRUE(app.iniBytes().contains("[Alarm]\r\nDaily=1\r\nTime=9:05:00  PM\r\n"));
 }
 
@@ -256,14 +256,14 @@ TEST_F(Alarm, TheHiddenPairOpensTheCreditsAndStoresNothing) {
 TEST_F(Alarm, TheTrayOpensThePagesAndDisablesItselfMeanwhile) {
     startWith();
     main().hide();
-    tray().SetTime1->trigger();
+    tray().setAlarmItem->trigger();
     EXPECT_TRUE(main().isVisible());
     ASSERT_TRUE(app.advanceUntil([&] { return main().okbutton->isVisible(); }, 10000));
     EXPECT_TRUE(main().PanelShowsAlarm);
-    EXPECT_FALSE(tray().Connection1->isEnabled());
+    EXPECT_FALSE(tray().connectionItem->isEnabled());
     app.click(main().cancelbutton);
-    EXPECT_TRUE(tray().Connection1->isEnabled());
-    tray().Connection1->trigger();
+    EXPECT_TRUE(tray().connectionItem->isEnabled());
+    tray().connectionItem->trigger();
     ASSERT_TRUE(app.advanceUntil([&] { return main().okbutton->isVisible(); }, 10000));
     EXPECT_FALSE(main().PanelShowsAlarm);
     EXPECT_TRUE(main().ListBox1->isVisible());

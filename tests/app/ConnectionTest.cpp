@@ -7,7 +7,7 @@
 #include "connection/ReconnectCountdown.h"
 #include "core/MainWindow.h"
 #include "model/PasswordCodec.h"
-#include "shell/SplashScreen.h"
+#include "shell/TrayMenu.h"
 #include "tests/support/AppHarness.h"
 
 using namespace obu;
@@ -27,7 +27,7 @@ struct Connection : ::testing::Test {
         ASSERT_TRUE(app.main().isVisible());
     }
     MainWindow& main() { return app.main(); }
-    SplashScreen& tray() { return app.splash(); }
+    TrayMenu& tray() { return *app.program().trayMenu; }
     ReconnectCountdown& reconnect() { return *app.program().reconnectCountdown; }
     DisconnectCountdown& countdown() { return *app.program().disconnectCountdown; }
     bool connectFaceShown() {
@@ -78,7 +78,7 @@ struct Connection : ::testing::Test {
 TEST_F(Connection, TheWholeRoadFromTheButtonToTheUsersDisconnect) {
     startWith("Demo ISP");
     EXPECT_TRUE(connectFaceShown());
-    EXPECT_EQ(tray().Connect1->text(), "Connect");
+    EXPECT_EQ(tray().connectItem->text(), "Connect");
     app.click(main().Image10);
     EXPECT_TRUE(main().SessionActive);
     EXPECT_TRUE(main().tm_dis.enabled());
@@ -88,7 +88,7 @@ TEST_F(Connection, TheWholeRoadFromTheButtonToTheUsersDisconnect) {
     ASSERT_TRUE(app.advanceUntil([&] { return main().Status2->text() == "connecting"; }, 5000));
     ASSERT_TRUE(app.advanceUntil([&] { return !main().ReadyToConnect; }, 5000));
     EXPECT_TRUE(disconnectFaceShown());
-    EXPECT_EQ(tray().Connect1->text(), "Disconnect");
+    EXPECT_EQ(tray().connectItem->text(), "Disconnect");
     ASSERT_TRUE(app.advanceUntil(
         [&] { return main().Status2->text() == "authenticating user/pass"; }, 10000));
     ASSERT_TRUE(app.advanceUntil([&] { return connected(); }, 10000));
@@ -106,7 +106,7 @@ TEST_F(Connection, TheWholeRoadFromTheButtonToTheUsersDisconnect) {
     EXPECT_TRUE(main().ReadyToConnect);
     EXPECT_EQ(main().Status2->text(), "No connection was detected.");
     EXPECT_TRUE(connectFaceShown());
-    EXPECT_EQ(tray().Connect1->text(), "Connect") << "the release follows the new state";
+    EXPECT_EQ(tray().connectItem->text(), "Connect") << "the release follows the new state";
     EXPECT_EQ(app.logMessages().last(), "Disconnect requested by user");
     EXPECT_EQ(connectionCount(), 0);
     app.time.advance(30000);
@@ -164,7 +164,7 @@ TEST_P(CancelledCountdown, DialsNothing) {
     EXPECT_FALSE(main().SessionActive);
     EXPECT_TRUE(main().ReadyToConnect);
     EXPECT_TRUE(connectFaceShown());
-    EXPECT_EQ(tray().Connect1->text(), "Connect");
+    EXPECT_EQ(tray().connectItem->text(), "Connect");
     const QStringList log = app.logMessages();
     EXPECT_EQ(log.mid(log.size() - 2), QStringList({"Connection Terminated by unknown source",
                                                     "Reconnect canceled by user"}));
@@ -186,7 +186,7 @@ TEST_F(Connection, ABusyLineIsRedialledUntilItAnswers) {
                            "Username/Password authenticated by server", "Launching extras",
                            "Connection established to Demo Busy"}));
     EXPECT_TRUE(main().Image10->isEnabled());
-    EXPECT_TRUE(tray().Connect1->isEnabled());
+    EXPECT_TRUE(tray().connectItem->isEnabled());
     EXPECT_TRUE(main().SessionActive);
     EXPECT_TRUE(app.dialogs.boxes().empty());
 }
@@ -209,7 +209,7 @@ TEST_F(Connection, ABusyRedialShowsTheDisconnectUntilTheNextStage) {
 
 TEST_F(Connection, ABusyLineWithoutRedialIsReportedOnce) {
     startWith("Demo Always Busy", "[Options]\r\nRedial=0\r\n");
-    ASSERT_FALSE(tray().RedialifLineisBusy1->isChecked());
+    ASSERT_FALSE(tray().redialIfBusyOption->isChecked());
     app.click(main().Image10);
     ASSERT_TRUE(app.advanceUntil([&] { return !app.dialogs.boxes().empty(); }, 30000));
     const auto& box = app.dialogs.boxes()[0];
@@ -222,7 +222,7 @@ TEST_F(Connection, ABusyLineWithoutRedialIsReportedOnce) {
     EXPECT_EQ(box.icon, MsgIcon::None);
     EXPECT_EQ(box.buttons, MsgButtons::Ok);
     EXPECT_TRUE(connectFaceShown());
-    EXPECT_EQ(tray().Connect1->text(), "Connect");
+    EXPECT_EQ(tray().connectItem->text(), "Connect");
     const QStringList log = app.logMessages();
     EXPECT_EQ(log.mid(log.size() - 2),
               QStringList({"Line was busy", "Connection Terminated by OBU"}));
@@ -250,7 +250,7 @@ TEST_F(Connection, NoDialToneIsReportedAndOffersNoReconnect) {
               QStringList({"No dial tone found", "Connection Terminated by OBU"}));
     EXPECT_TRUE(main().Timer3.enabled());
     EXPECT_TRUE(connectFaceShown());
-    EXPECT_EQ(tray().Connect1->text(), "Connect");
+    EXPECT_EQ(tray().connectItem->text(), "Connect");
     app.time.advance(30000);
     EXPECT_FALSE(reconnect().isVisible());
     EXPECT_EQ(app.dialogs.boxes().size(), 1u);
@@ -277,7 +277,7 @@ TEST_F(Connection, TheDisconnectTimerWarnsThirtySecondsAheadAndHangsUpAtSixtyOne
     EXPECT_FALSE(countdown().isVisible());
     EXPECT_EQ(app.logMessages().last(), "Disconnection made by disconnect timer");
     EXPECT_TRUE(connectFaceShown());
-    EXPECT_EQ(tray().Connect1->text(), "Connect");
+    EXPECT_EQ(tray().connectItem->text(), "Connect");
     EXPECT_EQ(connectionCount(), 0);
     app.time.advance(30000);
     EXPECT_FALSE(reconnect().isVisible()) << "the program hung up itself";
@@ -430,7 +430,7 @@ TEST_F(Connection, ConnectingWithoutAnEntryAsksForOne) {
 TEST_F(Connection, ConnectOnStartWithoutAnEntryIsNotRestored) {
     app.writeIni("[Connection]\r\nAutoConnect=1\r\n");
     app.start();
-    EXPECT_FALSE(tray().ConnectonStart1->isChecked());
+    EXPECT_FALSE(tray().connectOnStartOption->isChecked());
     app.time.advance(5000);
     EXPECT_TRUE(app.dialogs.boxes().empty());
     EXPECT_EQ(app.logMessages(), QStringList({"OBU Launched"}));
@@ -439,7 +439,7 @@ TEST_F(Connection, ConnectOnStartWithoutAnEntryIsNotRestored) {
 TEST_F(Connection, ConnectOnStartDialsWhenTheSplashEnds) {
     app.writeIni("[Connection]\r\nName=Demo ISP\r\nAutoConnect=1\r\n");
     app.start();
-    EXPECT_TRUE(tray().ConnectonStart1->isChecked());
+    EXPECT_TRUE(tray().connectOnStartOption->isChecked());
     app.time.advance(4999);
     EXPECT_FALSE(main().SessionActive);
     app.time.advance(1);
@@ -449,12 +449,12 @@ TEST_F(Connection, ConnectOnStartDialsWhenTheSplashEnds) {
 
 TEST_F(Connection, TheTrayItemDisconnectsAndShowsConnectAgain) {
     startWith("Demo ISP");
-    tray().Connect1->trigger();
+    tray().connectItem->trigger();
     ASSERT_TRUE(app.advanceUntil([&] { return connected(); }));
     app.time.advance(20);  // the drop watch has found the connection
-    EXPECT_EQ(tray().Connect1->text(), "Disconnect");
-    tray().Connect1->trigger();
-    EXPECT_EQ(tray().Connect1->text(), "Connect");
+    EXPECT_EQ(tray().connectItem->text(), "Disconnect");
+    tray().connectItem->trigger();
+    EXPECT_EQ(tray().connectItem->text(), "Connect");
     EXPECT_TRUE(connectFaceShown());
     EXPECT_EQ(connectionCount(), 0);
 }
@@ -543,7 +543,7 @@ TEST_F(Connection, AFailedLoginIsShownLoggedAndEndsTheSessionSoTheAlarmDialsAgai
     EXPECT_EQ(main().Status2->text(),
               "Dial failed: Access was denied because the user name or password is not valid.");
     EXPECT_TRUE(connectFaceShown());
-    EXPECT_EQ(tray().Connect1->text(), "Connect");
+    EXPECT_EQ(tray().connectItem->text(), "Connect");
     EXPECT_TRUE(app.dialogs.boxes().empty()) << "a night-time alarm must not wait on a box";
     app.time.advance(30000);
     EXPECT_FALSE(reconnect().isVisible());

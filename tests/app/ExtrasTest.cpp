@@ -21,7 +21,7 @@
 #include "platform/PosixShell.h"
 #include "platform/QtHelp.h"
 #include "platform/XdgRegistry.h"
-#include "shell/SplashScreen.h"
+#include "shell/TrayMenu.h"
 #include "tests/support/AppHarness.h"
 #include "tests/support/RecordingSound.h"
 #include "tests/unit/shellplatform/Printers.h"
@@ -92,7 +92,7 @@ struct Extras : ::testing::Test {
         ASSERT_TRUE(app.main().isVisible());
     }
     MainWindow& main() { return app.main(); }
-    SplashScreen& tray() { return app.splash(); }
+    TrayMenu& tray() { return *app.program().trayMenu; }
     ExtrasEditor& editor() { return *app.program().extrasEditor; }
     QStringList logSinceLaunch() {
         QStringList m = app.logMessages();
@@ -138,7 +138,7 @@ TEST_F(Extras, PagesWaitForTheBrowserProgramsFollowAtOnceAllInSlotOrder) {
     };
     const QString before = main().Status2->text();
     const qint64 t0 = app.time.elapsedMs();
-    tray().LaunchExtras1->trigger();
+    tray().launchExtrasItem->trigger();
 
     ASSERT_EQ(shell.calls.size(), 3);
     EXPECT_EQ(shell.calls[0].kind, RecordingShell::Call::WinExec);
@@ -182,7 +182,7 @@ TEST_F(Extras, AfterAConnectionTheExtrasComeBeforeItsLogLineAndTheWindowGoesToTh
     ASSERT_EQ(app.shell.calls.size(), 2);
     EXPECT_EQ(app.shell.calls[0].commandLine, "/usr/bin/browser http://one.example/");
     EXPECT_FALSE(main().isVisible()) << "minimized into the tray";
-    EXPECT_EQ(tray().HideOBU1->text(), "Show OBU");
+    EXPECT_EQ(tray().hideShowItem->text(), "Show OBU");
     EXPECT_TRUE(main().Timer3.enabled()) << "the connection's own follow-ups still ran";
 }
 
@@ -191,13 +191,13 @@ TEST_F(Extras, WithNoLightOnOnlyTheFirstLineIsWrittenAndTheWindowStillMinimizes)
               extrasIni({{1, "One", "http://one.example/", false}}));
     main().Status2->setText("as it was");
     const qint64 t0 = app.time.elapsedMs();
-    tray().LaunchExtras1->trigger();
+    tray().launchExtrasItem->trigger();
     EXPECT_EQ(logSinceLaunch(), QStringList({"Launching extras"}));
     EXPECT_TRUE(app.shell.calls.isEmpty());
     EXPECT_EQ(app.time.elapsedMs(), t0) << "no wait without a page";
     EXPECT_EQ(main().Status2->text(), "as it was");
     EXPECT_FALSE(main().isVisible());
-    EXPECT_EQ(tray().HideOBU1->text(), "Show OBU");
+    EXPECT_EQ(tray().hideShowItem->text(), "Show OBU");
 }
 
 TEST_F(Extras, EmptyNamesLeaveTheirPlaceEmptyInTheStatusAndTheLog) {
@@ -207,7 +207,7 @@ TEST_F(Extras, EmptyNamesLeaveTheirPlaceEmptyInTheStatusAndTheLog) {
     startWith(extrasIni({{3, "", "http://three.example/", true}, {8, "", "/usr/bin/eight", true}}));
     QStringList status;
     shell.onStart = [&] { status << main().Status2->text(); };
-    tray().LaunchExtras1->trigger();
+    tray().launchExtrasItem->trigger();
     EXPECT_EQ(status, QStringList({"Launching Webpage: ", "Launching Program: "}));
     EXPECT_EQ(logSinceLaunch(), QStringList({"Launching extras", " launched", " launched"}));
 }
@@ -218,7 +218,7 @@ TEST_F(Extras, StartsThatFailAreLoggedAsFailuresNotAsLaunched) {
     app.shell.shellExecuteResult = Shell::SE_ERR_ACCESSDENIED;
     startWith(
         extrasIni({{1, "Home", "http://home.example/", true}, {5, "Tool", "/opt/tool", true}}));
-    tray().LaunchExtras1->trigger();
+    tray().launchExtrasItem->trigger();
     EXPECT_EQ(logSinceLaunch(),
               QStringList({"Launching extras", "Home could not be launched (file not found)",
                            "Tool could not be launched (access denied)"}));
@@ -226,7 +226,7 @@ TEST_F(Extras, StartsThatFailAreLoggedAsFailuresNotAsLaunched) {
 
 TEST_F(Extras, WithoutABrowserCommandThePageGoesToTheDesktopsOpener) {
     startWith(extrasIni({{2, "Two", "http://two.example/", true}}));
-    tray().LaunchExtras1->trigger();
+    tray().launchExtrasItem->trigger();
     ASSERT_EQ(app.shell.calls.size(), 1);
     EXPECT_EQ(app.shell.calls[0].kind, RecordingShell::Call::ShellExecute);
     EXPECT_EQ(app.shell.calls[0].file, "http://two.example/");
@@ -250,7 +250,7 @@ TEST_F(Extras, ADesktopEntrysCommandRunsWholeByItsOwnRules) {
     ASSERT_FALSE(command.isEmpty());
     app.registry.setFromDesktopEntry(kHttpCommand, command);
     startWith(extrasIni({{1, "Home", "http://home.example/a b", true}}));
-    tray().LaunchExtras1->trigger();
+    tray().launchExtrasItem->trigger();
     ASSERT_EQ(app.shell.calls.size(), 1);
     EXPECT_EQ(CommandLine::split(app.shell.calls[0].commandLine),
               QStringList({flatpak, "run", "--branch=stable", "--arch=x86_64", "--command=firefox",
@@ -342,7 +342,7 @@ TEST_F(Extras, OnlySlotsWithAPathTakeTheirSavedLight) {
         EXPECT_EQ(main().ExtraNameLabel(n)->text(), expectedName[n]) << n;
     }
     EXPECT_EQ(main().ExtrasTable[2].SlotPath, "") << "an unset slot keeps empty texts";
-    tray().LaunchExtras1->trigger();
+    tray().launchExtrasItem->trigger();
     EXPECT_EQ(logSinceLaunch(), QStringList({"Launching extras", "One launched", "Six launched"}));
 
     app.exit();
@@ -357,7 +357,7 @@ TEST_F(Extras, APathLongerThanItsFieldIsNeverStartedCut) {
                          {5, "Tool", "/opt/" + QString(300, u't'), true},
                          {6, "Mail", "/usr/bin/mail", true}}));
     app.registry.set(kHttpCommand, "/usr/bin/browser");
-    tray().LaunchExtras1->trigger();
+    tray().launchExtrasItem->trigger();
     ASSERT_EQ(app.shell.calls.size(), 1u) << "only the program whose path fits is started";
     EXPECT_EQ(app.shell.calls[0].file, "/usr/bin/mail");
     const QStringList log = app.logMessages();
@@ -388,7 +388,7 @@ TEST_F(Extras, ALightTogglesOnAPressAndItsStateLastsUntilTheNextStart) {
     press(main().Image2);
     EXPECT_FALSE(main().ExtraOn[2]) << "an unconfigured light does not react";
     EXPECT_TRUE(lightOff(2));
-    tray().LaunchExtras1->trigger();
+    tray().launchExtrasItem->trigger();
     EXPECT_TRUE(app.logged("One launched"));
 
     app.click(main().Image1);
@@ -402,7 +402,7 @@ TEST_F(Extras, ALightTogglesOnAPressAndItsStateLastsUntilTheNextStart) {
     again.start();
     EXPECT_FALSE(again.main().ExtraOn[1]);
     EXPECT_TRUE(again.main().Image1->isEnabled());
-    again.splash().LaunchExtras1->trigger();
+    again.program().trayMenu->launchExtrasItem->trigger();
     EXPECT_EQ(again.logMessages(), QStringList({"OBU Launched", "Launching extras"}));
 }
 
@@ -567,7 +567,7 @@ TEST_F(Extras, OkAppliesEachRowAsClearedKeptOrStoredAndWritesEverySlot) {
     app.click(main().Label13);
     EXPECT_TRUE(shown(main().Image7) && lightOn(7));
     app.registry.set(kHttpCommand, "/usr/bin/browser");
-    tray().LaunchExtras1->trigger();
+    tray().launchExtrasItem->trigger();
     EXPECT_EQ(logSinceLaunch(), QStringList({"Launching extras", "Three launched",
                                              "Program Name 2 launched", " launched"}));
 }
@@ -610,7 +610,7 @@ TEST_F(Extras, CancelKeepsTheTableAndTheNextShowRefillsTheRows) {
     EXPECT_EQ(main().ExtrasTable[1].SlotName, "One");
     EXPECT_FALSE(app.iniBytes().contains("Changed"));
 
-    tray().Extras1->trigger();
+    tray().extrasItem->trigger();
     EXPECT_TRUE(main().isVisible());
     ASSERT_TRUE(editor().isVisible());
     EXPECT_EQ(editor().Edit1->text(), "One");
@@ -622,7 +622,7 @@ TEST_F(Extras, CancelKeepsTheTableAndTheNextShowRefillsTheRows) {
     EXPECT_EQ(editor().Edit1->text(), "Unsaved");
 
     // "Hide OBU" takes the editor along.
-    tray().HideOBU1->trigger();
+    tray().hideShowItem->trigger();
     EXPECT_FALSE(editor().isVisible());
 }
 
@@ -903,8 +903,8 @@ TEST_F(Extras, TheWebPageEntriesOpenTheMakersAndTheProductsPages) {
     app.registry.set("text/html\\shell\\open\\command",
                      "\"/opt/Web Browser/browser\" --new-window \"%1\"");
     startWith({});
-    tray().VantorStudioWebpage1->trigger();
-    tray().OBUWebpage1->trigger();
+    tray().studioPageItem->trigger();
+    tray().obuPageItem->trigger();
     ASSERT_EQ(app.shell.calls.size(), 2);
     EXPECT_EQ(app.shell.calls[0].file, "/opt/Web Browser/browser");
     EXPECT_EQ(CommandLine::splitArguments(app.shell.calls[0].parameters),
@@ -915,14 +915,14 @@ TEST_F(Extras, TheWebPageEntriesOpenTheMakersAndTheProductsPages) {
     EXPECT_TRUE(app.dialogs.boxes().empty());
 
     app.registry.remove("text/html\\shell\\open\\command");
-    tray().OBUWebpage1->trigger();
+    tray().obuPageItem->trigger();
     EXPECT_EQ(app.shell.calls.size(), 2) << "no browser: nothing is started";
     EXPECT_TRUE(app.dialogs.boxes().empty()) << "and nothing is said";
 }
 
 TEST_F(Extras, HelpShowsTheGuideBesideTheProgramOrSaysItIsNotFound) {
     startWith({});
-    tray().Help1->trigger();
+    tray().helpItem->trigger();
     EXPECT_EQ(app.help.requests, QStringList({app.folder.file("help.hlp")}));
     ASSERT_EQ(app.dialogs.boxes().size(), 1u);
     EXPECT_EQ(app.dialogs.boxes()[0].text, "Help File Not Found!");
@@ -931,7 +931,7 @@ TEST_F(Extras, HelpShowsTheGuideBesideTheProgramOrSaysItIsNotFound) {
     EXPECT_EQ(app.dialogs.boxes()[0].buttons, MsgButtons::Ok);
 
     app.folder.write("help.hlp", "# Guide\n");
-    tray().Help1->trigger();
+    tray().helpItem->trigger();
     EXPECT_EQ(app.help.shown, QStringList({app.folder.file("help.hlp")}));
     EXPECT_EQ(app.dialogs.boxes().size(), 1u);
 }
@@ -1061,7 +1061,7 @@ TEST_F(Extras, RealProgramsStartWithTheirHostilePathsAndAddressesWhole) {
         {6, "Missing", recorder.folder() + "/no such program", true},
     };
     startWith(extrasIni(extras));
-    tray().LaunchExtras1->trigger();
+    tray().launchExtrasItem->trigger();
 
     QList<QStringList> pages;
     for (int i = 0; i < 3; ++i) {
@@ -1101,7 +1101,7 @@ TEST_F(Extras, ARealBrowserOfTheDesktopsFormGetsThePageAsItsOneArgument) {
     ASSERT_TRUE(recorder.program().contains(u'-'));
     app.registry.set(kHttpCommand, "\"" + recorder.program() + "\" --new-window \"%1\"");
     startWith(extrasIni({{4, "Four", "http://four.example/a b", true}}));
-    tray().LaunchExtras1->trigger();
+    tray().launchExtrasItem->trigger();
     const auto run = recorder.nextRun();
     ASSERT_TRUE(run);
     EXPECT_EQ(run->arguments, QStringList({"--new-window", "http://four.example/a b"}));

@@ -5,7 +5,7 @@
 
 #include "core/MainWindow.h"
 #include "model/PasswordCodec.h"
-#include "shell/SplashScreen.h"
+#include "shell/TrayMenu.h"
 #include "tests/support/AppHarness.h"
 
 using namespace obu;
@@ -22,7 +22,7 @@ struct Presentation : ::testing::Test {
         app.sound.clearCalls();
     }
     MainWindow& main() { return app.main(); }
-    SplashScreen& tray() { return app.splash(); }
+    TrayMenu& tray() { return *app.program().trayMenu; }
     void moveOver(QWidget* w) {
         // From outside every window: a move to where the cursor already is is no move.
         QCursor::setPos(-100, -100);
@@ -69,7 +69,7 @@ TEST_F(Presentation, TheConnectButtonsFacesFollowTheStateAndTheTrayCaptionFollow
     QTest::mouseRelease(main().Image10, Qt::LeftButton, Qt::NoModifier, QPoint(500, 500));
     EXPECT_EQ(main().Image10->faceList(), &main().ImageList8);
     EXPECT_EQ(main().Image10->faceIndex(), 0);
-    EXPECT_EQ(tray().Connect1->text(), "Disconnect");
+    EXPECT_EQ(tray().connectItem->text(), "Disconnect");
 }
 
 TEST_F(Presentation, WithSoundOffNoWaveIsPlayedButFacesStillChange) {
@@ -82,7 +82,7 @@ TEST_F(Presentation, WithSoundOffNoWaveIsPlayedButFacesStillChange) {
 
 TEST_F(Presentation, TheAboutPictureTakesThePanelAndAClickBringsTheInformationBack) {
     start();
-    tray().AboutOBU1->trigger();
+    tray().aboutItem->trigger();
     EXPECT_TRUE(main().aboutimg->isVisible());
     EXPECT_EQ(main().aboutimg->pos(), QPoint(210, 20));
     EXPECT_FALSE(main().Label13->isVisible());

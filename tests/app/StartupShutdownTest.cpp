@@ -51,15 +51,15 @@ TEST(StartupShutdown, FirstStartShowsTheSplashThenTheMainWindowAndSavesEveryKeyA
     EXPECT_EQ(app.main().Height(), 243);
     EXPECT_EQ(app.main().Left(), 5);
     EXPECT_EQ(app.main().Top(), 5);
-    EXPECT_TRUE(app.splash().Sound1->isChecked());
-    EXPECT_TRUE(app.splash().RedialifLineisBusy1->isChecked());
-    EXPECT_FALSE(app.splash().ConnectonStart1->isChecked());
-    EXPECT_FALSE(app.splash().MinimizeonConnect1->isChecked());
-    EXPECT_FALSE(app.splash().MinimizeDUNonConnect1->isChecked());
+    EXPECT_TRUE(app.program().trayMenu->soundOption->isChecked());
+    EXPECT_TRUE(app.program().trayMenu->redialIfBusyOption->isChecked());
+    EXPECT_FALSE(app.program().trayMenu->connectOnStartOption->isChecked());
+    EXPECT_FALSE(app.program().trayMenu->minimizeOnConnectOption->isChecked());
+    EXPECT_FALSE(app.program().trayMenu->minimizeDialUpOption->isChecked());
     EXPECT_EQ(app.main().Label2->text(), "(none)");
     EXPECT_EQ(app.main().Label12->text(), "(not set)");
 
-    app.splash().Exit1->trigger();
+    app.program().trayMenu->exitItem->trigger();
     EXPECT_TRUE(app.program().application().Terminated());
     app.destroy();
     EXPECT_EQ(app.logMessages(), QStringList({"OBU Launched", "OBU Closed"}));
@@ -95,10 +95,10 @@ TEST(StartupShutdown, StoredSettingsAreRestoredAndWrittenBackUnchanged) {
         "[Unknown]\r\nkey=kept\r\n";
     app.writeIni(stored);
     app.start();
-    EXPECT_FALSE(app.splash().Sound1->isChecked());
-    EXPECT_TRUE(app.splash().MinimizeonConnect1->isChecked());
-    EXPECT_TRUE(app.splash().MinimizeDUNonConnect1->isChecked());
-    EXPECT_FALSE(app.splash().RedialifLineisBusy1->isChecked());
+    EXPECT_FALSE(app.program().trayMenu->soundOption->isChecked());
+    EXPECT_TRUE(app.program().trayMenu->minimizeOnConnectOption->isChecked());
+    EXPECT_TRUE(app.program().trayMenu->minimizeDialUpOption->isChecked());
+    EXPECT_FALSE(app.program().trayMenu->redialIfBusyOption->isChecked());
     EXPECT_EQ(app.main().Left(), -40);
     EXPECT_EQ(app.main().Top(), 32);
     EXPECT_TRUE(app.main().DailyAlarm);
@@ -137,17 +137,17 @@ TEST(StartupShutdown, OptionsReachTheFileAtOnceExceptRedial) {
     AppHarness app;
     app.start();
     app.time.advance(5000);
-    app.splash().Sound1->trigger();
-    EXPECT_FALSE(app.splash().Sound1->isChecked());
+    app.program().trayMenu->soundOption->trigger();
+    EXPECT_FALSE(app.program().trayMenu->soundOption->isChecked());
     EXPECT_TRUE(app.iniBytes().contains("[Options]\r\nSound=0\r\n"));
-    app.splash().MinimizeonConnect1->trigger();
-    app.splash().MinimizeDUNonConnect1->trigger();
-    app.splash().ConnectonStart1->trigger();
+    app.program().trayMenu->minimizeOnConnectOption->trigger();
+    app.program().trayMenu->minimizeDialUpOption->trigger();
+    app.program().trayMenu->connectOnStartOption->trigger();
     EXPECT_TRUE(app.iniBytes().contains("Minimize=1\r\n"));
     EXPECT_TRUE(app.iniBytes().contains("Minimize Dun=1\r\n"));
     EXPECT_TRUE(app.iniBytes().contains("[Connection]\r\nAutoConnect=1\r\n"));
-    app.splash().RedialifLineisBusy1->trigger();
-    EXPECT_FALSE(app.splash().RedialifLineisBusy1->isChecked());
+    app.program().trayMenu->redialIfBusyOption->trigger();
+    EXPECT_FALSE(app.program().trayMenu->redialIfBusyOption->isChecked());
     EXPECT_FALSE(app.iniBytes().contains("Redial")) << "the redial option waits for the exit";
     app.exit();
     EXPECT_TRUE(app.iniBytes().contains("Redial=0\r\n"));
@@ -174,7 +174,7 @@ TEST(StartupShutdown, ALogThatCannotBeMadeIsReportedAndTheSettingsAreStillKept) 
               "File access denied: " + app.folder.file("log.txt") + ".");
     EXPECT_EQ(app.dialogs.boxes()[0].icon, MsgIcon::Error);
     // The start went on: the settings were read.
-    EXPECT_FALSE(app.splash().Sound1->isChecked());
+    EXPECT_FALSE(app.program().trayMenu->soundOption->isChecked());
     EXPECT_EQ(app.main().Left(), 300);
     app.time.advance(5000);
     EXPECT_TRUE(app.main().isVisible());
@@ -194,7 +194,7 @@ TEST(StartupShutdown, AFolderThatCannotBeWrittenLosesNothingAndKeepsTheProgramRu
     app.time.advance(5000);
     EXPECT_TRUE(app.main().isVisible());
     // A tray option cannot be written: the box says which file, the program goes on.
-    app.splash().Sound1->trigger();
+    app.program().trayMenu->soundOption->trigger();
     ASSERT_EQ(app.dialogs.boxes().size(), 2u);
     EXPECT_EQ(app.dialogs.boxes()[1].text,
               "Unable to write to " + app.folder.file("obu.ini") + ".");

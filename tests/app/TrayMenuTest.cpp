@@ -2,7 +2,7 @@
 
 #include "connection/DisconnectTimerDialog.h"
 #include "core/MainWindow.h"
-#include "shell/SplashScreen.h"
+#include "shell/TrayMenu.h"
 #include "tests/support/AppHarness.h"
 
 using namespace obu;
@@ -10,25 +10,25 @@ using obu::test::AppHarness;
 
 namespace {
 
-struct TrayMenu : ::testing::Test {
+struct Tray : ::testing::Test {
     AppHarness app;
     void SetUp() override {
         app.start();
         app.time.advance(5000);
     }
     MainWindow& main() { return app.main(); }
-    SplashScreen& tray() { return app.splash(); }
+    obu::TrayMenu& tray() { return *app.program().trayMenu; }
 };
 
 }  // namespace
 
-TEST_F(TrayMenu, TheIconShowsTheProgramsPictureAndTipFromTheStart) {
+TEST_F(Tray, TheIconShowsTheProgramsPictureAndTipFromTheStart) {
     ASSERT_TRUE(app.tray.shown());
     EXPECT_EQ(app.tray.tip(), "OBU v1.3");
     EXPECT_FALSE(app.tray.picture().isNull()) << "the program's icon";
 }
 
-TEST_F(TrayMenu, ALeftClickBringsTheWindowBackAndARightClickOpensTheMenu) {
+TEST_F(Tray, ALeftClickBringsTheWindowBackAndARightClickOpensTheMenu) {
     main().hide();
     app.tray.leftClick();
     app.time.runPosted();
@@ -39,39 +39,38 @@ TEST_F(TrayMenu, ALeftClickBringsTheWindowBackAndARightClickOpensTheMenu) {
     tray().trayIcon->setPopupHandler([&](QMenu& menu, const QPoint&) { shown = &menu; });
     app.tray.rightClick();
     app.time.runPosted();
-    EXPECT_EQ(shown, tray().PopupMenu1);
+    EXPECT_EQ(shown, tray().menu);
 }
 
-TEST_F(TrayMenu, TheMenuHoldsEveryEntryInItsOrder) {
+TEST_F(Tray, TheMenuHoldsEveryEntryInItsOrder) {
     QStringList captions;
-    for (QAction* a : tray().PopupMenu1->actions())
-        captions << (a->isSeparator() ? "-" : a->text());
+    for (QAction* a : tray().menu->actions()) captions << (a->isSeparator() ? "-" : a->text());
     EXPECT_EQ(captions, QStringList({"Setup", "Options", "Launch Extras", "Disconnect Timer", "-",
                                      "Vantor Studio Webpage", "OBU Webpage", "Help", "-",
                                      "About OBU", "Hide OBU", "Connect", "Exit"}));
     QStringList setup, options;
-    for (QAction* a : tray().Setup1->actions()) setup << a->text();
-    for (QAction* a : tray().Options1->actions()) options << a->text();
+    for (QAction* a : tray().setupMenu->actions()) setup << a->text();
+    for (QAction* a : tray().optionsMenu->actions()) options << a->text();
     EXPECT_EQ(setup, QStringList({"Extras", "Connection", "Set Alarm", "Clear Alarm Time"}));
     EXPECT_EQ(options, QStringList({"Sound", "Connect on Start", "Minimize OBU on Connect",
                                     "Minimize DUN on Connect", "Redial if Line is Busy"}));
 }
 
-TEST_F(TrayMenu, HideAndShowFollowTheMainWindow) {
-    EXPECT_EQ(tray().HideOBU1->text(), "Hide OBU");
-    tray().HideOBU1->trigger();
+TEST_F(Tray, HideAndShowFollowTheMainWindow) {
+    EXPECT_EQ(tray().hideShowItem->text(), "Hide OBU");
+    tray().hideShowItem->trigger();
     EXPECT_FALSE(main().isVisible());
-    EXPECT_EQ(tray().HideOBU1->text(), "Show OBU");
-    tray().HideOBU1->trigger();
+    EXPECT_EQ(tray().hideShowItem->text(), "Show OBU");
+    tray().hideShowItem->trigger();
     EXPECT_TRUE(main().isVisible());
-    EXPECT_EQ(tray().HideOBU1->text(), "Hide OBU");
+    EXPECT_EQ(tray().hideShowItem->text(), "Hide OBU");
 }
 
-TEST_F(TrayMenu, MinimizingHidesInTheTrayButNotWithoutOne) {
+TEST_F(Tray, MinimizingHidesInTheTrayButNotWithoutOne) {
     main().setWindowState(TWindowState::wsMinimized);
     EXPECT_FALSE(main().isVisible());
-    EXPECT_EQ(tray().HideOBU1->text(), "Show OBU");
-    tray().HideOBU1->trigger();
+    EXPECT_EQ(tray().hideShowItem->text(), "Show OBU");
+    tray().hideShowItem->trigger();
     EXPECT_TRUE(main().isVisible());
     EXPECT_EQ(main().WindowState(), TWindowState::wsNormal);
 
@@ -79,16 +78,16 @@ TEST_F(TrayMenu, MinimizingHidesInTheTrayButNotWithoutOne) {
     app.tray.setAvailable(false);
     main().setWindowState(TWindowState::wsMinimized);
     EXPECT_TRUE(main().isVisible());
-    EXPECT_EQ(tray().HideOBU1->text(), "Hide OBU");
+    EXPECT_EQ(tray().hideShowItem->text(), "Hide OBU");
 }
 
-TEST_F(TrayMenu, DisconnectTimerOpensItsDialog) {
-    tray().DisconnectTimer1->trigger();
+TEST_F(Tray, DisconnectTimerOpensItsDialog) {
+    tray().disconnectTimerItem->trigger();
     EXPECT_TRUE(app.program().disconnectTimerDialog->isVisible());
 }
 
-TEST_F(TrayMenu, ExitEndsTheProgramAndTheIconGoes) {
-    tray().Exit1->trigger();
+TEST_F(Tray, ExitEndsTheProgramAndTheIconGoes) {
+    tray().exitItem->trigger();
     EXPECT_TRUE(app.program().application().Terminated());
     app.destroy();
     EXPECT_FALSE(app.tray.shown());
