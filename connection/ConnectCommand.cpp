@@ -63,7 +63,7 @@ void MainWindow::Image10Click(QObject*) {
     // too, silently, so that none of its later stages arrive.
     dialer->HangUpSilently();
     tm_dis.setEnabled(false);
-    Timer3.setEnabled(false);
+    m_dropWatch.setEnabled(false);
     StopDisconnectTimer();
     DetectConnection();
     // The user ended the session: with no disconnect event to say so, the
@@ -75,7 +75,7 @@ void MainWindow::Image10Click(QObject*) {
 std::int32_t MainWindow::DialOwnCall() {
     // Until the connect event a missing connection is this dial's own
     // business: the drop watch comes back when the line is up.
-    Timer3.setEnabled(false);
+    m_dropWatch.setEnabled(false);
     return dialer->Dial();
 }
 
@@ -143,7 +143,7 @@ void MainWindow::RAS1Connect(Dialer*) {
     if (program().trayMenu->minimizeDialUpOption->isChecked()) Timer6.setEnabled(true);
     WriteLogLine(QStringLiteral("Connection established to ") + dialer->EntryName());
     StartDisconnectTimer();
-    Timer3.setEnabled(true);
+    startDropWatch();
 }
 
 void MainWindow::RAS1Disconnect(Dialer*, std::int32_t, const QString&) {

@@ -33,7 +33,7 @@ bool MainWindow::DetectConnection() {
                          StateText(ras, status.rasconnstate, status.dwError) +
                          QStringLiteral("   Device: ") + device);
         result = true;
-        Timer3.setEnabled(true);
+        startDropWatch();
     }
     if (result && ReadyToConnect) {
         ReadyToConnect = false;

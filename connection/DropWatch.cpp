@@ -24,7 +24,24 @@ bool MainWindow::EndedByItsOwnLimit() {
     return true;
 }
 
-void MainWindow::Timer3Timer() {
+namespace {
+// The safety look of the drop watch: changes are announced by the service,
+// this only bounds how long one that was somehow missed goes unnoticed.
+constexpr int kSafetyLookMs = 1000;
+}  // namespace
+
+void MainWindow::startDropWatch() {
+    if (m_dropWatch.enabled()) return;
+    m_dropWatch.setInterval(EventLoop::kMinimumTimerMs);
+    m_dropWatch.setEnabled(true);
+}
+
+void MainWindow::onDropWatchTick() {
+    m_dropWatch.setInterval(kSafetyLookMs);
+    checkForDrop();
+}
+
+void MainWindow::checkForDrop() {
     ReconnectCountdown* reconnect = program().reconnectCountdown;
     if (!DetectConnection() && !HungUpBySelf && SessionActive && !reconnect->Visible() &&
         !EndedByItsOwnLimit()) {
@@ -34,7 +51,7 @@ void MainWindow::Timer3Timer() {
         Show();
         BringToFront();
         reconnect->Show();
-        Timer3.setEnabled(false);
+        m_dropWatch.setEnabled(false);
         return;
     }
     if (!DetectConnection() && !Status2->text().isEmpty()) Status2->clear();

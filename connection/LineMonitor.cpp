@@ -52,7 +52,7 @@ void MainWindow::tm_disTimer() {
     }
     if (result == ERROR_NO_DIALTONE) {
         HungUpBySelf = true;
-        Timer3.setEnabled(false);
+        m_dropWatch.setEnabled(false);
         for (int i = 0; dialer->LastError() != 0 && i < kMaxHangUps; ++i) dialer->HangUp();
         platform().dialogs->messageBox(
             QStringLiteral("OBU could not detect a dail tone while attempting to dial."),
@@ -61,7 +61,7 @@ void MainWindow::tm_disTimer() {
         tray->connectItem->setText(QStringLiteral("Connect"));
         WriteLogLines(
             {QStringLiteral("No dial tone found"), QStringLiteral("Connection Terminated by OBU")});
-        Timer3.setEnabled(true);
+        startDropWatch();
     }
 }
 

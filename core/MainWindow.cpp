@@ -18,7 +18,7 @@ MainWindow::MainWindow(Program& program)
       ImageList8(QStringLiteral("ImageList8"), QSize(163, 31), QStringLiteral("Disconnect")),
       Timer1(*program.platform().loop, 1000),
       Timer2(*program.platform().loop, 1000),
-      Timer3(*program.platform().loop, 1),
+      m_dropWatch(*program.platform().loop, EventLoop::kMinimumTimerMs),
       Timer4(*program.platform().loop, 1000),
       Timer6(*program.platform().loop, 1),
       tm_dis(*program.platform().loop, 500),
@@ -42,7 +42,7 @@ MainWindow::MainWindow(Program& program)
     tm_dis.setOnTimer([this] { tm_disTimer(); });
     Timer1.setOnTimer([this] { Timer1Timer(); });
     Timer2.setOnTimer([this] { Timer2Timer(); });
-    Timer3.setOnTimer([this] { Timer3Timer(); });
+    m_dropWatch.setOnTimer([this] { onDropWatchTick(); });
     dtimer.setOnTimer([this] { dtimerTimer(); });
     FormCreate();
     buildPresentation();
@@ -118,6 +118,9 @@ void MainWindow::bindComponent() {
     dialer->setOnPortOpened([this](Dialer* s) { RAS1PortOpened(s); });
     dialer->setOnAuthenticate([this](Dialer* s) { RAS1Authenticate(s); });
     dialer->setOnAuthenticated([this](Dialer* s) { RAS1Authenticated(s); });
+    connect(platform().ras, &RasApi::callsChanged, this, [this] {
+        if (m_dropWatch.enabled()) checkForDrop();
+    });
 }
 
 void MainWindow::buildControls() {

@@ -92,7 +92,11 @@ public:
     bool ModemInUse();
     // Line monitor, drop watch, detection, disconnect timer.
     void tm_disTimer();
-    void Timer3Timer();
+    // The drop watch looks whenever the dial-up service says that a call
+    // changed, once soon after it starts, and once a second besides.
+    void startDropWatch();
+    void onDropWatchTick();
+    void checkForDrop();
     bool DetectConnection();
     void StartDisconnectTimer();
     void StopDisconnectTimer();
@@ -238,13 +242,13 @@ public:
     QLineEdit* MaskEdit1 = nullptr;
 
     // Timers of the main window.
-    WindowTimer Timer1;  // one-time alarm check
-    WindowTimer Timer2;  // daily alarm check
-    WindowTimer Timer3;  // drop watch
-    WindowTimer Timer4;  // quotation steps
-    WindowTimer Timer6;  // dial-up window minimizer
-    WindowTimer tm_dis;  // line monitor
-    WindowTimer dtimer;  // disconnect timer
+    WindowTimer Timer1;       // one-time alarm check
+    WindowTimer Timer2;       // daily alarm check
+    WindowTimer m_dropWatch;  // the drop watch's first and safety looks
+    WindowTimer Timer4;       // quotation steps
+    WindowTimer Timer6;       // dial-up window minimizer
+    WindowTimer tm_dis;       // line monitor
+    WindowTimer dtimer;       // disconnect timer
 
 protected:
     void FormClose() override;

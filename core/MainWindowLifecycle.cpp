@@ -92,7 +92,7 @@ void MainWindow::FormDestroy() {
     // 1. The disconnect timer is left alone: ending the program never hangs up.
     Timer1.setEnabled(false);
     Timer2.setEnabled(false);
-    Timer3.setEnabled(false);
+    m_dropWatch.setEnabled(false);
     Timer4.setEnabled(false);
     Timer6.setEnabled(false);
     tm_dis.setEnabled(false);

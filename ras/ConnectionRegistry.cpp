@@ -346,6 +346,31 @@ void ConnectionRegistry::unlock() {
 void ConnectionRegistry::bumpGeneration() {
     std::atomic_ref<std::uint64_t>(header(shared_)->generation)
         .fetch_add(1, std::memory_order_release);
+    if (onChange_) onChange_();
+}
+
+std::uint64_t ConnectionRegistry::generation() const {
+    if (!shared_) return 0;
+    return std::atomic_ref<std::uint64_t>(header(shared_)->generation)
+        .load(std::memory_order_acquire);
+}
+
+std::int64_t ConnectionRegistry::nextDropAt() const {
+    std::int64_t next = 0;
+    for (const LineRecord& r : records_)
+        if (r.established() && r.dropAt != 0 && (next == 0 || r.dropAt < next)) next = r.dropAt;
+    return next;
+}
+
+std::vector<ProcessId> ConnectionRegistry::processesToWatch() const {
+    std::vector<ProcessId> processes;
+    for (const LineRecord& r : records_) {
+        if (r.established() && r.holder > 0)
+            processes.push_back(ProcessId{r.holder, r.holderStart});
+        else if (!r.established() && r.owner != pid_ && r.owner > 0)
+            processes.push_back(ProcessId{r.owner, r.ownerStart});
+    }
+    return processes;
 }
 
 bool ConnectionRegistry::readRecord(HRASCONN handle, LineRecord& out) const {

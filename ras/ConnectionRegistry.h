@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "ras/LineDevice.h"
+#include "ras/Processes.h"
 #include "ras/RasApi.h"
 #include "ras/SafeMapping.h"
 
@@ -105,6 +106,19 @@ public:
 
     bool callFindsBusy(const QByteArray& line, int busyTimes) override;
 
+    // Called after every change that this object makes to the folder.
+    void setOnChange(std::function<void()> onChange) { onChange_ = std::move(onChange); }
+    // The shared counter that every change moves (0 while the folder is not open).
+    std::uint64_t generation() const;
+    // The next refresh looks at once whether the lines' holders still run.
+    void recheckHolders() { nextHolderCheck_ = 0; }
+    // The earliest moment at which the provider hangs up a line by itself
+    // (milliseconds since the epoch; 0: none), as last read.
+    std::int64_t nextDropAt() const;
+    // The processes that the calls as last read depend on: the holders of
+    // lines that are up and the other processes' dials.
+    std::vector<ProcessId> processesToWatch() const;
+
     static QString defaultFolder();
 
 private:
@@ -155,6 +169,7 @@ private:
     unsigned tempCounter_ = 0;
     mutable std::int64_t lastNow_ = 0;
     mutable std::uint32_t lastTick_ = 0;
+    std::function<void()> onChange_;
 };
 
 }  // namespace obu

@@ -2,7 +2,10 @@
 
 #include <signal.h>
 
+#include <QCoreApplication>
 #include <QFile>
+#include <QMetaMethod>
+#include <QPointer>
 #include <cstring>
 
 #include "platform/Clock.h"
@@ -10,6 +13,7 @@
 #include "ras/EmulatorLink.h"
 #include "ras/PppdLink.h"
 #include "ras/Processes.h"
+#include "ras/RegistryWakeups.h"
 #include "ras/SerialModem.h"
 #include "ras/SimulatedModem.h"
 #include "ras/UucpLock.h"
@@ -38,7 +42,74 @@ QByteArray LineService::Paths::defaultModemProgram() {
 }
 
 LineService::LineService(Clock& clock, EventLoop& loop, Paths paths)
-    : clock_(clock), loop_(loop), paths_(std::move(paths)), registry_(paths_.linesDir, clock) {}
+    : clock_(clock), loop_(loop), paths_(std::move(paths)), registry_(paths_.linesDir, clock) {
+    registry_.setOnChange([this] { scheduleLook(); });
+}
+
+void LineService::connectNotify(const QMetaMethod& signal) {
+    if (listening_ || signal != QMetaMethod::fromSignal(&RasApi::callsChanged)) return;
+    listening_ = true;
+    // What is there now is no news to the new listener, which looks for itself.
+    registry_.refresh();
+    announcedGeneration_ = registry_.generation();
+    watchWhatCallsDependOn();
+}
+
+void LineService::scheduleLook() {
+    if (!listening_ || lookScheduled_) return;
+    lookScheduled_ = true;
+    QPointer<LineService> self(this);
+    loop_.post([self] {
+        if (self) self->lookAgain();
+    });
+}
+
+void LineService::lookAgain() {
+    // Cleared first: a listener that changes a call again is heard too.
+    lookScheduled_ = false;
+    registry_.refresh();
+    watchWhatCallsDependOn();
+    const std::uint64_t generation = registry_.generation();
+    if (generation == announcedGeneration_) return;
+    announcedGeneration_ = generation;
+    emit callsChanged();
+}
+
+void LineService::watchWhatCallsDependOn() {
+    // Other processes' changes arrive through the Qt event loop; a program
+    // without one (a command-line tool) never listens.
+    if (!wakeups_ && QCoreApplication::instance()) {
+        wakeups_ = std::make_unique<RegistryWakeups>();
+        QObject::connect(wakeups_.get(), &RegistryWakeups::woken, this, [this] {
+            registry_.recheckHolders();
+            scheduleLook();
+        });
+    }
+    const std::uint64_t generation = registry_.generation();
+    if (wakeups_) {
+        if (!wakeups_->watchingFolder())
+            wakeups_->watchFolder(QFile::encodeName(registry_.folder()));
+        if (generation != watchedGeneration_)
+            wakeups_->watchProcesses(registry_.processesToWatch());
+    }
+    watchedGeneration_ = generation;
+    // A provider that hangs up by a deadline of its own tells no one: the
+    // service looks when the deadline falls due.
+    const std::int64_t dropAt = registry_.nextDropAt();
+    if (dropAt == deadlineAt_) return;
+    if (deadlineTimer_) loop_.stopTimer(deadlineTimer_);
+    deadlineTimer_ = 0;
+    deadlineAt_ = dropAt;
+    if (dropAt == 0) return;
+    const std::int64_t wait = std::max<std::int64_t>(0, dropAt - clock_.now().toMSecsSinceEpoch());
+    deadlineTimer_ =
+        loop_.startTimer(static_cast<int>(std::min<std::int64_t>(wait, 1 << 30)), [this] {
+            loop_.stopTimer(deadlineTimer_);
+            deadlineTimer_ = 0;
+            deadlineAt_ = 0;
+            scheduleLook();
+        });
+}
 
 LineDeviceFactory LineService::simulatedModemFactory() {
     return [this](const PhoneBookEntry&) {
@@ -62,6 +133,8 @@ bool LineService::settling() {
 }
 
 LineService::~LineService() {
+    registry_.setOnChange({});
+    if (deadlineTimer_) loop_.stopTimer(deadlineTimer_);
     // A dial that nobody drives any more must not hold the modem.
     for (auto& [handle, job] : jobs_) {
         job->device->hangUp();

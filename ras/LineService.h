@@ -13,12 +13,18 @@ namespace obu {
 
 class Clock;
 class EventLoop;
+class RegistryWakeups;
 
 // The dial-up service on Linux. Dials phone-book entries through a device
 // (the simulated modem unless a factory says otherwise), drives each dial's
 // stages with timers of the given loop, posts the dial event to the caller's
 // notification target once per stage, and keeps every call in the registry
 // folder shared by all the user's processes.
+//
+// Once something listens to callsChanged, the service tells it of every
+// change of a call: its own at once, through the loop, and other processes'
+// when the registry folder or a process behind a call wakes it (on the Qt
+// event loop), or when a provider's deadline falls due.
 //
 // RasEnumConnectionsA lists the calls that have not ended: dials in progress
 // and established connections, oldest first.
@@ -77,6 +83,9 @@ public:
     // True while a device still puts a modem back on the hook after a call.
     bool settling();
 
+protected:
+    void connectNotify(const QMetaMethod& signal) override;
+
 private:
     struct DialJob {
         HRASCONN handle = 0;
@@ -91,6 +100,12 @@ private:
     void finish(HRASCONN handle);
     void reap();
     std::unique_ptr<LineDevice> makeDevice(const DialRequest& request);
+    // Runs lookAgain() once through the loop, however often it is asked.
+    void scheduleLook();
+    // Re-reads the registry, watches what the calls now depend on, and
+    // announces a change that the listeners have not heard of yet.
+    void lookAgain();
+    void watchWhatCallsDependOn();
 
     Clock& clock_;
     EventLoop& loop_;
@@ -99,6 +114,14 @@ private:
     LineDeviceFactory factory_;
     std::map<HRASCONN, std::unique_ptr<DialJob>> jobs_;
     std::vector<std::unique_ptr<DialJob>> finished_;
+    std::unique_ptr<RegistryWakeups> wakeups_;
+    bool listening_ = false;
+    bool lookScheduled_ = false;
+    std::uint64_t announcedGeneration_ = 0;
+    std::uint64_t watchedGeneration_ = 0;
+    // The loop's timer for the earliest provider deadline, and that deadline.
+    std::uint64_t deadlineTimer_ = 0;
+    std::int64_t deadlineAt_ = 0;
 };
 
 }  // namespace obu

@@ -3,6 +3,7 @@
 // Access Service, its records in their published layouts, its states and its
 // result codes. LineService is the Linux implementation; tests may put a
 // recording fake in its place.
+#include <QObject>
 #include <QString>
 #include <cstddef>
 #include <cstdint>
@@ -157,9 +158,10 @@ std::uint32_t registerDialEventMessage();
 // is shorter than 100 characters, the smallest buffer that callers pass.
 const char* rasErrorText(DWORD code);
 
-class RasApi {
+class RasApi : public QObject {
+    Q_OBJECT
 public:
-    virtual ~RasApi() = default;
+    ~RasApi() override = default;
 
     // Starts dialing a phone-book entry. dialExtensions must be null (none are
     // supported); phoneBook null or empty means the default phone book. With
@@ -184,6 +186,13 @@ public:
     // What the device said about a call's failure, in words (pppd's own line,
     // the process holding the modem); empty when it said nothing.
     virtual QString failureDetail(HRASCONN) { return {}; }
+
+signals:
+    // A call began, moved to another stage or ended, in this process or in
+    // another of the user's: whoever shows or watches calls looks again.
+    // Always delivered through the caller's event loop, never from inside a
+    // call of this interface.
+    void callsChanged();
 };
 
 }  // namespace obu

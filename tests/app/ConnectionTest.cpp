@@ -96,7 +96,7 @@ TEST_F(Connection, TheWholeRoadFromTheButtonToTheUsersDisconnect) {
               QStringList({"Connect requested by user", "Sending username/password",
                            "Username/Password authenticated by server", "Launching extras",
                            "Connection established to Demo ISP"}));
-    EXPECT_TRUE(main().Timer3.enabled());
+    EXPECT_TRUE(main().m_dropWatch.enabled());
     EXPECT_FALSE(main().dtimer.enabled()) << "no disconnect timer without a setting";
     app.time.advance(100);
     EXPECT_EQ(main().Status2->text(), "Demo ISP - Connected.   Device: Simulated Modem");
@@ -124,7 +124,7 @@ TEST_F(Connection, AnOutsideDropCountsTenSecondsDownAndDialsOnTheEleventhTick) {
     app.time.advance(20);
     ASSERT_TRUE(reconnect().isVisible());
     EXPECT_TRUE(main().isVisible());
-    EXPECT_FALSE(main().Timer3.enabled());
+    EXPECT_FALSE(main().m_dropWatch.enabled());
     EXPECT_EQ(reconnect().windowTitle(), "Reconnect");
     QStringList shown{reconnect().secondsLabel->text()};
     for (int second = 1; second <= 10; ++second) {
@@ -142,7 +142,7 @@ TEST_F(Connection, AnOutsideDropCountsTenSecondsDownAndDialsOnTheEleventhTick) {
               QStringList({"Connection Terminated by unknown source", "Attempting to Reconnect."}));
     ASSERT_TRUE(app.advanceUntil(
         [&] { return app.logMessages().count("Connection established to Demo ISP") == 2; }));
-    EXPECT_TRUE(main().Timer3.enabled()) << "the connect event watches the new connection";
+    EXPECT_TRUE(main().m_dropWatch.enabled()) << "the connect event watches the new connection";
     EXPECT_EQ(app.logMessages().count("Connect requested by user"), 1)
         << "the reconnect is no connect command";
 }
@@ -237,7 +237,7 @@ TEST_F(Connection, NoDialToneIsReportedAndOffersNoReconnect) {
     app.dialogs.setWhileOpen([&](const auto&) {
         app.time.advance(3000);
         EXPECT_FALSE(reconnect().isVisible());
-        EXPECT_FALSE(main().Timer3.enabled());
+        EXPECT_FALSE(main().m_dropWatch.enabled());
     });
     app.click(main().Image10);
     ASSERT_TRUE(app.advanceUntil([&] { return !app.dialogs.boxes().empty(); }, 30000));
@@ -248,7 +248,7 @@ TEST_F(Connection, NoDialToneIsReportedAndOffersNoReconnect) {
     const QStringList log = app.logMessages();
     EXPECT_EQ(log.mid(log.size() - 2),
               QStringList({"No dial tone found", "Connection Terminated by OBU"}));
-    EXPECT_TRUE(main().Timer3.enabled());
+    EXPECT_TRUE(main().m_dropWatch.enabled());
     EXPECT_TRUE(connectFaceShown());
     EXPECT_EQ(tray().connectItem->text(), "Connect");
     app.time.advance(30000);
@@ -505,7 +505,7 @@ TEST_F(Connection, AfterNoDialToneAnotherEntryDialsWithoutAReconnect) {
     startWith("Demo No Dial Tone");
     app.click(main().Image10);
     ASSERT_TRUE(app.advanceUntil([&] { return !app.dialogs.boxes().empty(); }, 30000));
-    EXPECT_TRUE(main().Timer3.enabled());
+    EXPECT_TRUE(main().m_dropWatch.enabled());
     main().dialer->setEntryName("Demo ISP");
     app.click(main().Image10);
     ASSERT_TRUE(app.advanceUntil([&] { return connected(); }));

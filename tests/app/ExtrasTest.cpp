@@ -183,7 +183,7 @@ TEST_F(Extras, AfterAConnectionTheExtrasComeBeforeItsLogLineAndTheWindowGoesToTh
     EXPECT_EQ(app.shell.calls[0].commandLine, "/usr/bin/browser http://one.example/");
     EXPECT_FALSE(main().isVisible()) << "minimized into the tray";
     EXPECT_EQ(tray().hideShowItem->text(), "Show OBU");
-    EXPECT_TRUE(main().Timer3.enabled()) << "the connection's own follow-ups still ran";
+    EXPECT_TRUE(main().m_dropWatch.enabled()) << "the connection's own follow-ups still ran";
 }
 
 TEST_F(Extras, WithNoLightOnOnlyTheFirstLineIsWrittenAndTheWindowStillMinimizes) {

@@ -120,7 +120,7 @@ int main(int argc, char** argv) {
     obu::ReconnectCountdown& reconnect = *program->reconnectCountdown;
     // Up, and found by the drop watch: the watch holds the connection's own handle.
     auto connected = [&] {
-        return main.Timer3.enabled() && main.dialer->ConnectionHandle() != 0 &&
+        return main.m_dropWatch.enabled() && main.dialer->ConnectionHandle() != 0 &&
                main.DetectedConnection == main.dialer->ConnectionHandle();
     };
     if (!pumpUntil(connected, 30000)) {
