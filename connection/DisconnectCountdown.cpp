@@ -1,8 +1,5 @@
 #include "connection/DisconnectCountdown.h"
 
-#include <QGuiApplication>
-#include <QScreen>
-
 #include "core/Program.h"
 #include "platform/Platform.h"
 
@@ -35,8 +32,7 @@ DisconnectCountdown::DisconnectCountdown(Program& program)
     cancelButton->setGeometry(62, 96, 76, 26);
     connect(cancelButton, &QPushButton::clicked, this, [this] { handle([this] { stop(); }); });
 
-    if (QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->geometry().center() - QPoint(width() / 2, height() / 2));
+    centreOnScreen();
     connect(&m_count, &Countdown::secondsLeftChanged, secondsLabel,
             [this](int seconds) { secondsLabel->setText(QString::number(seconds)); });
     connect(&m_count, &Countdown::expired, this, [this] {

@@ -1,8 +1,5 @@
 #include "connection/DisconnectTimerDialog.h"
 
-#include <QGuiApplication>
-#include <QScreen>
-
 #include "core/MainWindow.h"
 #include "core/Program.h"
 
@@ -40,8 +37,7 @@ DisconnectTimerDialog::DisconnectTimerDialog(Program& program)
     connect(cancelButton, &QPushButton::clicked, this,
             [this] { handle([this] { cancelButtonClick(); }); });
 
-    if (QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->geometry().center() - QPoint(width() / 2, height() / 2));
+    centreOnScreen();
 }
 
 void DisconnectTimerDialog::FormShow() {

@@ -1,8 +1,5 @@
 #include "connection/ReconnectCountdown.h"
 
-#include <QGuiApplication>
-#include <QScreen>
-
 #include "core/Program.h"
 #include "platform/Platform.h"
 
@@ -41,8 +38,7 @@ ReconnectCountdown::ReconnectCountdown(Program& program)
     cancelButton->setGeometry(64, 112, 75, 25);
     connect(cancelButton, &QPushButton::clicked, this, [this] { handle([this] { cancel(); }); });
 
-    if (QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->geometry().center() - QPoint(width() / 2, height() / 2));
+    centreOnScreen();
     connect(&m_count, &Countdown::secondsLeftChanged, secondsLabel,
             [this](int seconds) { secondsLabel->setText(QString::number(seconds)); });
     connect(&m_count, &Countdown::expired, this, [this] {

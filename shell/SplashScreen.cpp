@@ -1,8 +1,5 @@
 #include "shell/SplashScreen.h"
 
-#include <QGuiApplication>
-#include <QScreen>
-
 #include "core/MainWindow.h"
 #include "core/Program.h"
 #include "platform/Platform.h"
@@ -39,10 +36,7 @@ SplashScreen::SplashScreen(Program& program)
     // The tray icon is there from the start.
     trayMenu = std::make_unique<TrayMenu>(program, this);
 
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->geometry();
-        move(area.center() - QPoint(width() / 2, height() / 2));
-    }
+    centreOnScreen();
     m_shownTime.setOnTimer([this] { giveWayToMainWindow(); });
     m_shownTime.setEnabled(true);
     // Visible from its creation, and painted before the other windows are

@@ -1,8 +1,6 @@
 #include "ui/CreditsWindow.h"
 
-#include <QGuiApplication>
 #include <QMouseEvent>
-#include <QScreen>
 
 #include "core/Program.h"
 #include "platform/EventLoop.h"
@@ -73,8 +71,7 @@ CreditsWindow::CreditsWindow(Program& program) : Form(program, QString(), 305, 3
          std::initializer_list<QWidget*>{m_picture, heading, m_scrollPanel, creditsText})
         w->setAttribute(Qt::WA_TransparentForMouseEvents);
 
-    if (QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->geometry().center() - QPoint(width() / 2, height() / 2));
+    centreOnScreen();
 
     // The tune is opened by its file name when the window is made.
     if (p.sound) m_tune = p.sound->openMusic(QStringLiteral("obupt.okx"));

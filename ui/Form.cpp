@@ -23,6 +23,11 @@ Platform& Form::platform() const {
     return program_.platform();
 }
 
+void Form::centreOnScreen() {
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->geometry().center() - QPoint(width() / 2, height() / 2));
+}
+
 void Form::handle(const std::function<void()>& handler) {
     platform().dispatcher->run(handler);
 }

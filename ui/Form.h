@@ -35,6 +35,9 @@ public:
     // left through its own buttons.
     void setButtonless(bool buttonless) { buttonless_ = buttonless; }
 
+    // Places the window in the middle of the primary screen.
+    void centreOnScreen();
+
     // Runs a user action through the dispatcher (error box on failure).
     void handle(const std::function<void()>& handler);
 
