@@ -1,0 +1,157 @@
+#pragma once
+#include <QList>
+#include <QMetaType>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+
+namespace obu {
+
+// A call's number. It means the same in every process of the user: another
+// program may hang up a call that it listed.
+using CallId = std::uint32_t;
+
+// A result code of the dial-up service, with the numbers that the log and the
+// status line show ("Dial failed (error 691)"). 0 is success.
+using DialUpError = std::uint32_t;
+
+namespace dialup_error {
+inline constexpr DialUpError None = 0;
+inline constexpr DialUpError AccessDenied = 5;
+inline constexpr DialUpError InvalidCall = 6;
+inline constexpr DialUpError NotEnoughMemory = 8;
+inline constexpr DialUpError InvalidParameter = 87;
+inline constexpr DialUpError DeviceDoesNotExist = 608;
+inline constexpr DialUpError PortDisconnected = 619;
+inline constexpr DialUpError CannotOpenPhoneBook = 621;
+inline constexpr DialUpError CannotLoadPhoneBook = 622;
+inline constexpr DialUpError CannotFindEntry = 623;
+inline constexpr DialUpError Disconnection = 628;
+inline constexpr DialUpError RemoteDisconnection = 629;
+inline constexpr DialUpError PortNotAvailable = 633;
+inline constexpr DialUpError Unknown = 635;
+inline constexpr DialUpError FromDevice = 651;
+inline constexpr DialUpError LineBusy = 676;
+inline constexpr DialUpError NoAnswer = 678;
+inline constexpr DialUpError NoCarrier = 679;
+inline constexpr DialUpError NoDialTone = 680;
+inline constexpr DialUpError AuthenticationFailure = 691;
+inline constexpr DialUpError PortOrDevice = 692;
+inline constexpr DialUpError CannotInitialize = 711;
+inline constexpr DialUpError PppTimeout = 718;
+inline constexpr DialUpError PppNoProtocols = 720;
+inline constexpr DialUpError PppNoResponse = 721;
+inline constexpr DialUpError PppLcpTerminated = 734;
+inline constexpr DialUpError PppLoopback = 737;
+// The line was ended by a limit that the entry's own options set (idle time,
+// connect time, traffic): the user asked for it, so it is no dropped line.
+inline constexpr DialUpError LimitReached = 926;
+}  // namespace dialup_error
+
+// The stages of a call, with the numbers the status texts are keyed by.
+enum class CallState : std::uint32_t {
+    OpenPort = 0,
+    PortOpened = 1,
+    ConnectDevice = 2,
+    DeviceConnected = 3,
+    AllDevicesConnected = 4,
+    Authenticate = 5,
+    AuthNotify = 6,
+    AuthRetry = 7,
+    AuthCallback = 8,
+    AuthChangePassword = 9,
+    AuthProject = 10,
+    AuthLinkSpeed = 11,
+    AuthAck = 12,
+    ReAuthenticate = 13,
+    Authenticated = 14,
+    PrepareForCallback = 15,
+    WaitForModemReset = 16,
+    WaitForCallback = 17,
+    Projected = 18,
+    StartAuthentication = 19,
+    CallbackComplete = 20,
+    LogonNetwork = 21,
+    Interactive = 4096,
+    RetryAuthentication = 4097,
+    CallbackSetByCaller = 4098,
+    PasswordExpired = 4099,
+    Connected = 8192,
+    Disconnected = 8193,
+};
+
+// What a caller asks to dial. An empty phone number dials the entry's own.
+struct DialRequest {
+    QString entry;
+    QString phoneNumber;
+    QString callbackNumber;
+    QString userName;
+    QString password;
+    QString domain;
+    QString phoneBook;  // empty: the default phone book
+};
+
+// A call that has not ended (or, from callStatus, one that ended with an
+// error and has not been hung up yet).
+struct CallInfo {
+    CallId id = 0;
+    QString entry;
+    QString deviceType;
+    QString deviceName;
+    CallState state = CallState::OpenPort;
+    DialUpError error = dialup_error::None;
+};
+
+// An entry that can be dialled, and where it comes from ("phone book",
+// "NetworkManager").
+struct EntryInfo {
+    QString name;
+    QString source;
+};
+
+// The dial-up service: lists entries and calls, dials, hangs up, and says so
+// by signals when a call changes. Every signal is delivered through the
+// caller's event loop, never from inside one of these calls.
+class DialUpService : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    ~DialUpService() override = default;
+
+    // The entries of a phone book (empty path: the default one), in its order.
+    virtual DialUpError entries(const QString& phoneBook, QList<EntryInfo>* out) = 0;
+    // Starts a call. Its stages arrive as callStateChanged for the returned
+    // id; it ends with Connected or with a stage that carries an error. A
+    // refusal at once returns the error and no id.
+    virtual DialUpError dial(const DialRequest& request, CallId* id) = 0;
+    // Ends a connection or a dial in progress, whoever made it. The call's
+    // own dial notifications stop.
+    virtual DialUpError hangUp(CallId id) = 0;
+    // The calls that have not ended, dials in progress included, oldest first.
+    virtual DialUpError calls(QList<CallInfo>* out) = 0;
+    // One call, also one that failed and has not been hung up.
+    virtual DialUpError callStatus(CallId id, CallInfo* out) = 0;
+    // The service's own words for a code; empty when it has none.
+    virtual QString errorText(DialUpError code) const = 0;
+    // What the device said about a call's failure (pppd's own line, the
+    // process holding the modem); empty when it said nothing.
+    virtual QString failureDetail(CallId) { return {}; }
+
+signals:
+    // A call that this process dialled reached a stage, or failed at it
+    // (error not 0).
+    void callStateChanged(obu::CallId id, obu::CallState state, obu::DialUpError error);
+    // A call began, moved to another stage or ended, in this process or in
+    // another of the user's: whoever shows or watches calls looks again.
+    void callsChanged();
+    // A call ended: hung up (error 0), dropped or failed. Announced for the
+    // calls of other processes too, as soon as this process notices.
+    void callEnded(obu::CallId id, obu::DialUpError error);
+    // The entries that can be dialled changed.
+    void entriesChanged();
+};
+
+}  // namespace obu
+
+Q_DECLARE_METATYPE(obu::CallState)
