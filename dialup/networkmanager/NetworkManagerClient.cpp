@@ -8,6 +8,7 @@
 #include <QDBusPendingReply>
 #include <QDBusServiceWatcher>
 #include <QPointer>
+#include <QScopeGuard>
 #include <algorithm>
 
 using NmSettings = QMap<QString, QVariantMap>;
@@ -69,7 +70,10 @@ NetworkManagerClient::NetworkManagerClient(const QDBusConnection& bus, QObject* 
     qRegisterMetaType<NmActiveConnection>();
     qRegisterMetaType<NmFailure>();
     qDBusRegisterMetaType<NmSettings>();
-    if (!bus_.isConnected()) return;
+    if (!bus_.isConnected()) {
+        settled_ = true;
+        return;
+    }
     subscribe();
     // Whether NetworkManager is there already; the watcher tells when it comes or goes.
     QDBusMessage ask = QDBusMessage::createMethodCall(
@@ -81,6 +85,7 @@ NetworkManagerClient::NetworkManagerClient(const QDBusConnection& bus, QObject* 
         w->deleteLater();
         QDBusPendingReply<bool> reply = *w;
         if (!reply.isError() && reply.value() && !present_) appear();
+        checkSettled();
     });
 }
 
@@ -145,7 +150,9 @@ void NetworkManagerClient::appear() {
                 w->deleteLater();
                 if (generation != generation_) return;
                 QDBusPendingReply<QDBusVariant> reply = *w;
+                activesListed_ = true;
                 if (!reply.isError()) setActivePaths(pathsOf(reply.value().variant()));
+                checkSettled();
             });
 }
 
@@ -153,6 +160,7 @@ void NetworkManagerClient::disappear() {
     // NetworkManager leaves its connections as they are when it stops; without
     // it nothing about them can be known, so they are no longer reported.
     present_ = false;
+    activesListed_ = false;
     ++generation_;
     pendingProfiles_ = 0;
     profiles_.clear();
@@ -168,6 +176,18 @@ void NetworkManagerClient::disappear() {
         emit availableChanged(false);
         emit profilesChanged();
     }
+    checkSettled();
+}
+
+void NetworkManagerClient::checkSettled() {
+    if (settled_) return;
+    if (present_) {
+        if (!available_ || !activesListed_) return;
+        for (const NmActiveConnection& active : actives_)
+            if (!loaded_.contains(active.path)) return;
+    }
+    settled_ = true;
+    emit settled();
 }
 
 void NetworkManagerClient::readProfile(const QString& path) {
@@ -201,6 +221,7 @@ void NetworkManagerClient::profileRequestDone() {
         emit availableChanged(true);
     }
     emit profilesChanged();
+    checkSettled();
 }
 
 void NetworkManagerClient::onNewConnection(const QDBusObjectPath& path) {
@@ -322,6 +343,8 @@ void NetworkManagerClient::trackActive(const QString& path) {
     connect(call, &QDBusPendingCallWatcher::finished, this,
             [this, generation, path](QDBusPendingCallWatcher* w) {
                 w->deleteLater();
+                // Once this answer has been told, or found too late to tell.
+                const auto settle = qScopeGuard([this] { checkSettled(); });
                 if (generation != generation_ || !actives_.contains(path)) return;
                 QDBusPendingReply<QVariantMap> reply = *w;
                 loaded_.insert(path);

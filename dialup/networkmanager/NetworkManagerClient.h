@@ -67,6 +67,10 @@ public:
     // NetworkManager is on the bus and the profiles it listed have been read
     // (a starting NetworkManager may list more as it loads them).
     bool available() const { return available_; }
+    // What NetworkManager had when this client started has been read, its
+    // profiles and its active connections; or there is no NetworkManager (or
+    // no bus) to read. A short-lived caller waits for settled before it lists.
+    bool isSettled() const { return settled_; }
     QList<NmProfile> profiles() const;
     QList<NmActiveConnection> activeConnections() const;
 
@@ -80,6 +84,8 @@ public:
 
 signals:
     void availableChanged(bool available);
+    // Once, when isSettled() turns true.
+    void settled();
     void profilesChanged();
     // Each state an active connection reaches, once; a Deactivated one is then forgotten.
     void activeConnectionChanged(const obu::NmActiveConnection& connection);
@@ -109,11 +115,14 @@ private:
     void setActiveState(NmActiveConnection& active, NmActiveState state, uint32_t reason);
     void forgetActive(const QString& path);
     void setActivePaths(const QStringList& paths);
+    void checkSettled();
 
     QDBusConnection bus_;
     QDBusServiceWatcher* watcher_ = nullptr;
     bool available_ = false;
     bool present_ = false;  // NetworkManager owns its name
+    bool settled_ = false;
+    bool activesListed_ = false;  // the first answer about the active connections came
     int pendingProfiles_ = 0;
     QHash<QString, NmProfile> profiles_;          // by settings path
     QHash<QString, NmActiveConnection> actives_;  // by active path

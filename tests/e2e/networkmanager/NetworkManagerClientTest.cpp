@@ -8,10 +8,14 @@
 #include <QDBusConnectionInterface>
 #include <QProcess>
 #include <QTest>
+#include <algorithm>
 #include <iostream>
+#include <optional>
+#include <tuple>
 #include <vector>
 
 #include "dialup/networkmanager/NetworkManagerClient.h"
+#include "dialup/networkmanager/NetworkManagerService.h"
 
 namespace obu {
 namespace {
@@ -183,6 +187,135 @@ TEST_F(NetworkManager, ReportsFailuresWithTheirReasons) {
     EXPECT_EQ(reports.refusals.front().second, NmFailure::DeviceMissing);
 }
 
+// The dial-up service over the client: every profile is an entry here, the
+// sandbox having only ethernet ones.
+class NetworkManagerService : public NetworkManager {
+protected:
+    void SetUp() override {
+        NetworkManager::SetUp();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return service.isSettled(); }, kDeadlineMs));
+        QObject::connect(&service, &DialUpService::callStateChanged, &service,
+                         [this](CallId id, CallState state, DialUpError error) {
+                             stages.push_back({id, state, error});
+                         });
+        QObject::connect(&service, &DialUpService::callEnded, &service,
+                         [this](CallId id, DialUpError error) {
+                             ends.push_back({id, error});
+                         });
+    }
+    void TearDown() override {
+        nmcli({"connection", "down", "obu-line"}, true);
+        (void)QTest::qWaitFor([&] { return listed().isEmpty(); }, kDeadlineMs);
+    }
+    DialUpError dial(const QString& entry, CallId* id) {
+        DialRequest request;
+        request.entry = entry;
+        return service.dial(request, id);
+    }
+    QList<CallId> listed(obu::NetworkManagerService& which) {
+        QList<CallInfo> calls;
+        which.calls(&calls);
+        QList<CallId> ids;
+        for (const CallInfo& c : calls) ids << c.id;
+        return ids;
+    }
+    QList<CallId> listed() { return listed(service); }
+    // Waits for the call's end and returns its error.
+    DialUpError endOf(CallId id) {
+        std::optional<DialUpError> error;
+        (void)QTest::qWaitFor(
+            [&] {
+                for (const auto& [ended, code] : ends)
+                    if (ended == id) error = code;
+                return error.has_value();
+            },
+            kDeadlineMs);
+        ends.clear();
+        if (!error) ADD_FAILURE() << "the call never ended";
+        return error.value_or(~0u);
+    }
+    // The stages told for the call, the failing one with its error.
+    std::vector<std::pair<CallState, DialUpError>> stagesOf(CallId id) const {
+        std::vector<std::pair<CallState, DialUpError>> result;
+        for (const auto& [of, state, error] : stages)
+            if (of == id) result.push_back({state, error});
+        return result;
+    }
+
+    obu::NetworkManagerService service{true};
+    std::vector<std::tuple<CallId, CallState, DialUpError>> stages;
+    std::vector<std::pair<CallId, DialUpError>> ends;
+};
+
+TEST_F(NetworkManagerService, DialsHangsUpAndTellsAnOutsideDrop) {
+    QList<EntryInfo> entries;
+    ASSERT_EQ(service.entries({}, &entries), dialup_error::None);
+    EXPECT_TRUE(std::any_of(entries.begin(), entries.end(), [](const EntryInfo& e) {
+        return e.name == "obu-line" && e.source == "NetworkManager";
+    }));
+    // Only the kinds a user dials, unless every profile is asked for.
+    obu::NetworkManagerService dialledOnly(false);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dialledOnly.isSettled(); }, kDeadlineMs));
+    dialledOnly.entries({}, &entries);
+    EXPECT_TRUE(entries.isEmpty());
+
+    CallId id = 0;
+    ASSERT_EQ(dial("obu-line", &id), dialup_error::None);
+    EXPECT_TRUE(id & obu::NetworkManagerService::kIdBit);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return !stagesOf(id).empty() && stagesOf(id).back().first == CallState::Connected; },
+        kDeadlineMs));
+    using S = CallState;
+    const std::vector<std::pair<CallState, DialUpError>> expected = {{S::OpenPort, 0},
+                                                                     {S::PortOpened, 0},
+                                                                     {S::ConnectDevice, 0},
+                                                                     {S::DeviceConnected, 0},
+                                                                     {S::Connected, 0}};
+    EXPECT_EQ(stagesOf(id), expected);
+    // Another process's service lists the same call under the same id.
+    obu::NetworkManagerService other(true);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return listed(other) == QList<CallId>{id}; }, kDeadlineMs));
+    EXPECT_EQ(listed(), QList<CallId>{id});
+
+    ASSERT_TRUE(nmcli({"connection", "down", "obu-line"}));
+    EXPECT_EQ(endOf(id), dialup_error::RemoteDisconnection);
+    EXPECT_TRUE(listed().isEmpty());
+    CallInfo status;
+    ASSERT_EQ(service.callStatus(id, &status), dialup_error::None);
+    EXPECT_EQ(status.state, CallState::Disconnected);
+    EXPECT_EQ(status.error, dialup_error::RemoteDisconnection);
+    EXPECT_EQ(service.hangUp(id), dialup_error::None);
+    EXPECT_EQ(service.callStatus(id, &status), dialup_error::InvalidCall);
+
+    // Its own hang-up is no drop, and leaves the profile down.
+    ASSERT_EQ(dial("obu-line", &id), dialup_error::None);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return !stagesOf(id).empty() && stagesOf(id).back().first == CallState::Connected; },
+        kDeadlineMs));
+    ASSERT_EQ(service.hangUp(id), dialup_error::None);
+    EXPECT_TRUE(listed().isEmpty());
+    EXPECT_EQ(endOf(id), dialup_error::None);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return listed(other).isEmpty(); }, kDeadlineMs));
+}
+
+TEST_F(NetworkManagerService, ReportsFailedDialsWithTheServiceErrors) {
+    CallId id = 0;
+    EXPECT_EQ(dial("obu-no-such-profile", &id), dialup_error::CannotFindEntry);
+    EXPECT_EQ(id, 0u);
+
+    ASSERT_EQ(dial("obu-secret", &id), dialup_error::None);
+    EXPECT_EQ(endOf(id), dialup_error::AuthenticationFailure);
+    EXPECT_EQ(stagesOf(id).back().second, dialup_error::AuthenticationFailure);
+
+    ASSERT_EQ(dial("obu-elsewhere", &id), dialup_error::None);
+    EXPECT_EQ(endOf(id), dialup_error::DeviceDoesNotExist);
+    EXPECT_EQ(stagesOf(id).back(),
+              std::make_pair(CallState::OpenPort, dialup_error::DeviceDoesNotExist));
+    EXPECT_FALSE(service.failureDetail(id).isEmpty());
+    EXPECT_FALSE(service.errorText(dialup_error::DeviceDoesNotExist).isEmpty());
+    EXPECT_TRUE(listed().isEmpty());
+}
+
 // Run where no bus answers, or no NetworkManager is on the bus.
 TEST(NetworkManagerAbsent, IsSilentAndUnavailable) {
     NetworkManagerClient client;
@@ -196,6 +329,16 @@ TEST(NetworkManagerAbsent, IsSilentAndUnavailable) {
     EXPECT_TRUE(client.profiles().isEmpty());
     EXPECT_FALSE(client.activate("obu-line"));
     EXPECT_FALSE(client.deactivate("obu-line"));
+
+    obu::NetworkManagerService service(true);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return service.isSettled(); }, kDeadlineMs));
+    QList<EntryInfo> entries;
+    EXPECT_EQ(service.entries({}, &entries), dialup_error::None);
+    EXPECT_TRUE(entries.isEmpty());
+    DialRequest request;
+    request.entry = QStringLiteral("obu-line");
+    CallId id = 0;
+    EXPECT_EQ(service.dial(request, &id), dialup_error::CannotFindEntry);
 }
 
 // Started before NetworkManager; networkmanager.sh starts it on the first

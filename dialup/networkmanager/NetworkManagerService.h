@@ -1,0 +1,108 @@
+#pragma once
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <optional>
+
+#include "dialup/DialUpService.h"
+#include "dialup/networkmanager/NetworkManagerClient.h"
+
+namespace obu {
+
+// NetworkManager's profiles as entries of the dial-up service: dial activates
+// a profile, hang up deactivates it, and its active connections are the
+// calls. Everything it reports comes from NetworkManager's signals.
+//
+// The entries are the profiles of the kinds a user dials (mobile broadband,
+// PPPoE, Bluetooth, VPN and WireGuard), or every profile but the loopback
+// when OBU_NM_ALL_PROFILES=1; the calls are the active connections of the
+// entries. A profile's call id is the same in every process (NetworkManager
+// keeps one connection of a profile at a time): the high bit and a number of
+// the profile's uuid, so it is known as soon as the dial starts and never
+// meets a phone-book call's id. Without a system bus or without
+// NetworkManager there are no entries and no calls, and nothing is said.
+class NetworkManagerService : public DialUpService {
+    Q_OBJECT
+public:
+    // The source's name in entry listings.
+    static const QString kSource;
+    // Ids of this source have this bit set; the phone book's never do.
+    static constexpr CallId kIdBit = 0x80000000u;
+
+    // allProfiles: every profile is an entry, not only the dialled kinds.
+    explicit NetworkManagerService(bool allProfiles = wantsAllProfiles(),
+                                   QObject* parent = nullptr);
+    NetworkManagerService(NetworkManagerClient* client, bool allProfiles,
+                          QObject* parent = nullptr);
+    ~NetworkManagerService() override;
+
+    // OBU_NM_ALL_PROFILES=1 in the environment.
+    static bool wantsAllProfiles();
+    // Whether a profile of this type is an entry when not every profile is.
+    static bool dialledType(const QString& type);
+
+    DialUpError entries(const QString& phoneBook, QList<EntryInfo>* out) override;
+    DialUpError dial(const DialRequest& request, CallId* id) override;
+    DialUpError hangUp(CallId id) override;
+    DialUpError calls(QList<CallInfo>* out) override;
+    DialUpError callStatus(CallId id, CallInfo* out) override;
+    QString errorText(DialUpError code) const override;
+    QString failureDetail(CallId id) override;
+
+    // NetworkManager's profiles and connections have been read, or there is
+    // no NetworkManager: what the service lists is what there is.
+    bool isSettled() const { return client_->isSettled(); }
+    // The error a NetworkManager failure stands for.
+    static DialUpError errorOf(NmFailure failure);
+
+signals:
+    // Once, when isSettled() turns true.
+    void settled();
+
+private:
+    struct Call {
+        CallInfo info;
+        QString profileId;         // NetworkManager's id of the profile (the entry's name)
+        QString activePath;        // its active connection, once reported
+        QString detail;            // what NetworkManager said of a failure
+        quint64 order = 0;         // calls are listed oldest first
+        bool dialledHere = false;  // its stages go to callStateChanged until it ends
+        bool hangingUp = false;    // this process asked for its end: no longer listed
+        bool activeSeen = false;   // NetworkManager has reported its connection
+    };
+
+    void onActiveConnectionChanged(const NmActiveConnection& connection);
+    void onActivationFailed(const QString& profileId, NmFailure failure, const QString& message);
+    void onProfilesChanged();
+    bool isEntry(const NmProfile& profile) const;
+    bool isEntryType(const QString& type) const;
+    std::optional<NmProfile> profileNamed(const QString& name) const;
+    CallId idOf(const QString& uuid) const;
+    void reassignIds();
+    // Moves a call to its new stage and tells its dialler.
+    void advance(CallId id, CallState state);
+    // Ends a call: failed (its stage with the error), dropped, or hung up.
+    void end(CallId id, DialUpError error, const QString& detail);
+
+    // What the signals tell, in order, through the event loop: never from
+    // inside a call of the service, and a call's stages stop at its hang-up.
+    struct Note {
+        enum Kind { Stage, Ended, Changed } kind;
+        CallId id = 0;
+        CallState state = CallState::OpenPort;
+        DialUpError error = dialup_error::None;
+    };
+    void tell(const Note& note);
+    void deliver();
+
+    NetworkManagerClient* client_;
+    bool allProfiles_;
+    QHash<CallId, Call> calls_;   // not ended
+    QHash<CallId, Call> ended_;   // ended with an error, until hung up or dialled again
+    QHash<QString, CallId> ids_;  // profile uuid → call id
+    quint64 nextOrder_ = 0;
+    QList<Note> outbox_;
+    bool deliveryPosted_ = false;
+};
+
+}  // namespace obu
