@@ -1,0 +1,104 @@
+#include "dialup/CombinedDialUpService.h"
+
+namespace obu {
+
+CombinedDialUpService::CombinedDialUpService(DialUpService& phoneBook, DialUpService& second,
+                                             QObject* parent)
+    : DialUpService(parent), phoneBook_(phoneBook), second_(second) {
+    for (DialUpService* source : {&phoneBook_, &second_}) {
+        connect(source, &DialUpService::callStateChanged, this,
+                &CombinedDialUpService::callStateChanged);
+        connect(source, &DialUpService::callsChanged, this, &CombinedDialUpService::callsChanged);
+        connect(source, &DialUpService::callEnded, this, &CombinedDialUpService::callEnded);
+        connect(source, &DialUpService::entriesChanged, this,
+                &CombinedDialUpService::entriesChanged);
+    }
+}
+
+DialUpError CombinedDialUpService::entries(const QString& phoneBook, QList<EntryInfo>* out) {
+    if (!out) return dialup_error::InvalidParameter;
+    // A phone book that cannot be read still leaves the other entries to
+    // list, but its error is what the caller hears.
+    const DialUpError result = phoneBook_.entries(phoneBook, out);
+    if (result != dialup_error::None) out->clear();
+    QSet<QString> names;
+    for (const EntryInfo& entry : *out) names.insert(entry.name.toCaseFolded());
+    QList<EntryInfo> others;
+    if (second_.entries(phoneBook, &others) != dialup_error::None) return result;
+    for (const EntryInfo& entry : others) {
+        const QString folded = entry.name.toCaseFolded();
+        if (!names.contains(folded)) {
+            out->append(entry);
+            continue;
+        }
+        if (!hiddenNamesTold_.contains(folded)) {
+            hiddenNamesTold_.insert(folded);
+            emit entryHidden(entry.name, entry.source);
+        }
+    }
+    return result;
+}
+
+bool CombinedDialUpService::secondHasEntry(const QString& phoneBook, const QString& name) {
+    QList<EntryInfo> others;
+    if (second_.entries(phoneBook, &others) != dialup_error::None) return false;
+    for (const EntryInfo& entry : others)
+        if (entry.name.compare(name, Qt::CaseInsensitive) == 0) return true;
+    return false;
+}
+
+DialUpError CombinedDialUpService::dial(const DialRequest& request, CallId* id) {
+    const DialUpError result = phoneBook_.dial(request, id);
+    // Not the phone book's entry, or no phone book to find it in: the other
+    // source's, when it has one of that name; else the phone book's answer.
+    if ((result == dialup_error::CannotFindEntry || result == dialup_error::CannotOpenPhoneBook ||
+         result == dialup_error::CannotLoadPhoneBook) &&
+        secondHasEntry(request.phoneBook, request.entry))
+        return second_.dial(request, id);
+    return result;
+}
+
+DialUpService& CombinedDialUpService::ownerOf(CallId id) const {
+    return (id & kSecondIdBit) ? second_ : phoneBook_;
+}
+
+DialUpService& CombinedDialUpService::otherThan(const DialUpService& source) const {
+    return &source == &phoneBook_ ? second_ : phoneBook_;
+}
+
+DialUpError CombinedDialUpService::hangUp(CallId id) {
+    DialUpService& owner = ownerOf(id);
+    const DialUpError result = owner.hangUp(id);
+    // An id that its own source does not know may still be the other's.
+    if (result == dialup_error::InvalidCall) return otherThan(owner).hangUp(id);
+    return result;
+}
+
+DialUpError CombinedDialUpService::calls(QList<CallInfo>* out) {
+    if (!out) return dialup_error::InvalidParameter;
+    const DialUpError result = phoneBook_.calls(out);
+    if (result != dialup_error::None) out->clear();
+    QList<CallInfo> others;
+    if (second_.calls(&others) == dialup_error::None) out->append(others);
+    return result;
+}
+
+DialUpError CombinedDialUpService::callStatus(CallId id, CallInfo* out) {
+    DialUpService& owner = ownerOf(id);
+    const DialUpError result = owner.callStatus(id, out);
+    if (result == dialup_error::InvalidCall) return otherThan(owner).callStatus(id, out);
+    return result;
+}
+
+QString CombinedDialUpService::errorText(DialUpError code) const {
+    const QString text = phoneBook_.errorText(code);
+    return text.isEmpty() ? second_.errorText(code) : text;
+}
+
+QString CombinedDialUpService::failureDetail(CallId id) {
+    DialUpService& owner = ownerOf(id);
+    const QString detail = owner.failureDetail(id);
+    return detail.isEmpty() ? otherThan(owner).failureDetail(id) : detail;
+}
+
+}  // namespace obu

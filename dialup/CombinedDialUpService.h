@@ -1,0 +1,49 @@
+#pragma once
+#include <QSet>
+#include <QString>
+
+#include "dialup/DialUpService.h"
+
+namespace obu {
+
+// Two sources of the dial-up service as one: the phone book first, then
+// another (NetworkManager). The entries are both sources' together; an entry
+// of the second whose name the phone book has too (names compare without
+// case, as the phone book's do) is left out, since a dial of that name goes
+// to the phone book. Dials go to the source that has the entry, hang-ups and
+// status questions to the source whose id it is (the second source's ids have
+// the high bit set), and both sources' signals come out of this one.
+class CombinedDialUpService : public DialUpService {
+    Q_OBJECT
+public:
+    static constexpr CallId kSecondIdBit = 0x80000000u;
+
+    // Neither source is owned; both outlive this object.
+    CombinedDialUpService(DialUpService& phoneBook, DialUpService& second,
+                          QObject* parent = nullptr);
+
+    DialUpError entries(const QString& phoneBook, QList<EntryInfo>* out) override;
+    DialUpError dial(const DialRequest& request, CallId* id) override;
+    DialUpError hangUp(CallId id) override;
+    DialUpError calls(QList<CallInfo>* out) override;
+    DialUpError callStatus(CallId id, CallInfo* out) override;
+    QString errorText(DialUpError code) const override;
+    QString failureDetail(CallId id) override;
+
+signals:
+    // The second source has an entry that the phone book's entry of the same
+    // name hides: said once for each name.
+    void entryHidden(const QString& name, const QString& source);
+
+private:
+    // The source whose id it is, and the other one.
+    DialUpService& ownerOf(CallId id) const;
+    DialUpService& otherThan(const DialUpService& source) const;
+    bool secondHasEntry(const QString& phoneBook, const QString& name);
+
+    DialUpService& phoneBook_;
+    DialUpService& second_;
+    QSet<QString> hiddenNamesTold_;  // case-folded
+};
+
+}  // namespace obu
