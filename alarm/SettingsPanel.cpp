@@ -2,7 +2,6 @@
 // the connection page.
 #include <QFile>
 
-#include "alarm/AlarmClockText.h"
 #include "alarm/SectionTyping.h"
 #include "core/MainWindow.h"
 #include "core/Program.h"
@@ -112,16 +111,17 @@ void MainWindow::Image11Click(QObject*) {
     DateTimePicker2->setTime(now.time());
     setCommandsEnabled(false);
     Image12->setEnabled(true);
-    if (!AlarmTime.isEmpty()) {
+    const QString alarmTime = m_alarmClock.time();
+    if (!alarmTime.isEmpty()) {
         // A stored text that no longer reads back (the formats changed, or it
         // was edited by hand) leaves today's date and the current time in the
         // pickers rather than keeping the page from opening.
-        if (DailyAlarm) {
+        if (m_alarmClock.isDaily()) {
             DateTimePicker1->setEnabled(false);
-            if (const auto time = p.formats->strToTime(AlarmTime)) DateTimePicker2->setTime(*time);
+            if (const auto time = p.formats->strToTime(alarmTime)) DateTimePicker2->setTime(*time);
         } else {
             DateTimePicker1->setEnabled(true);
-            if (const auto moment = p.formats->strToDateTime(AlarmTime)) {
+            if (const auto moment = p.formats->strToDateTime(alarmTime)) {
                 DateTimePicker1->setDate(moment->date());
                 DateTimePicker2->setTime(moment->time());
             }
@@ -159,7 +159,7 @@ void MainWindow::PacingTimer1Timer() {
         DateTimePicker1->show();
         DateTimePicker2->show();
         DailyBtn->show();
-        DailyBtn->DrawFace(ImageList1, DailyAlarm ? 1 : 0);
+        DailyBtn->DrawFace(ImageList1, m_alarmClock.isDaily() ? 1 : 0);
         DailyLbl->show();
         timedate->show();
     } else {
@@ -197,9 +197,9 @@ void MainWindow::cancelbuttonClick() {
 
 void MainWindow::DailyBtnClick() {
     PlayClick();
-    DailyAlarm = !DailyAlarm;
-    DailyBtn->DrawFace(ImageList1, DailyAlarm ? 1 : 0);
-    DateTimePicker1->setEnabled(!DailyAlarm);
+    m_alarmClock.setDaily(!m_alarmClock.isDaily());
+    DailyBtn->DrawFace(ImageList1, m_alarmClock.isDaily() ? 1 : 0);
+    DateTimePicker1->setEnabled(!m_alarmClock.isDaily());
 }
 
 void MainWindow::ListBox1Click() {
@@ -218,8 +218,7 @@ void MainWindow::ListBox1Click() {
 
 void MainWindow::okbuttonClick() {
     if (PanelShowsAlarm) {
-        Timer1.setEnabled(false);
-        Timer2.setEnabled(false);
+        m_alarmClock.disarm();
         if (dialer->EntryName().isEmpty()) {
             platform().dialogs->messageBox(
                 QStringLiteral("Please choose a Connection (right click on icon in systray and "
@@ -228,20 +227,10 @@ void MainWindow::okbuttonClick() {
                 QStringLiteral("No Connection Set"), MsgIcon::Error, MsgButtons::Ok);
             return;
         }
-        const Formats& formats = *platform().formats;
-        if (DailyAlarm) {
-            AlarmTime = AlarmTimeOfDay(formats, DateTimePicker2->time());
-            Timer2.setEnabled(true);
-            Label12->setText(QStringLiteral("Daily at ") + AlarmTime);
-        } else {
-            AlarmTime = AlarmMoment(formats, DateTimePicker1->date(), DateTimePicker2->time())
-                            .left(kMaxFieldText);
-            Timer1.setEnabled(true);
-            Label12->setText(AlarmTime);
-        }
+        m_alarmClock.setAt(DateTimePicker1->date(), DateTimePicker2->time());
         cancelbuttonClick();
-        settings->setFlag(Setting::DailyAlarm, DailyAlarm);
-        settings->setText(Setting::AlarmTime, AlarmTime);
+        settings->setFlag(Setting::DailyAlarm, m_alarmClock.isDaily());
+        settings->setText(Setting::AlarmTime, m_alarmClock.time());
         return;
     }
     QListWidgetItem* item = ListBox1->currentItem();

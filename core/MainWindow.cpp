@@ -16,13 +16,13 @@ MainWindow::MainWindow(Program& program)
       ImageList6(QStringLiteral("ImageList6"), QSize(163, 31), QStringLiteral("Connection")),
       ImageList7(QStringLiteral("ImageList7"), QSize(163, 31), QStringLiteral("Extras")),
       ImageList8(QStringLiteral("ImageList8"), QSize(163, 31), QStringLiteral("Disconnect")),
-      Timer1(*program.platform().loop, 1000),
-      Timer2(*program.platform().loop, 1000),
       m_dropWatch(*program.platform().loop, EventLoop::kMinimumTimerMs),
       Timer4(*program.platform().loop, 1000),
       Timer6(*program.platform().loop, 1),
       tm_dis(*program.platform().loop, 500),
-      dtimer(*program.platform().loop, 1000) {
+      dtimer(*program.platform().loop, 1000),
+      m_alarmClock(*program.platform().clock, *program.platform().loop,
+                   *program.platform().formats) {
     // A fixed border with a system menu and a minimize box only.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -40,8 +40,8 @@ MainWindow::MainWindow(Program& program)
     buildSettingsPanel();
     bindComponent();
     tm_dis.setOnTimer([this] { tm_disTimer(); });
-    Timer1.setOnTimer([this] { Timer1Timer(); });
-    Timer2.setOnTimer([this] { Timer2Timer(); });
+    connect(&m_alarmClock, &AlarmClock::due, this, &MainWindow::dialAtAlarm);
+    connect(&m_alarmClock, &AlarmClock::textChanged, Label12, &QLabel::setText);
     m_dropWatch.setOnTimer([this] { onDropWatchTick(); });
     dtimer.setOnTimer([this] { dtimerTimer(); });
     FormCreate();

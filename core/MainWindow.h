@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "extras/ExtrasTable.h"
+#include "model/AlarmClock.h"
 #include "model/EventLog.h"
 #include "model/Settings.h"
 #include "platform/Sound.h"
@@ -137,14 +138,11 @@ public:
     // Starts the extras after a connection.
     void LaunchExtras();
 
-    // Alarm.
-    QString AlarmTime;
-    bool DailyAlarm = false;
-    void ArmAlarmAtStart();
-    void Timer1Timer();
-    void Timer2Timer();
-    // "Clear Alarm Time": the file keeps the old alarm until the next save.
-    void ClearAlarm();
+    // The alarm. "Clear Alarm Time" clears it here; the file keeps the old
+    // alarm until the next save.
+    AlarmClock& alarmClock() { return m_alarmClock; }
+    // Brings the window forward and dials when the alarm is due, if the line is free.
+    void dialAtAlarm(AlarmClock::Rule rule);
 
     // Sounds that obey the "Sound" option.
     void PlayUiSound(const QString& fileName);
@@ -242,8 +240,6 @@ public:
     QLineEdit* MaskEdit1 = nullptr;
 
     // Timers of the main window.
-    WindowTimer Timer1;       // one-time alarm check
-    WindowTimer Timer2;       // daily alarm check
     WindowTimer m_dropWatch;  // the drop watch's first and safety looks
     WindowTimer Timer4;       // quotation steps
     WindowTimer Timer6;       // dial-up window minimizer
@@ -290,6 +286,7 @@ private:
     void LoadExtrasReadLights();
     void LoadExtrasReadTable();
     void LoadExtrasShow();
+    AlarmClock m_alarmClock;
     // The settings were read, so saving them at exit loses nothing.
     bool settingsRead_ = false;
     int outerWidth_ = 452;

@@ -46,7 +46,7 @@ void MainWindow::FormCreate() {
         // 7.
         LoadExtrasSwitchOff();
         // 8.
-        AlarmTime.clear();
+        m_alarmClock.clear();
         // 9.
         settings =
             std::make_unique<Settings>(*p.profile, p.settingsPath(QStringLiteral("obu.ini")));
@@ -56,8 +56,8 @@ void MainWindow::FormCreate() {
         if (!readProblem.isEmpty()) p.dialogs->errorBox(program().application().Title, readProblem);
         // 10.
         TrayMenu* tray = program().trayMenu;
-        DailyAlarm = settings->flag(Setting::DailyAlarm);
-        AlarmTime = settings->text(Setting::AlarmTime).left(kMaxFieldText);
+        const bool dailyAlarm = settings->flag(Setting::DailyAlarm);
+        m_alarmClock.load(settings->text(Setting::AlarmTime).left(kMaxFieldText), dailyAlarm);
         tray->soundOption->setChecked(settings->flag(Setting::Sound));
         tray->minimizeOnConnectOption->setChecked(settings->flag(Setting::MinimizeOnConnect));
         tray->minimizeDialUpOption->setChecked(settings->flag(Setting::MinimizeDialUpWindow));
@@ -77,7 +77,7 @@ void MainWindow::FormCreate() {
         LoadExtrasReadTable();
         settingsRead_ = readProblem.isEmpty();
         // 14.
-        ArmAlarmAtStart();
+        m_alarmClock.armStored();
         // 15.
         LoadExtrasShow();
         // 16.
@@ -90,8 +90,7 @@ void MainWindow::FormCreate() {
 
 void MainWindow::FormDestroy() {
     // 1. The disconnect timer is left alone: ending the program never hangs up.
-    Timer1.setEnabled(false);
-    Timer2.setEnabled(false);
+    m_alarmClock.disarm();
     m_dropWatch.setEnabled(false);
     Timer4.setEnabled(false);
     Timer6.setEnabled(false);
@@ -116,9 +115,9 @@ void MainWindow::SaveSettings() {
     ini.setFlag(Setting::MinimizeOnConnect, tray->minimizeOnConnectOption->isChecked());
     ini.setFlag(Setting::MinimizeDialUpWindow, tray->minimizeDialUpOption->isChecked());
     ini.setFlag(Setting::RedialIfBusy, tray->redialIfBusyOption->isChecked());
-    ini.setFlag(Setting::DailyAlarm, DailyAlarm);
+    ini.setFlag(Setting::DailyAlarm, m_alarmClock.isDaily());
     ini.setFlag(Setting::ConnectOnStart, tray->connectOnStartOption->isChecked());
-    ini.setText(Setting::AlarmTime, AlarmTime);
+    ini.setText(Setting::AlarmTime, m_alarmClock.time());
     ini.setText(Setting::EntryName, dialer->EntryName());
     ini.setText(Setting::UserName, dialer->UserName());
     ini.setText(Setting::Password, dialer->Password());

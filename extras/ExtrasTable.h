@@ -2,6 +2,8 @@
 #include <QString>
 #include <array>
 
+#include "model/Settings.h"
+
 namespace obu {
 
 // One extra: slots 1-4 are web pages, 5-8 programs; the kind follows from the number.
@@ -15,8 +17,6 @@ struct TExtraSlot {
 };
 
 constexpr int kExtraSlots = 8;
-// Texts are held in fixed fields of 255 characters: longer ones are cut.
-constexpr int kMaxFieldText = 255;
 
 // Indexed 1..8 like the settings keys; element 0 is unused.
 using TExtrasTable = std::array<TExtraSlot, kExtraSlots + 1>;

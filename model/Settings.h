@@ -9,6 +9,9 @@ namespace obu {
 
 class Profile;
 
+// Texts are held in fixed fields of 255 characters: longer ones are cut.
+constexpr int kMaxFieldText = 255;
+
 // Every key of obu.ini that the program reads or writes.
 enum class Setting {
     // [Options]

@@ -130,7 +130,7 @@ void TrayMenu::openAlarmSettings() {
 }
 
 void TrayMenu::clearAlarm() {
-    m_program.mainWindow->ClearAlarm();
+    m_program.mainWindow->alarmClock().clear();
 }
 
 void TrayMenu::showAbout() {

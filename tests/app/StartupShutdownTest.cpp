@@ -101,8 +101,8 @@ TEST(StartupShutdown, StoredSettingsAreRestoredAndWrittenBackUnchanged) {
     EXPECT_FALSE(app.program().trayMenu->redialIfBusyOption->isChecked());
     EXPECT_EQ(app.main().Left(), -40);
     EXPECT_EQ(app.main().Top(), 32);
-    EXPECT_TRUE(app.main().DailyAlarm);
-    EXPECT_EQ(app.main().AlarmTime, "9:05:00  PM");
+    EXPECT_TRUE(app.main().alarmClock().isDaily());
+    EXPECT_EQ(app.main().alarmClock().time(), "9:05:00  PM");
     app.exit();
     const QByteArray after = app.iniBytes();
     EXPECT_TRUE(after.startsWith("; kept by hand\r\n[Options]\r\nSound=0\r\nMinimize=1\r\n"));

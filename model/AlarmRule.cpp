@@ -1,10 +1,10 @@
-#include "alarm/AlarmClockText.h"
+#include "model/AlarmRule.h"
 
 #include "platform/Formats.h"
 
 namespace obu {
 
-QString AlarmClockText(const QString& timeText) {
+QString alarmClockText(const QString& timeText) {
     const int length = static_cast<int>(timeText.size());
     const QString last = timeText.right(3);
     const QString first = timeText.left(std::max(length - 5, 0));
@@ -15,16 +15,16 @@ bool alarmRuleFits(const Formats& formats) {
     return formats.longTimePicture().endsWith(QLatin1String("ss tt"));
 }
 
-QString AlarmTimeOfDay(const Formats& formats, const QTime& time) {
-    if (alarmRuleFits(formats)) return AlarmClockText(formats.timeToStr(time));
+QString alarmTimeOfDay(const Formats& formats, const QTime& time) {
+    if (alarmRuleFits(formats)) return alarmClockText(formats.timeToStr(time));
     return formats.timeToStr(QTime(time.hour(), time.minute(), 0));
 }
 
-QString AlarmMoment(const Formats& formats, const QDate& date, const QTime& time) {
+QString alarmMoment(const Formats& formats, const QDate& date, const QTime& time) {
     // The rule touches only the end of the text, so applying it to the whole
     // date-and-time text gives the same as applying it to the time alone.
     if (alarmRuleFits(formats))
-        return AlarmClockText(formats.dateAndTimeToStr(QDateTime(date, time)));
+        return alarmClockText(formats.dateAndTimeToStr(QDateTime(date, time)));
     return formats.dateToStr(date) + QLatin1Char(' ') +
            formats.timeToStr(QTime(time.hour(), time.minute(), 0));
 }

@@ -11,7 +11,7 @@ class Formats;
 // then "00 ", then its last 3 characters. With a long time format of the
 // shape "h:mm:ss tt" this puts 00 in place of the seconds and keeps the
 // designator: 9:05:07 PM becomes "9:05:00  PM" (two blanks).
-QString AlarmClockText(const QString& timeText);
+QString alarmClockText(const QString& timeText);
 
 // Alarm texts are compared as text, once a second, so both sides must be made
 // by the same rule. The rule above cuts the right characters only when the
@@ -21,9 +21,9 @@ QString AlarmClockText(const QString& timeText);
 // correctly.
 bool alarmRuleFits(const Formats& formats);
 // The daily alarm text, and the current time of day for the daily check.
-QString AlarmTimeOfDay(const Formats& formats, const QTime& time);
+QString alarmTimeOfDay(const Formats& formats, const QTime& time);
 // The one-time alarm text (short date, a blank, the time), and the current
 // moment for the one-time check.
-QString AlarmMoment(const Formats& formats, const QDate& date, const QTime& time);
+QString alarmMoment(const Formats& formats, const QDate& date, const QTime& time);
 
 }  // namespace obu
