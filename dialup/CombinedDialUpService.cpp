@@ -4,15 +4,20 @@ namespace obu {
 
 CombinedDialUpService::CombinedDialUpService(DialUpService& phoneBook, DialUpService& second,
                                              QObject* parent)
-    : DialUpService(parent), phoneBook_(phoneBook), second_(second) {
-    for (DialUpService* source : {&phoneBook_, &second_}) {
-        connect(source, &DialUpService::callStateChanged, this,
-                &CombinedDialUpService::callStateChanged);
-        connect(source, &DialUpService::callsChanged, this, &CombinedDialUpService::callsChanged);
-        connect(source, &DialUpService::callEnded, this, &CombinedDialUpService::callEnded);
-        connect(source, &DialUpService::entriesChanged, this,
-                &CombinedDialUpService::entriesChanged);
-    }
+    : DialUpService(parent), phoneBook_(phoneBook), second_(second) {}
+
+void CombinedDialUpService::connectNotify(const QMetaMethod& signal) {
+    if (forwarded_.contains(signal.methodIndex())) return;
+    const auto forward = [&](auto which) {
+        if (signal != QMetaMethod::fromSignal(which)) return;
+        forwarded_.insert(signal.methodIndex());
+        connect(&phoneBook_, which, this, which);
+        connect(&second_, which, this, which);
+    };
+    forward(&DialUpService::callStateChanged);
+    forward(&DialUpService::callsChanged);
+    forward(&DialUpService::callEnded);
+    forward(&DialUpService::entriesChanged);
 }
 
 DialUpError CombinedDialUpService::entries(const QString& phoneBook, QList<EntryInfo>* out) {

@@ -1,4 +1,5 @@
 #pragma once
+#include <QMetaMethod>
 #include <QSet>
 #include <QString>
 
@@ -35,6 +36,11 @@ signals:
     // name hides: said once for each name.
     void entryHidden(const QString& name, const QString& source);
 
+protected:
+    // A source's signal is forwarded from its first listener on: a source may
+    // watch its calls only while somebody listens.
+    void connectNotify(const QMetaMethod& signal) override;
+
 private:
     // The source whose id it is, and the other one.
     DialUpService& ownerOf(CallId id) const;
@@ -44,6 +50,7 @@ private:
     DialUpService& phoneBook_;
     DialUpService& second_;
     QSet<QString> hiddenNamesTold_;  // case-folded
+    QSet<int> forwarded_;            // the signals' method indices
 };
 
 }  // namespace obu
