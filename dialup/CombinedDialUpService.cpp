@@ -14,7 +14,14 @@ void CombinedDialUpService::connectNotify(const QMetaMethod& signal) {
         connect(&phoneBook_, which, this, which);
         connect(&second_, which, this, which);
     };
-    forward(&DialUpService::callStateChanged);
+    if (signal == QMetaMethod::fromSignal(&DialUpService::callStateChanged)) {
+        forwarded_.insert(signal.methodIndex());
+        for (DialUpService* source : {&phoneBook_, &second_})
+            connect(source, &DialUpService::callStateChanged, this,
+                    [this, source](CallId id, CallState state, DialUpError error) {
+                        emit callStateChanged(id, state, noted(*source, error));
+                    });
+    }
     forward(&DialUpService::callsChanged);
     forward(&DialUpService::callEnded);
     forward(&DialUpService::entriesChanged);
@@ -59,8 +66,8 @@ DialUpError CombinedDialUpService::dial(const DialRequest& request, CallId* id) 
     if ((result == dialup_error::CannotFindEntry || result == dialup_error::CannotOpenPhoneBook ||
          result == dialup_error::CannotLoadPhoneBook) &&
         secondHasEntry(request.phoneBook, request.entry))
-        return second_.dial(request, id);
-    return result;
+        return noted(second_, second_.dial(request, id));
+    return noted(phoneBook_, result);
 }
 
 DialUpService& CombinedDialUpService::ownerOf(CallId id) const {
@@ -95,7 +102,19 @@ DialUpError CombinedDialUpService::callStatus(CallId id, CallInfo* out) {
     return result;
 }
 
+DialUpError CombinedDialUpService::noted(const DialUpService& source, DialUpError error) {
+    if (error != dialup_error::None) {
+        lastErrorSource_ = &source;
+        lastError_ = error;
+    }
+    return error;
+}
+
 QString CombinedDialUpService::errorText(DialUpError code) const {
+    if (code == lastError_ && lastErrorSource_) {
+        const QString text = lastErrorSource_->errorText(code);
+        if (!text.isEmpty()) return text;
+    }
     const QString text = phoneBook_.errorText(code);
     return text.isEmpty() ? second_.errorText(code) : text;
 }

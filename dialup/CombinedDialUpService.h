@@ -13,7 +13,9 @@ namespace obu {
 // case, as the phone book's do) is left out, since a dial of that name goes
 // to the phone book. Dials go to the source that has the entry, hang-ups and
 // status questions to the source whose id it is (the second source's ids have
-// the high bit set), and both sources' signals come out of this one.
+// the high bit set), and both sources' signals come out of this one. A code's
+// text is the words of the source that last reported it (both sources know
+// "device missing", in words of their own), else the phone book's.
 class CombinedDialUpService : public DialUpService {
     Q_OBJECT
 public:
@@ -46,11 +48,15 @@ private:
     DialUpService& ownerOf(CallId id) const;
     DialUpService& otherThan(const DialUpService& source) const;
     bool secondHasEntry(const QString& phoneBook, const QString& name);
+    DialUpError noted(const DialUpService& source, DialUpError error);
 
     DialUpService& phoneBook_;
     DialUpService& second_;
     QSet<QString> hiddenNamesTold_;  // case-folded
     QSet<int> forwarded_;            // the signals' method indices
+    // The last error reported, and by which source.
+    const DialUpService* lastErrorSource_ = nullptr;
+    DialUpError lastError_ = dialup_error::None;
 };
 
 }  // namespace obu

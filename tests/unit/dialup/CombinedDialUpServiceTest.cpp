@@ -51,6 +51,9 @@ public:
                                                                  : QString();
     }
     void tellEnd(CallId id) { emit callEnded(id, dialup_error::RemoteDisconnection); }
+    void tellFailure(CallId id, DialUpError error) {
+        emit callStateChanged(id, CallState::ConnectDevice, error);
+    }
 
     bool broken = false;
     DialUpError ownCode = 0;
@@ -138,10 +141,17 @@ TEST_F(Combined, ForwardsTheSourcesSignalsAndTexts) {
     ASSERT_EQ(ended.count(), 2);
     EXPECT_EQ(ended[0][0].value<CallId>(), 0x80000010u);
 
+    // A code's words: those of the source that reported it last, else the phone book's.
     nm.ownCode = dialup_error::PppTimeout;
     EXPECT_EQ(service.errorText(dialup_error::LineBusy), "phone book text");
     EXPECT_EQ(service.errorText(dialup_error::PppTimeout), "NetworkManager text");
     EXPECT_EQ(service.errorText(12345), "");
+    QSignalSpy stages(&service, &DialUpService::callStateChanged);
+    nm.tellFailure(0x80000010, dialup_error::LineBusy);
+    EXPECT_EQ(service.errorText(dialup_error::LineBusy), "NetworkManager text");
+    book.tellFailure(0x100, dialup_error::LineBusy);
+    EXPECT_EQ(service.errorText(dialup_error::LineBusy), "phone book text");
+    EXPECT_EQ(stages.count(), 2);
 }
 
 }  // namespace
