@@ -134,6 +134,9 @@ DialUpError NetworkManagerService::dial(const DialRequest& request, CallId* id) 
     const CallId callId = idOf(profile->uuid);
     ended_.remove(callId);
     const auto live = calls_.find(callId);
+    // Hung up before NetworkManager had named it: its activation goes on
+    // after all, rather than being taken down and started again.
+    if (live != calls_.end() && live->hangingUp && !live->activeSeen) live->hangingUp = false;
     if (live != calls_.end() && !live->hangingUp) {
         // Already coming up or up (NetworkManager's own reconnect, another
         // program): this dial follows it rather than tearing it down, and its
@@ -205,7 +208,10 @@ DialUpError NetworkManagerService::hangUp(CallId id) {
     outbox_.removeIf([id](const Note& n) { return n.kind == Note::Stage && n.id == id; });
     // Still waiting for NetworkManager to name the connection: it is taken
     // down as soon as it is reported.
-    if (it->activeSeen) client_->deactivate(it->profileId);
+    if (it->activeSeen) {
+        retired_.insert(it->activePath);
+        client_->deactivate(it->profileId);
+    }
     tell({Note::Changed});
     return dialup_error::None;
 }
@@ -308,7 +314,24 @@ void NetworkManagerService::advance(CallId id, CallState state) {
 
 void NetworkManagerService::onActiveConnectionChanged(const NmActiveConnection& connection) {
     const CallId id = idOf(connection.uuid);
+    if (retired_.contains(connection.path)) {
+        // A connection this process hung up: its end is the hang-up's, unless
+        // the profile has been dialled again meanwhile (a call of its own).
+        if (connection.state != NmActiveState::Deactivated) return;
+        retired_.remove(connection.path);
+        const auto it = calls_.find(id);
+        if (it != calls_.end() && it->activePath == connection.path)
+            end(id, dialup_error::None, {});
+        return;
+    }
     auto it = calls_.find(id);
+    if (it != calls_.end() && it->hangingUp && it->activeSeen &&
+        it->activePath != connection.path) {
+        // Brought up again by another program while this one's hang-up goes
+        // on: that hang-up is done with, and this is a call of its own.
+        end(id, dialup_error::None, {});
+        it = calls_.end();
+    }
     if (it == calls_.end()) {
         // Another program's connection: a call when its profile is an entry.
         if (connection.state >= NmActiveState::Deactivating) return;
@@ -332,12 +355,15 @@ void NetworkManagerService::onActiveConnectionChanged(const NmActiveConnection& 
     if (!it->activePath.isEmpty() && it->activePath != connection.path &&
         connection.state >= NmActiveState::Deactivating)
         return;  // an older connection of the profile, going down after a newer one came
-    const bool first = !it->activeSeen;
     it->activePath = connection.path;
     it->activeSeen = true;
-    // Hung up before NetworkManager had named the connection.
-    if (first && it->hangingUp) client_->deactivate(it->profileId);
-    const bool ownEnd = it->hangingUp || connection.endedByThisClient;
+    if (it->hangingUp) {
+        // Hung up before NetworkManager had named the connection.
+        retired_.insert(connection.path);
+        client_->deactivate(it->profileId);
+        return;
+    }
+    const bool ownEnd = connection.endedByThisClient;
     switch (connection.state) {
         case NmActiveState::Activating:
             advance(id, CallState::PortOpened);

@@ -1,6 +1,7 @@
 #pragma once
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <optional>
 
@@ -100,6 +101,7 @@ private:
     QHash<CallId, Call> calls_;   // not ended
     QHash<CallId, Call> ended_;   // ended with an error, until hung up or dialled again
     QHash<QString, CallId> ids_;  // profile uuid → call id
+    QSet<QString> retired_;       // active connections hung up here, until they end
     quint64 nextOrder_ = 0;
     QList<Note> outbox_;
     bool deliveryPosted_ = false;

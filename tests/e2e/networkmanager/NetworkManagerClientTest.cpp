@@ -298,6 +298,34 @@ TEST_F(NetworkManagerService, DialsHangsUpAndTellsAnOutsideDrop) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return listed(other).isEmpty(); }, kDeadlineMs));
 }
 
+// The busy redial hangs up and dials again at once: the new dial must not be
+// ended by the old one's end, whether NetworkManager had named the old one or not.
+TEST_F(NetworkManagerService, DialsAgainWhileItsHangUpIsUnderWay) {
+    const auto connected = [&](CallId id) {
+        return QTest::qWaitFor(
+            [&] {
+                CallInfo status;
+                return service.callStatus(id, &status) == 0 && status.state == CallState::Connected;
+            },
+            kDeadlineMs);
+    };
+    CallId first = 0, second = 0;
+    ASSERT_EQ(dial("obu-line", &first), dialup_error::None);
+    ASSERT_EQ(service.hangUp(first), dialup_error::None);
+    ASSERT_EQ(dial("obu-line", &second), dialup_error::None);
+    EXPECT_TRUE(connected(second));
+
+    ASSERT_EQ(service.hangUp(second), dialup_error::None);
+    ASSERT_EQ(dial("obu-line", &second), dialup_error::None);
+    EXPECT_TRUE(connected(second));
+    // Still up once the old connection's end has come and been told.
+    reports.waitFor("obu-line", NmActiveState::Deactivated);
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(listed(), QList<CallId>{second});
+    for (const auto& [id, error] : ends) EXPECT_EQ(error, dialup_error::None);
+}
+
 TEST_F(NetworkManagerService, ReportsFailedDialsWithTheServiceErrors) {
     CallId id = 0;
     EXPECT_EQ(dial("obu-no-such-profile", &id), dialup_error::CannotFindEntry);
