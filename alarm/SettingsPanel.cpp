@@ -30,48 +30,50 @@ void MainWindow::buildSettingsPanel() {
     QFont small(QStringLiteral("Arial"));
     small.setPixelSize(9);
 
-    timedate = new SkinImage(this, QStringLiteral("timedate"), 472, 24, 91, 75);
-    timedate->setPicture(QPixmap(folder + QStringLiteral("page-alarm.png")));
-    DateTimePicker2 = new SectionTyping<QTimeEdit>(this);
-    DateTimePicker2->setObjectName(QStringLiteral("DateTimePicker2"));
-    DateTimePicker2->setGeometry(470, 50, 97, 20);
-    DateTimePicker2->setDisplayFormat(qtPicture(platform().formats->longTimePicture()));
-    DateTimePicker1 = new SectionTyping<QDateEdit>(this);
-    DateTimePicker1->setObjectName(QStringLiteral("DateTimePicker1"));
-    DateTimePicker1->setGeometry(470, 99, 97, 20);
-    DateTimePicker1->setDisplayFormat(qtPicture(platform().formats->shortDatePicture()));
-    DateTimePicker1->setCalendarPopup(false);  // up/down arrows
-    DailyBtn = new SkinImage(this, QStringLiteral("DailyBtn"), 472, 136, 18, 18);
-    DailyLbl = new QLabel(QStringLiteral("Make Daily"), this);
-    DailyLbl->setObjectName(QStringLiteral("DailyLbl"));
-    DailyLbl->setGeometry(502, 138, 90, 15);
-    SetCon = new SkinImage(this, QStringLiteral("SetCon"), 472, 16, 91, 121);
-    SetCon->setPicture(QPixmap(folder + QStringLiteral("page-connection.png")));
-    okbutton = new SkinImage(this, QStringLiteral("okbutton"), 480, 168, 16, 13);
-    okbutton->setPicture(QPixmap(folder + QStringLiteral("ok.png")));
-    okbutton->setCursor(Qt::PointingHandCursor);
-    cancelbutton = new SkinImage(this, QStringLiteral("cancelbutton"), 518, 168, 40, 13);
-    cancelbutton->setPicture(QPixmap(folder + QStringLiteral("cancel.png")));
-    cancelbutton->setCursor(Qt::PointingHandCursor);
-    for (QWidget* w : std::initializer_list<QWidget*>{DateTimePicker1, DateTimePicker2, ListBox1,
-                                                      Edit1, MaskEdit1})
+    m_alarmPagePicture = new SkinImage(this, QStringLiteral("alarmPagePicture"), 472, 24, 91, 75);
+    m_alarmPagePicture->setPicture(QPixmap(folder + QStringLiteral("page-alarm.png")));
+    m_alarmTimeEdit = new SectionTyping<QTimeEdit>(this);
+    m_alarmTimeEdit->setObjectName(QStringLiteral("alarmTimeEdit"));
+    m_alarmTimeEdit->setGeometry(470, 50, 97, 20);
+    m_alarmTimeEdit->setDisplayFormat(qtPicture(platform().formats->longTimePicture()));
+    m_alarmDateEdit = new SectionTyping<QDateEdit>(this);
+    m_alarmDateEdit->setObjectName(QStringLiteral("alarmDateEdit"));
+    m_alarmDateEdit->setGeometry(470, 99, 97, 20);
+    m_alarmDateEdit->setDisplayFormat(qtPicture(platform().formats->shortDatePicture()));
+    m_alarmDateEdit->setCalendarPopup(false);  // up/down arrows
+    m_makeDailySwitch = new SkinImage(this, QStringLiteral("makeDailySwitch"), 472, 136, 18, 18);
+    m_makeDailyLabel = new QLabel(QStringLiteral("Make Daily"), this);
+    m_makeDailyLabel->setObjectName(QStringLiteral("makeDailyLabel"));
+    m_makeDailyLabel->setGeometry(502, 138, 90, 15);
+    m_connectionPagePicture =
+        new SkinImage(this, QStringLiteral("connectionPagePicture"), 472, 16, 91, 121);
+    m_connectionPagePicture->setPicture(QPixmap(folder + QStringLiteral("page-connection.png")));
+    m_panelOkButton = new SkinImage(this, QStringLiteral("panelOkButton"), 480, 168, 16, 13);
+    m_panelOkButton->setPicture(QPixmap(folder + QStringLiteral("ok.png")));
+    m_panelOkButton->setCursor(Qt::PointingHandCursor);
+    m_panelCancelButton =
+        new SkinImage(this, QStringLiteral("panelCancelButton"), 518, 168, 40, 13);
+    m_panelCancelButton->setPicture(QPixmap(folder + QStringLiteral("cancel.png")));
+    m_panelCancelButton->setCursor(Qt::PointingHandCursor);
+    for (QWidget* w : std::initializer_list<QWidget*>{m_alarmDateEdit, m_alarmTimeEdit, m_entryList,
+                                                      m_userNameEdit, m_passwordEdit})
         w->setFont(small);
     // A list 28 pixels high has no room for a horizontal scroll bar.
-    ListBox1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    for (QWidget* w :
-         std::initializer_list<QWidget*>{timedate, DateTimePicker2, DateTimePicker1, DailyBtn,
-                                         DailyLbl, SetCon, okbutton, cancelbutton})
+    m_entryList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             m_alarmPagePicture, m_alarmTimeEdit, m_alarmDateEdit, m_makeDailySwitch,
+             m_makeDailyLabel, m_connectionPagePicture, m_panelOkButton, m_panelCancelButton})
         w->hide();
     // The page pictures lie under the controls of their page.
-    timedate->lower();
-    SetCon->lower();
+    m_alarmPagePicture->lower();
+    m_connectionPagePicture->lower();
     Image9->lower();
 
-    DailyBtn->onClick = [this] { handle([this] { DailyBtnClick(); }); };
-    okbutton->onClick = [this] { handle([this] { okbuttonClick(); }); };
-    cancelbutton->onClick = [this] { handle([this] { cancelbuttonClick(); }); };
+    m_makeDailySwitch->onClick = [this] { handle([this] { toggleMakeDaily(); }); };
+    m_panelOkButton->onClick = [this] { handle([this] { acceptPanel(); }); };
+    m_panelCancelButton->onClick = [this] { handle([this] { closePanel(); }); };
     // The press effect: one pixel right and down while the button is held.
-    for (SkinImage* button : {okbutton, cancelbutton}) {
+    for (SkinImage* button : {m_panelOkButton, m_panelCancelButton}) {
         button->onMouseDown = [button](Qt::MouseButton) {
             button->move(button->pos() + QPoint(1, 1));
         };
@@ -79,14 +81,14 @@ void MainWindow::buildSettingsPanel() {
             button->move(button->pos() - QPoint(1, 1));
         };
     }
-    connect(ListBox1, &QListWidget::itemClicked, this,
-            [this] { handle([this] { ListBox1Click(); }); });
+    connect(m_entryList, &QListWidget::itemClicked, this,
+            [this] { handle([this] { fillInEntryCredentials(); }); });
 
-    PacingTimer1 = std::make_unique<PacingTimer>(*platform().loop, *platform().clock,
-                                                 platform().pacingTimerDriver);
-    PacingTimer1->setInterval(1);
-    PacingTimer1->setThreadPriority(tpHighest);
-    PacingTimer1->setOnTimer([this](PacingTimer*) { PacingTimer1Timer(); });
+    m_panelSlideTimer = std::make_unique<PacingTimer>(*platform().loop, *platform().clock,
+                                                      platform().pacingTimerDriver);
+    m_panelSlideTimer->setInterval(1);
+    m_panelSlideTimer->setThreadPriority(tpHighest);
+    m_panelSlideTimer->setOnTimer([this](PacingTimer*) { slidePanelStep(); });
 }
 
 void MainWindow::setCommandsEnabled(bool enabled) {
@@ -96,19 +98,19 @@ void MainWindow::setCommandsEnabled(bool enabled) {
     program().trayMenu->connectItem->setEnabled(enabled);
 }
 
-void MainWindow::Image11Click(QObject*) {
+void MainWindow::openAlarmPage() {
     Platform& p = platform();
     if (dialer->EntryName().isEmpty()) {
         if (p.dialogs->messageBox(
                 QStringLiteral("Please choose a Connection before setting the Alarm."),
                 QStringLiteral("No Connection Set"), MsgIcon::Error,
                 MsgButtons::Ok) == MsgResult::Ok)
-            Image14Click(this);
+            openConnectionPage();
         return;
     }
     const QDateTime now = p.clock->now();
-    DateTimePicker1->setDate(now.date());
-    DateTimePicker2->setTime(now.time());
+    m_alarmDateEdit->setDate(now.date());
+    m_alarmTimeEdit->setTime(now.time());
     setCommandsEnabled(false);
     Image12->setEnabled(true);
     const QString alarmTime = m_alarmClock.time();
@@ -117,34 +119,34 @@ void MainWindow::Image11Click(QObject*) {
         // was edited by hand) leaves today's date and the current time in the
         // pickers rather than keeping the page from opening.
         if (m_alarmClock.isDaily()) {
-            DateTimePicker1->setEnabled(false);
-            if (const auto time = p.formats->strToTime(alarmTime)) DateTimePicker2->setTime(*time);
+            m_alarmDateEdit->setEnabled(false);
+            if (const auto time = p.formats->strToTime(alarmTime)) m_alarmTimeEdit->setTime(*time);
         } else {
-            DateTimePicker1->setEnabled(true);
+            m_alarmDateEdit->setEnabled(true);
             if (const auto moment = p.formats->strToDateTime(alarmTime)) {
-                DateTimePicker1->setDate(moment->date());
-                DateTimePicker2->setTime(moment->time());
+                m_alarmDateEdit->setDate(moment->date());
+                m_alarmTimeEdit->setTime(moment->time());
             }
         }
     }
-    PanelShowsAlarm = true;
-    PacingTimer1->setEnabled(true);
+    m_panelShowsAlarm = true;
+    m_panelSlideTimer->setEnabled(true);
 }
 
-void MainWindow::Image14Click(QObject*) {
+void MainWindow::openConnectionPage() {
     setCommandsEnabled(false);
-    PanelShowsAlarm = false;
-    PacingTimer1->setEnabled(true);
+    m_panelShowsAlarm = false;
+    m_panelSlideTimer->setEnabled(true);
     if (!dialer->EntryName().isEmpty()) {
         const auto matches =
-            ListBox1->findItems(dialer->EntryName(), Qt::MatchExactly | Qt::MatchCaseSensitive);
-        if (!matches.isEmpty()) ListBox1->setCurrentItem(matches.first());
-        Edit1->setText(dialer->UserName());
-        MaskEdit1->setText(dialer->Password());
+            m_entryList->findItems(dialer->EntryName(), Qt::MatchExactly | Qt::MatchCaseSensitive);
+        if (!matches.isEmpty()) m_entryList->setCurrentItem(matches.first());
+        m_userNameEdit->setText(dialer->UserName());
+        m_passwordEdit->setText(dialer->Password());
     }
 }
 
-void MainWindow::PacingTimer1Timer() {
+void MainWindow::slidePanelStep() {
     TrayMenu* tray = program().trayMenu;
     tray->setAlarmItem->setEnabled(false);
     tray->connectionItem->setEnabled(false);
@@ -153,33 +155,34 @@ void MainWindow::PacingTimer1Timer() {
         repaint();
         return;
     }
-    if (PanelShowsAlarm) {
-        DailyBtn->DrawFace(ImageList1, 0);
-        okbutton->setEnabled(true);
-        DateTimePicker1->show();
-        DateTimePicker2->show();
-        DailyBtn->show();
-        DailyBtn->DrawFace(ImageList1, m_alarmClock.isDaily() ? 1 : 0);
-        DailyLbl->show();
-        timedate->show();
+    if (m_panelShowsAlarm) {
+        m_makeDailySwitch->DrawFace(ImageList1, 0);
+        m_panelOkButton->setEnabled(true);
+        m_alarmDateEdit->show();
+        m_alarmTimeEdit->show();
+        m_makeDailySwitch->show();
+        m_makeDailySwitch->DrawFace(ImageList1, m_alarmClock.isDaily() ? 1 : 0);
+        m_makeDailyLabel->show();
+        m_alarmPagePicture->show();
     } else {
-        SetCon->show();
-        ListBox1->show();
-        Edit1->show();
-        MaskEdit1->show();
+        m_connectionPagePicture->show();
+        m_entryList->show();
+        m_userNameEdit->show();
+        m_passwordEdit->show();
     }
-    okbutton->show();
-    cancelbutton->show();
-    PacingTimer1->setEnabled(false);
+    m_panelOkButton->show();
+    m_panelCancelButton->show();
+    m_panelSlideTimer->setEnabled(false);
 }
 
-void MainWindow::cancelbuttonClick() {
+void MainWindow::closePanel() {
     PlayClick();
-    DailyBtn->Clear();
-    DateTimePicker1->setEnabled(true);
-    for (QWidget* w : std::initializer_list<QWidget*>{DateTimePicker1, DateTimePicker2, DailyBtn,
-                                                      DailyLbl, okbutton, cancelbutton, timedate,
-                                                      SetCon, ListBox1, Edit1, MaskEdit1})
+    m_makeDailySwitch->Clear();
+    m_alarmDateEdit->setEnabled(true);
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             m_alarmDateEdit, m_alarmTimeEdit, m_makeDailySwitch, m_makeDailyLabel, m_panelOkButton,
+             m_panelCancelButton, m_alarmPagePicture, m_connectionPagePicture, m_entryList,
+             m_userNameEdit, m_passwordEdit})
         w->hide();
     // A hidden box would keep the focus and take the keys meant for the window.
     if (QWidget* focus = focusWidget(); focus && !focus->isVisible()) focus->clearFocus();
@@ -189,35 +192,35 @@ void MainWindow::cancelbuttonClick() {
     setCommandsEnabled(true);
     Image12->setEnabled(true);
     setWidth(kClosedWidth);
-    Edit1->clear();
-    MaskEdit1->clear();
-    ListBox1->clearSelection();
-    ListBox1->setCurrentItem(nullptr);
+    m_userNameEdit->clear();
+    m_passwordEdit->clear();
+    m_entryList->clearSelection();
+    m_entryList->setCurrentItem(nullptr);
 }
 
-void MainWindow::DailyBtnClick() {
+void MainWindow::toggleMakeDaily() {
     PlayClick();
     m_alarmClock.setDaily(!m_alarmClock.isDaily());
-    DailyBtn->DrawFace(ImageList1, m_alarmClock.isDaily() ? 1 : 0);
-    DateTimePicker1->setEnabled(!m_alarmClock.isDaily());
+    m_makeDailySwitch->DrawFace(ImageList1, m_alarmClock.isDaily() ? 1 : 0);
+    m_alarmDateEdit->setEnabled(!m_alarmClock.isDaily());
 }
 
-void MainWindow::ListBox1Click() {
-    QListWidgetItem* item = ListBox1->currentItem();
+void MainWindow::fillInEntryCredentials() {
+    QListWidgetItem* item = m_entryList->currentItem();
     if (!item) return;
     const QString entry = item->text();
     const QString user = settings->text({Setting::EntryUserName, entry});
     if (user.isEmpty()) {
-        Edit1->clear();
-        MaskEdit1->clear();
+        m_userNameEdit->clear();
+        m_passwordEdit->clear();
         return;
     }
-    Edit1->setText(user);
-    MaskEdit1->setText(settings->text({Setting::EntryPassword, entry}));
+    m_userNameEdit->setText(user);
+    m_passwordEdit->setText(settings->text({Setting::EntryPassword, entry}));
 }
 
-void MainWindow::okbuttonClick() {
-    if (PanelShowsAlarm) {
+void MainWindow::acceptPanel() {
+    if (m_panelShowsAlarm) {
         m_alarmClock.disarm();
         if (dialer->EntryName().isEmpty()) {
             platform().dialogs->messageBox(
@@ -227,36 +230,36 @@ void MainWindow::okbuttonClick() {
                 QStringLiteral("No Connection Set"), MsgIcon::Error, MsgButtons::Ok);
             return;
         }
-        m_alarmClock.setAt(DateTimePicker1->date(), DateTimePicker2->time());
-        cancelbuttonClick();
+        m_alarmClock.setAt(m_alarmDateEdit->date(), m_alarmTimeEdit->time());
+        closePanel();
         settings->setFlag(Setting::DailyAlarm, m_alarmClock.isDaily());
         settings->setText(Setting::AlarmTime, m_alarmClock.time());
         return;
     }
-    QListWidgetItem* item = ListBox1->currentItem();
+    QListWidgetItem* item = m_entryList->currentItem();
     if (!item || !item->isSelected()) return;
-    if (Edit1->text() == QLatin1String("Kestrel Harbor Crew!") &&
-        MaskEdit1->text() == QLatin1String("mintgup")) {
-        cancelbuttonClick();
+    if (m_userNameEdit->text() == QLatin1String("Kestrel Harbor Crew!") &&
+        m_passwordEdit->text() == QLatin1String("mintgup")) {
+        closePanel();
         program().creditsWindow->Show();
         return;
     }
     const QString entry = item->text();
-    const QString user = Edit1->text();
-    const QString password = MaskEdit1->text();
+    const QString user = m_userNameEdit->text();
+    const QString password = m_passwordEdit->text();
     dialer->setEntryName(entry);
     dialer->setUserName(user);
     dialer->setPassword(password);
     Label2->setText(entry);
-    Edit1->clear();
-    MaskEdit1->clear();
-    ListBox1->clearSelection();
+    m_userNameEdit->clear();
+    m_passwordEdit->clear();
+    m_entryList->clearSelection();
     settings->setText(Setting::EntryName, entry);
     settings->setText(Setting::UserName, user);
     settings->setText(Setting::Password, password);
     settings->setText({Setting::EntryUserName, entry}, user);
     settings->setText({Setting::EntryPassword, entry}, password);
-    cancelbuttonClick();
+    closePanel();
 }
 
 }  // namespace obu

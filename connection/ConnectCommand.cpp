@@ -41,7 +41,7 @@ void MainWindow::Image10Click(QObject*) {
                     QStringLiteral("Please choose a Connection before attempting to connect."),
                     QStringLiteral("No Connection Set"), MsgIcon::Error,
                     MsgButtons::Ok) == MsgResult::Ok)
-                Image14Click(this);
+                openConnectionPage();
             return;
         }
         SessionActive = true;

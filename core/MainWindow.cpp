@@ -101,8 +101,8 @@ void MainWindow::buildSkin() {
             handle([=, this] { SkinButtonUp(button, *list); });
         };
     }
-    Image11->onClick = [this] { handle([this] { Image11Click(this); }); };
-    Image14->onClick = [this] { handle([this] { Image14Click(this); }); };
+    Image11->onClick = [this] { handle([this] { openAlarmPage(); }); };
+    Image14->onClick = [this] { handle([this] { openConnectionPage(); }); };
     Image12->onClick = [this] { handle([this] { program().splashScreen->Close(); }); };
 }
 
@@ -164,20 +164,20 @@ void MainWindow::buildControls() {
     Status = label(QStringLiteral("Status"), QStringLiteral("Status:"), 8, 192, 40, 15);
     Status2 = label(QStringLiteral("Status2"), QString(), 50, 192, 290, 15);
 
-    ListBox1 = new QListWidget(this);
-    ListBox1->setObjectName(QStringLiteral("ListBox1"));
-    ListBox1->setGeometry(470, 40, 97, 28);
-    ListBox1->hide();
-    Edit1 = new QLineEdit(this);
-    Edit1->setObjectName(QStringLiteral("Edit1"));
-    Edit1->setGeometry(470, 93, 97, 20);
-    Edit1->hide();
-    MaskEdit1 = new QLineEdit(this);
-    MaskEdit1->setObjectName(QStringLiteral("MaskEdit1"));
-    MaskEdit1->setGeometry(470, 136, 97, 20);
-    MaskEdit1->setEchoMode(QLineEdit::Password);
-    MaskEdit1->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));  // '*'
-    MaskEdit1->hide();
+    m_entryList = new QListWidget(this);
+    m_entryList->setObjectName(QStringLiteral("entryList"));
+    m_entryList->setGeometry(470, 40, 97, 28);
+    m_entryList->hide();
+    m_userNameEdit = new QLineEdit(this);
+    m_userNameEdit->setObjectName(QStringLiteral("userNameEdit"));
+    m_userNameEdit->setGeometry(470, 93, 97, 20);
+    m_userNameEdit->hide();
+    m_passwordEdit = new QLineEdit(this);
+    m_passwordEdit->setObjectName(QStringLiteral("passwordEdit"));
+    m_passwordEdit->setGeometry(470, 136, 97, 20);
+    m_passwordEdit->setEchoMode(QLineEdit::Password);
+    m_passwordEdit->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));  // '*'
+    m_passwordEdit->hide();
 }
 
 }  // namespace obu

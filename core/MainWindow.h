@@ -114,24 +114,10 @@ public:
     void DrawConnectFace();
     void DrawDisconnectFace();
 
-    // The alarm and connection settings panel.
-    void Image11Click(QObject* Sender);
-    void Image14Click(QObject* Sender);
-    void PacingTimer1Timer();
-    void okbuttonClick();
-    void cancelbuttonClick();
-    void ListBox1Click();
-    void DailyBtnClick();
-    bool PanelShowsAlarm = false;
-    std::unique_ptr<PacingTimer> PacingTimer1;
-    SkinImage* timedate = nullptr;
-    QTimeEdit* DateTimePicker2 = nullptr;
-    QDateEdit* DateTimePicker1 = nullptr;
-    SkinImage* DailyBtn = nullptr;
-    QLabel* DailyLbl = nullptr;
-    SkinImage* SetCon = nullptr;
-    SkinImage* okbutton = nullptr;
-    SkinImage* cancelbutton = nullptr;
+    // The settings panel slides open beside the buttons on its alarm page or
+    // its connection page.
+    void openAlarmPage();
+    void openConnectionPage();
     // Skin buttons' press and release faces and sounds.
     void SkinButtonDown(SkinImage* button, const ImageList& list);
     void SkinButtonUp(SkinImage* button, const ImageList& list);
@@ -235,9 +221,6 @@ public:
     QLabel* Label18 = nullptr;     // the quotation
     QLabel* Status = nullptr;      // "Status:" caption
     QLabel* Status2 = nullptr;     // the status line
-    QListWidget* ListBox1 = nullptr;
-    QLineEdit* Edit1 = nullptr;
-    QLineEdit* MaskEdit1 = nullptr;
 
     // Timers of the main window.
     WindowTimer m_dropWatch;  // the drop watch's first and safety looks
@@ -280,6 +263,27 @@ private:
     void buildSkin();
     void buildSettingsPanel();
     void setCommandsEnabled(bool enabled);
+    // The settings panel: one pixel wider per step until it is open, then its page's controls.
+    void slidePanelStep();
+    // OK stores the alarm, or the chosen entry with its user name and password.
+    void acceptPanel();
+    void closePanel();
+    // A stored entry brings back its own user name and password.
+    void fillInEntryCredentials();
+    void toggleMakeDaily();
+    bool m_panelShowsAlarm = false;
+    std::unique_ptr<PacingTimer> m_panelSlideTimer;
+    SkinImage* m_alarmPagePicture = nullptr;
+    QTimeEdit* m_alarmTimeEdit = nullptr;
+    QDateEdit* m_alarmDateEdit = nullptr;
+    SkinImage* m_makeDailySwitch = nullptr;
+    QLabel* m_makeDailyLabel = nullptr;
+    SkinImage* m_connectionPagePicture = nullptr;
+    QListWidget* m_entryList = nullptr;
+    QLineEdit* m_userNameEdit = nullptr;
+    QLineEdit* m_passwordEdit = nullptr;
+    SkinImage* m_panelOkButton = nullptr;
+    SkinImage* m_panelCancelButton = nullptr;
     void bindComponent();
     // Reading steps of the extras at start-up.
     void LoadExtrasSwitchOff();

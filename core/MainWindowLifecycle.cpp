@@ -31,12 +31,12 @@ void MainWindow::FormCreate() {
         setOuterSize(452, 243);
         // 4.
         ReadyToConnect = true;
-        Edit1->clear();
-        MaskEdit1->clear();
+        m_userNameEdit->clear();
+        m_passwordEdit->clear();
         // 5.
         dialer->RefreshEntryList();
-        ListBox1->clear();
-        ListBox1->addItems(dialer->EntryList());
+        m_entryList->clear();
+        m_entryList->addItems(dialer->EntryList());
         // 6.
         Image10->DrawFace(ImageList2, 0);
         Image11->DrawFace(ImageList3, 0);

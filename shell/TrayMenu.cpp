@@ -121,12 +121,12 @@ void TrayMenu::hideOrShowMainWindow() {
 
 void TrayMenu::openConnectionSettings() {
     bringUpMainWindow();
-    m_program.mainWindow->Image14Click(m_program.mainWindow);
+    m_program.mainWindow->openConnectionPage();
 }
 
 void TrayMenu::openAlarmSettings() {
     bringUpMainWindow();
-    m_program.mainWindow->Image11Click(m_program.mainWindow);
+    m_program.mainWindow->openAlarmPage();
 }
 
 void TrayMenu::clearAlarm() {

@@ -158,8 +158,8 @@ void MainWindow::keyReleaseEvent(QKeyEvent* event) {
     // a box that went with the panel has no say.
     QWidget* focus = focusWidget();
     if (focus && focus->isVisible())
-        for (QWidget* editor : std::initializer_list<QWidget*>{Edit1, MaskEdit1, ListBox1,
-                                                               DateTimePicker1, DateTimePicker2})
+        for (QWidget* editor : std::initializer_list<QWidget*>{
+                 m_userNameEdit, m_passwordEdit, m_entryList, m_alarmDateEdit, m_alarmTimeEdit})
             if (focus == editor || editor->isAncestorOf(focus)) return;
     handle([this, key = event->key()] { FormKeyUp(key); });
 }

@@ -27,11 +27,24 @@ struct Alarm : ::testing::Test {
     TrayMenu& tray() { return *app.program().trayMenu; }
     int dials() { return static_cast<int>(app.logMessages().count("Connect requested by user")); }
     AlarmClock& alarm() { return main().alarmClock(); }
+    // The settings panel's controls, found by name as a user finds them by sight.
+    template <class W>
+    W* control(const char* name) {
+        return main().findChild<W*>(QLatin1String(name));
+    }
+    SkinImage* okButton() { return control<SkinImage>("panelOkButton"); }
+    SkinImage* cancelButton() { return control<SkinImage>("panelCancelButton"); }
+    SkinImage* makeDaily() { return control<SkinImage>("makeDailySwitch"); }
+    QTimeEdit* timeEdit() { return control<QTimeEdit>("alarmTimeEdit"); }
+    QDateEdit* dateEdit() { return control<QDateEdit>("alarmDateEdit"); }
+    QListWidget* entryList() { return control<QListWidget>("entryList"); }
+    QLineEdit* userNameEdit() { return control<QLineEdit>("userNameEdit"); }
+    QLineEdit* passwordEdit() { return control<QLineEdit>("passwordEdit"); }
     bool checks(AlarmClock::Rule rule) { return alarm().isArmed() && alarm().armedRule() == rule; }
     // Opens a page and lets the panel slide open.
     void openPanel(SkinImage* button) {
         app.click(button);
-        ASSERT_TRUE(app.advanceUntil([&] { return main().okbutton->isVisible(); }, 10000));
+        ASSERT_TRUE(app.advanceUntil([&] { return okButton()->isVisible(); }, 10000));
     }
 };
 
@@ -118,7 +131,7 @@ TEST_F(Alarm, TheAlarmPageSlidesOpenAPixelAtATimeAndStoresADailyAlarm) {
     EXPECT_TRUE(main().Image12->isEnabled());
     // One pixel per tick of the threaded timer, then one more tick shows the page.
     std::vector<int> widths{main().Width()};
-    while (!main().okbutton->isVisible() && widths.size() < 400) {
+    while (!okButton()->isVisible() && widths.size() < 400) {
         app.time.advance(10);
         widths.push_back(main().Width());
     }
@@ -126,20 +139,20 @@ TEST_F(Alarm, TheAlarmPageSlidesOpenAPixelAtATimeAndStoresADailyAlarm) {
     for (size_t i = 1; i + 1 < widths.size(); ++i) EXPECT_EQ(widths[i], widths[i - 1] + 1);
     EXPECT_EQ(widths.size(), 158u) << "156 widening steps and one that shows the page";
     EXPECT_FALSE(tray().setAlarmItem->isEnabled());
-    EXPECT_TRUE(main().DateTimePicker1->isVisible());
-    EXPECT_EQ(main().DateTimePicker1->date(), QDate(2001, 6, 14));
-    EXPECT_EQ(main().DateTimePicker2->time().hour(), 21);
+    EXPECT_TRUE(dateEdit()->isVisible());
+    EXPECT_EQ(dateEdit()->date(), QDate(2001, 6, 14));
+    EXPECT_EQ(timeEdit()->time().hour(), 21);
 
-    app.click(main().DailyBtn);
+    app.click(makeDaily());
     EXPECT_TRUE(alarm().isDaily());
-    EXPECT_FALSE(main().DateTimePicker1->isEnabled());
-    main().DateTimePicker2->setTime(QTime(21, 5, 33));
-    app.click(main().okbutton);
+    EXPECT_FALSE(dateEdit()->isEnabled());
+    timeEdit()->setTime(QTime(21, 5, 33));
+    app.click(okButton());
     EXPECT_EQ(alarm().time(), "9:05:00  PM");
     EXPECT_EQ(main().Label12->text(), "Daily at 9:05:00  PM");
     EXPECT_TRUE(checks(AlarmClock::Rule::Daily));
     EXPECT_EQ(main().Width(), 452) << "closing is not animated";
-    EXPECT_FALSE(main().okbutton->isVisible());
+    EXPECT_FALSE(okButton()->isVisible());
     EXPECT_TRUE(main().Image10->isEnabled());
     EXPECT_TRUE(tray().connectItem->isEnabled());
     EXPECT_TRUE(app.iniBytes().contains("[Alarm]\r\nDaily=1\r\nTime=9:05:00  PM\r\n"));
@@ -148,10 +161,10 @@ TEST_F(Alarm, TheAlarmPageSlidesOpenAPixelAtATimeAndStoresADailyAlarm) {
 TEST_F(Alarm, TheAlarmPageShowsTheStoredAlarmAndAcceptsAMomentAlreadyPast) {
     startWith("[Alarm]\r\nTime=6/20/2001 7:30:00  AM\r\n");
     openPanel(main().Image11);
-    EXPECT_EQ(main().DateTimePicker1->date(), QDate(2001, 6, 20));
-    EXPECT_EQ(main().DateTimePicker2->time(), QTime(7, 30));
-    main().DateTimePicker1->setDate(QDate(2001, 6, 1));
-    app.click(main().okbutton);
+    EXPECT_EQ(dateEdit()->date(), QDate(2001, 6, 20));
+    EXPECT_EQ(timeEdit()->time(), QTime(7, 30));
+    dateEdit()->setDate(QDate(2001, 6, 1));
+    app.click(okButton());
     EXPECT_EQ(main().Label12->text(), "6/1/2001 7:30:00  AM");
     app.time.advance(600000);
     EXPECT_EQ(dials(), 0) << "a moment already past never fires";
@@ -161,7 +174,7 @@ TEST_F(Alarm, TheAlarmPageShowsTheStoredAlarmAndAcceptsAMomentAlreadyPast) {
 TEST_F(Alarm, AStoredAlarmThatNoLongerReadsBackStillOpensThePage) {
     startWith("[Alarm]\r\nTime=at teatime\r\n");
     openPanel(main().Image11);
-    EXPECT_EQ(main().DateTimePicker1->date(), QDate(2001, 6, 14));
+    EXPECT_EQ(dateEdit()->date(), QDate(2001, 6, 14));
     EXPECT_TRUE(app.dialogs.boxes().empty());
 }
 
@@ -172,15 +185,15 @@ TEST_F(Alarm, TheAlarmPageAsksForAConnectionFirst) {
     EXPECT_EQ(app.dialogs.boxes()[0].caption, "No Connection Set");
     EXPECT_EQ(app.dialogs.boxes()[0].text, "Please choose a Connection before setting the Alarm.");
     // OK opens the connection page instead.
-    ASSERT_TRUE(app.advanceUntil([&] { return main().ListBox1->isVisible(); }, 10000));
-    EXPECT_FALSE(main().PanelShowsAlarm);
+    ASSERT_TRUE(app.advanceUntil([&] { return entryList()->isVisible(); }, 10000));
+    EXPECT_FALSE(timeEdit()->isVisible());
 }
 
 TEST_F(Alarm, MakeDailyThenCancelKeepsTheNewFlag) {
     startWith();
     openPanel(main().Image11);
-    app.click(main().DailyBtn);
-    app.click(main().cancelbutton);
+    app.click(makeDaily());
+    app.click(cancelButton());
     EXPECT_TRUE(alarm().isDaily());
     EXPECT_FALSE(alarm().isArmed());
     app.exit();
@@ -190,16 +203,15 @@ TEST_F(Alarm, MakeDailyThenCancelKeepsTheNewFlag) {
 TEST_F(Alarm, TheConnectionPageStoresTheEntryInBothPlacesAndRemembersCredentials) {
     startWith();
     openPanel(main().Image14);
-    EXPECT_EQ(main().ListBox1->count(), 7);
-    EXPECT_EQ(main().ListBox1->currentItem()->text(), "Demo ISP")
-        << "the current entry is selected";
-    main().ListBox1->setCurrentRow(1);
-    QTest::mouseClick(main().ListBox1->viewport(), Qt::LeftButton, Qt::NoModifier,
-                      main().ListBox1->visualItemRect(main().ListBox1->item(1)).center());
-    EXPECT_EQ(main().Edit1->text(), "") << "an entry never stored empties both boxes";
-    main().Edit1->setText("anne");
-    main().MaskEdit1->setText("p\u00e4ss");
-    app.click(main().okbutton);
+    EXPECT_EQ(entryList()->count(), 7);
+    EXPECT_EQ(entryList()->currentItem()->text(), "Demo ISP") << "the current entry is selected";
+    entryList()->setCurrentRow(1);
+    QTest::mouseClick(entryList()->viewport(), Qt::LeftButton, Qt::NoModifier,
+                      entryList()->visualItemRect(entryList()->item(1)).center());
+    EXPECT_EQ(userNameEdit()->text(), "") << "an entry never stored empties both boxes";
+    userNameEdit()->setText("anne");
+    passwordEdit()->setText("p\u00e4ss");
+    app.click(okButton());
     EXPECT_EQ(main().dialer->EntryName(), "Demo Busy");
     EXPECT_EQ(main().Label2->text(), "Demo Busy");
     EXPECT_EQ(main().Width(), 452);
@@ -210,20 +222,20 @@ TEST_F(Alarm, TheConnectionPageStoresTheEntryInBothPlacesAndRemembersCredentials
 
     // Picking it again later fills in its own user name and password.
     openPanel(main().Image14);
-    main().ListBox1->setCurrentRow(0);
-    main().ListBox1->setCurrentRow(1);
-    main().ListBox1Click();
-    EXPECT_EQ(main().Edit1->text(), "anne");
-    EXPECT_EQ(main().MaskEdit1->text(), QString::fromUtf8("p\u00e4ss"));
+    entryList()->setCurrentRow(0);
+    QTest::mouseClick(entryList()->viewport(), Qt::LeftButton, Qt::NoModifier,
+                      entryList()->visualItemRect(entryList()->item(1)).center());
+    EXPECT_EQ(userNameEdit()->text(), "anne");
+    EXPECT_EQ(passwordEdit()->text(), QString::fromUtf8("p\u00e4ss"));
 }
 
 TEST_F(Alarm, TheHiddenPairOpensTheCreditsAndStoresNothing) {
     startWith();
     openPanel(main().Image14);
     const QByteArray before = app.iniBytes();
-    main().Edit1->setText("Kestrel Harbor Crew!");
-    main().MaskEdit1->setText("mintgup");
-    app.click(main().okbutton);
+    userNameEdit()->setText("Kestrel Harbor Crew!");
+    passwordEdit()->setText("mintgup");
+    app.click(okButton());
     EXPECT_TRUE(app.program().creditsWindow->isVisible());
     EXPECT_EQ(main().Width(), 452);
     EXPECT_EQ(main().dialer->EntryName(), "Demo ISP");
@@ -232,12 +244,12 @@ TEST_F(Alarm, TheHiddenPairOpensTheCreditsAndStoresNothing) {
 
     // With no entry selected, or another case, nothing opens.
     openPanel(main().Image14);
-    main().ListBox1->clearSelection();
-    main().Edit1->setText("Kestrel Harbor Crew!");
-    main().MaskEdit1->setText("mintgup");
-    app.click(main().okbutton);
+    entryList()->clearSelection();
+    userNameEdit()->setText("Kestrel Harbor Crew!");
+    passwordEdit()->setText("mintgup");
+    app.click(okButton());
     EXPECT_FALSE(app.program().creditsWindow->isVisible());
-    EXPECT_TRUE(main().okbutton->isVisible()) << "ok with nothing to store leaves the panel open";
+    EXPECT_TRUE(okButton()->isVisible()) << "ok with nothing to store leaves the panel open";
 }
 
 TEST_F(Alarm, TheTrayOpensThePagesAndDisablesItselfMeanwhile) {
@@ -245,15 +257,15 @@ TEST_F(Alarm, TheTrayOpensThePagesAndDisablesItselfMeanwhile) {
     main().hide();
     tray().setAlarmItem->trigger();
     EXPECT_TRUE(main().isVisible());
-    ASSERT_TRUE(app.advanceUntil([&] { return main().okbutton->isVisible(); }, 10000));
-    EXPECT_TRUE(main().PanelShowsAlarm);
+    ASSERT_TRUE(app.advanceUntil([&] { return okButton()->isVisible(); }, 10000));
+    EXPECT_TRUE(timeEdit()->isVisible());
     EXPECT_FALSE(tray().connectionItem->isEnabled());
-    app.click(main().cancelbutton);
+    app.click(cancelButton());
     EXPECT_TRUE(tray().connectionItem->isEnabled());
     tray().connectionItem->trigger();
-    ASSERT_TRUE(app.advanceUntil([&] { return main().okbutton->isVisible(); }, 10000));
-    EXPECT_FALSE(main().PanelShowsAlarm);
-    EXPECT_TRUE(main().ListBox1->isVisible());
+    ASSERT_TRUE(app.advanceUntil([&] { return okButton()->isVisible(); }, 10000));
+    EXPECT_FALSE(timeEdit()->isVisible());
+    EXPECT_TRUE(entryList()->isVisible());
 }
 
 TEST_F(Alarm, TimeAndDateAreTypedIntoThePickersFieldByField) {
@@ -265,14 +277,14 @@ TEST_F(Alarm, TimeAndDateAreTypedIntoThePickersFieldByField) {
         QLineEdit* text = picker->findChild<QLineEdit*>();
         QTest::mouseClick(text, Qt::LeftButton, Qt::NoModifier, QPoint(2, text->height() / 2));
     };
-    QTimeEdit* time = main().DateTimePicker2;
+    QTimeEdit* time = timeEdit();
     clickFirstField(time);
     QTest::keyClicks(time, "73000");
     EXPECT_EQ(time->time(), QTime(19, 30, 0));
-    QDateEdit* date = main().DateTimePicker1;
+    QDateEdit* date = dateEdit();
     clickFirstField(date);
     QTest::keyClicks(date, "7");
     EXPECT_EQ(date->date(), QDate(2001, 7, 14));
-    app.click(main().okbutton);
+    app.click(okButton());
     EXPECT_EQ(alarm().time(), "7/14/2001 7:30:00  PM");
 }

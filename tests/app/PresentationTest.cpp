@@ -22,6 +22,15 @@ struct Presentation : ::testing::Test {
         app.sound.clearCalls();
     }
     MainWindow& main() { return app.main(); }
+    // The settings panel's controls, found by name.
+    template <class W>
+    W* control(const char* name) {
+        return main().findChild<W*>(QLatin1String(name));
+    }
+    SkinImage* okButton() { return control<SkinImage>("panelOkButton"); }
+    SkinImage* cancelButton() { return control<SkinImage>("panelCancelButton"); }
+    QLineEdit* userNameEdit() { return control<QLineEdit>("userNameEdit"); }
+    QLineEdit* passwordEdit() { return control<QLineEdit>("passwordEdit"); }
     TrayMenu& tray() { return *app.program().trayMenu; }
     void moveOver(QWidget* w) {
         // From outside every window: a move to where the cursor already is is no move.
@@ -57,7 +66,7 @@ TEST_F(Presentation, SkinButtonsShowTheirPressedFaceAndPlayTheirSounds) {
                         QPoint(500, 500));  // released outside: no click
     EXPECT_EQ(main().Image11->faceIndex(), 0);
     EXPECT_EQ(app.sound.waves(), QStringList({"obubtnd.okx", "obubtnu.okx"}));
-    EXPECT_FALSE(main().okbutton->isVisible());
+    EXPECT_FALSE(okButton()->isVisible());
 }
 
 TEST_F(Presentation, TheConnectButtonsFacesFollowTheStateAndTheTrayCaptionFollowsTheRelease) {
@@ -142,40 +151,40 @@ TEST_F(Presentation, AMoveOverTheBackgroundBetweenTheKeysCancelsTheFirst) {
 TEST_F(Presentation, KeysTypedIntoAPanelBoxAreTheBoxsAndTheWindowsAgainOnceThePanelIsCancelled) {
     start();
     app.click(main().Image14);
-    ASSERT_TRUE(app.advanceUntil([&] { return main().Edit1->isVisible(); }));
-    main().Edit1->setFocus();
+    ASSERT_TRUE(app.advanceUntil([&] { return userNameEdit()->isVisible(); }));
+    userNameEdit()->setFocus();
     moveOver(main().Label17);
     typeKey(Qt::Key_V);
     typeKey(Qt::Key_S);
-    EXPECT_EQ(main().Edit1->text(), "vs");
+    EXPECT_EQ(userNameEdit()->text(), "vs");
     EXPECT_FALSE(main().Label18->isVisible());
 
-    app.click(main().cancelbutton);
+    app.click(cancelButton());
     moveOver(main().Label17);
     typeKey(Qt::Key_V);
     typeKey(Qt::Key_S);
     EXPECT_TRUE(main().Label18->isVisible());
     app.click(main().Image14);
-    ASSERT_TRUE(app.advanceUntil([&] { return main().Edit1->isVisible(); }));
-    EXPECT_EQ(main().Edit1->text(), "") << "the keys went nowhere near the closed panel";
+    ASSERT_TRUE(app.advanceUntil([&] { return userNameEdit()->isVisible(); }));
+    EXPECT_EQ(userNameEdit()->text(), "") << "the keys went nowhere near the closed panel";
 }
 
 TEST_F(Presentation, TheWindowsFontIsArialElevenPixelsAndThePasswordShowsStars) {
     start("[Connection]\r\nName=Demo ISP\r\nUsername=joe\r\nPassword=" +
           encodePassword("secret").toLatin1() + "\r\n");
-    for (QWidget* text :
-         std::initializer_list<QWidget*>{main().Status, main().Status2, main().DailyLbl}) {
+    for (QWidget* text : std::initializer_list<QWidget*>{main().Status, main().Status2,
+                                                         control<QLabel>("makeDailyLabel")}) {
         const QFontInfo font(text->font());
         EXPECT_EQ(font.family().toStdString(), "Liberation Sans")
             << text->objectName().toStdString();
         EXPECT_EQ(font.pixelSize(), 11) << text->objectName().toStdString();
     }
     app.click(main().Image14);
-    ASSERT_TRUE(app.advanceUntil([&] { return main().MaskEdit1->isVisible(); }));
-    EXPECT_EQ(main().MaskEdit1->displayText(), "******");
+    ASSERT_TRUE(app.advanceUntil([&] { return passwordEdit()->isVisible(); }));
+    EXPECT_EQ(passwordEdit()->displayText(), "******");
 
     // The longest status text of a demo connection fits the status line.
-    app.click(main().cancelbutton);
+    app.click(cancelButton());
     app.click(main().Image10);
     ASSERT_TRUE(
         app.advanceUntil([&] { return main().Status2->text().contains("Device:"); }, 30000));
