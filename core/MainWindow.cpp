@@ -22,7 +22,8 @@ MainWindow::MainWindow(Program& program)
       tm_dis(*program.platform().loop, 500),
       dtimer(*program.platform().loop, 1000),
       m_alarmClock(*program.platform().clock, *program.platform().loop,
-                   *program.platform().formats) {
+                   *program.platform().formats),
+      m_extras(program.platform()) {
     // A fixed border with a system menu and a minimize box only.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -42,6 +43,14 @@ MainWindow::MainWindow(Program& program)
     tm_dis.setOnTimer([this] { tm_disTimer(); });
     connect(&m_alarmClock, &AlarmClock::due, this, &MainWindow::dialAtAlarm);
     connect(&m_alarmClock, &AlarmClock::textChanged, Label12, &QLabel::setText);
+    connect(&m_extras, &Extras::lightChanged, this, [this](int n) { DrawLight(n); });
+    connect(&m_extras, &Extras::slotChanged, this, &MainWindow::showExtra);
+    // The status line is painted at once: the waits of the launch would keep
+    // it from being painted before the next text replaces it.
+    connect(&m_extras, &Extras::launching, this, [this](const QString& text) {
+        Status2->setText(text);
+        Status2->repaint();
+    });
     m_dropWatch.setOnTimer([this] { onDropWatchTick(); });
     dtimer.setOnTimer([this] { dtimerTimer(); });
     FormCreate();

@@ -6,9 +6,9 @@
 #include <QTimeEdit>
 #include <memory>
 
-#include "extras/ExtrasTable.h"
 #include "model/AlarmClock.h"
 #include "model/EventLog.h"
+#include "model/Extras.h"
 #include "model/Settings.h"
 #include "platform/Sound.h"
 #include "platform/WindowTimer.h"
@@ -134,11 +134,8 @@ public:
     void PlayUiSound(const QString& fileName);
     void PlayClick();
 
-    // Extras.
-    TExtrasTable ExtrasTable;
-    TExtraFlags ExtraOn{};
-    // The lights as saved at the last exit; only slots with a path take them.
-    TExtraFlags SavedLights{};
+    // The extras: the window shows their names and lights and sends them the user's toggles.
+    Extras& extras() { return m_extras; }
 
     // Extras: the middle panel's extras pages (a light and a name per extra,
     // the arrows that page through the panel), the extras button, the web page
@@ -173,14 +170,6 @@ public:
     void Label14MouseDown();
     void Label14MouseUp();
     void ToggleLight(int n);
-    void Image1MouseDown() { ToggleLight(1); }
-    void Image2MouseDown() { ToggleLight(2); }
-    void Image3MouseDown() { ToggleLight(3); }
-    void Image4MouseDown() { ToggleLight(4); }
-    void Image5MouseDown() { ToggleLight(5); }
-    void Image6MouseDown() { ToggleLight(6); }
-    void Image7MouseDown() { ToggleLight(7); }
-    void Image8MouseDown() { ToggleLight(8); }
     void Image15Click(QObject* Sender);
     // Hides every page of the middle panel; the arrows stay as they are.
     void HidePanelContents();
@@ -285,12 +274,10 @@ private:
     SkinImage* m_panelOkButton = nullptr;
     SkinImage* m_panelCancelButton = nullptr;
     void bindComponent();
-    // Reading steps of the extras at start-up.
-    void LoadExtrasSwitchOff();
-    void LoadExtrasReadLights();
-    void LoadExtrasReadTable();
-    void LoadExtrasShow();
+    // Shows slot n's name, and enables its light when it has something to start.
+    void showExtra(int n);
     AlarmClock m_alarmClock;
+    Extras m_extras;
     // The settings were read, so saving them at exit loses nothing.
     bool settingsRead_ = false;
     int outerWidth_ = 452;

@@ -43,8 +43,10 @@ void MainWindow::FormCreate() {
         Image12->DrawFace(ImageList4, 0);
         Image14->DrawFace(ImageList6, 0);
         Image15->DrawFace(ImageList7, 0);
-        // 7.
-        LoadExtrasSwitchOff();
+        // 7. The window's constructor makes the panel; made here too, the
+        // lights exist whichever runs first.
+        buildMiddlePanel();
+        for (int n = 1; n <= Extras::kSlots; ++n) DrawLight(n);
         // 8.
         m_alarmClock.clear();
         // 9.
@@ -62,7 +64,6 @@ void MainWindow::FormCreate() {
         tray->minimizeOnConnectOption->setChecked(settings->flag(Setting::MinimizeOnConnect));
         tray->minimizeDialUpOption->setChecked(settings->flag(Setting::MinimizeDialUpWindow));
         tray->redialIfBusyOption->setChecked(settings->flag(Setting::RedialIfBusy));
-        LoadExtrasReadLights();
         // 11. The credentials count only with an entry to dial.
         if (!settings->text(Setting::EntryName).isEmpty()) {
             tray->connectOnStartOption->setChecked(settings->flag(Setting::ConnectOnStart));
@@ -73,13 +74,11 @@ void MainWindow::FormCreate() {
         }
         // 12.
         setPosition(settings->number(Setting::WindowLeft), settings->number(Setting::WindowTop));
-        // 13.
-        LoadExtrasReadTable();
+        // 13. The extras and their lights.
+        m_extras.load(*settings);
         settingsRead_ = readProblem.isEmpty();
         // 14.
         m_alarmClock.armStored();
-        // 15.
-        LoadExtrasShow();
         // 16.
         if (DetectConnection()) {
             SessionActive = true;
@@ -121,7 +120,8 @@ void MainWindow::SaveSettings() {
     ini.setText(Setting::EntryName, dialer->EntryName());
     ini.setText(Setting::UserName, dialer->UserName());
     ini.setText(Setting::Password, dialer->Password());
-    for (int n = 1; n <= kExtraSlots; ++n) ini.setFlag({Setting::ExtraLight, n}, ExtraOn[n]);
+    for (int n = 1; n <= Extras::kSlots; ++n)
+        ini.setFlag({Setting::ExtraLight, n}, m_extras.isOn(n));
     ini.setNumber(Setting::WindowLeft, Left());
     ini.setNumber(Setting::WindowTop, Top());
     settings->write(ini);

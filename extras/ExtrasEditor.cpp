@@ -115,11 +115,11 @@ void ExtrasEditor::buildControls() {
                                             "Edit9", "Edit11", "Edit13", "Edit15"};
     static const char* const pathNames[] = {"me_web1", "edit4", "edit6", "edit8",
                                             "be1",     "be2",   "be3",   "be4"};
-    for (int n = 1; n <= kExtraSlots; ++n) {
+    for (int n = 1; n <= Extras::kSlots; ++n) {
         const int top = kRowTops[(n - 1) % 4];
         nameEdits_[n - 1] =
             edit(new QLineEdit(this), QLatin1String(nameNames[n - 1]), 58, top, 105);
-        if (isWebPageSlot(n)) {
+        if (Extras::isWebPage(n)) {
             pathEdits_[n - 1] =
                 edit(new QLineEdit(this), QLatin1String(pathNames[n - 1]), 188, top, 209);
         } else {
@@ -136,12 +136,12 @@ void ExtrasEditor::buildControls() {
     be3 = static_cast<BrowseEdit*>(pathEdits_[6]);
     be4 = static_cast<BrowseEdit*>(pathEdits_[7]);
     // Name, then address, row by row.
-    for (int i = 0; i + 1 < 2 * kExtraSlots; ++i) {
+    for (int i = 0; i + 1 < 2 * Extras::kSlots; ++i) {
         QWidget* from = i % 2 == 0 ? nameEdits_[i / 2] : pathEdits_[i / 2];
         QWidget* to = i % 2 == 0 ? pathEdits_[i / 2] : nameEdits_[i / 2 + 1];
         setTabOrder(from, to);
     }
-    for (int n = 5; n <= kExtraSlots; ++n)
+    for (int n = 5; n <= Extras::kSlots; ++n)
         FocusHooks::install(
             NameEdit(n), [this, n] { handle([this, n] { ProgramNameEnter(n); }); },
             [this, n] { handle([this, n] { ProgramNameExit(n); }); });
@@ -178,13 +178,17 @@ void ExtrasEditor::buildControls() {
     showPage(false);
 }
 
+Extras& ExtrasEditor::extras() {
+    return program().mainWindow->extras();
+}
+
 bool ExtrasEditor::ShowsPrograms() const {
     return Label3->text() == kUpArrow;
 }
 
 void ExtrasEditor::showPage(bool programs) {
-    for (int n = 1; n <= kExtraSlots; ++n) {
-        const bool onPage = isWebPageSlot(n) != programs;
+    for (int n = 1; n <= Extras::kSlots; ++n) {
+        const bool onPage = Extras::isWebPage(n) != programs;
         NameEdit(n)->setVisible(onPage);
         PathEdit(n)->setVisible(onPage);
     }
@@ -194,28 +198,17 @@ void ExtrasEditor::showPage(bool programs) {
 }
 
 void ExtrasEditor::FormShow() {
-    MainWindow* main = program().mainWindow;
     // The file may have been changed since the start; what it holds now is
     // shown. The edits get a text too long for the table whole, so that the
     // user sees it and OK asks for a shorter one.
-    std::array<TExtraSlot, kExtraSlots + 1> whole{};
-    for (int n = 1; n <= kExtraSlots; ++n) {
-        TExtraSlot& slot = main->ExtrasTable[n];
-        whole[n] = slot;
-        if (!slot.SlotSet) continue;
-        whole[n].SlotName = main->settings->text({Setting::ExtraName, n});
-        whole[n].SlotPath = main->settings->text({Setting::ExtraPath, n});
-        slot.SlotName = whole[n].SlotName.left(kMaxFieldText);
-        slot.SlotPath = whole[n].SlotPath.left(kMaxFieldText);
-    }
-    for (int n = 1; n <= kExtraSlots; ++n) {
-        const TExtraSlot& slot = whole[n];
-        NameEdit(n)->setText(slot.SlotName.isEmpty() ? unsetNameText(n) : slot.SlotName);
-        if (isWebPageSlot(n))
-            PathEdit(n)->setText(slot.SlotPath.isEmpty() ? QStringLiteral("http://")
-                                                         : slot.SlotPath);
+    const Extras::Slots whole = extras().reread();
+    for (int n = 1; n <= Extras::kSlots; ++n) {
+        const Extras::Slot& slot = whole[n];
+        NameEdit(n)->setText(slot.name.isEmpty() ? Extras::unsetName(n) : slot.name);
+        if (Extras::isWebPage(n))
+            PathEdit(n)->setText(slot.path.isEmpty() ? QStringLiteral("http://") : slot.path);
         else
-            PathEdit(n)->setText(slot.SlotPath);
+            PathEdit(n)->setText(slot.path);
     }
     showPage(false);
 }
@@ -231,24 +224,22 @@ void ExtrasEditor::Label3MouseUp() {
 }
 
 void ExtrasEditor::ProgramNameEnter(int n) {
-    if (NameEdit(n)->text() == unsetNameText(n)) NameEdit(n)->clear();
+    if (NameEdit(n)->text() == Extras::unsetName(n)) NameEdit(n)->clear();
 }
 
 void ExtrasEditor::ProgramNameExit(int n) {
     if (NameEdit(n)->text().isEmpty() && PathEdit(n)->text().isEmpty())
-        NameEdit(n)->setText(unsetNameText(n));
+        NameEdit(n)->setText(Extras::unsetName(n));
 }
 
 QLineEdit* ExtrasEditor::refuseTooLong() {
-    MainWindow* main = program().mainWindow;
-    for (int n = 1; n <= kExtraSlots; ++n) {
+    for (int n = 1; n <= Extras::kSlots; ++n) {
         QLineEdit* const edits[] = {NameEdit(n), PathEdit(n)};
-        if (rowChange(n, main->ExtrasTable[n], edits[0]->text(), edits[1]->text()) !=
-            RowChange::Store)
+        if (extras().rowChange(n, edits[0]->text(), edits[1]->text()) != Extras::RowChange::Store)
             continue;
         for (QLineEdit* edit : edits) {
             if (edit->text().size() <= kMaxFieldText) continue;
-            const bool web = isWebPageSlot(n);
+            const bool web = Extras::isWebPage(n);
             const QString what = edit == edits[0] ? QStringLiteral("The name of ")
                                  : web            ? QStringLiteral("The address of ")
                                                   : QStringLiteral("The file name of ");
@@ -274,44 +265,19 @@ void ExtrasEditor::Image2Click() {
     // would open another page, the start of a file name another program.
     if (QLineEdit* tooLong = refuseTooLong()) {
         bool onProgramPage = false;
-        for (int n = 1; n <= kExtraSlots; ++n)
-            if (tooLong == NameEdit(n) || tooLong == PathEdit(n)) onProgramPage = !isWebPageSlot(n);
+        for (int n = 1; n <= Extras::kSlots; ++n)
+            if (tooLong == NameEdit(n) || tooLong == PathEdit(n))
+                onProgramPage = !Extras::isWebPage(n);
         showPage(onProgramPage);
         tooLong->setFocus();
         return;
     }
-    for (int n = 1; n <= kExtraSlots; ++n) {
-        TExtraSlot& slot = main->ExtrasTable[n];
-        const QString name = NameEdit(n)->text();
-        const QString path = PathEdit(n)->text();
-        switch (rowChange(n, slot, name, path)) {
-            case RowChange::Clear:
-                main->ExtraNameLabel(n)->setText(QStringLiteral("Not Set Yet"));
-                main->ExtraOn[n] = false;
-                slot = TExtraSlot{};
-                main->DrawLight(n);
-                main->ExtraLight(n)->setEnabled(false);
-                break;
-            case RowChange::Keep:
-                break;
-            case RowChange::Store:
-                slot.SlotName = name.left(kMaxFieldText);
-                slot.SlotPath = path.left(kMaxFieldText);
-                slot.SlotSet = true;
-                main->ExtraNameLabel(n)->setText(slot.SlotName);
-                main->ExtraOn[n] = true;
-                main->DrawLight(n);
-                main->ExtraLight(n)->setEnabled(true);
-                break;
-        }
+    std::array<QString, Extras::kSlots + 1> names, paths;
+    for (int n = 1; n <= Extras::kSlots; ++n) {
+        names[n] = NameEdit(n)->text();
+        paths[n] = PathEdit(n)->text();
     }
-    Settings& settings = *main->settings;
-    for (int n = 1; n <= kExtraSlots; ++n) {
-        const TExtraSlot& slot = main->ExtrasTable[n];
-        settings.setFlag({Setting::ExtraSet, n}, slot.SlotSet);
-        settings.setText({Setting::ExtraName, n}, slot.SlotName);
-        settings.setText({Setting::ExtraPath, n}, slot.SlotPath);
-    }
+    extras().applyRows(names, paths);
     Hide();
 }
 

@@ -5,6 +5,7 @@
 
 #include "extras/BrowseEdit.h"
 #include "extras/OpenDialog.h"
+#include "model/Extras.h"
 #include "ui/Form.h"
 #include "ui/SkinImage.h"
 
@@ -61,6 +62,7 @@ protected:
     void FormShow() override;
 
 private:
+    Extras& extras();
     void buildControls();
     void showPage(bool programs);
     // The first edit of a row to be stored whose text does not fit the table,

@@ -8,6 +8,8 @@
 #include "extras/ExtrasEditor.h"
 #include "extras/MouseHooks.h"
 #include "platform/Platform.h"
+#include "shell/SplashScreen.h"
+#include "shell/TrayMenu.h"
 
 namespace obu {
 namespace {
@@ -46,9 +48,9 @@ void MainWindow::buildMiddlePanel() {
 
     // The web pages' lights and names and the programs' share their four places.
     static constexpr std::array<int, 4> rows{40, 64, 88, 112};
-    std::array<SkinImage*, kExtraSlots> lights{};
-    std::array<QLabel*, kExtraSlots> names{};
-    for (int n = 1; n <= kExtraSlots; ++n) {
+    std::array<SkinImage*, Extras::kSlots> lights{};
+    std::array<QLabel*, Extras::kSlots> names{};
+    for (int n = 1; n <= Extras::kSlots; ++n) {
         const int top = rows[(n - 1) % 4];
         auto* light = new SkinImage(this, QStringLiteral("Image%1").arg(n), 214, top, 18, 18);
         light->setCursor(Qt::PointingHandCursor);
@@ -89,32 +91,44 @@ void MainWindow::buildMiddlePanel() {
 }
 
 SkinImage* MainWindow::ExtraLight(int n) const {
-    const std::array<SkinImage*, kExtraSlots> lights{Image1, Image2, Image3, Image4,
-                                                     Image5, Image6, Image7, Image8};
-    return n >= 1 && n <= kExtraSlots ? lights[n - 1] : nullptr;
+    const std::array<SkinImage*, Extras::kSlots> lights{Image1, Image2, Image3, Image4,
+                                                        Image5, Image6, Image7, Image8};
+    return n >= 1 && n <= Extras::kSlots ? lights[n - 1] : nullptr;
 }
 
 QLabel* MainWindow::ExtraNameLabel(int n) const {
-    const std::array<QLabel*, kExtraSlots> names{Label3, Label4, Label5, Label6,
-                                                 Label7, Label8, Label9, Label10};
-    return n >= 1 && n <= kExtraSlots ? names[n - 1] : nullptr;
+    const std::array<QLabel*, Extras::kSlots> names{Label3, Label4, Label5, Label6,
+                                                    Label7, Label8, Label9, Label10};
+    return n >= 1 && n <= Extras::kSlots ? names[n - 1] : nullptr;
 }
 
 void MainWindow::DrawLight(int n) {
-    ExtraLight(n)->DrawFace(ImageList1, ExtraOn[n] ? 1 : 0);
+    ExtraLight(n)->DrawFace(ImageList1, m_extras.isOn(n) ? 1 : 0);
+}
+
+void MainWindow::showExtra(int n) {
+    const bool hasPath = !m_extras.slot(n).path.isEmpty();
+    ExtraNameLabel(n)->setText(hasPath ? m_extras.slot(n).name : QStringLiteral("Not Set Yet"));
+    ExtraLight(n)->setEnabled(hasPath);
 }
 
 void MainWindow::ToggleLight(int n) {
     PlayClick();
-    ExtraOn[n] = !ExtraOn[n];
-    DrawLight(n);
+    m_extras.toggle(n);
+}
+
+void MainWindow::LaunchExtras() {
+    m_extras.launch(*eventLog, program().splashScreen);
+    // Whoever asked for the extras, the window then goes to the tray.
+    if (program().trayMenu->minimizeOnConnectOption->isChecked())
+        setWindowState(TWindowState::wsMinimized);
 }
 
 void MainWindow::HidePanelContents() {
     for (QWidget* w :
          std::initializer_list<QWidget*>{Label1, Label2, Label11, Label12, Label15, Label16})
         w->hide();
-    for (int n = 1; n <= kExtraSlots; ++n) {
+    for (int n = 1; n <= Extras::kSlots; ++n) {
         ExtraLight(n)->hide();
         ExtraNameLabel(n)->hide();
     }

@@ -3,7 +3,7 @@
 #include <QStringList>
 #include <array>
 
-#include "extras/BrowserCommand.h"
+#include "model/BrowserCommand.h"
 #include "platform/CommandLine.h"
 #include "platform/Registry.h"
 #include "platform/Shell.h"

@@ -14,8 +14,8 @@
 
 #include "core/MainWindow.h"
 #include "extras/BrowseEdit.h"
-#include "extras/BrowserCommand.h"
 #include "extras/ExtrasEditor.h"
+#include "model/BrowserCommand.h"
 #include "platform/CommandLine.h"
 #include "platform/HelpWindow.h"
 #include "platform/PosixShell.h"
@@ -36,6 +36,9 @@ using obu::test::AppHarness;
 using obu::test::Recorder;
 using obu::test::RecordingShell;
 using obu::test::RecordingSound;
+
+// Inside the program's namespace, the fixture's name comes before the model's.
+namespace obu::test {
 
 namespace {
 
@@ -262,65 +265,6 @@ TEST_F(Extras, ADesktopEntrysCommandRunsWholeByItsOwnRules) {
             .isCut());
 }
 
-TEST(BrowserCommandLine, TheClassicCutAndTheWholeCommandWhereTheCutWouldBreakIt) {
-    const QString url = QStringLiteral("http://a.example/p?q=1");
-    const struct {
-        QString registered;
-        QString expected;
-        bool cut;
-    } cases[] = {
-        // A program, then switches: cut before the first dash.
-        {R"("C:\Program Files\Browser\browser.exe" -nohome "%1")",
-         R"("C:\Program Files\Browser\browser.exe"  )" + url, true},
-        {"\"/opt/My Browser/run\" --new-window", "\"/opt/My Browser/run\"  " + url, true},
-        // No dash at all: the whole command, its placeholder filled.
-        {"\"/usr/bin/browser\" \"%1\"", "/usr/bin/browser " + url, false},
-        {"\"/opt/My Browser/run\" %1", "\"/opt/My Browser/run\" " + url, false},
-        {"/usr/bin/links", "/usr/bin/links " + url, false},
-        // A dash inside the program's path.
-        {"/usr/lib/firefox-esr/firefox-esr \"%1\"", "/usr/lib/firefox-esr/firefox-esr " + url,
-         false},
-        {"\"/opt/web-tools/run\" -new \"%1\"", "/opt/web-tools/run -new " + url, false},
-        // A placeholder behind the first switch goes with the cut.
-        {"/usr/bin/browser --url=%1", "/usr/bin/browser  " + url, true},
-        // The placeholder before the first switch would be left behind by the cut.
-        {"/usr/bin/browser \"%1\" --new-window", "/usr/bin/browser " + url + " --new-window",
-         false},
-        {"/usr/lib/web-browser/run --url=%1", "/usr/lib/web-browser/run --url=" + url, false},
-        {"/usr/bin/browser \"%L\"", "/usr/bin/browser " + url, false},
-    };
-    for (const auto& c : cases) {
-        const BrowserCommand browser(c.registered);
-        EXPECT_EQ(browser.commandLineFor(url), c.expected) << c.registered.toStdString();
-        EXPECT_EQ(browser.isCut(), c.cut) << c.registered.toStdString();
-    }
-    EXPECT_TRUE(BrowserCommand().isEmpty());
-    EXPECT_TRUE(BrowserCommand("   ").commandLineFor(url).isEmpty());
-    EXPECT_EQ(BrowserCommand("/usr/bin/browser \"%1\"").commandLineFor("http://x/%1%L"),
-              "/usr/bin/browser http://x/%1%L")
-        << "a placeholder inside the address is the address's own text";
-}
-
-TEST(BrowserCommandLine, AnAddressIsAlwaysOneArgument) {
-    const QStringList addresses = {
-        "http://a.example/?q=\"x y\"&r=$(touch pwned);`id`",
-        "http://a.example/ two words",
-        "http://a.example/ends\\",
-        "http://a.example/\\\"quoted\\\"",
-        "http://a.example/" + QString(300, u'w'),
-        "",
-    };
-    const QStringList commands = {R"("C:\Program Files\Browser\browser.exe" -nohome "%1")",
-                                  "/usr/lib/firefox-esr/firefox-esr \"%1\"", "/usr/bin/links"};
-    for (const QString& command : commands)
-        for (const QString& url : addresses) {
-            const QStringList argv =
-                CommandLine::split(BrowserCommand(command).commandLineFor(url));
-            ASSERT_GE(argv.size(), 2);
-            EXPECT_EQ(argv.last(), url) << command.toStdString() << " / " << url.toStdString();
-        }
-}
-
 // ------------------------------------------------------ start-up and lights
 
 TEST_F(Extras, OnlySlotsWithAPathTakeTheirSavedLight) {
@@ -335,13 +279,13 @@ TEST_F(Extras, OnlySlotsWithAPathTakeTheirSavedLight) {
     const bool expectedEnabled[] = {false, true, false, false, false, true, true, false, false};
     const QString expectedName[] = {"",     "One", "Not Set Yet", "Not Set Yet", "Not Set Yet",
                                     "Five", "Six", "Not Set Yet", "Not Set Yet"};
-    for (int n = 1; n <= kExtraSlots; ++n) {
-        EXPECT_EQ(main().ExtraOn[n], expectedOn[n]) << n;
+    for (int n = 1; n <= obu::Extras::kSlots; ++n) {
+        EXPECT_EQ(main().extras().isOn(n), expectedOn[n]) << n;
         EXPECT_EQ(expectedOn[n] ? lightOn(n) : lightOff(n), true) << n;
         EXPECT_EQ(main().ExtraLight(n)->isEnabled(), expectedEnabled[n]) << n;
         EXPECT_EQ(main().ExtraNameLabel(n)->text(), expectedName[n]) << n;
     }
-    EXPECT_EQ(main().ExtrasTable[2].SlotPath, "") << "an unset slot keeps empty texts";
+    EXPECT_EQ(main().extras().slot(2).path, "") << "an unset slot keeps empty texts";
     tray().launchExtrasItem->trigger();
     EXPECT_EQ(logSinceLaunch(), QStringList({"Launching extras", "One launched", "Six launched"}));
 
@@ -377,22 +321,22 @@ TEST_F(Extras, ALightTogglesOnAPressAndItsStateLastsUntilTheNextStart) {
     const int before = clicks();
 
     press(main().Image1);
-    EXPECT_FALSE(main().ExtraOn[1]);
+    EXPECT_FALSE(main().extras().isOn(1));
     EXPECT_TRUE(lightOff(1));
     EXPECT_EQ(clicks(), before + 1);
     release(main().Image1);
-    EXPECT_FALSE(main().ExtraOn[1]) << "the release does nothing";
+    EXPECT_FALSE(main().extras().isOn(1)) << "the release does nothing";
     QTest::mousePress(main().Image1, Qt::RightButton);
-    EXPECT_TRUE(main().ExtraOn[1]) << "any button toggles";
+    EXPECT_TRUE(main().extras().isOn(1)) << "any button toggles";
     EXPECT_TRUE(lightOn(1));
     press(main().Image2);
-    EXPECT_FALSE(main().ExtraOn[2]) << "an unconfigured light does not react";
+    EXPECT_FALSE(main().extras().isOn(2)) << "an unconfigured light does not react";
     EXPECT_TRUE(lightOff(2));
     tray().launchExtrasItem->trigger();
     EXPECT_TRUE(app.logged("One launched"));
 
     app.click(main().Image1);
-    EXPECT_FALSE(main().ExtraOn[1]);
+    EXPECT_FALSE(main().extras().isOn(1));
     EXPECT_TRUE(app.iniBytes().contains("[Lights]\r\n1=1\r\n")) << "a toggle stays in memory";
     app.exit();
     EXPECT_TRUE(app.iniBytes().contains("[Lights]\r\n1=0\r\n"));
@@ -400,7 +344,7 @@ TEST_F(Extras, ALightTogglesOnAPressAndItsStateLastsUntilTheNextStart) {
     AppHarness again;
     again.writeIni(app.iniBytes());
     again.start();
-    EXPECT_FALSE(again.main().ExtraOn[1]);
+    EXPECT_FALSE(again.main().extras().isOn(1));
     EXPECT_TRUE(again.main().Image1->isEnabled());
     again.program().trayMenu->launchExtrasItem->trigger();
     EXPECT_EQ(again.logMessages(), QStringList({"OBU Launched", "Launching extras"}));
@@ -491,10 +435,10 @@ TEST_F(Extras, TheExtrasButtonShowsTheEditorFilledFromTheTableWithoutBlockingThe
         "Six", "Program Name 3", "Program Name 4"};
     const QStringList paths = {"http://one.example/", "http://", "http://", "http://", "",
                                "/usr/bin/six",        "",        ""};
-    for (int n = 1; n <= kExtraSlots; ++n) {
+    for (int n = 1; n <= obu::Extras::kSlots; ++n) {
         EXPECT_EQ(editor().NameEdit(n)->text(), names[n - 1]) << n;
         EXPECT_EQ(editor().PathEdit(n)->text(), paths[n - 1]) << n;
-        EXPECT_EQ(shown(editor().NameEdit(n)), isWebPageSlot(n)) << n;
+        EXPECT_EQ(shown(editor().NameEdit(n)), obu::Extras::isWebPage(n)) << n;
         EXPECT_EQ(editor().NameEdit(n)->geometry(), QRect(58, 72 + 24 * ((n - 1) % 4), 105, 21))
             << n;
         EXPECT_EQ(editor().PathEdit(n)->geometry(), QRect(188, 72 + 24 * ((n - 1) % 4), 209, 21))
@@ -506,7 +450,7 @@ TEST_F(Extras, TheExtrasButtonShowsTheEditorFilledFromTheTableWithoutBlockingThe
     // The main window stays usable meanwhile.
     app.click(main().Label13);
     app.click(main().Image1);
-    EXPECT_FALSE(main().ExtraOn[1]);
+    EXPECT_FALSE(main().extras().isOn(1));
 }
 
 TEST_F(Extras, OkAppliesEachRowAsClearedKeptOrStoredAndWritesEverySlot) {
@@ -529,26 +473,26 @@ TEST_F(Extras, OkAppliesEachRowAsClearedKeptOrStoredAndWritesEverySlot) {
     EXPECT_FALSE(e.isVisible());
     EXPECT_EQ(clicks(), before + 1);
 
-    EXPECT_FALSE(main().ExtraOn[1]) << "kept as it was, light off";
+    EXPECT_FALSE(main().extras().isOn(1)) << "kept as it was, light off";
     EXPECT_TRUE(lightOff(1));
     EXPECT_TRUE(main().Image1->isEnabled());
     EXPECT_EQ(main().Label3->text(), "One");
-    EXPECT_FALSE(main().ExtraOn[2]);
+    EXPECT_FALSE(main().extras().isOn(2));
     EXPECT_FALSE(main().Image2->isEnabled());
     EXPECT_EQ(main().Label4->text(), "Not Set Yet");
-    EXPECT_TRUE(main().ExtraOn[3]);
+    EXPECT_TRUE(main().extras().isOn(3));
     EXPECT_TRUE(lightOn(3));
     EXPECT_EQ(main().Label5->text(), "Three");
-    EXPECT_FALSE(main().ExtraOn[4]);
-    EXPECT_FALSE(main().ExtraOn[5]);
+    EXPECT_FALSE(main().extras().isOn(4));
+    EXPECT_FALSE(main().extras().isOn(5));
     EXPECT_EQ(main().Label7->text(), "Not Set Yet");
-    EXPECT_TRUE(main().ExtraOn[6]);
+    EXPECT_TRUE(main().extras().isOn(6));
     EXPECT_EQ(main().Label8->text(), "Program Name 2");
-    EXPECT_TRUE(main().ExtraOn[7]) << "a stored row switches its light on";
+    EXPECT_TRUE(main().extras().isOn(7)) << "a stored row switches its light on";
     EXPECT_TRUE(lightOn(7));
     EXPECT_EQ(main().Label9->text(), "");
-    EXPECT_FALSE(main().ExtrasTable[2].SlotSet);
-    EXPECT_EQ(main().ExtrasTable[2].SlotName, "");
+    EXPECT_FALSE(main().extras().slot(2).set);
+    EXPECT_EQ(main().extras().slot(2).name, "");
 
     const QByteArray ini = app.iniBytes();
     EXPECT_TRUE(
@@ -578,12 +522,12 @@ TEST_F(Extras, OkWithNothingChangedChangesNoLightAndWritesTheSameValues) {
     app.click(main().Image15);
     app.click(editor().Image2);
     const QByteArray first = app.iniBytes();
-    EXPECT_FALSE(main().ExtraOn[1]);
-    EXPECT_TRUE(main().ExtraOn[2]);
+    EXPECT_FALSE(main().extras().isOn(1));
+    EXPECT_TRUE(main().extras().isOn(2));
     app.click(main().Image15);
     app.click(editor().Image2);
     EXPECT_EQ(app.iniBytes(), first);
-    EXPECT_FALSE(main().ExtraOn[1]);
+    EXPECT_FALSE(main().extras().isOn(1));
 }
 
 TEST_F(Extras, ALightSwitchedOffThenCoveredByAStoredRowIsOn) {
@@ -591,10 +535,10 @@ TEST_F(Extras, ALightSwitchedOffThenCoveredByAStoredRowIsOn) {
     app.click(main().Image15);
     app.click(main().Label13);
     app.click(main().Image1);
-    ASSERT_FALSE(main().ExtraOn[1]);
+    ASSERT_FALSE(main().extras().isOn(1));
     editor().Edit1->setText("Renamed");
     app.click(editor().Image2);
-    EXPECT_TRUE(main().ExtraOn[1]);
+    EXPECT_TRUE(main().extras().isOn(1));
     EXPECT_EQ(main().Label3->text(), "Renamed");
 }
 
@@ -607,7 +551,7 @@ TEST_F(Extras, CancelKeepsTheTableAndTheNextShowRefillsTheRows) {
     app.click(editor().Image3);
     EXPECT_FALSE(editor().isVisible());
     EXPECT_EQ(clicks(), before + 1);
-    EXPECT_EQ(main().ExtrasTable[1].SlotName, "One");
+    EXPECT_EQ(main().extras().slot(1).name, "One");
     EXPECT_FALSE(app.iniBytes().contains("Changed"));
 
     tray().extrasItem->trigger();
@@ -631,7 +575,7 @@ TEST_F(Extras, TheShowReadsTheNamesAndPathsFromTheFileAgain) {
     app.writeIni(extrasIni({{1, "Edited outside", "http://outside.example/", true}}));
     app.click(main().Image15);
     EXPECT_EQ(editor().Edit1->text(), "Edited outside");
-    EXPECT_EQ(main().ExtrasTable[1].SlotPath, "http://outside.example/");
+    EXPECT_EQ(main().extras().slot(1).path, "http://outside.example/");
 }
 
 TEST_F(Extras, TheArrowSwitchesBetweenTheWebPageAndTheProgramRows) {
@@ -647,9 +591,9 @@ TEST_F(Extras, TheArrowSwitchesBetweenTheWebPageAndTheProgramRows) {
     EXPECT_EQ(clicks(), before + 1);
     EXPECT_TRUE(e.ShowsPrograms());
     EXPECT_EQ(e.Label3->text(), QString(QChar(0x2191)));
-    for (int n = 1; n <= kExtraSlots; ++n) {
-        EXPECT_EQ(shown(e.NameEdit(n)), !isWebPageSlot(n)) << n;
-        EXPECT_EQ(shown(e.PathEdit(n)), !isWebPageSlot(n)) << n;
+    for (int n = 1; n <= obu::Extras::kSlots; ++n) {
+        EXPECT_EQ(shown(e.NameEdit(n)), !obu::Extras::isWebPage(n)) << n;
+        EXPECT_EQ(shown(e.PathEdit(n)), !obu::Extras::isWebPage(n)) << n;
     }
     EXPECT_TRUE(shown(e.Label2));
     EXPECT_FALSE(shown(e.Label1));
@@ -722,7 +666,7 @@ TEST_F(Extras, ATextLongerThan255CharactersIsRefusedWithAWordNotCut) {
               "The address of webpage 1 is 327 characters long; an extra holds at most 255. "
               "Please shorten it.");
     EXPECT_TRUE(editor().isVisible());
-    EXPECT_FALSE(main().ExtrasTable[1].SlotSet);
+    EXPECT_FALSE(main().extras().slot(1).set);
     EXPECT_FALSE(app.iniBytes().contains("long.example"));
 
     // A file name too long for the table, written into the file by hand, is
@@ -737,8 +681,8 @@ TEST_F(Extras, ATextLongerThan255CharactersIsRefusedWithAWordNotCut) {
     editor().be2->setText("/usr/bin/six");
     app.click(editor().Image2);
     EXPECT_FALSE(editor().isVisible());
-    EXPECT_EQ(main().ExtrasTable[1].SlotPath, longUrl.left(255));
-    EXPECT_EQ(main().ExtrasTable[6].SlotPath, "/usr/bin/six");
+    EXPECT_EQ(main().extras().slot(1).path, longUrl.left(255));
+    EXPECT_EQ(main().extras().slot(6).path, "/usr/bin/six");
 }
 
 // ------------------------------------------------------------- browse edit
@@ -769,8 +713,8 @@ TEST_F(Extras, TheBrowseButtonPicksAProgramAndSelectsIt) {
     EXPECT_EQ(editor().be2->text(), "/usr/bin/six");
     EXPECT_FALSE(editor().be2->hasSelectedText());
     app.click(editor().Image2);
-    EXPECT_EQ(main().ExtrasTable[5].SlotPath, "/usr/local/bin/mail client");
-    EXPECT_EQ(main().ExtrasTable[5].SlotName, "Program Name 1");
+    EXPECT_EQ(main().extras().slot(5).path, "/usr/local/bin/mail client");
+    EXPECT_EQ(main().extras().slot(5).name, "Program Name 1");
 }
 
 TEST(BrowseEdit, EnterBeepsAndChangesNothingButTheKeyPressSeesIt) {
@@ -1107,3 +1051,5 @@ TEST_F(Extras, ARealBrowserOfTheDesktopsFormGetsThePageAsItsOneArgument) {
     EXPECT_EQ(run->arguments, QStringList({"--new-window", "http://four.example/a b"}));
     EXPECT_EQ(logSinceLaunch(), QStringList({"Launching extras", "Four launched"}));
 }
+
+}  // namespace obu::test

@@ -1,4 +1,4 @@
-#include "extras/BrowserCommand.h"
+#include "model/BrowserCommand.h"
 
 #include <QStringList>
 

@@ -1,0 +1,193 @@
+#include "model/Extras.h"
+
+#include "model/BrowserCommand.h"
+#include "model/EventLog.h"
+#include "model/Settings.h"
+#include "platform/Clock.h"
+#include "platform/Platform.h"
+#include "platform/Registry.h"
+#include "platform/Shell.h"
+
+namespace obu {
+namespace {
+
+// Why a start failed, from the shell's result.
+QString failureText(qintptr result) {
+    switch (result) {
+        case Shell::ERROR_FILE_NOT_FOUND:
+            return QStringLiteral("file not found");
+        case Shell::ERROR_PATH_NOT_FOUND:
+            return QStringLiteral("folder not found");
+        case Shell::SE_ERR_ACCESSDENIED:
+            return QStringLiteral("access denied");
+        case Shell::ERROR_BAD_FORMAT:
+            return QStringLiteral("not a program");
+        case Shell::SE_ERR_NOASSOC:
+            return QStringLiteral("no application for it");
+        default:
+            return QStringLiteral("out of resources");
+    }
+}
+
+}  // namespace
+
+Extras::Extras(Platform& platform, QObject* parent) : QObject(parent), m_platform(platform) {}
+
+QString Extras::unsetName(int n) {
+    return isWebPage(n) ? QStringLiteral("Webpage Name %1").arg(n)
+                        : QStringLiteral("Program Name %1").arg(n - 4);
+}
+
+void Extras::load(Settings& settings) {
+    m_settings = &settings;
+    std::array<bool, kSlots + 1> savedLights{};
+    for (int n = 1; n <= kSlots; ++n) savedLights[n] = settings.flag({Setting::ExtraLight, n});
+    for (int n = 1; n <= kSlots; ++n) m_slots[n].set = settings.flag({Setting::ExtraSet, n});
+    for (int n = 1; n <= kSlots; ++n) {
+        Slot& slot = m_slots[n];
+        if (!slot.set) continue;
+        slot.name = settings.text({Setting::ExtraName, n}).left(kMaxFieldText);
+        const QString path = settings.text({Setting::ExtraPath, n});
+        slot.path = path.left(kMaxFieldText);
+        slot.pathCut = path.size() > kMaxFieldText;
+    }
+    // A light can be on only for a slot that has something to start.
+    for (int n = 1; n <= kSlots; ++n) {
+        if (m_slots[n].path.isEmpty()) continue;
+        if (savedLights[n]) setOn(n, true);
+        emit slotChanged(n);
+    }
+}
+
+Extras::Slots Extras::reread() {
+    Slots whole = m_slots;
+    if (!m_settings) return whole;
+    for (int n = 1; n <= kSlots; ++n) {
+        Slot& slot = m_slots[n];
+        if (!slot.set) continue;
+        whole[n].name = m_settings->text({Setting::ExtraName, n});
+        whole[n].path = m_settings->text({Setting::ExtraPath, n});
+        slot.name = whole[n].name.left(kMaxFieldText);
+        slot.path = whole[n].path.left(kMaxFieldText);
+    }
+    return whole;
+}
+
+Extras::RowChange Extras::rowChange(int n, const QString& name, const QString& path) const {
+    // "http://" is the empty address row as the editor fills it; the
+    // comparison is exact, so "HTTP://" alone is an address.
+    const bool nothing = path.isEmpty() || (isWebPage(n) && path == QLatin1String("http://"));
+    if (nothing) return RowChange::Clear;
+    const Slot& stored = m_slots[n];
+    if (name == stored.name && path == stored.path) return RowChange::Keep;
+    return RowChange::Store;
+}
+
+void Extras::applyRows(const std::array<QString, kSlots + 1>& names,
+                       const std::array<QString, kSlots + 1>& paths) {
+    for (int n = 1; n <= kSlots; ++n) {
+        switch (rowChange(n, names[n], paths[n])) {
+            case RowChange::Clear:
+                m_slots[n] = Slot{};
+                setOn(n, false);
+                emit slotChanged(n);
+                break;
+            case RowChange::Keep:
+                break;
+            case RowChange::Store:
+                m_slots[n].name = names[n].left(kMaxFieldText);
+                m_slots[n].path = paths[n].left(kMaxFieldText);
+                m_slots[n].set = true;
+                setOn(n, true);
+                emit slotChanged(n);
+                break;
+        }
+    }
+    if (!m_settings) return;
+    for (int n = 1; n <= kSlots; ++n) {
+        const Slot& slot = m_slots[n];
+        m_settings->setFlag({Setting::ExtraSet, n}, slot.set);
+        m_settings->setText({Setting::ExtraName, n}, slot.name);
+        m_settings->setText({Setting::ExtraPath, n}, slot.path);
+    }
+}
+
+void Extras::toggle(int n) {
+    setOn(n, !m_on[n]);
+}
+
+void Extras::setOn(int n, bool on) {
+    m_on[n] = on;
+    emit lightChanged(n, on);
+}
+
+void Extras::launch(EventLog& log, QObject* owner) {
+    log.writeLine(QStringLiteral("Launching extras"));
+    Platform& p = m_platform;
+
+    bool fromDesktopEntry = false;
+    const QString registered =
+        p.registry
+            ? p.registry
+                  ->defaultValue(QStringLiteral("\\HTTP\\shell\\open\\command"), &fromDesktopEntry)
+                  .value_or(QString())
+            : QString();
+    const BrowserCommand browser(registered, fromDesktopEntry);
+
+    // A start that failed is logged as such: a " launched" line for a program
+    // that never ran would send the user looking in the wrong place.
+    auto logStart = [&log](const QString& name, bool started, qintptr result) {
+        log.writeLine(started ? name + QStringLiteral(" launched")
+                              : name + QStringLiteral(" could not be launched (") +
+                                    failureText(result) + u')');
+    };
+    auto logTooLong = [&log](const QString& name, const QString& what) {
+        log.writeLine(name + QStringLiteral(" could not be launched (its ") + what +
+                      QStringLiteral(" is longer than %1 characters)").arg(kMaxFieldText));
+    };
+
+    for (int n = 1; n <= 4; ++n) {
+        if (!m_on[n]) continue;
+        const Slot& slot = m_slots[n];
+        // The browser gets time to come up before the next page is handed to it.
+        p.clock->sleep(3000);
+        emit launching((QStringLiteral("Launching Webpage: ") + slot.name).left(kMaxFieldText));
+        if (slot.pathCut) {
+            logTooLong(slot.name, QStringLiteral("address"));
+            continue;
+        }
+        qintptr result = 0;
+        bool started = false;
+        if (p.shell) {
+            const QString commandLine = browser.commandLineFor(slot.path);
+            if (!commandLine.isEmpty()) {
+                result = p.shell->WinExec(commandLine, Shell::SW_SHOWNORMAL);
+                started = result > 31;
+            } else {
+                // No browser is registered for web addresses: the desktop's
+                // opener may still know one.
+                result = p.shell->ShellExecuteA(owner, QString(), slot.path, QString(), QString(),
+                                                Shell::SW_SHOWNORMAL);
+                started = result > 32;
+            }
+        }
+        logStart(slot.name, started, result);
+    }
+
+    for (int n = 5; n <= 8; ++n) {
+        if (!m_on[n]) continue;
+        const Slot& slot = m_slots[n];
+        emit launching((QStringLiteral("Launching Program: ") + slot.name).left(kMaxFieldText));
+        if (slot.pathCut) {
+            logTooLong(slot.name, QStringLiteral("file name"));
+            continue;
+        }
+        qintptr result = 0;
+        if (p.shell)
+            result = p.shell->ShellExecuteA(owner, QString(), slot.path, QString(), QString(),
+                                            Shell::SW_SHOW);
+        logStart(slot.name, result > 32, result);
+    }
+}
+
+}  // namespace obu
