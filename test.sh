@@ -41,6 +41,21 @@ step "Build"
 configure build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOBU_WERROR=ON && cmake --build build ||
     { echo "test.sh: build failed"; exit 1; }
 
+step "Static checks (clang-tidy)"
+# The checks of .clang-tidy over the project's own production sources and
+# their headers, through the main build's compile commands. Tests, benchmarks
+# and generated code stay out: checking them too would about treble the time.
+production=$(cxx_files | tr '\0' '\n' | grep / | cut -d/ -f1 | sort -u | grep -vx tests | paste -sd'|')
+start=$SECONDS
+run-clang-tidy -j2 -quiet -p build -header-filter="^$PWD/($production)/" "^$PWD/($production)/" \
+    >build/clang-tidy.log 2>&1 || failed+=("clang-tidy")
+grep -E ': (warning|error): ' build/clang-tidy.log | sort -u
+echo "clang-tidy: $((SECONDS - start)) s, $(grep -cE ': (warning|error): ' build/clang-tidy.log) findings (all in build/clang-tidy.log)"
+
+step "Sizes"
+# A report, not a failure: the functions and files that are hard to read at once.
+tools/check-sizes
+
 step "Fuzzing the parsers of outside input"
 # The INI reader longest; every other parser a few seconds (docs/FUZZING.md
 # says how to run them long).

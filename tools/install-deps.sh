@@ -13,7 +13,7 @@ RUN_PACKAGES=(
 )
 TEST_PACKAGES=(
     libgtest-dev libgmock-dev libbenchmark-dev
-    clang libclang-rt-14-dev clang-format
+    clang libclang-rt-14-dev clang-format clang-tidy
     xvfb xauth openbox trayer xdotool wmctrl x11-utils imagemagick
     desktop-file-utils appstream mandoc lintian dpkg-dev
     network-manager dbus-daemon iproute2
