@@ -25,7 +25,7 @@ QString SettingsFile::readProblem() const {
         why = QStringLiteral("it is not a file");
     } else if (st.st_size > IniFileProfile::kMaxFileSize) {
         why = QStringLiteral("it is larger than %1 MB")
-                  .arg(IniFileProfile::kMaxFileSize / (1024 * 1024));
+                  .arg(IniFileProfile::kMaxFileSize / (qint64{1024} * 1024));
     } else if (::access(native.constData(), R_OK) != 0) {
         why = QString::fromLocal8Bit(std::strerror(errno));
     } else {

@@ -28,10 +28,9 @@ int IoError::codeForErrno(int err) {
         case EPERM:
         case EROFS:
         case ETXTBSY:
+        case EISDIR:   // a folder where a file must be
+        case ELOOP:    // a link where a file must be
             return 5;  // ERROR_ACCESS_DENIED
-        case EISDIR:
-        case ELOOP:
-            return 5;  // a folder, or a link where a file must be
         case ENOSPC:
         case EDQUOT:
             return 112;  // ERROR_DISK_FULL

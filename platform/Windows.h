@@ -29,8 +29,9 @@ public:
     // have come or got a new title, until unwatch(); a search made after
     // watch() sees every such change. False where the backend cannot tell:
     // the caller then has to look again from time to time.
-    virtual bool watch(std::function<void()> changed) {
-        static_cast<void>(changed);
+    // By value: a backend that watches keeps it.
+    virtual bool watch(
+        std::function<void()> /*changed*/) {  // NOLINT(performance-unnecessary-value-param)
         return false;
     }
     virtual void unwatch() {}

@@ -233,7 +233,7 @@ QString XdgRegistry::mimeTypeForExtension(const QString& extension) const {
             if (raw.isEmpty() || raw.startsWith('#')) continue;
             const QList<QByteArray> fields = raw.split(':');
             if (fields.size() < (weighted ? 3 : 2)) continue;
-            const QByteArray glob = fields[weighted ? 2 : 1];
+            const QByteArray& glob = fields[weighted ? 2 : 1];
             const bool caseSensitive = weighted && fields.size() > 3 && fields[3].contains("cs");
             const QByteArray pattern = caseSensitive ? glob : glob.toLower();
             if (::fnmatch(pattern.constData(), encodedName.constData(), 0) != 0) continue;

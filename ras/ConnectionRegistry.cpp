@@ -27,7 +27,7 @@ namespace {
 constexpr std::size_t kStateBytes = 4096;
 constexpr std::uint32_t kMagic = 0x4C55424F;  // "OBUL"
 constexpr std::uint32_t kVersion = 1;
-constexpr qsizetype kMaxRecordBytes = 16 * 1024;
+constexpr qsizetype kMaxRecordBytes = qsizetype{16} * 1024;
 
 // The mapped head of the state file, shared by every process.
 struct SharedState {

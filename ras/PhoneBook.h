@@ -86,7 +86,7 @@ struct PhoneBook {
     static QString defaultPath();
 
     // Files larger than this are not phone books.
-    static constexpr qint64 kMaxFileBytes = 4 * 1024 * 1024;
+    static constexpr qint64 kMaxFileBytes = qint64{4} * 1024 * 1024;
 
 private:
     // The entries by name (case-folded): reading stays linear in the size of

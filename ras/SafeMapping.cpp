@@ -32,9 +32,14 @@ void onBus(int sig, siginfo_t* info, void* context) {
         // Zero pages in place of the file's: the faulting access is repeated on
         // them when we return.
         const int saved = errno;
-        ::mmap(reinterpret_cast<void*>(start), s.bytes.load(), PROT_READ | PROT_WRITE,
-               MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0);
+        // The slot keeps the mapping's address as a number so that it can be atomic.
+        void* const at = reinterpret_cast<void*>(start);  // NOLINT(performance-no-int-to-ptr)
+        void* const zeroes = ::mmap(at, s.bytes.load(), PROT_READ | PROT_WRITE,
+                                    MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0);
         errno = saved;
+        // Without the zero pages the access would fault again at once, for
+        // ever: let the repeated fault end the process instead.
+        if (zeroes == MAP_FAILED) ::signal(SIGBUS, SIG_DFL);
         s.broken.store(true, std::memory_order_release);
         return;
     }

@@ -27,11 +27,7 @@ const QColor amber(0xf2, 0xb3, 0x3d);
 const QColor amberLight(0xff, 0xd9, 0x8a);
 const QColor card(0xf4, 0xf8, 0xfa);
 const QColor cardEdge(0xb8, 0xca, 0xd8);
-const QColor text(0x1e, 0x2a, 0x36);
 const QColor muted(0x5b, 0x6e, 0x80);
-const QColor green(0x2e, 0x9d, 0x5a);
-const QColor red(0xc2, 0x40, 0x38);
-const QColor slate(0x4d, 0x63, 0x7a);
 const QColor sky0(0xbf, 0xe3, 0xee);
 const QColor sky1(0xf6, 0xfb, 0xfc);
 }  // namespace ink
@@ -193,8 +189,11 @@ void icon(QPainter& p, Icon which, const QRectF& box, const QColor& colour) {
         case Icon::Grid:
             p.setPen(Qt::NoPen);
             p.setBrush(colour);
-            for (int i = 0; i < 4; ++i)
-                p.drawRoundedRect(QRectF(1.5 + 7 * (i % 2), 1.5 + 7 * (i / 2), 5.5, 5.5), 1.4, 1.4);
+            for (int i = 0; i < 4; ++i) {
+                const int row = i / 2;
+                const int column = i % 2;
+                p.drawRoundedRect(QRectF(1.5 + 7 * column, 1.5 + 7 * row, 5.5, 5.5), 1.4, 1.4);
+            }
             break;
         case Icon::Power:
             p.setPen(QPen(colour, 1.9, Qt::SolidLine, Qt::RoundCap));

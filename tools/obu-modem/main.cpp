@@ -319,11 +319,10 @@ void Program::pppStep(std::int64_t now) {
     ppp_.dueAt = -1;
     if (ppp_.step == PppStandIn::Step::Authenticate) {
         DWORD error = 0;
-        if (o_.pppFail == "login")
-            error = ERROR_AUTHENTICATION_FAILURE;
-        else if (o_.pppFail == "line-drop")
+        if (o_.pppFail == "line-drop")
             error = ERROR_PORT_DISCONNECTED;
-        else if ((!ppp_.acceptUser.isEmpty() && ppp_.user != ppp_.acceptUser) ||
+        else if (o_.pppFail == "login" ||
+                 (!ppp_.acceptUser.isEmpty() && ppp_.user != ppp_.acceptUser) ||
                  (!ppp_.acceptPassword.isEmpty() && ppp_.password != ppp_.acceptPassword))
             error = ERROR_AUTHENTICATION_FAILURE;
         ppp_.password.fill('\0');
