@@ -23,9 +23,9 @@
 #include "platform/XdgRegistry.h"
 #include "shell/TrayMenu.h"
 #include "tests/support/AppHarness.h"
+#include "tests/support/QtPrinters.h"
 #include "tests/support/RecordingSound.h"
-#include "tests/unit/shellplatform/Printers.h"
-#include "tests/unit/shellplatform/Recorder.h"
+#include "tests/unit/platform/Recorder.h"
 
 inline void PrintTo(const QColor& c, std::ostream* os) {
     *os << c.name(QColor::HexArgb).toStdString();

@@ -2,7 +2,7 @@
 // a command shell; started programs are detached; failures have their codes.
 #include <gtest/gtest.h>
 
-#include "tests/unit/shellplatform/Printers.h"
+#include "tests/support/QtPrinters.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,7 +15,7 @@
 
 #include "platform/CommandLine.h"
 #include "platform/PosixShell.h"
-#include "tests/unit/shellplatform/Recorder.h"
+#include "tests/unit/platform/Recorder.h"
 
 using namespace obu;
 using obu::test::PathGuard;

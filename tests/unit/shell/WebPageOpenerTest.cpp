@@ -2,7 +2,7 @@
 // finds the browser's command and what it starts.
 #include <gtest/gtest.h>
 
-#include "tests/unit/shellplatform/Printers.h"
+#include "tests/support/QtPrinters.h"
 
 #include <QObject>
 

@@ -2,7 +2,7 @@
 // survives the round trip.
 #include <gtest/gtest.h>
 
-#include "tests/unit/shellplatform/Printers.h"
+#include "tests/support/QtPrinters.h"
 
 #include "platform/CommandLine.h"
 

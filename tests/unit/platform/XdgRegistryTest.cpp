@@ -2,7 +2,7 @@
 // tree in a temporary folder: globs, mimeapps.list files, desktop files.
 #include <gtest/gtest.h>
 
-#include "tests/unit/shellplatform/Printers.h"
+#include "tests/support/QtPrinters.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,7 +12,7 @@
 #include "platform/PosixShell.h"
 #include "platform/XdgRegistry.h"
 #include "shell/WebPageOpener.h"
-#include "tests/unit/shellplatform/Recorder.h"
+#include "tests/unit/platform/Recorder.h"
 
 using namespace obu;
 using obu::test::Recorder;
