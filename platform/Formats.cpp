@@ -56,68 +56,59 @@ QList<Token> tokenize(const QString& picture) {
     return tokens;
 }
 
+QString formatField(const Token& tok, const QDate& d, const QTime& t) {
+    const int n = tok.count;
+    switch (tok.field.unicode()) {
+        case 'd':
+            if (n == 1)
+                return QString::number(d.day());
+            else if (n == 2)
+                return pad(d.day(), 2);
+            else if (n == 3)
+                return QLatin1String(kShortDays[d.dayOfWeek() - 1]);
+            else
+                return QLatin1String(kLongDays[d.dayOfWeek() - 1]);
+        case 'M':
+            if (n == 1)
+                return QString::number(d.month());
+            else if (n == 2)
+                return pad(d.month(), 2);
+            else if (n == 3)
+                return QLatin1String(kShortMonths[d.month() - 1]);
+            else
+                return QLatin1String(kLongMonths[d.month() - 1]);
+        case 'y':
+            if (n <= 2)
+                return pad(d.year() % 100, n == 1 ? 1 : 2);
+            else
+                return pad(d.year(), 4);
+        case 'g':
+            return QStringLiteral("A.D.");
+        case 'h': {
+            int h = t.hour() % 12;
+            if (h == 0) h = 12;
+            return n == 1 ? QString::number(h) : pad(h, 2);
+        }
+        case 'H':
+            return n == 1 ? QString::number(t.hour()) : pad(t.hour(), 2);
+        case 'm':
+            return n == 1 ? QString::number(t.minute()) : pad(t.minute(), 2);
+        case 's':
+            return n == 1 ? QString::number(t.second()) : pad(t.second(), 2);
+        case 't': {
+            const QString ampm = t.hour() < 12 ? QStringLiteral("AM") : QStringLiteral("PM");
+            return n == 1 ? ampm.left(1) : ampm;
+        }
+    }
+    return {};
+}
+
 }  // namespace
 
 QString Formats::format(const QString& picture, const QDate& d, const QTime& t) {
     QString out;
-    for (const Token& tok : tokenize(picture)) {
-        if (tok.field.isNull()) {
-            out += tok.literal;
-            continue;
-        }
-        const int n = tok.count;
-        switch (tok.field.unicode()) {
-            case 'd':
-                if (n == 1)
-                    out += QString::number(d.day());
-                else if (n == 2)
-                    out += pad(d.day(), 2);
-                else if (n == 3)
-                    out += QLatin1String(kShortDays[d.dayOfWeek() - 1]);
-                else
-                    out += QLatin1String(kLongDays[d.dayOfWeek() - 1]);
-                break;
-            case 'M':
-                if (n == 1)
-                    out += QString::number(d.month());
-                else if (n == 2)
-                    out += pad(d.month(), 2);
-                else if (n == 3)
-                    out += QLatin1String(kShortMonths[d.month() - 1]);
-                else
-                    out += QLatin1String(kLongMonths[d.month() - 1]);
-                break;
-            case 'y':
-                if (n <= 2)
-                    out += pad(d.year() % 100, n == 1 ? 1 : 2);
-                else
-                    out += pad(d.year(), 4);
-                break;
-            case 'g':
-                out += QStringLiteral("A.D.");
-                break;
-            case 'h': {
-                int h = t.hour() % 12;
-                if (h == 0) h = 12;
-                out += n == 1 ? QString::number(h) : pad(h, 2);
-                break;
-            }
-            case 'H':
-                out += n == 1 ? QString::number(t.hour()) : pad(t.hour(), 2);
-                break;
-            case 'm':
-                out += n == 1 ? QString::number(t.minute()) : pad(t.minute(), 2);
-                break;
-            case 's':
-                out += n == 1 ? QString::number(t.second()) : pad(t.second(), 2);
-                break;
-            case 't': {
-                const QString ampm = t.hour() < 12 ? QStringLiteral("AM") : QStringLiteral("PM");
-                out += n == 1 ? ampm.left(1) : ampm;
-                break;
-            }
-        }
-    }
+    for (const Token& tok : tokenize(picture))
+        out += tok.field.isNull() ? tok.literal : formatField(tok, d, t);
     return out;
 }
 
@@ -150,11 +141,15 @@ struct Parsed {
     int ampm = -1;  // 0 AM, 1 PM
 };
 
-bool parseWith(const QString& picture, const QString& text, int& pos, Parsed& p) {
-    auto skipBlanks = [&] {
+// Reads a date or time from text at pos, blanks before each part allowed.
+struct TextReader {
+    const QString& text;
+    int& pos;
+
+    void skipBlanks() {
         while (pos < text.size() && text[pos] == QLatin1Char(' ')) ++pos;
-    };
-    auto readNumber = [&](int maxDigits, int& out) {
+    }
+    bool readNumber(int maxDigits, int& out) {
         skipBlanks();
         int start = pos, value = 0;
         while (pos < text.size() && pos - start < maxDigits && text[pos].isDigit()) {
@@ -164,8 +159,8 @@ bool parseWith(const QString& picture, const QString& text, int& pos, Parsed& p)
         if (pos == start) return false;
         out = value;
         return true;
-    };
-    auto readName = [&](const char* const* names, int count, int& out) {
+    }
+    bool readName(const char* const* names, int count, int& out) {
         skipBlanks();
         for (int i = 0; i < count; ++i) {
             const QLatin1String name(names[i]);
@@ -176,68 +171,66 @@ bool parseWith(const QString& picture, const QString& text, int& pos, Parsed& p)
             }
         }
         return false;
-    };
+    }
+    bool readLiteral(const QString& literal) {
+        for (QChar c : literal) {
+            skipBlanks();
+            if (c == QLatin1Char(' ')) continue;
+            if (pos >= text.size() || text[pos] != c) return false;
+            ++pos;
+        }
+        return true;
+    }
+    bool readAmPm(int count, int& ampm) {
+        skipBlanks();
+        const QString rest = text.mid(pos, count == 1 ? 1 : 2).toUpper();
+        if (rest.startsWith(QLatin1Char('A')))
+            ampm = 0;
+        else if (rest.startsWith(QLatin1Char('P')))
+            ampm = 1;
+        else
+            return false;
+        pos += rest.size();
+        return true;
+    }
+};
+
+bool readField(const Token& tok, TextReader& in, Parsed& p) {
+    int dummy = 0;
+    switch (tok.field.unicode()) {
+        case 'd':
+            if (tok.count <= 2) return in.readNumber(2, p.day);
+            return in.readName(tok.count == 3 ? kShortDays : kLongDays, 7, dummy);
+        case 'M':
+            if (tok.count <= 2) return in.readNumber(2, p.month);
+            return in.readName(tok.count == 3 ? kShortMonths : kLongMonths, 12, p.month);
+        case 'y':
+            if (!in.readNumber(4, p.year)) return false;
+            if (tok.count <= 2 && p.year < 100) p.year += p.year < 50 ? 2000 : 1900;
+            return true;
+        case 'g':
+            in.skipBlanks();
+            if (in.text.mid(in.pos, 4) == QLatin1String("A.D.")) in.pos += 4;
+            return true;
+        case 'h':
+        case 'H':
+            return in.readNumber(2, p.hour);
+        case 'm':
+            return in.readNumber(2, p.minute);
+        case 's':
+            return in.readNumber(2, p.second);
+        case 't':
+            return in.readAmPm(tok.count, p.ampm);
+        default:
+            return true;
+    }
+}
+
+bool parseWith(const QString& picture, const QString& text, int& pos, Parsed& p) {
+    TextReader in{text, pos};
     for (const Token& tok : tokenize(picture)) {
-        if (tok.field.isNull()) {
-            for (QChar c : tok.literal) {
-                if (c == QLatin1Char(' ')) {
-                    skipBlanks();
-                    continue;
-                }
-                skipBlanks();
-                if (pos >= text.size() || text[pos] != c) return false;
-                ++pos;
-            }
-            continue;
-        }
-        int dummy = 0;
-        switch (tok.field.unicode()) {
-            case 'd':
-                if (tok.count <= 2) {
-                    if (!readNumber(2, p.day)) return false;
-                } else if (!readName(tok.count == 3 ? kShortDays : kLongDays, 7, dummy)) {
-                    return false;
-                }
-                break;
-            case 'M':
-                if (tok.count <= 2) {
-                    if (!readNumber(2, p.month)) return false;
-                } else if (!readName(tok.count == 3 ? kShortMonths : kLongMonths, 12, p.month)) {
-                    return false;
-                }
-                break;
-            case 'y': {
-                if (!readNumber(4, p.year)) return false;
-                if (tok.count <= 2 && p.year < 100) p.year += p.year < 50 ? 2000 : 1900;
-                break;
-            }
-            case 'g':
-                skipBlanks();
-                if (text.mid(pos, 4) == QLatin1String("A.D.")) pos += 4;
-                break;
-            case 'h':
-            case 'H':
-                if (!readNumber(2, p.hour)) return false;
-                break;
-            case 'm':
-                if (!readNumber(2, p.minute)) return false;
-                break;
-            case 's':
-                if (!readNumber(2, p.second)) return false;
-                break;
-            case 't': {
-                skipBlanks();
-                const QString rest = text.mid(pos, tok.count == 1 ? 1 : 2).toUpper();
-                if (rest.startsWith(QLatin1Char('A')))
-                    p.ampm = 0;
-                else if (rest.startsWith(QLatin1Char('P')))
-                    p.ampm = 1;
-                else
-                    return false;
-                pos += rest.size();
-                break;
-            }
-        }
+        const bool read = tok.field.isNull() ? in.readLiteral(tok.literal) : readField(tok, in, p);
+        if (!read) return false;
     }
     return true;
 }

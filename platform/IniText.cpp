@@ -244,14 +244,10 @@ struct Target {
     std::map<std::string, Key> keys;
 };
 
-}  // namespace
+using Targets = std::map<std::string, Target>;
 
-std::string assignAll(std::string_view text, const std::vector<Change>& changes, bool* changed) {
-    bool ignored = false;
-    bool& didChange = changed ? *changed : ignored;
-    didChange = false;
-
-    std::map<std::string, Target> targets;
+// The sections that the changes name, in the order of their first change.
+std::vector<Target*> collectTargets(const std::vector<Change>& changes, Targets& targets) {
     std::vector<Target*> sectionOrder;
     for (const Change& c : changes) {
         if (!isStorableKey(c.key)) continue;
@@ -262,34 +258,36 @@ std::string assignAll(std::string_view text, const std::vector<Change>& changes,
             sectionOrder.push_back(&it->second);
         }
     }
-    if (targets.empty()) return std::string(text);
+    return sectionOrder;
+}
 
-    // One pass: the first section of each name the changes use, its first
-    // line of each key, and where a new key would go.
-    {
-        LineReader reader(text);
-        Line line;
-        Target* inside = nullptr;
-        while (reader.next(line)) {
-            if (line.kind == Kind::Section) {
-                inside = nullptr;
-                const auto it = targets.find(folded(line.name));
-                if (it != targets.end() && !it->second.found) {
-                    inside = &it->second;
-                    inside->found = true;
-                    inside->insertAt = line.next;
-                    inside->insertNeedsBreak = line.next == line.end;
-                }
-                continue;
+// One pass: the first section of each name the changes use, its first line
+// of each key, and where a new key would go.
+void findLines(std::string_view text, Targets& targets) {
+    LineReader reader(text);
+    Line line;
+    Target* inside = nullptr;
+    while (reader.next(line)) {
+        if (line.kind == Kind::Section) {
+            inside = nullptr;
+            const auto it = targets.find(folded(line.name));
+            if (it != targets.end() && !it->second.found) {
+                inside = &it->second;
+                inside->found = true;
+                inside->insertAt = line.next;
+                inside->insertNeedsBreak = line.next == line.end;
             }
-            if (!inside || line.kind != Kind::Key) continue;
-            inside->lines.try_emplace(folded(line.name), line);
-            inside->insertAt = line.next;
-            inside->insertNeedsBreak = line.next == line.end;
+            continue;
         }
+        if (!inside || line.kind != Kind::Key) continue;
+        inside->lines.try_emplace(folded(line.name), line);
+        inside->insertAt = line.next;
+        inside->insertNeedsBreak = line.next == line.end;
     }
+}
 
-    // Each key's changes in turn, as assign() would make them.
+// Each key's changes in turn, as assign() would make them.
+void applyChanges(const std::vector<Change>& changes, Targets& targets) {
     for (const Change& c : changes) {
         if (!isStorableKey(c.key)) continue;
         Target& t = targets.find(folded(normalName(c.section)))->second;
@@ -315,21 +313,25 @@ std::string assignAll(std::string_view text, const std::vector<Change>& changes,
         key.fromEquals = key.emptied;
         key.emptied = key.emptied || key.stored.empty();
     }
+}
 
-    // The edits in the text's order: new values in place, new keys after the
-    // last key of their section; then new sections at the end.
-    struct Edit {
-        std::size_t from, to;
-        std::string bytes;
-    };
-    std::vector<Edit> edits;
-    std::string appended;
+struct Edit {
+    std::size_t from, to;
+    std::string bytes;
+};
+
+// The edits in the text's order: new values in place, new keys after the
+// last key of their section; new sections go to `appended`. False when no
+// key changes.
+bool makeEdits(std::string_view text, const std::vector<Target*>& sectionOrder,
+               std::vector<Edit>& edits, std::string& appended) {
+    bool anyChange = false;
     for (Target* t : sectionOrder) {
         std::string newKeys;
         for (const std::string& fk : t->order) {
             const Target::Key& key = t->keys[fk];
             if (!key.changed) continue;
-            didChange = true;
+            anyChange = true;
             const auto line = t->lines.find(fk);
             if (t->found && line != t->lines.end()) {
                 std::size_t from = line->second.valueBegin;
@@ -347,10 +349,13 @@ std::string assignAll(std::string_view text, const std::vector<Change>& changes,
         else
             appended.append("[").append(t->name).append("]\r\n").append(newKeys);
     }
-    if (!didChange) return std::string(text);
     std::stable_sort(edits.begin(), edits.end(),
                      [](const Edit& a, const Edit& b) { return a.from < b.from; });
+    return anyChange;
+}
 
+std::string splice(std::string_view text, const std::vector<Edit>& edits,
+                   const std::string& appended) {
     std::string out;
     std::size_t size = text.size() + appended.size() + 2;
     for (const Edit& e : edits) size += e.bytes.size();
@@ -367,6 +372,25 @@ std::string assignAll(std::string_view text, const std::vector<Change>& changes,
         out.append(appended);
     }
     return out;
+}
+
+}  // namespace
+
+std::string assignAll(std::string_view text, const std::vector<Change>& changes, bool* changed) {
+    bool ignored = false;
+    bool& didChange = changed ? *changed : ignored;
+    didChange = false;
+
+    Targets targets;
+    const std::vector<Target*> sectionOrder = collectTargets(changes, targets);
+    if (targets.empty()) return std::string(text);
+    findLines(text, targets);
+    applyChanges(changes, targets);
+    std::vector<Edit> edits;
+    std::string appended;
+    didChange = makeEdits(text, sectionOrder, edits, appended);
+    if (!didChange) return std::string(text);
+    return splice(text, edits, appended);
 }
 
 }  // namespace obu::ini
