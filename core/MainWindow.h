@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QTimeEdit>
+#include <array>
 #include <memory>
 
 #include "model/AlarmClock.h"
@@ -142,43 +143,29 @@ public:
     // opener of the tray menu and the dial-up window minimizer.
     // Makes the controls of the middle panel and binds the extras' handlers.
     void buildMiddlePanel();
-    QLabel* Label15 = nullptr;    // "Toggle webpages on/off"
-    QLabel* Label16 = nullptr;    // "Toggle programs on/off"
-    SkinImage* Image1 = nullptr;  // lights of slots 1-8
-    SkinImage* Image2 = nullptr;
-    SkinImage* Image3 = nullptr;
-    SkinImage* Image4 = nullptr;
-    SkinImage* Image5 = nullptr;
-    SkinImage* Image6 = nullptr;
-    SkinImage* Image7 = nullptr;
-    SkinImage* Image8 = nullptr;
-    QLabel* Label3 = nullptr;  // names of slots 1-8
-    QLabel* Label4 = nullptr;
-    QLabel* Label5 = nullptr;
-    QLabel* Label6 = nullptr;
-    QLabel* Label7 = nullptr;
-    QLabel* Label8 = nullptr;
-    QLabel* Label9 = nullptr;
-    QLabel* Label10 = nullptr;
     // The light and the name label of slot n (1..8).
     SkinImage* ExtraLight(int n) const;
     QLabel* ExtraNameLabel(int n) const;
     // Draws slot n's light as its flag says.
     void DrawLight(int n);
-    void Label13MouseDown();
-    void Label13MouseUp();
-    void Label14MouseDown();
-    void Label14MouseUp();
-    void ToggleLight(int n);
-    void Image15Click(QObject* Sender);
+    // The arrows page through the panel on their press; the release only
+    // puts them back in place.
+    void pressDownArrow();
+    void releaseDownArrow();
+    void pressUpArrow();
+    void releaseUpArrow();
+    void toggleExtra(int n);
+    // Brings up the extras editor.
+    void openExtrasEditor();
     // Hides every page of the middle panel; the arrows stay as they are.
     void HidePanelContents();
     // The three pages; the page on show is told by the arrows' visibility.
     void ShowInformationPage();
     void ShowWebPagesPage();
     void ShowProgramsPage();
-    // Opens the maker's and the product's web pages for the tray menu.
-    std::unique_ptr<WebPageOpener> GoToWeb1;
+    // Opens the maker's and the product's web pages for the tray menu; none
+    // without a registry and a shell.
+    WebPageOpener* webPageOpener() const { return m_webPageOpener.get(); }
     void Timer6Timer();
 
     std::unique_ptr<Settings> settings;
@@ -276,6 +263,11 @@ private:
     void bindComponent();
     // Shows slot n's name, and enables its light when it has something to start.
     void showExtra(int n);
+    QLabel* m_webPagesHeading = nullptr;  // "Toggle webpages on/off"
+    QLabel* m_programsHeading = nullptr;  // "Toggle programs on/off"
+    std::array<SkinImage*, Extras::kSlots> m_extraLights{};
+    std::array<QLabel*, Extras::kSlots> m_extraNames{};
+    std::unique_ptr<WebPageOpener> m_webPageOpener;
     AlarmClock m_alarmClock;
     Extras m_extras;
     // The settings were read, so saving them at exit loses nothing.

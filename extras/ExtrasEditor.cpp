@@ -66,8 +66,8 @@ ExtrasEditor::ExtrasEditor(Program& program)
 
 void ExtrasEditor::buildControls() {
     const QString folder = platform().programFolder;
-    Image1 = new SkinImage(this, QStringLiteral("Image1"), 0, -8, 460, 230);
-    Image1->setPicture([path = folder + QStringLiteral("obu-extras.jpg")] {
+    m_background = new SkinImage(this, QStringLiteral("background"), 0, -8, 460, 230);
+    m_background->setPicture([path = folder + QStringLiteral("obu-extras.jpg")] {
         return QPixmap::fromImage(loadJpeg(path));
     });
 
@@ -80,29 +80,29 @@ void ExtrasEditor::buildControls() {
         l->setAttribute(Qt::WA_TranslucentBackground);
         return l;
     };
-    Label1 =
-        text(QStringLiteral("Label1"),
+    m_webPagesText =
+        text(QStringLiteral("webPagesText"),
              QStringLiteral(
                  "Add the names and addresses of webpages that you would like to visit after OBU "
                  "connects you to your internet provider."),
              334);
-    Label2 =
-        text(QStringLiteral("Label2"),
+    m_programsText =
+        text(QStringLiteral("programsText"),
              QStringLiteral(
                  "Add the names and filenames of programs that you would like to execute after "
                  "OBU connects you to your internet provider."),
              303);
 
-    OpenDialog1 = new OpenDialog(*platform().dialogs, this);
-    OpenDialog1->setObjectName(QStringLiteral("OpenDialog1"));
+    m_openDialog = new OpenDialog(*platform().dialogs, this);
+    m_openDialog->setObjectName(QStringLiteral("openDialog"));
     // Programs on Linux have no extension: the dialog opens on the files the
     // user may run, whatever their names, offers the ".exe" ones second, and
     // adds no ".exe" to a chosen name. There is no drive "c:\" to start in;
     // the user's home folder is where their own programs and scripts live.
-    OpenDialog1->Filter = {QStringLiteral("All executable files (*)"),
-                           QStringLiteral("Programs (*.exe)")};
-    OpenDialog1->ExecutablesOnly = true;
-    OpenDialog1->InitialDir = QDir::homePath();
+    m_openDialog->Filter = {QStringLiteral("All executable files (*)"),
+                            QStringLiteral("Programs (*.exe)")};
+    m_openDialog->ExecutablesOnly = true;
+    m_openDialog->InitialDir = QDir::homePath();
 
     auto edit = [this](QLineEdit* e, const QString& name, int x, int top, int w) {
         e->setObjectName(name);
@@ -111,30 +111,24 @@ void ExtrasEditor::buildControls() {
         // OK can refuse it rather than store the start of it.
         return e;
     };
-    static const char* const nameNames[] = {"Edit1", "Edit3",  "Edit5",  "Edit7",
-                                            "Edit9", "Edit11", "Edit13", "Edit15"};
-    static const char* const pathNames[] = {"me_web1", "edit4", "edit6", "edit8",
-                                            "be1",     "be2",   "be3",   "be4"};
     for (int n = 1; n <= Extras::kSlots; ++n) {
         const int top = kRowTops[(n - 1) % 4];
+        const bool web = Extras::isWebPage(n);
+        const int row = web ? n : n - 4;
         nameEdits_[n - 1] =
-            edit(new QLineEdit(this), QLatin1String(nameNames[n - 1]), 58, top, 105);
-        if (Extras::isWebPage(n)) {
-            pathEdits_[n - 1] =
-                edit(new QLineEdit(this), QLatin1String(pathNames[n - 1]), 188, top, 209);
+            edit(new QLineEdit(this),
+                 (web ? QStringLiteral("webPageName%1") : QStringLiteral("programName%1")).arg(row),
+                 58, top, 105);
+        if (web) {
+            pathEdits_[n - 1] = edit(new QLineEdit(this),
+                                     QStringLiteral("webPageAddress%1").arg(row), 188, top, 209);
         } else {
             auto* browse = new BrowseEdit(this);
-            browse->Dialog = OpenDialog1;
-            pathEdits_[n - 1] = edit(browse, QLatin1String(pathNames[n - 1]), 188, top, 209);
+            browse->Dialog = m_openDialog;
+            pathEdits_[n - 1] =
+                edit(browse, QStringLiteral("programFile%1").arg(row), 188, top, 209);
         }
     }
-    Edit1 = nameEdits_[0], Edit3 = nameEdits_[1], Edit5 = nameEdits_[2], Edit7 = nameEdits_[3];
-    Edit9 = nameEdits_[4], Edit11 = nameEdits_[5], Edit13 = nameEdits_[6], Edit15 = nameEdits_[7];
-    me_web1 = pathEdits_[0], edit4 = pathEdits_[1], edit6 = pathEdits_[2], edit8 = pathEdits_[3];
-    be1 = static_cast<BrowseEdit*>(pathEdits_[4]);
-    be2 = static_cast<BrowseEdit*>(pathEdits_[5]);
-    be3 = static_cast<BrowseEdit*>(pathEdits_[6]);
-    be4 = static_cast<BrowseEdit*>(pathEdits_[7]);
     // Name, then address, row by row.
     for (int i = 0; i + 1 < 2 * Extras::kSlots; ++i) {
         QWidget* from = i % 2 == 0 ? nameEdits_[i / 2] : pathEdits_[i / 2];
@@ -146,34 +140,36 @@ void ExtrasEditor::buildControls() {
             NameEdit(n), [this, n] { handle([this, n] { ProgramNameEnter(n); }); },
             [this, n] { handle([this, n] { ProgramNameExit(n); }); });
 
-    Image2 = new SkinImage(this, QStringLiteral("Image2"), kOkPlace.x(), kOkPlace.y(), 16, 13);
-    Image2->setPicture(
+    m_okButton =
+        new SkinImage(this, QStringLiteral("okButton"), kOkPlace.x(), kOkPlace.y(), 16, 13);
+    m_okButton->setPicture(
         buttonPicture(folder + QStringLiteral("ok.png"), {16, 13}, QStringLiteral("OK")));
-    Image3 =
-        new SkinImage(this, QStringLiteral("Image3"), kCancelPlace.x(), kCancelPlace.y(), 40, 13);
-    Image3->setPicture(
+    m_cancelButton = new SkinImage(this, QStringLiteral("cancelButton"), kCancelPlace.x(),
+                                   kCancelPlace.y(), 40, 13);
+    m_cancelButton->setPicture(
         buttonPicture(folder + QStringLiteral("cancel.png"), {40, 13}, QStringLiteral("Cancel")));
-    for (auto [button, place] : {std::pair{Image2, kOkPlace}, std::pair{Image3, kCancelPlace}}) {
+    for (auto [button, place] :
+         {std::pair{m_okButton, kOkPlace}, std::pair{m_cancelButton, kCancelPlace}}) {
         button->setCursor(Qt::PointingHandCursor);
         button->onMouseDown = [button, place](Qt::MouseButton) {
             button->move(place + QPoint(1, 1));
         };
         button->onMouseUp = [button, place](Qt::MouseButton) { button->move(place); };
     }
-    Image2->onClick = [this] { handle([this] { Image2Click(); }); };
-    Image3->onClick = [this] { handle([this] { Image3Click(); }); };
+    m_okButton->onClick = [this] { handle([this] { storeRows(); }); };
+    m_cancelButton->onClick = [this] { handle([this] { cancel(); }); };
 
-    Label3 = new QLabel(kDownArrow, this);
-    Label3->setObjectName(QStringLiteral("Label3"));
-    Label3->setGeometry(kArrowPlace.x(), kArrowPlace.y(), 15, 21);
-    Label3->setAttribute(Qt::WA_TranslucentBackground);
-    Label3->setCursor(Qt::PointingHandCursor);
+    m_pageArrow = new QLabel(kDownArrow, this);
+    m_pageArrow->setObjectName(QStringLiteral("pageArrow"));
+    m_pageArrow->setGeometry(kArrowPlace.x(), kArrowPlace.y(), 15, 21);
+    m_pageArrow->setAttribute(Qt::WA_TranslucentBackground);
+    m_pageArrow->setCursor(Qt::PointingHandCursor);
     QFont arrows(QStringLiteral("DejaVu Sans"));
     arrows.setPixelSize(19);
-    Label3->setFont(arrows);
+    m_pageArrow->setFont(arrows);
     MouseHooks::install(
-        Label3, [this](Qt::MouseButton) { handle([this] { Label3MouseDown(); }); },
-        [this](Qt::MouseButton) { handle([this] { Label3MouseUp(); }); });
+        m_pageArrow, [this](Qt::MouseButton) { handle([this] { pressPageArrow(); }); },
+        [this](Qt::MouseButton) { handle([this] { releasePageArrow(); }); });
 
     showPage(false);
 }
@@ -183,7 +179,7 @@ Extras& ExtrasEditor::extras() {
 }
 
 bool ExtrasEditor::ShowsPrograms() const {
-    return Label3->text() == kUpArrow;
+    return m_pageArrow->text() == kUpArrow;
 }
 
 void ExtrasEditor::showPage(bool programs) {
@@ -192,9 +188,9 @@ void ExtrasEditor::showPage(bool programs) {
         NameEdit(n)->setVisible(onPage);
         PathEdit(n)->setVisible(onPage);
     }
-    Label1->setVisible(!programs);
-    Label2->setVisible(programs);
-    Label3->setText(programs ? kUpArrow : kDownArrow);
+    m_webPagesText->setVisible(!programs);
+    m_programsText->setVisible(programs);
+    m_pageArrow->setText(programs ? kUpArrow : kDownArrow);
 }
 
 void ExtrasEditor::FormShow() {
@@ -213,14 +209,14 @@ void ExtrasEditor::FormShow() {
     showPage(false);
 }
 
-void ExtrasEditor::Label3MouseDown() {
-    Label3->move(kArrowPlace + QPoint(1, 1));
+void ExtrasEditor::pressPageArrow() {
+    m_pageArrow->move(kArrowPlace + QPoint(1, 1));
     program().mainWindow->PlayClick();
     showPage(!ShowsPrograms());
 }
 
-void ExtrasEditor::Label3MouseUp() {
-    Label3->move(kArrowPlace);
+void ExtrasEditor::releasePageArrow() {
+    m_pageArrow->move(kArrowPlace);
 }
 
 void ExtrasEditor::ProgramNameEnter(int n) {
@@ -258,7 +254,7 @@ QLineEdit* ExtrasEditor::refuseTooLong() {
     return nullptr;
 }
 
-void ExtrasEditor::Image2Click() {
+void ExtrasEditor::storeRows() {
     MainWindow* main = program().mainWindow;
     main->PlayClick();
     // Nothing is stored while a text does not fit: the start of an address
@@ -281,7 +277,7 @@ void ExtrasEditor::Image2Click() {
     Hide();
 }
 
-void ExtrasEditor::Image3Click() {
+void ExtrasEditor::cancel() {
     program().mainWindow->PlayClick();
     Hide();
 }

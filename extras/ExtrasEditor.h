@@ -20,40 +20,20 @@ class ExtrasEditor : public Form {
 public:
     explicit ExtrasEditor(Program& program);
 
-    SkinImage* Image1 = nullptr;  // background picture
-    QLabel* Label1 = nullptr;     // the web page page's text
-    QLabel* Label2 = nullptr;     // the program page's text
-    QLineEdit* Edit1 = nullptr;   // web page names
-    QLineEdit* Edit3 = nullptr;
-    QLineEdit* Edit5 = nullptr;
-    QLineEdit* Edit7 = nullptr;
-    QLineEdit* me_web1 = nullptr;  // web page addresses
-    QLineEdit* edit4 = nullptr;
-    QLineEdit* edit6 = nullptr;
-    QLineEdit* edit8 = nullptr;
-    QLineEdit* Edit9 = nullptr;  // program names
-    QLineEdit* Edit11 = nullptr;
-    QLineEdit* Edit13 = nullptr;
-    QLineEdit* Edit15 = nullptr;
-    BrowseEdit* be1 = nullptr;  // program files
-    BrowseEdit* be2 = nullptr;
-    BrowseEdit* be3 = nullptr;
-    BrowseEdit* be4 = nullptr;
-    SkinImage* Image2 = nullptr;  // OK
-    SkinImage* Image3 = nullptr;  // Cancel
-    QLabel* Label3 = nullptr;     // page arrow
-    OpenDialog* OpenDialog1 = nullptr;
-
     // The name edit and the address or file edit of slot n (1..8).
     QLineEdit* NameEdit(int n) const { return nameEdits_[n - 1]; }
     QLineEdit* PathEdit(int n) const { return pathEdits_[n - 1]; }
+    // The file edit of program slot n (5..8), with its browse button.
+    BrowseEdit* programFileEdit(int n) const { return static_cast<BrowseEdit*>(PathEdit(n)); }
     // Whether the program page is on show (the arrow points up).
     bool ShowsPrograms() const;
 
-    void Image2Click();
-    void Image3Click();
-    void Label3MouseDown();
-    void Label3MouseUp();
+    // OK: stores the rows unless a text is too long for its field, and closes.
+    void storeRows();
+    void cancel();
+    // The arrow switches the page on its press; the release puts it back in place.
+    void pressPageArrow();
+    void releasePageArrow();
     // Program name placeholders, for slots 5..8.
     void ProgramNameEnter(int n);
     void ProgramNameExit(int n);
@@ -69,6 +49,13 @@ private:
     // after telling the user; none when every text fits.
     QLineEdit* refuseTooLong();
 
+    SkinImage* m_background = nullptr;
+    QLabel* m_webPagesText = nullptr;
+    QLabel* m_programsText = nullptr;
+    SkinImage* m_okButton = nullptr;
+    SkinImage* m_cancelButton = nullptr;
+    QLabel* m_pageArrow = nullptr;
+    OpenDialog* m_openDialog = nullptr;
     std::array<QLineEdit*, 8> nameEdits_{};
     std::array<QLineEdit*, 8> pathEdits_{};
 };

@@ -27,7 +27,7 @@ QFont narrowFont(int pixels) {
 }  // namespace
 
 void MainWindow::buildMiddlePanel() {
-    if (Label15) return;
+    if (m_webPagesHeading) return;
     auto label = [this](const QString& name, const QString& text, int x, int y, int w, int h) {
         auto* l = new QLabel(text, this);
         l->setObjectName(name);
@@ -37,69 +37,60 @@ void MainWindow::buildMiddlePanel() {
         l->hide();
         return l;
     };
-    Label15 = label(QStringLiteral("Label15"), QStringLiteral("Toggle webpages on/off"), 208, 16,
-                    161, 17);
-    Label16 = label(QStringLiteral("Label16"), QStringLiteral("Toggle programs on/off"), 208, 16,
-                    161, 17);
-    for (QLabel* heading : {Label15, Label16}) {
+    m_webPagesHeading = label(QStringLiteral("webPagesHeading"),
+                              QStringLiteral("Toggle webpages on/off"), 208, 16, 161, 17);
+    m_programsHeading = label(QStringLiteral("programsHeading"),
+                              QStringLiteral("Toggle programs on/off"), 208, 16, 161, 17);
+    for (QLabel* heading : {m_webPagesHeading, m_programsHeading}) {
         heading->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
         heading->setWordWrap(true);
     }
 
     // The web pages' lights and names and the programs' share their four places.
     static constexpr std::array<int, 4> rows{40, 64, 88, 112};
-    std::array<SkinImage*, Extras::kSlots> lights{};
-    std::array<QLabel*, Extras::kSlots> names{};
     for (int n = 1; n <= Extras::kSlots; ++n) {
         const int top = rows[(n - 1) % 4];
-        auto* light = new SkinImage(this, QStringLiteral("Image%1").arg(n), 214, top, 18, 18);
+        auto* light = new SkinImage(this, QStringLiteral("extraLight%1").arg(n), 214, top, 18, 18);
         light->setCursor(Qt::PointingHandCursor);
         light->setEnabled(false);
         light->hide();
-        light->onMouseDown = [this, n](Qt::MouseButton) { handle([this, n] { ToggleLight(n); }); };
-        lights[n - 1] = light;
+        light->onMouseDown = [this, n](Qt::MouseButton) { handle([this, n] { toggleExtra(n); }); };
+        m_extraLights[n - 1] = light;
         const int width = n == 3 ? 171 : 163;
-        QLabel* name = label(QStringLiteral("Label%1").arg(n + 2), QStringLiteral("Not Set Yet"),
+        QLabel* name = label(QStringLiteral("extraName%1").arg(n), QStringLiteral("Not Set Yet"),
                              238, top + 2, width, 23);
         QPalette pal = name->palette();
         pal.setColor(QPalette::WindowText, Qt::black);
         name->setPalette(pal);
-        names[n - 1] = name;
+        m_extraNames[n - 1] = name;
     }
-    lights[0]->setToolTip(QStringLiteral("toggle on/off"));
-    Image1 = lights[0], Image2 = lights[1], Image3 = lights[2], Image4 = lights[3];
-    Image5 = lights[4], Image6 = lights[5], Image7 = lights[6], Image8 = lights[7];
-    Label3 = names[0], Label4 = names[1], Label5 = names[2], Label6 = names[3];
-    Label7 = names[4], Label8 = names[5], Label9 = names[6], Label10 = names[7];
+    m_extraLights[0]->setToolTip(QStringLiteral("toggle on/off"));
 
     // The arrows lie above the pages' labels, which would otherwise take their clicks.
     Label13->raise();
     Label14->raise();
     MouseHooks::install(
-        Label13, [this](Qt::MouseButton) { handle([this] { Label13MouseDown(); }); },
-        [this](Qt::MouseButton) { handle([this] { Label13MouseUp(); }); });
+        Label13, [this](Qt::MouseButton) { handle([this] { pressDownArrow(); }); },
+        [this](Qt::MouseButton) { handle([this] { releaseDownArrow(); }); });
     MouseHooks::install(
-        Label14, [this](Qt::MouseButton) { handle([this] { Label14MouseDown(); }); },
-        [this](Qt::MouseButton) { handle([this] { Label14MouseUp(); }); });
+        Label14, [this](Qt::MouseButton) { handle([this] { pressUpArrow(); }); },
+        [this](Qt::MouseButton) { handle([this] { releaseUpArrow(); }); });
 
     // The extras button's faces and sounds are those of every skin button; its click is ours.
-    Image15->onClick = [this] { handle([this] { Image15Click(this); }); };
+    Image15->onClick = [this] { handle([this] { openExtrasEditor(); }); };
 
     if (platform().registry && platform().shell)
-        GoToWeb1 = std::make_unique<WebPageOpener>(*platform().registry, *platform().shell, this);
+        m_webPageOpener =
+            std::make_unique<WebPageOpener>(*platform().registry, *platform().shell, this);
     Timer6.setOnTimer([this] { Timer6Timer(); });
 }
 
 SkinImage* MainWindow::ExtraLight(int n) const {
-    const std::array<SkinImage*, Extras::kSlots> lights{Image1, Image2, Image3, Image4,
-                                                        Image5, Image6, Image7, Image8};
-    return n >= 1 && n <= Extras::kSlots ? lights[n - 1] : nullptr;
+    return n >= 1 && n <= Extras::kSlots ? m_extraLights[n - 1] : nullptr;
 }
 
 QLabel* MainWindow::ExtraNameLabel(int n) const {
-    const std::array<QLabel*, Extras::kSlots> names{Label3, Label4, Label5, Label6,
-                                                    Label7, Label8, Label9, Label10};
-    return n >= 1 && n <= Extras::kSlots ? names[n - 1] : nullptr;
+    return n >= 1 && n <= Extras::kSlots ? m_extraNames[n - 1] : nullptr;
 }
 
 void MainWindow::DrawLight(int n) {
@@ -112,7 +103,7 @@ void MainWindow::showExtra(int n) {
     ExtraLight(n)->setEnabled(hasPath);
 }
 
-void MainWindow::ToggleLight(int n) {
+void MainWindow::toggleExtra(int n) {
     PlayClick();
     m_extras.toggle(n);
 }
@@ -125,8 +116,8 @@ void MainWindow::LaunchExtras() {
 }
 
 void MainWindow::HidePanelContents() {
-    for (QWidget* w :
-         std::initializer_list<QWidget*>{Label1, Label2, Label11, Label12, Label15, Label16})
+    for (QWidget* w : std::initializer_list<QWidget*>{Label1, Label2, Label11, Label12,
+                                                      m_webPagesHeading, m_programsHeading})
         w->hide();
     for (int n = 1; n <= Extras::kSlots; ++n) {
         ExtraLight(n)->hide();
@@ -144,7 +135,7 @@ void MainWindow::ShowInformationPage() {
 
 void MainWindow::ShowWebPagesPage() {
     HidePanelContents();
-    Label15->show();
+    m_webPagesHeading->show();
     for (int n = 1; n <= 4; ++n) {
         ExtraLight(n)->show();
         ExtraNameLabel(n)->show();
@@ -155,7 +146,7 @@ void MainWindow::ShowWebPagesPage() {
 
 void MainWindow::ShowProgramsPage() {
     HidePanelContents();
-    Label16->show();
+    m_programsHeading->show();
     for (int n = 5; n <= 8; ++n) {
         ExtraLight(n)->show();
         ExtraNameLabel(n)->show();
@@ -169,7 +160,7 @@ void MainWindow::ShowProgramsPage() {
 // The page on show is told by the arrows: the up arrow shows on the two extras
 // pages, the down arrow on the information and web page pages. Their own
 // flags count, not whether the window is on screen.
-void MainWindow::Label13MouseDown() {
+void MainWindow::pressDownArrow() {
     Label13->move(kDownArrowPlace + QPoint(1, 1));
     PlayClick();
     if (!Label14->isHidden())
@@ -178,11 +169,11 @@ void MainWindow::Label13MouseDown() {
         ShowWebPagesPage();
 }
 
-void MainWindow::Label13MouseUp() {
+void MainWindow::releaseDownArrow() {
     Label13->move(kDownArrowPlace);
 }
 
-void MainWindow::Label14MouseDown() {
+void MainWindow::pressUpArrow() {
     Label14->move(kUpArrowPlace + QPoint(1, 1));
     PlayClick();
     if (!Label13->isHidden())
@@ -191,11 +182,11 @@ void MainWindow::Label14MouseDown() {
         ShowWebPagesPage();
 }
 
-void MainWindow::Label14MouseUp() {
+void MainWindow::releaseUpArrow() {
     Label14->move(kUpArrowPlace);
 }
 
-void MainWindow::Image15Click(QObject*) {
+void MainWindow::openExtrasEditor() {
     // Not modal: the main window stays usable. A shown editor only comes to the
     // front and keeps the user's edits; the rows are filled when it appears.
     program().extrasEditor->BringToFront();

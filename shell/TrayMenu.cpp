@@ -144,19 +144,19 @@ void TrayMenu::launchExtras() {
 
 void TrayMenu::openExtrasEditor() {
     bringUpMainWindow();
-    m_program.mainWindow->Image15Click(m_program.mainWindow);
+    m_program.mainWindow->openExtrasEditor();
 }
 
 // The result is not shown: a page that does not open leaves nothing to report here.
 void TrayMenu::openStudioPage() {
-    if (WebPageOpener* web = m_program.mainWindow->GoToWeb1.get()) {
+    if (WebPageOpener* web = m_program.mainWindow->webPageOpener()) {
         web->setUrl(WebPageOpener::MakerPage);
         web->Execute();
     }
 }
 
 void TrayMenu::openObuPage() {
-    if (WebPageOpener* web = m_program.mainWindow->GoToWeb1.get()) {
+    if (WebPageOpener* web = m_program.mainWindow->webPageOpener()) {
         web->setUrl(WebPageOpener::ProductPage);
         web->Execute();
     }

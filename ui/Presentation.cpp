@@ -67,7 +67,7 @@ void MainWindow::buildPresentation() {
     // Mouse moves over these tell whether the pointer last rested on the hot spot.
     for (QWidget* w : std::initializer_list<QWidget*>{Image9, Image10, Image11, Image12, Image14,
                                                       Image15, Status, Status2, Label22, Label17,
-                                                      Label13, Label14, Image1}) {
+                                                      Label13, Label14, ExtraLight(1)}) {
         if (!w) continue;
         w->setMouseTracking(true);
         w->installEventFilter(this);
@@ -172,7 +172,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::MouseMove) return Form::eventFilter(watched, event);
     if (watched == Label17) {
         MouseOnHotSpot = true;
-    } else if (watched == Label13 || watched == Label14 || watched == Image1) {
+    } else if (watched == Label13 || watched == Label14 || watched == ExtraLight(1)) {
         MouseOnHotSpot = false;
     } else {
         LastKeyUp = 0;

@@ -97,6 +97,18 @@ struct Extras : ::testing::Test {
     MainWindow& main() { return app.main(); }
     TrayMenu& tray() { return *app.program().trayMenu; }
     ExtrasEditor& editor() { return *app.program().extrasEditor; }
+    // Controls found by name, as a user finds them by sight.
+    template <class W>
+    W* control(QWidget* window, const char* name) {
+        return window->findChild<W*>(QLatin1String(name));
+    }
+    QLabel* webPagesHeading() { return control<QLabel>(&main(), "webPagesHeading"); }
+    QLabel* programsHeading() { return control<QLabel>(&main(), "programsHeading"); }
+    SkinImage* editorOk() { return control<SkinImage>(&editor(), "okButton"); }
+    SkinImage* editorCancel() { return control<SkinImage>(&editor(), "cancelButton"); }
+    QLabel* pageArrow() { return control<QLabel>(&editor(), "pageArrow"); }
+    QLabel* webPagesText() { return control<QLabel>(&editor(), "webPagesText"); }
+    QLabel* programsText() { return control<QLabel>(&editor(), "programsText"); }
     QStringList logSinceLaunch() {
         QStringList m = app.logMessages();
         m.removeFirst();
@@ -315,27 +327,27 @@ TEST_F(Extras, ALightTogglesOnAPressAndItsStateLastsUntilTheNextStart) {
     app.registry.set(kHttpCommand, "/usr/bin/browser");
     startWith(extrasIni({{1, "One", "http://one.example/", true}}));
     app.click(main().Label13);
-    ASSERT_TRUE(shown(main().Image1));
-    EXPECT_EQ(main().Image1->cursor().shape(), Qt::PointingHandCursor);
-    EXPECT_EQ(main().Image1->toolTip(), "toggle on/off");
+    ASSERT_TRUE(shown(main().ExtraLight(1)));
+    EXPECT_EQ(main().ExtraLight(1)->cursor().shape(), Qt::PointingHandCursor);
+    EXPECT_EQ(main().ExtraLight(1)->toolTip(), "toggle on/off");
     const int before = clicks();
 
-    press(main().Image1);
+    press(main().ExtraLight(1));
     EXPECT_FALSE(main().extras().isOn(1));
     EXPECT_TRUE(lightOff(1));
     EXPECT_EQ(clicks(), before + 1);
-    release(main().Image1);
+    release(main().ExtraLight(1));
     EXPECT_FALSE(main().extras().isOn(1)) << "the release does nothing";
-    QTest::mousePress(main().Image1, Qt::RightButton);
+    QTest::mousePress(main().ExtraLight(1), Qt::RightButton);
     EXPECT_TRUE(main().extras().isOn(1)) << "any button toggles";
     EXPECT_TRUE(lightOn(1));
-    press(main().Image2);
+    press(main().ExtraLight(2));
     EXPECT_FALSE(main().extras().isOn(2)) << "an unconfigured light does not react";
     EXPECT_TRUE(lightOff(2));
     tray().launchExtrasItem->trigger();
     EXPECT_TRUE(app.logged("One launched"));
 
-    app.click(main().Image1);
+    app.click(main().ExtraLight(1));
     EXPECT_FALSE(main().extras().isOn(1));
     EXPECT_TRUE(app.iniBytes().contains("[Lights]\r\n1=1\r\n")) << "a toggle stays in memory";
     app.exit();
@@ -345,7 +357,7 @@ TEST_F(Extras, ALightTogglesOnAPressAndItsStateLastsUntilTheNextStart) {
     again.writeIni(app.iniBytes());
     again.start();
     EXPECT_FALSE(again.main().extras().isOn(1));
-    EXPECT_TRUE(again.main().Image1->isEnabled());
+    EXPECT_TRUE(again.main().ExtraLight(1)->isEnabled());
     again.program().trayMenu->launchExtrasItem->trigger();
     EXPECT_EQ(again.logMessages(), QStringList({"OBU Launched", "Launching extras"}));
 }
@@ -356,7 +368,7 @@ TEST_F(Extras, TheArrowsStepThroughTheThreePages) {
     auto page = [&] {
         const bool info = shown(main().Label1) && shown(main().Label2) && shown(main().Label11) &&
                           shown(main().Label12);
-        bool web = shown(main().Label15), programs = shown(main().Label16);
+        bool web = shown(webPagesHeading()), programs = shown(programsHeading());
         for (int n = 1; n <= 4; ++n)
             web = web && shown(main().ExtraLight(n)) && shown(main().ExtraNameLabel(n));
         for (int n = 5; n <= 8; ++n)
@@ -364,11 +376,11 @@ TEST_F(Extras, TheArrowsStepThroughTheThreePages) {
         bool anyOther = false;
         if (!info) anyOther = anyOther || shown(main().Label1) || shown(main().Label11);
         if (!web)
-            anyOther =
-                anyOther || shown(main().Label15) || shown(main().Image1) || shown(main().Label3);
+            anyOther = anyOther || shown(webPagesHeading()) || shown(main().ExtraLight(1)) ||
+                       shown(main().ExtraNameLabel(1));
         if (!programs)
-            anyOther =
-                anyOther || shown(main().Label16) || shown(main().Image5) || shown(main().Label7);
+            anyOther = anyOther || shown(programsHeading()) || shown(main().ExtraLight(5)) ||
+                       shown(main().ExtraNameLabel(5));
         const QString arrows =
             QString(shown(main().Label13) ? "down" : "") + (shown(main().Label14) ? "up" : "");
         if (anyOther || info + web + programs != 1) return "mixed " + arrows;
@@ -377,10 +389,10 @@ TEST_F(Extras, TheArrowsStepThroughTheThreePages) {
     EXPECT_EQ(page(), "information down");
     app.click(main().Label13);
     EXPECT_EQ(page(), "webpages downup");
-    EXPECT_EQ(main().Label3->text(), "One");
+    EXPECT_EQ(main().ExtraNameLabel(1)->text(), "One");
     app.click(main().Label13);
     EXPECT_EQ(page(), "programs up");
-    EXPECT_EQ(main().Label7->text(), "Five");
+    EXPECT_EQ(main().ExtraNameLabel(5)->text(), "Five");
     app.click(main().Label14);
     EXPECT_EQ(page(), "webpages downup");
     app.click(main().Label14);
@@ -401,10 +413,10 @@ TEST_F(Extras, TheArrowsStepThroughTheThreePages) {
 
     // The arrows work while the window is hidden in the tray too.
     main().hide();
-    main().Label13MouseDown();
+    main().pressDownArrow();
     EXPECT_EQ(page(), "programs up");
-    main().Label14MouseDown();
-    main().Label14MouseDown();
+    main().pressUpArrow();
+    main().pressUpArrow();
     EXPECT_EQ(page(), "information down");
 }
 
@@ -413,7 +425,7 @@ TEST_F(Extras, TheSettingsPanelDisablesTheArrowsAndTheExtrasButton) {
     app.click(main().Image14);
     EXPECT_FALSE(main().Label13->isEnabled());
     app.click(main().Label13);
-    EXPECT_FALSE(shown(main().Label15)) << "a disabled arrow does not page";
+    EXPECT_FALSE(shown(webPagesHeading())) << "a disabled arrow does not page";
     app.click(main().Image15);
     EXPECT_FALSE(editor().isVisible());
 }
@@ -444,12 +456,12 @@ TEST_F(Extras, TheExtrasButtonShowsTheEditorFilledFromTheTableWithoutBlockingThe
         EXPECT_EQ(editor().PathEdit(n)->geometry(), QRect(188, 72 + 24 * ((n - 1) % 4), 209, 21))
             << n;
     }
-    EXPECT_TRUE(shown(editor().Label1));
-    EXPECT_FALSE(shown(editor().Label2));
+    EXPECT_TRUE(shown(webPagesText()));
+    EXPECT_FALSE(shown(programsText()));
 
     // The main window stays usable meanwhile.
     app.click(main().Label13);
-    app.click(main().Image1);
+    app.click(main().ExtraLight(1));
     EXPECT_FALSE(main().extras().isOn(1));
 }
 
@@ -462,35 +474,35 @@ TEST_F(Extras, OkAppliesEachRowAsClearedKeptOrStoredAndWritesEverySlot) {
     ExtrasEditor& e = editor();
     // 1 unchanged; 2 back to the empty address; 3 an address in capitals only;
     // 5 its file emptied; 6 a file under the row's placeholder name; 7 its name emptied.
-    e.edit4->setText("http://");
-    e.Edit5->setText("Three");
-    e.edit6->setText("HTTP://");
-    e.be1->clear();
-    e.be2->setText("/usr/bin/six");
-    e.Edit13->clear();
+    e.PathEdit(2)->setText("http://");
+    e.NameEdit(3)->setText("Three");
+    e.PathEdit(3)->setText("HTTP://");
+    e.programFileEdit(5)->clear();
+    e.programFileEdit(6)->setText("/usr/bin/six");
+    e.NameEdit(7)->clear();
     const int before = clicks();
-    app.click(e.Image2);
+    app.click(editorOk());
     EXPECT_FALSE(e.isVisible());
     EXPECT_EQ(clicks(), before + 1);
 
     EXPECT_FALSE(main().extras().isOn(1)) << "kept as it was, light off";
     EXPECT_TRUE(lightOff(1));
-    EXPECT_TRUE(main().Image1->isEnabled());
-    EXPECT_EQ(main().Label3->text(), "One");
+    EXPECT_TRUE(main().ExtraLight(1)->isEnabled());
+    EXPECT_EQ(main().ExtraNameLabel(1)->text(), "One");
     EXPECT_FALSE(main().extras().isOn(2));
-    EXPECT_FALSE(main().Image2->isEnabled());
-    EXPECT_EQ(main().Label4->text(), "Not Set Yet");
+    EXPECT_FALSE(main().ExtraLight(2)->isEnabled());
+    EXPECT_EQ(main().ExtraNameLabel(2)->text(), "Not Set Yet");
     EXPECT_TRUE(main().extras().isOn(3));
     EXPECT_TRUE(lightOn(3));
-    EXPECT_EQ(main().Label5->text(), "Three");
+    EXPECT_EQ(main().ExtraNameLabel(3)->text(), "Three");
     EXPECT_FALSE(main().extras().isOn(4));
     EXPECT_FALSE(main().extras().isOn(5));
-    EXPECT_EQ(main().Label7->text(), "Not Set Yet");
+    EXPECT_EQ(main().ExtraNameLabel(5)->text(), "Not Set Yet");
     EXPECT_TRUE(main().extras().isOn(6));
-    EXPECT_EQ(main().Label8->text(), "Program Name 2");
+    EXPECT_EQ(main().ExtraNameLabel(6)->text(), "Program Name 2");
     EXPECT_TRUE(main().extras().isOn(7)) << "a stored row switches its light on";
     EXPECT_TRUE(lightOn(7));
-    EXPECT_EQ(main().Label9->text(), "");
+    EXPECT_EQ(main().ExtraNameLabel(7)->text(), "");
     EXPECT_FALSE(main().extras().slot(2).set);
     EXPECT_EQ(main().extras().slot(2).name, "");
 
@@ -509,7 +521,7 @@ TEST_F(Extras, OkAppliesEachRowAsClearedKeptOrStoredAndWritesEverySlot) {
     // The program page shows what was just stored, and the next launch follows it.
     app.click(main().Label13);
     app.click(main().Label13);
-    EXPECT_TRUE(shown(main().Image7) && lightOn(7));
+    EXPECT_TRUE(shown(main().ExtraLight(7)) && lightOn(7));
     app.registry.set(kHttpCommand, "/usr/bin/browser");
     tray().launchExtrasItem->trigger();
     EXPECT_EQ(logSinceLaunch(), QStringList({"Launching extras", "Three launched",
@@ -520,12 +532,12 @@ TEST_F(Extras, OkWithNothingChangedChangesNoLightAndWritesTheSameValues) {
     startWith(extrasIni(
         {{1, "One", "http://one.example/", false}, {2, "Two", "http://two.example/", true}}));
     app.click(main().Image15);
-    app.click(editor().Image2);
+    app.click(editorOk());
     const QByteArray first = app.iniBytes();
     EXPECT_FALSE(main().extras().isOn(1));
     EXPECT_TRUE(main().extras().isOn(2));
     app.click(main().Image15);
-    app.click(editor().Image2);
+    app.click(editorOk());
     EXPECT_EQ(app.iniBytes(), first);
     EXPECT_FALSE(main().extras().isOn(1));
 }
@@ -534,21 +546,21 @@ TEST_F(Extras, ALightSwitchedOffThenCoveredByAStoredRowIsOn) {
     startWith(extrasIni({{1, "One", "http://one.example/", true}}));
     app.click(main().Image15);
     app.click(main().Label13);
-    app.click(main().Image1);
+    app.click(main().ExtraLight(1));
     ASSERT_FALSE(main().extras().isOn(1));
-    editor().Edit1->setText("Renamed");
-    app.click(editor().Image2);
+    editor().NameEdit(1)->setText("Renamed");
+    app.click(editorOk());
     EXPECT_TRUE(main().extras().isOn(1));
-    EXPECT_EQ(main().Label3->text(), "Renamed");
+    EXPECT_EQ(main().ExtraNameLabel(1)->text(), "Renamed");
 }
 
 TEST_F(Extras, CancelKeepsTheTableAndTheNextShowRefillsTheRows) {
     startWith(extrasIni({{1, "One", "http://one.example/", true}}));
     app.click(main().Image15);
-    editor().Edit1->setText("Changed");
-    editor().me_web1->setText("http://changed.example/");
+    editor().NameEdit(1)->setText("Changed");
+    editor().PathEdit(1)->setText("http://changed.example/");
     const int before = clicks();
-    app.click(editor().Image3);
+    app.click(editorCancel());
     EXPECT_FALSE(editor().isVisible());
     EXPECT_EQ(clicks(), before + 1);
     EXPECT_EQ(main().extras().slot(1).name, "One");
@@ -557,13 +569,13 @@ TEST_F(Extras, CancelKeepsTheTableAndTheNextShowRefillsTheRows) {
     tray().extrasItem->trigger();
     EXPECT_TRUE(main().isVisible());
     ASSERT_TRUE(editor().isVisible());
-    EXPECT_EQ(editor().Edit1->text(), "One");
-    EXPECT_EQ(editor().me_web1->text(), "http://one.example/");
+    EXPECT_EQ(editor().NameEdit(1)->text(), "One");
+    EXPECT_EQ(editor().PathEdit(1)->text(), "http://one.example/");
 
     // Asked for again while it is shown, it keeps the user's edits.
-    editor().Edit1->setText("Unsaved");
+    editor().NameEdit(1)->setText("Unsaved");
     app.click(main().Image15);
-    EXPECT_EQ(editor().Edit1->text(), "Unsaved");
+    EXPECT_EQ(editor().NameEdit(1)->text(), "Unsaved");
 
     // "Hide OBU" takes the editor along.
     tray().hideShowItem->trigger();
@@ -574,7 +586,7 @@ TEST_F(Extras, TheShowReadsTheNamesAndPathsFromTheFileAgain) {
     startWith(extrasIni({{1, "One", "http://one.example/", true}}));
     app.writeIni(extrasIni({{1, "Edited outside", "http://outside.example/", true}}));
     app.click(main().Image15);
-    EXPECT_EQ(editor().Edit1->text(), "Edited outside");
+    EXPECT_EQ(editor().NameEdit(1)->text(), "Edited outside");
     EXPECT_EQ(main().extras().slot(1).path, "http://outside.example/");
 }
 
@@ -582,28 +594,28 @@ TEST_F(Extras, TheArrowSwitchesBetweenTheWebPageAndTheProgramRows) {
     startWith({});
     app.click(main().Image15);
     ExtrasEditor& e = editor();
-    EXPECT_EQ(e.Label3->text(), QString(QChar(0x2193)));
+    EXPECT_EQ(pageArrow()->text(), QString(QChar(0x2193)));
     const int before = clicks();
-    press(e.Label3);
-    EXPECT_EQ(e.Label3->pos(), QPoint(73, 169));
-    release(e.Label3);
-    EXPECT_EQ(e.Label3->pos(), QPoint(72, 168));
+    press(pageArrow());
+    EXPECT_EQ(pageArrow()->pos(), QPoint(73, 169));
+    release(pageArrow());
+    EXPECT_EQ(pageArrow()->pos(), QPoint(72, 168));
     EXPECT_EQ(clicks(), before + 1);
     EXPECT_TRUE(e.ShowsPrograms());
-    EXPECT_EQ(e.Label3->text(), QString(QChar(0x2191)));
+    EXPECT_EQ(pageArrow()->text(), QString(QChar(0x2191)));
     for (int n = 1; n <= obu::Extras::kSlots; ++n) {
         EXPECT_EQ(shown(e.NameEdit(n)), !obu::Extras::isWebPage(n)) << n;
         EXPECT_EQ(shown(e.PathEdit(n)), !obu::Extras::isWebPage(n)) << n;
     }
-    EXPECT_TRUE(shown(e.Label2));
-    EXPECT_FALSE(shown(e.Label1));
-    app.click(e.Label3);
+    EXPECT_TRUE(shown(programsText()));
+    EXPECT_FALSE(shown(webPagesText()));
+    app.click(pageArrow());
     EXPECT_FALSE(e.ShowsPrograms());
-    EXPECT_TRUE(shown(e.Edit1));
+    EXPECT_TRUE(shown(e.NameEdit(1)));
 
     // Every show starts on the web page page.
-    app.click(e.Label3);
-    app.click(e.Image3);
+    app.click(pageArrow());
+    app.click(editorCancel());
     app.click(main().Image15);
     EXPECT_FALSE(e.ShowsPrograms());
 }
@@ -612,42 +624,42 @@ TEST_F(Extras, ProgramNamePlaceholdersGoOnEnteringAndComeBackOnlyWithoutAFile) {
     startWith({});
     app.click(main().Image15);
     ExtrasEditor& e = editor();
-    app.click(e.Label3);
+    app.click(pageArrow());
     QApplication::setActiveWindow(&e);
-    e.Edit9->setFocus(Qt::TabFocusReason);
-    ASSERT_TRUE(e.Edit9->hasFocus());
-    EXPECT_EQ(e.Edit9->text(), "");
-    e.Edit11->setFocus(Qt::TabFocusReason);
-    EXPECT_EQ(e.Edit9->text(), "Program Name 1") << "back, since be1 is empty too";
-    EXPECT_EQ(e.Edit11->text(), "");
-    e.be2->setText("/usr/bin/six");
-    e.Edit13->setFocus(Qt::TabFocusReason);
-    EXPECT_EQ(e.Edit11->text(), "") << "a row with a file keeps its empty name";
-    e.Edit13->setText("Thirteen");
-    e.Edit15->setFocus(Qt::TabFocusReason);
-    EXPECT_EQ(e.Edit13->text(), "Thirteen");
-    e.Edit15->setText("Program Name 3");
-    e.Edit9->setFocus(Qt::TabFocusReason);
-    EXPECT_EQ(e.Edit15->text(), "Program Name 3") << "only a row's own placeholder goes";
-    e.Edit15->setFocus(Qt::TabFocusReason);
-    EXPECT_EQ(e.Edit15->text(), "Program Name 3");
+    e.NameEdit(5)->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(e.NameEdit(5)->hasFocus());
+    EXPECT_EQ(e.NameEdit(5)->text(), "");
+    e.NameEdit(6)->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(e.NameEdit(5)->text(), "Program Name 1") << "back, since its file is empty too";
+    EXPECT_EQ(e.NameEdit(6)->text(), "");
+    e.programFileEdit(6)->setText("/usr/bin/six");
+    e.NameEdit(7)->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(e.NameEdit(6)->text(), "") << "a row with a file keeps its empty name";
+    e.NameEdit(7)->setText("Thirteen");
+    e.NameEdit(8)->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(e.NameEdit(7)->text(), "Thirteen");
+    e.NameEdit(8)->setText("Program Name 3");
+    e.NameEdit(5)->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(e.NameEdit(8)->text(), "Program Name 3") << "only a row's own placeholder goes";
+    e.NameEdit(8)->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(e.NameEdit(8)->text(), "Program Name 3");
 
     // Web page names have no placeholder handling.
-    app.click(e.Label3);
-    e.Edit1->setFocus(Qt::TabFocusReason);
-    EXPECT_EQ(e.Edit1->text(), "Webpage Name 1");
+    app.click(pageArrow());
+    e.NameEdit(1)->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(e.NameEdit(1)->text(), "Webpage Name 1");
 
     // Tab goes name, then address, row by row.
     QStringList order;
-    QWidget* w = e.Edit1;
+    QWidget* w = e.NameEdit(1);
     for (int i = 0; i < 8; ++i, w = w->nextInFocusChain()) {
-        while (!w->objectName().startsWith("Edit") && !w->objectName().startsWith("me_") &&
-               !w->objectName().startsWith("edit") && !w->objectName().startsWith("be"))
+        while (!w->objectName().startsWith("webPage") && !w->objectName().startsWith("program"))
             w = w->nextInFocusChain();
         order << w->objectName();
     }
-    EXPECT_EQ(order, QStringList({"Edit1", "me_web1", "Edit3", "edit4", "Edit5", "edit6", "Edit7",
-                                  "edit8"}));
+    EXPECT_EQ(order,
+              QStringList({"webPageName1", "webPageAddress1", "webPageName2", "webPageAddress2",
+                           "webPageName3", "webPageAddress3", "webPageName4", "webPageAddress4"}));
 }
 
 TEST_F(Extras, ATextLongerThan255CharactersIsRefusedWithAWordNotCut) {
@@ -656,10 +668,10 @@ TEST_F(Extras, ATextLongerThan255CharactersIsRefusedWithAWordNotCut) {
     startWith(extrasIni({{6, "Six", longPath, true}}));
     const QString longUrl = "http://long.example/" + QString(307, u'u');
     app.click(main().Image15);
-    editor().me_web1->selectAll();
-    editor().me_web1->insert(longUrl);  // as a paste does
-    EXPECT_EQ(editor().me_web1->text(), longUrl);
-    app.click(editor().Image2);
+    editor().PathEdit(1)->selectAll();
+    editor().PathEdit(1)->insert(longUrl);  // as a paste does
+    EXPECT_EQ(editor().PathEdit(1)->text(), longUrl);
+    app.click(editorOk());
     ASSERT_EQ(app.dialogs.boxes().size(), 1u);
     EXPECT_EQ(app.dialogs.boxes()[0].caption, "Edit Extras");
     EXPECT_EQ(app.dialogs.boxes()[0].text,
@@ -671,15 +683,15 @@ TEST_F(Extras, ATextLongerThan255CharactersIsRefusedWithAWordNotCut) {
 
     // A file name too long for the table, written into the file by hand, is
     // shown whole and refused too until it fits.
-    editor().me_web1->setText(longUrl.left(255));
-    EXPECT_EQ(editor().be2->text(), longPath);
-    app.click(editor().Image2);
+    editor().PathEdit(1)->setText(longUrl.left(255));
+    EXPECT_EQ(editor().programFileEdit(6)->text(), longPath);
+    app.click(editorOk());
     ASSERT_EQ(app.dialogs.boxes().size(), 2u);
     EXPECT_TRUE(app.dialogs.boxes()[1].text.startsWith(
         "The file name of program 2 is 300 characters long"));
     EXPECT_TRUE(editor().ShowsPrograms());
-    editor().be2->setText("/usr/bin/six");
-    app.click(editor().Image2);
+    editor().programFileEdit(6)->setText("/usr/bin/six");
+    app.click(editorOk());
     EXPECT_FALSE(editor().isVisible());
     EXPECT_EQ(main().extras().slot(1).path, longUrl.left(255));
     EXPECT_EQ(main().extras().slot(6).path, "/usr/bin/six");
@@ -690,8 +702,8 @@ TEST_F(Extras, ATextLongerThan255CharactersIsRefusedWithAWordNotCut) {
 TEST_F(Extras, TheBrowseButtonPicksAProgramAndSelectsIt) {
     startWith({});
     app.click(main().Image15);
-    app.click(editor().Label3);
-    BrowseEdit* be = editor().be1;
+    app.click(pageArrow());
+    BrowseEdit* be = editor().programFileEdit(5);
     be->setText("/old/program");
     app.dialogs.queueFile("/usr/local/bin/mail client");
     app.click(be->button());
@@ -707,12 +719,12 @@ TEST_F(Extras, TheBrowseButtonPicksAProgramAndSelectsIt) {
     app.click(be->button());  // cancelled
     EXPECT_EQ(be->text(), "/usr/local/bin/mail client");
 
-    editor().be2->AutoSelect = false;
+    editor().programFileEdit(6)->AutoSelect = false;
     app.dialogs.queueFile("/usr/bin/six");
-    app.click(editor().be2->button());
-    EXPECT_EQ(editor().be2->text(), "/usr/bin/six");
-    EXPECT_FALSE(editor().be2->hasSelectedText());
-    app.click(editor().Image2);
+    app.click(editor().programFileEdit(6)->button());
+    EXPECT_EQ(editor().programFileEdit(6)->text(), "/usr/bin/six");
+    EXPECT_FALSE(editor().programFileEdit(6)->hasSelectedText());
+    app.click(editorOk());
     EXPECT_EQ(main().extras().slot(5).path, "/usr/local/bin/mail client");
     EXPECT_EQ(main().extras().slot(5).name, "Program Name 1");
 }
