@@ -215,40 +215,6 @@ TEST_F(Extras, WithNoLightOnOnlyTheFirstLineIsWrittenAndTheWindowStillMinimizes)
     EXPECT_EQ(tray().hideShowItem->text(), "Show OBU");
 }
 
-TEST_F(Extras, EmptyNamesLeaveTheirPlaceEmptyInTheStatusAndTheLog) {
-    WatchingShell shell;
-    app.platform.shell = &shell;
-    app.registry.set(kHttpCommand, "/usr/bin/browser");
-    startWith(extrasIni({{3, "", "http://three.example/", true}, {8, "", "/usr/bin/eight", true}}));
-    QStringList status;
-    shell.onStart = [&] { status << main().Status2->text(); };
-    tray().launchExtrasItem->trigger();
-    EXPECT_EQ(status, QStringList({"Launching Webpage: ", "Launching Program: "}));
-    EXPECT_EQ(logSinceLaunch(), QStringList({"Launching extras", " launched", " launched"}));
-}
-
-TEST_F(Extras, StartsThatFailAreLoggedAsFailuresNotAsLaunched) {
-    app.registry.set(kHttpCommand, "/usr/bin/browser");
-    app.shell.winExecResult = Shell::ERROR_FILE_NOT_FOUND;
-    app.shell.shellExecuteResult = Shell::SE_ERR_ACCESSDENIED;
-    startWith(
-        extrasIni({{1, "Home", "http://home.example/", true}, {5, "Tool", "/opt/tool", true}}));
-    tray().launchExtrasItem->trigger();
-    EXPECT_EQ(logSinceLaunch(),
-              QStringList({"Launching extras", "Home could not be launched (file not found)",
-                           "Tool could not be launched (access denied)"}));
-}
-
-TEST_F(Extras, WithoutABrowserCommandThePageGoesToTheDesktopsOpener) {
-    startWith(extrasIni({{2, "Two", "http://two.example/", true}}));
-    tray().launchExtrasItem->trigger();
-    ASSERT_EQ(app.shell.calls.size(), 1);
-    EXPECT_EQ(app.shell.calls[0].kind, RecordingShell::Call::ShellExecute);
-    EXPECT_EQ(app.shell.calls[0].file, "http://two.example/");
-    EXPECT_EQ(app.shell.calls[0].parameters, "");
-    EXPECT_EQ(logSinceLaunch(), QStringList({"Launching extras", "Two launched"}));
-}
-
 TEST_F(Extras, ADesktopEntrysCommandRunsWholeByItsOwnRules) {
     // A Flatpak browser: its launcher's switches come before the address, and
     // the address must land between @@u and @@.
@@ -304,23 +270,6 @@ TEST_F(Extras, OnlySlotsWithAPathTakeTheirSavedLight) {
     app.exit();
     EXPECT_TRUE(app.iniBytes().contains(
         "[Lights]\r\n1=1\r\n2=0\r\n3=0\r\n4=0\r\n5=0\r\n6=1\r\n7=0\r\n8=0\r\n"));
-}
-
-TEST_F(Extras, APathLongerThanItsFieldIsNeverStartedCut) {
-    const QString longName(300, u'n');
-    const QString longUrl = "http://long.example/" + QString(300, u'u');
-    startWith(extrasIni({{1, longName, longUrl, true},
-                         {5, "Tool", "/opt/" + QString(300, u't'), true},
-                         {6, "Mail", "/usr/bin/mail", true}}));
-    app.registry.set(kHttpCommand, "/usr/bin/browser");
-    tray().launchExtrasItem->trigger();
-    ASSERT_EQ(app.shell.calls.size(), 1u) << "only the program whose path fits is started";
-    EXPECT_EQ(app.shell.calls[0].file, "/usr/bin/mail");
-    const QStringList log = app.logMessages();
-    EXPECT_TRUE(log.contains(longName.left(255) +
-                             " could not be launched (its address is longer than 255 characters)"));
-    EXPECT_TRUE(
-        log.contains("Tool could not be launched (its file name is longer than 255 characters)"));
 }
 
 TEST_F(Extras, ALightTogglesOnAPressAndItsStateLastsUntilTheNextStart) {
