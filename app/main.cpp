@@ -115,7 +115,7 @@ int main(int argc, char** argv) {
     platform.dispatcher = &dispatcher;
     platform.profile = &profile;
     platform.formats = &formats;
-    platform.ras = &lines;
+    platform.dialUp = &lines;
     platform.modemCheck = &modemCheck;
     platform.tray = &tray;
     platform.sound = &sound;

@@ -52,13 +52,14 @@ void MainWindow::Image10Click(QObject*) {
         // Busy lines and a missing dial tone are the line monitor's; any other
         // refusal would otherwise leave the session waiting for a call that
         // never comes.
-        if (refused != 0 && refused != ERROR_LINE_BUSY && refused != ERROR_NO_DIALTONE)
+        if (refused != 0 && refused != dialup_error::LineBusy &&
+            refused != dialup_error::NoDialTone)
             ReportDialFailure(refused, ServiceErrorText(refused));
         return;
     }
     HungUpBySelf = true;
     // Straight to the service: the component raises no disconnect event for this.
-    platform().ras->RasHangUpA(DetectedConnection);
+    platform().dialUp->hangUp(DetectedConnection);
     // A dial still in progress is not yet the detected connection: it is ended
     // too, silently, so that none of its later stages arrive.
     dialer->HangUpSilently();
@@ -80,9 +81,7 @@ std::int32_t MainWindow::DialOwnCall() {
 }
 
 QString MainWindow::ServiceErrorText(std::int32_t error) {
-    char text[257] = {};
-    platform().ras->RasGetErrorStringA(static_cast<DWORD>(error), text, 256);
-    return QString::fromLatin1(text);
+    return platform().dialUp->errorText(static_cast<DialUpError>(error));
 }
 
 QString MainWindow::CallEndLine(const QString& what, std::int32_t error, const QString& errorText,
@@ -95,12 +94,13 @@ QString MainWindow::CallEndLine(const QString& what, std::int32_t error, const Q
 void MainWindow::RAS1DialError(Dialer*, std::int32_t Error, const QString& ErrorString) {
     // While the line monitor runs, busy lines and a missing dial tone are its
     // own to redial or report.
-    if ((Error == ERROR_LINE_BUSY || Error == ERROR_NO_DIALTONE) && tm_dis.enabled()) return;
+    if ((Error == dialup_error::LineBusy || Error == dialup_error::NoDialTone) && tm_dis.enabled())
+        return;
     ReportDialFailure(Error, ErrorString);
 }
 
 void MainWindow::ReportDialFailure(std::int32_t error, const QString& errorText) {
-    const QString detail = platform().ras->failureDetail(dialer->ConnectionHandle());
+    const QString detail = platform().dialUp->failureDetail(dialer->ConnectionHandle());
     HungUpBySelf = true;
     SessionActive = false;
     // Nothing of the failed call is left for a later hang-up to find.

@@ -47,7 +47,7 @@ void MainWindow::hangUpByDisconnectTimer() {
     HungUpBySelf = true;
     // The program ended its own call: later alarms and clicks dial afresh.
     SessionActive = false;
-    platform().ras->RasHangUpA(DetectedConnection);
+    platform().dialUp->hangUp(DetectedConnection);
     WriteLogLine(QStringLiteral("Disconnection made by disconnect timer"));
 }
 

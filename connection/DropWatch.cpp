@@ -7,20 +7,19 @@
 namespace obu {
 
 bool MainWindow::EndedByItsOwnLimit() {
-    const HRASCONN own = dialer->ConnectionHandle();
+    const CallId own = dialer->ConnectionHandle();
     if (own == 0) return false;
-    RASCONNSTATUSA status{};
-    status.dwSize = sizeof status;
-    if (platform().ras->RasGetConnectStatusA(own, &status) != 0 ||
-        status.rasconnstate != RASCS_Disconnected || status.dwError != ERROR_IDLE_DISCONNECTED)
+    CallInfo status;
+    if (platform().dialUp->callStatus(own, &status) != dialup_error::None ||
+        status.state != CallState::Disconnected || status.error != dialup_error::LimitReached)
         return false;
-    const QString detail = platform().ras->failureDetail(own);
+    const QString detail = platform().dialUp->failureDetail(own);
     HungUpBySelf = true;
     SessionActive = false;
     dialer->HangUpSilently();
     StopDisconnectTimer();
-    WriteLogLine(CallEndLine(QStringLiteral("Connection ended"), ERROR_IDLE_DISCONNECTED,
-                             ServiceErrorText(ERROR_IDLE_DISCONNECTED), detail));
+    WriteLogLine(CallEndLine(QStringLiteral("Connection ended"), dialup_error::LimitReached,
+                             ServiceErrorText(dialup_error::LimitReached), detail));
     return true;
 }
 

@@ -16,7 +16,7 @@ constexpr int kMaxHangUps = 4;
 void MainWindow::tm_disTimer() {
     const std::int32_t result = dialer->LastError();
     TrayMenu* tray = program().trayMenu;
-    if (result == ERROR_LINE_BUSY && tray->redialIfBusyOption->isChecked()) {
+    if (result == dialup_error::LineBusy && tray->redialIfBusyOption->isChecked()) {
         Image10->setEnabled(false);
         tray->connectItem->setEnabled(false);
         HungUpBySelf = true;
@@ -33,10 +33,10 @@ void MainWindow::tm_disTimer() {
         WriteLogLine(QStringLiteral("Line was busy - attempting to reconnect"));
         return;
     }
-    if (result == ERROR_LINE_BUSY) {
+    if (result == dialup_error::LineBusy) {
         HungUpBySelf = true;
         SessionActive = false;
-        platform().ras->RasHangUpA(DetectedConnection);
+        platform().dialUp->hangUp(DetectedConnection);
         for (int i = 0; dialer->LastError() != 0 && i < kMaxHangUps; ++i) dialer->HangUp();
         platform().dialogs->messageBox(
             QStringLiteral(
@@ -50,7 +50,7 @@ void MainWindow::tm_disTimer() {
             {QStringLiteral("Line was busy"), QStringLiteral("Connection Terminated by OBU")});
         return;
     }
-    if (result == ERROR_NO_DIALTONE) {
+    if (result == dialup_error::NoDialTone) {
         HungUpBySelf = true;
         m_dropWatch.setEnabled(false);
         for (int i = 0; dialer->LastError() != 0 && i < kMaxHangUps; ++i) dialer->HangUp();

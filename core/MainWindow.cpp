@@ -116,7 +116,7 @@ void MainWindow::buildSkin() {
 }
 
 void MainWindow::bindComponent() {
-    dialer = std::make_unique<Dialer>(*platform().ras);
+    dialer = std::make_unique<Dialer>(*platform().dialUp);
     dialer->setRedialAttempts(0);
     dialer->setOnConnect([this](Dialer* s) { RAS1Connect(s); });
     dialer->setOnDisconnect(
@@ -127,7 +127,7 @@ void MainWindow::bindComponent() {
     dialer->setOnPortOpened([this](Dialer* s) { RAS1PortOpened(s); });
     dialer->setOnAuthenticate([this](Dialer* s) { RAS1Authenticate(s); });
     dialer->setOnAuthenticated([this](Dialer* s) { RAS1Authenticated(s); });
-    connect(platform().ras, &RasApi::callsChanged, this, [this] {
+    connect(platform().dialUp, &DialUpService::callsChanged, this, [this] {
         if (m_dropWatch.enabled()) checkForDrop();
     });
 }

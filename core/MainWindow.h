@@ -7,6 +7,7 @@
 #include <array>
 #include <memory>
 
+#include "dialup/DialUpService.h"
 #include "model/AlarmClock.h"
 #include "model/EventLog.h"
 #include "model/Extras.h"
@@ -14,7 +15,6 @@
 #include "platform/Sound.h"
 #include "platform/WindowTimer.h"
 #include "ras/Dialer.h"
-#include "ras/RasApi.h"
 #include "shell/WebPageOpener.h"
 #include "timing/PacingTimer.h"
 #include "ui/Form.h"
@@ -61,7 +61,7 @@ public:
     bool HungUpBySelf = false;
     bool ReadyToConnect = true;
     // The connection found by the last detection pass; the program's own hang-ups use it.
-    HRASCONN DetectedConnection = 0;
+    CallId DetectedConnection = 0;
 
     // The dial-up component.
     std::unique_ptr<Dialer> dialer;

@@ -2,69 +2,64 @@
 
 namespace obu {
 
-QString StateText(RasApi& ras, DWORD state, DWORD error) {
-    if (error != 0) {
-        char buffer[100] = {};
-        ras.RasGetErrorStringA(error, buffer, sizeof buffer);
-        buffer[sizeof buffer - 1] = 0;
-        return QString::fromLatin1(buffer);
-    }
+QString StateText(const DialUpService& service, CallState state, DialUpError error) {
+    if (error != 0) return service.errorText(error);
     switch (state) {
-        case RASCS_OpenPort:
+        case CallState::OpenPort:
             return QStringLiteral("Opening port...");
-        case RASCS_PortOpened:
+        case CallState::PortOpened:
             return QStringLiteral("Port opened.");
-        case RASCS_ConnectDevice:
+        case CallState::ConnectDevice:
             return QStringLiteral("Connecting device...");
-        case RASCS_DeviceConnected:
+        case CallState::DeviceConnected:
             return QStringLiteral("Device connected.");
-        case RASCS_AllDevicesConnected:
+        case CallState::AllDevicesConnected:
             return QStringLiteral("All devices connected.");
-        case RASCS_Authenticate:
+        case CallState::Authenticate:
             return QStringLiteral("Starting to authenticate...");
-        case RASCS_AuthNotify:
+        case CallState::AuthNotify:
             return QStringLiteral("Authentication: notify");
-        case RASCS_AuthRetry:
+        case CallState::AuthRetry:
             return QStringLiteral("Authentication: retry");
-        case RASCS_AuthCallback:
+        case CallState::AuthCallback:
             return QStringLiteral("Authentication: callback");
-        case RASCS_AuthChangePassword:
+        case CallState::AuthChangePassword:
             return QStringLiteral("Authentication: change password");
-        case RASCS_AuthProject:
+        case CallState::AuthProject:
             return QStringLiteral("Authentication: projecting");
-        case RASCS_AuthLinkSpeed:
+        case CallState::AuthLinkSpeed:
             return QStringLiteral("Authentication: link speed");
-        case RASCS_AuthAck:
+        case CallState::AuthAck:
             return QStringLiteral("Authentication: acknowledge");
-        case RASCS_ReAuthenticate:
+        case CallState::ReAuthenticate:
             return QStringLiteral("Authentication: reauthenticate");
-        case RASCS_Authenticated:
+        case CallState::Authenticated:
             return QStringLiteral("Authenticated.");
-        case RASCS_PrepareForCallback:
+        case CallState::PrepareForCallback:
             return QStringLiteral("Preparing for callback...");
-        case RASCS_WaitForModemReset:
+        case CallState::WaitForModemReset:
             return QStringLiteral("Waiting for modem to reset...");
-        case RASCS_WaitForCallback:
+        case CallState::WaitForCallback:
             return QStringLiteral("Waiting for callback...");
-        case RASCS_Projected:
+        case CallState::Projected:
             return QStringLiteral("Projected.");
-        case RASCS_StartAuthentication:
+        case CallState::StartAuthentication:
             return QStringLiteral("Starting authentication...");
-        case RASCS_CallbackComplete:
+        case CallState::CallbackComplete:
             return QStringLiteral("Callback complete.");
-        case RASCS_LogonNetwork:
+        case CallState::LogonNetwork:
             return QStringLiteral("Logging on network...");
-        case RASCS_Interactive:
+        case CallState::Interactive:
             return QStringLiteral("Interactive...");
-        case RASCS_RetryAuthentication:
+        case CallState::RetryAuthentication:
             return QStringLiteral("Retry Authentication...");
-        case RASCS_CallbackSetByCaller:
+        case CallState::CallbackSetByCaller:
             return QStringLiteral("Callback set by caller.");
-        case RASCS_PasswordExpired:
+        case CallState::PasswordExpired:
             return QStringLiteral("Password expired.");
-        case RASCS_Connected:
+        case CallState::Connected:
             return QStringLiteral("Connected.");
-        case RASCS_Disconnected:
+        case CallState::Disconnected:
             return QStringLiteral("Disconnected.");
         default:
             return {};

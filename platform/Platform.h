@@ -10,7 +10,7 @@ class Dispatcher;
 class EventLoop;
 class Formats;
 class Profile;
-class RasApi;
+class DialUpService;
 class ModemCheck;
 class Sound;
 class TrayShell;
@@ -31,7 +31,7 @@ struct Platform {
     Dispatcher* dispatcher = nullptr;
     Profile* profile = nullptr;
     Formats* formats = nullptr;
-    RasApi* ras = nullptr;
+    DialUpService* dialUp = nullptr;
     ModemCheck* modemCheck = nullptr;  // is an entry's modem held by another program?
     Sound* sound = nullptr;            // wave sounds and MIDI tunes
     TrayShell* tray = nullptr;         // the notification-area icon

@@ -6,8 +6,8 @@
 
 namespace obu {
 
-// Other programs' top-level windows: FindWindowA and the minimize request
-// PostMessageA(WM_SYSCOMMAND, SC_MINIMIZE).
+// Other programs' top-level windows: finding one by its title, and asking it
+// to minimize itself.
 //
 // Windows are found by their whole title, compared without regard to case as
 // FindWindowA does. A class name such as "#32770" (the system's dialogs) has
@@ -17,8 +17,6 @@ namespace obu {
 class Windows {
 public:
     using Handle = quint64;  // 0: no window
-    static constexpr unsigned WM_SYSCOMMAND = 0x0112;
-    static constexpr quintptr SC_MINIMIZE = 0xF020;
 
     virtual ~Windows() = default;
 
@@ -36,12 +34,9 @@ public:
     }
     virtual void unwatch() {}
 
-    // Only the minimize request is understood; it is sent without waiting for
-    // the window to act. False for other messages and when it could not be sent.
-    bool PostMessageA(Handle window, unsigned message, quintptr wParam, qintptr /*lParam*/) {
-        if (window == 0 || message != WM_SYSCOMMAND || wParam != SC_MINIMIZE) return false;
-        return minimize(window);
-    }
+    // Asks the window to minimize itself, without waiting for it to act.
+    // False for no window and when the request could not be sent.
+    bool minimizeWindow(Handle window) { return window != 0 && minimize(window); }
 
     static bool titleMatches(const QString& windowTitle, const QString& wanted) {
         return windowTitle.compare(wanted, Qt::CaseInsensitive) == 0;

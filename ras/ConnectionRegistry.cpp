@@ -41,7 +41,7 @@ SharedState* header(void* mapping) {
     return static_cast<SharedState*>(mapping);
 }
 
-QByteArray recordName(HRASCONN handle) {
+QByteArray recordName(CallId handle) {
     char name[32];
     std::snprintf(name, sizeof name, "conn-%08X", handle);
     return name;
@@ -63,31 +63,10 @@ bool readFile(const QByteArray& path, QByteArray& out, qsizetype limit) {
     return out.size() <= limit;
 }
 
-void copyField(char* field, std::size_t size, const QByteArray& text) {
-    const std::size_t n = std::min<std::size_t>(text.size(), size - 1);
-    std::memcpy(field, text.constData(), n);
-    field[n] = 0;
-}
-
 // Text values are percent-encoded so that no caller's text (a phone number
 // with a line break in it) can break a record apart.
 QByteArray encodeValue(const QByteArray& value) {
     return value.toPercentEncoding(" ()+,/:;@&'");
-}
-
-void fillImages(LineRecord& r) {
-    r.conn = RASCONNA{};
-    r.conn.dwSize = sizeof(RASCONNA);
-    r.conn.hrasconn = r.handle;
-    copyField(r.conn.szEntryName, sizeof r.conn.szEntryName, r.entry);
-    copyField(r.conn.szDeviceType, sizeof r.conn.szDeviceType, r.deviceType);
-    copyField(r.conn.szDeviceName, sizeof r.conn.szDeviceName, r.device);
-    r.status = RASCONNSTATUSA{};
-    r.status.dwSize = sizeof(RASCONNSTATUSA);
-    r.status.rasconnstate = r.state;
-    r.status.dwError = r.error;
-    copyField(r.status.szDeviceType, sizeof r.status.szDeviceType, r.deviceType);
-    copyField(r.status.szDeviceName, sizeof r.status.szDeviceName, r.device);
 }
 
 }  // namespace
@@ -95,7 +74,7 @@ void fillImages(LineRecord& r) {
 QByteArray recordText(const LineRecord& r) {
     QByteArray out;
     out += "handle=" + QByteArray::number(r.handle, 16).rightJustified(8, '0').toUpper() + '\n';
-    out += "state=" + QByteArray::number(r.state) + '\n';
+    out += "state=" + QByteArray::number(static_cast<std::uint32_t>(r.state)) + '\n';
     out += "error=" + QByteArray::number(r.error) + '\n';
     out += "owner=" + QByteArray::number(r.owner) + '\n';
     out += "ownerStart=" + QByteArray::number(static_cast<qulonglong>(r.ownerStart)) + '\n';
@@ -130,7 +109,7 @@ bool parseRecordText(const QByteArray& text, LineRecord& r) {
             r.handle = value.toUInt(&ok, 16);
             haveHandle = ok && r.handle != 0;
         } else if (key == "state")
-            r.state = value.toUInt(&ok);
+            r.state = static_cast<CallState>(value.toUInt(&ok));
         else if (key == "error")
             r.error = value.toUInt(&ok);
         else if (key == "owner")
@@ -144,7 +123,7 @@ bool parseRecordText(const QByteArray& text, LineRecord& r) {
         else if (key == "dropAt")
             r.dropAt = value.toLongLong(&ok);
         else if (key == "entry")
-            r.entry = QByteArray::fromPercentEncoding(value).left(RAS_MaxEntryName);
+            r.entry = QByteArray::fromPercentEncoding(value).left(kMaxEntryName);
         else if (key == "phone")
             r.phoneNumber = QByteArray::fromPercentEncoding(value);
         else if (key == "device")
@@ -167,9 +146,7 @@ bool parseRecordText(const QByteArray& text, LineRecord& r) {
             r.lockFile = QByteArray::fromPercentEncoding(value);
         if (!ok) return false;
     }
-    if (!haveHandle) return false;
-    fillImages(r);
-    return true;
+    return haveHandle;
 }
 
 namespace {
@@ -373,7 +350,7 @@ std::vector<ProcessId> ConnectionRegistry::processesToWatch() const {
     return processes;
 }
 
-bool ConnectionRegistry::readRecord(HRASCONN handle, LineRecord& out) const {
+bool ConnectionRegistry::readRecord(CallId handle, LineRecord& out) const {
     QByteArray text;
     if (!readFile(path(recordName(handle)), text, kMaxRecordBytes)) return false;
     LineRecord r;
@@ -392,7 +369,7 @@ std::vector<LineRecord> ConnectionRegistry::readAll() const {
         const unsigned long handle = std::strtoul(e->d_name + 5, &end, 16);
         if (*end != 0 || handle == 0 || handle > 0xFFFFFFFFul) continue;
         LineRecord r;
-        if (!readRecord(static_cast<HRASCONN>(handle), r)) continue;
+        if (!readRecord(static_cast<CallId>(handle), r)) continue;
         if (r.owner != pid_ && !r.established() && r.ownerStart != 0) {
             const std::uint64_t start = processStartTime(r.owner);
             r.ownerGone = start != 0 && start != r.ownerStart;
@@ -471,7 +448,7 @@ void ConnectionRegistry::checkHolders() {
             r.holderGone = !processAlive(ProcessId{r.holder, r.holderStart});
 }
 
-const LineRecord* ConnectionRegistry::find(HRASCONN handle) const {
+const LineRecord* ConnectionRegistry::find(CallId handle) const {
     for (const LineRecord& r : records_)
         if (r.handle == handle) return &r;
     return nullptr;
@@ -498,7 +475,7 @@ void ConnectionRegistry::noteOwnLimit(LineRecord& record) const {
     if (record.owner != pid_ || record.holderKind != "pppd") return;
     const std::optional<int> code = adoptedChildExit(static_cast<pid_t>(record.holder));
     if (!code || !PppdLink::endedByOwnLimit(*code)) return;
-    record.error = ERROR_IDLE_DISCONNECTED;
+    record.error = dialup_error::LimitReached;
     record.detail = PppdLink::exitText(*code).toUtf8();
 }
 
@@ -516,8 +493,8 @@ void ConnectionRegistry::prune() {
         if (r.holderGone && !r.lockFile.isEmpty())
             UucpLock::removeIfHeldBy(r.lockFile, static_cast<pid_t>(r.holder));
         if (r.established() && ownerAlive(r)) {
-            r.state = RASCS_Disconnected;
-            r.error = ERROR_REMOTE_DISCONNECTION;
+            r.state = CallState::Disconnected;
+            r.error = dialup_error::RemoteDisconnection;
             if (r.holderGone) noteOwnLimit(r);
             changed |= writeRecord(r);
         } else {
@@ -529,7 +506,7 @@ void ConnectionRegistry::prune() {
     reread();
 }
 
-HRASCONN ConnectionRegistry::add(LineRecord& record) {
+CallId ConnectionRegistry::add(LineRecord& record) {
     if (!ensureCurrent() || !lock(true)) return 0;
     const std::vector<LineRecord> all = readAll();
     // Temporary files left by a writer that died: nobody writes while we hold the lock.
@@ -546,7 +523,7 @@ HRASCONN ConnectionRegistry::add(LineRecord& record) {
         return !r.ended() && !needsPruning(r, now) && r.device == record.device;
     });
     SharedState* s = header(shared_);
-    HRASCONN handle = s->nextHandle;
+    CallId handle = s->nextHandle;
     for (;; ++handle) {
         if (handle == 0) continue;
         if (std::none_of(all.begin(), all.end(),
@@ -557,8 +534,7 @@ HRASCONN ConnectionRegistry::add(LineRecord& record) {
     record.handle = handle;
     record.owner = pid_;
     record.ownerStart = processStartTime(pid_);
-    if (deviceInUse) record.error = ERROR_PORT_NOT_AVAILABLE;
-    fillImages(record);
+    if (deviceInUse) record.error = dialup_error::PortNotAvailable;
     const bool written = writeRecord(record);
     if (written)
         bumpGeneration();
@@ -569,7 +545,7 @@ HRASCONN ConnectionRegistry::add(LineRecord& record) {
     return written ? handle : 0;
 }
 
-ConnectionRegistry::Change ConnectionRegistry::modify(HRASCONN handle,
+ConnectionRegistry::Change ConnectionRegistry::modify(CallId handle,
                                                       const std::function<bool(LineRecord&)>& edit,
                                                       LineRecord* after) {
     if (!ensureCurrent() || !lock(true)) return Change::Unavailable;
@@ -580,7 +556,6 @@ ConnectionRegistry::Change ConnectionRegistry::modify(HRASCONN handle,
     }
     Change result = Change::Done;
     if (edit(r)) {
-        fillImages(r);
         if (writeRecord(r))
             bumpGeneration();
         else
@@ -596,7 +571,7 @@ void ConnectionRegistry::endHolder(const LineRecord& record, int signal) {
     ::kill(static_cast<pid_t>(record.holder), signal);
 }
 
-ConnectionRegistry::Change ConnectionRegistry::remove(HRASCONN handle) {
+ConnectionRegistry::Change ConnectionRegistry::remove(CallId handle) {
     if (handle == 0) return Change::Gone;
     if (!ensureCurrent() || !lock(true)) return Change::Unavailable;
     // The process that holds the line ends it: pppd ends the link and drops
@@ -611,7 +586,7 @@ ConnectionRegistry::Change ConnectionRegistry::remove(HRASCONN handle) {
     return why == ENOENT ? Change::Gone : Change::Unavailable;
 }
 
-ConnectionRegistry::Change ConnectionRegistry::endByProvider(HRASCONN handle) {
+ConnectionRegistry::Change ConnectionRegistry::endByProvider(CallId handle) {
     if (!ensureCurrent() || !lock(true)) return Change::Unavailable;
     LineRecord r;
     if (!readRecord(handle, r) || r.ended()) {
@@ -625,8 +600,8 @@ ConnectionRegistry::Change ConnectionRegistry::endByProvider(HRASCONN handle) {
     if (r.established() && !ownerAlive(r)) {
         done = ::unlink(path(recordName(handle)).constData()) == 0;
     } else {
-        if (r.established()) r.state = RASCS_Disconnected;
-        r.error = ERROR_REMOTE_DISCONNECTION;
+        if (r.established()) r.state = CallState::Disconnected;
+        r.error = dialup_error::RemoteDisconnection;
         done = writeRecord(r);
     }
     if (done) bumpGeneration();

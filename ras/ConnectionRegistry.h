@@ -5,9 +5,9 @@
 #include <functional>
 #include <vector>
 
+#include "dialup/DialUpService.h"
 #include "ras/LineDevice.h"
 #include "ras/Processes.h"
-#include "ras/RasApi.h"
 #include "ras/SafeMapping.h"
 
 namespace obu {
@@ -16,14 +16,14 @@ class Clock;
 
 // One call as every process of the user sees it.
 struct LineRecord {
-    HRASCONN handle = 0;
+    CallId handle = 0;
     QByteArray entry;
     QByteArray phoneNumber;
     QByteArray device;
     QByteArray deviceType;
     QByteArray userName;
-    DWORD state = RASCS_OpenPort;
-    DWORD error = 0;
+    CallState state = CallState::OpenPort;
+    DialUpError error = 0;
     // The dialing process and its start time (against a reused process id).
     std::int64_t owner = 0;
     std::uint64_t ownerStart = 0;
@@ -42,13 +42,10 @@ struct LineRecord {
     QByteArray holderKind;
     QByteArray lockFile;
 
-    bool ended() const { return error != 0 || state == RASCS_Disconnected; }
-    bool established() const { return state == RASCS_Connected && error == 0; }
+    bool ended() const { return error != 0 || state == CallState::Disconnected; }
+    bool established() const { return state == CallState::Connected && error == 0; }
     bool dialing() const { return !ended() && !established(); }
 
-    // Filled when the record is read, so the hot calls only copy bytes.
-    RASCONNA conn{};
-    RASCONNSTATUSA status{};
     // Set when the folder is read and the owner turns out to be another
     // process than the one that dialed.
     bool ownerGone = false;
@@ -86,23 +83,23 @@ public:
     // that the provider has hung up by now). False when the folder cannot be used.
     bool refresh();
     const std::vector<LineRecord>& records() const { return records_; }
-    const LineRecord* find(HRASCONN handle) const;
+    const LineRecord* find(CallId handle) const;
 
     // Adds a call under a new handle. When another call in progress or up uses
     // the same device, the record is stored as failed with 633 instead.
     // Returns the handle, or 0 when the folder cannot be used.
-    HRASCONN add(LineRecord& record);
+    CallId add(LineRecord& record);
 
     enum class Change { Done, Gone, Unavailable };
     // Changes a call under the lock; edit returns false to leave it as it is.
     // after receives the record as it stands afterwards.
-    Change modify(HRASCONN handle, const std::function<bool(LineRecord&)>& edit,
+    Change modify(CallId handle, const std::function<bool(LineRecord&)>& edit,
                   LineRecord* after = nullptr);
-    Change remove(HRASCONN handle);
+    Change remove(CallId handle);
     // The provider hangs up: a connection ends (kept as ended with 629 while
     // its dialing process lives, so that process can still read why), and a
     // dial in progress fails with 629 at its current stage.
-    Change endByProvider(HRASCONN handle);
+    Change endByProvider(CallId handle);
 
     bool callFindsBusy(const QByteArray& line, int busyTimes) override;
 
@@ -130,7 +127,7 @@ private:
     bool checkFolder();
     void reread();
     std::vector<LineRecord> readAll() const;
-    bool readRecord(HRASCONN handle, LineRecord& out) const;
+    bool readRecord(CallId handle, LineRecord& out) const;
     bool writeRecord(const LineRecord& record);
     void bumpGeneration();
     bool lock(bool exclusive);

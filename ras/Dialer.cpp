@@ -1,44 +1,16 @@
 #include "ras/Dialer.h"
 
-#include <QFile>
-#include <cstring>
-#include <vector>
-
 namespace obu {
 
-namespace {
-
-// Cuts to the field's limit and writes single-byte text with its zero.
-void putField(char* field, int limit, const QString& text) {
-    const QByteArray bytes = text.left(limit).toLatin1();
-    std::memcpy(field, bytes.constData(), bytes.size());
-    field[bytes.size()] = 0;
-}
-
-QString fromField(const char* field, std::size_t size) {
-    return QString::fromLatin1(field, static_cast<qsizetype>(strnlen(field, size)));
-}
-
-// Passwords do not stay in memory longer than the call needs them.
-void wipe(void* data, std::size_t size) {
-    volatile unsigned char* p = static_cast<volatile unsigned char*>(data);
-    while (size--) *p++ = 0;
-}
-
-// A window procedure's default answer to a message that it does not handle.
-std::intptr_t defaultWindowProcedure(std::uint32_t, std::uintptr_t, std::intptr_t) {
-    return 0;
-}
-
-}  // namespace
-
-Dialer::Dialer(RasApi& ras) : ras_(ras) {
-    const std::uint32_t registered = registerDialEventMessage();
-    FDialEventMessage = static_cast<std::uint16_t>(registered != 0 ? registered : WM_RASDIALEVENT);
+Dialer::Dialer(DialUpService& service) : service_(service) {
+    stages_ = QObject::connect(&service_, &DialUpService::callStateChanged,
+                               [this](CallId call, CallState state, DialUpError error) {
+                                   HandleDialEvent(call, state, error);
+                               });
 }
 
 Dialer::~Dialer() {
-    if (FNotifyWindow) NotifyTargets::destroy(FNotifyWindow);
+    QObject::disconnect(stages_);
 }
 
 void Dialer::setPhoneBookPath(const QString& value) {
@@ -52,29 +24,20 @@ void Dialer::setRedialAttempts(std::int32_t value) {
 
 std::int32_t Dialer::Dial() {
     if (FConnectionHandle != 0) HangUpSilently();
-    if (FNotifyWindow == 0) {
-        FNotifyWindow = NotifyTargets::create(
-            [this](std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
-                return HandleDialEvent(message, wParam, lParam);
-            });
-    }
-    RASDIALPARAMSA params;
-    std::memset(&params, 0, sizeof params);
     FConnectionHandle = 0;
-    params.dwSize = sizeof(RASDIALPARAMSA);
-    putField(params.szEntryName, RAS_MaxEntryName, FEntryName);
-    putField(params.szPhoneNumber, RAS_MaxPhoneNumber, FPhoneNumber);
-    putField(params.szCallbackNumber, RAS_MaxCallbackNumber, FCallbackNumber);
-    putField(params.szUserName, UNLEN, FUserName);
-    putField(params.szPassword, PWLEN, FPassword);
-    putField(params.szDomain, DNLEN, FDomain);
-    const QByteArray phoneBook = QFile::encodeName(FPhoneBookPath);
-    HRASCONN handle = 0;
-    const DWORD result =
-        ras_.RasDialA(nullptr, FPhoneBookPath.isEmpty() ? nullptr : phoneBook.constData(), &params,
-                      kNotifierWindow, FNotifyWindow, &handle);
-    wipe(params.szPassword, sizeof params.szPassword);
-    FConnectionHandle = handle;
+    DialRequest request;
+    request.entry = FEntryName;
+    request.phoneNumber = FPhoneNumber;
+    request.callbackNumber = FCallbackNumber;
+    request.userName = FUserName;
+    request.password = FPassword;
+    request.domain = FDomain;
+    request.phoneBook = FPhoneBookPath;
+    CallId call = 0;
+    const DialUpError result = service_.dial(request, &call);
+    // The copy of the password does not stay in memory longer than the call needs it.
+    request.password.fill(QLatin1Char('\0'));
+    FConnectionHandle = call;
     FLastError = static_cast<std::int32_t>(result);
     return FLastError;
 }
@@ -82,12 +45,8 @@ std::int32_t Dialer::Dial() {
 std::int32_t Dialer::HangUpSilently() {
     std::int32_t result = 0;
     if (FConnectionHandle != 0)
-        result = static_cast<std::int32_t>(ras_.RasHangUpA(FConnectionHandle));
+        result = static_cast<std::int32_t>(service_.hangUp(FConnectionHandle));
     FConnectionHandle = 0;
-    if (FNotifyWindow != 0) {
-        NotifyTargets::destroy(FNotifyWindow);
-        FNotifyWindow = 0;
-    }
     FLastError = result;
     return result;
 }
@@ -100,50 +59,35 @@ std::int32_t Dialer::HangUp() {
 
 std::int32_t Dialer::UpdateStatus() {
     if (FConnectionHandle == 0) return 0;
-    RASCONNSTATUSA status;
-    std::memset(&status, 0, sizeof status);
-    status.dwSize = sizeof(RASCONNSTATUSA);
-    const DWORD result = ras_.RasGetConnectStatusA(FConnectionHandle, &status);
+    CallInfo status;
+    const DialUpError result = service_.callStatus(FConnectionHandle, &status);
     FLastError = static_cast<std::int32_t>(result);
-    if (result == ERROR_SUCCESS) {
-        FDeviceName = fromField(status.szDeviceName, sizeof status.szDeviceName);
-        FDeviceType = fromField(status.szDeviceType, sizeof status.szDeviceType);
-        FConnectState = static_cast<std::uint16_t>(status.rasconnstate & 0xFFFF);
-        FLastError = static_cast<std::int32_t>(status.dwError);
+    if (result == dialup_error::None) {
+        FDeviceName = status.deviceName;
+        FDeviceType = status.deviceType;
+        FConnectState = status.state;
+        FLastError = static_cast<std::int32_t>(status.error);
     }
     return FLastError;
 }
 
 std::int32_t Dialer::RefreshEntryList() {
     FEntryList.clear();
-    // Cleared first: with 603 the service need not have written the records,
-    // and an unwritten record must read as an empty name, not as old bytes.
-    std::vector<RASENTRYNAMEA> entries(kMaxEntries);
-    std::memset(entries.data(), 0, entries.size() * sizeof(RASENTRYNAMEA));
-    entries[0].dwSize = sizeof(RASENTRYNAMEA);
-    DWORD bytes = static_cast<DWORD>(entries.size() * sizeof(RASENTRYNAMEA));
-    DWORD count = 0;
-    const QByteArray phoneBook = QFile::encodeName(FPhoneBookPath);
-    const DWORD result =
-        ras_.RasEnumEntriesA(nullptr, FPhoneBookPath.isEmpty() ? nullptr : phoneBook.constData(),
-                             entries.data(), &bytes, &count);
+    QList<EntryInfo> entries;
+    const DialUpError result = service_.entries(FPhoneBookPath, &entries);
     FLastError = static_cast<std::int32_t>(result);
-    if (result == ERROR_SUCCESS || result == ERROR_BUFFER_TOO_SMALL) {
-        const DWORD n = std::min<DWORD>(count, kMaxEntries);
-        for (DWORD i = 0; i < n; ++i) {
-            const QString name = fromField(entries[i].szEntryName, sizeof entries[i].szEntryName);
-            if (!name.isEmpty()) FEntryList.append(name);
-        }
+    if (result != dialup_error::None) return FLastError;
+    // The list shows the first names only.
+    for (const EntryInfo& entry : entries) {
+        if (FEntryList.size() == kMaxEntries) break;
+        if (!entry.name.isEmpty()) FEntryList.append(entry.name);
     }
     return FLastError;
 }
 
 QString Dialer::GetErrorText(std::int32_t code) {
     if (FConnectionHandle == 0) return QString();
-    char buffer[257];
-    std::memset(buffer, 0, sizeof buffer);
-    ras_.RasGetErrorStringA(static_cast<DWORD>(code), buffer, 256);
-    const QString text = fromField(buffer, 256);
+    const QString text = service_.errorText(static_cast<DialUpError>(code));
     return text.isEmpty() ? QStringLiteral("Status Unknown") : text;
 }
 
@@ -154,7 +98,7 @@ QString Dialer::GetStatusText() {
     if (FLastError == 6) return QStringLiteral("Invalid Handle");
     if (FLastError == 8) return QStringLiteral("Not enough memory");
     if (FLastError != 0) return QString();
-    switch (FConnectState) {
+    switch (static_cast<std::uint32_t>(FConnectState)) {
         case 0:
             return QStringLiteral("Opening Port");
         case 1:
@@ -193,60 +137,60 @@ QString Dialer::GetStatusText() {
     }
 }
 
-const TNotifyEvent* Dialer::eventOf(std::uint16_t state) const {
+const TNotifyEvent* Dialer::eventOf(CallState state) const {
     switch (state) {
-        case RASCS_OpenPort:
+        case CallState::OpenPort:
             return &FOnAboutToOpenPort;
-        case RASCS_PortOpened:
+        case CallState::PortOpened:
             return &FOnPortOpened;
-        case RASCS_ConnectDevice:
+        case CallState::ConnectDevice:
             return &FOnAboutToConnDev;
-        case RASCS_DeviceConnected:
+        case CallState::DeviceConnected:
             return &FOnDevConnected;
-        case RASCS_AllDevicesConnected:
+        case CallState::AllDevicesConnected:
             return &FOnAllDevsConnected;
-        case RASCS_Authenticate:
+        case CallState::Authenticate:
             return &FOnAuthenticate;
-        case RASCS_AuthNotify:
+        case CallState::AuthNotify:
             return &FOnAuthNotify;
-        case RASCS_AuthRetry:
+        case CallState::AuthRetry:
             return &FOnAuthRetry;
-        case RASCS_AuthCallback:
+        case CallState::AuthCallback:
             return &FOnAuthCallBack;
-        case RASCS_AuthChangePassword:
+        case CallState::AuthChangePassword:
             return &FOnAuthChangePassword;
-        case RASCS_AuthProject:
+        case CallState::AuthProject:
             return &FOnAuthProject;
-        case RASCS_AuthLinkSpeed:
+        case CallState::AuthLinkSpeed:
             return &FOnAuthLinkSpeed;
-        case RASCS_AuthAck:
+        case CallState::AuthAck:
             return &FOnAuthAck;
-        case RASCS_ReAuthenticate:
+        case CallState::ReAuthenticate:
             return &FOnReAuthenticate;
-        case RASCS_Authenticated:
+        case CallState::Authenticated:
             return &FOnAuthenticated;
-        case RASCS_PrepareForCallback:
+        case CallState::PrepareForCallback:
             return &FOnPrepareforCallback;
-        case RASCS_WaitForModemReset:
+        case CallState::WaitForModemReset:
             return &FOnWaitForModemReset;
-        case RASCS_WaitForCallback:
+        case CallState::WaitForCallback:
             return &FOnCallBack;
-        case RASCS_Interactive:
+        case CallState::Interactive:
             return &FOnInteractiveStarted;
-        case RASCS_RetryAuthentication:
+        case CallState::RetryAuthentication:
             return &FOnRetryAuth;
-        case RASCS_PasswordExpired:
+        case CallState::PasswordExpired:
             return &FOnPasswordExpired;
-        case RASCS_Connected:
+        case CallState::Connected:
             return &FOnConnect;
         default:
             return nullptr;  // 18 to 21, 4098 and unknown states
     }
 }
 
-void Dialer::fireStateEvent(std::uint16_t state) {
+void Dialer::fireStateEvent(CallState state) {
     if (FConnectionHandle == 0) return;
-    if (state == RASCS_Disconnected) {
+    if (state == CallState::Disconnected) {
         FireDisconnect();
         return;
     }
@@ -257,32 +201,27 @@ void Dialer::fireStateEvent(std::uint16_t state) {
     handler(this);
 }
 
-std::intptr_t Dialer::HandleDialEvent(std::uint32_t message, std::uintptr_t wParam,
-                                      std::intptr_t lParam) {
-    if (message != FDialEventMessage || FConnectionHandle == 0)
-        return defaultWindowProcedure(message, wParam, lParam);
-    if (lParam != 0) {
-        FLastError = static_cast<std::int32_t>(lParam);
+void Dialer::HandleDialEvent(CallId call, CallState state, DialUpError error) {
+    if (call == 0 || call != FConnectionHandle) return;
+    if (error != 0) {
+        FLastError = static_cast<std::int32_t>(error);
     } else {
-        FConnectState = static_cast<std::uint16_t>(wParam & 0xFFFF);
+        FConnectState = state;
         fireStateEvent(FConnectState);
     }
     (void)GetStatusText();
-    if (lParam != 0 && FOnDialError && FConnectionHandle != 0) {
-        const auto error = static_cast<std::int32_t>(lParam);
+    if (error != 0 && FOnDialError && FConnectionHandle != 0) {
+        const auto code = static_cast<std::int32_t>(error);
         const TRasStateEvent handler = FOnDialError;
-        handler(this, error, GetErrorText(error));
+        handler(this, code, GetErrorText(code));
     }
-    return 0;
 }
 
 void Dialer::FireDisconnect() {
     if (!FOnDisconnect) return;
-    RASCONNSTATUSA status;
-    std::memset(&status, 0, sizeof status);
-    status.dwSize = sizeof(RASCONNSTATUSA);
+    CallInfo status;
     const std::int32_t error =
-        static_cast<std::int32_t>(ras_.RasGetConnectStatusA(FConnectionHandle, &status));
+        static_cast<std::int32_t>(service_.callStatus(FConnectionHandle, &status));
     const QString text = GetErrorText(error);
     const TRasStateEvent handler = FOnDisconnect;
     handler(this, error, text);

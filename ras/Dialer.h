@@ -1,11 +1,11 @@
 #pragma once
+#include <QMetaObject>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
 #include <functional>
 
-#include "ras/NotifyTargets.h"
-#include "ras/RasApi.h"
+#include "dialup/DialUpService.h"
 
 namespace obu {
 
@@ -16,7 +16,7 @@ using TRasStateEvent =
     std::function<void(Dialer* Sender, std::int32_t Error, const QString& ErrorString)>;
 
 // The dial-up connection component: holds one call through the dial-up
-// service, turns the service's dial notifications into events, hangs up,
+// service, turns the stages that the service announces for it into events, hangs up,
 // reports the call's status and lists the phone book's entries. It never
 // redials by itself and shows nothing; every result lands in LastError.
 //
@@ -24,8 +24,8 @@ using TRasStateEvent =
 // called only when set, with the component as sender, on the loop's thread.
 class Dialer {
 public:
-    explicit Dialer(RasApi& ras);
-    // Destroys the notification target; a connection that is up stays up.
+    explicit Dialer(DialUpService& service);
+    // Stops listening to the service; a connection that is up stays up.
     ~Dialer();
     Dialer(const Dialer&) = delete;
     Dialer& operator=(const Dialer&) = delete;
@@ -112,12 +112,10 @@ public:
     void setOnDialError(TRasStateEvent handler) { FOnDialError = std::move(handler); }
 
     // Read by the owner, written only by the component.
-    NotifyTarget NotifyWindow() const { return FNotifyWindow; }
-    std::uint16_t DialEventMessage() const { return FDialEventMessage; }
     const QStringList& EntryList() const { return FEntryList; }
     std::int32_t LastError() const { return FLastError; }
-    HRASCONN ConnectionHandle() const { return FConnectionHandle; }
-    std::uint16_t ConnectState() const { return FConnectState; }
+    CallId ConnectionHandle() const { return FConnectionHandle; }
+    CallState ConnectState() const { return FConnectState; }
 
     // Starts a call (hanging up a call still held, without an event) and
     // returns the service's immediate result.
@@ -133,18 +131,19 @@ public:
     std::int32_t RefreshEntryList();
     QString GetStatusText();
     QString GetErrorText(std::int32_t code);
-    // The procedure of NotifyWindow.
-    std::intptr_t HandleDialEvent(std::uint32_t message, std::uintptr_t wParam,
-                                  std::intptr_t lParam);
+    // A stage that the service announced for one of this process's calls;
+    // those of other calls than the one held are ignored.
+    void HandleDialEvent(CallId call, CallState state, DialUpError error);
     void FireDisconnect();
 
     static constexpr int kMaxEntries = 20;
 
 private:
-    void fireStateEvent(std::uint16_t state);
-    const TNotifyEvent* eventOf(std::uint16_t state) const;
+    void fireStateEvent(CallState state);
+    const TNotifyEvent* eventOf(CallState state) const;
 
-    RasApi& ras_;
+    DialUpService& service_;
+    QMetaObject::Connection stages_;
 
     QString FEntryName;
     QString FPhoneNumber;
@@ -180,12 +179,10 @@ private:
     TNotifyEvent FOnRetryAuth;
     TNotifyEvent FOnPasswordExpired;
     TRasStateEvent FOnDialError;
-    NotifyTarget FNotifyWindow = 0;
-    std::uint16_t FDialEventMessage;
     QStringList FEntryList;
     std::int32_t FLastError = 0;
-    HRASCONN FConnectionHandle = 0;
-    std::uint16_t FConnectState = 0;
+    CallId FConnectionHandle = 0;
+    CallState FConnectState = CallState::OpenPort;
 };
 
 }  // namespace obu

@@ -12,7 +12,7 @@
 
 namespace obu {
 
-EmulatorLink::EmulatorLink(QByteArray program, const DialRequest& request)
+EmulatorLink::EmulatorLink(QByteArray program, const LineRequest& request)
     : program_(std::move(program)), arguments_(arguments(request)) {}
 
 EmulatorLink::~EmulatorLink() {
@@ -38,7 +38,7 @@ QByteArray EmulatorLink::defaultProgram() {
     return "obu-modem";
 }
 
-QList<QByteArray> EmulatorLink::arguments(const DialRequest& request) {
+QList<QByteArray> EmulatorLink::arguments(const LineRequest& request) {
     const PhoneBookEntry& e = request.entry;
     QList<QByteArray> args;
     args << "--hold"
@@ -114,12 +114,12 @@ bool EmulatorLink::readLines(QList<QByteArray>& lines) {
     return open;
 }
 
-ModemLink::PortState EmulatorLink::port(QByteArray& path, DWORD& error, QString& detail) {
+ModemLink::PortState EmulatorLink::port(QByteArray& path, DialUpError& error, QString& detail) {
     if (!started_) {
         started_ = true;
         int pair[2];
         if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0) {
-            error = ERROR_NOT_ENOUGH_MEMORY;
+            error = dialup_error::NotEnoughMemory;
             detail = QStringLiteral("no socket for the modem emulator: %1")
                          .arg(QString::fromLocal8Bit(std::strerror(errno)));
             return PortState::Failed;
@@ -134,7 +134,7 @@ ModemLink::PortState EmulatorLink::port(QByteArray& path, DWORD& error, QString&
         ::close(pair[1]);
         if (pid <= 0) {
             ::close(pair[0]);
-            error = ERROR_DEVICE_DOES_NOT_EXIST;
+            error = dialup_error::DeviceDoesNotExist;
             detail = QStringLiteral("cannot start the modem emulator %1: %2")
                          .arg(QString::fromLocal8Bit(program_),
                               QString::fromLocal8Bit(std::strerror(why)));
@@ -153,14 +153,14 @@ ModemLink::PortState EmulatorLink::port(QByteArray& path, DWORD& error, QString&
         }
     }
     if (!open) {
-        error = ERROR_DEVICE_DOES_NOT_EXIST;
+        error = dialup_error::DeviceDoesNotExist;
         detail = QStringLiteral("the modem emulator ended before it had a port");
         return PortState::Failed;
     }
     return PortState::Pending;
 }
 
-bool EmulatorLink::startPpp(SerialPort&, UucpLock&, const DialRequest& request, DWORD& error,
+bool EmulatorLink::startPpp(SerialPort&, UucpLock&, const LineRequest& request, DialUpError& error,
                             QString& detail) {
     const auto enc = [](const QByteArray& v) {
         return v.isEmpty() ? QByteArray("-") : v.toPercentEncoding();
@@ -172,11 +172,11 @@ bool EmulatorLink::startPpp(SerialPort&, UucpLock&, const DialRequest& request, 
                                               MSG_NOSIGNAL) == message.size();
     message.fill('\0');
     if (!sent) {
-        error = ERROR_PORT_DISCONNECTED;
+        error = dialup_error::PortDisconnected;
         detail = QStringLiteral("the modem emulator went away");
         return false;
     }
-    stage_ = RASCS_Authenticate;
+    stage_ = CallState::Authenticate;
     return true;
 }
 
@@ -186,21 +186,21 @@ void EmulatorLink::pollPpp(std::vector<Event>& events, QString& detail) {
     for (const QByteArray& line : lines) {
         const QList<QByteArray> w = line.split(' ');
         if (w.size() >= 2 && w[0] == "STAGE") {
-            stage_ = w[1].toUInt();
-            events.push_back({stage_, 0});
-            if (stage_ == RASCS_Connected) {
+            stage_ = static_cast<CallState>(w[1].toUInt());
+            events.push_back({stage_, dialup_error::None});
+            if (stage_ == CallState::Connected) {
                 connected_ = true;
                 return;
             }
         } else if (w.size() >= 3 && w[0] == "FAIL") {
-            events.push_back({w[1].toUInt(), w[2].toUInt()});
+            events.push_back({static_cast<CallState>(w[1].toUInt()), w[2].toUInt()});
             detail = QStringLiteral("the provider ended the call");
             return;
         }
     }
     if (!open) {
         // The emulator ended: its line dropped under the PPP stage.
-        events.push_back({stage_, ERROR_PORT_DISCONNECTED});
+        events.push_back({stage_, dialup_error::PortDisconnected});
         detail = QStringLiteral("the line dropped");
         closeControl();
     }

@@ -23,11 +23,11 @@ namespace obu {
 // registry record disappears, or on SIGTERM; SIGUSR1 makes its far end hang up.
 class EmulatorLink : public ModemLink {
 public:
-    EmulatorLink(QByteArray program, const DialRequest& request);
+    EmulatorLink(QByteArray program, const LineRequest& request);
     ~EmulatorLink() override;
 
-    PortState port(QByteArray& path, DWORD& error, QString& detail) override;
-    bool startPpp(SerialPort& port, UucpLock& lock, const DialRequest& request, DWORD& error,
+    PortState port(QByteArray& path, DialUpError& error, QString& detail) override;
+    bool startPpp(SerialPort& port, UucpLock& lock, const LineRequest& request, DialUpError& error,
                   QString& detail) override;
     void pollPpp(std::vector<Event>& events, QString& detail) override;
     LineHolder holder() const override;
@@ -35,7 +35,7 @@ public:
     void release() override;
 
     // The emulator's arguments for the entry's far end (no secrets among them).
-    static QList<QByteArray> arguments(const DialRequest& request);
+    static QList<QByteArray> arguments(const LineRequest& request);
     // obu-modem: $OBU_MODEM_PROGRAM, else beside the running program, else on the PATH.
     static QByteArray defaultProgram();
 
@@ -50,7 +50,7 @@ private:
     QByteArray input_;
     bool started_ = false;
     bool connected_ = false;
-    DWORD stage_ = RASCS_Authenticate;
+    CallState stage_ = CallState::Authenticate;
 };
 
 }  // namespace obu

@@ -5,14 +5,14 @@
 #include <functional>
 #include <memory>
 
+#include "dialup/DialUpService.h"
 #include "ras/PhoneBook.h"
-#include "ras/RasApi.h"
 
 namespace obu {
 
 // What a dial asks of the device: the entry as the phone book has it and the
 // caller's values (single-byte, already cut to the record limits).
-struct DialRequest {
+struct LineRequest {
     PhoneBookEntry entry;
     QByteArray phoneNumber;  // the number to dial: the caller's or the entry's
     QByteArray callbackNumber;
@@ -21,7 +21,7 @@ struct DialRequest {
     QByteArray domain;
     // The call's handle and its record in the registry folder: a process that
     // holds the line watches the record and ends the line when it is gone.
-    HRASCONN handle = 0;
+    CallId handle = 0;
     QString linesDir;
     QString recordPath;
     // The folder of the serial devices' UUCP locks.
@@ -53,20 +53,20 @@ class LineDevice {
 public:
     // state is a RASCONNSTATE value; error 0 for a stage reached, else the
     // code that ended the call at that stage.
-    using Report = std::function<void(DWORD state, DWORD error)>;
+    using Report = std::function<void(CallState state, DialUpError error)>;
 
     virtual ~LineDevice() = default;
     // Starts the call and reports every stage in order. The call ends with a
-    // report of RASCS_Connected or with a report that carries an error;
+    // report of CallState::Connected or with a report that carries an error;
     // nothing is reported after that.
-    virtual void dial(const DialRequest& request, Report report) = 0;
+    virtual void dial(const LineRequest& request, Report report) = 0;
     // Ends the call at once; nothing is reported afterwards.
     virtual void hangUp() = 0;
     // The serial device that carries the call, once known (empty: none).
     virtual QByteArray port() const { return {}; }
     // Why the call failed, in more words than its code (empty: nothing more).
     virtual QString failureDetail() const { return {}; }
-    // The process that holds the line after RASCS_Connected (pid 0: none; the
+    // The process that holds the line after CallState::Connected (pid 0: none; the
     // connection then lasts until someone hangs it up).
     virtual LineHolder holder() const { return {}; }
     // True while the device still works on a hang-up (a modem put back on the

@@ -11,6 +11,7 @@
 #include "platform/Clock.h"
 #include "platform/EventLoop.h"
 #include "ras/EmulatorLink.h"
+#include "ras/ErrorText.h"
 #include "ras/PppdLink.h"
 #include "ras/Processes.h"
 #include "ras/RegistryWakeups.h"
@@ -22,9 +23,15 @@ namespace obu {
 
 namespace {
 
-// A record field as single-byte text, up to its zero or its size.
-QByteArray field(const char* text, std::size_t size) {
-    return QByteArray(text, static_cast<qsizetype>(strnlen(text, size)));
+CallInfo callInfo(const LineRecord& r) {
+    CallInfo info;
+    info.id = r.handle;
+    info.entry = QString::fromLatin1(r.entry);
+    info.deviceType = QString::fromLatin1(r.deviceType);
+    info.deviceName = QString::fromLatin1(r.device);
+    info.state = r.state;
+    info.error = r.error;
+    return info;
 }
 
 }  // namespace
@@ -47,11 +54,14 @@ LineService::LineService(Clock& clock, EventLoop& loop, Paths paths)
 }
 
 void LineService::connectNotify(const QMetaMethod& signal) {
-    if (listening_ || signal != QMetaMethod::fromSignal(&RasApi::callsChanged)) return;
+    if (listening_ || (signal != QMetaMethod::fromSignal(&DialUpService::callsChanged) &&
+                       signal != QMetaMethod::fromSignal(&DialUpService::callEnded)))
+        return;
     listening_ = true;
     // What is there now is no news to the new listener, which looks for itself.
     registry_.refresh();
     announcedGeneration_ = registry_.generation();
+    announcedCalls_ = openCalls();
     watchWhatCallsDependOn();
 }
 
@@ -72,7 +82,27 @@ void LineService::lookAgain() {
     const std::uint64_t generation = registry_.generation();
     if (generation == announcedGeneration_) return;
     announcedGeneration_ = generation;
+    std::set<CallId> open = openCalls();
+    std::vector<std::pair<CallId, DialUpError>> ended;
+    for (const CallId id : announcedCalls_) {
+        if (open.count(id)) continue;
+        const LineRecord* r = registry_.find(id);
+        ended.emplace_back(id, r ? r->error : dialup_error::None);
+    }
+    announcedCalls_ = std::move(open);
+    QPointer<LineService> self(this);
+    for (const auto& [id, error] : ended) {
+        emit callEnded(id, error);
+        if (!self) return;
+    }
     emit callsChanged();
+}
+
+std::set<CallId> LineService::openCalls() const {
+    std::set<CallId> open;
+    for (const LineRecord& r : registry_.records())
+        if (!r.ended()) open.insert(r.handle);
+    return open;
 }
 
 void LineService::watchWhatCallsDependOn() {
@@ -117,7 +147,7 @@ LineDeviceFactory LineService::simulatedModemFactory() {
     };
 }
 
-std::unique_ptr<LineDevice> LineService::makeDevice(const DialRequest& request) {
+std::unique_ptr<LineDevice> LineService::makeDevice(const LineRequest& request) {
     if (factory_) return factory_(request.entry);
     std::unique_ptr<ModemLink> link;
     if (request.entry.serialDevice())
@@ -155,7 +185,7 @@ void LineService::reap() {
     reapAdopted();
 }
 
-void LineService::finish(HRASCONN handle) {
+void LineService::finish(CallId handle) {
     auto it = jobs_.find(handle);
     if (it == jobs_.end()) return;
     it->second->device->hangUp();
@@ -163,35 +193,34 @@ void LineService::finish(HRASCONN handle) {
     jobs_.erase(it);
 }
 
-void LineService::notify(const DialJob& job, DWORD state, DWORD error) {
-    NotifyTargets::post(loop_, job.target, kRasDialEventMessage, state,
-                        static_cast<std::intptr_t>(error));
+void LineService::notify(CallId handle, CallState state, DialUpError error) {
+    QPointer<LineService> self(this);
+    loop_.post([self, handle, state, error] {
+        if (!self || !self->notifying_.count(handle)) return;
+        if (error != 0 || state == CallState::Connected || state == CallState::Disconnected)
+            self->notifying_.erase(handle);
+        emit self->callStateChanged(handle, state, error);
+    });
 }
 
-DWORD LineService::RasDialA(const void* dialExtensions, const char* phoneBookPath,
-                            const RASDIALPARAMSA* params, DWORD notifierType, NotifyTarget notifier,
-                            HRASCONN* connection) {
-    if (!params || !connection) return ERROR_INVALID_PARAMETER;
-    *connection = 0;
-    if (dialExtensions || notifierType != kNotifierWindow) return ERROR_INVALID_PARAMETER;
-    if (params->dwSize != sizeof(RASDIALPARAMSA)) return ERROR_INVALID_SIZE;
+DialUpError LineService::dial(const DialRequest& call, CallId* id) {
+    if (!id) return dialup_error::InvalidParameter;
+    *id = 0;
     reap();
 
-    const QString path =
-        phoneBookPath && *phoneBookPath ? QFile::decodeName(phoneBookPath) : QString();
-    const PhoneBook book = phoneBook(path);
+    const PhoneBook book = phoneBook(call.phoneBook);
     if (book.error) return book.error;
-    const PhoneBookEntry* entry = book.find(field(params->szEntryName, sizeof params->szEntryName));
-    if (!entry) return ERROR_CANNOT_FIND_PHONEBOOK_ENTRY;
+    const PhoneBookEntry* entry = book.find(call.entry.toLatin1());
+    if (!entry) return dialup_error::CannotFindEntry;
 
-    DialRequest request;
+    LineRequest request;
     request.entry = *entry;
-    request.phoneNumber = field(params->szPhoneNumber, sizeof params->szPhoneNumber);
+    request.phoneNumber = call.phoneNumber.toLatin1();
     if (request.phoneNumber.isEmpty()) request.phoneNumber = entry->phoneNumber;
-    request.callbackNumber = field(params->szCallbackNumber, sizeof params->szCallbackNumber);
-    request.userName = field(params->szUserName, sizeof params->szUserName);
-    request.password = field(params->szPassword, sizeof params->szPassword);
-    request.domain = field(params->szDomain, sizeof params->szDomain);
+    request.callbackNumber = call.callbackNumber.toLatin1();
+    request.userName = call.userName.toLatin1();
+    request.password = call.password.toLatin1();
+    request.domain = call.domain.toLatin1();
 
     LineRecord record;
     record.entry = entry->name;
@@ -199,11 +228,12 @@ DWORD LineService::RasDialA(const void* dialExtensions, const char* phoneBookPat
     record.device = entry->device;
     record.deviceType = entry->deviceType;
     record.userName = request.userName;
-    record.state = RASCS_OpenPort;
+    record.state = CallState::OpenPort;
     record.startedAt = clock_.now().toMSecsSinceEpoch();
-    const HRASCONN handle = registry_.add(record);
-    if (!handle) return ERROR_UNKNOWN;
-    *connection = handle;
+    const CallId handle = registry_.add(record);
+    if (!handle) return dialup_error::Unknown;
+    *id = handle;
+    notifying_.insert(handle);
     request.handle = handle;
     request.linesDir = paths_.linesDir;
     request.lockDir = paths_.lockDir;
@@ -211,24 +241,24 @@ DWORD LineService::RasDialA(const void* dialExtensions, const char* phoneBookPat
 
     auto job = std::make_unique<DialJob>();
     job->handle = handle;
-    job->target = notifier;
     job->dropAfterSeconds = entry->dropAfterSeconds;
     if (record.error) {
         // Another call holds the modem: the port cannot be opened.
-        notify(*job, RASCS_OpenPort, record.error);
-        return ERROR_SUCCESS;
+        notify(handle, CallState::OpenPort, record.error);
+        return dialup_error::None;
     }
     job->device = makeDevice(request);
     LineDevice* device = job->device.get();
     jobs_[handle] = std::move(job);
-    device->dial(request,
-                 [this, handle](DWORD state, DWORD error) { onReport(handle, state, error); });
+    device->dial(request, [this, handle](CallState state, DialUpError error) {
+        onReport(handle, state, error);
+    });
     // Wipe the password copy before the request goes out of scope.
     request.password.fill('\0');
-    return ERROR_SUCCESS;
+    return dialup_error::None;
 }
 
-void LineService::onReport(HRASCONN handle, DWORD state, DWORD error) {
+void LineService::onReport(CallId handle, CallState state, DialUpError error) {
     auto it = jobs_.find(handle);
     if (it == jobs_.end()) return;
     DialJob& job = *it->second;
@@ -246,14 +276,14 @@ void LineService::onReport(HRASCONN handle, DWORD state, DWORD error) {
             r.error = error;
             if (!port.isEmpty()) r.port = port;
             if (!detail.isEmpty()) r.detail = detail.left(500);
-            if (state == RASCS_Connected && error == 0) {
+            if (state == CallState::Connected && error == 0) {
                 const LineHolder holder = device->holder();
                 r.holder = holder.pid;
                 r.holderStart = holder.start;
                 r.holderKind = holder.kind;
                 r.lockFile = holder.lockFile;
             }
-            if (state == RASCS_Connected && error == 0) {
+            if (state == CallState::Connected && error == 0) {
                 r.connectedAt = now;
                 // A line held by a process of its own ends when that process
                 // does (the emulator's provider hangs up by itself).
@@ -264,7 +294,7 @@ void LineService::onReport(HRASCONN handle, DWORD state, DWORD error) {
             return true;
         },
         &after);
-    if (state == RASCS_Connected && error == 0 &&
+    if (state == CallState::Connected && error == 0 &&
         (change != ConnectionRegistry::Change::Done || after.ended())) {
         // The line came up just as someone else ended the call: its holder
         // must not carry on with nobody knowing of it.
@@ -275,27 +305,29 @@ void LineService::onReport(HRASCONN handle, DWORD state, DWORD error) {
     switch (change) {
         case ConnectionRegistry::Change::Gone:
             // Hung up by another program while we were dialing.
-            notify(job, state, ERROR_DISCONNECTION);
+            notify(handle, state, dialup_error::Disconnection);
             finish(handle);
             return;
         case ConnectionRegistry::Change::Unavailable:
-            notify(job, state, ERROR_UNKNOWN);
+            notify(handle, state, dialup_error::Unknown);
             finish(handle);
             return;
         case ConnectionRegistry::Change::Done:
             break;
     }
     if (after.ended() && after.error != error) {
-        notify(job, state, after.error);
+        notify(handle, state, after.error);
         finish(handle);
         return;
     }
-    notify(job, state, error);
-    if (error != 0 || state == RASCS_Connected || state == RASCS_Disconnected) finish(handle);
+    notify(handle, state, error);
+    if (error != 0 || state == CallState::Connected || state == CallState::Disconnected)
+        finish(handle);
 }
 
-DWORD LineService::RasHangUpA(HRASCONN connection) {
-    if (connection == 0) return ERROR_INVALID_HANDLE;
+DialUpError LineService::hangUp(CallId connection) {
+    if (connection == 0) return dialup_error::InvalidCall;
+    notifying_.erase(connection);
     reap();
     const bool local = jobs_.count(connection) != 0;
     finish(connection);
@@ -317,97 +349,57 @@ DWORD LineService::RasHangUpA(HRASCONN connection) {
                 job->device = std::move(modem);
                 finished_.push_back(std::move(job));
             }
-            return ERROR_SUCCESS;
+            return dialup_error::None;
         case ConnectionRegistry::Change::Gone:
-            return local ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
+            return local ? dialup_error::None : dialup_error::InvalidCall;
         case ConnectionRegistry::Change::Unavailable:
-            return ERROR_UNKNOWN;
+            return dialup_error::Unknown;
     }
-    return ERROR_UNKNOWN;
+    return dialup_error::Unknown;
 }
 
-DWORD LineService::RasGetConnectStatusA(HRASCONN connection, RASCONNSTATUSA* status) {
-    if (!status) return ERROR_INVALID_PARAMETER;
-    if (status->dwSize != sizeof(RASCONNSTATUSA)) return ERROR_INVALID_SIZE;
-    if (connection == 0) return ERROR_INVALID_HANDLE;
-    if (!registry_.refresh()) return ERROR_UNKNOWN;
-    const LineRecord* record = registry_.find(connection);
-    if (!record) return ERROR_INVALID_HANDLE;
-    std::memcpy(status, &record->status, sizeof *status);
-    return ERROR_SUCCESS;
+DialUpError LineService::callStatus(CallId id, CallInfo* out) {
+    if (!out) return dialup_error::InvalidParameter;
+    if (id == 0) return dialup_error::InvalidCall;
+    if (!registry_.refresh()) return dialup_error::Unknown;
+    const LineRecord* record = registry_.find(id);
+    if (!record) return dialup_error::InvalidCall;
+    *out = callInfo(*record);
+    return dialup_error::None;
 }
 
-DWORD LineService::RasEnumConnectionsA(RASCONNA* connections, DWORD* cb, DWORD* count) {
-    if (!cb || !count) return ERROR_INVALID_PARAMETER;
-    if (!connections && *cb != 0) return ERROR_BUFFER_INVALID;
-    if (connections && connections->dwSize != sizeof(RASCONNA)) return ERROR_INVALID_SIZE;
+DialUpError LineService::calls(QList<CallInfo>* out) {
+    if (!out) return dialup_error::InvalidParameter;
+    out->clear();
     if (!finished_.empty()) reap();
-    *count = 0;
-    if (!registry_.refresh()) return ERROR_UNKNOWN;
-    const DWORD room = connections ? *cb / sizeof(RASCONNA) : 0;
-    DWORD n = 0;
+    if (!registry_.refresh()) return dialup_error::Unknown;
     // Calls still dialling are listed as well: a caller that watches for its
     // connection to vanish must not take its own dial for a dropped line.
-    for (const LineRecord& r : registry_.records()) {
-        if (r.ended()) continue;
-        if (n < room) std::memcpy(&connections[n], &r.conn, sizeof(RASCONNA));
-        ++n;
-    }
-    *count = n;
-    if (n > room) {
-        *cb = n * sizeof(RASCONNA);
-        return ERROR_BUFFER_TOO_SMALL;
-    }
-    return ERROR_SUCCESS;
+    for (const LineRecord& r : registry_.records())
+        if (!r.ended()) out->append(callInfo(r));
+    return dialup_error::None;
 }
 
-DWORD LineService::RasEnumEntriesA(const char* reserved, const char* phoneBookPath,
-                                   RASENTRYNAMEA* entries, DWORD* cb, DWORD* count) {
-    if (reserved || !cb || !count) return ERROR_INVALID_PARAMETER;
-    if (!entries && *cb != 0) return ERROR_BUFFER_INVALID;
-    if (entries && entries->dwSize != sizeof(RASENTRYNAMEA)) return ERROR_INVALID_SIZE;
-    *count = 0;
-    const QString path =
-        phoneBookPath && *phoneBookPath ? QFile::decodeName(phoneBookPath) : QString();
+DialUpError LineService::entries(const QString& path, QList<EntryInfo>* out) {
+    if (!out) return dialup_error::InvalidParameter;
+    out->clear();
     const PhoneBook book = phoneBook(path);
     if (book.error) return book.error;
-    const DWORD room = entries ? *cb / sizeof(RASENTRYNAMEA) : 0;
-    const DWORD total = static_cast<DWORD>(book.entries.size());
-    // When the buffer is short, the records that fit are still filled, so a
-    // caller that takes the first names gets real ones.
-    for (DWORD i = 0; i < total && i < room; ++i) {
-        RASENTRYNAMEA& out = entries[i];
-        out.dwSize = sizeof(RASENTRYNAMEA);
-        const QByteArray& name = book.entries[i].name;
-        const std::size_t n = std::min<std::size_t>(name.size(), RAS_MaxEntryName);
-        std::memcpy(out.szEntryName, name.constData(), n);
-        out.szEntryName[n] = 0;
-    }
-    *count = total;
-    if (total > room) {
-        *cb = total * sizeof(RASENTRYNAMEA);
-        return ERROR_BUFFER_TOO_SMALL;
-    }
-    return ERROR_SUCCESS;
+    out->reserve(static_cast<qsizetype>(book.entries.size()));
+    for (const PhoneBookEntry& entry : book.entries)
+        out->append(EntryInfo{QString::fromLatin1(entry.name), QStringLiteral("phone book")});
+    return dialup_error::None;
 }
 
-QString LineService::failureDetail(HRASCONN connection) {
+QString LineService::failureDetail(CallId connection) {
     LineRecord r;
     if (!record(connection, &r)) return {};
     return QString::fromUtf8(r.detail);
 }
 
-DWORD LineService::RasGetErrorStringA(DWORD code, char* buffer, DWORD size) {
-    if (!buffer || size == 0) return ERROR_INVALID_PARAMETER;
-    const char* text = rasErrorText(code);
-    if (!text) return ERROR_INVALID_PARAMETER;
-    const std::size_t length = std::strlen(text);
-    if (length + 1 > size) {
-        buffer[0] = 0;
-        return ERROR_INSUFFICIENT_BUFFER;
-    }
-    std::memcpy(buffer, text, length + 1);
-    return ERROR_SUCCESS;
+QString LineService::errorText(DialUpError code) const {
+    const char* text = dialUpErrorText(code);
+    return text ? QString::fromLatin1(text) : QString();
 }
 
 std::vector<LineRecord> LineService::lines() {
@@ -419,7 +411,7 @@ std::vector<LineRecord> LineService::lines() {
     return result;
 }
 
-bool LineService::record(HRASCONN connection, LineRecord* out) {
+bool LineService::record(CallId connection, LineRecord* out) {
     if (!registry_.refresh()) return false;
     const LineRecord* r = registry_.find(connection);
     if (!r) return false;
@@ -427,16 +419,16 @@ bool LineService::record(HRASCONN connection, LineRecord* out) {
     return true;
 }
 
-DWORD LineService::dropLine(HRASCONN connection) {
+DialUpError LineService::dropLine(CallId connection) {
     switch (registry_.endByProvider(connection)) {
         case ConnectionRegistry::Change::Done:
-            return ERROR_SUCCESS;
+            return dialup_error::None;
         case ConnectionRegistry::Change::Gone:
-            return ERROR_INVALID_HANDLE;
+            return dialup_error::InvalidCall;
         case ConnectionRegistry::Change::Unavailable:
-            return ERROR_UNKNOWN;
+            return dialup_error::Unknown;
     }
-    return ERROR_UNKNOWN;
+    return dialup_error::Unknown;
 }
 
 }  // namespace obu

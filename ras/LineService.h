@@ -2,12 +2,13 @@
 #include <QString>
 #include <map>
 #include <memory>
+#include <set>
 #include <vector>
 
+#include "dialup/DialUpService.h"
 #include "ras/ConnectionRegistry.h"
 #include "ras/LineDevice.h"
 #include "ras/PhoneBook.h"
-#include "ras/RasApi.h"
 
 namespace obu {
 
@@ -17,22 +18,22 @@ class RegistryWakeups;
 
 // The dial-up service on Linux. Dials phone-book entries through a device
 // (the simulated modem unless a factory says otherwise), drives each dial's
-// stages with timers of the given loop, posts the dial event to the caller's
-// notification target once per stage, and keeps every call in the registry
-// folder shared by all the user's processes.
+// stages with timers of the given loop, announces every stage of its own
+// dials as callStateChanged (through the loop), and keeps every call in the
+// registry folder shared by all the user's processes.
 //
-// Once something listens to callsChanged, the service tells it of every
-// change of a call: its own at once, through the loop, and other processes'
-// when the registry folder or a process behind a call wakes it (on the Qt
-// event loop), or when a provider's deadline falls due.
+// Once something listens to callsChanged or callEnded, the service tells it
+// of every change of a call: its own at once, through the loop, and other
+// processes' when the registry folder or a process behind a call wakes it (on
+// the Qt event loop), or when a provider's deadline falls due.
 //
-// RasEnumConnectionsA lists the calls that have not ended: dials in progress
-// and established connections, oldest first.
-// After a failure, or after the provider hung up, the handle stays valid and
+// calls() lists the calls that have not ended: dials in progress and
+// established connections, oldest first.
+// After a failure, or after the provider hung up, the call stays known and
 // reports the error until it is hung up or its dialing process ends.
 //
 // All calls belong to the thread of the loop.
-class LineService : public RasApi {
+class LineService : public DialUpService {
 public:
     struct Paths {
         QString phoneBook;  // the default phone book
@@ -50,23 +51,21 @@ public:
     // Releases the dials still in progress; connections stay up.
     ~LineService() override;
 
-    DWORD RasDialA(const void* dialExtensions, const char* phoneBook, const RASDIALPARAMSA* params,
-                   DWORD notifierType, NotifyTarget notifier, HRASCONN* connection) override;
-    DWORD RasHangUpA(HRASCONN connection) override;
-    DWORD RasGetConnectStatusA(HRASCONN connection, RASCONNSTATUSA* status) override;
-    DWORD RasEnumEntriesA(const char* reserved, const char* phoneBook, RASENTRYNAMEA* entries,
-                          DWORD* cb, DWORD* count) override;
-    DWORD RasEnumConnectionsA(RASCONNA* connections, DWORD* cb, DWORD* count) override;
-    DWORD RasGetErrorStringA(DWORD code, char* buffer, DWORD size) override;
-    QString failureDetail(HRASCONN connection) override;
+    DialUpError entries(const QString& phoneBook, QList<EntryInfo>* out) override;
+    DialUpError dial(const DialRequest& request, CallId* id) override;
+    DialUpError hangUp(CallId id) override;
+    DialUpError calls(QList<CallInfo>* out) override;
+    DialUpError callStatus(CallId id, CallInfo* out) override;
+    QString errorText(DialUpError code) const override;
+    QString failureDetail(CallId id) override;
 
     // Calls in progress and connections up, oldest first (no ended calls).
     std::vector<LineRecord> lines();
     // The registry's record of a call, ended ones too (false: no such call).
-    bool record(HRASCONN connection, LineRecord* out);
+    bool record(CallId connection, LineRecord* out);
     // The provider hangs up a connection or a dial in progress (629).
-    DWORD dropLine(HRASCONN connection);
-    // The phone book that RasDialA and RasEnumEntriesA read for this path
+    DialUpError dropLine(CallId id);
+    // The phone book that dial() and entries() read for this path
     // (empty: the default one).
     PhoneBook phoneBook(const QString& path = {}) const;
 
@@ -88,33 +87,41 @@ protected:
 
 private:
     struct DialJob {
-        HRASCONN handle = 0;
-        NotifyTarget target = 0;
+        CallId handle = 0;
         int dropAfterSeconds = 0;
         std::unique_ptr<LineDevice> device;
     };
-    void onReport(HRASCONN handle, DWORD state, DWORD error);
-    void notify(const DialJob& job, DWORD state, DWORD error);
+    void onReport(CallId handle, CallState state, DialUpError error);
+    // Announces a stage of one of this process's dials through the loop,
+    // unless the call has been hung up by then.
+    void notify(CallId handle, CallState state, DialUpError error);
     // Stops a job's device; the job is destroyed at the next call from outside
     // (a device may be reporting from inside its own stack right now).
-    void finish(HRASCONN handle);
+    void finish(CallId handle);
     void reap();
-    std::unique_ptr<LineDevice> makeDevice(const DialRequest& request);
+    std::unique_ptr<LineDevice> makeDevice(const LineRequest& request);
     // Runs lookAgain() once through the loop, however often it is asked.
     void scheduleLook();
     // Re-reads the registry, watches what the calls now depend on, and
     // announces a change that the listeners have not heard of yet.
     void lookAgain();
     void watchWhatCallsDependOn();
+    // The calls of the registry as last read that have not ended.
+    std::set<CallId> openCalls() const;
 
     Clock& clock_;
     EventLoop& loop_;
     Paths paths_;
     ConnectionRegistry registry_;
     LineDeviceFactory factory_;
-    std::map<HRASCONN, std::unique_ptr<DialJob>> jobs_;
+    std::map<CallId, std::unique_ptr<DialJob>> jobs_;
     std::vector<std::unique_ptr<DialJob>> finished_;
     std::unique_ptr<RegistryWakeups> wakeups_;
+    // This process's dials whose stages still go out (until the last one, or
+    // until they are hung up).
+    std::set<CallId> notifying_;
+    // The calls not ended at the last announcement, for callEnded.
+    std::set<CallId> announcedCalls_;
     bool listening_ = false;
     bool lookScheduled_ = false;
     std::uint64_t announcedGeneration_ = 0;

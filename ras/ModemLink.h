@@ -3,8 +3,8 @@
 #include <QString>
 #include <vector>
 
+#include "dialup/DialUpService.h"
 #include "ras/LineDevice.h"
-#include "ras/RasApi.h"
 
 namespace obu {
 
@@ -19,19 +19,19 @@ class UucpLock;
 class ModemLink {
 public:
     struct Event {
-        DWORD state;
-        DWORD error;  // 0: the stage was reached
+        CallState state;
+        DialUpError error;  // 0: the stage was reached
     };
     enum class PortState { Pending, Ready, Failed };
 
     virtual ~ModemLink() = default;
     // Called until it gives Ready (path set) or Failed (error and detail set).
-    virtual PortState port(QByteArray& path, DWORD& error, QString& detail) = 0;
+    virtual PortState port(QByteArray& path, DialUpError& error, QString& detail) = 0;
     // Starts PPP on the connected line. lock is the device's lock (held or
     // not): a PPP program that locks the device itself gets it in its own name
     // before it runs. False with error and detail when it cannot start.
-    virtual bool startPpp(SerialPort& port, UucpLock& lock, const DialRequest& request,
-                          DWORD& error, QString& detail) = 0;
+    virtual bool startPpp(SerialPort& port, UucpLock& lock, const LineRequest& request,
+                          DialUpError& error, QString& detail) = 0;
     // The PPP stages reached, or the failure that ended them, since the last call.
     // detail receives the words of a failure.
     virtual void pollPpp(std::vector<Event>& events, QString& detail) = 0;

@@ -112,22 +112,22 @@ ModemResult parseModemResult(const QByteArray& raw) {
     return r;
 }
 
-DWORD dialFailure(ModemResult::Kind kind) {
+DialUpError dialFailure(ModemResult::Kind kind) {
     switch (kind) {
         case ModemResult::Connect:
             return 0;
         case ModemResult::Busy:
-            return ERROR_LINE_BUSY;
+            return dialup_error::LineBusy;
         case ModemResult::NoDialTone:
-            return ERROR_NO_DIALTONE;
+            return dialup_error::NoDialTone;
         case ModemResult::NoCarrier:
-            return ERROR_NO_CARRIER;
+            return dialup_error::NoCarrier;
         case ModemResult::NoAnswer:
-            return ERROR_NO_ANSWER;
+            return dialup_error::NoAnswer;
         // ERROR, and OK (a dial string that returned to command mode), are the
         // modem refusing the dial.
         default:
-            return ERROR_FROM_DEVICE;
+            return dialup_error::FromDevice;
     }
 }
 

@@ -2,7 +2,7 @@
 #include <QByteArray>
 #include <vector>
 
-#include "ras/RasApi.h"
+#include "dialup/DialUpService.h"
 
 namespace obu {
 
@@ -29,7 +29,7 @@ ModemResult parseModemResult(const QByteArray& line);
 int connectSpeedOfCode(int code);
 
 // The service's code for a dial that ended with this result; 0 for CONNECT.
-DWORD dialFailure(ModemResult::Kind kind);
+DialUpError dialFailure(ModemResult::Kind kind);
 
 // Splits the modem's output into lines: words end in CR LF, digits (V0) in a
 // bare CR. Complete lines are moved out of buffer; a partial one stays.

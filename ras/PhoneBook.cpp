@@ -79,11 +79,11 @@ void applyKey(PhoneBookEntry& e, const QString& key, const QString& value) {
         return key.compare(QLatin1String(name), Qt::CaseInsensitive) == 0;
     };
     if (is("PhoneNumber"))
-        e.phoneNumber = singleByte(value, RAS_MaxPhoneNumber);
+        e.phoneNumber = singleByte(value, kMaxPhoneNumber);
     else if (is("Device"))
-        e.device = singleByte(value, RAS_MaxDeviceName);
+        e.device = singleByte(value, kMaxDeviceName);
     else if (is("DeviceType"))
-        e.deviceType = singleByte(value, RAS_MaxDeviceType);
+        e.deviceType = singleByte(value, kMaxDeviceType);
     else if (is("PortDelay"))
         e.portDelayMs = number(value, e.portDelayMs, 0, kMaxDelay);
     else if (is("DialDelay"))
@@ -97,9 +97,9 @@ void applyKey(PhoneBookEntry& e, const QString& key, const QString& value) {
     else if (is("Fail"))
         e.failure = failureNamed(value);
     else if (is("AcceptUser"))
-        e.acceptUser = singleByte(value, UNLEN);
+        e.acceptUser = singleByte(value, kMaxAccountText);
     else if (is("AcceptPassword"))
-        e.acceptPassword = singleByte(value, PWLEN);
+        e.acceptPassword = singleByte(value, kMaxAccountText);
     else if (is("DropAfter"))
         e.dropAfterSeconds = number(value, 0, 0, 30 * 24 * 3600);
     else if (is("Speed"))
@@ -123,7 +123,7 @@ void applyKey(PhoneBookEntry& e, const QString& key, const QString& value) {
 }  // namespace
 
 const PhoneBookEntry* PhoneBook::find(const QByteArray& name) const {
-    const QByteArray wanted = name.left(RAS_MaxEntryName);
+    const QByteArray wanted = name.left(kMaxEntryName);
     if (byName_.size() == static_cast<qsizetype>(entries.size())) {
         const auto it = byName_.constFind(nameKey(wanted));
         return it == byName_.cend() ? nullptr : &entries[*it];
@@ -161,7 +161,7 @@ PhoneBook PhoneBook::parse(const QByteArray& bytes) {
             // already listed, holds nothing that can be dialled.
             if (name.isEmpty() || hasControlCharacters(name)) continue;
             PhoneBookEntry entry;
-            entry.name = singleByte(name, RAS_MaxEntryName);
+            entry.name = singleByte(name, kMaxEntryName);
             const QString key = nameKey(entry.name);
             if (book.byName_.contains(key)) continue;
             book.byName_.insert(key, book.entries.size());
@@ -202,7 +202,7 @@ PhoneBook PhoneBook::demo() {
 
 PhoneBook PhoneBook::load(const QString& path, bool demoWhenMissing) {
     PhoneBook book;
-    const auto refuse = [&](DWORD code, const QString& why) {
+    const auto refuse = [&](DialUpError code, const QString& why) {
         book = PhoneBook();
         book.source = Source::Unreadable;
         book.error = code;
@@ -221,11 +221,12 @@ PhoneBook PhoneBook::load(const QString& path, bool demoWhenMissing) {
     }
     if (fd < 0) {
         if (why != ENOENT && why != ENOTDIR)
-            return refuse(ERROR_CANNOT_OPEN_PHONEBOOK, QString::fromLocal8Bit(std::strerror(why)));
+            return refuse(dialup_error::CannotOpenPhoneBook,
+                          QString::fromLocal8Bit(std::strerror(why)));
         if (demoWhenMissing)
             book = demo();
         else
-            refuse(ERROR_CANNOT_OPEN_PHONEBOOK, QStringLiteral("no such file"));
+            refuse(dialup_error::CannotOpenPhoneBook, QStringLiteral("no such file"));
         book.path = path;
         return book;
     }
@@ -233,18 +234,18 @@ PhoneBook PhoneBook::load(const QString& path, bool demoWhenMissing) {
     const bool stated = ::fstat(fd, &st) == 0;
     QByteArray bytes;
     QString problem;
-    DWORD code = ERROR_SUCCESS;
+    DialUpError code = dialup_error::None;
     if (!stated) {
-        code = ERROR_CANNOT_OPEN_PHONEBOOK;
+        code = dialup_error::CannotOpenPhoneBook;
         problem = QString::fromLocal8Bit(std::strerror(errno));
     } else if (S_ISDIR(st.st_mode)) {
-        code = ERROR_CANNOT_OPEN_PHONEBOOK;
+        code = dialup_error::CannotOpenPhoneBook;
         problem = QStringLiteral("a folder, not a phone book file");
     } else if (!S_ISREG(st.st_mode)) {
-        code = ERROR_CANNOT_OPEN_PHONEBOOK;
+        code = dialup_error::CannotOpenPhoneBook;
         problem = QStringLiteral("not a regular file (a pipe or a device is never read)");
     } else if (st.st_size > kMaxFileBytes) {
-        code = ERROR_CANNOT_LOAD_PHONEBOOK;
+        code = dialup_error::CannotLoadPhoneBook;
         problem = QStringLiteral("larger than %1 MiB").arg(kMaxFileBytes >> 20);
     } else {
         // The file may grow while it is read: no more than the limit is taken.
@@ -253,14 +254,14 @@ PhoneBook PhoneBook::load(const QString& path, bool demoWhenMissing) {
             const ssize_t n = ::read(fd, buf, sizeof buf);
             if (n < 0 && errno == EINTR) continue;
             if (n < 0) {
-                code = ERROR_CANNOT_OPEN_PHONEBOOK;
+                code = dialup_error::CannotOpenPhoneBook;
                 problem = QString::fromLocal8Bit(std::strerror(errno));
                 break;
             }
             if (n == 0) break;
             bytes.append(buf, n);
             if (bytes.size() > kMaxFileBytes) {
-                code = ERROR_CANNOT_LOAD_PHONEBOOK;
+                code = dialup_error::CannotLoadPhoneBook;
                 problem = QStringLiteral("larger than %1 MiB").arg(kMaxFileBytes >> 20);
                 break;
             }

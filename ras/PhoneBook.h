@@ -4,7 +4,7 @@
 #include <QString>
 #include <vector>
 
-#include "ras/RasApi.h"
+#include "dialup/DialUpService.h"
 
 namespace obu {
 
@@ -21,8 +21,16 @@ enum class LineFailure {
     PppTimeout,  // 718: the server stops answering while the link is set up
 };
 
+// The longest texts that a phone book gives, in characters; longer ones are
+// cut. Names and devices show in lists and on the status line at these lengths.
+inline constexpr int kMaxEntryName = 256;
+inline constexpr int kMaxPhoneNumber = 128;
+inline constexpr int kMaxDeviceName = 128;
+inline constexpr int kMaxDeviceType = 16;
+inline constexpr int kMaxAccountText = 256;
+
 // One section of a phone book. Text fields are single-byte (Latin-1), cut to
-// the limits of the service's records.
+// the limits above.
 struct PhoneBookEntry {
     QByteArray name;
     QByteArray phoneNumber;
@@ -66,7 +74,7 @@ struct PhoneBook {
     QString path;
     // 0, or the service's code for a phone book that cannot be used, and why
     // in words (the file named).
-    DWORD error = ERROR_SUCCESS;
+    DialUpError error = dialup_error::None;
     QString problem;
     std::vector<PhoneBookEntry> entries;
 

@@ -67,7 +67,7 @@ QByteArray PppdLink::program() {
 }
 
 QList<QByteArray> PppdLink::arguments(const PhoneBookEntry& entry, const QByteArray& device,
-                                      HRASCONN handle) {
+                                      CallId handle) {
     QList<QByteArray> args;
     args << device;
     if (SerialPort::speedConstant(entry.speed)) args << QByteArray::number(entry.speed);
@@ -110,45 +110,45 @@ QByteArray PppdLink::accountText(const QByteArray& user, const QByteArray& passw
     return oneLine(user) + '\n' + oneLine(password) + '\n';
 }
 
-DWORD PppdLink::exitError(int status) {
+DialUpError PppdLink::exitError(int status) {
     switch (status) {
         case 0:
-            return ERROR_REMOTE_DISCONNECTION;  // the peer ended the link
+            return dialup_error::RemoteDisconnection;  // the peer ended the link
         case 1:                                 // a fatal error inside pppd
         case 2:                                 // its options were refused
         case 3:                                 // not root, not setuid root
         case 9:                                 // the pty command could not run
-            return ERROR_PPP_NO_PROTOCOLS_CONFIGURED;
+            return dialup_error::PppNoProtocols;
         case 4:
-            return ERROR_RASMAN_CANNOT_INITIALIZE;  // no PPP in the kernel
+            return dialup_error::CannotInitialize;  // no PPP in the kernel
         case 5:
-            return ERROR_DISCONNECTION;  // ended by a signal: hung up here
+            return dialup_error::Disconnection;  // ended by a signal: hung up here
         case 6:                          // the port could not be locked
         case 7:                          // or opened
-            return ERROR_PORT_NOT_AVAILABLE;
+            return dialup_error::PortNotAvailable;
         case 8:   // a connect script (from the user's own pppd options) failed
         case 18:  // an init script failed
-            return ERROR_FROM_DEVICE;
+            return dialup_error::FromDevice;
         case 10:
-            return ERROR_PPP_TIMEOUT;  // negotiation never finished
+            return dialup_error::PppTimeout;  // negotiation never finished
         case 11:
-            return ERROR_PPP_LCP_TERMINATED;  // the peer did not authenticate itself
+            return dialup_error::PppLcpTerminated;  // the peer did not authenticate itself
         case 12:                              // idle time-out
         case 13:                              // connect-time limit
         case 14:                              // callback (not supported here)
         case 20:                              // traffic limit
-            return ERROR_DISCONNECTION;
+            return dialup_error::Disconnection;
         case 15:
-            return ERROR_PPP_NO_RESPONSE;  // no answer to echo requests
+            return dialup_error::PppNoResponse;  // no answer to echo requests
         case 16:
-            return ERROR_PORT_DISCONNECTED;  // the modem hung up
+            return dialup_error::PortDisconnected;  // the modem hung up
         case 17:
-            return ERROR_PPP_LOOPBACK_DETECTED;  // the line loops back
+            return dialup_error::PppLoopback;    // the line loops back
         case 19:                                 // our login was refused
         case 21:                                 // caller-id check refused us
-            return ERROR_AUTHENTICATION_FAILURE;
+            return dialup_error::AuthenticationFailure;
         default:
-            return ERROR_FROM_DEVICE;
+            return dialup_error::FromDevice;
     }
 }
 
@@ -182,17 +182,17 @@ QString PppdLink::exitText(int status) {
     return QStringLiteral("pppd exit %1").arg(status);
 }
 
-ModemLink::PortState PppdLink::port(QByteArray& path, DWORD&, QString&) {
+ModemLink::PortState PppdLink::port(QByteArray& path, DialUpError&, QString&) {
     path = device_;
     return PortState::Ready;
 }
 
-bool PppdLink::startPpp(SerialPort&, UucpLock& lock, const DialRequest& request, DWORD& error,
+bool PppdLink::startPpp(SerialPort&, UucpLock& lock, const LineRequest& request, DialUpError& error,
                         QString& detail) {
     int out[2];
     int account[2];
     if (::pipe2(out, O_CLOEXEC) != 0) {
-        error = ERROR_NOT_ENOUGH_MEMORY;
+        error = dialup_error::NotEnoughMemory;
         detail = QStringLiteral("no pipe for pppd: %1")
                      .arg(QString::fromLocal8Bit(std::strerror(errno)));
         return false;
@@ -200,7 +200,7 @@ bool PppdLink::startPpp(SerialPort&, UucpLock& lock, const DialRequest& request,
     if (::pipe2(account, O_CLOEXEC) != 0) {
         ::close(out[0]);
         ::close(out[1]);
-        error = ERROR_NOT_ENOUGH_MEMORY;
+        error = dialup_error::NotEnoughMemory;
         detail = QStringLiteral("no pipe for pppd: %1")
                      .arg(QString::fromLocal8Bit(std::strerror(errno)));
         return false;
@@ -228,7 +228,7 @@ bool PppdLink::startPpp(SerialPort&, UucpLock& lock, const DialRequest& request,
     ::close(out[1]);
     if (pid_ <= 0) {
         ::close(out[0]);
-        error = ERROR_PPP_NO_PROTOCOLS_CONFIGURED;
+        error = dialup_error::PppNoProtocols;
         detail = QStringLiteral("cannot run %1: %2")
                      .arg(QString::fromLocal8Bit(spawn.arguments[0]),
                           QString::fromLocal8Bit(std::strerror(why)));
@@ -237,15 +237,15 @@ bool PppdLink::startPpp(SerialPort&, UucpLock& lock, const DialRequest& request,
     process_ = processIdOf(pid_);
     output_ = out[0];
     ::fcntl(output_, F_SETFL, O_NONBLOCK);
-    stage_ = RASCS_Authenticate;
+    stage_ = CallState::Authenticate;
     return true;
 }
 
-DWORD PppdLink::stageOfLine(const QByteArray& raw) {
+std::optional<CallState> PppdLink::stageOfLine(const QByteArray& raw) {
     const QByteArray line = raw.trimmed();
     if (line.contains("authentication succeeded")) {
         authenticated_ = true;
-        return RASCS_Authenticated;
+        return CallState::Authenticated;
     }
     if (line.startsWith("local  IP address") || line.startsWith("local IP address"))
         haveLocal_ = true;
@@ -263,8 +263,8 @@ DWORD PppdLink::stageOfLine(const QByteArray& raw) {
                 break;
             }
     }
-    if (haveLocal_ && haveRemote_) return RASCS_Projected;
-    return 0xFFFFFFFFu;
+    if (haveLocal_ && haveRemote_) return CallState::Projected;
+    return std::nullopt;
 }
 
 void PppdLink::pollPpp(std::vector<Event>& events, QString& detail) {
@@ -272,7 +272,7 @@ void PppdLink::pollPpp(std::vector<Event>& events, QString& detail) {
     if (!announced_) {
         // pppd runs: the login and the link's negotiation are under way.
         announced_ = true;
-        events.push_back({RASCS_Authenticate, 0});
+        events.push_back({CallState::Authenticate, 0});
     }
     if (output_ >= 0) {
         char buf[2048];
@@ -294,16 +294,17 @@ void PppdLink::pollPpp(std::vector<Event>& events, QString& detail) {
         while ((nl = pending_.indexOf('\n')) >= 0) {
             const QByteArray line = pending_.left(nl);
             pending_.remove(0, nl + 1);
-            const DWORD stage = stageOfLine(line);
-            if (stage == RASCS_Authenticated && stage_ < RASCS_Authenticated) {
-                stage_ = RASCS_Authenticated;
-                events.push_back({RASCS_Authenticated, 0});
-            } else if (stage == RASCS_Projected && !connected_) {
+            const std::optional<CallState> stage = stageOfLine(line);
+            if (stage == CallState::Authenticated && stage_ < CallState::Authenticated) {
+                stage_ = CallState::Authenticated;
+                events.push_back({CallState::Authenticated, 0});
+            } else if (stage == CallState::Projected && !connected_) {
                 // No authentication asked by the peer: it counts as passed.
-                if (stage_ < RASCS_Authenticated) events.push_back({RASCS_Authenticated, 0});
-                events.push_back({RASCS_Projected, 0});
-                events.push_back({RASCS_Connected, 0});
-                stage_ = RASCS_Connected;
+                if (stage_ < CallState::Authenticated)
+                    events.push_back({CallState::Authenticated, 0});
+                events.push_back({CallState::Projected, 0});
+                events.push_back({CallState::Connected, 0});
+                stage_ = CallState::Connected;
                 connected_ = true;
                 return;
             }

@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <optional>
 
 #include "ras/ModemLink.h"
 #include "ras/Processes.h"
@@ -26,8 +27,8 @@ public:
     explicit PppdLink(QByteArray device);
     ~PppdLink() override;
 
-    PortState port(QByteArray& path, DWORD& error, QString& detail) override;
-    bool startPpp(SerialPort& port, UucpLock& lock, const DialRequest& request, DWORD& error,
+    PortState port(QByteArray& path, DialUpError& error, QString& detail) override;
+    bool startPpp(SerialPort& port, UucpLock& lock, const LineRequest& request, DialUpError& error,
                   QString& detail) override;
     void pollPpp(std::vector<Event>& events, QString& detail) override;
     LineHolder holder() const override;
@@ -38,11 +39,11 @@ public:
     static QByteArray program();
     // The arguments after the program's name for a call on device.
     static QList<QByteArray> arguments(const PhoneBookEntry& entry, const QByteArray& device,
-                                       HRASCONN handle);
+                                       CallId handle);
     // What pppd reads from its descriptor 3: the user name and the password.
     static QByteArray accountText(const QByteArray& user, const QByteArray& password);
     // The service's code for pppd's exit status (0-21 as pppd documents them).
-    static DWORD exitError(int exitStatus);
+    static DialUpError exitError(int exitStatus);
     // What that exit status means, in words.
     static QString exitText(int exitStatus);
     // Whether pppd ended an up link because the entry's own options said so
@@ -50,8 +51,8 @@ public:
     static bool endedByOwnLimit(int exitStatus) {
         return exitStatus == 12 || exitStatus == 13 || exitStatus == 20;
     }
-    // The stage that a line of pppd's output brings, or 0xFFFFFFFF for none.
-    DWORD stageOfLine(const QByteArray& line);
+    // The stage that a line of pppd's output brings, if any.
+    std::optional<CallState> stageOfLine(const QByteArray& line);
 
     pid_t pid() const { return pid_; }
 
@@ -68,7 +69,7 @@ private:
     bool connected_ = false;
     bool ended_ = false;
     bool announced_ = false;
-    DWORD stage_ = RASCS_Authenticate;
+    CallState stage_ = CallState::Authenticate;
 };
 
 }  // namespace obu

@@ -57,22 +57,22 @@ void SerialModem::stopTicking() {
     timer_ = 0;
 }
 
-bool SerialModem::report(DWORD state, DWORD error) {
+bool SerialModem::report(CallState state, DialUpError error) {
     if (!active_) return false;
-    if (error != 0 || state == RASCS_Connected) active_ = false;
+    if (error != 0 || state == CallState::Connected) active_ = false;
     const Report listener = report_;
     listener(state, error);
     return active_;
 }
 
-void SerialModem::dial(const DialRequest& request, Report listener) {
+void SerialModem::dial(const LineRequest& request, Report listener) {
     // The password is kept only until the PPP stage has it, then wiped.
     request_ = request;
     report_ = std::move(listener);
     active_ = true;
     phase_ = Phase::WaitPort;
     phaseStart_ = now();
-    if (!report(RASCS_OpenPort, 0)) return;
+    if (!report(CallState::OpenPort, 0)) return;
     startTicking();
 }
 
@@ -94,7 +94,7 @@ void SerialModem::releaseAfter(const QByteArray& device, const LineHolder& holde
     startTicking();
 }
 
-void SerialModem::fail(DWORD state, DWORD error, const QString& detail) {
+void SerialModem::fail(CallState state, DialUpError error, const QString& detail) {
     detail_ = detail;
     request_.password.fill('\0');
     if (link_) link_->abandon();
@@ -108,14 +108,14 @@ void SerialModem::openPort(const QByteArray& path) {
     portName_ = path;
     switch (lock_.acquire(lockFolder_, path)) {
         case UucpLock::Result::InUse:
-            fail(RASCS_OpenPort, ERROR_PORT_NOT_AVAILABLE,
+            fail(CallState::OpenPort, dialup_error::PortNotAvailable,
                  QStringLiteral("%1 is in use by process %2 (its lock is %3)")
                      .arg(QString::fromLocal8Bit(path))
                      .arg(lock_.holder())
                      .arg(QString::fromLocal8Bit(UucpLock::lockPath(lockFolder_, path))));
             return;
         case UucpLock::Result::NotAFile:
-            fail(RASCS_OpenPort, ERROR_PORT_NOT_AVAILABLE,
+            fail(CallState::OpenPort, dialup_error::PortNotAvailable,
                  QStringLiteral("the lock %1 is not a lock file (a link or not a regular file); "
                                 "it is left alone, the device is not used")
                      .arg(QString::fromLocal8Bit(UucpLock::lockPath(lockFolder_, path))));
@@ -131,17 +131,18 @@ void SerialModem::openPort(const QByteArray& path) {
     if (!serial_.open(path, settings)) {
         const int why = serial_.errorNumber();
         if (why == EACCES || why == EPERM) {
-            fail(RASCS_OpenPort, ERROR_ACCESS_DENIED, SerialPort::permissionAdvice(path));
+            fail(CallState::OpenPort, dialup_error::AccessDenied,
+                 SerialPort::permissionAdvice(path));
             return;
         }
-        const DWORD code = (why == ENOENT || why == ENODEV || why == ENXIO || why == ENOTTY)
-                               ? ERROR_DEVICE_DOES_NOT_EXIST
-                               : ERROR_PORT_NOT_AVAILABLE;
-        fail(RASCS_OpenPort, code, serial_.error());
+        const DialUpError code = (why == ENOENT || why == ENODEV || why == ENXIO || why == ENOTTY)
+                                     ? dialup_error::DeviceDoesNotExist
+                                     : dialup_error::PortNotAvailable;
+        fail(CallState::OpenPort, code, serial_.error());
         return;
     }
     serial_.flushInput();
-    if (!report(RASCS_PortOpened, 0) || !report(RASCS_ConnectDevice, 0)) return;
+    if (!report(CallState::PortOpened, 0) || !report(CallState::ConnectDevice, 0)) return;
     commands_.clear();
     commands_ << "ATZ";
     const QByteArray init = asCommand(request_.entry.initString);
@@ -158,7 +159,7 @@ void SerialModem::send(const QByteArray& command) {
     phaseStart_ = now();
     lastWrite_ = now();
     if (!serial_.write(command + '\r'))
-        fail(RASCS_ConnectDevice, ERROR_PORT_OR_DEVICE,
+        fail(CallState::ConnectDevice, dialup_error::PortOrDevice,
              QStringLiteral("cannot write to %1").arg(QString::fromLocal8Bit(portName_)));
 }
 
@@ -183,32 +184,33 @@ void SerialModem::onLine(const QByteArray& line) {
             attempts_ = 0;
             sendNext();
         } else if (result.kind == ModemResult::Error) {
-            fail(RASCS_ConnectDevice, ERROR_FROM_DEVICE,
+            fail(CallState::ConnectDevice, dialup_error::FromDevice,
                  QStringLiteral("the modem refused the command %1")
                      .arg(QString::fromLatin1(lastCommand_)));
         }
         return;
     }
     if (phase_ == Phase::Dialing) {
-        if (const DWORD error = dialFailure(result.kind)) {
-            fail(RASCS_ConnectDevice, error,
+        if (const DialUpError error = dialFailure(result.kind)) {
+            fail(CallState::ConnectDevice, error,
                  QStringLiteral("the modem answered %1").arg(QString::fromLatin1(line.trimmed())));
             return;
         }
         // The port keeps its own speed: CONNECT's figure is the speed between
         // the two modems, not the one the computer talks to its modem at.
         online_ = true;
-        if (!report(RASCS_DeviceConnected, 0) || !report(RASCS_AllDevicesConnected, 0)) return;
-        DWORD error = 0;
+        if (!report(CallState::DeviceConnected, 0) || !report(CallState::AllDevicesConnected, 0))
+            return;
+        DialUpError error = 0;
         QString detail;
         phase_ = Phase::Ppp;
         phaseStart_ = now();
-        pppState_ = RASCS_Authenticate;
+        pppState_ = CallState::Authenticate;
         const bool started = link_->startPpp(serial_, lock_, request_, error, detail);
         request_.password.fill('\0');
         request_.password.clear();
         if (!started) {
-            fail(RASCS_Authenticate, error, detail);
+            fail(CallState::Authenticate, error, detail);
             return;
         }
         carrierSeen_ = serial_.carrier().value_or(false);
@@ -220,16 +222,16 @@ void SerialModem::tick() {
     switch (phase_) {
         case Phase::WaitPort: {
             QByteArray path;
-            DWORD error = 0;
+            DialUpError error = 0;
             QString detail;
             switch (link_->port(path, error, detail)) {
                 case ModemLink::PortState::Pending:
                     if (since(phaseStart_) > static_cast<std::uint32_t>(timing_.portTimeoutMs))
-                        fail(RASCS_OpenPort, ERROR_DEVICE_DOES_NOT_EXIST,
+                        fail(CallState::OpenPort, dialup_error::DeviceDoesNotExist,
                              QStringLiteral("the modem did not appear"));
                     return;
                 case ModemLink::PortState::Failed:
-                    fail(RASCS_OpenPort, error, detail);
+                    fail(CallState::OpenPort, error, detail);
                     return;
                 case ModemLink::PortState::Ready:
                     openPort(path);
@@ -245,9 +247,10 @@ void SerialModem::tick() {
                 if (phase_ != Phase::Commands && phase_ != Phase::Dialing) return;
             }
             if (!alive) {
-                fail(RASCS_ConnectDevice,
-                     phase_ == Phase::Dialing ? ERROR_NO_CARRIER : ERROR_PORT_OR_DEVICE,
-                     QStringLiteral("the modem went away"));
+                fail(
+                    CallState::ConnectDevice,
+                    phase_ == Phase::Dialing ? dialup_error::NoCarrier : dialup_error::PortOrDevice,
+                    QStringLiteral("the modem went away"));
                 return;
             }
             if (phase_ == Phase::Commands &&
@@ -258,7 +261,7 @@ void SerialModem::tick() {
                     send(commands_.front());
                     return;
                 }
-                fail(RASCS_ConnectDevice, ERROR_PORT_OR_DEVICE,
+                fail(CallState::ConnectDevice, dialup_error::PortOrDevice,
                      QStringLiteral("the modem does not answer %1")
                          .arg(QString::fromLatin1(lastCommand_)));
                 return;
@@ -269,7 +272,7 @@ void SerialModem::tick() {
                 // Any character stops a modem that still dials.
                 serial_.write("\r");
                 fail(
-                    RASCS_ConnectDevice, ERROR_NO_ANSWER,
+                    CallState::ConnectDevice, dialup_error::NoAnswer,
                     QStringLiteral("no answer within %1 s").arg(request_.entry.dialTimeoutSeconds));
             }
             return;
@@ -284,7 +287,7 @@ void SerialModem::tick() {
                     return;
                 }
                 pppState_ = e.state;
-                if (e.state == RASCS_Connected) {
+                if (e.state == CallState::Connected) {
                     // The holder has the line now: hand it the lock and let go of
                     // the device without touching the line's settings.
                     holder_ = link_->holder();
@@ -298,7 +301,7 @@ void SerialModem::tick() {
                     serial_.close();
                     phase_ = Phase::Connected;
                     stopTicking();
-                    report(RASCS_Connected, 0);
+                    report(CallState::Connected, 0);
                     return;
                 }
                 if (!report(e.state, 0)) return;
@@ -309,13 +312,14 @@ void SerialModem::tick() {
                 if (*carrier)
                     carrierSeen_ = true;
                 else if (carrierSeen_) {
-                    fail(pppState_, ERROR_PORT_DISCONNECTED,
+                    fail(pppState_, dialup_error::PortDisconnected,
                          QStringLiteral("the modem lost the carrier"));
                     return;
                 }
             }
             if (since(phaseStart_) > static_cast<std::uint32_t>(timing_.pppTimeoutMs))
-                fail(pppState_, ERROR_PPP_TIMEOUT, QStringLiteral("PPP did not come up in time"));
+                fail(pppState_, dialup_error::PppTimeout,
+                     QStringLiteral("PPP did not come up in time"));
             return;
         }
         case Phase::HangingUp: {

@@ -50,7 +50,7 @@ public:
         : SerialModem(loop, clock, std::move(link), std::move(lockFolder), Timing{}) {}
     ~SerialModem() override;
 
-    void dial(const DialRequest& request, Report report) override;
+    void dial(const LineRequest& request, Report report) override;
     void hangUp() override;
     QByteArray port() const override { return portName_; }
     QString failureDetail() const override { return detail_; }
@@ -88,8 +88,8 @@ private:
     void sendNext();
     void send(const QByteArray& command);
     void onLine(const QByteArray& line);
-    void fail(DWORD state, DWORD error, const QString& detail);
-    bool report(DWORD state, DWORD error);
+    void fail(CallState state, DialUpError error, const QString& detail);
+    bool report(CallState state, DialUpError error);
     void startHangUp();
     void hangUpTick(bool portAlive);
     void finishHangUp();
@@ -101,7 +101,7 @@ private:
     std::unique_ptr<ModemLink> link_;
     QString lockFolder_;
     Timing timing_;
-    DialRequest request_;
+    LineRequest request_;
     Report report_;
     EventLoop::TimerId timer_ = 0;
     bool active_ = false;
@@ -119,7 +119,7 @@ private:
     std::uint32_t lastWrite_ = 0;
     bool online_ = false;
     bool carrierSeen_ = false;
-    DWORD pppState_ = RASCS_Authenticate;
+    CallState pppState_ = CallState::Authenticate;
     HangStep hangStep_ = HangStep::Close;
     std::uint32_t hangStart_ = 0;
     QString detail_;

@@ -9,11 +9,11 @@ SimulatedModem::~SimulatedModem() {
     hangUp();
 }
 
-void SimulatedModem::dial(const DialRequest& request, Report listener) {
+void SimulatedModem::dial(const LineRequest& request, Report listener) {
     request_ = request;
     report_ = std::move(listener);
     active_ = true;
-    if (report(RASCS_OpenPort, 0)) schedule(request_.entry.portDelayMs, Step::PortOpened);
+    if (report(CallState::OpenPort, 0)) schedule(request_.entry.portDelayMs, Step::PortOpened);
 }
 
 void SimulatedModem::hangUp() {
@@ -31,27 +31,27 @@ void SimulatedModem::schedule(int delayMs, Step step) {
     });
 }
 
-bool SimulatedModem::report(DWORD state, DWORD error) {
+bool SimulatedModem::report(CallState state, DialUpError error) {
     if (!active_) return false;
-    if (error != 0 || state == RASCS_Connected) active_ = false;
+    if (error != 0 || state == CallState::Connected) active_ = false;
     // Copied: the listener may hang this device up from inside the report.
     const Report listener = report_;
     listener(state, error);
     return active_;
 }
 
-DWORD SimulatedModem::dialOutcome() {
+DialUpError SimulatedModem::dialOutcome() {
     switch (request_.entry.failure) {
         case LineFailure::Busy:
-            return ERROR_LINE_BUSY;
+            return dialup_error::LineBusy;
         case LineFailure::NoDialTone:
-            return ERROR_NO_DIALTONE;
+            return dialup_error::NoDialTone;
         case LineFailure::NoAnswer:
-            return ERROR_NO_ANSWER;
+            return dialup_error::NoAnswer;
         case LineFailure::NoCarrier:
-            return ERROR_NO_CARRIER;
+            return dialup_error::NoCarrier;
         case LineFailure::ModemError:
-            return ERROR_FROM_DEVICE;
+            return dialup_error::FromDevice;
         default:
             break;
     }
@@ -62,19 +62,19 @@ DWORD SimulatedModem::dialOutcome() {
         for (char c : request_.phoneNumber)
             if ((c >= '0' && c <= '9') || c == '*' || c == '#') line += c;
         if (line.isEmpty()) line = "(no number)";
-        if (memory_.callFindsBusy(line, request_.entry.busyCount)) return ERROR_LINE_BUSY;
+        if (memory_.callFindsBusy(line, request_.entry.busyCount)) return dialup_error::LineBusy;
     }
     return 0;
 }
 
-DWORD SimulatedModem::loginOutcome() const {
+DialUpError SimulatedModem::loginOutcome() const {
     const PhoneBookEntry& e = request_.entry;
-    if (e.failure == LineFailure::Login) return ERROR_AUTHENTICATION_FAILURE;
-    if (e.failure == LineFailure::LineDrop) return ERROR_PORT_DISCONNECTED;
+    if (e.failure == LineFailure::Login) return dialup_error::AuthenticationFailure;
+    if (e.failure == LineFailure::LineDrop) return dialup_error::PortDisconnected;
     if (!e.acceptUser.isEmpty() && request_.userName != e.acceptUser)
-        return ERROR_AUTHENTICATION_FAILURE;
+        return dialup_error::AuthenticationFailure;
     if (!e.acceptPassword.isEmpty() && request_.password != e.acceptPassword)
-        return ERROR_AUTHENTICATION_FAILURE;
+        return dialup_error::AuthenticationFailure;
     return 0;
 }
 
@@ -82,31 +82,31 @@ void SimulatedModem::run(Step step) {
     const PhoneBookEntry& e = request_.entry;
     switch (step) {
         case Step::PortOpened:
-            if (report(RASCS_PortOpened, 0) && report(RASCS_ConnectDevice, 0))
+            if (report(CallState::PortOpened, 0) && report(CallState::ConnectDevice, 0))
                 schedule(e.dialDelayMs, Step::DeviceConnected);
             return;
         case Step::DeviceConnected:
-            if (const DWORD error = dialOutcome()) {
-                report(RASCS_ConnectDevice, error);
+            if (const DialUpError error = dialOutcome()) {
+                report(CallState::ConnectDevice, error);
                 return;
             }
-            if (report(RASCS_DeviceConnected, 0) && report(RASCS_AllDevicesConnected, 0) &&
-                report(RASCS_Authenticate, 0))
+            if (report(CallState::DeviceConnected, 0) &&
+                report(CallState::AllDevicesConnected, 0) && report(CallState::Authenticate, 0))
                 schedule(e.authDelayMs, Step::Authenticated);
             return;
         case Step::Authenticated:
-            if (const DWORD error = loginOutcome()) {
-                report(RASCS_Authenticate, error);
+            if (const DialUpError error = loginOutcome()) {
+                report(CallState::Authenticate, error);
                 return;
             }
-            if (report(RASCS_Authenticated, 0)) schedule(e.projectDelayMs, Step::Projected);
+            if (report(CallState::Authenticated, 0)) schedule(e.projectDelayMs, Step::Projected);
             return;
         case Step::Projected:
             if (e.failure == LineFailure::PppTimeout) {
-                report(RASCS_Projected, ERROR_PPP_TIMEOUT);
+                report(CallState::Projected, dialup_error::PppTimeout);
                 return;
             }
-            if (report(RASCS_Projected, 0)) report(RASCS_Connected, 0);
+            if (report(CallState::Projected, 0)) report(CallState::Connected, 0);
             return;
     }
 }

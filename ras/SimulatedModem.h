@@ -14,7 +14,7 @@ public:
     SimulatedModem(EventLoop& loop, LineMemory& memory);
     ~SimulatedModem() override;
 
-    void dial(const DialRequest& request, Report report) override;
+    void dial(const LineRequest& request, Report report) override;
     void hangUp() override;
 
 private:
@@ -22,13 +22,13 @@ private:
     void schedule(int delayMs, Step step);
     void run(Step step);
     // Reports a stage; false when that report ended the call.
-    bool report(DWORD state, DWORD error);
-    DWORD dialOutcome();
-    DWORD loginOutcome() const;
+    bool report(CallState state, DialUpError error);
+    DialUpError dialOutcome();
+    DialUpError loginOutcome() const;
 
     EventLoop& loop_;
     LineMemory& memory_;
-    DialRequest request_;
+    LineRequest request_;
     Report report_;
     EventLoop::TimerId timer_ = 0;
     bool active_ = false;

@@ -12,7 +12,7 @@ bool minimizeIfShown(Windows& windows, const QString& entryName) {
     const QString title = QStringLiteral("Connected to ") + entryName;
     const Windows::Handle window = windows.FindWindowA(QStringLiteral("#32770"), title);
     if (!window) return false;
-    windows.PostMessageA(window, Windows::WM_SYSCOMMAND, Windows::SC_MINIMIZE, 0);
+    windows.minimizeWindow(window);
     return true;
 }
 

@@ -39,27 +39,22 @@ struct Connection : ::testing::Test {
     bool connected() {
         return app.logged("Connection established to " + main().dialer->EntryName());
     }
-    HRASCONN onlyConnection() {
-        RASCONNA conns[4];
-        conns[0].dwSize = sizeof(RASCONNA);
-        DWORD cb = sizeof conns, count = 0;
-        app.lines->RasEnumConnectionsA(conns, &cb, &count);
-        return count == 1 ? conns[0].hrasconn : 0;
+    CallId onlyConnection() {
+        QList<CallInfo> calls;
+        app.lines->calls(&calls);
+        return calls.size() == 1 ? calls[0].id : 0;
     }
     int connectionCount() {
-        RASCONNA conns[4];
-        conns[0].dwSize = sizeof(RASCONNA);
-        DWORD cb = sizeof conns, count = 0;
-        app.lines->RasEnumConnectionsA(conns, &cb, &count);
-        return static_cast<int>(count);
+        QList<CallInfo> calls;
+        app.lines->calls(&calls);
+        return static_cast<int>(calls.size());
     }
     // Another program dials an entry; returns once its line is up.
-    HRASCONN dialFromOutside(const char* entry) {
-        RASDIALPARAMSA params{};
-        params.dwSize = sizeof params;
-        qstrcpy(params.szEntryName, entry);
-        HRASCONN handle = 0;
-        EXPECT_EQ(app.lines->RasDialA(nullptr, nullptr, &params, kNotifierWindow, 0, &handle), 0u);
+    CallId dialFromOutside(const char* entry) {
+        DialRequest params;
+        params.entry = QString::fromLatin1(entry);
+        CallId handle = 0;
+        EXPECT_EQ(app.lines->dial(params, &handle), 0u);
         EXPECT_TRUE(app.advanceUntil([&] {
             LineRecord r;
             return app.lines->record(handle, &r) && r.established();
@@ -366,7 +361,7 @@ TEST_F(Connection, MinutesBeyondTheDialogsRangeAreTakenAsItsLargest) {
 
 TEST_F(Connection, AConnectionUpAtStartIsFoundAndWatched) {
     // Another program dialled "Demo ISP" before this one started.
-    const HRASCONN handle = dialFromOutside("Demo ISP");
+    const CallId handle = dialFromOutside("Demo ISP");
     app.writeIni("[Connection]\r\nName=Demo Busy\r\n");
     app.start();
     EXPECT_TRUE(main().SessionActive);
@@ -395,17 +390,14 @@ TEST_F(Connection, TheDisconnectButtonHangsUpAConnectionFoundAtStart) {
 TEST_F(Connection, WithTwoConnectionsUpTheFirstIsDescribed) {
     app.writePhoneBook(
         "[Office]\nDevice=Modem A\nDialDelay=100\n[Home]\nDevice=Modem B\nDialDelay=100\n");
-    HRASCONN first = 0, second = 0;
+    CallId first = 0, second = 0;
     for (auto [name, handle] : {std::pair{"Office", &first}, std::pair{"Home", &second}}) {
-        RASDIALPARAMSA params{};
-        params.dwSize = sizeof params;
-        qstrcpy(params.szEntryName, name);
-        app.lines->RasDialA(nullptr, nullptr, &params, kNotifierWindow, 0, handle);
+        DialRequest params;
+        params.entry = QString::fromLatin1(name);
+        app.lines->dial(params, handle);
         ASSERT_TRUE(app.advanceUntil([&] {
-            RASCONNSTATUSA st{};
-            st.dwSize = sizeof st;
-            return app.lines->RasGetConnectStatusA(*handle, &st) == 0 &&
-                   st.rasconnstate == RASCS_Connected;
+            CallInfo st;
+            return app.lines->callStatus(*handle, &st) == 0 && st.state == CallState::Connected;
         }));
     }
     app.start();
@@ -556,7 +548,7 @@ TEST_F(Connection, AFailedLoginIsShownLoggedAndEndsTheSessionSoTheAlarmDialsAgai
 }
 
 TEST_F(Connection, ConnectOnStartKeepsALineThatIsAlreadyUp) {
-    const HRASCONN handle = dialFromOutside("Demo ISP");
+    const CallId handle = dialFromOutside("Demo ISP");
     app.writeIni("[Connection]\r\nName=Demo ISP\r\nAutoConnect=1\r\n");
     app.start();
     app.time.advance(5000);

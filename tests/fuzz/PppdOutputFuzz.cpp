@@ -2,6 +2,7 @@
 // call reads it.
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
 #include "ras/PppdLink.h"
 #include "tests/fuzz/Require.h"
@@ -11,13 +12,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     bool projected = false;
     for (const QByteArray& line :
          QByteArray(reinterpret_cast<const char*>(data), size).split('\n')) {
-        const obu::DWORD stage = link.stageOfLine(line);
-        require(stage == 0xFFFFFFFFu || stage == obu::RASCS_Authenticated ||
-                    stage == obu::RASCS_Projected,
-                "pppd's output gave an unknown stage");
+        const std::optional<obu::CallState> stage = link.stageOfLine(line);
+        require(
+            !stage || stage == obu::CallState::Authenticated || stage == obu::CallState::Projected,
+            "pppd's output gave an unknown stage");
         // Once both addresses are known, the link stays projected.
-        require(!projected || stage != 0xFFFFFFFFu, "a projected link lost its addresses");
-        projected = projected || stage == obu::RASCS_Projected;
+        require(!projected || stage.has_value(), "a projected link lost its addresses");
+        projected = projected || stage == obu::CallState::Projected;
     }
     return 0;
 }

@@ -30,7 +30,7 @@ AppHarness::AppHarness() : profile(std::make_unique<IniFileProfile>()) {
     // Virtual time: every entry dials the modem that lives inside the process.
     lines->setDeviceFactory(lines->simulatedModemFactory());
     modemCheck = std::make_unique<LineModemCheck>(*lines, folder.file(QStringLiteral("lock")));
-    platform.ras = lines.get();
+    platform.dialUp = lines.get();
     platform.modemCheck = modemCheck.get();
 }
 

@@ -18,6 +18,7 @@
 #include "platform/CommandLineUsage.h"
 #include "platform/QtEventLoop.h"
 #include "platform/SystemClock.h"
+#include "ras/ErrorText.h"
 #include "ras/LineService.h"
 
 namespace {
@@ -82,41 +83,41 @@ QString readPasswordLine() {
     return line;
 }
 
-QString codeText(DWORD code) {
-    const char* text = rasErrorText(code);
+QString codeText(DialUpError code) {
+    const char* text = dialUpErrorText(code);
     return QStringLiteral("error %1: %2")
         .arg(code)
         .arg(text ? QString::fromLatin1(text) : QStringLiteral("(no text for this code)"));
 }
 
-QString stageName(DWORD state) {
+QString stageName(CallState state) {
     switch (state) {
-        case RASCS_OpenPort:
+        case CallState::OpenPort:
             return QStringLiteral("Opening port");
-        case RASCS_PortOpened:
+        case CallState::PortOpened:
             return QStringLiteral("Port opened");
-        case RASCS_ConnectDevice:
+        case CallState::ConnectDevice:
             return QStringLiteral("Connecting device");
-        case RASCS_DeviceConnected:
+        case CallState::DeviceConnected:
             return QStringLiteral("Device connected");
-        case RASCS_AllDevicesConnected:
+        case CallState::AllDevicesConnected:
             return QStringLiteral("All devices connected");
-        case RASCS_Authenticate:
+        case CallState::Authenticate:
             return QStringLiteral("Authenticating");
-        case RASCS_Authenticated:
+        case CallState::Authenticated:
             return QStringLiteral("Authenticated");
-        case RASCS_Projected:
+        case CallState::Projected:
             return QStringLiteral("Projected");
-        case RASCS_Connected:
+        case CallState::Connected:
             return QStringLiteral("Connected");
-        case RASCS_Disconnected:
+        case CallState::Disconnected:
             return QStringLiteral("Disconnected");
         default:
-            return QStringLiteral("State %1").arg(state);
+            return QStringLiteral("State %1").arg(static_cast<std::uint32_t>(state));
     }
 }
 
-QString handleText(HRASCONN handle) {
+QString handleText(CallId handle) {
     return QStringLiteral("0x%1")
         .arg(handle, 8, 16, QLatin1Char('0'))
         .toUpper()
@@ -127,30 +128,20 @@ bool sameEntry(const QByteArray& a, const QString& b) {
     return QString::fromLatin1(a).compare(b, Qt::CaseInsensitive) == 0;
 }
 
-void problemNote(const LineService& service, DWORD code, const QString& phoneBookPath = {}) {
-    if (code == ERROR_UNKNOWN && !service.problem().isEmpty())
+void problemNote(const LineService& service, DialUpError code, const QString& phoneBookPath = {}) {
+    if (code == dialup_error::Unknown && !service.problem().isEmpty())
         err() << "obu-line: " << service.problem() << Qt::endl;
-    if (code == ERROR_CANNOT_OPEN_PHONEBOOK || code == ERROR_CANNOT_LOAD_PHONEBOOK) {
+    if (code == dialup_error::CannotOpenPhoneBook || code == dialup_error::CannotLoadPhoneBook) {
         const QString why = service.phoneBook(phoneBookPath).problem;
         if (!why.isEmpty()) err() << "obu-line: " << why << Qt::endl;
     }
 }
 
 int listEntries(LineService& service, const QString& phoneBookPath) {
-    const QByteArray path = phoneBookPath.toLocal8Bit();
-    const char* book = phoneBookPath.isEmpty() ? nullptr : path.constData();
-    DWORD bytes = 0;
-    DWORD count = 0;
-    DWORD result = service.RasEnumEntriesA(nullptr, book, nullptr, &bytes, &count);
-    std::vector<RASENTRYNAMEA> entries;
-    if (result == ERROR_BUFFER_TOO_SMALL) {
-        entries.resize(count);
-        entries[0].dwSize = sizeof(RASENTRYNAMEA);
-        bytes = static_cast<DWORD>(entries.size() * sizeof(RASENTRYNAMEA));
-        result = service.RasEnumEntriesA(nullptr, book, entries.data(), &bytes, &count);
-    }
+    QList<EntryInfo> entries;
+    const DialUpError result = service.entries(phoneBookPath, &entries);
     const QString shownPath = phoneBookPath.isEmpty() ? service.paths().phoneBook : phoneBookPath;
-    if (result != ERROR_SUCCESS) {
+    if (result != dialup_error::None) {
         err() << "obu-line: cannot list the entries of " << shownPath << ": " << codeText(result)
               << Qt::endl;
         problemNote(service, result, phoneBookPath);
@@ -159,10 +150,9 @@ int listEntries(LineService& service, const QString& phoneBookPath) {
     if (phoneBookPath.isEmpty() && service.phoneBook().source == PhoneBook::Source::Demo)
         err() << "obu-line: no phone book at " << shownPath << "; the demo phone book serves"
               << Qt::endl;
-    if (count == 0)
+    if (entries.isEmpty())
         err() << "obu-line: the phone book " << shownPath << " has no entries" << Qt::endl;
-    for (DWORD i = 0; i < count; ++i)
-        out() << QString::fromLatin1(entries[i].szEntryName) << Qt::endl;
+    for (const EntryInfo& entry : entries) out() << entry.name << Qt::endl;
     return kOk;
 }
 
@@ -199,7 +189,7 @@ int listConnections(LineService& service) {
 
 // Acts on the connections of one entry, or all of them.
 int forEachLine(LineService& service, const QString& which, const char* verb,
-                const std::function<DWORD(HRASCONN)>& act) {
+                const std::function<DialUpError(CallId)>& act) {
     const bool all = which == QLatin1String("all");
     int matched = 0;
     int failed = 0;
@@ -212,8 +202,8 @@ int forEachLine(LineService& service, const QString& which, const char* verb,
     for (const LineRecord& r : lines) {
         if (!all && !sameEntry(r.entry, which)) continue;
         ++matched;
-        const DWORD result = act(r.handle);
-        if (result == ERROR_SUCCESS || result == ERROR_INVALID_HANDLE) {
+        const DialUpError result = act(r.handle);
+        if (result == dialup_error::None || result == dialup_error::InvalidCall) {
             // Invalid by now: it ended between the listing and this call.
             out() << verb << ' ' << QString::fromLatin1(r.entry) << " (" << handleText(r.handle)
                   << ")." << Qt::endl;
@@ -247,19 +237,14 @@ void onSignal(int) {
 int dial(LineService& service, EventLoop& loop, const QString& phoneBookPath,
          const QStringList& args) {
     const QString entry = args.value(0);
-    RASDIALPARAMSA params;
-    std::memset(&params, 0, sizeof params);
-    params.dwSize = sizeof params;
-    const auto put = [](char* field, int limit, const QString& text) {
-        const QByteArray bytes = text.left(limit).toLatin1();
-        std::memcpy(field, bytes.constData(), bytes.size());
-    };
-    put(params.szEntryName, RAS_MaxEntryName, entry);
-    put(params.szUserName, UNLEN, args.value(1));
-    put(params.szPassword, PWLEN, args.value(2));
+    DialRequest request;
+    request.entry = entry;
+    request.userName = args.value(1);
+    request.password = args.value(2);
+    request.phoneBook = phoneBookPath;
 
     int exitCode = kFailed;
-    HRASCONN handle = 0;
+    CallId handle = 0;
     bool finished = false;
     const auto stop = [&](int code) {
         if (finished) return;
@@ -267,62 +252,55 @@ int dial(LineService& service, EventLoop& loop, const QString& phoneBookPath,
         exitCode = code;
         QCoreApplication::exit(code);
     };
-    const NotifyTarget target = NotifyTargets::create(
-        [&](std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) -> std::intptr_t {
-            if (message != kRasDialEventMessage || finished) return 0;
-            const DWORD state = static_cast<DWORD>(wParam);
-            const DWORD error = static_cast<DWORD>(lParam);
+    QObject::connect(
+        &service, &DialUpService::callStateChanged, qApp,
+        [&](CallId call, CallState state, DialUpError error) {
+            if (call != handle || finished) return;
             if (error != 0) {
                 err() << "obu-line: dialing \"" << entry << "\" failed at \"" << stageName(state)
                       << "\": " << codeText(error) << Qt::endl;
                 LineRecord record;
                 if (service.record(handle, &record) && !record.detail.isEmpty())
                     err() << "obu-line: " << QString::fromUtf8(record.detail) << Qt::endl;
-                service.RasHangUpA(handle);
+                service.hangUp(handle);
                 stop(kFailed);
-                return 0;
+                return;
             }
             out() << "  " << stageName(state);
             LineRecord record;
-            if (state == RASCS_PortOpened && service.record(handle, &record) &&
+            if (state == CallState::PortOpened && service.record(handle, &record) &&
                 !record.port.isEmpty())
                 out() << " (" << QString::fromLocal8Bit(record.port) << ")";
             out() << Qt::endl;
-            if (state == RASCS_Connected) {
+            if (state == CallState::Connected) {
                 out() << "Connected to " << entry << " (handle " << handleText(handle) << ")."
                       << Qt::endl;
                 stop(kOk);
             }
-            return 0;
         });
 
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) == 0) {
         auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, qApp);
         QObject::connect(notifier, &QSocketNotifier::activated, qApp, [&] {
             err() << "obu-line: dial cancelled; hanging up" << Qt::endl;
-            service.RasHangUpA(handle);
+            service.hangUp(handle);
             stop(kFailed);
         });
         std::signal(SIGINT, onSignal);
         std::signal(SIGTERM, onSignal);
         std::signal(SIGHUP, onSignal);
     }
-    const QByteArray path = phoneBookPath.toLocal8Bit();
     out() << "Dialing " << entry << "..." << Qt::endl;
-    const DWORD result =
-        service.RasDialA(nullptr, phoneBookPath.isEmpty() ? nullptr : path.constData(), &params,
-                         kNotifierWindow, target, &handle);
-    std::memset(params.szPassword, 0, sizeof params.szPassword);
-    if (result != ERROR_SUCCESS) {
+    const DialUpError result = service.dial(request, &handle);
+    request.password.fill(QLatin1Char('\0'));
+    if (result != dialup_error::None) {
         err() << "obu-line: cannot dial \"" << entry << "\": " << codeText(result) << Qt::endl;
         problemNote(service, result, phoneBookPath);
-        NotifyTargets::destroy(target);
         return kFailed;
     }
 
     (void)loop;
     QCoreApplication::exec();
-    NotifyTargets::destroy(target);
     // A failed call leaves a modem to put back on the hook ("+++", ATH0, DTR):
     // let that finish before the program ends, within reason.
     QElapsedTimer settle;
@@ -390,8 +368,8 @@ int main(int argc, char** argv) {
     }
     if (command == QLatin1String("hangup")) {
         if (!wants(1, 1)) return kUsage;
-        const int result = forEachLine(service, words[0], "Hung up",
-                                       [&](HRASCONN h) { return service.RasHangUpA(h); });
+        const int result =
+            forEachLine(service, words[0], "Hung up", [&](CallId h) { return service.hangUp(h); });
         // A line that pppd held: once pppd has gone, the modem is put back on
         // the hook from here.
         QElapsedTimer settle;
@@ -403,7 +381,7 @@ int main(int argc, char** argv) {
     if (command == QLatin1String("drop")) {
         if (!wants(1, 1)) return kUsage;
         return forEachLine(service, words[0], "The provider hung up",
-                           [&](HRASCONN h) { return service.dropLine(h); });
+                           [&](CallId h) { return service.dropLine(h); });
     }
     return cli::usageError("obu-line", QStringLiteral("unknown command ") + command);
 }

@@ -23,16 +23,21 @@
 #include <cstring>
 #include <memory>
 
+#include "dialup/DialUpService.h"
 #include "platform/CommandLineUsage.h"
 #include "platform/SystemClock.h"
 #include "ras/ConnectionRegistry.h"
-#include "ras/RasApi.h"
 #include "ras/UucpLock.h"
 #include "tools/obu-modem/HayesEmulator.h"
 
 namespace {
 
 using namespace obu;
+
+// A stage as the dialer reads it from the emulator: its number.
+QByteArray stageNumber(CallState state) {
+    return QByteArray::number(static_cast<std::uint32_t>(state));
+}
 
 const char* const kHelp =
     "Usage: obu-modem [OPTIONS]\n"
@@ -309,7 +314,7 @@ void Program::controlInput() {
                 ::open(slavePath_.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
             ppp_.step = PppStandIn::Step::Authenticate;
             ppp_.dueAt = nowMs() + o_.authMs;
-            say("STAGE " + QByteArray::number(RASCS_Authenticate));
+            say("STAGE " + stageNumber(CallState::Authenticate));
         }
     }
 }
@@ -318,33 +323,34 @@ void Program::pppStep(std::int64_t now) {
     if (ppp_.dueAt < 0 || now < ppp_.dueAt) return;
     ppp_.dueAt = -1;
     if (ppp_.step == PppStandIn::Step::Authenticate) {
-        DWORD error = 0;
+        DialUpError error = 0;
         if (o_.pppFail == "line-drop")
-            error = ERROR_PORT_DISCONNECTED;
+            error = dialup_error::PortDisconnected;
         else if (o_.pppFail == "login" ||
                  (!ppp_.acceptUser.isEmpty() && ppp_.user != ppp_.acceptUser) ||
                  (!ppp_.acceptPassword.isEmpty() && ppp_.password != ppp_.acceptPassword))
-            error = ERROR_AUTHENTICATION_FAILURE;
+            error = dialup_error::AuthenticationFailure;
         ppp_.password.fill('\0');
         if (error) {
-            say("FAIL " + QByteArray::number(RASCS_Authenticate) + ' ' + QByteArray::number(error));
-            dropCall(error == ERROR_PORT_DISCONNECTED ? "the line dropped" : "login refused");
+            say("FAIL " + stageNumber(CallState::Authenticate) + ' ' + QByteArray::number(error));
+            dropCall(error == dialup_error::PortDisconnected ? "the line dropped"
+                                                             : "login refused");
             return;
         }
-        say("STAGE " + QByteArray::number(RASCS_Authenticated));
+        say("STAGE " + stageNumber(CallState::Authenticated));
         ppp_.step = PppStandIn::Step::Project;
         ppp_.dueAt = now + o_.projectMs;
         return;
     }
     if (ppp_.step == PppStandIn::Step::Project) {
         if (o_.pppFail == "ppp-timeout") {
-            say("FAIL " + QByteArray::number(RASCS_Projected) + ' ' +
-                QByteArray::number(ERROR_PPP_TIMEOUT));
+            say("FAIL " + stageNumber(CallState::Projected) + ' ' +
+                QByteArray::number(dialup_error::PppTimeout));
             dropCall("PPP timed out");
             return;
         }
-        say("STAGE " + QByteArray::number(RASCS_Projected));
-        say("STAGE " + QByteArray::number(RASCS_Connected));
+        say("STAGE " + stageNumber(CallState::Projected));
+        say("STAGE " + stageNumber(CallState::Connected));
         connected_ = true;
         ppp_.step = PppStandIn::Step::Up;
         if (o_.dropAfter > 0) dropAt_ = now + o_.dropAfter * 1000ll;

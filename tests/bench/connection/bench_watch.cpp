@@ -121,7 +121,7 @@ int main(int argc, char** argv) {
     platform.dispatcher = &dispatcher;
     platform.profile = &profile;
     platform.formats = &formats;
-    platform.ras = &lines;
+    platform.dialUp = &lines;
     platform.modemCheck = &modemCheck;
     platform.tray = &tray;
     platform.sound = &sound;
@@ -217,8 +217,8 @@ int main(int argc, char** argv) {
         obu::LineRecord record;
         record.entry = "Other ISP";
         record.device = "Other Modem " + QByteArray::number(i);
-        record.state = obu::RASCS_ConnectDevice;
-        const obu::HRASCONN handle = records.add(record);
+        record.state = obu::CallState::ConnectDevice;
+        const obu::CallId handle = records.add(record);
         records.modify(handle, [&](obu::LineRecord& r) {
             r.owner = otherPid;
             r.ownerStart = obu::processStartTime(otherPid);

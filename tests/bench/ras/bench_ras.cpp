@@ -7,8 +7,6 @@
 #include <QTemporaryDir>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
-#include <vector>
 
 #include "platform/SystemClock.h"
 #include "ras/LineService.h"
@@ -20,30 +18,22 @@ namespace {
 using namespace obu;
 using Clock = std::chrono::steady_clock;
 
-// One pair as the drop watch makes it; freshBuffer also counts clearing the
-// 41200-byte enumeration buffer that the caller makes for every call.
-bool pair(RasApi& ras, std::vector<RASCONNA>& buffer, bool freshBuffer) {
-    if (freshBuffer) std::memset(buffer.data(), 0, buffer.size() * sizeof(RASCONNA));
-    buffer[0].dwSize = sizeof(RASCONNA);
-    DWORD bytes = static_cast<DWORD>(buffer.size() * sizeof(RASCONNA));
-    DWORD count = 0;
-    if (ras.RasEnumConnectionsA(buffer.data(), &bytes, &count) != 0 || count == 0) return false;
-    RASCONNSTATUSA status;
-    std::memset(&status, 0, sizeof status);
-    status.dwSize = sizeof status;
-    return ras.RasGetConnectStatusA(buffer[0].hrasconn, &status) == 0 &&
-           status.rasconnstate == RASCS_Connected;
+// One pair as the drop watch makes it.
+bool pair(DialUpService& service) {
+    QList<CallInfo> calls;
+    if (service.calls(&calls) != 0 || calls.isEmpty()) return false;
+    CallInfo status;
+    return service.callStatus(calls[0].id, &status) == 0 && status.state == CallState::Connected;
 }
 
-double nanosecondsPerPair(RasApi& ras, bool freshBuffer) {
-    std::vector<RASCONNA> buffer(100);
-    for (int i = 0; i < 1000; ++i) pair(ras, buffer, freshBuffer);  // warm up
+double nanosecondsPerPair(DialUpService& service) {
+    for (int i = 0; i < 1000; ++i) pair(service);  // warm up
     long long pairs = 0;
     const auto start = Clock::now();
     auto now = start;
     while (now - start < std::chrono::milliseconds(700)) {
         for (int i = 0; i < 1000; ++i)
-            if (!pair(ras, buffer, freshBuffer)) {
+            if (!pair(service)) {
                 std::fprintf(stderr, "bench_ras: the connection is not listed\n");
                 std::exit(1);
             }
@@ -61,19 +51,14 @@ void report(const char* what, double ns) {
 }
 
 bool connect(LineService& service, test::VirtualTime& loop, const char* entry) {
-    RASDIALPARAMSA params;
-    std::memset(&params, 0, sizeof params);
-    params.dwSize = sizeof params;
-    std::strcpy(params.szEntryName, entry);
-    HRASCONN handle = 0;
-    if (service.RasDialA(nullptr, nullptr, &params, kNotifierWindow, 0, &handle) != 0) return false;
+    DialRequest request;
+    request.entry = QString::fromLatin1(entry);
+    CallId handle = 0;
+    if (service.dial(request, &handle) != 0) return false;
     return loop.advanceUntil(
         [&] {
-            RASCONNSTATUSA s;
-            std::memset(&s, 0, sizeof s);
-            s.dwSize = sizeof s;
-            return service.RasGetConnectStatusA(handle, &s) == 0 &&
-                   s.rasconnstate == RASCS_Connected;
+            CallInfo status;
+            return service.callStatus(handle, &status) == 0 && status.state == CallState::Connected;
         },
         10000);
 }
@@ -82,7 +67,7 @@ bool connect(LineService& service, test::VirtualTime& loop, const char* entry) {
 // one: here this very process, which stays alive for the whole measurement.
 class HeldLine : public LineDevice {
 public:
-    void dial(const DialRequest&, Report report) override { report(RASCS_Connected, 0); }
+    void dial(const LineRequest&, Report report) override { report(CallState::Connected, 0); }
     void hangUp() override {}
     LineHolder holder() const override {
         LineHolder h;
@@ -114,19 +99,16 @@ int main() {
         std::fprintf(stderr, "bench_ras: cannot connect: %s\n", qPrintable(service.problem()));
         return 1;
     }
-    std::printf("RasEnumConnectionsA + RasGetConnectStatusA, goal under 5 us a pair\n");
+    std::printf("calls() + callStatus(), goal under 5 us a pair\n");
     std::printf("(share of a core for 2 pairs a tick at 100 ticks a second)\n\n");
-    report("one connection up", nanosecondsPerPair(service, false));
-    report("one connection up, caller clears its 41200-byte buffer",
-           nanosecondsPerPair(service, true));
+    report("one connection up", nanosecondsPerPair(service));
     // A second connection with a provider deadline makes every call read the clock.
     if (!connect(service, loop, "Dropping")) return 1;
-    report("two connections up, one with a drop deadline", nanosecondsPerPair(service, false));
+    report("two connections up, one with a drop deadline", nanosecondsPerPair(service));
     // A connection held by a process: its holder is looked at five times a second.
     LineService held(clock, loop, {book, dir.filePath("held-lines")});
     held.setDeviceFactory([](const PhoneBookEntry&) { return std::make_unique<HeldLine>(); });
     if (!connect(held, loop, "Steady")) return 1;
-    report("one connection held by a process (pppd, the emulator)",
-           nanosecondsPerPair(held, false));
+    report("one connection held by a process (pppd, the emulator)", nanosecondsPerPair(held));
     return 0;
 }

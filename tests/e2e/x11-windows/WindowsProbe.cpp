@@ -71,11 +71,7 @@ int main(int argc, char** argv) {
             if (!window)
                 std::printf("none\n");
             else
-                std::printf("%s 0x%llx\n",
-                            windows.PostMessageA(window, obu::Windows::WM_SYSCOMMAND,
-                                                 obu::Windows::SC_MINIMIZE, 0)
-                                ? "minimized"
-                                : "failed",
+                std::printf("%s 0x%llx\n", windows.minimizeWindow(window) ? "minimized" : "failed",
                             static_cast<unsigned long long>(window));
         } else {
             std::printf("unknown command\n");

@@ -23,11 +23,9 @@ TEST(FakeWindows, WholeTitleAnyCaseAnyLength) {
     EXPECT_EQ(windows.FindWindowA(QString(), QStringLiteral("Connected to ") + name + u'Y'),
               longer);
 
-    EXPECT_FALSE(windows.PostMessageA(dun, 0x0010, 0, 0));                       // WM_CLOSE
-    EXPECT_FALSE(windows.PostMessageA(dun, Windows::WM_SYSCOMMAND, 0xF030, 0));  // SC_MAXIMIZE
-    EXPECT_FALSE(windows.PostMessageA(0, Windows::WM_SYSCOMMAND, Windows::SC_MINIMIZE, 0));
+    EXPECT_FALSE(windows.minimizeWindow(0));
     EXPECT_TRUE(windows.minimizeRequests.isEmpty());
-    EXPECT_TRUE(windows.PostMessageA(dun, Windows::WM_SYSCOMMAND, Windows::SC_MINIMIZE, 0));
+    EXPECT_TRUE(windows.minimizeWindow(dun));
     EXPECT_TRUE(windows.isMinimized(dun));
     EXPECT_FALSE(windows.isMinimized(other));
     EXPECT_EQ(windows.minimizeRequests, QList<Windows::Handle>{dun});

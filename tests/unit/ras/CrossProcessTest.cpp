@@ -98,8 +98,8 @@ protected:
     void dialHere(Dialer& ras, const QString& entry) {
         ras.setEntryName(entry);
         ASSERT_EQ(ras.Dial(), 0);
-        ASSERT_TRUE(
-            loop.advanceUntil([&] { return ras.ConnectState() == RASCS_Connected; }, kDeadlineMs));
+        ASSERT_TRUE(loop.advanceUntil([&] { return ras.ConnectState() == CallState::Connected; },
+                                      kDeadlineMs));
     }
 };
 
@@ -111,11 +111,11 @@ TEST_F(CrossProcessTest, AConnectionDialledByObuLineIsListedHereAndOutlivesItsDi
     // The dialer has ended; the connection is still there for everyone.
     const auto list = enumerate(*service);
     ASSERT_EQ(list.size(), 1u);
-    EXPECT_STREQ(list[0].szEntryName, "Fast");
-    EXPECT_STREQ(list[0].szDeviceName, "Simulated Modem");
-    DWORD result = 0;
-    EXPECT_EQ(status(*service, list[0].hrasconn, &result).rasconnstate, RASCS_Connected);
-    EXPECT_EQ(result, ERROR_SUCCESS);
+    EXPECT_EQ(list[0].entry, "Fast");
+    EXPECT_EQ(list[0].deviceName, "Simulated Modem");
+    DialUpError result = 0;
+    EXPECT_EQ(status(*service, list[0].id, &result).state, CallState::Connected);
+    EXPECT_EQ(result, dialup_error::None);
 
     const ProcessResult connections = obuLine({"connections"});
     EXPECT_EQ(connections.exitCode, 0);
@@ -126,8 +126,8 @@ TEST_F(CrossProcessTest, AConnectionDialledByObuLineIsListedHereAndOutlivesItsDi
     const ProcessResult drop = obuLine({"drop", "fast"});
     EXPECT_EQ(drop.exitCode, 0) << drop.err.toStdString();
     EXPECT_TRUE(enumerate(*service).empty());
-    status(*service, list[0].hrasconn, &result);
-    EXPECT_EQ(result, ERROR_INVALID_HANDLE);
+    status(*service, list[0].id, &result);
+    EXPECT_EQ(result, dialup_error::InvalidCall);
     EXPECT_TRUE(obuLine({"connections"}).out.contains("No connections."));
 }
 
@@ -144,7 +144,7 @@ TEST_F(CrossProcessTest, AHangUpOrADropFromOutsideIsSeenByTheComponentThatDialle
     EXPECT_EQ(obuLine({"drop", "all"}).exitCode, 0);
     EXPECT_TRUE(enumerate(*service).empty());
     EXPECT_EQ(ras.UpdateStatus(), 629);
-    EXPECT_EQ(ras.ConnectState(), RASCS_Disconnected);
+    EXPECT_EQ(ras.ConnectState(), CallState::Disconnected);
     EXPECT_EQ(ras.GetStatusText(), "The connection was closed by the remote computer.");
     ras.HangUp();
     EXPECT_TRUE(service->lines().empty());
@@ -167,7 +167,7 @@ TEST_F(CrossProcessTest, ADialInProgressIsReleasedWhenItsDialerIsKilled) {
 TEST_F(CrossProcessTest, ObuLineReportsADialEndedFromHereAndAnInterruptedDialReleasesTheModem) {
     QProcess* dialer = start({"dial", "Medium"});
     ASSERT_TRUE(waitFor([&] { return service->lines().size() == 1; }));
-    EXPECT_EQ(service->RasHangUpA(service->lines()[0].handle), ERROR_SUCCESS);
+    EXPECT_EQ(service->hangUp(service->lines()[0].handle), dialup_error::None);
     const ProcessResult run = finish(dialer);
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_TRUE(run.err.contains("error 628: The connection was closed.")) << run.err.toStdString();

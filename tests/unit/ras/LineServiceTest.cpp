@@ -19,12 +19,11 @@ protected:
     ServiceBench bench;
     std::unique_ptr<LineService> service = bench.service();
 
-    HRASCONN dial(const QByteArray& entry, Recorder& recorder, DWORD expect = ERROR_SUCCESS,
-                  const QByteArray& user = {}, const QByteArray& password = {}) {
-        RASDIALPARAMSA p = dialParams(entry, user, password);
-        HRASCONN h = 0xDEAD;
-        EXPECT_EQ(service->RasDialA(nullptr, nullptr, &p, kNotifierWindow, recorder.target(), &h),
-                  expect)
+    CallId dial(const QByteArray& entry, Recorder& recorder,
+                DialUpError expect = dialup_error::None, const QByteArray& user = {},
+                const QByteArray& password = {}) {
+        CallId h = 0xDEAD;
+        EXPECT_EQ(dialFollowed(*service, dialRequest(entry, user, password), recorder, &h), expect)
             << entry.constData();
         return h;
     }
@@ -37,7 +36,7 @@ TEST_F(LineServiceTest, ConnectsThroughEveryStageWithPostedNotificationsAndReali
     // The demo phone book's ISP, with the default delays.
     bench.folder.write("phonebook.pbk", PhoneBook::demoText());
     Recorder r;
-    const HRASCONN h = dial("Demo ISP", r);
+    const CallId h = dial("Demo ISP", r);
     ASSERT_NE(h, 0u);
     // Nothing is delivered from inside the dial call itself.
     EXPECT_TRUE(r.got.empty());
@@ -46,25 +45,25 @@ TEST_F(LineServiceTest, ConnectsThroughEveryStageWithPostedNotificationsAndReali
     const std::int64_t took = bench.time.elapsedMs() - start;
     EXPECT_GE(took, 3000);
     EXPECT_LE(took, 5000);
-    EXPECT_EQ(r.states(), (std::vector<DWORD>{RASCS_OpenPort, RASCS_PortOpened, RASCS_ConnectDevice,
-                                              RASCS_DeviceConnected, RASCS_AllDevicesConnected,
-                                              RASCS_Authenticate, RASCS_Authenticated,
-                                              RASCS_Projected, RASCS_Connected}));
+    EXPECT_EQ(r.states(), (std::vector<CallState>{
+                              CallState::OpenPort, CallState::PortOpened, CallState::ConnectDevice,
+                              CallState::DeviceConnected, CallState::AllDevicesConnected,
+                              CallState::Authenticate, CallState::Authenticated,
+                              CallState::Projected, CallState::Connected}));
     for (const Notification& n : r.got) {
-        EXPECT_EQ(n.message, kRasDialEventMessage);
         EXPECT_EQ(n.error, 0u);
     }
     const auto list = enumerate(*service);
     ASSERT_EQ(list.size(), 1u);
-    EXPECT_EQ(list[0].hrasconn, h);
-    EXPECT_STREQ(list[0].szEntryName, "Demo ISP");
-    EXPECT_STREQ(list[0].szDeviceName, "Simulated Modem");
-    EXPECT_STREQ(list[0].szDeviceType, "modem");
-    DWORD result = 0;
-    const RASCONNSTATUSA s = status(*service, h, &result);
-    EXPECT_EQ(result, ERROR_SUCCESS);
-    EXPECT_EQ(s.rasconnstate, RASCS_Connected);
-    EXPECT_EQ(s.dwError, 0u);
+    EXPECT_EQ(list[0].id, h);
+    EXPECT_EQ(list[0].entry, "Demo ISP");
+    EXPECT_EQ(list[0].deviceName, "Simulated Modem");
+    EXPECT_EQ(list[0].deviceType, "modem");
+    DialUpError result = 0;
+    const CallInfo s = status(*service, h, &result);
+    EXPECT_EQ(result, dialup_error::None);
+    EXPECT_EQ(s.state, CallState::Connected);
+    EXPECT_EQ(s.error, 0u);
     // No more notifications after the connection is made.
     const std::size_t seen = r.got.size();
     bench.time.advance(120000);
@@ -75,22 +74,22 @@ TEST_F(LineServiceTest,
        EachFailureArrivesAsTheNotificationOfItsStageAndStaysOnTheHandleUntilHungUp) {
     const struct {
         const char* entry;
-        DWORD state;
-        DWORD error;
+        CallState state;
+        DialUpError error;
     } cases[] = {
-        {"Fast Busy", RASCS_ConnectDevice, ERROR_LINE_BUSY},
-        {"Fast No Dial Tone", RASCS_ConnectDevice, ERROR_NO_DIALTONE},
-        {"Fast No Answer", RASCS_ConnectDevice, ERROR_NO_ANSWER},
-        {"Fast No Carrier", RASCS_ConnectDevice, ERROR_NO_CARRIER},
-        {"Fast Modem Error", RASCS_ConnectDevice, ERROR_FROM_DEVICE},
-        {"Fast Bad Password", RASCS_Authenticate, ERROR_AUTHENTICATION_FAILURE},
-        {"Fast Line Drop", RASCS_Authenticate, ERROR_PORT_DISCONNECTED},
-        {"Fast PPP Timeout", RASCS_Projected, ERROR_PPP_TIMEOUT},
+        {"Fast Busy", CallState::ConnectDevice, dialup_error::LineBusy},
+        {"Fast No Dial Tone", CallState::ConnectDevice, dialup_error::NoDialTone},
+        {"Fast No Answer", CallState::ConnectDevice, dialup_error::NoAnswer},
+        {"Fast No Carrier", CallState::ConnectDevice, dialup_error::NoCarrier},
+        {"Fast Modem Error", CallState::ConnectDevice, dialup_error::FromDevice},
+        {"Fast Bad Password", CallState::Authenticate, dialup_error::AuthenticationFailure},
+        {"Fast Line Drop", CallState::Authenticate, dialup_error::PortDisconnected},
+        {"Fast PPP Timeout", CallState::Projected, dialup_error::PppTimeout},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.entry);
         Recorder r;
-        const HRASCONN h = dial(c.entry, r);
+        const CallId h = dial(c.entry, r);
         ASSERT_TRUE(runUntilEnded(r));
         EXPECT_EQ(r.got.back().state, c.state);
         EXPECT_EQ(r.got.back().error, c.error);
@@ -100,31 +99,31 @@ TEST_F(LineServiceTest,
                   1);
         EXPECT_EQ(r.got.back().error, c.error);
         EXPECT_TRUE(enumerate(*service).empty());
-        DWORD result = 0;
-        const RASCONNSTATUSA s = status(*service, h, &result);
-        EXPECT_EQ(result, ERROR_SUCCESS);
-        EXPECT_EQ(s.rasconnstate, c.state);
-        EXPECT_EQ(s.dwError, c.error);
-        EXPECT_EQ(service->RasHangUpA(h), ERROR_SUCCESS);
+        DialUpError result = 0;
+        const CallInfo s = status(*service, h, &result);
+        EXPECT_EQ(result, dialup_error::None);
+        EXPECT_EQ(s.state, c.state);
+        EXPECT_EQ(s.error, c.error);
+        EXPECT_EQ(service->hangUp(h), dialup_error::None);
         status(*service, h, &result);
-        EXPECT_EQ(result, ERROR_INVALID_HANDLE);
-        EXPECT_EQ(service->RasHangUpA(h), ERROR_INVALID_HANDLE);
+        EXPECT_EQ(result, dialup_error::InvalidCall);
+        EXPECT_EQ(service->hangUp(h), dialup_error::InvalidCall);
     }
 }
 
 TEST_F(LineServiceTest, TheServerChecksTheAccountWhenTheEntryNamesOne) {
     Recorder wrong;
-    const HRASCONN h1 = dial("Fast Account", wrong, ERROR_SUCCESS, "alice", "guess");
+    const CallId h1 = dial("Fast Account", wrong, dialup_error::None, "alice", "guess");
     ASSERT_TRUE(runUntilEnded(wrong));
-    EXPECT_EQ(wrong.got.back().error, ERROR_AUTHENTICATION_FAILURE);
-    service->RasHangUpA(h1);
+    EXPECT_EQ(wrong.got.back().error, dialup_error::AuthenticationFailure);
+    service->hangUp(h1);
     Recorder right;
-    dial("Fast Account", right, ERROR_SUCCESS, "alice", "s3cret");
+    dial("Fast Account", right, dialup_error::None, "alice", "s3cret");
     ASSERT_TRUE(runUntilEnded(right));
-    EXPECT_EQ(right.got.back().state, RASCS_Connected);
+    EXPECT_EQ(right.got.back().state, CallState::Connected);
     // The record keeps the user name but never the password.
-    const QByteArray records = bench.folder.read(
-        "lines/" + QString::asprintf("conn-%08X", enumerate(*service)[0].hrasconn));
+    const QByteArray records =
+        bench.folder.read("lines/" + QString::asprintf("conn-%08X", enumerate(*service)[0].id));
     EXPECT_TRUE(records.contains("user=alice"));
     EXPECT_FALSE(records.contains("s3cret"));
 }
@@ -132,28 +131,28 @@ TEST_F(LineServiceTest, TheServerChecksTheAccountWhenTheEntryNamesOne) {
 TEST_F(LineServiceTest, ABusyCountIsKeptByTheLineAcrossDialsAndServicesAndResetsWhenItAnswers) {
     const auto outcome = [&](LineService& s) {
         Recorder r;
-        RASDIALPARAMSA p = dialParams("Fast Twice Busy");
-        HRASCONN h = 0;
-        EXPECT_EQ(s.RasDialA(nullptr, nullptr, &p, kNotifierWindow, r.target(), &h), ERROR_SUCCESS);
+        DialRequest p = dialRequest("Fast Twice Busy");
+        CallId h = 0;
+        EXPECT_EQ(dialFollowed(s, p, r, &h), dialup_error::None);
         EXPECT_TRUE(runUntilEnded(r));
-        const DWORD error = r.got.back().error;
-        s.RasHangUpA(h);
+        const DialUpError error = r.got.back().error;
+        s.hangUp(h);
         return error;
     };
-    EXPECT_EQ(outcome(*service), ERROR_LINE_BUSY);
+    EXPECT_EQ(outcome(*service), dialup_error::LineBusy);
     {
         // Another program dials the same line next: still counted.
         auto other = bench.service();
-        EXPECT_EQ(outcome(*other), ERROR_LINE_BUSY);
+        EXPECT_EQ(outcome(*other), dialup_error::LineBusy);
     }
     EXPECT_EQ(outcome(*service), 0u);
-    EXPECT_EQ(outcome(*service), ERROR_LINE_BUSY);
+    EXPECT_EQ(outcome(*service), dialup_error::LineBusy);
 }
 
 TEST_F(LineServiceTest, TheProviderHangsUpAfterTheEntrysTimeAndEveryServiceSeesIt) {
     auto observer = bench.service();
     Recorder r;
-    const HRASCONN h = dial("Fast Drop", r);
+    const CallId h = dial("Fast Drop", r);
     ASSERT_TRUE(runUntilEnded(r));
     ASSERT_EQ(enumerate(*observer).size(), 1u);
     bench.time.advance(4000);
@@ -162,145 +161,124 @@ TEST_F(LineServiceTest, TheProviderHangsUpAfterTheEntrysTimeAndEveryServiceSeesI
     EXPECT_TRUE(enumerate(*observer).empty());
     EXPECT_TRUE(enumerate(*service).empty());
     // The dialing process still reads why its connection ended.
-    DWORD result = 0;
-    const RASCONNSTATUSA s = status(*service, h, &result);
-    EXPECT_EQ(result, ERROR_SUCCESS);
-    EXPECT_EQ(s.rasconnstate, RASCS_Disconnected);
-    EXPECT_EQ(s.dwError, ERROR_REMOTE_DISCONNECTION);
+    DialUpError result = 0;
+    const CallInfo s = status(*service, h, &result);
+    EXPECT_EQ(result, dialup_error::None);
+    EXPECT_EQ(s.state, CallState::Disconnected);
+    EXPECT_EQ(s.error, dialup_error::RemoteDisconnection);
     // The modem is free again.
     Recorder again;
     dial("Fast", again);
     ASSERT_TRUE(runUntilEnded(again));
-    EXPECT_EQ(again.got.back().state, RASCS_Connected);
+    EXPECT_EQ(again.got.back().state, CallState::Connected);
 }
 
 TEST_F(LineServiceTest, OneModemCarriesOneCallAtATime) {
     Recorder first;
-    const HRASCONN h1 = dial("Fast", first);
+    const CallId h1 = dial("Fast", first);
     ASSERT_TRUE(runUntilEnded(first));
     Recorder second;
-    const HRASCONN h2 = dial("Fast Busy", second);
+    const CallId h2 = dial("Fast Busy", second);
     EXPECT_NE(h2, 0u);
     bench.time.advance(10);
     ASSERT_EQ(second.got.size(), 1u);
-    EXPECT_EQ(second.got[0].state, RASCS_OpenPort);
-    EXPECT_EQ(second.got[0].error, ERROR_PORT_NOT_AVAILABLE);
+    EXPECT_EQ(second.got[0].state, CallState::OpenPort);
+    EXPECT_EQ(second.got[0].error, dialup_error::PortNotAvailable);
     // Another device is free.
     Recorder isdn;
     dial("Other Modem", isdn);
     ASSERT_TRUE(runUntilEnded(isdn));
-    EXPECT_EQ(isdn.got.back().state, RASCS_Connected);
+    EXPECT_EQ(isdn.got.back().state, CallState::Connected);
     EXPECT_EQ(enumerate(*service).size(), 2u);
     // Once the first call is hung up, the modem dials again.
-    service->RasHangUpA(h1);
-    service->RasHangUpA(h2);
+    service->hangUp(h1);
+    service->hangUp(h2);
     Recorder third;
     dial("Fast", third);
     ASSERT_TRUE(runUntilEnded(third));
-    EXPECT_EQ(third.got.back().state, RASCS_Connected);
+    EXPECT_EQ(third.got.back().state, CallState::Connected);
 }
 
 TEST_F(LineServiceTest, ADialInProgressEndedByAnotherProgramTellsTheDialerAndStops) {
     auto other = bench.service();
     Recorder hungUp;
-    const HRASCONN h = dial("Slow", hungUp);
+    const CallId h = dial("Slow", hungUp);
     bench.time.advance(1000);
     ASSERT_EQ(other->lines().size(), 1u);
     EXPECT_TRUE(other->lines()[0].dialing());
     EXPECT_EQ(enumerate(*other).size(), 1u);  // a dial in progress is listed too
-    EXPECT_EQ(other->RasHangUpA(h), ERROR_SUCCESS);
+    EXPECT_EQ(other->hangUp(h), dialup_error::None);
     ASSERT_TRUE(runUntilEnded(hungUp, 70000));
-    EXPECT_EQ(hungUp.got.back().error, ERROR_DISCONNECTION);
+    EXPECT_EQ(hungUp.got.back().error, dialup_error::Disconnection);
 
     Recorder dropped;
-    const HRASCONN h2 = dial("Slow", dropped);
+    const CallId h2 = dial("Slow", dropped);
     bench.time.advance(1000);
-    EXPECT_EQ(other->dropLine(h2), ERROR_SUCCESS);
+    EXPECT_EQ(other->dropLine(h2), dialup_error::None);
     ASSERT_TRUE(runUntilEnded(dropped, 70000));
-    EXPECT_EQ(dropped.got.back().error, ERROR_REMOTE_DISCONNECTION);
+    EXPECT_EQ(dropped.got.back().error, dialup_error::RemoteDisconnection);
     EXPECT_TRUE(other->lines().empty());
 }
 
 TEST_F(LineServiceTest, ConnectionsOutliveTheServiceThatDialedThemButDialsInProgressDoNot) {
-    HRASCONN up = 0;
+    CallId up = 0;
     {
         auto dialer = bench.service();
         Recorder r;
-        RASDIALPARAMSA p = dialParams("Fast");
-        ASSERT_EQ(dialer->RasDialA(nullptr, nullptr, &p, kNotifierWindow, r.target(), &up), 0u);
+        DialRequest p = dialRequest("Fast");
+        ASSERT_EQ(dialFollowed(*dialer, p, r, &up), 0u);
         ASSERT_TRUE(runUntilEnded(r));
         Recorder slow;
-        RASDIALPARAMSA q = dialParams("Other Modem");
-        HRASCONN inProgress = 0;
-        ASSERT_EQ(
-            dialer->RasDialA(nullptr, nullptr, &q, kNotifierWindow, slow.target(), &inProgress),
-            0u);
+        DialRequest q = dialRequest("Other Modem");
+        CallId inProgress = 0;
+        ASSERT_EQ(dialFollowed(*dialer, q, slow, &inProgress), 0u);
         bench.time.advance(50);
     }
     const auto list = enumerate(*service);
     ASSERT_EQ(list.size(), 1u);
-    EXPECT_EQ(list[0].hrasconn, up);
+    EXPECT_EQ(list[0].id, up);
     EXPECT_EQ(service->lines().size(), 1u);
     // Anyone may hang it up with the handle it enumerated.
-    EXPECT_EQ(service->RasHangUpA(list[0].hrasconn), ERROR_SUCCESS);
+    EXPECT_EQ(service->hangUp(list[0].id), dialup_error::None);
     EXPECT_TRUE(enumerate(*service).empty());
 }
 
-TEST_F(LineServiceTest, AMessagePostedToATargetDestroyedBeforeItRunsIsDropped) {
-    auto recorder = std::make_unique<Recorder>();
-    const NotifyTarget target = recorder->target();
-    dial("Fast", *recorder);
-    recorder.reset();  // destroys the target with OpenPort still queued
-    EXPECT_FALSE(NotifyTargets::exists(target));
-    bench.time.advance(2000);  // nothing may call into the destroyed recorder
-    EXPECT_EQ(enumerate(*service).size(), 1u);
+TEST_F(LineServiceTest, AStageStillQueuedWhenTheCallIsHungUpIsNotAnnounced) {
+    Recorder r;
+    const CallId h = dial("Fast", r);
+    EXPECT_EQ(service->hangUp(h), dialup_error::None);  // OpenPort is still queued
+    bench.time.advance(2000);
+    EXPECT_TRUE(r.got.empty());
+    EXPECT_TRUE(enumerate(*service).empty());
 }
 
 TEST_F(LineServiceTest, RefusesBadCallsWithTheServicesCodes) {
     Recorder r;
-    EXPECT_EQ(dial("No Such Entry", r, ERROR_CANNOT_FIND_PHONEBOOK_ENTRY), 0u);
-    RASDIALPARAMSA p = dialParams("Fast");
-    HRASCONN h = 7;
-    p.dwSize = 1060;
-    EXPECT_EQ(service->RasDialA(nullptr, nullptr, &p, kNotifierWindow, r.target(), &h),
-              ERROR_INVALID_SIZE);
+    EXPECT_EQ(dial("No Such Entry", r, dialup_error::CannotFindEntry), 0u);
+    DialRequest p = dialRequest("Fast");
+    CallId h = 7;
+    EXPECT_EQ(service->dial(p, nullptr), dialup_error::InvalidParameter);
+    p.phoneBook = bench.folder.file("missing.pbk");
+    EXPECT_EQ(service->dial(p, &h), dialup_error::CannotOpenPhoneBook);
     EXPECT_EQ(h, 0u);
-    p.dwSize = sizeof p;
-    EXPECT_EQ(service->RasDialA(nullptr, nullptr, &p, 1, r.target(), &h), ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(service->RasDialA(nullptr, nullptr, nullptr, kNotifierWindow, r.target(), &h),
-              ERROR_INVALID_PARAMETER);
-    const QByteArray missing = bench.folder.file("missing.pbk").toLocal8Bit();
-    EXPECT_EQ(service->RasDialA(nullptr, missing.constData(), &p, kNotifierWindow, r.target(), &h),
-              ERROR_CANNOT_OPEN_PHONEBOOK);
-    EXPECT_EQ(service->RasHangUpA(0), ERROR_INVALID_HANDLE);
-    EXPECT_EQ(service->RasHangUpA(0x12345678), ERROR_INVALID_HANDLE);
-    DWORD result = 0;
+    EXPECT_EQ(service->hangUp(0), dialup_error::InvalidCall);
+    EXPECT_EQ(service->hangUp(0x12345678), dialup_error::InvalidCall);
+    DialUpError result = 0;
     status(*service, 0, &result);
-    EXPECT_EQ(result, ERROR_INVALID_HANDLE);
-    RASCONNSTATUSA wrongSize{};
-    wrongSize.dwSize = 64;
-    EXPECT_EQ(service->RasGetConnectStatusA(1, &wrongSize), ERROR_INVALID_SIZE);
+    EXPECT_EQ(result, dialup_error::InvalidCall);
     bench.time.advance(1000);
     EXPECT_TRUE(r.got.empty());
 }
 
-TEST_F(LineServiceTest, EnumerationReportsAShortBufferWithTheCountAndTheSizeNeeded) {
+TEST_F(LineServiceTest, CallsAreListedOldestFirst) {
     Recorder a, b;
     dial("Fast", a);
     dial("Other Modem", b);
     ASSERT_TRUE(runUntilEnded(a) && runUntilEnded(b));
-    RASCONNA one[1];
-    std::memset(one, 0, sizeof one);
-    one[0].dwSize = sizeof(RASCONNA);
-    DWORD bytes = sizeof one;
-    DWORD count = 0;
-    EXPECT_EQ(service->RasEnumConnectionsA(one, &bytes, &count), ERROR_BUFFER_TOO_SMALL);
-    EXPECT_EQ(count, 2u);
-    EXPECT_EQ(bytes, 2 * sizeof(RASCONNA));
-    // The oldest connection comes first.
-    EXPECT_STREQ(one[0].szEntryName, "Fast");
-    one[0].dwSize = 400;
-    EXPECT_EQ(service->RasEnumConnectionsA(one, &bytes, &count), ERROR_INVALID_SIZE);
+    const auto list = enumerate(*service);
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(list[0].entry, "Fast");
+    EXPECT_EQ(list[1].entry, "Other Modem");
 }
 
 TEST_F(LineServiceTest, AFolderThatCannotBeUsedGivesAnErrorNotACrash) {
@@ -308,20 +286,18 @@ TEST_F(LineServiceTest, AFolderThatCannotBeUsedGivesAnErrorNotACrash) {
     LineService blocked(bench.time, bench.time,
                         {bench.folder.file("phonebook.pbk"), bench.folder.file("blocked")});
     Recorder r;
-    RASDIALPARAMSA p = dialParams("Fast");
-    HRASCONN h = 0;
-    EXPECT_EQ(blocked.RasDialA(nullptr, nullptr, &p, kNotifierWindow, r.target(), &h),
-              ERROR_UNKNOWN);
+    DialRequest p = dialRequest("Fast");
+    CallId h = 0;
+    EXPECT_EQ(dialFollowed(blocked, p, r, &h), dialup_error::Unknown);
     EXPECT_EQ(h, 0u);
     EXPECT_FALSE(blocked.problem().isEmpty());
-    DWORD result = 0;
+    DialUpError result = 0;
     enumerate(blocked, &result);
-    EXPECT_EQ(result, ERROR_UNKNOWN);
+    EXPECT_EQ(result, dialup_error::Unknown);
     // Entries still list: the phone book is not in that folder.
-    DWORD bytes = 0, count = 0;
-    EXPECT_EQ(blocked.RasEnumEntriesA(nullptr, nullptr, nullptr, &bytes, &count),
-              ERROR_BUFFER_TOO_SMALL);
-    EXPECT_EQ(count, 14u);
+    QList<EntryInfo> entries;
+    EXPECT_EQ(blocked.entries({}, &entries), dialup_error::None);
+    EXPECT_EQ(entries.size(), 14);
 }
 
 TEST_F(LineServiceTest, TheRegistryFolderIsPrivateToTheUser) {
@@ -335,9 +311,9 @@ TEST_F(LineServiceTest, TheRegistryFolderIsPrivateToTheUser) {
     QFile::link(bench.folder.file("lines"), bench.folder.file("link"));
     LineService linked(bench.time, bench.time,
                        {bench.folder.file("phonebook.pbk"), bench.folder.file("link")});
-    DWORD result = 0;
+    DialUpError result = 0;
     enumerate(linked, &result);
-    EXPECT_EQ(result, ERROR_UNKNOWN);
+    EXPECT_EQ(result, dialup_error::Unknown);
     EXPECT_TRUE(linked.problem().contains("not a folder"));
 }
 
@@ -346,34 +322,34 @@ TEST_F(LineServiceTest, TheRegistryFolderIsPrivateToTheUser) {
 // a shrunk file never faults the process that reads it.
 TEST_F(LineServiceTest, ARemovedFolderOrAShrunkStateFileIsMadeAfreshWithoutACrash) {
     Recorder first;
-    const HRASCONN h = dial("Fast", first);
+    const CallId h = dial("Fast", first);
     ASSERT_TRUE(runUntilEnded(first));
     ASSERT_EQ(enumerate(*service).size(), 1u);
     ASSERT_TRUE(QDir(bench.folder.file("lines")).removeRecursively());
     Recorder second;
-    const HRASCONN again = dial("Fast", second);
+    const CallId again = dial("Fast", second);
     ASSERT_NE(again, 0u);
     ASSERT_TRUE(runUntilEnded(second));
     EXPECT_EQ(second.got.back().error, 0u);
-    EXPECT_EQ(second.states().back(), RASCS_Connected);
+    EXPECT_EQ(second.states().back(), CallState::Connected);
     // Another process finds the call in the folder made anew.
     auto other = bench.service();
     ASSERT_EQ(enumerate(*other).size(), 1u);
-    EXPECT_EQ(enumerate(*other)[0].hrasconn, again);
+    EXPECT_EQ(enumerate(*other)[0].id, again);
     EXPECT_NE(again, h);
 
     // The state file cut to nothing under both of them.
     const QByteArray state = QFile::encodeName(bench.folder.file("lines/state"));
     ASSERT_EQ(::truncate(state.constData(), 0), 0);
     for (int i = 0; i < 3; ++i) {
-        DWORD result = 0;
+        DialUpError result = 0;
         EXPECT_EQ(enumerate(*service, &result).size(), 1u);
-        EXPECT_EQ(result, ERROR_SUCCESS);
+        EXPECT_EQ(result, dialup_error::None);
         EXPECT_EQ(enumerate(*other, &result).size(), 1u);
     }
     EXPECT_EQ(QFileInfo(bench.folder.file("lines/state")).size(), 4096);
     // Changes still reach the other process.
-    EXPECT_EQ(service->RasHangUpA(again), ERROR_SUCCESS);
+    EXPECT_EQ(service->hangUp(again), dialup_error::None);
     EXPECT_TRUE(enumerate(*other).empty());
 }
 
@@ -407,46 +383,39 @@ TEST_F(LineServiceTest, WithoutARuntimeFolderTheRecordsStayInTheUsersOwnFolders)
     LineService homeService(bench.time, bench.time, {bench.folder.file("phonebook.pbk"), fromHome});
     homeService.setDeviceFactory(homeService.simulatedModemFactory());
     Recorder r;
-    RASDIALPARAMSA p = dialParams("Fast");
-    HRASCONN h = 0;
-    ASSERT_EQ(homeService.RasDialA(nullptr, nullptr, &p, kNotifierWindow, r.target(), &h), 0u);
+    DialRequest p = dialRequest("Fast");
+    CallId h = 0;
+    ASSERT_EQ(dialFollowed(homeService, p, r, &h), 0u);
     EXPECT_TRUE(QFileInfo(fromHome + "/state").isFile());
-    homeService.RasHangUpA(h);
+    homeService.hangUp(h);
 }
 
-TEST_F(LineServiceTest, ErrorTextsCoverEveryCodeAndFitTheSmallestBuffer) {
-    const DWORD codes[] = {6,   8,   87,  603, 610, 619, 621, 622, 623, 628, 629,
-                           632, 633, 635, 651, 676, 678, 679, 680, 691, 718};
-    for (DWORD code : codes) {
-        char buffer[100];
-        std::memset(buffer, 'x', sizeof buffer);
-        EXPECT_EQ(service->RasGetErrorStringA(code, buffer, sizeof buffer), ERROR_SUCCESS) << code;
-        EXPECT_GT(std::strlen(buffer), 10u) << code;
+TEST_F(LineServiceTest, ErrorTextsCoverEveryCodeAndFitTheStatusLine) {
+    const DialUpError codes[] = {6,   8,   87,  619, 621, 622, 623, 628, 629,
+                                 633, 635, 651, 676, 678, 679, 680, 691, 718};
+    for (DialUpError code : codes) {
+        const QString text = service->errorText(code);
+        EXPECT_GT(text.size(), 10) << code;
+        EXPECT_LT(text.size(), 100) << code;
     }
-    char buffer[256] = "untouched";
-    EXPECT_NE(service->RasGetErrorStringA(12345, buffer, sizeof buffer), ERROR_SUCCESS);
-    EXPECT_STREQ(buffer, "untouched");
-    char tiny[8];
-    EXPECT_EQ(service->RasGetErrorStringA(676, tiny, sizeof tiny), ERROR_INSUFFICIENT_BUFFER);
-    EXPECT_STREQ(tiny, "");
-    char busy[100];
-    service->RasGetErrorStringA(ERROR_LINE_BUSY, busy, sizeof busy);
-    EXPECT_STREQ(busy, "The line is busy.");
+    EXPECT_TRUE(service->errorText(12345).isEmpty());
+    EXPECT_EQ(service->errorText(dialup_error::LineBusy), "The line is busy.");
 }
 
 TEST_F(LineServiceTest, AScriptedDeviceIsDrivenAndRelayedLikeTheModem) {
     service->setDeviceFactory([this](const PhoneBookEntry&) {
         return std::make_unique<ScriptedModem>(
-            bench.time, std::vector<ScriptedModem::Step>{{10, RASCS_OpenPort, 0},
-                                                         {10, RASCS_CallbackSetByCaller, 0},
-                                                         {10, RASCS_Connected, 0}});
+            bench.time, std::vector<ScriptedModem::Step>{{10, CallState::OpenPort, 0},
+                                                         {10, CallState::CallbackSetByCaller, 0},
+                                                         {10, CallState::Connected, 0}});
     });
     Recorder r;
-    const HRASCONN h = dial("Fast", r);
+    const CallId h = dial("Fast", r);
     ASSERT_TRUE(runUntilEnded(r));
     EXPECT_EQ(r.states(),
-              (std::vector<DWORD>{RASCS_OpenPort, RASCS_CallbackSetByCaller, RASCS_Connected}));
-    EXPECT_EQ(enumerate(*service).at(0).hrasconn, h);
+              (std::vector<CallState>{CallState::OpenPort, CallState::CallbackSetByCaller,
+                                      CallState::Connected}));
+    EXPECT_EQ(enumerate(*service).at(0).id, h);
 }
 
 }  // namespace

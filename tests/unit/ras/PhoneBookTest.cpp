@@ -60,8 +60,8 @@ TEST_F(PhoneBookTest, ANamedPhoneBookThatIsMissingOrAFolderListsNothingWithItsCo
     EXPECT_EQ(ras.LastError(), 621);
     EXPECT_TRUE(service->phoneBook(fifo).problem.contains("not a regular file"));
     LineService fifoDefault(bench.time, bench.time, {fifo, bench.folder.file("lines")});
-    DWORD bytes = 0, count = 0;
-    EXPECT_EQ(fifoDefault.RasEnumEntriesA(nullptr, nullptr, nullptr, &bytes, &count), 621u);
+    QList<EntryInfo> entries;
+    EXPECT_EQ(fifoDefault.entries({}, &entries), 621u);
     // Back to the default one: the list comes back.
     ras.setPhoneBookPath(QString());
     EXPECT_EQ(ras.EntryList().size(), 14);
@@ -97,19 +97,12 @@ TEST_F(PhoneBookTest, TwentyFiveEntriesGiveTheFirstTwenty) {
     ASSERT_EQ(names.size(), 20);
     EXPECT_EQ(names.front(), "Entry 1");
     EXPECT_EQ(names.back(), "Entry 20");
-    EXPECT_EQ(ras.LastError(), 603);
-    // The service itself lists them all for a buffer that is large enough.
-    DWORD bytes = 0, count = 0;
-    const QByteArray path = bench.folder.file("book.pbk").toLocal8Bit();
-    EXPECT_EQ(service->RasEnumEntriesA(nullptr, path.constData(), nullptr, &bytes, &count),
-              ERROR_BUFFER_TOO_SMALL);
-    EXPECT_EQ(count, 25u);
-    EXPECT_EQ(bytes, 25 * sizeof(RASENTRYNAMEA));
-    std::vector<RASENTRYNAMEA> all(count);
-    all[0].dwSize = sizeof(RASENTRYNAMEA);
-    EXPECT_EQ(service->RasEnumEntriesA(nullptr, path.constData(), all.data(), &bytes, &count),
-              ERROR_SUCCESS);
-    EXPECT_STREQ(all[24].szEntryName, "Entry 25");
+    EXPECT_EQ(ras.LastError(), 0);
+    // The service itself lists them all.
+    QList<EntryInfo> all;
+    EXPECT_EQ(service->entries(bench.folder.file("book.pbk"), &all), dialup_error::None);
+    ASSERT_EQ(all.size(), 25);
+    EXPECT_EQ(all[24].name, "Entry 25");
 }
 
 TEST_F(PhoneBookTest, ALongNameIsCutTo256AndCanStillBeDialled) {
@@ -121,8 +114,8 @@ TEST_F(PhoneBookTest, ALongNameIsCutTo256AndCanStillBeDialled) {
     ras.setEntryName(QString(300, u'L'));
     ASSERT_EQ(ras.Dial(), 0);
     ASSERT_TRUE(
-        bench.time.advanceUntil([&] { return ras.ConnectState() == RASCS_Connected; }, 5000));
-    EXPECT_EQ(QString::fromLatin1(enumerate(*service).at(0).szEntryName), QString(256, u'L'));
+        bench.time.advanceUntil([&] { return ras.ConnectState() == CallState::Connected; }, 5000));
+    EXPECT_EQ(enumerate(*service).at(0).entry, QString(256, u'L'));
 }
 
 TEST_F(PhoneBookTest, DuplicateSectionsAreListedOnceAndTheFirstOneCounts) {

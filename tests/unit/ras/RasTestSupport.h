@@ -1,17 +1,15 @@
 #pragma once
 // Helpers shared by the dial-up tests: a phone book with short delays, a
-// notification recorder, dial records, and a modem that follows a script.
+// recorder of a call's stages, dial requests, and a modem that follows a script.
 #include <QByteArray>
 #include <QString>
-#include <cstring>
 #include <memory>
 #include <vector>
 
 #include "platform/EventLoop.h"
+#include "ras/ErrorText.h"
 #include "ras/LineDevice.h"
 #include "ras/LineService.h"
-#include "ras/NotifyTargets.h"
-#include "ras/RasApi.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/VirtualTime.h"
 
@@ -33,65 +31,70 @@ inline QByteArray fastPhoneBook() {
 }
 
 struct Notification {
-    std::uint32_t message;
-    DWORD state;
-    DWORD error;
+    CallState state;
+    DialUpError error;
 };
 
-// A notification target that records what reaches it.
+// Records the stages that a service announces for one call.
 class Recorder {
 public:
-    Recorder()
-        : target_(NotifyTargets::create([this](std::uint32_t m, std::uintptr_t w, std::intptr_t l) {
-              got.push_back({m, static_cast<DWORD>(w), static_cast<DWORD>(l)});
-              return std::intptr_t{0};
-          })) {}
-    ~Recorder() { NotifyTargets::destroy(target_); }
-    NotifyTarget target() const { return target_; }
-    bool ended() const {
-        return !got.empty() && (got.back().error != 0 || got.back().state == RASCS_Connected);
+    Recorder() = default;
+    ~Recorder() { QObject::disconnect(connection_); }
+    Recorder(const Recorder&) = delete;
+    Recorder& operator=(const Recorder&) = delete;
+
+    void follow(DialUpService& service, CallId call) {
+        QObject::disconnect(connection_);
+        call_ = call;
+        connection_ = QObject::connect(&service, &DialUpService::callStateChanged,
+                                       [this](CallId id, CallState state, DialUpError error) {
+                                           if (id == call_) got.push_back({state, error});
+                                       });
     }
-    std::vector<DWORD> states() const {
-        std::vector<DWORD> s;
+    bool ended() const {
+        return !got.empty() && (got.back().error != 0 || got.back().state == CallState::Connected);
+    }
+    std::vector<CallState> states() const {
+        std::vector<CallState> s;
         for (const auto& n : got) s.push_back(n.state);
         return s;
     }
     std::vector<Notification> got;
 
 private:
-    NotifyTarget target_;
+    QMetaObject::Connection connection_;
+    CallId call_ = 0;
 };
 
-inline RASDIALPARAMSA dialParams(const QByteArray& entry, const QByteArray& user = {},
-                                 const QByteArray& password = {}) {
-    RASDIALPARAMSA p;
-    std::memset(&p, 0, sizeof p);
-    p.dwSize = sizeof p;
-    std::memcpy(p.szEntryName, entry.constData(),
-                std::min<qsizetype>(entry.size(), RAS_MaxEntryName));
-    std::memcpy(p.szUserName, user.constData(), std::min<qsizetype>(user.size(), UNLEN));
-    std::memcpy(p.szPassword, password.constData(), std::min<qsizetype>(password.size(), PWLEN));
-    return p;
+inline DialRequest dialRequest(const QByteArray& entry, const QByteArray& user = {},
+                               const QByteArray& password = {}) {
+    DialRequest request;
+    request.entry = QString::fromLatin1(entry);
+    request.userName = QString::fromLatin1(user);
+    request.password = QString::fromLatin1(password);
+    return request;
 }
 
-// The calls that have not ended, as RasEnumConnectionsA lists them.
-inline std::vector<RASCONNA> enumerate(RasApi& ras, DWORD* result = nullptr) {
-    std::vector<RASCONNA> buffer(100);
-    buffer[0].dwSize = sizeof(RASCONNA);
-    DWORD bytes = static_cast<DWORD>(buffer.size() * sizeof(RASCONNA));
-    DWORD count = 0;
-    const DWORD r = ras.RasEnumConnectionsA(buffer.data(), &bytes, &count);
+// Dials and has the recorder follow the call (when there is one).
+inline DialUpError dialFollowed(DialUpService& service, const DialRequest& request,
+                                Recorder& recorder, CallId* call) {
+    const DialUpError result = service.dial(request, call);
+    if (*call) recorder.follow(service, *call);
+    return result;
+}
+
+// The calls that have not ended, as the service lists them.
+inline std::vector<CallInfo> enumerate(DialUpService& service, DialUpError* result = nullptr) {
+    QList<CallInfo> calls;
+    const DialUpError r = service.calls(&calls);
     if (result) *result = r;
-    buffer.resize(r == ERROR_SUCCESS ? count : 0);
-    return buffer;
+    return {calls.begin(), calls.end()};
 }
 
-inline RASCONNSTATUSA status(RasApi& ras, HRASCONN h, DWORD* result) {
-    RASCONNSTATUSA s;
-    std::memset(&s, 0, sizeof s);
-    s.dwSize = sizeof s;
-    *result = ras.RasGetConnectStatusA(h, &s);
-    return s;
+inline CallInfo status(DialUpService& service, CallId call, DialUpError* result) {
+    CallInfo info;
+    *result = service.callStatus(call, &info);
+    return info;
 }
 
 // A device that reports a fixed list of stages at given times: for stage
@@ -100,13 +103,13 @@ class ScriptedModem : public LineDevice {
 public:
     struct Step {
         int delayMs;
-        DWORD state;
-        DWORD error;
+        CallState state;
+        DialUpError error;
     };
     ScriptedModem(EventLoop& loop, std::vector<Step> steps)
         : loop_(loop), steps_(std::move(steps)) {}
     ~ScriptedModem() override { hangUp(); }
-    void dial(const DialRequest&, Report report) override {
+    void dial(const LineRequest&, Report report) override {
         report_ = std::move(report);
         next();
     }

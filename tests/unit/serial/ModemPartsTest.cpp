@@ -53,12 +53,12 @@ TEST(ModemResponsesTest, WordsAndDigitsGiveTheSameResultsAndNoiseGivesNone) {
         EXPECT_EQ(r.kind, c.kind);
         EXPECT_EQ(r.speed, c.speed);
     }
-    EXPECT_EQ(dialFailure(ModemResult::Busy), ERROR_LINE_BUSY);
-    EXPECT_EQ(dialFailure(ModemResult::NoDialTone), ERROR_NO_DIALTONE);
-    EXPECT_EQ(dialFailure(ModemResult::NoCarrier), ERROR_NO_CARRIER);
-    EXPECT_EQ(dialFailure(ModemResult::NoAnswer), ERROR_NO_ANSWER);
-    EXPECT_EQ(dialFailure(ModemResult::Error), ERROR_FROM_DEVICE);
-    EXPECT_EQ(dialFailure(ModemResult::Ok), ERROR_FROM_DEVICE);
+    EXPECT_EQ(dialFailure(ModemResult::Busy), dialup_error::LineBusy);
+    EXPECT_EQ(dialFailure(ModemResult::NoDialTone), dialup_error::NoDialTone);
+    EXPECT_EQ(dialFailure(ModemResult::NoCarrier), dialup_error::NoCarrier);
+    EXPECT_EQ(dialFailure(ModemResult::NoAnswer), dialup_error::NoAnswer);
+    EXPECT_EQ(dialFailure(ModemResult::Error), dialup_error::FromDevice);
+    EXPECT_EQ(dialFailure(ModemResult::Ok), dialup_error::FromDevice);
     EXPECT_EQ(dialFailure(ModemResult::Connect), 0u);
 }
 

@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <set>
 
+#include "ras/ErrorText.h"
 #include "ras/LineService.h"
 #include "ras/PppdLink.h"
 #include "ras/UucpLock.h"
@@ -66,53 +67,42 @@ TEST(PppdLinkTest, TheCommandLineRunsOnTheConnectedLineWithTheEntrysOptionsAndNo
 }
 
 TEST(PppdLinkTest, EveryExitStatusHasACodeAndWords) {
-    const std::map<int, DWORD> expected = {
-        {0, ERROR_REMOTE_DISCONNECTION},
-        {1, ERROR_PPP_NO_PROTOCOLS_CONFIGURED},
-        {2, ERROR_PPP_NO_PROTOCOLS_CONFIGURED},
-        {3, ERROR_PPP_NO_PROTOCOLS_CONFIGURED},
-        {4, ERROR_RASMAN_CANNOT_INITIALIZE},
-        {5, ERROR_DISCONNECTION},
-        {6, ERROR_PORT_NOT_AVAILABLE},
-        {7, ERROR_PORT_NOT_AVAILABLE},
-        {8, ERROR_FROM_DEVICE},
-        {9, ERROR_PPP_NO_PROTOCOLS_CONFIGURED},
-        {10, ERROR_PPP_TIMEOUT},
-        {11, ERROR_PPP_LCP_TERMINATED},
-        {12, ERROR_DISCONNECTION},
-        {13, ERROR_DISCONNECTION},
-        {14, ERROR_DISCONNECTION},
-        {15, ERROR_PPP_NO_RESPONSE},
-        {16, ERROR_PORT_DISCONNECTED},
-        {17, ERROR_PPP_LOOPBACK_DETECTED},
-        {18, ERROR_FROM_DEVICE},
-        {19, ERROR_AUTHENTICATION_FAILURE},
-        {20, ERROR_DISCONNECTION},
-        {21, ERROR_AUTHENTICATION_FAILURE},
+    const std::map<int, DialUpError> expected = {
+        {0, dialup_error::RemoteDisconnection}, {1, dialup_error::PppNoProtocols},
+        {2, dialup_error::PppNoProtocols},      {3, dialup_error::PppNoProtocols},
+        {4, dialup_error::CannotInitialize},    {5, dialup_error::Disconnection},
+        {6, dialup_error::PortNotAvailable},    {7, dialup_error::PortNotAvailable},
+        {8, dialup_error::FromDevice},          {9, dialup_error::PppNoProtocols},
+        {10, dialup_error::PppTimeout},         {11, dialup_error::PppLcpTerminated},
+        {12, dialup_error::Disconnection},      {13, dialup_error::Disconnection},
+        {14, dialup_error::Disconnection},      {15, dialup_error::PppNoResponse},
+        {16, dialup_error::PortDisconnected},   {17, dialup_error::PppLoopback},
+        {18, dialup_error::FromDevice},         {19, dialup_error::AuthenticationFailure},
+        {20, dialup_error::Disconnection},      {21, dialup_error::AuthenticationFailure},
     };
     std::set<QString> texts;
     for (const auto& [status, code] : expected) {
         SCOPED_TRACE(status);
         EXPECT_EQ(PppdLink::exitError(status), code);
-        ASSERT_NE(rasErrorText(code), nullptr);
-        EXPECT_LT(std::strlen(rasErrorText(code)), 100u);
+        ASSERT_NE(dialUpErrorText(code), nullptr);
+        EXPECT_LT(std::strlen(dialUpErrorText(code)), 100u);
         texts.insert(PppdLink::exitText(status));
     }
     EXPECT_EQ(texts.size(), expected.size());  // every status in words of its own
     EXPECT_TRUE(PppdLink::exitText(4).contains("no PPP support"));
-    EXPECT_EQ(PppdLink::exitError(99), ERROR_FROM_DEVICE);
+    EXPECT_EQ(PppdLink::exitError(99), dialup_error::FromDevice);
 }
 
 TEST(PppdLinkTest, PppdsMessagesBecomeTheStages) {
     PppdLink link("/dev/ttyS0");
-    EXPECT_EQ(link.stageOfLine("Using interface ppp0"), 0xFFFFFFFFu);
-    EXPECT_EQ(link.stageOfLine("Connect: ppp0 <--> /dev/ttyS0"), 0xFFFFFFFFu);
-    EXPECT_EQ(link.stageOfLine("PAP authentication succeeded"), RASCS_Authenticated);
-    EXPECT_EQ(link.stageOfLine("local  IP address 10.64.64.64"), 0xFFFFFFFFu);
-    EXPECT_EQ(link.stageOfLine("remote IP address 10.112.112.112"), RASCS_Projected);
+    EXPECT_EQ(link.stageOfLine("Using interface ppp0"), std::nullopt);
+    EXPECT_EQ(link.stageOfLine("Connect: ppp0 <--> /dev/ttyS0"), std::nullopt);
+    EXPECT_EQ(link.stageOfLine("PAP authentication succeeded"), CallState::Authenticated);
+    EXPECT_EQ(link.stageOfLine("local  IP address 10.64.64.64"), std::nullopt);
+    EXPECT_EQ(link.stageOfLine("remote IP address 10.112.112.112"), CallState::Projected);
     PppdLink chap("/dev/ttyS0");
     EXPECT_EQ(chap.stageOfLine("CHAP authentication succeeded: Access granted"),
-              RASCS_Authenticated);
+              CallState::Authenticated);
 }
 
 // A real pppd on the emulator's line, started with our command line and the
@@ -173,7 +163,7 @@ TEST(PppdLinkTest, ARealPppdGetsTheAccountOnAPipeAndReportsTheMissingKernelSuppo
     if (::access("/dev/ppp", F_OK) == 0)
         GTEST_SKIP() << "this machine has kernel PPP: exit " << WEXITSTATUS(status);
     EXPECT_EQ(WEXITSTATUS(status), 4) << said.constData();
-    EXPECT_EQ(PppdLink::exitError(WEXITSTATUS(status)), ERROR_RASMAN_CANNOT_INITIALIZE);
+    EXPECT_EQ(PppdLink::exitError(WEXITSTATUS(status)), dialup_error::CannotInitialize);
     EXPECT_TRUE(said.contains("/dev/ppp")) << said.constData();
 }
 
@@ -194,22 +184,20 @@ TEST(PppdLinkTest, ARealModemEntryIsDialledAndHandedToPppdWhichReportsNoKernelSu
     LineService::Paths paths{folder.file("phonebook.pbk"), folder.file("lines")};
     paths.lockDir = folder.file("locks");
     LineService service(clock, loop, paths);
-    std::vector<std::pair<DWORD, DWORD>> got;
-    const NotifyTarget target =
-        NotifyTargets::create([&](std::uint32_t, std::uintptr_t w, std::intptr_t l) {
-            got.push_back({static_cast<DWORD>(w), static_cast<DWORD>(l)});
-            return std::intptr_t{0};
-        });
-    RASDIALPARAMSA p{};
-    p.dwSize = sizeof p;
-    std::strcpy(p.szEntryName, "Real");
-    std::strcpy(p.szUserName, "joe");
-    std::strcpy(p.szPassword, "secret");
-    HRASCONN h = 0;
-    ASSERT_EQ(service.RasDialA(nullptr, nullptr, &p, kNotifierWindow, target, &h), 0u);
+    std::vector<std::pair<CallState, DialUpError>> got;
+    QObject::connect(&service, &DialUpService::callStateChanged,
+                     [&](CallId, CallState state, DialUpError error) {
+                         got.push_back({state, error});
+                     });
+    DialRequest p;
+    p.entry = "Real";
+    p.userName = "joe";
+    p.password = "secret";
+    CallId h = 0;
+    ASSERT_EQ(service.dial(p, &h), 0u);
     ASSERT_TRUE(runUntil([&] { return !got.empty() && got.back().second != 0; }, 20000));
-    EXPECT_EQ(got.back(),
-              (std::pair<DWORD, DWORD>{RASCS_Authenticate, ERROR_RASMAN_CANNOT_INITIALIZE}));
+    EXPECT_EQ(got.back(), (std::pair<CallState, DialUpError>{CallState::Authenticate,
+                                                             dialup_error::CannotInitialize}));
     LineRecord record;
     ASSERT_TRUE(service.record(h, &record));
     EXPECT_TRUE(record.detail.contains("kernel has no PPP support")) << record.detail.constData();
@@ -219,8 +207,7 @@ TEST(PppdLinkTest, ARealModemEntryIsDialledAndHandedToPppdWhichReportsNoKernelSu
     EXPECT_TRUE(emulator.transcript().startsWith("ATZ\nAT&F&C1&D2\nATX4\nATDT5550177\n"));
     EXPECT_TRUE(emulator.transcript().endsWith("+++\nATH0\n")) << emulator.transcript().constData();
     EXPECT_TRUE(QDir(folder.file("locks")).entryList(QDir::Files).isEmpty());
-    EXPECT_EQ(service.RasHangUpA(h), 0u);
-    NotifyTargets::destroy(target);
+    EXPECT_EQ(service.hangUp(h), 0u);
 }
 
 // Where pppd would bring the link up (a machine with kernel PPP), a stand-in
@@ -254,29 +241,28 @@ TEST(PppdLinkTest, AnUpLinkIsHeldByThePppdProcessAndAHangUpFromAnywhereEndsIt) {
     paths.lockDir = folder.file("locks");
     LineService service(clock, loop, paths);
     LineService other(clock, loop, paths);
-    std::vector<DWORD> states;
-    DWORD error = 0;
-    const NotifyTarget target =
-        NotifyTargets::create([&](std::uint32_t, std::uintptr_t w, std::intptr_t l) {
-            states.push_back(static_cast<DWORD>(w));
-            if (l) error = static_cast<DWORD>(l);
-            return std::intptr_t{0};
-        });
-    RASDIALPARAMSA p{};
-    p.dwSize = sizeof p;
-    std::strcpy(p.szEntryName, "Real");
-    std::strcpy(p.szUserName, "joe");
-    std::strcpy(p.szPassword, "secret");
-    HRASCONN h = 0;
-    ASSERT_EQ(service.RasDialA(nullptr, nullptr, &p, kNotifierWindow, target, &h), 0u);
+    std::vector<CallState> states;
+    DialUpError error = 0;
+    QObject::connect(&service, &DialUpService::callStateChanged,
+                     [&](CallId, CallState state, DialUpError code) {
+                         states.push_back(state);
+                         if (code) error = code;
+                     });
+    DialRequest p;
+    p.entry = "Real";
+    p.userName = "joe";
+    p.password = "secret";
+    CallId h = 0;
+    ASSERT_EQ(service.dial(p, &h), 0u);
     ASSERT_TRUE(runUntil(
-        [&] { return error != 0 || (!states.empty() && states.back() == RASCS_Connected); }));
+        [&] { return error != 0 || (!states.empty() && states.back() == CallState::Connected); }));
     qunsetenv("OBU_PPPD");
     ASSERT_EQ(error, 0u);
-    EXPECT_EQ(states, (std::vector<DWORD>{RASCS_OpenPort, RASCS_PortOpened, RASCS_ConnectDevice,
-                                          RASCS_DeviceConnected, RASCS_AllDevicesConnected,
-                                          RASCS_Authenticate, RASCS_Authenticated, RASCS_Projected,
-                                          RASCS_Connected}));
+    EXPECT_EQ(states, (std::vector<CallState>{CallState::OpenPort, CallState::PortOpened,
+                                              CallState::ConnectDevice, CallState::DeviceConnected,
+                                              CallState::AllDevicesConnected,
+                                              CallState::Authenticate, CallState::Authenticated,
+                                              CallState::Projected, CallState::Connected}));
     EXPECT_EQ(folder.read("account"), "user=joe pass-length=6\n");
     EXPECT_FALSE(folder.read("args").contains("secret"));
     // The port's speed, not the 33600 of the modem's CONNECT.
@@ -297,7 +283,7 @@ TEST(PppdLinkTest, AnUpLinkIsHeldByThePppdProcessAndAHangUpFromAnywhereEndsIt) {
     // Another program hangs up: pppd is told to end, and ends; then that
     // program puts the modem back on the hook and the lock goes.
     const qsizetype before = emulator.transcript().size();
-    EXPECT_EQ(other.RasHangUpA(h), 0u);
+    EXPECT_EQ(other.hangUp(h), 0u);
     EXPECT_TRUE(other.settling());
     const ProcessId pppd{record.holder, record.holderStart};
     EXPECT_TRUE(runUntil([&] { return !processAlive(pppd); }, 10000));
@@ -307,7 +293,6 @@ TEST(PppdLinkTest, AnUpLinkIsHeldByThePppdProcessAndAHangUpFromAnywhereEndsIt) {
     EXPECT_TRUE(emulator.transcript().mid(before).endsWith("ATH0\n"))
         << emulator.transcript().constData();
     EXPECT_TRUE(QDir(paths.lockDir).entryList(QDir::Files).isEmpty());
-    NotifyTargets::destroy(target);
 }
 
 // chat, from the ppp package, is an outside judge of whether our emulator

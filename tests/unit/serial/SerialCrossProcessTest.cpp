@@ -82,22 +82,18 @@ TEST_F(SerialCrossProcessTest, DemoIspIsDialledOverAPseudoTerminalAndHeldByTheEm
 
     // obu-line has ended; the connection is listed here and by another obu-line.
     const auto list = [&] {
-        std::vector<RASCONNA> buffer(10);
-        buffer[0].dwSize = sizeof(RASCONNA);
-        DWORD bytes = static_cast<DWORD>(buffer.size() * sizeof(RASCONNA));
-        DWORD count = 0;
-        if (service->RasEnumConnectionsA(buffer.data(), &bytes, &count) != 0) count = 0;
-        buffer.resize(count);
-        return buffer;
+        QList<CallInfo> calls;
+        if (service->calls(&calls) != 0) calls.clear();
+        return std::vector<CallInfo>(calls.begin(), calls.end());
     };
     ASSERT_EQ(list().size(), 1u);
-    EXPECT_STREQ(list()[0].szEntryName, "Demo ISP");
+    EXPECT_EQ(list()[0].entry, "Demo ISP");
     const ToolRun connections = obuLine({"connections"});
     EXPECT_TRUE(connections.out.contains(QRegularExpression(
         "Demo ISP +Connected +Simulated Modem on " + pts + " \\(modem\\).*held by emulator")))
         << connections.out.toStdString();
     LineRecord record;
-    ASSERT_TRUE(service->record(list()[0].hrasconn, &record));
+    ASSERT_TRUE(service->record(list()[0].id, &record));
     EXPECT_EQ(record.port, pts.toLocal8Bit());
     const ProcessId holder{record.holder, record.holderStart};
     ASSERT_TRUE(processAlive(holder));
@@ -164,7 +160,7 @@ TEST_F(SerialCrossProcessTest, TheFarEndDroppingTheLineIsSeenByEveryProcess) {
     dialer.start(OBU_LINE_PATH, {"dial", "Slow Login"});
     ASSERT_TRUE(waitFor([&] {
         const auto lines = service->lines();
-        return lines.size() == 1 && lines[0].state == RASCS_Authenticate;
+        return lines.size() == 1 && lines[0].state == CallState::Authenticate;
     }));
     // The emulator of this call: the obu-modem whose record is in our folder.
     bool signalled = false;

@@ -11,9 +11,9 @@ namespace obu::test {
 namespace {
 
 struct Outcome {
-    std::vector<DWORD> states;
-    DWORD error = 0;
-    DWORD failedAt = 0;
+    std::vector<CallState> states;
+    DialUpError error = 0;
+    CallState failedAt = CallState::OpenPort;
     bool ended = false;
 };
 
@@ -42,15 +42,15 @@ protected:
         link = staged.get();
         modem =
             std::make_unique<SerialModem>(loop, clock, std::move(staged), folder.path(), timing);
-        DialRequest request;
+        LineRequest request;
         request.entry = e;
         request.phoneNumber = "555-0100";
         request.userName = "joe";
         request.password = "secret";
         outcome = Outcome{};
-        modem->dial(request, [this](DWORD state, DWORD error) {
+        modem->dial(request, [this](CallState state, DialUpError error) {
             outcome.states.push_back(state);
-            if (error || state == RASCS_Connected) outcome.ended = true;
+            if (error || state == CallState::Connected) outcome.ended = true;
             if (error) {
                 outcome.error = error;
                 outcome.failedAt = state;
@@ -75,9 +75,10 @@ TEST_F(SerialModemTest, ConnectsThroughEveryStageWithTheCommandsOfARealDialer) {
     EXPECT_EQ(outcome.error, 0u);
     EXPECT_EQ(
         outcome.states,
-        (std::vector<DWORD>{RASCS_OpenPort, RASCS_PortOpened, RASCS_ConnectDevice,
-                            RASCS_DeviceConnected, RASCS_AllDevicesConnected, RASCS_Authenticate,
-                            RASCS_Authenticated, RASCS_Projected, RASCS_Connected}));
+        (std::vector<CallState>{
+            CallState::OpenPort, CallState::PortOpened, CallState::ConnectDevice,
+            CallState::DeviceConnected, CallState::AllDevicesConnected, CallState::Authenticate,
+            CallState::Authenticated, CallState::Projected, CallState::Connected}));
     EXPECT_TRUE(emulator.transcript().startsWith("ATZ\nAT&F&C1&D2\nATX4\nATDT5550100\n"))
         << emulator.transcript().constData();
     EXPECT_EQ(link->passwordSeen, "secret");
@@ -95,23 +96,23 @@ TEST_F(SerialModemTest, EveryFailingResultEndsTheDialWithItsCodeAtConnectDevice)
         QStringList options;
         QByteArray init;
         bool waitForDialTone;
-        DWORD error;
+        DialUpError error;
     } cases[] = {
-        {{"--answer", "busy"}, {}, true, ERROR_LINE_BUSY},
-        {{"--answer", "no-dialtone"}, {}, true, ERROR_NO_DIALTONE},
+        {{"--answer", "busy"}, {}, true, dialup_error::LineBusy},
+        {{"--answer", "no-dialtone"}, {}, true, dialup_error::NoDialTone},
         // ATX3: the modem dials without waiting for a tone and then finds no carrier.
-        {{"--answer", "no-dialtone"}, {}, false, ERROR_NO_CARRIER},
-        {{"--answer", "no-answer"}, {}, true, ERROR_NO_ANSWER},
-        {{"--answer", "no-carrier"}, {}, true, ERROR_NO_CARRIER},
-        {{"--answer", "error"}, {}, true, ERROR_FROM_DEVICE},
+        {{"--answer", "no-dialtone"}, {}, false, dialup_error::NoCarrier},
+        {{"--answer", "no-answer"}, {}, true, dialup_error::NoAnswer},
+        {{"--answer", "no-carrier"}, {}, true, dialup_error::NoCarrier},
+        {{"--answer", "error"}, {}, true, dialup_error::FromDevice},
         // Digits (V0) and no echo (E0) give the same results.
-        {{"--answer", "busy"}, "ATE0V0", true, ERROR_LINE_BUSY},
-        {{"--answer", "no-answer"}, "ATE0V0", true, ERROR_NO_ANSWER},
-        {{"--answer", "no-dialtone"}, "ATV0", true, ERROR_NO_DIALTONE},
+        {{"--answer", "busy"}, "ATE0V0", true, dialup_error::LineBusy},
+        {{"--answer", "no-answer"}, "ATE0V0", true, dialup_error::NoAnswer},
+        {{"--answer", "no-dialtone"}, "ATV0", true, dialup_error::NoDialTone},
         // Line noise before every answer is skipped.
-        {{"--answer", "busy", "--noise"}, {}, true, ERROR_LINE_BUSY},
+        {{"--answer", "busy", "--noise"}, {}, true, dialup_error::LineBusy},
         // An init string the modem refuses.
-        {{}, "ATJ1", true, ERROR_FROM_DEVICE},
+        {{}, "ATJ1", true, dialup_error::FromDevice},
     };
     int n = 0;
     for (const auto& c : cases) {
@@ -122,7 +123,7 @@ TEST_F(SerialModemTest, EveryFailingResultEndsTheDialWithItsCodeAtConnectDevice)
         e.waitForDialTone = c.waitForDialTone;
         dial(e);
         ASSERT_TRUE(ended());
-        EXPECT_EQ(outcome.failedAt, RASCS_ConnectDevice);
+        EXPECT_EQ(outcome.failedAt, CallState::ConnectDevice);
         EXPECT_EQ(outcome.error, c.error);
         EXPECT_FALSE(link->started);
         EXPECT_TRUE(link->abandoned);
@@ -140,7 +141,7 @@ TEST_F(SerialModemTest, NumericConnectAndNoiseStillConnect) {
     dial(entry(emulator.link().toLocal8Bit(), "ATE0V0"));
     ASSERT_TRUE(ended());
     EXPECT_EQ(outcome.error, 0u);
-    EXPECT_EQ(outcome.states.back(), RASCS_Connected);
+    EXPECT_EQ(outcome.states.back(), CallState::Connected);
 }
 
 TEST_F(SerialModemTest, AFarEndThatNeverAnswersTimesOutAndAModemThatNeverSpeaksIsReported) {
@@ -153,8 +154,8 @@ TEST_F(SerialModemTest, AFarEndThatNeverAnswersTimesOutAndAModemThatNeverSpeaksI
         dial(e);
         ASSERT_TRUE(ended(20000));
         EXPECT_GE(timer.elapsed(), 4900);
-        EXPECT_EQ(outcome.failedAt, RASCS_ConnectDevice);
-        EXPECT_EQ(outcome.error, ERROR_NO_ANSWER);
+        EXPECT_EQ(outcome.failedAt, CallState::ConnectDevice);
+        EXPECT_EQ(outcome.error, dialup_error::NoAnswer);
         EXPECT_TRUE(modem->failureDetail().contains("no answer within 5 s"));
         ASSERT_TRUE(settled());
         // The dial was stopped and the modem put on the hook.
@@ -167,8 +168,8 @@ TEST_F(SerialModemTest, AFarEndThatNeverAnswersTimesOutAndAModemThatNeverSpeaksI
         quick.commandTimeoutMs = 400;
         dial(entry(emulator.link().toLocal8Bit()), StagedLink::Ppp::Connects, quick);
         ASSERT_TRUE(ended());
-        EXPECT_EQ(outcome.failedAt, RASCS_ConnectDevice);
-        EXPECT_EQ(outcome.error, ERROR_PORT_OR_DEVICE);
+        EXPECT_EQ(outcome.failedAt, CallState::ConnectDevice);
+        EXPECT_EQ(outcome.error, dialup_error::PortOrDevice);
         // Asked twice before it counts as silent.
         EXPECT_EQ(emulator.transcript(), "ATZ\nATZ\n");
     }
@@ -179,8 +180,9 @@ TEST_F(SerialModemTest, HangingUpAnOnlineModemEscapesWithGuardTimesAndSendsATH0)
     SerialModem::Timing timing;
     timing.guardMs = 1100;
     dial(entry(emulator.link().toLocal8Bit()), StagedLink::Ppp::Hangs, timing);
-    ASSERT_TRUE(runUntil(
-        [&] { return !outcome.states.empty() && outcome.states.back() == RASCS_Authenticate; }));
+    ASSERT_TRUE(runUntil([&] {
+        return !outcome.states.empty() && outcome.states.back() == CallState::Authenticate;
+    }));
     QElapsedTimer timer;
     timer.start();
     modem->hangUp();
@@ -203,8 +205,8 @@ TEST_F(SerialModemTest, APppFailureAfterConnectPutsTheModemBackOnTheHook) {
     Emulator emulator(folder, {"--ring-ms", "100", "--reset-ms", "50", "--no-echo-data"});
     dial(entry(emulator.link().toLocal8Bit()), StagedLink::Ppp::RejectsLogin);
     ASSERT_TRUE(ended());
-    EXPECT_EQ(outcome.failedAt, RASCS_Authenticate);
-    EXPECT_EQ(outcome.error, ERROR_AUTHENTICATION_FAILURE);
+    EXPECT_EQ(outcome.failedAt, CallState::Authenticate);
+    EXPECT_EQ(outcome.error, dialup_error::AuthenticationFailure);
     EXPECT_EQ(modem->failureDetail(), "refused");
     ASSERT_TRUE(settled());
     EXPECT_TRUE(emulator.transcript().endsWith("+++\nATH0\n")) << emulator.transcript().constData();
@@ -216,8 +218,8 @@ TEST_F(SerialModemTest, ALockHeldByALiveProcessIsModemInUseAndAStaleOneIsTakenOv
     folder.write("LCK..modem", QByteArray::number(other.pid()).rightJustified(10, ' ') + '\n');
     dial(entry(emulator.link().toLocal8Bit()));
     ASSERT_TRUE(ended());
-    EXPECT_EQ(outcome.states, (std::vector<DWORD>{RASCS_OpenPort, RASCS_OpenPort}));
-    EXPECT_EQ(outcome.error, ERROR_PORT_NOT_AVAILABLE);
+    EXPECT_EQ(outcome.states, (std::vector<CallState>{CallState::OpenPort, CallState::OpenPort}));
+    EXPECT_EQ(outcome.error, dialup_error::PortNotAvailable);
     EXPECT_TRUE(modem->failureDetail().contains(QString::number(other.pid())));
     EXPECT_TRUE(emulator.transcript().isEmpty());  // the modem was never touched
     ASSERT_TRUE(settled());
@@ -227,21 +229,21 @@ TEST_F(SerialModemTest, ALockHeldByALiveProcessIsModemInUseAndAStaleOneIsTakenOv
     dial(entry(emulator.link().toLocal8Bit()));
     ASSERT_TRUE(ended());
     EXPECT_EQ(outcome.error, 0u);
-    EXPECT_EQ(outcome.states.back(), RASCS_Connected);
+    EXPECT_EQ(outcome.states.back(), CallState::Connected);
 }
 
 TEST_F(SerialModemTest, AMissingDeviceOrAFileThatIsNoTerminalIsReportedAtOpenPort) {
     dial(entry(folder.file("no-such-tty").toLocal8Bit()));
     ASSERT_TRUE(ended());
-    EXPECT_EQ(outcome.failedAt, RASCS_OpenPort);
-    EXPECT_EQ(outcome.error, ERROR_DEVICE_DOES_NOT_EXIST);
+    EXPECT_EQ(outcome.failedAt, CallState::OpenPort);
+    EXPECT_EQ(outcome.error, dialup_error::DeviceDoesNotExist);
     EXPECT_TRUE(modem->failureDetail().contains("No such file"));
     ASSERT_TRUE(settled());
     EXPECT_FALSE(folder.exists("LCK..no-such-tty"));
     folder.write("plain", "not a terminal");
     dial(entry(folder.file("plain").toLocal8Bit()));
     ASSERT_TRUE(ended());
-    EXPECT_EQ(outcome.error, ERROR_DEVICE_DOES_NOT_EXIST);
+    EXPECT_EQ(outcome.error, dialup_error::DeviceDoesNotExist);
     EXPECT_TRUE(modem->failureDetail().contains("not a serial device"));
 }
 
@@ -252,8 +254,8 @@ TEST_F(SerialModemTest, TheModemGoingAwayWhileDialingIsNoCarrier) {
     ASSERT_TRUE(runUntil([&] { return emulator->transcript().contains("ATDT"); }));
     emulator.reset();  // the device disappears under the dial
     ASSERT_TRUE(ended());
-    EXPECT_EQ(outcome.failedAt, RASCS_ConnectDevice);
-    EXPECT_EQ(outcome.error, ERROR_NO_CARRIER);
+    EXPECT_EQ(outcome.failedAt, CallState::ConnectDevice);
+    EXPECT_EQ(outcome.error, dialup_error::NoCarrier);
     ASSERT_TRUE(settled());
 }
 

@@ -95,11 +95,12 @@ public:
     enum class Ppp { Connects, Hangs, RejectsLogin };
     StagedLink(QByteArray device, Ppp ppp, std::int64_t holder = 0)
         : device_(std::move(device)), ppp_(ppp), holder_(holder) {}
-    PortState port(QByteArray& path, DWORD&, QString&) override {
+    PortState port(QByteArray& path, DialUpError&, QString&) override {
         path = device_;
         return PortState::Ready;
     }
-    bool startPpp(SerialPort&, UucpLock&, const DialRequest& request, DWORD&, QString&) override {
+    bool startPpp(SerialPort&, UucpLock&, const LineRequest& request, DialUpError&,
+                  QString&) override {
         started = true;
         passwordSeen = request.password;
         return true;
@@ -107,16 +108,16 @@ public:
     void pollPpp(std::vector<Event>& events, QString& detail) override {
         if (!started || reported) return;
         reported = true;
-        events.push_back({RASCS_Authenticate, 0});
+        events.push_back({CallState::Authenticate, 0});
         if (ppp_ == Ppp::Hangs) return;
         if (ppp_ == Ppp::RejectsLogin) {
-            events.push_back({RASCS_Authenticate, ERROR_AUTHENTICATION_FAILURE});
+            events.push_back({CallState::Authenticate, dialup_error::AuthenticationFailure});
             detail = "refused";
             return;
         }
-        events.push_back({RASCS_Authenticated, 0});
-        events.push_back({RASCS_Projected, 0});
-        events.push_back({RASCS_Connected, 0});
+        events.push_back({CallState::Authenticated, 0});
+        events.push_back({CallState::Projected, 0});
+        events.push_back({CallState::Connected, 0});
     }
     LineHolder holder() const override {
         LineHolder h;

@@ -1,75 +1,63 @@
 // Texts of the dial-up service's result codes, in the service's own words.
-#include "ras/RasApi.h"
+#include "ras/ErrorText.h"
 
 namespace obu {
 
-std::uint32_t registerDialEventMessage() {
-    return kRasDialEventMessage;
-}
-
-const char* rasErrorText(DWORD code) {
+const char* dialUpErrorText(DialUpError code) {
     switch (code) {
-        case ERROR_ACCESS_DENIED:
+        case dialup_error::AccessDenied:
             return "You may not open the modem's serial device: join the group that owns it.";
-        case ERROR_INVALID_HANDLE:
+        case dialup_error::InvalidCall:
             return "The connection handle is not valid. The connection may have ended.";
-        case ERROR_NOT_ENOUGH_MEMORY:
+        case dialup_error::NotEnoughMemory:
             return "There is not enough memory to complete the operation.";
-        case ERROR_INVALID_PARAMETER:
+        case dialup_error::InvalidParameter:
             return "A value passed to the dial-up service is not valid.";
-        case ERROR_INSUFFICIENT_BUFFER:
-            return "The buffer is too small for the text.";
-        case ERROR_BUFFER_TOO_SMALL:
-            return "The buffer is too small for all the results.";
-        case ERROR_DEVICE_DOES_NOT_EXIST:
+        case dialup_error::DeviceDoesNotExist:
             return "The modem's device does not exist or is not a serial device.";
-        case ERROR_BUFFER_INVALID:
-            return "The buffer passed to the dial-up service is not valid.";
-        case ERROR_PORT_DISCONNECTED:
+        case dialup_error::PortDisconnected:
             return "The line dropped while the call was being set up. The port was closed.";
-        case ERROR_CANNOT_OPEN_PHONEBOOK:
+        case dialup_error::CannotOpenPhoneBook:
             return "The phone book file cannot be opened.";
-        case ERROR_CANNOT_LOAD_PHONEBOOK:
+        case dialup_error::CannotLoadPhoneBook:
             return "The phone book file is too large or cannot be read.";
-        case ERROR_CANNOT_FIND_PHONEBOOK_ENTRY:
+        case dialup_error::CannotFindEntry:
             return "The phone-book entry cannot be found.";
-        case ERROR_DISCONNECTION:
+        case dialup_error::Disconnection:
             return "The connection was closed.";
-        case ERROR_REMOTE_DISCONNECTION:
+        case dialup_error::RemoteDisconnection:
             return "The connection was closed by the remote computer.";
-        case ERROR_INVALID_SIZE:
-            return "A record passed to the dial-up service has the wrong size.";
-        case ERROR_PORT_NOT_AVAILABLE:
+        case dialup_error::PortNotAvailable:
             return "The modem is already in use by another connection.";
-        case ERROR_UNKNOWN:
+        case dialup_error::Unknown:
             return "The dial-up service cannot keep its connection records.";
-        case ERROR_FROM_DEVICE:
+        case dialup_error::FromDevice:
             return "The modem reported an error.";
-        case ERROR_LINE_BUSY:
+        case dialup_error::LineBusy:
             return "The line is busy.";
-        case ERROR_NO_ANSWER:
+        case dialup_error::NoAnswer:
             return "The remote computer did not answer.";
-        case ERROR_NO_CARRIER:
+        case dialup_error::NoCarrier:
             return "No carrier: the remote modem did not respond.";
-        case ERROR_NO_DIALTONE:
+        case dialup_error::NoDialTone:
             return "There is no dial tone. Check that the modem is plugged into the phone line.";
-        case ERROR_AUTHENTICATION_FAILURE:
+        case dialup_error::AuthenticationFailure:
             return "Access was denied because the user name or password is not valid.";
-        case ERROR_PORT_OR_DEVICE:
+        case dialup_error::PortOrDevice:
             return "The modem does not respond. Check that it is switched on and connected.";
-        case ERROR_RASMAN_CANNOT_INITIALIZE:
+        case dialup_error::CannotInitialize:
             return "This computer's kernel has no PPP support, so the connection cannot be made.";
-        case ERROR_PPP_TIMEOUT:
+        case dialup_error::PppTimeout:
             return "The remote computer stopped responding while the connection was set up.";
-        case ERROR_PPP_NO_PROTOCOLS_CONFIGURED:
+        case dialup_error::PppNoProtocols:
             return "PPP could not be started on this computer (pppd refused to run).";
-        case ERROR_PPP_NO_RESPONSE:
+        case dialup_error::PppNoResponse:
             return "The remote computer stopped answering on the connection.";
-        case ERROR_PPP_LCP_TERMINATED:
+        case dialup_error::PppLcpTerminated:
             return "The remote computer did not identify itself as required.";
-        case ERROR_PPP_LOOPBACK_DETECTED:
+        case dialup_error::PppLoopback:
             return "The line loops back: the modem hears its own computer.";
-        case ERROR_IDLE_DISCONNECTED:
+        case dialup_error::LimitReached:
             return "The connection reached a time or traffic limit of its own options.";
         default:
             return nullptr;
