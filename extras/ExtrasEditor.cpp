@@ -104,7 +104,7 @@ void ExtrasEditor::buildControls() {
     m_openDialog->ExecutablesOnly = true;
     m_openDialog->InitialDir = QDir::homePath();
 
-    auto edit = [this](QLineEdit* e, const QString& name, int x, int top, int w) {
+    auto edit = [](QLineEdit* e, const QString& name, int x, int top, int w) {
         e->setObjectName(name);
         e->setGeometry(x, top, w, 21);
         // No limit here: a longer text pasted or stored is kept whole, so that
@@ -148,8 +148,11 @@ void ExtrasEditor::buildControls() {
                                    kCancelPlace.y(), 40, 13);
     m_cancelButton->setPicture(
         buttonPicture(folder + QStringLiteral("cancel.png"), {40, 13}, QStringLiteral("Cancel")));
-    for (auto [button, place] :
+    for (const auto& [face, rest] :
          {std::pair{m_okButton, kOkPlace}, std::pair{m_cancelButton, kCancelPlace}}) {
+        // Copied out of the binding: not every compiler lets a lambda capture one.
+        SkinImage* button = face;
+        const QPoint place = rest;
         button->setCursor(Qt::PointingHandCursor);
         button->onMouseDown = [button, place](Qt::MouseButton) {
             button->move(place + QPoint(1, 1));
