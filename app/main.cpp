@@ -4,30 +4,15 @@
 #include <cstring>
 #include <memory>
 
+#include "app/LinuxPlatform.h"
 #include "app/Options.h"
-#include "connection/ModemCheck.h"
+#include "app/SingleInstance.h"
 #include "core/MainWindow.h"
 #include "core/Program.h"
-#include "core/SingleInstance.h"
 #include "platform/Autostart.h"
 #include "platform/DataFolders.h"
-#include "platform/Dispatcher.h"
-#include "platform/Formats.h"
-#include "platform/HeadlessDialogs.h"
-#include "platform/IniFileProfile.h"
-#include "platform/Platform.h"
-#include "platform/PosixShell.h"
 #include "platform/ProgramFolder.h"
-#include "platform/QtDialogs.h"
-#include "platform/QtEventLoop.h"
-#include "platform/QtHelp.h"
-#include "platform/QtTrayShell.h"
-#include "platform/SdlSound.h"
-#include "platform/SystemClock.h"
 #include "platform/TerminationSignals.h"
-#include "platform/X11Windows.h"
-#include "platform/XdgRegistry.h"
-#include "ras/LineService.h"
 #include "shell/SplashScreen.h"
 
 namespace {
@@ -83,55 +68,8 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    obu::SystemClock clock;
-    obu::QtEventLoop loop;
-    std::unique_ptr<obu::Dialogs> dialogs;
-    if (headless)
-        dialogs = std::make_unique<obu::HeadlessDialogs>();
-    else
-        dialogs = std::make_unique<obu::QtDialogs>();
-    obu::Dispatcher dispatcher(*dialogs, QStringLiteral("OBU v1.3"));
-    loop.setDispatcher(&dispatcher);
-    obu::IniFileProfile profile;
-    obu::Formats formats;
-    obu::LineService lines(clock, loop);
-    obu::LineModemCheck modemCheck(lines, lines.paths().lockDir);
-    // Headless, nobody could see a tray icon: no need to say that there is no tray.
-    obu::QtTrayShell tray(loop, headless
-                                    ? std::function<void(const QString&)>([](const QString&) {})
-                                    : std::function<void(const QString&)>());
-
-    // Sounds and tunes by bare name from the program's folder.
-    obu::SdlSound sound(folder);
-    obu::XdgRegistry registry;
-    obu::PosixShell shell;
-    obu::X11Windows windows;
-    obu::QtHelp help;
-
-    obu::Platform platform;
-    platform.clock = &clock;
-    platform.loop = &loop;
-    platform.dialogs = dialogs.get();
-    platform.dispatcher = &dispatcher;
-    platform.profile = &profile;
-    platform.formats = &formats;
-    platform.dialUp = &lines;
-    platform.modemCheck = &modemCheck;
-    platform.tray = &tray;
-    platform.sound = &sound;
-    platform.registry = &registry;
-    platform.shell = &shell;
-    platform.windows = &windows;
-    platform.help = &help;
-    platform.programFolder = folder;
-    platform.settingsFolder = dataFolders.settings;
-    platform.logFolder = dataFolders.log;
-    if (headless) {
-        platform.logEcho = [](const QString& line) {
-            std::puts(line.toLocal8Bit().constData());
-            std::fflush(stdout);
-        };
-    }
+    obu::LinuxPlatform backends({folder, dataFolders, headless});
+    obu::Platform& platform = backends.platform();
 
     // A termination request that comes before or while the windows are being
     // made (a box at start runs the loop) is kept: once they exist, the

@@ -17,18 +17,12 @@
 #include <cstdio>
 #include <vector>
 
-#include "connection/ModemCheck.h"
+#include "app/LinuxPlatform.h"
 #include "connection/ReconnectCountdown.h"
 #include "core/MainWindow.h"
 #include "core/Program.h"
-#include "platform/Dispatcher.h"
-#include "platform/Formats.h"
-#include "platform/HeadlessDialogs.h"
-#include "platform/IniFileProfile.h"
+#include "platform/Clock.h"
 #include "platform/Platform.h"
-#include "platform/QtEventLoop.h"
-#include "platform/SdlSound.h"
-#include "platform/SystemClock.h"
 #include "ras/LineService.h"
 #include "ras/Processes.h"
 #include "tests/support/FakeRegistry.h"
@@ -92,43 +86,29 @@ int main(int argc, char** argv) {
           "[Fast ISP]\nPortDelay=20\nDialDelay=50\nAuthDelay=20\nProjectDelay=20\n");
     write(folder + "obu.ini", "[Connection]\r\nName=Fast ISP\r\nAutoConnect=1\r\n");
 
-    obu::SystemClock clock;
-    obu::QtEventLoop loop;
-    obu::HeadlessDialogs dialogs;
-    obu::Dispatcher dispatcher(dialogs, QStringLiteral("OBU v1.3"));
-    loop.setDispatcher(&dispatcher);
-    obu::IniFileProfile profile;
-    obu::Formats formats;
     // The line is held by the modem emulator, a process of its own, as in the real program.
     obu::LineService::Paths paths{folder + "phonebook.pbk", folder + "lines"};
     paths.lockDir = folder + "lock";
     paths.modemProgram = OBU_MODEM_PROGRAM;
-    obu::LineService lines(clock, loop, paths);
-    // The provider's side: another handle on the same registry folder.
-    obu::LineService provider(clock, loop, paths);
-    obu::LineModemCheck modemCheck(lines, folder + "lock");
-    obu::test::RecordingTrayShell tray(loop);
     // The program's own sound, on SDL's own thread (silent where no device is).
     if (!qEnvironmentVariableIsSet("SDL_AUDIODRIVER")) qputenv("SDL_AUDIODRIVER", "dummy");
-    obu::SdlSound sound(folder);
+    obu::LinuxPlatform backends({folder, {folder, folder}, true, paths});
+    obu::Platform& platform = backends.platform();
+    // Nothing of the user's desktop: no tray icon, no programs or pages
+    // started, no windows minimized, and the log not echoed.
+    obu::test::RecordingTrayShell tray(*platform.loop);
     obu::test::FakeRegistry registry;
     obu::test::RecordingShell shell;
     obu::test::FakeWindows windows;
-    obu::Platform platform;
-    platform.clock = &clock;
-    platform.loop = &loop;
-    platform.dialogs = &dialogs;
-    platform.dispatcher = &dispatcher;
-    platform.profile = &profile;
-    platform.formats = &formats;
-    platform.dialUp = &lines;
-    platform.modemCheck = &modemCheck;
     platform.tray = &tray;
-    platform.sound = &sound;
     platform.registry = &registry;
     platform.shell = &shell;
     platform.windows = &windows;
-    platform.programFolder = folder;
+    platform.logEcho = nullptr;
+    obu::LineService& lines = backends.lines();
+    obu::Clock& clock = *platform.clock;
+    // The provider's side: another handle on the same registry folder.
+    obu::LineService provider(clock, *platform.loop, paths);
 
     auto program = std::make_unique<obu::Program>(platform);
     obu::MainWindow& main = *program->mainWindow;

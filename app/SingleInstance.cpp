@@ -1,4 +1,4 @@
-#include "core/SingleInstance.h"
+#include "app/SingleInstance.h"
 
 #include <fcntl.h>
 #include <poll.h>

@@ -1,0 +1,101 @@
+#include "app/LinuxPlatform.h"
+
+#include <cstdio>
+
+#include "connection/ModemCheck.h"
+#include "platform/Dispatcher.h"
+#include "platform/Formats.h"
+#include "platform/HeadlessDialogs.h"
+#include "platform/IniFileProfile.h"
+#include "platform/PosixShell.h"
+#include "platform/QtDialogs.h"
+#include "platform/QtEventLoop.h"
+#include "platform/QtHelp.h"
+#include "platform/QtTrayShell.h"
+#include "platform/SdlSound.h"
+#include "platform/SystemClock.h"
+#include "platform/X11Windows.h"
+#include "platform/XdgRegistry.h"
+
+namespace obu {
+
+namespace {
+
+std::unique_ptr<Dialogs> makeDialogs(bool headless) {
+    if (headless) return std::make_unique<HeadlessDialogs>();
+    return std::make_unique<QtDialogs>();
+}
+
+// Headless, nobody could see a tray icon: no need to say that there is none.
+std::function<void(const QString&)> trayComplaint(bool headless) {
+    if (headless) return [](const QString&) {};
+    return {};
+}
+
+}  // namespace
+
+// In the order they depend on each other, so that they are destroyed the
+// other way round.
+struct LinuxPlatform::Backends {
+    explicit Backends(const Options& options)
+        : dialogs(makeDialogs(options.headless)),
+          dispatcher(*dialogs, QStringLiteral("OBU v1.3")),
+          lines(clock, loop, options.lines),
+          modemCheck(lines, lines.paths().lockDir),
+          tray(loop, trayComplaint(options.headless)),
+          sound(options.programFolder) {
+        loop.setDispatcher(&dispatcher);
+    }
+
+    SystemClock clock;
+    QtEventLoop loop;
+    std::unique_ptr<Dialogs> dialogs;
+    Dispatcher dispatcher;
+    IniFileProfile profile;
+    Formats formats;
+    LineService lines;
+    LineModemCheck modemCheck;
+    QtTrayShell tray;
+    // Sounds and tunes by bare name from the program's folder.
+    SdlSound sound;
+    XdgRegistry registry;
+    PosixShell shell;
+    X11Windows windows;
+    QtHelp help;
+};
+
+LinuxPlatform::LinuxPlatform(const Options& options)
+    : m_backends(std::make_unique<Backends>(options)) {
+    Backends& b = *m_backends;
+    m_platform.clock = &b.clock;
+    m_platform.loop = &b.loop;
+    m_platform.dialogs = b.dialogs.get();
+    m_platform.dispatcher = &b.dispatcher;
+    m_platform.profile = &b.profile;
+    m_platform.formats = &b.formats;
+    m_platform.dialUp = &b.lines;
+    m_platform.modemCheck = &b.modemCheck;
+    m_platform.tray = &b.tray;
+    m_platform.sound = &b.sound;
+    m_platform.registry = &b.registry;
+    m_platform.shell = &b.shell;
+    m_platform.windows = &b.windows;
+    m_platform.help = &b.help;
+    m_platform.programFolder = options.programFolder;
+    m_platform.settingsFolder = options.dataFolders.settings;
+    m_platform.logFolder = options.dataFolders.log;
+    if (options.headless) {
+        m_platform.logEcho = [](const QString& line) {
+            std::puts(line.toLocal8Bit().constData());
+            std::fflush(stdout);
+        };
+    }
+}
+
+LinuxPlatform::~LinuxPlatform() = default;
+
+LineService& LinuxPlatform::lines() {
+    return m_backends->lines;
+}
+
+}  // namespace obu

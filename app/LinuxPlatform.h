@@ -1,0 +1,37 @@
+#pragma once
+#include <memory>
+
+#include "platform/DataFolders.h"
+#include "platform/Platform.h"
+#include "ras/LineService.h"
+
+namespace obu {
+
+// The one place that builds the program's Linux backends and fills a
+// Platform with them: the program uses it whole, and a benchmark or an
+// end-to-end helper puts a double in place of a member of platform() where it
+// must not reach the real system (start programs, show a tray icon).
+class LinuxPlatform {
+public:
+    struct Options {
+        QString programFolder;    // with a trailing '/'
+        DataFolders dataFolders;  // where obu.ini and log.txt live
+        bool headless = false;    // boxes printed, the log echoed to standard output
+        LineService::Paths lines = LineService::Paths::fromEnvironment();
+    };
+
+    explicit LinuxPlatform(const Options& options);
+    ~LinuxPlatform();
+    LinuxPlatform(const LinuxPlatform&) = delete;
+    LinuxPlatform& operator=(const LinuxPlatform&) = delete;
+
+    Platform& platform() { return m_platform; }
+    LineService& lines();
+
+private:
+    struct Backends;
+    std::unique_ptr<Backends> m_backends;
+    Platform m_platform;
+};
+
+}  // namespace obu
