@@ -100,7 +100,7 @@ void MainWindow::setCommandsEnabled(bool enabled) {
 
 void MainWindow::openAlarmPage() {
     Platform& p = platform();
-    if (dialer->EntryName().isEmpty()) {
+    if (m_call->entryName().isEmpty()) {
         if (p.dialogs->messageBox(
                 QStringLiteral("Please choose a Connection before setting the Alarm."),
                 QStringLiteral("No Connection Set"), MsgIcon::Error,
@@ -137,12 +137,12 @@ void MainWindow::openConnectionPage() {
     setCommandsEnabled(false);
     m_panelShowsAlarm = false;
     m_panelSlideTimer->setEnabled(true);
-    if (!dialer->EntryName().isEmpty()) {
+    if (!m_call->entryName().isEmpty()) {
         const auto matches =
-            m_entryList->findItems(dialer->EntryName(), Qt::MatchExactly | Qt::MatchCaseSensitive);
+            m_entryList->findItems(m_call->entryName(), Qt::MatchExactly | Qt::MatchCaseSensitive);
         if (!matches.isEmpty()) m_entryList->setCurrentItem(matches.first());
-        m_userNameEdit->setText(dialer->UserName());
-        m_passwordEdit->setText(dialer->Password());
+        m_userNameEdit->setText(m_call->userName());
+        m_passwordEdit->setText(m_call->password());
     }
 }
 
@@ -222,7 +222,7 @@ void MainWindow::fillInEntryCredentials() {
 void MainWindow::acceptPanel() {
     if (m_panelShowsAlarm) {
         m_alarmClock.disarm();
-        if (dialer->EntryName().isEmpty()) {
+        if (m_call->entryName().isEmpty()) {
             platform().dialogs->messageBox(
                 QStringLiteral("Please choose a Connection (right click on icon in systray and "
                                "select Connection "
@@ -247,9 +247,9 @@ void MainWindow::acceptPanel() {
     const QString entry = item->text();
     const QString user = m_userNameEdit->text();
     const QString password = m_passwordEdit->text();
-    dialer->setEntryName(entry);
-    dialer->setUserName(user);
-    dialer->setPassword(password);
+    m_call->setEntryName(entry);
+    m_call->setUserName(user);
+    m_call->setPassword(password);
     Label2->setText(entry);
     m_userNameEdit->clear();
     m_passwordEdit->clear();

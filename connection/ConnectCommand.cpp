@@ -18,7 +18,7 @@ void MainWindow::DrawDisconnectFace() {
 
 bool MainWindow::ModemInUse() {
     ModemCheck* check = platform().modemCheck;
-    return check && check->modemInUse(dialer->EntryName(), dialer->PhoneBookPath());
+    return check && check->modemInUse(m_call->entryName(), m_call->phoneBookPath());
 }
 
 void MainWindow::Image10Click(QObject*) {
@@ -36,7 +36,7 @@ void MainWindow::Image10Click(QObject*) {
                 LaunchExtras();
             return;
         }
-        if (dialer->EntryName().isEmpty()) {
+        if (m_call->entryName().isEmpty()) {
             if (platform().dialogs->messageBox(
                     QStringLiteral("Please choose a Connection before attempting to connect."),
                     QStringLiteral("No Connection Set"), MsgIcon::Error,
@@ -62,7 +62,7 @@ void MainWindow::Image10Click(QObject*) {
     platform().dialUp->hangUp(DetectedConnection);
     // A dial still in progress is not yet the detected connection: it is ended
     // too, silently, so that none of its later stages arrive.
-    dialer->HangUpSilently();
+    m_call->hangUpSilently();
     tm_dis.setEnabled(false);
     m_dropWatch.setEnabled(false);
     StopDisconnectTimer();
@@ -77,7 +77,7 @@ std::int32_t MainWindow::DialOwnCall() {
     // Until the connect event a missing connection is this dial's own
     // business: the drop watch comes back when the line is up.
     m_dropWatch.setEnabled(false);
-    return dialer->Dial();
+    return m_call->dial();
 }
 
 QString MainWindow::ServiceErrorText(std::int32_t error) {
@@ -91,20 +91,20 @@ QString MainWindow::CallEndLine(const QString& what, std::int32_t error, const Q
     return line;
 }
 
-void MainWindow::RAS1DialError(Dialer*, std::int32_t Error, const QString& ErrorString) {
+void MainWindow::onDialFailed(DialUpError error, const QString& errorText) {
     // While the line monitor runs, busy lines and a missing dial tone are its
     // own to redial or report.
-    if ((Error == dialup_error::LineBusy || Error == dialup_error::NoDialTone) && tm_dis.enabled())
+    if ((error == dialup_error::LineBusy || error == dialup_error::NoDialTone) && tm_dis.enabled())
         return;
-    ReportDialFailure(Error, ErrorString);
+    ReportDialFailure(static_cast<std::int32_t>(error), errorText);
 }
 
 void MainWindow::ReportDialFailure(std::int32_t error, const QString& errorText) {
-    const QString detail = platform().dialUp->failureDetail(dialer->ConnectionHandle());
+    const QString detail = platform().dialUp->failureDetail(m_call->callId());
     HungUpBySelf = true;
     SessionActive = false;
     // Nothing of the failed call is left for a later hang-up to find.
-    dialer->HangUpSilently();
+    m_call->hangUpSilently();
     StopDisconnectTimer();
     ReadyToConnect = true;
     DrawConnectFace();
@@ -115,40 +115,43 @@ void MainWindow::ReportDialFailure(std::int32_t error, const QString& errorText)
                    QStringLiteral("Connection Terminated by OBU")});
 }
 
-void MainWindow::RAS1AboutToOpenPort(Dialer*) {
-    Status2->setText(QStringLiteral("connecting"));
+void MainWindow::onDialStage(CallState state) {
+    switch (state) {
+        case CallState::OpenPort:
+            Status2->setText(QStringLiteral("connecting"));
+            break;
+        case CallState::PortOpened:
+            ReadyToConnect = false;
+            DrawDisconnectFace();
+            program().trayMenu->connectItem->setText(QStringLiteral("Disconnect"));
+            break;
+        case CallState::Authenticate:
+            Status2->setText(QStringLiteral("authenticating user/pass"));
+            WriteLogLine(QStringLiteral("Sending username/password"));
+            break;
+        case CallState::Authenticated:
+            Status2->setText(QStringLiteral("authenticated"));
+            WriteLogLine(QStringLiteral("Username/Password authenticated by server"));
+            break;
+        default:
+            break;
+    }
 }
 
-void MainWindow::RAS1PortOpened(Dialer*) {
-    ReadyToConnect = false;
-    DrawDisconnectFace();
-    program().trayMenu->connectItem->setText(QStringLiteral("Disconnect"));
-}
-
-void MainWindow::RAS1Authenticate(Dialer*) {
-    Status2->setText(QStringLiteral("authenticating user/pass"));
-    WriteLogLine(QStringLiteral("Sending username/password"));
-}
-
-void MainWindow::RAS1Authenticated(Dialer*) {
-    Status2->setText(QStringLiteral("authenticated"));
-    WriteLogLine(QStringLiteral("Username/Password authenticated by server"));
-}
-
-void MainWindow::RAS1Connect(Dialer*) {
+void MainWindow::onConnected() {
     SessionActive = true;
     HungUpBySelf = false;
-    Status2->setText(QStringLiteral("Connected to ") + dialer->EntryName());
+    Status2->setText(QStringLiteral("Connected to ") + m_call->entryName());
     LaunchExtras();
     if (program().trayMenu->minimizeDialUpOption->isChecked()) Timer6.setEnabled(true);
-    WriteLogLine(QStringLiteral("Connection established to ") + dialer->EntryName());
+    WriteLogLine(QStringLiteral("Connection established to ") + m_call->entryName());
     StartDisconnectTimer();
     startDropWatch();
 }
 
-void MainWindow::RAS1Disconnect(Dialer*, std::int32_t, const QString&) {
+void MainWindow::onDisconnected() {
     SessionActive = false;
-    Status2->setText(QStringLiteral("Disconnected from ") + dialer->EntryName());
+    Status2->setText(QStringLiteral("Disconnected from ") + m_call->entryName());
     ReadyToConnect = true;
     StopDisconnectTimer();
 }

@@ -7,7 +7,7 @@
 namespace obu {
 
 bool MainWindow::EndedByItsOwnLimit() {
-    const CallId own = dialer->ConnectionHandle();
+    const CallId own = m_call->callId();
     if (own == 0) return false;
     CallInfo status;
     if (platform().dialUp->callStatus(own, &status) != dialup_error::None ||
@@ -16,7 +16,7 @@ bool MainWindow::EndedByItsOwnLimit() {
     const QString detail = platform().dialUp->failureDetail(own);
     HungUpBySelf = true;
     SessionActive = false;
-    dialer->HangUpSilently();
+    m_call->hangUpSilently();
     StopDisconnectTimer();
     WriteLogLine(CallEndLine(QStringLiteral("Connection ended"), dialup_error::LimitReached,
                              ServiceErrorText(dialup_error::LimitReached), detail));

@@ -14,18 +14,18 @@ constexpr int kMaxHangUps = 4;
 }  // namespace
 
 void MainWindow::tm_disTimer() {
-    const std::int32_t result = dialer->LastError();
+    const DialUpError result = m_call->lastError();
     TrayMenu* tray = program().trayMenu;
     if (result == dialup_error::LineBusy && tray->redialIfBusyOption->isChecked()) {
         Image10->setEnabled(false);
         tray->connectItem->setEnabled(false);
         HungUpBySelf = true;
         SessionActive = false;
-        dialer->HangUp();
-        dialer->Dial();
-        for (int i = 0; dialer->LastError() != 0 && i < kMaxHangUps; ++i) dialer->HangUp();
+        m_call->hangUp();
+        m_call->dial();
+        for (int i = 0; m_call->lastError() != 0 && i < kMaxHangUps; ++i) m_call->hangUp();
         platform().clock->sleep(500);
-        dialer->Dial();
+        m_call->dial();
         SessionActive = true;
         HungUpBySelf = false;
         Image10->setEnabled(true);
@@ -37,7 +37,7 @@ void MainWindow::tm_disTimer() {
         HungUpBySelf = true;
         SessionActive = false;
         platform().dialUp->hangUp(DetectedConnection);
-        for (int i = 0; dialer->LastError() != 0 && i < kMaxHangUps; ++i) dialer->HangUp();
+        for (int i = 0; m_call->lastError() != 0 && i < kMaxHangUps; ++i) m_call->hangUp();
         platform().dialogs->messageBox(
             QStringLiteral(
                 "The line that OBU was attempting to dial was busy. If you would like OBU to "
@@ -53,7 +53,7 @@ void MainWindow::tm_disTimer() {
     if (result == dialup_error::NoDialTone) {
         HungUpBySelf = true;
         m_dropWatch.setEnabled(false);
-        for (int i = 0; dialer->LastError() != 0 && i < kMaxHangUps; ++i) dialer->HangUp();
+        for (int i = 0; m_call->lastError() != 0 && i < kMaxHangUps; ++i) m_call->hangUp();
         platform().dialogs->messageBox(
             QStringLiteral("OBU could not detect a dail tone while attempting to dial."),
             QStringLiteral("No Dial Tone"), MsgIcon::None, MsgButtons::Ok);

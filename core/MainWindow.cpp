@@ -59,8 +59,8 @@ MainWindow::MainWindow(Program& program)
 
 MainWindow::~MainWindow() {
     FormDestroy();
-    // The component goes with the window; a connection that is up stays up.
-    dialer.reset();
+    // The call goes with the window; a connection that is up stays up.
+    m_call.reset();
 }
 
 void MainWindow::setWidth(int outerWidth) {
@@ -116,17 +116,11 @@ void MainWindow::buildSkin() {
 }
 
 void MainWindow::bindComponent() {
-    dialer = std::make_unique<Dialer>(*platform().dialUp);
-    dialer->setRedialAttempts(0);
-    dialer->setOnConnect([this](Dialer* s) { RAS1Connect(s); });
-    dialer->setOnDisconnect(
-        [this](Dialer* s, std::int32_t e, const QString& t) { RAS1Disconnect(s, e, t); });
-    dialer->setOnDialError(
-        [this](Dialer* s, std::int32_t e, const QString& t) { RAS1DialError(s, e, t); });
-    dialer->setOnAboutToOpenPort([this](Dialer* s) { RAS1AboutToOpenPort(s); });
-    dialer->setOnPortOpened([this](Dialer* s) { RAS1PortOpened(s); });
-    dialer->setOnAuthenticate([this](Dialer* s) { RAS1Authenticate(s); });
-    dialer->setOnAuthenticated([this](Dialer* s) { RAS1Authenticated(s); });
+    m_call = std::make_unique<DialUpCall>(*platform().dialUp);
+    connect(m_call.get(), &DialUpCall::stageReached, this, &MainWindow::onDialStage);
+    connect(m_call.get(), &DialUpCall::connected, this, &MainWindow::onConnected);
+    connect(m_call.get(), &DialUpCall::disconnected, this, &MainWindow::onDisconnected);
+    connect(m_call.get(), &DialUpCall::failed, this, &MainWindow::onDialFailed);
     connect(platform().dialUp, &DialUpService::callsChanged, this, [this] {
         if (m_dropWatch.enabled()) checkForDrop();
     });

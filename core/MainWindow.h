@@ -14,7 +14,7 @@
 #include "model/Settings.h"
 #include "platform/Sound.h"
 #include "platform/WindowTimer.h"
-#include "ras/Dialer.h"
+#include "ras/DialUpCall.h"
 #include "shell/WebPageOpener.h"
 #include "timing/PacingTimer.h"
 #include "ui/Form.h"
@@ -63,18 +63,15 @@ public:
     // The connection found by the last detection pass; the program's own hang-ups use it.
     CallId DetectedConnection = 0;
 
-    // The dial-up component.
-    std::unique_ptr<Dialer> dialer;
+    // The program's own call.
+    std::unique_ptr<DialUpCall> m_call;
 
     // Connect command and dial events.
     void Image10Click(QObject* Sender);
-    void RAS1AboutToOpenPort(Dialer* Sender);
-    void RAS1PortOpened(Dialer* Sender);
-    void RAS1Authenticate(Dialer* Sender);
-    void RAS1Authenticated(Dialer* Sender);
-    void RAS1Connect(Dialer* Sender);
-    void RAS1Disconnect(Dialer* Sender, std::int32_t Error, const QString& ErrorString);
-    void RAS1DialError(Dialer* Sender, std::int32_t Error, const QString& ErrorString);
+    void onDialStage(CallState state);
+    void onConnected();
+    void onDisconnected();
+    void onDialFailed(DialUpError error, const QString& errorText);
     // Starts a dial of the chosen entry as the program's own call; non-zero
     // when the service refused it at once.
     std::int32_t DialOwnCall();

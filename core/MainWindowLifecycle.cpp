@@ -34,9 +34,9 @@ void MainWindow::FormCreate() {
         m_userNameEdit->clear();
         m_passwordEdit->clear();
         // 5.
-        dialer->RefreshEntryList();
+        m_call->refreshEntryList();
         m_entryList->clear();
-        m_entryList->addItems(dialer->EntryList());
+        m_entryList->addItems(m_call->entryList());
         // 6.
         Image10->DrawFace(ImageList2, 0);
         Image11->DrawFace(ImageList3, 0);
@@ -67,10 +67,10 @@ void MainWindow::FormCreate() {
         // 11. The credentials count only with an entry to dial.
         if (!settings->text(Setting::EntryName).isEmpty()) {
             tray->connectOnStartOption->setChecked(settings->flag(Setting::ConnectOnStart));
-            dialer->setEntryName(settings->text(Setting::EntryName));
-            Label2->setText(dialer->EntryName());
-            dialer->setUserName(settings->text(Setting::UserName));
-            dialer->setPassword(settings->text(Setting::Password));
+            m_call->setEntryName(settings->text(Setting::EntryName));
+            Label2->setText(m_call->entryName());
+            m_call->setUserName(settings->text(Setting::UserName));
+            m_call->setPassword(settings->text(Setting::Password));
         }
         // 12.
         setPosition(settings->number(Setting::WindowLeft), settings->number(Setting::WindowTop));
@@ -117,9 +117,9 @@ void MainWindow::SaveSettings() {
     ini.setFlag(Setting::DailyAlarm, m_alarmClock.isDaily());
     ini.setFlag(Setting::ConnectOnStart, tray->connectOnStartOption->isChecked());
     ini.setText(Setting::AlarmTime, m_alarmClock.time());
-    ini.setText(Setting::EntryName, dialer->EntryName());
-    ini.setText(Setting::UserName, dialer->UserName());
-    ini.setText(Setting::Password, dialer->Password());
+    ini.setText(Setting::EntryName, m_call->entryName());
+    ini.setText(Setting::UserName, m_call->userName());
+    ini.setText(Setting::Password, m_call->password());
     for (int n = 1; n <= Extras::kSlots; ++n)
         ini.setFlag({Setting::ExtraLight, n}, m_extras.isOn(n));
     ini.setNumber(Setting::WindowLeft, Left());

@@ -27,10 +27,10 @@ void MainWindow::Timer6Timer() {
     if (!windows) return;
     const bool told = windows->watch([this, windows] {
         handle([this, windows] {
-            if (minimizeIfShown(*windows, dialer->EntryName())) windows->unwatch();
+            if (minimizeIfShown(*windows, m_call->entryName())) windows->unwatch();
         });
     });
-    if (minimizeIfShown(*windows, dialer->EntryName())) {
+    if (minimizeIfShown(*windows, m_call->entryName())) {
         windows->unwatch();
         Timer6.setEnabled(false);
         return;

@@ -212,7 +212,7 @@ TEST_F(Alarm, TheConnectionPageStoresTheEntryInBothPlacesAndRemembersCredentials
     userNameEdit()->setText("anne");
     passwordEdit()->setText("p\u00e4ss");
     app.click(okButton());
-    EXPECT_EQ(main().dialer->EntryName(), "Demo Busy");
+    EXPECT_EQ(main().m_call->entryName(), "Demo Busy");
     EXPECT_EQ(main().Label2->text(), "Demo Busy");
     EXPECT_EQ(main().Width(), 452);
     const QByteArray ini = app.iniBytes();
@@ -238,7 +238,7 @@ TEST_F(Alarm, TheHiddenPairOpensTheCreditsAndStoresNothing) {
     app.click(okButton());
     EXPECT_TRUE(app.program().creditsWindow->isVisible());
     EXPECT_EQ(main().Width(), 452);
-    EXPECT_EQ(main().dialer->EntryName(), "Demo ISP");
+    EXPECT_EQ(main().m_call->entryName(), "Demo ISP");
     EXPECT_EQ(app.iniBytes(), before);
     app.program().creditsWindow->hide();
 

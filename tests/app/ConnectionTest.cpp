@@ -37,7 +37,7 @@ struct Connection : ::testing::Test {
         return main().Image10->faceList() == &main().ImageList8 && main().Image10->faceIndex() == 0;
     }
     bool connected() {
-        return app.logged("Connection established to " + main().dialer->EntryName());
+        return app.logged("Connection established to " + main().m_call->entryName());
     }
     CallId onlyConnection() {
         QList<CallInfo> calls;
@@ -498,7 +498,7 @@ TEST_F(Connection, AfterNoDialToneAnotherEntryDialsWithoutAReconnect) {
     app.click(main().Image10);
     ASSERT_TRUE(app.advanceUntil([&] { return !app.dialogs.boxes().empty(); }, 30000));
     EXPECT_TRUE(main().m_dropWatch.enabled());
-    main().dialer->setEntryName("Demo ISP");
+    main().m_call->setEntryName("Demo ISP");
     app.click(main().Image10);
     ASSERT_TRUE(app.advanceUntil([&] { return connected(); }));
     app.time.advance(15000);

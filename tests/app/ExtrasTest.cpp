@@ -892,7 +892,7 @@ TEST_F(Extras, TheDialUpWindowIsMinimizedWhenItComesUpAfterTheConnection) {
     EXPECT_EQ(app.windows.searchedTitles.last(), "Connected to Demo ISP");
     EXPECT_EQ(app.windows.searchedClasses.last(), "#32770");
 
-    main().RAS1Connect(main().dialer.get());  // a further connect changes nothing
+    main().onConnected();  // a further connect changes nothing
     EXPECT_TRUE(main().Timer6.enabled());
 
     const auto dun = app.windows.open("CONNECTED TO DEMO ISP");

@@ -115,8 +115,8 @@ int main(int argc, char** argv) {
     obu::ReconnectCountdown& reconnect = *program->reconnectCountdown;
     // Up, and found by the drop watch: the watch holds the connection's own handle.
     auto connected = [&] {
-        return main.m_dropWatch.enabled() && main.dialer->ConnectionHandle() != 0 &&
-               main.DetectedConnection == main.dialer->ConnectionHandle();
+        return main.m_dropWatch.enabled() && main.m_call->callId() != 0 &&
+               main.DetectedConnection == main.m_call->callId();
     };
     if (!pumpUntil(connected, 30000)) {
         std::fprintf(stderr, "bench_watch: the connection did not come up\n");

@@ -11,7 +11,7 @@
 #include <QThread>
 
 #include "platform/SystemClock.h"
-#include "ras/Dialer.h"
+#include "ras/DialUpCall.h"
 #include "tests/unit/ras/RasTestSupport.h"
 
 namespace obu::test {
@@ -95,11 +95,11 @@ protected:
     }
 
     // This process dials, as obu would.
-    void dialHere(Dialer& ras, const QString& entry) {
+    void dialHere(DialUpCall& ras, const QString& entry) {
         ras.setEntryName(entry);
-        ASSERT_EQ(ras.Dial(), 0);
-        ASSERT_TRUE(loop.advanceUntil([&] { return ras.ConnectState() == CallState::Connected; },
-                                      kDeadlineMs));
+        ASSERT_EQ(ras.dial(), 0);
+        ASSERT_TRUE(
+            loop.advanceUntil([&] { return ras.state() == CallState::Connected; }, kDeadlineMs));
     }
 };
 
@@ -131,22 +131,24 @@ TEST_F(CrossProcessTest, AConnectionDialledByObuLineIsListedHereAndOutlivesItsDi
     EXPECT_TRUE(obuLine({"connections"}).out.contains("No connections."));
 }
 
-TEST_F(CrossProcessTest, AHangUpOrADropFromOutsideIsSeenByTheComponentThatDialled) {
-    Dialer ras(*service);
+TEST_F(CrossProcessTest, AHangUpOrADropFromOutsideIsSeenByTheProcessThatDialled) {
+    DialUpCall ras(*service);
     dialHere(ras, "Fast");
     EXPECT_EQ(obuLine({"hangup", "Fast"}).exitCode, 0);
     EXPECT_TRUE(enumerate(*service).empty());
-    EXPECT_EQ(ras.UpdateStatus(), 6);
-    EXPECT_EQ(ras.GetStatusText(), "Invalid Handle");
+    DialUpError result = 0;
+    status(*service, ras.callId(), &result);
+    EXPECT_EQ(result, dialup_error::InvalidCall);
 
     // Dropped by the provider while this process lives: it can still read why.
     dialHere(ras, "Fast");
     EXPECT_EQ(obuLine({"drop", "all"}).exitCode, 0);
     EXPECT_TRUE(enumerate(*service).empty());
-    EXPECT_EQ(ras.UpdateStatus(), 629);
-    EXPECT_EQ(ras.ConnectState(), CallState::Disconnected);
-    EXPECT_EQ(ras.GetStatusText(), "The connection was closed by the remote computer.");
-    ras.HangUp();
+    const CallInfo info = status(*service, ras.callId(), &result);
+    EXPECT_EQ(result, dialup_error::None);
+    EXPECT_EQ(info.state, CallState::Disconnected);
+    EXPECT_EQ(info.error, dialup_error::RemoteDisconnection);
+    ras.hangUp();
     EXPECT_TRUE(service->lines().empty());
 }
 
@@ -159,7 +161,7 @@ TEST_F(CrossProcessTest, ADialInProgressIsReleasedWhenItsDialerIsKilled) {
     ASSERT_TRUE(dialer->waitForFinished(kDeadlineMs));
     ASSERT_TRUE(waitFor([&] { return service->lines().empty(); }));
     // The modem is free again.
-    Dialer ras(*service);
+    DialUpCall ras(*service);
     dialHere(ras, "Fast");
     EXPECT_EQ(enumerate(*service).size(), 1u);
 }
@@ -200,12 +202,12 @@ TEST_F(CrossProcessTest, ABusyLineCountsItsBusySignalsAcrossPrograms) {
     EXPECT_EQ(first.exitCode, 1);
     EXPECT_TRUE(first.err.contains("failed at \"Connecting device\": error 676: The line is busy."))
         << first.err.toStdString();
-    Dialer ras(*service);
+    DialUpCall ras(*service);
     ras.setEntryName("Fast Twice Busy");
-    ras.Dial();
-    ASSERT_TRUE(loop.advanceUntil([&] { return ras.LastError() != 0; }, kDeadlineMs));
-    EXPECT_EQ(ras.LastError(), 676);
-    ras.HangUp();
+    ras.dial();
+    ASSERT_TRUE(loop.advanceUntil([&] { return ras.lastError() != 0; }, kDeadlineMs));
+    EXPECT_EQ(ras.lastError(), 676);
+    ras.hangUp();
     EXPECT_EQ(obuLine({"dial", "Fast Twice Busy"}).exitCode, 0);
 }
 

@@ -1,13 +1,13 @@
 // Phone books as users leave them: missing, empty, damaged, too long, with
 // duplicate or odd names. None may crash the service, and each must give a
-// list that makes sense, read through the service and through Dialer.
+// list that makes sense, read through the service and through DialUpCall.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
 #include <QRandomGenerator>
 
-#include "ras/Dialer.h"
+#include "ras/DialUpCall.h"
 #include "tests/unit/ras/RasTestSupport.h"
 
 namespace obu::test {
@@ -17,21 +17,21 @@ class PhoneBookTest : public ::testing::Test {
 protected:
     ServiceBench bench;
     std::unique_ptr<LineService> service = bench.service();
-    Dialer ras{*service};
+    DialUpCall ras{*service};
 
     QStringList listOf(const QByteArray& text) {
         bench.folder.write("book.pbk", text);
         ras.setPhoneBookPath(bench.folder.file("book.pbk"));
-        return ras.EntryList();
+        return ras.entryList();
     }
 };
 
 TEST_F(PhoneBookTest, WithoutAFileTheDemoPhoneBookServesInItsOrder) {
     LineService demo(bench.time, bench.time,
                      {bench.folder.file("none/phonebook.pbk"), bench.folder.file("lines")});
-    Dialer component(demo);
-    EXPECT_EQ(component.RefreshEntryList(), 0);
-    EXPECT_EQ(component.EntryList(),
+    DialUpCall component(demo);
+    EXPECT_EQ(component.refreshEntryList(), 0);
+    EXPECT_EQ(component.entryList(),
               (QStringList{"Demo ISP", "Demo Busy", "Demo Always Busy", "Demo No Dial Tone",
                            "Demo No Answer", "Demo Bad Password", "Demo Drop"}));
     const PhoneBook book = demo.phoneBook();
@@ -46,31 +46,31 @@ TEST_F(PhoneBookTest, WithoutAFileTheDemoPhoneBookServesInItsOrder) {
 
 TEST_F(PhoneBookTest, ANamedPhoneBookThatIsMissingOrAFolderListsNothingWithItsCode) {
     ras.setPhoneBookPath(bench.folder.file("nowhere.pbk"));
-    EXPECT_TRUE(ras.EntryList().isEmpty());
-    EXPECT_EQ(ras.LastError(), 621);
+    EXPECT_TRUE(ras.entryList().isEmpty());
+    EXPECT_EQ(ras.lastError(), 621);
     ras.setPhoneBookPath(bench.folder.path());
-    EXPECT_TRUE(ras.EntryList().isEmpty());
-    EXPECT_EQ(ras.LastError(), 621);
+    EXPECT_TRUE(ras.entryList().isEmpty());
+    EXPECT_EQ(ras.lastError(), 621);
     // A FIFO would wait for a writer for ever: it is refused without opening
     // it for a read that blocks.
     const QString fifo = bench.folder.file("fifo.pbk");
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     ras.setPhoneBookPath(fifo);
-    EXPECT_TRUE(ras.EntryList().isEmpty());
-    EXPECT_EQ(ras.LastError(), 621);
+    EXPECT_TRUE(ras.entryList().isEmpty());
+    EXPECT_EQ(ras.lastError(), 621);
     EXPECT_TRUE(service->phoneBook(fifo).problem.contains("not a regular file"));
     LineService fifoDefault(bench.time, bench.time, {fifo, bench.folder.file("lines")});
     QList<EntryInfo> entries;
     EXPECT_EQ(fifoDefault.entries({}, &entries), 621u);
     // Back to the default one: the list comes back.
     ras.setPhoneBookPath(QString());
-    EXPECT_EQ(ras.EntryList().size(), 14);
-    EXPECT_EQ(ras.LastError(), 0);
+    EXPECT_EQ(ras.entryList().size(), 14);
+    EXPECT_EQ(ras.lastError(), 0);
 }
 
 TEST_F(PhoneBookTest, EmptyAndDamagedFilesGiveTheEntriesThatCanBeRead) {
     EXPECT_TRUE(listOf("").isEmpty());
-    EXPECT_EQ(ras.LastError(), 0);
+    EXPECT_EQ(ras.lastError(), 0);
     EXPECT_TRUE(listOf("\r\n\r\n; only a comment\nPhoneNumber=1\n").isEmpty());
 
     QByteArray noise(64 * 1024, '\0');
@@ -97,7 +97,7 @@ TEST_F(PhoneBookTest, TwentyFiveEntriesGiveTheFirstTwenty) {
     ASSERT_EQ(names.size(), 20);
     EXPECT_EQ(names.front(), "Entry 1");
     EXPECT_EQ(names.back(), "Entry 20");
-    EXPECT_EQ(ras.LastError(), 0);
+    EXPECT_EQ(ras.lastError(), 0);
     // The service itself lists them all.
     QList<EntryInfo> all;
     EXPECT_EQ(service->entries(bench.folder.file("book.pbk"), &all), dialup_error::None);
@@ -112,9 +112,8 @@ TEST_F(PhoneBookTest, ALongNameIsCutTo256AndCanStillBeDialled) {
     ASSERT_EQ(names.size(), 1);
     EXPECT_EQ(names[0], QString(256, u'L'));
     ras.setEntryName(QString(300, u'L'));
-    ASSERT_EQ(ras.Dial(), 0);
-    ASSERT_TRUE(
-        bench.time.advanceUntil([&] { return ras.ConnectState() == CallState::Connected; }, 5000));
+    ASSERT_EQ(ras.dial(), 0);
+    ASSERT_TRUE(bench.time.advanceUntil([&] { return ras.state() == CallState::Connected; }, 5000));
     EXPECT_EQ(enumerate(*service).at(0).entry, QString(256, u'L'));
 }
 
@@ -155,8 +154,8 @@ TEST_F(PhoneBookTest, NamesWrittenInUtf8OrSingleByteReadTheSame) {
 TEST_F(PhoneBookTest, AFileTooLargeToBeAPhoneBookIsRefused) {
     bench.folder.write("book.pbk", QByteArray(PhoneBook::kMaxFileBytes + 10, 'x'));
     ras.setPhoneBookPath(bench.folder.file("book.pbk"));
-    EXPECT_TRUE(ras.EntryList().isEmpty());
-    EXPECT_EQ(ras.LastError(), 622);
+    EXPECT_TRUE(ras.entryList().isEmpty());
+    EXPECT_EQ(ras.lastError(), 622);
 }
 
 }  // namespace
