@@ -42,6 +42,8 @@ NetworkManagerService::NetworkManagerService(NetworkManagerClient* client, bool 
     connect(client_, &NetworkManagerClient::settled, this, &NetworkManagerService::settled);
     connect(client_, &NetworkManagerClient::availableChanged, this, [this](bool available) {
         if (available) return;
+        retired_.clear();
+        dropped_.clear();
         // Without NetworkManager nothing can be known of its connections:
         // to a watcher they are gone.
         for (const CallId id : calls_.keys())
@@ -314,6 +316,10 @@ void NetworkManagerService::advance(CallId id, CallState state) {
 
 void NetworkManagerService::onActiveConnectionChanged(const NmActiveConnection& connection) {
     const CallId id = idOf(connection.uuid);
+    if (dropped_.contains(connection.path)) {
+        if (connection.state == NmActiveState::Deactivated) dropped_.remove(connection.path);
+        return;
+    }
     if (retired_.contains(connection.path)) {
         // A connection this process hung up: its end is the hang-up's, unless
         // the profile has been dialled again meanwhile (a call of its own).
@@ -378,7 +384,11 @@ void NetworkManagerService::onActiveConnectionChanged(const NmActiveConnection& 
         case NmActiveState::Deactivating:
             // A line that was up is gone as soon as it starts going down; a
             // failing dial waits for the reason that comes with its end.
-            if (!ownEnd && connection.wasActivated) end(id, dialup_error::RemoteDisconnection, {});
+            if (!ownEnd && connection.wasActivated) {
+                end(id, dialup_error::RemoteDisconnection, {});
+                // Its own end, still to come, must not end a new dial of the profile.
+                dropped_.insert(connection.path);
+            }
             break;
         case NmActiveState::Deactivated:
             if (ownEnd) {

@@ -102,6 +102,7 @@ private:
     QHash<CallId, Call> ended_;   // ended with an error, until hung up or dialled again
     QHash<QString, CallId> ids_;  // profile uuid → call id
     QSet<QString> retired_;       // active connections hung up here, until they end
+    QSet<QString> dropped_;       // active connections told as dropped, until they end
     quint64 nextOrder_ = 0;
     QList<Note> outbox_;
     bool deliveryPosted_ = false;

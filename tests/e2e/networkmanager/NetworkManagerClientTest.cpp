@@ -298,9 +298,10 @@ TEST_F(NetworkManagerService, DialsHangsUpAndTellsAnOutsideDrop) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return listed(other).isEmpty(); }, kDeadlineMs));
 }
 
-// The busy redial hangs up and dials again at once: the new dial must not be
-// ended by the old one's end, whether NetworkManager had named the old one or not.
-TEST_F(NetworkManagerService, DialsAgainWhileItsHangUpIsUnderWay) {
+// The busy redial hangs up and dials again at once, a user may connect again
+// at once after a drop: the new dial must not be ended by the old connection's
+// end, whether NetworkManager had named the old one or not.
+TEST_F(NetworkManagerService, DialsAgainWhileTheOldConnectionGoesDown) {
     const auto connected = [&](CallId id) {
         return QTest::qWaitFor(
             [&] {
@@ -324,6 +325,26 @@ TEST_F(NetworkManagerService, DialsAgainWhileItsHangUpIsUnderWay) {
     QCoreApplication::processEvents();
     EXPECT_EQ(listed(), QList<CallId>{second});
     for (const auto& [id, error] : ends) EXPECT_EQ(error, dialup_error::None);
+
+    // Dropped from outside and dialled again as soon as the drop is told,
+    // while the old connection is still going down.
+    CallId again = 0;
+    const auto redial = QObject::connect(&service, &DialUpService::callEnded, &service,
+                                         [&](CallId, DialUpError error) {
+                                             if (error == dialup_error::RemoteDisconnection)
+                                                 dial("obu-line", &again);
+                                         });
+    QProcess down;
+    down.start("nmcli", {"connection", "down", "obu-line"});
+    EXPECT_EQ(endOf(second), dialup_error::RemoteDisconnection);
+    QObject::disconnect(redial);
+    ASSERT_NE(again, 0u);
+    EXPECT_TRUE(connected(again));
+    down.waitForFinished(kDeadlineMs);
+    reports.waitFor("obu-line", NmActiveState::Deactivated);
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(listed(), QList<CallId>{again});
 }
 
 TEST_F(NetworkManagerService, ReportsFailedDialsWithTheServiceErrors) {
