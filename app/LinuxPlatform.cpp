@@ -1,5 +1,7 @@
 #include "app/LinuxPlatform.h"
 
+#include <QEventLoop>
+#include <QTimer>
 #include <cstdio>
 
 #include "connection/ModemCheck.h"
@@ -26,6 +28,18 @@ std::unique_ptr<Dialogs> makeDialogs(bool headless) {
     return std::make_unique<QtDialogs>();
 }
 
+// NetworkManager's first answers, so that the connection panel lists its
+// profiles and a connection of it that is up already is found at start.
+// Without a bus or NetworkManager they come at once; a NetworkManager that
+// does not answer holds the start only briefly.
+void awaitNetworkManager(NetworkManagerService& networkManager) {
+    if (networkManager.isSettled()) return;
+    QEventLoop wait;
+    QObject::connect(&networkManager, &NetworkManagerService::settled, &wait, &QEventLoop::quit);
+    QTimer::singleShot(2000, &wait, &QEventLoop::quit);
+    wait.exec();
+}
+
 // Headless, nobody could see a tray icon: no need to say that there is none.
 std::function<void(const QString&)> trayComplaint(bool headless) {
     if (headless) return [](const QString&) {};
@@ -41,10 +55,12 @@ struct LinuxPlatform::Backends {
         : dialogs(makeDialogs(options.headless)),
           dispatcher(*dialogs, QStringLiteral("OBU v1.3")),
           lines(clock, loop, options.lines),
+          dialUp(lines, networkManager),
           modemCheck(lines, lines.paths().lockDir),
           tray(loop, trayComplaint(options.headless)),
           sound(options.programFolder) {
         loop.setDispatcher(&dispatcher);
+        awaitNetworkManager(networkManager);
     }
 
     SystemClock clock;
@@ -54,6 +70,8 @@ struct LinuxPlatform::Backends {
     IniFileProfile profile;
     Formats formats;
     LineService lines;
+    NetworkManagerService networkManager;
+    CombinedDialUpService dialUp;
     LineModemCheck modemCheck;
     QtTrayShell tray;
     // Sounds and tunes by bare name from the program's folder.
@@ -73,7 +91,7 @@ LinuxPlatform::LinuxPlatform(const Options& options)
     m_platform.dispatcher = &b.dispatcher;
     m_platform.profile = &b.profile;
     m_platform.formats = &b.formats;
-    m_platform.dialUp = &b.lines;
+    m_platform.dialUp = &b.dialUp;
     m_platform.modemCheck = &b.modemCheck;
     m_platform.tray = &b.tray;
     m_platform.sound = &b.sound;
@@ -96,6 +114,14 @@ LinuxPlatform::~LinuxPlatform() = default;
 
 LineService& LinuxPlatform::lines() {
     return m_backends->lines;
+}
+
+NetworkManagerService& LinuxPlatform::networkManager() {
+    return m_backends->networkManager;
+}
+
+CombinedDialUpService& LinuxPlatform::dialUp() {
+    return m_backends->dialUp;
 }
 
 }  // namespace obu

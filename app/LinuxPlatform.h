@@ -1,6 +1,8 @@
 #pragma once
 #include <memory>
 
+#include "dialup/CombinedDialUpService.h"
+#include "dialup/networkmanager/NetworkManagerService.h"
 #include "platform/DataFolders.h"
 #include "platform/Platform.h"
 #include "ras/LineService.h"
@@ -27,6 +29,9 @@ public:
 
     Platform& platform() { return m_platform; }
     LineService& lines();
+    NetworkManagerService& networkManager();
+    // The phone book and NetworkManager as one: the program's dial-up service.
+    CombinedDialUpService& dialUp();
 
 private:
     struct Backends;

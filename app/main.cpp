@@ -11,6 +11,7 @@
 #include "core/Program.h"
 #include "platform/Autostart.h"
 #include "platform/DataFolders.h"
+#include "platform/Dispatcher.h"
 #include "platform/ProgramFolder.h"
 #include "platform/TerminationSignals.h"
 #include "shell/SplashScreen.h"
@@ -75,6 +76,20 @@ int main(int argc, char** argv) {
     // made (a box at start runs the loop) is kept: once they exist, the
     // program closes the normal way.
     std::unique_ptr<obu::Program> program;
+    // Said once a name is seen to clash; through the loop, as the panel's
+    // list is filled while the windows are being made.
+    QObject::connect(
+        &backends.dialUp(), &obu::CombinedDialUpService::entryHidden, &app,
+        [&program, &platform](const QString& name, const QString& source) {
+            if (!program) return;
+            platform.dispatcher->run([&] {
+                program->mainWindow->WriteLogLine(
+                    QStringLiteral("The %1 connection \"%2\" is hidden by the phone book's entry "
+                                   "of the same name")
+                        .arg(source, name));
+            });
+        },
+        Qt::QueuedConnection);
     const auto closeProgram = [&program] {
         if (program && !program->application().Terminated()) program->splashScreen->Close();
     };

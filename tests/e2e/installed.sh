@@ -41,5 +41,5 @@ run_once 2
 
 note "obu-line through its link"
 "${AS_USER[@]}" "$prefix/bin/obu-line" entries >"$E2E_TMP/entries.txt" 2>&1 || fail "obu-line: $(cat "$E2E_TMP/entries.txt")"
-grep -qx "Demo ISP" "$E2E_TMP/entries.txt" || fail "entries: $(cat "$E2E_TMP/entries.txt")"
+grep -qx $'Demo ISP\tphone book' "$E2E_TMP/entries.txt" || fail "entries: $(cat "$E2E_TMP/entries.txt")"
 echo "PASS"

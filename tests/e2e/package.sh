@@ -44,5 +44,5 @@ grep -q "message box" "$E2E_TMP/out.txt" && fail "an error box: $(cat "$E2E_TMP/
 [[ -f "$E2E_HOME/.config/obu/obu.ini" ]] || fail "no obu.ini in the XDG folder"
 grep -q "OBU Closed" "$E2E_HOME/.local/state/obu/log.txt" || fail "no log in the XDG folder"
 "${AS_USER[@]}" "$root/usr/bin/obu-line" entries >"$E2E_TMP/entries.txt" 2>&1 || fail "obu-line: $(cat "$E2E_TMP/entries.txt")"
-grep -qx "Demo ISP" "$E2E_TMP/entries.txt" || fail "entries: $(cat "$E2E_TMP/entries.txt")"
+grep -qx $'Demo ISP\tphone book' "$E2E_TMP/entries.txt" || fail "entries: $(cat "$E2E_TMP/entries.txt")"
 echo "PASS"

@@ -1,6 +1,6 @@
-// obu-line: lists the phone book's entries and the connections, dials, hangs
-// up, and plays the provider hanging up, through the same dial-up service that
-// obu uses.
+// obu-line: lists the entries of the phone book and of NetworkManager and the
+// connections, dials, hangs up, and plays the provider hanging up, through the
+// same dial-up service that obu uses.
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -15,6 +15,8 @@
 #include <cstring>
 #include <vector>
 
+#include "dialup/CombinedDialUpService.h"
+#include "dialup/networkmanager/NetworkManagerService.h"
 #include "platform/CommandLineUsage.h"
 #include "platform/QtEventLoop.h"
 #include "platform/SystemClock.h"
@@ -43,7 +45,8 @@ const char* const kHelp =
     "The dial-up service of Obu Linekeeper from the command line.\n"
     "\n"
     "Commands:\n"
-    "  entries                        list the entries of the phone book\n"
+    "  entries                        list the entries, each with its source (the\n"
+    "                                 phone book or NetworkManager) after a tab\n"
     "  connections                    list the connections, dials in progress too\n"
     "  dial ENTRY [USER [PASSWORD]]   dial an entry, show each stage, wait for the\n"
     "                                 result; the connection stays up afterwards.\n"
@@ -71,6 +74,9 @@ const char* const kHelp =
     "  OBU_MODEM_PROGRAM  the modem emulator of the entries without a serial device\n"
     "                  (else obu-modem beside this program)\n"
     "  OBU_PPPD        the pppd to run for real modems (else /usr/sbin/pppd)\n"
+    "  OBU_NM_ALL_PROFILES  1: every NetworkManager profile is an entry (else\n"
+    "                  mobile broadband, PPPoE, Bluetooth, VPN and WireGuard ones)\n"
+    "  DBUS_SYSTEM_BUS_ADDRESS  the system bus where NetworkManager is found\n"
     "\n"
     "Exit status: 0 on success, 1 when the service reports a failure, 2 for a\n"
     "command line that cannot be understood.\n";
@@ -83,11 +89,31 @@ QString readPasswordLine() {
     return line;
 }
 
-QString codeText(DialUpError code) {
-    const char* text = dialUpErrorText(code);
-    return QStringLiteral("error %1: %2")
-        .arg(code)
-        .arg(text ? QString::fromLatin1(text) : QStringLiteral("(no text for this code)"));
+// The code with its text: the service's words when it is given (a
+// NetworkManager failure has its own), else the phone book's.
+QString codeText(DialUpError code, const DialUpService* words = nullptr) {
+    QString text = words ? words->errorText(code) : QString();
+    if (text.isEmpty() && dialUpErrorText(code)) text = QString::fromLatin1(dialUpErrorText(code));
+    if (text.isEmpty()) text = QStringLiteral("(no text for this code)");
+    return QStringLiteral("error %1: %2").arg(code).arg(text);
+}
+
+// The phone book's service, NetworkManager's, and both as one.
+struct Services {
+    LineService& lines;
+    NetworkManagerService& networkManager;
+    CombinedDialUpService& all;
+};
+
+bool fromNetworkManager(CallId id) {
+    return (id & NetworkManagerService::kIdBit) != 0;
+}
+
+// NetworkManager's connections that are entries, oldest first.
+QList<CallInfo> networkManagerCalls(Services& s) {
+    QList<CallInfo> calls;
+    s.networkManager.calls(&calls);
+    return calls;
 }
 
 QString stageName(CallState state) {
@@ -137,9 +163,16 @@ void problemNote(const LineService& service, DialUpError code, const QString& ph
     }
 }
 
-int listEntries(LineService& service, const QString& phoneBookPath) {
+int listEntries(Services& s, const QString& phoneBookPath) {
+    LineService& service = s.lines;
+    QObject::connect(&s.all, &CombinedDialUpService::entryHidden, qApp,
+                     [](const QString& name, const QString& source) {
+                         err() << "obu-line: the " << source << " connection \"" << name
+                               << "\" is hidden by the phone book's entry of the same name"
+                               << Qt::endl;
+                     });
     QList<EntryInfo> entries;
-    const DialUpError result = service.entries(phoneBookPath, &entries);
+    const DialUpError result = s.all.entries(phoneBookPath, &entries);
     const QString shownPath = phoneBookPath.isEmpty() ? service.paths().phoneBook : phoneBookPath;
     if (result != dialup_error::None) {
         err() << "obu-line: cannot list the entries of " << shownPath << ": " << codeText(result)
@@ -152,22 +185,25 @@ int listEntries(LineService& service, const QString& phoneBookPath) {
               << Qt::endl;
     if (entries.isEmpty())
         err() << "obu-line: the phone book " << shownPath << " has no entries" << Qt::endl;
-    for (const EntryInfo& entry : entries) out() << entry.name << Qt::endl;
+    for (const EntryInfo& entry : entries) out() << entry.name << '\t' << entry.source << Qt::endl;
     return kOk;
 }
 
-int listConnections(LineService& service) {
+int listConnections(Services& s) {
+    LineService& service = s.lines;
     const std::vector<LineRecord> lines = service.lines();
+    const QList<CallInfo> others = networkManagerCalls(s);
     if (lines.empty() && !service.problem().isEmpty()) {
         err() << "obu-line: " << service.problem() << Qt::endl;
         return kFailed;
     }
-    if (lines.empty()) {
+    if (lines.empty() && others.isEmpty()) {
         out() << "No connections." << Qt::endl;
         return kOk;
     }
     int entryWidth = 5;
     for (const LineRecord& r : lines) entryWidth = std::max<int>(entryWidth, r.entry.size());
+    for (const CallInfo& c : others) entryWidth = std::max<int>(entryWidth, c.entry.size());
     out() << QStringLiteral("ENTRY").leftJustified(entryWidth + 2)
           << QStringLiteral("STATE").leftJustified(30) << "DEVICE" << Qt::endl;
     for (const LineRecord& r : lines) {
@@ -184,18 +220,52 @@ int listConnections(LineService& service) {
                   << ")";
         out() << Qt::endl;
     }
+    for (const CallInfo& c : others) {
+        const QString state = c.state == CallState::Connected
+                                  ? QStringLiteral("Connected")
+                                  : QStringLiteral("Dialing: ") + stageName(c.state);
+        out() << c.entry.leftJustified(entryWidth + 2) << state.leftJustified(30) << c.deviceName
+              << " (" << c.deviceType << "), handle " << handleText(c.id) << Qt::endl;
+    }
     return kOk;
 }
 
-// Acts on the connections of one entry, or all of them.
-int forEachLine(LineService& service, const QString& which, const char* verb,
+// Acts on the connections of one entry, or all of them: act on the phone
+// book's, a hang-up on NetworkManager's (which every other program takes for a
+// drop), waiting until NetworkManager has taken them down.
+int forEachLine(Services& s, const QString& which, const char* verb, const char* networkVerb,
                 const std::function<DialUpError(CallId)>& act) {
+    LineService& service = s.lines;
     const bool all = which == QLatin1String("all");
     int matched = 0;
     int failed = 0;
+    QSet<CallId> goingDown;
+    QObject::connect(&s.networkManager, &DialUpService::callEnded, qApp,
+                     [&](CallId id, DialUpError) { goingDown.remove(id); });
+    for (const CallInfo& c : networkManagerCalls(s)) {
+        if (!all && c.entry.compare(which, Qt::CaseInsensitive) != 0) continue;
+        ++matched;
+        const DialUpError result = s.networkManager.hangUp(c.id);
+        if (result == dialup_error::None) goingDown.insert(c.id);
+        if (result == dialup_error::None || result == dialup_error::InvalidCall) {
+            out() << networkVerb << ' ' << c.entry << " (" << handleText(c.id) << ")." << Qt::endl;
+        } else {
+            ++failed;
+            err() << "obu-line: " << c.entry << ": " << codeText(result, &s.all) << Qt::endl;
+        }
+    }
+    QElapsedTimer waited;
+    waited.start();
+    while (!goingDown.isEmpty() && waited.elapsed() < 20000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    for (const CallId id : goingDown) {
+        ++failed;
+        err() << "obu-line: NetworkManager has not taken " << handleText(id) << " down yet"
+              << Qt::endl;
+    }
     const std::vector<LineRecord> lines = service.lines();
     // Records that cannot be read are no proof that nothing is connected.
-    if (lines.empty() && !service.problem().isEmpty()) {
+    if (lines.empty() && !service.problem().isEmpty() && matched == 0) {
         err() << "obu-line: " << service.problem() << Qt::endl;
         return kFailed;
     }
@@ -234,8 +304,9 @@ void onSignal(int) {
     (void)!::write(signalPipe[1], &c, 1);
 }
 
-int dial(LineService& service, EventLoop& loop, const QString& phoneBookPath,
-         const QStringList& args) {
+int dial(Services& s, EventLoop& loop, const QString& phoneBookPath, const QStringList& args) {
+    LineService& lines = s.lines;
+    DialUpService& service = s.all;
     const QString entry = args.value(0);
     DialRequest request;
     request.entry = entry;
@@ -258,17 +329,16 @@ int dial(LineService& service, EventLoop& loop, const QString& phoneBookPath,
             if (call != handle || finished) return;
             if (error != 0) {
                 err() << "obu-line: dialing \"" << entry << "\" failed at \"" << stageName(state)
-                      << "\": " << codeText(error) << Qt::endl;
-                LineRecord record;
-                if (service.record(handle, &record) && !record.detail.isEmpty())
-                    err() << "obu-line: " << QString::fromUtf8(record.detail) << Qt::endl;
+                      << "\": " << codeText(error, &service) << Qt::endl;
+                const QString detail = service.failureDetail(handle);
+                if (!detail.isEmpty()) err() << "obu-line: " << detail << Qt::endl;
                 service.hangUp(handle);
                 stop(kFailed);
                 return;
             }
             out() << "  " << stageName(state);
             LineRecord record;
-            if (state == CallState::PortOpened && service.record(handle, &record) &&
+            if (state == CallState::PortOpened && lines.record(handle, &record) &&
                 !record.port.isEmpty())
                 out() << " (" << QString::fromLocal8Bit(record.port) << ")";
             out() << Qt::endl;
@@ -294,10 +364,15 @@ int dial(LineService& service, EventLoop& loop, const QString& phoneBookPath,
     const DialUpError result = service.dial(request, &handle);
     request.password.fill(QLatin1Char('\0'));
     if (result != dialup_error::None) {
-        err() << "obu-line: cannot dial \"" << entry << "\": " << codeText(result) << Qt::endl;
-        problemNote(service, result, phoneBookPath);
+        err() << "obu-line: cannot dial \"" << entry << "\": " << codeText(result, &service)
+              << Qt::endl;
+        problemNote(lines, result, phoneBookPath);
         return kFailed;
     }
+    if (fromNetworkManager(handle) && !(args.value(1).isEmpty() && args.value(2).isEmpty()))
+        err() << "obu-line: NetworkManager logs in with the profile's own secrets; the user "
+                 "name and password given are not used"
+              << Qt::endl;
 
     (void)loop;
     QCoreApplication::exec();
@@ -305,7 +380,7 @@ int dial(LineService& service, EventLoop& loop, const QString& phoneBookPath,
     // let that finish before the program ends, within reason.
     QElapsedTimer settle;
     settle.start();
-    while (service.settling() && settle.elapsed() < 10000) {
+    while (lines.settling() && settle.elapsed() < 10000) {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     }
     return exitCode;
@@ -348,11 +423,20 @@ int main(int argc, char** argv) {
     SystemClock clock;
     QtEventLoop loop;
     LineService service(clock, loop);
+    NetworkManagerService networkManager;
+    CombinedDialUpService all(service, networkManager);
+    Services services{service, networkManager, all};
+    // What NetworkManager has, read before anything is listed or dialled;
+    // without NetworkManager or a bus that is at once.
+    QElapsedTimer asked;
+    asked.start();
+    while (!networkManager.isSettled() && asked.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
 
     if (command == QLatin1String("entries"))
-        return wants(0, 0) ? listEntries(service, phoneBookPath) : kUsage;
+        return wants(0, 0) ? listEntries(services, phoneBookPath) : kUsage;
     if (command == QLatin1String("connections"))
-        return wants(0, 0) ? listConnections(service) : kUsage;
+        return wants(0, 0) ? listConnections(services) : kUsage;
     if (command == QLatin1String("dial")) {
         if (parser.isSet(passwordStdin)) {
             if (!wants(1, 2)) return kUsage;
@@ -364,12 +448,12 @@ int main(int argc, char** argv) {
             err() << "obu-line: the entry name is empty" << Qt::endl;
             return kUsage;
         }
-        return dial(service, loop, phoneBookPath, words);
+        return dial(services, loop, phoneBookPath, words);
     }
     if (command == QLatin1String("hangup")) {
         if (!wants(1, 1)) return kUsage;
-        const int result =
-            forEachLine(service, words[0], "Hung up", [&](CallId h) { return service.hangUp(h); });
+        const int result = forEachLine(services, words[0], "Hung up", "Hung up",
+                                       [&](CallId h) { return service.hangUp(h); });
         // A line that pppd held: once pppd has gone, the modem is put back on
         // the hook from here.
         QElapsedTimer settle;
@@ -380,7 +464,7 @@ int main(int argc, char** argv) {
     }
     if (command == QLatin1String("drop")) {
         if (!wants(1, 1)) return kUsage;
-        return forEachLine(service, words[0], "The provider hung up",
+        return forEachLine(services, words[0], "The provider hung up", "Took down",
                            [&](CallId h) { return service.dropLine(h); });
     }
     return cli::usageError("obu-line", QStringLiteral("unknown command ") + command);
