@@ -8,6 +8,9 @@ E2E_PIDS=()
 # The dial-up service of the test: its own registry folder and phone book (missing: the demo one).
 export OBU_LINES_DIR="$E2E_TMP/lines"
 export OBU_PHONEBOOK="$E2E_TMP/phonebook.pbk"
+# No system bus: the machine's own NetworkManager profiles stay out of the
+# tests (nm-sandbox.sh brings a bus of its own).
+export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$E2E_TMP/no-system-bus"
 SCREENSHOTS=${OBU_SCREENSHOTS:-$E2E_TMP/screenshots}
 mkdir -p "$SCREENSHOTS"
 
