@@ -18,6 +18,8 @@ export OBU_NM_ALL_PROFILES=1
 profile() { nmcli connection add connection.autoconnect no ipv6.method disabled "$@" >/dev/null || fail "cannot add $*"; }
 profile type ethernet con-name obu-nm-line ifname "$NM_LINK" ipv4.method manual ipv4.addresses 10.213.0.1/30
 profile type ethernet con-name obu-nm-elsewhere ifname obu9 ipv4.method manual ipv4.addresses 10.213.0.5/30
+# Of the same name as a demo entry, which wins.
+profile type ethernet con-name "Demo Drop" ifname obu9 ipv4.method manual ipv4.addresses 10.213.0.9/30
 
 active() { nmcli -t -f NAME connection show --active | grep -qx "$1"; }
 inactive() { ! active "$1"; }
@@ -37,12 +39,16 @@ note "obu-line lists the profile beside the demo entries, with their sources"
 "$BIN_DIR/obu-line" entries >"$E2E_TMP/entries.txt" 2>"$E2E_TMP/entries.err" || fail "obu-line entries: $(cat "$E2E_TMP/entries.err")"
 grep -qx $'Demo ISP\tphone book' "$E2E_TMP/entries.txt" || fail "entries: $(cat "$E2E_TMP/entries.txt")"
 grep -qx $'obu-nm-line\tNetworkManager' "$E2E_TMP/entries.txt" || fail "entries: $(cat "$E2E_TMP/entries.txt")"
+grep -qx $'Demo Drop\tphone book' "$E2E_TMP/entries.txt" || fail "entries: $(cat "$E2E_TMP/entries.txt")"
+grep -q 'the NetworkManager connection "Demo Drop" is hidden' "$E2E_TMP/entries.err" || fail "the hidden profile was not told: $(cat "$E2E_TMP/entries.err")"
 
 note "Connect on Start brings the profile up"
 dir=$(install_program "$BIN_DIR")
 start_program "$dir" obu-nm-line
 wait_for 30 grep -q "Connection established to obu-nm-line" "$dir/log.txt" || fail "no connection: $(cat "$dir/out.txt")"
-mapfile -t lines < <(log_messages "$dir")
+hidden='The NetworkManager connection "Demo Drop" is hidden by the phone book'"'"'s entry of the same name'
+[[ $(grep -c "$hidden" "$dir/log.txt") -eq 1 ]] || fail "the hidden profile was not logged once: $(log_messages "$dir")"
+mapfile -t lines < <(log_messages "$dir" | grep -v "$hidden")
 expected=("OBU Launched" "Connect requested by user" "Launching extras" "Connection established to obu-nm-line")
 [[ "${lines[*]}" == "${expected[*]}" ]] || fail "log: $(printf '%s|' "${lines[@]}")"
 active obu-nm-line || fail "NetworkManager does not have the profile up"
