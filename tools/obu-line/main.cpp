@@ -323,31 +323,31 @@ int dial(Services& s, EventLoop& loop, const QString& phoneBookPath, const QStri
         exitCode = code;
         QCoreApplication::exit(code);
     };
-    QObject::connect(
-        &service, &DialUpService::callStateChanged, qApp,
-        [&](CallId call, CallState state, DialUpError error) {
-            if (call != handle || finished) return;
-            if (error != 0) {
-                err() << "obu-line: dialing \"" << entry << "\" failed at \"" << stageName(state)
-                      << "\": " << codeText(error, &service) << Qt::endl;
-                const QString detail = service.failureDetail(handle);
-                if (!detail.isEmpty()) err() << "obu-line: " << detail << Qt::endl;
-                service.hangUp(handle);
-                stop(kFailed);
-                return;
-            }
-            out() << "  " << stageName(state);
-            LineRecord record;
-            if (state == CallState::PortOpened && lines.record(handle, &record) &&
-                !record.port.isEmpty())
-                out() << " (" << QString::fromLocal8Bit(record.port) << ")";
-            out() << Qt::endl;
-            if (state == CallState::Connected) {
-                out() << "Connected to " << entry << " (handle " << handleText(handle) << ")."
-                      << Qt::endl;
-                stop(kOk);
-            }
-        });
+    QObject::connect(&service, &DialUpService::callStateChanged, qApp,
+                     [&](CallId call, CallState state, DialUpError error) {
+                         if (call != handle || finished) return;
+                         if (error != 0) {
+                             err() << "obu-line: dialing \"" << entry << "\" failed at \""
+                                   << stageName(state) << "\": " << codeText(error, &service)
+                                   << Qt::endl;
+                             const QString detail = service.failureDetail(handle);
+                             if (!detail.isEmpty()) err() << "obu-line: " << detail << Qt::endl;
+                             service.hangUp(handle);
+                             stop(kFailed);
+                             return;
+                         }
+                         out() << "  " << stageName(state);
+                         LineRecord record;
+                         if (state == CallState::PortOpened && lines.record(handle, &record) &&
+                             !record.port.isEmpty())
+                             out() << " (" << QString::fromLocal8Bit(record.port) << ")";
+                         out() << Qt::endl;
+                         if (state == CallState::Connected) {
+                             out() << "Connected to " << entry << " (handle " << handleText(handle)
+                                   << ")." << Qt::endl;
+                             stop(kOk);
+                         }
+                     });
 
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) == 0) {
         auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, qApp);
