@@ -9,11 +9,11 @@
 namespace obu {
 
 void MainWindow::DrawConnectFace() {
-    Image10->DrawFace(ImageList2, 0);
+    Image10->DrawFace(m_connectFaces, 0);
 }
 
 void MainWindow::DrawDisconnectFace() {
-    Image10->DrawFace(ImageList8, 0);
+    Image10->DrawFace(m_disconnectFaces, 0);
 }
 
 bool MainWindow::ModemInUse() {
@@ -47,7 +47,7 @@ void MainWindow::Image10Click(QObject*) {
         SessionActive = true;
         HungUpBySelf = false;
         const std::int32_t refused = DialOwnCall();
-        tm_dis.setEnabled(true);
+        m_lineMonitor.setEnabled(true);
         WriteLogLine(QStringLiteral("Connect requested by user"));
         // Busy lines and a missing dial tone are the line monitor's; any other
         // refusal would otherwise leave the session waiting for a call that
@@ -63,7 +63,7 @@ void MainWindow::Image10Click(QObject*) {
     // A dial still in progress is not yet the detected connection: it is ended
     // too, silently, so that none of its later stages arrive.
     m_call->hangUpSilently();
-    tm_dis.setEnabled(false);
+    m_lineMonitor.setEnabled(false);
     m_dropWatch.setEnabled(false);
     StopDisconnectTimer();
     DetectConnection();
@@ -94,7 +94,8 @@ QString MainWindow::CallEndLine(const QString& what, std::int32_t error, const Q
 void MainWindow::onDialFailed(DialUpError error, const QString& errorText) {
     // While the line monitor runs, busy lines and a missing dial tone are its
     // own to redial or report.
-    if ((error == dialup_error::LineBusy || error == dialup_error::NoDialTone) && tm_dis.enabled())
+    if ((error == dialup_error::LineBusy || error == dialup_error::NoDialTone) &&
+        m_lineMonitor.enabled())
         return;
     ReportDialFailure(static_cast<std::int32_t>(error), errorText);
 }
@@ -156,14 +157,14 @@ void MainWindow::onDisconnected() {
     StopDisconnectTimer();
 }
 
-void MainWindow::Image10MouseDown(Qt::MouseButton) {
+void MainWindow::pressConnectButton(Qt::MouseButton) {
     PlayUiSound(QStringLiteral("obubtnd.okx"));
-    Image10->DrawFace(ReadyToConnect ? ImageList2 : ImageList8, 1);
+    Image10->DrawFace(ReadyToConnect ? m_connectFaces : m_disconnectFaces, 1);
 }
 
-void MainWindow::Image10MouseUp(Qt::MouseButton) {
+void MainWindow::releaseConnectButton(Qt::MouseButton) {
     PlayUiSound(QStringLiteral("obubtnu.okx"));
-    Image10->DrawFace(ReadyToConnect ? ImageList2 : ImageList8, 0);
+    Image10->DrawFace(ReadyToConnect ? m_connectFaces : m_disconnectFaces, 0);
     program().trayMenu->connectItem->setText(ReadyToConnect ? QStringLiteral("Connect")
                                                             : QStringLiteral("Disconnect"));
 }

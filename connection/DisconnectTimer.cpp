@@ -21,19 +21,19 @@ void MainWindow::StartDisconnectTimer() {
     const int minutes = DisconnectTimerMinutes(settings->number(Setting::DisconnectMinutes));
     if (minutes <= 0) return;
     // Re-arming replaces the interval and restarts the count.
-    dtimer.setEnabled(false);
-    dtimer.setInterval((minutes * 60 - 30) * 1000);
-    dtimer.setEnabled(true);
+    m_disconnectTimer.setEnabled(false);
+    m_disconnectTimer.setInterval((minutes * 60 - 30) * 1000);
+    m_disconnectTimer.setEnabled(true);
 }
 
 void MainWindow::StopDisconnectTimer() {
-    dtimer.setEnabled(false);
+    m_disconnectTimer.setEnabled(false);
     program().disconnectCountdown->stop();
 }
 
 // Thirty seconds before the chosen minute: the warning takes over the count.
-void MainWindow::dtimerTimer() {
-    dtimer.setEnabled(false);
+void MainWindow::warnOfDisconnect() {
+    m_disconnectTimer.setEnabled(false);
     setWindowState(TWindowState::wsNormal);
     Show();
     BringToFront();

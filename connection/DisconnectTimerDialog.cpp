@@ -15,47 +15,43 @@ DisconnectTimerDialog::DisconnectTimerDialog(Program& program)
     font.setPixelSize(15);
     setFont(font);
 
-    Label1 = new QLabel(QStringLiteral("Disconnect after "), this);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setGeometry(16, 14, 100, 22);
-    SpinEdit1 = new QSpinBox(this);
-    SpinEdit1->setObjectName(QStringLiteral("SpinEdit1"));
-    SpinEdit1->setGeometry(118, 12, 70, 24);
-    SpinEdit1->setRange(0, kMaxDisconnectMinutes);
-    SpinEdit1->setValue(0);
-    Label2 = new QLabel(QStringLiteral("minutes of being connected."), this);
-    Label2->setObjectName(QStringLiteral("Label2"));
-    Label2->setGeometry(16, 40, 190, 22);
-    okButton = new QPushButton(QStringLiteral("ok"), this);
-    okButton->setObjectName(QStringLiteral("okButton"));
-    okButton->setGeometry(30, 70, 70, 24);
-    okButton->setDefault(true);
-    cancelButton = new QPushButton(QStringLiteral("cancel"), this);
-    cancelButton->setObjectName(QStringLiteral("cancelButton"));
-    cancelButton->setGeometry(120, 70, 70, 24);
-    connect(okButton, &QPushButton::clicked, this, [this] { handle([this] { okButtonClick(); }); });
-    connect(cancelButton, &QPushButton::clicked, this,
-            [this] { handle([this] { cancelButtonClick(); }); });
+    m_textBefore = new QLabel(QStringLiteral("Disconnect after "), this);
+    m_textBefore->setObjectName(QStringLiteral("textBefore"));
+    m_textBefore->setGeometry(16, 14, 100, 22);
+    m_minutesBox = new QSpinBox(this);
+    m_minutesBox->setObjectName(QStringLiteral("minutesBox"));
+    m_minutesBox->setGeometry(118, 12, 70, 24);
+    m_minutesBox->setRange(0, kMaxDisconnectMinutes);
+    m_minutesBox->setValue(0);
+    m_textAfter = new QLabel(QStringLiteral("minutes of being connected."), this);
+    m_textAfter->setObjectName(QStringLiteral("textAfter"));
+    m_textAfter->setGeometry(16, 40, 190, 22);
+    m_okButton = new QPushButton(QStringLiteral("ok"), this);
+    m_okButton->setObjectName(QStringLiteral("okButton"));
+    m_okButton->setGeometry(30, 70, 70, 24);
+    m_okButton->setDefault(true);
+    m_cancelButton = new QPushButton(QStringLiteral("cancel"), this);
+    m_cancelButton->setObjectName(QStringLiteral("cancelButton"));
+    m_cancelButton->setGeometry(120, 70, 70, 24);
+    connect(m_okButton, &QPushButton::clicked, this,
+            [this] { handle([this] { acceptMinutes(); }); });
+    connect(m_cancelButton, &QPushButton::clicked, this, [this] { handle([this] { Hide(); }); });
 
     centreOnScreen();
 }
 
 void DisconnectTimerDialog::FormShow() {
-    SpinEdit1->setValue(program().mainWindow->settings->number(Setting::DisconnectMinutes));
+    m_minutesBox->setValue(program().mainWindow->settings->number(Setting::DisconnectMinutes));
 }
 
-void DisconnectTimerDialog::okButtonClick() {
+void DisconnectTimerDialog::acceptMinutes() {
     // Text typed beyond the range is brought into it by the spin box itself.
-    SpinEdit1->interpretText();
-    const int minutes = SpinEdit1->value();
+    m_minutesBox->interpretText();
+    const int minutes = m_minutesBox->value();
     MainWindow* main = program().mainWindow;
     main->settings->setNumber(Setting::DisconnectMinutes, minutes);
     // No timer any more: a warning already counting goes too.
     if (minutes == 0) main->StopDisconnectTimer();
-    Hide();
-}
-
-void DisconnectTimerDialog::cancelButtonClick() {
     Hide();
 }
 

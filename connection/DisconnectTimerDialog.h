@@ -18,17 +18,18 @@ class DisconnectTimerDialog : public Form {
 public:
     explicit DisconnectTimerDialog(Program& program);
 
-    QLabel* Label1 = nullptr;
-    QSpinBox* SpinEdit1 = nullptr;
-    QLabel* Label2 = nullptr;
-    QPushButton* okButton = nullptr;
-    QPushButton* cancelButton = nullptr;
-
-    void okButtonClick();
-    void cancelButtonClick();
-
 protected:
     void FormShow() override;
+
+private:
+    // Stores the minutes chosen; zero also ends a warning already counting.
+    void acceptMinutes();
+
+    QLabel* m_textBefore = nullptr;
+    QSpinBox* m_minutesBox = nullptr;
+    QLabel* m_textAfter = nullptr;
+    QPushButton* m_okButton = nullptr;
+    QPushButton* m_cancelButton = nullptr;
 };
 
 }  // namespace obu

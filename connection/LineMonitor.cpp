@@ -13,7 +13,7 @@ namespace {
 constexpr int kMaxHangUps = 4;
 }  // namespace
 
-void MainWindow::tm_disTimer() {
+void MainWindow::checkForBusyLine() {
     const DialUpError result = m_call->lastError();
     TrayMenu* tray = program().trayMenu;
     if (result == dialup_error::LineBusy && tray->redialIfBusyOption->isChecked()) {

@@ -9,21 +9,23 @@ namespace obu {
 
 MainWindow::MainWindow(Program& program)
     : Form(program, QStringLiteral("Obu Linekeeper v1.3"), 452 - kFrameWidth, 243 - kFrameHeight),
-      ImageList1(QStringLiteral("ImageList1"), QSize(18, 18)),
-      ImageList2(QStringLiteral("ImageList2"), QSize(163, 31), QStringLiteral("Connect")),
-      ImageList3(QStringLiteral("ImageList3"), QSize(163, 31), QStringLiteral("Set Alarm")),
-      ImageList4(QStringLiteral("ImageList4"), QSize(82, 29), QStringLiteral("Exit")),
-      ImageList6(QStringLiteral("ImageList6"), QSize(163, 31), QStringLiteral("Connection")),
-      ImageList7(QStringLiteral("ImageList7"), QSize(163, 31), QStringLiteral("Extras")),
-      ImageList8(QStringLiteral("ImageList8"), QSize(163, 31), QStringLiteral("Disconnect")),
-      m_dropWatch(*program.platform().loop, EventLoop::kMinimumTimerMs),
-      Timer4(*program.platform().loop, 1000),
+      ImageList1(QStringLiteral("lightFaces"), QSize(18, 18)),
       Timer6(*program.platform().loop, 1),
-      tm_dis(*program.platform().loop, 500),
-      dtimer(*program.platform().loop, 1000),
       m_alarmClock(*program.platform().clock, *program.platform().loop,
                    *program.platform().formats),
-      m_extras(program.platform()) {
+      m_extras(program.platform()),
+      m_connectFaces(QStringLiteral("connectFaces"), QSize(163, 31), QStringLiteral("Connect")),
+      m_alarmFaces(QStringLiteral("alarmFaces"), QSize(163, 31), QStringLiteral("Set Alarm")),
+      m_exitFaces(QStringLiteral("exitFaces"), QSize(82, 29), QStringLiteral("Exit")),
+      m_connectionFaces(QStringLiteral("connectionFaces"), QSize(163, 31),
+                        QStringLiteral("Connection")),
+      m_extrasFaces(QStringLiteral("extrasFaces"), QSize(163, 31), QStringLiteral("Extras")),
+      m_disconnectFaces(QStringLiteral("disconnectFaces"), QSize(163, 31),
+                        QStringLiteral("Disconnect")),
+      m_quotationSteps(*program.platform().loop, 1000),
+      m_lineMonitor(*program.platform().loop, 500),
+      m_disconnectTimer(*program.platform().loop, 1000),
+      m_dropWatch(*program.platform().loop, EventLoop::kMinimumTimerMs) {
     // A fixed border with a system menu and a minimize box only.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -39,8 +41,8 @@ MainWindow::MainWindow(Program& program)
     buildSkin();
     buildControls();
     buildSettingsPanel();
-    bindComponent();
-    tm_dis.setOnTimer([this] { tm_disTimer(); });
+    bindCall();
+    m_lineMonitor.setOnTimer([this] { checkForBusyLine(); });
     connect(&m_alarmClock, &AlarmClock::due, this, &MainWindow::dialAtAlarm);
     connect(&m_alarmClock, &AlarmClock::textChanged, Label12, &QLabel::setText);
     connect(&m_extras, &Extras::lightChanged, this, [this](int n) { DrawLight(n); });
@@ -52,7 +54,7 @@ MainWindow::MainWindow(Program& program)
         Status2->repaint();
     });
     m_dropWatch.setOnTimer([this] { onDropWatchTick(); });
-    dtimer.setOnTimer([this] { dtimerTimer(); });
+    m_disconnectTimer.setOnTimer([this] { warnOfDisconnect(); });
     FormCreate();
     buildPresentation();
 }
@@ -77,12 +79,12 @@ void MainWindow::setOuterSize(int outerWidth, int outerHeight) {
 void MainWindow::buildSkin() {
     const QString folder = platform().programFolder;
     ImageList1.loadStrip(folder + QStringLiteral("lights.png"));
-    ImageList2.loadStrip(folder + QStringLiteral("face-connect.png"));
-    ImageList3.loadStrip(folder + QStringLiteral("face-alarm.png"));
-    ImageList4.loadStrip(folder + QStringLiteral("face-exit.png"));
-    ImageList6.loadStrip(folder + QStringLiteral("face-connection.png"));
-    ImageList7.loadStrip(folder + QStringLiteral("face-extras.png"));
-    ImageList8.loadStrip(folder + QStringLiteral("face-disconnect.png"));
+    m_connectFaces.loadStrip(folder + QStringLiteral("face-connect.png"));
+    m_alarmFaces.loadStrip(folder + QStringLiteral("face-alarm.png"));
+    m_exitFaces.loadStrip(folder + QStringLiteral("face-exit.png"));
+    m_connectionFaces.loadStrip(folder + QStringLiteral("face-connection.png"));
+    m_extrasFaces.loadStrip(folder + QStringLiteral("face-extras.png"));
+    m_disconnectFaces.loadStrip(folder + QStringLiteral("face-disconnect.png"));
 
     Image9 = new SkinImage(this, QStringLiteral("Image9"), 0, 0, 600, 216);
     Image14 = new SkinImage(this, QStringLiteral("Image14"), 7, 63, 163, 31);
@@ -94,14 +96,16 @@ void MainWindow::buildSkin() {
         button->setCursor(Qt::PointingHandCursor);
 
     Image10->onMouseDown = [this](Qt::MouseButton b) {
-        handle([=, this] { Image10MouseDown(b); });
+        handle([=, this] { pressConnectButton(b); });
     };
     Image10->onClick = [this] { handle([this] { Image10Click(this); }); };
-    Image10->onMouseUp = [this](Qt::MouseButton b) { handle([=, this] { Image10MouseUp(b); }); };
-    const std::pair<SkinImage*, ImageList*> plainButtons[] = {{Image11, &ImageList3},
-                                                              {Image12, &ImageList4},
-                                                              {Image14, &ImageList6},
-                                                              {Image15, &ImageList7}};
+    Image10->onMouseUp = [this](Qt::MouseButton b) {
+        handle([=, this] { releaseConnectButton(b); });
+    };
+    const std::pair<SkinImage*, ImageList*> plainButtons[] = {{Image11, &m_alarmFaces},
+                                                              {Image12, &m_exitFaces},
+                                                              {Image14, &m_connectionFaces},
+                                                              {Image15, &m_extrasFaces}};
     for (auto [button, list] : plainButtons) {
         button->onMouseDown = [this, button, list](Qt::MouseButton) {
             handle([=, this] { SkinButtonDown(button, *list); });
@@ -115,7 +119,7 @@ void MainWindow::buildSkin() {
     Image12->onClick = [this] { handle([this] { program().splashScreen->Close(); }); };
 }
 
-void MainWindow::bindComponent() {
+void MainWindow::bindCall() {
     m_call = std::make_unique<DialUpCall>(*platform().dialUp);
     connect(m_call.get(), &DialUpCall::stageReached, this, &MainWindow::onDialStage);
     connect(m_call.get(), &DialUpCall::connected, this, &MainWindow::onConnected);
@@ -159,12 +163,13 @@ void MainWindow::buildControls() {
     Label14->setFont(arrows);
     Label14->setCursor(Qt::PointingHandCursor);
     Label14->hide();
-    Label18 = label(QStringLiteral("Label18"), QString(), 0, 0, 180, 80);
-    Label18->setFont(narrow(12, false));
-    Label18->setWordWrap(true);
-    Label18->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    Label18->hide();
-    Status = label(QStringLiteral("Status"), QStringLiteral("Status:"), 8, 192, 40, 15);
+    m_quotation = label(QStringLiteral("quotation"), QString(), 0, 0, 180, 80);
+    m_quotation->setFont(narrow(12, false));
+    m_quotation->setWordWrap(true);
+    m_quotation->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    m_quotation->hide();
+    m_statusCaption =
+        label(QStringLiteral("statusCaption"), QStringLiteral("Status:"), 8, 192, 40, 15);
     Status2 = label(QStringLiteral("Status2"), QString(), 50, 192, 290, 15);
 
     m_entryList = new QListWidget(this);

@@ -90,7 +90,7 @@ public:
     // Whether another program holds the modem of the chosen entry.
     bool ModemInUse();
     // Line monitor, drop watch, detection, disconnect timer.
-    void tm_disTimer();
+    void checkForBusyLine();
     // The drop watch looks whenever the dial-up service says that a call
     // changed, once soon after it starts, and once a second besides.
     void startDropWatch();
@@ -99,15 +99,15 @@ public:
     bool DetectConnection();
     void StartDisconnectTimer();
     void StopDisconnectTimer();
-    void dtimerTimer();
+    void warnOfDisconnect();
     void hangUpByDisconnectTimer();
     // The reconnect countdown ran out: the same entry is dialled again.
     void reconnectNow();
     // The user cancelled the reconnect countdown: the session ends.
     void cancelReconnect();
     // Skin button press and release of the connect button.
-    void Image10MouseDown(Qt::MouseButton Button);
-    void Image10MouseUp(Qt::MouseButton Button);
+    void pressConnectButton(Qt::MouseButton Button);
+    void releaseConnectButton(Qt::MouseButton Button);
     // Draws the resting face of the connect button for a state.
     void DrawConnectFace();
     void DrawDisconnectFace();
@@ -168,15 +168,8 @@ public:
     std::unique_ptr<Settings> settings;
     std::unique_ptr<EventLog> eventLog;
 
-    // Image lists of the skin: 1 lights, 2 Connect faces, 3 Set Alarm, 4 Exit,
-    // 6 Connection, 7 Extras, 8 Disconnect faces.
+    // The lights' off and on faces.
     ImageList ImageList1;
-    ImageList ImageList2;
-    ImageList ImageList3;
-    ImageList ImageList4;
-    ImageList ImageList6;
-    ImageList ImageList7;
-    ImageList ImageList8;
 
     // Controls that other windows and tests read.
     SkinImage* Image9 = nullptr;   // background
@@ -191,16 +184,10 @@ public:
     QLabel* Label13 = nullptr;     // down arrow of the middle panel
     QLabel* Label14 = nullptr;     // up arrow of the middle panel
     QLabel* Label12 = nullptr;     // alarm time
-    QLabel* Label18 = nullptr;     // the quotation
-    QLabel* Status = nullptr;      // "Status:" caption
     QLabel* Status2 = nullptr;     // the status line
 
     // Timers of the main window.
-    WindowTimer m_dropWatch;  // the drop watch's first and safety looks
-    WindowTimer Timer4;       // quotation steps
-    WindowTimer Timer6;       // dial-up window minimizer
-    WindowTimer tm_dis;       // line monitor
-    WindowTimer dtimer;       // disconnect timer
+    WindowTimer Timer6;  // dial-up window minimizer
 
 protected:
     void FormClose() override;
@@ -212,23 +199,22 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 public:
-    // Presentation: the about picture and the hidden quotation.
-    QLabel* Label17 = nullptr;  // 3 x 3 hot spot
-    QLabel* Label19 = nullptr;  // the quotation's closing words
-    QLabel* Label20 = nullptr;
-    QLabel* Label21 = nullptr;
-    QLabel* Mark = nullptr;     // its attribution
-    QLabel* Label22 = nullptr;  // the about hot spot
-    SkinImage* aboutimg = nullptr;
-    std::unique_ptr<MusicDevice> MediaPlayer1;
-    int LastKeyUp = 0;
-    bool MouseOnHotSpot = false;
-    int QuotationStep = 0;
-    void Label22Click();
-    void aboutimgClick();
-    void ShowEgg();
-    void Timer4Timer();
-    void FormKeyUp(int key);
+    // The about picture over the middle panel; a click on it takes it away.
+    void showAbout();
+    void closeAbout();
+    // The hidden quotation, its words shown one by one with its tune.
+    void showQuotation();
+
+    // The faces of the connect button while the line is free and while it is taken.
+    const ImageList& connectFaces() const { return m_connectFaces; }
+    const ImageList& disconnectFaces() const { return m_disconnectFaces; }
+    // Runs while a dial of the program's own is on its way.
+    const WindowTimer& lineMonitor() const { return m_lineMonitor; }
+    // Runs while the line is up and a disconnect time is set.
+    const WindowTimer& disconnectTimer() const { return m_disconnectTimer; }
+    // Runs while the program looks after a connection that is up.
+    const WindowTimer& dropWatch() const { return m_dropWatch; }
+    const WindowTimer& quotationSteps() const { return m_quotationSteps; }
 
 private:
     void buildPresentation();
@@ -257,7 +243,7 @@ private:
     QLineEdit* m_passwordEdit = nullptr;
     SkinImage* m_panelOkButton = nullptr;
     SkinImage* m_panelCancelButton = nullptr;
-    void bindComponent();
+    void bindCall();
     // Shows slot n's name, and enables its light when it has something to start.
     void showExtra(int n);
     QLabel* m_webPagesHeading = nullptr;  // "Toggle webpages on/off"
@@ -267,6 +253,38 @@ private:
     std::unique_ptr<WebPageOpener> m_webPageOpener;
     AlarmClock m_alarmClock;
     Extras m_extras;
+    void stepQuotation();
+    void onKeyUp(int key);
+
+    ImageList m_connectFaces;
+    ImageList m_alarmFaces;
+    ImageList m_exitFaces;
+    ImageList m_connectionFaces;
+    ImageList m_extrasFaces;
+    ImageList m_disconnectFaces;
+
+    QLabel* m_statusCaption = nullptr;  // "Status:"
+    // The quotation, its three closing words and its attribution.
+    QLabel* m_quotation = nullptr;
+    QLabel* m_healthyWord = nullptr;
+    QLabel* m_wealthyWord = nullptr;
+    QLabel* m_wiseWord = nullptr;
+    QLabel* m_attribution = nullptr;
+    // Keys V then S with the pointer resting on this 3 x 3 spot start the quotation.
+    QLabel* m_quotationHotSpot = nullptr;
+    QLabel* m_aboutHotSpot = nullptr;
+    SkinImage* m_aboutPicture = nullptr;
+    std::unique_ptr<MusicDevice> m_quotationTune;
+    int m_lastKeyUp = 0;
+    bool m_pointerOnHotSpot = false;
+    int m_quotationStep = 0;
+
+    WindowTimer m_quotationSteps;
+    WindowTimer m_lineMonitor;
+    WindowTimer m_disconnectTimer;
+    // The drop watch's first look soon after it starts, then its safety looks.
+    WindowTimer m_dropWatch;
+
     // The settings were read, so saving them at exit loses nothing.
     bool settingsRead_ = false;
     int outerWidth_ = 452;

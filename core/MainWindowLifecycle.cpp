@@ -27,7 +27,7 @@ void MainWindow::FormCreate() {
         setPosition(15, 15);
         SessionActive = false;
         HungUpBySelf = false;
-        Label18->move(208, 24);
+        m_quotation->move(208, 24);
         setOuterSize(452, 243);
         // 4.
         ReadyToConnect = true;
@@ -38,11 +38,11 @@ void MainWindow::FormCreate() {
         m_entryList->clear();
         m_entryList->addItems(m_call->entryList());
         // 6.
-        Image10->DrawFace(ImageList2, 0);
-        Image11->DrawFace(ImageList3, 0);
-        Image12->DrawFace(ImageList4, 0);
-        Image14->DrawFace(ImageList6, 0);
-        Image15->DrawFace(ImageList7, 0);
+        Image10->DrawFace(m_connectFaces, 0);
+        Image11->DrawFace(m_alarmFaces, 0);
+        Image12->DrawFace(m_exitFaces, 0);
+        Image14->DrawFace(m_connectionFaces, 0);
+        Image15->DrawFace(m_extrasFaces, 0);
         // 7. The window's constructor makes the panel; made here too, the
         // lights exist whichever runs first.
         buildMiddlePanel();
@@ -91,9 +91,9 @@ void MainWindow::FormDestroy() {
     // 1. The disconnect timer is left alone: ending the program never hangs up.
     m_alarmClock.disarm();
     m_dropWatch.setEnabled(false);
-    Timer4.setEnabled(false);
+    m_quotationSteps.setEnabled(false);
     Timer6.setEnabled(false);
-    tm_dis.setEnabled(false);
+    m_lineMonitor.setEnabled(false);
     if (platform().windows) platform().windows->unwatch();
     // 2. Only settings that were read are written back. A save that fails is
     // reported and the close is still logged.

@@ -135,7 +135,7 @@ void TrayMenu::clearAlarm() {
 
 void TrayMenu::showAbout() {
     bringUpMainWindow();
-    m_program.mainWindow->Label22Click();
+    m_program.mainWindow->showAbout();
 }
 
 void TrayMenu::launchExtras() {

@@ -40,34 +40,37 @@ void MainWindow::buildPresentation() {
     };
 
     // A public-domain saying; its three closing words come one by one.
-    Label18->setText(QStringLiteral("Early to bed and early to rise makes a man"));
-    Label19 = label(QStringLiteral("Label19"), QStringLiteral("healthy,"), 220, 112, 56, 22);
-    Label20 = label(QStringLiteral("Label20"), QStringLiteral("wealthy,"), 276, 112, 48, 22);
-    Label21 = label(QStringLiteral("Label21"), QStringLiteral("and wise."), 324, 112, 70, 22);
-    for (QLabel* word : {Label19, Label20, Label21}) word->setFont(narrow(16));
-    colour(Label19, QColor(0, 128, 128));
-    colour(Label20, QColor(128, 0, 128));
-    colour(Label21, QColor(0, 0, 128));
-    Mark = label(QStringLiteral("Mark"), QStringLiteral("- Benjamin Franklin"), 264, 136, 130, 18);
-    Mark->setFont(narrow(13));
-    for (QLabel* l : {Label19, Label20, Label21, Mark}) l->hide();
+    m_quotation->setText(QStringLiteral("Early to bed and early to rise makes a man"));
+    m_healthyWord =
+        label(QStringLiteral("healthyWord"), QStringLiteral("healthy,"), 220, 112, 56, 22);
+    m_wealthyWord =
+        label(QStringLiteral("wealthyWord"), QStringLiteral("wealthy,"), 276, 112, 48, 22);
+    m_wiseWord = label(QStringLiteral("wiseWord"), QStringLiteral("and wise."), 324, 112, 70, 22);
+    for (QLabel* word : {m_healthyWord, m_wealthyWord, m_wiseWord}) word->setFont(narrow(16));
+    colour(m_healthyWord, QColor(0, 128, 128));
+    colour(m_wealthyWord, QColor(128, 0, 128));
+    colour(m_wiseWord, QColor(0, 0, 128));
+    m_attribution = label(QStringLiteral("attribution"), QStringLiteral("- Benjamin Franklin"), 264,
+                          136, 130, 18);
+    m_attribution->setFont(narrow(13));
+    for (QLabel* l : {m_healthyWord, m_wealthyWord, m_wiseWord, m_attribution}) l->hide();
 
-    Label22 = label(QStringLiteral("Label22"), QString(), 32, 8, 105, 49);
-    Label22->setCursor(Qt::WhatsThisCursor);
-    Label17 = label(QStringLiteral("Label17"), QString(), 52, 28, 3, 3);
-    Label17->setCursor(Qt::PointingHandCursor);
-    aboutimg = new SkinImage(this, QStringLiteral("aboutimg"), 210, 20, 174, 127);
-    aboutimg->setPicture([path = p.programFolder + QStringLiteral("obu-about.jpg")] {
+    m_aboutHotSpot = label(QStringLiteral("aboutHotSpot"), QString(), 32, 8, 105, 49);
+    m_aboutHotSpot->setCursor(Qt::WhatsThisCursor);
+    m_quotationHotSpot = label(QStringLiteral("quotationHotSpot"), QString(), 52, 28, 3, 3);
+    m_quotationHotSpot->setCursor(Qt::PointingHandCursor);
+    m_aboutPicture = new SkinImage(this, QStringLiteral("aboutPicture"), 210, 20, 174, 127);
+    m_aboutPicture->setPicture([path = p.programFolder + QStringLiteral("obu-about.jpg")] {
         return QPixmap::fromImage(loadJpeg(path));
     });
-    aboutimg->setToolTip(QStringLiteral("click to close about"));
-    aboutimg->hide();
-    aboutimg->onClick = [this] { handle([this] { aboutimgClick(); }); };
+    m_aboutPicture->setToolTip(QStringLiteral("click to close about"));
+    m_aboutPicture->hide();
+    m_aboutPicture->onClick = [this] { handle([this] { closeAbout(); }); };
 
     // Mouse moves over these tell whether the pointer last rested on the hot spot.
-    for (QWidget* w : std::initializer_list<QWidget*>{Image9, Image10, Image11, Image12, Image14,
-                                                      Image15, Status, Status2, Label22, Label17,
-                                                      Label13, Label14, ExtraLight(1)}) {
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             Image9, Image10, Image11, Image12, Image14, Image15, m_statusCaption, Status2,
+             m_aboutHotSpot, m_quotationHotSpot, Label13, Label14, ExtraLight(1)}) {
         if (!w) continue;
         w->setMouseTracking(true);
         w->installEventFilter(this);
@@ -75,8 +78,8 @@ void MainWindow::buildPresentation() {
 
     // A tune that cannot be opened (no file, no sound device) leaves the
     // quotation silent; the window is made all the same.
-    if (p.sound) MediaPlayer1 = p.sound->openMusic(QStringLiteral("obu.okx"));
-    Timer4.setOnTimer([this] { Timer4Timer(); });
+    if (p.sound) m_quotationTune = p.sound->openMusic(QStringLiteral("obu.okx"));
+    m_quotationSteps.setOnTimer([this] { stepQuotation(); });
 }
 
 void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
@@ -84,72 +87,72 @@ void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
     program().trayMenu->menu->popup(event->globalPos());
 }
 
-void MainWindow::Label22Click() {
+void MainWindow::showAbout() {
     HidePanelContents();
-    aboutimg->move(210, 20);
-    aboutimg->show();
-    aboutimg->raise();
+    m_aboutPicture->move(210, 20);
+    m_aboutPicture->show();
+    m_aboutPicture->raise();
     Label13->hide();
     Label14->hide();
 }
 
-void MainWindow::aboutimgClick() {
+void MainWindow::closeAbout() {
     PlayClick();
-    aboutimg->hide();
+    m_aboutPicture->hide();
     for (QWidget* w : std::initializer_list<QWidget*>{Label1, Label2, Label11, Label12, Label13})
         w->show();
     Label14->hide();
 }
 
-void MainWindow::ShowEgg() {
+void MainWindow::showQuotation() {
     HidePanelContents();
-    if (program().trayMenu->soundOption->isChecked() && MediaPlayer1) MediaPlayer1->play();
+    if (program().trayMenu->soundOption->isChecked() && m_quotationTune) m_quotationTune->play();
     Label13->hide();
     Label14->hide();
-    Label18->show();
-    QuotationStep = 0;
+    m_quotation->show();
+    m_quotationStep = 0;
     // A new start while running counts again from 0.
-    Timer4.setEnabled(false);
-    Timer4.setEnabled(true);
+    m_quotationSteps.setEnabled(false);
+    m_quotationSteps.setEnabled(true);
 }
 
-void MainWindow::Timer4Timer() {
-    switch (QuotationStep) {
+void MainWindow::stepQuotation() {
+    switch (m_quotationStep) {
         case 7:
-            Label19->show();
+            m_healthyWord->show();
             break;
         case 8:
-            Label20->show();
+            m_wealthyWord->show();
             break;
         case 9:
-            Label21->show();
+            m_wiseWord->show();
             break;
         case 10:
-            Mark->show();
+            m_attribution->show();
             break;
         case 13:
-            for (QWidget* w :
-                 std::initializer_list<QWidget*>{Label18, Label19, Label20, Label21, Mark})
+            for (QWidget* w : std::initializer_list<QWidget*>{
+                     m_quotation, m_healthyWord, m_wealthyWord, m_wiseWord, m_attribution})
                 w->hide();
             for (QWidget* w :
                  std::initializer_list<QWidget*>{Label1, Label2, Label11, Label12, Label13})
                 w->show();
             Label14->hide();
-            Timer4.setEnabled(false);
+            m_quotationSteps.setEnabled(false);
             break;
         default:
             break;
     }
-    ++QuotationStep;
+    ++m_quotationStep;
 }
 
-void MainWindow::FormKeyUp(int key) {
-    if (LastKeyUp == kKeyV && key == kKeyS && MouseOnHotSpot) {
-        if (aboutimg->isVisible()) aboutimgClick();
-        ShowEgg();
+void MainWindow::onKeyUp(int key) {
+    if (m_lastKeyUp == kKeyV && key == kKeyS && m_pointerOnHotSpot) {
+        if (m_aboutPicture->isVisible()) closeAbout();
+        showQuotation();
         return;
     }
-    LastKeyUp = key;
+    m_lastKeyUp = key;
 }
 
 void MainWindow::keyReleaseEvent(QKeyEvent* event) {
@@ -161,22 +164,22 @@ void MainWindow::keyReleaseEvent(QKeyEvent* event) {
         for (QWidget* editor : std::initializer_list<QWidget*>{
                  m_userNameEdit, m_passwordEdit, m_entryList, m_alarmDateEdit, m_alarmTimeEdit})
             if (focus == editor || editor->isAncestorOf(focus)) return;
-    handle([this, key = event->key()] { FormKeyUp(key); });
+    handle([this, key = event->key()] { onKeyUp(key); });
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::MouseButtonRelease && watched == Label22) {
-        handle([this] { Label22Click(); });
+    if (event->type() == QEvent::MouseButtonRelease && watched == m_aboutHotSpot) {
+        handle([this] { showAbout(); });
         return false;
     }
     if (event->type() != QEvent::MouseMove) return Form::eventFilter(watched, event);
-    if (watched == Label17) {
-        MouseOnHotSpot = true;
+    if (watched == m_quotationHotSpot) {
+        m_pointerOnHotSpot = true;
     } else if (watched == Label13 || watched == Label14 || watched == ExtraLight(1)) {
-        MouseOnHotSpot = false;
+        m_pointerOnHotSpot = false;
     } else {
-        LastKeyUp = 0;
-        MouseOnHotSpot = false;
+        m_lastKeyUp = 0;
+        m_pointerOnHotSpot = false;
     }
     // The Exit button has no cursor of its own: it turns the window's cursor
     // into the hand, and the background turns it back.

@@ -24,14 +24,14 @@ struct Alarm : ::testing::Test {
         app.time.advance(5000);
     }
     MainWindow& main() { return app.main(); }
+    template <class Control = QWidget>
+    Control* control(const char* role) {
+        return app.control<Control>(role);
+    }
     TrayMenu& tray() { return *app.program().trayMenu; }
     int dials() { return static_cast<int>(app.logMessages().count("Connect requested by user")); }
     AlarmClock& alarm() { return main().alarmClock(); }
     // The settings panel's controls, found by name as a user finds them by sight.
-    template <class W>
-    W* control(const char* name) {
-        return main().findChild<W*>(QLatin1String(name));
-    }
     SkinImage* okButton() { return control<SkinImage>("panelOkButton"); }
     SkinImage* cancelButton() { return control<SkinImage>("panelCancelButton"); }
     SkinImage* makeDaily() { return control<SkinImage>("makeDailySwitch"); }

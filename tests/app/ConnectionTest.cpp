@@ -27,14 +27,20 @@ struct Connection : ::testing::Test {
         ASSERT_TRUE(app.main().isVisible());
     }
     MainWindow& main() { return app.main(); }
+    template <class Control = QWidget>
+    Control* control(const char* role) {
+        return app.control<Control>(role);
+    }
     TrayMenu& tray() { return *app.program().trayMenu; }
     ReconnectCountdown& reconnect() { return *app.program().reconnectCountdown; }
     DisconnectCountdown& countdown() { return *app.program().disconnectCountdown; }
     bool connectFaceShown() {
-        return main().Image10->faceList() == &main().ImageList2 && main().Image10->faceIndex() == 0;
+        return main().Image10->faceList() == &main().connectFaces() &&
+               main().Image10->faceIndex() == 0;
     }
     bool disconnectFaceShown() {
-        return main().Image10->faceList() == &main().ImageList8 && main().Image10->faceIndex() == 0;
+        return main().Image10->faceList() == &main().disconnectFaces() &&
+               main().Image10->faceIndex() == 0;
     }
     bool connected() {
         return app.logged("Connection established to " + main().m_call->entryName());
@@ -76,7 +82,7 @@ TEST_F(Connection, TheWholeRoadFromTheButtonToTheUsersDisconnect) {
     EXPECT_EQ(tray().connectItem->text(), "Connect");
     app.click(main().Image10);
     EXPECT_TRUE(main().SessionActive);
-    EXPECT_TRUE(main().tm_dis.enabled());
+    EXPECT_TRUE(main().lineMonitor().enabled());
     EXPECT_EQ(messagesAfterLaunch(), QStringList({"Connect requested by user"}));
     EXPECT_TRUE(connectFaceShown()) << "the command itself leaves the face alone";
 
@@ -91,8 +97,8 @@ TEST_F(Connection, TheWholeRoadFromTheButtonToTheUsersDisconnect) {
               QStringList({"Connect requested by user", "Sending username/password",
                            "Username/Password authenticated by server", "Launching extras",
                            "Connection established to Demo ISP"}));
-    EXPECT_TRUE(main().m_dropWatch.enabled());
-    EXPECT_FALSE(main().dtimer.enabled()) << "no disconnect timer without a setting";
+    EXPECT_TRUE(main().dropWatch().enabled());
+    EXPECT_FALSE(main().disconnectTimer().enabled()) << "no disconnect timer without a setting";
     app.time.advance(100);
     EXPECT_EQ(main().Status2->text(), "Demo ISP - Connected.   Device: Simulated Modem");
 
@@ -119,7 +125,7 @@ TEST_F(Connection, AnOutsideDropCountsTenSecondsDownAndDialsOnTheEleventhTick) {
     app.time.advance(20);
     ASSERT_TRUE(reconnect().isVisible());
     EXPECT_TRUE(main().isVisible());
-    EXPECT_FALSE(main().m_dropWatch.enabled());
+    EXPECT_FALSE(main().dropWatch().enabled());
     EXPECT_EQ(reconnect().windowTitle(), "Reconnect");
     QStringList shown{reconnect().secondsLabel->text()};
     for (int second = 1; second <= 10; ++second) {
@@ -137,7 +143,7 @@ TEST_F(Connection, AnOutsideDropCountsTenSecondsDownAndDialsOnTheEleventhTick) {
               QStringList({"Connection Terminated by unknown source", "Attempting to Reconnect."}));
     ASSERT_TRUE(app.advanceUntil(
         [&] { return app.logMessages().count("Connection established to Demo ISP") == 2; }));
-    EXPECT_TRUE(main().m_dropWatch.enabled()) << "the connect event watches the new connection";
+    EXPECT_TRUE(main().dropWatch().enabled()) << "the connect event watches the new connection";
     EXPECT_EQ(app.logMessages().count("Connect requested by user"), 1)
         << "the reconnect is no connect command";
 }
@@ -232,7 +238,7 @@ TEST_F(Connection, NoDialToneIsReportedAndOffersNoReconnect) {
     app.dialogs.setWhileOpen([&](const auto&) {
         app.time.advance(3000);
         EXPECT_FALSE(reconnect().isVisible());
-        EXPECT_FALSE(main().m_dropWatch.enabled());
+        EXPECT_FALSE(main().dropWatch().enabled());
     });
     app.click(main().Image10);
     ASSERT_TRUE(app.advanceUntil([&] { return !app.dialogs.boxes().empty(); }, 30000));
@@ -243,7 +249,7 @@ TEST_F(Connection, NoDialToneIsReportedAndOffersNoReconnect) {
     const QStringList log = app.logMessages();
     EXPECT_EQ(log.mid(log.size() - 2),
               QStringList({"No dial tone found", "Connection Terminated by OBU"}));
-    EXPECT_TRUE(main().m_dropWatch.enabled());
+    EXPECT_TRUE(main().dropWatch().enabled());
     EXPECT_TRUE(connectFaceShown());
     EXPECT_EQ(tray().connectItem->text(), "Connect");
     app.time.advance(30000);
@@ -256,8 +262,8 @@ TEST_F(Connection, TheDisconnectTimerWarnsThirtySecondsAheadAndHangsUpAtSixtyOne
     startWith("Demo ISP", "[DTimer]\r\nValue=1\r\n");
     app.click(main().Image10);
     ASSERT_TRUE(app.advanceUntil([&] { return connected(); }));
-    EXPECT_TRUE(main().dtimer.enabled());
-    EXPECT_EQ(main().dtimer.interval(), 30000);
+    EXPECT_TRUE(main().disconnectTimer().enabled());
+    EXPECT_EQ(main().disconnectTimer().interval(), 30000);
     main().hide();
     app.time.advance(29990);
     EXPECT_FALSE(countdown().isVisible());
@@ -302,7 +308,7 @@ TEST_F(Connection, ALineThatEndsDuringTheCountdownClosesIt) {
     app.lines->dropLine(onlyConnection());
     app.time.advance(50);
     EXPECT_FALSE(countdown().isVisible());
-    EXPECT_FALSE(main().dtimer.enabled());
+    EXPECT_FALSE(main().disconnectTimer().enabled());
     EXPECT_TRUE(reconnect().isVisible());
     app.click(reconnect().cancelButton);
     app.time.advance(60000);
@@ -312,38 +318,42 @@ TEST_F(Connection, ALineThatEndsDuringTheCountdownClosesIt) {
 TEST_F(Connection, TheMinutesDialogStoresTheSettingAndZeroStopsAPendingHangUp) {
     startWith("Demo ISP", "[DTimer]\r\nValue=2\r\n");
     DisconnectTimerDialog& dialog = *app.program().disconnectTimerDialog;
+    auto* minutes = dialog.findChild<QSpinBox*>("minutesBox");
+    auto* okButton = dialog.findChild<QPushButton*>("okButton");
     app.click(main().Image10);
     ASSERT_TRUE(app.advanceUntil([&] { return connected(); }));
     dialog.Show();
-    EXPECT_EQ(dialog.SpinEdit1->value(), 2);
-    EXPECT_EQ(dialog.SpinEdit1->maximum(), 1000);
-    dialog.SpinEdit1->setValue(5);
-    app.click(dialog.okButton);
+    EXPECT_EQ(minutes->value(), 2);
+    EXPECT_EQ(minutes->maximum(), 1000);
+    minutes->setValue(5);
+    app.click(okButton);
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_TRUE(app.iniBytes().contains("[DTimer]\r\nValue=5\r\n"));
-    EXPECT_EQ(main().dtimer.interval(), 90000) << "a running timer keeps its moment";
+    EXPECT_EQ(main().disconnectTimer().interval(), 90000) << "a running timer keeps its moment";
     dialog.Show();
-    dialog.SpinEdit1->setValue(0);
-    app.click(dialog.okButton);
-    EXPECT_FALSE(main().dtimer.enabled());
+    minutes->setValue(0);
+    app.click(okButton);
+    EXPECT_FALSE(main().disconnectTimer().enabled());
     app.time.advance(200000);
     EXPECT_EQ(connectionCount(), 1);
     dialog.Show();
-    dialog.SpinEdit1->setValue(9);
-    app.click(dialog.cancelButton);
+    minutes->setValue(9);
+    app.click(dialog.findChild<QPushButton*>("cancelButton"));
     EXPECT_TRUE(app.iniBytes().contains("Value=0\r\n")) << "cancel writes nothing";
 }
 
 TEST_F(Connection, ZeroMinutesChosenDuringTheWarningEndItInsteadOfFreezingIt) {
     startWith("Demo ISP", "[DTimer]\r\nValue=1\r\n");
     DisconnectTimerDialog& dialog = *app.program().disconnectTimerDialog;
+    auto* minutes = dialog.findChild<QSpinBox*>("minutesBox");
+    auto* okButton = dialog.findChild<QPushButton*>("okButton");
     app.click(main().Image10);
     ASSERT_TRUE(app.advanceUntil([&] { return connected(); }));
     app.time.advance(30000 + 5000);
     ASSERT_TRUE(countdown().isVisible());
     dialog.Show();
-    dialog.SpinEdit1->setValue(0);
-    app.click(dialog.okButton);
+    minutes->setValue(0);
+    app.click(okButton);
     EXPECT_FALSE(countdown().isVisible()) << "a count with nothing at its end stayed up";
     app.time.advance(60000);
     EXPECT_EQ(connectionCount(), 1);
@@ -354,8 +364,8 @@ TEST_F(Connection, MinutesBeyondTheDialogsRangeAreTakenAsItsLargest) {
     startWith("Demo ISP", "[DTimer]\r\nValue=90000\r\n");
     app.click(main().Image10);
     ASSERT_TRUE(app.advanceUntil([&] { return connected(); }));
-    EXPECT_TRUE(main().dtimer.enabled());
-    EXPECT_EQ(main().dtimer.interval(), (1000 * 60 - 30) * 1000);
+    EXPECT_TRUE(main().disconnectTimer().enabled());
+    EXPECT_EQ(main().disconnectTimer().interval(), (1000 * 60 - 30) * 1000);
     EXPECT_EQ(DisconnectTimerMinutes(-5), -5);
 }
 
@@ -416,7 +426,7 @@ TEST_F(Connection, ConnectingWithoutAnEntryAsksForOne) {
     EXPECT_EQ(app.dialogs.boxes()[0].icon, MsgIcon::Error);
     EXPECT_EQ(app.logMessages(), QStringList({"OBU Launched"}));
     EXPECT_FALSE(main().SessionActive);
-    EXPECT_FALSE(main().tm_dis.enabled());
+    EXPECT_FALSE(main().lineMonitor().enabled());
 }
 
 TEST_F(Connection, ConnectOnStartWithoutAnEntryIsNotRestored) {
@@ -466,7 +476,7 @@ TEST_F(Connection, AModemHeldByAnotherProgramOffersTheExtrasInsteadOfDialing) {
     EXPECT_EQ(app.dialogs.boxes()[0].buttons, MsgButtons::YesNo);
     EXPECT_EQ(messagesAfterLaunch(), QStringList({"Connect requested by user", "Modem is in use"}));
     EXPECT_FALSE(main().SessionActive);
-    EXPECT_FALSE(main().tm_dis.enabled());
+    EXPECT_FALSE(main().lineMonitor().enabled());
     // A lock whose owner has died does not count.
     app.folder.write("lock/LCK..ttyS9", "   999999\n");
     EXPECT_FALSE(main().ModemInUse());
@@ -497,7 +507,7 @@ TEST_F(Connection, AfterNoDialToneAnotherEntryDialsWithoutAReconnect) {
     startWith("Demo No Dial Tone");
     app.click(main().Image10);
     ASSERT_TRUE(app.advanceUntil([&] { return !app.dialogs.boxes().empty(); }, 30000));
-    EXPECT_TRUE(main().m_dropWatch.enabled());
+    EXPECT_TRUE(main().dropWatch().enabled());
     main().m_call->setEntryName("Demo ISP");
     app.click(main().Image10);
     ASSERT_TRUE(app.advanceUntil([&] { return connected(); }));

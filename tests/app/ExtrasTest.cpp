@@ -95,6 +95,10 @@ struct Extras : ::testing::Test {
         ASSERT_TRUE(app.main().isVisible());
     }
     MainWindow& main() { return app.main(); }
+    template <class Control = QWidget>
+    Control* control(const char* role) {
+        return app.control<Control>(role);
+    }
     TrayMenu& tray() { return *app.program().trayMenu; }
     ExtrasEditor& editor() { return *app.program().extrasEditor; }
     // Controls found by name, as a user finds them by sight.
@@ -198,7 +202,7 @@ TEST_F(Extras, AfterAConnectionTheExtrasComeBeforeItsLogLineAndTheWindowGoesToTh
     EXPECT_EQ(app.shell.calls[0].commandLine, "/usr/bin/browser http://one.example/");
     EXPECT_FALSE(main().isVisible()) << "minimized into the tray";
     EXPECT_EQ(tray().hideShowItem->text(), "Show OBU");
-    EXPECT_TRUE(main().m_dropWatch.enabled()) << "the connection's own follow-ups still ran";
+    EXPECT_TRUE(main().dropWatch().enabled()) << "the connection's own follow-ups still ran";
 }
 
 TEST_F(Extras, WithNoLightOnOnlyTheFirstLineIsWrittenAndTheWindowStillMinimizes) {

@@ -22,10 +22,9 @@ struct Presentation : ::testing::Test {
         app.sound.clearCalls();
     }
     MainWindow& main() { return app.main(); }
-    // The settings panel's controls, found by name.
-    template <class W>
-    W* control(const char* name) {
-        return main().findChild<W*>(QLatin1String(name));
+    template <class Control = QWidget>
+    Control* control(const char* role) {
+        return app.control<Control>(role);
     }
     SkinImage* okButton() { return control<SkinImage>("panelOkButton"); }
     SkinImage* cancelButton() { return control<SkinImage>("panelCancelButton"); }
@@ -72,11 +71,11 @@ TEST_F(Presentation, SkinButtonsShowTheirPressedFaceAndPlayTheirSounds) {
 TEST_F(Presentation, TheConnectButtonsFacesFollowTheStateAndTheTrayCaptionFollowsTheRelease) {
     start("[Connection]\r\nName=Demo ISP\r\n");
     QTest::mousePress(main().Image10, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
-    EXPECT_EQ(main().Image10->faceList(), &main().ImageList2);
+    EXPECT_EQ(main().Image10->faceList(), &main().connectFaces());
     EXPECT_EQ(main().Image10->faceIndex(), 1);
     main().ReadyToConnect = false;  // as if the port opened while the button was held
     QTest::mouseRelease(main().Image10, Qt::LeftButton, Qt::NoModifier, QPoint(500, 500));
-    EXPECT_EQ(main().Image10->faceList(), &main().ImageList8);
+    EXPECT_EQ(main().Image10->faceList(), &main().disconnectFaces());
     EXPECT_EQ(main().Image10->faceIndex(), 0);
     EXPECT_EQ(tray().connectItem->text(), "Disconnect");
 }
@@ -92,60 +91,60 @@ TEST_F(Presentation, WithSoundOffNoWaveIsPlayedButFacesStillChange) {
 TEST_F(Presentation, TheAboutPictureTakesThePanelAndAClickBringsTheInformationBack) {
     start();
     tray().aboutItem->trigger();
-    EXPECT_TRUE(main().aboutimg->isVisible());
-    EXPECT_EQ(main().aboutimg->pos(), QPoint(210, 20));
+    EXPECT_TRUE(control<SkinImage>("aboutPicture")->isVisible());
+    EXPECT_EQ(control<SkinImage>("aboutPicture")->pos(), QPoint(210, 20));
     EXPECT_FALSE(main().Label13->isVisible());
     EXPECT_FALSE(main().Label1->isVisible());
-    app.click(main().aboutimg);
-    EXPECT_FALSE(main().aboutimg->isVisible());
+    app.click(control<SkinImage>("aboutPicture"));
+    EXPECT_FALSE(control<SkinImage>("aboutPicture")->isVisible());
     EXPECT_TRUE(infoPageShown());
     EXPECT_EQ(app.sound.waves(), QStringList({"obuclick.okx"}));
 }
 
 TEST_F(Presentation, VThenSOverTheHotSpotStartsTheQuotationWithItsTimedWords) {
     start();
-    moveOver(main().Label17);
+    moveOver(control<QLabel>("quotationHotSpot"));
     typeUp(Qt::Key_V);
     typeUp(Qt::Key_S);
-    EXPECT_TRUE(main().Label18->isVisible());
+    EXPECT_TRUE(control<QLabel>("quotation")->isVisible());
     EXPECT_FALSE(main().Label1->isVisible());
     EXPECT_FALSE(main().Label13->isVisible());
     EXPECT_TRUE(app.sound.isPlaying("obu.okx"));
     // The words at 8, 9 and 10 seconds, the attribution at 11, the information back at 14.
     app.time.advance(7000);
-    EXPECT_FALSE(main().Label19->isVisible());
+    EXPECT_FALSE(control<QLabel>("healthyWord")->isVisible());
     app.time.advance(1000);
-    EXPECT_TRUE(main().Label19->isVisible());
-    EXPECT_FALSE(main().Label20->isVisible());
+    EXPECT_TRUE(control<QLabel>("healthyWord")->isVisible());
+    EXPECT_FALSE(control<QLabel>("wealthyWord")->isVisible());
     app.time.advance(1000);
-    EXPECT_TRUE(main().Label20->isVisible());
+    EXPECT_TRUE(control<QLabel>("wealthyWord")->isVisible());
     app.time.advance(1000);
-    EXPECT_TRUE(main().Label21->isVisible());
-    EXPECT_FALSE(main().Mark->isVisible());
+    EXPECT_TRUE(control<QLabel>("wiseWord")->isVisible());
+    EXPECT_FALSE(control<QLabel>("attribution")->isVisible());
     app.time.advance(1000);
-    EXPECT_TRUE(main().Mark->isVisible());
+    EXPECT_TRUE(control<QLabel>("attribution")->isVisible());
     app.time.advance(2000);
-    EXPECT_TRUE(main().Label18->isVisible());
+    EXPECT_TRUE(control<QLabel>("quotation")->isVisible());
     app.time.advance(1000);
-    EXPECT_FALSE(main().Label18->isVisible());
-    EXPECT_FALSE(main().Mark->isVisible());
+    EXPECT_FALSE(control<QLabel>("quotation")->isVisible());
+    EXPECT_FALSE(control<QLabel>("attribution")->isVisible());
     EXPECT_TRUE(infoPageShown());
-    EXPECT_FALSE(main().Timer4.enabled());
+    EXPECT_FALSE(main().quotationSteps().enabled());
 }
 
 TEST_F(Presentation, AMoveOverTheBackgroundBetweenTheKeysCancelsTheFirst) {
     start();
-    moveOver(main().Label17);
+    moveOver(control<QLabel>("quotationHotSpot"));
     typeUp(Qt::Key_V);
     moveOverBackground();
-    moveOver(main().Label17);
+    moveOver(control<QLabel>("quotationHotSpot"));
     typeUp(Qt::Key_S);
-    EXPECT_FALSE(main().Label18->isVisible());
+    EXPECT_FALSE(control<QLabel>("quotation")->isVisible());
     // Away from the hot spot the keys do nothing either.
     moveOver(main().Label13);
     typeUp(Qt::Key_V);
     typeUp(Qt::Key_S);
-    EXPECT_FALSE(main().Label18->isVisible());
+    EXPECT_FALSE(control<QLabel>("quotation")->isVisible());
 }
 
 TEST_F(Presentation, KeysTypedIntoAPanelBoxAreTheBoxsAndTheWindowsAgainOnceThePanelIsCancelled) {
@@ -153,17 +152,17 @@ TEST_F(Presentation, KeysTypedIntoAPanelBoxAreTheBoxsAndTheWindowsAgainOnceThePa
     app.click(main().Image14);
     ASSERT_TRUE(app.advanceUntil([&] { return userNameEdit()->isVisible(); }));
     userNameEdit()->setFocus();
-    moveOver(main().Label17);
+    moveOver(control<QLabel>("quotationHotSpot"));
     typeKey(Qt::Key_V);
     typeKey(Qt::Key_S);
     EXPECT_EQ(userNameEdit()->text(), "vs");
-    EXPECT_FALSE(main().Label18->isVisible());
+    EXPECT_FALSE(control<QLabel>("quotation")->isVisible());
 
     app.click(cancelButton());
-    moveOver(main().Label17);
+    moveOver(control<QLabel>("quotationHotSpot"));
     typeKey(Qt::Key_V);
     typeKey(Qt::Key_S);
-    EXPECT_TRUE(main().Label18->isVisible());
+    EXPECT_TRUE(control<QLabel>("quotation")->isVisible());
     app.click(main().Image14);
     ASSERT_TRUE(app.advanceUntil([&] { return userNameEdit()->isVisible(); }));
     EXPECT_EQ(userNameEdit()->text(), "") << "the keys went nowhere near the closed panel";
@@ -172,8 +171,8 @@ TEST_F(Presentation, KeysTypedIntoAPanelBoxAreTheBoxsAndTheWindowsAgainOnceThePa
 TEST_F(Presentation, TheWindowsFontIsArialElevenPixelsAndThePasswordShowsStars) {
     start("[Connection]\r\nName=Demo ISP\r\nUsername=joe\r\nPassword=" +
           encodePassword("secret").toLatin1() + "\r\n");
-    for (QWidget* text : std::initializer_list<QWidget*>{main().Status, main().Status2,
-                                                         control<QLabel>("makeDailyLabel")}) {
+    for (QWidget* text : std::initializer_list<QWidget*>{
+             control<QLabel>("statusCaption"), main().Status2, control<QLabel>("makeDailyLabel")}) {
         const QFontInfo font(text->font());
         EXPECT_EQ(font.family().toStdString(), "Liberation Sans")
             << text->objectName().toStdString();
@@ -196,12 +195,12 @@ TEST_F(Presentation, TheWindowsFontIsArialElevenPixelsAndThePasswordShowsStars) 
 
 TEST_F(Presentation, TheQuotationClosesTheAboutPictureAndRunsSilentlyWithoutSound) {
     start("[Options]\r\nSound=0\r\n");
-    main().Label22Click();
-    moveOver(main().Label17);
+    main().showAbout();
+    moveOver(control<QLabel>("quotationHotSpot"));
     typeUp(Qt::Key_V);
     typeUp(Qt::Key_S);
-    EXPECT_FALSE(main().aboutimg->isVisible());
-    EXPECT_TRUE(main().Label18->isVisible());
+    EXPECT_FALSE(control<SkinImage>("aboutPicture")->isVisible());
+    EXPECT_TRUE(control<QLabel>("quotation")->isVisible());
     EXPECT_FALSE(app.sound.isPlaying("obu.okx"));
 }
 
@@ -211,6 +210,6 @@ TEST(PresentationWithoutTheTune, TheMainWindowIsMadeAndTheQuotationRunsSilently)
     app.start();
     app.time.advance(5000);
     EXPECT_TRUE(app.main().isVisible());
-    app.main().ShowEgg();
-    EXPECT_TRUE(app.main().Label18->isVisible());
+    app.main().showQuotation();
+    EXPECT_TRUE(app.control<QLabel>("quotation")->isVisible());
 }

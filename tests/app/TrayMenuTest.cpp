@@ -17,6 +17,10 @@ struct Tray : ::testing::Test {
         app.time.advance(5000);
     }
     MainWindow& main() { return app.main(); }
+    template <class Control = QWidget>
+    Control* control(const char* role) {
+        return app.control<Control>(role);
+    }
     obu::TrayMenu& tray() { return *app.program().trayMenu; }
 };
 

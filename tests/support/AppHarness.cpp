@@ -64,6 +64,10 @@ MainWindow& AppHarness::main() {
     return *program_->mainWindow;
 }
 
+QWidget& AppHarness::mainWidget() {
+    return main();
+}
+
 SplashScreen& AppHarness::splash() {
     return *program_->splashScreen;
 }

@@ -1,6 +1,8 @@
 #pragma once
 #include <QStringList>
+#include <QWidget>
 #include <memory>
+#include <stdexcept>
 
 #include "connection/ModemCheck.h"
 #include "core/Program.h"
@@ -45,6 +47,13 @@ public:
     Program& program() { return *program_; }
     MainWindow& main();
     SplashScreen& splash();
+    // A control of the main window, found by the role its object name gives it.
+    template <class Control = QWidget>
+    Control* control(const char* role) {
+        auto* found = mainWidget().findChild<Control*>(QLatin1String(role));
+        if (!found) throw std::logic_error(std::string("the main window has no ") + role);
+        return found;
+    }
 
     // A user's click with the left button: press, click, release.
     void click(QWidget* widget);
@@ -89,6 +98,8 @@ public:
     }
 
 private:
+    QWidget& mainWidget();
+
     std::unique_ptr<Program> program_;
 };
 

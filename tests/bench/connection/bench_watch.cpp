@@ -115,7 +115,7 @@ int main(int argc, char** argv) {
     obu::ReconnectCountdown& reconnect = *program->reconnectCountdown;
     // Up, and found by the drop watch: the watch holds the connection's own handle.
     auto connected = [&] {
-        return main.m_dropWatch.enabled() && main.m_call->callId() != 0 &&
+        return main.dropWatch().enabled() && main.m_call->callId() != 0 &&
                main.DetectedConnection == main.m_call->callId();
     };
     if (!pumpUntil(connected, 30000)) {
