@@ -117,7 +117,7 @@ int main(int argc, char** argv) {
     obu::MainWindow& main = *program->mainWindow;
     obu::ReconnectCountdown& reconnect = *program->reconnectCountdown;
     auto connected = [&] {
-        return main.m_dropWatch.enabled() && main.m_call->callId() != 0 &&
+        return main.dropWatch().enabled() && main.m_call->callId() != 0 &&
                main.DetectedConnection == main.m_call->callId();
     };
     if (!pumpUntil(connected, 30000)) {
