@@ -3,9 +3,9 @@
 
 #include "dialup/CombinedDialUpService.h"
 #include "dialup/networkmanager/NetworkManagerService.h"
+#include "dialup/phonebook/LineService.h"
 #include "platform/DataFolders.h"
 #include "platform/Platform.h"
-#include "ras/LineService.h"
 
 namespace obu {
 

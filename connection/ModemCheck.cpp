@@ -2,8 +2,8 @@
 
 #include <unistd.h>
 
-#include "ras/LineService.h"
-#include "ras/UucpLock.h"
+#include "dialup/modem/UucpLock.h"
+#include "dialup/phonebook/LineService.h"
 
 namespace obu {
 

@@ -7,6 +7,7 @@
 #include <array>
 #include <memory>
 
+#include "dialup/DialUpCall.h"
 #include "dialup/DialUpService.h"
 #include "model/AlarmClock.h"
 #include "model/EventLog.h"
@@ -14,7 +15,6 @@
 #include "model/Settings.h"
 #include "platform/Sound.h"
 #include "platform/WindowTimer.h"
-#include "ras/DialUpCall.h"
 #include "shell/WebPageOpener.h"
 #include "timing/PacingTimer.h"
 #include "ui/Form.h"

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "ras/ModemResponses.h"
+#include "dialup/modem/ModemResponses.h"
 #include "tests/fuzz/Require.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

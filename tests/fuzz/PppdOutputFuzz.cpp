@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "ras/PppdLink.h"
+#include "dialup/modem/PppdLink.h"
 #include "tests/fuzz/Require.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

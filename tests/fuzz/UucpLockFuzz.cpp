@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "ras/UucpLock.h"
+#include "dialup/modem/UucpLock.h"
 #include "tests/fuzz/Require.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -6,11 +6,11 @@
 
 #include "connection/ModemCheck.h"
 #include "core/Program.h"
+#include "dialup/phonebook/LineService.h"
 #include "platform/Dispatcher.h"
 #include "platform/Formats.h"
 #include "platform/IniFileProfile.h"
 #include "platform/Platform.h"
-#include "ras/LineService.h"
 #include "tests/support/FakeRegistry.h"
 #include "tests/support/FakeWindows.h"
 #include "tests/support/RecordingHelp.h"

@@ -17,11 +17,11 @@
 
 #include "dialup/CombinedDialUpService.h"
 #include "dialup/networkmanager/NetworkManagerService.h"
+#include "dialup/phonebook/ErrorText.h"
+#include "dialup/phonebook/LineService.h"
 #include "platform/CommandLineUsage.h"
 #include "platform/QtEventLoop.h"
 #include "platform/SystemClock.h"
-#include "ras/ErrorText.h"
-#include "ras/LineService.h"
 
 namespace {
 

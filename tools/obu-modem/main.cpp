@@ -24,10 +24,10 @@
 #include <memory>
 
 #include "dialup/DialUpService.h"
+#include "dialup/modem/UucpLock.h"
+#include "dialup/phonebook/ConnectionRegistry.h"
 #include "platform/CommandLineUsage.h"
 #include "platform/SystemClock.h"
-#include "ras/ConnectionRegistry.h"
-#include "ras/UucpLock.h"
 #include "tools/obu-modem/HayesEmulator.h"
 
 namespace {

@@ -1,0 +1,434 @@
+#include "dialup/phonebook/LineService.h"
+
+#include <signal.h>
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QMetaMethod>
+#include <QPointer>
+#include <cstring>
+
+#include "dialup/modem/EmulatorLink.h"
+#include "dialup/modem/PppdLink.h"
+#include "dialup/modem/Processes.h"
+#include "dialup/modem/SerialModem.h"
+#include "dialup/modem/SimulatedModem.h"
+#include "dialup/modem/UucpLock.h"
+#include "dialup/phonebook/ErrorText.h"
+#include "dialup/phonebook/RegistryWakeups.h"
+#include "platform/Clock.h"
+#include "platform/EventLoop.h"
+
+namespace obu {
+
+namespace {
+
+CallInfo callInfo(const LineRecord& r) {
+    CallInfo info;
+    info.id = r.handle;
+    info.entry = QString::fromLatin1(r.entry);
+    info.deviceType = QString::fromLatin1(r.deviceType);
+    info.deviceName = QString::fromLatin1(r.device);
+    info.state = r.state;
+    info.error = r.error;
+    return info;
+}
+
+}  // namespace
+
+LineService::Paths LineService::Paths::fromEnvironment() {
+    return Paths{PhoneBook::defaultPath(), ConnectionRegistry::defaultFolder()};
+}
+
+QString LineService::Paths::defaultLockDir() {
+    return UucpLock::defaultFolder();
+}
+
+QByteArray LineService::Paths::defaultModemProgram() {
+    return EmulatorLink::defaultProgram();
+}
+
+LineService::LineService(Clock& clock, EventLoop& loop, Paths paths)
+    : clock_(clock), loop_(loop), paths_(std::move(paths)), registry_(paths_.linesDir, clock) {
+    registry_.setOnChange([this] { scheduleLook(); });
+}
+
+void LineService::connectNotify(const QMetaMethod& signal) {
+    if (listening_ || (signal != QMetaMethod::fromSignal(&DialUpService::callsChanged) &&
+                       signal != QMetaMethod::fromSignal(&DialUpService::callEnded)))
+        return;
+    listening_ = true;
+    // What is there now is no news to the new listener, which looks for itself.
+    registry_.refresh();
+    announcedGeneration_ = registry_.generation();
+    announcedCalls_ = openCalls();
+    watchWhatCallsDependOn();
+}
+
+void LineService::scheduleLook() {
+    if (!listening_ || lookScheduled_) return;
+    lookScheduled_ = true;
+    QPointer<LineService> self(this);
+    loop_.post([self] {
+        if (self) self->lookAgain();
+    });
+}
+
+void LineService::lookAgain() {
+    // Cleared first: a listener that changes a call again is heard too.
+    lookScheduled_ = false;
+    registry_.refresh();
+    watchWhatCallsDependOn();
+    const std::uint64_t generation = registry_.generation();
+    if (generation == announcedGeneration_) return;
+    announcedGeneration_ = generation;
+    std::set<CallId> open = openCalls();
+    std::vector<std::pair<CallId, DialUpError>> ended;
+    for (const CallId id : announcedCalls_) {
+        if (open.count(id)) continue;
+        const LineRecord* r = registry_.find(id);
+        ended.emplace_back(id, r ? r->error : dialup_error::None);
+    }
+    announcedCalls_ = std::move(open);
+    QPointer<LineService> self(this);
+    for (const auto& [id, error] : ended) {
+        emit callEnded(id, error);
+        if (!self) return;
+    }
+    emit callsChanged();
+}
+
+std::set<CallId> LineService::openCalls() const {
+    std::set<CallId> open;
+    for (const LineRecord& r : registry_.records())
+        if (!r.ended()) open.insert(r.handle);
+    return open;
+}
+
+void LineService::watchWhatCallsDependOn() {
+    // Other processes' changes arrive through the Qt event loop; a program
+    // without one (a command-line tool) never listens.
+    if (!wakeups_ && QCoreApplication::instance()) {
+        wakeups_ = std::make_unique<RegistryWakeups>();
+        QObject::connect(wakeups_.get(), &RegistryWakeups::woken, this, [this] {
+            registry_.recheckHolders();
+            scheduleLook();
+        });
+    }
+    const std::uint64_t generation = registry_.generation();
+    if (wakeups_) {
+        if (!wakeups_->watchingFolder())
+            wakeups_->watchFolder(QFile::encodeName(registry_.folder()));
+        if (generation != watchedGeneration_)
+            wakeups_->watchProcesses(registry_.processesToWatch());
+    }
+    watchedGeneration_ = generation;
+    // A provider that hangs up by a deadline of its own tells no one: the
+    // service looks when the deadline falls due.
+    const std::int64_t dropAt = registry_.nextDropAt();
+    if (dropAt == deadlineAt_) return;
+    if (deadlineTimer_) loop_.stopTimer(deadlineTimer_);
+    deadlineTimer_ = 0;
+    deadlineAt_ = dropAt;
+    if (dropAt == 0) return;
+    const std::int64_t wait = std::max<std::int64_t>(0, dropAt - clock_.now().toMSecsSinceEpoch());
+    deadlineTimer_ =
+        loop_.startTimer(static_cast<int>(std::min<std::int64_t>(wait, 1 << 30)), [this] {
+            loop_.stopTimer(deadlineTimer_);
+            deadlineTimer_ = 0;
+            deadlineAt_ = 0;
+            scheduleLook();
+        });
+}
+
+LineDeviceFactory LineService::simulatedModemFactory() {
+    return [this](const PhoneBookEntry&) {
+        return std::make_unique<SimulatedModem>(loop_, registry_);
+    };
+}
+
+std::unique_ptr<LineDevice> LineService::makeDevice(const LineRequest& request) {
+    if (factory_) return factory_(request.entry);
+    std::unique_ptr<ModemLink> link;
+    if (request.entry.serialDevice())
+        link = std::make_unique<PppdLink>(request.entry.device);
+    else
+        link = std::make_unique<EmulatorLink>(paths_.modemProgram, request);
+    return std::make_unique<SerialModem>(loop_, clock_, std::move(link), paths_.lockDir);
+}
+
+bool LineService::settling() {
+    reap();
+    return !finished_.empty();
+}
+
+LineService::~LineService() {
+    registry_.setOnChange({});
+    if (deadlineTimer_) loop_.stopTimer(deadlineTimer_);
+    // A dial that nobody drives any more must not hold the modem.
+    for (auto& [handle, job] : jobs_) {
+        job->device->hangUp();
+        registry_.remove(handle);
+    }
+}
+
+PhoneBook LineService::phoneBook(const QString& path) const {
+    if (path.isEmpty()) return PhoneBook::load(paths_.phoneBook, true);
+    return PhoneBook::load(path, false);
+}
+
+void LineService::reap() {
+    // A device still hanging up a modem is kept until it is done.
+    std::erase_if(finished_, [](const std::unique_ptr<DialJob>& job) {
+        return !job->device || !job->device->busy();
+    });
+    reapAdopted();
+}
+
+void LineService::finish(CallId handle) {
+    auto it = jobs_.find(handle);
+    if (it == jobs_.end()) return;
+    it->second->device->hangUp();
+    finished_.push_back(std::move(it->second));
+    jobs_.erase(it);
+}
+
+void LineService::notify(CallId handle, CallState state, DialUpError error) {
+    QPointer<LineService> self(this);
+    loop_.post([self, handle, state, error] {
+        if (!self || !self->notifying_.count(handle)) return;
+        if (error != 0 || state == CallState::Connected || state == CallState::Disconnected)
+            self->notifying_.erase(handle);
+        emit self->callStateChanged(handle, state, error);
+    });
+}
+
+DialUpError LineService::dial(const DialRequest& call, CallId* id) {
+    if (!id) return dialup_error::InvalidParameter;
+    *id = 0;
+    reap();
+
+    const PhoneBook book = phoneBook(call.phoneBook);
+    if (book.error) return book.error;
+    const PhoneBookEntry* entry = book.find(call.entry.toLatin1());
+    if (!entry) return dialup_error::CannotFindEntry;
+
+    LineRequest request;
+    request.entry = *entry;
+    request.phoneNumber = call.phoneNumber.toLatin1();
+    if (request.phoneNumber.isEmpty()) request.phoneNumber = entry->phoneNumber;
+    request.callbackNumber = call.callbackNumber.toLatin1();
+    request.userName = call.userName.toLatin1();
+    request.password = call.password.toLatin1();
+    request.domain = call.domain.toLatin1();
+
+    LineRecord record;
+    record.entry = entry->name;
+    record.phoneNumber = request.phoneNumber;
+    record.device = entry->device;
+    record.deviceType = entry->deviceType;
+    record.userName = request.userName;
+    record.state = CallState::OpenPort;
+    record.startedAt = clock_.now().toMSecsSinceEpoch();
+    const CallId handle = registry_.add(record);
+    if (!handle) return dialup_error::Unknown;
+    *id = handle;
+    notifying_.insert(handle);
+    request.handle = handle;
+    request.linesDir = paths_.linesDir;
+    request.lockDir = paths_.lockDir;
+    request.recordPath = paths_.linesDir + QString::asprintf("/conn-%08X", handle);
+
+    auto job = std::make_unique<DialJob>();
+    job->handle = handle;
+    job->dropAfterSeconds = entry->dropAfterSeconds;
+    if (record.error) {
+        // Another call holds the modem: the port cannot be opened.
+        notify(handle, CallState::OpenPort, record.error);
+        return dialup_error::None;
+    }
+    job->device = makeDevice(request);
+    LineDevice* device = job->device.get();
+    jobs_[handle] = std::move(job);
+    device->dial(request, [this, handle](CallState state, DialUpError error) {
+        onReport(handle, state, error);
+    });
+    // Wipe the password copy before the request goes out of scope.
+    request.password.fill('\0');
+    return dialup_error::None;
+}
+
+void LineService::onReport(CallId handle, CallState state, DialUpError error) {
+    auto it = jobs_.find(handle);
+    if (it == jobs_.end()) return;
+    DialJob& job = *it->second;
+    LineDevice* device = job.device.get();
+    const std::int64_t now = clock_.now().toMSecsSinceEpoch();
+    LineRecord after;
+    const auto change = registry_.modify(
+        handle,
+        [&](LineRecord& r) {
+            if (r.ended()) return false;  // the provider hung up meanwhile
+            const QByteArray port = device->port();
+            const QByteArray detail = error ? device->failureDetail().toUtf8() : QByteArray();
+            if (r.state == state && r.error == error && r.port == port) return false;
+            r.state = state;
+            r.error = error;
+            if (!port.isEmpty()) r.port = port;
+            if (!detail.isEmpty()) r.detail = detail.left(500);
+            if (state == CallState::Connected && error == 0) {
+                const LineHolder holder = device->holder();
+                r.holder = holder.pid;
+                r.holderStart = holder.start;
+                r.holderKind = holder.kind;
+                r.lockFile = holder.lockFile;
+            }
+            if (state == CallState::Connected && error == 0) {
+                r.connectedAt = now;
+                // A line held by a process of its own ends when that process
+                // does (the emulator's provider hangs up by itself).
+                r.dropAt = r.holder == 0 && job.dropAfterSeconds > 0
+                               ? now + job.dropAfterSeconds * 1000ll
+                               : 0;
+            }
+            return true;
+        },
+        &after);
+    if (state == CallState::Connected && error == 0 &&
+        (change != ConnectionRegistry::Change::Done || after.ended())) {
+        // The line came up just as someone else ended the call: its holder
+        // must not carry on with nobody knowing of it.
+        const LineHolder holder = device->holder();
+        if (holder.pid > 0 && processAlive(ProcessId{holder.pid, holder.start}))
+            ::kill(static_cast<pid_t>(holder.pid), SIGTERM);
+    }
+    switch (change) {
+        case ConnectionRegistry::Change::Gone:
+            // Hung up by another program while we were dialing.
+            notify(handle, state, dialup_error::Disconnection);
+            finish(handle);
+            return;
+        case ConnectionRegistry::Change::Unavailable:
+            notify(handle, state, dialup_error::Unknown);
+            finish(handle);
+            return;
+        case ConnectionRegistry::Change::Done:
+            break;
+    }
+    if (after.ended() && after.error != error) {
+        notify(handle, state, after.error);
+        finish(handle);
+        return;
+    }
+    notify(handle, state, error);
+    if (error != 0 || state == CallState::Connected || state == CallState::Disconnected)
+        finish(handle);
+}
+
+DialUpError LineService::hangUp(CallId connection) {
+    if (connection == 0) return dialup_error::InvalidCall;
+    notifying_.erase(connection);
+    reap();
+    const bool local = jobs_.count(connection) != 0;
+    finish(connection);
+    LineRecord held;
+    const bool heldByPppd = !local && record(connection, &held) && held.established() &&
+                            held.holderKind == "pppd" && held.port.startsWith('/') &&
+                            processAlive(ProcessId{held.holder, held.holderStart});
+    switch (registry_.remove(connection)) {
+        case ConnectionRegistry::Change::Done:
+            if (heldByPppd) {
+                // pppd has been told to end; once it has, the modem is put back
+                // on the hook from here, as a dialer does after its pppd.
+                auto job = std::make_unique<DialJob>();
+                auto modem = std::make_unique<SerialModem>(loop_, clock_, nullptr, paths_.lockDir);
+                LineHolder holder;
+                holder.pid = held.holder;
+                holder.start = held.holderStart;
+                modem->releaseAfter(held.port, holder);
+                job->device = std::move(modem);
+                finished_.push_back(std::move(job));
+            }
+            return dialup_error::None;
+        case ConnectionRegistry::Change::Gone:
+            return local ? dialup_error::None : dialup_error::InvalidCall;
+        case ConnectionRegistry::Change::Unavailable:
+            return dialup_error::Unknown;
+    }
+    return dialup_error::Unknown;
+}
+
+DialUpError LineService::callStatus(CallId id, CallInfo* out) {
+    if (!out) return dialup_error::InvalidParameter;
+    if (id == 0) return dialup_error::InvalidCall;
+    if (!registry_.refresh()) return dialup_error::Unknown;
+    const LineRecord* record = registry_.find(id);
+    if (!record) return dialup_error::InvalidCall;
+    *out = callInfo(*record);
+    return dialup_error::None;
+}
+
+DialUpError LineService::calls(QList<CallInfo>* out) {
+    if (!out) return dialup_error::InvalidParameter;
+    out->clear();
+    if (!finished_.empty()) reap();
+    if (!registry_.refresh()) return dialup_error::Unknown;
+    // Calls still dialling are listed as well: a caller that watches for its
+    // connection to vanish must not take its own dial for a dropped line.
+    for (const LineRecord& r : registry_.records())
+        if (!r.ended()) out->append(callInfo(r));
+    return dialup_error::None;
+}
+
+DialUpError LineService::entries(const QString& path, QList<EntryInfo>* out) {
+    if (!out) return dialup_error::InvalidParameter;
+    out->clear();
+    const PhoneBook book = phoneBook(path);
+    if (book.error) return book.error;
+    out->reserve(static_cast<qsizetype>(book.entries.size()));
+    for (const PhoneBookEntry& entry : book.entries)
+        out->append(EntryInfo{QString::fromLatin1(entry.name), QStringLiteral("phone book")});
+    return dialup_error::None;
+}
+
+QString LineService::failureDetail(CallId connection) {
+    LineRecord r;
+    if (!record(connection, &r)) return {};
+    return QString::fromUtf8(r.detail);
+}
+
+QString LineService::errorText(DialUpError code) const {
+    const char* text = dialUpErrorText(code);
+    return text ? QString::fromLatin1(text) : QString();
+}
+
+std::vector<LineRecord> LineService::lines() {
+    reap();
+    std::vector<LineRecord> result;
+    if (!registry_.refresh()) return result;
+    for (const LineRecord& r : registry_.records())
+        if (!r.ended()) result.push_back(r);
+    return result;
+}
+
+bool LineService::record(CallId connection, LineRecord* out) {
+    if (!registry_.refresh()) return false;
+    const LineRecord* r = registry_.find(connection);
+    if (!r) return false;
+    if (out) *out = *r;
+    return true;
+}
+
+DialUpError LineService::dropLine(CallId connection) {
+    switch (registry_.endByProvider(connection)) {
+        case ConnectionRegistry::Change::Done:
+            return dialup_error::None;
+        case ConnectionRegistry::Change::Gone:
+            return dialup_error::InvalidCall;
+        case ConnectionRegistry::Change::Unavailable:
+            return dialup_error::Unknown;
+    }
+    return dialup_error::Unknown;
+}
+
+}  // namespace obu
