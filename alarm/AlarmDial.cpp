@@ -10,7 +10,7 @@ void MainWindow::dialAtAlarm(AlarmClock::Rule rule) {
         setWindowState(TWindowState::wsNormal);
         if (!ModemInUse() && !SessionActive) {
             PlayUiSound(QStringLiteral("obualarm.okx"));
-            Image10Click(this);
+            toggleConnection();
         }
         return;
     }
@@ -19,7 +19,7 @@ void MainWindow::dialAtAlarm(AlarmClock::Rule rule) {
     PlayUiSound(QStringLiteral("obualarm.okx"));
     Show();
     setWindowState(TWindowState::wsNormal);
-    Image10Click(this);
+    toggleConnection();
 }
 
 }  // namespace obu

@@ -67,7 +67,7 @@ void MainWindow::buildSettingsPanel() {
     // The page pictures lie under the controls of their page.
     m_alarmPagePicture->lower();
     m_connectionPagePicture->lower();
-    Image9->lower();
+    m_background->lower();
 
     m_makeDailySwitch->onClick = [this] { handle([this] { toggleMakeDaily(); }); };
     m_panelOkButton->onClick = [this] { handle([this] { acceptPanel(); }); };
@@ -93,7 +93,8 @@ void MainWindow::buildSettingsPanel() {
 
 void MainWindow::setCommandsEnabled(bool enabled) {
     for (QWidget* w :
-         std::initializer_list<QWidget*>{Label13, Label14, Image10, Image11, Image14, Image15})
+         std::initializer_list<QWidget*>{m_downArrow, m_upArrow, m_connectButton, m_alarmButton,
+                                         m_connectionButton, m_extrasButton})
         w->setEnabled(enabled);
     program().trayMenu->connectItem->setEnabled(enabled);
 }
@@ -112,7 +113,7 @@ void MainWindow::openAlarmPage() {
     m_alarmDateEdit->setDate(now.date());
     m_alarmTimeEdit->setTime(now.time());
     setCommandsEnabled(false);
-    Image12->setEnabled(true);
+    m_exitButton->setEnabled(true);
     const QString alarmTime = m_alarmClock.time();
     if (!alarmTime.isEmpty()) {
         // A stored text that no longer reads back (the formats changed, or it
@@ -156,12 +157,12 @@ void MainWindow::slidePanelStep() {
         return;
     }
     if (m_panelShowsAlarm) {
-        m_makeDailySwitch->DrawFace(ImageList1, 0);
+        m_makeDailySwitch->DrawFace(m_lightFaces, 0);
         m_panelOkButton->setEnabled(true);
         m_alarmDateEdit->show();
         m_alarmTimeEdit->show();
         m_makeDailySwitch->show();
-        m_makeDailySwitch->DrawFace(ImageList1, m_alarmClock.isDaily() ? 1 : 0);
+        m_makeDailySwitch->DrawFace(m_lightFaces, m_alarmClock.isDaily() ? 1 : 0);
         m_makeDailyLabel->show();
         m_alarmPagePicture->show();
     } else {
@@ -190,7 +191,7 @@ void MainWindow::closePanel() {
     tray->setAlarmItem->setEnabled(true);
     tray->connectionItem->setEnabled(true);
     setCommandsEnabled(true);
-    Image12->setEnabled(true);
+    m_exitButton->setEnabled(true);
     setWidth(kClosedWidth);
     m_userNameEdit->clear();
     m_passwordEdit->clear();
@@ -201,7 +202,7 @@ void MainWindow::closePanel() {
 void MainWindow::toggleMakeDaily() {
     PlayClick();
     m_alarmClock.setDaily(!m_alarmClock.isDaily());
-    m_makeDailySwitch->DrawFace(ImageList1, m_alarmClock.isDaily() ? 1 : 0);
+    m_makeDailySwitch->DrawFace(m_lightFaces, m_alarmClock.isDaily() ? 1 : 0);
     m_alarmDateEdit->setEnabled(!m_alarmClock.isDaily());
 }
 
@@ -250,7 +251,7 @@ void MainWindow::acceptPanel() {
     m_call->setEntryName(entry);
     m_call->setUserName(user);
     m_call->setPassword(password);
-    Label2->setText(entry);
+    m_connectionName->setText(entry);
     m_userNameEdit->clear();
     m_passwordEdit->clear();
     m_entryList->clearSelection();

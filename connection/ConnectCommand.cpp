@@ -9,11 +9,11 @@
 namespace obu {
 
 void MainWindow::DrawConnectFace() {
-    Image10->DrawFace(m_connectFaces, 0);
+    m_connectButton->DrawFace(m_connectFaces, 0);
 }
 
 void MainWindow::DrawDisconnectFace() {
-    Image10->DrawFace(m_disconnectFaces, 0);
+    m_connectButton->DrawFace(m_disconnectFaces, 0);
 }
 
 bool MainWindow::ModemInUse() {
@@ -21,7 +21,7 @@ bool MainWindow::ModemInUse() {
     return check && check->modemInUse(m_call->entryName(), m_call->phoneBookPath());
 }
 
-void MainWindow::Image10Click(QObject*) {
+void MainWindow::toggleConnection() {
     if (ReadyToConnect) {
         if (ModemInUse()) {
             // Dialing could only fail; the extras may still be wanted.
@@ -111,7 +111,7 @@ void MainWindow::ReportDialFailure(std::int32_t error, const QString& errorText)
     DrawConnectFace();
     program().trayMenu->connectItem->setText(QStringLiteral("Connect"));
     const QString reason = errorText.isEmpty() ? QStringLiteral("Status Unknown") : errorText;
-    Status2->setText(QStringLiteral("Dial failed: ") + reason);
+    m_statusLine->setText(QStringLiteral("Dial failed: ") + reason);
     WriteLogLines({CallEndLine(QStringLiteral("Dial failed"), error, reason, detail),
                    QStringLiteral("Connection Terminated by OBU")});
 }
@@ -119,7 +119,7 @@ void MainWindow::ReportDialFailure(std::int32_t error, const QString& errorText)
 void MainWindow::onDialStage(CallState state) {
     switch (state) {
         case CallState::OpenPort:
-            Status2->setText(QStringLiteral("connecting"));
+            m_statusLine->setText(QStringLiteral("connecting"));
             break;
         case CallState::PortOpened:
             ReadyToConnect = false;
@@ -127,11 +127,11 @@ void MainWindow::onDialStage(CallState state) {
             program().trayMenu->connectItem->setText(QStringLiteral("Disconnect"));
             break;
         case CallState::Authenticate:
-            Status2->setText(QStringLiteral("authenticating user/pass"));
+            m_statusLine->setText(QStringLiteral("authenticating user/pass"));
             WriteLogLine(QStringLiteral("Sending username/password"));
             break;
         case CallState::Authenticated:
-            Status2->setText(QStringLiteral("authenticated"));
+            m_statusLine->setText(QStringLiteral("authenticated"));
             WriteLogLine(QStringLiteral("Username/Password authenticated by server"));
             break;
         default:
@@ -142,9 +142,10 @@ void MainWindow::onDialStage(CallState state) {
 void MainWindow::onConnected() {
     SessionActive = true;
     HungUpBySelf = false;
-    Status2->setText(QStringLiteral("Connected to ") + m_call->entryName());
+    m_statusLine->setText(QStringLiteral("Connected to ") + m_call->entryName());
     LaunchExtras();
-    if (program().trayMenu->minimizeDialUpOption->isChecked()) Timer6.setEnabled(true);
+    if (program().trayMenu->minimizeDialUpOption->isChecked())
+        m_dialUpWindowSearch.setEnabled(true);
     WriteLogLine(QStringLiteral("Connection established to ") + m_call->entryName());
     StartDisconnectTimer();
     startDropWatch();
@@ -152,19 +153,19 @@ void MainWindow::onConnected() {
 
 void MainWindow::onDisconnected() {
     SessionActive = false;
-    Status2->setText(QStringLiteral("Disconnected from ") + m_call->entryName());
+    m_statusLine->setText(QStringLiteral("Disconnected from ") + m_call->entryName());
     ReadyToConnect = true;
     StopDisconnectTimer();
 }
 
 void MainWindow::pressConnectButton(Qt::MouseButton) {
     PlayUiSound(QStringLiteral("obubtnd.okx"));
-    Image10->DrawFace(ReadyToConnect ? m_connectFaces : m_disconnectFaces, 1);
+    m_connectButton->DrawFace(ReadyToConnect ? m_connectFaces : m_disconnectFaces, 1);
 }
 
 void MainWindow::releaseConnectButton(Qt::MouseButton) {
     PlayUiSound(QStringLiteral("obubtnu.okx"));
-    Image10->DrawFace(ReadyToConnect ? m_connectFaces : m_disconnectFaces, 0);
+    m_connectButton->DrawFace(ReadyToConnect ? m_connectFaces : m_disconnectFaces, 0);
     program().trayMenu->connectItem->setText(ReadyToConnect ? QStringLiteral("Connect")
                                                             : QStringLiteral("Disconnect"));
 }

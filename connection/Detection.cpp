@@ -10,7 +10,7 @@ bool MainWindow::DetectConnection() {
     bool result = false;
     QList<CallInfo> calls;
     if (service.calls(&calls) != dialup_error::None) {
-        Status2->setText(QStringLiteral("Unable to retrieve established connections."));
+        m_statusLine->setText(QStringLiteral("Unable to retrieve established connections."));
     } else if (!calls.isEmpty()) {
         const CallInfo& first = calls.first();
         DetectedConnection = first.id;
@@ -18,9 +18,9 @@ bool MainWindow::DetectConnection() {
         CallInfo status;
         if (service.callStatus(DetectedConnection, &status) != dialup_error::None)
             status = CallInfo{};
-        Status2->setText(first.entry + QStringLiteral(" - ") +
-                         StateText(service, status.state, status.error) +
-                         QStringLiteral("   Device: ") + first.deviceName);
+        m_statusLine->setText(first.entry + QStringLiteral(" - ") +
+                              StateText(service, status.state, status.error) +
+                              QStringLiteral("   Device: ") + first.deviceName);
         result = true;
         startDropWatch();
     }
@@ -29,7 +29,7 @@ bool MainWindow::DetectConnection() {
         DrawDisconnectFace();
     } else if (!result && !ReadyToConnect) {
         ReadyToConnect = true;
-        Status2->setText(QStringLiteral("No connection was detected."));
+        m_statusLine->setText(QStringLiteral("No connection was detected."));
         DrawConnectFace();
     }
     return result;

@@ -41,8 +41,7 @@ void MainWindow::warnOfDisconnect() {
 }
 
 void MainWindow::hangUpByDisconnectTimer() {
-    Image10->Clear();
-    DrawConnectFace();
+    resetConnectButton();
     program().trayMenu->connectItem->setText(QStringLiteral("Connect"));
     HungUpBySelf = true;
     // The program ended its own call: later alarms and clicks dial afresh.

@@ -53,7 +53,7 @@ void MainWindow::checkForDrop() {
         m_dropWatch.setEnabled(false);
         return;
     }
-    if (!DetectConnection() && !Status2->text().isEmpty()) Status2->clear();
+    if (!DetectConnection() && !m_statusLine->text().isEmpty()) m_statusLine->clear();
 }
 
 }  // namespace obu

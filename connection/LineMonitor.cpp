@@ -17,7 +17,7 @@ void MainWindow::checkForBusyLine() {
     const DialUpError result = m_call->lastError();
     TrayMenu* tray = program().trayMenu;
     if (result == dialup_error::LineBusy && tray->redialIfBusyOption->isChecked()) {
-        Image10->setEnabled(false);
+        m_connectButton->setEnabled(false);
         tray->connectItem->setEnabled(false);
         HungUpBySelf = true;
         SessionActive = false;
@@ -28,7 +28,7 @@ void MainWindow::checkForBusyLine() {
         m_call->dial();
         SessionActive = true;
         HungUpBySelf = false;
-        Image10->setEnabled(true);
+        m_connectButton->setEnabled(true);
         tray->connectItem->setEnabled(true);
         WriteLogLine(QStringLiteral("Line was busy - attempting to reconnect"));
         return;

@@ -9,11 +9,10 @@ namespace obu {
 
 MainWindow::MainWindow(Program& program)
     : Form(program, QStringLiteral("Obu Linekeeper v1.3"), 452 - kFrameWidth, 243 - kFrameHeight),
-      ImageList1(QStringLiteral("lightFaces"), QSize(18, 18)),
-      Timer6(*program.platform().loop, 1),
       m_alarmClock(*program.platform().clock, *program.platform().loop,
                    *program.platform().formats),
       m_extras(program.platform()),
+      m_lightFaces(QStringLiteral("lightFaces"), QSize(18, 18)),
       m_connectFaces(QStringLiteral("connectFaces"), QSize(163, 31), QStringLiteral("Connect")),
       m_alarmFaces(QStringLiteral("alarmFaces"), QSize(163, 31), QStringLiteral("Set Alarm")),
       m_exitFaces(QStringLiteral("exitFaces"), QSize(82, 29), QStringLiteral("Exit")),
@@ -25,6 +24,7 @@ MainWindow::MainWindow(Program& program)
       m_quotationSteps(*program.platform().loop, 1000),
       m_lineMonitor(*program.platform().loop, 500),
       m_disconnectTimer(*program.platform().loop, 1000),
+      m_dialUpWindowSearch(*program.platform().loop, 1),
       m_dropWatch(*program.platform().loop, EventLoop::kMinimumTimerMs) {
     // A fixed border with a system menu and a minimize box only.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -44,14 +44,14 @@ MainWindow::MainWindow(Program& program)
     bindCall();
     m_lineMonitor.setOnTimer([this] { checkForBusyLine(); });
     connect(&m_alarmClock, &AlarmClock::due, this, &MainWindow::dialAtAlarm);
-    connect(&m_alarmClock, &AlarmClock::textChanged, Label12, &QLabel::setText);
+    connect(&m_alarmClock, &AlarmClock::textChanged, m_alarmTimeLabel, &QLabel::setText);
     connect(&m_extras, &Extras::lightChanged, this, [this](int n) { DrawLight(n); });
     connect(&m_extras, &Extras::slotChanged, this, &MainWindow::showExtra);
     // The status line is painted at once: the waits of the launch would keep
     // it from being painted before the next text replaces it.
     connect(&m_extras, &Extras::launching, this, [this](const QString& text) {
-        Status2->setText(text);
-        Status2->repaint();
+        m_statusLine->setText(text);
+        m_statusLine->repaint();
     });
     m_dropWatch.setOnTimer([this] { onDropWatchTick(); });
     m_disconnectTimer.setOnTimer([this] { warnOfDisconnect(); });
@@ -63,6 +63,11 @@ MainWindow::~MainWindow() {
     FormDestroy();
     // The call goes with the window; a connection that is up stays up.
     m_call.reset();
+}
+
+void MainWindow::resetConnectButton() {
+    m_connectButton->Clear();
+    DrawConnectFace();
 }
 
 void MainWindow::setWidth(int outerWidth) {
@@ -78,7 +83,7 @@ void MainWindow::setOuterSize(int outerWidth, int outerHeight) {
 
 void MainWindow::buildSkin() {
     const QString folder = platform().programFolder;
-    ImageList1.loadStrip(folder + QStringLiteral("lights.png"));
+    m_lightFaces.loadStrip(folder + QStringLiteral("lights.png"));
     m_connectFaces.loadStrip(folder + QStringLiteral("face-connect.png"));
     m_alarmFaces.loadStrip(folder + QStringLiteral("face-alarm.png"));
     m_exitFaces.loadStrip(folder + QStringLiteral("face-exit.png"));
@@ -86,26 +91,27 @@ void MainWindow::buildSkin() {
     m_extrasFaces.loadStrip(folder + QStringLiteral("face-extras.png"));
     m_disconnectFaces.loadStrip(folder + QStringLiteral("face-disconnect.png"));
 
-    Image9 = new SkinImage(this, QStringLiteral("Image9"), 0, 0, 600, 216);
-    Image14 = new SkinImage(this, QStringLiteral("Image14"), 7, 63, 163, 31);
-    Image11 = new SkinImage(this, QStringLiteral("Image11"), 7, 93, 163, 31);
-    Image15 = new SkinImage(this, QStringLiteral("Image15"), 7, 122, 163, 31);
-    Image10 = new SkinImage(this, QStringLiteral("Image10"), 7, 152, 163, 31);
-    Image12 = new SkinImage(this, QStringLiteral("Image12"), 346, 184, 82, 29);
-    for (SkinImage* button : {Image14, Image11, Image15, Image10})
+    m_background = new SkinImage(this, QStringLiteral("background"), 0, 0, 600, 216);
+    m_connectionButton = new SkinImage(this, QStringLiteral("connectionButton"), 7, 63, 163, 31);
+    m_alarmButton = new SkinImage(this, QStringLiteral("alarmButton"), 7, 93, 163, 31);
+    m_extrasButton = new SkinImage(this, QStringLiteral("extrasButton"), 7, 122, 163, 31);
+    m_connectButton = new SkinImage(this, QStringLiteral("connectButton"), 7, 152, 163, 31);
+    m_exitButton = new SkinImage(this, QStringLiteral("exitButton"), 346, 184, 82, 29);
+    for (SkinImage* button : {m_connectionButton, m_alarmButton, m_extrasButton, m_connectButton})
         button->setCursor(Qt::PointingHandCursor);
 
-    Image10->onMouseDown = [this](Qt::MouseButton b) {
+    m_connectButton->onMouseDown = [this](Qt::MouseButton b) {
         handle([=, this] { pressConnectButton(b); });
     };
-    Image10->onClick = [this] { handle([this] { Image10Click(this); }); };
-    Image10->onMouseUp = [this](Qt::MouseButton b) {
+    m_connectButton->onClick = [this] { handle([this] { toggleConnection(); }); };
+    m_connectButton->onMouseUp = [this](Qt::MouseButton b) {
         handle([=, this] { releaseConnectButton(b); });
     };
-    const std::pair<SkinImage*, ImageList*> plainButtons[] = {{Image11, &m_alarmFaces},
-                                                              {Image12, &m_exitFaces},
-                                                              {Image14, &m_connectionFaces},
-                                                              {Image15, &m_extrasFaces}};
+    const std::pair<SkinImage*, ImageList*> plainButtons[] = {
+        {m_alarmButton, &m_alarmFaces},
+        {m_exitButton, &m_exitFaces},
+        {m_connectionButton, &m_connectionFaces},
+        {m_extrasButton, &m_extrasFaces}};
     for (auto [button, list] : plainButtons) {
         button->onMouseDown = [this, button, list](Qt::MouseButton) {
             handle([=, this] { SkinButtonDown(button, *list); });
@@ -114,9 +120,9 @@ void MainWindow::buildSkin() {
             handle([=, this] { SkinButtonUp(button, *list); });
         };
     }
-    Image11->onClick = [this] { handle([this] { openAlarmPage(); }); };
-    Image14->onClick = [this] { handle([this] { openConnectionPage(); }); };
-    Image12->onClick = [this] { handle([this] { program().splashScreen->Close(); }); };
+    m_alarmButton->onClick = [this] { handle([this] { openAlarmPage(); }); };
+    m_connectionButton->onClick = [this] { handle([this] { openConnectionPage(); }); };
+    m_exitButton->onClick = [this] { handle([this] { program().splashScreen->Close(); }); };
 }
 
 void MainWindow::bindCall() {
@@ -140,29 +146,32 @@ void MainWindow::buildControls() {
         font.setBold(bold);
         return font;
     };
-    Label1 = label(QStringLiteral("Label1"), QStringLiteral("Current Connection Name:"), 192, 78,
-                   217, 22);
-    Label1->setFont(narrow(19, true));
-    Label1->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    Label2 = label(QStringLiteral("Label2"), QStringLiteral("(none)"), 192, 102, 217, 15);
-    Label2->setFont(narrow(13, false));
-    Label2->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    Label11 = label(QStringLiteral("Label11"), QStringLiteral("Alarm Set For:"), 208, 38, 185, 22);
-    Label11->setFont(narrow(19, true));
-    Label11->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    Label12 = label(QStringLiteral("Label12"), QStringLiteral("(not set)"), 200, 62, 201, 15);
-    Label12->setFont(narrow(13, false));
-    Label12->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    m_entryCaption = label(QStringLiteral("entryCaption"),
+                           QStringLiteral("Current Connection Name:"), 192, 78, 217, 22);
+    m_entryCaption->setFont(narrow(19, true));
+    m_entryCaption->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    m_connectionName =
+        label(QStringLiteral("connectionName"), QStringLiteral("(none)"), 192, 102, 217, 15);
+    m_connectionName->setFont(narrow(13, false));
+    m_connectionName->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    m_alarmCaption =
+        label(QStringLiteral("alarmCaption"), QStringLiteral("Alarm Set For:"), 208, 38, 185, 22);
+    m_alarmCaption->setFont(narrow(19, true));
+    m_alarmCaption->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    m_alarmTimeLabel =
+        label(QStringLiteral("alarmTimeLabel"), QStringLiteral("(not set)"), 200, 62, 201, 15);
+    m_alarmTimeLabel->setFont(narrow(13, false));
+    m_alarmTimeLabel->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     // The page arrows are Unicode arrows, drawn in a font that has them.
     QFont arrows(QStringLiteral("DejaVu Sans"));
     arrows.setPixelSize(21);
-    Label13 = label(QStringLiteral("Label13"), QString(QChar(0x2193)), 372, 128, 17, 23);
-    Label13->setFont(arrows);
-    Label13->setCursor(Qt::PointingHandCursor);
-    Label14 = label(QStringLiteral("Label14"), QString(QChar(0x2191)), 372, 14, 17, 23);
-    Label14->setFont(arrows);
-    Label14->setCursor(Qt::PointingHandCursor);
-    Label14->hide();
+    m_downArrow = label(QStringLiteral("downArrow"), QString(QChar(0x2193)), 372, 128, 17, 23);
+    m_downArrow->setFont(arrows);
+    m_downArrow->setCursor(Qt::PointingHandCursor);
+    m_upArrow = label(QStringLiteral("upArrow"), QString(QChar(0x2191)), 372, 14, 17, 23);
+    m_upArrow->setFont(arrows);
+    m_upArrow->setCursor(Qt::PointingHandCursor);
+    m_upArrow->hide();
     m_quotation = label(QStringLiteral("quotation"), QString(), 0, 0, 180, 80);
     m_quotation->setFont(narrow(12, false));
     m_quotation->setWordWrap(true);
@@ -170,7 +179,7 @@ void MainWindow::buildControls() {
     m_quotation->hide();
     m_statusCaption =
         label(QStringLiteral("statusCaption"), QStringLiteral("Status:"), 8, 192, 40, 15);
-    Status2 = label(QStringLiteral("Status2"), QString(), 50, 192, 290, 15);
+    m_statusLine = label(QStringLiteral("statusLine"), QString(), 50, 192, 290, 15);
 
     m_entryList = new QListWidget(this);
     m_entryList->setObjectName(QStringLiteral("entryList"));

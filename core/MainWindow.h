@@ -67,7 +67,7 @@ public:
     std::unique_ptr<DialUpCall> m_call;
 
     // Connect command and dial events.
-    void Image10Click(QObject* Sender);
+    void toggleConnection();
     void onDialStage(CallState state);
     void onConnected();
     void onDisconnected();
@@ -163,31 +163,18 @@ public:
     // Opens the maker's and the product's web pages for the tray menu; none
     // without a registry and a shell.
     WebPageOpener* webPageOpener() const { return m_webPageOpener.get(); }
-    void Timer6Timer();
+    void minimizeDialUpWindow();
 
     std::unique_ptr<Settings> settings;
     std::unique_ptr<EventLog> eventLog;
 
     // The lights' off and on faces.
-    ImageList ImageList1;
+    const ImageList& lightFaces() const { return m_lightFaces; }
 
-    // Controls that other windows and tests read.
-    SkinImage* Image9 = nullptr;   // background
-    SkinImage* Image10 = nullptr;  // Connect / Disconnect
-    SkinImage* Image11 = nullptr;  // Set Alarm
-    SkinImage* Image12 = nullptr;  // Exit
-    SkinImage* Image14 = nullptr;  // Connection
-    SkinImage* Image15 = nullptr;  // Extras
-    QLabel* Label1 = nullptr;      // "Current Connection Name:"
-    QLabel* Label2 = nullptr;      // current connection name
-    QLabel* Label11 = nullptr;     // "Alarm Set For:"
-    QLabel* Label13 = nullptr;     // down arrow of the middle panel
-    QLabel* Label14 = nullptr;     // up arrow of the middle panel
-    QLabel* Label12 = nullptr;     // alarm time
-    QLabel* Status2 = nullptr;     // the status line
-
-    // Timers of the main window.
-    WindowTimer Timer6;  // dial-up window minimizer
+    // Runs from a connection until the system's "Connected to" window is found.
+    const WindowTimer& dialUpWindowSearch() const { return m_dialUpWindowSearch; }
+    // The connect button's resting face again, once the program hung up by itself.
+    void resetConnectButton();
 
 protected:
     void FormClose() override;
@@ -256,6 +243,7 @@ private:
     void stepQuotation();
     void onKeyUp(int key);
 
+    ImageList m_lightFaces;
     ImageList m_connectFaces;
     ImageList m_alarmFaces;
     ImageList m_exitFaces;
@@ -263,7 +251,21 @@ private:
     ImageList m_extrasFaces;
     ImageList m_disconnectFaces;
 
+    SkinImage* m_background = nullptr;
+    SkinImage* m_connectButton = nullptr;  // Connect / Disconnect
+    SkinImage* m_alarmButton = nullptr;    // Set Alarm
+    SkinImage* m_exitButton = nullptr;
+    SkinImage* m_connectionButton = nullptr;
+    SkinImage* m_extrasButton = nullptr;
+    // The information page of the middle panel, and the arrows that page through the panel.
+    QLabel* m_entryCaption = nullptr;  // "Current Connection Name:"
+    QLabel* m_connectionName = nullptr;
+    QLabel* m_alarmCaption = nullptr;  // "Alarm Set For:"
+    QLabel* m_alarmTimeLabel = nullptr;
+    QLabel* m_downArrow = nullptr;
+    QLabel* m_upArrow = nullptr;
     QLabel* m_statusCaption = nullptr;  // "Status:"
+    QLabel* m_statusLine = nullptr;
     // The quotation, its three closing words and its attribution.
     QLabel* m_quotation = nullptr;
     QLabel* m_healthyWord = nullptr;
@@ -282,6 +284,7 @@ private:
     WindowTimer m_quotationSteps;
     WindowTimer m_lineMonitor;
     WindowTimer m_disconnectTimer;
+    WindowTimer m_dialUpWindowSearch;
     // The drop watch's first look soon after it starts, then its safety looks.
     WindowTimer m_dropWatch;
 

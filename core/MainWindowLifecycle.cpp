@@ -38,11 +38,11 @@ void MainWindow::FormCreate() {
         m_entryList->clear();
         m_entryList->addItems(m_call->entryList());
         // 6.
-        Image10->DrawFace(m_connectFaces, 0);
-        Image11->DrawFace(m_alarmFaces, 0);
-        Image12->DrawFace(m_exitFaces, 0);
-        Image14->DrawFace(m_connectionFaces, 0);
-        Image15->DrawFace(m_extrasFaces, 0);
+        m_connectButton->DrawFace(m_connectFaces, 0);
+        m_alarmButton->DrawFace(m_alarmFaces, 0);
+        m_exitButton->DrawFace(m_exitFaces, 0);
+        m_connectionButton->DrawFace(m_connectionFaces, 0);
+        m_extrasButton->DrawFace(m_extrasFaces, 0);
         // 7. The window's constructor makes the panel; made here too, the
         // lights exist whichever runs first.
         buildMiddlePanel();
@@ -68,7 +68,7 @@ void MainWindow::FormCreate() {
         if (!settings->text(Setting::EntryName).isEmpty()) {
             tray->connectOnStartOption->setChecked(settings->flag(Setting::ConnectOnStart));
             m_call->setEntryName(settings->text(Setting::EntryName));
-            Label2->setText(m_call->entryName());
+            m_connectionName->setText(m_call->entryName());
             m_call->setUserName(settings->text(Setting::UserName));
             m_call->setPassword(settings->text(Setting::Password));
         }
@@ -92,7 +92,7 @@ void MainWindow::FormDestroy() {
     m_alarmClock.disarm();
     m_dropWatch.setEnabled(false);
     m_quotationSteps.setEnabled(false);
-    Timer6.setEnabled(false);
+    m_dialUpWindowSearch.setEnabled(false);
     m_lineMonitor.setEnabled(false);
     if (platform().windows) platform().windows->unwatch();
     // 2. Only settings that were read are written back. A save that fails is

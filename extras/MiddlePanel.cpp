@@ -67,22 +67,22 @@ void MainWindow::buildMiddlePanel() {
     m_extraLights[0]->setToolTip(QStringLiteral("toggle on/off"));
 
     // The arrows lie above the pages' labels, which would otherwise take their clicks.
-    Label13->raise();
-    Label14->raise();
+    m_downArrow->raise();
+    m_upArrow->raise();
     MouseHooks::install(
-        Label13, [this](Qt::MouseButton) { handle([this] { pressDownArrow(); }); },
+        m_downArrow, [this](Qt::MouseButton) { handle([this] { pressDownArrow(); }); },
         [this](Qt::MouseButton) { handle([this] { releaseDownArrow(); }); });
     MouseHooks::install(
-        Label14, [this](Qt::MouseButton) { handle([this] { pressUpArrow(); }); },
+        m_upArrow, [this](Qt::MouseButton) { handle([this] { pressUpArrow(); }); },
         [this](Qt::MouseButton) { handle([this] { releaseUpArrow(); }); });
 
     // The extras button's faces and sounds are those of every skin button; its click is ours.
-    Image15->onClick = [this] { handle([this] { openExtrasEditor(); }); };
+    m_extrasButton->onClick = [this] { handle([this] { openExtrasEditor(); }); };
 
     if (platform().registry && platform().shell)
         m_webPageOpener =
             std::make_unique<WebPageOpener>(*platform().registry, *platform().shell, this);
-    Timer6.setOnTimer([this] { Timer6Timer(); });
+    m_dialUpWindowSearch.setOnTimer([this] { minimizeDialUpWindow(); });
 }
 
 SkinImage* MainWindow::ExtraLight(int n) const {
@@ -94,7 +94,7 @@ QLabel* MainWindow::ExtraNameLabel(int n) const {
 }
 
 void MainWindow::DrawLight(int n) {
-    ExtraLight(n)->DrawFace(ImageList1, m_extras.isOn(n) ? 1 : 0);
+    ExtraLight(n)->DrawFace(m_lightFaces, m_extras.isOn(n) ? 1 : 0);
 }
 
 void MainWindow::showExtra(int n) {
@@ -116,8 +116,9 @@ void MainWindow::LaunchExtras() {
 }
 
 void MainWindow::HidePanelContents() {
-    for (QWidget* w : std::initializer_list<QWidget*>{Label1, Label2, Label11, Label12,
-                                                      m_webPagesHeading, m_programsHeading})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{m_entryCaption, m_connectionName, m_alarmCaption,
+                                         m_alarmTimeLabel, m_webPagesHeading, m_programsHeading})
         w->hide();
     for (int n = 1; n <= Extras::kSlots; ++n) {
         ExtraLight(n)->hide();
@@ -127,10 +128,12 @@ void MainWindow::HidePanelContents() {
 
 void MainWindow::ShowInformationPage() {
     HidePanelContents();
-    for (QWidget* w : std::initializer_list<QWidget*>{Label1, Label2, Label11, Label12}) w->show();
-    Label13->show();
-    Label14->hide();
-    Label14->move(kUpArrowPlace);
+    for (QWidget* w : std::initializer_list<QWidget*>{m_entryCaption, m_connectionName,
+                                                      m_alarmCaption, m_alarmTimeLabel})
+        w->show();
+    m_downArrow->show();
+    m_upArrow->hide();
+    m_upArrow->move(kUpArrowPlace);
 }
 
 void MainWindow::ShowWebPagesPage() {
@@ -140,8 +143,8 @@ void MainWindow::ShowWebPagesPage() {
         ExtraLight(n)->show();
         ExtraNameLabel(n)->show();
     }
-    Label13->show();
-    Label14->show();
+    m_downArrow->show();
+    m_upArrow->show();
 }
 
 void MainWindow::ShowProgramsPage() {
@@ -151,39 +154,39 @@ void MainWindow::ShowProgramsPage() {
         ExtraLight(n)->show();
         ExtraNameLabel(n)->show();
     }
-    Label13->hide();
+    m_downArrow->hide();
     // A hidden arrow may never see the release of the press that hid it.
-    Label13->move(kDownArrowPlace);
-    Label14->show();
+    m_downArrow->move(kDownArrowPlace);
+    m_upArrow->show();
 }
 
 // The page on show is told by the arrows: the up arrow shows on the two extras
 // pages, the down arrow on the information and web page pages. Their own
 // flags count, not whether the window is on screen.
 void MainWindow::pressDownArrow() {
-    Label13->move(kDownArrowPlace + QPoint(1, 1));
+    m_downArrow->move(kDownArrowPlace + QPoint(1, 1));
     PlayClick();
-    if (!Label14->isHidden())
+    if (!m_upArrow->isHidden())
         ShowProgramsPage();
     else
         ShowWebPagesPage();
 }
 
 void MainWindow::releaseDownArrow() {
-    Label13->move(kDownArrowPlace);
+    m_downArrow->move(kDownArrowPlace);
 }
 
 void MainWindow::pressUpArrow() {
-    Label14->move(kUpArrowPlace + QPoint(1, 1));
+    m_upArrow->move(kUpArrowPlace + QPoint(1, 1));
     PlayClick();
-    if (!Label13->isHidden())
+    if (!m_downArrow->isHidden())
         ShowInformationPage();
     else
         ShowWebPagesPage();
 }
 
 void MainWindow::releaseUpArrow() {
-    Label14->move(kUpArrowPlace);
+    m_upArrow->move(kUpArrowPlace);
 }
 
 void MainWindow::openExtrasEditor() {

@@ -22,7 +22,7 @@ bool minimizeIfShown(Windows& windows, const QString& entryName) {
 // after the connection event. Where the window system tells when windows
 // come or change their titles, the search runs at those moments instead of
 // at every tick, so nothing is spent while the desktop stays as it is.
-void MainWindow::Timer6Timer() {
+void MainWindow::minimizeDialUpWindow() {
     Windows* windows = platform().windows;
     if (!windows) return;
     const bool told = windows->watch([this, windows] {
@@ -32,10 +32,10 @@ void MainWindow::Timer6Timer() {
     });
     if (minimizeIfShown(*windows, m_call->entryName())) {
         windows->unwatch();
-        Timer6.setEnabled(false);
+        m_dialUpWindowSearch.setEnabled(false);
         return;
     }
-    if (told) Timer6.setEnabled(false);
+    if (told) m_dialUpWindowSearch.setEnabled(false);
 }
 
 }  // namespace obu

@@ -57,7 +57,7 @@ void SplashScreen::giveWayToMainWindow() {
     // A line already up (found at start) is kept and watched: the command
     // would hang it up.
     if (trayMenu->connectOnStartOption->isChecked() && main->ReadyToConnect)
-        main->Image10Click(main);
+        main->toggleConnection();
 }
 
 }  // namespace obu

@@ -87,11 +87,10 @@ void TrayMenu::buildMenu(QWidget* owner) {
 
 void TrayMenu::connectOrDisconnect() {
     MainWindow* main = m_program.mainWindow;
-    main->Image10Click(main);
+    main->toggleConnection();
     // A disconnection was asked for: the button and the item show Connect again.
     if (connectItem->text() == QLatin1String("Disconnect")) {
-        main->Image10->Clear();
-        main->DrawConnectFace();
+        main->resetConnectButton();
         connectItem->setText(QStringLiteral("Connect"));
     }
 }

@@ -23,7 +23,7 @@ constexpr int kKeyS = 0x53;
 void MainWindow::buildPresentation() {
     const Platform& p = platform();
     const QImage background = loadJpeg(p.programFolder + QStringLiteral("obu-background.jpg"));
-    if (!background.isNull()) Image9->setPicture(QPixmap::fromImage(background));
+    if (!background.isNull()) m_background->setPicture(QPixmap::fromImage(background));
 
     auto label = [this](const QString& name, const QString& text, int x, int y, int w, int h) {
         return transparentLabel(this, name, text, x, y, w, h);
@@ -69,8 +69,9 @@ void MainWindow::buildPresentation() {
 
     // Mouse moves over these tell whether the pointer last rested on the hot spot.
     for (QWidget* w : std::initializer_list<QWidget*>{
-             Image9, Image10, Image11, Image12, Image14, Image15, m_statusCaption, Status2,
-             m_aboutHotSpot, m_quotationHotSpot, Label13, Label14, ExtraLight(1)}) {
+             m_background, m_connectButton, m_alarmButton, m_exitButton, m_connectionButton,
+             m_extrasButton, m_statusCaption, m_statusLine, m_aboutHotSpot, m_quotationHotSpot,
+             m_downArrow, m_upArrow, ExtraLight(1)}) {
         if (!w) continue;
         w->setMouseTracking(true);
         w->installEventFilter(this);
@@ -92,23 +93,24 @@ void MainWindow::showAbout() {
     m_aboutPicture->move(210, 20);
     m_aboutPicture->show();
     m_aboutPicture->raise();
-    Label13->hide();
-    Label14->hide();
+    m_downArrow->hide();
+    m_upArrow->hide();
 }
 
 void MainWindow::closeAbout() {
     PlayClick();
     m_aboutPicture->hide();
-    for (QWidget* w : std::initializer_list<QWidget*>{Label1, Label2, Label11, Label12, Label13})
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             m_entryCaption, m_connectionName, m_alarmCaption, m_alarmTimeLabel, m_downArrow})
         w->show();
-    Label14->hide();
+    m_upArrow->hide();
 }
 
 void MainWindow::showQuotation() {
     HidePanelContents();
     if (program().trayMenu->soundOption->isChecked() && m_quotationTune) m_quotationTune->play();
-    Label13->hide();
-    Label14->hide();
+    m_downArrow->hide();
+    m_upArrow->hide();
     m_quotation->show();
     m_quotationStep = 0;
     // A new start while running counts again from 0.
@@ -135,9 +137,10 @@ void MainWindow::stepQuotation() {
                      m_quotation, m_healthyWord, m_wealthyWord, m_wiseWord, m_attribution})
                 w->hide();
             for (QWidget* w :
-                 std::initializer_list<QWidget*>{Label1, Label2, Label11, Label12, Label13})
+                 std::initializer_list<QWidget*>{m_entryCaption, m_connectionName, m_alarmCaption,
+                                                 m_alarmTimeLabel, m_downArrow})
                 w->show();
-            Label14->hide();
+            m_upArrow->hide();
             m_quotationSteps.setEnabled(false);
             break;
         default:
@@ -175,7 +178,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::MouseMove) return Form::eventFilter(watched, event);
     if (watched == m_quotationHotSpot) {
         m_pointerOnHotSpot = true;
-    } else if (watched == Label13 || watched == Label14 || watched == ExtraLight(1)) {
+    } else if (watched == m_downArrow || watched == m_upArrow || watched == ExtraLight(1)) {
         m_pointerOnHotSpot = false;
     } else {
         m_lastKeyUp = 0;
@@ -183,9 +186,9 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     }
     // The Exit button has no cursor of its own: it turns the window's cursor
     // into the hand, and the background turns it back.
-    if (watched == Image12 && cursor().shape() != Qt::PointingHandCursor)
+    if (watched == m_exitButton && cursor().shape() != Qt::PointingHandCursor)
         setCursor(Qt::PointingHandCursor);
-    if (watched == Image9 && cursor().shape() != Qt::ArrowCursor) setCursor(Qt::ArrowCursor);
+    if (watched == m_background && cursor().shape() != Qt::ArrowCursor) setCursor(Qt::ArrowCursor);
     return Form::eventFilter(watched, event);
 }
 

@@ -53,7 +53,7 @@ struct Alarm : ::testing::Test {
 TEST_F(Alarm, ADailyAlarmIsStoredInTheAlarmFormAndDialsOnceInItsMinute) {
     // 21:05:12 on 6/14/2001 when the program starts; the alarm is 9:05 PM the next days.
     startWith("[Alarm]\r\nDaily=1\r\nTime=9:06:00  PM\r\n");
-    EXPECT_EQ(main().Label12->text(), "Daily at 9:06:00  PM");
+    EXPECT_EQ(control<QLabel>("alarmTimeLabel")->text(), "Daily at 9:06:00  PM");
     EXPECT_TRUE(checks(AlarmClock::Rule::Daily));
     ASSERT_TRUE(app.advanceUntil([&] { return dials() == 1; }, 120000, 1000));
     EXPECT_EQ(app.time.now().time().minute(), 6);
@@ -65,11 +65,11 @@ TEST_F(Alarm, ADailyAlarmIsStoredInTheAlarmFormAndDialsOnceInItsMinute) {
 
 TEST_F(Alarm, AOneTimeAlarmFiresOnceAndClearsItself) {
     startWith("[Alarm]\r\nDaily=0\r\nTime=6/14/2001 9:07:00  PM\r\n");
-    EXPECT_EQ(main().Label12->text(), "6/14/2001 9:07:00  PM");
+    EXPECT_EQ(control<QLabel>("alarmTimeLabel")->text(), "6/14/2001 9:07:00  PM");
     main().hide();
     ASSERT_TRUE(app.advanceUntil([&] { return dials() == 1; }, 300000, 1000));
     EXPECT_TRUE(main().isVisible()) << "the alarm brings the window forward";
-    EXPECT_EQ(main().Label12->text(), "(not set)");
+    EXPECT_EQ(control<QLabel>("alarmTimeLabel")->text(), "(not set)");
     EXPECT_TRUE(app.iniBytes().contains("Time=6/14/2001 9:07:00  PM"))
         << "the file keeps it until the next save";
     app.exit();
@@ -78,11 +78,11 @@ TEST_F(Alarm, AOneTimeAlarmFiresOnceAndClearsItself) {
 
 TEST_F(Alarm, AOneTimeAlarmDuringACallComesForwardSilentlyAndIsCleared) {
     startWith("[Alarm]\r\nTime=6/14/2001 9:06:00  PM\r\n");
-    app.click(main().Image10);
+    app.click(control<SkinImage>("connectButton"));
     ASSERT_TRUE(main().SessionActive);
     main().hide();
-    ASSERT_TRUE(
-        app.advanceUntil([&] { return main().Label12->text() == "(not set)"; }, 120000, 500));
+    ASSERT_TRUE(app.advanceUntil(
+        [&] { return control<QLabel>("alarmTimeLabel")->text() == "(not set)"; }, 120000, 500));
     EXPECT_TRUE(main().isVisible());
     EXPECT_EQ(dials(), 1);
 }
@@ -90,13 +90,13 @@ TEST_F(Alarm, AOneTimeAlarmDuringACallComesForwardSilentlyAndIsCleared) {
 TEST_F(Alarm, ADailyAlarmDuringACallWaitsForTheCallToEndWithinItsMinute) {
     startWith("[Alarm]\r\nDaily=1\r\nTime=9:06:00  PM\r\n");
     app.time.advanceTo(QDateTime(QDate(2001, 6, 14), QTime(21, 5, 50)));
-    app.click(main().Image10);
+    app.click(control<SkinImage>("connectButton"));
     ASSERT_TRUE(app.advanceUntil([&] { return app.logged("Connection established to Demo ISP"); }));
     main().hide();
     app.time.advanceTo(QDateTime(QDate(2001, 6, 14), QTime(21, 6, 20)));
     EXPECT_EQ(dials(), 1);
     EXPECT_FALSE(main().isVisible()) << "the daily alarm does nothing while it cannot dial";
-    app.click(main().Image10);  // disconnect within the minute
+    app.click(control<SkinImage>("connectButton"));  // disconnect within the minute
     EXPECT_FALSE(main().SessionActive) << "the user's disconnect ends the session";
     app.time.advance(1000);
     EXPECT_EQ(dials(), 2);
@@ -110,7 +110,7 @@ TEST_F(Alarm, WithSoundOffTheAlarmDialsSilently) {
 TEST_F(Alarm, ClearingFromTheTrayReachesTheFileOnlyAtExit) {
     startWith("[Alarm]\r\nDaily=1\r\nTime=9:06:00  PM\r\n");
     tray().clearAlarmItem->trigger();
-    EXPECT_EQ(main().Label12->text(), "(not set)");
+    EXPECT_EQ(control<QLabel>("alarmTimeLabel")->text(), "(not set)");
     EXPECT_FALSE(alarm().isArmed());
     EXPECT_FALSE(alarm().isDaily());
     EXPECT_TRUE(app.iniBytes().contains("Time=9:06:00  PM"));
@@ -118,17 +118,17 @@ TEST_F(Alarm, ClearingFromTheTrayReachesTheFileOnlyAtExit) {
     EXPECT_EQ(dials(), 0);
     app.exit();
     app.start();
-    EXPECT_EQ(main().Label12->text(), "(not set)");
+    EXPECT_EQ(control<QLabel>("alarmTimeLabel")->text(), "(not set)");
     EXPECT_FALSE(alarm().isArmed());
 }
 
 TEST_F(Alarm, TheAlarmPageSlidesOpenAPixelAtATimeAndStoresADailyAlarm) {
     startWith();
     EXPECT_EQ(main().Width(), 452);
-    app.click(main().Image11);
-    EXPECT_FALSE(main().Image10->isEnabled());
+    app.click(control<SkinImage>("alarmButton"));
+    EXPECT_FALSE(control<SkinImage>("connectButton")->isEnabled());
     EXPECT_FALSE(tray().connectItem->isEnabled());
-    EXPECT_TRUE(main().Image12->isEnabled());
+    EXPECT_TRUE(control<SkinImage>("exitButton")->isEnabled());
     // One pixel per tick of the threaded timer, then one more tick shows the page.
     std::vector<int> widths{main().Width()};
     while (!okButton()->isVisible() && widths.size() < 400) {
@@ -149,38 +149,38 @@ TEST_F(Alarm, TheAlarmPageSlidesOpenAPixelAtATimeAndStoresADailyAlarm) {
     timeEdit()->setTime(QTime(21, 5, 33));
     app.click(okButton());
     EXPECT_EQ(alarm().time(), "9:05:00  PM");
-    EXPECT_EQ(main().Label12->text(), "Daily at 9:05:00  PM");
+    EXPECT_EQ(control<QLabel>("alarmTimeLabel")->text(), "Daily at 9:05:00  PM");
     EXPECT_TRUE(checks(AlarmClock::Rule::Daily));
     EXPECT_EQ(main().Width(), 452) << "closing is not animated";
     EXPECT_FALSE(okButton()->isVisible());
-    EXPECT_TRUE(main().Image10->isEnabled());
+    EXPECT_TRUE(control<SkinImage>("connectButton")->isEnabled());
     EXPECT_TRUE(tray().connectItem->isEnabled());
     EXPECT_TRUE(app.iniBytes().contains("[Alarm]\r\nDaily=1\r\nTime=9:05:00  PM\r\n"));
 }
 
 TEST_F(Alarm, TheAlarmPageShowsTheStoredAlarmAndAcceptsAMomentAlreadyPast) {
     startWith("[Alarm]\r\nTime=6/20/2001 7:30:00  AM\r\n");
-    openPanel(main().Image11);
+    openPanel(control<SkinImage>("alarmButton"));
     EXPECT_EQ(dateEdit()->date(), QDate(2001, 6, 20));
     EXPECT_EQ(timeEdit()->time(), QTime(7, 30));
     dateEdit()->setDate(QDate(2001, 6, 1));
     app.click(okButton());
-    EXPECT_EQ(main().Label12->text(), "6/1/2001 7:30:00  AM");
+    EXPECT_EQ(control<QLabel>("alarmTimeLabel")->text(), "6/1/2001 7:30:00  AM");
     app.time.advance(600000);
     EXPECT_EQ(dials(), 0) << "a moment already past never fires";
-    EXPECT_EQ(main().Label12->text(), "6/1/2001 7:30:00  AM");
+    EXPECT_EQ(control<QLabel>("alarmTimeLabel")->text(), "6/1/2001 7:30:00  AM");
 }
 
 TEST_F(Alarm, AStoredAlarmThatNoLongerReadsBackStillOpensThePage) {
     startWith("[Alarm]\r\nTime=at teatime\r\n");
-    openPanel(main().Image11);
+    openPanel(control<SkinImage>("alarmButton"));
     EXPECT_EQ(dateEdit()->date(), QDate(2001, 6, 14));
     EXPECT_TRUE(app.dialogs.boxes().empty());
 }
 
 TEST_F(Alarm, TheAlarmPageAsksForAConnectionFirst) {
     startWith({}, false);
-    app.click(main().Image11);
+    app.click(control<SkinImage>("alarmButton"));
     ASSERT_EQ(app.dialogs.boxes().size(), 1u);
     EXPECT_EQ(app.dialogs.boxes()[0].caption, "No Connection Set");
     EXPECT_EQ(app.dialogs.boxes()[0].text, "Please choose a Connection before setting the Alarm.");
@@ -191,7 +191,7 @@ TEST_F(Alarm, TheAlarmPageAsksForAConnectionFirst) {
 
 TEST_F(Alarm, MakeDailyThenCancelKeepsTheNewFlag) {
     startWith();
-    openPanel(main().Image11);
+    openPanel(control<SkinImage>("alarmButton"));
     app.click(makeDaily());
     app.click(cancelButton());
     EXPECT_TRUE(alarm().isDaily());
@@ -202,7 +202,7 @@ TEST_F(Alarm, MakeDailyThenCancelKeepsTheNewFlag) {
 
 TEST_F(Alarm, TheConnectionPageStoresTheEntryInBothPlacesAndRemembersCredentials) {
     startWith();
-    openPanel(main().Image14);
+    openPanel(control<SkinImage>("connectionButton"));
     EXPECT_EQ(entryList()->count(), 7);
     EXPECT_EQ(entryList()->currentItem()->text(), "Demo ISP") << "the current entry is selected";
     entryList()->setCurrentRow(1);
@@ -213,7 +213,7 @@ TEST_F(Alarm, TheConnectionPageStoresTheEntryInBothPlacesAndRemembersCredentials
     passwordEdit()->setText("p\u00e4ss");
     app.click(okButton());
     EXPECT_EQ(main().m_call->entryName(), "Demo Busy");
-    EXPECT_EQ(main().Label2->text(), "Demo Busy");
+    EXPECT_EQ(control<QLabel>("connectionName")->text(), "Demo Busy");
     EXPECT_EQ(main().Width(), 452);
     const QByteArray ini = app.iniBytes();
     EXPECT_TRUE(ini.contains(
@@ -221,7 +221,7 @@ TEST_F(Alarm, TheConnectionPageStoresTheEntryInBothPlacesAndRemembersCredentials
     EXPECT_TRUE(ini.contains("[Demo Busy]\r\nUsername=anne\r\nPassword=w\xeb\x7a\x7a\r\n"));
 
     // Picking it again later fills in its own user name and password.
-    openPanel(main().Image14);
+    openPanel(control<SkinImage>("connectionButton"));
     entryList()->setCurrentRow(0);
     QTest::mouseClick(entryList()->viewport(), Qt::LeftButton, Qt::NoModifier,
                       entryList()->visualItemRect(entryList()->item(1)).center());
@@ -231,7 +231,7 @@ TEST_F(Alarm, TheConnectionPageStoresTheEntryInBothPlacesAndRemembersCredentials
 
 TEST_F(Alarm, TheHiddenPairOpensTheCreditsAndStoresNothing) {
     startWith();
-    openPanel(main().Image14);
+    openPanel(control<SkinImage>("connectionButton"));
     const QByteArray before = app.iniBytes();
     userNameEdit()->setText("Kestrel Harbor Crew!");
     passwordEdit()->setText("mintgup");
@@ -243,7 +243,7 @@ TEST_F(Alarm, TheHiddenPairOpensTheCreditsAndStoresNothing) {
     app.program().creditsWindow->hide();
 
     // With no entry selected, or another case, nothing opens.
-    openPanel(main().Image14);
+    openPanel(control<SkinImage>("connectionButton"));
     entryList()->clearSelection();
     userNameEdit()->setText("Kestrel Harbor Crew!");
     passwordEdit()->setText("mintgup");
@@ -270,7 +270,7 @@ TEST_F(Alarm, TheTrayOpensThePagesAndDisablesItselfMeanwhile) {
 
 TEST_F(Alarm, TimeAndDateAreTypedIntoThePickersFieldByField) {
     startWith();
-    openPanel(main().Image11);
+    openPanel(control<SkinImage>("alarmButton"));
     // A click on the hour (the text inside the picker takes it), then the
     // digits: each full field moves on to the next.
     auto clickFirstField = [](QDateTimeEdit* picker) {

@@ -35,12 +35,12 @@ struct Connection : ::testing::Test {
     ReconnectCountdown& reconnect() { return *app.program().reconnectCountdown; }
     DisconnectCountdown& countdown() { return *app.program().disconnectCountdown; }
     bool connectFaceShown() {
-        return main().Image10->faceList() == &main().connectFaces() &&
-               main().Image10->faceIndex() == 0;
+        return control<SkinImage>("connectButton")->faceList() == &main().connectFaces() &&
+               control<SkinImage>("connectButton")->faceIndex() == 0;
     }
     bool disconnectFaceShown() {
-        return main().Image10->faceList() == &main().disconnectFaces() &&
-               main().Image10->faceIndex() == 0;
+        return control<SkinImage>("connectButton")->faceList() == &main().disconnectFaces() &&
+               control<SkinImage>("connectButton")->faceIndex() == 0;
     }
     bool connected() {
         return app.logged("Connection established to " + main().m_call->entryName());
@@ -80,18 +80,20 @@ TEST_F(Connection, TheWholeRoadFromTheButtonToTheUsersDisconnect) {
     startWith("Demo ISP");
     EXPECT_TRUE(connectFaceShown());
     EXPECT_EQ(tray().connectItem->text(), "Connect");
-    app.click(main().Image10);
+    app.click(control<SkinImage>("connectButton"));
     EXPECT_TRUE(main().SessionActive);
     EXPECT_TRUE(main().lineMonitor().enabled());
     EXPECT_EQ(messagesAfterLaunch(), QStringList({"Connect requested by user"}));
     EXPECT_TRUE(connectFaceShown()) << "the command itself leaves the face alone";
 
-    ASSERT_TRUE(app.advanceUntil([&] { return main().Status2->text() == "connecting"; }, 5000));
+    ASSERT_TRUE(app.advanceUntil(
+        [&] { return control<QLabel>("statusLine")->text() == "connecting"; }, 5000));
     ASSERT_TRUE(app.advanceUntil([&] { return !main().ReadyToConnect; }, 5000));
     EXPECT_TRUE(disconnectFaceShown());
     EXPECT_EQ(tray().connectItem->text(), "Disconnect");
     ASSERT_TRUE(app.advanceUntil(
-        [&] { return main().Status2->text() == "authenticating user/pass"; }, 10000));
+        [&] { return control<QLabel>("statusLine")->text() == "authenticating user/pass"; },
+        10000));
     ASSERT_TRUE(app.advanceUntil([&] { return connected(); }, 10000));
     EXPECT_EQ(messagesAfterLaunch(),
               QStringList({"Connect requested by user", "Sending username/password",
@@ -100,12 +102,13 @@ TEST_F(Connection, TheWholeRoadFromTheButtonToTheUsersDisconnect) {
     EXPECT_TRUE(main().dropWatch().enabled());
     EXPECT_FALSE(main().disconnectTimer().enabled()) << "no disconnect timer without a setting";
     app.time.advance(100);
-    EXPECT_EQ(main().Status2->text(), "Demo ISP - Connected.   Device: Simulated Modem");
+    EXPECT_EQ(control<QLabel>("statusLine")->text(),
+              "Demo ISP - Connected.   Device: Simulated Modem");
 
-    app.click(main().Image10);
+    app.click(control<SkinImage>("connectButton"));
     EXPECT_TRUE(main().HungUpBySelf);
     EXPECT_TRUE(main().ReadyToConnect);
-    EXPECT_EQ(main().Status2->text(), "No connection was detected.");
+    EXPECT_EQ(control<QLabel>("statusLine")->text(), "No connection was detected.");
     EXPECT_TRUE(connectFaceShown());
     EXPECT_EQ(tray().connectItem->text(), "Connect") << "the release follows the new state";
     EXPECT_EQ(app.logMessages().last(), "Disconnect requested by user");
@@ -117,7 +120,7 @@ TEST_F(Connection, TheWholeRoadFromTheButtonToTheUsersDisconnect) {
 
 TEST_F(Connection, AnOutsideDropCountsTenSecondsDownAndDialsOnTheEleventhTick) {
     startWith("Demo ISP");
-    app.click(main().Image10);
+    app.click(control<SkinImage>("connectButton"));
     ASSERT_TRUE(app.advanceUntil([&] { return connected(); }));
     main().hide();  // the countdown brings the window forward
 
@@ -153,7 +156,7 @@ struct CancelledCountdown : Connection, ::testing::WithParamInterface<int> {};
 TEST_P(CancelledCountdown, DialsNothing) {
     const int second = GetParam();
     startWith("Demo ISP");
-    app.click(main().Image10);
+    app.click(control<SkinImage>("connectButton"));
     ASSERT_TRUE(app.advanceUntil([&] { return connected(); }));
     app.lines->dropLine(onlyConnection());
     app.time.advance(20);
@@ -179,14 +182,14 @@ INSTANTIATE_TEST_SUITE_P(AtSecond, CancelledCountdown, ::testing::Values(0, 4, 1
 
 TEST_F(Connection, ABusyLineIsRedialledUntilItAnswers) {
     startWith("Demo Busy");
-    app.click(main().Image10);
+    app.click(control<SkinImage>("connectButton"));
     ASSERT_TRUE(app.advanceUntil([&] { return connected(); }, 60000));
     EXPECT_EQ(messagesAfterLaunch(),
               QStringList({"Connect requested by user", "Line was busy - attempting to reconnect",
                            "Line was busy - attempting to reconnect", "Sending username/password",
                            "Username/Password authenticated by server", "Launching extras",
                            "Connection established to Demo Busy"}));
-    EXPECT_TRUE(main().Image10->isEnabled());
+    EXPECT_TRUE(control<SkinImage>("connectButton")->isEnabled());
     EXPECT_TRUE(tray().connectItem->isEnabled());
     EXPECT_TRUE(main().SessionActive);
     EXPECT_TRUE(app.dialogs.boxes().empty());
@@ -194,14 +197,15 @@ TEST_F(Connection, ABusyLineIsRedialledUntilItAnswers) {
 
 TEST_F(Connection, ABusyRedialShowsTheDisconnectUntilTheNextStage) {
     startWith("Demo Always Busy");
-    app.click(main().Image10);
+    app.click(control<SkinImage>("connectButton"));
     ASSERT_TRUE(app.advanceUntil(
         [&] { return app.logged("Line was busy - attempting to reconnect"); }, 30000));
-    EXPECT_TRUE(main().Image10->isEnabled()) << "the button is usable again";
-    EXPECT_EQ(main().Status2->text(), "connecting") << "the redial has reported its first stage";
+    EXPECT_TRUE(control<SkinImage>("connectButton")->isEnabled()) << "the button is usable again";
+    EXPECT_EQ(control<QLabel>("statusLine")->text(), "connecting")
+        << "the redial has reported its first stage";
     // The user gives up: the monitor stops and no more busy lines are logged.
     ASSERT_TRUE(app.advanceUntil([&] { return !main().ReadyToConnect; }, 5000));
-    app.click(main().Image10);
+    app.click(control<SkinImage>("connectButton"));
     const int busyLines = app.logMessages().count("Line was busy - attempting to reconnect");
     app.time.advance(30000);
     EXPECT_EQ(app.logMessages().count("Line was busy - attempting to reconnect"), busyLines);
@@ -211,7 +215,7 @@ TEST_F(Connection, ABusyRedialShowsTheDisconnectUntilTheNextStage) {
 TEST_F(Connection, ABusyLineWithoutRedialIsReportedOnce) {
     startWith("Demo Always Busy", "[Options]\r\nRedial=0\r\n");
     ASSERT_FALSE(tray().redialIfBusyOption->isChecked());
-    app.click(main().Image10);
+    app.click(control<SkinImage>("connectButton"));
     ASSERT_TRUE(app.advanceUntil([&] { return !app.dialogs.boxes().empty(); }, 30000));
     const auto& box = app.dialogs.boxes()[0];
     EXPECT_EQ(box.caption, "Line Busy");
@@ -240,7 +244,7 @@ TEST_F(Connection, NoDialToneIsReportedAndOffersNoReconnect) {
         EXPECT_FALSE(reconnect().isVisible());
         EXPECT_FALSE(main().dropWatch().enabled());
     });
-    app.click(main().Image10);
+    app.click(control<SkinImage>("connectButton"));
     ASSERT_TRUE(app.advanceUntil([&] { return !app.dialogs.boxes().empty(); }, 30000));
     const auto& box = app.dialogs.boxes()[0];
     EXPECT_EQ(box.caption, "No Dial Tone");
@@ -255,12 +259,13 @@ TEST_F(Connection, NoDialToneIsReportedAndOffersNoReconnect) {
     app.time.advance(30000);
     EXPECT_FALSE(reconnect().isVisible());
     EXPECT_EQ(app.dialogs.boxes().size(), 1u);
-    EXPECT_EQ(main().Status2->text(), "") << "the drop watch keeps the status line empty";
+    EXPECT_EQ(control<QLabel>("statusLine")->text(), "")
+        << "the drop watch keeps the status line empty";
 }
 
 TEST_F(Connection, TheDisconnectTimerWarnsThirtySecondsAheadAndHangsUpAtSixtyOneSeconds) {
     startWith("Demo ISP", "[DTimer]\r\nValue=1\r\n");
-    app.click(main().Image10);
+    app.click(control<SkinImage>("connectButton"));
     ASSERT_TRUE(app.advanceUntil([&] { return connected(); }));
     EXPECT_TRUE(main().disconnectTimer().enabled());
     EXPECT_EQ(main().disconnectTimer().interval(), 30000);
@@ -287,7 +292,7 @@ TEST_F(Connection, TheDisconnectTimerWarnsThirtySecondsAheadAndHangsUpAtSixtyOne
 
 TEST_F(Connection, CancellingTheDisconnectCountdownKeepsTheLineUp) {
     startWith("Demo ISP", "[DTimer]\r\nValue=1\r\n");
-    app.click(main().Image10);
+    app.click(control<SkinImage>("connectButton"));
     ASSERT_TRUE(app.advanceUntil([&] { return connected(); }));
     app.time.advance(30000 + 12000);
     ASSERT_TRUE(countdown().isVisible());
@@ -301,7 +306,7 @@ TEST_F(Connection, CancellingTheDisconnectCountdownKeepsTheLineUp) {
 
 TEST_F(Connection, ALineThatEndsDuringTheCountdownClosesIt) {
     startWith("Demo ISP", "[DTimer]\r\nValue=1\r\n");
-    app.click(main().Image10);
+    app.click(control<SkinImage>("connectButton"));
     ASSERT_TRUE(app.advanceUntil([&] { return connected(); }));
     app.time.advance(30000 + 5000);
     ASSERT_TRUE(countdown().isVisible());
@@ -320,7 +325,7 @@ TEST_F(Connection, TheMinutesDialogStoresTheSettingAndZeroStopsAPendingHangUp) {
     DisconnectTimerDialog& dialog = *app.program().disconnectTimerDialog;
     auto* minutes = dialog.findChild<QSpinBox*>("minutesBox");
     auto* okButton = dialog.findChild<QPushButton*>("okButton");
-    app.click(main().Image10);
+    app.click(control<SkinImage>("connectButton"));
     ASSERT_TRUE(app.advanceUntil([&] { return connected(); }));
     dialog.Show();
     EXPECT_EQ(minutes->value(), 2);
@@ -347,7 +352,7 @@ TEST_F(Connection, ZeroMinutesChosenDuringTheWarningEndItInsteadOfFreezingIt) {
     DisconnectTimerDialog& dialog = *app.program().disconnectTimerDialog;
     auto* minutes = dialog.findChild<QSpinBox*>("minutesBox");
     auto* okButton = dialog.findChild<QPushButton*>("okButton");
-    app.click(main().Image10);
+    app.click(control<SkinImage>("connectButton"));
     ASSERT_TRUE(app.advanceUntil([&] { return connected(); }));
     app.time.advance(30000 + 5000);
     ASSERT_TRUE(countdown().isVisible());
@@ -362,7 +367,7 @@ TEST_F(Connection, ZeroMinutesChosenDuringTheWarningEndItInsteadOfFreezingIt) {
 
 TEST_F(Connection, MinutesBeyondTheDialogsRangeAreTakenAsItsLargest) {
     startWith("Demo ISP", "[DTimer]\r\nValue=90000\r\n");
-    app.click(main().Image10);
+    app.click(control<SkinImage>("connectButton"));
     ASSERT_TRUE(app.advanceUntil([&] { return connected(); }));
     EXPECT_TRUE(main().disconnectTimer().enabled());
     EXPECT_EQ(main().disconnectTimer().interval(), (1000 * 60 - 30) * 1000);
@@ -378,7 +383,8 @@ TEST_F(Connection, AConnectionUpAtStartIsFoundAndWatched) {
     EXPECT_FALSE(main().HungUpBySelf);
     EXPECT_FALSE(main().ReadyToConnect);
     EXPECT_TRUE(disconnectFaceShown());
-    EXPECT_EQ(main().Status2->text(), "Demo ISP - Connected.   Device: Simulated Modem");
+    EXPECT_EQ(control<QLabel>("statusLine")->text(),
+              "Demo ISP - Connected.   Device: Simulated Modem");
     EXPECT_EQ(main().DetectedConnection, handle);
     app.time.advance(5000);
     // Dropped from outside: a reconnect is offered although this program never dialled.
@@ -391,7 +397,7 @@ TEST_F(Connection, TheDisconnectButtonHangsUpAConnectionFoundAtStart) {
     dialFromOutside("Demo ISP");
     app.start();
     app.time.advance(5000);
-    app.click(main().Image10);
+    app.click(control<SkinImage>("connectButton"));
     EXPECT_EQ(connectionCount(), 0);
     EXPECT_TRUE(main().ReadyToConnect);
     EXPECT_EQ(app.logMessages().last(), "Disconnect requested by user");
@@ -412,13 +418,13 @@ TEST_F(Connection, WithTwoConnectionsUpTheFirstIsDescribed) {
     }
     app.start();
     EXPECT_EQ(main().DetectedConnection, first);
-    EXPECT_EQ(main().Status2->text(), "Office - Connected.   Device: Modem A");
+    EXPECT_EQ(control<QLabel>("statusLine")->text(), "Office - Connected.   Device: Modem A");
 }
 
 TEST_F(Connection, ConnectingWithoutAnEntryAsksForOne) {
     app.start();
     app.time.advance(5000);
-    app.click(main().Image10);
+    app.click(control<SkinImage>("connectButton"));
     ASSERT_EQ(app.dialogs.boxes().size(), 1u);
     EXPECT_EQ(app.dialogs.boxes()[0].caption, "No Connection Set");
     EXPECT_EQ(app.dialogs.boxes()[0].text,
@@ -467,7 +473,7 @@ TEST_F(Connection, AModemHeldByAnotherProgramOffersTheExtrasInsteadOfDialing) {
     app.folder.write("lock/LCK..ttyS9", QByteArray::number(1).rightJustified(10, ' ') + "\n");
     startWith("Serial ISP");
     app.dialogs.queueAnswer(MsgResult::No);
-    app.click(main().Image10);
+    app.click(control<SkinImage>("connectButton"));
     ASSERT_EQ(app.dialogs.boxes().size(), 1u);
     EXPECT_EQ(app.dialogs.boxes()[0].text,
               "OBU has detected that the modem is in use by another application. Would you like "
@@ -486,14 +492,14 @@ TEST_F(Connection, AModemHeldByAnotherProgramOffersTheExtrasInsteadOfDialing) {
 // dial into a "dropped" line, and every way a call ends ends the session.
 TEST_F(Connection, AfterTheDisconnectTimerTheNextDialConnectsOnceWithoutAReconnect) {
     startWith("Demo ISP", "[DTimer]\r\nValue=1\r\n");
-    app.click(main().Image10);
+    app.click(control<SkinImage>("connectButton"));
     ASSERT_TRUE(app.advanceUntil([&] { return connected(); }));
     ASSERT_TRUE(app.advanceUntil(
         [&] { return app.logged("Disconnection made by disconnect timer"); }, 70000));
     EXPECT_FALSE(main().SessionActive) << "the program's own hang-up ends the session";
     app.time.advance(1000);
 
-    app.click(main().Image10);
+    app.click(control<SkinImage>("connectButton"));
     ASSERT_TRUE(app.advanceUntil(
         [&] { return app.logMessages().count("Connection established to Demo ISP") == 2; }));
     app.time.advance(15000);
@@ -505,11 +511,11 @@ TEST_F(Connection, AfterTheDisconnectTimerTheNextDialConnectsOnceWithoutAReconne
 
 TEST_F(Connection, AfterNoDialToneAnotherEntryDialsWithoutAReconnect) {
     startWith("Demo No Dial Tone");
-    app.click(main().Image10);
+    app.click(control<SkinImage>("connectButton"));
     ASSERT_TRUE(app.advanceUntil([&] { return !app.dialogs.boxes().empty(); }, 30000));
     EXPECT_TRUE(main().dropWatch().enabled());
     main().m_call->setEntryName("Demo ISP");
-    app.click(main().Image10);
+    app.click(control<SkinImage>("connectButton"));
     ASSERT_TRUE(app.advanceUntil([&] { return connected(); }));
     app.time.advance(15000);
     EXPECT_FALSE(app.logged("Connection Terminated by unknown source"));
@@ -518,10 +524,10 @@ TEST_F(Connection, AfterNoDialToneAnotherEntryDialsWithoutAReconnect) {
 
 TEST_F(Connection, DisconnectDuringADialEndsTheCall) {
     startWith("Demo ISP");
-    app.click(main().Image10);
+    app.click(control<SkinImage>("connectButton"));
     ASSERT_TRUE(app.advanceUntil([&] { return !main().ReadyToConnect; }, 5000));
     ASSERT_FALSE(connected());
-    app.click(main().Image10);
+    app.click(control<SkinImage>("connectButton"));
     EXPECT_EQ(app.logMessages().last(), "Disconnect requested by user");
     EXPECT_EQ(connectionCount(), 0);
     app.time.advance(30000);
@@ -537,12 +543,12 @@ TEST_F(Connection, AFailedLoginIsShownLoggedAndEndsTheSessionSoTheAlarmDialsAgai
     const QString failure =
         "Dial failed (error 691): Access was denied because the user name or password is not "
         "valid.";
-    app.click(main().Image10);
+    app.click(control<SkinImage>("connectButton"));
     ASSERT_TRUE(
         app.advanceUntil([&] { return app.logged("Connection Terminated by OBU"); }, 60000));
     const QStringList log = app.logMessages();
     EXPECT_EQ(log.mid(log.size() - 2), QStringList({failure, "Connection Terminated by OBU"}));
-    EXPECT_EQ(main().Status2->text(),
+    EXPECT_EQ(control<QLabel>("statusLine")->text(),
               "Dial failed: Access was denied because the user name or password is not valid.");
     EXPECT_TRUE(connectFaceShown());
     EXPECT_EQ(tray().connectItem->text(), "Connect");
@@ -578,10 +584,10 @@ TEST_F(Connection, MoreConnectionsThanTheListHoldsAreNoDrop) {
                 "\nDialDelay=10\n";
     app.writePhoneBook(book);
     startWith("Line 1");
-    app.click(main().Image10);
+    app.click(control<SkinImage>("connectButton"));
     ASSERT_TRUE(app.advanceUntil([&] { return connected(); }));
     for (int n = 2; n <= 101; ++n) dialFromOutside(("Line " + std::to_string(n)).c_str());
     app.time.advance(2000);
     EXPECT_FALSE(reconnect().isVisible());
-    EXPECT_EQ(main().Status2->text(), "Line 1 - Connected.   Device: Modem 1");
+    EXPECT_EQ(control<QLabel>("statusLine")->text(), "Line 1 - Connected.   Device: Modem 1");
 }

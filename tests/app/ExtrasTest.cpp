@@ -119,11 +119,11 @@ struct Extras : ::testing::Test {
         return m;
     }
     bool lightOn(int n) {
-        return main().ExtraLight(n)->faceList() == &main().ImageList1 &&
+        return main().ExtraLight(n)->faceList() == &main().lightFaces() &&
                main().ExtraLight(n)->faceIndex() == 1;
     }
     bool lightOff(int n) {
-        return main().ExtraLight(n)->faceList() == &main().ImageList1 &&
+        return main().ExtraLight(n)->faceList() == &main().lightFaces() &&
                main().ExtraLight(n)->faceIndex() == 0;
     }
     bool shown(QWidget* w) { return w->isVisibleTo(w->window()); }
@@ -152,10 +152,10 @@ TEST_F(Extras, PagesWaitForTheBrowserProgramsFollowAtOnceAllInSlotOrder) {
     QStringList status, logAtStart;
     shell.onStart = [&] {
         at << app.time.elapsedMs();
-        status << main().Status2->text();
+        status << control<QLabel>("statusLine")->text();
         logAtStart << app.logMessages().last();
     };
-    const QString before = main().Status2->text();
+    const QString before = control<QLabel>("statusLine")->text();
     const qint64 t0 = app.time.elapsedMs();
     tray().launchExtrasItem->trigger();
 
@@ -181,8 +181,9 @@ TEST_F(Extras, PagesWaitForTheBrowserProgramsFollowAtOnceAllInSlotOrder) {
         << "each line follows its start";
     EXPECT_EQ(logSinceLaunch(),
               QStringList({"Launching extras", "Two launched", "Four launched", "Six launched"}));
-    EXPECT_EQ(main().Status2->text(), "Launching Program: Six") << "the last text stays";
-    EXPECT_NE(before, main().Status2->text());
+    EXPECT_EQ(control<QLabel>("statusLine")->text(), "Launching Program: Six")
+        << "the last text stays";
+    EXPECT_NE(before, control<QLabel>("statusLine")->text());
     EXPECT_TRUE(main().isVisible()) << "\"Minimize OBU on Connect\" is off";
 }
 
@@ -191,7 +192,7 @@ TEST_F(Extras, AfterAConnectionTheExtrasComeBeforeItsLogLineAndTheWindowGoesToTh
     startWith(
         "[Connection]\r\nName=Demo ISP\r\n[Options]\r\nMinimize=1\r\n" +
         extrasIni({{1, "Pages", "http://one.example/", true}, {5, "Mail", "/usr/bin/mail", true}}));
-    app.click(main().Image10);
+    app.click(control<SkinImage>("connectButton"));
     ASSERT_TRUE(app.advanceUntil([&] { return app.logged("Connection established to Demo ISP"); }));
     EXPECT_EQ(
         logSinceLaunch(),
@@ -208,13 +209,13 @@ TEST_F(Extras, AfterAConnectionTheExtrasComeBeforeItsLogLineAndTheWindowGoesToTh
 TEST_F(Extras, WithNoLightOnOnlyTheFirstLineIsWrittenAndTheWindowStillMinimizes) {
     startWith("[Options]\r\nMinimize=1\r\n" +
               extrasIni({{1, "One", "http://one.example/", false}}));
-    main().Status2->setText("as it was");
+    control<QLabel>("statusLine")->setText("as it was");
     const qint64 t0 = app.time.elapsedMs();
     tray().launchExtrasItem->trigger();
     EXPECT_EQ(logSinceLaunch(), QStringList({"Launching extras"}));
     EXPECT_TRUE(app.shell.calls.isEmpty());
     EXPECT_EQ(app.time.elapsedMs(), t0) << "no wait without a page";
-    EXPECT_EQ(main().Status2->text(), "as it was");
+    EXPECT_EQ(control<QLabel>("statusLine")->text(), "as it was");
     EXPECT_FALSE(main().isVisible());
     EXPECT_EQ(tray().hideShowItem->text(), "Show OBU");
 }
@@ -279,7 +280,7 @@ TEST_F(Extras, OnlySlotsWithAPathTakeTheirSavedLight) {
 TEST_F(Extras, ALightTogglesOnAPressAndItsStateLastsUntilTheNextStart) {
     app.registry.set(kHttpCommand, "/usr/bin/browser");
     startWith(extrasIni({{1, "One", "http://one.example/", true}}));
-    app.click(main().Label13);
+    app.click(control<QLabel>("downArrow"));
     ASSERT_TRUE(shown(main().ExtraLight(1)));
     EXPECT_EQ(main().ExtraLight(1)->cursor().shape(), Qt::PointingHandCursor);
     EXPECT_EQ(main().ExtraLight(1)->toolTip(), "toggle on/off");
@@ -319,50 +320,54 @@ TEST_F(Extras, TheArrowsStepThroughTheThreePages) {
     startWith(
         extrasIni({{1, "One", "http://one.example/", true}, {5, "Five", "/usr/bin/five", false}}));
     auto page = [&] {
-        const bool info = shown(main().Label1) && shown(main().Label2) && shown(main().Label11) &&
-                          shown(main().Label12);
+        const bool info =
+            shown(control<QLabel>("entryCaption")) && shown(control<QLabel>("connectionName")) &&
+            shown(control<QLabel>("alarmCaption")) && shown(control<QLabel>("alarmTimeLabel"));
         bool web = shown(webPagesHeading()), programs = shown(programsHeading());
         for (int n = 1; n <= 4; ++n)
             web = web && shown(main().ExtraLight(n)) && shown(main().ExtraNameLabel(n));
         for (int n = 5; n <= 8; ++n)
             programs = programs && shown(main().ExtraLight(n)) && shown(main().ExtraNameLabel(n));
         bool anyOther = false;
-        if (!info) anyOther = anyOther || shown(main().Label1) || shown(main().Label11);
+        if (!info)
+            anyOther = anyOther || shown(control<QLabel>("entryCaption")) ||
+                       shown(control<QLabel>("alarmCaption"));
         if (!web)
             anyOther = anyOther || shown(webPagesHeading()) || shown(main().ExtraLight(1)) ||
                        shown(main().ExtraNameLabel(1));
         if (!programs)
             anyOther = anyOther || shown(programsHeading()) || shown(main().ExtraLight(5)) ||
                        shown(main().ExtraNameLabel(5));
-        const QString arrows =
-            QString(shown(main().Label13) ? "down" : "") + (shown(main().Label14) ? "up" : "");
+        const QString arrows = QString(shown(control<QLabel>("downArrow")) ? "down" : "") +
+                               (shown(control<QLabel>("upArrow")) ? "up" : "");
         if (anyOther || info + web + programs != 1) return "mixed " + arrows;
         return QString(info ? "information " : web ? "webpages " : "programs ") + arrows;
     };
     EXPECT_EQ(page(), "information down");
-    app.click(main().Label13);
+    app.click(control<QLabel>("downArrow"));
     EXPECT_EQ(page(), "webpages downup");
     EXPECT_EQ(main().ExtraNameLabel(1)->text(), "One");
-    app.click(main().Label13);
+    app.click(control<QLabel>("downArrow"));
     EXPECT_EQ(page(), "programs up");
     EXPECT_EQ(main().ExtraNameLabel(5)->text(), "Five");
-    app.click(main().Label14);
+    app.click(control<QLabel>("upArrow"));
     EXPECT_EQ(page(), "webpages downup");
-    app.click(main().Label14);
+    app.click(control<QLabel>("upArrow"));
     EXPECT_EQ(page(), "information down");
     EXPECT_EQ(clicks(), 4);
 
     // The press look: one pixel right and down while the button is held.
-    press(main().Label13);
-    EXPECT_EQ(main().Label13->pos(), QPoint(373, 129));
-    release(main().Label13);
-    EXPECT_EQ(main().Label13->pos(), QPoint(372, 128));
-    press(main().Label13);  // web pages -> programs hides the arrow under the mouse
+    press(control<QLabel>("downArrow"));
+    EXPECT_EQ(control<QLabel>("downArrow")->pos(), QPoint(373, 129));
+    release(control<QLabel>("downArrow"));
+    EXPECT_EQ(control<QLabel>("downArrow")->pos(), QPoint(372, 128));
+    press(control<QLabel>("downArrow"));  // web pages -> programs hides the arrow under the mouse
     EXPECT_EQ(page(), "programs up");
-    release(main().Label13);
-    app.click(main().Label14);
-    EXPECT_EQ(main().Label13->pos(), QPoint(372, 128)) << "the hidden arrow came back to its place";
-    EXPECT_EQ(main().Label14->pos(), QPoint(372, 14));
+    release(control<QLabel>("downArrow"));
+    app.click(control<QLabel>("upArrow"));
+    EXPECT_EQ(control<QLabel>("downArrow")->pos(), QPoint(372, 128))
+        << "the hidden arrow came back to its place";
+    EXPECT_EQ(control<QLabel>("upArrow")->pos(), QPoint(372, 14));
 
     // The arrows work while the window is hidden in the tray too.
     main().hide();
@@ -375,11 +380,11 @@ TEST_F(Extras, TheArrowsStepThroughTheThreePages) {
 
 TEST_F(Extras, TheSettingsPanelDisablesTheArrowsAndTheExtrasButton) {
     startWith({});
-    app.click(main().Image14);
-    EXPECT_FALSE(main().Label13->isEnabled());
-    app.click(main().Label13);
+    app.click(control<SkinImage>("connectionButton"));
+    EXPECT_FALSE(control<QLabel>("downArrow")->isEnabled());
+    app.click(control<QLabel>("downArrow"));
     EXPECT_FALSE(shown(webPagesHeading())) << "a disabled arrow does not page";
-    app.click(main().Image15);
+    app.click(control<SkinImage>("extrasButton"));
     EXPECT_FALSE(editor().isVisible());
 }
 
@@ -388,7 +393,7 @@ TEST_F(Extras, TheSettingsPanelDisablesTheArrowsAndTheExtrasButton) {
 TEST_F(Extras, TheExtrasButtonShowsTheEditorFilledFromTheTableWithoutBlockingTheMainWindow) {
     startWith(
         extrasIni({{1, "One", "http://one.example/", true}, {6, "Six", "/usr/bin/six", false}}));
-    app.click(main().Image15);
+    app.click(control<SkinImage>("extrasButton"));
     ASSERT_TRUE(editor().isVisible());
     EXPECT_FALSE(editor().isModal());
     EXPECT_EQ(editor().windowTitle(), "Edit Extras");
@@ -413,7 +418,7 @@ TEST_F(Extras, TheExtrasButtonShowsTheEditorFilledFromTheTableWithoutBlockingThe
     EXPECT_FALSE(shown(programsText()));
 
     // The main window stays usable meanwhile.
-    app.click(main().Label13);
+    app.click(control<QLabel>("downArrow"));
     app.click(main().ExtraLight(1));
     EXPECT_FALSE(main().extras().isOn(1));
 }
@@ -423,7 +428,7 @@ TEST_F(Extras, OkAppliesEachRowAsClearedKeptOrStoredAndWritesEverySlot) {
                          {2, "Two", "http://two.example/", true},
                          {5, "Five", "/usr/bin/five", true},
                          {7, "Seven", "/usr/bin/seven", false}}));
-    app.click(main().Image15);
+    app.click(control<SkinImage>("extrasButton"));
     ExtrasEditor& e = editor();
     // 1 unchanged; 2 back to the empty address; 3 an address in capitals only;
     // 5 its file emptied; 6 a file under the row's placeholder name; 7 its name emptied.
@@ -472,8 +477,8 @@ TEST_F(Extras, OkAppliesEachRowAsClearedKeptOrStoredAndWritesEverySlot) {
         << ini.constData();
 
     // The program page shows what was just stored, and the next launch follows it.
-    app.click(main().Label13);
-    app.click(main().Label13);
+    app.click(control<QLabel>("downArrow"));
+    app.click(control<QLabel>("downArrow"));
     EXPECT_TRUE(shown(main().ExtraLight(7)) && lightOn(7));
     app.registry.set(kHttpCommand, "/usr/bin/browser");
     tray().launchExtrasItem->trigger();
@@ -484,12 +489,12 @@ TEST_F(Extras, OkAppliesEachRowAsClearedKeptOrStoredAndWritesEverySlot) {
 TEST_F(Extras, OkWithNothingChangedChangesNoLightAndWritesTheSameValues) {
     startWith(extrasIni(
         {{1, "One", "http://one.example/", false}, {2, "Two", "http://two.example/", true}}));
-    app.click(main().Image15);
+    app.click(control<SkinImage>("extrasButton"));
     app.click(editorOk());
     const QByteArray first = app.iniBytes();
     EXPECT_FALSE(main().extras().isOn(1));
     EXPECT_TRUE(main().extras().isOn(2));
-    app.click(main().Image15);
+    app.click(control<SkinImage>("extrasButton"));
     app.click(editorOk());
     EXPECT_EQ(app.iniBytes(), first);
     EXPECT_FALSE(main().extras().isOn(1));
@@ -497,8 +502,8 @@ TEST_F(Extras, OkWithNothingChangedChangesNoLightAndWritesTheSameValues) {
 
 TEST_F(Extras, ALightSwitchedOffThenCoveredByAStoredRowIsOn) {
     startWith(extrasIni({{1, "One", "http://one.example/", true}}));
-    app.click(main().Image15);
-    app.click(main().Label13);
+    app.click(control<SkinImage>("extrasButton"));
+    app.click(control<QLabel>("downArrow"));
     app.click(main().ExtraLight(1));
     ASSERT_FALSE(main().extras().isOn(1));
     editor().NameEdit(1)->setText("Renamed");
@@ -509,7 +514,7 @@ TEST_F(Extras, ALightSwitchedOffThenCoveredByAStoredRowIsOn) {
 
 TEST_F(Extras, CancelKeepsTheTableAndTheNextShowRefillsTheRows) {
     startWith(extrasIni({{1, "One", "http://one.example/", true}}));
-    app.click(main().Image15);
+    app.click(control<SkinImage>("extrasButton"));
     editor().NameEdit(1)->setText("Changed");
     editor().PathEdit(1)->setText("http://changed.example/");
     const int before = clicks();
@@ -527,7 +532,7 @@ TEST_F(Extras, CancelKeepsTheTableAndTheNextShowRefillsTheRows) {
 
     // Asked for again while it is shown, it keeps the user's edits.
     editor().NameEdit(1)->setText("Unsaved");
-    app.click(main().Image15);
+    app.click(control<SkinImage>("extrasButton"));
     EXPECT_EQ(editor().NameEdit(1)->text(), "Unsaved");
 
     // "Hide OBU" takes the editor along.
@@ -538,14 +543,14 @@ TEST_F(Extras, CancelKeepsTheTableAndTheNextShowRefillsTheRows) {
 TEST_F(Extras, TheShowReadsTheNamesAndPathsFromTheFileAgain) {
     startWith(extrasIni({{1, "One", "http://one.example/", true}}));
     app.writeIni(extrasIni({{1, "Edited outside", "http://outside.example/", true}}));
-    app.click(main().Image15);
+    app.click(control<SkinImage>("extrasButton"));
     EXPECT_EQ(editor().NameEdit(1)->text(), "Edited outside");
     EXPECT_EQ(main().extras().slot(1).path, "http://outside.example/");
 }
 
 TEST_F(Extras, TheArrowSwitchesBetweenTheWebPageAndTheProgramRows) {
     startWith({});
-    app.click(main().Image15);
+    app.click(control<SkinImage>("extrasButton"));
     ExtrasEditor& e = editor();
     EXPECT_EQ(pageArrow()->text(), QString(QChar(0x2193)));
     const int before = clicks();
@@ -569,13 +574,13 @@ TEST_F(Extras, TheArrowSwitchesBetweenTheWebPageAndTheProgramRows) {
     // Every show starts on the web page page.
     app.click(pageArrow());
     app.click(editorCancel());
-    app.click(main().Image15);
+    app.click(control<SkinImage>("extrasButton"));
     EXPECT_FALSE(e.ShowsPrograms());
 }
 
 TEST_F(Extras, ProgramNamePlaceholdersGoOnEnteringAndComeBackOnlyWithoutAFile) {
     startWith({});
-    app.click(main().Image15);
+    app.click(control<SkinImage>("extrasButton"));
     ExtrasEditor& e = editor();
     app.click(pageArrow());
     QApplication::setActiveWindow(&e);
@@ -620,7 +625,7 @@ TEST_F(Extras, ATextLongerThan255CharactersIsRefusedWithAWordNotCut) {
     app.registry.set(kHttpCommand, "/usr/bin/browser");
     startWith(extrasIni({{6, "Six", longPath, true}}));
     const QString longUrl = "http://long.example/" + QString(307, u'u');
-    app.click(main().Image15);
+    app.click(control<SkinImage>("extrasButton"));
     editor().PathEdit(1)->selectAll();
     editor().PathEdit(1)->insert(longUrl);  // as a paste does
     EXPECT_EQ(editor().PathEdit(1)->text(), longUrl);
@@ -654,7 +659,7 @@ TEST_F(Extras, ATextLongerThan255CharactersIsRefusedWithAWordNotCut) {
 
 TEST_F(Extras, TheBrowseButtonPicksAProgramAndSelectsIt) {
     startWith({});
-    app.click(main().Image15);
+    app.click(control<SkinImage>("extrasButton"));
     app.click(pageArrow());
     BrowseEdit* be = editor().programFileEdit(5);
     be->setText("/old/program");
@@ -887,24 +892,24 @@ TEST(HelpWindow, ShowsTheShippedGuideAndRefusesWhatIsNoGuide) {
 TEST_F(Extras, TheDialUpWindowIsMinimizedWhenItComesUpAfterTheConnection) {
     startWith("[Connection]\r\nName=Demo ISP\r\n[Options]\r\nMinimize Dun=1\r\n");
     const auto decoy = app.windows.open("Connected to Demo ISP 2");
-    app.click(main().Image10);
+    app.click(control<SkinImage>("connectButton"));
     ASSERT_TRUE(app.advanceUntil([&] { return app.logged("Connection established to Demo ISP"); }));
-    EXPECT_TRUE(main().Timer6.enabled());
+    EXPECT_TRUE(main().dialUpWindowSearch().enabled());
     app.time.advance(2000);
-    EXPECT_TRUE(main().Timer6.enabled()) << "still looking";
+    EXPECT_TRUE(main().dialUpWindowSearch().enabled()) << "still looking";
     EXPECT_GT(app.windows.searchedTitles.size(), 100);
     EXPECT_EQ(app.windows.searchedTitles.last(), "Connected to Demo ISP");
     EXPECT_EQ(app.windows.searchedClasses.last(), "#32770");
 
     main().onConnected();  // a further connect changes nothing
-    EXPECT_TRUE(main().Timer6.enabled());
+    EXPECT_TRUE(main().dialUpWindowSearch().enabled());
 
     const auto dun = app.windows.open("CONNECTED TO DEMO ISP");
     app.time.advance(20);
     EXPECT_TRUE(app.windows.isMinimized(dun));
     EXPECT_FALSE(app.windows.isMinimized(decoy));
     EXPECT_EQ(app.windows.minimizeRequests, QList<test::FakeWindows::Handle>({dun}));
-    EXPECT_FALSE(main().Timer6.enabled());
+    EXPECT_FALSE(main().dialUpWindowSearch().enabled());
     const auto searches = app.windows.searchedTitles.size();
     app.time.advance(1000);
     EXPECT_EQ(app.windows.searchedTitles.size(), searches) << "the search has ended";
@@ -913,10 +918,10 @@ TEST_F(Extras, TheDialUpWindowIsMinimizedWhenItComesUpAfterTheConnection) {
 TEST_F(Extras, WithTheOptionOffTheDialUpWindowIsLeftAlone) {
     startWith("[Connection]\r\nName=Demo ISP\r\n");
     const auto dun = app.windows.open("Connected to Demo ISP");
-    app.click(main().Image10);
+    app.click(control<SkinImage>("connectButton"));
     ASSERT_TRUE(app.advanceUntil([&] { return app.logged("Connection established to Demo ISP"); }));
     app.time.advance(1000);
-    EXPECT_FALSE(main().Timer6.enabled());
+    EXPECT_FALSE(main().dialUpWindowSearch().enabled());
     EXPECT_TRUE(app.windows.searchedTitles.isEmpty());
     EXPECT_FALSE(app.windows.isMinimized(dun));
 }
@@ -927,7 +932,7 @@ TEST_F(Extras, ALongEntryNameIsSearchedForWhole) {
     app.writePhoneBook("[" + entry.toLatin1() + "]\nPhoneNumber=555-0100\n");
     startWith("[Connection]\r\nName=" + entry.toLatin1() + "\r\n[Options]\r\nMinimize Dun=1\r\n");
     const auto cut = app.windows.open(("Connected to " + entry).left(79));
-    app.click(main().Image10);
+    app.click(control<SkinImage>("connectButton"));
     ASSERT_TRUE(app.advanceUntil([&] { return app.logged("Connection established to " + entry); }));
     app.time.advance(100);
     EXPECT_FALSE(app.windows.isMinimized(cut));

@@ -37,7 +37,9 @@ struct Presentation : ::testing::Test {
         QTest::mouseMove(w, QPoint(w->width() / 2, w->height() / 2));
     }
     // A place of the background that no other control covers.
-    void moveOverBackground() { QTest::mouseMove(main().Image9, QPoint(440, 20)); }
+    void moveOverBackground() {
+        QTest::mouseMove(control<SkinImage>("background"), QPoint(440, 20));
+    }
     void typeUp(int key) {
         QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
         QApplication::sendEvent(&main(), &release);
@@ -49,9 +51,12 @@ struct Presentation : ::testing::Test {
         QTest::keyClick(target, Qt::Key(key));
     }
     bool infoPageShown() {
-        return main().Label1->isVisible() && main().Label2->isVisible() &&
-               main().Label11->isVisible() && main().Label12->isVisible() &&
-               main().Label13->isVisible() && !main().Label14->isVisible();
+        return control<QLabel>("entryCaption")->isVisible() &&
+               control<QLabel>("connectionName")->isVisible() &&
+               control<QLabel>("alarmCaption")->isVisible() &&
+               control<QLabel>("alarmTimeLabel")->isVisible() &&
+               control<QLabel>("downArrow")->isVisible() &&
+               !control<QLabel>("upArrow")->isVisible();
     }
 };
 
@@ -59,32 +64,37 @@ struct Presentation : ::testing::Test {
 
 TEST_F(Presentation, SkinButtonsShowTheirPressedFaceAndPlayTheirSounds) {
     start();
-    QTest::mousePress(main().Image11, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
-    EXPECT_EQ(main().Image11->faceIndex(), 1);
-    QTest::mouseRelease(main().Image11, Qt::LeftButton, Qt::NoModifier,
+    QTest::mousePress(control<SkinImage>("alarmButton"), Qt::LeftButton, Qt::NoModifier,
+                      QPoint(5, 5));
+    EXPECT_EQ(control<SkinImage>("alarmButton")->faceIndex(), 1);
+    QTest::mouseRelease(control<SkinImage>("alarmButton"), Qt::LeftButton, Qt::NoModifier,
                         QPoint(500, 500));  // released outside: no click
-    EXPECT_EQ(main().Image11->faceIndex(), 0);
+    EXPECT_EQ(control<SkinImage>("alarmButton")->faceIndex(), 0);
     EXPECT_EQ(app.sound.waves(), QStringList({"obubtnd.okx", "obubtnu.okx"}));
     EXPECT_FALSE(okButton()->isVisible());
 }
 
 TEST_F(Presentation, TheConnectButtonsFacesFollowTheStateAndTheTrayCaptionFollowsTheRelease) {
     start("[Connection]\r\nName=Demo ISP\r\n");
-    QTest::mousePress(main().Image10, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
-    EXPECT_EQ(main().Image10->faceList(), &main().connectFaces());
-    EXPECT_EQ(main().Image10->faceIndex(), 1);
+    QTest::mousePress(control<SkinImage>("connectButton"), Qt::LeftButton, Qt::NoModifier,
+                      QPoint(5, 5));
+    EXPECT_EQ(control<SkinImage>("connectButton")->faceList(), &main().connectFaces());
+    EXPECT_EQ(control<SkinImage>("connectButton")->faceIndex(), 1);
     main().ReadyToConnect = false;  // as if the port opened while the button was held
-    QTest::mouseRelease(main().Image10, Qt::LeftButton, Qt::NoModifier, QPoint(500, 500));
-    EXPECT_EQ(main().Image10->faceList(), &main().disconnectFaces());
-    EXPECT_EQ(main().Image10->faceIndex(), 0);
+    QTest::mouseRelease(control<SkinImage>("connectButton"), Qt::LeftButton, Qt::NoModifier,
+                        QPoint(500, 500));
+    EXPECT_EQ(control<SkinImage>("connectButton")->faceList(), &main().disconnectFaces());
+    EXPECT_EQ(control<SkinImage>("connectButton")->faceIndex(), 0);
     EXPECT_EQ(tray().connectItem->text(), "Disconnect");
 }
 
 TEST_F(Presentation, WithSoundOffNoWaveIsPlayedButFacesStillChange) {
     start("[Options]\r\nSound=0\r\n");
-    QTest::mousePress(main().Image14, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
-    EXPECT_EQ(main().Image14->faceIndex(), 1);
-    QTest::mouseRelease(main().Image14, Qt::LeftButton, Qt::NoModifier, QPoint(500, 500));
+    QTest::mousePress(control<SkinImage>("connectionButton"), Qt::LeftButton, Qt::NoModifier,
+                      QPoint(5, 5));
+    EXPECT_EQ(control<SkinImage>("connectionButton")->faceIndex(), 1);
+    QTest::mouseRelease(control<SkinImage>("connectionButton"), Qt::LeftButton, Qt::NoModifier,
+                        QPoint(500, 500));
     EXPECT_TRUE(app.sound.waves().isEmpty());
 }
 
@@ -93,8 +103,8 @@ TEST_F(Presentation, TheAboutPictureTakesThePanelAndAClickBringsTheInformationBa
     tray().aboutItem->trigger();
     EXPECT_TRUE(control<SkinImage>("aboutPicture")->isVisible());
     EXPECT_EQ(control<SkinImage>("aboutPicture")->pos(), QPoint(210, 20));
-    EXPECT_FALSE(main().Label13->isVisible());
-    EXPECT_FALSE(main().Label1->isVisible());
+    EXPECT_FALSE(control<QLabel>("downArrow")->isVisible());
+    EXPECT_FALSE(control<QLabel>("entryCaption")->isVisible());
     app.click(control<SkinImage>("aboutPicture"));
     EXPECT_FALSE(control<SkinImage>("aboutPicture")->isVisible());
     EXPECT_TRUE(infoPageShown());
@@ -107,8 +117,8 @@ TEST_F(Presentation, VThenSOverTheHotSpotStartsTheQuotationWithItsTimedWords) {
     typeUp(Qt::Key_V);
     typeUp(Qt::Key_S);
     EXPECT_TRUE(control<QLabel>("quotation")->isVisible());
-    EXPECT_FALSE(main().Label1->isVisible());
-    EXPECT_FALSE(main().Label13->isVisible());
+    EXPECT_FALSE(control<QLabel>("entryCaption")->isVisible());
+    EXPECT_FALSE(control<QLabel>("downArrow")->isVisible());
     EXPECT_TRUE(app.sound.isPlaying("obu.okx"));
     // The words at 8, 9 and 10 seconds, the attribution at 11, the information back at 14.
     app.time.advance(7000);
@@ -141,7 +151,7 @@ TEST_F(Presentation, AMoveOverTheBackgroundBetweenTheKeysCancelsTheFirst) {
     typeUp(Qt::Key_S);
     EXPECT_FALSE(control<QLabel>("quotation")->isVisible());
     // Away from the hot spot the keys do nothing either.
-    moveOver(main().Label13);
+    moveOver(control<QLabel>("downArrow"));
     typeUp(Qt::Key_V);
     typeUp(Qt::Key_S);
     EXPECT_FALSE(control<QLabel>("quotation")->isVisible());
@@ -149,7 +159,7 @@ TEST_F(Presentation, AMoveOverTheBackgroundBetweenTheKeysCancelsTheFirst) {
 
 TEST_F(Presentation, KeysTypedIntoAPanelBoxAreTheBoxsAndTheWindowsAgainOnceThePanelIsCancelled) {
     start();
-    app.click(main().Image14);
+    app.click(control<SkinImage>("connectionButton"));
     ASSERT_TRUE(app.advanceUntil([&] { return userNameEdit()->isVisible(); }));
     userNameEdit()->setFocus();
     moveOver(control<QLabel>("quotationHotSpot"));
@@ -163,7 +173,7 @@ TEST_F(Presentation, KeysTypedIntoAPanelBoxAreTheBoxsAndTheWindowsAgainOnceThePa
     typeKey(Qt::Key_V);
     typeKey(Qt::Key_S);
     EXPECT_TRUE(control<QLabel>("quotation")->isVisible());
-    app.click(main().Image14);
+    app.click(control<SkinImage>("connectionButton"));
     ASSERT_TRUE(app.advanceUntil([&] { return userNameEdit()->isVisible(); }));
     EXPECT_EQ(userNameEdit()->text(), "") << "the keys went nowhere near the closed panel";
 }
@@ -171,26 +181,30 @@ TEST_F(Presentation, KeysTypedIntoAPanelBoxAreTheBoxsAndTheWindowsAgainOnceThePa
 TEST_F(Presentation, TheWindowsFontIsArialElevenPixelsAndThePasswordShowsStars) {
     start("[Connection]\r\nName=Demo ISP\r\nUsername=joe\r\nPassword=" +
           encodePassword("secret").toLatin1() + "\r\n");
-    for (QWidget* text : std::initializer_list<QWidget*>{
-             control<QLabel>("statusCaption"), main().Status2, control<QLabel>("makeDailyLabel")}) {
+    for (QWidget* text : std::initializer_list<QWidget*>{control<QLabel>("statusCaption"),
+                                                         control<QLabel>("statusLine"),
+                                                         control<QLabel>("makeDailyLabel")}) {
         const QFontInfo font(text->font());
         EXPECT_EQ(font.family().toStdString(), "Liberation Sans")
             << text->objectName().toStdString();
         EXPECT_EQ(font.pixelSize(), 11) << text->objectName().toStdString();
     }
-    app.click(main().Image14);
+    app.click(control<SkinImage>("connectionButton"));
     ASSERT_TRUE(app.advanceUntil([&] { return passwordEdit()->isVisible(); }));
     EXPECT_EQ(passwordEdit()->displayText(), "******");
 
     // The longest status text of a demo connection fits the status line.
     app.click(cancelButton());
-    app.click(main().Image10);
-    ASSERT_TRUE(
-        app.advanceUntil([&] { return main().Status2->text().contains("Device:"); }, 30000));
-    EXPECT_EQ(main().Status2->text(), "Demo ISP - Connected.   Device: Simulated Modem");
-    EXPECT_LE(main().Status2->fontMetrics().horizontalAdvance(main().Status2->text()),
-              main().Status2->width());
-    app.click(main().Image10);
+    app.click(control<SkinImage>("connectButton"));
+    ASSERT_TRUE(app.advanceUntil(
+        [&] { return control<QLabel>("statusLine")->text().contains("Device:"); }, 30000));
+    EXPECT_EQ(control<QLabel>("statusLine")->text(),
+              "Demo ISP - Connected.   Device: Simulated Modem");
+    EXPECT_LE(control<QLabel>("statusLine")
+                  ->fontMetrics()
+                  .horizontalAdvance(control<QLabel>("statusLine")->text()),
+              control<QLabel>("statusLine")->width());
+    app.click(control<SkinImage>("connectButton"));
 }
 
 TEST_F(Presentation, TheQuotationClosesTheAboutPictureAndRunsSilentlyWithoutSound) {

@@ -56,8 +56,8 @@ TEST(StartupShutdown, FirstStartShowsTheSplashThenTheMainWindowAndSavesEveryKeyA
     EXPECT_FALSE(app.program().trayMenu->connectOnStartOption->isChecked());
     EXPECT_FALSE(app.program().trayMenu->minimizeOnConnectOption->isChecked());
     EXPECT_FALSE(app.program().trayMenu->minimizeDialUpOption->isChecked());
-    EXPECT_EQ(app.main().Label2->text(), "(none)");
-    EXPECT_EQ(app.main().Label12->text(), "(not set)");
+    EXPECT_EQ(app.control<QLabel>("connectionName")->text(), "(none)");
+    EXPECT_EQ(app.control<QLabel>("alarmTimeLabel")->text(), "(not set)");
 
     app.program().trayMenu->exitItem->trigger();
     EXPECT_TRUE(app.program().application().Terminated());

@@ -159,7 +159,7 @@ int main(int argc, char** argv) {
             }
             delays.push_back(since.nsecsElapsed() / 1e6);
             reconnect.cancelButton->click();
-            main.Image10Click(&main);
+            main.toggleConnection();
             if (!pumpUntil(connected, 30000)) {
                 std::fprintf(stderr, "bench_watch: the connection did not come up again\n");
                 return false;

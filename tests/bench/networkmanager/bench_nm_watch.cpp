@@ -165,7 +165,7 @@ int main(int argc, char** argv) {
         }
         fromSignal.push_back(std::max(0.0, shown - *signalledAt));
         reconnect.cancelButton->click();
-        main.Image10Click(&main);
+        main.toggleConnection();
         if (!pumpUntil(connected, 30000)) {
             std::fprintf(stderr, "bench_nm_watch: the connection did not come up again\n");
             return 1;
