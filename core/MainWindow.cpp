@@ -112,7 +112,11 @@ void MainWindow::buildSkin() {
         {m_exitButton, &m_exitFaces},
         {m_connectionButton, &m_connectionFaces},
         {m_extrasButton, &m_extrasFaces}};
-    for (auto [button, list] : plainButtons) {
+    for (const auto& plain : plainButtons) {
+        // Plain copies: a lambda may not capture a structured binding under
+        // every compiler that checks this code.
+        SkinImage* const button = plain.first;
+        ImageList* const list = plain.second;
         button->onMouseDown = [this, button, list](Qt::MouseButton) {
             handle([=, this] { SkinButtonDown(button, *list); });
         };
