@@ -25,66 +25,26 @@
 #include "dialup/phonebook/LineService.h"
 #include "platform/Clock.h"
 #include "platform/Platform.h"
+#include "tests/bench/support/WatchMeasures.h"
 #include "tests/support/FakeRegistry.h"
 #include "tests/support/FakeWindows.h"
 #include "tests/support/RecordingShell.h"
 #include "tests/support/RecordingTrayShell.h"
 
-namespace {
-
-double cpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-// Runs the loop, sleeping between events, until the condition holds or the
-// time is up; the condition is looked at every millisecond.
-bool pumpUntil(const std::function<bool()>& done, int timeoutMs) {
-    if (done()) return true;
-    QEventLoop loop;
-    QTimer check;
-    check.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-        if (done()) loop.quit();
-    });
-    check.start(1);
-    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-    loop.exec();
-    return done();
-}
-
-// Runs the loop for a while with nothing else to do; the share of one core
-// that the process (all its threads) used meanwhile, in percent.
-double idleShare(int seconds) {
-    const double cpuBefore = cpuSeconds();
-    QElapsedTimer wall;
-    wall.start();
-    QEventLoop loop;
-    QTimer::singleShot(seconds * 1000, &loop, &QEventLoop::quit);
-    loop.exec();
-    return (cpuSeconds() - cpuBefore) / (wall.elapsed() / 1000.0) * 100.0;
-}
-
-void write(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly)) file.write(bytes);
-}
-
-}  // namespace
+using obu::bench::idleShare;
+using obu::bench::printDelays;
+using obu::bench::pumpUntil;
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const int watchSeconds = qEnvironmentVariableIsSet("OBU_BENCH_WATCH_SECONDS")
-                                 ? qEnvironmentVariableIntValue("OBU_BENCH_WATCH_SECONDS")
-                                 : 30;
+    const int watchSeconds = obu::bench::watchSeconds();
     QTemporaryDir dir;
     const QString folder = dir.path() + QLatin1Char('/');
-    write(folder + "phonebook.pbk",
-          "[Fast ISP]\nPortDelay=20\nDialDelay=50\nAuthDelay=20\nProjectDelay=20\n");
-    write(folder + "obu.ini", "[Connection]\r\nName=Fast ISP\r\nAutoConnect=1\r\n");
+    obu::bench::writeFile(
+        folder + "phonebook.pbk",
+        "[Fast ISP]\nPortDelay=20\nDialDelay=50\nAuthDelay=20\nProjectDelay=20\n");
+    obu::bench::writeFile(folder + "obu.ini", "[Connection]\r\nName=Fast ISP\r\nAutoConnect=1\r\n");
 
     // The line is held by the modem emulator, a process of its own, as in the real program.
     obu::LineService::Paths paths{folder + "phonebook.pbk", folder + "lines"};
@@ -172,17 +132,9 @@ int main(int argc, char** argv) {
     std::vector<double> modemDelays;
     if (!dropDelays(dropThroughRegistry, registryDelays) || !dropDelays(loseAtModem, modemDelays))
         return 1;
-    std::printf(
-        "drop through the registry to Reconnect window over %zu drops: min %.2f ms, median %.2f "
-        "ms, "
-        "max %.2f ms   (goal under 20 ms)\n",
-        registryDelays.size(), registryDelays.front(), registryDelays[registryDelays.size() / 2],
-        registryDelays.back());
-    std::printf(
-        "line lost at the modem to Reconnect window over %zu drops: min %.2f ms, median %.2f ms, "
-        "max %.2f ms   (goal under 20 ms)\n",
-        modemDelays.size(), modemDelays.front(), modemDelays[modemDelays.size() / 2],
-        modemDelays.back());
+    printDelays("drop through the registry to Reconnect window", registryDelays,
+                "goal under 20 ms");
+    printDelays("line lost at the modem to Reconnect window", modemDelays, "goal under 20 ms");
 
     // A hundred dials of another process in the registry, listed after ours.
     QProcess other;

@@ -24,72 +24,25 @@
 #include "core/Program.h"
 #include "dialup/networkmanager/NetworkManagerClient.h"
 #include "platform/Platform.h"
+#include "tests/bench/support/WatchMeasures.h"
 #include "tests/support/FakeRegistry.h"
 #include "tests/support/FakeWindows.h"
 #include "tests/support/RecordingShell.h"
 #include "tests/support/RecordingTrayShell.h"
 
-namespace {
-
-double cpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-// Runs the loop until the condition holds or the time is up; the condition is
-// looked at every millisecond.
-bool pumpUntil(const std::function<bool()>& done, int timeoutMs) {
-    if (done()) return true;
-    QEventLoop loop;
-    QTimer check;
-    check.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-        if (done()) loop.quit();
-    });
-    check.start(1);
-    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-    loop.exec();
-    return done();
-}
-
-// The share of one core that the process used while its loop had nothing
-// else to do, in percent.
-double idleShare(int seconds) {
-    const double cpuBefore = cpuSeconds();
-    QElapsedTimer wall;
-    wall.start();
-    QEventLoop loop;
-    QTimer::singleShot(seconds * 1000, &loop, &QEventLoop::quit);
-    loop.exec();
-    return (cpuSeconds() - cpuBefore) / (wall.elapsed() / 1000.0) * 100.0;
-}
-
-void write(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly)) file.write(bytes);
-}
-
-void printDelays(const char* what, std::vector<double> delays, const char* goal) {
-    std::sort(delays.begin(), delays.end());
-    std::printf("%s over %zu drops: min %.2f ms, median %.2f ms, max %.2f ms   (%s)\n", what,
-                delays.size(), delays.front(), delays[delays.size() / 2], delays.back(), goal);
-}
-
-}  // namespace
+using obu::bench::idleShare;
+using obu::bench::printDelays;
+using obu::bench::pumpUntil;
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const QString profileName = qEnvironmentVariable("OBU_BENCH_PROFILE");
-    const int watchSeconds = qEnvironmentVariableIsSet("OBU_BENCH_WATCH_SECONDS")
-                                 ? qEnvironmentVariableIntValue("OBU_BENCH_WATCH_SECONDS")
-                                 : 30;
+    const int watchSeconds = obu::bench::watchSeconds();
     QTemporaryDir dir;
     const QString folder = dir.path() + QLatin1Char('/');
-    write(folder + "obu.ini",
-          "[Connection]\r\nName=" + profileName.toLatin1() + "\r\nAutoConnect=1\r\n");
+    obu::bench::writeFile(folder + "obu.ini", "[Connection]\r\nName=" + profileName.toLatin1() +
+                                                  "\r\nAutoConnect=1\r\n");
 
     obu::LineService::Paths paths{folder + "phonebook.pbk", folder + "lines"};
     paths.lockDir = folder + "lock";
