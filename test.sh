@@ -10,7 +10,8 @@ cd "$(dirname "$0")"
 tools/install-deps.sh --test || { echo "test.sh: could not install the packages"; exit 1; }
 
 failed=()
-step() { printf '\n=== %s\n' "$*"; }
+# Each step's heading says how long the run has taken so far, to see where the time goes.
+step() { printf '\n=== %s (at %d s)\n' "$*" "$SECONDS"; }
 configure() { cmake -S . -B "$1" -G Ninja "${@:2}" >/dev/null; }
 
 # Every C++ file of the repository, tracked or new (not ignored), that exists;
@@ -103,6 +104,7 @@ done
 step "All tests (unit, whole program, end-to-end under Xvfb)"
 ctest --test-dir build -j2 --timeout 600 --output-on-failure
 main=$?
+step "Finished"
 
 if [[ ${#failed[@]} -gt 0 ]]; then
     echo "test.sh: also failed: ${failed[*]}"
