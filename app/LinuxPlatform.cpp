@@ -4,16 +4,16 @@
 #include <QTimer>
 #include <cstdio>
 
-#include "connection/ModemCheck.h"
+#include "dialup/ModemCheck.h"
+#include "gui/desktop/HeadlessDialogs.h"
+#include "gui/desktop/QtDialogs.h"
+#include "gui/desktop/QtHelp.h"
+#include "gui/desktop/QtTrayShell.h"
 #include "platform/Dispatcher.h"
 #include "platform/Formats.h"
-#include "platform/HeadlessDialogs.h"
 #include "platform/IniFileProfile.h"
 #include "platform/PosixShell.h"
-#include "platform/QtDialogs.h"
 #include "platform/QtEventLoop.h"
-#include "platform/QtHelp.h"
-#include "platform/QtTrayShell.h"
 #include "platform/SdlSound.h"
 #include "platform/SystemClock.h"
 #include "platform/X11Windows.h"

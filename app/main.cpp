@@ -7,14 +7,14 @@
 #include "app/LinuxPlatform.h"
 #include "app/Options.h"
 #include "app/SingleInstance.h"
-#include "core/MainWindow.h"
-#include "core/Program.h"
+#include "gui/main/MainWindow.h"
+#include "gui/main/Program.h"
+#include "gui/shell/SplashScreen.h"
 #include "platform/Autostart.h"
 #include "platform/DataFolders.h"
 #include "platform/Dispatcher.h"
 #include "platform/ProgramFolder.h"
 #include "platform/TerminationSignals.h"
-#include "shell/SplashScreen.h"
 
 namespace {
 

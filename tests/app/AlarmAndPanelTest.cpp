@@ -3,10 +3,10 @@
 #include <QLineEdit>
 #include <QTest>
 
-#include "core/MainWindow.h"
-#include "shell/TrayMenu.h"
+#include "gui/main/MainWindow.h"
+#include "gui/shell/TrayMenu.h"
+#include "gui/skin/CreditsWindow.h"
 #include "tests/support/AppHarness.h"
-#include "ui/CreditsWindow.h"
 
 using namespace obu;
 using obu::test::AppHarness;

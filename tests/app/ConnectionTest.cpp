@@ -2,12 +2,12 @@
 
 #include <QDir>
 
-#include "connection/DisconnectCountdown.h"
-#include "connection/DisconnectTimerDialog.h"
-#include "connection/ReconnectCountdown.h"
-#include "core/MainWindow.h"
+#include "gui/connection/DisconnectCountdown.h"
+#include "gui/connection/DisconnectTimerDialog.h"
+#include "gui/connection/ReconnectCountdown.h"
+#include "gui/main/MainWindow.h"
+#include "gui/shell/TrayMenu.h"
 #include "model/PasswordCodec.h"
-#include "shell/TrayMenu.h"
 #include "tests/support/AppHarness.h"
 
 using namespace obu;

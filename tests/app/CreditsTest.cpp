@@ -2,10 +2,10 @@
 
 #include <QTest>
 
-#include "core/MainWindow.h"
+#include "gui/main/MainWindow.h"
+#include "gui/skin/CreditsWindow.h"
 #include "tests/support/AppHarness.h"
 #include "tests/support/RecordingSound.h"
-#include "ui/CreditsWindow.h"
 
 using namespace obu;
 using obu::test::AppHarness;

@@ -12,16 +12,16 @@
 #include <QTest>
 #include <QTextBrowser>
 
-#include "core/MainWindow.h"
-#include "extras/BrowseEdit.h"
-#include "extras/ExtrasEditor.h"
+#include "gui/desktop/HelpWindow.h"
+#include "gui/desktop/QtHelp.h"
+#include "gui/extras/BrowseEdit.h"
+#include "gui/extras/ExtrasEditor.h"
+#include "gui/main/MainWindow.h"
+#include "gui/shell/TrayMenu.h"
 #include "model/BrowserCommand.h"
 #include "platform/CommandLine.h"
-#include "platform/HelpWindow.h"
 #include "platform/PosixShell.h"
-#include "platform/QtHelp.h"
 #include "platform/XdgRegistry.h"
-#include "shell/TrayMenu.h"
 #include "tests/support/AppHarness.h"
 #include "tests/support/QtPrinters.h"
 #include "tests/support/RecordingSound.h"

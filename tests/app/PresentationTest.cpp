@@ -3,9 +3,9 @@
 #include <QFontInfo>
 #include <QTest>
 
-#include "core/MainWindow.h"
+#include "gui/main/MainWindow.h"
+#include "gui/shell/TrayMenu.h"
 #include "model/PasswordCodec.h"
-#include "shell/TrayMenu.h"
 #include "tests/support/AppHarness.h"
 
 using namespace obu;

@@ -7,8 +7,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "core/MainWindow.h"
-#include "shell/SplashScreen.h"
+#include "gui/main/MainWindow.h"
+#include "gui/shell/SplashScreen.h"
 #include "tests/support/AppHarness.h"
 
 using namespace obu;

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "connection/DisconnectTimerDialog.h"
-#include "core/MainWindow.h"
-#include "shell/TrayMenu.h"
+#include "gui/connection/DisconnectTimerDialog.h"
+#include "gui/main/MainWindow.h"
+#include "gui/shell/TrayMenu.h"
 #include "tests/support/AppHarness.h"
 
 using namespace obu;

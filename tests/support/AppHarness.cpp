@@ -3,8 +3,8 @@
 #include <QRegularExpression>
 #include <QTest>
 
-#include "core/MainWindow.h"
-#include "shell/SplashScreen.h"
+#include "gui/main/MainWindow.h"
+#include "gui/shell/SplashScreen.h"
 #include "timing/PacingTimer.h"
 
 namespace obu::test {

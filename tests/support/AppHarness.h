@@ -4,9 +4,9 @@
 #include <memory>
 #include <stdexcept>
 
-#include "connection/ModemCheck.h"
-#include "core/Program.h"
+#include "dialup/ModemCheck.h"
 #include "dialup/phonebook/LineService.h"
+#include "gui/main/Program.h"
 #include "platform/Dispatcher.h"
 #include "platform/Formats.h"
 #include "platform/IniFileProfile.h"

@@ -2,7 +2,7 @@
 #include <QIcon>
 #include <QString>
 
-#include "platform/TrayShell.h"
+#include "gui/desktop/TrayShell.h"
 
 namespace obu::test {
 

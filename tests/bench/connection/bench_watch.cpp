@@ -18,11 +18,11 @@
 #include <vector>
 
 #include "app/LinuxPlatform.h"
-#include "connection/ReconnectCountdown.h"
-#include "core/MainWindow.h"
-#include "core/Program.h"
 #include "dialup/modem/Processes.h"
 #include "dialup/phonebook/LineService.h"
+#include "gui/connection/ReconnectCountdown.h"
+#include "gui/main/MainWindow.h"
+#include "gui/main/Program.h"
 #include "platform/Clock.h"
 #include "platform/Platform.h"
 #include "tests/bench/support/WatchMeasures.h"

@@ -19,10 +19,10 @@
 #include <vector>
 
 #include "app/LinuxPlatform.h"
-#include "connection/ReconnectCountdown.h"
-#include "core/MainWindow.h"
-#include "core/Program.h"
 #include "dialup/networkmanager/NetworkManagerClient.h"
+#include "gui/connection/ReconnectCountdown.h"
+#include "gui/main/MainWindow.h"
+#include "gui/main/Program.h"
 #include "platform/Platform.h"
 #include "tests/bench/support/WatchMeasures.h"
 #include "tests/support/FakeRegistry.h"

@@ -15,9 +15,9 @@
 #include <QSocketNotifier>
 #include <cstdio>
 
+#include "gui/desktop/QtTrayShell.h"
+#include "gui/shell/TrayIcon.h"
 #include "platform/QtEventLoop.h"
-#include "platform/QtTrayShell.h"
-#include "shell/TrayIcon.h"
 
 namespace {
 

@@ -8,10 +8,10 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "model/WebPageOpener.h"
 #include "platform/CommandLine.h"
 #include "platform/PosixShell.h"
 #include "platform/XdgRegistry.h"
-#include "shell/WebPageOpener.h"
 #include "tests/unit/platform/Recorder.h"
 
 using namespace obu;

@@ -1,0 +1,56 @@
+#include "gui/connection/DisconnectCountdown.h"
+
+#include "gui/main/Program.h"
+#include "platform/Platform.h"
+
+namespace obu {
+
+DisconnectCountdown::DisconnectCountdown(Program& program)
+    : Form(program, QStringLiteral(" "), 200, 132), m_count(*program.platform().loop, 30) {
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowStaysOnTopHint);
+    setButtonless(true);
+    QFont font(QStringLiteral("Arial Narrow"));
+    font.setPixelSize(16);
+    setFont(font);
+
+    auto* lead = new QLabel(QStringLiteral("OBU will disconnect you in"), this);
+    lead->setGeometry(8, 8, 184, 22);
+    lead->setAlignment(Qt::AlignCenter);
+    QFont big = font;
+    big.setBold(true);
+    big.setPixelSize(28);
+    // Shows 0 until the first warning.
+    secondsLabel = new QLabel(QStringLiteral("0"), this);
+    secondsLabel->setGeometry(8, 32, 184, 34);
+    secondsLabel->setAlignment(Qt::AlignCenter);
+    secondsLabel->setFont(big);
+    auto* unit = new QLabel(QStringLiteral("seconds."), this);
+    unit->setGeometry(8, 66, 184, 22);
+    unit->setAlignment(Qt::AlignCenter);
+    cancelButton = new QPushButton(QStringLiteral("cancel"), this);
+    cancelButton->setGeometry(62, 96, 76, 26);
+    connect(cancelButton, &QPushButton::clicked, this, [this] { handle([this] { stop(); }); });
+
+    centreOnScreen();
+    connect(&m_count, &Countdown::secondsLeftChanged, secondsLabel,
+            [this](int seconds) { secondsLabel->setText(QString::number(seconds)); });
+    connect(&m_count, &Countdown::expired, this, [this] {
+        Hide();
+        emit expired();
+    });
+}
+
+void DisconnectCountdown::start() {
+    m_count.stop();
+    secondsLabel->setText(QString::number(m_count.secondsLeft()));
+    Show();
+    m_count.start();
+}
+
+void DisconnectCountdown::stop() {
+    m_count.stop();
+    Hide();
+}
+
+}  // namespace obu

@@ -1,0 +1,35 @@
+#pragma once
+#include <QLabel>
+#include <QPushButton>
+#include <QSpinBox>
+
+#include "gui/skin/Form.h"
+
+namespace obu {
+
+// The largest number of minutes the disconnect timer offers.
+constexpr int kMaxDisconnectMinutes = 1000;
+// The minutes the disconnect timer uses for a stored value.
+int DisconnectTimerMinutes(int stored);
+
+// The disconnect-timer dialog: "Disconnect after N minutes of being connected."
+class DisconnectTimerDialog : public Form {
+    Q_OBJECT
+public:
+    explicit DisconnectTimerDialog(Program& program);
+
+protected:
+    void FormShow() override;
+
+private:
+    // Stores the minutes chosen; zero also ends a warning already counting.
+    void acceptMinutes();
+
+    QLabel* m_textBefore = nullptr;
+    QSpinBox* m_minutesBox = nullptr;
+    QLabel* m_textAfter = nullptr;
+    QPushButton* m_okButton = nullptr;
+    QPushButton* m_cancelButton = nullptr;
+};
+
+}  // namespace obu

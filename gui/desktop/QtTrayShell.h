@@ -1,0 +1,48 @@
+#pragma once
+#include <QSystemTrayIcon>
+#include <functional>
+#include <memory>
+
+#include "gui/desktop/TrayShell.h"
+
+namespace obu {
+
+// The notification area of a Linux desktop through QSystemTrayIcon: an
+// XEmbed tray (trayer, stalonetray, panels) or a StatusNotifier host.
+//
+// Qt reports a double click as a click and then a double click; the shell
+// adds the click that ends the gesture, so that a double click always comes
+// as click, double click, click. The icon's menu is the program's own popup:
+// Qt's context menu is never set, so a right click only asks for the menu.
+//
+// Where no notification area exists the icon is still kept (Qt shows it as
+// soon as a tray host appears) and one line on standard error says that
+// nothing can be seen; available() tells the program the same.
+class QtTrayShell : public TrayShell {
+    Q_OBJECT
+public:
+    // warn receives the one line about a missing notification area; by
+    // default it goes to standard error.
+    explicit QtTrayShell(EventLoop& loop, std::function<void(const QString&)> warn = {});
+    ~QtTrayShell() override;
+
+    void show(const QIcon& picture, const QString& tip) override;
+    void hide() override;
+    bool shown() const override { return shown_; }
+    bool available() const override;
+
+    static const char* const kNoTrayMessage;
+
+private:
+    void onActivated(QSystemTrayIcon::ActivationReason reason);
+    void warnOnceIfNoTray();
+
+    std::function<void(const QString&)> warn_;
+    bool warned_ = false;
+    bool shown_ = false;
+    // Made with the first show, and never without a screen: headless, no
+    // notification area can exist and the icon is kept as state only.
+    std::unique_ptr<QSystemTrayIcon> icon_;
+};
+
+}  // namespace obu

@@ -1,0 +1,15 @@
+#include "gui/desktop/TrayShell.h"
+
+#include <QPointer>
+
+#include "platform/EventLoop.h"
+
+namespace obu {
+
+void TrayShell::report(TrayAction action) {
+    loop_.post([self = QPointer<TrayShell>(this), action] {
+        if (self) emit self->activated(action);
+    });
+}
+
+}  // namespace obu

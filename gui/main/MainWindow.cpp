@@ -1,0 +1,204 @@
+#include "gui/main/MainWindow.h"
+#include "gui/skin/TransparentLabel.h"
+
+#include "gui/main/Program.h"
+#include "gui/shell/SplashScreen.h"
+#include "platform/Platform.h"
+
+namespace obu {
+
+MainWindow::MainWindow(Program& program)
+    : Form(program, QStringLiteral("Obu Linekeeper v1.3"), 452 - kFrameWidth, 243 - kFrameHeight),
+      m_alarmClock(*program.platform().clock, *program.platform().loop,
+                   *program.platform().formats),
+      m_extras(program.platform()),
+      m_lightFaces(QStringLiteral("lightFaces"), QSize(18, 18)),
+      m_connectFaces(QStringLiteral("connectFaces"), QSize(163, 31), QStringLiteral("Connect")),
+      m_alarmFaces(QStringLiteral("alarmFaces"), QSize(163, 31), QStringLiteral("Set Alarm")),
+      m_exitFaces(QStringLiteral("exitFaces"), QSize(82, 29), QStringLiteral("Exit")),
+      m_connectionFaces(QStringLiteral("connectionFaces"), QSize(163, 31),
+                        QStringLiteral("Connection")),
+      m_extrasFaces(QStringLiteral("extrasFaces"), QSize(163, 31), QStringLiteral("Extras")),
+      m_disconnectFaces(QStringLiteral("disconnectFaces"), QSize(163, 31),
+                        QStringLiteral("Disconnect")),
+      m_quotationSteps(*program.platform().loop, 1000),
+      m_lineMonitor(*program.platform().loop, 500),
+      m_disconnectTimer(*program.platform().loop, 1000),
+      m_dialUpWindowSearch(*program.platform().loop, 1),
+      m_dropWatch(*program.platform().loop, EventLoop::kMinimumTimerMs) {
+    // A fixed border with a system menu and a minimize box only.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    setAutoFillBackground(true);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, Qt::white);
+    setPalette(pal);
+    // Arial 11 pixels for the window; labels without a font of their own take it.
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(11);
+    setFont(font);
+    buildSkin();
+    buildControls();
+    buildSettingsPanel();
+    bindCall();
+    m_lineMonitor.setOnTimer([this] { checkForBusyLine(); });
+    connect(&m_alarmClock, &AlarmClock::due, this, &MainWindow::dialAtAlarm);
+    connect(&m_alarmClock, &AlarmClock::textChanged, m_alarmTimeLabel, &QLabel::setText);
+    connect(&m_extras, &Extras::lightChanged, this, [this](int n) { DrawLight(n); });
+    connect(&m_extras, &Extras::slotChanged, this, &MainWindow::showExtra);
+    // The status line is painted at once: the waits of the launch would keep
+    // it from being painted before the next text replaces it.
+    connect(&m_extras, &Extras::launching, this, [this](const QString& text) {
+        m_statusLine->setText(text);
+        m_statusLine->repaint();
+    });
+    m_dropWatch.setOnTimer([this] { onDropWatchTick(); });
+    m_disconnectTimer.setOnTimer([this] { warnOfDisconnect(); });
+    FormCreate();
+    buildPresentation();
+}
+
+MainWindow::~MainWindow() {
+    FormDestroy();
+    // The call goes with the window; a connection that is up stays up.
+    m_call.reset();
+}
+
+void MainWindow::resetConnectButton() {
+    m_connectButton->Clear();
+    DrawConnectFace();
+}
+
+void MainWindow::setWidth(int outerWidth) {
+    outerWidth_ = outerWidth;
+    setFixedWidth(outerWidth - kFrameWidth);
+}
+
+void MainWindow::setOuterSize(int outerWidth, int outerHeight) {
+    outerWidth_ = outerWidth;
+    outerHeight_ = outerHeight;
+    setFixedSize(outerWidth - kFrameWidth, outerHeight - kFrameHeight);
+}
+
+void MainWindow::buildSkin() {
+    const QString folder = platform().programFolder;
+    m_lightFaces.loadStrip(folder + QStringLiteral("lights.png"));
+    m_connectFaces.loadStrip(folder + QStringLiteral("face-connect.png"));
+    m_alarmFaces.loadStrip(folder + QStringLiteral("face-alarm.png"));
+    m_exitFaces.loadStrip(folder + QStringLiteral("face-exit.png"));
+    m_connectionFaces.loadStrip(folder + QStringLiteral("face-connection.png"));
+    m_extrasFaces.loadStrip(folder + QStringLiteral("face-extras.png"));
+    m_disconnectFaces.loadStrip(folder + QStringLiteral("face-disconnect.png"));
+
+    m_background = new SkinImage(this, QStringLiteral("background"), 0, 0, 600, 216);
+    m_connectionButton = new SkinImage(this, QStringLiteral("connectionButton"), 7, 63, 163, 31);
+    m_alarmButton = new SkinImage(this, QStringLiteral("alarmButton"), 7, 93, 163, 31);
+    m_extrasButton = new SkinImage(this, QStringLiteral("extrasButton"), 7, 122, 163, 31);
+    m_connectButton = new SkinImage(this, QStringLiteral("connectButton"), 7, 152, 163, 31);
+    m_exitButton = new SkinImage(this, QStringLiteral("exitButton"), 346, 184, 82, 29);
+    for (SkinImage* button : {m_connectionButton, m_alarmButton, m_extrasButton, m_connectButton})
+        button->setCursor(Qt::PointingHandCursor);
+
+    m_connectButton->onMouseDown = [this](Qt::MouseButton b) {
+        handle([=, this] { pressConnectButton(b); });
+    };
+    m_connectButton->onClick = [this] { handle([this] { toggleConnection(); }); };
+    m_connectButton->onMouseUp = [this](Qt::MouseButton b) {
+        handle([=, this] { releaseConnectButton(b); });
+    };
+    const std::pair<SkinImage*, ImageList*> plainButtons[] = {
+        {m_alarmButton, &m_alarmFaces},
+        {m_exitButton, &m_exitFaces},
+        {m_connectionButton, &m_connectionFaces},
+        {m_extrasButton, &m_extrasFaces}};
+    for (const auto& plain : plainButtons) {
+        // Plain copies: a lambda may not capture a structured binding under
+        // every compiler that checks this code.
+        SkinImage* const button = plain.first;
+        ImageList* const list = plain.second;
+        button->onMouseDown = [this, button, list](Qt::MouseButton) {
+            handle([=, this] { SkinButtonDown(button, *list); });
+        };
+        button->onMouseUp = [this, button, list](Qt::MouseButton) {
+            handle([=, this] { SkinButtonUp(button, *list); });
+        };
+    }
+    m_alarmButton->onClick = [this] { handle([this] { openAlarmPage(); }); };
+    m_connectionButton->onClick = [this] { handle([this] { openConnectionPage(); }); };
+    m_exitButton->onClick = [this] { handle([this] { program().splashScreen->Close(); }); };
+}
+
+void MainWindow::bindCall() {
+    m_call = std::make_unique<DialUpCall>(*platform().dialUp);
+    connect(m_call.get(), &DialUpCall::stageReached, this, &MainWindow::onDialStage);
+    connect(m_call.get(), &DialUpCall::connected, this, &MainWindow::onConnected);
+    connect(m_call.get(), &DialUpCall::disconnected, this, &MainWindow::onDisconnected);
+    connect(m_call.get(), &DialUpCall::failed, this, &MainWindow::onDialFailed);
+    connect(platform().dialUp, &DialUpService::callsChanged, this, [this] {
+        if (m_dropWatch.enabled()) checkForDrop();
+    });
+}
+
+void MainWindow::buildControls() {
+    auto label = [this](const QString& name, const QString& text, int x, int y, int w, int h) {
+        return transparentLabel(this, name, text, x, y, w, h);
+    };
+    auto narrow = [](int pixels, bool bold) {
+        QFont font(QStringLiteral("Arial Narrow"));
+        font.setPixelSize(pixels);
+        font.setBold(bold);
+        return font;
+    };
+    m_entryCaption = label(QStringLiteral("entryCaption"),
+                           QStringLiteral("Current Connection Name:"), 192, 78, 217, 22);
+    m_entryCaption->setFont(narrow(19, true));
+    m_entryCaption->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    m_connectionName =
+        label(QStringLiteral("connectionName"), QStringLiteral("(none)"), 192, 102, 217, 15);
+    m_connectionName->setFont(narrow(13, false));
+    m_connectionName->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    m_alarmCaption =
+        label(QStringLiteral("alarmCaption"), QStringLiteral("Alarm Set For:"), 208, 38, 185, 22);
+    m_alarmCaption->setFont(narrow(19, true));
+    m_alarmCaption->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    m_alarmTimeLabel =
+        label(QStringLiteral("alarmTimeLabel"), QStringLiteral("(not set)"), 200, 62, 201, 15);
+    m_alarmTimeLabel->setFont(narrow(13, false));
+    m_alarmTimeLabel->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    // The page arrows are Unicode arrows, drawn in a font that has them.
+    QFont arrows(QStringLiteral("DejaVu Sans"));
+    arrows.setPixelSize(21);
+    m_downArrow = label(QStringLiteral("downArrow"), QString(QChar(0x2193)), 372, 128, 17, 23);
+    m_downArrow->setFont(arrows);
+    m_downArrow->setCursor(Qt::PointingHandCursor);
+    m_upArrow = label(QStringLiteral("upArrow"), QString(QChar(0x2191)), 372, 14, 17, 23);
+    m_upArrow->setFont(arrows);
+    m_upArrow->setCursor(Qt::PointingHandCursor);
+    m_upArrow->hide();
+    m_quotation = label(QStringLiteral("quotation"), QString(), 0, 0, 180, 80);
+    m_quotation->setFont(narrow(12, false));
+    m_quotation->setWordWrap(true);
+    m_quotation->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    m_quotation->hide();
+    m_statusCaption =
+        label(QStringLiteral("statusCaption"), QStringLiteral("Status:"), 8, 192, 40, 15);
+    m_statusLine = label(QStringLiteral("statusLine"), QString(), 50, 192, 290, 15);
+
+    m_entryList = new QListWidget(this);
+    m_entryList->setObjectName(QStringLiteral("entryList"));
+    m_entryList->setGeometry(470, 40, 97, 28);
+    m_entryList->hide();
+    m_userNameEdit = new QLineEdit(this);
+    m_userNameEdit->setObjectName(QStringLiteral("userNameEdit"));
+    m_userNameEdit->setGeometry(470, 93, 97, 20);
+    m_userNameEdit->hide();
+    m_passwordEdit = new QLineEdit(this);
+    m_passwordEdit->setObjectName(QStringLiteral("passwordEdit"));
+    m_passwordEdit->setGeometry(470, 136, 97, 20);
+    m_passwordEdit->setEchoMode(QLineEdit::Password);
+    m_passwordEdit->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));  // '*'
+    m_passwordEdit->hide();
+}
+
+}  // namespace obu

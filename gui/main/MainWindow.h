@@ -1,0 +1,297 @@
+#pragma once
+#include <QDateEdit>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTimeEdit>
+#include <array>
+#include <memory>
+
+#include "dialup/DialUpCall.h"
+#include "dialup/DialUpService.h"
+#include "gui/skin/Form.h"
+#include "gui/skin/ImageList.h"
+#include "gui/skin/SkinImage.h"
+#include "model/AlarmClock.h"
+#include "model/EventLog.h"
+#include "model/Extras.h"
+#include "model/Settings.h"
+#include "model/WebPageOpener.h"
+#include "platform/Sound.h"
+#include "platform/WindowTimer.h"
+#include "timing/PacingTimer.h"
+
+namespace obu {
+
+// The main window, "Obu Linekeeper v1.3". It owns almost all shared state:
+// the settings file, the log, the connection flags, the extras, the alarm and
+// the timers. Its handlers live in the folder of the subsystem they belong to.
+class MainWindow : public Form {
+    Q_OBJECT
+public:
+    explicit MainWindow(Program& program);
+    ~MainWindow() override;
+
+    // The window's size is kept as its outer size, the client area plus the
+    // frame: 452 × 243 closed, 608 wide with the panel open. The panel's
+    // slide and the stored layout are reckoned in these numbers.
+    static constexpr int kFrameWidth = 6;
+    static constexpr int kFrameHeight = 27;
+    // The size last given, not the one the window manager reports: its late
+    // answer to an earlier resize must not step the panel's slide back.
+    int Width() const { return outerWidth_; }
+    int Height() const { return outerHeight_; }
+    void setWidth(int outerWidth);
+    void setOuterSize(int outerWidth, int outerHeight);
+    int Left() const { return pos().x(); }
+    int Top() const { return pos().y(); }
+    void setPosition(int left, int top) { move(left, top); }
+
+    // Start-up and shutdown.
+    void FormCreate();
+    void FormDestroy();
+    void SaveSettings();
+
+    // The one way a log line is written.
+    void WriteLogLine(const QString& message) { eventLog->writeLine(message); }
+    void WriteLogLines(const QStringList& messages) { eventLog->writeLines(messages); }
+
+    // Connection flags.
+    bool SessionActive = false;
+    bool HungUpBySelf = false;
+    bool ReadyToConnect = true;
+    // The connection found by the last detection pass; the program's own hang-ups use it.
+    CallId DetectedConnection = 0;
+
+    // The program's own call.
+    std::unique_ptr<DialUpCall> m_call;
+
+    // Connect command and dial events.
+    void toggleConnection();
+    void onDialStage(CallState state);
+    void onConnected();
+    void onDisconnected();
+    void onDialFailed(DialUpError error, const QString& errorText);
+    // Starts a dial of the chosen entry as the program's own call; non-zero
+    // when the service refused it at once.
+    std::int32_t DialOwnCall();
+    // The service's text for an error code (empty when it has none).
+    QString ServiceErrorText(std::int32_t error);
+    // The one wording of a log line for a call that ended with an error:
+    // "<what> (error N): <text>", then " - <device's detail>" where there is one.
+    static QString CallEndLine(const QString& what, std::int32_t error, const QString& errorText,
+                               const QString& detail);
+    // A dial that failed for a reason other than a busy line or a missing
+    // dial tone: says why, ends the call and the session.
+    void ReportDialFailure(std::int32_t error, const QString& errorText);
+    // The program's own line ended by a limit of the entry's own options
+    // (pppd's idle or connect-time limit): logged, and the session ends.
+    bool EndedByItsOwnLimit();
+    // Whether another program holds the modem of the chosen entry.
+    bool ModemInUse();
+    // Line monitor, drop watch, detection, disconnect timer.
+    void checkForBusyLine();
+    // The drop watch looks whenever the dial-up service says that a call
+    // changed, once soon after it starts, and once a second besides.
+    void startDropWatch();
+    void onDropWatchTick();
+    void checkForDrop();
+    bool DetectConnection();
+    void StartDisconnectTimer();
+    void StopDisconnectTimer();
+    void warnOfDisconnect();
+    void hangUpByDisconnectTimer();
+    // The reconnect countdown ran out: the same entry is dialled again.
+    void reconnectNow();
+    // The user cancelled the reconnect countdown: the session ends.
+    void cancelReconnect();
+    // Skin button press and release of the connect button.
+    void pressConnectButton(Qt::MouseButton Button);
+    void releaseConnectButton(Qt::MouseButton Button);
+    // Draws the resting face of the connect button for a state.
+    void DrawConnectFace();
+    void DrawDisconnectFace();
+
+    // The settings panel slides open beside the buttons on its alarm page or
+    // its connection page.
+    void openAlarmPage();
+    void openConnectionPage();
+    // Skin buttons' press and release faces and sounds.
+    void SkinButtonDown(SkinImage* button, const ImageList& list);
+    void SkinButtonUp(SkinImage* button, const ImageList& list);
+    // Starts the extras after a connection.
+    void LaunchExtras();
+
+    // The alarm. "Clear Alarm Time" clears it here; the file keeps the old
+    // alarm until the next save.
+    AlarmClock& alarmClock() { return m_alarmClock; }
+    // Brings the window forward and dials when the alarm is due, if the line is free.
+    void dialAtAlarm(AlarmClock::Rule rule);
+
+    // Sounds that obey the "Sound" option.
+    void PlayUiSound(const QString& fileName);
+    void PlayClick();
+
+    // The extras: the window shows their names and lights and sends them the user's toggles.
+    Extras& extras() { return m_extras; }
+
+    // Extras: the middle panel's extras pages (a light and a name per extra,
+    // the arrows that page through the panel), the extras button, the web page
+    // opener of the tray menu and the dial-up window minimizer.
+    // Makes the controls of the middle panel and binds the extras' handlers.
+    void buildMiddlePanel();
+    // The light and the name label of slot n (1..8).
+    SkinImage* ExtraLight(int n) const;
+    QLabel* ExtraNameLabel(int n) const;
+    // Draws slot n's light as its flag says.
+    void DrawLight(int n);
+    // The arrows page through the panel on their press; the release only
+    // puts them back in place.
+    void pressDownArrow();
+    void releaseDownArrow();
+    void pressUpArrow();
+    void releaseUpArrow();
+    void toggleExtra(int n);
+    // Brings up the extras editor.
+    void openExtrasEditor();
+    // Hides every page of the middle panel; the arrows stay as they are.
+    void HidePanelContents();
+    // The three pages; the page on show is told by the arrows' visibility.
+    void ShowInformationPage();
+    void ShowWebPagesPage();
+    void ShowProgramsPage();
+    // Opens the maker's and the product's web pages for the tray menu; none
+    // without a registry and a shell.
+    WebPageOpener* webPageOpener() const { return m_webPageOpener.get(); }
+    void minimizeDialUpWindow();
+
+    std::unique_ptr<Settings> settings;
+    std::unique_ptr<EventLog> eventLog;
+
+    // The lights' off and on faces.
+    const ImageList& lightFaces() const { return m_lightFaces; }
+
+    // Runs from a connection until the system's "Connected to" window is found.
+    const WindowTimer& dialUpWindowSearch() const { return m_dialUpWindowSearch; }
+    // The connect button's resting face again, once the program hung up by itself.
+    void resetConnectButton();
+
+protected:
+    void FormClose() override;
+    void FormResize() override;
+    void FormHide() override;
+    void FormShow() override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+public:
+    // The about picture over the middle panel; a click on it takes it away.
+    void showAbout();
+    void closeAbout();
+    // The hidden quotation, its words shown one by one with its tune.
+    void showQuotation();
+
+    // The faces of the connect button while the line is free and while it is taken.
+    const ImageList& connectFaces() const { return m_connectFaces; }
+    const ImageList& disconnectFaces() const { return m_disconnectFaces; }
+    // Runs while a dial of the program's own is on its way.
+    const WindowTimer& lineMonitor() const { return m_lineMonitor; }
+    // Runs while the line is up and a disconnect time is set.
+    const WindowTimer& disconnectTimer() const { return m_disconnectTimer; }
+    // Runs while the program looks after a connection that is up.
+    const WindowTimer& dropWatch() const { return m_dropWatch; }
+    const WindowTimer& quotationSteps() const { return m_quotationSteps; }
+
+private:
+    void buildPresentation();
+    void buildControls();
+    void buildSkin();
+    void buildSettingsPanel();
+    void setCommandsEnabled(bool enabled);
+    // The settings panel: one pixel wider per step until it is open, then its page's controls.
+    void slidePanelStep();
+    // OK stores the alarm, or the chosen entry with its user name and password.
+    void acceptPanel();
+    void closePanel();
+    // A stored entry brings back its own user name and password.
+    void fillInEntryCredentials();
+    void toggleMakeDaily();
+    bool m_panelShowsAlarm = false;
+    std::unique_ptr<PacingTimer> m_panelSlideTimer;
+    SkinImage* m_alarmPagePicture = nullptr;
+    QTimeEdit* m_alarmTimeEdit = nullptr;
+    QDateEdit* m_alarmDateEdit = nullptr;
+    SkinImage* m_makeDailySwitch = nullptr;
+    QLabel* m_makeDailyLabel = nullptr;
+    SkinImage* m_connectionPagePicture = nullptr;
+    QListWidget* m_entryList = nullptr;
+    QLineEdit* m_userNameEdit = nullptr;
+    QLineEdit* m_passwordEdit = nullptr;
+    SkinImage* m_panelOkButton = nullptr;
+    SkinImage* m_panelCancelButton = nullptr;
+    void bindCall();
+    // Shows slot n's name, and enables its light when it has something to start.
+    void showExtra(int n);
+    QLabel* m_webPagesHeading = nullptr;  // "Toggle webpages on/off"
+    QLabel* m_programsHeading = nullptr;  // "Toggle programs on/off"
+    std::array<SkinImage*, Extras::kSlots> m_extraLights{};
+    std::array<QLabel*, Extras::kSlots> m_extraNames{};
+    std::unique_ptr<WebPageOpener> m_webPageOpener;
+    AlarmClock m_alarmClock;
+    Extras m_extras;
+    void stepQuotation();
+    void onKeyUp(int key);
+
+    ImageList m_lightFaces;
+    ImageList m_connectFaces;
+    ImageList m_alarmFaces;
+    ImageList m_exitFaces;
+    ImageList m_connectionFaces;
+    ImageList m_extrasFaces;
+    ImageList m_disconnectFaces;
+
+    SkinImage* m_background = nullptr;
+    SkinImage* m_connectButton = nullptr;  // Connect / Disconnect
+    SkinImage* m_alarmButton = nullptr;    // Set Alarm
+    SkinImage* m_exitButton = nullptr;
+    SkinImage* m_connectionButton = nullptr;
+    SkinImage* m_extrasButton = nullptr;
+    // The information page of the middle panel, and the arrows that page through the panel.
+    QLabel* m_entryCaption = nullptr;  // "Current Connection Name:"
+    QLabel* m_connectionName = nullptr;
+    QLabel* m_alarmCaption = nullptr;  // "Alarm Set For:"
+    QLabel* m_alarmTimeLabel = nullptr;
+    QLabel* m_downArrow = nullptr;
+    QLabel* m_upArrow = nullptr;
+    QLabel* m_statusCaption = nullptr;  // "Status:"
+    QLabel* m_statusLine = nullptr;
+    // The quotation, its three closing words and its attribution.
+    QLabel* m_quotation = nullptr;
+    QLabel* m_healthyWord = nullptr;
+    QLabel* m_wealthyWord = nullptr;
+    QLabel* m_wiseWord = nullptr;
+    QLabel* m_attribution = nullptr;
+    // Keys V then S with the pointer resting on this 3 x 3 spot start the quotation.
+    QLabel* m_quotationHotSpot = nullptr;
+    QLabel* m_aboutHotSpot = nullptr;
+    SkinImage* m_aboutPicture = nullptr;
+    std::unique_ptr<MusicDevice> m_quotationTune;
+    int m_lastKeyUp = 0;
+    bool m_pointerOnHotSpot = false;
+    int m_quotationStep = 0;
+
+    WindowTimer m_quotationSteps;
+    WindowTimer m_lineMonitor;
+    WindowTimer m_disconnectTimer;
+    WindowTimer m_dialUpWindowSearch;
+    // The drop watch's first look soon after it starts, then its safety looks.
+    WindowTimer m_dropWatch;
+
+    // The settings were read, so saving them at exit loses nothing.
+    bool settingsRead_ = false;
+    int outerWidth_ = 452;
+    int outerHeight_ = 243;
+};
+
+}  // namespace obu

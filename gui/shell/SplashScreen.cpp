@@ -1,0 +1,63 @@
+#include "gui/shell/SplashScreen.h"
+
+#include "gui/main/MainWindow.h"
+#include "gui/main/Program.h"
+#include "gui/skin/JpegImage.h"
+#include "platform/Platform.h"
+
+namespace obu {
+
+SplashScreen::SplashScreen(Program& program)
+    : Form(program, QStringLiteral(" "), 322, 189), m_shownTime(*program.platform().loop, 5000) {
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    setAutoFillBackground(true);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, Qt::white);
+    setPalette(pal);
+
+    // The splash picture, sized to itself, under the version label.
+    m_picture = new QLabel(this);
+    const QImage splash =
+        loadJpeg(program.platform().programFolder + QStringLiteral("obu-splash.jpg"));
+    if (!splash.isNull()) {
+        m_picture->setPixmap(QPixmap::fromImage(splash));
+        m_picture->setGeometry(0, 0, splash.width(), splash.height());
+    }
+    m_version = new QLabel(QStringLiteral("Version 1.3"), this);
+    m_version->setGeometry(8, 122, 125, 23);
+    m_version->setAlignment(Qt::AlignCenter);
+    QFont font(QStringLiteral("Times New Roman"));
+    font.setPixelSize(21);
+    m_version->setFont(font);
+    QPalette labelPal = m_version->palette();
+    labelPal.setColor(QPalette::WindowText, QColor(0, 128, 128));
+    m_version->setPalette(labelPal);
+
+    // The tray icon is there from the start.
+    trayMenu = std::make_unique<TrayMenu>(program, this);
+
+    centreOnScreen();
+    m_shownTime.setOnTimer([this] { giveWayToMainWindow(); });
+    m_shownTime.setEnabled(true);
+    // Visible from its creation, and painted before the other windows are
+    // built, which takes a while: the user sees the program at once.
+    Show();
+    program.platform().loop->letWindowsPaint([this] { return testAttribute(Qt::WA_Mapped); }, 500);
+}
+
+SplashScreen::~SplashScreen() {
+    trayMenu.reset();
+}
+
+void SplashScreen::giveWayToMainWindow() {
+    Hide();
+    m_shownTime.setEnabled(false);
+    MainWindow* main = program().mainWindow;
+    main->Show();
+    // A line already up (found at start) is kept and watched: the command
+    // would hang it up.
+    if (trayMenu->connectOnStartOption->isChecked() && main->ReadyToConnect)
+        main->toggleConnection();
+}
+
+}  // namespace obu

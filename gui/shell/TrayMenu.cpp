@@ -1,0 +1,189 @@
+#include "gui/shell/TrayMenu.h"
+
+#include "gui/connection/DisconnectTimerDialog.h"
+#include "gui/extras/ExtrasEditor.h"
+#include "gui/main/MainWindow.h"
+#include "gui/main/Program.h"
+#include "gui/shell/SplashScreen.h"
+#include "platform/Dialogs.h"
+#include "platform/Dispatcher.h"
+#include "platform/Help.h"
+#include "platform/Platform.h"
+
+namespace obu {
+
+TrayMenu::TrayMenu(Program& program, QWidget* owner)
+    : m_program(program), m_platform(program.platform()) {
+    buildMenu(owner);
+    trayIcon = std::make_unique<TrayIcon>(*m_platform.tray);
+    trayIcon->setPicture(QIcon(m_platform.programFolder + QStringLiteral("obu-icon.png")));
+    trayIcon->setToolTip(QStringLiteral("OBU v1.3"));
+    trayIcon->setPopupMenu(menu);
+    connect(trayIcon.get(), &TrayIcon::clicked, this,
+            [this] { m_platform.dispatcher->run([this] { showMainWindow(); }); });
+    trayIcon->setVisible(true);
+}
+
+TrayMenu::~TrayMenu() {
+    trayIcon.reset();
+}
+
+QAction* TrayMenu::addItem(QMenu* to, const QString& caption, std::function<void()> handler) {
+    QAction* item = to->addAction(caption);
+    connect(item, &QAction::triggered, this, [this, item, handler = std::move(handler)] {
+        // Qt flips a check mark before it reports the click; the handlers flip it themselves.
+        if (item->isCheckable()) item->setChecked(!item->isChecked());
+        m_platform.dispatcher->run(handler);
+    });
+    return item;
+}
+
+QAction* TrayMenu::addOption(const QString& caption, std::function<void()> handler) {
+    QAction* option = addItem(optionsMenu, caption, std::move(handler));
+    option->setCheckable(true);
+    return option;
+}
+
+void TrayMenu::buildMenu(QWidget* owner) {
+    menu = new QMenu(owner);
+    // Never shown as a caption; it names the menu's window for the desktop and its tools.
+    menu->setWindowTitle(QStringLiteral("OBU menu"));
+    setupMenu = menu->addMenu(QStringLiteral("Setup"));
+    extrasItem = addItem(setupMenu, QStringLiteral("Extras"), [this] { openExtrasEditor(); });
+    connectionItem =
+        addItem(setupMenu, QStringLiteral("Connection"), [this] { openConnectionSettings(); });
+    setAlarmItem = addItem(setupMenu, QStringLiteral("Set Alarm"), [this] { openAlarmSettings(); });
+    clearAlarmItem =
+        addItem(setupMenu, QStringLiteral("Clear Alarm Time"), [this] { clearAlarm(); });
+    optionsMenu = menu->addMenu(QStringLiteral("Options"));
+    soundOption =
+        addOption(QStringLiteral("Sound"), [this] { toggleOption(soundOption, Setting::Sound); });
+    connectOnStartOption = addOption(QStringLiteral("Connect on Start"), [this] {
+        toggleOption(connectOnStartOption, Setting::ConnectOnStart);
+    });
+    minimizeOnConnectOption = addOption(QStringLiteral("Minimize OBU on Connect"), [this] {
+        toggleOption(minimizeOnConnectOption, Setting::MinimizeOnConnect);
+    });
+    minimizeDialUpOption = addOption(QStringLiteral("Minimize DUN on Connect"), [this] {
+        toggleOption(minimizeDialUpOption, Setting::MinimizeDialUpWindow);
+    });
+    redialIfBusyOption =
+        addOption(QStringLiteral("Redial if Line is Busy"), [this] { toggleRedialIfBusy(); });
+    soundOption->setChecked(true);
+    launchExtrasItem = addItem(menu, QStringLiteral("Launch Extras"), [this] { launchExtras(); });
+    disconnectTimerItem =
+        addItem(menu, QStringLiteral("Disconnect Timer"), [this] { openDisconnectTimer(); });
+    menu->addSeparator();
+    studioPageItem =
+        addItem(menu, QStringLiteral("Vantor Studio Webpage"), [this] { openStudioPage(); });
+    obuPageItem = addItem(menu, QStringLiteral("OBU Webpage"), [this] { openObuPage(); });
+    helpItem = addItem(menu, QStringLiteral("Help"), [this] { openHelp(); });
+    menu->addSeparator();
+    aboutItem = addItem(menu, QStringLiteral("About OBU"), [this] { showAbout(); });
+    hideShowItem = addItem(menu, QStringLiteral("Hide OBU"), [this] { hideOrShowMainWindow(); });
+    connectItem = addItem(menu, QStringLiteral("Connect"), [this] { connectOrDisconnect(); });
+    exitItem = addItem(menu, QStringLiteral("Exit"), [this] { exitProgram(); });
+}
+
+void TrayMenu::connectOrDisconnect() {
+    MainWindow* main = m_program.mainWindow;
+    main->toggleConnection();
+    // A disconnection was asked for: the button and the item show Connect again.
+    if (connectItem->text() == QLatin1String("Disconnect")) {
+        main->resetConnectButton();
+        connectItem->setText(QStringLiteral("Connect"));
+    }
+}
+
+void TrayMenu::bringUpMainWindow() {
+    MainWindow* main = m_program.mainWindow;
+    main->setWindowState(TWindowState::wsNormal);
+    main->Show();
+}
+
+void TrayMenu::showMainWindow() {
+    MainWindow* main = m_program.mainWindow;
+    main->Show();
+    main->setWindowState(TWindowState::wsNormal);
+    main->BringToFront();
+}
+
+void TrayMenu::hideOrShowMainWindow() {
+    if (hideShowItem->text() == QLatin1String("Hide OBU")) {
+        m_program.mainWindow->Hide();
+        m_program.extrasEditor->Hide();
+        return;
+    }
+    bringUpMainWindow();
+    hideShowItem->setText(QStringLiteral("Hide OBU"));
+}
+
+void TrayMenu::openConnectionSettings() {
+    bringUpMainWindow();
+    m_program.mainWindow->openConnectionPage();
+}
+
+void TrayMenu::openAlarmSettings() {
+    bringUpMainWindow();
+    m_program.mainWindow->openAlarmPage();
+}
+
+void TrayMenu::clearAlarm() {
+    m_program.mainWindow->alarmClock().clear();
+}
+
+void TrayMenu::showAbout() {
+    bringUpMainWindow();
+    m_program.mainWindow->showAbout();
+}
+
+void TrayMenu::launchExtras() {
+    m_program.mainWindow->LaunchExtras();
+}
+
+void TrayMenu::openExtrasEditor() {
+    bringUpMainWindow();
+    m_program.mainWindow->openExtrasEditor();
+}
+
+// The result is not shown: a page that does not open leaves nothing to report here.
+void TrayMenu::openStudioPage() {
+    if (WebPageOpener* web = m_program.mainWindow->webPageOpener()) {
+        web->setUrl(WebPageOpener::MakerPage);
+        web->Execute();
+    }
+}
+
+void TrayMenu::openObuPage() {
+    if (WebPageOpener* web = m_program.mainWindow->webPageOpener()) {
+        web->setUrl(WebPageOpener::ProductPage);
+        web->Execute();
+    }
+}
+
+void TrayMenu::openHelp() {
+    Help* help = m_platform.help;
+    if (help && help->showContents(m_program.application().HelpFile)) return;
+    m_platform.dialogs->messageBox(QStringLiteral("Help File Not Found!"),
+                                   m_program.application().Title, MsgIcon::None, MsgButtons::Ok);
+}
+
+void TrayMenu::openDisconnectTimer() {
+    m_program.disconnectTimerDialog->Show();
+}
+
+void TrayMenu::toggleOption(QAction* item, Setting setting) {
+    item->setChecked(!item->isChecked());
+    m_program.mainWindow->settings->setFlag(setting, item->isChecked());
+}
+
+// Only the check mark: the redial option reaches the file with the other settings at exit.
+void TrayMenu::toggleRedialIfBusy() {
+    redialIfBusyOption->setChecked(!redialIfBusyOption->isChecked());
+}
+
+void TrayMenu::exitProgram() {
+    m_program.splashScreen->Close();
+}
+
+}  // namespace obu

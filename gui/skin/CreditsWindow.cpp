@@ -1,0 +1,136 @@
+#include "gui/skin/CreditsWindow.h"
+
+#include <QMouseEvent>
+
+#include "gui/main/Program.h"
+#include "gui/skin/JpegImage.h"
+#include "platform/EventLoop.h"
+#include "platform/Platform.h"
+
+namespace obu {
+
+const QStringList& CreditsWindow::creditLines() {
+    // Roles first, then who filled them: the parts of the program that made it.
+    static const QStringList lines = {QStringLiteral("Lead Programmer"),
+                                      QStringLiteral("The Application Core"),
+                                      QString(),
+                                      QStringLiteral("Graphics Design"),
+                                      QStringLiteral("The Asset Generator"),
+                                      QString(),
+                                      QStringLiteral("Quality Assurance"),
+                                      QStringLiteral("The Unit Tests"),
+                                      QStringLiteral("The Whole-Program Tests"),
+                                      QStringLiteral("The End-to-End Tests"),
+                                      QStringLiteral("The Sanitizer Runs"),
+                                      QStringLiteral("The INI Fuzzer"),
+                                      QStringLiteral("The Crash Test"),
+                                      QStringLiteral("The Benchmarks"),
+                                      QString(),
+                                      QStringLiteral("Music composed by:"),
+                                      QStringLiteral("The Tune Generator")};
+    return lines;
+}
+
+CreditsWindow::CreditsWindow(Program& program) : Form(program, QString(), 305, 398) {
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    setAutoFillBackground(true);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, Qt::black);
+    pal.setColor(QPalette::WindowText, Qt::white);
+    setPalette(pal);
+    QFont font(QStringLiteral("Arial Narrow"));
+    font.setPixelSize(13);
+
+    const Platform& p = program.platform();
+    m_picture = new QLabel(this);
+    m_picture->setObjectName(QStringLiteral("picture"));
+    m_picture->setGeometry(0, 0, 303, 235);
+
+    heading = new QLabel(QStringLiteral("The OBU Production Team:"), this);
+    heading->setObjectName(QStringLiteral("heading"));
+    heading->setGeometry(16, 224, 265, 13);
+    heading->setAlignment(Qt::AlignCenter);
+    heading->setFont(font);
+    heading->setAttribute(Qt::WA_TranslucentBackground);
+
+    m_scrollPanel = new QWidget(this);
+    m_scrollPanel->setObjectName(QStringLiteral("scrollPanel"));
+    m_scrollPanel->setGeometry(16, 248, 265, 113);
+    m_scrollPanel->setAutoFillBackground(true);
+    m_scrollPanel->setPalette(pal);
+    creditsText = new QLabel(creditLines().join(QLatin1Char('\n')), m_scrollPanel);
+    creditsText->setObjectName(QStringLiteral("creditsText"));
+    creditsText->setGeometry(8, 112, 249, 280);
+    creditsText->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    creditsText->setFont(font);
+    creditsText->setPalette(pal);
+    // Never takes the focus or a selection; a click on it reaches the window.
+    creditsText->setFocusPolicy(Qt::NoFocus);
+    creditsText->setTextInteractionFlags(Qt::NoTextInteraction);
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{m_picture, heading, m_scrollPanel, creditsText})
+        w->setAttribute(Qt::WA_TransparentForMouseEvents);
+
+    centreOnScreen();
+
+    // The tune is opened by its file name when the window is made.
+    if (p.sound) m_tune = p.sound->openMusic(QStringLiteral("obupt.okx"));
+    m_scrollTimer = std::make_unique<PacingTimer>(*p.loop, *p.clock, p.pacingTimerDriver);
+    m_scrollTimer->setInterval(50);
+    m_scrollTimer->setThreadPriority(tpTimeCritical);
+    m_scrollTimer->setOnTimer([this](PacingTimer*) { scrollStep(); });
+}
+
+CreditsWindow::~CreditsWindow() {
+    m_scrollTimer.reset();
+    m_tune.reset();
+}
+
+void CreditsWindow::FormShow() {
+    // Decoded at the first show: a start that never shows the credits does
+    // not hold the picture in memory.
+    if (m_picture->pixmap().isNull()) {
+        const QImage picture =
+            loadJpeg(platform().programFolder + QStringLiteral("obu-credits.jpg"));
+        if (!picture.isNull()) m_picture->setPixmap(QPixmap::fromImage(picture));
+    }
+    creditsText->move(creditsText->x(), kShowTop);
+    passDone_ = false;
+    tunePlays_ = m_tune && m_tune->play();
+    m_scrollTimer->setEnabled(true);
+}
+
+void CreditsWindow::scrollStep() {
+    creditsText->move(creditsText->x(), creditsText->y() - 1);
+    // Clicks and painting are handled during the scroll; a click may close the screen here.
+    platform().loop->processMessages();
+    // Without a tune (no file, no sound device) the screen runs for one pass of
+    // the text instead of vanishing at its first tick.
+    const bool tuneOver = tunePlays_ ? !m_tune->isPlaying() : passDone_;
+    if (tuneOver && isVisible()) {
+        closeByClick();
+        return;
+    }
+    if (creditsText->y() <= kEndTop) {
+        creditsText->move(creditsText->x(), kRestartTop);
+        passDone_ = true;
+    }
+}
+
+void CreditsWindow::closeByClick() {
+    Hide();
+}
+
+void CreditsWindow::FormHide() {
+    m_scrollTimer->setEnabled(false);
+    if (m_tune) {
+        m_tune->stop();
+        m_tune->seekToStart();
+    }
+}
+
+void CreditsWindow::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) handle([this] { closeByClick(); });
+}
+
+}  // namespace obu

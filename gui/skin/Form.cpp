@@ -1,0 +1,126 @@
+#include "gui/skin/Form.h"
+
+#include <QCloseEvent>
+#include <QEvent>
+#include <QGuiApplication>
+#include <QScreen>
+
+#include "gui/main/Program.h"
+#include "gui/skin/WindowManagerHints.h"
+#include "platform/Dispatcher.h"
+#include "platform/Platform.h"
+
+namespace obu {
+
+Form::Form(Program& program, const QString& caption, int clientWidth, int clientHeight)
+    : QWidget(nullptr), program_(program) {
+    setWindowTitle(caption);
+    setFixedSize(clientWidth, clientHeight);
+    setAttribute(Qt::WA_QuitOnClose, false);
+}
+
+Platform& Form::platform() const {
+    return program_.platform();
+}
+
+void Form::centreOnScreen() {
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->geometry().center() - QPoint(width() / 2, height() / 2));
+}
+
+void Form::handle(const std::function<void()>& handler) {
+    platform().dispatcher->run(handler);
+}
+
+void Form::Show() {
+    if (!buttonless_) {
+        show();
+        return;
+    }
+    // A window without buttons asks for the user's answer: it comes back
+    // whole each time it is shown, whatever a window manager did to it.
+    QWidget::setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    BringToFront();
+}
+
+void Form::Hide() {
+    hide();
+}
+
+void Form::Close() {
+    close();
+}
+
+TWindowState Form::WindowState() const {
+    return (windowState() & Qt::WindowMinimized) ? TWindowState::wsMinimized
+                                                 : TWindowState::wsNormal;
+}
+
+void Form::setWindowState(TWindowState state) {
+    if (state == TWindowState::wsMinimized)
+        QWidget::setWindowState(windowState() | Qt::WindowMinimized);
+    else
+        QWidget::setWindowState(windowState() & ~Qt::WindowMinimized);
+}
+
+void Form::BringToFront() {
+    show();
+    // Without a screen there is no window order to change.
+    if (QGuiApplication::platformName() == QLatin1String("offscreen")) return;
+    raise();
+    activateWindow();
+}
+
+void Form::showEvent(QShowEvent* event) {
+    // Every time, before the window is mapped: the window manager forgets the
+    // state of a window that was hidden.
+    if (!event->spontaneous()) {
+        keepOffTaskbar(this);
+        if (buttonless_) titleBarWithoutButtons(this);
+    }
+    QWidget::showEvent(event);
+    // A window that comes back from being minimized is not newly shown: its
+    // show hook (which starts countdowns) must not run again.
+    if (!event->spontaneous()) handle([this] { FormShow(); });
+}
+
+void Form::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    if (!event->spontaneous()) handle([this] { FormHide(); });
+}
+
+void Form::closeEvent(QCloseEvent* event) {
+    // A window without a close box is left only through its own buttons,
+    // whatever a window manager that shows one anyway says.
+    if (buttonless_ && event->spontaneous()) {
+        event->ignore();
+        return;
+    }
+    handle([this] { FormClose(); });
+    if (isMainForm()) {
+        event->accept();
+        program_.application().Terminate();
+        return;
+    }
+    // Every other window only hides when closed.
+    event->accept();
+}
+
+void Form::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange) return;
+    handle([this] { FormResize(); });
+    // Window managers that ignore the request for a title bar without buttons
+    // let such a window be minimized, and a countdown would then run out of
+    // sight with no way to cancel it: it is put back at once.
+    if (buttonless_ && isVisible() && (windowState() & Qt::WindowMinimized))
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (isVisible()) Show();
+            },
+            Qt::QueuedConnection);
+}
+
+}  // namespace obu

@@ -1,0 +1,52 @@
+#include "gui/skin/ImageList.h"
+
+#include <QFile>
+#include <QImage>
+#include <QPainter>
+
+namespace obu {
+
+ImageList::ImageList(QString name, QSize size, QString caption)
+    : name_(std::move(name)), size_(size), caption_(std::move(caption)) {
+    drawPlainFaces();
+}
+
+void ImageList::drawPlainFaces() {
+    for (int i = 0; i < 2; ++i) {
+        QPixmap face(size_);
+        face.fill(Qt::transparent);
+        QPainter p(&face);
+        p.setRenderHint(QPainter::Antialiasing);
+        const bool pressed = i == 1;
+        if (caption_.isEmpty()) {
+            // A light: grey when off, green when on.
+            p.setPen(QColor(60, 60, 60));
+            p.setBrush(pressed ? QColor(40, 190, 70) : QColor(190, 190, 190));
+            p.drawEllipse(QRectF(2, 2, size_.width() - 4, size_.height() - 4));
+        } else {
+            p.setPen(QColor(30, 60, 110));
+            p.setBrush(pressed ? QColor(150, 180, 220) : QColor(205, 222, 245));
+            p.drawRoundedRect(QRectF(0.5, 0.5, size_.width() - 1, size_.height() - 1), 5, 5);
+            QFont font(QStringLiteral("Liberation Sans"));
+            font.setPixelSize(13);
+            font.setBold(true);
+            p.setFont(font);
+            p.setPen(QColor(20, 40, 80));
+            p.drawText(QRect(pressed ? 1 : 0, pressed ? 1 : 0, size_.width(), size_.height()),
+                       Qt::AlignCenter, caption_);
+        }
+        images_[i] = face;
+    }
+}
+
+void ImageList::loadStrip(const QString& path) {
+    if (!QFile::exists(path)) return;
+    const QImage strip(path);
+    if (strip.isNull() || strip.width() < 2 * size_.width() || strip.height() < size_.height())
+        return;
+    for (int i = 0; i < 2; ++i)
+        images_[i] =
+            QPixmap::fromImage(strip.copy(i * size_.width(), 0, size_.width(), size_.height()));
+}
+
+}  // namespace obu

@@ -1,0 +1,20 @@
+// Sounds of the main window, which obey the tray menu's "Sound" option.
+#include "gui/main/MainWindow.h"
+#include "gui/main/Program.h"
+#include "gui/shell/TrayMenu.h"
+#include "platform/Platform.h"
+#include "platform/Sound.h"
+
+namespace obu {
+
+void MainWindow::PlayUiSound(const QString& fileName) {
+    if (!program().trayMenu->soundOption->isChecked() || !platform().sound) return;
+    // Fire and forget: a missing file or a failing device never stops the action.
+    platform().sound->playWave(fileName);
+}
+
+void MainWindow::PlayClick() {
+    PlayUiSound(QStringLiteral("obuclick.okx"));
+}
+
+}  // namespace obu
