@@ -3,14 +3,10 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
-#include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <QDir>
-#include <QRandomGenerator>
+#include <QFile>
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -24,28 +20,7 @@ namespace obu {
 
 namespace {
 
-constexpr std::size_t kStateBytes = 4096;
-constexpr std::uint32_t kMagic = 0x4C55424F;  // "OBUL"
-constexpr std::uint32_t kVersion = 1;
 constexpr qsizetype kMaxRecordBytes = qsizetype{16} * 1024;
-
-// The mapped head of the state file, shared by every process.
-struct SharedState {
-    std::uint32_t magic;
-    std::uint32_t version;
-    std::uint64_t generation;
-    std::uint32_t nextHandle;
-};
-
-SharedState* header(void* mapping) {
-    return static_cast<SharedState*>(mapping);
-}
-
-QByteArray recordName(CallId handle) {
-    char name[32];
-    std::snprintf(name, sizeof name, "conn-%08X", handle);
-    return name;
-}
 
 bool readFile(const QByteArray& path, QByteArray& out, qsizetype limit) {
     const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
@@ -62,94 +37,6 @@ bool readFile(const QByteArray& path, QByteArray& out, qsizetype limit) {
     ::close(fd);
     return out.size() <= limit;
 }
-
-// Text values are percent-encoded so that no caller's text (a phone number
-// with a line break in it) can break a record apart.
-QByteArray encodeValue(const QByteArray& value) {
-    return value.toPercentEncoding(" ()+,/:;@&'");
-}
-
-}  // namespace
-
-QByteArray recordText(const LineRecord& r) {
-    QByteArray out;
-    out += "handle=" + QByteArray::number(r.handle, 16).rightJustified(8, '0').toUpper() + '\n';
-    out += "state=" + QByteArray::number(static_cast<std::uint32_t>(r.state)) + '\n';
-    out += "error=" + QByteArray::number(r.error) + '\n';
-    out += "owner=" + QByteArray::number(r.owner) + '\n';
-    out += "ownerStart=" + QByteArray::number(static_cast<qulonglong>(r.ownerStart)) + '\n';
-    out += "startedAt=" + QByteArray::number(r.startedAt) + '\n';
-    out += "connectedAt=" + QByteArray::number(r.connectedAt) + '\n';
-    out += "dropAt=" + QByteArray::number(r.dropAt) + '\n';
-    out += "entry=" + encodeValue(r.entry) + '\n';
-    out += "phone=" + encodeValue(r.phoneNumber) + '\n';
-    out += "device=" + encodeValue(r.device) + '\n';
-    out += "deviceType=" + encodeValue(r.deviceType) + '\n';
-    out += "user=" + encodeValue(r.userName) + '\n';
-    if (!r.port.isEmpty()) out += "port=" + encodeValue(r.port) + '\n';
-    if (!r.detail.isEmpty()) out += "detail=" + encodeValue(r.detail) + '\n';
-    if (r.holder) {
-        out += "holder=" + QByteArray::number(r.holder) + '\n';
-        out += "holderStart=" + QByteArray::number(static_cast<qulonglong>(r.holderStart)) + '\n';
-        out += "holderKind=" + encodeValue(r.holderKind) + '\n';
-        if (!r.lockFile.isEmpty()) out += "lock=" + encodeValue(r.lockFile) + '\n';
-    }
-    return out;
-}
-
-bool parseRecordText(const QByteArray& text, LineRecord& r) {
-    bool haveHandle = false;
-    for (const QByteArray& line : text.split('\n')) {
-        const qsizetype eq = line.indexOf('=');
-        if (eq <= 0) continue;
-        const QByteArray key = line.left(eq);
-        const QByteArray value = line.mid(eq + 1);
-        bool ok = true;
-        if (key == "handle") {
-            r.handle = value.toUInt(&ok, 16);
-            haveHandle = ok && r.handle != 0;
-        } else if (key == "state")
-            r.state = static_cast<CallState>(value.toUInt(&ok));
-        else if (key == "error")
-            r.error = value.toUInt(&ok);
-        else if (key == "owner")
-            r.owner = value.toLongLong(&ok);
-        else if (key == "ownerStart")
-            r.ownerStart = value.toULongLong(&ok);
-        else if (key == "startedAt")
-            r.startedAt = value.toLongLong(&ok);
-        else if (key == "connectedAt")
-            r.connectedAt = value.toLongLong(&ok);
-        else if (key == "dropAt")
-            r.dropAt = value.toLongLong(&ok);
-        else if (key == "entry")
-            r.entry = QByteArray::fromPercentEncoding(value).left(kMaxEntryName);
-        else if (key == "phone")
-            r.phoneNumber = QByteArray::fromPercentEncoding(value);
-        else if (key == "device")
-            r.device = QByteArray::fromPercentEncoding(value);
-        else if (key == "deviceType")
-            r.deviceType = QByteArray::fromPercentEncoding(value);
-        else if (key == "user")
-            r.userName = QByteArray::fromPercentEncoding(value);
-        else if (key == "port")
-            r.port = QByteArray::fromPercentEncoding(value);
-        else if (key == "detail")
-            r.detail = QByteArray::fromPercentEncoding(value);
-        else if (key == "holder")
-            r.holder = value.toLongLong(&ok);
-        else if (key == "holderStart")
-            r.holderStart = value.toULongLong(&ok);
-        else if (key == "holderKind")
-            r.holderKind = QByteArray::fromPercentEncoding(value);
-        else if (key == "lock")
-            r.lockFile = QByteArray::fromPercentEncoding(value);
-        if (!ok) return false;
-    }
-    return haveHandle;
-}
-
-namespace {
 
 std::uint64_t fnv1a(const QByteArray& bytes) {
     std::uint64_t h = 1469598103934665603ull;
@@ -172,24 +59,6 @@ ConnectionRegistry::~ConnectionRegistry() {
     close();
 }
 
-QString ConnectionRegistry::defaultFolder() {
-    const QString overridden = qEnvironmentVariable("OBU_LINES_DIR");
-    if (!overridden.isEmpty()) return overridden;
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && QDir::isAbsolutePath(runtime) && QDir(runtime).exists())
-        return runtime + QStringLiteral("/obu-lines");
-    // No runtime folder: a folder under the user's own state folder, which
-    // no other user can create first (a name in /tmp anyone could).
-    QString state = qEnvironmentVariable("XDG_STATE_HOME");
-    if (state.isEmpty() || !QDir::isAbsolutePath(state))
-        state = QDir::homePath() + QStringLiteral("/.local/state");
-    return state + QStringLiteral("/obu/lines");
-}
-
-QByteArray ConnectionRegistry::path(const QByteArray& name) const {
-    return folderBytes_ + '/' + name;
-}
-
 std::int64_t ConnectionRegistry::nowMs() const {
     // Reading the local time costs microseconds; the tick counter costs
     // nanoseconds. Deadlines are checked on every call of the drop watch, so
@@ -200,136 +69,6 @@ std::int64_t ConnectionRegistry::nowMs() const {
     lastNow_ = clock_.now().toMSecsSinceEpoch();
     lastTick_ = tick;
     return lastNow_;
-}
-
-bool ConnectionRegistry::checkFolder() {
-    if (folderBytes_.isEmpty()) {
-        problem_ = QStringLiteral("no folder for the connection records");
-        return false;
-    }
-    if (::mkdir(folderBytes_.constData(), 0700) != 0 && errno != EEXIST) {
-        if (errno != ENOENT || !QDir().mkpath(folder_)) {
-            problem_ = QStringLiteral("cannot create %1: %2")
-                           .arg(folder_, QString::fromLocal8Bit(std::strerror(errno)));
-            return false;
-        }
-    }
-    struct stat st {};
-    if (::lstat(folderBytes_.constData(), &st) != 0) {
-        problem_ = QStringLiteral("cannot use %1: %2")
-                       .arg(folder_, QString::fromLocal8Bit(std::strerror(errno)));
-        return false;
-    }
-    // The records say which programs are online: the folder must be the
-    // user's own, never a link that someone else laid in a shared place.
-    if (S_ISLNK(st.st_mode) || !S_ISDIR(st.st_mode)) {
-        problem_ = QStringLiteral("%1 is not a folder").arg(folder_);
-        return false;
-    }
-    if (st.st_uid != ::getuid()) {
-        problem_ = QStringLiteral("%1 belongs to another user").arg(folder_);
-        return false;
-    }
-    if ((st.st_mode & 077) != 0) ::chmod(folderBytes_.constData(), 0700);
-    return true;
-}
-
-bool ConnectionRegistry::ensureOpen() {
-    if (stateFd_ >= 0) return true;
-    if (!checkFolder()) return false;
-    const QByteArray statePath = path("state");
-    const int fd = ::open(statePath.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd < 0) {
-        problem_ =
-            QStringLiteral("cannot open %1: %2")
-                .arg(QFile::decodeName(statePath), QString::fromLocal8Bit(std::strerror(errno)));
-        return false;
-    }
-    while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
-    }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        problem_ = QStringLiteral("%1 is not a file").arg(QFile::decodeName(statePath));
-        ::flock(fd, LOCK_UN);
-        ::close(fd);
-        return false;
-    }
-    // The space is reserved, not just the size set: a page of a sparse file
-    // that cannot be given room on a full disk faults whoever touches it.
-    // (posix_fallocate returns the error instead of setting errno.)
-    const int reserved = ::posix_fallocate(fd, 0, kStateBytes);
-    if (reserved != 0 || !mapping_.map(fd, kStateBytes)) {
-        const int why = reserved ? reserved : errno;
-        problem_ = why == ENOSPC ? QStringLiteral("no room for %1: the disk is full")
-                                       .arg(QFile::decodeName(statePath))
-                                 : QStringLiteral("cannot map %1: %2")
-                                       .arg(QFile::decodeName(statePath),
-                                            QString::fromLocal8Bit(std::strerror(why)));
-        ::flock(fd, LOCK_UN);
-        ::close(fd);
-        return false;
-    }
-    void* mapping = mapping_.data();
-    SharedState* s = header(mapping);
-    if (s->magic != kMagic || s->version != kVersion) {
-        // A new folder. Handles start at a random place so that a handle kept
-        // from before a reboot hardly ever names a new connection.
-        s->magic = kMagic;
-        s->version = kVersion;
-        s->generation = 1;
-        s->nextHandle = QRandomGenerator::system()->bounded(0x10000u, 0x7FFF0000u);
-    }
-    ::flock(fd, LOCK_UN);
-    stateFd_ = fd;
-    shared_ = mapping;
-    stateInode_ = st.st_ino;
-    stateDevice_ = st.st_dev;
-    cacheValid_ = false;
-    problem_.clear();
-    return true;
-}
-
-bool ConnectionRegistry::ensureCurrent() {
-    if (stateFd_ >= 0) {
-        struct stat st {};
-        if (mapping_.broken() || ::stat(path("state").constData(), &st) != 0 ||
-            static_cast<std::uint64_t>(st.st_ino) != stateInode_ ||
-            static_cast<std::uint64_t>(st.st_dev) != stateDevice_ ||
-            static_cast<std::size_t>(st.st_size) < kStateBytes)
-            close();
-    }
-    return ensureOpen();
-}
-
-void ConnectionRegistry::close() {
-    mapping_.unmap();
-    if (stateFd_ >= 0) ::close(stateFd_);
-    shared_ = nullptr;
-    stateFd_ = -1;
-    cacheValid_ = false;
-}
-
-bool ConnectionRegistry::lock(bool exclusive) {
-    while (::flock(stateFd_, exclusive ? LOCK_EX : LOCK_SH) != 0) {
-        if (errno != EINTR) return false;
-    }
-    return true;
-}
-
-void ConnectionRegistry::unlock() {
-    ::flock(stateFd_, LOCK_UN);
-}
-
-void ConnectionRegistry::bumpGeneration() {
-    std::atomic_ref<std::uint64_t>(header(shared_)->generation)
-        .fetch_add(1, std::memory_order_release);
-    if (onChange_) onChange_();
-}
-
-std::uint64_t ConnectionRegistry::generation() const {
-    if (!shared_) return 0;
-    return std::atomic_ref<std::uint64_t>(header(shared_)->generation)
-        .load(std::memory_order_acquire);
 }
 
 std::int64_t ConnectionRegistry::nextDropAt() const {
@@ -405,11 +144,10 @@ bool ConnectionRegistry::writeRecord(const LineRecord& record) {
 
 void ConnectionRegistry::reread() {
     if (!lock(false)) return;
-    const std::uint64_t generation =
-        std::atomic_ref<std::uint64_t>(header(shared_)->generation).load(std::memory_order_acquire);
+    const std::uint64_t seen = generation();
     records_ = readAll();
     unlock();
-    cachedGeneration_ = generation;
+    cachedGeneration_ = seen;
     cacheValid_ = true;
     holders_ = std::any_of(records_.begin(), records_.end(),
                            [](const LineRecord& r) { return r.established() && r.holder > 0; });
@@ -429,9 +167,7 @@ bool ConnectionRegistry::refresh() {
     } else if (!ensureOpen()) {
         return false;
     }
-    const std::uint64_t generation =
-        std::atomic_ref<std::uint64_t>(header(shared_)->generation).load(std::memory_order_acquire);
-    if (!cacheValid_ || generation != cachedGeneration_) reread();
+    if (!cacheValid_ || generation() != cachedGeneration_) reread();
     if (holders_) checkHolders();
     if (watch_) prune();
     return true;
@@ -522,15 +258,7 @@ CallId ConnectionRegistry::add(LineRecord& record) {
             r.holderGone = !processAlive(ProcessId{r.holder, r.holderStart});
         return !r.ended() && !needsPruning(r, now) && r.device == record.device;
     });
-    SharedState* s = header(shared_);
-    CallId handle = s->nextHandle;
-    for (;; ++handle) {
-        if (handle == 0) continue;
-        if (std::none_of(all.begin(), all.end(),
-                         [&](const LineRecord& r) { return r.handle == handle; }))
-            break;
-    }
-    s->nextHandle = handle + 1;
+    const CallId handle = allocateHandle(all);
     record.handle = handle;
     record.owner = pid_;
     record.ownerStart = processStartTime(pid_);

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "dialup/phonebook/ConnectionRegistry.h"
+#include "dialup/phonebook/LineRecord.h"
 #include "tests/fuzz/Require.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
