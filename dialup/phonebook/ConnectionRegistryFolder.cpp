@@ -1,3 +1,8 @@
+// The registry's folder and its state file: where the folder is, making and
+// checking it, the mapped counters that every process shares, and the lock
+// that every change holds.
+#include "dialup/phonebook/ConnectionRegistry.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -9,12 +14,6 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
-
-#include "dialup/phonebook/ConnectionRegistry.h"
-
-// The registry's folder and its state file: where the folder is, making and
-// checking it, the mapped counters that every process shares, and the lock
-// that every change holds.
 
 namespace obu {
 
