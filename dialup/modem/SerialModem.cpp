@@ -1,10 +1,7 @@
 #include "dialup/modem/SerialModem.h"
 
-#include <signal.h>
-
 #include <cerrno>
 
-#include "dialup/modem/Processes.h"
 #include "platform/Clock.h"
 
 namespace obu {
@@ -73,24 +70,6 @@ void SerialModem::dial(const LineRequest& request, Report listener) {
     phase_ = Phase::WaitPort;
     phaseStart_ = now();
     if (!report(CallState::OpenPort, 0)) return;
-    startTicking();
-}
-
-void SerialModem::hangUp() {
-    // Connected (the holder has the line), failed (already hanging up) or idle:
-    // nothing of ours is left to end.
-    if (!active_) return;
-    active_ = false;
-    if (phase_ == Phase::Connected || phase_ == Phase::Done || phase_ == Phase::HangingUp) return;
-    if (link_) link_->abandon();
-    startHangUp();
-}
-
-void SerialModem::releaseAfter(const QByteArray& device, const LineHolder& holder) {
-    holder_ = holder;
-    portName_ = device;
-    phase_ = Phase::AwaitHolder;
-    phaseStart_ = now();
     startTicking();
 }
 
@@ -178,271 +157,184 @@ void SerialModem::onLine(const QByteArray& line) {
     if (line.trimmed().compare(lastCommand_, Qt::CaseInsensitive) == 0) return;
     const ModemResult result = parseModemResult(line);
     if (result.kind == ModemResult::None || result.kind == ModemResult::Ring) return;
-    if (phase_ == Phase::Commands) {
-        if (result.kind == ModemResult::Ok) {
-            commands_.pop_front();
-            attempts_ = 0;
-            sendNext();
-        } else if (result.kind == ModemResult::Error) {
-            fail(CallState::ConnectDevice, dialup_error::FromDevice,
-                 QStringLiteral("the modem refused the command %1")
-                     .arg(QString::fromLatin1(lastCommand_)));
-        }
+    if (phase_ == Phase::Commands)
+        onCommandAnswer(result);
+    else if (phase_ == Phase::Dialing)
+        onDialResult(line, result);
+}
+
+void SerialModem::onCommandAnswer(const ModemResult& result) {
+    if (result.kind == ModemResult::Ok) {
+        commands_.pop_front();
+        attempts_ = 0;
+        sendNext();
+    } else if (result.kind == ModemResult::Error) {
+        fail(CallState::ConnectDevice, dialup_error::FromDevice,
+             QStringLiteral("the modem refused the command %1")
+                 .arg(QString::fromLatin1(lastCommand_)));
+    }
+}
+
+void SerialModem::onDialResult(const QByteArray& line, const ModemResult& result) {
+    if (const DialUpError error = dialFailure(result.kind)) {
+        fail(CallState::ConnectDevice, error,
+             QStringLiteral("the modem answered %1").arg(QString::fromLatin1(line.trimmed())));
         return;
     }
-    if (phase_ == Phase::Dialing) {
-        if (const DialUpError error = dialFailure(result.kind)) {
-            fail(CallState::ConnectDevice, error,
-                 QStringLiteral("the modem answered %1").arg(QString::fromLatin1(line.trimmed())));
-            return;
-        }
-        // The port keeps its own speed: CONNECT's figure is the speed between
-        // the two modems, not the one the computer talks to its modem at.
-        online_ = true;
-        if (!report(CallState::DeviceConnected, 0) || !report(CallState::AllDevicesConnected, 0))
-            return;
-        DialUpError error = 0;
-        QString detail;
-        phase_ = Phase::Ppp;
-        phaseStart_ = now();
-        pppState_ = CallState::Authenticate;
-        const bool started = link_->startPpp(serial_, lock_, request_, error, detail);
-        request_.password.fill('\0');
-        request_.password.clear();
-        if (!started) {
-            fail(CallState::Authenticate, error, detail);
-            return;
-        }
-        carrierSeen_ = serial_.carrier().value_or(false);
+    // The port keeps its own speed: CONNECT's figure is the speed between
+    // the two modems, not the one the computer talks to its modem at.
+    online_ = true;
+    if (!report(CallState::DeviceConnected, 0) || !report(CallState::AllDevicesConnected, 0))
+        return;
+    startPpp();
+}
+
+void SerialModem::startPpp() {
+    DialUpError error = 0;
+    QString detail;
+    phase_ = Phase::Ppp;
+    phaseStart_ = now();
+    pppState_ = CallState::Authenticate;
+    const bool started = link_->startPpp(serial_, lock_, request_, error, detail);
+    request_.password.fill('\0');
+    request_.password.clear();
+    if (!started) {
+        fail(CallState::Authenticate, error, detail);
         return;
     }
+    carrierSeen_ = serial_.carrier().value_or(false);
 }
 
 void SerialModem::tick() {
     switch (phase_) {
-        case Phase::WaitPort: {
-            QByteArray path;
-            DialUpError error = 0;
-            QString detail;
-            switch (link_->port(path, error, detail)) {
-                case ModemLink::PortState::Pending:
-                    if (since(phaseStart_) > static_cast<std::uint32_t>(timing_.portTimeoutMs))
-                        fail(CallState::OpenPort, dialup_error::DeviceDoesNotExist,
-                             QStringLiteral("the modem did not appear"));
-                    return;
-                case ModemLink::PortState::Failed:
-                    fail(CallState::OpenPort, error, detail);
-                    return;
-                case ModemLink::PortState::Ready:
-                    openPort(path);
-                    return;
-            }
+        case Phase::WaitPort:
+            waitForPort();
             return;
-        }
         case Phase::Commands:
-        case Phase::Dialing: {
-            const bool alive = serial_.readAvailable(input_);
-            for (const QByteArray& line : takeModemLines(input_)) {
-                onLine(line);
-                if (phase_ != Phase::Commands && phase_ != Phase::Dialing) return;
-            }
-            if (!alive) {
-                fail(
-                    CallState::ConnectDevice,
-                    phase_ == Phase::Dialing ? dialup_error::NoCarrier : dialup_error::PortOrDevice,
-                    QStringLiteral("the modem went away"));
-                return;
-            }
-            if (phase_ == Phase::Commands &&
-                since(phaseStart_) > static_cast<std::uint32_t>(timing_.commandTimeoutMs)) {
-                // A modem may miss the first command after power-up or while it
-                // still resets: one more try before it counts as silent.
-                if (++attempts_ < 2) {
-                    send(commands_.front());
-                    return;
-                }
-                fail(CallState::ConnectDevice, dialup_error::PortOrDevice,
-                     QStringLiteral("the modem does not answer %1")
-                         .arg(QString::fromLatin1(lastCommand_)));
-                return;
-            }
-            if (phase_ == Phase::Dialing &&
-                since(phaseStart_) >
-                    static_cast<std::uint32_t>(request_.entry.dialTimeoutSeconds) * 1000u) {
-                // Any character stops a modem that still dials.
-                serial_.write("\r");
-                fail(
-                    CallState::ConnectDevice, dialup_error::NoAnswer,
-                    QStringLiteral("no answer within %1 s").arg(request_.entry.dialTimeoutSeconds));
-            }
+        case Phase::Dialing:
+            talkToModem();
             return;
-        }
-        case Phase::Ppp: {
-            std::vector<ModemLink::Event> events;
-            QString detail;
-            link_->pollPpp(events, detail);
-            for (const ModemLink::Event& e : events) {
-                if (e.error) {
-                    fail(e.state, e.error, detail);
-                    return;
-                }
-                pppState_ = e.state;
-                if (e.state == CallState::Connected) {
-                    // The holder has the line now: hand it the lock and let go of
-                    // the device without touching the line's settings.
-                    holder_ = link_->holder();
-                    if (holder_.pid > 0 && lock_.handOver(static_cast<pid_t>(holder_.pid))) {
-                        holder_.lockFile = lock_.path();
-                        lock_.detach();
-                    } else {
-                        lock_.release();
-                    }
-                    link_->release();
-                    serial_.close();
-                    phase_ = Phase::Connected;
-                    stopTicking();
-                    report(CallState::Connected, 0);
-                    return;
-                }
-                if (!report(e.state, 0)) return;
-            }
-            // The modem's carrier, where the device can tell (a pseudo-terminal
-            // cannot: there the link reports the line going away).
-            if (const auto carrier = serial_.carrier()) {
-                if (*carrier)
-                    carrierSeen_ = true;
-                else if (carrierSeen_) {
-                    fail(pppState_, dialup_error::PortDisconnected,
-                         QStringLiteral("the modem lost the carrier"));
-                    return;
-                }
-            }
-            if (since(phaseStart_) > static_cast<std::uint32_t>(timing_.pppTimeoutMs))
-                fail(pppState_, dialup_error::PppTimeout,
-                     QStringLiteral("PPP did not come up in time"));
+        case Phase::Ppp:
+            followPpp();
             return;
-        }
         case Phase::HangingUp: {
             const bool alive = serial_.readAvailable(input_);
             hangUpTick(alive);
             return;
         }
-        case Phase::AwaitHolder: {
-            if (processAlive(ProcessId{holder_.pid, holder_.start})) {
-                if (!holderKilled_ && since(phaseStart_) > 10000) {
-                    ::kill(static_cast<pid_t>(holder_.pid), SIGKILL);
-                    holderKilled_ = true;
-                }
-                if (since(phaseStart_) > 15000) finishHangUp();
-                return;
-            }
-            // The holder has gone and its lock is stale: the modem is ours to
-            // put back on the hook, unless another program has taken it by now.
-            const UucpLock::Result taken = lock_.acquire(lockFolder_, portName_);
-            if (taken == UucpLock::Result::InUse || taken == UucpLock::Result::NotAFile) {
-                finishHangUp();
-                return;
-            }
-            SerialPort::Settings settings;
-            if (!serial_.open(portName_, settings)) {
-                finishHangUp();
-                return;
-            }
-            online_ = true;
-            lastWrite_ = now();
-            startHangUp();
+        case Phase::AwaitHolder:
+            awaitHolderEnd();
             return;
-        }
         default:
             stopTicking();
             return;
     }
 }
 
-void SerialModem::startHangUp() {
-    phase_ = Phase::HangingUp;
-    hangStart_ = now();
-    input_.clear();
-    if (!serial_.isOpen()) {
-        finishHangUp();
-        return;
+void SerialModem::waitForPort() {
+    QByteArray path;
+    DialUpError error = 0;
+    QString detail;
+    switch (link_->port(path, error, detail)) {
+        case ModemLink::PortState::Pending:
+            if (since(phaseStart_) > static_cast<std::uint32_t>(timing_.portTimeoutMs))
+                fail(CallState::OpenPort, dialup_error::DeviceDoesNotExist,
+                     QStringLiteral("the modem did not appear"));
+            return;
+        case ModemLink::PortState::Failed:
+            fail(CallState::OpenPort, error, detail);
+            return;
+        case ModemLink::PortState::Ready:
+            openPort(path);
+            return;
     }
-    if (online_) {
-        hangStep_ = HangStep::Guard;
-    } else if (lastCommand_.toUpper().startsWith("ATD")) {
-        // Still dialing (or just failed to): a character ends the dial, then ATH0.
-        serial_.write("\r");
-        lastWrite_ = now();
-        hangStep_ = HangStep::Hook;
-    } else {
-        hangStep_ = HangStep::Dtr;
-    }
-    startTicking();
 }
 
-void SerialModem::hangUpTick(bool portAlive) {
-    if (!portAlive) {
-        // The device went away (the emulator ended): nothing left to tell it.
-        finishHangUp();
+void SerialModem::talkToModem() {
+    const bool alive = serial_.readAvailable(input_);
+    for (const QByteArray& line : takeModemLines(input_)) {
+        onLine(line);
+        if (phase_ != Phase::Commands && phase_ != Phase::Dialing) return;
+    }
+    if (!alive) {
+        fail(CallState::ConnectDevice,
+             phase_ == Phase::Dialing ? dialup_error::NoCarrier : dialup_error::PortOrDevice,
+             QStringLiteral("the modem went away"));
         return;
     }
-    const auto results = takeModemLines(input_);
-    const auto answered = [&] {
-        for (const QByteArray& l : results) {
-            const auto k = parseModemResult(l).kind;
-            if (k == ModemResult::Ok || k == ModemResult::NoCarrier || k == ModemResult::Error)
-                return true;
+    if (phase_ == Phase::Commands)
+        checkCommandTimeout();
+    else
+        checkDialTimeout();
+}
+
+void SerialModem::checkCommandTimeout() {
+    if (since(phaseStart_) <= static_cast<std::uint32_t>(timing_.commandTimeoutMs)) return;
+    // A modem may miss the first command after power-up or while it
+    // still resets: one more try before it counts as silent.
+    if (++attempts_ < 2) {
+        send(commands_.front());
+        return;
+    }
+    fail(CallState::ConnectDevice, dialup_error::PortOrDevice,
+         QStringLiteral("the modem does not answer %1").arg(QString::fromLatin1(lastCommand_)));
+}
+
+void SerialModem::checkDialTimeout() {
+    if (since(phaseStart_) <= static_cast<std::uint32_t>(request_.entry.dialTimeoutSeconds) * 1000u)
+        return;
+    // Any character stops a modem that still dials.
+    serial_.write("\r");
+    fail(CallState::ConnectDevice, dialup_error::NoAnswer,
+         QStringLiteral("no answer within %1 s").arg(request_.entry.dialTimeoutSeconds));
+}
+
+void SerialModem::followPpp() {
+    std::vector<ModemLink::Event> events;
+    QString detail;
+    link_->pollPpp(events, detail);
+    for (const ModemLink::Event& e : events) {
+        if (e.error) {
+            fail(e.state, e.error, detail);
+            return;
         }
-        return false;
-    };
-    switch (hangStep_) {
-        case HangStep::Guard:
-            if (since(lastWrite_) >= static_cast<std::uint32_t>(timing_.guardMs)) {
-                serial_.write("+++");
-                sent_ << "+++";
-                lastWrite_ = now();
-                hangStart_ = now();
-                hangStep_ = HangStep::AwaitEscape;
-            }
+        pppState_ = e.state;
+        if (e.state == CallState::Connected) {
+            handOverLine();
             return;
-        case HangStep::AwaitEscape:
-            // OK after the second guard time; a modem that already hung up says
-            // nothing, so after a while ATH0 goes anyway.
-            if (answered() ||
-                since(hangStart_) > static_cast<std::uint32_t>(timing_.guardMs) * 2 + 500)
-                hangStep_ = HangStep::Hook;
-            return;
-        case HangStep::Hook:
-            if (since(lastWrite_) < 200) return;
-            serial_.write("ATH0\r");
-            sent_ << "ATH0";
-            lastWrite_ = now();
-            hangStart_ = now();
-            hangStep_ = HangStep::AwaitHook;
-            return;
-        case HangStep::AwaitHook:
-            if (answered() || since(hangStart_) > 3000) {
-                hangStep_ = HangStep::Dtr;
-            }
-            return;
-        case HangStep::Dtr:
-            serial_.setDtr(false);
-            hangStart_ = now();
-            hangStep_ = HangStep::Close;
-            return;
-        case HangStep::Close:
-            // DTR stays down for half a second, enough for any modem to notice.
-            if (since(hangStart_) >= 500) finishHangUp();
-            return;
+        }
+        if (!report(e.state, 0)) return;
     }
+    // The modem's carrier, where the device can tell (a pseudo-terminal
+    // cannot: there the link reports the line going away).
+    if (const auto carrier = serial_.carrier()) {
+        if (*carrier)
+            carrierSeen_ = true;
+        else if (carrierSeen_) {
+            fail(pppState_, dialup_error::PortDisconnected,
+                 QStringLiteral("the modem lost the carrier"));
+            return;
+        }
+    }
+    if (since(phaseStart_) > static_cast<std::uint32_t>(timing_.pppTimeoutMs))
+        fail(pppState_, dialup_error::PppTimeout, QStringLiteral("PPP did not come up in time"));
 }
 
-void SerialModem::finishHangUp() {
+void SerialModem::handOverLine() {
+    // The holder has the line now: hand it the lock and let go of the
+    // device without touching the line's settings.
+    holder_ = link_->holder();
+    if (holder_.pid > 0 && lock_.handOver(static_cast<pid_t>(holder_.pid))) {
+        holder_.lockFile = lock_.path();
+        lock_.detach();
+    } else {
+        lock_.release();
+    }
+    link_->release();
     serial_.close();
-    lock_.release();
-    online_ = false;
-    phase_ = Phase::Done;
+    phase_ = Phase::Connected;
     stopTicking();
+    report(CallState::Connected, 0);
 }
 
 }  // namespace obu

@@ -81,13 +81,29 @@ private:
     };
     enum class HangStep { Guard, AwaitEscape, Hook, AwaitHook, Dtr, Close };
 
+    // One step of the current phase, every tick of the loop's timer.
     void tick();
     void startTicking();
     void stopTicking();
+    // WaitPort: the link names the device, or fails, or takes too long.
+    void waitForPort();
     void openPort(const QByteArray& path);
+    // Commands and Dialing: the modem's answers, and its silence.
+    void talkToModem();
+    void checkCommandTimeout();
+    void checkDialTimeout();
     void sendNext();
     void send(const QByteArray& command);
     void onLine(const QByteArray& line);
+    void onCommandAnswer(const ModemResult& result);
+    void onDialResult(const QByteArray& line, const ModemResult& result);
+    // Ppp: the link's stages, the carrier, the deadline; then the line goes
+    // to its holder.
+    void startPpp();
+    void followPpp();
+    void handOverLine();
+    // AwaitHolder: the holder's end, then the modem back on the hook.
+    void awaitHolderEnd();
     void fail(CallState state, DialUpError error, const QString& detail);
     bool report(CallState state, DialUpError error);
     void startHangUp();
