@@ -1,0 +1,26 @@
+#pragma once
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QVariantMap>
+
+// NetworkManager's names on the system bus, and the values of its replies and
+// signals read whichever way D-Bus delivered them, for the client's files.
+namespace obu::nm_bus {
+
+inline const QString kService = QStringLiteral("org.freedesktop.NetworkManager");
+inline const QString kManagerPath = QStringLiteral("/org/freedesktop/NetworkManager");
+inline const QString kSettingsPath = QStringLiteral("/org/freedesktop/NetworkManager/Settings");
+inline const QString kSettings = QStringLiteral("org.freedesktop.NetworkManager.Settings");
+inline const QString kProfile =
+    QStringLiteral("org.freedesktop.NetworkManager.Settings.Connection");
+inline const QString kActive = QStringLiteral("org.freedesktop.NetworkManager.Connection.Active");
+inline const QString kDevice = QStringLiteral("org.freedesktop.NetworkManager.Device");
+inline const QString kProperties = QStringLiteral("org.freedesktop.DBus.Properties");
+
+// An object path, a list of them, and a dictionary of properties.
+QString pathOf(const QVariant& value);
+QStringList pathsOf(const QVariant& value);
+QVariantMap mapOf(const QVariant& value);
+
+}  // namespace obu::nm_bus
