@@ -73,6 +73,15 @@ private:
     };
 
     void onActiveConnectionChanged(const NmActiveConnection& connection);
+    // A connection already told as dropped, or hung up here: its reports
+    // only close it (true: nothing more to do with this one).
+    bool closesToldConnection(CallId id, const NmActiveConnection& connection);
+    // The call that the connection belongs to, made when it is another
+    // program's connection of an entry; calls_.end() when none.
+    QHash<CallId, Call>::iterator callFor(CallId id, const NmActiveConnection& connection);
+    QHash<CallId, Call>::iterator adoptConnection(CallId id, const NmActiveConnection& connection);
+    // The call's stage or end for the connection's new state.
+    void applyState(CallId id, const NmActiveConnection& connection);
     void onActivationFailed(const QString& profileId, NmFailure failure, const QString& message);
     void onProfilesChanged();
     bool isEntry(const NmProfile& profile) const;

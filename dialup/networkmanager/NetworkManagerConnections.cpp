@@ -1,0 +1,185 @@
+// Following NetworkManager's reports of its active connections: a call's
+// stages, its end, and the connections of other programs that become calls.
+#include "dialup/networkmanager/NetworkManagerService.h"
+
+#include <algorithm>
+
+namespace obu {
+
+void NetworkManagerService::onActiveConnectionChanged(const NmActiveConnection& connection) {
+    const CallId id = idOf(connection.uuid);
+    if (closesToldConnection(id, connection)) return;
+    const auto it = callFor(id, connection);
+    if (it == calls_.end()) return;
+    if (!it->activePath.isEmpty() && it->activePath != connection.path &&
+        connection.state >= NmActiveState::Deactivating)
+        return;  // an older connection of the profile, going down after a newer one came
+    it->activePath = connection.path;
+    it->activeSeen = true;
+    if (it->hangingUp) {
+        // Hung up before NetworkManager had named the connection.
+        retired_.insert(connection.path);
+        client_->deactivate(it->profileId);
+        return;
+    }
+    applyState(id, connection);
+}
+
+bool NetworkManagerService::closesToldConnection(CallId id, const NmActiveConnection& connection) {
+    if (dropped_.contains(connection.path)) {
+        if (connection.state == NmActiveState::Deactivated) dropped_.remove(connection.path);
+        return true;
+    }
+    if (!retired_.contains(connection.path)) return false;
+    // A connection this process hung up: its end is the hang-up's, unless
+    // the profile has been dialled again meanwhile (a call of its own).
+    if (connection.state != NmActiveState::Deactivated) return true;
+    retired_.remove(connection.path);
+    const auto it = calls_.find(id);
+    if (it != calls_.end() && it->activePath == connection.path) end(id, dialup_error::None, {});
+    return true;
+}
+
+QHash<CallId, NetworkManagerService::Call>::iterator NetworkManagerService::callFor(
+    CallId id, const NmActiveConnection& connection) {
+    const auto it = calls_.find(id);
+    if (it == calls_.end()) return adoptConnection(id, connection);
+    if (it->hangingUp && it->activeSeen && it->activePath != connection.path) {
+        // Brought up again by another program while this one's hang-up goes
+        // on: that hang-up is done with, and this is a call of its own.
+        end(id, dialup_error::None, {});
+        return adoptConnection(id, connection);
+    }
+    return it;
+}
+
+QHash<CallId, NetworkManagerService::Call>::iterator NetworkManagerService::adoptConnection(
+    CallId id, const NmActiveConnection& connection) {
+    // Another program's connection: a call when its profile is an entry.
+    if (connection.state >= NmActiveState::Deactivating) return calls_.end();
+    const auto profiles = client_->profiles();
+    const auto profile = std::find_if(profiles.begin(), profiles.end(), [&](const NmProfile& p) {
+        return p.uuid == connection.uuid;
+    });
+    const bool entry = profile != profiles.end() ? isEntry(*profile) : isEntryType(connection.type);
+    if (!entry) return calls_.end();
+    Call call;
+    call.info.id = id;
+    call.info.entry = connection.id;
+    call.info.deviceType = connection.type;
+    call.info.deviceName = kSource;
+    call.profileId = connection.id;
+    call.order = ++nextOrder_;
+    const auto it = calls_.insert(id, call);
+    ended_.remove(id);
+    return it;
+}
+
+void NetworkManagerService::applyState(CallId id, const NmActiveConnection& connection) {
+    const bool ownEnd = connection.endedByThisClient;
+    switch (connection.state) {
+        case NmActiveState::Activating:
+            advance(id, CallState::PortOpened);
+            advance(id, CallState::ConnectDevice);
+            tell({Note::Changed});
+            break;
+        case NmActiveState::Activated:
+            advance(id, CallState::DeviceConnected);
+            advance(id, CallState::Connected);
+            tell({Note::Changed});
+            break;
+        case NmActiveState::Deactivating:
+            // A line that was up is gone as soon as it starts going down; a
+            // failing dial waits for the reason that comes with its end.
+            if (!ownEnd && connection.wasActivated) {
+                end(id, dialup_error::RemoteDisconnection, {});
+                // Its own end, still to come, must not end a new dial of the profile.
+                dropped_.insert(connection.path);
+            }
+            break;
+        case NmActiveState::Deactivated:
+            if (ownEnd) {
+                end(id, dialup_error::None, {});
+            } else if (connection.wasActivated) {
+                end(id, dialup_error::RemoteDisconnection, {});
+            } else {
+                const NmFailure failure = connection.failure();
+                const DialUpError error = errorOf(failure);
+                // Ended by someone else before it came up.
+                end(id, error == dialup_error::None ? dialup_error::Disconnection : error,
+                    QStringLiteral("NetworkManager: %1").arg(QLatin1String(failureName(failure))));
+            }
+            break;
+        case NmActiveState::Unknown:
+            break;
+    }
+}
+
+void NetworkManagerService::onActivationFailed(const QString& profileId, NmFailure failure,
+                                               const QString& message) {
+    for (const Call& call : calls_) {
+        if (call.profileId != profileId || call.activeSeen) continue;
+        const CallId id = call.info.id;
+        if (call.hangingUp) {
+            end(id, dialup_error::None, {});
+        } else {
+            const DialUpError error = errorOf(failure);
+            end(id, error == dialup_error::None ? dialup_error::FromDevice : error,
+                QStringLiteral("NetworkManager: ") + message);
+        }
+        return;
+    }
+}
+
+void NetworkManagerService::advance(CallId id, CallState state) {
+    const auto it = calls_.find(id);
+    // States only move forward (Connected is the greatest of the stages).
+    if (it == calls_.end() ||
+        static_cast<std::uint32_t>(state) <= static_cast<std::uint32_t>(it->info.state))
+        return;
+    it->info.state = state;
+    if (!it->dialledHere) return;
+    if (state == CallState::Connected) it->dialledHere = false;
+    tell({Note::Stage, id, state, dialup_error::None});
+}
+
+void NetworkManagerService::end(CallId id, DialUpError error, const QString& detail) {
+    const auto it = calls_.find(id);
+    if (it == calls_.end()) return;
+    Call call = calls_.take(id);
+    call.info.error = error;
+    call.detail = detail;
+    // A failed dial tells its caller at the stage it reached.
+    if (error != dialup_error::None && call.dialledHere)
+        tell({Note::Stage, id, call.info.state, error});
+    if (error != dialup_error::None) {
+        if (call.info.state == CallState::Connected) call.info.state = CallState::Disconnected;
+        ended_.insert(id, call);
+    }
+    tell({Note::Ended, id, call.info.state, error});
+    tell({Note::Changed});
+}
+
+DialUpError NetworkManagerService::errorOf(NmFailure failure) {
+    switch (failure) {
+        case NmFailure::None:
+            return dialup_error::None;
+        case NmFailure::ModemBusy:
+            return dialup_error::LineBusy;
+        case NmFailure::NoDialTone:
+            return dialup_error::NoDialTone;
+        case NmFailure::NoCarrier:
+            return dialup_error::NoCarrier;
+        case NmFailure::DialTimeout:
+            return dialup_error::PppTimeout;
+        case NmFailure::LoginRefused:
+            return dialup_error::AuthenticationFailure;
+        case NmFailure::DeviceMissing:
+            return dialup_error::DeviceDoesNotExist;
+        case NmFailure::Other:
+            break;
+    }
+    return dialup_error::FromDevice;
+}
+
+}  // namespace obu
