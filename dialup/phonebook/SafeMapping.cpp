@@ -20,13 +20,13 @@ struct Slot {
     std::atomic<std::size_t> bytes{0};
     std::atomic<bool> broken{false};
 };
-Slot slots[kSlots];
+Slot repairable[kSlots];
 struct sigaction previous {};
 std::once_flag installed;
 
 void onBus(int sig, siginfo_t* info, void* context) {
     const auto address = reinterpret_cast<std::uintptr_t>(info->si_addr);
-    for (Slot& s : slots) {
+    for (Slot& s : repairable) {
         const std::uintptr_t start = s.start.load(std::memory_order_acquire);
         if (start == 0 || address < start || address >= start + s.bytes.load()) continue;
         // Zero pages in place of the file's: the faulting access is repeated on
@@ -74,7 +74,7 @@ bool SafeMapping::map(int fd, std::size_t bytes) {
     for (int i = 0; i < kSlots && free < 0; ++i) {
         std::uintptr_t expected = 0;
         // 1 reserves the slot until the mapping's address is known.
-        if (slots[i].start.compare_exchange_strong(expected, 1)) free = i;
+        if (repairable[i].start.compare_exchange_strong(expected, 1)) free = i;
     }
     if (free < 0) {
         errno = EMFILE;
@@ -83,13 +83,13 @@ bool SafeMapping::map(int fd, std::size_t bytes) {
     void* data = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
     if (data == MAP_FAILED) {
         const int why = errno;
-        slots[free].start.store(0);
+        repairable[free].start.store(0);
         errno = why;
         return false;
     }
-    slots[free].bytes.store(bytes);
-    slots[free].broken.store(false);
-    slots[free].start.store(reinterpret_cast<std::uintptr_t>(data), std::memory_order_release);
+    repairable[free].bytes.store(bytes);
+    repairable[free].broken.store(false);
+    repairable[free].start.store(reinterpret_cast<std::uintptr_t>(data), std::memory_order_release);
     data_ = data;
     bytes_ = bytes;
     slot_ = free;
@@ -98,17 +98,17 @@ bool SafeMapping::map(int fd, std::size_t bytes) {
 
 void SafeMapping::unmap() {
     if (slot_ < 0) return;
-    slots[slot_].start.store(0, std::memory_order_release);
+    repairable[slot_].start.store(0, std::memory_order_release);
     ::munmap(data_, bytes_);
-    slots[slot_].bytes.store(0);
-    slots[slot_].broken.store(false);
+    repairable[slot_].bytes.store(0);
+    repairable[slot_].broken.store(false);
     data_ = nullptr;
     bytes_ = 0;
     slot_ = -1;
 }
 
 bool SafeMapping::broken() const {
-    return slot_ >= 0 && slots[slot_].broken.load(std::memory_order_relaxed);
+    return slot_ >= 0 && repairable[slot_].broken.load(std::memory_order_relaxed);
 }
 
 }  // namespace obu
