@@ -2,9 +2,6 @@
 
 #include <signal.h>
 
-#include <QCoreApplication>
-#include <QFile>
-#include <QMetaMethod>
 #include <QPointer>
 #include <cstring>
 
@@ -34,6 +31,33 @@ CallInfo callInfo(const LineRecord& r) {
     return info;
 }
 
+// A device's report written into its call's record: the stage, the error and
+// why, the port, and once connected the process that holds the line and when
+// the provider hangs up. False when the record needs no change.
+bool recordReport(LineRecord& r, const LineDevice& device, int dropAfterSeconds, CallState state,
+                  DialUpError error, std::int64_t now) {
+    if (r.ended()) return false;  // the provider hung up meanwhile
+    const QByteArray port = device.port();
+    const QByteArray detail = error ? device.failureDetail().toUtf8() : QByteArray();
+    if (r.state == state && r.error == error && r.port == port) return false;
+    r.state = state;
+    r.error = error;
+    if (!port.isEmpty()) r.port = port;
+    if (!detail.isEmpty()) r.detail = detail.left(500);
+    if (state == CallState::Connected && error == 0) {
+        const LineHolder holder = device.holder();
+        r.holder = holder.pid;
+        r.holderStart = holder.start;
+        r.holderKind = holder.kind;
+        r.lockFile = holder.lockFile;
+        r.connectedAt = now;
+        // A line held by a process of its own ends when that process
+        // does (the emulator's provider hangs up by itself).
+        r.dropAt = r.holder == 0 && dropAfterSeconds > 0 ? now + dropAfterSeconds * 1000ll : 0;
+    }
+    return true;
+}
+
 }  // namespace
 
 LineService::Paths LineService::Paths::fromEnvironment() {
@@ -51,94 +75,6 @@ QByteArray LineService::Paths::defaultModemProgram() {
 LineService::LineService(Clock& clock, EventLoop& loop, Paths paths)
     : clock_(clock), loop_(loop), paths_(std::move(paths)), registry_(paths_.linesDir, clock) {
     registry_.setOnChange([this] { scheduleLook(); });
-}
-
-void LineService::connectNotify(const QMetaMethod& signal) {
-    if (listening_ || (signal != QMetaMethod::fromSignal(&DialUpService::callsChanged) &&
-                       signal != QMetaMethod::fromSignal(&DialUpService::callEnded)))
-        return;
-    listening_ = true;
-    // What is there now is no news to the new listener, which looks for itself.
-    registry_.refresh();
-    announcedGeneration_ = registry_.generation();
-    announcedCalls_ = openCalls();
-    watchWhatCallsDependOn();
-}
-
-void LineService::scheduleLook() {
-    if (!listening_ || lookScheduled_) return;
-    lookScheduled_ = true;
-    QPointer<LineService> self(this);
-    loop_.post([self] {
-        if (self) self->lookAgain();
-    });
-}
-
-void LineService::lookAgain() {
-    // Cleared first: a listener that changes a call again is heard too.
-    lookScheduled_ = false;
-    registry_.refresh();
-    watchWhatCallsDependOn();
-    const std::uint64_t generation = registry_.generation();
-    if (generation == announcedGeneration_) return;
-    announcedGeneration_ = generation;
-    std::set<CallId> open = openCalls();
-    std::vector<std::pair<CallId, DialUpError>> ended;
-    for (const CallId id : announcedCalls_) {
-        if (open.count(id)) continue;
-        const LineRecord* r = registry_.find(id);
-        ended.emplace_back(id, r ? r->error : dialup_error::None);
-    }
-    announcedCalls_ = std::move(open);
-    QPointer<LineService> self(this);
-    for (const auto& [id, error] : ended) {
-        emit callEnded(id, error);
-        if (!self) return;
-    }
-    emit callsChanged();
-}
-
-std::set<CallId> LineService::openCalls() const {
-    std::set<CallId> open;
-    for (const LineRecord& r : registry_.records())
-        if (!r.ended()) open.insert(r.handle);
-    return open;
-}
-
-void LineService::watchWhatCallsDependOn() {
-    // Other processes' changes arrive through the Qt event loop; a program
-    // without one (a command-line tool) never listens.
-    if (!wakeups_ && QCoreApplication::instance()) {
-        wakeups_ = std::make_unique<RegistryWakeups>();
-        QObject::connect(wakeups_.get(), &RegistryWakeups::woken, this, [this] {
-            registry_.recheckHolders();
-            scheduleLook();
-        });
-    }
-    const std::uint64_t generation = registry_.generation();
-    if (wakeups_) {
-        if (!wakeups_->watchingFolder())
-            wakeups_->watchFolder(QFile::encodeName(registry_.folder()));
-        if (generation != watchedGeneration_)
-            wakeups_->watchProcesses(registry_.processesToWatch());
-    }
-    watchedGeneration_ = generation;
-    // A provider that hangs up by a deadline of its own tells no one: the
-    // service looks when the deadline falls due.
-    const std::int64_t dropAt = registry_.nextDropAt();
-    if (dropAt == deadlineAt_) return;
-    if (deadlineTimer_) loop_.stopTimer(deadlineTimer_);
-    deadlineTimer_ = 0;
-    deadlineAt_ = dropAt;
-    if (dropAt == 0) return;
-    const std::int64_t wait = std::max<std::int64_t>(0, dropAt - clock_.now().toMSecsSinceEpoch());
-    deadlineTimer_ =
-        loop_.startTimer(static_cast<int>(std::min<std::int64_t>(wait, 1 << 30)), [this] {
-            loop_.stopTimer(deadlineTimer_);
-            deadlineTimer_ = 0;
-            deadlineAt_ = 0;
-            scheduleLook();
-        });
 }
 
 LineDeviceFactory LineService::simulatedModemFactory() {
@@ -261,44 +197,20 @@ DialUpError LineService::dial(const DialRequest& call, CallId* id) {
 void LineService::onReport(CallId handle, CallState state, DialUpError error) {
     auto it = jobs_.find(handle);
     if (it == jobs_.end()) return;
-    DialJob& job = *it->second;
-    LineDevice* device = job.device.get();
+    const DialJob& job = *it->second;
     const std::int64_t now = clock_.now().toMSecsSinceEpoch();
     LineRecord after;
     const auto change = registry_.modify(
         handle,
         [&](LineRecord& r) {
-            if (r.ended()) return false;  // the provider hung up meanwhile
-            const QByteArray port = device->port();
-            const QByteArray detail = error ? device->failureDetail().toUtf8() : QByteArray();
-            if (r.state == state && r.error == error && r.port == port) return false;
-            r.state = state;
-            r.error = error;
-            if (!port.isEmpty()) r.port = port;
-            if (!detail.isEmpty()) r.detail = detail.left(500);
-            if (state == CallState::Connected && error == 0) {
-                const LineHolder holder = device->holder();
-                r.holder = holder.pid;
-                r.holderStart = holder.start;
-                r.holderKind = holder.kind;
-                r.lockFile = holder.lockFile;
-            }
-            if (state == CallState::Connected && error == 0) {
-                r.connectedAt = now;
-                // A line held by a process of its own ends when that process
-                // does (the emulator's provider hangs up by itself).
-                r.dropAt = r.holder == 0 && job.dropAfterSeconds > 0
-                               ? now + job.dropAfterSeconds * 1000ll
-                               : 0;
-            }
-            return true;
+            return recordReport(r, *job.device, job.dropAfterSeconds, state, error, now);
         },
         &after);
     if (state == CallState::Connected && error == 0 &&
         (change != ConnectionRegistry::Change::Done || after.ended())) {
         // The line came up just as someone else ended the call: its holder
         // must not carry on with nobody knowing of it.
-        const LineHolder holder = device->holder();
+        const LineHolder holder = job.device->holder();
         if (holder.pid > 0 && processAlive(ProcessId{holder.pid, holder.start}))
             ::kill(static_cast<pid_t>(holder.pid), SIGTERM);
     }
