@@ -39,7 +39,9 @@ fi
 
 step "Build"
 # Warnings are errors here, in every build below; a user's build only shows them.
-configure build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOBU_WERROR=ON && cmake --build build ||
+# Line tables only (-g1): enough for a stack trace, and a quarter faster to build.
+configure build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" \
+    -DOBU_WERROR=ON && cmake --build build ||
     { echo "test.sh: build failed"; exit 1; }
 
 step "Static checks (clang-tidy), started"
