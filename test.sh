@@ -64,6 +64,11 @@ step "Sizes"
 # A report, not a failure: the functions and files that are hard to read at once.
 tools/check-sizes
 
+step "Layers"
+# No source includes a layer above its own, and nothing below the windows is
+# compiled with Qt Widgets.
+tools/check-layers || failed+=("layers")
+
 step "Fuzzing the parsers of outside input"
 # The INI reader longest; every other parser a few seconds (docs/FUZZING.md
 # says how to run them long).
