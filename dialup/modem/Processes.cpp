@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
+#include <mutex>
 #include <vector>
 
 namespace obu {
@@ -65,22 +67,166 @@ bool processAlive(const ProcessId& process) {
     return process.start == 0 || start == process.start;
 }
 
+namespace {
+
+// What the child needs, prepared before fork: after it, only
+// async-signal-safe calls are made.
+struct ChildPlan {
+    std::vector<char*> argv;
+    std::vector<std::pair<int, int>> descriptors;  // (ours, theirs)
+    int highest = 2;                               // the greatest number among them
+    int report = -1;                               // our pipe's end for a failed exec (or fork)
+    int go = -1;  // our pipe's end to wait on for the go of beforeExec; -1: none
+    bool newSession = false;
+    bool detached = false;
+};
+
+ChildPlan planFor(const SpawnOptions& options) {
+    ChildPlan plan;
+    for (const QByteArray& a : options.arguments)
+        plan.argv.push_back(const_cast<char*>(a.constData()));
+    plan.argv.push_back(nullptr);
+    for (const auto& [ours, theirs] : options.descriptors) {
+        plan.descriptors.emplace_back(ours, theirs);
+        plan.highest = std::max({plan.highest, ours, theirs});
+    }
+    plan.newSession = options.newSession;
+    plan.detached = options.detached;
+    return plan;
+}
+
+void closePipe(const int (&ends)[2]) {
+    ::close(ends[0]);
+    ::close(ends[1]);
+}
+
+void waitForChild(pid_t pid) {
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+}
+
+// In the child: default signal handling, as the parent may ignore SIGPIPE or SIGCHLD.
+void resetSignals() {
+    sigset_t none;
+    sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    for (int sig : {SIGPIPE, SIGCHLD, SIGINT, SIGTERM, SIGHUP, SIGUSR1, SIGUSR2})
+        ::signal(sig, SIG_DFL);
+}
+
+// In the child: forks the program's process and ends, telling the parent the
+// real pid, so that init adopts the program. Returns in the grandchild.
+void leaveToInit(int report) {
+    const pid_t grandchild = ::fork();
+    if (grandchild < 0) {
+        const int why = errno;
+        (void)!::write(report, &why, sizeof why);
+        ::_exit(127);
+    }
+    if (grandchild > 0) {
+        const int marker = -static_cast<int>(grandchild);
+        (void)!::write(report, &marker, sizeof marker);
+        ::_exit(0);
+    }
+}
+
+// In the child: every given descriptor at its number, /dev/null for the
+// standard ones not given, everything else closed. reportFd and goFd receive
+// the new numbers of our pipes. False when that cannot be done.
+bool placeDescriptors(const ChildPlan& plan, int& reportFd, int& goFd) {
+    const auto& fds = plan.descriptors;
+    // Move every given descriptor above all the numbers in use, then
+    // into its place, so that no move overwrites a descriptor still to come.
+    int moved[64];
+    if (fds.size() > 64) return false;
+    // Our own pipes too, so that no given descriptor lands on them.
+    const bool held = plan.go >= 0;
+    reportFd = ::fcntl(plan.report, F_DUPFD_CLOEXEC, plan.highest + 1);
+    goFd = held ? ::fcntl(plan.go, F_DUPFD_CLOEXEC, plan.highest + 1) : -1;
+    if (reportFd < 0 || (held && goFd < 0)) return false;
+    for (std::size_t i = 0; i < fds.size(); ++i)
+        if ((moved[i] = ::fcntl(fds[i].first, F_DUPFD, plan.highest + 1)) < 0) return false;
+    int nullFd = ::open("/dev/null", O_RDWR);
+    for (int target = 0; target <= 2; ++target) {
+        bool given = false;
+        for (const auto& f : fds) given |= f.second == target;
+        if (!given && nullFd >= 0) ::dup2(nullFd, target);
+    }
+    for (std::size_t i = 0; i < fds.size(); ++i) ::dup2(moved[i], fds[i].second);
+    // Close everything else (except our pipes, closed on exec).
+    const int limit = static_cast<int>(::sysconf(_SC_OPEN_MAX));
+    for (int fd = 3; fd < limit && fd < 65536; ++fd) {
+        bool keep = fd == reportFd || fd == goFd;
+        for (const auto& f : fds) keep |= f.second == fd;
+        if (!keep) ::close(fd);
+    }
+    return true;
+}
+
+[[noreturn]] void runChild(const ChildPlan& plan) {
+    resetSignals();
+    if (plan.newSession || plan.detached) ::setsid();
+    if (plan.detached) leaveToInit(plan.report);
+    int reportFd = -1;
+    int goFd = -1;
+    if (!placeDescriptors(plan, reportFd, goFd)) ::_exit(127);
+    if (goFd >= 0) {
+        char byte = 0;
+        ssize_t n;
+        do n = ::read(goFd, &byte, 1);
+        while (n < 0 && errno == EINTR);
+        if (n != 1) ::_exit(127);
+    }
+    ::execv(plan.argv[0], plan.argv.data());
+    const int why = errno;
+    (void)!::write(reportFd, &why, sizeof why);
+    ::_exit(127);
+}
+
+// In the parent: beforeExec for the waiting child, then its go, or its end
+// when beforeExec says no (false).
+bool letRun(const SpawnOptions& options, pid_t pid, const int (&go)[2]) {
+    ::close(go[0]);
+    const bool run = options.beforeExec(pid);
+    if (run) (void)!::write(go[1], "g", 1);
+    ::close(go[1]);
+    return run;
+}
+
+// In the parent: what the child reported until its program ran (the pipe
+// closes on exec): the program's pid, or -1 with errno set.
+pid_t collectReport(pid_t pid, int report, bool detached) {
+    pid_t result = pid;
+    int value = 0;
+    int failure = 0;
+    for (;;) {
+        const ssize_t n = ::read(report, &value, sizeof value);
+        if (n < 0 && errno == EINTR) continue;
+        if (n != sizeof value) break;
+        if (value < 0)
+            result = -value;  // the detached grandchild
+        else
+            failure = value;
+    }
+    ::close(report);
+    if (detached) waitForChild(pid);
+    if (failure) {
+        if (!detached) waitForChild(pid);
+        errno = failure;
+        return -1;
+    }
+    return result;
+}
+
+}  // namespace
+
 pid_t spawnProcess(const SpawnOptions& options) {
     if (options.arguments.isEmpty()) {
         errno = EINVAL;
         return -1;
     }
-    // Everything the child needs is prepared before fork: after it, only
-    // async-signal-safe calls are made.
-    std::vector<char*> argv;
-    for (const QByteArray& a : options.arguments) argv.push_back(const_cast<char*>(a.constData()));
-    argv.push_back(nullptr);
-    std::vector<std::pair<int, int>> fds;
-    int highest = 2;
-    for (const auto& [ours, theirs] : options.descriptors) {
-        fds.emplace_back(ours, theirs);
-        highest = std::max({highest, ours, theirs});
-    }
+    ChildPlan plan = planFor(options);
     // A pipe that reports a failed exec (or fork) back to us.
     int report[2];
     if (::pipe2(report, O_CLOEXEC) != 0) return -1;
@@ -89,124 +235,29 @@ pid_t spawnProcess(const SpawnOptions& options) {
     int go[2] = {-1, -1};
     if (held && ::pipe2(go, O_CLOEXEC) != 0) {
         const int why = errno;
-        ::close(report[0]);
-        ::close(report[1]);
+        closePipe(report);
         errno = why;
         return -1;
     }
+    plan.report = report[1];
+    plan.go = held ? go[0] : -1;
     const pid_t pid = ::fork();
     if (pid < 0) {
         const int why = errno;
-        ::close(report[0]);
-        ::close(report[1]);
-        if (held) {
-            ::close(go[0]);
-            ::close(go[1]);
-        }
+        closePipe(report);
+        if (held) closePipe(go);
         errno = why;
         return -1;
     }
-    if (pid == 0) {
-        // Default signal handling: the parent may ignore SIGPIPE or SIGCHLD.
-        sigset_t none;
-        sigemptyset(&none);
-        ::sigprocmask(SIG_SETMASK, &none, nullptr);
-        for (int sig : {SIGPIPE, SIGCHLD, SIGINT, SIGTERM, SIGHUP, SIGUSR1, SIGUSR2})
-            ::signal(sig, SIG_DFL);
-        if (options.newSession || options.detached) ::setsid();
-        if (options.detached) {
-            const pid_t grandchild = ::fork();
-            if (grandchild < 0) {
-                const int why = errno;
-                (void)!::write(report[1], &why, sizeof why);
-                ::_exit(127);
-            }
-            if (grandchild > 0) {
-                // Tell the parent the real pid, then leave the grandchild to init.
-                const int marker = -static_cast<int>(grandchild);
-                (void)!::write(report[1], &marker, sizeof marker);
-                ::_exit(0);
-            }
-        }
-        // Move every given descriptor above all the numbers in use, then
-        // into its place, so that no move overwrites a descriptor still to come.
-        int moved[64];
-        if (fds.size() > 64) ::_exit(127);
-        // Our own pipes too, so that no given descriptor lands on them.
-        int reportFd = ::fcntl(report[1], F_DUPFD_CLOEXEC, highest + 1);
-        int goFd = held ? ::fcntl(go[0], F_DUPFD_CLOEXEC, highest + 1) : -1;
-        if (reportFd < 0 || (held && goFd < 0)) ::_exit(127);
-        for (std::size_t i = 0; i < fds.size(); ++i)
-            if ((moved[i] = ::fcntl(fds[i].first, F_DUPFD, highest + 1)) < 0) ::_exit(127);
-        int nullFd = ::open("/dev/null", O_RDWR);
-        for (int target = 0; target <= 2; ++target) {
-            bool given = false;
-            for (const auto& f : fds) given |= f.second == target;
-            if (!given && nullFd >= 0) ::dup2(nullFd, target);
-        }
-        for (std::size_t i = 0; i < fds.size(); ++i) ::dup2(moved[i], fds[i].second);
-        // Close everything else (except our pipes, closed on exec).
-        const int limit = static_cast<int>(::sysconf(_SC_OPEN_MAX));
-        for (int fd = 3; fd < limit && fd < 65536; ++fd) {
-            bool keep = fd == reportFd || fd == goFd;
-            for (const auto& f : fds) keep |= f.second == fd;
-            if (!keep) ::close(fd);
-        }
-        if (held) {
-            char byte = 0;
-            ssize_t n;
-            do n = ::read(goFd, &byte, 1);
-            while (n < 0 && errno == EINTR);
-            if (n != 1) ::_exit(127);
-        }
-        ::execv(argv[0], argv.data());
-        const int why = errno;
-        (void)!::write(reportFd, &why, sizeof why);
-        ::_exit(127);
-    }
+    if (pid == 0) runChild(plan);
     ::close(report[1]);
-    if (held) {
-        ::close(go[0]);
-        const bool run = options.beforeExec(pid);
-        if (run) (void)!::write(go[1], "g", 1);
-        ::close(go[1]);
-        if (!run) {
-            ::close(report[0]);
-            int status = 0;
-            while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-            }
-            errno = ECANCELED;
-            return -1;
-        }
-    }
-    pid_t result = pid;
-    int value = 0;
-    int failure = 0;
-    for (;;) {
-        const ssize_t n = ::read(report[0], &value, sizeof value);
-        if (n < 0 && errno == EINTR) continue;
-        if (n != sizeof value) break;
-        if (value < 0)
-            result = -value;  // the detached grandchild
-        else
-            failure = value;
-    }
-    ::close(report[0]);
-    if (options.detached) {
-        int status = 0;
-        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-        }
-    }
-    if (failure) {
-        if (!options.detached) {
-            int status = 0;
-            while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-            }
-        }
-        errno = failure;
+    if (held && !letRun(options, pid, go)) {
+        ::close(report[0]);
+        waitForChild(pid);
+        errno = ECANCELED;
         return -1;
     }
-    return result;
+    return collectReport(pid, report[0], options.detached);
 }
 
 bool reapChild(pid_t pid, int* status) {
@@ -219,13 +270,6 @@ bool reapChild(pid_t pid, int* status) {
     if (status) *status = r == pid ? s : 0;
     return true;  // ended, or not our child (ECHILD)
 }
-
-}  // namespace obu
-
-#include <deque>
-#include <mutex>
-
-namespace obu {
 
 namespace {
 std::mutex adoptedMutex;
