@@ -65,12 +65,18 @@ ExtrasEditor::ExtrasEditor(Program& program)
 }
 
 void ExtrasEditor::buildControls() {
-    const QString folder = platform().programFolder;
     m_background = new SkinImage(this, QStringLiteral("background"), 0, -8, 460, 230);
-    m_background->setPicture([path = folder + QStringLiteral("obu-extras.jpg")] {
+    m_background->setPicture([path = platform().programFolder + QStringLiteral("obu-extras.jpg")] {
         return QPixmap::fromImage(loadJpeg(path));
     });
+    buildExplanations();
+    buildRows();
+    buildButtons();
+    buildPageArrow();
+    showPage(false);
+}
 
+void ExtrasEditor::buildExplanations() {
     auto text = [this](const QString& name, const QString& caption, int w) {
         auto* l = new QLabel(caption, this);
         l->setObjectName(name);
@@ -92,7 +98,9 @@ void ExtrasEditor::buildControls() {
                  "Add the names and filenames of programs that you would like to execute after "
                  "OBU connects you to your internet provider."),
              303);
+}
 
+void ExtrasEditor::buildRows() {
     m_openDialog = new OpenDialog(*platform().dialogs, this);
     m_openDialog->setObjectName(QStringLiteral("openDialog"));
     // Programs on Linux have no extension: the dialog opens on the files the
@@ -139,7 +147,10 @@ void ExtrasEditor::buildControls() {
         FocusHooks::install(
             NameEdit(n), [this, n] { handle([this, n] { ProgramNameEnter(n); }); },
             [this, n] { handle([this, n] { ProgramNameExit(n); }); });
+}
 
+void ExtrasEditor::buildButtons() {
+    const QString folder = platform().programFolder;
     m_okButton =
         new SkinImage(this, QStringLiteral("okButton"), kOkPlace.x(), kOkPlace.y(), 16, 13);
     m_okButton->setPicture(
@@ -161,7 +172,9 @@ void ExtrasEditor::buildControls() {
     }
     m_okButton->onClick = [this] { handle([this] { storeRows(); }); };
     m_cancelButton->onClick = [this] { handle([this] { cancel(); }); };
+}
 
+void ExtrasEditor::buildPageArrow() {
     m_pageArrow = new QLabel(kDownArrow, this);
     m_pageArrow->setObjectName(QStringLiteral("pageArrow"));
     m_pageArrow->setGeometry(kArrowPlace.x(), kArrowPlace.y(), 15, 21);
@@ -173,8 +186,6 @@ void ExtrasEditor::buildControls() {
     MouseHooks::install(
         m_pageArrow, [this](Qt::MouseButton) { handle([this] { pressPageArrow(); }); },
         [this](Qt::MouseButton) { handle([this] { releasePageArrow(); }); });
-
-    showPage(false);
 }
 
 Extras& ExtrasEditor::extras() {

@@ -44,6 +44,12 @@ protected:
 private:
     Extras& extras();
     void buildControls();
+    // The two pages' explanations; a name and an address or file per extra, in
+    // tab order; OK and Cancel; the arrow that turns the page.
+    void buildExplanations();
+    void buildRows();
+    void buildButtons();
+    void buildPageArrow();
     void showPage(bool programs);
     // The first edit of a row to be stored whose text does not fit the table,
     // after telling the user; none when every text fits.
