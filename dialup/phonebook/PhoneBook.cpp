@@ -120,6 +120,46 @@ void applyKey(PhoneBookEntry& e, const QString& key, const QString& value) {
         e.pppPeer = singleByte(value, 200);
 }
 
+// Reads an open phone book: a regular file, no larger than the limit. The
+// error and why it was refused, else 0 and the file's bytes.
+DialUpError readPhoneBookFile(int fd, QByteArray& bytes, QString& problem) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        problem = QString::fromLocal8Bit(std::strerror(errno));
+        return dialup_error::CannotOpenPhoneBook;
+    }
+    if (S_ISDIR(st.st_mode)) {
+        problem = QStringLiteral("a folder, not a phone book file");
+        return dialup_error::CannotOpenPhoneBook;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        problem = QStringLiteral("not a regular file (a pipe or a device is never read)");
+        return dialup_error::CannotOpenPhoneBook;
+    }
+    constexpr qint64 limit = PhoneBook::kMaxFileBytes;
+    const auto tooLarge = [] { return QStringLiteral("larger than %1 MiB").arg(limit >> 20); };
+    if (st.st_size > limit) {
+        problem = tooLarge();
+        return dialup_error::CannotLoadPhoneBook;
+    }
+    // The file may grow while it is read: no more than the limit is taken.
+    char buf[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            problem = QString::fromLocal8Bit(std::strerror(errno));
+            return dialup_error::CannotOpenPhoneBook;
+        }
+        if (n == 0) return dialup_error::None;
+        bytes.append(buf, n);
+        if (bytes.size() > limit) {
+            problem = tooLarge();
+            return dialup_error::CannotLoadPhoneBook;
+        }
+    }
+}
+
 }  // namespace
 
 const PhoneBookEntry* PhoneBook::find(const QByteArray& name) const {
@@ -230,43 +270,9 @@ PhoneBook PhoneBook::load(const QString& path, bool demoWhenMissing) {
         book.path = path;
         return book;
     }
-    struct stat st {};
-    const bool stated = ::fstat(fd, &st) == 0;
     QByteArray bytes;
     QString problem;
-    DialUpError code = dialup_error::None;
-    if (!stated) {
-        code = dialup_error::CannotOpenPhoneBook;
-        problem = QString::fromLocal8Bit(std::strerror(errno));
-    } else if (S_ISDIR(st.st_mode)) {
-        code = dialup_error::CannotOpenPhoneBook;
-        problem = QStringLiteral("a folder, not a phone book file");
-    } else if (!S_ISREG(st.st_mode)) {
-        code = dialup_error::CannotOpenPhoneBook;
-        problem = QStringLiteral("not a regular file (a pipe or a device is never read)");
-    } else if (st.st_size > kMaxFileBytes) {
-        code = dialup_error::CannotLoadPhoneBook;
-        problem = QStringLiteral("larger than %1 MiB").arg(kMaxFileBytes >> 20);
-    } else {
-        // The file may grow while it is read: no more than the limit is taken.
-        char buf[65536];
-        for (;;) {
-            const ssize_t n = ::read(fd, buf, sizeof buf);
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0) {
-                code = dialup_error::CannotOpenPhoneBook;
-                problem = QString::fromLocal8Bit(std::strerror(errno));
-                break;
-            }
-            if (n == 0) break;
-            bytes.append(buf, n);
-            if (bytes.size() > kMaxFileBytes) {
-                code = dialup_error::CannotLoadPhoneBook;
-                problem = QStringLiteral("larger than %1 MiB").arg(kMaxFileBytes >> 20);
-                break;
-            }
-        }
-    }
+    const DialUpError code = readPhoneBookFile(fd, bytes, problem);
     ::close(fd);
     if (code) return refuse(code, problem);
     book = parse(bytes);
