@@ -73,6 +73,62 @@ void closeOnExecFrom3(int maxFd) {
     ::_exit(127);
 }
 
+// The highest descriptor number a child may have open, for closing them all.
+int openFileLimit() {
+    struct rlimit limit {};
+    int maxFd = 1024;
+    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
+        maxFd = static_cast<int>(std::min<rlim_t>(limit.rlim_cur, 65536));
+    return maxFd;
+}
+
+// What the program's process needs, prepared before fork.
+struct ProgramLaunch {
+    const QByteArray& path;
+    const QByteArray& folder;  // empty: the working folder stays
+    char* const* argv;
+    int devNull;  // standard input; -1: left as it is
+    int maxFd;
+    int report;  // where a failure's errno goes
+};
+
+// In the program's process, between fork and exec: a session of its own,
+// default signals, standard input from /dev/null, its folder, nothing of ours
+// left open; then the program. Only async-signal-safe calls.
+[[noreturn]] void runProgram(const ProgramLaunch& launch) {
+    ::setsid();
+    sigset_t none;
+    ::sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    struct sigaction byDefault {};
+    byDefault.sa_handler = SIG_DFL;
+    for (int sig = 1; sig < NSIG; ++sig) ::sigaction(sig, &byDefault, nullptr);
+    if (launch.devNull >= 0) ::dup2(launch.devNull, STDIN_FILENO);
+    if (!launch.folder.isEmpty() && ::chdir(launch.folder.constData()) != 0)
+        failChild(launch.report, errno);
+    closeOnExecFrom3(launch.maxFd);
+    ::execve(launch.path.constData(), launch.argv, environ);
+    failChild(launch.report, errno);
+}
+
+// In the parent: waits for the middle child, then reads why the program could
+// not be executed. 0 when it was.
+int launchResult(pid_t middle, int report) {
+    int status = 0;
+    while (::waitpid(middle, &status, 0) < 0 && errno == EINTR) {
+    }
+    // The pipe closes without a word when the program was executed; otherwise
+    // the child wrote why it could not be.
+    int error = 0;
+    ssize_t got;
+    while ((got = ::read(report, &error, sizeof error)) < 0 && errno == EINTR) {
+    }
+    ::close(report);
+    if (got == static_cast<ssize_t>(sizeof error)) return error;
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return ECHILD;
+    return 0;
+}
+
 bool looksLikeUrl(const QString& text) {
     // Two letters at least before the colon, so that C:\... is not a URL.
     static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]+:"));
@@ -124,11 +180,7 @@ int PosixShell::spawnDetached(const QString& program, const QStringList& argumen
     std::vector<char*> argv;
     for (QByteArray& a : encoded) argv.push_back(a.data());
     argv.push_back(nullptr);
-
-    struct rlimit limit {};
-    int maxFd = 1024;
-    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
-        maxFd = static_cast<int>(std::min<rlim_t>(limit.rlim_cur, 65536));
+    const int maxFd = openFileLimit();
 
     int report[2];
     if (::pipe2(report, O_CLOEXEC) != 0) return errno;
@@ -149,36 +201,12 @@ int PosixShell::spawnDetached(const QString& program, const QStringList& argumen
         const pid_t child = ::fork();
         if (child < 0) failChild(report[1], errno);
         if (child > 0) ::_exit(0);
-
-        ::setsid();
-        sigset_t none;
-        ::sigemptyset(&none);
-        ::sigprocmask(SIG_SETMASK, &none, nullptr);
-        struct sigaction byDefault {};
-        byDefault.sa_handler = SIG_DFL;
-        for (int sig = 1; sig < NSIG; ++sig) ::sigaction(sig, &byDefault, nullptr);
-        if (devNull >= 0) ::dup2(devNull, STDIN_FILENO);
-        if (!folder.isEmpty() && ::chdir(folder.constData()) != 0) failChild(report[1], errno);
-        closeOnExecFrom3(maxFd);
-        ::execve(path.constData(), argv.data(), environ);
-        failChild(report[1], errno);
+        runProgram(ProgramLaunch{path, folder, argv.data(), devNull, maxFd, report[1]});
     }
 
     ::close(report[1]);
     if (devNull >= 0) ::close(devNull);
-    int status = 0;
-    while (::waitpid(middle, &status, 0) < 0 && errno == EINTR) {
-    }
-    // The pipe closes without a word when the program was executed; otherwise
-    // the child wrote why it could not be.
-    int error = 0;
-    ssize_t got;
-    while ((got = ::read(report[0], &error, sizeof error)) < 0 && errno == EINTR) {
-    }
-    ::close(report[0]);
-    if (got == static_cast<ssize_t>(sizeof error)) return error;
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return ECHILD;
-    return 0;
+    return launchResult(middle, report[0]);
 }
 
 unsigned PosixShell::WinExec(const QString& commandLine, int /*showCmd*/) {
