@@ -29,6 +29,31 @@ QString failureText(qintptr result) {
     }
 }
 
+// A start that failed is logged as such: a " launched" line for a program
+// that never ran would send the user looking in the wrong place.
+void logStart(EventLog& log, const QString& name, bool started, qintptr result) {
+    log.writeLine(started ? name + QStringLiteral(" launched")
+                          : name + QStringLiteral(" could not be launched (") +
+                                failureText(result) + u')');
+}
+
+void logTooLong(EventLog& log, const QString& name, const QString& what) {
+    log.writeLine(name + QStringLiteral(" could not be launched (its ") + what +
+                  QStringLiteral(" is longer than %1 characters)").arg(kMaxFieldText));
+}
+
+// The browser registered for web addresses; empty when there is none.
+BrowserCommand registeredBrowser(Registry* registry) {
+    bool fromDesktopEntry = false;
+    const QString registered =
+        registry
+            ? registry
+                  ->defaultValue(QStringLiteral("\\HTTP\\shell\\open\\command"), &fromDesktopEntry)
+                  .value_or(QString())
+            : QString();
+    return BrowserCommand(registered, fromDesktopEntry);
+}
+
 }  // namespace
 
 Extras::Extras(Platform& platform, QObject* parent) : QObject(parent), m_platform(platform) {}
@@ -123,71 +148,51 @@ void Extras::setOn(int n, bool on) {
 
 void Extras::launch(EventLog& log, QObject* owner) {
     log.writeLine(QStringLiteral("Launching extras"));
-    Platform& p = m_platform;
+    const BrowserCommand browser = registeredBrowser(m_platform.registry);
+    for (int n = 1; n <= 4; ++n)
+        if (m_on[n]) launchPage(m_slots[n], browser, log, owner);
+    for (int n = 5; n <= 8; ++n)
+        if (m_on[n]) launchProgram(m_slots[n], log, owner);
+}
 
-    bool fromDesktopEntry = false;
-    const QString registered =
-        p.registry
-            ? p.registry
-                  ->defaultValue(QStringLiteral("\\HTTP\\shell\\open\\command"), &fromDesktopEntry)
-                  .value_or(QString())
-            : QString();
-    const BrowserCommand browser(registered, fromDesktopEntry);
-
-    // A start that failed is logged as such: a " launched" line for a program
-    // that never ran would send the user looking in the wrong place.
-    auto logStart = [&log](const QString& name, bool started, qintptr result) {
-        log.writeLine(started ? name + QStringLiteral(" launched")
-                              : name + QStringLiteral(" could not be launched (") +
-                                    failureText(result) + u')');
-    };
-    auto logTooLong = [&log](const QString& name, const QString& what) {
-        log.writeLine(name + QStringLiteral(" could not be launched (its ") + what +
-                      QStringLiteral(" is longer than %1 characters)").arg(kMaxFieldText));
-    };
-
-    for (int n = 1; n <= 4; ++n) {
-        if (!m_on[n]) continue;
-        const Slot& slot = m_slots[n];
-        // The browser gets time to come up before the next page is handed to it.
-        p.clock->sleep(3000);
-        emit launching((QStringLiteral("Launching Webpage: ") + slot.name).left(kMaxFieldText));
-        if (slot.pathCut) {
-            logTooLong(slot.name, QStringLiteral("address"));
-            continue;
-        }
-        qintptr result = 0;
-        bool started = false;
-        if (p.shell) {
-            const QString commandLine = browser.commandLineFor(slot.path);
-            if (!commandLine.isEmpty()) {
-                result = p.shell->WinExec(commandLine, Shell::SW_SHOWNORMAL);
-                started = result > 31;
-            } else {
-                // No browser is registered for web addresses: the desktop's
-                // opener may still know one.
-                result = p.shell->ShellExecuteA(owner, QString(), slot.path, QString(), QString(),
-                                                Shell::SW_SHOWNORMAL);
-                started = result > 32;
-            }
-        }
-        logStart(slot.name, started, result);
+void Extras::launchPage(const Slot& slot, const BrowserCommand& browser, EventLog& log,
+                        QObject* owner) {
+    // The browser gets time to come up before the next page is handed to it.
+    m_platform.clock->sleep(3000);
+    emit launching((QStringLiteral("Launching Webpage: ") + slot.name).left(kMaxFieldText));
+    if (slot.pathCut) {
+        logTooLong(log, slot.name, QStringLiteral("address"));
+        return;
     }
-
-    for (int n = 5; n <= 8; ++n) {
-        if (!m_on[n]) continue;
-        const Slot& slot = m_slots[n];
-        emit launching((QStringLiteral("Launching Program: ") + slot.name).left(kMaxFieldText));
-        if (slot.pathCut) {
-            logTooLong(slot.name, QStringLiteral("file name"));
-            continue;
+    qintptr result = 0;
+    bool started = false;
+    if (Shell* shell = m_platform.shell) {
+        const QString commandLine = browser.commandLineFor(slot.path);
+        if (!commandLine.isEmpty()) {
+            result = shell->WinExec(commandLine, Shell::SW_SHOWNORMAL);
+            started = result > 31;
+        } else {
+            // No browser is registered for web addresses: the desktop's
+            // opener may still know one.
+            result = shell->ShellExecuteA(owner, QString(), slot.path, QString(), QString(),
+                                          Shell::SW_SHOWNORMAL);
+            started = result > 32;
         }
-        qintptr result = 0;
-        if (p.shell)
-            result = p.shell->ShellExecuteA(owner, QString(), slot.path, QString(), QString(),
-                                            Shell::SW_SHOW);
-        logStart(slot.name, result > 32, result);
     }
+    logStart(log, slot.name, started, result);
+}
+
+void Extras::launchProgram(const Slot& slot, EventLog& log, QObject* owner) {
+    emit launching((QStringLiteral("Launching Program: ") + slot.name).left(kMaxFieldText));
+    if (slot.pathCut) {
+        logTooLong(log, slot.name, QStringLiteral("file name"));
+        return;
+    }
+    qintptr result = 0;
+    if (m_platform.shell)
+        result = m_platform.shell->ShellExecuteA(owner, QString(), slot.path, QString(), QString(),
+                                                 Shell::SW_SHOW);
+    logStart(log, slot.name, result > 32, result);
 }
 
 }  // namespace obu

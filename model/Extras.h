@@ -5,6 +5,7 @@
 
 namespace obu {
 
+class BrowserCommand;
 class EventLog;
 class Settings;
 struct Platform;
@@ -72,6 +73,8 @@ signals:
 
 private:
     void setOn(int n, bool on);
+    void launchPage(const Slot& slot, const BrowserCommand& browser, EventLog& log, QObject* owner);
+    void launchProgram(const Slot& slot, EventLog& log, QObject* owner);
 
     Platform& m_platform;
     Settings* m_settings = nullptr;
