@@ -1,50 +1,68 @@
 #include "dialup/modem/ModemResponses.h"
 
+#include <utility>
+
 namespace obu {
 
-int connectSpeedOfCode(int code) {
-    switch (code) {
-        case 1:
-            return 300;
-        case 5:
-            return 1200;
-        case 10:
-            return 2400;
-        case 11:
-            return 4800;
-        case 12:
-            return 9600;
-        case 13:
-            return 7200;
-        case 14:
-            return 12000;
-        case 15:
-            return 14400;
-        case 16:
-            return 19200;
-        case 17:
-            return 38400;
-        case 18:
-            return 57600;
-        case 19:
-            return 115200;
-        case 59:
-            return 16800;
-        case 61:
-            return 21600;
-        case 62:
-            return 24000;
-        case 63:
-            return 26400;
-        case 64:
-            return 28800;
-        case 84:
-            return 33600;
-        case 91:
-            return 31200;
-        default:
-            return 0;
+namespace {
+
+// The numeric CONNECT codes of common modems and their speeds.
+constexpr std::pair<int, int> kConnectSpeeds[] = {
+    {1, 300},    {5, 1200},   {10, 2400},  {11, 4800},  {12, 9600},   {13, 7200},  {14, 12000},
+    {15, 14400}, {16, 19200}, {17, 38400}, {18, 57600}, {19, 115200}, {59, 16800}, {61, 21600},
+    {62, 24000}, {63, 26400}, {64, 28800}, {84, 33600}, {91, 31200},
+};
+
+// The results in digits (V0) other than CONNECT's.
+constexpr std::pair<int, ModemResult::Kind> kNumericResults[] = {
+    {0, ModemResult::Ok},       {2, ModemResult::Ring},       {3, ModemResult::NoCarrier},
+    {4, ModemResult::Error},    {6, ModemResult::NoDialTone}, {7, ModemResult::Busy},
+    {8, ModemResult::NoAnswer},
+};
+
+// The results in words (V1) other than CONNECT's.
+constexpr std::pair<const char*, ModemResult::Kind> kWordResults[] = {
+    {"OK", ModemResult::Ok},
+    {"RING", ModemResult::Ring},
+    {"NO CARRIER", ModemResult::NoCarrier},
+    {"ERROR", ModemResult::Error},
+    {"NO DIALTONE", ModemResult::NoDialTone},
+    {"NO DIAL TONE", ModemResult::NoDialTone},
+    {"BUSY", ModemResult::Busy},
+    {"NO ANSWER", ModemResult::NoAnswer},
+};
+
+ModemResult numericResult(int code) {
+    ModemResult r;
+    for (const auto& [number, kind] : kNumericResults)
+        if (number == code) {
+            r.kind = kind;
+            return r;
+        }
+    // 1 and 5 are CONNECT at low speeds; 10 and above are CONNECT at a
+    // speed (the numbers differ between makers of modems).
+    if (code == 1 || code == 5 || code >= 10) {
+        r.kind = ModemResult::Connect;
+        r.speed = connectSpeedOfCode(code);
     }
+    return r;
+}
+
+// "CONNECT 33600/ARQ/V34/LAPM": the leading digits are the speed.
+int connectSpeedOfWords(const QByteArray& line) {
+    qsizetype i = 7;
+    while (i < line.size() && line[i] == ' ') ++i;
+    qsizetype j = i;
+    while (j < line.size() && line[j] >= '0' && line[j] <= '9') ++j;
+    return j > i ? line.mid(i, j - i).toInt() : 0;
+}
+
+}  // namespace
+
+int connectSpeedOfCode(int code) {
+    for (const auto& [number, speed] : kConnectSpeeds)
+        if (number == code) return speed;
+    return 0;
 }
 
 ModemResult parseModemResult(const QByteArray& raw) {
@@ -53,61 +71,15 @@ ModemResult parseModemResult(const QByteArray& raw) {
     if (line.isEmpty()) return r;
     bool numeric = false;
     const int code = line.toInt(&numeric);
-    if (numeric) {
-        switch (code) {
-            case 0:
-                r.kind = ModemResult::Ok;
-                break;
-            case 2:
-                r.kind = ModemResult::Ring;
-                break;
-            case 3:
-                r.kind = ModemResult::NoCarrier;
-                break;
-            case 4:
-                r.kind = ModemResult::Error;
-                break;
-            case 6:
-                r.kind = ModemResult::NoDialTone;
-                break;
-            case 7:
-                r.kind = ModemResult::Busy;
-                break;
-            case 8:
-                r.kind = ModemResult::NoAnswer;
-                break;
-            default:
-                // 1 and 5 are CONNECT at low speeds; 10 and above are CONNECT at a
-                // speed (the numbers differ between makers of modems).
-                if (code == 1 || code == 5 || code >= 10) {
-                    r.kind = ModemResult::Connect;
-                    r.speed = connectSpeedOfCode(code);
-                }
+    if (numeric) return numericResult(code);
+    for (const auto& [word, kind] : kWordResults)
+        if (line == word) {
+            r.kind = kind;
+            return r;
         }
-        return r;
-    }
-    if (line == "OK")
-        r.kind = ModemResult::Ok;
-    else if (line == "RING")
-        r.kind = ModemResult::Ring;
-    else if (line == "NO CARRIER")
-        r.kind = ModemResult::NoCarrier;
-    else if (line == "ERROR")
-        r.kind = ModemResult::Error;
-    else if (line == "NO DIALTONE" || line == "NO DIAL TONE")
-        r.kind = ModemResult::NoDialTone;
-    else if (line == "BUSY")
-        r.kind = ModemResult::Busy;
-    else if (line == "NO ANSWER")
-        r.kind = ModemResult::NoAnswer;
-    else if (line == "CONNECT" || line.startsWith("CONNECT ") || line.startsWith("CONNECT/")) {
+    if (line == "CONNECT" || line.startsWith("CONNECT ") || line.startsWith("CONNECT/")) {
         r.kind = ModemResult::Connect;
-        // "CONNECT 33600/ARQ/V34/LAPM": the leading digits are the speed.
-        qsizetype i = 7;
-        while (i < line.size() && line[i] == ' ') ++i;
-        qsizetype j = i;
-        while (j < line.size() && line[j] >= '0' && line[j] <= '9') ++j;
-        if (j > i) r.speed = line.mid(i, j - i).toInt();
+        r.speed = connectSpeedOfWords(line);
     }
     return r;
 }
