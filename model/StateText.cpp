@@ -1,69 +1,50 @@
 #include "model/StateText.h"
 
+#include <utility>
+
 namespace obu {
+
+namespace {
+
+// The status line's text for each stage of a call.
+constexpr std::pair<CallState, const char*> kStateTexts[] = {
+    {CallState::OpenPort, "Opening port..."},
+    {CallState::PortOpened, "Port opened."},
+    {CallState::ConnectDevice, "Connecting device..."},
+    {CallState::DeviceConnected, "Device connected."},
+    {CallState::AllDevicesConnected, "All devices connected."},
+    {CallState::Authenticate, "Starting to authenticate..."},
+    {CallState::AuthNotify, "Authentication: notify"},
+    {CallState::AuthRetry, "Authentication: retry"},
+    {CallState::AuthCallback, "Authentication: callback"},
+    {CallState::AuthChangePassword, "Authentication: change password"},
+    {CallState::AuthProject, "Authentication: projecting"},
+    {CallState::AuthLinkSpeed, "Authentication: link speed"},
+    {CallState::AuthAck, "Authentication: acknowledge"},
+    {CallState::ReAuthenticate, "Authentication: reauthenticate"},
+    {CallState::Authenticated, "Authenticated."},
+    {CallState::PrepareForCallback, "Preparing for callback..."},
+    {CallState::WaitForModemReset, "Waiting for modem to reset..."},
+    {CallState::WaitForCallback, "Waiting for callback..."},
+    {CallState::Projected, "Projected."},
+    {CallState::StartAuthentication, "Starting authentication..."},
+    {CallState::CallbackComplete, "Callback complete."},
+    {CallState::LogonNetwork, "Logging on network..."},
+    {CallState::Interactive, "Interactive..."},
+    {CallState::RetryAuthentication, "Retry Authentication..."},
+    {CallState::CallbackSetByCaller, "Callback set by caller."},
+    {CallState::PasswordExpired, "Password expired."},
+    {CallState::Connected, "Connected."},
+    {CallState::Disconnected, "Disconnected."},
+};
+
+}  // namespace
 
 QString StateText(const DialUpService& service, CallState state, DialUpError error) {
     if (error != 0) return service.errorText(error);
-    switch (state) {
-        case CallState::OpenPort:
-            return QStringLiteral("Opening port...");
-        case CallState::PortOpened:
-            return QStringLiteral("Port opened.");
-        case CallState::ConnectDevice:
-            return QStringLiteral("Connecting device...");
-        case CallState::DeviceConnected:
-            return QStringLiteral("Device connected.");
-        case CallState::AllDevicesConnected:
-            return QStringLiteral("All devices connected.");
-        case CallState::Authenticate:
-            return QStringLiteral("Starting to authenticate...");
-        case CallState::AuthNotify:
-            return QStringLiteral("Authentication: notify");
-        case CallState::AuthRetry:
-            return QStringLiteral("Authentication: retry");
-        case CallState::AuthCallback:
-            return QStringLiteral("Authentication: callback");
-        case CallState::AuthChangePassword:
-            return QStringLiteral("Authentication: change password");
-        case CallState::AuthProject:
-            return QStringLiteral("Authentication: projecting");
-        case CallState::AuthLinkSpeed:
-            return QStringLiteral("Authentication: link speed");
-        case CallState::AuthAck:
-            return QStringLiteral("Authentication: acknowledge");
-        case CallState::ReAuthenticate:
-            return QStringLiteral("Authentication: reauthenticate");
-        case CallState::Authenticated:
-            return QStringLiteral("Authenticated.");
-        case CallState::PrepareForCallback:
-            return QStringLiteral("Preparing for callback...");
-        case CallState::WaitForModemReset:
-            return QStringLiteral("Waiting for modem to reset...");
-        case CallState::WaitForCallback:
-            return QStringLiteral("Waiting for callback...");
-        case CallState::Projected:
-            return QStringLiteral("Projected.");
-        case CallState::StartAuthentication:
-            return QStringLiteral("Starting authentication...");
-        case CallState::CallbackComplete:
-            return QStringLiteral("Callback complete.");
-        case CallState::LogonNetwork:
-            return QStringLiteral("Logging on network...");
-        case CallState::Interactive:
-            return QStringLiteral("Interactive...");
-        case CallState::RetryAuthentication:
-            return QStringLiteral("Retry Authentication...");
-        case CallState::CallbackSetByCaller:
-            return QStringLiteral("Callback set by caller.");
-        case CallState::PasswordExpired:
-            return QStringLiteral("Password expired.");
-        case CallState::Connected:
-            return QStringLiteral("Connected.");
-        case CallState::Disconnected:
-            return QStringLiteral("Disconnected.");
-        default:
-            return {};
-    }
+    for (const auto& [known, text] : kStateTexts)
+        if (known == state) return QString::fromLatin1(text);
+    return {};
 }
 
 }  // namespace obu
