@@ -9,3 +9,5 @@ target_sources(obu_core PRIVATE
 # the programs in other folders that link obu_core.
 target_include_directories(obu_core PRIVATE ${X11_X11_INCLUDE_PATH})
 target_link_libraries(obu_core PRIVATE ${X11_X11_LIB})
+# Nor may a unity build put them before another file.
+set_source_files_properties(X11Windows.cpp TARGET_DIRECTORY obu_core PROPERTIES SKIP_UNITY_BUILD_INCLUSION ON)
