@@ -1,25 +1,28 @@
 // What the main window does when the alarm is due.
 #include "gui/main/MainWindow.h"
+#include "gui/main/Program.h"
+#include "model/LineKeeper.h"
 
 namespace obu {
 
 void MainWindow::dialAtAlarm(AlarmClock::Rule rule) {
+    LineKeeper& keeper = program().lineKeeper();
     if (rule == AlarmClock::Rule::Once) {
         // The one-time alarm comes forward even when it cannot dial; it clears itself.
         Show();
         setWindowState(TWindowState::wsNormal);
-        if (!ModemInUse() && !SessionActive) {
+        if (keeper.mayDialAtAlarm()) {
             PlayUiSound(QStringLiteral("obualarm.okx"));
-            toggleConnection();
+            keeper.toggleConnection();
         }
         return;
     }
     // The daily alarm does nothing at all while it cannot dial; it stays set.
-    if (ModemInUse() || SessionActive) return;
+    if (!keeper.mayDialAtAlarm()) return;
     PlayUiSound(QStringLiteral("obualarm.okx"));
     Show();
     setWindowState(TWindowState::wsNormal);
-    toggleConnection();
+    keeper.toggleConnection();
 }
 
 }  // namespace obu

@@ -5,8 +5,8 @@
 #include "gui/alarm/SectionTyping.h"
 #include "gui/main/MainWindow.h"
 #include "gui/main/Program.h"
-#include "gui/shell/TrayMenu.h"
 #include "gui/skin/CreditsWindow.h"
+#include "model/LineKeeper.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/Formats.h"
@@ -96,12 +96,12 @@ void MainWindow::setCommandsEnabled(bool enabled) {
          std::initializer_list<QWidget*>{m_downArrow, m_upArrow, m_connectButton, m_alarmButton,
                                          m_connectionButton, m_extrasButton})
         w->setEnabled(enabled);
-    program().trayMenu->connectItem->setEnabled(enabled);
+    emit commandsEnabledChanged(enabled);
 }
 
 void MainWindow::openAlarmPage() {
     Platform& p = platform();
-    if (m_call->entryName().isEmpty()) {
+    if (m_keeper.call().entryName().isEmpty()) {
         if (p.dialogs->messageBox(
                 QStringLiteral("Please choose a Connection before setting the Alarm."),
                 QStringLiteral("No Connection Set"), MsgIcon::Error,
@@ -138,19 +138,17 @@ void MainWindow::openConnectionPage() {
     setCommandsEnabled(false);
     m_panelShowsAlarm = false;
     m_panelSlideTimer->setEnabled(true);
-    if (!m_call->entryName().isEmpty()) {
-        const auto matches =
-            m_entryList->findItems(m_call->entryName(), Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (!m_keeper.call().entryName().isEmpty()) {
+        const auto matches = m_entryList->findItems(m_keeper.call().entryName(),
+                                                    Qt::MatchExactly | Qt::MatchCaseSensitive);
         if (!matches.isEmpty()) m_entryList->setCurrentItem(matches.first());
-        m_userNameEdit->setText(m_call->userName());
-        m_passwordEdit->setText(m_call->password());
+        m_userNameEdit->setText(m_keeper.call().userName());
+        m_passwordEdit->setText(m_keeper.call().password());
     }
 }
 
 void MainWindow::slidePanelStep() {
-    TrayMenu* tray = program().trayMenu;
-    tray->setAlarmItem->setEnabled(false);
-    tray->connectionItem->setEnabled(false);
+    emit panelItemsEnabledChanged(false);
     if (Width() < kOpenWidth) {
         setWidth(Width() + 1);
         repaint();
@@ -187,9 +185,7 @@ void MainWindow::closePanel() {
         w->hide();
     // A hidden box would keep the focus and take the keys meant for the window.
     if (QWidget* focus = focusWidget(); focus && !focus->isVisible()) focus->clearFocus();
-    TrayMenu* tray = program().trayMenu;
-    tray->setAlarmItem->setEnabled(true);
-    tray->connectionItem->setEnabled(true);
+    emit panelItemsEnabledChanged(true);
     setCommandsEnabled(true);
     m_exitButton->setEnabled(true);
     setWidth(kClosedWidth);
@@ -210,20 +206,20 @@ void MainWindow::fillInEntryCredentials() {
     QListWidgetItem* item = m_entryList->currentItem();
     if (!item) return;
     const QString entry = item->text();
-    const QString user = settings->text({Setting::EntryUserName, entry});
+    const QString user = m_settings.text({Setting::EntryUserName, entry});
     if (user.isEmpty()) {
         m_userNameEdit->clear();
         m_passwordEdit->clear();
         return;
     }
     m_userNameEdit->setText(user);
-    m_passwordEdit->setText(settings->text({Setting::EntryPassword, entry}));
+    m_passwordEdit->setText(m_settings.text({Setting::EntryPassword, entry}));
 }
 
 void MainWindow::acceptPanel() {
     if (m_panelShowsAlarm) {
         m_alarmClock.disarm();
-        if (m_call->entryName().isEmpty()) {
+        if (m_keeper.call().entryName().isEmpty()) {
             platform().dialogs->messageBox(
                 QStringLiteral("Please choose a Connection (right click on icon in systray and "
                                "select Connection "
@@ -233,8 +229,8 @@ void MainWindow::acceptPanel() {
         }
         m_alarmClock.setAt(m_alarmDateEdit->date(), m_alarmTimeEdit->time());
         closePanel();
-        settings->setFlag(Setting::DailyAlarm, m_alarmClock.isDaily());
-        settings->setText(Setting::AlarmTime, m_alarmClock.time());
+        m_settings.setFlag(Setting::DailyAlarm, m_alarmClock.isDaily());
+        m_settings.setText(Setting::AlarmTime, m_alarmClock.time());
         return;
     }
     QListWidgetItem* item = m_entryList->currentItem();
@@ -248,18 +244,16 @@ void MainWindow::acceptPanel() {
     const QString entry = item->text();
     const QString user = m_userNameEdit->text();
     const QString password = m_passwordEdit->text();
-    m_call->setEntryName(entry);
-    m_call->setUserName(user);
-    m_call->setPassword(password);
+    m_keeper.chooseEntry(entry, user, password);
     m_connectionName->setText(entry);
     m_userNameEdit->clear();
     m_passwordEdit->clear();
     m_entryList->clearSelection();
-    settings->setText(Setting::EntryName, entry);
-    settings->setText(Setting::UserName, user);
-    settings->setText(Setting::Password, password);
-    settings->setText({Setting::EntryUserName, entry}, user);
-    settings->setText({Setting::EntryPassword, entry}, password);
+    m_settings.setText(Setting::EntryName, entry);
+    m_settings.setText(Setting::UserName, user);
+    m_settings.setText(Setting::Password, password);
+    m_settings.setText({Setting::EntryUserName, entry}, user);
+    m_settings.setText({Setting::EntryPassword, entry}, password);
     closePanel();
 }
 

@@ -1,12 +1,11 @@
 #include "gui/connection/DisconnectCountdown.h"
 
 #include "gui/main/Program.h"
-#include "platform/Platform.h"
 
 namespace obu {
 
-DisconnectCountdown::DisconnectCountdown(Program& program)
-    : Form(program, QStringLiteral(" "), 200, 132), m_count(*program.platform().loop, 30) {
+DisconnectCountdown::DisconnectCountdown(Program& program, const Countdown& count)
+    : Form(program, QStringLiteral(" "), 200, 132), m_count(count) {
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowStaysOnTopHint);
     setButtonless(true);
@@ -30,27 +29,17 @@ DisconnectCountdown::DisconnectCountdown(Program& program)
     unit->setAlignment(Qt::AlignCenter);
     cancelButton = new QPushButton(QStringLiteral("cancel"), this);
     cancelButton->setGeometry(62, 96, 76, 26);
-    connect(cancelButton, &QPushButton::clicked, this, [this] { handle([this] { stop(); }); });
+    connect(cancelButton, &QPushButton::clicked, this,
+            [this] { handle([this] { emit cancelled(); }); });
 
     centreOnScreen();
     connect(&m_count, &Countdown::secondsLeftChanged, secondsLabel,
             [this](int seconds) { secondsLabel->setText(QString::number(seconds)); });
-    connect(&m_count, &Countdown::expired, this, [this] {
-        Hide();
-        emit expired();
-    });
 }
 
-void DisconnectCountdown::start() {
-    m_count.stop();
+// Each warning starts from the full count.
+void DisconnectCountdown::FormShow() {
     secondsLabel->setText(QString::number(m_count.secondsLeft()));
-    Show();
-    m_count.start();
-}
-
-void DisconnectCountdown::stop() {
-    m_count.stop();
-    Hide();
 }
 
 }  // namespace obu

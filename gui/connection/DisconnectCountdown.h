@@ -7,27 +7,25 @@
 
 namespace obu {
 
-// The disconnect countdown: "OBU will disconnect you in N seconds." Its
-// owner hangs up when the count expires.
+// The disconnect countdown: "OBU will disconnect you in N seconds.", the line
+// keeper's thirty-second warning before its disconnect timer hangs up.
 class DisconnectCountdown : public Form {
     Q_OBJECT
 public:
-    explicit DisconnectCountdown(Program& program);
-
-    // Shows the window with thirty seconds to go.
-    void start();
-    // Hides the window and forgets the count.
-    void stop();
+    DisconnectCountdown(Program& program, const Countdown& count);
 
     QLabel* secondsLabel = nullptr;
     QPushButton* cancelButton = nullptr;
 
 signals:
-    // The count ran out; the window is hidden by then.
-    void expired();
+    // The user pressed cancel: the line stays up.
+    void cancelled();
+
+protected:
+    void FormShow() override;
 
 private:
-    Countdown m_count;
+    const Countdown& m_count;
 };
 
 }  // namespace obu

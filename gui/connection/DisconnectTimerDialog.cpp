@@ -1,7 +1,7 @@
 #include "gui/connection/DisconnectTimerDialog.h"
 
-#include "gui/main/MainWindow.h"
 #include "gui/main/Program.h"
+#include "model/LineKeeper.h"
 
 namespace obu {
 
@@ -41,17 +41,16 @@ DisconnectTimerDialog::DisconnectTimerDialog(Program& program)
 }
 
 void DisconnectTimerDialog::FormShow() {
-    m_minutesBox->setValue(program().mainWindow->settings->number(Setting::DisconnectMinutes));
+    m_minutesBox->setValue(program().settings().number(Setting::DisconnectMinutes));
 }
 
 void DisconnectTimerDialog::acceptMinutes() {
     // Text typed beyond the range is brought into it by the spin box itself.
     m_minutesBox->interpretText();
     const int minutes = m_minutesBox->value();
-    MainWindow* main = program().mainWindow;
-    main->settings->setNumber(Setting::DisconnectMinutes, minutes);
+    program().settings().setNumber(Setting::DisconnectMinutes, minutes);
     // No timer any more: a warning already counting goes too.
-    if (minutes == 0) main->StopDisconnectTimer();
+    if (minutes == 0) program().lineKeeper().stopDisconnectTimer();
     Hide();
 }
 

@@ -7,11 +7,6 @@
 
 namespace obu {
 
-// The largest number of minutes the disconnect timer offers.
-constexpr int kMaxDisconnectMinutes = 1000;
-// The minutes the disconnect timer uses for a stored value.
-int DisconnectTimerMinutes(int stored);
-
 // The disconnect-timer dialog: "Disconnect after N minutes of being connected."
 class DisconnectTimerDialog : public Form {
     Q_OBJECT

@@ -1,12 +1,11 @@
 #include "gui/connection/ReconnectCountdown.h"
 
 #include "gui/main/Program.h"
-#include "platform/Platform.h"
 
 namespace obu {
 
-ReconnectCountdown::ReconnectCountdown(Program& program)
-    : Form(program, QStringLiteral("Reconnect"), 204, 146), m_count(*program.platform().loop, 10) {
+ReconnectCountdown::ReconnectCountdown(Program& program, const Countdown& count)
+    : Form(program, QStringLiteral("Reconnect"), 204, 146) {
     // A single border without a system menu or a close box, above every other window.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowStaysOnTopHint);
@@ -26,7 +25,7 @@ ReconnectCountdown::ReconnectCountdown(Program& program)
     QFont bold = font;
     bold.setBold(true);
     bold.setPixelSize(16);
-    secondsLabel = new QLabel(QString::number(m_count.secondsLeft()), this);
+    secondsLabel = new QLabel(QString::number(count.secondsLeft()), this);
     secondsLabel->setGeometry(40, 82, 50, 22);
     secondsLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     secondsLabel->setFont(bold);
@@ -36,27 +35,12 @@ ReconnectCountdown::ReconnectCountdown(Program& program)
 
     cancelButton = new QPushButton(QStringLiteral("cancel"), this);
     cancelButton->setGeometry(64, 112, 75, 25);
-    connect(cancelButton, &QPushButton::clicked, this, [this] { handle([this] { cancel(); }); });
+    connect(cancelButton, &QPushButton::clicked, this,
+            [this] { handle([this] { emit cancelled(); }); });
 
     centreOnScreen();
-    connect(&m_count, &Countdown::secondsLeftChanged, secondsLabel,
+    connect(&count, &Countdown::secondsLeftChanged, secondsLabel,
             [this](int seconds) { secondsLabel->setText(QString::number(seconds)); });
-    connect(&m_count, &Countdown::expired, this, [this] {
-        Hide();
-        emit expired();
-    });
-}
-
-// The count goes on while the window is hidden by other means (with the main
-// window, say), and is not started again by a second show.
-void ReconnectCountdown::FormShow() {
-    m_count.start();
-}
-
-void ReconnectCountdown::cancel() {
-    m_count.stop();
-    Hide();
-    emit cancelled();
 }
 
 }  // namespace obu

@@ -109,9 +109,9 @@ void MainWindow::toggleExtra(int n) {
 }
 
 void MainWindow::LaunchExtras() {
-    m_extras.launch(*eventLog, program().splashScreen);
+    m_extras.launch(m_log, program().splashScreen);
     // Whoever asked for the extras, the window then goes to the tray.
-    if (program().trayMenu->minimizeOnConnectOption->isChecked())
+    if (m_options.isOn(UserOptions::Option::MinimizeOnConnect))
         setWindowState(TWindowState::wsMinimized);
 }
 

@@ -3,6 +3,8 @@
 
 #include "gui/main/Program.h"
 #include "gui/shell/SplashScreen.h"
+#include "gui/shell/TrayMenu.h"
+#include "model/LineKeeper.h"
 #include "platform/Platform.h"
 
 namespace obu {
@@ -22,10 +24,11 @@ MainWindow::MainWindow(Program& program)
       m_disconnectFaces(QStringLiteral("disconnectFaces"), QSize(163, 31),
                         QStringLiteral("Disconnect")),
       m_quotationSteps(*program.platform().loop, 1000),
-      m_lineMonitor(*program.platform().loop, 500),
-      m_disconnectTimer(*program.platform().loop, 1000),
       m_dialUpWindowSearch(*program.platform().loop, 1),
-      m_dropWatch(*program.platform().loop, EventLoop::kMinimumTimerMs) {
+      m_keeper(program.lineKeeper()),
+      m_settings(program.settings()),
+      m_log(program.eventLog()),
+      m_options(program.options()) {
     // A fixed border with a system menu and a minimize box only.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -41,8 +44,7 @@ MainWindow::MainWindow(Program& program)
     buildSkin();
     buildControls();
     buildSettingsPanel();
-    bindCall();
-    m_lineMonitor.setOnTimer([this] { checkForBusyLine(); });
+    showLineKeeper();
     connect(&m_alarmClock, &AlarmClock::due, this, &MainWindow::dialAtAlarm);
     connect(&m_alarmClock, &AlarmClock::textChanged, m_alarmTimeLabel, &QLabel::setText);
     connect(&m_extras, &Extras::lightChanged, this, [this](int n) { DrawLight(n); });
@@ -53,21 +55,12 @@ MainWindow::MainWindow(Program& program)
         m_statusLine->setText(text);
         m_statusLine->repaint();
     });
-    m_dropWatch.setOnTimer([this] { onDropWatchTick(); });
-    m_disconnectTimer.setOnTimer([this] { warnOfDisconnect(); });
     FormCreate();
     buildPresentation();
 }
 
 MainWindow::~MainWindow() {
     FormDestroy();
-    // The call goes with the window; a connection that is up stays up.
-    m_call.reset();
-}
-
-void MainWindow::resetConnectButton() {
-    m_connectButton->Clear();
-    DrawConnectFace();
 }
 
 void MainWindow::setWidth(int outerWidth) {
@@ -103,7 +96,7 @@ void MainWindow::buildSkin() {
     m_connectButton->onMouseDown = [this](Qt::MouseButton b) {
         handle([=, this] { pressConnectButton(b); });
     };
-    m_connectButton->onClick = [this] { handle([this] { toggleConnection(); }); };
+    m_connectButton->onClick = [this] { handle([this] { m_keeper.toggleConnection(); }); };
     m_connectButton->onMouseUp = [this](Qt::MouseButton b) {
         handle([=, this] { releaseConnectButton(b); });
     };
@@ -129,15 +122,41 @@ void MainWindow::buildSkin() {
     m_exitButton->onClick = [this] { handle([this] { program().splashScreen->Close(); }); };
 }
 
-void MainWindow::bindCall() {
-    m_call = std::make_unique<DialUpCall>(*platform().dialUp);
-    connect(m_call.get(), &DialUpCall::stageReached, this, &MainWindow::onDialStage);
-    connect(m_call.get(), &DialUpCall::connected, this, &MainWindow::onConnected);
-    connect(m_call.get(), &DialUpCall::disconnected, this, &MainWindow::onDisconnected);
-    connect(m_call.get(), &DialUpCall::failed, this, &MainWindow::onDialFailed);
-    connect(platform().dialUp, &DialUpService::callsChanged, this, [this] {
-        if (m_dropWatch.enabled()) checkForDrop();
-    });
+void MainWindow::showLineKeeper() {
+    connect(&m_keeper, &LineKeeper::statusChanged, m_statusLine, &QLabel::setText);
+    connect(&m_keeper, &LineKeeper::connectFaceChanged, this, &MainWindow::showConnectFace);
+    connect(&m_keeper, &LineKeeper::connectCommandEnabled, m_connectButton, &QWidget::setEnabled);
+    connect(&m_keeper, &LineKeeper::reconnectOffered, this, &MainWindow::bringForward);
+    connect(&m_keeper, &LineKeeper::disconnectWarningStarted, this, &MainWindow::bringForward);
+    connect(&m_keeper, &LineKeeper::entryWanted, this, &MainWindow::openConnectionPage);
+    connect(&m_keeper, &LineKeeper::extrasWanted, this, &MainWindow::LaunchExtras);
+    connect(&m_keeper, &LineKeeper::connected, this, &MainWindow::onLineUp);
+}
+
+void MainWindow::onLineUp() {
+    LaunchExtras();
+    if (m_options.isOn(UserOptions::Option::MinimizeDialUpWindow))
+        m_dialUpWindowSearch.setEnabled(true);
+}
+
+void MainWindow::bringForward() {
+    setWindowState(TWindowState::wsNormal);
+    Show();
+    BringToFront();
+}
+
+void MainWindow::showConnectFace(bool lineFree) {
+    m_connectButton->DrawFace(lineFree ? m_connectFaces : m_disconnectFaces, 0);
+}
+
+void MainWindow::pressConnectButton(Qt::MouseButton) {
+    PlayUiSound(QStringLiteral("obubtnd.okx"));
+    m_connectButton->DrawFace(m_keeper.readyToConnect() ? m_connectFaces : m_disconnectFaces, 1);
+}
+
+void MainWindow::releaseConnectButton(Qt::MouseButton) {
+    PlayUiSound(QStringLiteral("obubtnu.okx"));
+    m_keeper.showLineState();
 }
 
 void MainWindow::buildControls() {

@@ -7,8 +7,6 @@
 #include <array>
 #include <memory>
 
-#include "dialup/DialUpCall.h"
-#include "dialup/DialUpService.h"
 #include "gui/skin/Form.h"
 #include "gui/skin/ImageList.h"
 #include "gui/skin/SkinImage.h"
@@ -16,6 +14,7 @@
 #include "model/EventLog.h"
 #include "model/Extras.h"
 #include "model/Settings.h"
+#include "model/UserOptions.h"
 #include "model/WebPageOpener.h"
 #include "platform/Sound.h"
 #include "platform/WindowTimer.h"
@@ -23,9 +22,12 @@
 
 namespace obu {
 
-// The main window, "Obu Linekeeper v1.3". It owns almost all shared state:
-// the settings file, the log, the connection flags, the extras, the alarm and
-// the timers. Its handlers live in the folder of the subsystem they belong to.
+class LineKeeper;
+
+// The main window, "Obu Linekeeper v1.3": the buttons, the middle panel with
+// the extras, the settings panel with the alarm and the connection, and the
+// status line that shows what the line keeper says. Its handlers live in the
+// folder of the subsystem they belong to.
 class MainWindow : public Form {
     Q_OBJECT
 public:
@@ -53,64 +55,15 @@ public:
     void SaveSettings();
 
     // The one way a log line is written.
-    void WriteLogLine(const QString& message) { eventLog->writeLine(message); }
-    void WriteLogLines(const QStringList& messages) { eventLog->writeLines(messages); }
+    void WriteLogLine(const QString& message) { m_log.writeLine(message); }
 
-    // Connection flags.
-    bool SessionActive = false;
-    bool HungUpBySelf = false;
-    bool ReadyToConnect = true;
-    // The connection found by the last detection pass; the program's own hang-ups use it.
-    CallId DetectedConnection = 0;
-
-    // The program's own call.
-    std::unique_ptr<DialUpCall> m_call;
-
-    // Connect command and dial events.
-    void toggleConnection();
-    void onDialStage(CallState state);
-    void onConnected();
-    void onDisconnected();
-    void onDialFailed(DialUpError error, const QString& errorText);
-    // Starts a dial of the chosen entry as the program's own call; non-zero
-    // when the service refused it at once.
-    std::int32_t DialOwnCall();
-    // The service's text for an error code (empty when it has none).
-    QString ServiceErrorText(std::int32_t error);
-    // The one wording of a log line for a call that ended with an error:
-    // "<what> (error N): <text>", then " - <device's detail>" where there is one.
-    static QString CallEndLine(const QString& what, std::int32_t error, const QString& errorText,
-                               const QString& detail);
-    // A dial that failed for a reason other than a busy line or a missing
-    // dial tone: says why, ends the call and the session.
-    void ReportDialFailure(std::int32_t error, const QString& errorText);
-    // The program's own line ended by a limit of the entry's own options
-    // (pppd's idle or connect-time limit): logged, and the session ends.
-    bool EndedByItsOwnLimit();
-    // Whether another program holds the modem of the chosen entry.
-    bool ModemInUse();
-    // Line monitor, drop watch, detection, disconnect timer.
-    void checkForBusyLine();
-    // The drop watch looks whenever the dial-up service says that a call
-    // changed, once soon after it starts, and once a second besides.
-    void startDropWatch();
-    void onDropWatchTick();
-    void checkForDrop();
-    bool DetectConnection();
-    void StartDisconnectTimer();
-    void StopDisconnectTimer();
-    void warnOfDisconnect();
-    void hangUpByDisconnectTimer();
-    // The reconnect countdown ran out: the same entry is dialled again.
-    void reconnectNow();
-    // The user cancelled the reconnect countdown: the session ends.
-    void cancelReconnect();
     // Skin button press and release of the connect button.
     void pressConnectButton(Qt::MouseButton Button);
     void releaseConnectButton(Qt::MouseButton Button);
-    // Draws the resting face of the connect button for a state.
-    void DrawConnectFace();
-    void DrawDisconnectFace();
+    // Draws the resting face of the connect button for a free or a taken line.
+    void showConnectFace(bool lineFree);
+    // The window comes forward, restored, above the others.
+    void bringForward();
 
     // The settings panel slides open beside the buttons on its alarm page or
     // its connection page.
@@ -165,16 +118,17 @@ public:
     WebPageOpener* webPageOpener() const { return m_webPageOpener.get(); }
     void minimizeDialUpWindow();
 
-    std::unique_ptr<Settings> settings;
-    std::unique_ptr<EventLog> eventLog;
-
     // The lights' off and on faces.
     const ImageList& lightFaces() const { return m_lightFaces; }
 
     // Runs from a connection until the system's "Connected to" window is found.
     const WindowTimer& dialUpWindowSearch() const { return m_dialUpWindowSearch; }
-    // The connect button's resting face again, once the program hung up by itself.
-    void resetConnectButton();
+
+signals:
+    // The panel takes the commands while it is open: the tray menu's Connect
+    // item, and its items that open the panel, follow.
+    void commandsEnabledChanged(bool enabled);
+    void panelItemsEnabledChanged(bool enabled);
 
 protected:
     void FormClose() override;
@@ -195,12 +149,6 @@ public:
     // The faces of the connect button while the line is free and while it is taken.
     const ImageList& connectFaces() const { return m_connectFaces; }
     const ImageList& disconnectFaces() const { return m_disconnectFaces; }
-    // Runs while a dial of the program's own is on its way.
-    const WindowTimer& lineMonitor() const { return m_lineMonitor; }
-    // Runs while the line is up and a disconnect time is set.
-    const WindowTimer& disconnectTimer() const { return m_disconnectTimer; }
-    // Runs while the program looks after a connection that is up.
-    const WindowTimer& dropWatch() const { return m_dropWatch; }
     const WindowTimer& quotationSteps() const { return m_quotationSteps; }
 
 private:
@@ -230,7 +178,10 @@ private:
     QLineEdit* m_passwordEdit = nullptr;
     SkinImage* m_panelOkButton = nullptr;
     SkinImage* m_panelCancelButton = nullptr;
-    void bindCall();
+    // The status line, the connect button and the window's coming forward follow the keeper.
+    void showLineKeeper();
+    // The line is up: the extras start, and the dial-up window is looked for.
+    void onLineUp();
     // Shows slot n's name, and enables its light when it has something to start.
     void showExtra(int n);
     QLabel* m_webPagesHeading = nullptr;  // "Toggle webpages on/off"
@@ -282,12 +233,12 @@ private:
     int m_quotationStep = 0;
 
     WindowTimer m_quotationSteps;
-    WindowTimer m_lineMonitor;
-    WindowTimer m_disconnectTimer;
     WindowTimer m_dialUpWindowSearch;
-    // The drop watch's first look soon after it starts, then its safety looks.
-    WindowTimer m_dropWatch;
 
+    LineKeeper& m_keeper;
+    Settings& m_settings;
+    EventLog& m_log;
+    UserOptions& m_options;
     // The settings were read, so saving them at exit loses nothing.
     bool settingsRead_ = false;
     int outerWidth_ = 452;

@@ -7,36 +7,69 @@
 #include "gui/main/MainWindow.h"
 #include "gui/shell/SplashScreen.h"
 #include "gui/skin/CreditsWindow.h"
+#include "model/LineKeeper.h"
 #include "platform/Dispatcher.h"
 #include "platform/Platform.h"
 
 namespace obu {
 
-Program::Program(Platform& platform) : platform_(platform) {
+Program::Program(Platform& platform)
+    : platform_(platform),
+      settings_(*platform.profile, platform.settingsPath(QStringLiteral("obu.ini"))),
+      eventLog_(*platform.clock, *platform.formats, platform.logPath(QStringLiteral("log.txt"))),
+      options_(settings_) {
     platform_.dispatcher->setApplicationTitle(application_.Title);
+    eventLog_.setEcho(platform_.logEcho);
     splashScreen_ = std::make_unique<SplashScreen>(*this);
     splashScreen = splashScreen_.get();
     trayMenu = splashScreen->trayMenu.get();
+    lineKeeper_ = std::make_unique<LineKeeper>(platform_, settings_, eventLog_, options_);
+    showLineKeeperInTray();
     mainWindow_ = std::make_unique<MainWindow>(*this);
     mainWindow = mainWindow_.get();
+    QObject::connect(mainWindow, &MainWindow::commandsEnabledChanged, trayMenu,
+                     &TrayMenu::enableConnectItem);
+    QObject::connect(mainWindow, &MainWindow::panelItemsEnabledChanged, trayMenu,
+                     &TrayMenu::enablePanelItems);
     extrasEditor_ = std::make_unique<ExtrasEditor>(*this);
     extrasEditor = extrasEditor_.get();
-    reconnectCountdown_ = std::make_unique<ReconnectCountdown>(*this);
+    reconnectCountdown_ =
+        std::make_unique<ReconnectCountdown>(*this, lineKeeper_->reconnectCountdown());
     reconnectCountdown = reconnectCountdown_.get();
     creditsWindow_ = std::make_unique<CreditsWindow>(*this);
     creditsWindow = creditsWindow_.get();
     disconnectTimerDialog_ = std::make_unique<DisconnectTimerDialog>(*this);
     disconnectTimerDialog = disconnectTimerDialog_.get();
-    disconnectCountdown_ = std::make_unique<DisconnectCountdown>(*this);
+    disconnectCountdown_ =
+        std::make_unique<DisconnectCountdown>(*this, lineKeeper_->disconnectCountdown());
     disconnectCountdown = disconnectCountdown_.get();
+    showCountdowns();
+}
 
-    // The countdown windows only count; what their end means is the main window's.
-    QObject::connect(reconnectCountdown, &ReconnectCountdown::expired, mainWindow,
-                     &MainWindow::reconnectNow);
-    QObject::connect(reconnectCountdown, &ReconnectCountdown::cancelled, mainWindow,
-                     &MainWindow::cancelReconnect);
-    QObject::connect(disconnectCountdown, &DisconnectCountdown::expired, mainWindow,
-                     &MainWindow::hangUpByDisconnectTimer);
+void Program::showLineKeeperInTray() {
+    LineKeeper& keeper = *lineKeeper_;
+    QObject::connect(&keeper, &LineKeeper::connectItemChanged, trayMenu,
+                     &TrayMenu::showConnectItem);
+    QObject::connect(&keeper, &LineKeeper::connectCommandEnabled, trayMenu,
+                     &TrayMenu::enableConnectItem);
+}
+
+// The countdown windows only show the keeper's counts; the main window has
+// come forward before either shows.
+void Program::showCountdowns() {
+    LineKeeper& keeper = *lineKeeper_;
+    QObject::connect(&keeper, &LineKeeper::reconnectOffered, reconnectCountdown,
+                     &ReconnectCountdown::Show);
+    QObject::connect(&keeper, &LineKeeper::reconnectOfferClosed, reconnectCountdown,
+                     &ReconnectCountdown::Hide);
+    QObject::connect(reconnectCountdown, &ReconnectCountdown::cancelled, &keeper,
+                     &LineKeeper::cancelReconnect);
+    QObject::connect(&keeper, &LineKeeper::disconnectWarningStarted, disconnectCountdown,
+                     &DisconnectCountdown::Show);
+    QObject::connect(&keeper, &LineKeeper::disconnectWarningClosed, disconnectCountdown,
+                     &DisconnectCountdown::Hide);
+    QObject::connect(disconnectCountdown, &DisconnectCountdown::cancelled, &keeper,
+                     &LineKeeper::cancelDisconnectWarning);
 }
 
 Program::~Program() {

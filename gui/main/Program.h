@@ -2,6 +2,9 @@
 #include <memory>
 
 #include "gui/main/Application.h"
+#include "model/EventLog.h"
+#include "model/Settings.h"
+#include "model/UserOptions.h"
 
 namespace obu {
 
@@ -14,11 +17,13 @@ class ExtrasEditor;
 class ReconnectCountdown;
 class DisconnectTimerDialog;
 class DisconnectCountdown;
+class LineKeeper;
 
-// The running program: the application object and its seven windows, made in
-// their fixed order (the splash window first, so it is the main form) and
-// destroyed in the reverse order, so that the main window saves its settings
-// while the tray menu still exists.
+// The running program: the application object, what the windows show (the
+// settings, the log, the options and the line keeper) and the seven windows,
+// made in their fixed order (the splash window first, so it is the main form)
+// and destroyed in the reverse order. The model outlives every window, so
+// the main window saves the settings with everything it reads still there.
 class Program {
 public:
     explicit Program(Platform& platform);
@@ -28,6 +33,13 @@ public:
 
     Platform& platform() const { return platform_; }
     obu::Application& application() { return application_; }
+    // Made before any window; the file is read and the log started by the
+    // main window's start-up.
+    Settings& settings() { return settings_; }
+    EventLog& eventLog() { return eventLog_; }
+    UserOptions& options() { return options_; }
+    // Made once the splash window is up, before the main window.
+    LineKeeper& lineKeeper() { return *lineKeeper_; }
 
     SplashScreen* splashScreen = nullptr;
     // Lives with the splash window, which is never destroyed before the end.
@@ -40,8 +52,16 @@ public:
     DisconnectCountdown* disconnectCountdown = nullptr;
 
 private:
+    // The keeper's announcements reach the tray menu and the countdown windows.
+    void showLineKeeperInTray();
+    void showCountdowns();
+
     Platform& platform_;
     obu::Application application_;
+    Settings settings_;
+    EventLog eventLog_;
+    UserOptions options_;
+    std::unique_ptr<LineKeeper> lineKeeper_;
     std::unique_ptr<SplashScreen> splashScreen_;
     std::unique_ptr<MainWindow> mainWindow_;
     std::unique_ptr<ExtrasEditor> extrasEditor_;

@@ -1,5 +1,6 @@
 // Minimizing the system's "Connected to" window once a connection is up.
 #include "gui/main/MainWindow.h"
+#include "model/LineKeeper.h"
 #include "platform/Platform.h"
 #include "platform/Windows.h"
 
@@ -27,10 +28,10 @@ void MainWindow::minimizeDialUpWindow() {
     if (!windows) return;
     const bool told = windows->watch([this, windows] {
         handle([this, windows] {
-            if (minimizeIfShown(*windows, m_call->entryName())) windows->unwatch();
+            if (minimizeIfShown(*windows, m_keeper.call().entryName())) windows->unwatch();
         });
     });
-    if (minimizeIfShown(*windows, m_call->entryName())) {
+    if (minimizeIfShown(*windows, m_keeper.call().entryName())) {
         windows->unwatch();
         m_dialUpWindowSearch.setEnabled(false);
         return;

@@ -3,6 +3,7 @@
 #include "gui/main/MainWindow.h"
 #include "gui/main/Program.h"
 #include "gui/skin/JpegImage.h"
+#include "model/LineKeeper.h"
 #include "platform/Platform.h"
 
 namespace obu {
@@ -52,12 +53,8 @@ SplashScreen::~SplashScreen() {
 void SplashScreen::giveWayToMainWindow() {
     Hide();
     m_shownTime.setEnabled(false);
-    MainWindow* main = program().mainWindow;
-    main->Show();
-    // A line already up (found at start) is kept and watched: the command
-    // would hang it up.
-    if (trayMenu->connectOnStartOption->isChecked() && main->ReadyToConnect)
-        main->toggleConnection();
+    program().mainWindow->Show();
+    program().lineKeeper().connectOnStart();
 }
 
 }  // namespace obu

@@ -5,6 +5,7 @@
 #include "gui/main/MainWindow.h"
 #include "gui/main/Program.h"
 #include "gui/shell/SplashScreen.h"
+#include "model/LineKeeper.h"
 #include "platform/Dialogs.h"
 #include "platform/Dispatcher.h"
 #include "platform/Help.h"
@@ -38,10 +39,28 @@ QAction* TrayMenu::addItem(QMenu* to, const QString& caption, std::function<void
     return item;
 }
 
-QAction* TrayMenu::addOption(const QString& caption, std::function<void()> handler) {
-    QAction* option = addItem(optionsMenu, caption, std::move(handler));
-    option->setCheckable(true);
-    return option;
+QAction* TrayMenu::addOption(const QString& caption, UserOptions::Option option) {
+    UserOptions& options = m_program.options();
+    QAction* item = addItem(optionsMenu, caption, [&options, option] { options.toggle(option); });
+    item->setCheckable(true);
+    item->setChecked(options.isOn(option));
+    return item;
+}
+
+QAction* TrayMenu::optionItem(UserOptions::Option option) const {
+    switch (option) {
+        case UserOptions::Option::Sound:
+            return soundOption;
+        case UserOptions::Option::ConnectOnStart:
+            return connectOnStartOption;
+        case UserOptions::Option::MinimizeOnConnect:
+            return minimizeOnConnectOption;
+        case UserOptions::Option::MinimizeDialUpWindow:
+            return minimizeDialUpOption;
+        case UserOptions::Option::RedialIfBusy:
+            return redialIfBusyOption;
+    }
+    return nullptr;
 }
 
 void TrayMenu::buildMenu(QWidget* owner) {
@@ -56,20 +75,17 @@ void TrayMenu::buildMenu(QWidget* owner) {
     clearAlarmItem =
         addItem(setupMenu, QStringLiteral("Clear Alarm Time"), [this] { clearAlarm(); });
     optionsMenu = menu->addMenu(QStringLiteral("Options"));
-    soundOption =
-        addOption(QStringLiteral("Sound"), [this] { toggleOption(soundOption, Setting::Sound); });
-    connectOnStartOption = addOption(QStringLiteral("Connect on Start"), [this] {
-        toggleOption(connectOnStartOption, Setting::ConnectOnStart);
-    });
-    minimizeOnConnectOption = addOption(QStringLiteral("Minimize OBU on Connect"), [this] {
-        toggleOption(minimizeOnConnectOption, Setting::MinimizeOnConnect);
-    });
-    minimizeDialUpOption = addOption(QStringLiteral("Minimize DUN on Connect"), [this] {
-        toggleOption(minimizeDialUpOption, Setting::MinimizeDialUpWindow);
-    });
+    soundOption = addOption(QStringLiteral("Sound"), UserOptions::Option::Sound);
+    connectOnStartOption =
+        addOption(QStringLiteral("Connect on Start"), UserOptions::Option::ConnectOnStart);
+    minimizeOnConnectOption = addOption(QStringLiteral("Minimize OBU on Connect"),
+                                        UserOptions::Option::MinimizeOnConnect);
+    minimizeDialUpOption = addOption(QStringLiteral("Minimize DUN on Connect"),
+                                     UserOptions::Option::MinimizeDialUpWindow);
     redialIfBusyOption =
-        addOption(QStringLiteral("Redial if Line is Busy"), [this] { toggleRedialIfBusy(); });
-    soundOption->setChecked(true);
+        addOption(QStringLiteral("Redial if Line is Busy"), UserOptions::Option::RedialIfBusy);
+    connect(&m_program.options(), &UserOptions::changed, this,
+            [this](UserOptions::Option option, bool on) { optionItem(option)->setChecked(on); });
     launchExtrasItem = addItem(menu, QStringLiteral("Launch Extras"), [this] { launchExtras(); });
     disconnectTimerItem =
         addItem(menu, QStringLiteral("Disconnect Timer"), [this] { openDisconnectTimer(); });
@@ -86,13 +102,23 @@ void TrayMenu::buildMenu(QWidget* owner) {
 }
 
 void TrayMenu::connectOrDisconnect() {
-    MainWindow* main = m_program.mainWindow;
-    main->toggleConnection();
+    LineKeeper& keeper = m_program.lineKeeper();
+    keeper.toggleConnection();
     // A disconnection was asked for: the button and the item show Connect again.
-    if (connectItem->text() == QLatin1String("Disconnect")) {
-        main->resetConnectButton();
-        connectItem->setText(QStringLiteral("Connect"));
-    }
+    if (connectItem->text() == QLatin1String("Disconnect")) keeper.showLineFree();
+}
+
+void TrayMenu::showConnectItem(bool lineFree) {
+    connectItem->setText(lineFree ? QStringLiteral("Connect") : QStringLiteral("Disconnect"));
+}
+
+void TrayMenu::enableConnectItem(bool enabled) {
+    connectItem->setEnabled(enabled);
+}
+
+void TrayMenu::enablePanelItems(bool enabled) {
+    setAlarmItem->setEnabled(enabled);
+    connectionItem->setEnabled(enabled);
 }
 
 void TrayMenu::bringUpMainWindow() {
@@ -170,16 +196,6 @@ void TrayMenu::openHelp() {
 
 void TrayMenu::openDisconnectTimer() {
     m_program.disconnectTimerDialog->Show();
-}
-
-void TrayMenu::toggleOption(QAction* item, Setting setting) {
-    item->setChecked(!item->isChecked());
-    m_program.mainWindow->settings->setFlag(setting, item->isChecked());
-}
-
-// Only the check mark: the redial option reaches the file with the other settings at exit.
-void TrayMenu::toggleRedialIfBusy() {
-    redialIfBusyOption->setChecked(!redialIfBusyOption->isChecked());
 }
 
 void TrayMenu::exitProgram() {

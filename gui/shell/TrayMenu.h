@@ -6,15 +6,15 @@
 #include <memory>
 
 #include "gui/shell/TrayIcon.h"
-#include "model/Settings.h"
+#include "model/UserOptions.h"
 
 namespace obu {
 
 class Program;
 struct Platform;
 
-// The program's icon in the notification area and its menu. The option check
-// marks are the program's switches: what they say is what the program does.
+// The program's icon in the notification area and its menu. The check marks
+// of the Options menu show the program's options and send the user's toggles.
 class TrayMenu : public QObject {
     Q_OBJECT
 public:
@@ -46,10 +46,17 @@ public:
     QAction* connectItem = nullptr;
     QAction* exitItem = nullptr;
 
+    // The Connect item: its caption for a free or a taken line, and whether it can be used.
+    void showConnectItem(bool lineFree);
+    void enableConnectItem(bool enabled);
+    // Set Alarm and Connection, which open the main window's panel.
+    void enablePanelItems(bool enabled);
+
 private:
     void buildMenu(QWidget* owner);
     QAction* addItem(QMenu* to, const QString& caption, std::function<void()> handler);
-    QAction* addOption(const QString& caption, std::function<void()> handler);
+    QAction* addOption(const QString& caption, UserOptions::Option option);
+    QAction* optionItem(UserOptions::Option option) const;
 
     void showMainWindow();
     void bringUpMainWindow();
@@ -66,9 +73,6 @@ private:
     void openHelp();
     void openDisconnectTimer();
     void exitProgram();
-    // Toggles an option's check mark and writes it to the settings at once.
-    void toggleOption(QAction* item, Setting setting);
-    void toggleRedialIfBusy();
 
     Program& m_program;
     Platform& m_platform;

@@ -108,7 +108,7 @@ void MainWindow::closeAbout() {
 
 void MainWindow::showQuotation() {
     HidePanelContents();
-    if (program().trayMenu->soundOption->isChecked() && m_quotationTune) m_quotationTune->play();
+    if (m_options.isOn(UserOptions::Option::Sound) && m_quotationTune) m_quotationTune->play();
     m_downArrow->hide();
     m_upArrow->hide();
     m_quotation->show();

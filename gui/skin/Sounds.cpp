@@ -1,4 +1,4 @@
-// Sounds of the main window, which obey the tray menu's "Sound" option.
+// Sounds of the main window, which obey the "Sound" option.
 #include "gui/main/MainWindow.h"
 #include "gui/main/Program.h"
 #include "gui/shell/TrayMenu.h"
@@ -8,7 +8,7 @@
 namespace obu {
 
 void MainWindow::PlayUiSound(const QString& fileName) {
-    if (!program().trayMenu->soundOption->isChecked() || !platform().sound) return;
+    if (!m_options.isOn(UserOptions::Option::Sound) || !platform().sound) return;
     // Fire and forget: a missing file or a failing device never stops the action.
     platform().sound->playWave(fileName);
 }

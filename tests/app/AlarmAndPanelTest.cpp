@@ -6,6 +6,7 @@
 #include "gui/main/MainWindow.h"
 #include "gui/shell/TrayMenu.h"
 #include "gui/skin/CreditsWindow.h"
+#include "model/LineKeeper.h"
 #include "tests/support/AppHarness.h"
 
 using namespace obu;
@@ -24,6 +25,7 @@ struct Alarm : ::testing::Test {
         app.time.advance(5000);
     }
     MainWindow& main() { return app.main(); }
+    LineKeeper& keeper() { return app.program().lineKeeper(); }
     template <class Control = QWidget>
     Control* control(const char* role) {
         return app.control<Control>(role);
@@ -79,7 +81,7 @@ TEST_F(Alarm, AOneTimeAlarmFiresOnceAndClearsItself) {
 TEST_F(Alarm, AOneTimeAlarmDuringACallComesForwardSilentlyAndIsCleared) {
     startWith("[Alarm]\r\nTime=6/14/2001 9:06:00  PM\r\n");
     app.click(control<SkinImage>("connectButton"));
-    ASSERT_TRUE(main().SessionActive);
+    ASSERT_TRUE(keeper().sessionActive());
     main().hide();
     ASSERT_TRUE(app.advanceUntil(
         [&] { return control<QLabel>("alarmTimeLabel")->text() == "(not set)"; }, 120000, 500));
@@ -97,7 +99,7 @@ TEST_F(Alarm, ADailyAlarmDuringACallWaitsForTheCallToEndWithinItsMinute) {
     EXPECT_EQ(dials(), 1);
     EXPECT_FALSE(main().isVisible()) << "the daily alarm does nothing while it cannot dial";
     app.click(control<SkinImage>("connectButton"));  // disconnect within the minute
-    EXPECT_FALSE(main().SessionActive) << "the user's disconnect ends the session";
+    EXPECT_FALSE(keeper().sessionActive()) << "the user's disconnect ends the session";
     app.time.advance(1000);
     EXPECT_EQ(dials(), 2);
 }
@@ -212,7 +214,7 @@ TEST_F(Alarm, TheConnectionPageStoresTheEntryInBothPlacesAndRemembersCredentials
     userNameEdit()->setText("anne");
     passwordEdit()->setText("p\u00e4ss");
     app.click(okButton());
-    EXPECT_EQ(main().m_call->entryName(), "Demo Busy");
+    EXPECT_EQ(keeper().call().entryName(), "Demo Busy");
     EXPECT_EQ(control<QLabel>("connectionName")->text(), "Demo Busy");
     EXPECT_EQ(main().Width(), 452);
     const QByteArray ini = app.iniBytes();
@@ -238,7 +240,7 @@ TEST_F(Alarm, TheHiddenPairOpensTheCreditsAndStoresNothing) {
     app.click(okButton());
     EXPECT_TRUE(app.program().creditsWindow->isVisible());
     EXPECT_EQ(main().Width(), 452);
-    EXPECT_EQ(main().m_call->entryName(), "Demo ISP");
+    EXPECT_EQ(keeper().call().entryName(), "Demo ISP");
     EXPECT_EQ(app.iniBytes(), before);
     app.program().creditsWindow->hide();
 

@@ -7,6 +7,7 @@
 #include "gui/connection/ReconnectCountdown.h"
 #include "gui/main/MainWindow.h"
 #include "gui/shell/TrayMenu.h"
+#include "model/LineKeeper.h"
 #include "model/PasswordCodec.h"
 #include "tests/support/AppHarness.h"
 
@@ -27,6 +28,7 @@ struct Connection : ::testing::Test {
         ASSERT_TRUE(app.main().isVisible());
     }
     MainWindow& main() { return app.main(); }
+    LineKeeper& keeper() { return app.program().lineKeeper(); }
     template <class Control = QWidget>
     Control* control(const char* role) {
         return app.control<Control>(role);
@@ -43,7 +45,7 @@ struct Connection : ::testing::Test {
                control<SkinImage>("connectButton")->faceIndex() == 0;
     }
     bool connected() {
-        return app.logged("Connection established to " + main().m_call->entryName());
+        return app.logged("Connection established to " + keeper().call().entryName());
     }
     CallId onlyConnection() {
         QList<CallInfo> calls;
@@ -81,14 +83,14 @@ TEST_F(Connection, TheWholeRoadFromTheButtonToTheUsersDisconnect) {
     EXPECT_TRUE(connectFaceShown());
     EXPECT_EQ(tray().connectItem->text(), "Connect");
     app.click(control<SkinImage>("connectButton"));
-    EXPECT_TRUE(main().SessionActive);
-    EXPECT_TRUE(main().lineMonitor().enabled());
+    EXPECT_TRUE(keeper().sessionActive());
+    EXPECT_TRUE(keeper().monitoringDial());
     EXPECT_EQ(messagesAfterLaunch(), QStringList({"Connect requested by user"}));
     EXPECT_TRUE(connectFaceShown()) << "the command itself leaves the face alone";
 
     ASSERT_TRUE(app.advanceUntil(
         [&] { return control<QLabel>("statusLine")->text() == "connecting"; }, 5000));
-    ASSERT_TRUE(app.advanceUntil([&] { return !main().ReadyToConnect; }, 5000));
+    ASSERT_TRUE(app.advanceUntil([&] { return !keeper().readyToConnect(); }, 5000));
     EXPECT_TRUE(disconnectFaceShown());
     EXPECT_EQ(tray().connectItem->text(), "Disconnect");
     ASSERT_TRUE(app.advanceUntil(
@@ -99,15 +101,15 @@ TEST_F(Connection, TheWholeRoadFromTheButtonToTheUsersDisconnect) {
               QStringList({"Connect requested by user", "Sending username/password",
                            "Username/Password authenticated by server", "Launching extras",
                            "Connection established to Demo ISP"}));
-    EXPECT_TRUE(main().dropWatch().enabled());
-    EXPECT_FALSE(main().disconnectTimer().enabled()) << "no disconnect timer without a setting";
+    EXPECT_TRUE(keeper().watchingForDrop());
+    EXPECT_EQ(keeper().disconnectWarningAfterMs(), 0) << "no disconnect timer without a setting";
     app.time.advance(100);
     EXPECT_EQ(control<QLabel>("statusLine")->text(),
               "Demo ISP - Connected.   Device: Simulated Modem");
 
     app.click(control<SkinImage>("connectButton"));
-    EXPECT_TRUE(main().HungUpBySelf);
-    EXPECT_TRUE(main().ReadyToConnect);
+    EXPECT_FALSE(keeper().sessionActive());
+    EXPECT_TRUE(keeper().readyToConnect());
     EXPECT_EQ(control<QLabel>("statusLine")->text(), "No connection was detected.");
     EXPECT_TRUE(connectFaceShown());
     EXPECT_EQ(tray().connectItem->text(), "Connect") << "the release follows the new state";
@@ -128,7 +130,7 @@ TEST_F(Connection, AnOutsideDropCountsTenSecondsDownAndDialsOnTheEleventhTick) {
     app.time.advance(20);
     ASSERT_TRUE(reconnect().isVisible());
     EXPECT_TRUE(main().isVisible());
-    EXPECT_FALSE(main().dropWatch().enabled());
+    EXPECT_FALSE(keeper().watchingForDrop());
     EXPECT_EQ(reconnect().windowTitle(), "Reconnect");
     QStringList shown{reconnect().secondsLabel->text()};
     for (int second = 1; second <= 10; ++second) {
@@ -146,7 +148,7 @@ TEST_F(Connection, AnOutsideDropCountsTenSecondsDownAndDialsOnTheEleventhTick) {
               QStringList({"Connection Terminated by unknown source", "Attempting to Reconnect."}));
     ASSERT_TRUE(app.advanceUntil(
         [&] { return app.logMessages().count("Connection established to Demo ISP") == 2; }));
-    EXPECT_TRUE(main().dropWatch().enabled()) << "the connect event watches the new connection";
+    EXPECT_TRUE(keeper().watchingForDrop()) << "the connect event watches the new connection";
     EXPECT_EQ(app.logMessages().count("Connect requested by user"), 1)
         << "the reconnect is no connect command";
 }
@@ -165,8 +167,8 @@ TEST_P(CancelledCountdown, DialsNothing) {
     app.click(reconnect().cancelButton);
     EXPECT_FALSE(reconnect().isVisible());
     EXPECT_EQ(reconnect().secondsLabel->text(), "10");
-    EXPECT_FALSE(main().SessionActive);
-    EXPECT_TRUE(main().ReadyToConnect);
+    EXPECT_FALSE(keeper().sessionActive());
+    EXPECT_TRUE(keeper().readyToConnect());
     EXPECT_TRUE(connectFaceShown());
     EXPECT_EQ(tray().connectItem->text(), "Connect");
     const QStringList log = app.logMessages();
@@ -191,7 +193,7 @@ TEST_F(Connection, ABusyLineIsRedialledUntilItAnswers) {
                            "Connection established to Demo Busy"}));
     EXPECT_TRUE(control<SkinImage>("connectButton")->isEnabled());
     EXPECT_TRUE(tray().connectItem->isEnabled());
-    EXPECT_TRUE(main().SessionActive);
+    EXPECT_TRUE(keeper().sessionActive());
     EXPECT_TRUE(app.dialogs.boxes().empty());
 }
 
@@ -204,7 +206,7 @@ TEST_F(Connection, ABusyRedialShowsTheDisconnectUntilTheNextStage) {
     EXPECT_EQ(control<QLabel>("statusLine")->text(), "connecting")
         << "the redial has reported its first stage";
     // The user gives up: the monitor stops and no more busy lines are logged.
-    ASSERT_TRUE(app.advanceUntil([&] { return !main().ReadyToConnect; }, 5000));
+    ASSERT_TRUE(app.advanceUntil([&] { return !keeper().readyToConnect(); }, 5000));
     app.click(control<SkinImage>("connectButton"));
     const int busyLines = app.logMessages().count("Line was busy - attempting to reconnect");
     app.time.advance(30000);
@@ -242,7 +244,7 @@ TEST_F(Connection, NoDialToneIsReportedAndOffersNoReconnect) {
     app.dialogs.setWhileOpen([&](const auto&) {
         app.time.advance(3000);
         EXPECT_FALSE(reconnect().isVisible());
-        EXPECT_FALSE(main().dropWatch().enabled());
+        EXPECT_FALSE(keeper().watchingForDrop());
     });
     app.click(control<SkinImage>("connectButton"));
     ASSERT_TRUE(app.advanceUntil([&] { return !app.dialogs.boxes().empty(); }, 30000));
@@ -253,7 +255,7 @@ TEST_F(Connection, NoDialToneIsReportedAndOffersNoReconnect) {
     const QStringList log = app.logMessages();
     EXPECT_EQ(log.mid(log.size() - 2),
               QStringList({"No dial tone found", "Connection Terminated by OBU"}));
-    EXPECT_TRUE(main().dropWatch().enabled());
+    EXPECT_TRUE(keeper().watchingForDrop());
     EXPECT_TRUE(connectFaceShown());
     EXPECT_EQ(tray().connectItem->text(), "Connect");
     app.time.advance(30000);
@@ -267,8 +269,8 @@ TEST_F(Connection, TheDisconnectTimerWarnsThirtySecondsAheadAndHangsUpAtSixtyOne
     startWith("Demo ISP", "[DTimer]\r\nValue=1\r\n");
     app.click(control<SkinImage>("connectButton"));
     ASSERT_TRUE(app.advanceUntil([&] { return connected(); }));
-    EXPECT_TRUE(main().disconnectTimer().enabled());
-    EXPECT_EQ(main().disconnectTimer().interval(), 30000);
+    EXPECT_NE(keeper().disconnectWarningAfterMs(), 0);
+    EXPECT_EQ(keeper().disconnectWarningAfterMs(), 30000);
     main().hide();
     app.time.advance(29990);
     EXPECT_FALSE(countdown().isVisible());
@@ -287,7 +289,7 @@ TEST_F(Connection, TheDisconnectTimerWarnsThirtySecondsAheadAndHangsUpAtSixtyOne
     EXPECT_EQ(connectionCount(), 0);
     app.time.advance(30000);
     EXPECT_FALSE(reconnect().isVisible()) << "the program hung up itself";
-    EXPECT_TRUE(main().ReadyToConnect) << "detection set the button back";
+    EXPECT_TRUE(keeper().readyToConnect()) << "detection set the button back";
 }
 
 TEST_F(Connection, CancellingTheDisconnectCountdownKeepsTheLineUp) {
@@ -313,7 +315,7 @@ TEST_F(Connection, ALineThatEndsDuringTheCountdownClosesIt) {
     app.lines->dropLine(onlyConnection());
     app.time.advance(50);
     EXPECT_FALSE(countdown().isVisible());
-    EXPECT_FALSE(main().disconnectTimer().enabled());
+    EXPECT_EQ(keeper().disconnectWarningAfterMs(), 0);
     EXPECT_TRUE(reconnect().isVisible());
     app.click(reconnect().cancelButton);
     app.time.advance(60000);
@@ -334,11 +336,11 @@ TEST_F(Connection, TheMinutesDialogStoresTheSettingAndZeroStopsAPendingHangUp) {
     app.click(okButton);
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_TRUE(app.iniBytes().contains("[DTimer]\r\nValue=5\r\n"));
-    EXPECT_EQ(main().disconnectTimer().interval(), 90000) << "a running timer keeps its moment";
+    EXPECT_EQ(keeper().disconnectWarningAfterMs(), 90000) << "a running timer keeps its moment";
     dialog.Show();
     minutes->setValue(0);
     app.click(okButton);
-    EXPECT_FALSE(main().disconnectTimer().enabled());
+    EXPECT_EQ(keeper().disconnectWarningAfterMs(), 0);
     app.time.advance(200000);
     EXPECT_EQ(connectionCount(), 1);
     dialog.Show();
@@ -369,8 +371,8 @@ TEST_F(Connection, MinutesBeyondTheDialogsRangeAreTakenAsItsLargest) {
     startWith("Demo ISP", "[DTimer]\r\nValue=90000\r\n");
     app.click(control<SkinImage>("connectButton"));
     ASSERT_TRUE(app.advanceUntil([&] { return connected(); }));
-    EXPECT_TRUE(main().disconnectTimer().enabled());
-    EXPECT_EQ(main().disconnectTimer().interval(), (1000 * 60 - 30) * 1000);
+    EXPECT_NE(keeper().disconnectWarningAfterMs(), 0);
+    EXPECT_EQ(keeper().disconnectWarningAfterMs(), (1000 * 60 - 30) * 1000);
     EXPECT_EQ(DisconnectTimerMinutes(-5), -5);
 }
 
@@ -379,13 +381,12 @@ TEST_F(Connection, AConnectionUpAtStartIsFoundAndWatched) {
     const CallId handle = dialFromOutside("Demo ISP");
     app.writeIni("[Connection]\r\nName=Demo Busy\r\n");
     app.start();
-    EXPECT_TRUE(main().SessionActive);
-    EXPECT_FALSE(main().HungUpBySelf);
-    EXPECT_FALSE(main().ReadyToConnect);
+    EXPECT_TRUE(keeper().sessionActive());
+    EXPECT_FALSE(keeper().readyToConnect());
     EXPECT_TRUE(disconnectFaceShown());
     EXPECT_EQ(control<QLabel>("statusLine")->text(),
               "Demo ISP - Connected.   Device: Simulated Modem");
-    EXPECT_EQ(main().DetectedConnection, handle);
+    EXPECT_EQ(keeper().detectedCall(), handle);
     app.time.advance(5000);
     // Dropped from outside: a reconnect is offered although this program never dialled.
     app.lines->dropLine(handle);
@@ -399,7 +400,7 @@ TEST_F(Connection, TheDisconnectButtonHangsUpAConnectionFoundAtStart) {
     app.time.advance(5000);
     app.click(control<SkinImage>("connectButton"));
     EXPECT_EQ(connectionCount(), 0);
-    EXPECT_TRUE(main().ReadyToConnect);
+    EXPECT_TRUE(keeper().readyToConnect());
     EXPECT_EQ(app.logMessages().last(), "Disconnect requested by user");
 }
 
@@ -417,7 +418,7 @@ TEST_F(Connection, WithTwoConnectionsUpTheFirstIsDescribed) {
         }));
     }
     app.start();
-    EXPECT_EQ(main().DetectedConnection, first);
+    EXPECT_EQ(keeper().detectedCall(), first);
     EXPECT_EQ(control<QLabel>("statusLine")->text(), "Office - Connected.   Device: Modem A");
 }
 
@@ -431,8 +432,8 @@ TEST_F(Connection, ConnectingWithoutAnEntryAsksForOne) {
               "Please choose a Connection before attempting to connect.");
     EXPECT_EQ(app.dialogs.boxes()[0].icon, MsgIcon::Error);
     EXPECT_EQ(app.logMessages(), QStringList({"OBU Launched"}));
-    EXPECT_FALSE(main().SessionActive);
-    EXPECT_FALSE(main().lineMonitor().enabled());
+    EXPECT_FALSE(keeper().sessionActive());
+    EXPECT_FALSE(keeper().monitoringDial());
 }
 
 TEST_F(Connection, ConnectOnStartWithoutAnEntryIsNotRestored) {
@@ -449,9 +450,9 @@ TEST_F(Connection, ConnectOnStartDialsWhenTheSplashEnds) {
     app.start();
     EXPECT_TRUE(tray().connectOnStartOption->isChecked());
     app.time.advance(4999);
-    EXPECT_FALSE(main().SessionActive);
+    EXPECT_FALSE(keeper().sessionActive());
     app.time.advance(1);
-    EXPECT_TRUE(main().SessionActive);
+    EXPECT_TRUE(keeper().sessionActive());
     EXPECT_TRUE(app.advanceUntil([&] { return app.logged("Connection established to Demo ISP"); }));
 }
 
@@ -481,11 +482,11 @@ TEST_F(Connection, AModemHeldByAnotherProgramOffersTheExtrasInsteadOfDialing) {
               "your extras?");
     EXPECT_EQ(app.dialogs.boxes()[0].buttons, MsgButtons::YesNo);
     EXPECT_EQ(messagesAfterLaunch(), QStringList({"Connect requested by user", "Modem is in use"}));
-    EXPECT_FALSE(main().SessionActive);
-    EXPECT_FALSE(main().lineMonitor().enabled());
+    EXPECT_FALSE(keeper().sessionActive());
+    EXPECT_FALSE(keeper().monitoringDial());
     // A lock whose owner has died does not count.
     app.folder.write("lock/LCK..ttyS9", "   999999\n");
-    EXPECT_FALSE(main().ModemInUse());
+    EXPECT_TRUE(keeper().mayDialAtAlarm()) << "the modem counts as free again";
 }
 
 // Roads across features: what ran before must never turn the program's own
@@ -496,7 +497,7 @@ TEST_F(Connection, AfterTheDisconnectTimerTheNextDialConnectsOnceWithoutAReconne
     ASSERT_TRUE(app.advanceUntil([&] { return connected(); }));
     ASSERT_TRUE(app.advanceUntil(
         [&] { return app.logged("Disconnection made by disconnect timer"); }, 70000));
-    EXPECT_FALSE(main().SessionActive) << "the program's own hang-up ends the session";
+    EXPECT_FALSE(keeper().sessionActive()) << "the program's own hang-up ends the session";
     app.time.advance(1000);
 
     app.click(control<SkinImage>("connectButton"));
@@ -513,8 +514,8 @@ TEST_F(Connection, AfterNoDialToneAnotherEntryDialsWithoutAReconnect) {
     startWith("Demo No Dial Tone");
     app.click(control<SkinImage>("connectButton"));
     ASSERT_TRUE(app.advanceUntil([&] { return !app.dialogs.boxes().empty(); }, 30000));
-    EXPECT_TRUE(main().dropWatch().enabled());
-    main().m_call->setEntryName("Demo ISP");
+    EXPECT_TRUE(keeper().watchingForDrop());
+    keeper().chooseEntry("Demo ISP", keeper().call().userName(), keeper().call().password());
     app.click(control<SkinImage>("connectButton"));
     ASSERT_TRUE(app.advanceUntil([&] { return connected(); }));
     app.time.advance(15000);
@@ -525,7 +526,7 @@ TEST_F(Connection, AfterNoDialToneAnotherEntryDialsWithoutAReconnect) {
 TEST_F(Connection, DisconnectDuringADialEndsTheCall) {
     startWith("Demo ISP");
     app.click(control<SkinImage>("connectButton"));
-    ASSERT_TRUE(app.advanceUntil([&] { return !main().ReadyToConnect; }, 5000));
+    ASSERT_TRUE(app.advanceUntil([&] { return !keeper().readyToConnect(); }, 5000));
     ASSERT_FALSE(connected());
     app.click(control<SkinImage>("connectButton"));
     EXPECT_EQ(app.logMessages().last(), "Disconnect requested by user");

@@ -19,6 +19,7 @@
 #include "gui/main/MainWindow.h"
 #include "gui/shell/TrayMenu.h"
 #include "model/BrowserCommand.h"
+#include "model/LineKeeper.h"
 #include "platform/CommandLine.h"
 #include "platform/PosixShell.h"
 #include "platform/XdgRegistry.h"
@@ -95,6 +96,7 @@ struct Extras : ::testing::Test {
         ASSERT_TRUE(app.main().isVisible());
     }
     MainWindow& main() { return app.main(); }
+    LineKeeper& keeper() { return app.program().lineKeeper(); }
     template <class Control = QWidget>
     Control* control(const char* role) {
         return app.control<Control>(role);
@@ -203,7 +205,7 @@ TEST_F(Extras, AfterAConnectionTheExtrasComeBeforeItsLogLineAndTheWindowGoesToTh
     EXPECT_EQ(app.shell.calls[0].commandLine, "/usr/bin/browser http://one.example/");
     EXPECT_FALSE(main().isVisible()) << "minimized into the tray";
     EXPECT_EQ(tray().hideShowItem->text(), "Show OBU");
-    EXPECT_TRUE(main().dropWatch().enabled()) << "the connection's own follow-ups still ran";
+    EXPECT_TRUE(keeper().watchingForDrop()) << "the connection's own follow-ups still ran";
 }
 
 TEST_F(Extras, WithNoLightOnOnlyTheFirstLineIsWrittenAndTheWindowStillMinimizes) {
@@ -901,7 +903,7 @@ TEST_F(Extras, TheDialUpWindowIsMinimizedWhenItComesUpAfterTheConnection) {
     EXPECT_EQ(app.windows.searchedTitles.last(), "Connected to Demo ISP");
     EXPECT_EQ(app.windows.searchedClasses.last(), "#32770");
 
-    main().onConnected();  // a further connect changes nothing
+    emit keeper().connected();  // a further connect changes nothing
     EXPECT_TRUE(main().dialUpWindowSearch().enabled());
 
     const auto dun = app.windows.open("CONNECTED TO DEMO ISP");

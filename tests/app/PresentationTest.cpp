@@ -80,7 +80,28 @@ TEST_F(Presentation, TheConnectButtonsFacesFollowTheStateAndTheTrayCaptionFollow
                       QPoint(5, 5));
     EXPECT_EQ(control<SkinImage>("connectButton")->faceList(), &main().connectFaces());
     EXPECT_EQ(control<SkinImage>("connectButton")->faceIndex(), 1);
-    main().ReadyToConnect = false;  // as if the port opened while the button was held
+    QTest::mouseRelease(control<SkinImage>("connectButton"), Qt::LeftButton, Qt::NoModifier,
+                        QPoint(500, 500));  // released outside: no click
+    EXPECT_EQ(control<SkinImage>("connectButton")->faceIndex(), 0);
+    app.exit();
+
+    // A line found up at start turns the button to Disconnect; the tray's
+    // caption waits for the next release of the button.
+    DialRequest outside;
+    outside.entry = QStringLiteral("Demo ISP");
+    CallId handle = 0;
+    ASSERT_EQ(app.lines->dial(outside, &handle), 0u);
+    ASSERT_TRUE(app.advanceUntil([&] {
+        LineRecord record;
+        return app.lines->record(handle, &record) && record.established();
+    }));
+    start("[Connection]\r\nName=Demo ISP\r\n");
+    EXPECT_EQ(control<SkinImage>("connectButton")->faceList(), &main().disconnectFaces());
+    EXPECT_EQ(tray().connectItem->text(), "Connect");
+    QTest::mousePress(control<SkinImage>("connectButton"), Qt::LeftButton, Qt::NoModifier,
+                      QPoint(5, 5));
+    EXPECT_EQ(control<SkinImage>("connectButton")->faceList(), &main().disconnectFaces());
+    EXPECT_EQ(control<SkinImage>("connectButton")->faceIndex(), 1);
     QTest::mouseRelease(control<SkinImage>("connectButton"), Qt::LeftButton, Qt::NoModifier,
                         QPoint(500, 500));
     EXPECT_EQ(control<SkinImage>("connectButton")->faceList(), &main().disconnectFaces());

@@ -21,8 +21,8 @@
 #include "dialup/modem/Processes.h"
 #include "dialup/phonebook/LineService.h"
 #include "gui/connection/ReconnectCountdown.h"
-#include "gui/main/MainWindow.h"
 #include "gui/main/Program.h"
+#include "model/LineKeeper.h"
 #include "platform/Clock.h"
 #include "platform/Platform.h"
 #include "tests/bench/support/WatchMeasures.h"
@@ -71,12 +71,12 @@ int main(int argc, char** argv) {
     obu::LineService provider(clock, *platform.loop, paths);
 
     auto program = std::make_unique<obu::Program>(platform);
-    obu::MainWindow& main = *program->mainWindow;
+    obu::LineKeeper& keeper = program->lineKeeper();
     obu::ReconnectCountdown& reconnect = *program->reconnectCountdown;
     // Up, and found by the drop watch: the watch holds the connection's own handle.
     auto connected = [&] {
-        return main.dropWatch().enabled() && main.m_call->callId() != 0 &&
-               main.DetectedConnection == main.m_call->callId();
+        return keeper.watchingForDrop() && keeper.call().callId() != 0 &&
+               keeper.detectedCall() == keeper.call().callId();
     };
     if (!pumpUntil(connected, 30000)) {
         std::fprintf(stderr, "bench_watch: the connection did not come up\n");
@@ -91,7 +91,7 @@ int main(int argc, char** argv) {
     // The provider hangs up through the registry, as obu-line drop does: only
     // the folder tells this process.
     auto dropThroughRegistry = [&] {
-        if (const auto error = provider.dropLine(main.DetectedConnection)) {
+        if (const auto error = provider.dropLine(keeper.detectedCall())) {
             std::fprintf(stderr, "bench_watch: the provider could not drop the line (%u %s)\n",
                          error, qPrintable(provider.problem()));
             return false;
@@ -101,7 +101,7 @@ int main(int argc, char** argv) {
     // The emulator's far end hangs up (NO CARRIER on the held line).
     auto loseAtModem = [&] {
         obu::LineRecord record;
-        if (!lines.record(main.DetectedConnection, &record) || record.holder <= 0 ||
+        if (!lines.record(keeper.detectedCall(), &record) || record.holder <= 0 ||
             ::kill(static_cast<pid_t>(record.holder), SIGUSR1) != 0) {
             std::fprintf(stderr, "bench_watch: no modem emulator holds the line\n");
             return false;
@@ -119,7 +119,7 @@ int main(int argc, char** argv) {
             }
             delays.push_back(since.nsecsElapsed() / 1e6);
             reconnect.cancelButton->click();
-            main.toggleConnection();
+            keeper.toggleConnection();
             if (!pumpUntil(connected, 30000)) {
                 std::fprintf(stderr, "bench_watch: the connection did not come up again\n");
                 return false;

@@ -21,8 +21,8 @@
 #include "app/LinuxPlatform.h"
 #include "dialup/networkmanager/NetworkManagerClient.h"
 #include "gui/connection/ReconnectCountdown.h"
-#include "gui/main/MainWindow.h"
 #include "gui/main/Program.h"
+#include "model/LineKeeper.h"
 #include "platform/Platform.h"
 #include "tests/bench/support/WatchMeasures.h"
 #include "tests/support/FakeRegistry.h"
@@ -67,11 +67,11 @@ int main(int argc, char** argv) {
     platform.logEcho = nullptr;
 
     auto program = std::make_unique<obu::Program>(platform);
-    obu::MainWindow& main = *program->mainWindow;
+    obu::LineKeeper& keeper = program->lineKeeper();
     obu::ReconnectCountdown& reconnect = *program->reconnectCountdown;
     auto connected = [&] {
-        return main.dropWatch().enabled() && main.m_call->callId() != 0 &&
-               main.DetectedConnection == main.m_call->callId();
+        return keeper.watchingForDrop() && keeper.call().callId() != 0 &&
+               keeper.detectedCall() == keeper.call().callId();
     };
     if (!pumpUntil(connected, 30000)) {
         std::fprintf(stderr, "bench_nm_watch: the connection did not come up\n");
@@ -118,7 +118,7 @@ int main(int argc, char** argv) {
         }
         fromSignal.push_back(std::max(0.0, shown - *signalledAt));
         reconnect.cancelButton->click();
-        main.toggleConnection();
+        keeper.toggleConnection();
         if (!pumpUntil(connected, 30000)) {
             std::fprintf(stderr, "bench_nm_watch: the connection did not come up again\n");
             return 1;
