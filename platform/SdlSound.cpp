@@ -46,7 +46,8 @@ namespace {
     X(Mix_PlayChannelTimed)
 
 struct SdlApi {
-#define OBU_SDL_POINTER(name) decltype(&::name) name = nullptr;
+// The argument names the member it declares, which no parentheses may enclose.
+#define OBU_SDL_POINTER(name) decltype(&::name) name = nullptr;  // NOLINT(bugprone-macro-parentheses)
     OBU_SDL_FUNCTIONS(OBU_SDL_POINTER)
 #undef OBU_SDL_POINTER
     bool loaded = false;
@@ -312,7 +313,7 @@ private:
 
 }  // namespace
 
-SdlSound::SdlSound(QString folder, QString soundFont)
+SdlSound::SdlSound(QString folder, const QString& soundFont)
     : folder_(std::move(folder)), audio_(std::make_shared<detail::SdlAudio>()) {
     audio_->soundFont = QFile::encodeName(soundFont);
 }

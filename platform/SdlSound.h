@@ -31,7 +31,7 @@ class SdlSound : public Sound {
 public:
     // folder: where bare file names are looked up (a trailing '/' is optional).
     // soundFont: the FluidSynth sound font (.sf2) for tunes; see defaultSoundFont().
-    explicit SdlSound(QString folder, QString soundFont = defaultSoundFont());
+    explicit SdlSound(QString folder, const QString& soundFont = defaultSoundFont());
     ~SdlSound() override;
     SdlSound(const SdlSound&) = delete;
     SdlSound& operator=(const SdlSound&) = delete;

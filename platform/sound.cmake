@@ -9,7 +9,7 @@ target_sources(obu_core PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/SdlSound.h
     ${CMAKE_CURRENT_LIST_DIR}/SdlSound.cpp
 )
-target_include_directories(obu_core PRIVATE
+target_include_directories(obu_core SYSTEM PRIVATE
     $<TARGET_PROPERTY:SDL2::SDL2,INTERFACE_INCLUDE_DIRECTORIES>
     $<TARGET_PROPERTY:SDL2_mixer::SDL2_mixer,INTERFACE_INCLUDE_DIRECTORIES>)
 # The name the dynamic loader knows the library by, the same for every 2.x.
