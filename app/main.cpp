@@ -83,7 +83,7 @@ int main(int argc, char** argv) {
         [&program, &platform](const QString& name, const QString& source) {
             if (!program) return;
             platform.dispatcher->run([&] {
-                program->mainWindow->WriteLogLine(
+                program->mainWindow->writeLogLine(
                     QStringLiteral("The %1 connection \"%2\" is hidden by the phone book's entry "
                                    "of the same name")
                         .arg(source, name));
@@ -91,7 +91,7 @@ int main(int argc, char** argv) {
         },
         Qt::QueuedConnection);
     const auto closeProgram = [&program] {
-        if (program && !program->application().Terminated()) program->splashScreen->Close();
+        if (program && !program->application().Terminated()) program->splashScreen->closeWindow();
     };
     obu::TerminationSignals terminationSignals(closeProgram);
     program = std::make_unique<obu::Program>(platform);
@@ -99,8 +99,8 @@ int main(int argc, char** argv) {
     if (obu::TerminationSignals::requested()) closeProgram();
     instance.listen([&program] {
         obu::MainWindow* main = program->mainWindow;
-        main->setWindowState(obu::TWindowState::wsNormal);
-        main->BringToFront();
+        main->setShowState(obu::ShowState::Normal);
+        main->bringToFront();
     });
 
     if (!program->application().Terminated()) QApplication::exec();

@@ -18,7 +18,7 @@ class Settings;
 // The largest number of minutes the disconnect timer offers.
 constexpr int kMaxDisconnectMinutes = 1000;
 // The minutes the disconnect timer uses for a stored value.
-int DisconnectTimerMinutes(int stored);
+int disconnectTimerMinutes(int stored);
 
 // Looks after the one dial-up connection: dials the chosen entry and hangs
 // up, redials a busy line when the option says so, notices a connection that

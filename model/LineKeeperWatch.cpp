@@ -27,7 +27,7 @@ bool LineKeeper::detectConnection() {
         if (m_service.callStatus(m_detectedCall, &status) != dialup_error::None)
             status = CallInfo{};
         emit statusChanged(first.entry + QStringLiteral(" - ") +
-                           StateText(m_service, status.state, status.error) +
+                           stateText(m_service, status.state, status.error) +
                            QStringLiteral("   Device: ") + first.deviceName);
         result = true;
         startDropWatch();
@@ -95,7 +95,7 @@ void LineKeeper::checkForDrop() {
     if (!detectConnection()) emit statusChanged(QString());
 }
 
-int DisconnectTimerMinutes(int stored) {
+int disconnectTimerMinutes(int stored) {
     // The dialog offers 0 to 1000 minutes. A larger value written by hand is
     // taken as the largest the dialog offers, so the warning moment always
     // fits the timer (it would overflow 32 bits of milliseconds past 35791).
@@ -107,7 +107,7 @@ int LineKeeper::disconnectWarningAfterMs() const {
 }
 
 void LineKeeper::startDisconnectTimer() {
-    const int minutes = DisconnectTimerMinutes(m_settings.number(Setting::DisconnectMinutes));
+    const int minutes = disconnectTimerMinutes(m_settings.number(Setting::DisconnectMinutes));
     if (minutes <= 0) return;
     // Re-arming replaces the interval and restarts the count.
     m_disconnectTimer.setEnabled(false);

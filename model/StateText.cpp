@@ -40,7 +40,7 @@ constexpr std::pair<CallState, const char*> kStateTexts[] = {
 
 }  // namespace
 
-QString StateText(const DialUpService& service, CallState state, DialUpError error) {
+QString stateText(const DialUpService& service, CallState state, DialUpError error) {
     if (error != 0) return service.errorText(error);
     for (const auto& [known, text] : kStateTexts)
         if (known == state) return QString::fromLatin1(text);

@@ -54,7 +54,7 @@ qsizetype programEnd(const QString& command) {
 WebPageOpener::WebPageOpener(Registry& registry, Shell& shell, QObject* owner)
     : registry_(registry), shell_(shell), owner_(owner), FUrl(DefaultUrl) {}
 
-QString WebPageOpener::FindBrowserCommand() const {
+QString WebPageOpener::findBrowserCommand() const {
     return withoutPlaceholders(registeredBrowserCommand(nullptr));
 }
 

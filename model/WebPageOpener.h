@@ -51,7 +51,7 @@ public:
     // that gives one (its file type's shell\open\command, else its own), with
     // every "%" removed together with the character after it (a final "%"
     // stays). Empty when none gives one.
-    QString FindBrowserCommand() const;
+    QString findBrowserCommand() const;
 
 private:
     // The registered command as it is, placeholders kept; fromDesktopEntry

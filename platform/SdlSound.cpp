@@ -47,7 +47,8 @@ namespace {
 
 struct SdlApi {
 // The argument names the member it declares, which no parentheses may enclose.
-#define OBU_SDL_POINTER(name) decltype(&::name) name = nullptr;  // NOLINT(bugprone-macro-parentheses)
+#define OBU_SDL_POINTER(name) \
+    decltype(&::name) name = nullptr;  // NOLINT(bugprone-macro-parentheses)
     OBU_SDL_FUNCTIONS(OBU_SDL_POINTER)
 #undef OBU_SDL_POINTER
     bool loaded = false;

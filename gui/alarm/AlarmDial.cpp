@@ -9,19 +9,19 @@ void MainWindow::dialAtAlarm(AlarmClock::Rule rule) {
     LineKeeper& keeper = program().lineKeeper();
     if (rule == AlarmClock::Rule::Once) {
         // The one-time alarm comes forward even when it cannot dial; it clears itself.
-        Show();
-        setWindowState(TWindowState::wsNormal);
+        showWindow();
+        setShowState(ShowState::Normal);
         if (keeper.mayDialAtAlarm()) {
-            PlayUiSound(QStringLiteral("obualarm.okx"));
+            playUiSound(QStringLiteral("obualarm.okx"));
             keeper.toggleConnection();
         }
         return;
     }
     // The daily alarm does nothing at all while it cannot dial; it stays set.
     if (!keeper.mayDialAtAlarm()) return;
-    PlayUiSound(QStringLiteral("obualarm.okx"));
-    Show();
-    setWindowState(TWindowState::wsNormal);
+    playUiSound(QStringLiteral("obualarm.okx"));
+    showWindow();
+    setShowState(ShowState::Normal);
     keeper.toggleConnection();
 }
 

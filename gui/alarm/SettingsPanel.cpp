@@ -155,12 +155,12 @@ void MainWindow::slidePanelStep() {
         return;
     }
     if (m_panelShowsAlarm) {
-        m_makeDailySwitch->DrawFace(m_lightFaces, 0);
+        m_makeDailySwitch->drawFace(m_lightFaces, 0);
         m_panelOkButton->setEnabled(true);
         m_alarmDateEdit->show();
         m_alarmTimeEdit->show();
         m_makeDailySwitch->show();
-        m_makeDailySwitch->DrawFace(m_lightFaces, m_alarmClock.isDaily() ? 1 : 0);
+        m_makeDailySwitch->drawFace(m_lightFaces, m_alarmClock.isDaily() ? 1 : 0);
         m_makeDailyLabel->show();
         m_alarmPagePicture->show();
     } else {
@@ -175,7 +175,7 @@ void MainWindow::slidePanelStep() {
 }
 
 void MainWindow::closePanel() {
-    PlayClick();
+    playClick();
     m_makeDailySwitch->Clear();
     m_alarmDateEdit->setEnabled(true);
     for (QWidget* w : std::initializer_list<QWidget*>{
@@ -196,9 +196,9 @@ void MainWindow::closePanel() {
 }
 
 void MainWindow::toggleMakeDaily() {
-    PlayClick();
+    playClick();
     m_alarmClock.setDaily(!m_alarmClock.isDaily());
-    m_makeDailySwitch->DrawFace(m_lightFaces, m_alarmClock.isDaily() ? 1 : 0);
+    m_makeDailySwitch->drawFace(m_lightFaces, m_alarmClock.isDaily() ? 1 : 0);
     m_alarmDateEdit->setEnabled(!m_alarmClock.isDaily());
 }
 
@@ -238,7 +238,7 @@ void MainWindow::acceptPanel() {
     if (m_userNameEdit->text() == QLatin1String("Kestrel Harbor Crew!") &&
         m_passwordEdit->text() == QLatin1String("mintgup")) {
         closePanel();
-        program().creditsWindow->Show();
+        program().creditsWindow->showWindow();
         return;
     }
     const QString entry = item->text();

@@ -38,7 +38,7 @@ DisconnectCountdown::DisconnectCountdown(Program& program, const Countdown& coun
 }
 
 // Each warning starts from the full count.
-void DisconnectCountdown::FormShow() {
+void DisconnectCountdown::onShown() {
     secondsLabel->setText(QString::number(m_count.secondsLeft()));
 }
 

@@ -22,7 +22,7 @@ signals:
     void cancelled();
 
 protected:
-    void FormShow() override;
+    void onShown() override;
 
 private:
     const Countdown& m_count;

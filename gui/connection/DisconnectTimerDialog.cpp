@@ -35,12 +35,13 @@ DisconnectTimerDialog::DisconnectTimerDialog(Program& program)
     m_cancelButton->setGeometry(120, 70, 70, 24);
     connect(m_okButton, &QPushButton::clicked, this,
             [this] { handle([this] { acceptMinutes(); }); });
-    connect(m_cancelButton, &QPushButton::clicked, this, [this] { handle([this] { Hide(); }); });
+    connect(m_cancelButton, &QPushButton::clicked, this,
+            [this] { handle([this] { hideWindow(); }); });
 
     centreOnScreen();
 }
 
-void DisconnectTimerDialog::FormShow() {
+void DisconnectTimerDialog::onShown() {
     m_minutesBox->setValue(program().settings().number(Setting::DisconnectMinutes));
 }
 
@@ -51,7 +52,7 @@ void DisconnectTimerDialog::acceptMinutes() {
     program().settings().setNumber(Setting::DisconnectMinutes, minutes);
     // No timer any more: a warning already counting goes too.
     if (minutes == 0) program().lineKeeper().stopDisconnectTimer();
-    Hide();
+    hideWindow();
 }
 
 }  // namespace obu

@@ -14,7 +14,7 @@ public:
     explicit DisconnectTimerDialog(Program& program);
 
 protected:
-    void FormShow() override;
+    void onShown() override;
 
 private:
     // Stores the minutes chosen; zero also ends a warning already counting.

@@ -46,7 +46,7 @@ TBrowseButton::TBrowseButton(BrowseEdit* edit) : QAbstractButton(edit), edit_(ed
     setCursor(Qt::ArrowCursor);
     // The focus stays with the edit, which a press gives it.
     setFocusPolicy(Qt::NoFocus);
-    connect(this, &QAbstractButton::clicked, edit, [edit] { edit->BrowseClick(); });
+    connect(this, &QAbstractButton::clicked, edit, [edit] { edit->browseForFile(); });
     show();
 }
 
@@ -197,7 +197,7 @@ void BrowseEdit::paintEvent(QPaintEvent* event) {
     p.fillRect(caret, palette().color(QPalette::Text));
 }
 
-void BrowseEdit::BrowseClick() {
+void BrowseEdit::browseForFile() {
     if (!Dialog || !Dialog->Execute()) return;
     setText(Dialog->FileName);
     if (AutoSelect) selectAll();

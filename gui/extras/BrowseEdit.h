@@ -52,7 +52,7 @@ public:
     std::function<void()> Beep;
 
     // What the button does: the dialog's file replaces the text when one is chosen.
-    void BrowseClick();
+    void browseForFile();
 
     TBrowseButton* button() const { return button_; }
     static constexpr int kButtonWidth = 16;

@@ -145,8 +145,8 @@ void ExtrasEditor::buildRows() {
     }
     for (int n = 5; n <= Extras::kSlots; ++n)
         FocusHooks::install(
-            NameEdit(n), [this, n] { handle([this, n] { ProgramNameEnter(n); }); },
-            [this, n] { handle([this, n] { ProgramNameExit(n); }); });
+            nameEdit(n), [this, n] { handle([this, n] { enterProgramName(n); }); },
+            [this, n] { handle([this, n] { leaveProgramName(n); }); });
 }
 
 void ExtrasEditor::buildButtons() {
@@ -192,59 +192,59 @@ Extras& ExtrasEditor::extras() {
     return program().mainWindow->extras();
 }
 
-bool ExtrasEditor::ShowsPrograms() const {
+bool ExtrasEditor::showsPrograms() const {
     return m_pageArrow->text() == kUpArrow;
 }
 
 void ExtrasEditor::showPage(bool programs) {
     for (int n = 1; n <= Extras::kSlots; ++n) {
         const bool onPage = Extras::isWebPage(n) != programs;
-        NameEdit(n)->setVisible(onPage);
-        PathEdit(n)->setVisible(onPage);
+        nameEdit(n)->setVisible(onPage);
+        pathEdit(n)->setVisible(onPage);
     }
     m_webPagesText->setVisible(!programs);
     m_programsText->setVisible(programs);
     m_pageArrow->setText(programs ? kUpArrow : kDownArrow);
 }
 
-void ExtrasEditor::FormShow() {
+void ExtrasEditor::onShown() {
     // The file may have been changed since the start; what it holds now is
     // shown. The edits get a text too long for the table whole, so that the
     // user sees it and OK asks for a shorter one.
     const Extras::Slots whole = extras().reread();
     for (int n = 1; n <= Extras::kSlots; ++n) {
         const Extras::Slot& slot = whole[n];
-        NameEdit(n)->setText(slot.name.isEmpty() ? Extras::unsetName(n) : slot.name);
+        nameEdit(n)->setText(slot.name.isEmpty() ? Extras::unsetName(n) : slot.name);
         if (Extras::isWebPage(n))
-            PathEdit(n)->setText(slot.path.isEmpty() ? QStringLiteral("http://") : slot.path);
+            pathEdit(n)->setText(slot.path.isEmpty() ? QStringLiteral("http://") : slot.path);
         else
-            PathEdit(n)->setText(slot.path);
+            pathEdit(n)->setText(slot.path);
     }
     showPage(false);
 }
 
 void ExtrasEditor::pressPageArrow() {
     m_pageArrow->move(kArrowPlace + QPoint(1, 1));
-    program().mainWindow->PlayClick();
-    showPage(!ShowsPrograms());
+    program().mainWindow->playClick();
+    showPage(!showsPrograms());
 }
 
 void ExtrasEditor::releasePageArrow() {
     m_pageArrow->move(kArrowPlace);
 }
 
-void ExtrasEditor::ProgramNameEnter(int n) {
-    if (NameEdit(n)->text() == Extras::unsetName(n)) NameEdit(n)->clear();
+void ExtrasEditor::enterProgramName(int n) {
+    if (nameEdit(n)->text() == Extras::unsetName(n)) nameEdit(n)->clear();
 }
 
-void ExtrasEditor::ProgramNameExit(int n) {
-    if (NameEdit(n)->text().isEmpty() && PathEdit(n)->text().isEmpty())
-        NameEdit(n)->setText(Extras::unsetName(n));
+void ExtrasEditor::leaveProgramName(int n) {
+    if (nameEdit(n)->text().isEmpty() && pathEdit(n)->text().isEmpty())
+        nameEdit(n)->setText(Extras::unsetName(n));
 }
 
 QLineEdit* ExtrasEditor::refuseTooLong() {
     for (int n = 1; n <= Extras::kSlots; ++n) {
-        QLineEdit* const edits[] = {NameEdit(n), PathEdit(n)};
+        QLineEdit* const edits[] = {nameEdit(n), pathEdit(n)};
         if (extras().rowChange(n, edits[0]->text(), edits[1]->text()) != Extras::RowChange::Store)
             continue;
         for (QLineEdit* edit : edits) {
@@ -270,13 +270,13 @@ QLineEdit* ExtrasEditor::refuseTooLong() {
 
 void ExtrasEditor::storeRows() {
     MainWindow* main = program().mainWindow;
-    main->PlayClick();
+    main->playClick();
     // Nothing is stored while a text does not fit: the start of an address
     // would open another page, the start of a file name another program.
     if (QLineEdit* tooLong = refuseTooLong()) {
         bool onProgramPage = false;
         for (int n = 1; n <= Extras::kSlots; ++n)
-            if (tooLong == NameEdit(n) || tooLong == PathEdit(n))
+            if (tooLong == nameEdit(n) || tooLong == pathEdit(n))
                 onProgramPage = !Extras::isWebPage(n);
         showPage(onProgramPage);
         tooLong->setFocus();
@@ -284,16 +284,16 @@ void ExtrasEditor::storeRows() {
     }
     std::array<QString, Extras::kSlots + 1> names, paths;
     for (int n = 1; n <= Extras::kSlots; ++n) {
-        names[n] = NameEdit(n)->text();
-        paths[n] = PathEdit(n)->text();
+        names[n] = nameEdit(n)->text();
+        paths[n] = pathEdit(n)->text();
     }
     extras().applyRows(names, paths);
-    Hide();
+    hideWindow();
 }
 
 void ExtrasEditor::cancel() {
-    program().mainWindow->PlayClick();
-    Hide();
+    program().mainWindow->playClick();
+    hideWindow();
 }
 
 }  // namespace obu

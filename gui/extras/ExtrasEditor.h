@@ -21,12 +21,12 @@ public:
     explicit ExtrasEditor(Program& program);
 
     // The name edit and the address or file edit of slot n (1..8).
-    QLineEdit* NameEdit(int n) const { return nameEdits_[n - 1]; }
-    QLineEdit* PathEdit(int n) const { return pathEdits_[n - 1]; }
+    QLineEdit* nameEdit(int n) const { return nameEdits_[n - 1]; }
+    QLineEdit* pathEdit(int n) const { return pathEdits_[n - 1]; }
     // The file edit of program slot n (5..8), with its browse button.
-    BrowseEdit* programFileEdit(int n) const { return static_cast<BrowseEdit*>(PathEdit(n)); }
+    BrowseEdit* programFileEdit(int n) const { return static_cast<BrowseEdit*>(pathEdit(n)); }
     // Whether the program page is on show (the arrow points up).
-    bool ShowsPrograms() const;
+    bool showsPrograms() const;
 
     // OK: stores the rows unless a text is too long for its field, and closes.
     void storeRows();
@@ -35,11 +35,11 @@ public:
     void pressPageArrow();
     void releasePageArrow();
     // Program name placeholders, for slots 5..8.
-    void ProgramNameEnter(int n);
-    void ProgramNameExit(int n);
+    void enterProgramName(int n);
+    void leaveProgramName(int n);
 
 protected:
-    void FormShow() override;
+    void onShown() override;
 
 private:
     Extras& extras();

@@ -85,49 +85,48 @@ void MainWindow::buildMiddlePanel() {
     m_dialUpWindowSearch.setOnTimer([this] { minimizeDialUpWindow(); });
 }
 
-SkinImage* MainWindow::ExtraLight(int n) const {
+SkinImage* MainWindow::extraLight(int n) const {
     return n >= 1 && n <= Extras::kSlots ? m_extraLights[n - 1] : nullptr;
 }
 
-QLabel* MainWindow::ExtraNameLabel(int n) const {
+QLabel* MainWindow::extraNameLabel(int n) const {
     return n >= 1 && n <= Extras::kSlots ? m_extraNames[n - 1] : nullptr;
 }
 
-void MainWindow::DrawLight(int n) {
-    ExtraLight(n)->DrawFace(m_lightFaces, m_extras.isOn(n) ? 1 : 0);
+void MainWindow::drawLight(int n) {
+    extraLight(n)->drawFace(m_lightFaces, m_extras.isOn(n) ? 1 : 0);
 }
 
 void MainWindow::showExtra(int n) {
     const bool hasPath = !m_extras.slot(n).path.isEmpty();
-    ExtraNameLabel(n)->setText(hasPath ? m_extras.slot(n).name : QStringLiteral("Not Set Yet"));
-    ExtraLight(n)->setEnabled(hasPath);
+    extraNameLabel(n)->setText(hasPath ? m_extras.slot(n).name : QStringLiteral("Not Set Yet"));
+    extraLight(n)->setEnabled(hasPath);
 }
 
 void MainWindow::toggleExtra(int n) {
-    PlayClick();
+    playClick();
     m_extras.toggle(n);
 }
 
-void MainWindow::LaunchExtras() {
+void MainWindow::launchExtras() {
     m_extras.launch(m_log, program().splashScreen);
     // Whoever asked for the extras, the window then goes to the tray.
-    if (m_options.isOn(UserOptions::Option::MinimizeOnConnect))
-        setWindowState(TWindowState::wsMinimized);
+    if (m_options.isOn(UserOptions::Option::MinimizeOnConnect)) setShowState(ShowState::Minimized);
 }
 
-void MainWindow::HidePanelContents() {
+void MainWindow::hidePanelContents() {
     for (QWidget* w :
          std::initializer_list<QWidget*>{m_entryCaption, m_connectionName, m_alarmCaption,
                                          m_alarmTimeLabel, m_webPagesHeading, m_programsHeading})
         w->hide();
     for (int n = 1; n <= Extras::kSlots; ++n) {
-        ExtraLight(n)->hide();
-        ExtraNameLabel(n)->hide();
+        extraLight(n)->hide();
+        extraNameLabel(n)->hide();
     }
 }
 
-void MainWindow::ShowInformationPage() {
-    HidePanelContents();
+void MainWindow::showInformationPage() {
+    hidePanelContents();
     for (QWidget* w : std::initializer_list<QWidget*>{m_entryCaption, m_connectionName,
                                                       m_alarmCaption, m_alarmTimeLabel})
         w->show();
@@ -136,23 +135,23 @@ void MainWindow::ShowInformationPage() {
     m_upArrow->move(kUpArrowPlace);
 }
 
-void MainWindow::ShowWebPagesPage() {
-    HidePanelContents();
+void MainWindow::showWebPagesPage() {
+    hidePanelContents();
     m_webPagesHeading->show();
     for (int n = 1; n <= 4; ++n) {
-        ExtraLight(n)->show();
-        ExtraNameLabel(n)->show();
+        extraLight(n)->show();
+        extraNameLabel(n)->show();
     }
     m_downArrow->show();
     m_upArrow->show();
 }
 
-void MainWindow::ShowProgramsPage() {
-    HidePanelContents();
+void MainWindow::showProgramsPage() {
+    hidePanelContents();
     m_programsHeading->show();
     for (int n = 5; n <= 8; ++n) {
-        ExtraLight(n)->show();
-        ExtraNameLabel(n)->show();
+        extraLight(n)->show();
+        extraNameLabel(n)->show();
     }
     m_downArrow->hide();
     // A hidden arrow may never see the release of the press that hid it.
@@ -165,11 +164,11 @@ void MainWindow::ShowProgramsPage() {
 // flags count, not whether the window is on screen.
 void MainWindow::pressDownArrow() {
     m_downArrow->move(kDownArrowPlace + QPoint(1, 1));
-    PlayClick();
+    playClick();
     if (!m_upArrow->isHidden())
-        ShowProgramsPage();
+        showProgramsPage();
     else
-        ShowWebPagesPage();
+        showWebPagesPage();
 }
 
 void MainWindow::releaseDownArrow() {
@@ -178,11 +177,11 @@ void MainWindow::releaseDownArrow() {
 
 void MainWindow::pressUpArrow() {
     m_upArrow->move(kUpArrowPlace + QPoint(1, 1));
-    PlayClick();
+    playClick();
     if (!m_downArrow->isHidden())
-        ShowInformationPage();
+        showInformationPage();
     else
-        ShowWebPagesPage();
+        showWebPagesPage();
 }
 
 void MainWindow::releaseUpArrow() {
@@ -192,7 +191,7 @@ void MainWindow::releaseUpArrow() {
 void MainWindow::openExtrasEditor() {
     // Not modal: the main window stays usable. A shown editor only comes to the
     // front and keeps the user's edits; the rows are filled when it appears.
-    program().extrasEditor->BringToFront();
+    program().extrasEditor->bringToFront();
 }
 
 }  // namespace obu

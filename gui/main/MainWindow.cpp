@@ -47,7 +47,7 @@ MainWindow::MainWindow(Program& program)
     showLineKeeper();
     connect(&m_alarmClock, &AlarmClock::due, this, &MainWindow::dialAtAlarm);
     connect(&m_alarmClock, &AlarmClock::textChanged, m_alarmTimeLabel, &QLabel::setText);
-    connect(&m_extras, &Extras::lightChanged, this, [this](int n) { DrawLight(n); });
+    connect(&m_extras, &Extras::lightChanged, this, [this](int n) { drawLight(n); });
     connect(&m_extras, &Extras::slotChanged, this, &MainWindow::showExtra);
     // The status line is painted at once: the waits of the launch would keep
     // it from being painted before the next text replaces it.
@@ -55,12 +55,12 @@ MainWindow::MainWindow(Program& program)
         m_statusLine->setText(text);
         m_statusLine->repaint();
     });
-    FormCreate();
+    startUp();
     buildPresentation();
 }
 
 MainWindow::~MainWindow() {
-    FormDestroy();
+    shutDown();
 }
 
 void MainWindow::setWidth(int outerWidth) {
@@ -111,15 +111,15 @@ void MainWindow::buildSkin() {
         SkinImage* const button = plain.first;
         ImageList* const list = plain.second;
         button->onMouseDown = [this, button, list](Qt::MouseButton) {
-            handle([=, this] { SkinButtonDown(button, *list); });
+            handle([=, this] { pressSkinButton(button, *list); });
         };
         button->onMouseUp = [this, button, list](Qt::MouseButton) {
-            handle([=, this] { SkinButtonUp(button, *list); });
+            handle([=, this] { releaseSkinButton(button, *list); });
         };
     }
     m_alarmButton->onClick = [this] { handle([this] { openAlarmPage(); }); };
     m_connectionButton->onClick = [this] { handle([this] { openConnectionPage(); }); };
-    m_exitButton->onClick = [this] { handle([this] { program().splashScreen->Close(); }); };
+    m_exitButton->onClick = [this] { handle([this] { program().splashScreen->closeWindow(); }); };
 }
 
 void MainWindow::showLineKeeper() {
@@ -129,33 +129,33 @@ void MainWindow::showLineKeeper() {
     connect(&m_keeper, &LineKeeper::reconnectOffered, this, &MainWindow::bringForward);
     connect(&m_keeper, &LineKeeper::disconnectWarningStarted, this, &MainWindow::bringForward);
     connect(&m_keeper, &LineKeeper::entryWanted, this, &MainWindow::openConnectionPage);
-    connect(&m_keeper, &LineKeeper::extrasWanted, this, &MainWindow::LaunchExtras);
+    connect(&m_keeper, &LineKeeper::extrasWanted, this, &MainWindow::launchExtras);
     connect(&m_keeper, &LineKeeper::connected, this, &MainWindow::onLineUp);
 }
 
 void MainWindow::onLineUp() {
-    LaunchExtras();
+    launchExtras();
     if (m_options.isOn(UserOptions::Option::MinimizeDialUpWindow))
         m_dialUpWindowSearch.setEnabled(true);
 }
 
 void MainWindow::bringForward() {
-    setWindowState(TWindowState::wsNormal);
-    Show();
-    BringToFront();
+    setShowState(ShowState::Normal);
+    showWindow();
+    bringToFront();
 }
 
 void MainWindow::showConnectFace(bool lineFree) {
-    m_connectButton->DrawFace(lineFree ? m_connectFaces : m_disconnectFaces, 0);
+    m_connectButton->drawFace(lineFree ? m_connectFaces : m_disconnectFaces, 0);
 }
 
 void MainWindow::pressConnectButton(Qt::MouseButton) {
-    PlayUiSound(QStringLiteral("obubtnd.okx"));
-    m_connectButton->DrawFace(m_keeper.readyToConnect() ? m_connectFaces : m_disconnectFaces, 1);
+    playUiSound(QStringLiteral("obubtnd.okx"));
+    m_connectButton->drawFace(m_keeper.readyToConnect() ? m_connectFaces : m_disconnectFaces, 1);
 }
 
 void MainWindow::releaseConnectButton(Qt::MouseButton) {
-    PlayUiSound(QStringLiteral("obubtnu.okx"));
+    playUiSound(QStringLiteral("obubtnu.okx"));
     m_keeper.showLineState();
 }
 

@@ -50,12 +50,12 @@ public:
     void setPosition(int left, int top) { move(left, top); }
 
     // Start-up and shutdown.
-    void FormCreate();
-    void FormDestroy();
-    void SaveSettings();
+    void startUp();
+    void shutDown();
+    void saveSettings();
 
     // The one way a log line is written.
-    void WriteLogLine(const QString& message) { m_log.writeLine(message); }
+    void writeLogLine(const QString& message) { m_log.writeLine(message); }
 
     // Skin button press and release of the connect button.
     void pressConnectButton(Qt::MouseButton Button);
@@ -70,10 +70,10 @@ public:
     void openAlarmPage();
     void openConnectionPage();
     // Skin buttons' press and release faces and sounds.
-    void SkinButtonDown(SkinImage* button, const ImageList& list);
-    void SkinButtonUp(SkinImage* button, const ImageList& list);
+    void pressSkinButton(SkinImage* button, const ImageList& list);
+    void releaseSkinButton(SkinImage* button, const ImageList& list);
     // Starts the extras after a connection.
-    void LaunchExtras();
+    void launchExtras();
 
     // The alarm. "Clear Alarm Time" clears it here; the file keeps the old
     // alarm until the next save.
@@ -82,8 +82,8 @@ public:
     void dialAtAlarm(AlarmClock::Rule rule);
 
     // Sounds that obey the "Sound" option.
-    void PlayUiSound(const QString& fileName);
-    void PlayClick();
+    void playUiSound(const QString& fileName);
+    void playClick();
 
     // The extras: the window shows their names and lights and sends them the user's toggles.
     Extras& extras() { return m_extras; }
@@ -94,10 +94,10 @@ public:
     // Makes the controls of the middle panel and binds the extras' handlers.
     void buildMiddlePanel();
     // The light and the name label of slot n (1..8).
-    SkinImage* ExtraLight(int n) const;
-    QLabel* ExtraNameLabel(int n) const;
+    SkinImage* extraLight(int n) const;
+    QLabel* extraNameLabel(int n) const;
     // Draws slot n's light as its flag says.
-    void DrawLight(int n);
+    void drawLight(int n);
     // The arrows page through the panel on their press; the release only
     // puts them back in place.
     void pressDownArrow();
@@ -108,11 +108,11 @@ public:
     // Brings up the extras editor.
     void openExtrasEditor();
     // Hides every page of the middle panel; the arrows stay as they are.
-    void HidePanelContents();
+    void hidePanelContents();
     // The three pages; the page on show is told by the arrows' visibility.
-    void ShowInformationPage();
-    void ShowWebPagesPage();
-    void ShowProgramsPage();
+    void showInformationPage();
+    void showWebPagesPage();
+    void showProgramsPage();
     // Opens the maker's and the product's web pages for the tray menu; none
     // without a registry and a shell.
     WebPageOpener* webPageOpener() const { return m_webPageOpener.get(); }
@@ -131,10 +131,10 @@ signals:
     void panelItemsEnabledChanged(bool enabled);
 
 protected:
-    void FormClose() override;
-    void FormResize() override;
-    void FormHide() override;
-    void FormShow() override;
+    void onClosed() override;
+    void onWindowStateChanged() override;
+    void onHidden() override;
+    void onShown() override;
     void keyReleaseEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;

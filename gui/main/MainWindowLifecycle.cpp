@@ -10,7 +10,7 @@
 
 namespace obu {
 
-void MainWindow::FormCreate() {
+void MainWindow::startUp() {
     Platform& p = platform();
     // 1. A new log for every run. When it cannot be made the user is told and
     // the start goes on: the settings must still be read, or the save at exit
@@ -32,15 +32,15 @@ void MainWindow::FormCreate() {
         m_entryList->clear();
         m_entryList->addItems(entries);
         // 6.
-        m_connectButton->DrawFace(m_connectFaces, 0);
-        m_alarmButton->DrawFace(m_alarmFaces, 0);
-        m_exitButton->DrawFace(m_exitFaces, 0);
-        m_connectionButton->DrawFace(m_connectionFaces, 0);
-        m_extrasButton->DrawFace(m_extrasFaces, 0);
+        m_connectButton->drawFace(m_connectFaces, 0);
+        m_alarmButton->drawFace(m_alarmFaces, 0);
+        m_exitButton->drawFace(m_exitFaces, 0);
+        m_connectionButton->drawFace(m_connectionFaces, 0);
+        m_extrasButton->drawFace(m_extrasFaces, 0);
         // 7. The window's constructor makes the panel; made here too, the
         // lights exist whichever runs first.
         buildMiddlePanel();
-        for (int n = 1; n <= Extras::kSlots; ++n) DrawLight(n);
+        for (int n = 1; n <= Extras::kSlots; ++n) drawLight(n);
         // 8.
         m_alarmClock.clear();
         // 9. A file that cannot be read would come back as defaults and be
@@ -70,7 +70,7 @@ void MainWindow::FormCreate() {
     });
 }
 
-void MainWindow::FormDestroy() {
+void MainWindow::shutDown() {
     // 1. The disconnect timer is left alone: ending the program never hangs up.
     m_alarmClock.disarm();
     m_keeper.stopWatching();
@@ -80,13 +80,13 @@ void MainWindow::FormDestroy() {
     // 2. Only settings that were read are written back. A save that fails is
     // reported and the close is still logged.
     handle([this] {
-        if (settingsRead_) SaveSettings();
+        if (settingsRead_) saveSettings();
     });
     // 3.
     handle([this] { m_log.writeLine(QStringLiteral("OBU Closed")); });
 }
 
-void MainWindow::SaveSettings() {
+void MainWindow::saveSettings() {
     using Option = UserOptions::Option;
     const DialUpCall& call = m_keeper.call();
     // One replace of the file for all of them: a kill leaves the old settings or the new.
@@ -108,8 +108,8 @@ void MainWindow::SaveSettings() {
     m_settings.write(ini);
 }
 
-void MainWindow::FormClose() {
-    program().splashScreen->Close();
+void MainWindow::onClosed() {
+    program().splashScreen->closeWindow();
 }
 
 }  // namespace obu

@@ -59,15 +59,15 @@ void Program::showLineKeeperInTray() {
 void Program::showCountdowns() {
     LineKeeper& keeper = *lineKeeper_;
     QObject::connect(&keeper, &LineKeeper::reconnectOffered, reconnectCountdown,
-                     &ReconnectCountdown::Show);
+                     &ReconnectCountdown::showWindow);
     QObject::connect(&keeper, &LineKeeper::reconnectOfferClosed, reconnectCountdown,
-                     &ReconnectCountdown::Hide);
+                     &ReconnectCountdown::hideWindow);
     QObject::connect(reconnectCountdown, &ReconnectCountdown::cancelled, &keeper,
                      &LineKeeper::cancelReconnect);
     QObject::connect(&keeper, &LineKeeper::disconnectWarningStarted, disconnectCountdown,
-                     &DisconnectCountdown::Show);
+                     &DisconnectCountdown::showWindow);
     QObject::connect(&keeper, &LineKeeper::disconnectWarningClosed, disconnectCountdown,
-                     &DisconnectCountdown::Hide);
+                     &DisconnectCountdown::hideWindow);
     QObject::connect(disconnectCountdown, &DisconnectCountdown::cancelled, &keeper,
                      &LineKeeper::cancelDisconnectWarning);
 }

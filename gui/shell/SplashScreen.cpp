@@ -42,7 +42,7 @@ SplashScreen::SplashScreen(Program& program)
     m_shownTime.setEnabled(true);
     // Visible from its creation, and painted before the other windows are
     // built, which takes a while: the user sees the program at once.
-    Show();
+    showWindow();
     program.platform().loop->letWindowsPaint([this] { return testAttribute(Qt::WA_Mapped); }, 500);
 }
 
@@ -51,9 +51,9 @@ SplashScreen::~SplashScreen() {
 }
 
 void SplashScreen::giveWayToMainWindow() {
-    Hide();
+    hideWindow();
     m_shownTime.setEnabled(false);
-    program().mainWindow->Show();
+    program().mainWindow->showWindow();
     program().lineKeeper().connectOnStart();
 }
 

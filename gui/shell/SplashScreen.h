@@ -20,7 +20,7 @@ public:
     std::unique_ptr<TrayMenu> trayMenu;
 
 protected:
-    bool isMainForm() const override { return true; }
+    bool endsProgramWhenClosed() const override { return true; }
 
 private:
     // Five seconds after the start: the main window takes over.

@@ -123,21 +123,21 @@ void TrayMenu::enablePanelItems(bool enabled) {
 
 void TrayMenu::bringUpMainWindow() {
     MainWindow* main = m_program.mainWindow;
-    main->setWindowState(TWindowState::wsNormal);
-    main->Show();
+    main->setShowState(ShowState::Normal);
+    main->showWindow();
 }
 
 void TrayMenu::showMainWindow() {
     MainWindow* main = m_program.mainWindow;
-    main->Show();
-    main->setWindowState(TWindowState::wsNormal);
-    main->BringToFront();
+    main->showWindow();
+    main->setShowState(ShowState::Normal);
+    main->bringToFront();
 }
 
 void TrayMenu::hideOrShowMainWindow() {
     if (hideShowItem->text() == QLatin1String("Hide OBU")) {
-        m_program.mainWindow->Hide();
-        m_program.extrasEditor->Hide();
+        m_program.mainWindow->hideWindow();
+        m_program.extrasEditor->hideWindow();
         return;
     }
     bringUpMainWindow();
@@ -164,7 +164,7 @@ void TrayMenu::showAbout() {
 }
 
 void TrayMenu::launchExtras() {
-    m_program.mainWindow->LaunchExtras();
+    m_program.mainWindow->launchExtras();
 }
 
 void TrayMenu::openExtrasEditor() {
@@ -195,11 +195,11 @@ void TrayMenu::openHelp() {
 }
 
 void TrayMenu::openDisconnectTimer() {
-    m_program.disconnectTimerDialog->Show();
+    m_program.disconnectTimerDialog->showWindow();
 }
 
 void TrayMenu::exitProgram() {
-    m_program.splashScreen->Close();
+    m_program.splashScreen->closeWindow();
 }
 
 }  // namespace obu

@@ -86,7 +86,7 @@ CreditsWindow::~CreditsWindow() {
     m_tune.reset();
 }
 
-void CreditsWindow::FormShow() {
+void CreditsWindow::onShown() {
     // Decoded at the first show: a start that never shows the credits does
     // not hold the picture in memory.
     if (m_picture->pixmap().isNull()) {
@@ -118,10 +118,10 @@ void CreditsWindow::scrollStep() {
 }
 
 void CreditsWindow::closeByClick() {
-    Hide();
+    hideWindow();
 }
 
-void CreditsWindow::FormHide() {
+void CreditsWindow::onHidden() {
     m_scrollTimer->setEnabled(false);
     if (m_tune) {
         m_tune->stop();

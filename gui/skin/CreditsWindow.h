@@ -30,8 +30,8 @@ public:
     static constexpr int kRestartTop = 120;
 
 protected:
-    void FormShow() override;
-    void FormHide() override;
+    void onShown() override;
+    void onHidden() override;
     void mousePressEvent(QMouseEvent* event) override;
 
 private:

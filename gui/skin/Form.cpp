@@ -32,7 +32,7 @@ void Form::handle(const std::function<void()>& handler) {
     platform().dispatcher->run(handler);
 }
 
-void Form::Show() {
+void Form::showWindow() {
     if (!buttonless_) {
         show();
         return;
@@ -41,30 +41,29 @@ void Form::Show() {
     // whole each time it is shown, whatever a window manager did to it.
     QWidget::setWindowState(windowState() & ~Qt::WindowMinimized);
     show();
-    BringToFront();
+    bringToFront();
 }
 
-void Form::Hide() {
+void Form::hideWindow() {
     hide();
 }
 
-void Form::Close() {
+void Form::closeWindow() {
     close();
 }
 
-TWindowState Form::WindowState() const {
-    return (windowState() & Qt::WindowMinimized) ? TWindowState::wsMinimized
-                                                 : TWindowState::wsNormal;
+ShowState Form::showState() const {
+    return (windowState() & Qt::WindowMinimized) ? ShowState::Minimized : ShowState::Normal;
 }
 
-void Form::setWindowState(TWindowState state) {
-    if (state == TWindowState::wsMinimized)
+void Form::setShowState(ShowState state) {
+    if (state == ShowState::Minimized)
         QWidget::setWindowState(windowState() | Qt::WindowMinimized);
     else
         QWidget::setWindowState(windowState() & ~Qt::WindowMinimized);
 }
 
-void Form::BringToFront() {
+void Form::bringToFront() {
     show();
     // Without a screen there is no window order to change.
     if (QGuiApplication::platformName() == QLatin1String("offscreen")) return;
@@ -82,12 +81,12 @@ void Form::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     // A window that comes back from being minimized is not newly shown: its
     // show hook (which starts countdowns) must not run again.
-    if (!event->spontaneous()) handle([this] { FormShow(); });
+    if (!event->spontaneous()) handle([this] { onShown(); });
 }
 
 void Form::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
-    if (!event->spontaneous()) handle([this] { FormHide(); });
+    if (!event->spontaneous()) handle([this] { onHidden(); });
 }
 
 void Form::closeEvent(QCloseEvent* event) {
@@ -97,8 +96,8 @@ void Form::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    handle([this] { FormClose(); });
-    if (isMainForm()) {
+    handle([this] { onClosed(); });
+    if (endsProgramWhenClosed()) {
         event->accept();
         program_.application().Terminate();
         return;
@@ -110,7 +109,7 @@ void Form::closeEvent(QCloseEvent* event) {
 void Form::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
     if (event->type() != QEvent::WindowStateChange) return;
-    handle([this] { FormResize(); });
+    handle([this] { onWindowStateChanged(); });
     // Window managers that ignore the request for a title bar without buttons
     // let such a window be minimized, and a countdown would then run out of
     // sight with no way to cancel it: it is put back at once.
@@ -118,7 +117,7 @@ void Form::changeEvent(QEvent* event) {
         QMetaObject::invokeMethod(
             this,
             [this] {
-                if (isVisible()) Show();
+                if (isVisible()) showWindow();
             },
             Qt::QueuedConnection);
 }

@@ -7,7 +7,7 @@ namespace obu {
 struct Platform;
 class Program;
 
-enum class TWindowState { wsNormal, wsMinimized };
+enum class ShowState { Normal, Minimized };
 
 // A window of the program: fixed client size, absolutely placed children,
 // and show/hide/close hooks. Every handler that a user action
@@ -20,16 +20,14 @@ public:
     Program& program() const { return program_; }
     Platform& platform() const;
 
-    QString Caption() const { return windowTitle(); }
-    bool Visible() const { return isVisible(); }
-    void Show();
-    void Hide();
+    void showWindow();
+    void hideWindow();
     // Close: the main form ends the program, any other window hides.
-    void Close();
-    TWindowState WindowState() const;
-    void setWindowState(TWindowState state);
+    void closeWindow();
+    ShowState showState() const;
+    void setShowState(ShowState state);
     // Shows the window, lifts it above the others and gives it the focus.
-    void BringToFront();
+    void bringToFront();
 
     // A title bar and a border but no close box or system menu: the window is
     // left through its own buttons.
@@ -43,12 +41,12 @@ public:
 
 protected:
     // Hooks run when the window is shown, hidden, closed and resized.
-    virtual void FormShow() {}
-    virtual void FormHide() {}
-    virtual void FormClose() {}
-    virtual void FormResize() {}
+    virtual void onShown() {}
+    virtual void onHidden() {}
+    virtual void onClosed() {}
+    virtual void onWindowStateChanged() {}
     // True for the first window made: closing it ends the program.
-    virtual bool isMainForm() const { return false; }
+    virtual bool endsProgramWhenClosed() const { return false; }
 
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;

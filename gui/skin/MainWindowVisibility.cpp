@@ -7,20 +7,20 @@
 
 namespace obu {
 
-void MainWindow::FormResize() {
-    if (WindowState() != TWindowState::wsMinimized) return;
+void MainWindow::onWindowStateChanged() {
+    if (showState() != ShowState::Minimized) return;
     // Without a notification area a hidden window could not be brought back:
     // it then stays minimized on the taskbar instead.
     TrayShell* tray = platform().tray;
     if (tray && !tray->available()) return;
-    Hide();
+    hideWindow();
 }
 
-void MainWindow::FormHide() {
+void MainWindow::onHidden() {
     program().trayMenu->hideShowItem->setText(QStringLiteral("Show OBU"));
 }
 
-void MainWindow::FormShow() {
+void MainWindow::onShown() {
     program().trayMenu->hideShowItem->setText(QStringLiteral("Hide OBU"));
 }
 

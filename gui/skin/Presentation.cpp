@@ -71,7 +71,7 @@ void MainWindow::buildPresentation() {
     for (QWidget* w : std::initializer_list<QWidget*>{
              m_background, m_connectButton, m_alarmButton, m_exitButton, m_connectionButton,
              m_extrasButton, m_statusCaption, m_statusLine, m_aboutHotSpot, m_quotationHotSpot,
-             m_downArrow, m_upArrow, ExtraLight(1)}) {
+             m_downArrow, m_upArrow, extraLight(1)}) {
         if (!w) continue;
         w->setMouseTracking(true);
         w->installEventFilter(this);
@@ -89,7 +89,7 @@ void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
 }
 
 void MainWindow::showAbout() {
-    HidePanelContents();
+    hidePanelContents();
     m_aboutPicture->move(210, 20);
     m_aboutPicture->show();
     m_aboutPicture->raise();
@@ -98,7 +98,7 @@ void MainWindow::showAbout() {
 }
 
 void MainWindow::closeAbout() {
-    PlayClick();
+    playClick();
     m_aboutPicture->hide();
     for (QWidget* w : std::initializer_list<QWidget*>{
              m_entryCaption, m_connectionName, m_alarmCaption, m_alarmTimeLabel, m_downArrow})
@@ -107,7 +107,7 @@ void MainWindow::closeAbout() {
 }
 
 void MainWindow::showQuotation() {
-    HidePanelContents();
+    hidePanelContents();
     if (m_options.isOn(UserOptions::Option::Sound) && m_quotationTune) m_quotationTune->play();
     m_downArrow->hide();
     m_upArrow->hide();
@@ -178,7 +178,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::MouseMove) return Form::eventFilter(watched, event);
     if (watched == m_quotationHotSpot) {
         m_pointerOnHotSpot = true;
-    } else if (watched == m_downArrow || watched == m_upArrow || watched == ExtraLight(1)) {
+    } else if (watched == m_downArrow || watched == m_upArrow || watched == extraLight(1)) {
         m_pointerOnHotSpot = false;
     } else {
         m_lastKeyUp = 0;

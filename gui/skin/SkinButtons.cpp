@@ -3,14 +3,14 @@
 
 namespace obu {
 
-void MainWindow::SkinButtonDown(SkinImage* button, const ImageList& list) {
-    button->DrawFace(list, 1);
-    PlayUiSound(QStringLiteral("obubtnd.okx"));
+void MainWindow::pressSkinButton(SkinImage* button, const ImageList& list) {
+    button->drawFace(list, 1);
+    playUiSound(QStringLiteral("obubtnd.okx"));
 }
 
-void MainWindow::SkinButtonUp(SkinImage* button, const ImageList& list) {
-    button->DrawFace(list, 0);
-    PlayUiSound(QStringLiteral("obubtnu.okx"));
+void MainWindow::releaseSkinButton(SkinImage* button, const ImageList& list) {
+    button->drawFace(list, 0);
+    playUiSound(QStringLiteral("obubtnu.okx"));
 }
 
 }  // namespace obu

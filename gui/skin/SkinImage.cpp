@@ -14,7 +14,7 @@ SkinImage::SkinImage(QWidget* parent, const QString& name, int left, int top, in
     setGeometry(left, top, width, height);
 }
 
-void SkinImage::DrawFace(const ImageList& list, int index) {
+void SkinImage::drawFace(const ImageList& list, int index) {
     picture_ = list.image(index);
     makePicture_ = nullptr;
     faceList_ = &list;

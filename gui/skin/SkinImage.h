@@ -16,7 +16,7 @@ class SkinImage : public QWidget {
 public:
     SkinImage(QWidget* parent, const QString& name, int left, int top, int width, int height);
 
-    void DrawFace(const ImageList& list, int index);
+    void drawFace(const ImageList& list, int index);
     void setPicture(const QPixmap& picture);
     // A picture that is made (decoded) when the control is first painted: a
     // window that is never shown never holds it in memory.

@@ -7,14 +7,14 @@
 
 namespace obu {
 
-void MainWindow::PlayUiSound(const QString& fileName) {
+void MainWindow::playUiSound(const QString& fileName) {
     if (!m_options.isOn(UserOptions::Option::Sound) || !platform().sound) return;
     // Fire and forget: a missing file or a failing device never stops the action.
     platform().sound->playWave(fileName);
 }
 
-void MainWindow::PlayClick() {
-    PlayUiSound(QStringLiteral("obuclick.okx"));
+void MainWindow::playClick() {
+    playUiSound(QStringLiteral("obuclick.okx"));
 }
 
 }  // namespace obu

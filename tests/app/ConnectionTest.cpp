@@ -329,7 +329,7 @@ TEST_F(Connection, TheMinutesDialogStoresTheSettingAndZeroStopsAPendingHangUp) {
     auto* okButton = dialog.findChild<QPushButton*>("okButton");
     app.click(control<SkinImage>("connectButton"));
     ASSERT_TRUE(app.advanceUntil([&] { return connected(); }));
-    dialog.Show();
+    dialog.showWindow();
     EXPECT_EQ(minutes->value(), 2);
     EXPECT_EQ(minutes->maximum(), 1000);
     minutes->setValue(5);
@@ -337,13 +337,13 @@ TEST_F(Connection, TheMinutesDialogStoresTheSettingAndZeroStopsAPendingHangUp) {
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_TRUE(app.iniBytes().contains("[DTimer]\r\nValue=5\r\n"));
     EXPECT_EQ(keeper().disconnectWarningAfterMs(), 90000) << "a running timer keeps its moment";
-    dialog.Show();
+    dialog.showWindow();
     minutes->setValue(0);
     app.click(okButton);
     EXPECT_EQ(keeper().disconnectWarningAfterMs(), 0);
     app.time.advance(200000);
     EXPECT_EQ(connectionCount(), 1);
-    dialog.Show();
+    dialog.showWindow();
     minutes->setValue(9);
     app.click(dialog.findChild<QPushButton*>("cancelButton"));
     EXPECT_TRUE(app.iniBytes().contains("Value=0\r\n")) << "cancel writes nothing";
@@ -358,7 +358,7 @@ TEST_F(Connection, ZeroMinutesChosenDuringTheWarningEndItInsteadOfFreezingIt) {
     ASSERT_TRUE(app.advanceUntil([&] { return connected(); }));
     app.time.advance(30000 + 5000);
     ASSERT_TRUE(countdown().isVisible());
-    dialog.Show();
+    dialog.showWindow();
     minutes->setValue(0);
     app.click(okButton);
     EXPECT_FALSE(countdown().isVisible()) << "a count with nothing at its end stayed up";
@@ -373,7 +373,7 @@ TEST_F(Connection, MinutesBeyondTheDialogsRangeAreTakenAsItsLargest) {
     ASSERT_TRUE(app.advanceUntil([&] { return connected(); }));
     EXPECT_NE(keeper().disconnectWarningAfterMs(), 0);
     EXPECT_EQ(keeper().disconnectWarningAfterMs(), (1000 * 60 - 30) * 1000);
-    EXPECT_EQ(DisconnectTimerMinutes(-5), -5);
+    EXPECT_EQ(disconnectTimerMinutes(-5), -5);
 }
 
 TEST_F(Connection, AConnectionUpAtStartIsFoundAndWatched) {

@@ -32,7 +32,7 @@ TEST_F(Credits, ThePassesLast369AndThen393TicksWhileTheTunePlays) {
     EXPECT_EQ(credits().size(), QSize(305, 398));
     EXPECT_EQ(CreditsWindow::creditLines().size(), 17);
     EXPECT_EQ(credits().heading->text(), "The OBU Production Team:");
-    credits().Show();
+    credits().showWindow();
     EXPECT_EQ(top(), 96) << "only the first line shows, at the panel's lower edge";
     EXPECT_TRUE(sound.isPlaying("obupt.okx"));
     app.time.advance(50);
@@ -54,20 +54,20 @@ TEST_F(Credits, ThePassesLast369AndThen393TicksWhileTheTunePlays) {
 }
 
 TEST_F(Credits, TheScreenClosesWhenTheTuneEndsAndStartsAfreshNextTime) {
-    credits().Show();
+    credits().showWindow();
     app.time.advance(2000);
     sound.endTune("obupt.okx");
     app.time.advance(50);
     EXPECT_FALSE(credits().isVisible());
     app.time.advance(1000);
-    credits().Show();
+    credits().showWindow();
     EXPECT_EQ(top(), 96);
     EXPECT_TRUE(sound.isPlaying("obupt.okx"));
     EXPECT_EQ(sound.starts("obupt.okx"), 2) << "every show plays the tune from its start";
 }
 
 TEST_F(Credits, AClickClosesTheScreenAndStopsTheTune) {
-    credits().Show();
+    credits().showWindow();
     app.time.advance(500);
     QTest::mouseClick(&credits(), Qt::LeftButton, Qt::NoModifier, QPoint(150, 300));
     EXPECT_FALSE(credits().isVisible());
@@ -84,7 +84,7 @@ TEST(CreditsWithoutATune, RunOneFullPassThenClose) {
     app.platform.sound = &sound;
     app.start();
     CreditsWindow& credits = *app.program().creditsWindow;
-    credits.Show();
+    credits.showWindow();
     app.time.advance(50 * 300);
     EXPECT_TRUE(credits.isVisible()) << "no tune does not mean no credits";
     app.time.advance(50 * 100);

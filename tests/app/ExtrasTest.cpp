@@ -121,12 +121,12 @@ struct Extras : ::testing::Test {
         return m;
     }
     bool lightOn(int n) {
-        return main().ExtraLight(n)->faceList() == &main().lightFaces() &&
-               main().ExtraLight(n)->faceIndex() == 1;
+        return main().extraLight(n)->faceList() == &main().lightFaces() &&
+               main().extraLight(n)->faceIndex() == 1;
     }
     bool lightOff(int n) {
-        return main().ExtraLight(n)->faceList() == &main().lightFaces() &&
-               main().ExtraLight(n)->faceIndex() == 0;
+        return main().extraLight(n)->faceList() == &main().lightFaces() &&
+               main().extraLight(n)->faceIndex() == 0;
     }
     bool shown(QWidget* w) { return w->isVisibleTo(w->window()); }
     void press(QWidget* w) { QTest::mousePress(w, Qt::LeftButton, Qt::NoModifier, QPoint(2, 2)); }
@@ -267,8 +267,8 @@ TEST_F(Extras, OnlySlotsWithAPathTakeTheirSavedLight) {
     for (int n = 1; n <= obu::Extras::kSlots; ++n) {
         EXPECT_EQ(main().extras().isOn(n), expectedOn[n]) << n;
         EXPECT_EQ(expectedOn[n] ? lightOn(n) : lightOff(n), true) << n;
-        EXPECT_EQ(main().ExtraLight(n)->isEnabled(), expectedEnabled[n]) << n;
-        EXPECT_EQ(main().ExtraNameLabel(n)->text(), expectedName[n]) << n;
+        EXPECT_EQ(main().extraLight(n)->isEnabled(), expectedEnabled[n]) << n;
+        EXPECT_EQ(main().extraNameLabel(n)->text(), expectedName[n]) << n;
     }
     EXPECT_EQ(main().extras().slot(2).path, "") << "an unset slot keeps empty texts";
     tray().launchExtrasItem->trigger();
@@ -283,27 +283,27 @@ TEST_F(Extras, ALightTogglesOnAPressAndItsStateLastsUntilTheNextStart) {
     app.registry.set(kHttpCommand, "/usr/bin/browser");
     startWith(extrasIni({{1, "One", "http://one.example/", true}}));
     app.click(control<QLabel>("downArrow"));
-    ASSERT_TRUE(shown(main().ExtraLight(1)));
-    EXPECT_EQ(main().ExtraLight(1)->cursor().shape(), Qt::PointingHandCursor);
-    EXPECT_EQ(main().ExtraLight(1)->toolTip(), "toggle on/off");
+    ASSERT_TRUE(shown(main().extraLight(1)));
+    EXPECT_EQ(main().extraLight(1)->cursor().shape(), Qt::PointingHandCursor);
+    EXPECT_EQ(main().extraLight(1)->toolTip(), "toggle on/off");
     const int before = clicks();
 
-    press(main().ExtraLight(1));
+    press(main().extraLight(1));
     EXPECT_FALSE(main().extras().isOn(1));
     EXPECT_TRUE(lightOff(1));
     EXPECT_EQ(clicks(), before + 1);
-    release(main().ExtraLight(1));
+    release(main().extraLight(1));
     EXPECT_FALSE(main().extras().isOn(1)) << "the release does nothing";
-    QTest::mousePress(main().ExtraLight(1), Qt::RightButton);
+    QTest::mousePress(main().extraLight(1), Qt::RightButton);
     EXPECT_TRUE(main().extras().isOn(1)) << "any button toggles";
     EXPECT_TRUE(lightOn(1));
-    press(main().ExtraLight(2));
+    press(main().extraLight(2));
     EXPECT_FALSE(main().extras().isOn(2)) << "an unconfigured light does not react";
     EXPECT_TRUE(lightOff(2));
     tray().launchExtrasItem->trigger();
     EXPECT_TRUE(app.logged("One launched"));
 
-    app.click(main().ExtraLight(1));
+    app.click(main().extraLight(1));
     EXPECT_FALSE(main().extras().isOn(1));
     EXPECT_TRUE(app.iniBytes().contains("[Lights]\r\n1=1\r\n")) << "a toggle stays in memory";
     app.exit();
@@ -313,7 +313,7 @@ TEST_F(Extras, ALightTogglesOnAPressAndItsStateLastsUntilTheNextStart) {
     again.writeIni(app.iniBytes());
     again.start();
     EXPECT_FALSE(again.main().extras().isOn(1));
-    EXPECT_TRUE(again.main().ExtraLight(1)->isEnabled());
+    EXPECT_TRUE(again.main().extraLight(1)->isEnabled());
     again.program().trayMenu->launchExtrasItem->trigger();
     EXPECT_EQ(again.logMessages(), QStringList({"OBU Launched", "Launching extras"}));
 }
@@ -327,19 +327,19 @@ TEST_F(Extras, TheArrowsStepThroughTheThreePages) {
             shown(control<QLabel>("alarmCaption")) && shown(control<QLabel>("alarmTimeLabel"));
         bool web = shown(webPagesHeading()), programs = shown(programsHeading());
         for (int n = 1; n <= 4; ++n)
-            web = web && shown(main().ExtraLight(n)) && shown(main().ExtraNameLabel(n));
+            web = web && shown(main().extraLight(n)) && shown(main().extraNameLabel(n));
         for (int n = 5; n <= 8; ++n)
-            programs = programs && shown(main().ExtraLight(n)) && shown(main().ExtraNameLabel(n));
+            programs = programs && shown(main().extraLight(n)) && shown(main().extraNameLabel(n));
         bool anyOther = false;
         if (!info)
             anyOther = anyOther || shown(control<QLabel>("entryCaption")) ||
                        shown(control<QLabel>("alarmCaption"));
         if (!web)
-            anyOther = anyOther || shown(webPagesHeading()) || shown(main().ExtraLight(1)) ||
-                       shown(main().ExtraNameLabel(1));
+            anyOther = anyOther || shown(webPagesHeading()) || shown(main().extraLight(1)) ||
+                       shown(main().extraNameLabel(1));
         if (!programs)
-            anyOther = anyOther || shown(programsHeading()) || shown(main().ExtraLight(5)) ||
-                       shown(main().ExtraNameLabel(5));
+            anyOther = anyOther || shown(programsHeading()) || shown(main().extraLight(5)) ||
+                       shown(main().extraNameLabel(5));
         const QString arrows = QString(shown(control<QLabel>("downArrow")) ? "down" : "") +
                                (shown(control<QLabel>("upArrow")) ? "up" : "");
         if (anyOther || info + web + programs != 1) return "mixed " + arrows;
@@ -348,10 +348,10 @@ TEST_F(Extras, TheArrowsStepThroughTheThreePages) {
     EXPECT_EQ(page(), "information down");
     app.click(control<QLabel>("downArrow"));
     EXPECT_EQ(page(), "webpages downup");
-    EXPECT_EQ(main().ExtraNameLabel(1)->text(), "One");
+    EXPECT_EQ(main().extraNameLabel(1)->text(), "One");
     app.click(control<QLabel>("downArrow"));
     EXPECT_EQ(page(), "programs up");
-    EXPECT_EQ(main().ExtraNameLabel(5)->text(), "Five");
+    EXPECT_EQ(main().extraNameLabel(5)->text(), "Five");
     app.click(control<QLabel>("upArrow"));
     EXPECT_EQ(page(), "webpages downup");
     app.click(control<QLabel>("upArrow"));
@@ -408,12 +408,12 @@ TEST_F(Extras, TheExtrasButtonShowsTheEditorFilledFromTheTableWithoutBlockingThe
     const QStringList paths = {"http://one.example/", "http://", "http://", "http://", "",
                                "/usr/bin/six",        "",        ""};
     for (int n = 1; n <= obu::Extras::kSlots; ++n) {
-        EXPECT_EQ(editor().NameEdit(n)->text(), names[n - 1]) << n;
-        EXPECT_EQ(editor().PathEdit(n)->text(), paths[n - 1]) << n;
-        EXPECT_EQ(shown(editor().NameEdit(n)), obu::Extras::isWebPage(n)) << n;
-        EXPECT_EQ(editor().NameEdit(n)->geometry(), QRect(58, 72 + 24 * ((n - 1) % 4), 105, 21))
+        EXPECT_EQ(editor().nameEdit(n)->text(), names[n - 1]) << n;
+        EXPECT_EQ(editor().pathEdit(n)->text(), paths[n - 1]) << n;
+        EXPECT_EQ(shown(editor().nameEdit(n)), obu::Extras::isWebPage(n)) << n;
+        EXPECT_EQ(editor().nameEdit(n)->geometry(), QRect(58, 72 + 24 * ((n - 1) % 4), 105, 21))
             << n;
-        EXPECT_EQ(editor().PathEdit(n)->geometry(), QRect(188, 72 + 24 * ((n - 1) % 4), 209, 21))
+        EXPECT_EQ(editor().pathEdit(n)->geometry(), QRect(188, 72 + 24 * ((n - 1) % 4), 209, 21))
             << n;
     }
     EXPECT_TRUE(shown(webPagesText()));
@@ -421,7 +421,7 @@ TEST_F(Extras, TheExtrasButtonShowsTheEditorFilledFromTheTableWithoutBlockingThe
 
     // The main window stays usable meanwhile.
     app.click(control<QLabel>("downArrow"));
-    app.click(main().ExtraLight(1));
+    app.click(main().extraLight(1));
     EXPECT_FALSE(main().extras().isOn(1));
 }
 
@@ -434,12 +434,12 @@ TEST_F(Extras, OkAppliesEachRowAsClearedKeptOrStoredAndWritesEverySlot) {
     ExtrasEditor& e = editor();
     // 1 unchanged; 2 back to the empty address; 3 an address in capitals only;
     // 5 its file emptied; 6 a file under the row's placeholder name; 7 its name emptied.
-    e.PathEdit(2)->setText("http://");
-    e.NameEdit(3)->setText("Three");
-    e.PathEdit(3)->setText("HTTP://");
+    e.pathEdit(2)->setText("http://");
+    e.nameEdit(3)->setText("Three");
+    e.pathEdit(3)->setText("HTTP://");
     e.programFileEdit(5)->clear();
     e.programFileEdit(6)->setText("/usr/bin/six");
-    e.NameEdit(7)->clear();
+    e.nameEdit(7)->clear();
     const int before = clicks();
     app.click(editorOk());
     EXPECT_FALSE(e.isVisible());
@@ -447,22 +447,22 @@ TEST_F(Extras, OkAppliesEachRowAsClearedKeptOrStoredAndWritesEverySlot) {
 
     EXPECT_FALSE(main().extras().isOn(1)) << "kept as it was, light off";
     EXPECT_TRUE(lightOff(1));
-    EXPECT_TRUE(main().ExtraLight(1)->isEnabled());
-    EXPECT_EQ(main().ExtraNameLabel(1)->text(), "One");
+    EXPECT_TRUE(main().extraLight(1)->isEnabled());
+    EXPECT_EQ(main().extraNameLabel(1)->text(), "One");
     EXPECT_FALSE(main().extras().isOn(2));
-    EXPECT_FALSE(main().ExtraLight(2)->isEnabled());
-    EXPECT_EQ(main().ExtraNameLabel(2)->text(), "Not Set Yet");
+    EXPECT_FALSE(main().extraLight(2)->isEnabled());
+    EXPECT_EQ(main().extraNameLabel(2)->text(), "Not Set Yet");
     EXPECT_TRUE(main().extras().isOn(3));
     EXPECT_TRUE(lightOn(3));
-    EXPECT_EQ(main().ExtraNameLabel(3)->text(), "Three");
+    EXPECT_EQ(main().extraNameLabel(3)->text(), "Three");
     EXPECT_FALSE(main().extras().isOn(4));
     EXPECT_FALSE(main().extras().isOn(5));
-    EXPECT_EQ(main().ExtraNameLabel(5)->text(), "Not Set Yet");
+    EXPECT_EQ(main().extraNameLabel(5)->text(), "Not Set Yet");
     EXPECT_TRUE(main().extras().isOn(6));
-    EXPECT_EQ(main().ExtraNameLabel(6)->text(), "Program Name 2");
+    EXPECT_EQ(main().extraNameLabel(6)->text(), "Program Name 2");
     EXPECT_TRUE(main().extras().isOn(7)) << "a stored row switches its light on";
     EXPECT_TRUE(lightOn(7));
-    EXPECT_EQ(main().ExtraNameLabel(7)->text(), "");
+    EXPECT_EQ(main().extraNameLabel(7)->text(), "");
     EXPECT_FALSE(main().extras().slot(2).set);
     EXPECT_EQ(main().extras().slot(2).name, "");
 
@@ -481,7 +481,7 @@ TEST_F(Extras, OkAppliesEachRowAsClearedKeptOrStoredAndWritesEverySlot) {
     // The program page shows what was just stored, and the next launch follows it.
     app.click(control<QLabel>("downArrow"));
     app.click(control<QLabel>("downArrow"));
-    EXPECT_TRUE(shown(main().ExtraLight(7)) && lightOn(7));
+    EXPECT_TRUE(shown(main().extraLight(7)) && lightOn(7));
     app.registry.set(kHttpCommand, "/usr/bin/browser");
     tray().launchExtrasItem->trigger();
     EXPECT_EQ(logSinceLaunch(), QStringList({"Launching extras", "Three launched",
@@ -506,19 +506,19 @@ TEST_F(Extras, ALightSwitchedOffThenCoveredByAStoredRowIsOn) {
     startWith(extrasIni({{1, "One", "http://one.example/", true}}));
     app.click(control<SkinImage>("extrasButton"));
     app.click(control<QLabel>("downArrow"));
-    app.click(main().ExtraLight(1));
+    app.click(main().extraLight(1));
     ASSERT_FALSE(main().extras().isOn(1));
-    editor().NameEdit(1)->setText("Renamed");
+    editor().nameEdit(1)->setText("Renamed");
     app.click(editorOk());
     EXPECT_TRUE(main().extras().isOn(1));
-    EXPECT_EQ(main().ExtraNameLabel(1)->text(), "Renamed");
+    EXPECT_EQ(main().extraNameLabel(1)->text(), "Renamed");
 }
 
 TEST_F(Extras, CancelKeepsTheTableAndTheNextShowRefillsTheRows) {
     startWith(extrasIni({{1, "One", "http://one.example/", true}}));
     app.click(control<SkinImage>("extrasButton"));
-    editor().NameEdit(1)->setText("Changed");
-    editor().PathEdit(1)->setText("http://changed.example/");
+    editor().nameEdit(1)->setText("Changed");
+    editor().pathEdit(1)->setText("http://changed.example/");
     const int before = clicks();
     app.click(editorCancel());
     EXPECT_FALSE(editor().isVisible());
@@ -529,13 +529,13 @@ TEST_F(Extras, CancelKeepsTheTableAndTheNextShowRefillsTheRows) {
     tray().extrasItem->trigger();
     EXPECT_TRUE(main().isVisible());
     ASSERT_TRUE(editor().isVisible());
-    EXPECT_EQ(editor().NameEdit(1)->text(), "One");
-    EXPECT_EQ(editor().PathEdit(1)->text(), "http://one.example/");
+    EXPECT_EQ(editor().nameEdit(1)->text(), "One");
+    EXPECT_EQ(editor().pathEdit(1)->text(), "http://one.example/");
 
     // Asked for again while it is shown, it keeps the user's edits.
-    editor().NameEdit(1)->setText("Unsaved");
+    editor().nameEdit(1)->setText("Unsaved");
     app.click(control<SkinImage>("extrasButton"));
-    EXPECT_EQ(editor().NameEdit(1)->text(), "Unsaved");
+    EXPECT_EQ(editor().nameEdit(1)->text(), "Unsaved");
 
     // "Hide OBU" takes the editor along.
     tray().hideShowItem->trigger();
@@ -546,7 +546,7 @@ TEST_F(Extras, TheShowReadsTheNamesAndPathsFromTheFileAgain) {
     startWith(extrasIni({{1, "One", "http://one.example/", true}}));
     app.writeIni(extrasIni({{1, "Edited outside", "http://outside.example/", true}}));
     app.click(control<SkinImage>("extrasButton"));
-    EXPECT_EQ(editor().NameEdit(1)->text(), "Edited outside");
+    EXPECT_EQ(editor().nameEdit(1)->text(), "Edited outside");
     EXPECT_EQ(main().extras().slot(1).path, "http://outside.example/");
 }
 
@@ -561,23 +561,23 @@ TEST_F(Extras, TheArrowSwitchesBetweenTheWebPageAndTheProgramRows) {
     release(pageArrow());
     EXPECT_EQ(pageArrow()->pos(), QPoint(72, 168));
     EXPECT_EQ(clicks(), before + 1);
-    EXPECT_TRUE(e.ShowsPrograms());
+    EXPECT_TRUE(e.showsPrograms());
     EXPECT_EQ(pageArrow()->text(), QString(QChar(0x2191)));
     for (int n = 1; n <= obu::Extras::kSlots; ++n) {
-        EXPECT_EQ(shown(e.NameEdit(n)), !obu::Extras::isWebPage(n)) << n;
-        EXPECT_EQ(shown(e.PathEdit(n)), !obu::Extras::isWebPage(n)) << n;
+        EXPECT_EQ(shown(e.nameEdit(n)), !obu::Extras::isWebPage(n)) << n;
+        EXPECT_EQ(shown(e.pathEdit(n)), !obu::Extras::isWebPage(n)) << n;
     }
     EXPECT_TRUE(shown(programsText()));
     EXPECT_FALSE(shown(webPagesText()));
     app.click(pageArrow());
-    EXPECT_FALSE(e.ShowsPrograms());
-    EXPECT_TRUE(shown(e.NameEdit(1)));
+    EXPECT_FALSE(e.showsPrograms());
+    EXPECT_TRUE(shown(e.nameEdit(1)));
 
     // Every show starts on the web page page.
     app.click(pageArrow());
     app.click(editorCancel());
     app.click(control<SkinImage>("extrasButton"));
-    EXPECT_FALSE(e.ShowsPrograms());
+    EXPECT_FALSE(e.showsPrograms());
 }
 
 TEST_F(Extras, ProgramNamePlaceholdersGoOnEnteringAndComeBackOnlyWithoutAFile) {
@@ -586,32 +586,32 @@ TEST_F(Extras, ProgramNamePlaceholdersGoOnEnteringAndComeBackOnlyWithoutAFile) {
     ExtrasEditor& e = editor();
     app.click(pageArrow());
     QApplication::setActiveWindow(&e);
-    e.NameEdit(5)->setFocus(Qt::TabFocusReason);
-    ASSERT_TRUE(e.NameEdit(5)->hasFocus());
-    EXPECT_EQ(e.NameEdit(5)->text(), "");
-    e.NameEdit(6)->setFocus(Qt::TabFocusReason);
-    EXPECT_EQ(e.NameEdit(5)->text(), "Program Name 1") << "back, since its file is empty too";
-    EXPECT_EQ(e.NameEdit(6)->text(), "");
+    e.nameEdit(5)->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(e.nameEdit(5)->hasFocus());
+    EXPECT_EQ(e.nameEdit(5)->text(), "");
+    e.nameEdit(6)->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(e.nameEdit(5)->text(), "Program Name 1") << "back, since its file is empty too";
+    EXPECT_EQ(e.nameEdit(6)->text(), "");
     e.programFileEdit(6)->setText("/usr/bin/six");
-    e.NameEdit(7)->setFocus(Qt::TabFocusReason);
-    EXPECT_EQ(e.NameEdit(6)->text(), "") << "a row with a file keeps its empty name";
-    e.NameEdit(7)->setText("Thirteen");
-    e.NameEdit(8)->setFocus(Qt::TabFocusReason);
-    EXPECT_EQ(e.NameEdit(7)->text(), "Thirteen");
-    e.NameEdit(8)->setText("Program Name 3");
-    e.NameEdit(5)->setFocus(Qt::TabFocusReason);
-    EXPECT_EQ(e.NameEdit(8)->text(), "Program Name 3") << "only a row's own placeholder goes";
-    e.NameEdit(8)->setFocus(Qt::TabFocusReason);
-    EXPECT_EQ(e.NameEdit(8)->text(), "Program Name 3");
+    e.nameEdit(7)->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(e.nameEdit(6)->text(), "") << "a row with a file keeps its empty name";
+    e.nameEdit(7)->setText("Thirteen");
+    e.nameEdit(8)->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(e.nameEdit(7)->text(), "Thirteen");
+    e.nameEdit(8)->setText("Program Name 3");
+    e.nameEdit(5)->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(e.nameEdit(8)->text(), "Program Name 3") << "only a row's own placeholder goes";
+    e.nameEdit(8)->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(e.nameEdit(8)->text(), "Program Name 3");
 
     // Web page names have no placeholder handling.
     app.click(pageArrow());
-    e.NameEdit(1)->setFocus(Qt::TabFocusReason);
-    EXPECT_EQ(e.NameEdit(1)->text(), "Webpage Name 1");
+    e.nameEdit(1)->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(e.nameEdit(1)->text(), "Webpage Name 1");
 
     // Tab goes name, then address, row by row.
     QStringList order;
-    QWidget* w = e.NameEdit(1);
+    QWidget* w = e.nameEdit(1);
     for (int i = 0; i < 8; ++i, w = w->nextInFocusChain()) {
         while (!w->objectName().startsWith("webPage") && !w->objectName().startsWith("program"))
             w = w->nextInFocusChain();
@@ -628,9 +628,9 @@ TEST_F(Extras, ATextLongerThan255CharactersIsRefusedWithAWordNotCut) {
     startWith(extrasIni({{6, "Six", longPath, true}}));
     const QString longUrl = "http://long.example/" + QString(307, u'u');
     app.click(control<SkinImage>("extrasButton"));
-    editor().PathEdit(1)->selectAll();
-    editor().PathEdit(1)->insert(longUrl);  // as a paste does
-    EXPECT_EQ(editor().PathEdit(1)->text(), longUrl);
+    editor().pathEdit(1)->selectAll();
+    editor().pathEdit(1)->insert(longUrl);  // as a paste does
+    EXPECT_EQ(editor().pathEdit(1)->text(), longUrl);
     app.click(editorOk());
     ASSERT_EQ(app.dialogs.boxes().size(), 1u);
     EXPECT_EQ(app.dialogs.boxes()[0].caption, "Edit Extras");
@@ -643,13 +643,13 @@ TEST_F(Extras, ATextLongerThan255CharactersIsRefusedWithAWordNotCut) {
 
     // A file name too long for the table, written into the file by hand, is
     // shown whole and refused too until it fits.
-    editor().PathEdit(1)->setText(longUrl.left(255));
+    editor().pathEdit(1)->setText(longUrl.left(255));
     EXPECT_EQ(editor().programFileEdit(6)->text(), longPath);
     app.click(editorOk());
     ASSERT_EQ(app.dialogs.boxes().size(), 2u);
     EXPECT_TRUE(app.dialogs.boxes()[1].text.startsWith(
         "The file name of program 2 is 300 characters long"));
-    EXPECT_TRUE(editor().ShowsPrograms());
+    EXPECT_TRUE(editor().showsPrograms());
     editor().programFileEdit(6)->setText("/usr/bin/six");
     app.click(editorOk());
     EXPECT_FALSE(editor().isVisible());

@@ -37,7 +37,7 @@ TEST_F(Tray, ALeftClickBringsTheWindowBackAndARightClickOpensTheMenu) {
     app.tray.leftClick();
     app.time.runPosted();
     EXPECT_TRUE(main().isVisible());
-    EXPECT_EQ(main().WindowState(), TWindowState::wsNormal);
+    EXPECT_EQ(main().showState(), ShowState::Normal);
 
     QMenu* shown = nullptr;
     tray().trayIcon->setPopupHandler([&](QMenu& menu, const QPoint&) { shown = &menu; });
@@ -71,16 +71,16 @@ TEST_F(Tray, HideAndShowFollowTheMainWindow) {
 }
 
 TEST_F(Tray, MinimizingHidesInTheTrayButNotWithoutOne) {
-    main().setWindowState(TWindowState::wsMinimized);
+    main().setShowState(ShowState::Minimized);
     EXPECT_FALSE(main().isVisible());
     EXPECT_EQ(tray().hideShowItem->text(), "Show OBU");
     tray().hideShowItem->trigger();
     EXPECT_TRUE(main().isVisible());
-    EXPECT_EQ(main().WindowState(), TWindowState::wsNormal);
+    EXPECT_EQ(main().showState(), ShowState::Normal);
 
     // Without a notification area the window must stay reachable.
     app.tray.setAvailable(false);
-    main().setWindowState(TWindowState::wsMinimized);
+    main().setShowState(ShowState::Minimized);
     EXPECT_TRUE(main().isVisible());
     EXPECT_EQ(tray().hideShowItem->text(), "Hide OBU");
 }

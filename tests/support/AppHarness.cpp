@@ -46,7 +46,7 @@ void AppHarness::start() {
 
 void AppHarness::exit() {
     if (!program_) return;
-    program_->splashScreen->Close();
+    program_->splashScreen->closeWindow();
     destroy();
 }
 

@@ -34,7 +34,7 @@ TEST_F(WebPageOpenerTest, QuotedProgramPathWithSwitchAndPlaceholder) {
     registry.set(QStringLiteral(".htm"), QStringLiteral("htmlfile"));
     registry.set(QStringLiteral("htmlfile\\shell\\open\\command"),
                  QStringLiteral("\"C:\\Program Files\\browser.exe\" -nohome \"%1\""));
-    EXPECT_EQ(web.FindBrowserCommand(),
+    EXPECT_EQ(web.findBrowserCommand(),
               QStringLiteral("\"C:\\Program Files\\browser.exe\" -nohome \"\""));
 
     web.setUrl(QStringLiteral("https://vantor-studio.example/Page"));
@@ -54,15 +54,15 @@ TEST_F(WebPageOpenerTest, EmptyClassFallsBackToTheExtensionsOwnCommand) {
     registry.set(QStringLiteral(".HTM"), QString());
     registry.set(QStringLiteral(".HTM\\shell\\open\\command"),
                  QStringLiteral("C:\\web\\view.exe %1"));
-    EXPECT_EQ(web.FindBrowserCommand(), QStringLiteral("C:\\web\\view.exe "));
+    EXPECT_EQ(web.findBrowserCommand(), QStringLiteral("C:\\web\\view.exe "));
 
     // So does a class whose command is missing or empty.
     registry.set(QStringLiteral(".HTM"), QStringLiteral("gonefile"));
-    EXPECT_EQ(web.FindBrowserCommand(), QStringLiteral("C:\\web\\view.exe "));
+    EXPECT_EQ(web.findBrowserCommand(), QStringLiteral("C:\\web\\view.exe "));
     registry.set(QStringLiteral("gonefile\\shell\\open\\command"), QString());
-    EXPECT_EQ(web.FindBrowserCommand(), QStringLiteral("C:\\web\\view.exe "));
+    EXPECT_EQ(web.findBrowserCommand(), QStringLiteral("C:\\web\\view.exe "));
     registry.set(QStringLiteral("gonefile\\shell\\open\\command"), QStringLiteral("C:\\gone.exe"));
-    EXPECT_EQ(web.FindBrowserCommand(), QStringLiteral("C:\\gone.exe"));
+    EXPECT_EQ(web.findBrowserCommand(), QStringLiteral("C:\\gone.exe"));
 }
 
 TEST_F(WebPageOpenerTest, ExtensionsAreTriedInTurn) {
@@ -70,14 +70,14 @@ TEST_F(WebPageOpenerTest, ExtensionsAreTriedInTurn) {
     registry.set(QStringLiteral(".shtml"), QStringLiteral("shtmlfile"));
     registry.set(QStringLiteral("shtmlfile\\shell\\open\\command"), QString());
     registry.set(QStringLiteral(".shtml\\shell\\open\\command"), QString());
-    EXPECT_TRUE(web.FindBrowserCommand().isEmpty());
+    EXPECT_TRUE(web.findBrowserCommand().isEmpty());
     EXPECT_FALSE(web.Execute());
     EXPECT_TRUE(shell.calls.isEmpty());
 
     registry.set(QStringLiteral(".shtm"), QString());
     registry.set(QStringLiteral(".shtm\\shell\\open\\command"), QStringLiteral("C:\\last.exe"));
     registry.lookedUp.clear();
-    EXPECT_EQ(web.FindBrowserCommand(), QStringLiteral("C:\\last.exe"));
+    EXPECT_EQ(web.findBrowserCommand(), QStringLiteral("C:\\last.exe"));
     EXPECT_EQ(
         registry.lookedUp,
         (QStringList{".htm", ".html", ".shtml", "shtmlfile\\shell\\open\\command",
@@ -86,14 +86,14 @@ TEST_F(WebPageOpenerTest, ExtensionsAreTriedInTurn) {
     // The first extension that gives a command wins.
     registry.set(QStringLiteral(".html\\shell\\open\\command"), QStringLiteral("C:\\second.exe"));
     registry.set(QStringLiteral(".html"), QString());
-    EXPECT_EQ(web.FindBrowserCommand(), QStringLiteral("C:\\second.exe"));
+    EXPECT_EQ(web.findBrowserCommand(), QStringLiteral("C:\\second.exe"));
 }
 
 TEST_F(WebPageOpenerTest, PercentSignsGoWithTheirNextCharacterButALastOneStays) {
     registry.set(QStringLiteral(".htm"), QStringLiteral("x"));
     registry.set(QStringLiteral("x\\shell\\open\\command"),
                  QStringLiteral("C:\\b.exe %1 %%1 %L 50%"));
-    EXPECT_EQ(web.FindBrowserCommand(), QStringLiteral("C:\\b.exe  1  50%"));
+    EXPECT_EQ(web.findBrowserCommand(), QStringLiteral("C:\\b.exe  1  50%"));
 
     EXPECT_TRUE(web.Execute());
     EXPECT_EQ(started().parameters, QStringLiteral("1  50% ") + WebPageOpener::DefaultUrl);
@@ -169,7 +169,7 @@ TEST_F(WebPageOpenerTest, AddressesAndLongCommands) {
     registry.set(QStringLiteral(".htm"), QStringLiteral("x"));
     registry.set(QStringLiteral("x\\shell\\open\\command"),
                  QStringLiteral("/usr/bin/browser ") + QString(2000, u'a'));
-    EXPECT_EQ(web.FindBrowserCommand().size(), Registry::kMaxValueLength);
+    EXPECT_EQ(web.findBrowserCommand().size(), Registry::kMaxValueLength);
 }
 
 }  // namespace
