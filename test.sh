@@ -45,19 +45,18 @@ configure build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBIN
     { echo "test.sh: build failed"; exit 1; }
 
 step "Static checks (clang-tidy), started"
-# The checks of .clang-tidy over every production source below the windows
-# (each file whose compile command has no Qt Widgets: the dial-up service, the
-# models, the platform layer, the command-line tools) and the project's headers
-# they include, read through the sanitizer build's unity sources (a batch of
-# files per parse). It runs beside the next steps at low priority and is waited
-# for after the tests; `tools/tidy` checks the windows too.
+# The checks of .clang-tidy over every production source (not tests,
+# benchmarks or generated code) and the project's headers they include, read
+# through the sanitizer build's unity sources: a batch of files per parse, a
+# minute or two in all. It runs beside the next steps at low priority and is
+# waited for after the tests.
 #
 # The sanitizer builds compile a folder's files together (a unity build), in a
 # third of the time; the main build above still compiles each file alone.
 asan_configured=0
 configure build-asan -DCMAKE_BUILD_TYPE=Debug -DOBU_SANITIZE=ON -DOBU_WERROR=ON -DCMAKE_UNITY_BUILD=ON &&
     asan_configured=1
-BUILD_DIR=build-asan tools/tidy --below-windows >build/clang-tidy.log 2>&1 &
+BUILD_DIR=build-asan tools/tidy >build/clang-tidy.log 2>&1 &
 tidy_pid=$!
 
 step "Sizes"

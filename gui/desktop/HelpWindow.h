@@ -20,7 +20,7 @@ public:
     QTextBrowser* browser() const { return browser_; }
     const QString& fileName() const { return fileName_; }
 
-    static constexpr qint64 kMaxFileSize = 8 * 1024 * 1024;
+    static constexpr qint64 kMaxFileSize = qint64{8} * 1024 * 1024;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

@@ -80,7 +80,7 @@ void cmykToRgb(QImage& image) {
     for (int y = 0; y < image.height(); ++y) {
         auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
         const uchar* ink = image.constScanLine(y);
-        for (int x = 0; x < image.width(); ++x) {
+        for (qsizetype x = 0; x < image.width(); ++x) {
             const int c = ink[4 * x], m = ink[4 * x + 1], yellow = ink[4 * x + 2],
                       k = ink[4 * x + 3];
             line[x] = qRgb(c * k / 255, m * k / 255, yellow * k / 255);
