@@ -195,6 +195,7 @@ public:
 private:
     bool openPty();
     void say(const QByteArray& line);
+    std::int64_t heldLineGraceMs() const;
     void flushModem();
     void controlInput();
     void pppStep(std::int64_t now);
@@ -275,10 +276,14 @@ void Program::dropCall(const char* why) {
     log(QByteArray("(carrier lost: ") + why + ")\n");
     modem_->dropCarrier();
     flushModem();
-    if (o_.holdFd >= 0) {
-        // A held line ends with its call; a moment for NO CARRIER to be read.
-        quitAt_ = nowMs() + 200;
-    }
+    if (o_.holdFd >= 0) quitAt_ = nowMs() + heldLineGraceMs();
+}
+
+// A held line ends with its call. Until the call is up its dialer may still be
+// reading the device and is given a moment for NO CARRIER; once it is up the
+// line is ours alone, and our end is how every program learns of the drop.
+std::int64_t Program::heldLineGraceMs() const {
+    return connected_ ? 0 : 200;
 }
 
 void Program::controlInput() {
@@ -377,7 +382,7 @@ int Program::run() {
         if (up && o_.dropAfter > 0 && o_.holdFd < 0) dropAt_ = nowMs() + o_.dropAfter * 1000ll;
         if (!up) {
             dropAt_ = -1;
-            if (o_.holdFd >= 0 || connected_) quitAt_ = nowMs() + 200;
+            if (o_.holdFd >= 0 || connected_) quitAt_ = nowMs() + heldLineGraceMs();
         }
     };
     if (!openPty()) return 1;
