@@ -22,6 +22,55 @@ bool haveDisplay() {
     return qEnvironmentVariableIsSet("DISPLAY") || qEnvironmentVariableIsSet("WAYLAND_DISPLAY");
 }
 
+// --autostart on or off: done, said, and the program ends.
+int setAutostartAndExit(bool on) {
+    QString message;
+    const bool done =
+        obu::setAutostart(on, obu::executableFolder() + QStringLiteral("obu"), message);
+    std::fprintf(done ? stdout : stderr, "%s%s\n", done ? "" : "obu: ", qPrintable(message));
+    return done ? 0 : 1;
+}
+
+// The one running copy per set of settings. Returns the exit code when this
+// copy is not to run; a guard that cannot be had is said and the program runs.
+int claimOrExit(obu::SingleInstance& instance) {
+    const auto claim = instance.acquire();
+    if (claim == obu::SingleInstance::Claim::Unguarded) {
+        std::fprintf(stderr, "obu: %s; running without the guard against a second copy\n",
+                     qPrintable(instance.unguardedReason()));
+    } else if (claim == obu::SingleInstance::Claim::HeldByAnother) {
+        if (instance.signalRunningCopy()) {
+            std::puts(
+                "Obu Linekeeper is already running with these settings; its window was brought "
+                "forward.");
+            return 0;
+        }
+        std::fprintf(stderr, "obu: another copy holds %s but does not answer\n",
+                     qPrintable(instance.lockPath()));
+        return 1;
+    }
+    return -1;
+}
+
+// Said once a name is seen to clash; through the loop, as the panel's list
+// is filled while the windows are being made.
+void logHiddenEntries(obu::LinuxPlatform& backends, const std::unique_ptr<obu::Program>& program,
+                      QObject& context) {
+    obu::Platform& platform = backends.platform();
+    QObject::connect(
+        &backends.dialUp(), &obu::CombinedDialUpService::entryHidden, &context,
+        [&program, &platform](const QString& name, const QString& source) {
+            if (!program) return;
+            platform.dispatcher->run([&] {
+                program->mainWindow->writeLogLine(
+                    QStringLiteral("The %1 connection \"%2\" is hidden by the phone book's entry "
+                                   "of the same name")
+                        .arg(source, name));
+            });
+        },
+        Qt::QueuedConnection);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -30,13 +79,7 @@ int main(int argc, char** argv) {
     obu::TerminationSignals::catchEarly();
     obu::Options options;
     if (const int exit = obu::parseOptions(argc, argv, options); exit >= 0) return exit;
-    if (options.autostart) {
-        QString message;
-        const bool done = obu::setAutostart(
-            *options.autostart, obu::executableFolder() + QStringLiteral("obu"), message);
-        std::fprintf(done ? stdout : stderr, "%s%s\n", done ? "" : "obu: ", qPrintable(message));
-        return done ? 0 : 1;
-    }
+    if (options.autostart) return setAutostartAndExit(*options.autostart);
     bool headless = options.headless;
     if (!headless && !options.platformChosen && !haveDisplay() &&
         qEnvironmentVariable("QT_QPA_PLATFORM") != QLatin1String("offscreen")) {
@@ -53,21 +96,7 @@ int main(int argc, char** argv) {
     const obu::DataFolders dataFolders = obu::dataFolders(folder);
     // The lock guards the log and the settings, so it lives with them.
     obu::SingleInstance instance(dataFolders.log);
-    const auto claim = instance.acquire();
-    if (claim == obu::SingleInstance::Claim::Unguarded) {
-        std::fprintf(stderr, "obu: %s; running without the guard against a second copy\n",
-                     qPrintable(instance.unguardedReason()));
-    } else if (claim == obu::SingleInstance::Claim::HeldByAnother) {
-        if (instance.signalRunningCopy()) {
-            std::puts(
-                "Obu Linekeeper is already running with these settings; its window was brought "
-                "forward.");
-            return 0;
-        }
-        std::fprintf(stderr, "obu: another copy holds %s but does not answer\n",
-                     qPrintable(instance.lockPath()));
-        return 1;
-    }
+    if (const int exit = claimOrExit(instance); exit >= 0) return exit;
 
     obu::LinuxPlatform backends({folder, dataFolders, headless});
     obu::Platform& platform = backends.platform();
@@ -76,20 +105,7 @@ int main(int argc, char** argv) {
     // made (a box at start runs the loop) is kept: once they exist, the
     // program closes the normal way.
     std::unique_ptr<obu::Program> program;
-    // Said once a name is seen to clash; through the loop, as the panel's
-    // list is filled while the windows are being made.
-    QObject::connect(
-        &backends.dialUp(), &obu::CombinedDialUpService::entryHidden, &app,
-        [&program, &platform](const QString& name, const QString& source) {
-            if (!program) return;
-            platform.dispatcher->run([&] {
-                program->mainWindow->writeLogLine(
-                    QStringLiteral("The %1 connection \"%2\" is hidden by the phone book's entry "
-                                   "of the same name")
-                        .arg(source, name));
-            });
-        },
-        Qt::QueuedConnection);
+    logHiddenEntries(backends, program, app);
     const auto closeProgram = [&program] {
         if (program && !program->application().Terminated()) program->splashScreen->closeWindow();
     };
