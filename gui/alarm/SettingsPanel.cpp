@@ -25,13 +25,10 @@ QString qtPicture(QString windowsPicture) {
 
 }  // namespace
 
-void MainWindow::buildSettingsPanel() {
-    const QString folder = platform().programFolder;
-    QFont small(QStringLiteral("Arial"));
-    small.setPixelSize(9);
-
+void MainWindow::buildAlarmPage() {
     m_alarmPagePicture = new SkinImage(this, QStringLiteral("alarmPagePicture"), 472, 24, 91, 75);
-    m_alarmPagePicture->setPicture(QPixmap(folder + QStringLiteral("page-alarm.png")));
+    m_alarmPagePicture->setPicture(
+        QPixmap(platform().programFolder + QStringLiteral("page-alarm.png")));
     m_alarmTimeEdit = new SectionTyping<QTimeEdit>(this);
     m_alarmTimeEdit->setObjectName(QStringLiteral("alarmTimeEdit"));
     m_alarmTimeEdit->setGeometry(470, 50, 97, 20);
@@ -45,6 +42,14 @@ void MainWindow::buildSettingsPanel() {
     m_makeDailyLabel = new QLabel(QStringLiteral("Make Daily"), this);
     m_makeDailyLabel->setObjectName(QStringLiteral("makeDailyLabel"));
     m_makeDailyLabel->setGeometry(502, 138, 90, 15);
+}
+
+void MainWindow::buildSettingsPanel() {
+    const QString folder = platform().programFolder;
+    QFont small(QStringLiteral("Arial"));
+    small.setPixelSize(9);
+
+    buildAlarmPage();
     m_connectionPagePicture =
         new SkinImage(this, QStringLiteral("connectionPagePicture"), 472, 16, 91, 121);
     m_connectionPagePicture->setPicture(QPixmap(folder + QStringLiteral("page-connection.png")));

@@ -153,9 +153,13 @@ public:
 
 private:
     void buildPresentation();
+    // The quotation's words and attribution, hidden until it runs.
+    void buildQuotation();
     void buildControls();
     void buildSkin();
     void buildSettingsPanel();
+    // The alarm page's picture, time and date boxes and its daily switch.
+    void buildAlarmPage();
     void setCommandsEnabled(bool enabled);
     // The settings panel: one pixel wider per step until it is open, then its page's controls.
     void slidePanelStep();

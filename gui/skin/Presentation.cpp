@@ -20,11 +20,7 @@ constexpr int kKeyS = 0x53;
 
 }  // namespace
 
-void MainWindow::buildPresentation() {
-    const Platform& p = platform();
-    const QImage background = loadJpeg(p.programFolder + QStringLiteral("obu-background.jpg"));
-    if (!background.isNull()) m_background->setPicture(QPixmap::fromImage(background));
-
+void MainWindow::buildQuotation() {
     auto label = [this](const QString& name, const QString& text, int x, int y, int w, int h) {
         return transparentLabel(this, name, text, x, y, w, h);
     };
@@ -54,7 +50,17 @@ void MainWindow::buildPresentation() {
                           136, 130, 18);
     m_attribution->setFont(narrow(13));
     for (QLabel* l : {m_healthyWord, m_wealthyWord, m_wiseWord, m_attribution}) l->hide();
+}
 
+void MainWindow::buildPresentation() {
+    const Platform& p = platform();
+    const QImage background = loadJpeg(p.programFolder + QStringLiteral("obu-background.jpg"));
+    if (!background.isNull()) m_background->setPicture(QPixmap::fromImage(background));
+
+    buildQuotation();
+    auto label = [this](const QString& name, const QString& text, int x, int y, int w, int h) {
+        return transparentLabel(this, name, text, x, y, w, h);
+    };
     m_aboutHotSpot = label(QStringLiteral("aboutHotSpot"), QString(), 32, 8, 105, 49);
     m_aboutHotSpot->setCursor(Qt::WhatsThisCursor);
     m_quotationHotSpot = label(QStringLiteral("quotationHotSpot"), QString(), 52, 28, 3, 3);
