@@ -129,6 +129,10 @@ signals:
     // item, and its items that open the panel, follow.
     void commandsEnabledChanged(bool enabled);
     void panelItemsEnabledChanged(bool enabled);
+    // The window was shown or hidden (the tray menu's Hide/Show item follows).
+    void shownChanged(bool shown);
+    // A right click asks for the popup menu at this point of the screen.
+    void menuRequested(const QPoint& where);
 
 protected:
     void onClosed() override;

@@ -121,6 +121,14 @@ void TrayMenu::enablePanelItems(bool enabled) {
     connectionItem->setEnabled(enabled);
 }
 
+void TrayMenu::showHideShowItem(bool windowShown) {
+    hideShowItem->setText(windowShown ? QStringLiteral("Hide OBU") : QStringLiteral("Show OBU"));
+}
+
+void TrayMenu::popUpAt(const QPoint& where) {
+    menu->popup(where);
+}
+
 void TrayMenu::bringUpMainWindow() {
     MainWindow* main = m_program.mainWindow;
     main->setShowState(ShowState::Normal);

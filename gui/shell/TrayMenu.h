@@ -51,6 +51,10 @@ public:
     void enableConnectItem(bool enabled);
     // Set Alarm and Connection, which open the main window's panel.
     void enablePanelItems(bool enabled);
+    // "Hide OBU" while the main window is on show, "Show OBU" while it is not.
+    void showHideShowItem(bool windowShown);
+    // The menu as the main window's popup menu, at a point of the screen.
+    void popUpAt(const QPoint& where);
 
 private:
     void buildMenu(QWidget* owner);

@@ -1,8 +1,6 @@
 // The main window hides itself in the tray when minimized.
 #include "gui/desktop/TrayShell.h"
 #include "gui/main/MainWindow.h"
-#include "gui/main/Program.h"
-#include "gui/shell/TrayMenu.h"
 #include "platform/Platform.h"
 
 namespace obu {
@@ -17,11 +15,11 @@ void MainWindow::onWindowStateChanged() {
 }
 
 void MainWindow::onHidden() {
-    program().trayMenu->hideShowItem->setText(QStringLiteral("Show OBU"));
+    emit shownChanged(false);
 }
 
 void MainWindow::onShown() {
-    program().trayMenu->hideShowItem->setText(QStringLiteral("Hide OBU"));
+    emit shownChanged(true);
 }
 
 }  // namespace obu

@@ -5,8 +5,6 @@
 #include <QKeyEvent>
 
 #include "gui/main/MainWindow.h"
-#include "gui/main/Program.h"
-#include "gui/shell/TrayMenu.h"
 #include "gui/skin/JpegImage.h"
 #include "gui/skin/TransparentLabel.h"
 #include "platform/Platform.h"
@@ -91,7 +89,7 @@ void MainWindow::buildPresentation() {
 
 void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
     // The tray menu is the window's popup menu too.
-    program().trayMenu->menu->popup(event->globalPos());
+    emit menuRequested(event->globalPos());
 }
 
 void MainWindow::showAbout() {
