@@ -133,15 +133,18 @@ QByteArray UucpLock::lockPath(const QString& folder, const QByteArray& device) {
 }
 
 pid_t UucpLock::parsePid(const QByteArray& raw) {
-    const QByteArray text = raw.trimmed();
-    bool ok = false;
-    const long pid = text.toLong(&ok);
-    if (ok) return pid > 0 && pid <= 0x7FFFFFFF ? static_cast<pid_t>(pid) : 0;
-    if (raw.size() == 4) {
+    // The old binary form first: four bytes of a pid always hold a zero byte
+    // (no pid reaches 2^24), which text never does, while the other bytes may
+    // well read as digits and spaces ("7 " for 8247).
+    if (raw.size() == 4 && raw.contains('\0')) {
         int binary = 0;
         std::memcpy(&binary, raw.constData(), 4);
         return binary > 0 ? binary : 0;
     }
+    const QByteArray text = raw.trimmed();
+    bool ok = false;
+    const long pid = text.toLong(&ok);
+    if (ok) return pid > 0 && pid <= 0x7FFFFFFF ? static_cast<pid_t>(pid) : 0;
     return 0;
 }
 

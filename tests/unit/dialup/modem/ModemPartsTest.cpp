@@ -132,6 +132,10 @@ TEST(UucpLockTest, OldBinaryLocksGarbageAndMissingFoldersAreHandled) {
     UucpLock lock;
     EXPECT_EQ(lock.acquire(folder.path(), "/dev/ttyUSB0"), UucpLock::Result::InUse);
     EXPECT_EQ(lock.holder(), pid);
+    // Whatever its bytes look like: 8247 is "7 " and two zero bytes.
+    const int looksLikeText = 8247;
+    EXPECT_EQ(UucpLock::parsePid(QByteArray(reinterpret_cast<const char*>(&looksLikeText), 4)),
+              8247);
     // A lock file with no pid in it protects nothing.
     folder.write("LCK..ttyUSB1", "garbage\n");
     EXPECT_EQ(lock.acquire(folder.path(), "/dev/ttyUSB1"), UucpLock::Result::Taken);
