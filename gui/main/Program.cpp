@@ -31,8 +31,7 @@ Program::Program(Platform& platform)
                      &TrayMenu::enableConnectItem);
     QObject::connect(mainWindow, &MainWindow::panelItemsEnabledChanged, trayMenu,
                      &TrayMenu::enablePanelItems);
-    QObject::connect(mainWindow, &MainWindow::shownChanged, trayMenu,
-                     &TrayMenu::showHideShowItem);
+    QObject::connect(mainWindow, &MainWindow::shownChanged, trayMenu, &TrayMenu::showHideShowItem);
     QObject::connect(mainWindow, &MainWindow::menuRequested, trayMenu, &TrayMenu::popUpAt);
     extrasEditor_ = std::make_unique<ExtrasEditor>(*this);
     extrasEditor = extrasEditor_.get();
