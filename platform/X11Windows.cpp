@@ -122,7 +122,7 @@ bool hasWmState(X11Windows::Connection& x, Window w) {
 }
 
 // The application's window inside a frame of the window manager, as xprop
-// finds it: the first window below with WM_STATE.
+// finds it: the first window below with the window manager's state property.
 Window clientWindow(X11Windows::Connection& x, Window w, int depth = 0) {
     if (hasWmState(x, w)) return w;
     if (depth >= 3 || x.dead) return None;

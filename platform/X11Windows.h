@@ -10,7 +10,7 @@ namespace obu {
 
 // Windows of the X server named by $DISPLAY: the window manager's client list
 // (_NET_CLIENT_LIST; without one, the clients below the root found by their
-// WM_STATE), titled by _NET_WM_NAME (UTF-8), else WM_NAME; a minimize request
+// state property), titled by _NET_WM_NAME (UTF-8), else the plain name property; a minimize request
 // is XIconifyWindow, which asks the window manager to iconify.
 //
 // Watching selects the property changes of the roots and of every client
