@@ -139,7 +139,6 @@ void LineKeeper::dial() {
     m_sessionActive = true;
     m_hungUpBySelf = false;
     const std::int32_t refused = dialOwnCall();
-    m_lineMonitor.setEnabled(true);
     writeLogLine(QStringLiteral("Connect requested by user"));
     // Busy lines and a missing dial tone are the line monitor's; any other
     // refusal would otherwise leave the session waiting for a call that
@@ -169,6 +168,9 @@ std::int32_t LineKeeper::dialOwnCall() {
     // Until the connect event a missing connection is this dial's own
     // business: the drop watch comes back when the line is up.
     m_dropWatch.setEnabled(false);
+    // Busy lines and a missing dial tone are looked for while the call dials;
+    // a line that is up has nothing more to wake the monitor for.
+    m_lineMonitor.setEnabled(true);
     return m_call.dial();
 }
 
@@ -230,6 +232,7 @@ void LineKeeper::onConnected() {
     emit statusChanged(QStringLiteral("Connected to ") + m_call.entryName());
     emit connected();
     writeLogLine(QStringLiteral("Connection established to ") + m_call.entryName());
+    m_lineMonitor.setEnabled(false);
     startDisconnectTimer();
     startDropWatch();
 }

@@ -150,6 +150,20 @@ TEST_F(LineKeeperTest, ADropCountsDownAndRedialsOrEndsTheSessionWhenCancelled) {
     EXPECT_TRUE(keeper->mayDialAtAlarm());
 }
 
+TEST_F(LineKeeperTest, AReconnectThatFindsTheLineBusyIsRedialledToo) {
+    options.toggle(UserOptions::Option::RedialIfBusy);
+    dial(QStringLiteral("Demo Busy"));
+    ASSERT_TRUE(connected());
+    EXPECT_FALSE(keeper->monitoringDial()) << "nothing to look for while the line is up";
+    time.advance(100);
+    ASSERT_EQ(lines.dropLine(onlyConnection()), 0u);
+    status.clear();
+    time.advance(11000);
+    ASSERT_TRUE(connected());
+    EXPECT_EQ(logMessages().count("Line was busy - attempting to reconnect"), 4);
+    EXPECT_TRUE(dialogs.boxes().empty());
+}
+
 TEST_F(LineKeeperTest, TheDisconnectTimerWarnsThenHangsUpAndTheNextDialStartsAfresh) {
     settings.setNumber(Setting::DisconnectMinutes, 1);
     dial(QStringLiteral("Demo ISP"));
