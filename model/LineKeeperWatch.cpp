@@ -83,7 +83,8 @@ void LineKeeper::onDropWatchTick() {
 }
 
 void LineKeeper::checkForDrop() {
-    if (!detectConnection() && !m_hungUpBySelf && m_sessionActive && !m_reconnectCount.running() &&
+    const bool detected = detectConnection();
+    if (!detected && !m_hungUpBySelf && m_sessionActive && !m_reconnectCount.running() &&
         !endedByItsOwnLimit()) {
         // Something else ended the connection: offer to dial again.
         stopDisconnectTimer();
@@ -92,7 +93,7 @@ void LineKeeper::checkForDrop() {
         m_dropWatch.setEnabled(false);
         return;
     }
-    if (!detectConnection()) emit statusChanged(QString());
+    if (!detected) emit statusChanged(QString());
 }
 
 int disconnectTimerMinutes(int stored) {
