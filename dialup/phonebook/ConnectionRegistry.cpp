@@ -149,12 +149,10 @@ void ConnectionRegistry::reread() {
     unlock();
     cachedGeneration_ = seen;
     cacheValid_ = true;
-    holders_ = std::any_of(records_.begin(), records_.end(),
-                           [](const LineRecord& r) { return r.established() && r.holder > 0; });
-    watch_ = holders_ || std::any_of(records_.begin(), records_.end(), [](const LineRecord& r) {
-                 return !r.established() || r.dropAt != 0;
-             });
-    nextHolderCheck_ = 0;
+    watch_ = std::any_of(records_.begin(), records_.end(), [](const LineRecord& r) {
+        return !r.established() || r.holder > 0 || r.dropAt != 0;
+    });
+    nextProcessCheck_ = 0;
 }
 
 bool ConnectionRegistry::refresh() {
@@ -168,20 +166,29 @@ bool ConnectionRegistry::refresh() {
         return false;
     }
     if (!cacheValid_ || generation() != cachedGeneration_) reread();
-    if (holders_) checkHolders();
-    if (watch_) prune();
+    if (watch_) {
+        checkProcesses();
+        prune();
+    }
     return true;
 }
 
-void ConnectionRegistry::checkHolders() {
-    // Reading /proc costs microseconds; the drop watch asks far more often than
-    // a line can end. Five looks a second notice a dead holder soon enough.
+void ConnectionRegistry::checkProcesses() {
+    // Reading /proc or signalling costs microseconds a process, and a hundred
+    // other dials may be listed; the drop watch asks far more often than a
+    // process ends. Five looks a second notice an end soon enough, and an end
+    // that wakes the service is looked at at once (recheckProcesses).
     const std::int64_t now = nowMs();
-    if (now < nextHolderCheck_) return;
-    nextHolderCheck_ = now + 200;
-    for (LineRecord& r : records_)
-        if (r.established() && r.holder > 0)
-            r.holderGone = !processAlive(ProcessId{r.holder, r.holderStart});
+    if (now < nextProcessCheck_) return;
+    nextProcessCheck_ = now + 200;
+    for (LineRecord& r : records_) noteEndedProcesses(r);
+}
+
+void ConnectionRegistry::noteEndedProcesses(LineRecord& record) const {
+    if (record.established() && record.holder > 0)
+        record.holderGone = !processAlive(ProcessId{record.holder, record.holderStart});
+    else if (!record.established() && !record.ownerGone)
+        record.ownerGone = !ownerAlive(record);
 }
 
 const LineRecord* ConnectionRegistry::find(CallId handle) const {
@@ -203,7 +210,7 @@ bool ConnectionRegistry::needsPruning(const LineRecord& record, std::int64_t& no
         if (now < 0) now = nowMs();
         return now >= record.dropAt;
     }
-    return !ownerAlive(record);
+    return record.owner != pid_ && (record.ownerGone || record.owner <= 0);
 }
 
 void ConnectionRegistry::noteOwnLimit(LineRecord& record) const {
@@ -223,8 +230,7 @@ void ConnectionRegistry::prune() {
     if (!lock(true)) return;
     bool changed = false;
     for (LineRecord& r : readAll()) {
-        if (r.established() && r.holder > 0)
-            r.holderGone = !processAlive(ProcessId{r.holder, r.holderStart});
+        noteEndedProcesses(r);
         if (!needsPruning(r, now)) continue;
         if (r.holderGone && !r.lockFile.isEmpty())
             UucpLock::removeIfHeldBy(r.lockFile, static_cast<pid_t>(r.holder));
@@ -254,8 +260,7 @@ CallId ConnectionRegistry::add(LineRecord& record) {
     std::int64_t now = -1;
     const bool deviceInUse = std::any_of(all.begin(), all.end(), [&](LineRecord r) {
         // A line whose holder has ended holds no modem, noticed or not.
-        if (r.established() && r.holder > 0)
-            r.holderGone = !processAlive(ProcessId{r.holder, r.holderStart});
+        noteEndedProcesses(r);
         return !r.ended() && !needsPruning(r, now) && r.device == record.device;
     });
     const CallId handle = allocateHandle(all);

@@ -65,8 +65,8 @@ public:
     void setOnChange(std::function<void()> onChange) { onChange_ = std::move(onChange); }
     // The shared counter that every change moves (0 while the folder is not open).
     std::uint64_t generation() const;
-    // The next refresh looks at once whether the lines' holders still run.
-    void recheckHolders() { nextHolderCheck_ = 0; }
+    // The next refresh looks at once whether the processes behind calls still run.
+    void recheckProcesses() { nextProcessCheck_ = 0; }
     // The earliest moment at which the provider hangs up a line by itself
     // (milliseconds since the epoch; 0: none), as last read.
     std::int64_t nextDropAt() const;
@@ -93,7 +93,9 @@ private:
     bool lock(bool exclusive);
     void unlock();
     bool ownerAlive(const LineRecord& record) const;
-    void checkHolders();
+    void checkProcesses();
+    // Marks a record whose holder (a line that is up) or owner (a dial) has ended.
+    void noteEndedProcesses(LineRecord& record) const;
     static void endHolder(const LineRecord& record, int signal);
     bool needsPruning(const LineRecord& record, std::int64_t& now) const;
     void prune();
@@ -114,12 +116,11 @@ private:
     std::uint64_t stateDevice_ = 0;
     std::uint64_t cachedGeneration_ = 0;
     bool cacheValid_ = false;
-    // Records that must be looked at on every call (deadlines, other
-    // processes' dials): false lets a steady connection skip the scan.
+    // Records that must be looked at on every call (lines held by a process,
+    // deadlines, dials): false lets a steady connection skip the scan.
     bool watch_ = false;
-    // Established lines held by a process of their own: checked every 200 ms.
-    bool holders_ = false;
-    std::int64_t nextHolderCheck_ = 0;
+    // The holders and other processes' dials are checked every 200 ms.
+    std::int64_t nextProcessCheck_ = 0;
     unsigned callsSinceCheck_ = 0;
     std::vector<LineRecord> records_;
     std::int64_t pid_;

@@ -73,7 +73,7 @@ void LineService::watchWhatCallsDependOn() {
     if (!wakeups_ && QCoreApplication::instance()) {
         wakeups_ = std::make_unique<RegistryWakeups>();
         QObject::connect(wakeups_.get(), &RegistryWakeups::woken, this, [this] {
-            registry_.recheckHolders();
+            registry_.recheckProcesses();
             scheduleLook();
         });
     }
