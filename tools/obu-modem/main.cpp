@@ -211,6 +211,7 @@ private:
     QByteArray control_;
     PppStandIn ppp_;
     bool connected_ = false;  // a held call reached Connected
+    int openWatch_ = -1;      // inotify on opens of the device
     bool quit_ = false;
     int exitCode_ = 0;
     bool slaveSeen_ = false;
@@ -358,6 +359,12 @@ void Program::pppStep(std::int64_t now) {
         say("STAGE " + stageNumber(CallState::Connected));
         connected_ = true;
         ppp_.step = PppStandIn::Step::Up;
+        // The line is the PPP stand-in's alone from now on, so opens of the
+        // device no longer matter. Closing the watch waits out a kernel grace
+        // period of up to some 15 ms: paid now, not between the loss of the
+        // carrier and our end, which is how every program learns of a drop.
+        if (openWatch_ >= 0) ::close(openWatch_);
+        openWatch_ = -1;
         if (o_.dropAfter > 0) dropAt_ = now + o_.dropAfter * 1000ll;
         log("(connected)\n");
     }
@@ -399,10 +406,10 @@ int Program::run() {
     // without pause, so it is left out of poll() then, and an open of the
     // device (inotify) brings it back. Without inotify: a look ten times a
     // second.
-    int openWatch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    if (openWatch >= 0 && ::inotify_add_watch(openWatch, slavePath_.constData(), IN_OPEN) < 0) {
-        ::close(openWatch);
-        openWatch = -1;
+    openWatch_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (openWatch_ >= 0 && ::inotify_add_watch(openWatch_, slavePath_.constData(), IN_OPEN) < 0) {
+        ::close(openWatch_);
+        openWatch_ = -1;
     }
     bool hungUp = false;
     while (!quit_) {
@@ -414,16 +421,16 @@ int Program::run() {
         pollfd fds[4] = {{signalPipe[0], POLLIN, 0},
                          {hungUp ? -1 : master_, POLLIN, 0},
                          {o_.holdFd, POLLIN, 0},
-                         {hungUp ? openWatch : -1, POLLIN, 0}};
-        if (hungUp && openWatch < 0 && (timeout < 0 || timeout > 100)) timeout = 100;
+                         {hungUp ? openWatch_ : -1, POLLIN, 0}};
+        if (hungUp && openWatch_ < 0 && (timeout < 0 || timeout > 100)) timeout = 100;
         const int ready = ::poll(fds, 4, timeout);
         if (ready < 0 && errno != EINTR) break;
         const std::int64_t at = nowMs();
-        if (hungUp && (openWatch < 0 || (fds[3].revents & POLLIN))) {
+        if (hungUp && (openWatch_ < 0 || (fds[3].revents & POLLIN))) {
             // Someone opened the device (or it is time to look): the master
             // is watched again. Events of earlier opens only cost one more look.
             char events[4096];
-            while (openWatch >= 0 && ::read(openWatch, events, sizeof events) > 0) {
+            while (openWatch_ >= 0 && ::read(openWatch_, events, sizeof events) > 0) {
             }
             hungUp = false;
         }
@@ -487,7 +494,7 @@ int Program::run() {
                             ::getpid());
     }
     if (ppp_.slaveFd >= 0) ::close(ppp_.slaveFd);
-    if (openWatch >= 0) ::close(openWatch);
+    if (openWatch_ >= 0) ::close(openWatch_);
     ::close(master_);
     return exitCode_;
 }
