@@ -4,7 +4,7 @@
 namespace obu {
 
 // How the extras open a web page: the browser's registered open command for
-// web addresses, turned into a command line for WinExec.
+// web addresses, turned into a command line for startCommandLine.
 //
 // The classic form is a program followed by switches, the first of which
 // begins with a dash ("C:\...\browser.exe" -nohome "%1"). For it the command

@@ -14,15 +14,15 @@ namespace {
 // Why a start failed, from the shell's result.
 QString failureText(qintptr result) {
     switch (result) {
-        case Shell::ERROR_FILE_NOT_FOUND:
+        case Shell::kFileNotFound:
             return QStringLiteral("file not found");
-        case Shell::ERROR_PATH_NOT_FOUND:
+        case Shell::kFolderNotFound:
             return QStringLiteral("folder not found");
-        case Shell::SE_ERR_ACCESSDENIED:
+        case Shell::kAccessDenied:
             return QStringLiteral("access denied");
-        case Shell::ERROR_BAD_FORMAT:
+        case Shell::kNotAProgram:
             return QStringLiteral("not a program");
-        case Shell::SE_ERR_NOASSOC:
+        case Shell::kNoApplication:
             return QStringLiteral("no application for it");
         default:
             return QStringLiteral("out of resources");
@@ -169,13 +169,13 @@ void Extras::launchPage(const Slot& slot, const BrowserCommand& browser, EventLo
     if (Shell* shell = m_platform.shell) {
         const QString commandLine = browser.commandLineFor(slot.path);
         if (!commandLine.isEmpty()) {
-            result = shell->WinExec(commandLine, Shell::SW_SHOWNORMAL);
+            result = shell->startCommandLine(commandLine, Shell::kShowNormal);
             started = result > 31;
         } else {
             // No browser is registered for web addresses: the desktop's
             // opener may still know one.
-            result = shell->ShellExecuteA(owner, QString(), slot.path, QString(), QString(),
-                                          Shell::SW_SHOWNORMAL);
+            result = shell->openWithDefaultAction(owner, QString(), slot.path, QString(), QString(),
+                                                  Shell::kShowNormal);
             started = result > 32;
         }
     }
@@ -190,8 +190,8 @@ void Extras::launchProgram(const Slot& slot, EventLog& log, QObject* owner) {
     }
     qintptr result = 0;
     if (m_platform.shell)
-        result = m_platform.shell->ShellExecuteA(owner, QString(), slot.path, QString(), QString(),
-                                                 Shell::SW_SHOW);
+        result = m_platform.shell->openWithDefaultAction(owner, QString(), slot.path, QString(),
+                                                         QString(), Shell::kShowAsItIs);
     logStart(log, slot.name, result > 32, result);
 }
 

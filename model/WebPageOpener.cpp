@@ -88,7 +88,7 @@ bool WebPageOpener::Execute() {
         // A desktop entry's command runs whole by its own rules: its field
         // code takes the page, and launchers' arguments around it stay.
         const QString line = BrowserCommand(registered, true).commandLineFor(FUrl);
-        return !line.isEmpty() && shell_.WinExec(line, Shell::SW_SHOWNORMAL) > 31;
+        return !line.isEmpty() && shell_.startCommandLine(line, Shell::kShowNormal) > 31;
     }
     const QString command = withoutPlaceholders(registered);
     if (command.isEmpty()) return false;
@@ -110,8 +110,8 @@ bool WebPageOpener::Execute() {
         arguments.append(FUrl);
         parameters = CommandLine::joinArguments(arguments);
     }
-    return shell_.ShellExecuteA(owner_, QString(), program, parameters, QString(),
-                                Shell::SW_RESTORE) > 32;
+    return shell_.openWithDefaultAction(owner_, QString(), program, parameters, QString(),
+                                        Shell::kShowRestored) > 32;
 }
 
 }  // namespace obu

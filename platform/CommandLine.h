@@ -26,7 +26,7 @@ namespace obu::CommandLine {
 QStringList split(const QString& commandLine);
 
 // Only the argument rules, for text that holds no program (the parameters of
-// ShellExecuteA).
+// openWithDefaultAction).
 QStringList splitArguments(const QString& text);
 
 // The token that splitArguments() gives back as exactly `argument`: the text

@@ -6,25 +6,26 @@ namespace obu {
 
 class Dispatcher;
 
-// The message loop of the user-interface thread: window timers, posted
-// messages and Application.ProcessMessages. Every callback it runs goes
-// through the dispatcher, which turns our error exceptions into the default
-// error box and ends that handler only.
+// The message loop of the user-interface thread: timers, posted calls and
+// running what is waiting. Every callback it runs goes through the
+// dispatcher, which turns our error exceptions into the default error box and
+// ends that handler only.
 class EventLoop {
 public:
     using TimerId = std::uint64_t;
-    // Window timers never fire more often than this, as on Windows.
+    // Timers never fire more often than this: a shorter interval written in a
+    // handler gets this one.
     static constexpr int kMinimumTimerMs = 10;
 
     virtual ~EventLoop() = default;
 
-    // SetTimer: calls onTick every max(intervalMs, 10) ms until stopped.
+    // Calls onTick every max(intervalMs, 10) ms until stopped.
     virtual TimerId startTimer(int intervalMs, std::function<void()> onTick) = 0;
-    // KillTimer: a tick of a stopped timer never runs, even if already due.
+    // A tick of a stopped timer never runs, even if already due.
     virtual void stopTimer(TimerId id) = 0;
-    // PostMessage: runs fn later on the user-interface thread. Callable from any thread.
+    // Runs fn later on the user-interface thread. Callable from any thread.
     virtual void post(std::function<void()> fn) = 0;
-    // Application.ProcessMessages: runs what is waiting, then returns.
+    // Runs what is waiting, then returns.
     virtual void processMessages() = 0;
     // True on the thread that runs the loop.
     virtual bool inLoopThread() const = 0;

@@ -47,8 +47,8 @@ namespace obu {
 // unknown content with a single key. A path that is a symbolic link keeps
 // the link: the file it points to is replaced, in that file's folder.
 //
-// Concurrent writers of the same file are not serialised: as on Windows, the
-// last one wins for the keys they both touch.
+// Concurrent writers of the same file are not serialised: the last one wins
+// for the keys they both touch.
 class IniFileProfile : public Profile {
 public:
     // Far above any real settings file; keeps a stray huge file from

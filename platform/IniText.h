@@ -1,7 +1,6 @@
 #pragma once
-// The text of an initialisation file, read and written key by key with the
-// rules that Windows' private-profile functions follow. Stored files and
-// users rely on these rules, so they are kept exactly:
+// The text of an initialisation file, read and written key by key. Stored
+// files and users rely on these rules, so they are kept exactly:
 //
 // Lines
 //   - Lines end at CR LF, LF or a lone CR. A line break is not part of a line;

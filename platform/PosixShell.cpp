@@ -26,32 +26,31 @@ extern char** environ;
 namespace obu {
 namespace {
 
-enum class Caller { WinExec, ShellExecute };
+enum class Caller { CommandLine, Opener };
 
-// The Windows result for an errno met while starting `path`.
+// The failure result for an errno met while starting `path`.
 int resultFor(int error, const QString& path, Caller caller) {
     switch (error) {
         case ENOENT:
             // The file is there but its interpreter is not: not a program we can run.
-            if (QFileInfo::exists(path)) return Shell::ERROR_BAD_FORMAT;
-            return QFileInfo(path).absoluteDir().exists() ? Shell::ERROR_FILE_NOT_FOUND
-                                                          : Shell::ERROR_PATH_NOT_FOUND;
+            if (QFileInfo::exists(path)) return Shell::kNotAProgram;
+            return QFileInfo(path).absoluteDir().exists() ? Shell::kFileNotFound
+                                                          : Shell::kFolderNotFound;
         case ENOTDIR:
         case ENAMETOOLONG:
         case ELOOP:
-            return Shell::ERROR_PATH_NOT_FOUND;
+            return Shell::kFolderNotFound;
         case EACCES:
         case EPERM:
-            return Shell::SE_ERR_ACCESSDENIED;
+            return Shell::kAccessDenied;
         case ENOEXEC:
         case EISDIR:
-            return Shell::ERROR_BAD_FORMAT;
+            return Shell::kNotAProgram;
         case ENOMEM:
         case EAGAIN:
-            return caller == Caller::ShellExecute ? Shell::SE_ERR_OOM
-                                                  : Shell::ERROR_OUT_OF_RESOURCES;
+            return caller == Caller::Opener ? Shell::kOutOfMemory : Shell::kOutOfResources;
         default:
-            return Shell::ERROR_OUT_OF_RESOURCES;
+            return Shell::kOutOfResources;
     }
 }
 
@@ -144,11 +143,11 @@ bool isExecutableFile(const QByteArray& path) {
 // Opens `target` with the desktop's default application for it.
 qintptr openWithDefaultApplication(const QString& target, const QString& directory) {
     const QString opener = PosixShell::findProgram(QStringLiteral("xdg-open"));
-    if (opener.isEmpty()) return Shell::SE_ERR_NOASSOC;
+    if (opener.isEmpty()) return Shell::kNoApplication;
     const int error =
         PosixShell::spawnDetached(opener, {QStringLiteral("xdg-open"), target}, directory);
-    if (error == 0) return Shell::kShellExecuteStarted;
-    return resultFor(error, opener, Caller::ShellExecute);
+    if (error == 0) return Shell::kOpened;
+    return resultFor(error, opener, Caller::Opener);
 }
 
 }  // namespace
@@ -209,27 +208,27 @@ int PosixShell::spawnDetached(const QString& program, const QStringList& argumen
     return launchResult(middle, report[0]);
 }
 
-unsigned PosixShell::WinExec(const QString& commandLine, int /*showCmd*/) {
+unsigned PosixShell::startCommandLine(const QString& commandLine, int /*showCmd*/) {
     const QStringList argv = CommandLine::split(commandLine);
-    if (argv.isEmpty() || argv.first().isEmpty()) return ERROR_FILE_NOT_FOUND;
+    if (argv.isEmpty() || argv.first().isEmpty()) return kFileNotFound;
     const QString program = findProgram(argv.first());
-    if (program.isEmpty()) return ERROR_FILE_NOT_FOUND;
+    if (program.isEmpty()) return kFileNotFound;
     const int error = spawnDetached(program, argv, {});
-    if (error == 0) return kWinExecStarted;
-    return static_cast<unsigned>(resultFor(error, program, Caller::WinExec));
+    if (error == 0) return kCommandLineStarted;
+    return static_cast<unsigned>(resultFor(error, program, Caller::CommandLine));
 }
 
-qintptr PosixShell::ShellExecuteA(QObject* /*owner*/, const QString& verb, const QString& file,
-                                  const QString& parameters, const QString& directory,
-                                  int /*showCmd*/) {
+qintptr PosixShell::openWithDefaultAction(QObject* /*owner*/, const QString& verb,
+                                          const QString& file, const QString& parameters,
+                                          const QString& directory, int /*showCmd*/) {
     const QString action = verb.trimmed().toLower();
     const bool explore = action == u"explore";
-    if (!action.isEmpty() && action != u"open" && !explore) return SE_ERR_NOASSOC;
-    if (file.isEmpty()) return ERROR_FILE_NOT_FOUND;
-    if (!directory.isEmpty() && !QFileInfo(directory).isDir()) return ERROR_PATH_NOT_FOUND;
+    if (!action.isEmpty() && action != u"open" && !explore) return kNoApplication;
+    if (file.isEmpty()) return kFileNotFound;
+    if (!directory.isEmpty() && !QFileInfo(directory).isDir()) return kFolderNotFound;
 
     if (looksLikeUrl(file) && !QFileInfo::exists(file)) {
-        if (explore) return SE_ERR_NOASSOC;
+        if (explore) return kNoApplication;
         return openWithDefaultApplication(file, directory);
     }
 
@@ -238,22 +237,20 @@ qintptr PosixShell::ShellExecuteA(QObject* /*owner*/, const QString& verb, const
         if (!onPath.isEmpty()) {
             const int error = spawnDetached(
                 onPath, QStringList{file} + CommandLine::splitArguments(parameters), directory);
-            return error == 0 ? kShellExecuteStarted
-                              : resultFor(error, onPath, Caller::ShellExecute);
+            return error == 0 ? kOpened : resultFor(error, onPath, Caller::Opener);
         }
     }
 
     const QString absolute = QFileInfo(file).absoluteFilePath();
     const QByteArray encoded = QFile::encodeName(absolute);
     struct stat st;
-    if (::stat(encoded.constData(), &st) != 0)
-        return resultFor(errno, absolute, Caller::ShellExecute);
-    if (explore && !S_ISDIR(st.st_mode)) return SE_ERR_NOASSOC;
+    if (::stat(encoded.constData(), &st) != 0) return resultFor(errno, absolute, Caller::Opener);
+    if (explore && !S_ISDIR(st.st_mode)) return kNoApplication;
 
     if (!explore && S_ISREG(st.st_mode) && ::access(encoded.constData(), X_OK) == 0) {
         const int error = spawnDetached(
             absolute, QStringList{file} + CommandLine::splitArguments(parameters), directory);
-        return error == 0 ? kShellExecuteStarted : resultFor(error, absolute, Caller::ShellExecute);
+        return error == 0 ? kOpened : resultFor(error, absolute, Caller::Opener);
     }
     return openWithDefaultApplication(absolute, directory);
 }

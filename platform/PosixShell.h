@@ -13,10 +13,10 @@ namespace obu {
 // program's open files (such as the lock of the running copy).
 class PosixShell : public Shell {
 public:
-    unsigned WinExec(const QString& commandLine, int showCmd) override;
-    qintptr ShellExecuteA(QObject* owner, const QString& verb, const QString& file,
-                          const QString& parameters, const QString& directory,
-                          int showCmd) override;
+    unsigned startCommandLine(const QString& commandLine, int showCmd) override;
+    qintptr openWithDefaultAction(QObject* owner, const QString& verb, const QString& file,
+                                  const QString& parameters, const QString& directory,
+                                  int showCmd) override;
 
     // Starts `program` (a path) with argv = `arguments` (argv[0] first) in
     // `directory` (empty: this program's). Returns 0 once it runs, else the

@@ -159,7 +159,7 @@ bool SdlAudio::ensureOpen() {
         unavailable = true;
         return false;
     }
-    // One channel: a new wave always replaces the one playing, as PlaySound does.
+    // One channel: a new wave always replaces the one playing.
     sdl().Mix_AllocateChannels(1);
     open = true;
     closeWhenSilent();

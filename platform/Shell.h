@@ -6,7 +6,7 @@ class QObject;
 
 namespace obu {
 
-// Starting programs and opening documents: WinExec and ShellExecuteA.
+// Starting programs and opening documents, pages and folders.
 //
 // Command lines and parameters are written the Windows way and split by its
 // rules (CommandLine.h) into a program and its arguments, which are handed to
@@ -18,22 +18,23 @@ namespace obu {
 class Shell {
 public:
     // Show states.
-    static constexpr int SW_HIDE = 0;
-    static constexpr int SW_SHOWNORMAL = 1;
-    static constexpr int SW_SHOW = 5;
-    static constexpr int SW_RESTORE = 9;
+    static constexpr int kShowHidden = 0;
+    static constexpr int kShowNormal = 1;
+    static constexpr int kShowAsItIs = 5;
+    static constexpr int kShowRestored = 9;
 
-    // Results of WinExec and ShellExecuteA below 32: the failures.
-    static constexpr int ERROR_OUT_OF_RESOURCES = 0;
-    static constexpr int ERROR_FILE_NOT_FOUND = 2;  // also SE_ERR_FNF
-    static constexpr int ERROR_PATH_NOT_FOUND = 3;  // also SE_ERR_PNF
-    static constexpr int SE_ERR_ACCESSDENIED = 5;
-    static constexpr int SE_ERR_OOM = 8;
-    static constexpr int ERROR_BAD_FORMAT = 11;
-    static constexpr int SE_ERR_NOASSOC = 31;
-    // What each call gives on success (any value above 31, or above 32).
-    static constexpr unsigned kWinExecStarted = 33;
-    static constexpr qintptr kShellExecuteStarted = 42;
+    // Results below 32: the failures.
+    static constexpr int kOutOfResources = 0;
+    static constexpr int kFileNotFound = 2;
+    static constexpr int kFolderNotFound = 3;
+    static constexpr int kAccessDenied = 5;
+    static constexpr int kOutOfMemory = 8;
+    static constexpr int kNotAProgram = 11;
+    static constexpr int kNoApplication = 31;
+    // What each call gives on success: callers take any value above 31
+    // (a command line) or above 32 (an open) for one.
+    static constexpr unsigned kCommandLineStarted = 33;
+    static constexpr qintptr kOpened = 42;
 
     virtual ~Shell() = default;
 
@@ -42,7 +43,7 @@ public:
     // on PATH. Returns more than 31 once the program runs; otherwise 2 (no such
     // program), 3 (its folder does not exist), 5 (not allowed), 11 (not a
     // program) or 0.
-    virtual unsigned WinExec(const QString& commandLine, int showCmd) = 0;
+    virtual unsigned startCommandLine(const QString& commandLine, int showCmd) = 0;
 
     // Opens `file` with the default action (`verb` empty or "open"):
     // - an executable file, or a bare name of a program on PATH, is started
@@ -54,9 +55,9 @@ public:
     // 3 (no such folder), 5 (not allowed), 11 (not a program), 31 (no
     // application for it, or a verb other than open/explore) or 0. The owner
     // window has no role here.
-    virtual qintptr ShellExecuteA(QObject* owner, const QString& verb, const QString& file,
-                                  const QString& parameters, const QString& directory,
-                                  int showCmd) = 0;
+    virtual qintptr openWithDefaultAction(QObject* owner, const QString& verb, const QString& file,
+                                          const QString& parameters, const QString& directory,
+                                          int showCmd) = 0;
 };
 
 }  // namespace obu

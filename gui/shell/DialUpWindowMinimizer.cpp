@@ -11,7 +11,7 @@ namespace {
 // The whole title is compared, however long the entry's name is.
 bool minimizeIfShown(Windows& windows, const QString& entryName) {
     const QString title = QStringLiteral("Connected to ") + entryName;
-    const Windows::Handle window = windows.FindWindowA(QStringLiteral("#32770"), title);
+    const Windows::Handle window = windows.findWindow(QStringLiteral("#32770"), title);
     if (!window) return false;
     windows.minimizeWindow(window);
     return true;

@@ -70,15 +70,16 @@ QByteArray extrasIni(const QList<Extra>& extras) {
 class WatchingShell : public RecordingShell {
 public:
     std::function<void()> onStart;
-    unsigned WinExec(const QString& commandLine, int showCmd) override {
+    unsigned startCommandLine(const QString& commandLine, int showCmd) override {
         if (onStart) onStart();
-        return RecordingShell::WinExec(commandLine, showCmd);
+        return RecordingShell::startCommandLine(commandLine, showCmd);
     }
-    qintptr ShellExecuteA(QObject* owner, const QString& verb, const QString& file,
-                          const QString& parameters, const QString& directory,
-                          int showCmd) override {
+    qintptr openWithDefaultAction(QObject* owner, const QString& verb, const QString& file,
+                                  const QString& parameters, const QString& directory,
+                                  int showCmd) override {
         if (onStart) onStart();
-        return RecordingShell::ShellExecuteA(owner, verb, file, parameters, directory, showCmd);
+        return RecordingShell::openWithDefaultAction(owner, verb, file, parameters, directory,
+                                                     showCmd);
     }
 };
 
@@ -162,11 +163,11 @@ TEST_F(Extras, PagesWaitForTheBrowserProgramsFollowAtOnceAllInSlotOrder) {
     tray().launchExtrasItem->trigger();
 
     ASSERT_EQ(shell.calls.size(), 3);
-    EXPECT_EQ(shell.calls[0].kind, RecordingShell::Call::WinExec);
+    EXPECT_EQ(shell.calls[0].kind, RecordingShell::Call::startCommandLine);
     EXPECT_EQ(shell.calls[0].commandLine,
               R"("C:\Program Files\Web Browser\browser.exe"  http://two.example/)")
         << "the quoted path, two blanks and the address";
-    EXPECT_EQ(shell.calls[0].showCmd, Shell::SW_SHOWNORMAL);
+    EXPECT_EQ(shell.calls[0].showCmd, Shell::kShowNormal);
     EXPECT_EQ(shell.calls[1].commandLine,
               R"("C:\Program Files\Web Browser\browser.exe"  http://four.example/)");
     EXPECT_EQ(shell.calls[2].kind, RecordingShell::Call::ShellExecute);
@@ -174,7 +175,7 @@ TEST_F(Extras, PagesWaitForTheBrowserProgramsFollowAtOnceAllInSlotOrder) {
     EXPECT_EQ(shell.calls[2].verb, "");
     EXPECT_EQ(shell.calls[2].parameters, "");
     EXPECT_EQ(shell.calls[2].directory, "");
-    EXPECT_EQ(shell.calls[2].showCmd, Shell::SW_SHOW);
+    EXPECT_EQ(shell.calls[2].showCmd, Shell::kShowAsItIs);
     EXPECT_EQ(at, (QList<qint64>{t0 + 3000, t0 + 6000, t0 + 6000}))
         << "3 s before each page, none before a program";
     EXPECT_EQ(status, QStringList({"Launching Webpage: Two", "Launching Webpage: Four",
@@ -827,7 +828,7 @@ TEST_F(Extras, TheWebPageEntriesOpenTheMakersAndTheProductsPages) {
               QStringList({"--new-window", WebPageOpener::MakerPage}));
     EXPECT_EQ(CommandLine::splitArguments(app.shell.calls[1].parameters),
               QStringList({"--new-window", WebPageOpener::ProductPage}));
-    EXPECT_EQ(app.shell.calls[0].showCmd, Shell::SW_RESTORE);
+    EXPECT_EQ(app.shell.calls[0].showCmd, Shell::kShowRestored);
     EXPECT_TRUE(app.dialogs.boxes().empty());
 
     app.registry.remove("text/html\\shell\\open\\command");

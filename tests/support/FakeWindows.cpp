@@ -22,7 +22,7 @@ bool FakeWindows::isMinimized(Handle window) const {
     return false;
 }
 
-Windows::Handle FakeWindows::FindWindowA(const QString& className, const QString& title) {
+Windows::Handle FakeWindows::findWindow(const QString& className, const QString& title) {
     searchedClasses.append(className);
     searchedTitles.append(title);
     for (const Window& w : windows_)

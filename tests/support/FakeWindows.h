@@ -17,9 +17,9 @@ public:
     void setTitle(Handle window, const QString& title);
     bool isMinimized(Handle window) const;
 
-    Handle FindWindowA(const QString& className, const QString& title) override;
+    Handle findWindow(const QString& className, const QString& title) override;
 
-    QStringList searchedTitles;  // every FindWindowA, in order
+    QStringList searchedTitles;  // every findWindow, in order
     QStringList searchedClasses;
     QList<Handle> minimizeRequests;
 

@@ -2,18 +2,18 @@
 
 namespace obu::test {
 
-unsigned RecordingShell::WinExec(const QString& commandLine, int showCmd) {
+unsigned RecordingShell::startCommandLine(const QString& commandLine, int showCmd) {
     Call call;
-    call.kind = Call::WinExec;
+    call.kind = Call::startCommandLine;
     call.commandLine = commandLine;
     call.showCmd = showCmd;
     calls.append(call);
     return winExecResult;
 }
 
-qintptr RecordingShell::ShellExecuteA(QObject* owner, const QString& verb, const QString& file,
-                                      const QString& parameters, const QString& directory,
-                                      int showCmd) {
+qintptr RecordingShell::openWithDefaultAction(QObject* owner, const QString& verb,
+                                              const QString& file, const QString& parameters,
+                                              const QString& directory, int showCmd) {
     Call call;
     call.kind = Call::ShellExecute;
     call.owner = owner;

@@ -11,21 +11,21 @@ namespace obu::test {
 class RecordingShell : public Shell {
 public:
     struct Call {
-        enum Kind { WinExec, ShellExecute } kind = WinExec;
-        QString commandLine;  // WinExec
+        enum Kind { startCommandLine, ShellExecute } kind = startCommandLine;
+        QString commandLine;  // startCommandLine
         QObject* owner = nullptr;
-        QString verb, file, parameters, directory;  // ShellExecuteA
+        QString verb, file, parameters, directory;  // openWithDefaultAction
         int showCmd = 0;
     };
 
-    unsigned WinExec(const QString& commandLine, int showCmd) override;
-    qintptr ShellExecuteA(QObject* owner, const QString& verb, const QString& file,
-                          const QString& parameters, const QString& directory,
-                          int showCmd) override;
+    unsigned startCommandLine(const QString& commandLine, int showCmd) override;
+    qintptr openWithDefaultAction(QObject* owner, const QString& verb, const QString& file,
+                                  const QString& parameters, const QString& directory,
+                                  int showCmd) override;
 
     QList<Call> calls;
-    unsigned winExecResult = kWinExecStarted;
-    qintptr shellExecuteResult = kShellExecuteStarted;
+    unsigned winExecResult = kCommandLineStarted;
+    qintptr shellExecuteResult = kOpened;
 };
 
 }  // namespace obu::test

@@ -66,7 +66,7 @@ int main(int argc, char** argv) {
     obu::X11Windows windows;
     const QString dialog = QStringLiteral("#32770");
     const QString title = QStringLiteral("Connected to Demo ISP");
-    windows.FindWindowA(dialog, title);  // connects, as the first tick does
+    windows.findWindow(dialog, title);  // connects, as the first tick does
 
     const Share idle = measure(
         x.pid(), seconds * 1000, [](int&) {}, [] {});
@@ -75,9 +75,9 @@ int main(int argc, char** argv) {
         [&](int& looks) {
             windows.watch([&] {
                 ++looks;
-                windows.FindWindowA(dialog, title);
+                windows.findWindow(dialog, title);
             });
-            windows.FindWindowA(dialog, title);
+            windows.findWindow(dialog, title);
         },
         [&] { windows.unwatch(); });
     QTimer poll;
@@ -87,7 +87,7 @@ int main(int argc, char** argv) {
         [&](int& looks) {
             QObject::connect(&poll, &QTimer::timeout, [&] {
                 ++looks;
-                windows.FindWindowA(dialog, title);
+                windows.findWindow(dialog, title);
             });
             poll.start();
         },

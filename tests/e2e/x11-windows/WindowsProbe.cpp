@@ -26,13 +26,13 @@ void watchFor(obu::X11Windows& windows, const QString& dialogClass, const QStrin
     obu::Windows::Handle window = 0;
     const bool watching = windows.watch([&] {
         ++looks;
-        window = windows.FindWindowA(dialogClass, title);
+        window = windows.findWindow(dialogClass, title);
         if (window) loop.quit();
     });
     std::printf("%s\n", watching ? "watching" : "cannot watch");
     std::fflush(stdout);
     if (!watching) return;
-    window = windows.FindWindowA(dialogClass, title);
+    window = windows.findWindow(dialogClass, title);
     QTimer::singleShot(30000, &loop, &QEventLoop::quit);
     if (!window) loop.exec();
     windows.unwatch();
@@ -61,7 +61,7 @@ int main(int argc, char** argv) {
             std::fflush(stdout);
             continue;
         }
-        const obu::Windows::Handle window = windows.FindWindowA(dialogClass, title);
+        const obu::Windows::Handle window = windows.findWindow(dialogClass, title);
         if (command == "find") {
             if (window)
                 std::printf("found 0x%llx\n", static_cast<unsigned long long>(window));

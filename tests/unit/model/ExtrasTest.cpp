@@ -56,8 +56,8 @@ struct ExtrasTest : ::testing::Test {
 
 TEST_F(ExtrasTest, StartsThatFailAreLoggedAsFailuresNotAsLaunched) {
     registry.set(kHttpCommand, "/usr/bin/browser");
-    shell.winExecResult = Shell::ERROR_FILE_NOT_FOUND;
-    shell.shellExecuteResult = Shell::SE_ERR_ACCESSDENIED;
+    shell.winExecResult = Shell::kFileNotFound;
+    shell.shellExecuteResult = Shell::kAccessDenied;
     Extras extras(platform);
     load(extras,
          "[Extras Set]\r\n1=1\r\n5=1\r\n[Extras Name]\r\n1=Home\r\n5=Tool\r\n"

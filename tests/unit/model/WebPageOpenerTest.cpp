@@ -47,7 +47,7 @@ TEST_F(WebPageOpenerTest, QuotedProgramPathWithSwitchAndPlaceholder) {
     // The blank before the switch stays: trimming comes before the quote goes.
     EXPECT_EQ(call.parameters, QStringLiteral(" -nohome \"\" https://vantor-studio.example/Page"));
     EXPECT_TRUE(call.directory.isEmpty());
-    EXPECT_EQ(call.showCmd, Shell::SW_RESTORE);
+    EXPECT_EQ(call.showCmd, Shell::kShowRestored);
 }
 
 TEST_F(WebPageOpenerTest, EmptyClassFallsBackToTheExtensionsOwnCommand) {
@@ -129,7 +129,7 @@ TEST_F(WebPageOpenerTest, LinuxCommandsRunWholeWithTheAddressAsOneArgument) {
     EXPECT_EQ(started().file, QStringLiteral("/opt/My Browser/browser"));
     EXPECT_EQ(started().parameters,
               QStringLiteral("--new-window \"https://obu-linekeeper.example/a b\""));
-    EXPECT_EQ(started().showCmd, Shell::SW_RESTORE);
+    EXPECT_EQ(started().showCmd, Shell::kShowRestored);
 
     // A folder named like a .com host is not the program's end.
     shell.calls.clear();

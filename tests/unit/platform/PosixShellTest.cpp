@@ -61,7 +61,7 @@ TEST_F(PosixShellTest, WinExecHandsEveryHostileArgumentOverWhole) {
     const QStringList arguments = hostile();
     const QString line = CommandLine::quoteProgram(recorder.program()) + u' ' +
                          CommandLine::joinArguments(arguments);
-    EXPECT_GT(shell.WinExec(line, Shell::SW_SHOWNORMAL), 31u);
+    EXPECT_GT(shell.startCommandLine(line, Shell::kShowNormal), 31u);
     const auto run = recorder.nextRun();
     ASSERT_TRUE(run);
     EXPECT_EQ(run->arguments, arguments);
@@ -74,8 +74,9 @@ TEST_F(PosixShellTest, WinExecOfBrowserTextAndUnquotedAddress) {
     const QString browser = recorder.makeProgram(QStringLiteral("My Browser/run"));
     const QString url = QStringLiteral("http://example.org/?a=1;touch${IFS}") + pwned() +
                         QStringLiteral("&b=$(touch%20x)|`id`");
-    EXPECT_GT(shell.WinExec(u'"' + browser + QStringLiteral("\"  ") + url, Shell::SW_SHOWNORMAL),
-              31u);
+    EXPECT_GT(
+        shell.startCommandLine(u'"' + browser + QStringLiteral("\"  ") + url, Shell::kShowNormal),
+        31u);
     const auto run = recorder.nextRun();
     ASSERT_TRUE(run);
     EXPECT_EQ(run->arguments, QStringList{url});
@@ -86,7 +87,8 @@ TEST_F(PosixShellTest, WinExecFindsBareNamesOnPathOnly) {
     const QString tool = recorder.makeProgram(QStringLiteral("bin/obu-test-tool"));
     {
         PathGuard path(QFileInfo(tool).absolutePath());
-        EXPECT_GT(shell.WinExec(QStringLiteral("obu-test-tool one \"two three\""), 1), 31u);
+        EXPECT_GT(shell.startCommandLine(QStringLiteral("obu-test-tool one \"two three\""), 1),
+                  31u);
         const auto run = recorder.nextRun();
         ASSERT_TRUE(run);
         EXPECT_EQ(run->arguments, (QStringList{"one", "two three"}));
@@ -94,7 +96,7 @@ TEST_F(PosixShellTest, WinExecFindsBareNamesOnPathOnly) {
     // A program lying in the working folder is not picked up by a bare name.
     const QString here = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(QFileInfo(tool).absolutePath()));
-    EXPECT_EQ(shell.WinExec(QStringLiteral("obu-test-tool"), 1), 2u);
+    EXPECT_EQ(shell.startCommandLine(QStringLiteral("obu-test-tool"), 1), 2u);
     QDir::setCurrent(here);
     expectNothingElseRan();
 }
@@ -117,18 +119,20 @@ TEST_F(PosixShellTest, WinExecFailuresHaveTheirCodes) {
     badInterpreter.close();
     badInterpreter.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
 
-    EXPECT_EQ(shell.WinExec(QString(), 1), 2u);
-    EXPECT_EQ(shell.WinExec(QStringLiteral("   "), 1), 2u);
-    EXPECT_EQ(shell.WinExec(dir + QStringLiteral("/missing arg"), 1), 2u);
-    EXPECT_EQ(shell.WinExec(QStringLiteral("no-such-program-of-obu --x"), 1), 2u);
+    EXPECT_EQ(shell.startCommandLine(QString(), 1), 2u);
+    EXPECT_EQ(shell.startCommandLine(QStringLiteral("   "), 1), 2u);
+    EXPECT_EQ(shell.startCommandLine(dir + QStringLiteral("/missing arg"), 1), 2u);
+    EXPECT_EQ(shell.startCommandLine(QStringLiteral("no-such-program-of-obu --x"), 1), 2u);
     // An address run as a program: there is no folder "http:".
-    EXPECT_EQ(shell.WinExec(QStringLiteral(" http://example.org/"), 1), 3u);
-    EXPECT_EQ(shell.WinExec(dir + QStringLiteral("/no/such/folder/prog"), 1), 3u);
-    EXPECT_EQ(shell.WinExec(QStringLiteral("\"C:\\Program Files\\browser.exe\" -nohome"), 1), 2u);
-    EXPECT_EQ(shell.WinExec(plain.fileName(), 1), 5u);
-    EXPECT_EQ(shell.WinExec(dir, 1), 5u);
-    EXPECT_EQ(shell.WinExec(noShebang.fileName(), 1), 11u);
-    EXPECT_EQ(shell.WinExec(badInterpreter.fileName(), 1), 11u);
+    EXPECT_EQ(shell.startCommandLine(QStringLiteral(" http://example.org/"), 1), 3u);
+    EXPECT_EQ(shell.startCommandLine(dir + QStringLiteral("/no/such/folder/prog"), 1), 3u);
+    EXPECT_EQ(
+        shell.startCommandLine(QStringLiteral("\"C:\\Program Files\\browser.exe\" -nohome"), 1),
+        2u);
+    EXPECT_EQ(shell.startCommandLine(plain.fileName(), 1), 5u);
+    EXPECT_EQ(shell.startCommandLine(dir, 1), 5u);
+    EXPECT_EQ(shell.startCommandLine(noShebang.fileName(), 1), 11u);
+    EXPECT_EQ(shell.startCommandLine(badInterpreter.fileName(), 1), 11u);
     expectNothingElseRan();
 }
 
@@ -140,7 +144,7 @@ TEST_F(PosixShellTest, StartedProgramsAreDetachedAndGetNothingOfOurs) {
     ::close(leaked);
 
     recorder.hold(true);
-    EXPECT_GT(shell.WinExec(CommandLine::quoteProgram(recorder.program()), 1), 31u);
+    EXPECT_GT(shell.startCommandLine(CommandLine::quoteProgram(recorder.program()), 1), 31u);
     const auto run = recorder.nextRun();
     ::close(77);
     ASSERT_TRUE(run);
@@ -171,8 +175,9 @@ TEST_F(PosixShellTest, ShellExecuteStartsAnExecutableWithItsParameters) {
     ASSERT_TRUE(QDir().mkpath(work));
     const QStringList arguments = hostile();
 
-    EXPECT_GT(shell.ShellExecuteA(nullptr, QString(), recorder.program(),
-                                  CommandLine::joinArguments(arguments), work, Shell::SW_SHOW),
+    EXPECT_GT(shell.openWithDefaultAction(nullptr, QString(), recorder.program(),
+                                          CommandLine::joinArguments(arguments), work,
+                                          Shell::kShowAsItIs),
               32);
     auto run = recorder.nextRun();
     ASSERT_TRUE(run);
@@ -181,8 +186,8 @@ TEST_F(PosixShellTest, ShellExecuteStartsAnExecutableWithItsParameters) {
 
     // The whole path is the program even with blanks; no parameters, no arguments.
     const QString spaced = recorder.makeProgram(QStringLiteral("Program Files/my tool"));
-    EXPECT_GT(shell.ShellExecuteA(nullptr, QStringLiteral("open"), spaced, QString(), QString(),
-                                  Shell::SW_SHOW),
+    EXPECT_GT(shell.openWithDefaultAction(nullptr, QStringLiteral("open"), spaced, QString(),
+                                          QString(), Shell::kShowAsItIs),
               32);
     run = recorder.nextRun();
     ASSERT_TRUE(run);
@@ -192,8 +197,9 @@ TEST_F(PosixShellTest, ShellExecuteStartsAnExecutableWithItsParameters) {
     // A bare name on PATH.
     {
         PathGuard path(QFileInfo(spaced).absolutePath());
-        EXPECT_GT(shell.ShellExecuteA(nullptr, QString(), QStringLiteral("my tool"),
-                                      QStringLiteral("-a \"b c\""), QString(), Shell::SW_SHOW),
+        EXPECT_GT(shell.openWithDefaultAction(nullptr, QString(), QStringLiteral("my tool"),
+                                              QStringLiteral("-a \"b c\""), QString(),
+                                              Shell::kShowAsItIs),
                   32);
         run = recorder.nextRun();
         ASSERT_TRUE(run);
@@ -217,9 +223,10 @@ TEST_F(PosixShellTest, ShellExecuteOpensDocumentsFoldersAndAddressesWithXdgOpen)
     ASSERT_TRUE(dash.open(QIODevice::WriteOnly));
     dash.close();
 
-    EXPECT_GT(shell.ShellExecuteA(nullptr, QString(), doc.fileName(), QStringLiteral("--ignored"),
-                                  QString(), Shell::SW_SHOW),
-              32);
+    EXPECT_GT(
+        shell.openWithDefaultAction(nullptr, QString(), doc.fileName(), QStringLiteral("--ignored"),
+                                    QString(), Shell::kShowAsItIs),
+        32);
     auto run = opener.nextRun();
     ASSERT_TRUE(run);
     EXPECT_EQ(run->arguments, QStringList{doc.fileName()});
@@ -227,22 +234,24 @@ TEST_F(PosixShellTest, ShellExecuteOpensDocumentsFoldersAndAddressesWithXdgOpen)
     // A relative name reaches the opener as a full path, never as an option.
     const QString here = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(docs));
-    EXPECT_GT(
-        shell.ShellExecuteA(nullptr, QString(), QStringLiteral("-n"), QString(), QString(), 5), 32);
+    EXPECT_GT(shell.openWithDefaultAction(nullptr, QString(), QStringLiteral("-n"), QString(),
+                                          QString(), 5),
+              32);
     QDir::setCurrent(here);
     run = opener.nextRun();
     ASSERT_TRUE(run);
     EXPECT_EQ(run->arguments, QStringList{docs + QStringLiteral("/-n")});
 
-    EXPECT_GT(
-        shell.ShellExecuteA(nullptr, QStringLiteral("explore"), docs, QString(), QString(), 5), 32);
+    EXPECT_GT(shell.openWithDefaultAction(nullptr, QStringLiteral("explore"), docs, QString(),
+                                          QString(), 5),
+              32);
     run = opener.nextRun();
     ASSERT_TRUE(run);
     EXPECT_EQ(run->arguments, QStringList{docs});
 
     const QString url = QStringLiteral("https://example.org/a b?c=$(touch ") + pwned() +
                         QStringLiteral(")&d=`id`;e");
-    EXPECT_GT(shell.ShellExecuteA(nullptr, QString(), url, QString(), QString(), 5), 32);
+    EXPECT_GT(shell.openWithDefaultAction(nullptr, QString(), url, QString(), QString(), 5), 32);
     run = opener.nextRun();
     ASSERT_TRUE(run);
     EXPECT_EQ(run->arguments, QStringList{url});
@@ -259,30 +268,34 @@ TEST_F(PosixShellTest, ShellExecuteFailuresHaveTheirCodes) {
     ASSERT_TRUE(doc.open(QIODevice::WriteOnly));
     doc.close();
 
-    EXPECT_EQ(shell.ShellExecuteA(nullptr, QString(), dir + QStringLiteral("/missing.exe"),
-                                  QString(), QString(), 5),
+    EXPECT_EQ(shell.openWithDefaultAction(nullptr, QString(), dir + QStringLiteral("/missing.exe"),
+                                          QString(), QString(), 5),
               2);
-    EXPECT_EQ(shell.ShellExecuteA(nullptr, QString(), QStringLiteral("C:\\Programs\\app.exe"),
-                                  QString(), QString(), 5),
+    EXPECT_EQ(
+        shell.openWithDefaultAction(nullptr, QString(), QStringLiteral("C:\\Programs\\app.exe"),
+                                    QString(), QString(), 5),
+        2);
+    EXPECT_EQ(shell.openWithDefaultAction(nullptr, QString(), QString(), QString(), QString(), 5),
               2);
-    EXPECT_EQ(shell.ShellExecuteA(nullptr, QString(), QString(), QString(), QString(), 5), 2);
-    EXPECT_EQ(shell.ShellExecuteA(nullptr, QString(), dir + QStringLiteral("/no/folder/app"),
-                                  QString(), QString(), 5),
+    EXPECT_EQ(
+        shell.openWithDefaultAction(nullptr, QString(), dir + QStringLiteral("/no/folder/app"),
+                                    QString(), QString(), 5),
+        3);
+    EXPECT_EQ(shell.openWithDefaultAction(nullptr, QString(), recorder.program(), QString(),
+                                          dir + QStringLiteral("/no such folder"), 5),
               3);
-    EXPECT_EQ(shell.ShellExecuteA(nullptr, QString(), recorder.program(), QString(),
-                                  dir + QStringLiteral("/no such folder"), 5),
-              3);
-    EXPECT_EQ(shell.ShellExecuteA(nullptr, QStringLiteral("print"), doc.fileName(), QString(),
-                                  QString(), 5),
+    EXPECT_EQ(shell.openWithDefaultAction(nullptr, QStringLiteral("print"), doc.fileName(),
+                                          QString(), QString(), 5),
               31);
-    EXPECT_EQ(shell.ShellExecuteA(nullptr, QStringLiteral("explore"), doc.fileName(), QString(),
-                                  QString(), 5),
+    EXPECT_EQ(shell.openWithDefaultAction(nullptr, QStringLiteral("explore"), doc.fileName(),
+                                          QString(), QString(), 5),
               31);
     {
         // Nothing to open documents with.
         QTemporaryDir empty;
         PathGuard path(empty.path(), true);
-        EXPECT_EQ(shell.ShellExecuteA(nullptr, QString(), doc.fileName(), QString(), QString(), 5),
+        EXPECT_EQ(shell.openWithDefaultAction(nullptr, QString(), doc.fileName(), QString(),
+                                              QString(), 5),
                   31);
     }
     expectNothingElseRan();

@@ -259,11 +259,11 @@ TEST_F(XdgRegistryTest, TheDefaultBrowserReallyOpensThePage) {
     ASSERT_TRUE(run);
     EXPECT_EQ(run->arguments, (QStringList{"--new-window", page}));
 
-    // The URL handler's command runs through WinExec once its placeholder holds the page.
+    // The URL handler's command runs through startCommandLine once its placeholder holds the page.
     QString line =
         registry.defaultValue(QStringLiteral("HTTP\\shell\\open\\command")).value_or(QString());
     line.replace(QStringLiteral("%1"), QStringLiteral("http://example.org/x y"));
-    EXPECT_GT(shell.WinExec(line, Shell::SW_SHOWNORMAL), 31u);
+    EXPECT_GT(shell.startCommandLine(line, Shell::kShowNormal), 31u);
     run = recorder.nextRun();
     ASSERT_TRUE(run);
     EXPECT_EQ(run->arguments, (QStringList{"--new-window", "http://example.org/x y"}));
@@ -331,13 +331,14 @@ TEST_F(XdgRegistryTest, XdgOpenHandsDocumentsAndAddressesToTheirApplications) {
     } environment(dirs);
 
     PosixShell shell;
-    EXPECT_GT(shell.ShellExecuteA(nullptr, QString(), document, QString(), QString(), 5), 32);
+    EXPECT_GT(shell.openWithDefaultAction(nullptr, QString(), document, QString(), QString(), 5),
+              32);
     auto run = recorder.nextRun();
     ASSERT_TRUE(run);
     EXPECT_EQ(run->arguments, (QStringList{"--view", document}));
 
     const QString page = QStringLiteral("https://obu-linekeeper.example/a b?c=$(id);d`id`");
-    EXPECT_GT(shell.ShellExecuteA(nullptr, QString(), page, QString(), QString(), 5), 32);
+    EXPECT_GT(shell.openWithDefaultAction(nullptr, QString(), page, QString(), QString(), 5), 32);
     run = recorder.nextRun();
     ASSERT_TRUE(run);
     EXPECT_EQ(run->arguments, (QStringList{"--view", page}));
