@@ -33,8 +33,6 @@ public:
     // Starts listening for later starts; onActivate runs on each.
     void listen(std::function<void()> onActivate);
 
-    QString serverName() const { return serverName_; }
-
 private:
     QString lockPath_;
     QLockFile lock_;

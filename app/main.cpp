@@ -107,11 +107,11 @@ int main(int argc, char** argv) {
     std::unique_ptr<obu::Program> program;
     logHiddenEntries(backends, program, app);
     const auto closeProgram = [&program] {
-        if (program && !program->application().Terminated()) program->splashScreen->closeWindow();
+        if (program && !program->application().quitting()) program->splashScreen->closeWindow();
     };
     obu::TerminationSignals terminationSignals(closeProgram);
     program = std::make_unique<obu::Program>(platform);
-    program->application().setOnTerminate([] { QCoreApplication::quit(); });
+    program->application().setOnQuit([] { QCoreApplication::quit(); });
     if (obu::TerminationSignals::requested()) closeProgram();
     instance.listen([&program] {
         obu::MainWindow* main = program->mainWindow;
@@ -119,7 +119,7 @@ int main(int argc, char** argv) {
         main->bringToFront();
     });
 
-    if (!program->application().Terminated()) QApplication::exec();
+    if (!program->application().quitting()) QApplication::exec();
     program.reset();
     return 0;
 }

@@ -16,17 +16,17 @@ bool alarmRuleFits(const Formats& formats) {
 }
 
 QString alarmTimeOfDay(const Formats& formats, const QTime& time) {
-    if (alarmRuleFits(formats)) return alarmClockText(formats.timeToStr(time));
-    return formats.timeToStr(QTime(time.hour(), time.minute(), 0));
+    if (alarmRuleFits(formats)) return alarmClockText(formats.timeText(time));
+    return formats.timeText(QTime(time.hour(), time.minute(), 0));
 }
 
 QString alarmMoment(const Formats& formats, const QDate& date, const QTime& time) {
     // The rule touches only the end of the text, so applying it to the whole
     // date-and-time text gives the same as applying it to the time alone.
     if (alarmRuleFits(formats))
-        return alarmClockText(formats.dateAndTimeToStr(QDateTime(date, time)));
-    return formats.dateToStr(date) + QLatin1Char(' ') +
-           formats.timeToStr(QTime(time.hour(), time.minute(), 0));
+        return alarmClockText(formats.dateAndTimeText(QDateTime(date, time)));
+    return formats.dateText(date) + QLatin1Char(' ') +
+           formats.timeText(QTime(time.hour(), time.minute(), 0));
 }
 
 }  // namespace obu

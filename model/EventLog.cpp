@@ -40,7 +40,7 @@ int writeAll(int fd, const QByteArray& bytes) {
 }  // namespace
 
 QString EventLog::dateTimeText() const {
-    return m_formats.dateTimeToStr(m_clock.now());
+    return m_formats.dateTimeText(m_clock.now());
 }
 
 QString EventLog::previousPath() const {

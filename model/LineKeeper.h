@@ -133,7 +133,7 @@ private:
     void writeLogLine(const QString& message);
     void writeLogLines(const QStringList& messages);
 
-    // Detection, the drop watch and the disconnect timer (LineWatch.cpp).
+    // Detection, the drop watch and the disconnect timer (LineKeeperWatch.cpp).
     bool detectConnection();
     void startDropWatch();
     void onDropWatchTick();

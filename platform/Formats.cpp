@@ -112,24 +112,24 @@ QString Formats::format(const QString& picture, const QDate& d, const QTime& t) 
     return out;
 }
 
-QString Formats::dateToStr(const QDate& d) const {
+QString Formats::dateText(const QDate& d) const {
     return format(shortDate_, d, QTime(0, 0));
 }
 
-QString Formats::timeToStr(const QTime& t) const {
+QString Formats::timeText(const QTime& t) const {
     return format(longTime_, QDate(2000, 1, 1), t);
 }
 
-QString Formats::dateAndTimeToStr(const QDateTime& dt) const {
-    return dateToStr(dt.date()) + QLatin1Char(' ') + timeToStr(dt.time());
+QString Formats::dateAndTimeText(const QDateTime& dt) const {
+    return dateText(dt.date()) + QLatin1Char(' ') + timeText(dt.time());
 }
 
-QString Formats::dateTimeToStr(const QDateTime& dt) const {
+QString Formats::dateTimeText(const QDateTime& dt) const {
     const QTime t = dt.time();
     // The text has no milliseconds, so neither has the test for midnight: an
     // event at 0:00:00 is stamped the same whatever fraction of a second it had.
-    if (t.hour() == 0 && t.minute() == 0 && t.second() == 0) return dateToStr(dt.date());
-    return dateAndTimeToStr(dt);
+    if (t.hour() == 0 && t.minute() == 0 && t.second() == 0) return dateText(dt.date());
+    return dateAndTimeText(dt);
 }
 
 namespace {
@@ -260,21 +260,21 @@ bool atEnd(const QString& text, int pos) {
 
 }  // namespace
 
-std::optional<QTime> Formats::strToTime(const QString& text) const {
+std::optional<QTime> Formats::parseTime(const QString& text) const {
     Parsed p;
     int pos = 0;
     if (!parseWith(longTime_, text, pos, p) || !atEnd(text, pos)) return std::nullopt;
     return toTime(p);
 }
 
-std::optional<QDate> Formats::strToDate(const QString& text) const {
+std::optional<QDate> Formats::parseDate(const QString& text) const {
     Parsed p;
     int pos = 0;
     if (!parseWith(shortDate_, text, pos, p) || !atEnd(text, pos)) return std::nullopt;
     return toDate(p);
 }
 
-std::optional<QDateTime> Formats::strToDateTime(const QString& text) const {
+std::optional<QDateTime> Formats::parseDateTime(const QString& text) const {
     Parsed p;
     int pos = 0;
     if (!parseWith(shortDate_, text, pos, p)) return std::nullopt;

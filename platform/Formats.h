@@ -17,21 +17,19 @@ public:
 
     const QString& shortDatePicture() const { return shortDate_; }
     const QString& longTimePicture() const { return longTime_; }
-    void setShortDatePicture(const QString& p) { shortDate_ = p; }
-    void setLongTimePicture(const QString& p) { longTime_ = p; }
 
-    QString dateToStr(const QDate& d) const;
-    QString timeToStr(const QTime& t) const;
-    // DateTimeToStr: short date, a blank and the long time; the blank and the
-    // time are left out when the time of day is midnight to the second.
-    QString dateTimeToStr(const QDateTime& dt) const;
+    QString dateText(const QDate& d) const;
+    QString timeText(const QTime& t) const;
+    // Short date, a blank and the long time; the blank and the time are left
+    // out when the time of day is midnight to the second.
+    QString dateTimeText(const QDateTime& dt) const;
     // Short date, a blank and the long time, always.
-    QString dateAndTimeToStr(const QDateTime& dt) const;
+    QString dateAndTimeText(const QDateTime& dt) const;
 
     // Read-back of texts made with these formats. Runs of blanks count as one.
-    std::optional<QTime> strToTime(const QString& text) const;
-    std::optional<QDate> strToDate(const QString& text) const;
-    std::optional<QDateTime> strToDateTime(const QString& text) const;
+    std::optional<QTime> parseTime(const QString& text) const;
+    std::optional<QDate> parseDate(const QString& text) const;
+    std::optional<QDateTime> parseDateTime(const QString& text) const;
 
     // Formats a date or time with any Windows picture: d dd ddd dddd M MM MMM
     // MMMM y yy yyyy h hh H HH m mm s ss t tt, and quoted literals.

@@ -126,10 +126,10 @@ void MainWindow::openAlarmPage() {
         // pickers rather than keeping the page from opening.
         if (m_alarmClock.isDaily()) {
             m_alarmDateEdit->setEnabled(false);
-            if (const auto time = p.formats->strToTime(alarmTime)) m_alarmTimeEdit->setTime(*time);
+            if (const auto time = p.formats->parseTime(alarmTime)) m_alarmTimeEdit->setTime(*time);
         } else {
             m_alarmDateEdit->setEnabled(true);
-            if (const auto moment = p.formats->strToDateTime(alarmTime)) {
+            if (const auto moment = p.formats->parseDateTime(alarmTime)) {
                 m_alarmDateEdit->setDate(moment->date());
                 m_alarmTimeEdit->setTime(moment->time());
             }

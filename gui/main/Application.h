@@ -8,21 +8,21 @@ namespace obu {
 // file, and the end of the message loop.
 class Application {
 public:
-    QString Title = QStringLiteral("OBU v1.3");
-    QString HelpFile = QStringLiteral("Help.hlp");
+    QString title = QStringLiteral("OBU v1.3");
+    QString helpFile = QStringLiteral("Help.hlp");
 
     // Ends the message loop; the windows are then destroyed in reverse order.
-    void Terminate() {
-        if (terminated_) return;
-        terminated_ = true;
-        if (onTerminate_) onTerminate_();
+    void quit() {
+        if (quitting_) return;
+        quitting_ = true;
+        if (onQuit_) onQuit_();
     }
-    bool Terminated() const { return terminated_; }
-    void setOnTerminate(std::function<void()> f) { onTerminate_ = std::move(f); }
+    bool quitting() const { return quitting_; }
+    void setOnQuit(std::function<void()> f) { onQuit_ = std::move(f); }
 
 private:
-    bool terminated_ = false;
-    std::function<void()> onTerminate_;
+    bool quitting_ = false;
+    std::function<void()> onQuit_;
 };
 
 }  // namespace obu

@@ -19,7 +19,7 @@ void MainWindow::startUp() {
 
     handle([this, &p] {
         // 2.
-        program().application().HelpFile = p.programFolder + QStringLiteral("help.hlp");
+        program().application().helpFile = p.programFolder + QStringLiteral("help.hlp");
         // 3.
         setPosition(15, 15);
         m_quotation->move(208, 24);
@@ -46,7 +46,7 @@ void MainWindow::startUp() {
         // 9. A file that cannot be read would come back as defaults and be
         // overwritten by them at exit: say so now, and save nothing.
         const QString readProblem = m_settings.readProblem();
-        if (!readProblem.isEmpty()) p.dialogs->errorBox(program().application().Title, readProblem);
+        if (!readProblem.isEmpty()) p.dialogs->errorBox(program().application().title, readProblem);
         // 10.
         const bool dailyAlarm = m_settings.flag(Setting::DailyAlarm);
         m_alarmClock.load(m_settings.text(Setting::AlarmTime).left(kMaxFieldText), dailyAlarm);

@@ -18,7 +18,7 @@ Program::Program(Platform& platform)
       settings_(*platform.profile, platform.settingsPath(QStringLiteral("obu.ini"))),
       eventLog_(*platform.clock, *platform.formats, platform.logPath(QStringLiteral("log.txt"))),
       options_(settings_) {
-    platform_.dispatcher->setApplicationTitle(application_.Title);
+    platform_.dispatcher->setApplicationTitle(application_.title);
     eventLog_.setEcho(platform_.logEcho);
     splashScreen_ = std::make_unique<SplashScreen>(*this);
     splashScreen = splashScreen_.get();

@@ -197,9 +197,9 @@ void TrayMenu::openObuPage() {
 
 void TrayMenu::openHelp() {
     Help* help = m_platform.help;
-    if (help && help->showContents(m_program.application().HelpFile)) return;
+    if (help && help->showContents(m_program.application().helpFile)) return;
     m_platform.dialogs->messageBox(QStringLiteral("Help File Not Found!"),
-                                   m_program.application().Title, MsgIcon::None, MsgButtons::Ok);
+                                   m_program.application().title, MsgIcon::None, MsgButtons::Ok);
 }
 
 void TrayMenu::openDisconnectTimer() {

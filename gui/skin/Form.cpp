@@ -99,7 +99,7 @@ void Form::closeEvent(QCloseEvent* event) {
     handle([this] { onClosed(); });
     if (endsProgramWhenClosed()) {
         event->accept();
-        program_.application().Terminate();
+        program_.application().quit();
         return;
     }
     // Every other window only hides when closed.

@@ -20,7 +20,6 @@ public:
 
     const QString& name() const { return name_; }
     QSize size() const { return size_; }
-    int Count() const { return 2; }
     const QPixmap& image(int index) const { return images_[index == 1 ? 1 : 0]; }
 
 private:

@@ -37,8 +37,8 @@ TEST(StartupShutdown, FirstStartShowsTheSplashThenTheMainWindowAndSavesEveryKeyA
     EXPECT_TRUE(app.splash().isVisible());
     EXPECT_FALSE(app.main().isVisible());
     EXPECT_EQ(app.main().windowTitle(), "Obu Linekeeper v1.3");
-    EXPECT_EQ(app.program().application().Title, "OBU v1.3");
-    EXPECT_EQ(app.program().application().HelpFile, app.folder.file("help.hlp"));
+    EXPECT_EQ(app.program().application().title, "OBU v1.3");
+    EXPECT_EQ(app.program().application().helpFile, app.folder.file("help.hlp"));
     EXPECT_EQ(app.logMessages(), QStringList({"OBU Launched"}));
     EXPECT_FALSE(app.folder.exists("obu.ini")) << "reading the settings creates nothing";
 
@@ -60,7 +60,7 @@ TEST(StartupShutdown, FirstStartShowsTheSplashThenTheMainWindowAndSavesEveryKeyA
     EXPECT_EQ(app.control<QLabel>("alarmTimeLabel")->text(), "(not set)");
 
     app.program().trayMenu->exitItem->trigger();
-    EXPECT_TRUE(app.program().application().Terminated());
+    EXPECT_TRUE(app.program().application().quitting());
     app.destroy();
     EXPECT_EQ(app.logMessages(), QStringList({"OBU Launched", "OBU Closed"}));
     EXPECT_EQ(app.iniBytes(), kDefaultsAfterFirstRun);
@@ -158,7 +158,7 @@ TEST(StartupShutdown, ClosingTheMainWindowEndsTheProgram) {
     app.start();
     app.time.advance(5000);
     app.main().close();
-    EXPECT_TRUE(app.program().application().Terminated());
+    EXPECT_TRUE(app.program().application().quitting());
     app.destroy();
     EXPECT_EQ(app.logMessages(), QStringList({"OBU Launched", "OBU Closed"}));
 }

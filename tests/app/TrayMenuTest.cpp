@@ -92,7 +92,7 @@ TEST_F(Tray, DisconnectTimerOpensItsDialog) {
 
 TEST_F(Tray, ExitEndsTheProgramAndTheIconGoes) {
     tray().exitItem->trigger();
-    EXPECT_TRUE(app.program().application().Terminated());
+    EXPECT_TRUE(app.program().application().quitting());
     app.destroy();
     EXPECT_FALSE(app.tray.shown());
     EXPECT_EQ(app.tray.hideCount(), 1);
