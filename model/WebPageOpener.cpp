@@ -52,7 +52,7 @@ qsizetype programEnd(const QString& command) {
 }  // namespace
 
 WebPageOpener::WebPageOpener(Registry& registry, Shell& shell, QObject* owner)
-    : registry_(registry), shell_(shell), owner_(owner), FUrl(DefaultUrl) {}
+    : registry_(registry), shell_(shell), owner_(owner), url_(DefaultUrl) {}
 
 QString WebPageOpener::findBrowserCommand() const {
     return withoutPlaceholders(registeredBrowserCommand(nullptr));
@@ -81,13 +81,13 @@ QString WebPageOpener::registeredBrowserCommand(bool* fromDesktopEntry) const {
     return {};
 }
 
-bool WebPageOpener::Execute() {
+bool WebPageOpener::open() {
     bool fromDesktopEntry = false;
     const QString registered = registeredBrowserCommand(&fromDesktopEntry);
     if (fromDesktopEntry) {
         // A desktop entry's command runs whole by its own rules: its field
         // code takes the page, and launchers' arguments around it stay.
-        const QString line = BrowserCommand(registered, true).commandLineFor(FUrl);
+        const QString line = BrowserCommand(registered, true).commandLineFor(url_);
         return !line.isEmpty() && shell_.startCommandLine(line, Shell::kShowNormal) > 31;
     }
     const QString command = withoutPlaceholders(registered);
@@ -101,13 +101,13 @@ bool WebPageOpener::Execute() {
         parameters = command.mid(end + 1).trimmed();
         while (parameters.startsWith(u'"')) parameters.remove(0, 1);
         if (program.startsWith(u'"')) program.remove(0, 1);
-        parameters += u' ' + FUrl;
+        parameters += u' ' + url_;
     } else {
         QStringList arguments = CommandLine::split(command);
         if (arguments.isEmpty() || arguments.first().isEmpty()) return false;
         program = arguments.takeFirst();
         arguments.removeAll(QString());
-        arguments.append(FUrl);
+        arguments.append(url_);
         parameters = CommandLine::joinArguments(arguments);
     }
     return shell_.openWithDefaultAction(owner_, QString(), program, parameters, QString(),

@@ -22,30 +22,30 @@ public:
     // `owner` is the window that started programs belong to.
     WebPageOpener(Registry& registry, Shell& shell, QObject* owner = nullptr);
 
-    const QString& Url() const { return FUrl; }
-    void setUrl(const QString& value) { FUrl = value; }
+    const QString& url() const { return url_; }
+    void setUrl(const QString& value) { url_ = value; }
 
-    // Opens Url in the default browser; true when the browser was started.
+    // Opens url() in the default browser; true when the browser was started.
     //
     // Where the command names its program by a path ending in .exe, .bat or
     // .com (found from the end of the command, without regard to case, and only
     // where a program name can end: at the end, or before a blank or a quote),
     // that path is the program and the rest, trimmed of blanks and stripped of
-    // its leading quotes, the parameters, to which a blank and Url are added:
+    // its leading quotes, the parameters, to which a blank and url() are added:
     //   "C:\Program Files\browser.exe" -nohome "%1"
     //   -> program  C:\Program Files\browser.exe
-    //      params    -nohome "" <Url>
+    //      params    -nohome "" <url>
     // Case is kept: upper case serves only the search, as it would break a
     // Linux path.
     //
     // A command without such a path (every Linux command) is run whole: its
     // first token is the program, the rest its arguments, less those left empty
-    // where a placeholder was removed, and Url is added as one more argument:
-    //   "/opt/My Browser/browser" --new-window ""  ->  browser, --new-window, <Url>
+    // where a placeholder was removed, and url() is added as one more argument:
+    //   "/opt/My Browser/browser" --new-window ""  ->  browser, --new-window, <url>
     // A command made from a desktop entry's Exec line runs by that entry's
-    // rules instead: its field code receives Url and every other argument
+    // rules instead: its field code receives url() and every other argument
     // (a Flatpak launcher's "@@u %u @@") is kept.
-    bool Execute();
+    bool open();
 
     // The browser's command line from the first of .HTM, .HTML, .SHTML, .SHTM
     // that gives one (its file type's shell\open\command, else its own), with
@@ -60,7 +60,7 @@ private:
     Registry& registry_;
     Shell& shell_;
     QObject* owner_;
-    QString FUrl;
+    QString url_;
 };
 
 }  // namespace obu

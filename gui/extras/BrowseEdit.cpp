@@ -198,8 +198,8 @@ void BrowseEdit::paintEvent(QPaintEvent* event) {
 }
 
 void BrowseEdit::browseForFile() {
-    if (!Dialog || !Dialog->Execute()) return;
-    setText(Dialog->FileName);
+    if (!Dialog || !Dialog->choose()) return;
+    setText(Dialog->fileName);
     if (AutoSelect) selectAll();
 }
 

@@ -107,10 +107,10 @@ void ExtrasEditor::buildRows() {
     // user may run, whatever their names, offers the ".exe" ones second, and
     // adds no ".exe" to a chosen name. There is no drive "c:\" to start in;
     // the user's home folder is where their own programs and scripts live.
-    m_openDialog->Filter = {QStringLiteral("All executable files (*)"),
-                            QStringLiteral("Programs (*.exe)")};
-    m_openDialog->ExecutablesOnly = true;
-    m_openDialog->InitialDir = QDir::homePath();
+    m_openDialog->nameFilters = {QStringLiteral("All executable files (*)"),
+                                 QStringLiteral("Programs (*.exe)")};
+    m_openDialog->executablesOnly = true;
+    m_openDialog->initialFolder = QDir::homePath();
 
     auto edit = [](QLineEdit* e, const QString& name, int x, int top, int w) {
         e->setObjectName(name);

@@ -6,16 +6,16 @@ namespace obu {
 
 OpenDialog::OpenDialog(Dialogs& dialogs, QObject* owner) : QObject(owner), dialogs_(dialogs) {}
 
-bool OpenDialog::Execute() {
+bool OpenDialog::choose() {
     OpenFileRequest request;
-    request.title = Title;
-    request.defaultExtension = DefaultExt;
-    request.nameFilters = Filter;
-    request.initialFolder = InitialDir;
-    request.executablesOnly = ExecutablesOnly;
+    request.title = title;
+    request.defaultExtension = defaultExtension;
+    request.nameFilters = nameFilters;
+    request.initialFolder = initialFolder;
+    request.executablesOnly = executablesOnly;
     const QString chosen = dialogs_.openFile(request);
     if (chosen.isEmpty()) return false;
-    FileName = chosen;
+    fileName = chosen;
     return true;
 }
 

@@ -6,27 +6,27 @@ namespace obu {
 
 class Dialogs;
 
-// The open-file dialog component: its settings, and Execute, which asks the
+// The open-file dialog component: its settings, and choose(), which asks the
 // platform's dialog and keeps the chosen file.
 class OpenDialog : public QObject {
     Q_OBJECT
 public:
     explicit OpenDialog(Dialogs& dialogs, QObject* owner = nullptr);
 
-    QString Title;
+    QString title;
     // Added to a name typed without one. Programs on Linux have no extension,
     // so a dialog for programs leaves it empty.
-    QString DefaultExt;
+    QString defaultExtension;
     // Qt name filters, the first one selected.
-    QStringList Filter;
+    QStringList nameFilters;
     // Shows, besides the folders, only the files that the user may run.
-    bool ExecutablesOnly = false;
-    QString InitialDir;
-    QString FileName;
+    bool executablesOnly = false;
+    QString initialFolder;
+    QString fileName;
 
-    // Shows the dialog; true when the user chose a file, which is then FileName.
-    // A cancelled dialog leaves FileName as it was.
-    bool Execute();
+    // Shows the dialog; true when the user chose a file, which is then fileName.
+    // A cancelled dialog leaves fileName as it was.
+    bool choose();
 
 private:
     Dialogs& dialogs_;

@@ -184,14 +184,14 @@ void TrayMenu::openExtrasEditor() {
 void TrayMenu::openStudioPage() {
     if (WebPageOpener* web = m_program.mainWindow->webPageOpener()) {
         web->setUrl(WebPageOpener::MakerPage);
-        web->Execute();
+        web->open();
     }
 }
 
 void TrayMenu::openObuPage() {
     if (WebPageOpener* web = m_program.mainWindow->webPageOpener()) {
         web->setUrl(WebPageOpener::ProductPage);
-        web->Execute();
+        web->open();
     }
 }
 

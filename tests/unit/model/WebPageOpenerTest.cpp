@@ -38,7 +38,7 @@ TEST_F(WebPageOpenerTest, QuotedProgramPathWithSwitchAndPlaceholder) {
               QStringLiteral("\"C:\\Program Files\\browser.exe\" -nohome \"\""));
 
     web.setUrl(QStringLiteral("https://vantor-studio.example/Page"));
-    EXPECT_TRUE(web.Execute());
+    EXPECT_TRUE(web.open());
     const auto call = started();
     EXPECT_EQ(call.kind, RecordingShell::Call::ShellExecute);
     EXPECT_EQ(call.owner, &owner);
@@ -71,7 +71,7 @@ TEST_F(WebPageOpenerTest, ExtensionsAreTriedInTurn) {
     registry.set(QStringLiteral("shtmlfile\\shell\\open\\command"), QString());
     registry.set(QStringLiteral(".shtml\\shell\\open\\command"), QString());
     EXPECT_TRUE(web.findBrowserCommand().isEmpty());
-    EXPECT_FALSE(web.Execute());
+    EXPECT_FALSE(web.open());
     EXPECT_TRUE(shell.calls.isEmpty());
 
     registry.set(QStringLiteral(".shtm"), QString());
@@ -95,7 +95,7 @@ TEST_F(WebPageOpenerTest, PercentSignsGoWithTheirNextCharacterButALastOneStays) 
                  QStringLiteral("C:\\b.exe %1 %%1 %L 50%"));
     EXPECT_EQ(web.findBrowserCommand(), QStringLiteral("C:\\b.exe  1  50%"));
 
-    EXPECT_TRUE(web.Execute());
+    EXPECT_TRUE(web.open());
     EXPECT_EQ(started().parameters, QStringLiteral("1  50% ") + WebPageOpener::DefaultUrl);
 }
 
@@ -104,7 +104,7 @@ TEST_F(WebPageOpenerTest, ProgramWithoutParametersGetsABlankAndTheAddress) {
     registry.set(QStringLiteral("x\\shell\\open\\command"),
                  QStringLiteral("\"C:\\Old\\IEXPLORE.EXE\""));
     web.setUrl(QStringLiteral("https://obu-linekeeper.example/"));
-    EXPECT_TRUE(web.Execute());
+    EXPECT_TRUE(web.open());
     EXPECT_EQ(started().file, QStringLiteral("C:\\Old\\IEXPLORE.EXE"));
     EXPECT_EQ(started().parameters, QStringLiteral(" https://obu-linekeeper.example/"));
 }
@@ -113,7 +113,7 @@ TEST_F(WebPageOpenerTest, TheLastExtensionEndsTheProgramAndCaseIsKept) {
     registry.set(QStringLiteral(".htm"), QStringLiteral("x"));
     registry.set(QStringLiteral("x\\shell\\open\\command"),
                  QStringLiteral("\"C:\\Tools.com\\Run.Bat\" \"C:\\Start Page.htm\"  "));
-    EXPECT_TRUE(web.Execute());
+    EXPECT_TRUE(web.open());
     EXPECT_EQ(started().file, QStringLiteral("C:\\Tools.com\\Run.Bat"));
     // Only the first of the leading quotes goes here: a blank follows it.
     EXPECT_EQ(started().parameters,
@@ -125,7 +125,7 @@ TEST_F(WebPageOpenerTest, LinuxCommandsRunWholeWithTheAddressAsOneArgument) {
     registry.set(QStringLiteral("text/html\\shell\\open\\command"),
                  QStringLiteral("\"/opt/My Browser/browser\" --new-window \"%1\""));
     web.setUrl(QStringLiteral("https://obu-linekeeper.example/a b"));
-    EXPECT_TRUE(web.Execute());
+    EXPECT_TRUE(web.open());
     EXPECT_EQ(started().file, QStringLiteral("/opt/My Browser/browser"));
     EXPECT_EQ(started().parameters,
               QStringLiteral("--new-window \"https://obu-linekeeper.example/a b\""));
@@ -136,14 +136,14 @@ TEST_F(WebPageOpenerTest, LinuxCommandsRunWholeWithTheAddressAsOneArgument) {
     registry.set(QStringLiteral("text/html\\shell\\open\\command"),
                  QStringLiteral("/opt/vendor.com/bin/browser %u"));
     web.setUrl(WebPageOpener::MakerPage);
-    EXPECT_TRUE(web.Execute());
+    EXPECT_TRUE(web.open());
     EXPECT_EQ(started().file, QStringLiteral("/opt/vendor.com/bin/browser"));
     EXPECT_EQ(started().parameters, WebPageOpener::MakerPage);
 
     // A command that is only a program.
     shell.calls.clear();
     registry.set(QStringLiteral("text/html\\shell\\open\\command"), QStringLiteral("firefox"));
-    EXPECT_TRUE(web.Execute());
+    EXPECT_TRUE(web.open());
     EXPECT_EQ(started().file, QStringLiteral("firefox"));
     EXPECT_EQ(started().parameters, WebPageOpener::MakerPage);
 }
@@ -154,14 +154,14 @@ TEST_F(WebPageOpenerTest, TheShellsResultDecides) {
                  QStringLiteral("/usr/bin/browser \"%1\""));
     for (const qintptr result : {0, 2, 31, 32}) {
         shell.shellExecuteResult = result;
-        EXPECT_FALSE(web.Execute()) << result;
+        EXPECT_FALSE(web.open()) << result;
     }
     shell.shellExecuteResult = 33;
-    EXPECT_TRUE(web.Execute());
+    EXPECT_TRUE(web.open());
 }
 
 TEST_F(WebPageOpenerTest, AddressesAndLongCommands) {
-    EXPECT_EQ(web.Url(), WebPageOpener::DefaultUrl);
+    EXPECT_EQ(web.url(), WebPageOpener::DefaultUrl);
     EXPECT_EQ(WebPageOpener::DefaultUrl, QStringLiteral("https://obu-linekeeper.example/"));
     EXPECT_EQ(WebPageOpener::MakerPage, QStringLiteral("https://vantor-studio.example/"));
 

@@ -254,7 +254,7 @@ TEST_F(XdgRegistryTest, TheDefaultBrowserReallyOpensThePage) {
     WebPageOpener web(registry, shell);
     const QString page = QStringLiteral("https://obu-linekeeper.example/a?b=1&c=$(id);d`id`");
     web.setUrl(page);
-    EXPECT_TRUE(web.Execute());
+    EXPECT_TRUE(web.open());
     auto run = recorder.nextRun();
     ASSERT_TRUE(run);
     EXPECT_EQ(run->arguments, (QStringList{"--new-window", page}));
