@@ -277,7 +277,7 @@ TEST_F(XdgRegistryTest, TheDefaultBrowserReallyOpensThePage) {
     XdgRegistry flatpakRegistry;
     WebPageOpener flatpak(flatpakRegistry, shell);
     flatpak.setUrl(page);
-    EXPECT_TRUE(flatpak.Execute());
+    EXPECT_TRUE(flatpak.open());
     run = recorder.nextRun();
     ASSERT_TRUE(run);
     EXPECT_EQ(run->arguments, (QStringList{"run", "--branch=stable", "--command=firefox",
