@@ -189,7 +189,7 @@ void ExtrasEditor::buildPageArrow() {
 }
 
 Extras& ExtrasEditor::extras() {
-    return program().mainWindow->extras();
+    return program().extras();
 }
 
 bool ExtrasEditor::showsPrograms() const {

@@ -11,9 +11,8 @@ namespace obu {
 
 MainWindow::MainWindow(Program& program)
     : Form(program, QStringLiteral("Obu Linekeeper v1.3"), 452 - kFrameWidth, 243 - kFrameHeight),
-      m_alarmClock(*program.platform().clock, *program.platform().loop,
-                   *program.platform().formats),
-      m_extras(program.platform()),
+      m_alarmClock(program.alarmClock()),
+      m_extras(program.extras()),
       m_lightFaces(QStringLiteral("lightFaces"), QSize(18, 18)),
       m_connectFaces(QStringLiteral("connectFaces"), QSize(163, 31), QStringLiteral("Connect")),
       m_alarmFaces(QStringLiteral("alarmFaces"), QSize(163, 31), QStringLiteral("Set Alarm")),

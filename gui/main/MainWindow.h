@@ -197,8 +197,8 @@ private:
     std::array<SkinImage*, Extras::kSlots> m_extraLights{};
     std::array<QLabel*, Extras::kSlots> m_extraNames{};
     std::unique_ptr<WebPageOpener> m_webPageOpener;
-    AlarmClock m_alarmClock;
-    Extras m_extras;
+    AlarmClock& m_alarmClock;
+    Extras& m_extras;
     void stepQuotation();
     void onKeyUp(int key);
 

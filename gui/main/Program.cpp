@@ -17,7 +17,9 @@ Program::Program(Platform& platform)
     : platform_(platform),
       settings_(*platform.profile, platform.settingsPath(QStringLiteral("obu.ini"))),
       eventLog_(*platform.clock, *platform.formats, platform.logPath(QStringLiteral("log.txt"))),
-      options_(settings_) {
+      options_(settings_),
+      alarmClock_(*platform.clock, *platform.loop, *platform.formats),
+      extras_(platform) {
     platform_.dispatcher->setApplicationTitle(application_.title);
     eventLog_.setEcho(platform_.logEcho);
     splashScreen_ = std::make_unique<SplashScreen>(*this);

@@ -2,7 +2,9 @@
 #include <memory>
 
 #include "gui/main/Application.h"
+#include "model/AlarmClock.h"
 #include "model/EventLog.h"
+#include "model/Extras.h"
 #include "model/Settings.h"
 #include "model/UserOptions.h"
 
@@ -20,7 +22,8 @@ class DisconnectCountdown;
 class LineKeeper;
 
 // The running program: the application object, what the windows show (the
-// settings, the log, the options and the line keeper) and the seven windows,
+// settings, the log, the options, the alarm clock, the extras and the line
+// keeper) and the seven windows,
 // made in their fixed order (the splash window first, so it is the main form)
 // and destroyed in the reverse order. The model outlives every window, so
 // the main window saves the settings with everything it reads still there.
@@ -38,6 +41,8 @@ public:
     Settings& settings() { return settings_; }
     EventLog& eventLog() { return eventLog_; }
     UserOptions& options() { return options_; }
+    AlarmClock& alarmClock() { return alarmClock_; }
+    Extras& extras() { return extras_; }
     // Made once the splash window is up, before the main window.
     LineKeeper& lineKeeper() { return *lineKeeper_; }
 
@@ -61,6 +66,8 @@ private:
     Settings settings_;
     EventLog eventLog_;
     UserOptions options_;
+    AlarmClock alarmClock_;
+    Extras extras_;
     std::unique_ptr<LineKeeper> lineKeeper_;
     std::unique_ptr<SplashScreen> splashScreen_;
     std::unique_ptr<MainWindow> mainWindow_;

@@ -163,7 +163,7 @@ void TrayMenu::openAlarmSettings() {
 }
 
 void TrayMenu::clearAlarm() {
-    m_program.mainWindow->alarmClock().clear();
+    m_program.alarmClock().clear();
 }
 
 void TrayMenu::showAbout() {
