@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "dialup/DialUpService.h"
-#include "dialup/phonebook/PhoneBook.h"
+#include "dialup/modem/PhoneBookEntry.h"
 
 namespace obu {
 
