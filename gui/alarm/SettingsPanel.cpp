@@ -5,7 +5,6 @@
 #include "gui/alarm/SectionTyping.h"
 #include "gui/main/MainWindow.h"
 #include "gui/main/Program.h"
-#include "gui/skin/CreditsWindow.h"
 #include "model/LineKeeper.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
@@ -243,7 +242,7 @@ void MainWindow::acceptPanel() {
     if (m_userNameEdit->text() == QLatin1String("Kestrel Harbor Crew!") &&
         m_passwordEdit->text() == QLatin1String("mintgup")) {
         closePanel();
-        program().creditsWindow->showWindow();
+        emit creditsWanted();
         return;
     }
     const QString entry = item->text();

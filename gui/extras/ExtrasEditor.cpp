@@ -6,7 +6,6 @@
 #include <QScreen>
 
 #include "gui/extras/MouseHooks.h"
-#include "gui/main/MainWindow.h"
 #include "gui/main/Program.h"
 #include "gui/skin/JpegImage.h"
 #include "platform/Dialogs.h"
@@ -225,7 +224,7 @@ void ExtrasEditor::onShown() {
 
 void ExtrasEditor::pressPageArrow() {
     m_pageArrow->move(kArrowPlace + QPoint(1, 1));
-    program().mainWindow->playClick();
+    playClick();
     showPage(!showsPrograms());
 }
 
@@ -269,8 +268,7 @@ QLineEdit* ExtrasEditor::refuseTooLong() {
 }
 
 void ExtrasEditor::storeRows() {
-    MainWindow* main = program().mainWindow;
-    main->playClick();
+    playClick();
     // Nothing is stored while a text does not fit: the start of an address
     // would open another page, the start of a file name another program.
     if (QLineEdit* tooLong = refuseTooLong()) {
@@ -292,7 +290,7 @@ void ExtrasEditor::storeRows() {
 }
 
 void ExtrasEditor::cancel() {
-    program().mainWindow->playClick();
+    playClick();
     hideWindow();
 }
 

@@ -3,12 +3,10 @@
 // and a name per extra, and the extras button that opens the editor.
 #include <array>
 
-#include "gui/extras/ExtrasEditor.h"
 #include "gui/extras/MouseHooks.h"
 #include "gui/main/MainWindow.h"
 #include "gui/main/Program.h"
 #include "gui/shell/SplashScreen.h"
-#include "gui/shell/TrayMenu.h"
 #include "platform/Platform.h"
 
 namespace obu {
@@ -77,7 +75,7 @@ void MainWindow::buildMiddlePanel() {
         [this](Qt::MouseButton) { handle([this] { releaseUpArrow(); }); });
 
     // The extras button's faces and sounds are those of every skin button; its click is ours.
-    m_extrasButton->onClick = [this] { handle([this] { openExtrasEditor(); }); };
+    m_extrasButton->onClick = [this] { handle([this] { emit extrasEditorWanted(); }); };
 
     if (platform().registry && platform().shell)
         m_webPageOpener =
@@ -186,12 +184,6 @@ void MainWindow::pressUpArrow() {
 
 void MainWindow::releaseUpArrow() {
     m_upArrow->move(kUpArrowPlace);
-}
-
-void MainWindow::openExtrasEditor() {
-    // Not modal: the main window stays usable. A shown editor only comes to the
-    // front and keeps the user's edits; the rows are filled when it appears.
-    program().extrasEditor->bringToFront();
 }
 
 }  // namespace obu

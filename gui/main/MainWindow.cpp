@@ -118,7 +118,7 @@ void MainWindow::buildSkin() {
     }
     m_alarmButton->onClick = [this] { handle([this] { openAlarmPage(); }); };
     m_connectionButton->onClick = [this] { handle([this] { openConnectionPage(); }); };
-    m_exitButton->onClick = [this] { handle([this] { program().splashScreen->closeWindow(); }); };
+    m_exitButton->onClick = [this] { handle([this] { emit exitWanted(); }); };
 }
 
 void MainWindow::showLineKeeper() {

@@ -81,10 +81,6 @@ public:
     // Brings the window forward and dials when the alarm is due, if the line is free.
     void dialAtAlarm(AlarmClock::Rule rule);
 
-    // Sounds that obey the "Sound" option.
-    void playUiSound(const QString& fileName);
-    void playClick();
-
     // The extras: the window shows their names and lights and sends them the user's toggles.
     Extras& extras() { return m_extras; }
 
@@ -105,8 +101,6 @@ public:
     void pressUpArrow();
     void releaseUpArrow();
     void toggleExtra(int n);
-    // Brings up the extras editor.
-    void openExtrasEditor();
     // Hides every page of the middle panel; the arrows stay as they are.
     void hidePanelContents();
     // The three pages; the page on show is told by the arrows' visibility.
@@ -133,6 +127,12 @@ signals:
     void shownChanged(bool shown);
     // A right click asks for the popup menu at this point of the screen.
     void menuRequested(const QPoint& where);
+    // The extras button asks for the extras editor; the right account in the
+    // connection page for the credits.
+    void extrasEditorWanted();
+    void creditsWanted();
+    // The Exit button, and a close of this window, end the program.
+    void exitWanted();
 
 protected:
     void onClosed() override;

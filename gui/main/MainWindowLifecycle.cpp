@@ -109,7 +109,7 @@ void MainWindow::saveSettings() {
 }
 
 void MainWindow::onClosed() {
-    program().splashScreen->closeWindow();
+    emit exitWanted();
 }
 
 }  // namespace obu

@@ -48,6 +48,67 @@ Program::Program(Platform& platform)
         std::make_unique<DisconnectCountdown>(*this, lineKeeper_->disconnectCountdown());
     disconnectCountdown = disconnectCountdown_.get();
     showCountdowns();
+    connectWindows();
+    connectTrayMenu();
+}
+
+void Program::connectWindows() {
+    QObject::connect(splashScreen, &SplashScreen::mainWindowWanted, mainWindow,
+                     &MainWindow::showWindow);
+    QObject::connect(mainWindow, &MainWindow::exitWanted, splashScreen, &SplashScreen::closeWindow);
+    // Not modal: the main window stays usable. A shown editor only comes to the
+    // front and keeps the user's edits; the rows are filled when it appears.
+    QObject::connect(mainWindow, &MainWindow::extrasEditorWanted, extrasEditor,
+                     &ExtrasEditor::bringToFront);
+    QObject::connect(mainWindow, &MainWindow::creditsWanted, creditsWindow,
+                     &CreditsWindow::showWindow);
+}
+
+void Program::restoreMainWindow() {
+    mainWindow->setShowState(ShowState::Normal);
+    mainWindow->showWindow();
+}
+
+void Program::connectTrayMenu() {
+    TrayMenu* tray = trayMenu;
+    MainWindow* main = mainWindow;
+    QObject::connect(tray, &TrayMenu::mainWindowWanted, main, [main] {
+        main->showWindow();
+        main->setShowState(ShowState::Normal);
+        main->bringToFront();
+    });
+    QObject::connect(tray, &TrayMenu::hideWanted, main, [this] {
+        mainWindow->hideWindow();
+        extrasEditor->hideWindow();
+    });
+    QObject::connect(tray, &TrayMenu::showWanted, main, [this] { restoreMainWindow(); });
+    QObject::connect(tray, &TrayMenu::connectionPageWanted, main, [this] {
+        restoreMainWindow();
+        mainWindow->openConnectionPage();
+    });
+    QObject::connect(tray, &TrayMenu::alarmPageWanted, main, [this] {
+        restoreMainWindow();
+        mainWindow->openAlarmPage();
+    });
+    QObject::connect(tray, &TrayMenu::aboutWanted, main, [this] {
+        restoreMainWindow();
+        mainWindow->showAbout();
+    });
+    QObject::connect(tray, &TrayMenu::extrasEditorWanted, main, [this] {
+        restoreMainWindow();
+        extrasEditor->bringToFront();
+    });
+    QObject::connect(tray, &TrayMenu::extrasLaunchWanted, main, &MainWindow::launchExtras);
+    // The result is not shown: a page that does not open leaves nothing to report here.
+    QObject::connect(tray, &TrayMenu::webPageWanted, main, [main](const QString& address) {
+        if (WebPageOpener* web = main->webPageOpener()) {
+            web->setUrl(address);
+            web->open();
+        }
+    });
+    QObject::connect(tray, &TrayMenu::disconnectTimerWanted, disconnectTimerDialog,
+                     &DisconnectTimerDialog::showWindow);
+    QObject::connect(tray, &TrayMenu::exitWanted, splashScreen, &SplashScreen::closeWindow);
 }
 
 void Program::showLineKeeperInTray() {

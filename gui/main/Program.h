@@ -60,6 +60,12 @@ private:
     // The keeper's announcements reach the tray menu and the countdown windows.
     void showLineKeeperInTray();
     void showCountdowns();
+    // What one window asks of another goes through here: no window commands
+    // another itself.
+    void connectWindows();
+    void connectTrayMenu();
+    // Shown again, from the tray, in its normal state.
+    void restoreMainWindow();
 
     Platform& platform_;
     obu::Application application_;

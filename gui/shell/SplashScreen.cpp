@@ -1,6 +1,5 @@
 #include "gui/shell/SplashScreen.h"
 
-#include "gui/main/MainWindow.h"
 #include "gui/main/Program.h"
 #include "gui/skin/JpegImage.h"
 #include "model/LineKeeper.h"
@@ -53,7 +52,7 @@ SplashScreen::~SplashScreen() {
 void SplashScreen::giveWayToMainWindow() {
     hideWindow();
     m_shownTime.setEnabled(false);
-    program().mainWindow->showWindow();
+    emit mainWindowWanted();
     program().lineKeeper().connectOnStart();
 }
 

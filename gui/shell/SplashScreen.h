@@ -19,6 +19,10 @@ public:
 
     std::unique_ptr<TrayMenu> trayMenu;
 
+signals:
+    // Five seconds after the start: the main window takes over.
+    void mainWindowWanted();
+
 protected:
     bool endsProgramWhenClosed() const override { return true; }
 

@@ -1,11 +1,8 @@
 #include "gui/shell/TrayMenu.h"
 
-#include "gui/connection/DisconnectTimerDialog.h"
-#include "gui/extras/ExtrasEditor.h"
-#include "gui/main/MainWindow.h"
 #include "gui/main/Program.h"
-#include "gui/shell/SplashScreen.h"
 #include "model/LineKeeper.h"
+#include "model/WebPageOpener.h"
 #include "platform/Dialogs.h"
 #include "platform/Dispatcher.h"
 #include "platform/Help.h"
@@ -21,7 +18,7 @@ TrayMenu::TrayMenu(Program& program, QWidget* owner)
     trayIcon->setToolTip(QStringLiteral("OBU v1.3"));
     trayIcon->setPopupMenu(menu);
     connect(trayIcon.get(), &TrayIcon::clicked, this,
-            [this] { m_platform.dispatcher->run([this] { showMainWindow(); }); });
+            [this] { m_platform.dispatcher->run([this] { emit mainWindowWanted(); }); });
     trayIcon->setVisible(true);
 }
 
@@ -68,12 +65,14 @@ void TrayMenu::buildMenu(QWidget* owner) {
     // Never shown as a caption; it names the menu's window for the desktop and its tools.
     menu->setWindowTitle(QStringLiteral("OBU menu"));
     setupMenu = menu->addMenu(QStringLiteral("Setup"));
-    extrasItem = addItem(setupMenu, QStringLiteral("Extras"), [this] { openExtrasEditor(); });
+    extrasItem =
+        addItem(setupMenu, QStringLiteral("Extras"), [this] { emit extrasEditorWanted(); });
     connectionItem =
-        addItem(setupMenu, QStringLiteral("Connection"), [this] { openConnectionSettings(); });
-    setAlarmItem = addItem(setupMenu, QStringLiteral("Set Alarm"), [this] { openAlarmSettings(); });
-    clearAlarmItem =
-        addItem(setupMenu, QStringLiteral("Clear Alarm Time"), [this] { clearAlarm(); });
+        addItem(setupMenu, QStringLiteral("Connection"), [this] { emit connectionPageWanted(); });
+    setAlarmItem =
+        addItem(setupMenu, QStringLiteral("Set Alarm"), [this] { emit alarmPageWanted(); });
+    clearAlarmItem = addItem(setupMenu, QStringLiteral("Clear Alarm Time"),
+                             [this] { m_program.alarmClock().clear(); });
     optionsMenu = menu->addMenu(QStringLiteral("Options"));
     soundOption = addOption(QStringLiteral("Sound"), UserOptions::Option::Sound);
     connectOnStartOption =
@@ -86,19 +85,21 @@ void TrayMenu::buildMenu(QWidget* owner) {
         addOption(QStringLiteral("Redial if Line is Busy"), UserOptions::Option::RedialIfBusy);
     connect(&m_program.options(), &UserOptions::changed, this,
             [this](UserOptions::Option option, bool on) { optionItem(option)->setChecked(on); });
-    launchExtrasItem = addItem(menu, QStringLiteral("Launch Extras"), [this] { launchExtras(); });
+    launchExtrasItem =
+        addItem(menu, QStringLiteral("Launch Extras"), [this] { emit extrasLaunchWanted(); });
     disconnectTimerItem =
-        addItem(menu, QStringLiteral("Disconnect Timer"), [this] { openDisconnectTimer(); });
+        addItem(menu, QStringLiteral("Disconnect Timer"), [this] { emit disconnectTimerWanted(); });
     menu->addSeparator();
-    studioPageItem =
-        addItem(menu, QStringLiteral("Vantor Studio Webpage"), [this] { openStudioPage(); });
-    obuPageItem = addItem(menu, QStringLiteral("OBU Webpage"), [this] { openObuPage(); });
+    studioPageItem = addItem(menu, QStringLiteral("Vantor Studio Webpage"),
+                             [this] { emit webPageWanted(WebPageOpener::MakerPage); });
+    obuPageItem = addItem(menu, QStringLiteral("OBU Webpage"),
+                          [this] { emit webPageWanted(WebPageOpener::ProductPage); });
     helpItem = addItem(menu, QStringLiteral("Help"), [this] { openHelp(); });
     menu->addSeparator();
-    aboutItem = addItem(menu, QStringLiteral("About OBU"), [this] { showAbout(); });
+    aboutItem = addItem(menu, QStringLiteral("About OBU"), [this] { emit aboutWanted(); });
     hideShowItem = addItem(menu, QStringLiteral("Hide OBU"), [this] { hideOrShowMainWindow(); });
     connectItem = addItem(menu, QStringLiteral("Connect"), [this] { connectOrDisconnect(); });
-    exitItem = addItem(menu, QStringLiteral("Exit"), [this] { exitProgram(); });
+    exitItem = addItem(menu, QStringLiteral("Exit"), [this] { emit exitWanted(); });
 }
 
 void TrayMenu::connectOrDisconnect() {
@@ -129,70 +130,13 @@ void TrayMenu::popUpAt(const QPoint& where) {
     menu->popup(where);
 }
 
-void TrayMenu::bringUpMainWindow() {
-    MainWindow* main = m_program.mainWindow;
-    main->setShowState(ShowState::Normal);
-    main->showWindow();
-}
-
-void TrayMenu::showMainWindow() {
-    MainWindow* main = m_program.mainWindow;
-    main->showWindow();
-    main->setShowState(ShowState::Normal);
-    main->bringToFront();
-}
-
 void TrayMenu::hideOrShowMainWindow() {
     if (hideShowItem->text() == QLatin1String("Hide OBU")) {
-        m_program.mainWindow->hideWindow();
-        m_program.extrasEditor->hideWindow();
+        emit hideWanted();
         return;
     }
-    bringUpMainWindow();
+    emit showWanted();
     hideShowItem->setText(QStringLiteral("Hide OBU"));
-}
-
-void TrayMenu::openConnectionSettings() {
-    bringUpMainWindow();
-    m_program.mainWindow->openConnectionPage();
-}
-
-void TrayMenu::openAlarmSettings() {
-    bringUpMainWindow();
-    m_program.mainWindow->openAlarmPage();
-}
-
-void TrayMenu::clearAlarm() {
-    m_program.alarmClock().clear();
-}
-
-void TrayMenu::showAbout() {
-    bringUpMainWindow();
-    m_program.mainWindow->showAbout();
-}
-
-void TrayMenu::launchExtras() {
-    m_program.mainWindow->launchExtras();
-}
-
-void TrayMenu::openExtrasEditor() {
-    bringUpMainWindow();
-    m_program.mainWindow->openExtrasEditor();
-}
-
-// The result is not shown: a page that does not open leaves nothing to report here.
-void TrayMenu::openStudioPage() {
-    if (WebPageOpener* web = m_program.mainWindow->webPageOpener()) {
-        web->setUrl(WebPageOpener::MakerPage);
-        web->open();
-    }
-}
-
-void TrayMenu::openObuPage() {
-    if (WebPageOpener* web = m_program.mainWindow->webPageOpener()) {
-        web->setUrl(WebPageOpener::ProductPage);
-        web->open();
-    }
 }
 
 void TrayMenu::openHelp() {
@@ -200,14 +144,6 @@ void TrayMenu::openHelp() {
     if (help && help->showContents(m_program.application().helpFile)) return;
     m_platform.dialogs->messageBox(QStringLiteral("Help File Not Found!"),
                                    m_program.application().title, MsgIcon::None, MsgButtons::Ok);
-}
-
-void TrayMenu::openDisconnectTimer() {
-    m_program.disconnectTimerDialog->showWindow();
-}
-
-void TrayMenu::exitProgram() {
-    m_program.splashScreen->closeWindow();
 }
 
 }  // namespace obu

@@ -56,27 +56,31 @@ public:
     // The menu as the main window's popup menu, at a point of the screen.
     void popUpAt(const QPoint& where);
 
+signals:
+    // The icon was clicked: the main window comes to the front.
+    void mainWindowWanted();
+    // Hide OBU hides the main window and the extras editor; Show OBU brings
+    // the main window back, as do the items that open a part of it.
+    void hideWanted();
+    void showWanted();
+    void connectionPageWanted();
+    void alarmPageWanted();
+    void aboutWanted();
+    void extrasEditorWanted();
+    void extrasLaunchWanted();
+    void webPageWanted(const QString& address);
+    void disconnectTimerWanted();
+    void exitWanted();
+
 private:
     void buildMenu(QWidget* owner);
     QAction* addItem(QMenu* to, const QString& caption, std::function<void()> handler);
     QAction* addOption(const QString& caption, UserOptions::Option option);
     QAction* optionItem(UserOptions::Option option) const;
 
-    void showMainWindow();
-    void bringUpMainWindow();
     void hideOrShowMainWindow();
     void connectOrDisconnect();
-    void openConnectionSettings();
-    void openAlarmSettings();
-    void clearAlarm();
-    void showAbout();
-    void launchExtras();
-    void openExtrasEditor();
-    void openStudioPage();
-    void openObuPage();
     void openHelp();
-    void openDisconnectTimer();
-    void exitProgram();
 
     Program& m_program;
     Platform& m_platform;

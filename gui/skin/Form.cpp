@@ -9,6 +9,7 @@
 #include "gui/skin/WindowManagerHints.h"
 #include "platform/Dispatcher.h"
 #include "platform/Platform.h"
+#include "platform/Sound.h"
 
 namespace obu {
 
@@ -30,6 +31,15 @@ void Form::centreOnScreen() {
 
 void Form::handle(const std::function<void()>& handler) {
     platform().dispatcher->run(handler);
+}
+
+void Form::playUiSound(const QString& fileName) {
+    if (!program_.options().isOn(UserOptions::Option::Sound) || !platform().sound) return;
+    platform().sound->playWave(fileName);
+}
+
+void Form::playClick() {
+    playUiSound(QStringLiteral("obuclick.okx"));
 }
 
 void Form::showWindow() {

@@ -39,6 +39,12 @@ public:
     // Runs a user action through the dispatcher (error box on failure).
     void handle(const std::function<void()>& handler);
 
+    // A sound of the skin beside the program, while the "Sound" option is on.
+    // Fire and forget: a missing file or a failing device never stops the action.
+    void playUiSound(const QString& fileName);
+    // The click of the arrows and of the panels' buttons.
+    void playClick();
+
 protected:
     // Hooks run when the window is shown, hidden, closed and resized.
     virtual void onShown() {}
