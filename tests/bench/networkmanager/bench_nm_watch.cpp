@@ -5,14 +5,10 @@
 // `nmcli connection down` takes to bring up the "Reconnect" window.
 // OBU_BENCH_PROFILE names the profile; OBU_BENCH_WATCH_SECONDS shortens the
 // watch (default 30).
-#include <sys/resource.h>
-
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <algorithm>
 #include <cstdio>
 #include <optional>
@@ -20,15 +16,8 @@
 
 #include "app/LinuxPlatform.h"
 #include "dialup/networkmanager/NetworkManagerClient.h"
-#include "gui/connection/ReconnectCountdown.h"
-#include "gui/main/Program.h"
-#include "model/LineKeeper.h"
-#include "platform/Platform.h"
 #include "tests/bench/support/WatchMeasures.h"
-#include "tests/support/FakeRegistry.h"
-#include "tests/support/FakeWindows.h"
-#include "tests/support/RecordingShell.h"
-#include "tests/support/RecordingTrayShell.h"
+#include "tests/bench/support/WatchedProgram.h"
 
 using obu::bench::idleShare;
 using obu::bench::printDelays;
@@ -49,34 +38,12 @@ int main(int argc, char** argv) {
     if (!qEnvironmentVariableIsSet("SDL_AUDIODRIVER")) qputenv("SDL_AUDIODRIVER", "dummy");
     // The program's own backends, NetworkManager's first answers awaited.
     obu::LinuxPlatform backends({folder, {folder, folder}, true, paths});
-    obu::Platform& platform = backends.platform();
     if (!backends.networkManager().isSettled()) {
         std::fprintf(stderr, "bench_nm_watch: NetworkManager did not answer\n");
         return 1;
     }
-    // Nothing of the user's desktop: no tray icon, no programs or pages
-    // started, no windows minimized, and the log not echoed.
-    obu::test::RecordingTrayShell tray(*platform.loop);
-    obu::test::FakeRegistry registry;
-    obu::test::RecordingShell shell;
-    obu::test::FakeWindows windows;
-    platform.tray = &tray;
-    platform.registry = &registry;
-    platform.shell = &shell;
-    platform.windows = &windows;
-    platform.logEcho = nullptr;
-
-    auto program = std::make_unique<obu::Program>(platform);
-    obu::LineKeeper& keeper = program->lineKeeper();
-    obu::ReconnectCountdown& reconnect = *program->reconnectCountdown;
-    auto connected = [&] {
-        return keeper.watchingForDrop() && keeper.call().callId() != 0 &&
-               keeper.detectedCall() == keeper.call().callId();
-    };
-    if (!pumpUntil(connected, 30000)) {
-        std::fprintf(stderr, "bench_nm_watch: the connection did not come up\n");
-        return 1;
-    }
+    obu::bench::WatchedProgram program("bench_nm_watch", backends.platform());
+    if (!program.waitUntilConnected()) return 1;
 
     std::printf("Watching a NetworkManager connection with the real program\n");
     const double share = idleShare(watchSeconds);
@@ -92,38 +59,30 @@ int main(int argc, char** argv) {
         &listener, &obu::NetworkManagerClient::activeConnectionChanged, &listener,
         [&](const obu::NmActiveConnection& c) {
             if (c.id == profileName && c.state >= obu::NmActiveState::Deactivating && !signalledAt)
-                signalledAt = since.nsecsElapsed() / 1e6;
+                signalledAt = static_cast<double>(since.nsecsElapsed()) / 1e6;
         });
     pumpUntil([&] { return listener.isSettled(); }, 30000);
 
-    std::vector<double> fromCommand;
-    std::vector<double> fromSignal;
-    for (int round = 0; round < 5; ++round) {
+    QProcess nmcli;
+    auto takeDown = [&] {
         signalledAt.reset();
-        QProcess nmcli;
         since.start();
         nmcli.start(QStringLiteral("nmcli"),
                     {QStringLiteral("connection"), QStringLiteral("down"), profileName});
-        if (!pumpUntil([&] { return reconnect.isVisible(); }, 10000)) {
-            std::fprintf(stderr,
-                         "bench_nm_watch: no Reconnect window after nmcli connection down\n");
-            return 1;
-        }
-        const double shown = since.nsecsElapsed() / 1e6;
+        return true;
+    };
+    std::vector<double> fromCommand;
+    std::vector<double> fromSignal;
+    auto heardTheSignal = [&](double shown) {
         nmcli.waitForFinished();
-        fromCommand.push_back(shown);
         if (!pumpUntil([&] { return signalledAt.has_value(); }, 10000)) {
             std::fprintf(stderr, "bench_nm_watch: the listener never heard of the end\n");
-            return 1;
+            return false;
         }
         fromSignal.push_back(std::max(0.0, shown - *signalledAt));
-        reconnect.cancelButton->click();
-        keeper.toggleConnection();
-        if (!pumpUntil(connected, 30000)) {
-            std::fprintf(stderr, "bench_nm_watch: the connection did not come up again\n");
-            return 1;
-        }
-    }
+        return true;
+    };
+    if (!program.timeDrops(5, takeDown, fromCommand, heardTheSignal)) return 1;
     printDelays("nmcli connection down to Reconnect window", fromCommand,
                 "goal under 50 ms, nmcli's own start included");
     printDelays("NetworkManager's signal to Reconnect window", fromSignal,
@@ -131,6 +90,5 @@ int main(int argc, char** argv) {
     const bool met =
         share < 0.2 && *std::max_element(fromCommand.begin(), fromCommand.end()) < 50.0;
     std::printf("goals: %s\n", met ? "met" : "not met");
-    program.reset();
     return 0;
 }

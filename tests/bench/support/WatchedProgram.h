@@ -1,0 +1,87 @@
+#pragma once
+// The real program on the program's own backends, with nothing of the user's
+// desktop (no tray icon, no programs or pages started, no windows minimized,
+// the log not echoed), as the watch benchmarks run it: waiting for its
+// connection and timing how soon a drop brings up the "Reconnect" window.
+#include <QElapsedTimer>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "gui/connection/ReconnectCountdown.h"
+#include "gui/main/Program.h"
+#include "model/LineKeeper.h"
+#include "platform/Platform.h"
+#include "tests/bench/support/WatchMeasures.h"
+#include "tests/support/FakeRegistry.h"
+#include "tests/support/FakeWindows.h"
+#include "tests/support/RecordingShell.h"
+#include "tests/support/RecordingTrayShell.h"
+
+namespace obu::bench {
+
+class WatchedProgram {
+public:
+    WatchedProgram(const char* benchName, Platform& platform)
+        : name_(benchName), tray_(*platform.loop) {
+        platform.tray = &tray_;
+        platform.registry = &registry_;
+        platform.shell = &shell_;
+        platform.windows = &windows_;
+        platform.logEcho = nullptr;
+        program_ = std::make_unique<Program>(platform);
+    }
+    // The program goes before the doubles it uses.
+    ~WatchedProgram() { program_.reset(); }
+
+    LineKeeper& keeper() { return program_->lineKeeper(); }
+
+    // Up, and found by the drop watch: the watch holds the connection's own handle.
+    bool connected() {
+        LineKeeper& k = keeper();
+        return k.watchingForDrop() && k.call().callId() != 0 &&
+               k.detectedCall() == k.call().callId();
+    }
+
+    // Waits for the connection; says on stderr when it does not come up.
+    bool waitUntilConnected(const char* when = "") {
+        if (pumpUntil([this] { return connected(); }, 30000)) return true;
+        std::fprintf(stderr, "%s: the connection did not come up%s\n", name_, when);
+        return false;
+    }
+
+    // Drops the line `rounds` times: the delay from each drop() to the
+    // Reconnect window goes to `delays`, `afterShown` (given that delay) may
+    // look at more, then the count is cancelled and the line dialled again.
+    // False, said on stderr, when something does not happen.
+    bool timeDrops(int rounds, const std::function<bool()>& drop, std::vector<double>& delays,
+                   const std::function<bool(double)>& afterShown = {}) {
+        ReconnectCountdown& reconnect = *program_->reconnectCountdown;
+        for (int round = 0; round < rounds; ++round) {
+            QElapsedTimer since;
+            since.start();
+            if (!drop()) return false;
+            if (!pumpUntil([&] { return reconnect.isVisible(); }, 10000)) {
+                std::fprintf(stderr, "%s: no Reconnect window after a drop\n", name_);
+                return false;
+            }
+            delays.push_back(static_cast<double>(since.nsecsElapsed()) / 1e6);
+            if (afterShown && !afterShown(delays.back())) return false;
+            reconnect.cancelButton->click();
+            keeper().toggleConnection();
+            if (!waitUntilConnected(" again")) return false;
+        }
+        return true;
+    }
+
+private:
+    const char* name_;
+    test::RecordingTrayShell tray_;
+    test::FakeRegistry registry_;
+    test::RecordingShell shell_;
+    test::FakeWindows windows_;
+    std::unique_ptr<Program> program_;
+};
+
+}  // namespace obu::bench
