@@ -63,6 +63,34 @@ double crowdedIdleShare(const obu::LineService::Paths& paths, obu::Clock& clock,
     return share;
 }
 
+// Five drops through the registry, as obu-line drop makes them (only the
+// folder tells this process), then five losses of the line at the modem (the
+// emulator's far end hangs up: NO CARRIER on the held line).
+bool timeDrops(obu::bench::WatchedProgram& program, obu::LineService& provider,
+               obu::LineService& lines, std::vector<double>& registryDelays,
+               std::vector<double>& modemDelays) {
+    obu::LineKeeper& keeper = program.keeper();
+    auto dropThroughRegistry = [&] {
+        if (const auto error = provider.dropLine(keeper.detectedCall())) {
+            std::fprintf(stderr, "%s: the provider could not drop the line (%u %s)\n", kName, error,
+                         qPrintable(provider.problem()));
+            return false;
+        }
+        return true;
+    };
+    auto loseAtModem = [&] {
+        obu::LineRecord record;
+        if (!lines.record(keeper.detectedCall(), &record) || record.holder <= 0 ||
+            ::kill(static_cast<pid_t>(record.holder), SIGUSR1) != 0) {
+            std::fprintf(stderr, "%s: no modem emulator holds the line\n", kName);
+            return false;
+        }
+        return true;
+    };
+    return program.timeDrops(5, dropThroughRegistry, registryDelays) &&
+           program.timeDrops(5, loseAtModem, modemDelays);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -87,7 +115,6 @@ int main(int argc, char** argv) {
     // The provider's side: another handle on the same registry folder.
     obu::LineService provider(clock, *backends.platform().loop, paths);
     obu::bench::WatchedProgram program(kName, backends.platform());
-    obu::LineKeeper& keeper = program.keeper();
     if (!program.waitUntilConnected()) return 1;
 
     std::printf("Watching a connection with the real program, its sound and the modem emulator\n");
@@ -95,31 +122,9 @@ int main(int argc, char** argv) {
     std::printf("idle share of one core over %d s: %.3f %%   (goal under 0.2 %%)\n", watchSeconds,
                 share);
 
-    // The provider hangs up through the registry, as obu-line drop does: only
-    // the folder tells this process.
-    auto dropThroughRegistry = [&] {
-        if (const auto error = provider.dropLine(keeper.detectedCall())) {
-            std::fprintf(stderr, "%s: the provider could not drop the line (%u %s)\n", kName, error,
-                         qPrintable(provider.problem()));
-            return false;
-        }
-        return true;
-    };
-    // The emulator's far end hangs up (NO CARRIER on the held line).
-    auto loseAtModem = [&] {
-        obu::LineRecord record;
-        if (!backends.lines().record(keeper.detectedCall(), &record) || record.holder <= 0 ||
-            ::kill(static_cast<pid_t>(record.holder), SIGUSR1) != 0) {
-            std::fprintf(stderr, "%s: no modem emulator holds the line\n", kName);
-            return false;
-        }
-        return true;
-    };
     std::vector<double> registryDelays;
     std::vector<double> modemDelays;
-    if (!program.timeDrops(5, dropThroughRegistry, registryDelays) ||
-        !program.timeDrops(5, loseAtModem, modemDelays))
-        return 1;
+    if (!timeDrops(program, provider, backends.lines(), registryDelays, modemDelays)) return 1;
     printDelays("drop through the registry to Reconnect window", registryDelays,
                 "goal under 20 ms");
     printDelays("line lost at the modem to Reconnect window", modemDelays, "goal under 20 ms");

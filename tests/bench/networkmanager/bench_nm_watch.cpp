@@ -23,6 +23,46 @@ using obu::bench::idleShare;
 using obu::bench::printDelays;
 using obu::bench::pumpUntil;
 
+namespace {
+
+// Five times `nmcli connection down`: how long each takes to bring up the
+// Reconnect window, and how long from NetworkManager's own announcement of
+// the end. Another client on the bus tells when that was: the program hears
+// the same signal in the same turn of its loop.
+bool timeDrops(obu::bench::WatchedProgram& program, const QString& profileName,
+               std::vector<double>& fromCommand, std::vector<double>& fromSignal) {
+    obu::NetworkManagerClient listener;
+    QElapsedTimer since;
+    std::optional<double> signalledAt;
+    QObject::connect(
+        &listener, &obu::NetworkManagerClient::activeConnectionChanged, &listener,
+        [&](const obu::NmActiveConnection& c) {
+            if (c.id == profileName && c.state >= obu::NmActiveState::Deactivating && !signalledAt)
+                signalledAt = static_cast<double>(since.nsecsElapsed()) / 1e6;
+        });
+    pumpUntil([&] { return listener.isSettled(); }, 30000);
+    QProcess nmcli;
+    auto takeDown = [&] {
+        signalledAt.reset();
+        since.start();
+        nmcli.start(QStringLiteral("nmcli"),
+                    {QStringLiteral("connection"), QStringLiteral("down"), profileName});
+        return true;
+    };
+    auto heardTheSignal = [&](double shown) {
+        nmcli.waitForFinished();
+        if (!pumpUntil([&] { return signalledAt.has_value(); }, 10000)) {
+            std::fprintf(stderr, "bench_nm_watch: the listener never heard of the end\n");
+            return false;
+        }
+        fromSignal.push_back(std::max(0.0, shown - *signalledAt));
+        return true;
+    };
+    return program.timeDrops(5, takeDown, fromCommand, heardTheSignal);
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
@@ -50,39 +90,9 @@ int main(int argc, char** argv) {
     std::printf("idle share of one core over %d s: %.3f %%   (goal under 0.2 %%)\n", watchSeconds,
                 share);
 
-    // Another client on the bus tells when NetworkManager announced the end:
-    // the program hears the same signal in the same turn of its loop.
-    obu::NetworkManagerClient listener;
-    QElapsedTimer since;
-    std::optional<double> signalledAt;
-    QObject::connect(
-        &listener, &obu::NetworkManagerClient::activeConnectionChanged, &listener,
-        [&](const obu::NmActiveConnection& c) {
-            if (c.id == profileName && c.state >= obu::NmActiveState::Deactivating && !signalledAt)
-                signalledAt = static_cast<double>(since.nsecsElapsed()) / 1e6;
-        });
-    pumpUntil([&] { return listener.isSettled(); }, 30000);
-
-    QProcess nmcli;
-    auto takeDown = [&] {
-        signalledAt.reset();
-        since.start();
-        nmcli.start(QStringLiteral("nmcli"),
-                    {QStringLiteral("connection"), QStringLiteral("down"), profileName});
-        return true;
-    };
     std::vector<double> fromCommand;
     std::vector<double> fromSignal;
-    auto heardTheSignal = [&](double shown) {
-        nmcli.waitForFinished();
-        if (!pumpUntil([&] { return signalledAt.has_value(); }, 10000)) {
-            std::fprintf(stderr, "bench_nm_watch: the listener never heard of the end\n");
-            return false;
-        }
-        fromSignal.push_back(std::max(0.0, shown - *signalledAt));
-        return true;
-    };
-    if (!program.timeDrops(5, takeDown, fromCommand, heardTheSignal)) return 1;
+    if (!timeDrops(program, profileName, fromCommand, fromSignal)) return 1;
     printDelays("nmcli connection down to Reconnect window", fromCommand,
                 "goal under 50 ms, nmcli's own start included");
     printDelays("NetworkManager's signal to Reconnect window", fromSignal,
