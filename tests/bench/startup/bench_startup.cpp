@@ -190,6 +190,31 @@ QByteArray phoneBook(int entries) {
     return more > 0 ? text : demo;
 }
 
+// The figures side by side: the program against a bare Qt program, a large
+// obu.ini and a large phone book against small ones.
+void report(int runs, const Figures& b, const Figures& s, const Figures& g, const Figures& p) {
+    std::printf(
+        "bench_startup: medians of %d runs on Xvfb, against a bare Qt program with one 600x216 "
+        "window\n",
+        runs);
+    line("splash painted", "ms", s.paintedMs, "bare Qt", b.paintedMs, "(goal: under 2)");
+    line("peak memory", "MB", s.peakMb, "bare Qt", b.peakMb, "(goal: at most 1.3)");
+    line("processor time", "s", s.processorS, "bare Qt", b.processorS, "(goal: at most 2)");
+    line("SIGTERM to exit", "ms", s.exitMs, "bare Qt", b.exitMs, "(goal: obu under 30 ms)");
+    std::printf(
+        "bench_startup: a 10,000-line obu.ini against the small one (medians of the same runs)\n");
+    line("splash painted", "ms", g.paintedMs, "small", s.paintedMs, "");
+    line("processor time", "s", g.processorS, "small", s.processorS, "(goal: at most 1.5)");
+    line("SIGTERM to exit", "ms", g.exitMs, "small", s.exitMs, "(goal: at most 1.5)");
+    std::printf(
+        "bench_startup: a 1,000-entry phone book against a 7-entry one (medians of the same "
+        "runs)\n");
+    line("splash painted", "ms", p.paintedMs, "small", s.paintedMs, "");
+    line("peak memory", "MB", p.peakMb, "small", s.peakMb, "");
+    line("processor time", "s", p.processorS, "small", s.processorS, "(goal: at most 1.5)");
+    line("SIGTERM to exit", "ms", p.exitMs, "small", s.exitMs, "(goal: at most 1.5)");
+}
+
 }  // namespace
 
 int main() {
@@ -247,27 +272,6 @@ int main() {
             bareRuns.size(), smallRuns.size(), bigRuns.size(), bookRuns.size(), runs);
         return 0;
     }
-    const Figures b = medianOf(bareRuns), s = medianOf(smallRuns), g = medianOf(bigRuns),
-                  p = medianOf(bookRuns);
-    std::printf(
-        "bench_startup: medians of %d runs on Xvfb, against a bare Qt program with one 600x216 "
-        "window\n",
-        runs);
-    line("splash painted", "ms", s.paintedMs, "bare Qt", b.paintedMs, "(goal: under 2)");
-    line("peak memory", "MB", s.peakMb, "bare Qt", b.peakMb, "(goal: at most 1.3)");
-    line("processor time", "s", s.processorS, "bare Qt", b.processorS, "(goal: at most 2)");
-    line("SIGTERM to exit", "ms", s.exitMs, "bare Qt", b.exitMs, "(goal: obu under 30 ms)");
-    std::printf(
-        "bench_startup: a 10,000-line obu.ini against the small one (medians of the same runs)\n");
-    line("splash painted", "ms", g.paintedMs, "small", s.paintedMs, "");
-    line("processor time", "s", g.processorS, "small", s.processorS, "(goal: at most 1.5)");
-    line("SIGTERM to exit", "ms", g.exitMs, "small", s.exitMs, "(goal: at most 1.5)");
-    std::printf(
-        "bench_startup: a 1,000-entry phone book against a 7-entry one (medians of the same "
-        "runs)\n");
-    line("splash painted", "ms", p.paintedMs, "small", s.paintedMs, "");
-    line("peak memory", "MB", p.peakMb, "small", s.peakMb, "");
-    line("processor time", "s", p.processorS, "small", s.processorS, "(goal: at most 1.5)");
-    line("SIGTERM to exit", "ms", p.exitMs, "small", s.exitMs, "(goal: at most 1.5)");
+    report(runs, medianOf(bareRuns), medianOf(smallRuns), medianOf(bigRuns), medianOf(bookRuns));
     return 0;
 }
