@@ -19,6 +19,38 @@ using obu::test::Recorder;
 
 namespace {
 
+// Points the XDG variables at a test's tree for the life of the object, as a
+// desktop session that names no desktop: the opener works only inside a
+// session, and on its own rules when it knows no desktop.
+class XdgEnvironment {
+public:
+    explicit XdgEnvironment(const XdgDirs& d) {
+        for (const char* name : kNames) saved_.append(qgetenv(name));
+        qputenv("XDG_DATA_HOME", QFile::encodeName(d.dataHome));
+        qputenv("XDG_DATA_DIRS", QFile::encodeName(d.dataDirs.join(u':')));
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(d.configHome));
+        qputenv("XDG_CONFIG_DIRS", QFile::encodeName(d.configDirs.join(u':')));
+        qunsetenv("XDG_CURRENT_DESKTOP");
+        if (qEnvironmentVariableIsEmpty("DISPLAY")) qputenv("DISPLAY", ":0");
+    }
+    ~XdgEnvironment() {
+        for (int i = 0; i < 6; ++i) {
+            if (saved_[i].isNull())
+                qunsetenv(kNames[i]);
+            else
+                qputenv(kNames[i], saved_[i]);
+        }
+    }
+    XdgEnvironment(const XdgEnvironment&) = delete;
+    XdgEnvironment& operator=(const XdgEnvironment&) = delete;
+
+private:
+    static constexpr const char* kNames[6] = {"XDG_DATA_HOME",       "XDG_DATA_DIRS",
+                                              "XDG_CONFIG_HOME",     "XDG_CONFIG_DIRS",
+                                              "XDG_CURRENT_DESKTOP", "DISPLAY"};
+    QList<QByteArray> saved_;
+};
+
 class XdgRegistryTest : public ::testing::Test {
 protected:
     XdgRegistryTest() {
@@ -97,27 +129,28 @@ TEST_F(XdgRegistryTest, ExtensionsNameTheirMimeType) {
 TEST_F(XdgRegistryTest, ExecLinesBecomeWindowsCommandLines) {
     const QString spaced = program("opt/My Browser/browser");
     const QString plain = program("bin/browser");
-    auto from = [&](const QString& exec) { return XdgRegistry::commandFromExec(exec, dirs.path); };
 
-    EXPECT_EQ(from(u'"' + spaced + QStringLiteral("\" --new-window %u")),
-              u'"' + spaced + QStringLiteral("\" --new-window \"%1\""));
-    // The unescaped blank of a string value, %i %c %k dropped, a bare name found on PATH.
-    EXPECT_EQ(from(QStringLiteral("browser\\s--x %i %c %k %U")),
-              plain + QStringLiteral(" --x \"%1\""));
-    EXPECT_EQ(from(QStringLiteral("browser %F --class=%c")),
-              plain + QStringLiteral(" \"%1\" --class="));
-    EXPECT_EQ(from(QStringLiteral("browser --title=\"100%% sure\" %f")),
-              plain + QStringLiteral(" \"--title=100% sure\" \"%1\""));
-    EXPECT_EQ(from(QStringLiteral("browser --app=%u")), plain + QStringLiteral(" \"--app=%1\""));
-    // Escapes inside quotes: \" \` \$ and \\ (written \\\\ in the file).
-    EXPECT_EQ(from(QStringLiteral(R"(browser "say \"hi\" \$HOME \`x\` a\\\\b" "")")),
-              plain + QStringLiteral(R"( "say \"hi\" $HOME `x` a\b" "")"));
-    EXPECT_EQ(from(QStringLiteral("/usr/bin/env A=1 browser %u")),
-              QStringLiteral("/usr/bin/env A=1 browser \"%1\""));
-    // Nothing to run.
-    EXPECT_EQ(from(QStringLiteral("no-such-browser-anywhere %u")), QString());
-    EXPECT_EQ(from(QStringLiteral("%u")), QString());
-    EXPECT_EQ(from(QString()), QString());
+    const std::pair<QString, QString> cases[] = {
+        {u'"' + spaced + QStringLiteral("\" --new-window %u"),
+         u'"' + spaced + QStringLiteral("\" --new-window \"%1\"")},
+        // The unescaped blank of a string value, %i %c %k dropped, a bare name found on PATH.
+        {QStringLiteral("browser\\s--x %i %c %k %U"), plain + QStringLiteral(" --x \"%1\"")},
+        {QStringLiteral("browser %F --class=%c"), plain + QStringLiteral(" \"%1\" --class=")},
+        {QStringLiteral("browser --title=\"100%% sure\" %f"),
+         plain + QStringLiteral(" \"--title=100% sure\" \"%1\"")},
+        {QStringLiteral("browser --app=%u"), plain + QStringLiteral(" \"--app=%1\"")},
+        // Escapes inside quotes: \" \` \$ and \\ (written \\\\ in the file).
+        {QStringLiteral(R"(browser "say \"hi\" \$HOME \`x\` a\\\\b" "")"),
+         plain + QStringLiteral(R"( "say \"hi\" $HOME `x` a\b" "")")},
+        {QStringLiteral("/usr/bin/env A=1 browser %u"),
+         QStringLiteral("/usr/bin/env A=1 browser \"%1\"")},
+        // Nothing to run.
+        {QStringLiteral("no-such-browser-anywhere %u"), QString()},
+        {QStringLiteral("%u"), QString()},
+        {QString(), QString()},
+    };
+    for (const auto& [exec, command] : cases)
+        EXPECT_EQ(XdgRegistry::commandFromExec(exec, dirs.path), command) << exec.toStdString();
 }
 
 TEST_F(XdgRegistryTest, DefaultApplicationFollowsTheOrderOfTheLists) {
@@ -234,20 +267,7 @@ TEST_F(XdgRegistryTest, TheDefaultBrowserReallyOpensThePage) {
           "[Default Applications]\n"
           "text/html=recorder.desktop\n"
           "x-scheme-handler/http=recorder.desktop\n");
-    // As the program makes it: from the environment.
-    struct Environment {
-        explicit Environment(const XdgDirs& d) {
-            qputenv("XDG_DATA_HOME", QFile::encodeName(d.dataHome));
-            qputenv("XDG_DATA_DIRS", QFile::encodeName(d.dataDirs.join(u':')));
-            qputenv("XDG_CONFIG_HOME", QFile::encodeName(d.configHome));
-            qputenv("XDG_CONFIG_DIRS", QFile::encodeName(d.configDirs.join(u':')));
-        }
-        ~Environment() {
-            for (const char* name :
-                 {"XDG_DATA_HOME", "XDG_DATA_DIRS", "XDG_CONFIG_HOME", "XDG_CONFIG_DIRS"})
-                qunsetenv(name);
-        }
-    } environment(dirs);
+    XdgEnvironment environment(dirs);  // the registry reads it as the program does
     XdgRegistry registry;
     PosixShell shell;
 
@@ -305,30 +325,7 @@ TEST_F(XdgRegistryTest, XdgOpenHandsDocumentsAndAddressesToTheirApplications) {
     file.write("plain text\n");
     file.close();
 
-    // The opener works only inside a desktop session, and on its own rules
-    // when it knows no desktop.
-    struct Environment {
-        Environment(const XdgDirs& d) {
-            for (const char* name : names) saved.append(qgetenv(name));
-            qputenv("XDG_DATA_HOME", QFile::encodeName(d.dataHome));
-            qputenv("XDG_DATA_DIRS", QFile::encodeName(d.dataDirs.join(u':')));
-            qputenv("XDG_CONFIG_HOME", QFile::encodeName(d.configHome));
-            qputenv("XDG_CONFIG_DIRS", QFile::encodeName(d.configDirs.join(u':')));
-            qunsetenv("XDG_CURRENT_DESKTOP");
-            if (qEnvironmentVariableIsEmpty("DISPLAY")) qputenv("DISPLAY", ":0");
-        }
-        ~Environment() {
-            for (int i = 0; i < 6; ++i) {
-                if (saved[i].isNull())
-                    qunsetenv(names[i]);
-                else
-                    qputenv(names[i], saved[i]);
-            }
-        }
-        const char* names[6] = {"XDG_DATA_HOME",   "XDG_DATA_DIRS",       "XDG_CONFIG_HOME",
-                                "XDG_CONFIG_DIRS", "XDG_CURRENT_DESKTOP", "DISPLAY"};
-        QList<QByteArray> saved;
-    } environment(dirs);
+    XdgEnvironment environment(dirs);
 
     PosixShell shell;
     EXPECT_GT(shell.openWithDefaultAction(nullptr, QString(), document, QString(), QString(), 5),
