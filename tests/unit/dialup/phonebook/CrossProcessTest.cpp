@@ -230,10 +230,9 @@ TEST_F(CrossProcessTest, ObuLineListsTheDemoPhoneBookAndExplainsItsFailures) {
     EXPECT_TRUE(unknown.err.contains("error 623")) << unknown.err.toStdString();
     EXPECT_EQ(obuLine({"hangup", "Nobody"}).exitCode, 1);
     EXPECT_EQ(obuLine({"hangup", "all"}).exitCode, 0);
-    EXPECT_EQ(obuLine({}).exitCode, 2);
-    EXPECT_EQ(obuLine({"dial"}).exitCode, 2);
-    EXPECT_EQ(obuLine({"frobnicate"}).exitCode, 2);
-    EXPECT_EQ(obuLine({"--phonebook"}).exitCode, 2);
+    for (const QStringList& usage : {QStringList(), QStringList{"dial"}, QStringList{"frobnicate"},
+                                     QStringList{"--phonebook"}})
+        EXPECT_EQ(obuLine(usage).exitCode, 2) << usage.join(' ').toStdString();
     const ProcessResult help = obuLine({"--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_TRUE(help.out.contains("Usage: obu-line"));
