@@ -18,7 +18,6 @@
 #include "gui/extras/ExtrasEditor.h"
 #include "gui/main/MainWindow.h"
 #include "gui/shell/TrayMenu.h"
-#include "model/BrowserCommand.h"
 #include "model/LineKeeper.h"
 #include "platform/CommandLine.h"
 #include "platform/PosixShell.h"
@@ -121,13 +120,10 @@ struct Extras : ::testing::Test {
         m.removeFirst();
         return m;
     }
-    bool lightOn(int n) {
-        return main().extraLight(n)->faceList() == &main().lightFaces() &&
-               main().extraLight(n)->faceIndex() == 1;
-    }
-    bool lightOff(int n) {
-        return main().extraLight(n)->faceList() == &main().lightFaces() &&
-               main().extraLight(n)->faceIndex() == 0;
+    // The face light n shows: 1 on, 0 off, -1 none of the lights' faces.
+    int light(int n) {
+        SkinImage* l = main().extraLight(n);
+        return l->faceList() == &main().lightFaces() ? l->faceIndex() : -1;
     }
     bool shown(QWidget* w) { return w->isVisibleTo(w->window()); }
     void press(QWidget* w) { QTest::mousePress(w, Qt::LeftButton, Qt::NoModifier, QPoint(2, 2)); }
@@ -158,7 +154,6 @@ TEST_F(Extras, PagesWaitForTheBrowserProgramsFollowAtOnceAllInSlotOrder) {
         status << control<QLabel>("statusLine")->text();
         logAtStart << app.logMessages().last();
     };
-    const QString before = control<QLabel>("statusLine")->text();
     const qint64 t0 = app.time.elapsedMs();
     tray().launchExtrasItem->trigger();
 
@@ -186,7 +181,6 @@ TEST_F(Extras, PagesWaitForTheBrowserProgramsFollowAtOnceAllInSlotOrder) {
               QStringList({"Launching extras", "Two launched", "Four launched", "Six launched"}));
     EXPECT_EQ(control<QLabel>("statusLine")->text(), "Launching Program: Six")
         << "the last text stays";
-    EXPECT_NE(before, control<QLabel>("statusLine")->text());
     EXPECT_TRUE(main().isVisible()) << "\"Minimize OBU on Connect\" is off";
 }
 
@@ -245,10 +239,6 @@ TEST_F(Extras, ADesktopEntrysCommandRunsWholeByItsOwnRules) {
               QStringList({flatpak, "run", "--branch=stable", "--arch=x86_64", "--command=firefox",
                            "--file-forwarding", "org.mozilla.firefox", "@@u",
                            "http://home.example/a b", "@@"}));
-    // The same text in the older form keeps the older rule: cut before the first dash.
-    EXPECT_TRUE(
-        BrowserCommand("/usr/bin/flatpak run --branch=stable org.mozilla.firefox @@u \"%1\" @@")
-            .isCut());
 }
 
 // ------------------------------------------------------ start-up and lights
@@ -261,17 +251,17 @@ TEST_F(Extras, OnlySlotsWithAPathTakeTheirSavedLight) {
         "Path]\r\n1=http://one.example/\r\n2=http://two.example/\r\n3=\r\n5=/usr/bin/five\r\n"
         "6=/usr/bin/six\r\n"
         "[Lights]\r\n1=1\r\n2=1\r\n3=1\r\n4=1\r\n5=0\r\n6=1\r\n7=1\r\n8=1\r\n");
-    const bool expectedOn[] = {false, true, false, false, false, false, true, false, false};
-    const bool expectedEnabled[] = {false, true, false, false, false, true, true, false, false};
-    const QString expectedName[] = {"",     "One", "Not Set Yet", "Not Set Yet", "Not Set Yet",
-                                    "Five", "Six", "Not Set Yet", "Not Set Yet"};
+    // Slot 2 is not set, slot 3 has no path, slots 4, 7 and 8 are not in the file.
+    const int lights[] = {1, 0, 0, 0, 0, 1, 0, 0};
+    const bool enabled[] = {true, false, false, false, true, true, false, false};
+    const QStringList names = {"One",  "Not Set Yet", "Not Set Yet", "Not Set Yet",
+                               "Five", "Six",         "Not Set Yet", "Not Set Yet"};
     for (int n = 1; n <= obu::Extras::kSlots; ++n) {
-        EXPECT_EQ(main().extras().isOn(n), expectedOn[n]) << n;
-        EXPECT_EQ(expectedOn[n] ? lightOn(n) : lightOff(n), true) << n;
-        EXPECT_EQ(main().extraLight(n)->isEnabled(), expectedEnabled[n]) << n;
-        EXPECT_EQ(main().extraNameLabel(n)->text(), expectedName[n]) << n;
+        SCOPED_TRACE(n);
+        EXPECT_EQ(light(n), lights[n - 1]);
+        EXPECT_EQ(main().extraLight(n)->isEnabled(), enabled[n - 1]);
+        EXPECT_EQ(main().extraNameLabel(n)->text(), names[n - 1]);
     }
-    EXPECT_EQ(main().extras().slot(2).path, "") << "an unset slot keeps empty texts";
     tray().launchExtrasItem->trigger();
     EXPECT_EQ(logSinceLaunch(), QStringList({"Launching extras", "One launched", "Six launched"}));
 
@@ -290,22 +280,19 @@ TEST_F(Extras, ALightTogglesOnAPressAndItsStateLastsUntilTheNextStart) {
     const int before = clicks();
 
     press(main().extraLight(1));
-    EXPECT_FALSE(main().extras().isOn(1));
-    EXPECT_TRUE(lightOff(1));
+    EXPECT_EQ(light(1), 0);
     EXPECT_EQ(clicks(), before + 1);
     release(main().extraLight(1));
-    EXPECT_FALSE(main().extras().isOn(1)) << "the release does nothing";
+    EXPECT_EQ(light(1), 0) << "the release does nothing";
     QTest::mousePress(main().extraLight(1), Qt::RightButton);
-    EXPECT_TRUE(main().extras().isOn(1)) << "any button toggles";
-    EXPECT_TRUE(lightOn(1));
+    EXPECT_EQ(light(1), 1) << "any button toggles";
     press(main().extraLight(2));
-    EXPECT_FALSE(main().extras().isOn(2)) << "an unconfigured light does not react";
-    EXPECT_TRUE(lightOff(2));
+    EXPECT_EQ(light(2), 0) << "an unconfigured light does not react";
     tray().launchExtrasItem->trigger();
-    EXPECT_TRUE(app.logged("One launched"));
+    EXPECT_EQ(logSinceLaunch(), QStringList({"Launching extras", "One launched"}));
 
     app.click(main().extraLight(1));
-    EXPECT_FALSE(main().extras().isOn(1));
+    EXPECT_EQ(light(1), 0);
     EXPECT_TRUE(app.iniBytes().contains("[Lights]\r\n1=1\r\n")) << "a toggle stays in memory";
     app.exit();
     EXPECT_TRUE(app.iniBytes().contains("[Lights]\r\n1=0\r\n"));
@@ -313,7 +300,7 @@ TEST_F(Extras, ALightTogglesOnAPressAndItsStateLastsUntilTheNextStart) {
     AppHarness again;
     again.writeIni(app.iniBytes());
     again.start();
-    EXPECT_FALSE(again.main().extras().isOn(1));
+    EXPECT_EQ(again.main().extraLight(1)->faceIndex(), 0);
     EXPECT_TRUE(again.main().extraLight(1)->isEnabled());
     again.program().trayMenu->launchExtrasItem->trigger();
     EXPECT_EQ(again.logMessages(), QStringList({"OBU Launched", "Launching extras"}));
@@ -322,41 +309,34 @@ TEST_F(Extras, ALightTogglesOnAPressAndItsStateLastsUntilTheNextStart) {
 TEST_F(Extras, TheArrowsStepThroughTheThreePages) {
     startWith(
         extrasIni({{1, "One", "http://one.example/", true}, {5, "Five", "/usr/bin/five", false}}));
+    // What the middle panel shows: its captions, arrows, and lights and names by slot.
     auto page = [&] {
-        const bool info =
-            shown(control<QLabel>("entryCaption")) && shown(control<QLabel>("connectionName")) &&
-            shown(control<QLabel>("alarmCaption")) && shown(control<QLabel>("alarmTimeLabel"));
-        bool web = shown(webPagesHeading()), programs = shown(programsHeading());
-        for (int n = 1; n <= 4; ++n)
-            web = web && shown(main().extraLight(n)) && shown(main().extraNameLabel(n));
-        for (int n = 5; n <= 8; ++n)
-            programs = programs && shown(main().extraLight(n)) && shown(main().extraNameLabel(n));
-        bool anyOther = false;
-        if (!info)
-            anyOther = anyOther || shown(control<QLabel>("entryCaption")) ||
-                       shown(control<QLabel>("alarmCaption"));
-        if (!web)
-            anyOther = anyOther || shown(webPagesHeading()) || shown(main().extraLight(1)) ||
-                       shown(main().extraNameLabel(1));
-        if (!programs)
-            anyOther = anyOther || shown(programsHeading()) || shown(main().extraLight(5)) ||
-                       shown(main().extraNameLabel(5));
-        const QString arrows = QString(shown(control<QLabel>("downArrow")) ? "down" : "") +
-                               (shown(control<QLabel>("upArrow")) ? "up" : "");
-        if (anyOther || info + web + programs != 1) return "mixed " + arrows;
-        return QString(info ? "information " : web ? "webpages " : "programs ") + arrows;
+        QStringList seen;
+        for (const char* role : {"entryCaption", "connectionName", "alarmCaption", "alarmTimeLabel",
+                                 "webPagesHeading", "programsHeading", "downArrow", "upArrow"})
+            if (shown(control<QLabel>(role))) seen << role;
+        for (int n = 1; n <= obu::Extras::kSlots; ++n) {
+            if (shown(main().extraLight(n))) seen << QString("light%1").arg(n);
+            if (shown(main().extraNameLabel(n))) seen << QString("name%1").arg(n);
+        }
+        return seen.join(' ');
     };
-    EXPECT_EQ(page(), "information down");
+    const QString information = "entryCaption connectionName alarmCaption alarmTimeLabel downArrow";
+    const QString webPages =
+        "webPagesHeading downArrow upArrow light1 name1 light2 name2 light3 name3 light4 name4";
+    const QString programs =
+        "programsHeading upArrow light5 name5 light6 name6 light7 name7 light8 name8";
+    EXPECT_EQ(page(), information);
     app.click(control<QLabel>("downArrow"));
-    EXPECT_EQ(page(), "webpages downup");
+    EXPECT_EQ(page(), webPages);
     EXPECT_EQ(main().extraNameLabel(1)->text(), "One");
     app.click(control<QLabel>("downArrow"));
-    EXPECT_EQ(page(), "programs up");
+    EXPECT_EQ(page(), programs);
     EXPECT_EQ(main().extraNameLabel(5)->text(), "Five");
     app.click(control<QLabel>("upArrow"));
-    EXPECT_EQ(page(), "webpages downup");
+    EXPECT_EQ(page(), webPages);
     app.click(control<QLabel>("upArrow"));
-    EXPECT_EQ(page(), "information down");
+    EXPECT_EQ(page(), information);
     EXPECT_EQ(clicks(), 4);
 
     // The press look: one pixel right and down while the button is held.
@@ -365,7 +345,7 @@ TEST_F(Extras, TheArrowsStepThroughTheThreePages) {
     release(control<QLabel>("downArrow"));
     EXPECT_EQ(control<QLabel>("downArrow")->pos(), QPoint(372, 128));
     press(control<QLabel>("downArrow"));  // web pages -> programs hides the arrow under the mouse
-    EXPECT_EQ(page(), "programs up");
+    EXPECT_EQ(page(), programs);
     release(control<QLabel>("downArrow"));
     app.click(control<QLabel>("upArrow"));
     EXPECT_EQ(control<QLabel>("downArrow")->pos(), QPoint(372, 128))
@@ -375,10 +355,10 @@ TEST_F(Extras, TheArrowsStepThroughTheThreePages) {
     // The arrows work while the window is hidden in the tray too.
     main().hide();
     main().pressDownArrow();
-    EXPECT_EQ(page(), "programs up");
+    EXPECT_EQ(page(), programs);
     main().pressUpArrow();
     main().pressUpArrow();
-    EXPECT_EQ(page(), "information down");
+    EXPECT_EQ(page(), information);
 }
 
 TEST_F(Extras, TheSettingsPanelDisablesTheArrowsAndTheExtrasButton) {
@@ -393,222 +373,34 @@ TEST_F(Extras, TheSettingsPanelDisablesTheArrowsAndTheExtrasButton) {
 
 // ------------------------------------------------------------------ editor
 
-TEST_F(Extras, TheExtrasButtonShowsTheEditorFilledFromTheTableWithoutBlockingTheMainWindow) {
+TEST_F(Extras, TheEditorShowsTheTableOnTwoPagesWithProgramNamePlaceholders) {
     startWith(
         extrasIni({{1, "One", "http://one.example/", true}, {6, "Six", "/usr/bin/six", false}}));
     app.click(control<SkinImage>("extrasButton"));
-    ASSERT_TRUE(editor().isVisible());
-    EXPECT_FALSE(editor().isModal());
-    EXPECT_EQ(editor().windowTitle(), "Edit Extras");
-    EXPECT_EQ(editor().size(), QSize(464, 215));
-    EXPECT_FALSE(editor().windowFlags().testFlag(Qt::WindowCloseButtonHint));
-    EXPECT_FALSE(editor().windowFlags().testFlag(Qt::WindowSystemMenuHint));
+    ExtrasEditor& e = editor();
+    ASSERT_TRUE(e.isVisible());
+    EXPECT_FALSE(e.isModal());
+    EXPECT_EQ(e.windowTitle(), "Edit Extras");
+    EXPECT_EQ(e.size(), QSize(464, 215));
+    EXPECT_FALSE(e.windowFlags().testFlag(Qt::WindowCloseButtonHint));
+    EXPECT_FALSE(e.windowFlags().testFlag(Qt::WindowSystemMenuHint));
     const QStringList names = {
         "One", "Webpage Name 2", "Webpage Name 3", "Webpage Name 4", "Program Name 1",
         "Six", "Program Name 3", "Program Name 4"};
     const QStringList paths = {"http://one.example/", "http://", "http://", "http://", "",
                                "/usr/bin/six",        "",        ""};
     for (int n = 1; n <= obu::Extras::kSlots; ++n) {
-        EXPECT_EQ(editor().nameEdit(n)->text(), names[n - 1]) << n;
-        EXPECT_EQ(editor().pathEdit(n)->text(), paths[n - 1]) << n;
-        EXPECT_EQ(shown(editor().nameEdit(n)), obu::Extras::isWebPage(n)) << n;
-        EXPECT_EQ(editor().nameEdit(n)->geometry(), QRect(58, 72 + 24 * ((n - 1) % 4), 105, 21))
-            << n;
-        EXPECT_EQ(editor().pathEdit(n)->geometry(), QRect(188, 72 + 24 * ((n - 1) % 4), 209, 21))
-            << n;
+        SCOPED_TRACE(n);
+        EXPECT_EQ(e.nameEdit(n)->text(), names[n - 1]);
+        EXPECT_EQ(e.pathEdit(n)->text(), paths[n - 1]);
+        EXPECT_EQ(shown(e.nameEdit(n)), obu::Extras::isWebPage(n));
+        EXPECT_EQ(shown(e.pathEdit(n)), obu::Extras::isWebPage(n));
+        EXPECT_EQ(e.nameEdit(n)->geometry(), QRect(58, 72 + 24 * ((n - 1) % 4), 105, 21));
+        EXPECT_EQ(e.pathEdit(n)->geometry(), QRect(188, 72 + 24 * ((n - 1) % 4), 209, 21));
     }
     EXPECT_TRUE(shown(webPagesText()));
     EXPECT_FALSE(shown(programsText()));
-
-    // The main window stays usable meanwhile.
-    app.click(control<QLabel>("downArrow"));
-    app.click(main().extraLight(1));
-    EXPECT_FALSE(main().extras().isOn(1));
-}
-
-TEST_F(Extras, OkAppliesEachRowAsClearedKeptOrStoredAndWritesEverySlot) {
-    startWith(extrasIni({{1, "One", "http://one.example/", false},
-                         {2, "Two", "http://two.example/", true},
-                         {5, "Five", "/usr/bin/five", true},
-                         {7, "Seven", "/usr/bin/seven", false}}));
-    app.click(control<SkinImage>("extrasButton"));
-    ExtrasEditor& e = editor();
-    // 1 unchanged; 2 back to the empty address; 3 an address in capitals only;
-    // 5 its file emptied; 6 a file under the row's placeholder name; 7 its name emptied.
-    e.pathEdit(2)->setText("http://");
-    e.nameEdit(3)->setText("Three");
-    e.pathEdit(3)->setText("HTTP://");
-    e.programFileEdit(5)->clear();
-    e.programFileEdit(6)->setText("/usr/bin/six");
-    e.nameEdit(7)->clear();
-    const int before = clicks();
-    app.click(editorOk());
-    EXPECT_FALSE(e.isVisible());
-    EXPECT_EQ(clicks(), before + 1);
-
-    EXPECT_FALSE(main().extras().isOn(1)) << "kept as it was, light off";
-    EXPECT_TRUE(lightOff(1));
-    EXPECT_TRUE(main().extraLight(1)->isEnabled());
-    EXPECT_EQ(main().extraNameLabel(1)->text(), "One");
-    EXPECT_FALSE(main().extras().isOn(2));
-    EXPECT_FALSE(main().extraLight(2)->isEnabled());
-    EXPECT_EQ(main().extraNameLabel(2)->text(), "Not Set Yet");
-    EXPECT_TRUE(main().extras().isOn(3));
-    EXPECT_TRUE(lightOn(3));
-    EXPECT_EQ(main().extraNameLabel(3)->text(), "Three");
-    EXPECT_FALSE(main().extras().isOn(4));
-    EXPECT_FALSE(main().extras().isOn(5));
-    EXPECT_EQ(main().extraNameLabel(5)->text(), "Not Set Yet");
-    EXPECT_TRUE(main().extras().isOn(6));
-    EXPECT_EQ(main().extraNameLabel(6)->text(), "Program Name 2");
-    EXPECT_TRUE(main().extras().isOn(7)) << "a stored row switches its light on";
-    EXPECT_TRUE(lightOn(7));
-    EXPECT_EQ(main().extraNameLabel(7)->text(), "");
-    EXPECT_FALSE(main().extras().slot(2).set);
-    EXPECT_EQ(main().extras().slot(2).name, "");
-
-    const QByteArray ini = app.iniBytes();
-    EXPECT_TRUE(
-        ini.contains("[Extras Set]\r\n1=1\r\n2=0\r\n5=0\r\n7=1\r\n3=1\r\n4=0\r\n6=1\r\n8=0\r\n"))
-        << ini.constData();
-    EXPECT_TRUE(ini.contains(
-        "[Extras Name]\r\n1=One\r\n2=\r\n5=\r\n7=\r\n3=Three\r\n4=\r\n6=Program Name 2\r\n8=\r\n"))
-        << ini.constData();
-    EXPECT_TRUE(
-        ini.contains("[Extras Path]\r\n1=http://one.example/\r\n2=\r\n5=\r\n7=/usr/bin/seven\r\n"
-                     "3=HTTP://\r\n4=\r\n6=/usr/bin/six\r\n8=\r\n"))
-        << ini.constData();
-
-    // The program page shows what was just stored, and the next launch follows it.
-    app.click(control<QLabel>("downArrow"));
-    app.click(control<QLabel>("downArrow"));
-    EXPECT_TRUE(shown(main().extraLight(7)) && lightOn(7));
-    app.registry.set(kHttpCommand, "/usr/bin/browser");
-    tray().launchExtrasItem->trigger();
-    EXPECT_EQ(logSinceLaunch(), QStringList({"Launching extras", "Three launched",
-                                             "Program Name 2 launched", " launched"}));
-}
-
-TEST_F(Extras, OkWithNothingChangedChangesNoLightAndWritesTheSameValues) {
-    startWith(extrasIni(
-        {{1, "One", "http://one.example/", false}, {2, "Two", "http://two.example/", true}}));
-    app.click(control<SkinImage>("extrasButton"));
-    app.click(editorOk());
-    const QByteArray first = app.iniBytes();
-    EXPECT_FALSE(main().extras().isOn(1));
-    EXPECT_TRUE(main().extras().isOn(2));
-    app.click(control<SkinImage>("extrasButton"));
-    app.click(editorOk());
-    EXPECT_EQ(app.iniBytes(), first);
-    EXPECT_FALSE(main().extras().isOn(1));
-}
-
-TEST_F(Extras, ALightSwitchedOffThenCoveredByAStoredRowIsOn) {
-    startWith(extrasIni({{1, "One", "http://one.example/", true}}));
-    app.click(control<SkinImage>("extrasButton"));
-    app.click(control<QLabel>("downArrow"));
-    app.click(main().extraLight(1));
-    ASSERT_FALSE(main().extras().isOn(1));
-    editor().nameEdit(1)->setText("Renamed");
-    app.click(editorOk());
-    EXPECT_TRUE(main().extras().isOn(1));
-    EXPECT_EQ(main().extraNameLabel(1)->text(), "Renamed");
-}
-
-TEST_F(Extras, CancelKeepsTheTableAndTheNextShowRefillsTheRows) {
-    startWith(extrasIni({{1, "One", "http://one.example/", true}}));
-    app.click(control<SkinImage>("extrasButton"));
-    editor().nameEdit(1)->setText("Changed");
-    editor().pathEdit(1)->setText("http://changed.example/");
-    const int before = clicks();
-    app.click(editorCancel());
-    EXPECT_FALSE(editor().isVisible());
-    EXPECT_EQ(clicks(), before + 1);
-    EXPECT_EQ(main().extras().slot(1).name, "One");
-    EXPECT_FALSE(app.iniBytes().contains("Changed"));
-
-    tray().extrasItem->trigger();
-    EXPECT_TRUE(main().isVisible());
-    ASSERT_TRUE(editor().isVisible());
-    EXPECT_EQ(editor().nameEdit(1)->text(), "One");
-    EXPECT_EQ(editor().pathEdit(1)->text(), "http://one.example/");
-
-    // Asked for again while it is shown, it keeps the user's edits.
-    editor().nameEdit(1)->setText("Unsaved");
-    app.click(control<SkinImage>("extrasButton"));
-    EXPECT_EQ(editor().nameEdit(1)->text(), "Unsaved");
-
-    // "Hide OBU" takes the editor along.
-    tray().hideShowItem->trigger();
-    EXPECT_FALSE(editor().isVisible());
-}
-
-TEST_F(Extras, TheShowReadsTheNamesAndPathsFromTheFileAgain) {
-    startWith(extrasIni({{1, "One", "http://one.example/", true}}));
-    app.writeIni(extrasIni({{1, "Edited outside", "http://outside.example/", true}}));
-    app.click(control<SkinImage>("extrasButton"));
-    EXPECT_EQ(editor().nameEdit(1)->text(), "Edited outside");
-    EXPECT_EQ(main().extras().slot(1).path, "http://outside.example/");
-}
-
-TEST_F(Extras, TheArrowSwitchesBetweenTheWebPageAndTheProgramRows) {
-    startWith({});
-    app.click(control<SkinImage>("extrasButton"));
-    ExtrasEditor& e = editor();
     EXPECT_EQ(pageArrow()->text(), QString(QChar(0x2193)));
-    const int before = clicks();
-    press(pageArrow());
-    EXPECT_EQ(pageArrow()->pos(), QPoint(73, 169));
-    release(pageArrow());
-    EXPECT_EQ(pageArrow()->pos(), QPoint(72, 168));
-    EXPECT_EQ(clicks(), before + 1);
-    EXPECT_TRUE(e.showsPrograms());
-    EXPECT_EQ(pageArrow()->text(), QString(QChar(0x2191)));
-    for (int n = 1; n <= obu::Extras::kSlots; ++n) {
-        EXPECT_EQ(shown(e.nameEdit(n)), !obu::Extras::isWebPage(n)) << n;
-        EXPECT_EQ(shown(e.pathEdit(n)), !obu::Extras::isWebPage(n)) << n;
-    }
-    EXPECT_TRUE(shown(programsText()));
-    EXPECT_FALSE(shown(webPagesText()));
-    app.click(pageArrow());
-    EXPECT_FALSE(e.showsPrograms());
-    EXPECT_TRUE(shown(e.nameEdit(1)));
-
-    // Every show starts on the web page page.
-    app.click(pageArrow());
-    app.click(editorCancel());
-    app.click(control<SkinImage>("extrasButton"));
-    EXPECT_FALSE(e.showsPrograms());
-}
-
-TEST_F(Extras, ProgramNamePlaceholdersGoOnEnteringAndComeBackOnlyWithoutAFile) {
-    startWith({});
-    app.click(control<SkinImage>("extrasButton"));
-    ExtrasEditor& e = editor();
-    app.click(pageArrow());
-    QApplication::setActiveWindow(&e);
-    e.nameEdit(5)->setFocus(Qt::TabFocusReason);
-    ASSERT_TRUE(e.nameEdit(5)->hasFocus());
-    EXPECT_EQ(e.nameEdit(5)->text(), "");
-    e.nameEdit(6)->setFocus(Qt::TabFocusReason);
-    EXPECT_EQ(e.nameEdit(5)->text(), "Program Name 1") << "back, since its file is empty too";
-    EXPECT_EQ(e.nameEdit(6)->text(), "");
-    e.programFileEdit(6)->setText("/usr/bin/six");
-    e.nameEdit(7)->setFocus(Qt::TabFocusReason);
-    EXPECT_EQ(e.nameEdit(6)->text(), "") << "a row with a file keeps its empty name";
-    e.nameEdit(7)->setText("Thirteen");
-    e.nameEdit(8)->setFocus(Qt::TabFocusReason);
-    EXPECT_EQ(e.nameEdit(7)->text(), "Thirteen");
-    e.nameEdit(8)->setText("Program Name 3");
-    e.nameEdit(5)->setFocus(Qt::TabFocusReason);
-    EXPECT_EQ(e.nameEdit(8)->text(), "Program Name 3") << "only a row's own placeholder goes";
-    e.nameEdit(8)->setFocus(Qt::TabFocusReason);
-    EXPECT_EQ(e.nameEdit(8)->text(), "Program Name 3");
-
-    // Web page names have no placeholder handling.
-    app.click(pageArrow());
-    e.nameEdit(1)->setFocus(Qt::TabFocusReason);
-    EXPECT_EQ(e.nameEdit(1)->text(), "Webpage Name 1");
 
     // Tab goes name, then address, row by row.
     QStringList order;
@@ -621,6 +413,155 @@ TEST_F(Extras, ProgramNamePlaceholdersGoOnEnteringAndComeBackOnlyWithoutAFile) {
     EXPECT_EQ(order,
               QStringList({"webPageName1", "webPageAddress1", "webPageName2", "webPageAddress2",
                            "webPageName3", "webPageAddress3", "webPageName4", "webPageAddress4"}));
+    // Web page names have no placeholder handling.
+    QApplication::setActiveWindow(&e);
+    e.nameEdit(2)->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(e.nameEdit(2)->hasFocus());
+    EXPECT_EQ(e.nameEdit(2)->text(), "Webpage Name 2");
+
+    // The arrow turns to the program rows on its press, with a click.
+    const int before = clicks();
+    press(pageArrow());
+    EXPECT_EQ(pageArrow()->pos(), QPoint(73, 169));
+    release(pageArrow());
+    EXPECT_EQ(pageArrow()->pos(), QPoint(72, 168));
+    EXPECT_EQ(clicks(), before + 1);
+    EXPECT_EQ(pageArrow()->text(), QString(QChar(0x2191)));
+    for (int n = 1; n <= obu::Extras::kSlots; ++n) {
+        EXPECT_EQ(shown(e.nameEdit(n)), !obu::Extras::isWebPage(n)) << n;
+        EXPECT_EQ(shown(e.pathEdit(n)), !obu::Extras::isWebPage(n)) << n;
+    }
+    EXPECT_TRUE(shown(programsText()));
+    EXPECT_FALSE(shown(webPagesText()));
+
+    // A program row's placeholder name goes on entering and comes back only without a file.
+    e.nameEdit(5)->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(e.nameEdit(5)->hasFocus());
+    EXPECT_EQ(e.nameEdit(5)->text(), "");
+    e.nameEdit(6)->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(e.nameEdit(5)->text(), "Program Name 1") << "back, since its file is empty too";
+    EXPECT_EQ(e.nameEdit(6)->text(), "Six");
+    e.nameEdit(6)->clear();
+    e.nameEdit(7)->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(e.nameEdit(6)->text(), "") << "a row with a file keeps its empty name";
+    e.nameEdit(7)->setText("Thirteen");
+    e.nameEdit(8)->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(e.nameEdit(7)->text(), "Thirteen");
+    e.nameEdit(8)->setText("Program Name 3");
+    e.nameEdit(5)->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(e.nameEdit(8)->text(), "Program Name 3") << "only a row's own placeholder goes";
+    e.nameEdit(8)->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(e.nameEdit(8)->text(), "Program Name 3");
+
+    app.click(pageArrow());
+    EXPECT_TRUE(shown(e.nameEdit(1)));
+    // Every show starts on the web page rows.
+    app.click(pageArrow());
+    app.click(editorCancel());
+    app.click(control<SkinImage>("extrasButton"));
+    EXPECT_TRUE(shown(e.nameEdit(1)));
+    EXPECT_FALSE(shown(e.nameEdit(5)));
+}
+
+TEST_F(Extras, OkClearsKeepsOrStoresEachRowAndWritesEverySlot) {
+    startWith(extrasIni({{1, "One", "http://one.example/", true},
+                         {2, "Two", "http://two.example/", true},
+                         {5, "Five", "/usr/bin/five", true},
+                         {7, "Seven", "/usr/bin/seven", false},
+                         {8, "Eight", "/usr/bin/eight", false}}));
+    // OK with nothing changed changes no light and writes the same values.
+    const int lightsBefore[] = {1, 1, 0, 0, 1, 0, 0, 0};
+    app.click(control<SkinImage>("extrasButton"));
+    app.click(editorOk());
+    const QByteArray unchanged = app.iniBytes();
+    app.click(control<SkinImage>("extrasButton"));
+    app.click(editorOk());
+    EXPECT_EQ(app.iniBytes(), unchanged);
+    for (int n = 1; n <= obu::Extras::kSlots; ++n) EXPECT_EQ(light(n), lightsBefore[n - 1]) << n;
+
+    app.click(control<SkinImage>("extrasButton"));
+    ExtrasEditor& e = editor();
+    // The main window stays usable meanwhile: light 1 is switched off.
+    app.click(control<QLabel>("downArrow"));
+    app.click(main().extraLight(1));
+    ASSERT_EQ(light(1), 0);
+    // 1 renamed; 2 back to the empty address; 3 an address in capitals only;
+    // 5 its file emptied; 6 a file under the row's placeholder name; 7 its
+    // name emptied; 8 unchanged.
+    e.nameEdit(1)->setText("Renamed");
+    e.pathEdit(2)->setText("http://");
+    e.nameEdit(3)->setText("Three");
+    e.pathEdit(3)->setText("HTTP://");
+    e.programFileEdit(5)->clear();
+    e.programFileEdit(6)->setText("/usr/bin/six");
+    e.nameEdit(7)->clear();
+    const int before = clicks();
+    app.click(editorOk());
+    EXPECT_FALSE(e.isVisible());
+    EXPECT_EQ(clicks(), before + 1);
+
+    // A stored row's light is on, a cleared row's off and unusable, a kept row's as it was.
+    const int lights[] = {1, 0, 1, 0, 0, 1, 1, 0};
+    const bool enabled[] = {true, false, true, false, false, true, true, true};
+    const QStringList names = {"Renamed",     "Not Set Yet",    "Three", "Not Set Yet",
+                               "Not Set Yet", "Program Name 2", "",      "Eight"};
+    for (int n = 1; n <= obu::Extras::kSlots; ++n) {
+        SCOPED_TRACE(n);
+        EXPECT_EQ(light(n), lights[n - 1]);
+        EXPECT_EQ(main().extraLight(n)->isEnabled(), enabled[n - 1]);
+        EXPECT_EQ(main().extraNameLabel(n)->text(), names[n - 1]);
+    }
+    const QByteArray ini = app.iniBytes();
+    EXPECT_TRUE(
+        ini.contains("[Extras Set]\r\n1=1\r\n2=0\r\n5=0\r\n7=1\r\n8=1\r\n3=1\r\n4=0\r\n6=1\r\n"))
+        << ini.constData();
+    EXPECT_TRUE(
+        ini.contains("[Extras Name]\r\n1=Renamed\r\n2=\r\n5=\r\n7=\r\n8=Eight\r\n"
+                     "3=Three\r\n4=\r\n6=Program Name 2\r\n"))
+        << ini.constData();
+    EXPECT_TRUE(
+        ini.contains("[Extras Path]\r\n1=http://one.example/\r\n2=\r\n5=\r\n"
+                     "7=/usr/bin/seven\r\n8=/usr/bin/eight\r\n3=HTTP://\r\n4=\r\n"
+                     "6=/usr/bin/six\r\n"))
+        << ini.constData();
+    app.registry.set(kHttpCommand, "/usr/bin/browser");
+    tray().launchExtrasItem->trigger();
+    EXPECT_EQ(logSinceLaunch(),
+              QStringList({"Launching extras", "Renamed launched", "Three launched",
+                           "Program Name 2 launched", " launched"}));
+}
+
+TEST_F(Extras, CancelStoresNothingAndTheNextShowRefillsTheRowsFromTheFile) {
+    startWith(extrasIni({{1, "One", "http://one.example/", true}}));
+    app.click(control<SkinImage>("extrasButton"));
+    editor().nameEdit(1)->setText("Changed");
+    editor().pathEdit(1)->setText("http://changed.example/");
+    const int before = clicks();
+    app.click(editorCancel());
+    EXPECT_FALSE(editor().isVisible());
+    EXPECT_EQ(clicks(), before + 1);
+    EXPECT_EQ(main().extraNameLabel(1)->text(), "One");
+    EXPECT_FALSE(app.iniBytes().contains("Changed"));
+
+    // The file is edited outside while the window is in the tray; the tray's
+    // "Extras" brings both windows up with what the file holds now.
+    tray().hideShowItem->trigger();
+    app.writeIni(extrasIni({{1, "Edited outside", "http://outside.example/", true}}));
+    tray().extrasItem->trigger();
+    EXPECT_TRUE(main().isVisible());
+    ASSERT_TRUE(editor().isVisible());
+    EXPECT_EQ(editor().nameEdit(1)->text(), "Edited outside");
+    EXPECT_EQ(editor().pathEdit(1)->text(), "http://outside.example/");
+    EXPECT_EQ(main().extras().slot(1).path, "http://outside.example/");
+
+    // Asked for again while it is shown, it keeps the user's edits.
+    editor().nameEdit(1)->setText("Unsaved");
+    app.click(control<SkinImage>("extrasButton"));
+    EXPECT_EQ(editor().nameEdit(1)->text(), "Unsaved");
+
+    // "Hide OBU" takes the editor along.
+    tray().hideShowItem->trigger();
+    EXPECT_FALSE(editor().isVisible());
 }
 
 TEST_F(Extras, ATextLongerThan255CharactersIsRefusedWithAWordNotCut) {
@@ -679,24 +620,16 @@ TEST_F(Extras, TheBrowseButtonPicksAProgramAndSelectsIt) {
 
     app.click(be->button());  // cancelled
     EXPECT_EQ(be->text(), "/usr/local/bin/mail client");
-
-    editor().programFileEdit(6)->AutoSelect = false;
-    app.dialogs.queueFile("/usr/bin/six");
-    app.click(editor().programFileEdit(6)->button());
-    EXPECT_EQ(editor().programFileEdit(6)->text(), "/usr/bin/six");
-    EXPECT_FALSE(editor().programFileEdit(6)->hasSelectedText());
     app.click(editorOk());
     EXPECT_EQ(main().extras().slot(5).path, "/usr/local/bin/mail client");
-    EXPECT_EQ(main().extras().slot(5).name, "Program Name 1");
+    EXPECT_EQ(main().extraNameLabel(5)->text(), "Program Name 1");
 }
 
-TEST(BrowseEdit, EnterBeepsAndChangesNothingButTheKeyPressSeesIt) {
+TEST(BrowseEdit, EnterBeepsAndChangesNothing) {
     BrowseEdit edit;
     edit.resize(209, 21);
     int beeps = 0;
-    QList<int> keys;
     edit.Beep = [&] { ++beeps; };
-    edit.onKeyPress = [&](QChar c) { keys << c.unicode(); };
     edit.setText("/usr/bin/mail");
     QTest::keyClick(&edit, Qt::Key_Return);
     QTest::keyClick(&edit, Qt::Key_Enter);
@@ -704,7 +637,6 @@ TEST(BrowseEdit, EnterBeepsAndChangesNothingButTheKeyPressSeesIt) {
     EXPECT_EQ(beeps, 2);
     QTest::keyClick(&edit, Qt::Key_X);
     EXPECT_EQ(edit.text(), "/usr/bin/mailx");
-    EXPECT_EQ(keys, (QList<int>{13, 13, 'x'}));
     EXPECT_EQ(beeps, 2);
 }
 
@@ -720,9 +652,6 @@ TEST(BrowseEdit, TheButtonSitsAtTheRightInsideTheFrameAndTextStopsBeforeIt) {
     EXPECT_GE(button.height(), edit.height() - 6);
     EXPECT_EQ(edit.textMargins().right(), 16);
     EXPECT_EQ(edit.button()->cursor().shape(), Qt::ArrowCursor);
-    edit.resize(300, 30);
-    EXPECT_EQ(edit.button()->geometry().right(), button.right() + 91);
-    EXPECT_EQ(edit.button()->height(), button.height() + 9);
 }
 
 TEST(BrowseEdit, TheCaretIsOnePixelWideAndFourPixelsShorterThanTheInside) {
@@ -897,22 +826,17 @@ TEST_F(Extras, TheDialUpWindowIsMinimizedWhenItComesUpAfterTheConnection) {
     const auto decoy = app.windows.open("Connected to Demo ISP 2");
     app.click(control<SkinImage>("connectButton"));
     ASSERT_TRUE(app.advanceUntil([&] { return app.logged("Connection established to Demo ISP"); }));
-    EXPECT_TRUE(main().dialUpWindowSearch().enabled());
     app.time.advance(2000);
-    EXPECT_TRUE(main().dialUpWindowSearch().enabled()) << "still looking";
-    EXPECT_GT(app.windows.searchedTitles.size(), 100);
+    EXPECT_GT(app.windows.searchedTitles.size(), 100) << "still looking";
     EXPECT_EQ(app.windows.searchedTitles.last(), "Connected to Demo ISP");
     EXPECT_EQ(app.windows.searchedClasses.last(), "#32770");
-
     emit keeper().connected();  // a further connect changes nothing
-    EXPECT_TRUE(main().dialUpWindowSearch().enabled());
 
     const auto dun = app.windows.open("CONNECTED TO DEMO ISP");
     app.time.advance(20);
     EXPECT_TRUE(app.windows.isMinimized(dun));
     EXPECT_FALSE(app.windows.isMinimized(decoy));
     EXPECT_EQ(app.windows.minimizeRequests, QList<test::FakeWindows::Handle>({dun}));
-    EXPECT_FALSE(main().dialUpWindowSearch().enabled());
     const auto searches = app.windows.searchedTitles.size();
     app.time.advance(1000);
     EXPECT_EQ(app.windows.searchedTitles.size(), searches) << "the search has ended";
@@ -924,7 +848,6 @@ TEST_F(Extras, WithTheOptionOffTheDialUpWindowIsLeftAlone) {
     app.click(control<SkinImage>("connectButton"));
     ASSERT_TRUE(app.advanceUntil([&] { return app.logged("Connection established to Demo ISP"); }));
     app.time.advance(1000);
-    EXPECT_FALSE(main().dialUpWindowSearch().enabled());
     EXPECT_TRUE(app.windows.searchedTitles.isEmpty());
     EXPECT_FALSE(app.windows.isMinimized(dun));
 }

@@ -28,6 +28,8 @@ TEST(BrowserCommandLine, TheClassicCutAndTheWholeCommandWhereTheCutWouldBreakIt)
         {"\"/opt/web-tools/run\" -new \"%1\"", "/opt/web-tools/run -new " + url, false},
         // A placeholder behind the first switch goes with the cut.
         {"/usr/bin/browser --url=%1", "/usr/bin/browser  " + url, true},
+        {"/usr/bin/flatpak run --branch=stable org.mozilla.firefox @@u \"%1\" @@",
+         "/usr/bin/flatpak run  " + url, true},
         // The placeholder before the first switch would be left behind by the cut.
         {"/usr/bin/browser \"%1\" --new-window", "/usr/bin/browser " + url + " --new-window",
          false},
