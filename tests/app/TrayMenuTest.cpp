@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "gui/connection/DisconnectTimerDialog.h"
 #include "gui/main/MainWindow.h"
 #include "gui/shell/TrayMenu.h"
 #include "tests/support/AppHarness.h"
@@ -60,7 +59,7 @@ TEST_F(Tray, TheMenuHoldsEveryEntryInItsOrder) {
                                     "Minimize DUN on Connect", "Redial if Line is Busy"}));
 }
 
-TEST_F(Tray, HideAndShowFollowTheMainWindow) {
+TEST_F(Tray, HideAndShowFollowTheMainWindowAndMinimizingHidesInTheTrayButNotWithoutOne) {
     EXPECT_EQ(tray().hideShowItem->text(), "Hide OBU");
     tray().hideShowItem->trigger();
     EXPECT_FALSE(main().isVisible());
@@ -68,9 +67,7 @@ TEST_F(Tray, HideAndShowFollowTheMainWindow) {
     tray().hideShowItem->trigger();
     EXPECT_TRUE(main().isVisible());
     EXPECT_EQ(tray().hideShowItem->text(), "Hide OBU");
-}
 
-TEST_F(Tray, MinimizingHidesInTheTrayButNotWithoutOne) {
     main().setShowState(ShowState::Minimized);
     EXPECT_FALSE(main().isVisible());
     EXPECT_EQ(tray().hideShowItem->text(), "Show OBU");
@@ -83,11 +80,6 @@ TEST_F(Tray, MinimizingHidesInTheTrayButNotWithoutOne) {
     main().setShowState(ShowState::Minimized);
     EXPECT_TRUE(main().isVisible());
     EXPECT_EQ(tray().hideShowItem->text(), "Hide OBU");
-}
-
-TEST_F(Tray, DisconnectTimerOpensItsDialog) {
-    tray().disconnectTimerItem->trigger();
-    EXPECT_TRUE(app.program().disconnectTimerDialog->isVisible());
 }
 
 TEST_F(Tray, ExitEndsTheProgramAndTheIconGoes) {
