@@ -104,7 +104,10 @@ Extras::RowChange Extras::rowChange(int n, const QString& name, const QString& p
     const bool nothing = path.isEmpty() || (isWebPage(n) && path == QLatin1String("http://"));
     if (nothing) return RowChange::Clear;
     const Slot& stored = m_slots[n];
-    if (name == stored.name && path == stored.path) return RowChange::Keep;
+    // A stored row without a name is shown under its placeholder: left as it
+    // is, it is the same row, not one renamed to the placeholder.
+    const bool sameName = name == stored.name || (stored.name.isEmpty() && name == unsetName(n));
+    if (sameName && path == stored.path) return RowChange::Keep;
     return RowChange::Store;
 }
 

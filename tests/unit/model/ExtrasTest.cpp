@@ -56,8 +56,8 @@ struct ExtrasTest : ::testing::Test {
 
 TEST_F(ExtrasTest, StartsThatFailAreLoggedAsFailuresNotAsLaunched) {
     registry.set(kHttpCommand, "/usr/bin/browser");
-    shell.winExecResult = Shell::kFileNotFound;
-    shell.shellExecuteResult = Shell::kAccessDenied;
+    shell.commandLineResult = Shell::kFileNotFound;
+    shell.openResult = Shell::kAccessDenied;
     Extras extras(platform);
     load(extras,
          "[Extras Set]\r\n1=1\r\n5=1\r\n[Extras Name]\r\n1=Home\r\n5=Tool\r\n"
@@ -89,7 +89,7 @@ TEST_F(ExtrasTest, WithoutABrowserCommandThePageGoesToTheDesktopsOpener) {
          "[Extras Path]\r\n2=http://two.example/\r\n");
     extras.launch(log, nullptr);
     ASSERT_EQ(shell.calls.size(), 1);
-    EXPECT_EQ(shell.calls[0].kind, RecordingShell::Call::ShellExecute);
+    EXPECT_EQ(shell.calls[0].kind, RecordingShell::Call::Open);
     EXPECT_EQ(shell.calls[0].file, "http://two.example/");
     EXPECT_EQ(shell.calls[0].parameters, "");
     EXPECT_EQ(logged, QStringList({"Launching extras", "Two launched"}));
@@ -111,4 +111,26 @@ TEST_F(ExtrasTest, APathLongerThanItsFieldIsNeverStartedCut) {
                         " could not be launched (its address is longer than 255 characters)"));
     EXPECT_TRUE(logged.contains(
         "Tool could not be launched (its file name is longer than 255 characters)"));
+}
+
+TEST_F(ExtrasTest, ARowWithoutANameLeftUnderItsPlaceholderIsKeptAsItIs) {
+    Extras extras(platform);
+    load(extras,
+         "[Extras Set]\r\n3=1\r\n8=1\r\n[Extras Path]\r\n3=http://three.example/\r\n"
+         "8=/usr/bin/eight\r\n");
+    extras.toggle(8);
+    // The editor shows both nameless rows under their placeholders, and a new
+    // program row left at its placeholder.
+    std::array<QString, Extras::kSlots + 1> names, paths;
+    for (int n = 1; n <= Extras::kSlots; ++n) names[n] = Extras::unsetName(n);
+    paths[3] = QStringLiteral("http://three.example/");
+    paths[8] = QStringLiteral("/usr/bin/eight");
+    paths[6] = QStringLiteral("/usr/bin/six");
+    EXPECT_EQ(extras.rowChange(3, names[3], paths[3]), Extras::RowChange::Keep);
+    extras.applyRows(names, paths);
+    EXPECT_EQ(extras.slot(3).name, "");
+    EXPECT_EQ(extras.slot(8).name, "");
+    EXPECT_FALSE(extras.isOn(8)) << "an unchanged row keeps its light";
+    EXPECT_EQ(extras.slot(6).name, "Program Name 2") << "a new row is stored under it";
+    EXPECT_TRUE(extras.isOn(6));
 }
