@@ -158,14 +158,14 @@ TEST_F(Extras, PagesWaitForTheBrowserProgramsFollowAtOnceAllInSlotOrder) {
     tray().launchExtrasItem->trigger();
 
     ASSERT_EQ(shell.calls.size(), 3);
-    EXPECT_EQ(shell.calls[0].kind, RecordingShell::Call::startCommandLine);
+    EXPECT_EQ(shell.calls[0].kind, RecordingShell::Call::CommandLine);
     EXPECT_EQ(shell.calls[0].commandLine,
               R"("C:\Program Files\Web Browser\browser.exe"  http://two.example/)")
         << "the quoted path, two blanks and the address";
     EXPECT_EQ(shell.calls[0].showCmd, Shell::kShowNormal);
     EXPECT_EQ(shell.calls[1].commandLine,
               R"("C:\Program Files\Web Browser\browser.exe"  http://four.example/)");
-    EXPECT_EQ(shell.calls[2].kind, RecordingShell::Call::ShellExecute);
+    EXPECT_EQ(shell.calls[2].kind, RecordingShell::Call::Open);
     EXPECT_EQ(shell.calls[2].file, "/usr/bin/six");
     EXPECT_EQ(shell.calls[2].verb, "");
     EXPECT_EQ(shell.calls[2].parameters, "");

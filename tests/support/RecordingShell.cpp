@@ -4,18 +4,18 @@ namespace obu::test {
 
 unsigned RecordingShell::startCommandLine(const QString& commandLine, int showCmd) {
     Call call;
-    call.kind = Call::startCommandLine;
+    call.kind = Call::CommandLine;
     call.commandLine = commandLine;
     call.showCmd = showCmd;
     calls.append(call);
-    return winExecResult;
+    return commandLineResult;
 }
 
 qintptr RecordingShell::openWithDefaultAction(QObject* owner, const QString& verb,
                                               const QString& file, const QString& parameters,
                                               const QString& directory, int showCmd) {
     Call call;
-    call.kind = Call::ShellExecute;
+    call.kind = Call::Open;
     call.owner = owner;
     call.verb = verb;
     call.file = file;
@@ -23,7 +23,7 @@ qintptr RecordingShell::openWithDefaultAction(QObject* owner, const QString& ver
     call.directory = directory;
     call.showCmd = showCmd;
     calls.append(call);
-    return shellExecuteResult;
+    return openResult;
 }
 
 }  // namespace obu::test

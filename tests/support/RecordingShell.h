@@ -11,7 +11,7 @@ namespace obu::test {
 class RecordingShell : public Shell {
 public:
     struct Call {
-        enum Kind { startCommandLine, ShellExecute } kind = startCommandLine;
+        enum Kind { CommandLine, Open } kind = CommandLine;
         QString commandLine;  // startCommandLine
         QObject* owner = nullptr;
         QString verb, file, parameters, directory;  // openWithDefaultAction
@@ -24,8 +24,8 @@ public:
                                   int showCmd) override;
 
     QList<Call> calls;
-    unsigned winExecResult = kCommandLineStarted;
-    qintptr shellExecuteResult = kOpened;
+    unsigned commandLineResult = kCommandLineStarted;
+    qintptr openResult = kOpened;
 };
 
 }  // namespace obu::test

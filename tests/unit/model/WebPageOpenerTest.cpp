@@ -40,7 +40,7 @@ TEST_F(WebPageOpenerTest, QuotedProgramPathWithSwitchAndPlaceholder) {
     web.setUrl(QStringLiteral("https://vantor-studio.example/Page"));
     EXPECT_TRUE(web.open());
     const auto call = started();
-    EXPECT_EQ(call.kind, RecordingShell::Call::ShellExecute);
+    EXPECT_EQ(call.kind, RecordingShell::Call::Open);
     EXPECT_EQ(call.owner, &owner);
     EXPECT_TRUE(call.verb.isEmpty());
     EXPECT_EQ(call.file, QStringLiteral("C:\\Program Files\\browser.exe"));
@@ -153,10 +153,10 @@ TEST_F(WebPageOpenerTest, TheShellsResultDecides) {
     registry.set(QStringLiteral("x\\shell\\open\\command"),
                  QStringLiteral("/usr/bin/browser \"%1\""));
     for (const qintptr result : {0, 2, 31, 32}) {
-        shell.shellExecuteResult = result;
+        shell.openResult = result;
         EXPECT_FALSE(web.open()) << result;
     }
-    shell.shellExecuteResult = 33;
+    shell.openResult = 33;
     EXPECT_TRUE(web.open());
 }
 

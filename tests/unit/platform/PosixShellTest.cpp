@@ -57,7 +57,7 @@ protected:
     PosixShell shell;
 };
 
-TEST_F(PosixShellTest, WinExecHandsEveryHostileArgumentOverWhole) {
+TEST_F(PosixShellTest, CommandLineHandsEveryHostileArgumentOverWhole) {
     const QStringList arguments = hostile();
     const QString line = CommandLine::quoteProgram(recorder.program()) + u' ' +
                          CommandLine::joinArguments(arguments);
@@ -68,7 +68,7 @@ TEST_F(PosixShellTest, WinExecHandsEveryHostileArgumentOverWhole) {
     expectNothingElseRan();
 }
 
-TEST_F(PosixShellTest, WinExecOfBrowserTextAndUnquotedAddress) {
+TEST_F(PosixShellTest, CommandLineOfBrowserTextAndUnquotedAddress) {
     // How the extras open a page: the browser's text, a blank, the address as typed.
     const QString browser = recorder.makeProgram(QStringLiteral("My Browser/run"));
     const QString url = QStringLiteral("http://example.org/?a=1;touch${IFS}") + pwned() +
@@ -82,7 +82,7 @@ TEST_F(PosixShellTest, WinExecOfBrowserTextAndUnquotedAddress) {
     expectNothingElseRan();
 }
 
-TEST_F(PosixShellTest, WinExecFindsBareNamesOnPathOnly) {
+TEST_F(PosixShellTest, CommandLineFindsBareNamesOnPathOnly) {
     const QString tool = recorder.makeProgram(QStringLiteral("bin/obu-test-tool"));
     {
         PathGuard path(QFileInfo(tool).absolutePath());
@@ -100,7 +100,7 @@ TEST_F(PosixShellTest, WinExecFindsBareNamesOnPathOnly) {
     expectNothingElseRan();
 }
 
-TEST_F(PosixShellTest, WinExecFailuresHaveTheirCodes) {
+TEST_F(PosixShellTest, CommandLineFailuresHaveTheirCodes) {
     const QString dir = recorder.folder();
     const auto file = [&](const char* name, const QByteArray& bytes, bool executable) {
         QFile f(dir + u'/' + QLatin1String(name));
@@ -167,7 +167,7 @@ TEST_F(PosixShellTest, StartedProgramsAreDetachedAndGetNothingOfOurs) {
     recorder.hold(false);
 }
 
-TEST_F(PosixShellTest, ShellExecuteStartsAnExecutableWithItsParameters) {
+TEST_F(PosixShellTest, OpenStartsAnExecutableWithItsParameters) {
     const QString work = recorder.folder() + QStringLiteral("/work folder");
     ASSERT_TRUE(QDir().mkpath(work));
     const QStringList arguments = hostile();
@@ -205,7 +205,7 @@ TEST_F(PosixShellTest, ShellExecuteStartsAnExecutableWithItsParameters) {
     expectNothingElseRan();
 }
 
-TEST_F(PosixShellTest, ShellExecuteOpensDocumentsFoldersAndAddressesWithXdgOpen) {
+TEST_F(PosixShellTest, OpenOpensDocumentsFoldersAndAddressesWithXdgOpen) {
     Recorder opener;  // stands for xdg-open, and writes down what it was given
     opener.makeProgram(QStringLiteral("bin/xdg-open"));
     PathGuard path(opener.folder() + QStringLiteral("/bin"));
@@ -259,7 +259,7 @@ TEST_F(PosixShellTest, ShellExecuteOpensDocumentsFoldersAndAddressesWithXdgOpen)
     expectNothingElseRan();
 }
 
-TEST_F(PosixShellTest, ShellExecuteFailuresHaveTheirCodes) {
+TEST_F(PosixShellTest, OpenFailuresHaveTheirCodes) {
     const QString dir = recorder.folder();
     QFile doc(dir + QStringLiteral("/letter.odt"));
     ASSERT_TRUE(doc.open(QIODevice::WriteOnly));
