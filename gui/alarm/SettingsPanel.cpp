@@ -153,8 +153,8 @@ void MainWindow::openConnectionPage() {
 
 void MainWindow::slidePanelStep() {
     emit panelItemsEnabledChanged(false);
-    if (Width() < kOpenWidth) {
-        setWidth(Width() + 1);
+    if (outerWidth() < kOpenWidth) {
+        setOuterWidth(outerWidth() + 1);
         repaint();
         return;
     }
@@ -192,7 +192,7 @@ void MainWindow::closePanel() {
     emit panelItemsEnabledChanged(true);
     setCommandsEnabled(true);
     m_exitButton->setEnabled(true);
-    setWidth(kClosedWidth);
+    setOuterWidth(kClosedWidth);
     m_userNameEdit->clear();
     m_passwordEdit->clear();
     m_entryList->clearSelection();

@@ -198,8 +198,8 @@ void BrowseEdit::paintEvent(QPaintEvent* event) {
 }
 
 void BrowseEdit::browseForFile() {
-    if (!Dialog || !Dialog->choose()) return;
-    setText(Dialog->fileName);
+    if (!dialog || !dialog->choose()) return;
+    setText(dialog->fileName);
     if (AutoSelect) selectAll();
 }
 

@@ -43,7 +43,7 @@ public:
     ~BrowseEdit() override;
 
     // The dialog the button opens; none when it is destroyed.
-    QPointer<OpenDialog> Dialog;
+    QPointer<OpenDialog> dialog;
     // Whether a chosen file (and the text, when tabbed into) is selected whole.
     bool AutoSelect = true;
     // Every character typed, Enter (13) included, before the edit acts on it.

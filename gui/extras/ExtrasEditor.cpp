@@ -131,7 +131,7 @@ void ExtrasEditor::buildRows() {
                                      QStringLiteral("webPageAddress%1").arg(row), 188, top, 209);
         } else {
             auto* browse = new BrowseEdit(this);
-            browse->Dialog = m_openDialog;
+            browse->dialog = m_openDialog;
             pathEdits_[n - 1] =
                 edit(browse, QStringLiteral("programFile%1").arg(row), 188, top, 209);
         }

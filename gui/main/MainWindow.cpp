@@ -62,7 +62,7 @@ MainWindow::~MainWindow() {
     shutDown();
 }
 
-void MainWindow::setWidth(int outerWidth) {
+void MainWindow::setOuterWidth(int outerWidth) {
     outerWidth_ = outerWidth;
     setFixedWidth(outerWidth - kFrameWidth);
 }

@@ -41,12 +41,10 @@ public:
     static constexpr int kFrameHeight = 27;
     // The size last given, not the one the window manager reports: its late
     // answer to an earlier resize must not step the panel's slide back.
-    int Width() const { return outerWidth_; }
-    int Height() const { return outerHeight_; }
-    void setWidth(int outerWidth);
+    int outerWidth() const { return outerWidth_; }
+    int outerHeight() const { return outerHeight_; }
+    void setOuterWidth(int outerWidth);
     void setOuterSize(int outerWidth, int outerHeight);
-    int Left() const { return pos().x(); }
-    int Top() const { return pos().y(); }
     void setPosition(int left, int top) { move(left, top); }
 
     // Start-up and shutdown.

@@ -103,8 +103,8 @@ void MainWindow::saveSettings() {
     ini.setText(Setting::Password, call.password());
     for (int n = 1; n <= Extras::kSlots; ++n)
         ini.setFlag({Setting::ExtraLight, n}, m_extras.isOn(n));
-    ini.setNumber(Setting::WindowLeft, Left());
-    ini.setNumber(Setting::WindowTop, Top());
+    ini.setNumber(Setting::WindowLeft, x());
+    ini.setNumber(Setting::WindowTop, y());
     m_settings.write(ini);
 }
 

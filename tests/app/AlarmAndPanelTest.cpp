@@ -127,16 +127,16 @@ TEST_F(Alarm, ClearingFromTheTrayReachesTheFileOnlyAtExit) {
 
 TEST_F(Alarm, TheAlarmPageSlidesOpenAPixelAtATimeAndStoresADailyAlarm) {
     startWith();
-    EXPECT_EQ(main().Width(), 452);
+    EXPECT_EQ(main().outerWidth(), 452);
     app.click(control<SkinImage>("alarmButton"));
     EXPECT_FALSE(control<SkinImage>("connectButton")->isEnabled());
     EXPECT_FALSE(tray().connectItem->isEnabled());
     EXPECT_TRUE(control<SkinImage>("exitButton")->isEnabled());
     // One pixel per tick of the threaded timer, then one more tick shows the page.
-    std::vector<int> widths{main().Width()};
+    std::vector<int> widths{main().outerWidth()};
     while (!okButton()->isVisible() && widths.size() < 400) {
         app.time.advance(10);
-        widths.push_back(main().Width());
+        widths.push_back(main().outerWidth());
     }
     EXPECT_EQ(widths.back(), 608);
     for (size_t i = 1; i + 1 < widths.size(); ++i) EXPECT_EQ(widths[i], widths[i - 1] + 1);
@@ -154,7 +154,7 @@ TEST_F(Alarm, TheAlarmPageSlidesOpenAPixelAtATimeAndStoresADailyAlarm) {
     EXPECT_EQ(alarm().time(), "9:05:00  PM");
     EXPECT_EQ(control<QLabel>("alarmTimeLabel")->text(), "Daily at 9:05:00  PM");
     EXPECT_TRUE(checks(AlarmClock::Rule::Daily));
-    EXPECT_EQ(main().Width(), 452) << "closing is not animated";
+    EXPECT_EQ(main().outerWidth(), 452) << "closing is not animated";
     EXPECT_FALSE(okButton()->isVisible());
     EXPECT_TRUE(control<SkinImage>("connectButton")->isEnabled());
     EXPECT_TRUE(tray().connectItem->isEnabled());
@@ -217,7 +217,7 @@ TEST_F(Alarm, TheConnectionPageStoresTheEntryInBothPlacesAndRemembersCredentials
     app.click(okButton());
     EXPECT_EQ(keeper().call().entryName(), "Demo Busy");
     EXPECT_EQ(control<QLabel>("connectionName")->text(), "Demo Busy");
-    EXPECT_EQ(main().Width(), 452);
+    EXPECT_EQ(main().outerWidth(), 452);
     const QByteArray ini = app.iniBytes();
     EXPECT_TRUE(ini.contains(
         "[Connection]\r\nName=Demo Busy\r\nUsername=anne\r\nPassword=w\xeb\x7a\x7a\r\n"));
@@ -240,7 +240,7 @@ TEST_F(Alarm, TheHiddenPairOpensTheCreditsAndStoresNothing) {
     passwordEdit()->setText("mintgup");
     app.click(okButton());
     EXPECT_TRUE(app.program().creditsWindow->isVisible());
-    EXPECT_EQ(main().Width(), 452);
+    EXPECT_EQ(main().outerWidth(), 452);
     EXPECT_EQ(keeper().call().entryName(), "Demo ISP");
     EXPECT_EQ(app.iniBytes(), before);
     app.program().creditsWindow->hide();

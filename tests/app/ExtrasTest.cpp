@@ -684,13 +684,13 @@ TEST(BrowseEdit, AClickOnTheButtonFocusesTheEditAndARemovedDialogIsForgotten) {
     edit.resize(209, 21);
     edit.show();
     QApplication::setActiveWindow(&edit);
-    edit.Dialog = dialog;
+    edit.dialog = dialog;
     dialogs.queueFile("/bin/true");
     QTest::mouseClick(edit.button(), Qt::LeftButton);
     EXPECT_TRUE(edit.hasFocus());
     EXPECT_EQ(edit.text(), "/bin/true");
     delete dialog;
-    EXPECT_TRUE(edit.Dialog.isNull());
+    EXPECT_TRUE(edit.dialog.isNull());
     QTest::mouseClick(edit.button(), Qt::LeftButton);
     EXPECT_EQ(edit.text(), "/bin/true");
     EXPECT_EQ(dialogs.fileRequests.size(), 1u);

@@ -45,10 +45,10 @@ TEST(StartupShutdown, FirstStartShowsTheSplashThenTheMainWindowAndSavesEveryKeyA
     app.time.advance(1);
     EXPECT_FALSE(app.splash().isVisible());
     EXPECT_TRUE(app.main().isVisible());
-    EXPECT_EQ(app.main().Width(), 452);
-    EXPECT_EQ(app.main().Height(), 243);
-    EXPECT_EQ(app.main().Left(), 5);
-    EXPECT_EQ(app.main().Top(), 5);
+    EXPECT_EQ(app.main().outerWidth(), 452);
+    EXPECT_EQ(app.main().outerHeight(), 243);
+    EXPECT_EQ(app.main().x(), 5);
+    EXPECT_EQ(app.main().y(), 5);
     EXPECT_TRUE(app.program().trayMenu->soundOption->isChecked());
     EXPECT_TRUE(app.program().trayMenu->redialIfBusyOption->isChecked());
     EXPECT_FALSE(app.program().trayMenu->connectOnStartOption->isChecked());
@@ -97,8 +97,8 @@ TEST(StartupShutdown, StoredSettingsAreRestoredAndWrittenBackUnchanged) {
     EXPECT_TRUE(app.program().trayMenu->minimizeOnConnectOption->isChecked());
     EXPECT_TRUE(app.program().trayMenu->minimizeDialUpOption->isChecked());
     EXPECT_FALSE(app.program().trayMenu->redialIfBusyOption->isChecked());
-    EXPECT_EQ(app.main().Left(), -40);
-    EXPECT_EQ(app.main().Top(), 32);
+    EXPECT_EQ(app.main().x(), -40);
+    EXPECT_EQ(app.main().y(), 32);
     EXPECT_TRUE(app.main().alarmClock().isDaily());
     EXPECT_EQ(app.main().alarmClock().time(), "9:05:00  PM");
     app.exit();
@@ -173,7 +173,7 @@ TEST(StartupShutdown, ALogThatCannotBeMadeIsReportedAndTheSettingsAreStillKept) 
     EXPECT_EQ(app.dialogs.boxes()[0].icon, MsgIcon::Error);
     // The start went on: the settings were read.
     EXPECT_FALSE(app.program().trayMenu->soundOption->isChecked());
-    EXPECT_EQ(app.main().Left(), 300);
+    EXPECT_EQ(app.main().x(), 300);
     app.time.advance(5000);
     EXPECT_TRUE(app.main().isVisible());
     app.exit();
