@@ -174,7 +174,7 @@ void PacingTimer::fireLocked(std::int64_t now) {
     time_ = static_cast<std::int32_t>(countDown_ ? baseTime_ - elapsed : baseTime_ + elapsed);
 }
 
-bool PacingTimer::DoTick(std::uint64_t run) {
+bool PacingTimer::runTick(std::uint64_t run) {
     {
         std::lock_guard lock(mutex_);
         // A tick timed just before the timer was stopped or restarted.
@@ -239,7 +239,7 @@ void PacingTimer::onLoopTimer(std::uint64_t run) {
     DestructionWatch watch(destroyedFlag_);
     // Handled here rather than by the loop, so that an error box is closed
     // before the next tick is timed, as with the worker's hand-over.
-    const auto tick = [this, run] { DoTick(run); };
+    const auto tick = [this, run] { runTick(run); };
     if (Dispatcher* dispatcher = loop_.dispatcher())
         dispatcher->run(tick);
     else

@@ -96,7 +96,7 @@ private:
     void fireLocked(std::int64_t now);
     // Runs one tick on the loop's thread; false when the timer was destroyed
     // inside it.
-    bool DoTick(std::uint64_t run);
+    bool runTick(std::uint64_t run);
     void scheduleLoopTick();
     void onLoopTimer(std::uint64_t run);
     void stopLoopTimer();

@@ -98,7 +98,7 @@ void TimerThread::run() {
 
         timer_.fireLocked(timer_.nowMs());
         lock.unlock();
-        handOver_.call([&timer = timer_, run] { timer.DoTick(run); });
+        handOver_.call([&timer = timer_, run] { timer.runTick(run); });
         lock.lock();
     }
 }

@@ -180,7 +180,7 @@ void MainWindow::slidePanelStep() {
 
 void MainWindow::closePanel() {
     playClick();
-    m_makeDailySwitch->Clear();
+    m_makeDailySwitch->clearPicture();
     m_alarmDateEdit->setEnabled(true);
     for (QWidget* w : std::initializer_list<QWidget*>{
              m_alarmDateEdit, m_alarmTimeEdit, m_makeDailySwitch, m_makeDailyLabel, m_panelOkButton,

@@ -153,7 +153,7 @@ void BrowseEdit::focusInEvent(QFocusEvent* event) {
     const Qt::FocusReason reason = event->reason();
     const bool tabbedIn = reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason ||
                           reason == Qt::ShortcutFocusReason;
-    if (tabbedIn && !AutoSelect) deselect();
+    if (tabbedIn && !autoSelect) deselect();
     caretOn_ = true;
     const int flash = QGuiApplication::styleHints()->cursorFlashTime();
     if (flash > 0) blink_.start(qMax(1, flash / 2), this);
@@ -200,7 +200,7 @@ void BrowseEdit::paintEvent(QPaintEvent* event) {
 void BrowseEdit::browseForFile() {
     if (!dialog || !dialog->choose()) return;
     setText(dialog->fileName);
-    if (AutoSelect) selectAll();
+    if (autoSelect) selectAll();
 }
 
 }  // namespace obu

@@ -45,7 +45,7 @@ public:
     // The dialog the button opens; none when it is destroyed.
     QPointer<OpenDialog> dialog;
     // Whether a chosen file (and the text, when tabbed into) is selected whole.
-    bool AutoSelect = true;
+    bool autoSelect = true;
     // Every character typed, Enter (13) included, before the edit acts on it.
     std::function<void(QChar)> onKeyPress;
     // The system's beep, with which Enter is answered.

@@ -35,7 +35,7 @@ void SkinImage::setPicture(std::function<QPixmap()> make) {
     makePicture_ = std::move(make);
 }
 
-void SkinImage::Clear() {
+void SkinImage::clearPicture() {
     setPicture(QPixmap());
 }
 

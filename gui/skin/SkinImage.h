@@ -21,7 +21,7 @@ public:
     // A picture that is made (decoded) when the control is first painted: a
     // window that is never shown never holds it in memory.
     void setPicture(std::function<QPixmap()> make);
-    void Clear();
+    void clearPicture();
     // Which face shows now (for tests and the button's own logic).
     const ImageList* faceList() const { return faceList_; }
     int faceIndex() const { return faceIndex_; }
