@@ -345,12 +345,14 @@ TEST_P(MusicDeviceRules, PlayStopAndRewindSetWhetherItPlays) {
     ASSERT_TRUE(tune);
     EXPECT_FALSE(tune->isPlaying());
     // Every call succeeds; a play while playing goes on.
-    const std::pair<bool (MusicDevice::*)(), bool> steps[] = {
-        {&MusicDevice::play, true}, {&MusicDevice::play, true},         {&MusicDevice::stop, false},
-        {&MusicDevice::play, true}, {&MusicDevice::seekToStart, false}, {&MusicDevice::play, true}};
+    const auto play = [](MusicDevice& t) { return t.play(); };
+    const auto stop = [](MusicDevice& t) { return t.stop(); };
+    const auto rewind = [](MusicDevice& t) { return t.seekToStart(); };
+    const std::pair<std::function<bool(MusicDevice&)>, bool> steps[] = {
+        {play, true}, {play, true}, {stop, false}, {play, true}, {rewind, false}, {play, true}};
     for (std::size_t i = 0; i < std::size(steps); ++i) {
         SCOPED_TRACE(i);
-        EXPECT_TRUE(((*tune).*steps[i].first)());
+        EXPECT_TRUE(steps[i].first(*tune));
         EXPECT_EQ(tune->isPlaying(), steps[i].second);
     }
 }
