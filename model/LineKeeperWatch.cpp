@@ -22,12 +22,8 @@ bool LineKeeper::detectConnection() {
     } else if (!calls.isEmpty()) {
         const CallInfo& first = calls.first();
         m_detectedCall = first.id;
-        // The status of the moment, which may have moved on since the list.
-        CallInfo status;
-        if (m_service.callStatus(m_detectedCall, &status) != dialup_error::None)
-            status = CallInfo{};
         emit statusChanged(first.entry + QStringLiteral(" - ") +
-                           stateText(m_service, status.state, status.error) +
+                           stateText(m_service, first.state, first.error) +
                            QStringLiteral("   Device: ") + first.deviceName);
         result = true;
         startDropWatch();
