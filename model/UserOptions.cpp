@@ -12,35 +12,40 @@ void UserOptions::set(Option option, bool on) {
     emit changed(option, on);
 }
 
+namespace {
+
+// Where each option is kept in obu.ini.
+Setting keyOf(UserOptions::Option option) {
+    switch (option) {
+        case UserOptions::Option::Sound:
+            return Setting::Sound;
+        case UserOptions::Option::ConnectOnStart:
+            return Setting::ConnectOnStart;
+        case UserOptions::Option::MinimizeOnConnect:
+            return Setting::MinimizeOnConnect;
+        case UserOptions::Option::MinimizeDialUpWindow:
+            return Setting::MinimizeDialUpWindow;
+        case UserOptions::Option::RedialIfBusy:
+            break;
+    }
+    return Setting::RedialIfBusy;
+}
+
+}  // namespace
+
 void UserOptions::load() {
-    set(Option::Sound, m_settings.flag(Setting::Sound));
-    set(Option::MinimizeOnConnect, m_settings.flag(Setting::MinimizeOnConnect));
-    set(Option::MinimizeDialUpWindow, m_settings.flag(Setting::MinimizeDialUpWindow));
-    set(Option::RedialIfBusy, m_settings.flag(Setting::RedialIfBusy));
+    for (const Option option : {Option::Sound, Option::MinimizeOnConnect,
+                                Option::MinimizeDialUpWindow, Option::RedialIfBusy})
+        set(option, m_settings.flag(keyOf(option)));
     if (!m_settings.text(Setting::EntryName).isEmpty())
-        set(Option::ConnectOnStart, m_settings.flag(Setting::ConnectOnStart));
+        set(Option::ConnectOnStart, m_settings.flag(keyOf(Option::ConnectOnStart)));
 }
 
 void UserOptions::toggle(Option option) {
     const bool on = !isOn(option);
     set(option, on);
-    switch (option) {
-        case Option::Sound:
-            m_settings.setFlag(Setting::Sound, on);
-            break;
-        case Option::ConnectOnStart:
-            m_settings.setFlag(Setting::ConnectOnStart, on);
-            break;
-        case Option::MinimizeOnConnect:
-            m_settings.setFlag(Setting::MinimizeOnConnect, on);
-            break;
-        case Option::MinimizeDialUpWindow:
-            m_settings.setFlag(Setting::MinimizeDialUpWindow, on);
-            break;
-        case Option::RedialIfBusy:
-            // Stored with the other settings at exit.
-            break;
-    }
+    // Redial is stored with the other settings at exit; the others at once.
+    if (option != Option::RedialIfBusy) m_settings.setFlag(keyOf(option), on);
 }
 
 }  // namespace obu
