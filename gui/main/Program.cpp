@@ -1,5 +1,7 @@
 #include "gui/main/Program.h"
 
+#include <functional>
+
 #include "gui/connection/DisconnectCountdown.h"
 #include "gui/connection/DisconnectTimerDialog.h"
 #include "gui/connection/ReconnectCountdown.h"
@@ -81,23 +83,22 @@ void Program::connectTrayMenu() {
         mainWindow->hideWindow();
         extrasEditor->hideWindow();
     });
-    QObject::connect(tray, &TrayMenu::showWanted, main, [this] { restoreMainWindow(); });
-    QObject::connect(tray, &TrayMenu::connectionPageWanted, main, [this] {
-        restoreMainWindow();
-        mainWindow->openConnectionPage();
-    });
-    QObject::connect(tray, &TrayMenu::alarmPageWanted, main, [this] {
-        restoreMainWindow();
-        mainWindow->openAlarmPage();
-    });
-    QObject::connect(tray, &TrayMenu::aboutWanted, main, [this] {
-        restoreMainWindow();
-        mainWindow->showAbout();
-    });
-    QObject::connect(tray, &TrayMenu::extrasEditorWanted, main, [this] {
-        restoreMainWindow();
-        extrasEditor->bringToFront();
-    });
+    // Show OBU, and the items that open a part of the main window, bring it back first.
+    const auto restoredThen = [this](std::function<void()> command) {
+        return [this, command = std::move(command)] {
+            restoreMainWindow();
+            command();
+        };
+    };
+    QObject::connect(tray, &TrayMenu::showWanted, main, restoredThen([] {}));
+    QObject::connect(tray, &TrayMenu::connectionPageWanted, main,
+                     restoredThen([main] { main->openConnectionPage(); }));
+    QObject::connect(tray, &TrayMenu::alarmPageWanted, main,
+                     restoredThen([main] { main->openAlarmPage(); }));
+    QObject::connect(tray, &TrayMenu::aboutWanted, main,
+                     restoredThen([main] { main->showAbout(); }));
+    QObject::connect(tray, &TrayMenu::extrasEditorWanted, main,
+                     restoredThen([this] { extrasEditor->bringToFront(); }));
     QObject::connect(tray, &TrayMenu::extrasLaunchWanted, main, &MainWindow::launchExtras);
     // The result is not shown: a page that does not open leaves nothing to report here.
     QObject::connect(tray, &TrayMenu::webPageWanted, main, [main](const QString& address) {
