@@ -17,7 +17,7 @@ USAGE
 esac
 tools/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build --target obu obu-line
+cmake --build build --target obu
 if [[ -z "${DISPLAY:-}" && -z "${WAYLAND_DISPLAY:-}" ]]; then
     echo "No display found: running Obu Linekeeper headless (Ctrl+C ends it)."
     exec build/bin/obu --headless "$@"

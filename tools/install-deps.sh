@@ -4,7 +4,7 @@
 set -euo pipefail
 
 BUILD_PACKAGES=(
-    cmake ninja-build g++ pkg-config
+    cmake ninja-build g++ pkg-config ccache
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev
     libjpeg62-turbo-dev libsdl2-mixer-dev libx11-dev
 )
