@@ -16,6 +16,7 @@
 #include "platform/QtEventLoop.h"
 #include "platform/SdlSound.h"
 #include "platform/SystemClock.h"
+#include "platform/TcpLinkProbe.h"
 #include "platform/X11Windows.h"
 #include "platform/XdgRegistry.h"
 
@@ -58,7 +59,8 @@ struct LinuxPlatform::Backends {
           dialUp(lines, networkManager),
           modemCheck(lines, lines.paths().lockDir),
           tray(loop, trayComplaint(options.headless)),
-          sound(options.programFolder) {
+          sound(options.programFolder),
+          linkProbe(loop) {
         loop.setDispatcher(&dispatcher);
         awaitNetworkManager(networkManager);
     }
@@ -80,6 +82,7 @@ struct LinuxPlatform::Backends {
     PosixShell shell;
     X11Windows windows;
     QtHelp help;
+    TcpLinkProbe linkProbe;
 };
 
 LinuxPlatform::LinuxPlatform(const Options& options)
@@ -99,6 +102,7 @@ LinuxPlatform::LinuxPlatform(const Options& options)
     m_platform.shell = &b.shell;
     m_platform.windows = &b.windows;
     m_platform.help = &b.help;
+    m_platform.linkProbe = &b.linkProbe;
     m_platform.programFolder = options.programFolder;
     m_platform.settingsFolder = options.dataFolders.settings;
     m_platform.logFolder = options.dataFolders.log;

@@ -25,6 +25,7 @@ void CombinedDialUpService::connectNotify(const QMetaMethod& signal) {
     forward(&DialUpService::callsChanged);
     forward(&DialUpService::callEnded);
     forward(&DialUpService::entriesChanged);
+    forward(&DialUpService::sourcesChanged);
 }
 
 DialUpError CombinedDialUpService::entries(const QString& phoneBook, QList<EntryInfo>* out) {
@@ -40,6 +41,7 @@ DialUpError CombinedDialUpService::entries(const QString& phoneBook, QList<Entry
     for (const EntryInfo& entry : others) {
         const QString folded = entry.name.toCaseFolded();
         if (!names.contains(folded)) {
+            secondsNames_.insert(folded);
             out->append(entry);
             continue;
         }
@@ -67,6 +69,11 @@ DialUpError CombinedDialUpService::dial(const DialRequest& request, CallId* id) 
          result == dialup_error::CannotLoadPhoneBook) &&
         secondHasEntry(request.phoneBook, request.entry))
         return noted(second_, second_.dial(request, id));
+    // An entry last listed by the other source that is gone now (its source
+    // with it) is missing in that source's words.
+    if (result == dialup_error::CannotFindEntry &&
+        secondsNames_.contains(request.entry.toCaseFolded()))
+        return noted(second_, result);
     return noted(phoneBook_, result);
 }
 
@@ -117,6 +124,14 @@ QString CombinedDialUpService::errorText(DialUpError code) const {
     }
     const QString text = phoneBook_.errorText(code);
     return text.isEmpty() ? second_.errorText(code) : text;
+}
+
+void CombinedDialUpService::forget(CallId id) {
+    ownerOf(id).forget(id);
+}
+
+bool CombinedDialUpService::sourcesReady() const {
+    return phoneBook_.sourcesReady() && second_.sourcesReady();
 }
 
 QString CombinedDialUpService::failureDetail(CallId id) {

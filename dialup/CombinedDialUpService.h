@@ -26,12 +26,16 @@ public:
                           QObject* parent = nullptr);
 
     DialUpError entries(const QString& phoneBook, QList<EntryInfo>* out) override;
+    // The call as an object, beside the number alone.
+    using DialUpService::dial;
     DialUpError dial(const DialRequest& request, CallId* id) override;
     DialUpError hangUp(CallId id) override;
     DialUpError calls(QList<CallInfo>* out) override;
     DialUpError callStatus(CallId id, CallInfo* out) override;
     QString errorText(DialUpError code) const override;
     QString failureDetail(CallId id) override;
+    void forget(CallId id) override;
+    bool sourcesReady() const override;
 
 signals:
     // The second source has an entry that the phone book's entry of the same
@@ -53,6 +57,7 @@ private:
     DialUpService& phoneBook_;
     DialUpService& second_;
     QSet<QString> hiddenNamesTold_;  // case-folded
+    QSet<QString> secondsNames_;     // case-folded: every entry the second source listed
     QSet<int> forwarded_;            // the signals' method indices
     // The last error reported, and by which source.
     const DialUpService* lastErrorSource_ = nullptr;

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <memory>
 
 namespace obu {
 
@@ -47,6 +48,9 @@ inline constexpr DialUpError PppLoopback = 737;
 // The line was ended by a limit that the entry's own options set (idle time,
 // connect time, traffic): the user asked for it, so it is no dropped line.
 inline constexpr DialUpError LimitReached = 926;
+// The source of a call went away (NetworkManager left the bus or restarts):
+// nothing is known of the line until it returns. No dropped line either.
+inline constexpr DialUpError ServiceGone = 1000;
 }  // namespace dialup_error
 
 // The stages of a call, with the numbers the status texts are keyed by.
@@ -110,6 +114,8 @@ struct EntryInfo {
     QString source;
 };
 
+class Call;
+
 // The dial-up service: lists entries and calls, dials, hangs up, and says so
 // by signals when a call changes. Every signal is delivered through the
 // caller's event loop, never from inside one of these calls.
@@ -118,6 +124,17 @@ class DialUpService : public QObject {
 public:
     using QObject::QObject;
     ~DialUpService() override = default;
+
+    // Dials an entry and gives the caller the call as an object that follows
+    // its own stages and end. A refusal at once gives a call that has ended
+    // (Failed, with the refusal's code).
+    std::unique_ptr<Call> dial(const DialRequest& request);
+    // The object of a call that is up already (found in calls()), to follow
+    // until it ends.
+    std::unique_ptr<Call> follow(const CallInfo& call);
+    // The first call listed of an entry (names compare without case) that is
+    // up; false when there is none, or when the list cannot be read whole.
+    bool findUp(const QString& entry, CallInfo* out);
 
     // The entries of a phone book (empty path: the default one), in its order.
     virtual DialUpError entries(const QString& phoneBook, QList<EntryInfo>* out) = 0;
@@ -137,6 +154,12 @@ public:
     // What the device said about a call's failure (pppd's own line, the
     // process holding the modem); empty when it said nothing.
     virtual QString failureDetail(CallId) { return {}; }
+    // Forgets what is kept of a call that has ended (its failure, its
+    // record). A call of that id that is live is never touched.
+    virtual void forget(CallId) {}
+    // Whether every source of the service is there and has said what it
+    // has: a line of a source that is not there yet cannot be looked for.
+    virtual bool sourcesReady() const { return true; }
 
 signals:
     // A call that this process dialled reached a stage, or failed at it
@@ -150,6 +173,8 @@ signals:
     void callEnded(obu::CallId id, obu::DialUpError error);
     // The entries that can be dialled changed.
     void entriesChanged();
+    // A source came or went (sourcesReady() changed).
+    void sourcesChanged();
 };
 
 }  // namespace obu

@@ -13,6 +13,12 @@ void Countdown::start() {
     m_ticker.setEnabled(true);
 }
 
+void Countdown::startFrom(int seconds) {
+    m_ticker.setEnabled(false);
+    show(seconds);
+    m_ticker.setEnabled(true);
+}
+
 void Countdown::stop() {
     m_ticker.setEnabled(false);
     show(m_fullSeconds);

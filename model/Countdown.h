@@ -17,6 +17,9 @@ public:
 
     // Starts from the full count; a count already running goes on untouched.
     void start();
+    // Starts (or starts again) from this many seconds; stop() sets the count
+    // back to full.
+    void startFrom(int seconds);
     // Stops the count and sets it back to full.
     void stop();
     bool running() const { return m_ticker.enabled(); }

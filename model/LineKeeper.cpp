@@ -1,9 +1,9 @@
-// The connect command, the program's own call's events, a busy line and the
-// end of the reconnect count.
+// The connect command, the kept call's way up, and a dial that fails.
 #include "model/LineKeeper.h"
 
 #include "dialup/ModemCheck.h"
 #include "model/EventLog.h"
+#include "model/LinkCheck.h"
 #include "model/UserOptions.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
@@ -12,17 +12,11 @@
 
 namespace obu {
 namespace {
-// A hang-up without a call yields 0, so two rounds always end it; the bound
-// only guards against a service that keeps failing.
-constexpr int kMaxHangUps = 4;
+// The most names the entry list offers.
+constexpr int kMaxEntries = 20;
+// How long a busy line rests before it is dialled again.
+constexpr int kBusyRedialPauseMs = 500;
 }  // namespace
-
-QString LineKeeper::callEndLine(const QString& what, std::int32_t error, const QString& errorText,
-                                const QString& detail) {
-    QString line = QStringLiteral("%1 (error %2): %3").arg(what).arg(error).arg(errorText);
-    if (!detail.isEmpty()) line += QStringLiteral(" - ") + detail;
-    return line;
-}
 
 LineKeeper::LineKeeper(Platform& platform, Settings& settings, EventLog& log,
                        const UserOptions& options)
@@ -31,44 +25,56 @@ LineKeeper::LineKeeper(Platform& platform, Settings& settings, EventLog& log,
       m_settings(settings),
       m_log(log),
       m_options(options),
-      m_call(*platform.dialUp),
-      m_lineMonitor(*platform.loop, 500),
-      m_dropWatch(*platform.loop, EventLoop::kMinimumTimerMs),
+      m_firstLook(*platform.loop, EventLoop::kMinimumTimerMs),
+      m_busyRedial(*platform.loop, kBusyRedialPauseMs),
       m_disconnectTimer(*platform.loop, 1000),
       m_reconnectCount(*platform.loop, 10),
-      m_disconnectWarning(*platform.loop, 30) {
-    connect(&m_call, &DialUpCall::stageReached, this, &LineKeeper::onDialStage);
-    connect(&m_call, &DialUpCall::connected, this, &LineKeeper::onConnected);
-    connect(&m_call, &DialUpCall::disconnected, this, &LineKeeper::onDisconnected);
-    connect(&m_call, &DialUpCall::failed, this, &LineKeeper::onDialFailed);
-    connect(&m_service, &DialUpService::callsChanged, this, [this] {
-        if (m_dropWatch.enabled()) checkForDrop();
+      m_disconnectWarning(*platform.loop, 30),
+      m_linkCheck(std::make_unique<LinkCheck>(platform, settings)) {
+    m_firstLook.setOnTimer([this] {
+        m_firstLook.setEnabled(false);
+        showKeptLine();
     });
-    m_lineMonitor.setOnTimer([this] { checkForBusyLine(); });
-    m_dropWatch.setOnTimer([this] { onDropWatchTick(); });
+    m_busyRedial.setOnTimer([this] {
+        m_busyRedial.setEnabled(false);
+        dialKeptEntry(m_reconnecting);
+        emit connectCommandEnabled(true);
+    });
     m_disconnectTimer.setOnTimer([this] { warnOfDisconnect(); });
-    connect(&m_reconnectCount, &Countdown::expired, this, [this] {
-        emit reconnectOfferClosed();
-        reconnectNow();
-    });
+    connect(&m_reconnectCount, &Countdown::expired, this, &LineKeeper::onCountEnded);
     connect(&m_disconnectWarning, &Countdown::expired, this, [this] {
         emit disconnectWarningClosed();
         hangUpByDisconnectTimer();
     });
+    connect(&m_service, &DialUpService::sourcesChanged, this, &LineKeeper::onSourcesChanged);
+    connect(m_linkCheck.get(), &LinkCheck::dead, this, &LineKeeper::onLinkDead);
 }
 
 LineKeeper::~LineKeeper() = default;
 
+void LineKeeper::setState(State state) {
+    if (state == m_state) return;
+    m_state = state;
+    if (state != State::Up) m_linkCheck->stop();
+    emit stateChanged(state);
+}
+
 void LineKeeper::chooseEntry(const QString& entry, const QString& userName,
                              const QString& password) {
-    m_call.setEntryName(entry);
-    m_call.setUserName(userName);
-    m_call.setPassword(password);
+    m_entry = entry;
+    m_userName = userName;
+    m_password = password;
 }
 
 QStringList LineKeeper::readEntryList() {
-    m_call.refreshEntryList();
-    return m_call.entryList();
+    QList<EntryInfo> entries;
+    QStringList names;
+    if (m_service.entries(QString(), &entries) != dialup_error::None) return names;
+    for (const EntryInfo& entry : entries) {
+        if (names.size() == kMaxEntries) break;
+        if (!entry.name.isEmpty()) names.append(entry.name);
+    }
+    return names;
 }
 
 void LineKeeper::writeLogLine(const QString& message) {
@@ -85,36 +91,49 @@ void LineKeeper::showConnectCommand(bool lineFree) {
 }
 
 void LineKeeper::showLineState() {
-    showConnectCommand(m_readyToConnect);
+    showConnectCommand(m_lineFree);
 }
 
 void LineKeeper::showLineFree() {
     showConnectCommand(true);
 }
 
-bool LineKeeper::modemInUse() const {
-    ModemCheck* check = m_platform.modemCheck;
-    return check && check->modemInUse(m_call.entryName(), m_call.phoneBookPath());
+// The kept line is gone: the command shows Connect again, and the status line
+// says so once.
+void LineKeeper::showLineGone() {
+    if (m_lineFree) return;
+    m_lineFree = true;
+    emit statusChanged(QStringLiteral("No connection was detected."));
+    emit connectFaceChanged(true);
 }
 
-bool LineKeeper::mayDialAtAlarm() const {
-    return !modemInUse() && !m_sessionActive;
+bool LineKeeper::modemInUse() const {
+    ModemCheck* check = m_platform.modemCheck;
+    return check && check->modemInUse(m_entry, QString());
+}
+
+QString LineKeeper::whyAlarmCannotDial() const {
+    if (m_state != State::Idle)
+        return QStringLiteral("a connection to ") + m_entry + QStringLiteral(" is being kept");
+    if (modemInUse()) return QStringLiteral("the modem is in use by another application");
+    return {};
 }
 
 void LineKeeper::toggleConnection() {
-    if (m_readyToConnect)
-        dial();
+    if (m_lineFree)
+        dialByUser();
     else
         hangUpByUser();
 }
 
 void LineKeeper::connectOnStart() {
-    // A line already up (found at start) is kept and watched: the command
+    // A line already up (found at start) is kept and followed: the command
     // would hang it up.
-    if (m_options.isOn(UserOptions::Option::ConnectOnStart) && m_readyToConnect) toggleConnection();
+    if (m_options.isOn(UserOptions::Option::ConnectOnStart) && m_state == State::Idle && m_lineFree)
+        toggleConnection();
 }
 
-void LineKeeper::dial() {
+void LineKeeper::dialByUser() {
     Dialogs& dialogs = *m_platform.dialogs;
     if (modemInUse()) {
         // Dialing could only fail; the extras may still be wanted.
@@ -128,7 +147,7 @@ void LineKeeper::dial() {
             emit extrasWanted();
         return;
     }
-    if (m_call.entryName().isEmpty()) {
+    if (m_entry.isEmpty()) {
         if (dialogs.messageBox(
                 QStringLiteral("Please choose a Connection before attempting to connect."),
                 QStringLiteral("No Connection Set"), MsgIcon::Error,
@@ -136,81 +155,53 @@ void LineKeeper::dial() {
             emit entryWanted();
         return;
     }
-    m_sessionActive = true;
-    m_hungUpBySelf = false;
-    const std::int32_t refused = dialOwnCall();
+    // One dial of the kept line at a time: a count or a wait to retry ends here.
+    stopReconnectCount();
+    m_retryWaitSeconds = 10;
+    dialKeptEntry(false);
     writeLogLine(QStringLiteral("Connect requested by user"));
-    // Busy lines and a missing dial tone are the line monitor's; any other
-    // refusal would otherwise leave the session waiting for a call that
-    // never comes.
-    if (refused != 0 && refused != dialup_error::LineBusy && refused != dialup_error::NoDialTone)
-        reportDialFailure(refused, serviceErrorText(refused));
+    if (m_call && m_call->hasEnded()) onDialFailed(m_call->endError());
 }
 
 void LineKeeper::hangUpByUser() {
-    m_hungUpBySelf = true;
-    // Straight to the service: the call raises no disconnect event for this.
-    m_service.hangUp(m_detectedCall);
-    // A dial still in progress is not yet the detected connection: it is ended
-    // too, silently, so that none of its later stages arrive.
-    m_call.hangUpSilently();
-    m_lineMonitor.setEnabled(false);
-    m_dropWatch.setEnabled(false);
+    if (m_call) m_call->hangUp();
+    m_call.reset();
+    m_busyRedial.setEnabled(false);
+    m_firstLook.setEnabled(false);
+    stopReconnectCount();
     stopDisconnectTimer();
-    detectConnection();
-    // The user ended the session: with no disconnect event to say so, it
-    // would stay on and every later alarm would take the line for busy.
-    m_sessionActive = false;
+    setState(State::Idle);
+    showLineGone();
     writeLogLine(QStringLiteral("Disconnect requested by user"));
 }
 
-std::int32_t LineKeeper::dialOwnCall() {
-    // Until the connect event a missing connection is this dial's own
-    // business: the drop watch comes back when the line is up.
-    m_dropWatch.setEnabled(false);
-    // Busy lines and a missing dial tone are looked for while the call dials;
-    // a line that is up has nothing more to wake the monitor for.
-    m_lineMonitor.setEnabled(true);
-    return m_call.dial();
+void LineKeeper::dialKeptEntry(bool reconnecting) {
+    if (m_call) m_call->hangUp();
+    m_reconnecting = reconnecting;
+    setState(State::Dialling);
+    DialRequest request;
+    request.entry = m_entry;
+    request.userName = m_userName;
+    request.password = m_password;
+    followCall(m_service.dial(request));
+    // The copy of the password does not stay in memory longer than the dial needs it.
+    request.password.fill(QLatin1Char('\0'));
 }
 
-QString LineKeeper::serviceErrorText(std::int32_t error) const {
-    return m_service.errorText(static_cast<DialUpError>(error));
+void LineKeeper::followCall(std::unique_ptr<Call> call) {
+    m_call = std::move(call);
+    connect(m_call.get(), &Call::stageReached, this, &LineKeeper::onStage);
+    connect(m_call.get(), &Call::connected, this, &LineKeeper::onConnected);
+    connect(m_call.get(), &Call::ended, this, &LineKeeper::onCallEnded);
 }
 
-void LineKeeper::onDialFailed(DialUpError error, const QString& errorText) {
-    // While the line monitor runs, busy lines and a missing dial tone are its
-    // own to redial or report.
-    if ((error == dialup_error::LineBusy || error == dialup_error::NoDialTone) &&
-        m_lineMonitor.enabled())
-        return;
-    reportDialFailure(static_cast<std::int32_t>(error), errorText);
-}
-
-// A dial that failed for a reason other than a busy line or a missing dial
-// tone: says why, ends the call and the session.
-void LineKeeper::reportDialFailure(std::int32_t error, const QString& errorText) {
-    const QString detail = m_service.failureDetail(m_call.callId());
-    m_hungUpBySelf = true;
-    m_sessionActive = false;
-    // Nothing of the failed call is left for a later hang-up to find.
-    m_call.hangUpSilently();
-    stopDisconnectTimer();
-    m_readyToConnect = true;
-    showConnectCommand(true);
-    const QString reason = errorText.isEmpty() ? QStringLiteral("Status Unknown") : errorText;
-    emit statusChanged(QStringLiteral("Dial failed: ") + reason);
-    writeLogLines({callEndLine(QStringLiteral("Dial failed"), error, reason, detail),
-                   QStringLiteral("Connection Terminated by OBU")});
-}
-
-void LineKeeper::onDialStage(CallState state) {
+void LineKeeper::onStage(CallState state) {
     switch (state) {
         case CallState::OpenPort:
             emit statusChanged(QStringLiteral("connecting"));
             break;
         case CallState::PortOpened:
-            m_readyToConnect = false;
+            m_lineFree = false;
             showConnectCommand(false);
             break;
         case CallState::Authenticate:
@@ -227,100 +218,128 @@ void LineKeeper::onDialStage(CallState state) {
 }
 
 void LineKeeper::onConnected() {
-    m_sessionActive = true;
-    m_hungUpBySelf = false;
-    emit statusChanged(QStringLiteral("Connected to ") + m_call.entryName());
+    m_reconnecting = false;
+    m_lineFree = false;
+    m_upSinceMs = m_platform.clock->now().toMSecsSinceEpoch();
+    setState(State::Up);
+    emit statusChanged(QStringLiteral("Connected to ") + m_entry);
     emit connected();
-    writeLogLine(QStringLiteral("Connection established to ") + m_call.entryName());
-    m_lineMonitor.setEnabled(false);
+    writeLogLine(QStringLiteral("Connection established to ") + m_entry);
     startDisconnectTimer();
-    startDropWatch();
+    m_firstLook.setEnabled(true);
+    m_linkCheck->start();
 }
 
-void LineKeeper::onDisconnected() {
-    m_sessionActive = false;
-    emit statusChanged(QStringLiteral("Disconnected from ") + m_call.entryName());
-    m_readyToConnect = true;
-    stopDisconnectTimer();
+void LineKeeper::onCallEnded(CallEnd how, DialUpError error) {
+    switch (how) {
+        case CallEnd::Dropped:
+            onDropped();
+            return;
+        case CallEnd::LimitReached:
+            onLimitReached();
+            return;
+        case CallEnd::ServiceGone:
+            onSourceGone();
+            return;
+        case CallEnd::Failed:
+            onDialFailed(error);
+            return;
+        case CallEnd::None:
+        case CallEnd::HungUpHere:
+            return;
+    }
 }
 
-void LineKeeper::hangUpLeftovers() {
-    for (int i = 0; m_call.lastError() != 0 && i < kMaxHangUps; ++i) m_call.hangUp();
-}
-
-// The line monitor: a busy line is redialled or reported, a missing dial tone reported.
-void LineKeeper::checkForBusyLine() {
-    const DialUpError result = m_call.lastError();
-    if (result == dialup_error::LineBusy && m_options.isOn(UserOptions::Option::RedialIfBusy)) {
+void LineKeeper::onDialFailed(DialUpError error) {
+    if (error == dialup_error::LineBusy && m_options.isOn(UserOptions::Option::RedialIfBusy)) {
         redialBusyLine();
-        return;
+    } else if (error == dialup_error::LineBusy) {
+        reportBusyLine();
+    } else if (error == dialup_error::NoDialTone) {
+        reportNoDialTone();
+    } else if (!(m_reconnecting && retryAfterFailure(error))) {
+        reportDialFailure(error);
     }
-    if (result == dialup_error::LineBusy) {
-        m_hungUpBySelf = true;
-        m_sessionActive = false;
-        m_service.hangUp(m_detectedCall);
-        hangUpLeftovers();
-        m_platform.dialogs->messageBox(
-            QStringLiteral(
-                "The line that OBU was attempting to dial was busy. If you would like OBU to "
-                "automatically redial the line until it creates a connection, choose \"Redial if "
-                "Line is Busy\" in the Options menu."),
-            QStringLiteral("Line Busy"), MsgIcon::None, MsgButtons::Ok);
-        showConnectCommand(true);
-        writeLogLines(
-            {QStringLiteral("Line was busy"), QStringLiteral("Connection Terminated by OBU")});
-        return;
-    }
-    if (result == dialup_error::NoDialTone) {
-        m_hungUpBySelf = true;
-        m_dropWatch.setEnabled(false);
-        hangUpLeftovers();
-        m_platform.dialogs->messageBox(
-            QStringLiteral("OBU could not detect a dail tone while attempting to dial."),
-            QStringLiteral("No Dial Tone"), MsgIcon::None, MsgButtons::Ok);
-        showConnectCommand(true);
-        writeLogLines(
-            {QStringLiteral("No dial tone found"), QStringLiteral("Connection Terminated by OBU")});
-        startDropWatch();
-    }
+}
+
+// The session ends with the kept call: nothing is left of it to hang up.
+void LineKeeper::endSession() {
+    m_call.reset();
+    m_reconnecting = false;
+    m_busyRedial.setEnabled(false);
+    stopDisconnectTimer();
+    setState(State::Idle);
+}
+
+void LineKeeper::reportBusyLine() {
+    endSession();
+    m_platform.dialogs->messageBox(
+        QStringLiteral(
+            "The line that OBU was attempting to dial was busy. If you would like OBU to "
+            "automatically redial the line until it creates a connection, choose \"Redial if "
+            "Line is Busy\" in the Options menu."),
+        QStringLiteral("Line Busy"), MsgIcon::None, MsgButtons::Ok);
+    m_lineFree = true;
+    showConnectCommand(true);
+    writeLogLines(
+        {QStringLiteral("Line was busy"), QStringLiteral("Connection Terminated by OBU")});
+}
+
+void LineKeeper::reportNoDialTone() {
+    // A dial without a dial tone ends the session as any other failed dial:
+    // a later alarm would otherwise take the line for busy.
+    endSession();
+    m_platform.dialogs->messageBox(
+        QStringLiteral("OBU could not detect a dail tone while attempting to dial."),
+        QStringLiteral("No Dial Tone"), MsgIcon::None, MsgButtons::Ok);
+    m_lineFree = true;
+    showConnectCommand(true);
+    emit statusChanged(QString());
+    writeLogLines(
+        {QStringLiteral("No dial tone found"), QStringLiteral("Connection Terminated by OBU")});
 }
 
 void LineKeeper::redialBusyLine() {
     emit connectCommandEnabled(false);
-    m_hungUpBySelf = true;
-    m_sessionActive = false;
-    m_call.hangUp();
-    m_call.dial();
-    hangUpLeftovers();
-    m_platform.clock->sleep(500);
-    m_call.dial();
-    m_sessionActive = true;
-    m_hungUpBySelf = false;
-    emit connectCommandEnabled(true);
+    m_call.reset();
     writeLogLine(QStringLiteral("Line was busy - attempting to reconnect"));
+    // The modem rests a moment before it dials again; the program's loop goes
+    // on meanwhile.
+    m_busyRedial.setEnabled(true);
 }
 
-// The reconnect count ran out: the same entry is dialled again.
-void LineKeeper::reconnectNow() {
-    const std::int32_t refused = dialOwnCall();
-    writeLogLines({QStringLiteral("Connection Terminated by unknown source"),
-                   QStringLiteral("Attempting to Reconnect.")});
-    if (refused != 0) reportDialFailure(refused, serviceErrorText(refused));
+QString LineKeeper::errorTextOf(DialUpError error) const {
+    const QString text = m_service.errorText(error);
+    return text.isEmpty() ? QStringLiteral("Status Unknown") : text;
 }
 
-void LineKeeper::cancelReconnect() {
-    m_reconnectCount.stop();
-    emit reconnectOfferClosed();
-    m_sessionActive = false;
+QString LineKeeper::callEndLine(const QString& what, DialUpError error) const {
+    QString line = QStringLiteral("%1 (error %2): %3").arg(what).arg(error).arg(errorTextOf(error));
+    const QString detail = m_call ? m_call->endDetail() : QString();
+    if (!detail.isEmpty()) line += QStringLiteral(" - ") + detail;
+    return line;
+}
+
+// A dial that failed for a reason other than a busy line or a missing dial
+// tone: says why, and the session ends.
+void LineKeeper::reportDialFailure(DialUpError error) {
+    QStringList lines{callEndLine(QStringLiteral("Dial failed"), error)};
+    // Only an end that this program caused is its own termination; a dial
+    // ended from outside says so by its code alone.
+    if (error != dialup_error::Disconnection && error != dialup_error::RemoteDisconnection)
+        lines << QStringLiteral("Connection Terminated by OBU");
+    endSession();
+    m_lineFree = true;
     showConnectCommand(true);
-    m_readyToConnect = true;
-    writeLogLines({QStringLiteral("Connection Terminated by unknown source"),
-                   QStringLiteral("Reconnect canceled by user")});
+    emit statusChanged(QStringLiteral("Dial failed: ") + errorTextOf(error));
+    writeLogLines(lines);
 }
 
 void LineKeeper::stopWatching() {
-    m_dropWatch.setEnabled(false);
-    m_lineMonitor.setEnabled(false);
+    m_firstLook.setEnabled(false);
+    m_busyRedial.setEnabled(false);
+    m_linkCheck->stop();
+    if (m_call) disconnect(m_call.get(), nullptr, this, nullptr);
 }
 
 }  // namespace obu

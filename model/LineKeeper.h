@@ -2,8 +2,9 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <memory>
 
-#include "dialup/DialUpCall.h"
+#include "dialup/Call.h"
 #include "dialup/DialUpService.h"
 #include "model/Countdown.h"
 #include "platform/WindowTimer.h"
@@ -12,6 +13,7 @@ namespace obu {
 
 struct Platform;
 class EventLog;
+class LinkCheck;
 class UserOptions;
 class Settings;
 
@@ -20,71 +22,94 @@ constexpr int kMaxDisconnectMinutes = 1000;
 // The minutes the disconnect timer uses for a stored value.
 int disconnectTimerMinutes(int stored);
 
-// Looks after the one dial-up connection: dials the chosen entry and hangs
-// up, redials a busy line when the option says so, notices a connection that
-// something else ended and offers to dial it again after a ten-second count,
-// warns thirty seconds before the disconnect timer hangs up, and finds a
-// connection that is up already. It writes the log and asks its questions
-// through the platform's message boxes; what the windows show it announces
-// by its signals.
+// Looks after one line: the chosen entry and the call it dialled or adopted
+// for it (the kept call). It dials and hangs up that call, redials a busy
+// line when the option says so, notices when something else ends it and
+// dials again after a ten-second count (and keeps trying, with growing
+// waits, while the option says so), warns thirty seconds before the
+// disconnect timer hangs up, and finds a line of the chosen entry that is up
+// already. Other calls of the machine (other entries, other programs'
+// modems, other NetworkManager profiles) are never acted on. It writes the
+// log and asks its questions through the platform's message boxes; what the
+// windows show it announces by its signals.
 class LineKeeper : public QObject {
     Q_OBJECT
 public:
+    enum class State {
+        Idle,              // no session: nothing is kept
+        Dialling,          // the kept entry is being dialled (or a busy line redialled)
+        Up,                // the kept call is up and followed
+        CountingDown,      // it was dropped: the reconnect count runs
+        WaitingToRetry,    // a reconnect dial failed: the next one waits
+        WaitingForSource,  // its source went away (NetworkManager restarting)
+    };
+    Q_ENUM(State)
+
     LineKeeper(Platform& platform, Settings& settings, EventLog& log, const UserOptions& options);
     // A connection that is up stays up.
     ~LineKeeper() override;
 
+    State state() const { return m_state; }
     // Whether the connect command dials (the line is free) or hangs up.
-    bool readyToConnect() const { return m_readyToConnect; }
+    bool readyToConnect() const { return m_lineFree; }
     // From the user's connect (or the alarm's) until the user, the program or
     // a failed dial ends it; an alarm does not dial while it lasts.
-    bool sessionActive() const { return m_sessionActive; }
-    // The connection found by the last look at the service; 0 before any.
-    CallId detectedCall() const { return m_detectedCall; }
-    // The program's own call: the entry it dials and the call it holds.
-    const DialUpCall& call() const { return m_call; }
-    // While a dial of the program's own is on its way, a busy line or a
-    // missing dial tone is looked for twice a second.
-    bool monitoringDial() const { return m_lineMonitor.enabled(); }
-    // While the program looks after a connection that is up.
-    bool watchingForDrop() const { return m_dropWatch.enabled(); }
+    bool sessionActive() const { return m_state != State::Idle; }
+    // The kept call; null when there is none.
+    const Call* keptCall() const { return m_call.get(); }
+    // While the kept call is up and followed.
+    bool watchingForDrop() const { return m_state == State::Up; }
+    // The entry to dial, with its user name and password.
+    const QString& entryName() const { return m_entry; }
+    const QString& userName() const { return m_userName; }
+    const QString& password() const { return m_password; }
     // Milliseconds from the connection to the disconnect warning while the
     // disconnect timer runs; 0 while it does not.
     int disconnectWarningAfterMs() const;
-    // The two counts that the countdown windows show.
+    // The two counts that the countdown windows show: the reconnect count
+    // also shows the wait before the next try.
     const Countdown& reconnectCountdown() const { return m_reconnectCount; }
     const Countdown& disconnectCountdown() const { return m_disconnectWarning; }
 
-    // The entry to dial with its user name and password.
     void chooseEntry(const QString& entry, const QString& userName, const QString& password);
-    // The phone book's first names, read again.
+    // The first names of the entries, read again (at most 20, none empty).
     QStringList readEntryList();
 
     // The connect command: dials when the line is free, hangs up otherwise.
     void toggleConnection();
-    // At start: a connection that is up already becomes the session.
+    // At start: a line of the chosen entry that is up already becomes the
+    // session (once the dial-up sources have said what they have).
     void adoptConnectionAtStart();
     // When the splash window gives way: dials if the option says so and no
     // line was found up.
     void connectOnStart();
-    // Whether the alarm may dial now: the modem free and no session going on.
-    bool mayDialAtAlarm() const;
+    // Why the alarm may not dial now (the modem held by another program, a
+    // session going on); empty when it may.
+    QString whyAlarmCannotDial() const;
+    bool mayDialAtAlarm() const { return whyAlarmCannotDial().isEmpty(); }
     // Announces the connect command's face and the tray item's caption for
     // the line as it is, and as free whatever it is (the tray menu's
     // Disconnect leaves them so).
     void showLineState();
     void showLineFree();
-    // The user cancelled the reconnect count: the session ends.
+    // The user cancelled the reconnect count (or the wait to retry): the
+    // session ends.
     void cancelReconnect();
     // The user cancelled the disconnect warning: the line stays up.
     void cancelDisconnectWarning();
     // The disconnect timer and a warning already counting end.
     void stopDisconnectTimer();
-    // The program ends: nothing more is watched. The disconnect timer is
+    // The machine woke from sleep: the kept line is looked at at once.
+    void lookAtLineNow();
+    // The program ends: nothing more is followed. The disconnect timer is
     // left alone, as ending the program never hangs up.
     void stopWatching();
 
+    // Longest wait between two tries to reconnect.
+    static constexpr int kMaxRetryWaitSeconds = 600;
+
 signals:
+    void stateChanged(obu::LineKeeper::State state);
     // The status line's text.
     void statusChanged(const QString& text);
     // The connect command's face on the main window: Connect while the line is free.
@@ -93,8 +118,8 @@ signals:
     void connectItemChanged(bool lineFree);
     // The connect command can be used (not while a busy line is redialled).
     void connectCommandEnabled(bool enabled);
-    // Something else ended the connection: the reconnect count starts, and
-    // its window comes forward with the main window.
+    // Something else ended the connection (or a reconnect failed): the count
+    // starts, and its window comes forward with the main window.
     void reconnectOffered();
     // The reconnect count ran out or was cancelled.
     void reconnectOfferClosed();
@@ -110,38 +135,47 @@ signals:
     void connected();
 
 private:
-    // Connect command and dial events (LineKeeper.cpp).
-    void dial();
+    // The commands and the kept call's way up (LineKeeper.cpp).
+    void setState(State state);
+    void dialByUser();
     void hangUpByUser();
     bool modemInUse() const;
-    std::int32_t dialOwnCall();
-    QString serviceErrorText(std::int32_t error) const;
+    // Dials the chosen entry as the kept call; reconnecting: a dial after a drop.
+    void dialKeptEntry(bool reconnecting);
+    void followCall(std::unique_ptr<Call> call);
+    void onStage(CallState state);
+    void onConnected();
+    void onCallEnded(CallEnd how, DialUpError error);
+    void onDialFailed(DialUpError error);
+    void reportBusyLine();
+    void reportNoDialTone();
+    void redialBusyLine();
+    void reportDialFailure(DialUpError error);
+    void endSession();
+    void showConnectCommand(bool lineFree);
+    void showLineGone();
+    QString errorTextOf(DialUpError error) const;
     // The one wording of a log line for a call that ended with an error:
     // "<what> (error N): <text>", then " - <device's detail>" where there is one.
-    static QString callEndLine(const QString& what, std::int32_t error, const QString& errorText,
-                               const QString& detail);
-    void reportDialFailure(std::int32_t error, const QString& errorText);
-    void onDialStage(CallState state);
-    void onConnected();
-    void onDisconnected();
-    void onDialFailed(DialUpError error, const QString& errorText);
-    void checkForBusyLine();
-    void redialBusyLine();
-    void hangUpLeftovers();
-    void reconnectNow();
-    void showConnectCommand(bool lineFree);
+    QString callEndLine(const QString& what, DialUpError error) const;
     void writeLogLine(const QString& message);
     void writeLogLines(const QStringList& messages);
 
-    // Detection, the drop watch and the disconnect timer (LineKeeperWatch.cpp).
-    bool detectConnection();
-    void startDropWatch();
-    void onDropWatchTick();
-    void checkForDrop();
-    bool endedByItsOwnLimit();
+    // The kept line's end, its return, and the disconnect timer (LineKeeperWatch.cpp).
+    bool adoptLineUp(bool atStart);
+    void showKeptLine();
+    void onDropped();
+    void onLimitReached();
+    void onSourceGone();
+    void onSourcesChanged();
+    void onCountEnded();
+    void reconnectNow();
+    bool retryAfterFailure(DialUpError error);
+    void stopReconnectCount();
     void startDisconnectTimer();
     void warnOfDisconnect();
     void hangUpByDisconnectTimer();
+    void onLinkDead(const QString& why);
 
     Platform& m_platform;
     DialUpService& m_service;
@@ -149,19 +183,29 @@ private:
     EventLog& m_log;
     const UserOptions& m_options;
 
-    DialUpCall m_call;
-    bool m_sessionActive = false;
-    // The program ended the line itself, so its end is no drop.
-    bool m_hungUpBySelf = false;
-    bool m_readyToConnect = true;
-    CallId m_detectedCall = 0;
+    QString m_entry;
+    QString m_userName;
+    QString m_password;
+    State m_state = State::Idle;
+    std::unique_ptr<Call> m_call;
+    // The connect command shows Connect.
+    bool m_lineFree = true;
+    // The dial under way is a reconnect after a drop (its failure may be tried again).
+    bool m_reconnecting = false;
+    // A line of the chosen entry is looked for as soon as the sources are ready.
+    bool m_adoptWhenReady = false;
+    // The wait before the next try to reconnect, and when the line last came up.
+    int m_retryWaitSeconds = 10;
+    qint64 m_upSinceMs = 0;
 
-    WindowTimer m_lineMonitor;
-    // The drop watch's first look soon after it starts, then its safety looks.
-    WindowTimer m_dropWatch;
+    // The kept line's status shown once soon after it is up.
+    WindowTimer m_firstLook;
+    // The pause before a busy line is dialled again.
+    WindowTimer m_busyRedial;
     WindowTimer m_disconnectTimer;
     Countdown m_reconnectCount;
     Countdown m_disconnectWarning;
+    std::unique_ptr<LinkCheck> m_linkCheck;
 };
 
 }  // namespace obu

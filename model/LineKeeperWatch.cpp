@@ -1,95 +1,194 @@
-// Finding an established connection, the drop watch, and the disconnect timer.
+// The kept line's end (a drop, the entry's own limit, its source going
+// away), finding it up again, the reconnect and its retries, and the
+// disconnect timer.
 #include <algorithm>
 
 #include "model/EventLog.h"
 #include "model/LineKeeper.h"
+#include "model/LinkCheck.h"
 #include "model/Settings.h"
 #include "model/StateText.h"
-#include "platform/EventLoop.h"
+#include "platform/Clock.h"
+#include "platform/Platform.h"
 
 namespace obu {
 namespace {
-// The safety look of the drop watch: changes are announced by the service,
-// this only bounds how long one that was somehow missed goes unnoticed.
-constexpr int kSafetyLookMs = 1000;
+// A connection that lasted this long was a good one: the next failure waits
+// the shortest time again.
+constexpr qint64 kGoodConnectionMs = 60 * 1000;
+constexpr int kFirstRetryWaitSeconds = 10;
+
+// Failures that waiting cannot mend: the login refused, no such entry, no
+// PPP in the kernel, no permission.
+bool worthRetrying(DialUpError error) {
+    switch (error) {
+        case dialup_error::AuthenticationFailure:
+        case dialup_error::CannotFindEntry:
+        case dialup_error::CannotInitialize:
+        case dialup_error::AccessDenied:
+            return false;
+        default:
+            return true;
+    }
+}
 }  // namespace
 
-bool LineKeeper::detectConnection() {
-    bool result = false;
-    QList<CallInfo> calls;
-    if (m_service.calls(&calls) != dialup_error::None) {
-        emit statusChanged(QStringLiteral("Unable to retrieve established connections."));
-    } else if (!calls.isEmpty()) {
-        const CallInfo& first = calls.first();
-        m_detectedCall = first.id;
-        emit statusChanged(first.entry + QStringLiteral(" - ") +
-                           stateText(m_service, first.state, first.error) +
-                           QStringLiteral("   Device: ") + first.deviceName);
-        result = true;
-        startDropWatch();
-    }
-    if (result && m_readyToConnect) {
-        m_readyToConnect = false;
-        emit connectFaceChanged(false);
-    } else if (!result && !m_readyToConnect) {
-        m_readyToConnect = true;
-        emit statusChanged(QStringLiteral("No connection was detected."));
-        emit connectFaceChanged(true);
-    }
-    return result;
-}
-
 void LineKeeper::adoptConnectionAtStart() {
-    if (detectConnection()) {
-        m_sessionActive = true;
-        m_hungUpBySelf = false;
-    }
+    // A source still reading what it has (NetworkManager at start) may list
+    // the line a moment later.
+    if (!adoptLineUp(true) && !m_service.sourcesReady()) m_adoptWhenReady = true;
 }
 
-// The program's own line ended by a limit of the entry's own options (pppd's
-// idle or connect-time limit): logged, and the session ends.
-bool LineKeeper::endedByItsOwnLimit() {
-    const CallId own = m_call.callId();
-    if (own == 0) return false;
-    CallInfo status;
-    if (m_service.callStatus(own, &status) != dialup_error::None ||
-        status.state != CallState::Disconnected || status.error != dialup_error::LimitReached)
-        return false;
-    const QString detail = m_service.failureDetail(own);
-    m_hungUpBySelf = true;
-    m_sessionActive = false;
-    m_call.hangUpSilently();
-    stopDisconnectTimer();
-    m_log.writeLine(callEndLine(QStringLiteral("Connection ended"), dialup_error::LimitReached,
-                                serviceErrorText(dialup_error::LimitReached), detail));
+// A line of the chosen entry that is up, started by somebody else or kept
+// from an earlier run, becomes the kept call. Only the chosen entry's line
+// counts, never another call of the machine.
+bool LineKeeper::adoptLineUp(bool atStart) {
+    CallInfo up;
+    if (!m_service.findUp(m_entry, &up)) return false;
+    m_call.reset();
+    followCall(m_service.follow(up));
+    m_lineFree = false;
+    m_upSinceMs = m_platform.clock->now().toMSecsSinceEpoch();
+    setState(State::Up);
+    if (atStart) emit connectFaceChanged(false);
+    showKeptLine();
+    m_linkCheck->start();
     return true;
 }
 
-// The drop watch looks whenever the dial-up service says that a call
-// changed, once soon after it starts, and once a second besides.
-void LineKeeper::startDropWatch() {
-    if (m_dropWatch.enabled()) return;
-    m_dropWatch.setInterval(EventLoop::kMinimumTimerMs);
-    m_dropWatch.setEnabled(true);
-}
-
-void LineKeeper::onDropWatchTick() {
-    m_dropWatch.setInterval(kSafetyLookMs);
-    checkForDrop();
-}
-
-void LineKeeper::checkForDrop() {
-    const bool detected = detectConnection();
-    if (!detected && !m_hungUpBySelf && m_sessionActive && !m_reconnectCount.running() &&
-        !endedByItsOwnLimit()) {
-        // Something else ended the connection: offer to dial again.
-        stopDisconnectTimer();
-        emit reconnectOffered();
-        m_reconnectCount.start();
-        m_dropWatch.setEnabled(false);
+// The status line describes the kept line as the service lists it.
+void LineKeeper::showKeptLine() {
+    if (!m_call || !m_call->isUp()) return;
+    QList<CallInfo> calls;
+    if (m_service.calls(&calls) != dialup_error::None) {
+        emit statusChanged(QStringLiteral("Unable to retrieve established connections."));
         return;
     }
-    if (!detected) emit statusChanged(QString());
+    for (const CallInfo& call : calls) {
+        if (call.id != m_call->id()) continue;
+        emit statusChanged(call.entry + QStringLiteral(" - ") +
+                           stateText(m_service, call.state, call.error) +
+                           QStringLiteral("   Device: ") + call.deviceName);
+        return;
+    }
+}
+
+void LineKeeper::lookAtLineNow() {
+    // Whatever happened to the line while the machine slept, the service
+    // says so now; a line of the chosen entry up meanwhile is taken over.
+    if (m_state == State::Up && m_call) m_call->checkStillThere();
+    if (m_state == State::Idle && m_adoptWhenReady) onSourcesChanged();
+}
+
+// Something else ended the kept line: offer to dial again.
+void LineKeeper::onDropped() {
+    m_firstLook.setEnabled(false);
+    stopDisconnectTimer();
+    const qint64 now = m_platform.clock->now().toMSecsSinceEpoch();
+    if (now - m_upSinceMs >= kGoodConnectionMs) m_retryWaitSeconds = kFirstRetryWaitSeconds;
+    showLineGone();
+    setState(State::CountingDown);
+    emit reconnectOffered();
+    m_reconnectCount.start();
+}
+
+// The entry's own options (pppd's idle or connect-time limit) ended the line:
+// logged, and the session ends.
+void LineKeeper::onLimitReached() {
+    const QString line =
+        callEndLine(QStringLiteral("Connection ended"), dialup_error::LimitReached);
+    endSession();
+    showLineGone();
+    writeLogLine(line);
+}
+
+// The kept line's source went away (NetworkManager restarting): nothing is
+// known of the line until it is back, so nothing is dialled or hung up.
+void LineKeeper::onSourceGone() {
+    m_firstLook.setEnabled(false);
+    stopReconnectCount();
+    setState(State::WaitingForSource);
+    emit statusChanged(errorTextOf(dialup_error::ServiceGone) +
+                       QStringLiteral(" Waiting for it to come back."));
+    writeLogLine(QStringLiteral("Waiting for the connection's service: ") +
+                 errorTextOf(dialup_error::ServiceGone));
+}
+
+void LineKeeper::onSourcesChanged() {
+    if (!m_service.sourcesReady()) return;
+    if (m_state == State::Idle && m_adoptWhenReady) {
+        m_adoptWhenReady = false;
+        adoptLineUp(true);
+        return;
+    }
+    if (m_state != State::WaitingForSource) return;
+    m_call.reset();
+    // Back with the line still up (re-assumed after a restart): the session
+    // goes on as it was. Back without it: the line was lost meanwhile.
+    if (adoptLineUp(false)) {
+        writeLogLine(QStringLiteral("The connection's service is back; connection to ") + m_entry +
+                     QStringLiteral(" still up"));
+        return;
+    }
+    onDropped();
+}
+
+void LineKeeper::onCountEnded() {
+    emit reconnectOfferClosed();
+    if (m_state == State::CountingDown)
+        writeLogLine(QStringLiteral("Connection Terminated by unknown source"));
+    reconnectNow();
+}
+
+// The count ran out: the same entry is dialled again, unless it is up again
+// already (brought back by NetworkManager, by another program), which is
+// then followed instead.
+void LineKeeper::reconnectNow() {
+    if (adoptLineUp(false)) {
+        writeLogLine(QStringLiteral("Connection to ") + m_entry + QStringLiteral(" is up again"));
+        return;
+    }
+    dialKeptEntry(true);
+    writeLogLine(QStringLiteral("Attempting to Reconnect."));
+    if (m_call && m_call->hasEnded()) onDialFailed(m_call->endError());
+}
+
+// A reconnect dial failed: while the option says so, it is tried again after
+// a wait that doubles each time, up to ten minutes. False when it is not.
+bool LineKeeper::retryAfterFailure(DialUpError error) {
+    if (!m_settings.flag(Setting::KeepTrying) || !worthRetrying(error)) return false;
+    const int wait = m_retryWaitSeconds;
+    m_retryWaitSeconds = std::min(wait * 2, kMaxRetryWaitSeconds);
+    const QString line = callEndLine(QStringLiteral("Reconnect failed"), error) +
+                         QStringLiteral("; trying again in %1 seconds").arg(wait);
+    m_call.reset();
+    m_reconnecting = false;
+    m_lineFree = true;
+    showConnectCommand(true);
+    setState(State::WaitingToRetry);
+    emit statusChanged(QStringLiteral("Reconnect failed: ") + errorTextOf(error));
+    writeLogLine(line);
+    emit reconnectOffered();
+    m_reconnectCount.startFrom(wait);
+    return true;
+}
+
+void LineKeeper::stopReconnectCount() {
+    if (!m_reconnectCount.running()) return;
+    m_reconnectCount.stop();
+    emit reconnectOfferClosed();
+}
+
+void LineKeeper::cancelReconnect() {
+    const bool afterDrop = m_state == State::CountingDown;
+    stopReconnectCount();
+    endSession();
+    showConnectCommand(true);
+    m_lineFree = true;
+    QStringList lines;
+    if (afterDrop) lines << QStringLiteral("Connection Terminated by unknown source");
+    lines << QStringLiteral("Reconnect canceled by user");
+    writeLogLines(lines);
 }
 
 int disconnectTimerMinutes(int stored) {
@@ -133,11 +232,20 @@ void LineKeeper::cancelDisconnectWarning() {
 
 void LineKeeper::hangUpByDisconnectTimer() {
     showConnectCommand(true);
-    m_hungUpBySelf = true;
-    // The program ended its own call: later alarms and clicks dial afresh.
-    m_sessionActive = false;
-    m_service.hangUp(m_detectedCall);
-    m_log.writeLine(QStringLiteral("Disconnection made by disconnect timer"));
+    // Only the kept call: another line of the machine is none of the timer's business.
+    if (m_call) m_call->hangUp();
+    endSession();
+    showLineGone();
+    writeLogLine(QStringLiteral("Disconnection made by disconnect timer"));
+}
+
+// The line is up but nothing passes: it is hung up and dialled again as
+// after a drop.
+void LineKeeper::onLinkDead(const QString& why) {
+    if (m_state != State::Up || !m_call) return;
+    m_call->hangUp();
+    writeLogLine(QStringLiteral("The line is up but no traffic passes: ") + why);
+    onDropped();
 }
 
 }  // namespace obu

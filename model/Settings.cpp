@@ -33,6 +33,12 @@ KeyText keyText(Setting setting) {
             return {"Connection", "Password", 0};
         case Setting::ConnectOnStart:
             return {"Connection", "AutoConnect", 0};
+        case Setting::KeepTrying:
+            return {"Connection", "KeepTrying", 1};
+        case Setting::CheckHost:
+            return {"Connection", "CheckHost", 0};
+        case Setting::CheckSeconds:
+            return {"Connection", "CheckSeconds", 60};
         case Setting::WindowLeft:
             return {"Position", "x", 5};
         case Setting::WindowTop:

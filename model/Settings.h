@@ -27,6 +27,9 @@ enum class Setting {
     UserName,        // Username
     Password,        // Password, stored encoded
     ConnectOnStart,  // AutoConnect
+    KeepTrying,      // KeepTrying, default on: a failed reconnect dial is tried again
+    CheckHost,       // CheckHost: host:port that a live line reaches; empty: not checked
+    CheckSeconds,    // CheckSeconds, default 60
     // [Position], default 5 each
     WindowLeft,  // x
     WindowTop,   // y

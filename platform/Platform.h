@@ -18,6 +18,7 @@ class Registry;
 class Shell;
 class Windows;
 class Help;
+class LinkProbe;
 // Where the threaded timers' ticks come from (timing/PacingTimer.h).
 enum class TimerDriver;
 
@@ -39,6 +40,7 @@ struct Platform {
     Shell* shell = nullptr;            // starting programs and opening documents
     Windows* windows = nullptr;        // finding and minimizing other windows
     Help* help = nullptr;              // the help viewer
+    LinkProbe* linkProbe = nullptr;    // does traffic pass over the line?
 
     // Thread in the real program; the loop itself under virtual time.
     TimerDriver pacingTimerDriver{};

@@ -38,6 +38,7 @@ NetworkManagerClient::NetworkManagerClient(const QDBusConnection& bus, QObject* 
     qDBusRegisterMetaType<NmSettings>();
     if (!bus_.isConnected()) {
         settled_ = true;
+        caughtUp_ = true;
         return;
     }
     subscribe();
@@ -128,6 +129,12 @@ void NetworkManagerClient::disappear() {
     present_ = false;
     activesListed_ = false;
     ++generation_;
+    // Gone is not the same as never there: whoever kept one of its
+    // connections waits until it is back and has said what it has.
+    if (caughtUp_) {
+        caughtUp_ = false;
+        emit caughtUpChanged(false);
+    }
     pendingProfiles_ = 0;
     profiles_.clear();
     actives_.clear();
@@ -146,12 +153,17 @@ void NetworkManagerClient::disappear() {
 }
 
 void NetworkManagerClient::checkSettled() {
-    if (settled_) return;
+    bool caughtUp = true;
     if (present_) {
-        if (!available_ || !activesListed_) return;
+        caughtUp = available_ && activesListed_;
         for (const NmActiveConnection& active : actives_)
-            if (!loaded_.contains(active.path)) return;
+            if (caughtUp && !loaded_.contains(active.path)) caughtUp = false;
     }
+    if (caughtUp != caughtUp_) {
+        caughtUp_ = caughtUp;
+        emit caughtUpChanged(caughtUp);
+    }
+    if (settled_ || !caughtUp) return;
     settled_ = true;
     emit settled();
 }

@@ -71,6 +71,10 @@ public:
     // profiles and its active connections; or there is no NetworkManager (or
     // no bus) to read. A short-lived caller waits for settled before it lists.
     bool isSettled() const { return settled_; }
+    // What NetworkManager has now has been read. False from the moment it
+    // leaves the bus (a restart) until it is back and read again; true
+    // without a bus or when it never was there.
+    bool isCaughtUp() const { return caughtUp_; }
     QList<NmProfile> profiles() const;
     QList<NmActiveConnection> activeConnections() const;
 
@@ -86,6 +90,7 @@ signals:
     void availableChanged(bool available);
     // Once, when isSettled() turns true.
     void settled();
+    void caughtUpChanged(bool caughtUp);
     void profilesChanged();
     // Each state an active connection reaches, once; a Deactivated one is then forgotten.
     void activeConnectionChanged(const obu::NmActiveConnection& connection);
@@ -122,6 +127,7 @@ private:
     bool available_ = false;
     bool present_ = false;  // NetworkManager owns its name
     bool settled_ = false;
+    bool caughtUp_ = false;
     bool activesListed_ = false;  // the first answer about the active connections came
     int pendingProfiles_ = 0;
     QHash<QString, NmProfile> profiles_;          // by settings path

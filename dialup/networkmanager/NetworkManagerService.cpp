@@ -40,15 +40,17 @@ NetworkManagerService::NetworkManagerService(NetworkManagerClient* client, bool 
     connect(client_, &NetworkManagerClient::profilesChanged, this,
             &NetworkManagerService::onProfilesChanged);
     connect(client_, &NetworkManagerClient::settled, this, &NetworkManagerService::settled);
+    connect(client_, &NetworkManagerClient::caughtUpChanged, this,
+            [this] { tell({Note::SourcesChanged}); });
     connect(client_, &NetworkManagerClient::availableChanged, this, [this](bool available) {
         if (available) return;
         retired_.clear();
         dropped_.clear();
         // Without NetworkManager nothing can be known of its connections:
-        // to a watcher they are gone.
+        // they are not dropped (NetworkManager leaves them as they are when
+        // it stops), but lost to whoever follows them until it is back.
         for (const CallId id : calls_.keys())
-            end(id, calls_[id].hangingUp ? dialup_error::None : dialup_error::RemoteDisconnection,
-                {});
+            end(id, calls_[id].hangingUp ? dialup_error::None : dialup_error::ServiceGone, {});
     });
 }
 
@@ -194,6 +196,9 @@ void NetworkManagerService::deliver() {
             case Note::Changed:
                 emit callsChanged();
                 break;
+            case Note::SourcesChanged:
+                emit sourcesChanged();
+                break;
         }
     }
 }
@@ -243,6 +248,14 @@ DialUpError NetworkManagerService::callStatus(CallId id, CallInfo* out) {
     return dialup_error::None;
 }
 
+void NetworkManagerService::forget(CallId id) {
+    ended_.remove(id);
+}
+
+bool NetworkManagerService::sourcesReady() const {
+    return client_->isCaughtUp();
+}
+
 QString NetworkManagerService::failureDetail(CallId id) {
     const auto ended = ended_.find(id);
     return ended != ended_.end() ? ended->detail : QString();
@@ -275,6 +288,8 @@ QString NetworkManagerService::errorText(DialUpError code) const {
                 "The connection's secrets are missing or were refused (password, PIN).");
         case dialup_error::PppTimeout:
             return QStringLiteral("The connection took too long to come up.");
+        case dialup_error::ServiceGone:
+            return QStringLiteral("NetworkManager is not running.");
         default:
             return {};
     }

@@ -43,12 +43,16 @@ public:
     static bool dialledType(const QString& type);
 
     DialUpError entries(const QString& phoneBook, QList<EntryInfo>* out) override;
+    // The call as an object, beside the number alone.
+    using DialUpService::dial;
     DialUpError dial(const DialRequest& request, CallId* id) override;
     DialUpError hangUp(CallId id) override;
     DialUpError calls(QList<CallInfo>* out) override;
     DialUpError callStatus(CallId id, CallInfo* out) override;
     QString errorText(DialUpError code) const override;
     QString failureDetail(CallId id) override;
+    void forget(CallId id) override;
+    bool sourcesReady() const override;
 
     // NetworkManager's profiles and connections have been read, or there is
     // no NetworkManager: what the service lists is what there is.
@@ -97,7 +101,7 @@ private:
     // What the signals tell, in order, through the event loop: never from
     // inside a call of the service, and a call's stages stop at its hang-up.
     struct Note {
-        enum Kind { Stage, Ended, Changed } kind;
+        enum Kind { Stage, Ended, Changed, SourcesChanged } kind;
         CallId id = 0;
         CallState state = CallState::OpenPort;
         DialUpError error = dialup_error::None;

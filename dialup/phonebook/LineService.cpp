@@ -309,6 +309,11 @@ QString LineService::failureDetail(CallId connection) {
     return QString::fromUtf8(r.detail);
 }
 
+void LineService::forget(CallId connection) {
+    LineRecord r;
+    if (record(connection, &r) && r.ended()) hangUp(connection);
+}
+
 QString LineService::errorText(DialUpError code) const {
     const char* text = dialUpErrorText(code);
     return text ? QString::fromLatin1(text) : QString();

@@ -52,12 +52,15 @@ public:
     ~LineService() override;
 
     DialUpError entries(const QString& phoneBook, QList<EntryInfo>* out) override;
+    // The call as an object, beside the number alone.
+    using DialUpService::dial;
     DialUpError dial(const DialRequest& request, CallId* id) override;
     DialUpError hangUp(CallId id) override;
     DialUpError calls(QList<CallInfo>* out) override;
     DialUpError callStatus(CallId id, CallInfo* out) override;
     QString errorText(DialUpError code) const override;
     QString failureDetail(CallId id) override;
+    void forget(CallId id) override;
 
     // Calls in progress and connections up, oldest first (no ended calls).
     std::vector<LineRecord> lines();

@@ -105,7 +105,7 @@ void MainWindow::setCommandsEnabled(bool enabled) {
 
 void MainWindow::openAlarmPage() {
     Platform& p = platform();
-    if (m_keeper.call().entryName().isEmpty()) {
+    if (m_keeper.entryName().isEmpty()) {
         if (p.dialogs->messageBox(
                 QStringLiteral("Please choose a Connection before setting the Alarm."),
                 QStringLiteral("No Connection Set"), MsgIcon::Error,
@@ -142,12 +142,12 @@ void MainWindow::openConnectionPage() {
     setCommandsEnabled(false);
     m_panelShowsAlarm = false;
     m_panelSlideTimer->setEnabled(true);
-    if (!m_keeper.call().entryName().isEmpty()) {
-        const auto matches = m_entryList->findItems(m_keeper.call().entryName(),
-                                                    Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (!m_keeper.entryName().isEmpty()) {
+        const auto matches =
+            m_entryList->findItems(m_keeper.entryName(), Qt::MatchExactly | Qt::MatchCaseSensitive);
         if (!matches.isEmpty()) m_entryList->setCurrentItem(matches.first());
-        m_userNameEdit->setText(m_keeper.call().userName());
-        m_passwordEdit->setText(m_keeper.call().password());
+        m_userNameEdit->setText(m_keeper.userName());
+        m_passwordEdit->setText(m_keeper.password());
     }
 }
 
@@ -223,7 +223,7 @@ void MainWindow::fillInEntryCredentials() {
 void MainWindow::acceptPanel() {
     if (m_panelShowsAlarm) {
         m_alarmClock.disarm();
-        if (m_keeper.call().entryName().isEmpty()) {
+        if (m_keeper.entryName().isEmpty()) {
             platform().dialogs->messageBox(
                 QStringLiteral("Please choose a Connection (right click on icon in systray and "
                                "select Connection "

@@ -88,7 +88,6 @@ void MainWindow::shutDown() {
 
 void MainWindow::saveSettings() {
     using Option = UserOptions::Option;
-    const DialUpCall& call = m_keeper.call();
     // One replace of the file for all of them: a kill leaves the old settings or the new.
     Settings::Changes ini;
     ini.setFlag(Setting::Sound, m_options.isOn(Option::Sound));
@@ -98,9 +97,9 @@ void MainWindow::saveSettings() {
     ini.setFlag(Setting::DailyAlarm, m_alarmClock.isDaily());
     ini.setFlag(Setting::ConnectOnStart, m_options.isOn(Option::ConnectOnStart));
     ini.setText(Setting::AlarmTime, m_alarmClock.time());
-    ini.setText(Setting::EntryName, call.entryName());
-    ini.setText(Setting::UserName, call.userName());
-    ini.setText(Setting::Password, call.password());
+    ini.setText(Setting::EntryName, m_keeper.entryName());
+    ini.setText(Setting::UserName, m_keeper.userName());
+    ini.setText(Setting::Password, m_keeper.password());
     for (int n = 1; n <= Extras::kSlots; ++n)
         ini.setFlag({Setting::ExtraLight, n}, m_extras.isOn(n));
     ini.setNumber(Setting::WindowLeft, x());

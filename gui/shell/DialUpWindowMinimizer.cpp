@@ -28,10 +28,10 @@ void MainWindow::minimizeDialUpWindow() {
     if (!windows) return;
     const bool told = windows->watch([this, windows] {
         handle([this, windows] {
-            if (minimizeIfShown(*windows, m_keeper.call().entryName())) windows->unwatch();
+            if (minimizeIfShown(*windows, m_keeper.entryName())) windows->unwatch();
         });
     });
-    if (minimizeIfShown(*windows, m_keeper.call().entryName())) {
+    if (minimizeIfShown(*windows, m_keeper.entryName())) {
         windows->unwatch();
         m_dialUpWindowSearch.setEnabled(false);
         return;

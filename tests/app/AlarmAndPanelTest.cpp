@@ -215,7 +215,7 @@ TEST_F(Alarm, TheConnectionPageStoresTheEntryInBothPlacesAndRemembersCredentials
     userNameEdit()->setText("anne");
     passwordEdit()->setText("p\u00e4ss");
     app.click(okButton());
-    EXPECT_EQ(keeper().call().entryName(), "Demo Busy");
+    EXPECT_EQ(keeper().entryName(), "Demo Busy");
     EXPECT_EQ(control<QLabel>("connectionName")->text(), "Demo Busy");
     EXPECT_EQ(main().outerWidth(), 452);
     const QByteArray ini = app.iniBytes();
@@ -241,7 +241,7 @@ TEST_F(Alarm, TheHiddenPairOpensTheCreditsAndStoresNothing) {
     app.click(okButton());
     EXPECT_TRUE(app.program().creditsWindow->isVisible());
     EXPECT_EQ(main().outerWidth(), 452);
-    EXPECT_EQ(keeper().call().entryName(), "Demo ISP");
+    EXPECT_EQ(keeper().entryName(), "Demo ISP");
     EXPECT_EQ(app.iniBytes(), before);
     app.program().creditsWindow->hide();
 

@@ -44,9 +44,7 @@ struct Connection : ::testing::Test {
         return control<SkinImage>("connectButton")->faceList() == &main().disconnectFaces() &&
                control<SkinImage>("connectButton")->faceIndex() == 0;
     }
-    bool connected() {
-        return app.logged("Connection established to " + keeper().call().entryName());
-    }
+    bool connected() { return app.logged("Connection established to " + keeper().entryName()); }
     CallId onlyConnection() {
         QList<CallInfo> calls;
         app.lines->calls(&calls);
@@ -84,7 +82,7 @@ TEST_F(Connection, TheWholeRoadFromTheButtonToTheUsersDisconnect) {
     EXPECT_EQ(tray().connectItem->text(), "Connect");
     app.click(control<SkinImage>("connectButton"));
     EXPECT_TRUE(keeper().sessionActive());
-    EXPECT_TRUE(keeper().monitoringDial());
+    EXPECT_EQ(keeper().state(), LineKeeper::State::Dialling);
     EXPECT_EQ(messagesAfterLaunch(), QStringList({"Connect requested by user"}));
     EXPECT_TRUE(connectFaceShown()) << "the command itself leaves the face alone";
 
@@ -202,9 +200,11 @@ TEST_F(Connection, ABusyRedialShowsTheDisconnectUntilTheNextStage) {
     app.click(control<SkinImage>("connectButton"));
     ASSERT_TRUE(app.advanceUntil(
         [&] { return app.logged("Line was busy - attempting to reconnect"); }, 30000));
-    EXPECT_TRUE(control<SkinImage>("connectButton")->isEnabled()) << "the button is usable again";
-    EXPECT_EQ(control<QLabel>("statusLine")->text(), "connecting")
-        << "the redial has reported its first stage";
+    EXPECT_FALSE(control<SkinImage>("connectButton")->isEnabled()) << "while the modem rests";
+    ASSERT_TRUE(
+        app.advanceUntil([&] { return control<SkinImage>("connectButton")->isEnabled(); }, 1000))
+        << "the button is usable again once the redial starts";
+    EXPECT_EQ(control<QLabel>("statusLine")->text(), "connecting");
     // The user gives up: the monitor stops and no more busy lines are logged.
     ASSERT_TRUE(app.advanceUntil([&] { return !keeper().readyToConnect(); }, 5000));
     app.click(control<SkinImage>("connectButton"));
@@ -255,14 +255,13 @@ TEST_F(Connection, NoDialToneIsReportedAndOffersNoReconnect) {
     const QStringList log = app.logMessages();
     EXPECT_EQ(log.mid(log.size() - 2),
               QStringList({"No dial tone found", "Connection Terminated by OBU"}));
-    EXPECT_TRUE(keeper().watchingForDrop());
+    EXPECT_FALSE(keeper().sessionActive()) << "a later alarm may dial";
     EXPECT_TRUE(connectFaceShown());
     EXPECT_EQ(tray().connectItem->text(), "Connect");
     app.time.advance(30000);
     EXPECT_FALSE(reconnect().isVisible());
     EXPECT_EQ(app.dialogs.boxes().size(), 1u);
-    EXPECT_EQ(control<QLabel>("statusLine")->text(), "")
-        << "the drop watch keeps the status line empty";
+    EXPECT_EQ(control<QLabel>("statusLine")->text(), "");
 }
 
 TEST_F(Connection, TheDisconnectTimerWarnsThirtySecondsAheadAndHangsUpAtSixtyOneSeconds) {
@@ -375,17 +374,18 @@ TEST_F(Connection, MinutesBeyondTheDialogsRangeAreTakenAsItsLargest) {
     EXPECT_EQ(disconnectTimerMinutes(-5), -5);
 }
 
-TEST_F(Connection, AConnectionUpAtStartIsFoundAndWatched) {
+TEST_F(Connection, AConnectionOfTheChosenEntryUpAtStartIsFoundAndWatched) {
     // Another program dialled "Demo ISP" before this one started.
     const CallId handle = dialFromOutside("Demo ISP");
-    app.writeIni("[Connection]\r\nName=Demo Busy\r\n");
+    app.writeIni("[Connection]\r\nName=Demo ISP\r\n");
     app.start();
     EXPECT_TRUE(keeper().sessionActive());
     EXPECT_FALSE(keeper().readyToConnect());
     EXPECT_TRUE(disconnectFaceShown());
     EXPECT_EQ(control<QLabel>("statusLine")->text(),
               "Demo ISP - Connected.   Device: Simulated Modem");
-    EXPECT_EQ(keeper().detectedCall(), handle);
+    ASSERT_NE(keeper().keptCall(), nullptr);
+    EXPECT_EQ(keeper().keptCall()->id(), handle);
     app.time.advance(5000);
     // Dropped from outside: a reconnect is offered although this program never dialled.
     app.lines->dropLine(handle);
@@ -395,6 +395,7 @@ TEST_F(Connection, AConnectionUpAtStartIsFoundAndWatched) {
 
 TEST_F(Connection, TheDisconnectButtonHangsUpAConnectionFoundAtStart) {
     dialFromOutside("Demo ISP");
+    app.writeIni("[Connection]\r\nName=Demo ISP\r\n");
     app.start();
     app.time.advance(5000);
     app.click(control<SkinImage>("connectButton"));
@@ -403,11 +404,11 @@ TEST_F(Connection, TheDisconnectButtonHangsUpAConnectionFoundAtStart) {
     EXPECT_EQ(app.logMessages().last(), "Disconnect requested by user");
 }
 
-TEST_F(Connection, WithTwoConnectionsUpTheFirstIsDescribed) {
+TEST_F(Connection, WithTwoConnectionsUpOnlyTheChosenEntrysIsKeptAndHungUp) {
     app.writePhoneBook(
         "[Office]\nDevice=Modem A\nDialDelay=100\n[Home]\nDevice=Modem B\nDialDelay=100\n");
-    CallId first = 0, second = 0;
-    for (auto [name, handle] : {std::pair{"Office", &first}, std::pair{"Home", &second}}) {
+    CallId office = 0, home = 0;
+    for (auto [name, handle] : {std::pair{"Office", &office}, std::pair{"Home", &home}}) {
         DialRequest params;
         params.entry = QString::fromLatin1(name);
         app.lines->dial(params, handle);
@@ -416,9 +417,25 @@ TEST_F(Connection, WithTwoConnectionsUpTheFirstIsDescribed) {
             return app.lines->callStatus(*handle, &st) == 0 && st.state == CallState::Connected;
         }));
     }
+    app.writeIni("[Connection]\r\nName=Home\r\n");
     app.start();
-    EXPECT_EQ(keeper().detectedCall(), first);
-    EXPECT_EQ(control<QLabel>("statusLine")->text(), "Office - Connected.   Device: Modem A");
+    ASSERT_NE(keeper().keptCall(), nullptr);
+    EXPECT_EQ(keeper().keptCall()->id(), home);
+    EXPECT_EQ(control<QLabel>("statusLine")->text(), "Home - Connected.   Device: Modem B");
+    app.time.advance(5000);
+    // The other line ending is none of this program's business.
+    app.lines->dropLine(office);
+    app.time.advance(100);
+    EXPECT_FALSE(reconnect().isVisible());
+    EXPECT_TRUE(disconnectFaceShown());
+    // Disconnect hangs up the kept line alone.
+    app.lines->dial(DialRequest{"Office", {}, {}, {}, {}, {}, {}}, &office);
+    ASSERT_TRUE(app.advanceUntil([&] { return connectionCount() == 2; }));
+    app.click(control<SkinImage>("connectButton"));
+    EXPECT_EQ(connectionCount(), 1);
+    CallInfo left;
+    EXPECT_EQ(app.lines->callStatus(office, &left), 0u);
+    EXPECT_EQ(app.logMessages().last(), "Disconnect requested by user");
 }
 
 TEST_F(Connection, WithoutAnEntryConnectOnStartIsNotRestoredAndConnectAsksForOne) {
@@ -435,7 +452,7 @@ TEST_F(Connection, WithoutAnEntryConnectOnStartIsNotRestoredAndConnectAsksForOne
     EXPECT_EQ(app.dialogs.boxes()[0].icon, MsgIcon::Error);
     EXPECT_EQ(app.logMessages(), QStringList({"OBU Launched"}));
     EXPECT_FALSE(keeper().sessionActive());
-    EXPECT_FALSE(keeper().monitoringDial());
+    EXPECT_EQ(keeper().state(), LineKeeper::State::Idle);
 }
 
 TEST_F(Connection, ConnectOnStartDialsWhenTheSplashEnds) {
@@ -476,7 +493,7 @@ TEST_F(Connection, AModemHeldByAnotherProgramOffersTheExtrasInsteadOfDialing) {
     EXPECT_EQ(app.dialogs.boxes()[0].buttons, MsgButtons::YesNo);
     EXPECT_EQ(messagesAfterLaunch(), QStringList({"Connect requested by user", "Modem is in use"}));
     EXPECT_FALSE(keeper().sessionActive());
-    EXPECT_FALSE(keeper().monitoringDial());
+    EXPECT_EQ(keeper().state(), LineKeeper::State::Idle);
     // A lock whose owner has died does not count.
     app.folder.write("lock/LCK..ttyS9", "   999999\n");
     EXPECT_TRUE(keeper().mayDialAtAlarm()) << "the modem counts as free again";
@@ -507,8 +524,8 @@ TEST_F(Connection, AfterNoDialToneAnotherEntryDialsWithoutAReconnect) {
     startWith("Demo No Dial Tone");
     app.click(control<SkinImage>("connectButton"));
     ASSERT_TRUE(app.advanceUntil([&] { return !app.dialogs.boxes().empty(); }, 30000));
-    EXPECT_TRUE(keeper().watchingForDrop());
-    keeper().chooseEntry("Demo ISP", keeper().call().userName(), keeper().call().password());
+    EXPECT_FALSE(keeper().sessionActive());
+    keeper().chooseEntry("Demo ISP", keeper().userName(), keeper().password());
     app.click(control<SkinImage>("connectButton"));
     ASSERT_TRUE(app.advanceUntil([&] { return connected(); }));
     app.time.advance(15000);

@@ -71,7 +71,7 @@ bool timeDrops(obu::bench::WatchedProgram& program, obu::LineService& provider,
                std::vector<double>& modemDelays) {
     obu::LineKeeper& keeper = program.keeper();
     auto dropThroughRegistry = [&] {
-        if (const auto error = provider.dropLine(keeper.detectedCall())) {
+        if (const auto error = provider.dropLine(keeper.keptCall()->id())) {
             std::fprintf(stderr, "%s: the provider could not drop the line (%u %s)\n", kName, error,
                          qPrintable(provider.problem()));
             return false;
@@ -80,7 +80,7 @@ bool timeDrops(obu::bench::WatchedProgram& program, obu::LineService& provider,
     };
     auto loseAtModem = [&] {
         obu::LineRecord record;
-        if (!lines.record(keeper.detectedCall(), &record) || record.holder <= 0 ||
+        if (!lines.record(keeper.keptCall()->id(), &record) || record.holder <= 0 ||
             ::kill(static_cast<pid_t>(record.holder), SIGUSR1) != 0) {
             std::fprintf(stderr, "%s: no modem emulator holds the line\n", kName);
             return false;

@@ -40,8 +40,7 @@ public:
     // Up, and found by the drop watch: the watch holds the connection's own handle.
     bool connected() {
         LineKeeper& k = keeper();
-        return k.watchingForDrop() && k.call().callId() != 0 &&
-               k.detectedCall() == k.call().callId();
+        return k.watchingForDrop() && k.keptCall() && k.keptCall()->isUp();
     }
 
     // Waits for the connection; says on stderr when it does not come up.

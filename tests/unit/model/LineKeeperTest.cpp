@@ -1,93 +1,11 @@
 // The line keeper's rules without windows: the real phone-book service with
 // its demo entries and the modem inside the process, on virtual time.
-#include <gtest/gtest.h>
-
-#include <QRegularExpression>
-
-#include "dialup/phonebook/LineService.h"
-#include "model/EventLog.h"
-#include "model/LineKeeper.h"
-#include "model/Settings.h"
-#include "model/UserOptions.h"
-#include "platform/Dispatcher.h"
-#include "platform/Formats.h"
-#include "platform/IniFileProfile.h"
-#include "platform/Platform.h"
-#include "tests/support/ScriptedDialogs.h"
-#include "tests/support/TempFolder.h"
-#include "tests/support/VirtualTime.h"
+#include "tests/unit/model/LineKeeperBench.h"
 
 namespace obu::test {
 namespace {
 
-class LineKeeperTest : public ::testing::Test {
-protected:
-    TempFolder folder;
-    VirtualTime time;
-    ScriptedDialogs dialogs;
-    Dispatcher dispatcher{dialogs, QStringLiteral("OBU v1.3")};
-    Formats formats;
-    IniFileProfile profile;
-    // No phone book file: the demo entries serve.
-    LineService lines{time, time,
-                      LineService::Paths{folder.file(QStringLiteral("phonebook.pbk")),
-                                         folder.file(QStringLiteral("lines"))}};
-    Platform platform;
-    Settings settings{profile, folder.file(QStringLiteral("obu.ini"))};
-    EventLog log{time, formats, folder.file(QStringLiteral("log.txt"))};
-    UserOptions options{settings};
-    std::unique_ptr<LineKeeper> keeper;
-    // What the windows would show.
-    QString status;
-    bool itemShowsConnect = true;
-    QStringList shown;
-
-    void SetUp() override {
-        time.setDispatcher(&dispatcher);
-        lines.setDeviceFactory(lines.simulatedModemFactory());
-        platform.clock = &time;
-        platform.loop = &time;
-        platform.dialogs = &dialogs;
-        platform.dialUp = &lines;
-        log.start(QStringLiteral("OBU Launched"));
-        keeper = std::make_unique<LineKeeper>(platform, settings, log, options);
-        QObject::connect(keeper.get(), &LineKeeper::statusChanged,
-                         [this](const QString& text) { status = text; });
-        QObject::connect(keeper.get(), &LineKeeper::connectItemChanged,
-                         [this](bool free) { itemShowsConnect = free; });
-        QObject::connect(keeper.get(), &LineKeeper::connectCommandEnabled, [this](bool on) {
-            shown << (on ? QStringLiteral("enabled") : QStringLiteral("disabled"));
-        });
-        QObject::connect(keeper.get(), &LineKeeper::reconnectOffered,
-                         [this] { shown << QStringLiteral("reconnect offered"); });
-        QObject::connect(keeper.get(), &LineKeeper::disconnectWarningStarted,
-                         [this] { shown << QStringLiteral("warning"); });
-        QObject::connect(keeper.get(), &LineKeeper::connected,
-                         [this] { shown << QStringLiteral("connected"); });
-    }
-    void dial(const QString& entry) {
-        keeper->chooseEntry(entry, QStringLiteral("joe"), QStringLiteral("secret"));
-        keeper->toggleConnection();
-    }
-    bool connected() {
-        return time.advanceUntil([&] { return status.startsWith(QStringLiteral("Connected to")); },
-                                 60000);
-    }
-    CallId onlyConnection() {
-        QList<CallInfo> calls;
-        lines.calls(&calls);
-        return calls.size() == 1 ? calls[0].id : 0;
-    }
-    QStringList logMessages() const {
-        static const QRegularExpression stamp(QStringLiteral("^\\[[^\\]]*\\]: "));
-        QStringList messages;
-        for (const QString& line : QString::fromLatin1(folder.read(QStringLiteral("log.txt")))
-                                       .split(QStringLiteral("\r\n"), Qt::SkipEmptyParts))
-            messages << QString(line).remove(stamp);
-        messages.removeFirst();
-        return messages;
-    }
-};
+using LineKeeperTest = LineKeeperBench;
 
 TEST_F(LineKeeperTest, ABusyLineIsReportedUnlessTheOptionRedialsIt) {
     ASSERT_FALSE(options.isOn(UserOptions::Option::RedialIfBusy)) << "off until the file is read";
@@ -110,9 +28,8 @@ TEST_F(LineKeeperTest, ABusyLineIsReportedUnlessTheOptionRedialsIt) {
     EXPECT_EQ(shown.mid(0, 2), QStringList({"disabled", "enabled"}));
     EXPECT_TRUE(keeper->sessionActive());
     EXPECT_FALSE(itemShowsConnect);
-    EXPECT_EQ(keeper->detectedCall(), 0u) << "nothing looked for a line before it was up";
-    time.advance(100);
-    EXPECT_EQ(keeper->detectedCall(), keeper->call().callId());
+    ASSERT_NE(keeper->keptCall(), nullptr);
+    EXPECT_EQ(keeper->keptCall()->id(), onlyConnection());
 }
 
 TEST_F(LineKeeperTest, ADropCountsDownAndRedialsOrEndsTheSessionWhenCancelled) {
@@ -154,7 +71,7 @@ TEST_F(LineKeeperTest, AReconnectThatFindsTheLineBusyIsRedialledToo) {
     options.toggle(UserOptions::Option::RedialIfBusy);
     dial(QStringLiteral("Demo Busy"));
     ASSERT_TRUE(connected());
-    EXPECT_FALSE(keeper->monitoringDial()) << "nothing to look for while the line is up";
+    EXPECT_EQ(keeper->state(), LineKeeper::State::Up);
     time.advance(100);
     ASSERT_EQ(lines.dropLine(onlyConnection()), 0u);
     status.clear();
@@ -174,7 +91,7 @@ TEST_F(LineKeeperTest, TheDisconnectTimerWarnsThenHangsUpAndTheNextDialStartsAfr
     time.advance(200);
     EXPECT_TRUE(shown.contains("warning"));
     EXPECT_EQ(keeper->disconnectCountdown().secondsLeft(), 30);
-    EXPECT_EQ(onlyConnection(), keeper->detectedCall()) << "the warning only warns";
+    EXPECT_EQ(onlyConnection(), keeper->keptCall()->id()) << "the warning only warns";
     time.advance(31000);
     EXPECT_EQ(logMessages().last(), "Disconnection made by disconnect timer");
     EXPECT_FALSE(keeper->sessionActive());
@@ -208,7 +125,7 @@ TEST_F(LineKeeperTest, AFailedDialEndsTheSessionSoTheAlarmMayDialAgain) {
     EXPECT_TRUE(keeper->mayDialAtAlarm());
     keeper->toggleConnection();
     EXPECT_TRUE(keeper->sessionActive());
-    EXPECT_TRUE(keeper->monitoringDial());
+    EXPECT_EQ(keeper->state(), LineKeeper::State::Dialling);
     EXPECT_EQ(logMessages().count("Connect requested by user"), 2);
 
     ASSERT_TRUE(time.advanceUntil(

@@ -10,7 +10,7 @@
 #include <QRegularExpression>
 #include <QThread>
 
-#include "dialup/DialUpCall.h"
+#include "dialup/Call.h"
 #include "platform/SystemClock.h"
 #include "tests/unit/dialup/phonebook/DialUpTestSupport.h"
 
@@ -92,16 +92,26 @@ protected:
         run.err = QString::fromUtf8(process->readAllStandardError());
         return run;
     }
+    // Another process's change reaches this one through the Qt event loop.
+    bool heardEnd(const Call& call) {
+        return waitFor([&] {
+            QCoreApplication::processEvents();
+            loop.runPosted();
+            return call.hasEnded();
+        });
+    }
     ProcessResult obuLine(const QStringList& args, const QString& phoneBook = {}) {
         return finish(start(args, phoneBook));
     }
 
     // This process dials, as obu would.
-    void dialHere(DialUpCall& ras, const QString& entry) {
-        ras.setEntryName(entry);
-        ASSERT_EQ(ras.dial(), 0);
-        ASSERT_TRUE(
-            loop.advanceUntil([&] { return ras.state() == CallState::Connected; }, kDeadlineMs));
+    std::unique_ptr<Call> dialHere(const QString& entry) {
+        DialRequest request;
+        request.entry = entry;
+        std::unique_ptr<Call> call = service->dial(request);
+        EXPECT_FALSE(call->hasEnded());
+        EXPECT_TRUE(loop.advanceUntil([&] { return call->isUp(); }, kDeadlineMs));
+        return call;
     }
 };
 
@@ -134,24 +144,25 @@ TEST_F(CrossProcessTest, AConnectionDialledByObuLineIsListedHereAndOutlivesItsDi
 }
 
 TEST_F(CrossProcessTest, AHangUpOrADropFromOutsideIsSeenByTheProcessThatDialled) {
-    DialUpCall ras(*service);
-    dialHere(ras, "Fast");
+    std::unique_ptr<Call> call = dialHere("Fast");
     EXPECT_EQ(obuLine({"hangup", "Fast"}).exitCode, 0);
     EXPECT_TRUE(enumerate(*service).empty());
     DialUpError result = 0;
-    status(*service, ras.callId(), &result);
+    status(*service, call->id(), &result);
     EXPECT_EQ(result, dialup_error::InvalidCall);
+    ASSERT_TRUE(heardEnd(*call));
+    EXPECT_EQ(call->end(), CallEnd::Dropped);
 
-    // Dropped by the provider while this process lives: it can still read why.
-    dialHere(ras, "Fast");
+    // Dropped by the provider while this process lives: its call says why.
+    call = dialHere("Fast");
     EXPECT_EQ(obuLine({"drop", "all"}).exitCode, 0);
     EXPECT_TRUE(enumerate(*service).empty());
-    const CallInfo info = status(*service, ras.callId(), &result);
-    EXPECT_EQ(result, dialup_error::None);
-    EXPECT_EQ(info.state, CallState::Disconnected);
-    EXPECT_EQ(info.error, dialup_error::RemoteDisconnection);
-    ras.hangUp();
+    ASSERT_TRUE(heardEnd(*call));
+    EXPECT_EQ(call->end(), CallEnd::Dropped);
+    EXPECT_EQ(call->endError(), dialup_error::RemoteDisconnection);
     EXPECT_TRUE(service->lines().empty());
+    LineRecord left;
+    EXPECT_FALSE(service->record(call->id(), &left)) << "nothing of it is left";
 }
 
 TEST_F(CrossProcessTest, ADialInProgressIsReleasedWhenItsDialerIsKilled) {
@@ -163,8 +174,7 @@ TEST_F(CrossProcessTest, ADialInProgressIsReleasedWhenItsDialerIsKilled) {
     ASSERT_TRUE(dialer->waitForFinished(kDeadlineMs));
     ASSERT_TRUE(waitFor([&] { return service->lines().empty(); }));
     // The modem is free again.
-    DialUpCall ras(*service);
-    dialHere(ras, "Fast");
+    std::unique_ptr<Call> call = dialHere("Fast");
     EXPECT_EQ(enumerate(*service).size(), 1u);
 }
 
@@ -204,12 +214,11 @@ TEST_F(CrossProcessTest, ABusyLineCountsItsBusySignalsAcrossPrograms) {
     EXPECT_EQ(first.exitCode, 1);
     EXPECT_TRUE(first.err.contains("failed at \"Connecting device\": error 676: The line is busy."))
         << first.err.toStdString();
-    DialUpCall ras(*service);
-    ras.setEntryName("Fast Twice Busy");
-    ras.dial();
-    ASSERT_TRUE(loop.advanceUntil([&] { return ras.lastError() != 0; }, kDeadlineMs));
-    EXPECT_EQ(ras.lastError(), 676);
-    ras.hangUp();
+    DialRequest request;
+    request.entry = "Fast Twice Busy";
+    std::unique_ptr<Call> call = service->dial(request);
+    ASSERT_TRUE(loop.advanceUntil([&] { return call->hasEnded(); }, kDeadlineMs));
+    EXPECT_EQ(call->endError(), 676);
     EXPECT_EQ(obuLine({"dial", "Fast Twice Busy"}).exitCode, 0);
 }
 
