@@ -3,8 +3,8 @@
 # builds the program with everything it needs beside it and runs it headless;
 # the demo entry then dials through the modem emulator that it built.
 source "$(dirname "$0")/lib.sh"
-SOURCE_DIR=$1
-BUILD_DIR=$2
+SOURCE_DIR=$2
+BUILD_DIR=$3
 unset DISPLAY WAYLAND_DISPLAY
 
 # The clone lives in the build folder, whose files the source's git ignores.
