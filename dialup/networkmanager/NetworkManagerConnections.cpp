@@ -92,7 +92,7 @@ void NetworkManagerService::applyState(CallId id, const NmActiveConnection& conn
             // A line that was up is gone as soon as it starts going down; a
             // failing dial waits for the reason that comes with its end.
             if (!ownEnd && connection.wasActivated) {
-                end(id, dialup_error::RemoteDisconnection, {});
+                end(id, dialup_error::RemoteDisconnection, reasonOf(connection));
                 // Its own end, still to come, must not end a new dial of the profile.
                 dropped_.insert(connection.path);
             }
@@ -101,18 +101,22 @@ void NetworkManagerService::applyState(CallId id, const NmActiveConnection& conn
             if (ownEnd) {
                 end(id, dialup_error::None, {});
             } else if (connection.wasActivated) {
-                end(id, dialup_error::RemoteDisconnection, {});
+                end(id, dialup_error::RemoteDisconnection, reasonOf(connection));
             } else {
-                const NmFailure failure = connection.failure();
-                const DialUpError error = errorOf(failure);
+                const DialUpError error = errorOf(connection.failure());
                 // Ended by someone else before it came up.
                 end(id, error == dialup_error::None ? dialup_error::Disconnection : error,
-                    QStringLiteral("NetworkManager: %1").arg(QLatin1String(failureName(failure))));
+                    reasonOf(connection));
             }
             break;
         case NmActiveState::Unknown:
             break;
     }
+}
+
+QString NetworkManagerService::reasonOf(const NmActiveConnection& connection) {
+    return QStringLiteral("NetworkManager: ") +
+           reasonInWords(connection.activeReason, connection.deviceReason);
 }
 
 void NetworkManagerService::onActivationFailed(const QString& profileId, NmFailure failure,

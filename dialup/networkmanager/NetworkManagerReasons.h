@@ -30,5 +30,8 @@ NmFailure failureFromReasons(uint32_t activeReason, uint32_t deviceReason);
 NmFailure failureFromActivationError(const QString& errorName);
 
 const char* failureName(NmFailure failure);
+// NetworkManager's reasons in words, with its numbers beside them: "pppd
+// failed (device reason 14)", "another program took it down (reason 2)".
+QString reasonInWords(uint32_t activeReason, uint32_t deviceReason);
 
 }  // namespace obu

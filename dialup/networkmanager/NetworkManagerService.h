@@ -86,6 +86,8 @@ private:
     QHash<CallId, Call>::iterator adoptConnection(CallId id, const NmActiveConnection& connection);
     // The call's stage or end for the connection's new state.
     void applyState(CallId id, const NmActiveConnection& connection);
+    // NetworkManager's reason for a connection's end, in words, with its numbers.
+    static QString reasonOf(const NmActiveConnection& connection);
     void onActivationFailed(const QString& profileId, NmFailure failure, const QString& message);
     void onProfilesChanged();
     bool isEntry(const NmProfile& profile) const;

@@ -66,6 +66,29 @@ log_messages "$dir" | paste -sd'|' | grep -q "|Connection established to obu-nm-
 wait_for 30 sh -c "[ \$(grep -c 'Connection established to obu-nm-line' '$dir/log.txt') -eq 2 ]" || fail "the line did not come up again: $(log_messages "$dir")"
 wait_for 10 active obu-nm-line || fail "NetworkManager does not have the profile up again"
 
+note "NetworkManager restarts, quickly and after 15 s away: the line is waited for and kept"
+extras=$(grep -c "Launching extras" "$dir/log.txt")
+for absence in 0 15; do
+    waits=$(grep -c "Waiting for the connection's service" "$dir/log.txt")
+    backs=$(grep -c "The connection's service is back; connection to obu-nm-line still up" "$dir/log.txt")
+    nm_stop
+    wait_for 30 sh -c "[ \$(grep -c \"Waiting for the connection's service\" '$dir/log.txt') -gt $waits ]" ||
+        fail "NetworkManager's leaving was not seen: $(log_messages "$dir")"
+    # The absence itself is what is tested: nothing may happen meanwhile.
+    sleep "$absence"
+    nm_start
+    wait_for 60 sh -c "[ \$(grep -c \"still up\" '$dir/log.txt') -gt $backs ]" ||
+        fail "the line was not found again: $(log_messages "$dir")"
+done
+log_messages "$dir" | grep -q "error 623" && fail "the session ended: $(log_messages "$dir")"
+[[ $(grep -c "Connection Terminated by unknown source" "$dir/log.txt") -eq 1 ]] || fail "a restart was taken for a drop: $(log_messages "$dir")"
+[[ $(grep -c "Launching extras" "$dir/log.txt") -eq $extras ]] || fail "the extras started again: $(log_messages "$dir")"
+active obu-nm-line || fail "the profile is not up"
+note "the line found again is kept: its drop counts down again"
+nmcli connection down obu-nm-line >/dev/null || fail "nmcli could not take the profile down"
+wait_for 30 sh -c "[ \$(grep -c 'Attempting to Reconnect.' '$dir/log.txt') -eq 2 ]" || fail "no reconnect: $(log_messages "$dir")"
+wait_for 30 active obu-nm-line || fail "NetworkManager does not have the profile up again"
+
 note "exiting leaves the profile up"
 stop_program
 active obu-nm-line || fail "the profile went down with the program"

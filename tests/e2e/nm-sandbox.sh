@@ -52,7 +52,7 @@ nm_sweep() {
 # manages its end of the pair.
 nm_sandbox_start() {
     NM_DIR="$E2E_TMP/nm"
-    mkdir -p "$NM_DIR/connections" "$NM_DIR/state"
+    mkdir -p "$NM_DIR/connections" "$NM_DIR/state" "$NM_DIR/run/NetworkManager"
     chmod 0700 "$NM_DIR/connections"
     ip netns list | grep -q "^$NM_NETNS\b" || ip netns add "$NM_NETNS" || fail "cannot add $NM_NETNS"
     ip netns add "$NM_FAR_NETNS" || fail "cannot add $NM_FAR_NETNS"
@@ -77,11 +77,13 @@ CONF
 # manages its end of the pair.
 nm_start() {
     # ip netns exec gives the namespace's own /sys; a private mount namespace
-    # gives NetworkManager an empty /run and its own state folder. A read-only
-    # /sys makes it take links as ready without udev.
+    # gives NetworkManager a /run and a state folder of its own, both kept
+    # across its restarts (so it can take back the connections it left up, as
+    # on a real machine). A read-only /sys makes it take links as ready
+    # without udev.
     # The parent-death signal ends it with the test's shell, however that ends.
     setpriv --pdeathsig KILL ip netns exec "$NM_NETNS" unshare -m sh -c "
-        mount -t tmpfs tmpfs /run && mkdir /run/NetworkManager &&
+        mount --bind '$NM_DIR/run' /run &&
         mount --bind '$NM_DIR/state' /var/lib/NetworkManager &&
         mount -o remount,ro /sys &&
         exec NetworkManager --no-daemon --debug --config='$NM_DIR/nm.conf'" >>"$NM_DIR/nm.log" 2>&1 &
@@ -136,7 +138,8 @@ CONF
     export DBUS_SYSTEM_BUS_ADDRESS=$(head -n1 "$NM_DIR/bus.address")
 }
 
-nm_device_ready() { nmcli -t -f DEVICE,STATE device 2>/dev/null | grep -q "^$NM_LINK:disconnected$"; }
+# Managed: free, or (after a restart) up with the connection it took back.
+nm_device_ready() { nmcli -t -f DEVICE,STATE device 2>/dev/null | grep -qE "^$NM_LINK:(disconnected|connected)"; }
 
 # Makes the veth pair, its far end up in the far namespace.
 nm_link_plug() {

@@ -35,5 +35,16 @@ TEST(NetworkManagerReasons, TheDevicesReasonSaysWhyUnlessItSaysNothing) {
               NmFailure::Other);
 }
 
+TEST(NetworkManagerReasons, AnEndIsToldInWordsWithNetworkManagersNumbers) {
+    EXPECT_EQ(reasonInWords(3, 14), "pppd failed (device reason 14)");
+    EXPECT_EQ(reasonInWords(2, 39), "another program took it down (reason 2)");
+    EXPECT_EQ(reasonInWords(3, 40), "the carrier was lost (device reason 40)");
+    // A VPN has no device reason: the connection's own says why.
+    EXPECT_EQ(reasonInWords(10, 0), "the login failed (reason 10)");
+    // Numbers without words are still told, never "other" or "none".
+    EXPECT_EQ(reasonInWords(0, 999), "device reason 999");
+    EXPECT_EQ(reasonInWords(0, 0), "no reason given");
+}
+
 }  // namespace
 }  // namespace obu
