@@ -47,6 +47,8 @@ LineKeeper::LineKeeper(Platform& platform, Settings& settings, EventLog& log,
         hangUpByDisconnectTimer();
     });
     connect(&m_service, &DialUpService::sourcesChanged, this, &LineKeeper::onSourcesChanged);
+    connect(&m_service, &DialUpService::entriesChanged, this,
+            [this] { emit entryListChanged(readEntryList()); });
     connect(m_linkCheck.get(), &LinkCheck::dead, this, &LineKeeper::onLinkDead);
 }
 

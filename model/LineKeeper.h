@@ -133,6 +133,9 @@ signals:
     void extrasWanted();
     // The line is up: the extras start and the dial-up window is looked for.
     void connected();
+    // The entries that can be dialled changed (profiles added, renamed or
+    // removed while the program runs): the names as readEntryList() gives them.
+    void entryListChanged(const QStringList& entries);
 
 private:
     // The commands and the kept call's way up (LineKeeper.cpp).

@@ -130,6 +130,7 @@ void MainWindow::showLineKeeper() {
     connect(&m_keeper, &LineKeeper::entryWanted, this, &MainWindow::openConnectionPage);
     connect(&m_keeper, &LineKeeper::extrasWanted, this, &MainWindow::launchExtras);
     connect(&m_keeper, &LineKeeper::connected, this, &MainWindow::onLineUp);
+    connect(&m_keeper, &LineKeeper::entryListChanged, this, &MainWindow::showEntryList);
 }
 
 void MainWindow::onLineUp() {

@@ -188,6 +188,8 @@ private:
     void showLineKeeper();
     // The line is up: the extras start, and the dial-up window is looked for.
     void onLineUp();
+    // Fills the connection page's entry list, keeping the entry selected.
+    void showEntryList(const QStringList& entries);
     // Shows slot n's name, and enables its light when it has something to start.
     void showExtra(int n);
     QLabel* m_webPagesHeading = nullptr;  // "Toggle webpages on/off"

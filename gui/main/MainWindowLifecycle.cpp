@@ -1,5 +1,8 @@
 // Start-up and shutdown of the main window.
 #include "gui/main/MainWindow.h"
+
+#include <QListWidget>
+
 #include "gui/main/Program.h"
 #include "gui/shell/SplashScreen.h"
 #include "model/LineKeeper.h"
@@ -28,9 +31,7 @@ void MainWindow::startUp() {
         m_userNameEdit->clear();
         m_passwordEdit->clear();
         // 5.
-        const QStringList entries = m_keeper.readEntryList();
-        m_entryList->clear();
-        m_entryList->addItems(entries);
+        showEntryList(m_keeper.readEntryList());
         // 6.
         m_connectButton->drawFace(m_connectFaces, 0);
         m_alarmButton->drawFace(m_alarmFaces, 0);
@@ -68,6 +69,16 @@ void MainWindow::startUp() {
         // 16.
         m_keeper.adoptConnectionAtStart();
     });
+}
+
+void MainWindow::showEntryList(const QStringList& entries) {
+    const QListWidgetItem* current = m_entryList->currentItem();
+    const QString selected = current ? current->text() : QString();
+    m_entryList->clear();
+    m_entryList->addItems(entries);
+    const auto matches =
+        m_entryList->findItems(selected, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (!selected.isEmpty() && !matches.isEmpty()) m_entryList->setCurrentItem(matches.first());
 }
 
 void MainWindow::shutDown() {

@@ -438,6 +438,23 @@ TEST_F(Connection, WithTwoConnectionsUpOnlyTheChosenEntrysIsKeptAndHungUp) {
     EXPECT_EQ(app.logMessages().last(), "Disconnect requested by user");
 }
 
+TEST_F(Connection, TheEntryListFollowsEntriesAddedAndRemovedWhileTheProgramRuns) {
+    app.writePhoneBook("[Office]\nDialDelay=100\n[Home]\nDialDelay=100\n");
+    app.start();
+    auto* list = control<QListWidget>("entryList");
+    ASSERT_EQ(list->count(), 2);
+    list->setCurrentRow(1);
+    app.writePhoneBook("[Cafe]\nDialDelay=100\n[Office]\nDialDelay=100\n[Home]\nDialDelay=100\n");
+    emit app.lines->entriesChanged();
+    ASSERT_EQ(list->count(), 3);
+    EXPECT_EQ(list->item(0)->text(), "Cafe");
+    ASSERT_NE(list->currentItem(), nullptr);
+    EXPECT_EQ(list->currentItem()->text(), "Home") << "the entry chosen stays chosen";
+    app.writePhoneBook("[Office]\nDialDelay=100\n");
+    emit app.lines->entriesChanged();
+    EXPECT_EQ(list->count(), 1);
+}
+
 TEST_F(Connection, WithoutAnEntryConnectOnStartIsNotRestoredAndConnectAsksForOne) {
     app.writeIni("[Connection]\r\nAutoConnect=1\r\n");
     app.start();
