@@ -2,7 +2,8 @@
 
 namespace obu {
 
-Call::Call(DialUpService& service, CallId id, QString entry, CallState state, DialUpError refused)
+Call::Call(DialUpService& service, CallId id, QString entry, CallState state, Origin origin,
+           DialUpError refused)
     : m_service(service), m_id(id), m_entry(std::move(entry)), m_state(state) {
     if (refused != dialup_error::None || id == 0) {
         m_end = CallEnd::Failed;
@@ -11,6 +12,21 @@ Call::Call(DialUpService& service, CallId id, QString entry, CallState state, Di
     }
     connect(&m_service, &DialUpService::callStateChanged, this, &Call::onStage);
     connect(&m_service, &DialUpService::callEnded, this, &Call::onEnded);
+    // A call on its way up that another program (or NetworkManager itself)
+    // dialled tells its stages to nobody here: its coming up is read from
+    // the service when the calls change.
+    if (origin == Origin::Elsewhere)
+        connect(&m_service, &DialUpService::callsChanged, this, &Call::onCallsChanged);
+}
+
+void Call::onCallsChanged() {
+    if (hasEnded() || m_state == CallState::Connected) return;
+    CallInfo info;
+    if (m_service.callStatus(m_id, &info) != dialup_error::None ||
+        info.error != dialup_error::None || info.state != CallState::Connected)
+        return;
+    m_state = CallState::Connected;
+    emit connected();
 }
 
 Call::~Call() = default;
@@ -47,6 +63,8 @@ void Call::onStage(CallId id, CallState state, DialUpError error) {
                dialup_error::Disconnection);
         return;
     }
+    // Once up (seen in the list of calls, say), later stages are old news.
+    if (m_state == CallState::Connected) return;
     m_state = state;
     if (state == CallState::Connected)
         emit connected();

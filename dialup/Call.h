@@ -25,9 +25,13 @@ enum class CallEnd {
 class Call : public QObject {
     Q_OBJECT
 public:
+    // Who made the call: its stages come to the process that dialled it;
+    // another's call on its way up is seen coming up in the list of calls.
+    enum class Origin { DialledHere, Elsewhere };
+
     // A call the service has started (or refused: pass the refusal as
     // `refused`, and the call has ended as Failed at once, without a signal).
-    Call(DialUpService& service, CallId id, QString entry, CallState state,
+    Call(DialUpService& service, CallId id, QString entry, CallState state, Origin origin,
          DialUpError refused = dialup_error::None);
     // A connection that is up stays up.
     ~Call() override;
@@ -61,6 +65,7 @@ signals:
 private:
     void onStage(CallId id, CallState state, DialUpError error);
     void onEnded(CallId id, DialUpError error);
+    void onCallsChanged();
     // Records the end, forgets what the service kept of the call, and says so.
     void finish(CallEnd how, DialUpError error);
 

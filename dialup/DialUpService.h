@@ -53,7 +53,8 @@ inline constexpr DialUpError LimitReached = 926;
 inline constexpr DialUpError ServiceGone = 1000;
 }  // namespace dialup_error
 
-// The stages of a call, with the numbers the status texts are keyed by.
+// The stages that the sources report for a call, with the numbers that the
+// status texts and other processes' records know them by.
 enum class CallState : std::uint32_t {
     OpenPort = 0,
     PortOpened = 1,
@@ -61,26 +62,8 @@ enum class CallState : std::uint32_t {
     DeviceConnected = 3,
     AllDevicesConnected = 4,
     Authenticate = 5,
-    AuthNotify = 6,
-    AuthRetry = 7,
-    AuthCallback = 8,
-    AuthChangePassword = 9,
-    AuthProject = 10,
-    AuthLinkSpeed = 11,
-    AuthAck = 12,
-    ReAuthenticate = 13,
     Authenticated = 14,
-    PrepareForCallback = 15,
-    WaitForModemReset = 16,
-    WaitForCallback = 17,
     Projected = 18,
-    StartAuthentication = 19,
-    CallbackComplete = 20,
-    LogonNetwork = 21,
-    Interactive = 4096,
-    RetryAuthentication = 4097,
-    CallbackSetByCaller = 4098,
-    PasswordExpired = 4099,
     Connected = 8192,
     Disconnected = 8193,
 };
@@ -133,8 +116,9 @@ public:
     // until it ends.
     std::unique_ptr<Call> follow(const CallInfo& call);
     // The first call listed of an entry (names compare without case) that is
-    // up; false when there is none, or when the list cannot be read whole.
-    bool findUp(const QString& entry, CallInfo* out);
+    // up (or, with upOnly false, up or on its way up); false when there is
+    // none, or when the list cannot be read whole.
+    bool findUp(const QString& entry, CallInfo* out, bool upOnly = true);
 
     // The entries of a phone book (empty path: the default one), in its order.
     virtual DialUpError entries(const QString& phoneBook, QList<EntryInfo>* out) = 0;

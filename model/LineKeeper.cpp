@@ -198,6 +198,9 @@ void LineKeeper::followCall(std::unique_ptr<Call> call) {
 }
 
 void LineKeeper::onStage(CallState state) {
+    // The stages of the keeper's own dial; a line it waits to take back
+    // comes up without a word.
+    if (m_state != State::Dialling) return;
     switch (state) {
         case CallState::OpenPort:
             emit statusChanged(QStringLiteral("connecting"));
@@ -220,6 +223,13 @@ void LineKeeper::onStage(CallState state) {
 }
 
 void LineKeeper::onConnected() {
+    if (m_state == State::WaitingForSource) {
+        // The line its source took back after a restart: the same session.
+        keepLineUp(false);
+        writeLogLine(QStringLiteral("The connection's service is back; connection to ") + m_entry +
+                     QStringLiteral(" still up"));
+        return;
+    }
     m_reconnecting = false;
     m_lineFree = false;
     m_upSinceMs = m_platform.clock->now().toMSecsSinceEpoch();

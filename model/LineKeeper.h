@@ -166,6 +166,7 @@ private:
 
     // The kept line's end, its return, and the disconnect timer (LineKeeperWatch.cpp).
     bool adoptLineUp(bool atStart);
+    void keepLineUp(bool atStart);
     void showKeptLine();
     void onDropped();
     void onLimitReached();

@@ -47,13 +47,23 @@ bool LineKeeper::adoptLineUp(bool atStart) {
     if (!m_service.findUp(m_entry, &up)) return false;
     m_call.reset();
     followCall(m_service.follow(up));
+    keepLineUp(atStart);
+    return true;
+}
+
+// The kept call, found or taken back up, is followed as the session's line.
+void LineKeeper::keepLineUp(bool atStart) {
     m_lineFree = false;
     m_upSinceMs = m_platform.clock->now().toMSecsSinceEpoch();
     setState(State::Up);
-    if (atStart) emit connectFaceChanged(false);
+    // At start the tray's item follows the button on its next press; later
+    // both show the line as it is.
+    if (atStart)
+        emit connectFaceChanged(false);
+    else
+        showConnectCommand(false);
     showKeptLine();
     m_linkCheck->start();
-    return true;
 }
 
 // The status line describes the kept line as the service lists it.
@@ -106,12 +116,13 @@ void LineKeeper::onLimitReached() {
 // known of the line until it is back, so nothing is dialled or hung up.
 void LineKeeper::onSourceGone() {
     m_firstLook.setEnabled(false);
+    m_call.reset();
     stopReconnectCount();
     setState(State::WaitingForSource);
-    emit statusChanged(errorTextOf(dialup_error::ServiceGone) +
-                       QStringLiteral(" Waiting for it to come back."));
-    writeLogLine(QStringLiteral("Waiting for the connection's service: ") +
-                 errorTextOf(dialup_error::ServiceGone));
+    QString gone = m_service.errorText(dialup_error::ServiceGone);
+    if (gone.isEmpty()) gone = QStringLiteral("The connection's service is not running.");
+    emit statusChanged(gone + QStringLiteral(" Waiting for it to come back."));
+    writeLogLine(QStringLiteral("Waiting for the connection's service: ") + gone);
 }
 
 void LineKeeper::onSourcesChanged() {
@@ -121,13 +132,18 @@ void LineKeeper::onSourcesChanged() {
         adoptLineUp(true);
         return;
     }
-    if (m_state != State::WaitingForSource) return;
-    m_call.reset();
+    if (m_state != State::WaitingForSource || m_call) return;
     // Back with the line still up (re-assumed after a restart): the session
-    // goes on as it was. Back without it: the line was lost meanwhile.
+    // goes on as it was. Back with it on its way up again: it is waited for.
+    // Back without it: the line was lost meanwhile.
     if (adoptLineUp(false)) {
         writeLogLine(QStringLiteral("The connection's service is back; connection to ") + m_entry +
                      QStringLiteral(" still up"));
+        return;
+    }
+    CallInfo coming;
+    if (m_service.findUp(m_entry, &coming, false)) {
+        followCall(m_service.follow(coming));
         return;
     }
     onDropped();

@@ -224,16 +224,38 @@ TEST_F(KeptLineTest, ASourceThatRestartsIsWaitedForAndTheLineFoundAgain) {
     EXPECT_EQ(keeper->state(), LineKeeper::State::Up);
     EXPECT_EQ(keptId(), kept);
     EXPECT_EQ(shown.count("connected"), 1);
+    EXPECT_FALSE(itemShowsConnect);
+
+    // Back with it on its way up again (taken down and dialled anew meanwhile):
+    // waited for, and kept once up, still without the extras.
+    lines.leave();
+    time.advance(20);
+    ASSERT_EQ(lines.dropLine(kept), 0u);
+    DialRequest again;
+    again.entry = QStringLiteral("Line A");
+    CallId coming = 0;
+    ASSERT_EQ(lines.dial(again, &coming), 0u);
+    time.advance(150);
+    lines.comeBack();
+    time.advance(20);
+    EXPECT_EQ(keeper->state(), LineKeeper::State::WaitingForSource);
+    ASSERT_TRUE(time.advanceUntil([&] { return keeper->state() == LineKeeper::State::Up; }, 5000));
+    EXPECT_EQ(keptId(), coming);
+    EXPECT_EQ(shown.count("connected"), 1);
+    EXPECT_EQ(logMessages().count("Connection established to Line A"), 1) << "said once, at first";
+    EXPECT_FALSE(shown.contains("reconnect offered"));
+    EXPECT_EQ(
+        logMessages().count("The connection's service is back; connection to Line A still up"), 2);
 
     // Back without it: lost meanwhile, so it counts down as any drop.
     lines.leave();
     time.advance(20);
-    ASSERT_EQ(lines.dropLine(kept), 0u);
+    ASSERT_EQ(lines.dropLine(coming), 0u);
     lines.comeBack();
     time.advance(20);
     EXPECT_TRUE(shown.contains("reconnect offered"));
     ASSERT_TRUE(time.advanceUntil([&] { return keeper->state() == LineKeeper::State::Up; }, 20000));
-    EXPECT_NE(keptId(), kept);
+    EXPECT_NE(keptId(), coming);
 }
 
 TEST_F(KeptLineTest, ALineUpButDeadIsHungUpAfterThreeFailedChecksAndDialledAgain) {

@@ -399,14 +399,14 @@ TEST_F(LineServiceTest, AScriptedDeviceIsDrivenAndRelayedLikeTheModem) {
     service->setDeviceFactory([this](const PhoneBookEntry&) {
         return std::make_unique<ScriptedModem>(
             bench.time, std::vector<ScriptedModem::Step>{{10, CallState::OpenPort, 0},
-                                                         {10, CallState::CallbackSetByCaller, 0},
+                                                         {10, CallState::Projected, 0},
                                                          {10, CallState::Connected, 0}});
     });
     Recorder r;
     const CallId h = dial("Fast", r);
     ASSERT_TRUE(runUntilEnded(r));
     EXPECT_EQ(r.states(),
-              (std::vector<CallState>{CallState::OpenPort, CallState::CallbackSetByCaller,
+              (std::vector<CallState>{CallState::OpenPort, CallState::Projected,
                                       CallState::Connected}));
     EXPECT_EQ(enumerate(*service).at(0).id, h);
 }
