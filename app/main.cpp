@@ -13,6 +13,7 @@
 #include "platform/Autostart.h"
 #include "platform/DataFolders.h"
 #include "platform/Dispatcher.h"
+#include "platform/HomeFolder.h"
 #include "platform/ProgramFolder.h"
 #include "platform/TerminationSignals.h"
 
@@ -79,6 +80,8 @@ int main(int argc, char** argv) {
     obu::TerminationSignals::catchEarly();
     obu::Options options;
     if (const int exit = obu::parseOptions(argc, argv, options); exit >= 0) return exit;
+    if (const QString problem = obu::settleHomeFolder(); !problem.isEmpty())
+        std::fprintf(stderr, "obu: %s\n", qPrintable(problem));
     if (options.autostart) return setAutostartAndExit(*options.autostart);
     bool headless = options.headless;
     if (!headless && !options.platformChosen && !haveDisplay() &&
@@ -94,6 +97,11 @@ int main(int argc, char** argv) {
 
     const QString folder = obu::executableFolder();
     const obu::DataFolders dataFolders = obu::dataFolders(folder);
+    if (dataFolders.settings.isEmpty()) {
+        std::fprintf(stderr, "obu: no folder for the settings and the log of %s\n",
+                     qPrintable(folder));
+        return 1;
+    }
     // The lock guards the log and the settings, so it lives with them.
     obu::SingleInstance instance(dataFolders.log);
     if (const int exit = claimOrExit(instance); exit >= 0) return exit;

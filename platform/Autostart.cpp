@@ -4,11 +4,13 @@
 #include <QFile>
 #include <QSaveFile>
 
+#include "platform/HomeFolder.h"
+
 namespace obu {
 
 QString autostartEntryPath() {
     QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (!base.startsWith(QLatin1Char('/'))) base = QDir::homePath() + QStringLiteral("/.config");
+    if (!base.startsWith(QLatin1Char('/'))) base = homeFolder() + QStringLiteral("/.config");
     return base + QStringLiteral("/autostart/obu.desktop");
 }
 

@@ -7,15 +7,19 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include "platform/HomeFolder.h"
+
 namespace obu {
 namespace {
 
 // $name when it is an absolute path (relative ones are to be ignored), else
-// the home folder followed by `fallback`.
+// the home folder followed by `fallback`; empty without a home folder.
 QString xdgBase(const char* name, const char* fallback) {
     const QString value = qEnvironmentVariable(name);
     if (value.startsWith(QLatin1Char('/'))) return value;
-    return QDir::homePath() + QLatin1Char('/') + QLatin1String(fallback);
+    const QString home = homeFolder();
+    if (home.isEmpty()) return {};
+    return home + QLatin1Char('/') + QLatin1String(fallback);
 }
 
 // Makes every missing folder of the path with mode 0700; the folders hold a
@@ -41,9 +45,11 @@ DataFolders dataFolders(const QString& programFolder) {
     const bool installed = QFileInfo::exists(programFolder + QLatin1String(kInstalledMarker));
     if (!installed && ::access(native.constData(), W_OK) == 0)
         return {programFolder, programFolder};
-    DataFolders folders{
-        withSlash(xdgBase("XDG_CONFIG_HOME", ".config") + QStringLiteral("/obu")),
-        withSlash(xdgBase("XDG_STATE_HOME", ".local/state") + QStringLiteral("/obu"))};
+    const QString config = xdgBase("XDG_CONFIG_HOME", ".config");
+    const QString state = xdgBase("XDG_STATE_HOME", ".local/state");
+    if (config.isEmpty() || state.isEmpty()) return {};
+    DataFolders folders{withSlash(config + QStringLiteral("/obu")),
+                        withSlash(state + QStringLiteral("/obu"))};
     makePrivatePath(folders.settings);
     makePrivatePath(folders.log);
     return folders;

@@ -16,6 +16,7 @@ struct DataFolders {
 // $XDG_CONFIG_HOME/obu/ and $XDG_STATE_HOME/obu/ (~/.config and ~/.local/state
 // when unset or not absolute), made 0700 when missing. A folder that cannot be
 // made is still returned: the first write then fails with the file's name.
+// Both are empty when such a copy has no home folder and no XDG folders to use.
 DataFolders dataFolders(const QString& programFolder);
 
 // The file that marks an installed copy.

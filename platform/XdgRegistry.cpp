@@ -1,6 +1,5 @@
 #include "platform/XdgRegistry.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -11,6 +10,7 @@
 #include <unistd.h>
 
 #include "platform/CommandLine.h"
+#include "platform/HomeFolder.h"
 
 namespace obu {
 namespace {
@@ -178,7 +178,7 @@ bool isWebPageExtension(const QString& extension) {
 }  // namespace
 
 XdgDirs XdgDirs::fromEnvironment(const QProcessEnvironment& env) {
-    const QString home = env.value(QStringLiteral("HOME"), QDir::homePath());
+    const QString home = env.value(QStringLiteral("HOME"), homeFolder());
     auto single = [&](const char* name, const QString& fallback) {
         const QString value = env.value(QString::fromLatin1(name));
         return value.startsWith(u'/') ? value : fallback;

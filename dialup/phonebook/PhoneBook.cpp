@@ -13,6 +13,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/HomeFolder.h"
+
 namespace obu {
 
 namespace {
@@ -285,7 +287,7 @@ QString PhoneBook::defaultPath() {
     if (!overridden.isEmpty()) return overridden;
     QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
     if (config.isEmpty() || !QDir::isAbsolutePath(config))
-        config = QDir::homePath() + QStringLiteral("/.config");
+        config = homeFolder() + QStringLiteral("/.config");
     return config + QStringLiteral("/obu/phonebook.pbk");
 }
 

@@ -20,6 +20,7 @@
 #include "dialup/phonebook/ErrorText.h"
 #include "dialup/phonebook/LineService.h"
 #include "platform/CommandLineUsage.h"
+#include "platform/HomeFolder.h"
 #include "platform/QtEventLoop.h"
 #include "platform/SystemClock.h"
 
@@ -391,6 +392,8 @@ int dial(Services& s, EventLoop& loop, const QString& phoneBookPath, const QStri
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("obu-line"));
+    if (const QString problem = settleHomeFolder(); !problem.isEmpty())
+        err() << "obu-line: " << problem << Qt::endl;
     QCommandLineParser parser;
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     const QCommandLineOption version(QStringLiteral("version"));
