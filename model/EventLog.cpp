@@ -9,6 +9,7 @@
 #include "platform/Clock.h"
 #include "platform/Errors.h"
 #include "platform/Formats.h"
+#include "platform/PrintableText.h"
 
 namespace obu {
 namespace {
@@ -77,7 +78,10 @@ void EventLog::writeToFile(int openFlags, const QStringList& messages) {
     Descriptor file{::open(path.constData(), openFlags | O_NOFOLLOW | O_CLOEXEC, 0600)};
     if (file.fd < 0) fail(errno);
     for (const QString& message : messages) {
-        const QString line = QLatin1Char('[') + dateTimeText() + QStringLiteral("]: ") + message;
+        // Names and values in a message may come from outside (a phone book,
+        // NetworkManager, a modem): no control character of theirs is written.
+        const QString line =
+            QLatin1Char('[') + dateTimeText() + QStringLiteral("]: ") + printableText(message);
         if (const int err = writeAll(file.fd, line.toLatin1() + "\r\n")) fail(err);
         if (m_echo) m_echo(line);
     }

@@ -6,6 +6,7 @@
 #include "gui/shell/TrayMenu.h"
 #include "model/LineKeeper.h"
 #include "platform/Platform.h"
+#include "platform/PrintableText.h"
 
 namespace obu {
 
@@ -51,7 +52,7 @@ MainWindow::MainWindow(Program& program)
     // The status line is painted at once: the waits of the launch would keep
     // it from being painted before the next text replaces it.
     connect(&m_extras, &Extras::launching, this, [this](const QString& text) {
-        m_statusLine->setText(text);
+        m_statusLine->setText(printableText(text));
         m_statusLine->repaint();
     });
     startUp();
@@ -122,7 +123,11 @@ void MainWindow::buildSkin() {
 }
 
 void MainWindow::showLineKeeper() {
-    connect(&m_keeper, &LineKeeper::statusChanged, m_statusLine, &QLabel::setText);
+    // The status line names entries, which may come from NetworkManager or a
+    // phone book of any origin: shown as plain text, their control characters escaped.
+    m_statusLine->setTextFormat(Qt::PlainText);
+    connect(&m_keeper, &LineKeeper::statusChanged, m_statusLine,
+            [this](const QString& text) { m_statusLine->setText(printableText(text)); });
     connect(&m_keeper, &LineKeeper::connectFaceChanged, this, &MainWindow::showConnectFace);
     connect(&m_keeper, &LineKeeper::connectCommandEnabled, m_connectButton, &QWidget::setEnabled);
     connect(&m_keeper, &LineKeeper::reconnectOffered, this, &MainWindow::bringForward);

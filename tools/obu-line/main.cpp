@@ -21,6 +21,7 @@
 #include "dialup/phonebook/LineService.h"
 #include "platform/CommandLineUsage.h"
 #include "platform/HomeFolder.h"
+#include "platform/PrintableText.h"
 #include "platform/QtEventLoop.h"
 #include "platform/SystemClock.h"
 
@@ -38,6 +39,16 @@ QTextStream& out() {
 QTextStream& err() {
     static QTextStream stream(stderr);
     return stream;
+}
+
+// Names and values from the phone book, NetworkManager, the records and the
+// devices' own words never reach the terminal raw: a control character in them
+// would act on it (see printableText). What is dialled keeps the real name.
+QString shown(const QString& text) {
+    return printableText(text);
+}
+QString shown(const QByteArray& latin1) {
+    return printableText(QString::fromLatin1(latin1));
 }
 
 const char* const kHelp =
@@ -157,10 +168,10 @@ bool sameEntry(const QByteArray& a, const QString& b) {
 
 void problemNote(const LineService& service, DialUpError code, const QString& phoneBookPath = {}) {
     if (code == dialup_error::Unknown && !service.problem().isEmpty())
-        err() << "obu-line: " << service.problem() << Qt::endl;
+        err() << "obu-line: " << shown(service.problem()) << Qt::endl;
     if (code == dialup_error::CannotOpenPhoneBook || code == dialup_error::CannotLoadPhoneBook) {
         const QString why = service.phoneBook(phoneBookPath).problem;
-        if (!why.isEmpty()) err() << "obu-line: " << why << Qt::endl;
+        if (!why.isEmpty()) err() << "obu-line: " << shown(why) << Qt::endl;
     }
 }
 
@@ -168,13 +179,15 @@ int listEntries(Services& s, const QString& phoneBookPath) {
     LineService& service = s.lines;
     QObject::connect(&s.all, &CombinedDialUpService::entryHidden, qApp,
                      [](const QString& name, const QString& source) {
-                         err() << "obu-line: the " << source << " connection \"" << name
+                         err() << "obu-line: the " << shown(source) << " connection \""
+                               << shown(name)
                                << "\" is hidden by the phone book's entry of the same name"
                                << Qt::endl;
                      });
     QList<EntryInfo> entries;
     const DialUpError result = s.all.entries(phoneBookPath, &entries);
-    const QString shownPath = phoneBookPath.isEmpty() ? service.paths().phoneBook : phoneBookPath;
+    const QString shownPath =
+        shown(phoneBookPath.isEmpty() ? service.paths().phoneBook : phoneBookPath);
     if (result != dialup_error::None) {
         err() << "obu-line: cannot list the entries of " << shownPath << ": " << codeText(result)
               << Qt::endl;
@@ -186,7 +199,8 @@ int listEntries(Services& s, const QString& phoneBookPath) {
               << Qt::endl;
     if (entries.isEmpty())
         err() << "obu-line: the phone book " << shownPath << " has no entries" << Qt::endl;
-    for (const EntryInfo& entry : entries) out() << entry.name << '\t' << entry.source << Qt::endl;
+    for (const EntryInfo& entry : entries)
+        out() << shown(entry.name) << '\t' << shown(entry.source) << Qt::endl;
     return kOk;
 }
 
@@ -195,7 +209,7 @@ int listConnections(Services& s) {
     const std::vector<LineRecord> lines = service.lines();
     const QList<CallInfo> others = networkManagerCalls(s);
     if (lines.empty() && !service.problem().isEmpty()) {
-        err() << "obu-line: " << service.problem() << Qt::endl;
+        err() << "obu-line: " << shown(service.problem()) << Qt::endl;
         return kFailed;
     }
     if (lines.empty() && others.isEmpty()) {
@@ -203,30 +217,29 @@ int listConnections(Services& s) {
         return kOk;
     }
     int entryWidth = 5;
-    for (const LineRecord& r : lines) entryWidth = std::max<int>(entryWidth, r.entry.size());
-    for (const CallInfo& c : others) entryWidth = std::max<int>(entryWidth, c.entry.size());
+    for (const LineRecord& r : lines) entryWidth = std::max<int>(entryWidth, shown(r.entry).size());
+    for (const CallInfo& c : others) entryWidth = std::max<int>(entryWidth, shown(c.entry).size());
     out() << QStringLiteral("ENTRY").leftJustified(entryWidth + 2)
           << QStringLiteral("STATE").leftJustified(30) << "DEVICE" << Qt::endl;
     for (const LineRecord& r : lines) {
         const QString state = r.established() ? QStringLiteral("Connected")
                                               : QStringLiteral("Dialing: ") + stageName(r.state);
-        QString device = QString::fromLatin1(r.device);
+        QString device = shown(r.device);
         if (!r.port.isEmpty() && r.port != r.device)
-            device += QStringLiteral(" on ") + QString::fromLocal8Bit(r.port);
-        out() << QString::fromLatin1(r.entry).leftJustified(entryWidth + 2)
-              << state.leftJustified(30) << device << " (" << QString::fromLatin1(r.deviceType)
-              << "), handle " << handleText(r.handle);
+            device += QStringLiteral(" on ") + shown(QString::fromLocal8Bit(r.port));
+        out() << shown(r.entry).leftJustified(entryWidth + 2) << state.leftJustified(30) << device
+              << " (" << shown(r.deviceType) << "), handle " << handleText(r.handle);
         if (r.holder > 0)
-            out() << ", held by " << QString::fromLatin1(r.holderKind) << " (pid " << r.holder
-                  << ")";
+            out() << ", held by " << shown(r.holderKind) << " (pid " << r.holder << ")";
         out() << Qt::endl;
     }
     for (const CallInfo& c : others) {
         const QString state = c.state == CallState::Connected
                                   ? QStringLiteral("Connected")
                                   : QStringLiteral("Dialing: ") + stageName(c.state);
-        out() << c.entry.leftJustified(entryWidth + 2) << state.leftJustified(30) << c.deviceName
-              << " (" << c.deviceType << "), handle " << handleText(c.id) << Qt::endl;
+        out() << shown(c.entry).leftJustified(entryWidth + 2) << state.leftJustified(30)
+              << shown(c.deviceName) << " (" << shown(c.deviceType) << "), handle "
+              << handleText(c.id) << Qt::endl;
     }
     return kOk;
 }
@@ -249,10 +262,12 @@ int forEachLine(Services& s, const QString& which, const char* verb, const char*
         const DialUpError result = s.networkManager.hangUp(c.id);
         if (result == dialup_error::None) goingDown.insert(c.id);
         if (result == dialup_error::None || result == dialup_error::InvalidCall) {
-            out() << networkVerb << ' ' << c.entry << " (" << handleText(c.id) << ")." << Qt::endl;
+            out() << networkVerb << ' ' << shown(c.entry) << " (" << handleText(c.id) << ")."
+                  << Qt::endl;
         } else {
             ++failed;
-            err() << "obu-line: " << c.entry << ": " << codeText(result, &s.all) << Qt::endl;
+            err() << "obu-line: " << shown(c.entry) << ": " << shown(codeText(result, &s.all))
+                  << Qt::endl;
         }
     }
     QElapsedTimer waited;
@@ -267,7 +282,7 @@ int forEachLine(Services& s, const QString& which, const char* verb, const char*
     const std::vector<LineRecord> lines = service.lines();
     // Records that cannot be read are no proof that nothing is connected.
     if (lines.empty() && !service.problem().isEmpty() && matched == 0) {
-        err() << "obu-line: " << service.problem() << Qt::endl;
+        err() << "obu-line: " << shown(service.problem()) << Qt::endl;
         return kFailed;
     }
     for (const LineRecord& r : lines) {
@@ -276,12 +291,11 @@ int forEachLine(Services& s, const QString& which, const char* verb, const char*
         const DialUpError result = act(r.handle);
         if (result == dialup_error::None || result == dialup_error::InvalidCall) {
             // Invalid by now: it ended between the listing and this call.
-            out() << verb << ' ' << QString::fromLatin1(r.entry) << " (" << handleText(r.handle)
-                  << ")." << Qt::endl;
+            out() << verb << ' ' << shown(r.entry) << " (" << handleText(r.handle) << ")."
+                  << Qt::endl;
         } else {
             ++failed;
-            err() << "obu-line: " << QString::fromLatin1(r.entry) << ": " << codeText(result)
-                  << Qt::endl;
+            err() << "obu-line: " << shown(r.entry) << ": " << codeText(result) << Qt::endl;
             problemNote(service, result);
         }
     }
@@ -290,7 +304,7 @@ int forEachLine(Services& s, const QString& which, const char* verb, const char*
             out() << "No connections." << Qt::endl;
             return kOk;
         }
-        err() << "obu-line: there is no connection to \"" << which << "\"" << Qt::endl;
+        err() << "obu-line: there is no connection to \"" << shown(which) << "\"" << Qt::endl;
         return kFailed;
     }
     return failed ? kFailed : kOk;
@@ -328,11 +342,12 @@ int dial(Services& s, EventLoop& loop, const QString& phoneBookPath, const QStri
                      [&](CallId call, CallState state, DialUpError error) {
                          if (call != handle || finished) return;
                          if (error != 0) {
-                             err() << "obu-line: dialing \"" << entry << "\" failed at \""
-                                   << stageName(state) << "\": " << codeText(error, &service)
+                             err() << "obu-line: dialing \"" << shown(entry) << "\" failed at \""
+                                   << stageName(state) << "\": " << shown(codeText(error, &service))
                                    << Qt::endl;
                              const QString detail = service.failureDetail(handle);
-                             if (!detail.isEmpty()) err() << "obu-line: " << detail << Qt::endl;
+                             if (!detail.isEmpty())
+                                 err() << "obu-line: " << shown(detail) << Qt::endl;
                              service.hangUp(handle);
                              stop(kFailed);
                              return;
@@ -341,11 +356,11 @@ int dial(Services& s, EventLoop& loop, const QString& phoneBookPath, const QStri
                          LineRecord record;
                          if (state == CallState::PortOpened && lines.record(handle, &record) &&
                              !record.port.isEmpty())
-                             out() << " (" << QString::fromLocal8Bit(record.port) << ")";
+                             out() << " (" << shown(QString::fromLocal8Bit(record.port)) << ")";
                          out() << Qt::endl;
                          if (state == CallState::Connected) {
-                             out() << "Connected to " << entry << " (handle " << handleText(handle)
-                                   << ")." << Qt::endl;
+                             out() << "Connected to " << shown(entry) << " (handle "
+                                   << handleText(handle) << ")." << Qt::endl;
                              stop(kOk);
                          }
                      });
@@ -361,12 +376,12 @@ int dial(Services& s, EventLoop& loop, const QString& phoneBookPath, const QStri
         std::signal(SIGTERM, onSignal);
         std::signal(SIGHUP, onSignal);
     }
-    out() << "Dialing " << entry << "..." << Qt::endl;
+    out() << "Dialing " << shown(entry) << "..." << Qt::endl;
     const DialUpError result = service.dial(request, &handle);
     request.password.fill(QLatin1Char('\0'));
     if (result != dialup_error::None) {
-        err() << "obu-line: cannot dial \"" << entry << "\": " << codeText(result, &service)
-              << Qt::endl;
+        err() << "obu-line: cannot dial \"" << shown(entry)
+              << "\": " << shown(codeText(result, &service)) << Qt::endl;
         problemNote(lines, result, phoneBookPath);
         return kFailed;
     }

@@ -98,6 +98,21 @@ TEST_F(EventLogTest, NamesAreWrittenAsTheyAreInSingleByteText) {
     EXPECT_EQ(folder.read("log.txt"), "[6/14/2001 9:05:12 PM]: Caf\xe9 ]: launched\r\n");
 }
 
+TEST_F(EventLogTest, ControlCharactersOfANameNeverReachTheFileOrTheEcho) {
+    // A NetworkManager profile named to forge a line and recolour a terminal,
+    // and a phone-book value with the single-byte CSI.
+    QStringList echoed;
+    log.setEcho([&](const QString& line) { echoed << line; });
+    log.start(QStringLiteral("Connection established to evil\n[1/1/2001 1:00:00 AM]: OK\x1b[31m"));
+    log.writeLine(QStringLiteral("Dial failed: ") + QChar(0x9B) + QStringLiteral("2J"));
+    EXPECT_EQ(folder.read("log.txt"),
+              "[6/14/2001 9:05:12 PM]: Connection established to "
+              "evil\\n[1/1/2001 1:00:00 AM]: OK\\x1b[31m\r\n"
+              "[6/14/2001 9:05:12 PM]: Dial failed: \\x9b2J\r\n");
+    ASSERT_EQ(echoed.size(), 2);
+    EXPECT_EQ(echoed[1], "[6/14/2001 9:05:12 PM]: Dial failed: \\x9b2J");
+}
+
 TEST_F(EventLogTest, EchoSeesEveryLine) {
     QStringList echoed;
     log.setEcho([&](const QString& line) { echoed << line; });
