@@ -1,16 +1,11 @@
 #include "app/SingleInstance.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <QCryptographicHash>
-#include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QSocketNotifier>
 #include <QThread>
@@ -42,31 +37,14 @@ bool processAlive(qint64 pid) {
     return pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM);
 }
 
-bool toAddress(const QByteArray& path, sockaddr_un& address) {
-    address = {};
-    address.sun_family = AF_UNIX;
-    if (path.size() >= static_cast<qsizetype>(sizeof address.sun_path)) return false;
-    std::memcpy(address.sun_path, path.constData(), static_cast<std::size_t>(path.size()));
-    return true;
-}
-
-// Waits for fd to be ready for events; false on timeout or error.
-bool waitFor(int fd, short events, int timeoutMs) {
-    pollfd p{fd, events, 0};
-    int rc;
-    do rc = ::poll(&p, 1, timeoutMs);
-    while (rc < 0 && errno == EINTR);
-    return rc > 0 && (p.revents & events);
-}
-
 }  // namespace
 
 SingleInstance::SingleInstance(const QString& folder)
-    : lockPath_(folder + QStringLiteral("obu.lock")), lock_(lockPath_) {
-    // Socket names must be short; the folder's hash keeps copies in different folders apart.
-    const QByteArray hash =
-        QCryptographicHash::hash(folder.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
-    serverName_ = QStringLiteral("obu-linekeeper-") + QString::fromLatin1(hash);
+    : lockPath_(folder + QStringLiteral("obu.lock")),
+      lock_(lockPath_),
+      // Socket paths must be short; the folder's hash keeps copies in different folders apart.
+      socket_(
+          QCryptographicHash::hash(folder.toUtf8(), QCryptographicHash::Sha1).toHex().left(16)) {
     lock_.setStaleLockTime(0);  // only a dead owner makes the lock stale, never its age
 }
 
@@ -75,13 +53,9 @@ SingleInstance::~SingleInstance() {
     if (serverFd_ >= 0) {
         delete server_;
         ::close(serverFd_);
-        ::unlink(socketPath().constData());
+        socket_.remove();
     }
     lock_.unlock();
-}
-
-QByteArray SingleInstance::socketPath() const {
-    return QFile::encodeName(QDir::cleanPath(QDir::tempPath()) + QLatin1Char('/') + serverName_);
 }
 
 SingleInstance::Claim SingleInstance::acquire() {
@@ -119,61 +93,17 @@ SingleInstance::Claim SingleInstance::acquire() {
 }
 
 bool SingleInstance::signalRunningCopy(int timeoutMs) {
-    sockaddr_un address;
-    if (!toAddress(socketPath(), address)) return false;
-    QElapsedTimer elapsed;
-    elapsed.start();
-    // The running copy may still be starting and not listening yet.
-    while (elapsed.elapsed() < timeoutMs) {
-        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-        if (fd < 0) return false;
-        int rc;
-        do rc = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
-        while (rc < 0 && errno == EINTR);
-        if (rc == 0 || (errno == EINPROGRESS && waitFor(fd, POLLOUT, 500))) {
-            const char request[] = "show\n";
-            if (waitFor(fd, POLLOUT, 1000)) [[maybe_unused]]
-                const ssize_t n = ::send(fd, request, sizeof request - 1, MSG_NOSIGNAL);
-            waitFor(fd, POLLIN, 1000);
-            ::close(fd);
-            return true;
-        }
-        ::close(fd);
-        QThread::msleep(100);
-    }
-    return false;
+    return socket_.askToShow(timeoutMs);
 }
 
-void SingleInstance::listen(std::function<void()> onActivate) {
+bool SingleInstance::listen(std::function<void()> onActivate) {
     onActivate_ = std::move(onActivate);
-    const QByteArray path = socketPath();
-    sockaddr_un address;
-    if (!toAddress(path, address)) return;
-    // A socket left by a copy that died would block the name; we hold the lock, so it is stale.
-    ::unlink(path.constData());
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (fd < 0) return;
-    // Made in a private folder beside it and renamed into place once only its
-    // owner may use it, so that no other user can ever connect.
-    QByteArray folder = path.left(path.lastIndexOf('/') + 1) + "obu-XXXXXX";
-    bool listening = false;
-    if (::mkdtemp(folder.data())) {
-        const QByteArray made = folder + "/s";
-        sockaddr_un at;
-        listening = toAddress(made, at) &&
-                    ::bind(fd, reinterpret_cast<const sockaddr*>(&at), sizeof at) == 0 &&
-                    ::listen(fd, 50) == 0 && ::chmod(made.constData(), S_IRWXU) == 0 &&
-                    ::rename(made.constData(), path.constData()) == 0;
-        ::unlink(made.constData());
-        ::rmdir(folder.constData());
-    }
-    if (!listening) {
-        ::close(fd);
-        return;
-    }
+    const int fd = socket_.listen();
+    if (fd < 0) return false;
     serverFd_ = fd;
     server_ = new QSocketNotifier(fd, QSocketNotifier::Read, this);
     connect(server_, &QSocketNotifier::activated, this, [this] { acceptCallers(); });
+    return true;
 }
 
 void SingleInstance::acceptCallers() {

@@ -4,6 +4,9 @@
 #include <QString>
 #include <functional>
 #include <map>
+#include <memory>
+
+#include "app/InstanceSocket.h"
 
 class QSocketNotifier;
 
@@ -28,24 +31,28 @@ public:
     Claim acquire();
     QString unguardedReason() const { return unguardedReason_; }
     QString lockPath() const { return lockPath_; }
-    // Asks the running copy to show itself; true when it answered.
+    // Asks the running copy to show itself; true once it has answered that it
+    // did. Else signalProblem() says why.
     bool signalRunningCopy(int timeoutMs = 5000);
-    // Starts listening for later starts; onActivate runs on each.
-    void listen(std::function<void()> onActivate);
+    QString signalProblem() const { return socket_.problem(); }
+    // Starts listening for later starts; onActivate runs on each. False when
+    // no socket can be had (listenProblem() says why): the copy runs, but a
+    // later start cannot bring it forward.
+    bool listen(std::function<void()> onActivate);
+    QString listenProblem() const { return socket_.problem(); }
 
 private:
     QString lockPath_;
     QLockFile lock_;
-    QString serverName_;
     QString unguardedReason_;
-    // A plain Unix socket named by serverName_ in the temporary folder: it
-    // needs nothing beyond QtCore, so the program maps no network libraries.
+    // A plain Unix socket: it needs nothing beyond QtCore, so the program maps
+    // no network libraries.
+    InstanceSocket socket_;
     int serverFd_ = -1;
     QSocketNotifier* server_ = nullptr;
     std::map<int, QSocketNotifier*> callers_;
     std::function<void()> onActivate_;
 
-    QByteArray socketPath() const;
     void acceptCallers();
     void answer(int fd);
     void hangUp(int fd);

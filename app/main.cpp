@@ -46,8 +46,8 @@ int claimOrExit(obu::SingleInstance& instance) {
                 "forward.");
             return 0;
         }
-        std::fprintf(stderr, "obu: another copy holds %s but does not answer\n",
-                     qPrintable(instance.lockPath()));
+        std::fprintf(stderr, "obu: another copy holds %s but does not answer: %s\n",
+                     qPrintable(instance.lockPath()), qPrintable(instance.signalProblem()));
         return 1;
     }
     return -1;
@@ -121,11 +121,14 @@ int main(int argc, char** argv) {
     program = std::make_unique<obu::Program>(platform);
     program->application().setOnQuit([] { QCoreApplication::quit(); });
     if (obu::TerminationSignals::requested()) closeProgram();
-    instance.listen([&program] {
+    const bool listening = instance.listen([&program] {
         obu::MainWindow* main = program->mainWindow;
         main->setShowState(obu::ShowState::Normal);
         main->bringToFront();
     });
+    if (!listening)
+        std::fprintf(stderr, "obu: %s; a later start cannot bring this copy forward\n",
+                     qPrintable(instance.listenProblem()));
 
     if (!program->application().quitting()) QApplication::exec();
     program.reset();
