@@ -87,7 +87,6 @@ QList<QByteArray> EmulatorLink::arguments(const LineRequest& request) {
     }
     if (e.dropAfterSeconds > 0) args << "--drop-after" << QByteArray::number(e.dropAfterSeconds);
     if (!request.recordPath.isEmpty()) args << "--record" << QFile::encodeName(request.recordPath);
-    if (!request.lockDir.isEmpty()) args << "--lock-dir" << QFile::encodeName(request.lockDir);
     return args;
 }
 

@@ -27,6 +27,7 @@ public:
     ~EmulatorLink() override;
 
     PortState port(QByteArray& path, DialUpError& error, QString& detail) override;
+    bool portIsOurOwn() const override { return true; }
     bool startPpp(SerialPort& port, UucpLock& lock, const LineRequest& request, DialUpError& error,
                   QString& detail) override;
     void pollPpp(std::vector<Event>& events, QString& detail) override;

@@ -27,6 +27,11 @@ public:
     virtual ~ModemLink() = default;
     // Called until it gives Ready (path set) or Failed (error and detail set).
     virtual PortState port(QByteArray& path, DialUpError& error, QString& detail) = 0;
+    // True when the port is one that this call made for itself (a
+    // pseudo-terminal of our own): no other dialer knows it, so it takes no
+    // UUCP lock, and nothing laid in the shared lock folder can keep it from
+    // being used. A device named in the phone book is always locked.
+    virtual bool portIsOurOwn() const { return false; }
     // Starts PPP on the connected line. lock is the device's lock (held or
     // not): a PPP program that locks the device itself gets it in its own name
     // before it runs. False with error and detail when it cannot start.

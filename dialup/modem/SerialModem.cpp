@@ -83,8 +83,7 @@ void SerialModem::fail(CallState state, DialUpError error, const QString& detail
     report(state, error);
 }
 
-void SerialModem::openPort(const QByteArray& path) {
-    portName_ = path;
+bool SerialModem::lockPort(const QByteArray& path) {
     switch (lock_.acquire(lockFolder_, path)) {
         case UucpLock::Result::InUse:
             fail(CallState::OpenPort, dialup_error::PortNotAvailable,
@@ -92,18 +91,24 @@ void SerialModem::openPort(const QByteArray& path) {
                      .arg(QString::fromLocal8Bit(path))
                      .arg(lock_.holder())
                      .arg(QString::fromLocal8Bit(UucpLock::lockPath(lockFolder_, path))));
-            return;
+            return false;
         case UucpLock::Result::NotAFile:
             fail(CallState::OpenPort, dialup_error::PortNotAvailable,
                  QStringLiteral("the lock %1 is not a lock file (a link or not a regular file); "
                                 "it is left alone, the device is not used")
                      .arg(QString::fromLocal8Bit(UucpLock::lockPath(lockFolder_, path))));
-            return;
+            return false;
         case UucpLock::Result::Taken:
         case UucpLock::Result::NoFolder:  // no lock folder to write in: go on without
         case UucpLock::Result::Failed:
             break;
     }
+    return true;
+}
+
+void SerialModem::openPort(const QByteArray& path) {
+    portName_ = path;
+    if (!link_->portIsOurOwn() && !lockPort(path)) return;
     SerialPort::Settings settings;
     settings.speed = request_.entry.speed;
     settings.hardwareFlow = request_.entry.hardwareFlow;

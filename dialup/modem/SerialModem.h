@@ -88,6 +88,8 @@ private:
     // WaitPort: the link names the device, or fails, or takes too long.
     void waitForPort();
     void openPort(const QByteArray& path);
+    // The device's UUCP lock; false when the call has failed for it.
+    bool lockPort(const QByteArray& path);
     // Commands and Dialing: the modem's answers, and its silence.
     void talkToModem();
     void checkCommandTimeout();

@@ -28,6 +28,8 @@ struct LockFile {
     enum Kind { Missing, Regular, Other } kind = Missing;
     pid_t pid = 0;
     uid_t owner = 0;
+    dev_t device = 0;
+    ino_t inode = 0;
 };
 
 // Never follows a link and never waits (a FIFO laid in the lock's place).
@@ -47,6 +49,8 @@ LockFile inspect(const QByteArray& path) {
     }
     lock.kind = LockFile::Regular;
     lock.owner = st.st_uid;
+    lock.device = st.st_dev;
+    lock.inode = st.st_ino;
     char buf[64];
     ssize_t n;
     do n = ::read(fd, buf, sizeof buf);
@@ -54,11 +58,6 @@ LockFile inspect(const QByteArray& path) {
     ::close(fd);
     if (n > 0) lock.pid = UucpLock::parsePid(QByteArray(buf, n));
     return lock;
-}
-
-pid_t readPid(const QByteArray& path) {
-    const LockFile lock = inspect(path);
-    return lock.kind == LockFile::Regular ? lock.pid : 0;
 }
 
 // Our own lock file, still naming one of the given processes.
@@ -71,6 +70,15 @@ bool ours(const QByteArray& path, pid_t a, pid_t b) {
 // A zombie waiting for its parent holds nothing any more.
 bool alive(pid_t pid) {
     return pid > 0 && processAlive(ProcessId{pid, 0});
+}
+
+// Removes a stale lock that was found, unless it has been replaced meanwhile
+// (another dialer took the device over and wrote a lock of its own there).
+void removeStale(const QByteArray& path, const LockFile& found) {
+    const LockFile now = inspect(path);
+    if (now.kind == LockFile::Regular && now.device == found.device && now.inode == found.inode &&
+        now.pid == found.pid && !alive(now.pid))
+        ::unlink(path.constData());
 }
 
 // Writes text into a new file beside path, made exclusively under a name no
@@ -149,8 +157,14 @@ pid_t UucpLock::parsePid(const QByteArray& raw) {
 }
 
 pid_t UucpLock::owner(const QByteArray& lockFile) {
-    const pid_t pid = readPid(lockFile);
-    return alive(pid) ? pid : 0;
+    const LockFile lock = inspect(lockFile);
+    if (lock.kind != LockFile::Regular) return 0;
+    if (alive(lock.pid)) return lock.pid;
+    // The lock of a dialer killed before it could remove it names a process
+    // that has ended: it holds nothing, and it goes as soon as it is seen
+    // (where the folder lets us: another user's stays in a sticky one).
+    if (lock.pid > 0) removeStale(lockFile, lock);
+    return 0;
 }
 
 void UucpLock::removeIfHeldBy(const QByteArray& lockFile, pid_t pid) {
@@ -193,7 +207,7 @@ UucpLock::Result UucpLock::acquire(const QString& folder, const QByteArray& devi
         // Stale: its owner is gone (or it holds no pid at all). Remove it, unless
         // it changed under us, and try again. (Another user's stale lock in a
         // sticky folder cannot be removed: after three tries, Failed.)
-        if (found.kind == LockFile::Regular && readPid(path) == pid) ::unlink(path.constData());
+        if (found.kind == LockFile::Regular) removeStale(path, found);
     }
     return Result::Failed;
 }

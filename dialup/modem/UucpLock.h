@@ -37,7 +37,8 @@ public:
     static QString defaultFolder();
     // The lock file of a device in a folder.
     static QByteArray lockPath(const QString& folder, const QByteArray& device);
-    // The live process that holds a lock file, or 0 (none, unreadable or stale).
+    // The live process that holds a lock file, or 0 (none, unreadable or
+    // stale). A lock naming a process that has ended is removed.
     static pid_t owner(const QByteArray& lockFile);
 
     // Removes a lock file that names pid (a holder that has ended).

@@ -100,8 +100,13 @@ TEST(UucpLockTest, ALiveHoldersLockIsRespectedAndADeadOnesIsTakenOver) {
     EXPECT_EQ(UucpLock::owner(path), holder.pid());
     EXPECT_EQ(folder.read("LCK..ttyS9"), theirs);  // untouched
 
-    holder.end();  // now stale
+    holder.end();  // now stale: the lock of a killed dialer goes as soon as it is seen
     EXPECT_EQ(UucpLock::owner(path), 0);
+    EXPECT_FALSE(folder.exists("LCK..ttyS9"));
+    // One that names no process at all is left to the dialer that wants the device.
+    folder.write("LCK..ttyS9", "garbage\n");
+    EXPECT_EQ(UucpLock::owner(path), 0);
+    EXPECT_TRUE(folder.exists("LCK..ttyS9"));
     ASSERT_EQ(lock.acquire(dir, device), UucpLock::Result::Taken);
     // Ten ASCII characters and a line feed, as the other dialers write it.
     EXPECT_EQ(folder.read("LCK..ttyS9"),
