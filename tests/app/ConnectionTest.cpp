@@ -455,6 +455,23 @@ TEST_F(Connection, TheEntryListFollowsEntriesAddedAndRemovedWhileTheProgramRuns)
     EXPECT_EQ(list->count(), 1);
 }
 
+TEST_F(Connection, NamesFromOutsideReachTheStatusLineEscapedAndNeverAsRichText) {
+    // A single-byte phone book: CSI (0x9b), markup, and a Device= that would retitle a terminal.
+    app.writePhoneBook(
+        "[Evil\x9b"
+        "2J <b>ISP</b>]\nDevice=Modem\x1b]2;x\x07\nDialDelay=100\n");
+    dialFromOutside(
+        "Evil\x9b"
+        "2J <b>ISP</b>");
+    app.writeIni(
+        "[Connection]\r\nName=Evil\x9b"
+        "2J <b>ISP</b>\r\n");
+    app.start();
+    const QLabel* status = control<QLabel>("statusLine");
+    EXPECT_EQ(status->text(), "Evil\\x9b2J <b>ISP</b> - Connected.   Device: Modem\\x1b]2;x\\x07");
+    EXPECT_EQ(status->textFormat(), Qt::PlainText);
+}
+
 TEST_F(Connection, WithoutAnEntryConnectOnStartIsNotRestoredAndConnectAsksForOne) {
     app.writeIni("[Connection]\r\nAutoConnect=1\r\n");
     app.start();
