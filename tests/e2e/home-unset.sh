@@ -20,7 +20,7 @@ else
     useradd --system --no-create-home --home-dir "$home" --shell /usr/sbin/nologin "$user" \
         || fail "cannot create the user $user"
 fi
-trap 'userdel "$user" 2>/dev/null; cleanup' EXIT
+trap 'cleanup; userdel "$user" 2>/dev/null' EXIT
 chown "$user" "$home"
 # Not beside the program: a folder the user cannot write keeps its files at home.
 dir=$(install_program "$BIN_DIR")
