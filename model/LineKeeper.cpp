@@ -16,6 +16,8 @@ namespace {
 constexpr int kMaxEntries = 20;
 // How long a busy line rests before it is dialled again.
 constexpr int kBusyRedialPauseMs = 500;
+// NetworkManager takes its connections back within seconds of its start.
+constexpr int kSourceGraceMs = 20000;
 }  // namespace
 
 LineKeeper::LineKeeper(Platform& platform, Settings& settings, EventLog& log,
@@ -27,6 +29,7 @@ LineKeeper::LineKeeper(Platform& platform, Settings& settings, EventLog& log,
       m_options(options),
       m_firstLook(*platform.loop, EventLoop::kMinimumTimerMs),
       m_busyRedial(*platform.loop, kBusyRedialPauseMs),
+      m_sourceGrace(*platform.loop, kSourceGraceMs),
       m_disconnectTimer(*platform.loop, 1000),
       m_reconnectCount(*platform.loop, 10),
       m_disconnectWarning(*platform.loop, 30),
@@ -46,7 +49,12 @@ LineKeeper::LineKeeper(Platform& platform, Settings& settings, EventLog& log,
         emit disconnectWarningClosed();
         hangUpByDisconnectTimer();
     });
+    m_sourceGrace.setOnTimer([this] {
+        m_sourceGrace.setEnabled(false);
+        if (m_state == State::WaitingForSource && !m_call) onDropped();
+    });
     connect(&m_service, &DialUpService::sourcesChanged, this, &LineKeeper::onSourcesChanged);
+    connect(&m_service, &DialUpService::callsChanged, this, &LineKeeper::lookForLineBack);
     connect(&m_service, &DialUpService::entriesChanged, this,
             [this] { emit entryListChanged(readEntryList()); });
     connect(m_linkCheck.get(), &LinkCheck::dead, this, &LineKeeper::onLinkDead);

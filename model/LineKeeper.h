@@ -172,6 +172,7 @@ private:
     void onLimitReached();
     void onSourceGone();
     void onSourcesChanged();
+    void lookForLineBack();
     void onCountEnded();
     void reconnectNow();
     bool retryAfterFailure(DialUpError error);
@@ -206,6 +207,9 @@ private:
     WindowTimer m_firstLook;
     // The pause before a busy line is dialled again.
     WindowTimer m_busyRedial;
+    // How long a source back from a restart may take to list the kept line
+    // again before it counts as lost.
+    WindowTimer m_sourceGrace;
     WindowTimer m_disconnectTimer;
     Countdown m_reconnectCount;
     Countdown m_disconnectWarning;

@@ -116,6 +116,7 @@ void LineKeeper::onLimitReached() {
 // known of the line until it is back, so nothing is dialled or hung up.
 void LineKeeper::onSourceGone() {
     m_firstLook.setEnabled(false);
+    m_sourceGrace.setEnabled(false);
     m_call.reset();
     stopReconnectCount();
     setState(State::WaitingForSource);
@@ -133,20 +134,26 @@ void LineKeeper::onSourcesChanged() {
         return;
     }
     if (m_state != State::WaitingForSource || m_call) return;
-    // Back with the line still up (re-assumed after a restart): the session
-    // goes on as it was. Back with it on its way up again: it is waited for.
-    // Back without it: the line was lost meanwhile.
+    // A source back from a restart takes its connections back one by one:
+    // the line is looked for as they come, for a while.
+    m_sourceGrace.setEnabled(true);
+    lookForLineBack();
+}
+
+// Back with the line still up (taken back after a restart): the session goes
+// on as it was. Back with it on its way up again: it is waited for.
+void LineKeeper::lookForLineBack() {
+    if (m_state != State::WaitingForSource || m_call || !m_sourceGrace.enabled()) return;
     if (adoptLineUp(false)) {
+        m_sourceGrace.setEnabled(false);
         writeLogLine(QStringLiteral("The connection's service is back; connection to ") + m_entry +
                      QStringLiteral(" still up"));
         return;
     }
     CallInfo coming;
-    if (m_service.findUp(m_entry, &coming, false)) {
-        followCall(m_service.follow(coming));
-        return;
-    }
-    onDropped();
+    if (!m_service.findUp(m_entry, &coming, false)) return;
+    m_sourceGrace.setEnabled(false);
+    followCall(m_service.follow(coming));
 }
 
 void LineKeeper::onCountEnded() {
