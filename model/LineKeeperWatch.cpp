@@ -86,7 +86,12 @@ void LineKeeper::showKeptLine() {
 void LineKeeper::lookAtLineNow() {
     // Whatever happened to the line while the machine slept, the service
     // says so now; a line of the chosen entry up meanwhile is taken over.
-    if (m_state == State::Up && m_call) m_call->checkStillThere();
+    if (m_state == State::Up && m_call) {
+        // A fresh list lets the service look at the processes behind calls.
+        QList<CallInfo> listed;
+        m_service.calls(&listed);
+        m_call->checkStillThere();
+    }
     if (m_state == State::Idle && m_adoptWhenReady) onSourcesChanged();
 }
 

@@ -88,6 +88,18 @@ note "the line found again is kept: its drop counts down again"
 nmcli connection down obu-nm-line >/dev/null || fail "nmcli could not take the profile down"
 wait_for 30 sh -c "[ \$(grep -c 'Attempting to Reconnect.' '$dir/log.txt') -eq 2 ]" || fail "no reconnect: $(log_messages "$dir")"
 wait_for 30 active obu-nm-line || fail "NetworkManager does not have the profile up again"
+wait_for 30 sh -c "[ \$(grep -c 'Connection established to obu-nm-line' '$dir/log.txt') -eq 3 ]" || fail "the line did not come up: $(log_messages "$dir")"
+
+note "brought back by hand during the count: followed, never taken down"
+extras=$(grep -c "Launching extras" "$dir/log.txt")
+nmcli connection down obu-nm-line >/dev/null || fail "nmcli could not take the profile down"
+wait_for 10 inactive obu-nm-line || fail "the profile did not go down"
+nmcli connection up obu-nm-line >/dev/null || fail "nmcli could not bring the profile up"
+wait_for 30 grep -q "Connection to obu-nm-line is up again" "$dir/log.txt" || fail "the line up again was not followed: $(log_messages "$dir")"
+[[ $(grep -c "Attempting to Reconnect." "$dir/log.txt") -eq 2 ]] || fail "it was dialled again: $(log_messages "$dir")"
+[[ $(grep -c "Launching extras" "$dir/log.txt") -eq $extras ]] || fail "the extras started again: $(log_messages "$dir")"
+grep -q "obu-nm-line.*deactivat" <(nmcli -t -f NAME,STATE connection show --active) && fail "the live line is being taken down"
+active obu-nm-line || fail "the line brought back was taken down"
 
 note "exiting leaves the profile up"
 stop_program

@@ -288,6 +288,23 @@ TEST_F(KeptLineTest, ALineUpButDeadIsHungUpAfterThreeFailedChecksAndDialledAgain
     EXPECT_NE(keptId(), first);
 }
 
+TEST_F(KeptLineTest, AfterSleepTheLineIsLookedAtAndALineLostMeanwhileCountsDown) {
+    dial(QStringLiteral("Line A"));
+    ASSERT_TRUE(connected());
+    // Woken with the line still there: nothing changes.
+    keeper->lookAtLineNow();
+    time.advance(100);
+    EXPECT_EQ(keeper->state(), LineKeeper::State::Up);
+    // Lost while nothing could tell: only the look after sleep finds it.
+    lines.loseSilently(keptId());
+    time.advance(5000);
+    EXPECT_EQ(keeper->state(), LineKeeper::State::Up) << "nothing told it yet";
+    keeper->lookAtLineNow();
+    time.advance(100);
+    EXPECT_EQ(keeper->state(), LineKeeper::State::CountingDown);
+    EXPECT_TRUE(shown.contains("reconnect offered"));
+}
+
 TEST_F(KeptLineTest, TheEntryListOffersTheFirstTwentyNames) {
     QList<QByteArray> sections;
     for (int i = 1; i <= 25; ++i) sections << "[Entry " + QByteArray::number(i) + "]\n";

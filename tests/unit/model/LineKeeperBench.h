@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QRegularExpression>
+#include <QSet>
 
 #include "dialup/phonebook/LineService.h"
 #include "model/EventLog.h"
@@ -40,9 +41,15 @@ public:
         m_ready = true;
         emit sourcesChanged();
     }
+    // The call is gone, and nothing has told anybody (the machine slept).
+    void loseSilently(CallId id) { m_lost.insert(id); }
+    DialUpError callStatus(CallId id, CallInfo* out) override {
+        return m_lost.contains(id) ? dialup_error::InvalidCall : LineService::callStatus(id, out);
+    }
 
 private:
     bool m_ready = true;
+    QSet<CallId> m_lost;
 };
 
 // Answers each probe of the line as the test says, through the loop.
