@@ -15,7 +15,7 @@ namespace obu {
 namespace {
 // A connection that lasted this long was a good one: the next failure waits
 // the shortest time again.
-constexpr qint64 kGoodConnectionMs = 60 * 1000;
+constexpr qint64 kGoodConnectionMs = 60000;
 constexpr int kFirstRetryWaitSeconds = 10;
 
 // Failures that waiting cannot mend: the login refused, no such entry, no

@@ -1,6 +1,6 @@
 #include "dialup/networkmanager/NetworkManagerReasons.h"
 
-#include <iterator>
+#include <cstddef>
 
 namespace obu {
 
@@ -100,107 +100,103 @@ const char* failureName(NmFailure failure) {
     return "other";
 }
 
-}  // namespace obu
-
-namespace obu {
-
 namespace {
 
-// NMDeviceStateReason, in words a user can act on.
-const char* deviceReasonWords(uint32_t reason) {
-    static const char* const kWords[] = {
-        nullptr,  // 0 none
-        nullptr,  // 1 unknown
-        nullptr,  // 2 now managed
-        "the link was taken from NetworkManager or vanished",
-        "the device could not be configured",
-        "no IP configuration could be had",
-        "the IP configuration expired",
-        "the secrets (password, PIN) are missing",
-        "the authentication supplicant disconnected",
-        "the authentication supplicant could not be configured",
-        "the authentication supplicant failed",
-        "the authentication supplicant timed out",
-        "pppd failed to start",
-        "pppd disconnected",
-        "pppd failed",
-        "DHCP failed to start",
-        "DHCP had an error",
-        "DHCP failed",
-        "the shared connection failed to start",
-        "the shared connection failed",
-        "AutoIP failed to start",
-        "AutoIP had an error",
-        "AutoIP failed",
-        "the modem found the line busy",
-        "the modem found no dial tone",
-        "the modem found no carrier",
-        "the modem's dial timed out",
-        "the modem's dial failed",
-        "the modem could not be initialized",
-        "the access point name (APN) was refused",
-        "the modem is not searching for a network",
-        "the network refused the modem's registration",
-        "the modem's registration timed out",
-        "the modem's registration failed",
-        "the PIN check failed",
-        "the device's firmware is missing",
-        "the device was removed",
-        "the machine went to sleep",
-        "the connection's profile was removed",
-        "another program took it down",
-        "the carrier was lost",
-        nullptr,  // 41 connection assumed
-        nullptr,  // 42 supplicant available
-        "the modem was not found",
-        "the Bluetooth connection failed",
-        "no SIM card is inserted",
-        "the SIM card needs its PIN",
-        "the SIM card needs its PUK",
-        "the SIM card is the wrong one",
-        "the InfiniBand mode is not supported",
-        "a connection it depends on failed",
-        "the BR2684 bridge failed",
-        "ModemManager is not running",
-        "the wireless network was not found",
-        "a secondary connection failed",
-        "DCB or FCoE setup failed",
-        "teamd control failed",
-        "the modem failed",
-        nullptr,  // 58 modem available
-        "the SIM PIN is incorrect",
-        "a new activation replaced it",
-        "its parent device changed",
-        "its parent device's management changed",
-        "Open vSwitch failed",
-        "its IP address is used by another host",
-        "the IP method is not supported",
-        "SR-IOV configuration failed",
-        "the peer was not found",
-    };
-    return reason < std::size(kWords) ? kWords[reason] : nullptr;
-}
+// NMDeviceStateReason, by its number, in words a user can act on.
+constexpr const char* kDeviceReasonWords[] = {
+    nullptr,  // 0 none
+    nullptr,  // 1 unknown
+    nullptr,  // 2 now managed
+    "the link was taken from NetworkManager or vanished",
+    "the device could not be configured",
+    "no IP configuration could be had",
+    "the IP configuration expired",
+    "the secrets (password, PIN) are missing",
+    "the authentication supplicant disconnected",
+    "the authentication supplicant could not be configured",
+    "the authentication supplicant failed",
+    "the authentication supplicant timed out",
+    "pppd failed to start",
+    "pppd disconnected",
+    "pppd failed",
+    "DHCP failed to start",
+    "DHCP had an error",
+    "DHCP failed",
+    "the shared connection failed to start",
+    "the shared connection failed",
+    "AutoIP failed to start",
+    "AutoIP had an error",
+    "AutoIP failed",
+    "the modem found the line busy",
+    "the modem found no dial tone",
+    "the modem found no carrier",
+    "the modem's dial timed out",
+    "the modem's dial failed",
+    "the modem could not be initialized",
+    "the access point name (APN) was refused",
+    "the modem is not searching for a network",
+    "the network refused the modem's registration",
+    "the modem's registration timed out",
+    "the modem's registration failed",
+    "the PIN check failed",
+    "the device's firmware is missing",
+    "the device was removed",
+    "the machine went to sleep",
+    "the connection's profile was removed",
+    "another program took it down",
+    "the carrier was lost",
+    nullptr,  // 41 connection assumed
+    nullptr,  // 42 supplicant available
+    "the modem was not found",
+    "the Bluetooth connection failed",
+    "no SIM card is inserted",
+    "the SIM card needs its PIN",
+    "the SIM card needs its PUK",
+    "the SIM card is the wrong one",
+    "the InfiniBand mode is not supported",
+    "a connection it depends on failed",
+    "the BR2684 bridge failed",
+    "ModemManager is not running",
+    "the wireless network was not found",
+    "a secondary connection failed",
+    "DCB or FCoE setup failed",
+    "teamd control failed",
+    "the modem failed",
+    nullptr,  // 58 modem available
+    "the SIM PIN is incorrect",
+    "a new activation replaced it",
+    "its parent device changed",
+    "its parent device's management changed",
+    "Open vSwitch failed",
+    "its IP address is used by another host",
+    "the IP method is not supported",
+    "SR-IOV configuration failed",
+    "the peer was not found",
+};
 
 // NMActiveConnectionStateReason: coarser, and the only one a VPN has.
-const char* activeReasonWords(uint32_t reason) {
-    static const char* const kWords[] = {
-        nullptr,  // 0 unknown
-        nullptr,  // 1 none
-        "another program took it down",
-        "its device disconnected",
-        "the VPN service stopped",
-        "the IP configuration was invalid",
-        "it took too long to come up",
-        "the VPN service took too long to start",
-        "the VPN service failed to start",
-        "the secrets (password, PIN) are missing",
-        "the login failed",
-        "the connection's profile was removed",
-        "a connection it depends on failed",
-        "its device could not be made",
-        "its device was removed",
-    };
-    return reason < std::size(kWords) ? kWords[reason] : nullptr;
+constexpr const char* kActiveReasonWords[] = {
+
+    nullptr,  // 0 unknown
+    nullptr,  // 1 none
+    "another program took it down",
+    "its device disconnected",
+    "the VPN service stopped",
+    "the IP configuration was invalid",
+    "it took too long to come up",
+    "the VPN service took too long to start",
+    "the VPN service failed to start",
+    "the secrets (password, PIN) are missing",
+    "the login failed",
+    "the connection's profile was removed",
+    "a connection it depends on failed",
+    "its device could not be made",
+    "its device was removed",
+};
+
+template <std::size_t N>
+const char* wordsFor(const char* const (&table)[N], uint32_t reason) {
+    return reason < N ? table[reason] : nullptr;
 }
 
 }  // namespace
@@ -208,8 +204,8 @@ const char* activeReasonWords(uint32_t reason) {
 QString reasonInWords(uint32_t activeReason, uint32_t deviceReason) {
     // The device's reason says why where the active connection's only says
     // "device disconnected"; NetworkManager's own numbers stay beside the words.
-    const char* device = deviceReasonWords(deviceReason);
-    const char* active = activeReasonWords(activeReason);
+    const char* device = wordsFor(kDeviceReasonWords, deviceReason);
+    const char* active = wordsFor(kActiveReasonWords, activeReason);
     if (device && (activeReason == 3 || !active))
         return QStringLiteral("%1 (device reason %2)").arg(QLatin1String(device)).arg(deviceReason);
     if (active)
