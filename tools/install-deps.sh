@@ -6,7 +6,7 @@ set -euo pipefail
 BUILD_PACKAGES=(
     cmake ninja-build g++ pkg-config ccache
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev
-    libjpeg62-turbo-dev libsdl2-mixer-dev libx11-dev
+    libsdl2-mixer-dev libx11-dev
 )
 RUN_PACKAGES=(
     fonts-liberation fonts-dejavu-core timgm6mb-soundfont libqt6network6 xdg-utils file ppp

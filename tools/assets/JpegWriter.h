@@ -4,8 +4,9 @@
 
 namespace obu::assets {
 
-// Writes a picture as a baseline JPEG through libjpeg. Chroma is kept at full
-// resolution so that captions on the pictures stay crisp. False on failure.
+// Writes a picture as a baseline JPEG through Qt's image writer, which keeps
+// colour at half resolution: captions on the pictures are drawn large enough
+// for that. False on failure.
 bool writeJpeg(const QImage& image, const QString& path, int quality = 92);
 
 }  // namespace obu::assets
