@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test headless: unit and
 # whole-program tests (also under AddressSanitizer and UndefinedBehaviorSanitizer),
-# the threaded timer under ThreadSanitizer, short fuzzing runs of the parsers
-# of outside input, the benchmarks, and the end-to-end tests under Xvfb. The CTest
+# short fuzzing runs of the parsers of outside input, the benchmarks, and the end-to-end tests under Xvfb. The CTest
 # summary of the main build comes last.
 set -uo pipefail
 cd "$(dirname "$0")"
@@ -89,19 +88,12 @@ step "Unit and whole-program tests under AddressSanitizer and UndefinedBehaviorS
 export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 if [[ $asan_configured -eq 1 ]] && cmake --build build-asan --target obu_tests; then
-    ctest --test-dir build-asan -LE 'e2e|tsan' -j2 --timeout 300 --output-on-failure | tail -n 25
+    ctest --test-dir build-asan -LE e2e -j2 --timeout 300 --output-on-failure | tail -n 25
     [[ ${PIPESTATUS[0]} -eq 0 ]] || failed+=("sanitizer tests")
 else
     failed+=("sanitizer build")
 fi
 
-step "Threaded timer under ThreadSanitizer"
-if configure build-tsan -DCMAKE_BUILD_TYPE=Debug -DOBU_TSAN=ON -DOBU_WERROR=ON -DCMAKE_UNITY_BUILD=ON && cmake --build build-tsan --target obu_tsan_tests; then
-    TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan -L tsan --timeout 300 --output-on-failure | tail -n 15
-    [[ ${PIPESTATUS[0]} -eq 0 ]] || failed+=("ThreadSanitizer tests")
-else
-    failed+=("ThreadSanitizer build")
-fi
 unset ASAN_OPTIONS UBSAN_OPTIONS
 
 step "All tests (unit, whole program, end-to-end under Xvfb)"

@@ -21,6 +21,11 @@ public:
 
     // Calls onTick every max(intervalMs, 10) ms until stopped.
     virtual TimerId startTimer(int intervalMs, std::function<void()> onTick) = 0;
+    // Calls onTick every max(intervalMs, 1) ms until stopped, as closely as the
+    // system allows: for animations counted in milliseconds, which the floor
+    // of startTimer would slow down tenfold. A tick that falls due while the
+    // program is busy comes once, when it is free; ticks never pile up.
+    virtual TimerId startFineTimer(int intervalMs, std::function<void()> onTick) = 0;
     // A tick of a stopped timer never runs, even if already due.
     virtual void stopTimer(TimerId id) = 0;
     // Runs fn later on the user-interface thread. Callable from any thread.

@@ -19,8 +19,6 @@ class Shell;
 class Windows;
 class Help;
 class LinkProbe;
-// Where the threaded timers' ticks come from (timing/PacingTimer.h).
-enum class TimerDriver;
 
 // Everything the program takes from the operating system, gathered in one
 // place. main() fills it with the Linux implementations, a test with doubles;
@@ -41,9 +39,6 @@ struct Platform {
     Windows* windows = nullptr;        // finding and minimizing other windows
     Help* help = nullptr;              // the help viewer
     LinkProbe* linkProbe = nullptr;    // does traffic pass over the line?
-
-    // Thread in the real program; the loop itself under virtual time.
-    TimerDriver pacingTimerDriver{};
 
     // The folder of the executable, with a trailing '/'.
     QString programFolder;

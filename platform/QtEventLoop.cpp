@@ -16,11 +16,20 @@ QtEventLoop::~QtEventLoop() {
 }
 
 EventLoop::TimerId QtEventLoop::startTimer(int intervalMs, std::function<void()> onTick) {
+    return addTimer(std::max(intervalMs, kMinimumTimerMs), std::move(onTick));
+}
+
+EventLoop::TimerId QtEventLoop::startFineTimer(int intervalMs, std::function<void()> onTick) {
+    return addTimer(std::max(intervalMs, 1), std::move(onTick));
+}
+
+EventLoop::TimerId QtEventLoop::addTimer(int intervalMs, std::function<void()> onTick) {
     const TimerId id = nextId_++;
     auto* timer = new QTimer(this);
-    // Precise timers keep a one-second countdown from drifting.
+    // Precise timers keep a one-second countdown from drifting and a
+    // millisecond animation at its pace.
     timer->setTimerType(Qt::PreciseTimer);
-    timer->setInterval(std::max(intervalMs, kMinimumTimerMs));
+    timer->setInterval(intervalMs);
     connect(timer, &QTimer::timeout, this, [this, id, onTick = std::move(onTick)] {
         // A tick already queued for a timer stopped meanwhile must not run.
         if (timers_.count(id) && !held_) dispatch(onTick);

@@ -20,6 +20,7 @@ public:
     ~QtEventLoop() override;
 
     TimerId startTimer(int intervalMs, std::function<void()> onTick) override;
+    TimerId startFineTimer(int intervalMs, std::function<void()> onTick) override;
     void stopTimer(TimerId id) override;
     void post(std::function<void()> fn) override;
     void processMessages() override;
@@ -27,6 +28,7 @@ public:
     void letWindowsPaint(const std::function<bool()>& done, int maxMs) override;
 
 private:
+    TimerId addTimer(int intervalMs, std::function<void()> onTick);
     // Runs the posted messages waiting now; those they post come with the next call.
     Q_INVOKABLE void drainPosted();
 

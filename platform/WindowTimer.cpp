@@ -2,8 +2,8 @@
 
 namespace obu {
 
-WindowTimer::WindowTimer(EventLoop& loop, int intervalMs, bool enabled)
-    : loop_(loop), interval_(intervalMs), enabled_(enabled) {}
+WindowTimer::WindowTimer(EventLoop& loop, int intervalMs, bool enabled, Grain grain)
+    : loop_(loop), grain_(grain), interval_(intervalMs), enabled_(enabled) {}
 
 WindowTimer::~WindowTimer() {
     if (id_) loop_.stopTimer(id_);
@@ -33,10 +33,12 @@ void WindowTimer::update() {
     }
     if (enabled_ && interval_ > 0 && onTimer_) {
         // The handler may destroy or reconfigure this timer; call a copy.
-        id_ = loop_.startTimer(interval_, [this] {
+        auto tick = [this] {
             auto handler = onTimer_;
             if (handler) handler();
-        });
+        };
+        id_ = grain_ == Grain::Fine ? loop_.startFineTimer(interval_, std::move(tick))
+                                    : loop_.startTimer(interval_, std::move(tick));
     }
 }
 

@@ -10,7 +10,13 @@ namespace obu {
 // Interval restarts the count from that moment.
 class WindowTimer {
 public:
-    explicit WindowTimer(EventLoop& loop, int intervalMs = 1000, bool enabled = false);
+    enum class Grain {
+        Window,  // ticks at most every 10 ms (EventLoop::startTimer)
+        Fine,    // down to every millisecond, for animations (EventLoop::startFineTimer)
+    };
+
+    explicit WindowTimer(EventLoop& loop, int intervalMs = 1000, bool enabled = false,
+                         Grain grain = Grain::Window);
     ~WindowTimer();
     WindowTimer(const WindowTimer&) = delete;
     WindowTimer& operator=(const WindowTimer&) = delete;
@@ -27,6 +33,7 @@ private:
     void update();
 
     EventLoop& loop_;
+    const Grain grain_;
     int interval_;
     bool enabled_;
     std::function<void()> onTimer_;

@@ -88,11 +88,10 @@ void MainWindow::buildSettingsPanel() {
     connect(m_entryList, &QListWidget::itemClicked, this,
             [this] { handle([this] { fillInEntryCredentials(); }); });
 
-    m_panelSlideTimer = std::make_unique<PacingTimer>(*platform().loop, *platform().clock,
-                                                      platform().pacingTimerDriver);
-    m_panelSlideTimer->setInterval(1);
-    m_panelSlideTimer->setThreadPriority(tpHighest);
-    m_panelSlideTimer->setOnTimer([this](PacingTimer*) { slidePanelStep(); });
+    // A pixel a millisecond.
+    m_panelSlideTimer =
+        std::make_unique<WindowTimer>(*platform().loop, 1, false, WindowTimer::Grain::Fine);
+    m_panelSlideTimer->setOnTimer([this] { slidePanelStep(); });
 }
 
 void MainWindow::setCommandsEnabled(bool enabled) {

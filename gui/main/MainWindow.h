@@ -18,7 +18,6 @@
 #include "model/WebPageOpener.h"
 #include "platform/Sound.h"
 #include "platform/WindowTimer.h"
-#include "timing/PacingTimer.h"
 
 namespace obu {
 
@@ -172,7 +171,7 @@ private:
     void fillInEntryCredentials();
     void toggleMakeDaily();
     bool m_panelShowsAlarm = false;
-    std::unique_ptr<PacingTimer> m_panelSlideTimer;
+    std::unique_ptr<WindowTimer> m_panelSlideTimer;
     SkinImage* m_alarmPagePicture = nullptr;
     QTimeEdit* m_alarmTimeEdit = nullptr;
     QDateEdit* m_alarmDateEdit = nullptr;

@@ -75,10 +75,8 @@ CreditsWindow::CreditsWindow(Program& program) : Form(program, QString(), 305, 3
 
     // The tune is opened by its file name when the window is made.
     if (p.sound) m_tune = p.sound->openMusic(QStringLiteral("obupt.okx"));
-    m_scrollTimer = std::make_unique<PacingTimer>(*p.loop, *p.clock, p.pacingTimerDriver);
-    m_scrollTimer->setInterval(50);
-    m_scrollTimer->setThreadPriority(tpTimeCritical);
-    m_scrollTimer->setOnTimer([this](PacingTimer*) { scrollStep(); });
+    m_scrollTimer = std::make_unique<WindowTimer>(*p.loop, 50, false, WindowTimer::Grain::Fine);
+    m_scrollTimer->setOnTimer([this] { scrollStep(); });
 }
 
 CreditsWindow::~CreditsWindow() {
@@ -102,8 +100,6 @@ void CreditsWindow::onShown() {
 
 void CreditsWindow::scrollStep() {
     creditsText->move(creditsText->x(), creditsText->y() - 1);
-    // Clicks and painting are handled during the scroll; a click may close the screen here.
-    platform().loop->processMessages();
     // Without a tune (no file, no sound device) the screen runs for one pass of
     // the text instead of vanishing at its first tick.
     const bool tuneOver = tunePlays_ ? !m_tune->isPlaying() : passDone_;

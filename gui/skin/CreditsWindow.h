@@ -4,7 +4,7 @@
 
 #include "gui/skin/Form.h"
 #include "platform/Sound.h"
-#include "timing/PacingTimer.h"
+#include "platform/WindowTimer.h"
 
 namespace obu {
 
@@ -40,7 +40,7 @@ private:
     QLabel* m_picture = nullptr;
     QWidget* m_scrollPanel = nullptr;
     std::unique_ptr<MusicDevice> m_tune;
-    std::unique_ptr<PacingTimer> m_scrollTimer;
+    std::unique_ptr<WindowTimer> m_scrollTimer;
     bool passDone_ = false;
     bool tunePlays_ = false;
 };

@@ -132,10 +132,10 @@ TEST_F(Alarm, TheAlarmPageSlidesOpenAPixelAtATimeAndStoresADailyAlarm) {
     EXPECT_FALSE(control<SkinImage>("connectButton")->isEnabled());
     EXPECT_FALSE(tray().connectItem->isEnabled());
     EXPECT_TRUE(control<SkinImage>("exitButton")->isEnabled());
-    // One pixel per tick of the threaded timer, then one more tick shows the page.
+    // A pixel a millisecond, then one more tick shows the page.
     std::vector<int> widths{main().outerWidth()};
     while (!okButton()->isVisible() && widths.size() < 400) {
-        app.time.advance(10);
+        app.time.advance(1);
         widths.push_back(main().outerWidth());
     }
     EXPECT_EQ(widths.back(), 608);

@@ -5,7 +5,6 @@
 
 #include "gui/main/MainWindow.h"
 #include "gui/shell/SplashScreen.h"
-#include "timing/PacingTimer.h"
 
 namespace obu::test {
 
@@ -18,7 +17,6 @@ AppHarness::AppHarness() : profile(std::make_unique<IniFileProfile>()) {
     platform.profile = profile.get();
     platform.formats = &formats;
     platform.programFolder = folder.path();
-    platform.pacingTimerDriver = TimerDriver::Loop;
     platform.tray = &tray;
     platform.sound = &sound;
     platform.registry = &registry;

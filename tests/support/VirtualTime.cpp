@@ -20,8 +20,15 @@ void VirtualTime::sleep(int ms) {
 }
 
 EventLoop::TimerId VirtualTime::startTimer(int intervalMs, std::function<void()> onTick) {
+    return addTimer(std::max(intervalMs, kMinimumTimerMs), std::move(onTick));
+}
+
+EventLoop::TimerId VirtualTime::startFineTimer(int intervalMs, std::function<void()> onTick) {
+    return addTimer(std::max(intervalMs, 1), std::move(onTick));
+}
+
+EventLoop::TimerId VirtualTime::addTimer(int interval, std::function<void()> onTick) {
     const TimerId id = nextId_++;
-    const int interval = std::max(intervalMs, kMinimumTimerMs);
     timers_[id] = Timer{interval, elapsed_ + interval, nextOrder_++, std::move(onTick)};
     return id;
 }

@@ -26,6 +26,7 @@ public:
 
     // EventLoop
     TimerId startTimer(int intervalMs, std::function<void()> onTick) override;
+    TimerId startFineTimer(int intervalMs, std::function<void()> onTick) override;
     void stopTimer(TimerId id) override;
     void post(std::function<void()> fn) override;
     void processMessages() override;
@@ -51,6 +52,7 @@ private:
         std::uint64_t order;
         std::function<void()> fn;
     };
+    TimerId addTimer(int interval, std::function<void()> onTick);
     bool fireNextDue(std::int64_t limit);
 
     QDateTime start_;

@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
 #include "platform/Dispatcher.h"
 #include "platform/Errors.h"
+#include "platform/QtEventLoop.h"
 #include "platform/WindowTimer.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/VirtualTime.h"
@@ -53,6 +57,33 @@ TEST_F(LoopTest, WindowTimersKeepTheWindowsRules) {
     fast.setInterval(0);
     time.advance(100);
     EXPECT_TRUE(fired.empty()) << "interval 0 stops it";
+}
+
+TEST_F(LoopTest, FineTimersTickEveryMillisecondUnderVirtualAndRealTime) {
+    std::vector<std::int64_t> fired;
+    WindowTimer fine(time, 1, true, WindowTimer::Grain::Fine);
+    fine.setOnTimer([&] { fired.push_back(time.elapsedMs()); });
+    time.advance(3);
+    EXPECT_EQ(fired, (std::vector<std::int64_t>{1, 2, 3}));
+
+    // The real loop: while a window timer asked for every millisecond ticks
+    // ten times (its floor of 10 ms), a fine one ticks several times as often.
+    int argc = 1;
+    char name[] = "platform_unit_tests";
+    char* argv[] = {name, nullptr};
+    QCoreApplication application(argc, argv);
+    QtEventLoop loop;
+    int fineTicks = 0, windowTicks = 0;
+    WindowTimer realFine(loop, 1, true, WindowTimer::Grain::Fine);
+    realFine.setOnTimer([&] { ++fineTicks; });
+    WindowTimer realWindow(loop, 1, true);
+    realWindow.setOnTimer([&] { ++windowTicks; });
+    QElapsedTimer deadline;
+    deadline.start();
+    while (windowTicks < 10 && deadline.elapsed() < 20000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    ASSERT_EQ(windowTicks, 10);
+    EXPECT_GE(fineTicks, 30);
 }
 
 TEST_F(LoopTest, ChangingTheIntervalRestartsTheCountAndATimerCanStopItselfFromItsTick) {
