@@ -3,10 +3,10 @@
 #include "model/BrowserCommand.h"
 #include "model/EventLog.h"
 #include "model/Settings.h"
-#include "platform/Clock.h"
 #include "platform/Platform.h"
 #include "platform/Registry.h"
 #include "platform/Shell.h"
+#include "platform/WindowTimer.h"
 
 namespace obu {
 namespace {
@@ -57,6 +57,8 @@ BrowserCommand registeredBrowser(Registry* registry) {
 }  // namespace
 
 Extras::Extras(Platform& platform, QObject* parent) : QObject(parent), m_platform(platform) {}
+
+Extras::~Extras() = default;
 
 QString Extras::unsetName(int n) {
     return isWebPage(n) ? QStringLiteral("Webpage Name %1").arg(n)
@@ -150,18 +152,62 @@ void Extras::setOn(int n, bool on) {
 }
 
 void Extras::launch(EventLog& log, QObject* owner) {
+    if (m_run) {
+        m_waitingLaunches.emplace_back(&log, owner);
+        return;
+    }
+    beginRun(log, owner);
+}
+
+void Extras::beginRun(EventLog& log, QObject* owner) {
     log.writeLine(QStringLiteral("Launching extras"));
+    m_run = std::make_unique<Run>(Run{&log, owner, {}, {}});
+    for (int n = 1; n <= kSlots; ++n) {
+        if (!m_on[n]) continue;
+        (isWebPage(n) ? m_run->pages : m_run->programs).push_back(m_slots[n]);
+    }
+    if (m_run->pages.empty() || !m_platform.loop) {
+        finishRun();
+        return;
+    }
+    if (!m_pageSpacing) {
+        m_pageSpacing = std::make_unique<WindowTimer>(*m_platform.loop, kPageSpacingMs);
+        m_pageSpacing->setOnTimer([this] { startNextPage(); });
+    }
+    m_pageSpacing->setEnabled(true);
+}
+
+void Extras::startNextPage() {
+    const Slot page = m_run->pages.front();
+    m_run->pages.pop_front();
+    const bool last = m_run->pages.empty();
+    if (last) m_pageSpacing->setEnabled(false);
+    try {
+        launchPage(page, registeredBrowser(m_platform.registry), *m_run->log, m_run->owner);
+    } catch (...) {
+        // A log that cannot be written ends the launch, as it ends any handler.
+        m_pageSpacing->setEnabled(false);
+        m_run.reset();
+        throw;
+    }
+    if (last) finishRun();
+}
+
+// Whatever pages there were have been handed over: the programs go at once.
+void Extras::finishRun() {
+    const std::unique_ptr<Run> run = std::move(m_run);
     const BrowserCommand browser = registeredBrowser(m_platform.registry);
-    for (int n = 1; n <= 4; ++n)
-        if (m_on[n]) launchPage(m_slots[n], browser, log, owner);
-    for (int n = 5; n <= 8; ++n)
-        if (m_on[n]) launchProgram(m_slots[n], log, owner);
+    for (const Slot& page : run->pages) launchPage(page, browser, *run->log, run->owner);
+    for (const Slot& program : run->programs) launchProgram(program, *run->log, run->owner);
+    emit launched();
+    if (m_waitingLaunches.empty()) return;
+    const auto [log, owner] = m_waitingLaunches.front();
+    m_waitingLaunches.pop_front();
+    beginRun(*log, owner);
 }
 
 void Extras::launchPage(const Slot& slot, const BrowserCommand& browser, EventLog& log,
                         QObject* owner) {
-    // The browser gets time to come up before the next page is handed to it.
-    m_platform.clock->sleep(3000);
     emit launching((QStringLiteral("Launching Webpage: ") + slot.name).left(kMaxFieldText));
     if (slot.pathCut) {
         logTooLong(log, slot.name, QStringLiteral("address"));

@@ -1,13 +1,17 @@
 #pragma once
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <array>
+#include <deque>
+#include <memory>
 
 namespace obu {
 
 class BrowserCommand;
 class EventLog;
 class Settings;
+class WindowTimer;
 struct Platform;
 
 // The extras: four web pages (slots 1-4) and four programs (slots 5-8), each
@@ -38,7 +42,11 @@ public:
         Store,  // new texts: stored, and the light switched on
     };
 
+    // The browser gets this long to come up before each page is handed to it.
+    static constexpr int kPageSpacingMs = 3000;
+
     explicit Extras(Platform& platform, QObject* parent = nullptr);
+    ~Extras() override;
 
     static bool isWebPage(int n) { return n >= 1 && n <= 4; }
     // What the editor shows in a name edit whose slot has no name.
@@ -61,8 +69,13 @@ public:
     void toggle(int n);
 
     // Starts the web pages in the default browser, then the programs, in slot
-    // order, each whose light is on; every start or failure is logged.
+    // order, each whose light is on; every start or failure is logged. Each
+    // page waits kPageSpacingMs on the loop's timer, the program going on
+    // meanwhile; the programs follow the last page at once. What starts is
+    // what was set and lit at this call. A launch asked for while one runs
+    // follows it. launched() says when every extra has been started.
     void launch(EventLog& log, QObject* owner);
+    bool isLaunching() const { return m_run != nullptr; }
 
 signals:
     // Slot n's name or path changed, or it was cleared.
@@ -70,9 +83,22 @@ signals:
     void lightChanged(int n, bool on);
     // What is being started, for the status line; shown before the start.
     void launching(const QString& text);
+    // A launch has started everything it had to; at once when no page waits.
+    void launched();
 
 private:
+    // One launch under way: what it still has to start.
+    struct Run {
+        EventLog* log;
+        QPointer<QObject> owner;
+        std::deque<Slot> pages;
+        std::deque<Slot> programs;
+    };
+
     void setOn(int n, bool on);
+    void beginRun(EventLog& log, QObject* owner);
+    void startNextPage();
+    void finishRun();
     void launchPage(const Slot& slot, const BrowserCommand& browser, EventLog& log, QObject* owner);
     void launchProgram(const Slot& slot, EventLog& log, QObject* owner);
 
@@ -80,6 +106,10 @@ private:
     Settings* m_settings = nullptr;
     Slots m_slots;
     std::array<bool, kSlots + 1> m_on{};
+    std::unique_ptr<Run> m_run;
+    std::unique_ptr<WindowTimer> m_pageSpacing;
+    // Launches asked for while one ran, each with its log and owner.
+    std::deque<std::pair<EventLog*, QPointer<QObject>>> m_waitingLaunches;
 };
 
 }  // namespace obu

@@ -108,7 +108,10 @@ void MainWindow::toggleExtra(int n) {
 
 void MainWindow::launchExtras() {
     m_extras.launch(m_log, program().splashScreen);
-    // Whoever asked for the extras, the window then goes to the tray.
+}
+
+// Whoever asked for the extras, the window goes to the tray once they are started.
+void MainWindow::onExtrasLaunched() {
     if (m_options.isOn(UserOptions::Option::MinimizeOnConnect)) setShowState(ShowState::Minimized);
 }
 

@@ -49,12 +49,9 @@ MainWindow::MainWindow(Program& program)
     connect(&m_alarmClock, &AlarmClock::textChanged, m_alarmTimeLabel, &QLabel::setText);
     connect(&m_extras, &Extras::lightChanged, this, [this](int n) { drawLight(n); });
     connect(&m_extras, &Extras::slotChanged, this, &MainWindow::showExtra);
-    // The status line is painted at once: the waits of the launch would keep
-    // it from being painted before the next text replaces it.
-    connect(&m_extras, &Extras::launching, this, [this](const QString& text) {
-        m_statusLine->setText(printableText(text));
-        m_statusLine->repaint();
-    });
+    connect(&m_extras, &Extras::launching, this,
+            [this](const QString& text) { m_statusLine->setText(printableText(text)); });
+    connect(&m_extras, &Extras::launched, this, &MainWindow::onExtrasLaunched);
     startUp();
     buildPresentation();
 }

@@ -164,6 +164,7 @@ private:
     void setCommandsEnabled(bool enabled);
     // The settings panel: one pixel wider per step until it is open, then its page's controls.
     void slidePanelStep();
+    void onExtrasLaunched();
     // OK stores the alarm, or the chosen entry with its user name and password.
     void acceptPanel();
     void closePanel();

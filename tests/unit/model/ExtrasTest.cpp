@@ -11,6 +11,7 @@
 #include "platform/Formats.h"
 #include "platform/IniFileProfile.h"
 #include "platform/Platform.h"
+#include "platform/WindowTimer.h"
 #include "tests/support/FakeRegistry.h"
 #include "tests/support/RecordingShell.h"
 #include "tests/support/TempFolder.h"
@@ -37,6 +38,7 @@ struct ExtrasTest : ::testing::Test {
 
     ExtrasTest() {
         platform.clock = &time;
+        platform.loop = &time;
         platform.shell = &shell;
         platform.registry = &registry;
         log.start(QStringLiteral("OBU Launched"));
@@ -50,6 +52,11 @@ struct ExtrasTest : ::testing::Test {
         settings = std::make_unique<Settings>(profile, folder.file("obu.ini"));
         extras.load(*settings);
     }
+    // Launches and waits until every extra has been started.
+    void launchAll(Extras& extras) {
+        extras.launch(log, nullptr);
+        ASSERT_TRUE(time.advanceUntil([&] { return !extras.isLaunching(); }, 20000));
+    }
 };
 
 }  // namespace
@@ -62,7 +69,7 @@ TEST_F(ExtrasTest, StartsThatFailAreLoggedAsFailuresNotAsLaunched) {
     load(extras,
          "[Extras Set]\r\n1=1\r\n5=1\r\n[Extras Name]\r\n1=Home\r\n5=Tool\r\n"
          "[Extras Path]\r\n1=http://home.example/\r\n5=/opt/tool\r\n");
-    extras.launch(log, nullptr);
+    launchAll(extras);
     EXPECT_EQ(logged,
               QStringList({"Launching extras", "Home could not be launched (file not found)",
                            "Tool could not be launched (access denied)"}));
@@ -75,7 +82,7 @@ TEST_F(ExtrasTest, EmptyNamesLeaveTheirPlaceEmptyInTheStatusAndTheLog) {
          "[Extras Set]\r\n3=1\r\n8=1\r\n[Extras Path]\r\n3=http://three.example/\r\n"
          "8=/usr/bin/eight\r\n");
     QSignalSpy status(&extras, &Extras::launching);
-    extras.launch(log, nullptr);
+    launchAll(extras);
     ASSERT_EQ(status.size(), 2);
     EXPECT_EQ(status[0][0].toString(), "Launching Webpage: ");
     EXPECT_EQ(status[1][0].toString(), "Launching Program: ");
@@ -87,7 +94,7 @@ TEST_F(ExtrasTest, WithoutABrowserCommandThePageGoesToTheDesktopsOpener) {
     load(extras,
          "[Extras Set]\r\n2=1\r\n[Extras Name]\r\n2=Two\r\n"
          "[Extras Path]\r\n2=http://two.example/\r\n");
-    extras.launch(log, nullptr);
+    launchAll(extras);
     ASSERT_EQ(shell.calls.size(), 1);
     EXPECT_EQ(shell.calls[0].kind, RecordingShell::Call::Open);
     EXPECT_EQ(shell.calls[0].file, "http://two.example/");
@@ -103,7 +110,7 @@ TEST_F(ExtrasTest, APathLongerThanItsFieldIsNeverStartedCut) {
                      "\r\n5=Tool\r\n6=Mail\r\n[Extras Path]\r\n1=http://long.example/" +
                      QByteArray(300, 'u') + "\r\n5=/opt/" + QByteArray(300, 't') +
                      "\r\n6=/usr/bin/mail\r\n");
-    extras.launch(log, nullptr);
+    launchAll(extras);
     ASSERT_EQ(shell.calls.size(), 1) << "only the program whose path fits is started";
     EXPECT_EQ(shell.calls[0].file, "/usr/bin/mail");
     EXPECT_TRUE(
@@ -133,4 +140,44 @@ TEST_F(ExtrasTest, ARowWithoutANameLeftUnderItsPlaceholderIsKeptAsItIs) {
     EXPECT_FALSE(extras.isOn(8)) << "an unchanged row keeps its light";
     EXPECT_EQ(extras.slot(6).name, "Program Name 2") << "a new row is stored under it";
     EXPECT_TRUE(extras.isOn(6));
+}
+
+TEST_F(ExtrasTest, PagesWaitOnTheLoopsTimerAndALaunchAskedForMeanwhileFollows) {
+    registry.set(kHttpCommand, "/usr/bin/browser");
+    auto extras = std::make_unique<Extras>(platform);
+    load(*extras,
+         "[Extras Set]\r\n1=1\r\n2=1\r\n5=1\r\n[Extras Name]\r\n1=One\r\n2=Two\r\n5=Five\r\n"
+         "[Extras Path]\r\n1=http://one.example/\r\n2=http://two.example/\r\n5=/usr/bin/five\r\n");
+    QSignalSpy launched(extras.get(), &Extras::launched);
+    int otherTicks = 0;
+    WindowTimer other(time, 100, true);
+    other.setOnTimer([&] { ++otherTicks; });
+
+    extras->launch(log, nullptr);
+    EXPECT_TRUE(extras->isLaunching());
+    EXPECT_TRUE(shell.calls.isEmpty()) << "the call returns before the first page";
+    extras->launch(log, nullptr);
+    extras->toggle(2);  // what starts was decided at the launch
+    time.advance(2999);
+    EXPECT_TRUE(shell.calls.isEmpty());
+    EXPECT_EQ(otherTicks, 29) << "the loop is served while the page waits";
+    time.advance(1);
+    ASSERT_EQ(shell.calls.size(), 1);
+    time.advance(3000);
+    ASSERT_EQ(shell.calls.size(), 3) << "the program follows the last page at once";
+    EXPECT_EQ(launched.size(), 1);
+    EXPECT_EQ(logged, QStringList({"Launching extras", "One launched", "Two launched",
+                                   "Five launched", "Launching extras"}));
+
+    // The second launch takes the lights as they are now.
+    time.advance(3000);
+    ASSERT_EQ(shell.calls.size(), 5);
+    EXPECT_EQ(shell.calls[3].commandLine, "/usr/bin/browser http://one.example/");
+    EXPECT_EQ(shell.calls[4].file, "/usr/bin/five");
+    EXPECT_EQ(launched.size(), 2);
+
+    extras->launch(log, nullptr);
+    extras.reset();
+    time.advance(10000);
+    EXPECT_EQ(shell.calls.size(), 5) << "nothing starts once the extras are gone";
 }
