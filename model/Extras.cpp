@@ -1,57 +1,48 @@
 #include "model/Extras.h"
 
-#include "model/BrowserCommand.h"
 #include "model/EventLog.h"
 #include "model/Settings.h"
+#include "model/WebPageOpener.h"
 #include "platform/Platform.h"
-#include "platform/Registry.h"
 #include "platform/Shell.h"
 #include "platform/WindowTimer.h"
 
 namespace obu {
 namespace {
 
-// Why a start failed, from the shell's result.
-QString failureText(qintptr result) {
-    switch (result) {
-        case Shell::kFileNotFound:
+// Why a start failed, in the log's words.
+QString failureText(Shell::Outcome outcome) {
+    switch (outcome) {
+        case Shell::Outcome::Started:
+            return {};
+        case Shell::Outcome::NotFound:
             return QStringLiteral("file not found");
-        case Shell::kFolderNotFound:
+        case Shell::Outcome::FolderNotFound:
             return QStringLiteral("folder not found");
-        case Shell::kAccessDenied:
+        case Shell::Outcome::NotAllowed:
             return QStringLiteral("access denied");
-        case Shell::kNotAProgram:
+        case Shell::Outcome::NotAProgram:
             return QStringLiteral("not a program");
-        case Shell::kNoApplication:
+        case Shell::Outcome::NoApplication:
             return QStringLiteral("no application for it");
-        default:
-            return QStringLiteral("out of resources");
+        case Shell::Outcome::OutOfResources:
+            break;
     }
+    return QStringLiteral("out of resources");
 }
 
 // A start that failed is logged as such: a " launched" line for a program
 // that never ran would send the user looking in the wrong place.
-void logStart(EventLog& log, const QString& name, bool started, qintptr result) {
-    log.writeLine(started ? name + QStringLiteral(" launched")
-                          : name + QStringLiteral(" could not be launched (") +
-                                failureText(result) + u')');
+void logStart(EventLog& log, const QString& name, Shell::Outcome outcome) {
+    log.writeLine(outcome == Shell::Outcome::Started
+                      ? name + QStringLiteral(" launched")
+                      : name + QStringLiteral(" could not be launched (") + failureText(outcome) +
+                            u')');
 }
 
 void logTooLong(EventLog& log, const QString& name, const QString& what) {
     log.writeLine(name + QStringLiteral(" could not be launched (its ") + what +
                   QStringLiteral(" is longer than %1 characters)").arg(kMaxFieldText));
-}
-
-// The browser registered for web addresses; empty when there is none.
-BrowserCommand registeredBrowser(Registry* registry) {
-    bool fromDesktopEntry = false;
-    const QString registered =
-        registry
-            ? registry
-                  ->defaultValue(QStringLiteral("\\HTTP\\shell\\open\\command"), &fromDesktopEntry)
-                  .value_or(QString())
-            : QString();
-    return BrowserCommand(registered, fromDesktopEntry);
 }
 
 }  // namespace
@@ -151,17 +142,17 @@ void Extras::setOn(int n, bool on) {
     emit lightChanged(n, on);
 }
 
-void Extras::launch(EventLog& log, QObject* owner) {
+void Extras::launch(EventLog& log) {
     if (m_run) {
-        m_waitingLaunches.emplace_back(&log, owner);
+        m_waitingLaunches.push_back(&log);
         return;
     }
-    beginRun(log, owner);
+    beginRun(log);
 }
 
-void Extras::beginRun(EventLog& log, QObject* owner) {
+void Extras::beginRun(EventLog& log) {
     log.writeLine(QStringLiteral("Launching extras"));
-    m_run = std::make_unique<Run>(Run{&log, owner, {}, {}});
+    m_run = std::make_unique<Run>(Run{&log, {}, {}});
     for (int n = 1; n <= kSlots; ++n) {
         if (!m_on[n]) continue;
         (isWebPage(n) ? m_run->pages : m_run->programs).push_back(m_slots[n]);
@@ -183,7 +174,7 @@ void Extras::startNextPage() {
     const bool last = m_run->pages.empty();
     if (last) m_pageSpacing->setEnabled(false);
     try {
-        launchPage(page, registeredBrowser(m_platform.registry), *m_run->log, m_run->owner);
+        launchPage(page, *m_run->log);
     } catch (...) {
         // A log that cannot be written ends the launch, as it ends any handler.
         m_pageSpacing->setEnabled(false);
@@ -196,52 +187,36 @@ void Extras::startNextPage() {
 // Whatever pages there were have been handed over: the programs go at once.
 void Extras::finishRun() {
     const std::unique_ptr<Run> run = std::move(m_run);
-    const BrowserCommand browser = registeredBrowser(m_platform.registry);
-    for (const Slot& page : run->pages) launchPage(page, browser, *run->log, run->owner);
-    for (const Slot& program : run->programs) launchProgram(program, *run->log, run->owner);
+    for (const Slot& page : run->pages) launchPage(page, *run->log);
+    for (const Slot& program : run->programs) launchProgram(program, *run->log);
     emit launched();
     if (m_waitingLaunches.empty()) return;
-    const auto [log, owner] = m_waitingLaunches.front();
+    EventLog* log = m_waitingLaunches.front();
     m_waitingLaunches.pop_front();
-    beginRun(*log, owner);
+    beginRun(*log);
 }
 
-void Extras::launchPage(const Slot& slot, const BrowserCommand& browser, EventLog& log,
-                        QObject* owner) {
+void Extras::launchPage(const Slot& slot, EventLog& log) {
     emit launching((QStringLiteral("Launching Webpage: ") + slot.name).left(kMaxFieldText));
     if (slot.pathCut) {
         logTooLong(log, slot.name, QStringLiteral("address"));
         return;
     }
-    qintptr result = 0;
-    bool started = false;
-    if (Shell* shell = m_platform.shell) {
-        const QString commandLine = browser.commandLineFor(slot.path);
-        if (!commandLine.isEmpty()) {
-            result = shell->startCommandLine(commandLine, Shell::kShowNormal);
-            started = result > 31;
-        } else {
-            // No browser is registered for web addresses: the desktop's
-            // opener may still know one.
-            result = shell->openWithDefaultAction(owner, QString(), slot.path, QString(), QString(),
-                                                  Shell::kShowNormal);
-            started = result > 32;
-        }
-    }
-    logStart(log, slot.name, started, result);
+    Shell::Outcome outcome = Shell::Outcome::NoApplication;
+    if (m_platform.shell)
+        outcome = WebPageOpener::openPage(m_platform.registry, *m_platform.shell, slot.path);
+    logStart(log, slot.name, outcome);
 }
 
-void Extras::launchProgram(const Slot& slot, EventLog& log, QObject* owner) {
+void Extras::launchProgram(const Slot& slot, EventLog& log) {
     emit launching((QStringLiteral("Launching Program: ") + slot.name).left(kMaxFieldText));
     if (slot.pathCut) {
         logTooLong(log, slot.name, QStringLiteral("file name"));
         return;
     }
-    qintptr result = 0;
-    if (m_platform.shell)
-        result = m_platform.shell->openWithDefaultAction(owner, QString(), slot.path, QString(),
-                                                         QString(), Shell::kShowAsItIs);
-    logStart(log, slot.name, result > 32, result);
+    Shell::Outcome outcome = Shell::Outcome::NoApplication;
+    if (m_platform.shell) outcome = m_platform.shell->open(slot.path);
+    logStart(log, slot.name, outcome);
 }
 
 }  // namespace obu

@@ -1,6 +1,5 @@
 #pragma once
 #include <QObject>
-#include <QPointer>
 #include <QString>
 #include <array>
 #include <deque>
@@ -8,7 +7,6 @@
 
 namespace obu {
 
-class BrowserCommand;
 class EventLog;
 class Settings;
 class WindowTimer;
@@ -74,7 +72,7 @@ public:
     // meanwhile; the programs follow the last page at once. What starts is
     // what was set and lit at this call. A launch asked for while one runs
     // follows it. launched() says when every extra has been started.
-    void launch(EventLog& log, QObject* owner);
+    void launch(EventLog& log);
     bool isLaunching() const { return m_run != nullptr; }
 
 signals:
@@ -90,17 +88,16 @@ private:
     // One launch under way: what it still has to start.
     struct Run {
         EventLog* log;
-        QPointer<QObject> owner;
         std::deque<Slot> pages;
         std::deque<Slot> programs;
     };
 
     void setOn(int n, bool on);
-    void beginRun(EventLog& log, QObject* owner);
+    void beginRun(EventLog& log);
     void startNextPage();
     void finishRun();
-    void launchPage(const Slot& slot, const BrowserCommand& browser, EventLog& log, QObject* owner);
-    void launchProgram(const Slot& slot, EventLog& log, QObject* owner);
+    void launchPage(const Slot& slot, EventLog& log);
+    void launchProgram(const Slot& slot, EventLog& log);
 
     Platform& m_platform;
     Settings* m_settings = nullptr;
@@ -108,8 +105,8 @@ private:
     std::array<bool, kSlots + 1> m_on{};
     std::unique_ptr<Run> m_run;
     std::unique_ptr<WindowTimer> m_pageSpacing;
-    // Launches asked for while one ran, each with its log and owner.
-    std::deque<std::pair<EventLog*, QPointer<QObject>>> m_waitingLaunches;
+    // The logs of launches asked for while one ran.
+    std::deque<EventLog*> m_waitingLaunches;
 };
 
 }  // namespace obu

@@ -19,38 +19,33 @@
 #include <linux/close_range.h>
 #endif
 
-#include "platform/CommandLine.h"
-
 extern char** environ;
 
 namespace obu {
 namespace {
 
-enum class Caller { CommandLine, Opener };
-
-// The failure result for an errno met while starting `path`.
-int resultFor(int error, const QString& path, Caller caller) {
+// The outcome for an errno met while starting `path`.
+Shell::Outcome outcomeOf(int error, const QString& path) {
     switch (error) {
+        case 0:
+            return Shell::Outcome::Started;
         case ENOENT:
             // The file is there but its interpreter is not: not a program we can run.
-            if (QFileInfo::exists(path)) return Shell::kNotAProgram;
-            return QFileInfo(path).absoluteDir().exists() ? Shell::kFileNotFound
-                                                          : Shell::kFolderNotFound;
+            if (QFileInfo::exists(path)) return Shell::Outcome::NotAProgram;
+            return QFileInfo(path).absoluteDir().exists() ? Shell::Outcome::NotFound
+                                                          : Shell::Outcome::FolderNotFound;
         case ENOTDIR:
         case ENAMETOOLONG:
         case ELOOP:
-            return Shell::kFolderNotFound;
+            return Shell::Outcome::FolderNotFound;
         case EACCES:
         case EPERM:
-            return Shell::kAccessDenied;
+            return Shell::Outcome::NotAllowed;
         case ENOEXEC:
         case EISDIR:
-            return Shell::kNotAProgram;
-        case ENOMEM:
-        case EAGAIN:
-            return caller == Caller::Opener ? Shell::kOutOfMemory : Shell::kOutOfResources;
+            return Shell::Outcome::NotAProgram;
         default:
-            return Shell::kOutOfResources;
+            return Shell::Outcome::OutOfResources;
     }
 }
 
@@ -141,13 +136,11 @@ bool isExecutableFile(const QByteArray& path) {
 }
 
 // Opens `target` with the desktop's default application for it.
-qintptr openWithDefaultApplication(const QString& target, const QString& directory) {
+Shell::Outcome openWithDefaultApplication(const QString& target) {
     const QString opener = PosixShell::findProgram(QStringLiteral("xdg-open"));
-    if (opener.isEmpty()) return Shell::kNoApplication;
-    const int error =
-        PosixShell::spawnDetached(opener, {QStringLiteral("xdg-open"), target}, directory);
-    if (error == 0) return Shell::kOpened;
-    return resultFor(error, opener, Caller::Opener);
+    if (opener.isEmpty()) return Shell::Outcome::NoApplication;
+    return outcomeOf(PosixShell::spawnDetached(opener, {QStringLiteral("xdg-open"), target}, {}),
+                     opener);
 }
 
 }  // namespace
@@ -208,51 +201,30 @@ int PosixShell::spawnDetached(const QString& program, const QStringList& argumen
     return launchResult(middle, report[0]);
 }
 
-unsigned PosixShell::startCommandLine(const QString& commandLine, int /*showCmd*/) {
-    const QStringList argv = CommandLine::split(commandLine);
-    if (argv.isEmpty() || argv.first().isEmpty()) return kFileNotFound;
-    const QString program = findProgram(argv.first());
-    if (program.isEmpty()) return kFileNotFound;
-    const int error = spawnDetached(program, argv, {});
-    if (error == 0) return kCommandLineStarted;
-    return static_cast<unsigned>(resultFor(error, program, Caller::CommandLine));
+Shell::Outcome PosixShell::start(const QStringList& command) {
+    if (command.isEmpty() || command.first().trimmed().isEmpty()) return Outcome::NotFound;
+    const QString program = findProgram(command.first());
+    if (program.isEmpty()) return Outcome::NotFound;
+    return outcomeOf(spawnDetached(program, command, {}), program);
 }
 
-qintptr PosixShell::openWithDefaultAction(QObject* /*owner*/, const QString& verb,
-                                          const QString& file, const QString& parameters,
-                                          const QString& directory, int /*showCmd*/) {
-    const QString action = verb.trimmed().toLower();
-    const bool explore = action == u"explore";
-    if (!action.isEmpty() && action != u"open" && !explore) return kNoApplication;
-    if (file.isEmpty()) return kFileNotFound;
-    if (!directory.isEmpty() && !QFileInfo(directory).isDir()) return kFolderNotFound;
+Shell::Outcome PosixShell::open(const QString& target) {
+    if (target.isEmpty()) return Outcome::NotFound;
+    if (looksLikeUrl(target) && !QFileInfo::exists(target))
+        return openWithDefaultApplication(target);
 
-    if (looksLikeUrl(file) && !QFileInfo::exists(file)) {
-        if (explore) return kNoApplication;
-        return openWithDefaultApplication(file, directory);
+    if (!target.contains(u'/')) {
+        const QString onPath = findProgram(target);
+        if (!onPath.isEmpty()) return outcomeOf(spawnDetached(onPath, {target}, {}), onPath);
     }
 
-    if (!explore && !file.contains(u'/')) {
-        const QString onPath = findProgram(file);
-        if (!onPath.isEmpty()) {
-            const int error = spawnDetached(
-                onPath, QStringList{file} + CommandLine::splitArguments(parameters), directory);
-            return error == 0 ? kOpened : resultFor(error, onPath, Caller::Opener);
-        }
-    }
-
-    const QString absolute = QFileInfo(file).absoluteFilePath();
+    const QString absolute = QFileInfo(target).absoluteFilePath();
     const QByteArray encoded = QFile::encodeName(absolute);
     struct stat st;
-    if (::stat(encoded.constData(), &st) != 0) return resultFor(errno, absolute, Caller::Opener);
-    if (explore && !S_ISDIR(st.st_mode)) return kNoApplication;
-
-    if (!explore && S_ISREG(st.st_mode) && ::access(encoded.constData(), X_OK) == 0) {
-        const int error = spawnDetached(
-            absolute, QStringList{file} + CommandLine::splitArguments(parameters), directory);
-        return error == 0 ? kOpened : resultFor(error, absolute, Caller::Opener);
-    }
-    return openWithDefaultApplication(absolute, directory);
+    if (::stat(encoded.constData(), &st) != 0) return outcomeOf(errno, absolute);
+    if (S_ISREG(st.st_mode) && ::access(encoded.constData(), X_OK) == 0)
+        return outcomeOf(spawnDetached(absolute, {target}, {}), absolute);
+    return openWithDefaultApplication(absolute);
 }
 
 }  // namespace obu

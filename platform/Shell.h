@@ -1,63 +1,39 @@
 #pragma once
 #include <QString>
-#include <QtGlobal>
-
-class QObject;
+#include <QStringList>
 
 namespace obu {
 
-// Starting programs and opening documents, pages and folders.
+// Starting programs and opening files, folders and addresses.
 //
-// Command lines and parameters are written the Windows way and split by its
-// rules (CommandLine.h) into a program and its arguments, which are handed to
-// the program as they are: nothing in them is ever read by a command shell.
-// Started programs are independent of this one: they outlive it.
-//
-// The show state has no meaning for a program started on Linux (its windows
-// show as the desktop places them); it is accepted and recorded, not acted on.
+// Programs get their arguments as a list, each handed over whole: nothing in
+// them is ever read by a command shell. Started programs are independent of
+// this one: they outlive it.
 class Shell {
 public:
-    // Show states.
-    static constexpr int kShowHidden = 0;
-    static constexpr int kShowNormal = 1;
-    static constexpr int kShowAsItIs = 5;
-    static constexpr int kShowRestored = 9;
-
-    // Results below 32: the failures.
-    static constexpr int kOutOfResources = 0;
-    static constexpr int kFileNotFound = 2;
-    static constexpr int kFolderNotFound = 3;
-    static constexpr int kAccessDenied = 5;
-    static constexpr int kOutOfMemory = 8;
-    static constexpr int kNotAProgram = 11;
-    static constexpr int kNoApplication = 31;
-    // What each call gives on success: callers take any value above 31
-    // (a command line) or above 32 (an open) for one.
-    static constexpr unsigned kCommandLineStarted = 33;
-    static constexpr qintptr kOpened = 42;
+    // What became of a start.
+    enum class Outcome {
+        Started,
+        NotFound,        // no such program or file
+        FolderNotFound,  // a folder on its path does not exist
+        NotAllowed,      // no permission to run or read it
+        NotAProgram,     // not a program the system can run (or its interpreter is missing)
+        NoApplication,   // nothing on the desktop opens it
+        OutOfResources,  // the system could not make another process
+    };
 
     virtual ~Shell() = default;
 
-    // Starts the program that begins the command line, with the rest of the
-    // line as its arguments. The program is a path, or a bare name looked up
-    // on PATH. Returns more than 31 once the program runs; otherwise 2 (no such
-    // program), 3 (its folder does not exist), 5 (not allowed), 11 (not a
-    // program) or 0.
-    virtual unsigned startCommandLine(const QString& commandLine, int showCmd) = 0;
+    // Starts command[0], a path or a bare name looked up on PATH, with the
+    // rest of the list as its arguments.
+    virtual Outcome start(const QStringList& command) = 0;
 
-    // Opens `file` with the default action (`verb` empty or "open"):
+    // Opens `target` as the desktop would on a double click:
     // - an executable file, or a bare name of a program on PATH, is started
-    //   with `parameters` split into its arguments;
-    // - anything else (a document, a folder, a URL such as https://...) goes to
-    //   its default application through xdg-open, as one argument;
-    // `directory`, when given, is the started program's working folder.
-    // Returns more than 32 once started; otherwise 2 (no such file),
-    // 3 (no such folder), 5 (not allowed), 11 (not a program), 31 (no
-    // application for it, or a verb other than open/explore) or 0. The owner
-    // window has no role here.
-    virtual qintptr openWithDefaultAction(QObject* owner, const QString& verb, const QString& file,
-                                          const QString& parameters, const QString& directory,
-                                          int showCmd) = 0;
+    //   without arguments;
+    // - anything else (a document, a folder, an address such as https://...)
+    //   goes to its default application through xdg-open, as one argument.
+    virtual Outcome open(const QString& target) = 0;
 };
 
 }  // namespace obu

@@ -5,18 +5,15 @@
 #include <QHash>
 #include <QSet>
 
-#include <fnmatch.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/CommandLine.h"
 #include "platform/HomeFolder.h"
 
 namespace obu {
 namespace {
 
-// Stands for a field code that takes the page or file until the command is
-// written out, where it becomes %1.
+// Stands for a field code that takes the address until the command is made.
 constexpr QChar kPlaceholder(0xE000);
 
 // One group of a key file (desktop entry, mimeapps.list, mimeinfo.cache):
@@ -146,18 +143,6 @@ QStringList execArguments(const QString& exec) {
     return words;
 }
 
-QString quotedWithPlaceholder(const QString& word) {
-    QString text = word;
-    text.replace(kPlaceholder, QStringLiteral("%1"));
-    if (!word.contains(kPlaceholder)) return CommandLine::quoteArgument(text);
-    // Always in quotes, so that a page address with blanks stays one argument.
-    const QString quoted = CommandLine::quoteArgument(text);
-    if (quoted.startsWith(u'"')) return quoted;
-    qsizetype trailing = 0;
-    while (trailing < text.size() && text[text.size() - 1 - trailing] == u'\\') ++trailing;
-    return u'"' + text + QString(trailing, u'\\') + u'"';
-}
-
 // The desktop ids that a vendor-prefixed id may stand for: "a-b.desktop" is
 // also a/b.desktop.
 void idPaths(const QString& id, qsizetype from, QStringList& out, int depth = 0) {
@@ -168,11 +153,6 @@ void idPaths(const QString& id, qsizetype from, QStringList& out, int depth = 0)
         nested[dash] = u'/';
         idPaths(nested, dash + 1, out, depth + 1);
     }
-}
-
-bool isWebPageExtension(const QString& extension) {
-    return extension == u".htm" || extension == u".html" || extension == u".shtml" ||
-           extension == u".shtm";
 }
 
 }  // namespace
@@ -203,49 +183,6 @@ XdgDirs XdgDirs::fromEnvironment(const QProcessEnvironment& env) {
 }
 
 XdgRegistry::XdgRegistry(XdgDirs dirs) : dirs_(std::move(dirs)) {}
-
-QString XdgRegistry::mimeTypeForExtension(const QString& extension) const {
-    const QString name = extension.toLower();
-    const QByteArray encodedName = name.toUtf8();
-    struct Match {
-        int weight;
-        qsizetype folder;  // lower is more important
-        qsizetype length;
-        QString type;
-    };
-    std::optional<Match> best;
-    auto beats = [](const Match& a, const Match& b) {
-        if (a.weight != b.weight) return a.weight > b.weight;
-        if (a.folder != b.folder) return a.folder < b.folder;
-        return a.length > b.length;
-    };
-    QStringList dataFolders{dirs_.dataHome};
-    dataFolders += dirs_.dataDirs;
-    for (qsizetype f = 0; f < dataFolders.size(); ++f) {
-        QFile globs(dataFolders[f] + QStringLiteral("/mime/globs2"));
-        bool weighted = true;
-        if (!globs.open(QIODevice::ReadOnly)) {
-            globs.setFileName(dataFolders[f] + QStringLiteral("/mime/globs"));
-            weighted = false;
-            if (!globs.open(QIODevice::ReadOnly)) continue;
-        }
-        for (const QByteArray& raw : globs.readAll().split('\n')) {
-            if (raw.isEmpty() || raw.startsWith('#')) continue;
-            const QList<QByteArray> fields = raw.split(':');
-            if (fields.size() < (weighted ? 3 : 2)) continue;
-            const QByteArray& glob = fields[weighted ? 2 : 1];
-            const bool caseSensitive = weighted && fields.size() > 3 && fields[3].contains("cs");
-            const QByteArray pattern = caseSensitive ? glob : glob.toLower();
-            if (::fnmatch(pattern.constData(), encodedName.constData(), 0) != 0) continue;
-            const Match match{weighted ? fields[0].toInt() : 50, f, glob.size(),
-                              QString::fromUtf8(fields[weighted ? 1 : 0])};
-            if (!best || beats(match, *best)) best = match;
-        }
-    }
-    if (best) return best->type;
-    if (isWebPageExtension(name)) return QStringLiteral("text/html");
-    return {};
-}
 
 QStringList XdgRegistry::applicationFolders() const {
     QStringList out{dirs_.dataHome + QStringLiteral("/applications")};
@@ -278,7 +215,7 @@ QString XdgRegistry::findDesktopFile(const QString& id) const {
     return {};
 }
 
-QString XdgRegistry::commandOfApplication(const QString& id) const {
+QString XdgRegistry::execOfApplication(const QString& id) const {
     const QString file = findDesktopFile(id.trimmed());
     if (file.isEmpty()) return {};
     const QHash<QString, KeyGroup> groups = readKeyFile(file);
@@ -289,14 +226,15 @@ QString XdgRegistry::commandOfApplication(const QString& id) const {
     if (valueOf(*entry, QStringLiteral("Hidden")) == u"true") return {};
     const QString tryExec = unescapeValue(valueOf(*entry, QStringLiteral("TryExec")));
     if (!tryExec.isEmpty() && resolveProgram(tryExec, dirs_.path).isEmpty()) return {};
-    return commandFromExec(valueOf(*entry, QStringLiteral("Exec")), dirs_.path);
+    const QString exec = valueOf(*entry, QStringLiteral("Exec"));
+    return commandFromExec(exec, {}, dirs_.path).isEmpty() ? QString() : exec;
 }
 
-QString XdgRegistry::openCommand(const QString& mimeType, QString* desktopFile) const {
+QString XdgRegistry::openExec(const QString& mimeType, QString* desktopFile) const {
     auto use = [&](const QString& id) {
-        const QString command = commandOfApplication(id);
-        if (!command.isEmpty() && desktopFile) *desktopFile = findDesktopFile(id.trimmed());
-        return command;
+        const QString exec = execOfApplication(id);
+        if (!exec.isEmpty() && desktopFile) *desktopFile = findDesktopFile(id.trimmed());
+        return exec;
     };
     const QStringList lists = mimeappsLists();
     QList<QHash<QString, KeyGroup>> parsed;
@@ -329,46 +267,32 @@ QString XdgRegistry::openCommand(const QString& mimeType, QString* desktopFile) 
 
 QString XdgRegistry::defaultApplication(const QString& mimeType) const {
     QString file;
-    openCommand(mimeType.toLower(), &file);
+    openExec(mimeType.toLower(), &file);
     return file;
 }
 
-QString XdgRegistry::commandFromExec(const QString& exec, const QStringList& path) {
-    const QStringList words = execArguments(exec);
+QStringList XdgRegistry::commandFromExec(const QString& exec, const QString& address,
+                                         const QStringList& path) {
+    QStringList words = execArguments(exec);
     if (words.isEmpty() || words.first().contains(kPlaceholder)) return {};
     const QString program = resolveProgram(words.first(), path);
     if (program.isEmpty()) return {};
-    const QString first = CommandLine::quoteProgram(program);
-    if (first.isEmpty()) return {};
-    QStringList parts{first};
-    for (qsizetype i = 1; i < words.size(); ++i) parts.append(quotedWithPlaceholder(words[i]));
-    return parts.join(u' ');
+    words.first() = program;
+    bool placed = false;
+    for (QString& word : words) {
+        if (!word.contains(kPlaceholder)) continue;
+        word.replace(kPlaceholder, address);
+        placed = true;
+    }
+    if (!placed) words.append(address);
+    return words;
 }
 
-Registry::Key XdgRegistry::lookUp(const QString& normalizedPath) const {
-    const QStringList parts = normalizedPath.split(u'\\', Qt::SkipEmptyParts);
-    if (parts.isEmpty()) return {};
-    const QString& name = parts.first();
-    const QStringList below = parts.mid(1);
-
-    if (name.startsWith(u'.')) {
-        if (!below.isEmpty()) return {};
-        const QString type = mimeTypeForExtension(name);
-        if (type.isEmpty()) return {};
-        return {true, type};
-    }
-
-    const QString mimeType =
-        name.contains(u'/') ? name : QStringLiteral("x-scheme-handler/") + name;
-    const QStringList command{QStringLiteral("shell"), QStringLiteral("open"),
-                              QStringLiteral("command")};
-    const bool commandKey = below == command;
-    const bool onTheWay = below.size() < command.size() && below == command.mid(0, below.size());
-    if (!commandKey && !onTheWay) return {};
-    const QString line = openCommand(mimeType);
-    if (line.isEmpty()) return {};
-    if (commandKey) return {true, line, true};
-    return {true, std::nullopt};
+QStringList XdgRegistry::commandFor(const QString& address) const {
+    QString exec = openExec(QStringLiteral("x-scheme-handler/") + schemeOf(address));
+    if (exec.isEmpty()) exec = openExec(QStringLiteral("text/html"));
+    if (exec.isEmpty()) return {};
+    return commandFromExec(exec, address, dirs_.path);
 }
 
 }  // namespace obu

@@ -20,31 +20,10 @@ struct XdgDirs {
         const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment());
 };
 
-// The registry's file types and their open commands, read from the desktop's
-// MIME database. Read afresh at every lookup, so a change of the default
-// browser counts at once. Only these keys exist:
-//
-//   .<ext>                    default value: the MIME type that the
-//                             shared-mime-info globs (mime/globs2, else
-//                             mime/globs, in $XDG_DATA_HOME then
-//                             $XDG_DATA_DIRS) give a file named so, e.g.
-//                             ".HTM" -> "text/html"; the highest weight wins,
-//                             then the earlier folder, then the longer
-//                             pattern. The four web page extensions .htm,
-//                             .html, .shtml, .shtm read as "text/html" where
-//                             the database has no pattern for them (it has
-//                             none for server-parsed pages).
-//   <type>/<subtype>          the class of a MIME type, e.g. "text/html";
-//   <scheme>                  the class of a URL scheme, e.g. "HTTP": the MIME
-//                             type "x-scheme-handler/<scheme>".
-//   <class>\shell
-//   <class>\shell\open        exist when the class has an open command; no value.
-//   <class>\shell\open\command
-//                             default value: the default application's command
-//                             line, in the Windows form described below.
-//
-// Keys under an extension (".htm\shell\open\command") do not exist: the
-// database keeps commands only with types. Class keys have no default value.
+// The desktop's default applications, read from its MIME associations.
+// Read afresh at every lookup, so a change of the default browser counts at
+// once. An address's application is the default one of the MIME type
+// "x-scheme-handler/<scheme>", else of "text/html".
 //
 // The default application of a type: the [Default Applications] entries of the
 // mimeapps.list files in their order of precedence
@@ -62,40 +41,38 @@ struct XdgDirs {
 // is of type Application, is not Hidden, passes its TryExec, and the program of
 // its Exec line exists.
 //
-// The command line made of the Exec line (after the quoting and escapes of the
-// desktop entry rules): the program, with a bare name replaced by its full path
-// on PATH and put in double quotes when it has blanks; then each argument,
-// quoted by the Windows rules where needed; the field codes %u %U %f %F become
-// "%1" (the placeholder for the page or file), %i %c %k and the deprecated
-// codes are dropped with an argument they leave empty, and %% is a literal %.
-// So "Exec=/opt/My Browser/browser --new-window %u" reads as
-// "/opt/My Browser/browser" --new-window "%1"
+// Its command is its Exec line split by the desktop entry rules (quoting and
+// escapes), the program's bare name replaced by its full path on PATH. The
+// field codes %u %U %f %F take the address as one argument (every one of
+// them, and every other argument stays, as a Flatpak launcher's
+// "@@u %u @@" needs); %i %c %k and the deprecated codes are dropped with an
+// argument they leave empty; %% is a literal %. A line without a field code
+// gets the address as its last argument. So
+// "Exec=/opt/My Browser/browser --new-window %u" opens an address as
+//   /opt/My Browser/browser | --new-window | <address>
 class XdgRegistry : public Registry {
 public:
     explicit XdgRegistry(XdgDirs dirs = XdgDirs::fromEnvironment());
 
     const XdgDirs& dirs() const { return dirs_; }
 
-    // The MIME type for files with `extension` (dot included), or empty.
-    QString mimeTypeForExtension(const QString& extension) const;
+    QStringList commandFor(const QString& address) const override;
+
     // The desktop file of the type's default application, or empty.
     QString defaultApplication(const QString& mimeType) const;
-    // The Windows command line for an Exec value; empty when its program is
-    // not there (bare names are looked up on `path`) or cannot be written in
-    // that form.
-    static QString commandFromExec(const QString& exec, const QStringList& path);
-
-protected:
-    Key lookUp(const QString& normalizedPath) const override;
+    // The command of an Exec value for `address`; empty when its program is
+    // not there (bare names are looked up on `path`) or is a field code.
+    static QStringList commandFromExec(const QString& exec, const QString& address,
+                                       const QStringList& path);
 
 private:
     QStringList applicationFolders() const;
     QStringList mimeappsLists() const;
     QString findDesktopFile(const QString& id) const;
-    // The open command of an installed application, or empty.
-    QString commandOfApplication(const QString& id) const;
-    // The open command of the type's default application, or empty.
-    QString openCommand(const QString& mimeType, QString* desktopFile = nullptr) const;
+    // The Exec value of an installed application, or empty.
+    QString execOfApplication(const QString& id) const;
+    // The Exec value of the type's default application, or empty.
+    QString openExec(const QString& mimeType, QString* desktopFile = nullptr) const;
 
     XdgDirs dirs_;
 };

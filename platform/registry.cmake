@@ -1,4 +1,4 @@
 target_sources(obu_core PRIVATE
-    Registry.h
+    Registry.h Registry.cpp
     XdgRegistry.h XdgRegistry.cpp
 )

@@ -1,5 +1,4 @@
 target_sources(obu_core PRIVATE
     Shell.h
-    CommandLine.h CommandLine.cpp
     PosixShell.h PosixShell.cpp
 )

@@ -78,8 +78,7 @@ void MainWindow::buildMiddlePanel() {
     m_extrasButton->onClick = [this] { handle([this] { emit extrasEditorWanted(); }); };
 
     if (platform().registry && platform().shell)
-        m_webPageOpener =
-            std::make_unique<WebPageOpener>(*platform().registry, *platform().shell, this);
+        m_webPageOpener = std::make_unique<WebPageOpener>(*platform().registry, *platform().shell);
     m_dialUpWindowSearch.setOnTimer([this] { minimizeDialUpWindow(); });
 }
 
@@ -107,7 +106,7 @@ void MainWindow::toggleExtra(int n) {
 }
 
 void MainWindow::launchExtras() {
-    m_extras.launch(m_log, program().splashScreen);
+    m_extras.launch(m_log);
 }
 
 // Whoever asked for the extras, the window goes to the tray once they are started.

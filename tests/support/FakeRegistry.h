@@ -1,43 +1,41 @@
 #pragma once
+#include <QString>
 #include <QStringList>
 #include <map>
-#include <optional>
-#include <set>
 
 #include "platform/Registry.h"
 
 namespace obu::test {
 
-// Registry keys held in a map: path -> default value. Setting a key makes the
-// keys above it exist too (without values), as in the real registry.
+// Default applications held in a map: scheme (or "text/html") -> command,
+// in which an argument "%u" takes the address; a command without one gets the
+// address last. Looks up as the desktop's database does: the address's
+// scheme, then web pages.
 class FakeRegistry : public Registry {
 public:
-    void set(const QString& path, const QString& value) { keys_[normalizedPath(path)] = value; }
-    // A command as XdgRegistry makes it from a desktop entry's Exec line.
-    void setFromDesktopEntry(const QString& path, const QString& value) {
-        set(path, value);
-        desktopEntries_.insert(normalizedPath(path));
+    void set(const QString& schemeOrType, const QStringList& command) {
+        commands_[schemeOrType.toLower()] = command;
     }
-    void addKey(const QString& path) { keys_.try_emplace(normalizedPath(path)); }
-    void remove(const QString& path) { keys_.erase(normalizedPath(path)); }
+    void remove(const QString& schemeOrType) { commands_.erase(schemeOrType.toLower()); }
 
-    // Every key read, normalized, in order.
+    // Every address asked about, in order.
     mutable QStringList lookedUp;
 
-protected:
-    Key lookUp(const QString& path) const override {
-        lookedUp.append(path);
-        if (const auto it = keys_.find(path); it != keys_.end())
-            return {true, it->second, desktopEntries_.count(path) > 0};
-        const QString below = path + u'\\';
-        for (const auto& [name, value] : keys_)
-            if (name.startsWith(below)) return {true, std::nullopt};
-        return {};
+    QStringList commandFor(const QString& address) const override {
+        lookedUp.append(address);
+        auto it = commands_.find(schemeOf(address));
+        if (it == commands_.end()) it = commands_.find(QStringLiteral("text/html"));
+        if (it == commands_.end()) return {};
+        QStringList command = it->second;
+        if (command.contains(QStringLiteral("%u")))
+            command.replaceInStrings(QStringLiteral("%u"), address);
+        else
+            command.append(address);
+        return command;
     }
 
 private:
-    std::map<QString, std::optional<QString>> keys_;
-    std::set<QString> desktopEntries_;
+    std::map<QString, QStringList> commands_;
 };
 
 }  // namespace obu::test

@@ -1,31 +1,34 @@
 #pragma once
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include "platform/Shell.h"
 
 namespace obu::test {
 
-// Records every program started and document opened, and answers with set
-// results; nothing is started.
+// Records every program started and target opened, and answers with set
+// outcomes; nothing is started.
 class RecordingShell : public Shell {
 public:
     struct Call {
-        enum Kind { CommandLine, Open } kind = CommandLine;
-        QString commandLine;  // startCommandLine
-        QObject* owner = nullptr;
-        QString verb, file, parameters, directory;  // openWithDefaultAction
-        int showCmd = 0;
+        enum Kind { Start, Open } kind = Start;
+        QStringList command;  // start
+        QString target;       // open
     };
 
-    unsigned startCommandLine(const QString& commandLine, int showCmd) override;
-    qintptr openWithDefaultAction(QObject* owner, const QString& verb, const QString& file,
-                                  const QString& parameters, const QString& directory,
-                                  int showCmd) override;
+    Outcome start(const QStringList& command) override {
+        calls.append({Call::Start, command, {}});
+        return startOutcome;
+    }
+    Outcome open(const QString& target) override {
+        calls.append({Call::Open, {}, target});
+        return openOutcome;
+    }
 
     QList<Call> calls;
-    unsigned commandLineResult = kCommandLineStarted;
-    qintptr openResult = kOpened;
+    Outcome startOutcome = Outcome::Started;
+    Outcome openOutcome = Outcome::Started;
 };
 
 }  // namespace obu::test

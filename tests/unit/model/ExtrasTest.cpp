@@ -22,8 +22,6 @@ using obu::test::RecordingShell;
 
 namespace {
 
-const QString kHttpCommand = QStringLiteral("HTTP\\shell\\open\\command");
-
 struct ExtrasTest : ::testing::Test {
     test::TempFolder folder;
     test::VirtualTime time;
@@ -54,7 +52,7 @@ struct ExtrasTest : ::testing::Test {
     }
     // Launches and waits until every extra has been started.
     void launchAll(Extras& extras) {
-        extras.launch(log, nullptr);
+        extras.launch(log);
         ASSERT_TRUE(time.advanceUntil([&] { return !extras.isLaunching(); }, 20000));
     }
 };
@@ -62,9 +60,9 @@ struct ExtrasTest : ::testing::Test {
 }  // namespace
 
 TEST_F(ExtrasTest, StartsThatFailAreLoggedAsFailuresNotAsLaunched) {
-    registry.set(kHttpCommand, "/usr/bin/browser");
-    shell.commandLineResult = Shell::kFileNotFound;
-    shell.openResult = Shell::kAccessDenied;
+    registry.set("http", {"/usr/bin/browser"});
+    shell.startOutcome = Shell::Outcome::NotFound;
+    shell.openOutcome = Shell::Outcome::NotAllowed;
     Extras extras(platform);
     load(extras,
          "[Extras Set]\r\n1=1\r\n5=1\r\n[Extras Name]\r\n1=Home\r\n5=Tool\r\n"
@@ -76,7 +74,7 @@ TEST_F(ExtrasTest, StartsThatFailAreLoggedAsFailuresNotAsLaunched) {
 }
 
 TEST_F(ExtrasTest, EmptyNamesLeaveTheirPlaceEmptyInTheStatusAndTheLog) {
-    registry.set(kHttpCommand, "/usr/bin/browser");
+    registry.set("http", {"/usr/bin/browser"});
     Extras extras(platform);
     load(extras,
          "[Extras Set]\r\n3=1\r\n8=1\r\n[Extras Path]\r\n3=http://three.example/\r\n"
@@ -97,14 +95,13 @@ TEST_F(ExtrasTest, WithoutABrowserCommandThePageGoesToTheDesktopsOpener) {
     launchAll(extras);
     ASSERT_EQ(shell.calls.size(), 1);
     EXPECT_EQ(shell.calls[0].kind, RecordingShell::Call::Open);
-    EXPECT_EQ(shell.calls[0].file, "http://two.example/");
-    EXPECT_EQ(shell.calls[0].parameters, "");
+    EXPECT_EQ(shell.calls[0].target, "http://two.example/");
     EXPECT_EQ(logged, QStringList({"Launching extras", "Two launched"}));
 }
 
 TEST_F(ExtrasTest, APathLongerThanItsFieldIsNeverStartedCut) {
     const QByteArray longName(300, 'n');
-    registry.set(kHttpCommand, "/usr/bin/browser");
+    registry.set("http", {"/usr/bin/browser"});
     Extras extras(platform);
     load(extras, "[Extras Set]\r\n1=1\r\n5=1\r\n6=1\r\n[Extras Name]\r\n1=" + longName +
                      "\r\n5=Tool\r\n6=Mail\r\n[Extras Path]\r\n1=http://long.example/" +
@@ -112,7 +109,7 @@ TEST_F(ExtrasTest, APathLongerThanItsFieldIsNeverStartedCut) {
                      "\r\n6=/usr/bin/mail\r\n");
     launchAll(extras);
     ASSERT_EQ(shell.calls.size(), 1) << "only the program whose path fits is started";
-    EXPECT_EQ(shell.calls[0].file, "/usr/bin/mail");
+    EXPECT_EQ(shell.calls[0].target, "/usr/bin/mail");
     EXPECT_TRUE(
         logged.contains(QString::fromLatin1(longName.left(255)) +
                         " could not be launched (its address is longer than 255 characters)"));
@@ -143,7 +140,7 @@ TEST_F(ExtrasTest, ARowWithoutANameLeftUnderItsPlaceholderIsKeptAsItIs) {
 }
 
 TEST_F(ExtrasTest, PagesWaitOnTheLoopsTimerAndALaunchAskedForMeanwhileFollows) {
-    registry.set(kHttpCommand, "/usr/bin/browser");
+    registry.set("http", {"/usr/bin/browser"});
     auto extras = std::make_unique<Extras>(platform);
     load(*extras,
          "[Extras Set]\r\n1=1\r\n2=1\r\n5=1\r\n[Extras Name]\r\n1=One\r\n2=Two\r\n5=Five\r\n"
@@ -153,10 +150,10 @@ TEST_F(ExtrasTest, PagesWaitOnTheLoopsTimerAndALaunchAskedForMeanwhileFollows) {
     WindowTimer other(time, 100, true);
     other.setOnTimer([&] { ++otherTicks; });
 
-    extras->launch(log, nullptr);
+    extras->launch(log);
     EXPECT_TRUE(extras->isLaunching());
     EXPECT_TRUE(shell.calls.isEmpty()) << "the call returns before the first page";
-    extras->launch(log, nullptr);
+    extras->launch(log);
     extras->toggle(2);  // what starts was decided at the launch
     time.advance(2999);
     EXPECT_TRUE(shell.calls.isEmpty());
@@ -172,11 +169,11 @@ TEST_F(ExtrasTest, PagesWaitOnTheLoopsTimerAndALaunchAskedForMeanwhileFollows) {
     // The second launch takes the lights as they are now.
     time.advance(3000);
     ASSERT_EQ(shell.calls.size(), 5);
-    EXPECT_EQ(shell.calls[3].commandLine, "/usr/bin/browser http://one.example/");
-    EXPECT_EQ(shell.calls[4].file, "/usr/bin/five");
+    EXPECT_EQ(shell.calls[3].command, QStringList({"/usr/bin/browser", "http://one.example/"}));
+    EXPECT_EQ(shell.calls[4].target, "/usr/bin/five");
     EXPECT_EQ(launched.size(), 2);
 
-    extras->launch(log, nullptr);
+    extras->launch(log);
     extras.reset();
     time.advance(10000);
     EXPECT_EQ(shell.calls.size(), 5) << "nothing starts once the extras are gone";

@@ -1,5 +1,5 @@
 // Starting real programs: every argument arrives whole and nothing is read by
-// a command shell; started programs are detached; failures have their codes.
+// a command shell; started programs are detached; failures say what happened.
 #include <gtest/gtest.h>
 
 #include "tests/support/QtPrinters.h"
@@ -13,7 +13,6 @@
 #include <unistd.h>
 #include <cerrno>
 
-#include "platform/CommandLine.h"
 #include "platform/PosixShell.h"
 #include "tests/unit/platform/Recorder.h"
 
@@ -57,37 +56,20 @@ protected:
     PosixShell shell;
 };
 
-TEST_F(PosixShellTest, CommandLineHandsEveryHostileArgumentOverWhole) {
+TEST_F(PosixShellTest, StartHandsEveryHostileArgumentOverWhole) {
     const QStringList arguments = hostile();
-    const QString line = CommandLine::quoteProgram(recorder.program()) + u' ' +
-                         CommandLine::joinArguments(arguments);
-    EXPECT_GT(shell.startCommandLine(line, Shell::kShowNormal), 31u);
+    EXPECT_EQ(shell.start(QStringList{recorder.program()} + arguments), Shell::Outcome::Started);
     const auto run = recorder.nextRun();
     ASSERT_TRUE(run);
     EXPECT_EQ(run->arguments, arguments);
     expectNothingElseRan();
 }
 
-TEST_F(PosixShellTest, CommandLineOfBrowserTextAndUnquotedAddress) {
-    // How the extras open a page: the browser's text, a blank, the address as typed.
-    const QString browser = recorder.makeProgram(QStringLiteral("My Browser/run"));
-    const QString url = QStringLiteral("http://example.org/?a=1;touch${IFS}") + pwned() +
-                        QStringLiteral("&b=$(touch%20x)|`id`");
-    EXPECT_GT(
-        shell.startCommandLine(u'"' + browser + QStringLiteral("\"  ") + url, Shell::kShowNormal),
-        31u);
-    const auto run = recorder.nextRun();
-    ASSERT_TRUE(run);
-    EXPECT_EQ(run->arguments, QStringList{url});
-    expectNothingElseRan();
-}
-
-TEST_F(PosixShellTest, CommandLineFindsBareNamesOnPathOnly) {
+TEST_F(PosixShellTest, StartFindsBareNamesOnPathOnly) {
     const QString tool = recorder.makeProgram(QStringLiteral("bin/obu-test-tool"));
     {
         PathGuard path(QFileInfo(tool).absolutePath());
-        EXPECT_GT(shell.startCommandLine(QStringLiteral("obu-test-tool one \"two three\""), 1),
-                  31u);
+        EXPECT_EQ(shell.start({"obu-test-tool", "one", "two three"}), Shell::Outcome::Started);
         const auto run = recorder.nextRun();
         ASSERT_TRUE(run);
         EXPECT_EQ(run->arguments, (QStringList{"one", "two three"}));
@@ -95,12 +77,12 @@ TEST_F(PosixShellTest, CommandLineFindsBareNamesOnPathOnly) {
     // A program lying in the working folder is not picked up by a bare name.
     const QString here = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(QFileInfo(tool).absolutePath()));
-    EXPECT_EQ(shell.startCommandLine(QStringLiteral("obu-test-tool"), 1), 2u);
+    EXPECT_EQ(shell.start({"obu-test-tool"}), Shell::Outcome::NotFound);
     QDir::setCurrent(here);
     expectNothingElseRan();
 }
 
-TEST_F(PosixShellTest, CommandLineFailuresHaveTheirCodes) {
+TEST_F(PosixShellTest, FailuresSayWhatHappened) {
     const QString dir = recorder.folder();
     const auto file = [&](const char* name, const QByteArray& bytes, bool executable) {
         QFile f(dir + u'/' + QLatin1String(name));
@@ -114,22 +96,36 @@ TEST_F(PosixShellTest, CommandLineFailuresHaveTheirCodes) {
     const QString noShebang = file("garbage", QByteArray("\x7f\x01\x02\x03 not a program"), true);
     const QString badInterpreter = file("orphan", "#!/nonexistent/interpreter\n", true);
 
-    const std::pair<QString, unsigned> cases[] = {
-        {QString(), 2u},
-        {QStringLiteral("   "), 2u},
-        {dir + QStringLiteral("/missing arg"), 2u},
-        {QStringLiteral("no-such-program-of-obu --x"), 2u},
+    using O = Shell::Outcome;
+    const std::pair<QStringList, O> starts[] = {
+        {{}, O::NotFound},
+        {{"   "}, O::NotFound},
+        {{dir + QStringLiteral("/missing"), "arg"}, O::NotFound},
+        {{"no-such-program-of-obu", "--x"}, O::NotFound},
         // An address run as a program: there is no folder "http:".
-        {QStringLiteral(" http://example.org/"), 3u},
-        {dir + QStringLiteral("/no/such/folder/prog"), 3u},
-        {QStringLiteral("\"C:\\Program Files\\browser.exe\" -nohome"), 2u},
-        {plain, 5u},
-        {dir, 5u},
-        {noShebang, 11u},
-        {badInterpreter, 11u},
+        {{"http://example.org/"}, O::FolderNotFound},
+        {{dir + QStringLiteral("/no/such/folder/prog")}, O::FolderNotFound},
+        {{plain}, O::NotAllowed},
+        {{dir}, O::NotAllowed},
+        {{noShebang}, O::NotAProgram},
+        {{badInterpreter}, O::NotAProgram},
     };
-    for (const auto& [line, code] : cases)
-        EXPECT_EQ(shell.startCommandLine(line, 1), code) << line.toStdString();
+    for (const auto& [command, outcome] : starts)
+        EXPECT_EQ(shell.start(command), outcome) << command.join(u' ').toStdString();
+
+    const std::pair<QString, O> opens[] = {
+        {{}, O::NotFound},
+        {dir + QStringLiteral("/missing.odt"), O::NotFound},
+        {dir + QStringLiteral("/no/folder/app"), O::FolderNotFound},
+    };
+    for (const auto& [target, outcome] : opens)
+        EXPECT_EQ(shell.open(target), outcome) << target.toStdString();
+    {
+        // Nothing to open documents with.
+        QTemporaryDir empty;
+        PathGuard path(empty.path(), true);
+        EXPECT_EQ(shell.open(plain), O::NoApplication);
+    }
     expectNothingElseRan();
 }
 
@@ -141,7 +137,7 @@ TEST_F(PosixShellTest, StartedProgramsAreDetachedAndGetNothingOfOurs) {
     ::close(leaked);
 
     recorder.hold(true);
-    EXPECT_GT(shell.startCommandLine(CommandLine::quoteProgram(recorder.program()), 1), 31u);
+    EXPECT_EQ(shell.start({recorder.program()}), Shell::Outcome::Started);
     const auto run = recorder.nextRun();
     ::close(77);
     ASSERT_TRUE(run);
@@ -167,26 +163,11 @@ TEST_F(PosixShellTest, StartedProgramsAreDetachedAndGetNothingOfOurs) {
     recorder.hold(false);
 }
 
-TEST_F(PosixShellTest, OpenStartsAnExecutableWithItsParameters) {
-    const QString work = recorder.folder() + QStringLiteral("/work folder");
-    ASSERT_TRUE(QDir().mkpath(work));
-    const QStringList arguments = hostile();
-
-    EXPECT_GT(shell.openWithDefaultAction(nullptr, QString(), recorder.program(),
-                                          CommandLine::joinArguments(arguments), work,
-                                          Shell::kShowAsItIs),
-              32);
-    auto run = recorder.nextRun();
-    ASSERT_TRUE(run);
-    EXPECT_EQ(run->arguments, arguments);
-    EXPECT_EQ(run->workingFolder, work);
-
-    // The whole path is the program even with blanks; no parameters, no arguments.
+TEST_F(PosixShellTest, OpenStartsAnExecutableWithoutArguments) {
+    // The whole path is the program even with blanks.
     const QString spaced = recorder.makeProgram(QStringLiteral("Program Files/my tool"));
-    EXPECT_GT(shell.openWithDefaultAction(nullptr, QStringLiteral("open"), spaced, QString(),
-                                          QString(), Shell::kShowAsItIs),
-              32);
-    run = recorder.nextRun();
+    EXPECT_EQ(shell.open(spaced), Shell::Outcome::Started);
+    auto run = recorder.nextRun();
     ASSERT_TRUE(run);
     EXPECT_TRUE(run->arguments.isEmpty());
     EXPECT_EQ(run->workingFolder, QDir::currentPath());
@@ -194,13 +175,10 @@ TEST_F(PosixShellTest, OpenStartsAnExecutableWithItsParameters) {
     // A bare name on PATH.
     {
         PathGuard path(QFileInfo(spaced).absolutePath());
-        EXPECT_GT(shell.openWithDefaultAction(nullptr, QString(), QStringLiteral("my tool"),
-                                              QStringLiteral("-a \"b c\""), QString(),
-                                              Shell::kShowAsItIs),
-                  32);
+        EXPECT_EQ(shell.open(QStringLiteral("my tool")), Shell::Outcome::Started);
         run = recorder.nextRun();
         ASSERT_TRUE(run);
-        EXPECT_EQ(run->arguments, (QStringList{"-a", "b c"}));
+        EXPECT_TRUE(run->arguments.isEmpty());
     }
     expectNothingElseRan();
 }
@@ -220,10 +198,7 @@ TEST_F(PosixShellTest, OpenOpensDocumentsFoldersAndAddressesWithXdgOpen) {
     ASSERT_TRUE(dash.open(QIODevice::WriteOnly));
     dash.close();
 
-    EXPECT_GT(
-        shell.openWithDefaultAction(nullptr, QString(), doc.fileName(), QStringLiteral("--ignored"),
-                                    QString(), Shell::kShowAsItIs),
-        32);
+    EXPECT_EQ(shell.open(doc.fileName()), Shell::Outcome::Started);
     auto run = opener.nextRun();
     ASSERT_TRUE(run);
     EXPECT_EQ(run->arguments, QStringList{doc.fileName()});
@@ -231,24 +206,20 @@ TEST_F(PosixShellTest, OpenOpensDocumentsFoldersAndAddressesWithXdgOpen) {
     // A relative name reaches the opener as a full path, never as an option.
     const QString here = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(docs));
-    EXPECT_GT(shell.openWithDefaultAction(nullptr, QString(), QStringLiteral("-n"), QString(),
-                                          QString(), 5),
-              32);
+    EXPECT_EQ(shell.open(QStringLiteral("-n")), Shell::Outcome::Started);
     QDir::setCurrent(here);
     run = opener.nextRun();
     ASSERT_TRUE(run);
     EXPECT_EQ(run->arguments, QStringList{docs + QStringLiteral("/-n")});
 
-    EXPECT_GT(shell.openWithDefaultAction(nullptr, QStringLiteral("explore"), docs, QString(),
-                                          QString(), 5),
-              32);
+    EXPECT_EQ(shell.open(docs), Shell::Outcome::Started);
     run = opener.nextRun();
     ASSERT_TRUE(run);
     EXPECT_EQ(run->arguments, QStringList{docs});
 
     const QString url = QStringLiteral("https://example.org/a b?c=$(touch ") + pwned() +
                         QStringLiteral(")&d=`id`;e");
-    EXPECT_GT(shell.openWithDefaultAction(nullptr, QString(), url, QString(), QString(), 5), 32);
+    EXPECT_EQ(shell.open(url), Shell::Outcome::Started);
     run = opener.nextRun();
     ASSERT_TRUE(run);
     EXPECT_EQ(run->arguments, QStringList{url});
@@ -256,40 +227,6 @@ TEST_F(PosixShellTest, OpenOpensDocumentsFoldersAndAddressesWithXdgOpen) {
     EXPECT_FALSE(opener.anyNewRun());
     EXPECT_FALSE(QFile::exists(docs + QStringLiteral("/pwned")));
     EXPECT_FALSE(QFile::exists(QStringLiteral("pwned")));
-    expectNothingElseRan();
-}
-
-TEST_F(PosixShellTest, OpenFailuresHaveTheirCodes) {
-    const QString dir = recorder.folder();
-    QFile doc(dir + QStringLiteral("/letter.odt"));
-    ASSERT_TRUE(doc.open(QIODevice::WriteOnly));
-    doc.close();
-
-    const struct {
-        const char* verb;
-        QString file, folder;
-        int code;
-    } cases[] = {
-        {"", dir + QStringLiteral("/missing.exe"), {}, 2},
-        {"", QStringLiteral("C:\\Programs\\app.exe"), {}, 2},
-        {"", {}, {}, 2},
-        {"", dir + QStringLiteral("/no/folder/app"), {}, 3},
-        {"", recorder.program(), dir + QStringLiteral("/no such folder"), 3},
-        {"print", doc.fileName(), {}, 31},
-        {"explore", doc.fileName(), {}, 31},
-    };
-    const auto open = [&](const char* verb, const QString& file, const QString& folder) {
-        return shell.openWithDefaultAction(nullptr, QString::fromLatin1(verb), file, QString(),
-                                           folder, 5);
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(open(c.verb, c.file, c.folder), c.code) << c.verb << ' ' << c.file.toStdString();
-    {
-        // Nothing to open documents with.
-        QTemporaryDir empty;
-        PathGuard path(empty.path(), true);
-        EXPECT_EQ(open("", doc.fileName(), {}), 31);
-    }
     expectNothingElseRan();
 }
 

@@ -1,5 +1,5 @@
-// The registry's web page types and browser commands read from a real XDG
-// tree in a temporary folder: globs, mimeapps.list files, desktop files.
+// The desktop's default applications and their commands read from a real XDG
+// tree in a temporary folder: mimeapps.list files, caches, desktop files.
 #include <gtest/gtest.h>
 
 #include "tests/support/QtPrinters.h"
@@ -9,7 +9,6 @@
 #include <QTemporaryDir>
 
 #include "model/WebPageOpener.h"
-#include "platform/CommandLine.h"
 #include "platform/PosixShell.h"
 #include "platform/XdgRegistry.h"
 #include "tests/unit/platform/Recorder.h"
@@ -60,14 +59,6 @@ protected:
         dirs.configDirs = {at("etc-xdg")};
         dirs.desktops = {QStringLiteral("demo"), QStringLiteral("gnome")};
         dirs.path = {at("bin"), QStringLiteral("/usr/bin"), QStringLiteral("/bin")};
-        write("share-b/mime/globs2",
-              "# comment\n"
-              "80:text/html:*.html\n"
-              "80:text/html:*.htm\n"
-              "50:application/xhtml+xml:*.html\n"
-              "50:application/xhtml+xml:*.htm\n"
-              "50:text/x-csrc:*.c\n"
-              "50:text/x-c++src:*.C:cs\n");
     }
 
     QString at(const QByteArray& relative) const {
@@ -95,62 +86,35 @@ protected:
               "[Desktop Entry]\nType=Application\nName=Browser\nExec=" + exec + "\n" + more);
     }
 
-    QString command(const XdgRegistry& registry, const char* key) const {
-        return registry.defaultValue(QString::fromUtf8(key)).value_or(QStringLiteral("<none>"));
-    }
-
     QTemporaryDir root;
     XdgDirs dirs;
 };
 
-TEST_F(XdgRegistryTest, ExtensionsNameTheirMimeType) {
-    XdgRegistry registry(dirs);
-    EXPECT_EQ(registry.defaultValue(QStringLiteral(".HTM")), QStringLiteral("text/html"));
-    EXPECT_EQ(registry.defaultValue(QStringLiteral("\\.Html")), QStringLiteral("text/html"));
-    EXPECT_EQ(registry.defaultValue(QStringLiteral(".c")), QStringLiteral("text/x-csrc"));
-    EXPECT_FALSE(registry.keyExists(QStringLiteral(".qqq")));
-    EXPECT_FALSE(registry.defaultValue(QStringLiteral(".qqq")));
-    // Server-parsed pages are HTML even though the database has no pattern for them.
-    EXPECT_EQ(registry.defaultValue(QStringLiteral(".SHTML")), QStringLiteral("text/html"));
-    EXPECT_EQ(registry.defaultValue(QStringLiteral(".shtm")), QStringLiteral("text/html"));
-
-    // A more important folder wins a tie of weights; a heavier pattern wins anyway.
-    write("data-home/mime/globs2",
-          "50:text/x-server-parsed-html:*.shtml\n"
-          "50:application/xhtml+xml:*.htm\n");
-    EXPECT_EQ(registry.defaultValue(QStringLiteral(".SHTML")),
-              QStringLiteral("text/x-server-parsed-html"));
-    EXPECT_EQ(registry.defaultValue(QStringLiteral(".htm")), QStringLiteral("text/html"));
-    // The old globs file serves a folder without globs2.
-    write("share-a/mime/globs", "text/x-demo:*.qqq\n");
-    EXPECT_EQ(registry.defaultValue(QStringLiteral(".QQQ")), QStringLiteral("text/x-demo"));
-}
-
-TEST_F(XdgRegistryTest, ExecLinesBecomeWindowsCommandLines) {
+TEST_F(XdgRegistryTest, ExecLinesBecomeCommandsWithTheAddressWhole) {
     const QString spaced = program("opt/My Browser/browser");
     const QString plain = program("bin/browser");
+    const QString a = QStringLiteral("http://x.example/a b?q=\"1\"");
 
-    const std::pair<QString, QString> cases[] = {
-        {u'"' + spaced + QStringLiteral("\" --new-window %u"),
-         u'"' + spaced + QStringLiteral("\" --new-window \"%1\"")},
+    const std::pair<QString, QStringList> cases[] = {
+        {u'"' + spaced + QStringLiteral("\" --new-window %u"), {spaced, "--new-window", a}},
         // The unescaped blank of a string value, %i %c %k dropped, a bare name found on PATH.
-        {QStringLiteral("browser\\s--x %i %c %k %U"), plain + QStringLiteral(" --x \"%1\"")},
-        {QStringLiteral("browser %F --class=%c"), plain + QStringLiteral(" \"%1\" --class=")},
-        {QStringLiteral("browser --title=\"100%% sure\" %f"),
-         plain + QStringLiteral(" \"--title=100% sure\" \"%1\"")},
-        {QStringLiteral("browser --app=%u"), plain + QStringLiteral(" \"--app=%1\"")},
+        {QStringLiteral("browser\\s--x %i %c %k %U"), {plain, "--x", a}},
+        {QStringLiteral("browser %F --class=%c"), {plain, a, "--class="}},
+        {QStringLiteral("browser --title=\"100%% sure\" %f"), {plain, "--title=100% sure", a}},
+        {QStringLiteral("browser --app=%u"), {plain, "--app=" + a}},
         // Escapes inside quotes: \" \` \$ and \\ (written \\\\ in the file).
         {QStringLiteral(R"(browser "say \"hi\" \$HOME \`x\` a\\\\b" "")"),
-         plain + QStringLiteral(R"( "say \"hi\" $HOME `x` a\b" "")")},
-        {QStringLiteral("/usr/bin/env A=1 browser %u"),
-         QStringLiteral("/usr/bin/env A=1 browser \"%1\"")},
+         {plain, R"(say "hi" $HOME `x` a\b)", "", a}},
+        {QStringLiteral("/usr/bin/env A=1 browser %u"), {"/usr/bin/env", "A=1", "browser", a}},
+        // Without a field code the address comes last.
+        {QStringLiteral("browser --private"), {plain, "--private", a}},
         // Nothing to run.
-        {QStringLiteral("no-such-browser-anywhere %u"), QString()},
-        {QStringLiteral("%u"), QString()},
-        {QString(), QString()},
+        {QStringLiteral("no-such-browser-anywhere %u"), {}},
+        {QStringLiteral("%u"), {}},
+        {QString(), {}},
     };
     for (const auto& [exec, command] : cases)
-        EXPECT_EQ(XdgRegistry::commandFromExec(exec, dirs.path), command) << exec.toStdString();
+        EXPECT_EQ(XdgRegistry::commandFromExec(exec, a, dirs.path), command) << exec.toStdString();
 }
 
 TEST_F(XdgRegistryTest, DefaultApplicationFollowsTheOrderOfTheLists) {
@@ -159,77 +123,68 @@ TEST_F(XdgRegistryTest, DefaultApplicationFollowsTheOrderOfTheLists) {
         desktopFile(QByteArray("share-b/applications/") + name + ".desktop",
                     QByteArray("browser --") + name + " %u");
     XdgRegistry registry(dirs);
-    const QString key = QStringLiteral("text/html\\shell\\open\\command");
-    auto opened = [&]() { return command(registry, "text/html\\shell\\open\\command"); };
+    // An address of a scheme without a handler goes to the web pages' application.
+    auto opened = [&]() {
+        const QStringList c = registry.commandFor(QStringLiteral("gopher://x.example/"));
+        return c.isEmpty() ? QStringLiteral("<none>") : c.mid(0, 2).join(u' ');
+    };
     const QString b = at("bin/browser");
 
     EXPECT_EQ(opened(), QStringLiteral("<none>"));
     write("share-b/applications/mimeinfo.cache", "[MIME Cache]\ntext/html=seven.desktop;\n");
-    EXPECT_EQ(opened(), b + QStringLiteral(" --seven \"%1\""));
+    EXPECT_EQ(opened(), b + QStringLiteral(" --seven"));
 
     // Added associations come before the cache; removals in a more important
     // file take them away.
     write("etc-xdg/mimeapps.list", "[Added Associations]\ntext/html=six.desktop;five.desktop;\n");
-    EXPECT_EQ(opened(), b + QStringLiteral(" --six \"%1\""));
+    EXPECT_EQ(opened(), b + QStringLiteral(" --six"));
     write("config/mimeapps.list", "[Removed Associations]\ntext/html=six.desktop;\n");
-    EXPECT_EQ(opened(), b + QStringLiteral(" --five \"%1\""));
+    EXPECT_EQ(opened(), b + QStringLiteral(" --five"));
 
     // Defaults beat associations in any file; the first installed one listed wins.
     write("share-a/applications/mimeapps.list",
           "[Default Applications]\ntext/html=missing.desktop;four.desktop\n");
-    EXPECT_EQ(opened(), b + QStringLiteral(" --four \"%1\""));
+    EXPECT_EQ(opened(), b + QStringLiteral(" --four"));
     write("config/mimeapps.list", "[Default Applications]\ntext/html=three.desktop\n");
-    EXPECT_EQ(opened(), b + QStringLiteral(" --three \"%1\""));
+    EXPECT_EQ(opened(), b + QStringLiteral(" --three"));
     // The desktop's own list comes first in its folder.
     write("config/gnome-mimeapps.list", "[Default Applications]\ntext/html=two.desktop\n");
-    EXPECT_EQ(opened(), b + QStringLiteral(" --two \"%1\""));
+    EXPECT_EQ(opened(), b + QStringLiteral(" --two"));
     write("config/demo-mimeapps.list", "[Default Applications]\nText/HTML=one.desktop\n");
-    EXPECT_EQ(opened(), b + QStringLiteral(" --one \"%1\""));
+    EXPECT_EQ(opened(), b + QStringLiteral(" --one"));
 
     // An application hidden in a more important folder is not installed;
     // nor is one whose TryExec or program is missing.
     write("data-home/applications/one.desktop", "[Desktop Entry]\nHidden=true\n");
-    EXPECT_EQ(opened(), b + QStringLiteral(" --two \"%1\""));
+    EXPECT_EQ(opened(), b + QStringLiteral(" --two"));
     desktopFile("data-home/applications/two.desktop", "browser --two %u",
                 "TryExec=/no/such/program\n");
-    EXPECT_EQ(opened(), b + QStringLiteral(" --three \"%1\""));
+    EXPECT_EQ(opened(), b + QStringLiteral(" --three"));
     desktopFile("data-home/applications/three.desktop", "gone-browser %u");
-    EXPECT_EQ(opened(), b + QStringLiteral(" --four \"%1\""));
+    EXPECT_EQ(opened(), b + QStringLiteral(" --four"));
 
-    EXPECT_TRUE(registry.keyExists(QStringLiteral("text/html")));
-    EXPECT_TRUE(registry.keyExists(QStringLiteral("text/html\\shell\\open")));
-    EXPECT_FALSE(registry.defaultValue(QStringLiteral("text/html")));
-    EXPECT_FALSE(registry.keyExists(QStringLiteral("text/html\\shell\\edit\\command")));
-    EXPECT_FALSE(registry.keyExists(QStringLiteral(".htm\\shell\\open\\command")));
-    EXPECT_EQ(registry.defaultApplication(QStringLiteral("text/html")),
+    EXPECT_EQ(registry.defaultApplication(QStringLiteral("Text/HTML")),
               at("share-b/applications/four.desktop"));
-    EXPECT_EQ(registry.defaultValue(key.toUpper()), opened());
 }
 
-TEST_F(XdgRegistryTest, UrlSchemesAndVendorFolders) {
+TEST_F(XdgRegistryTest, AnAddressGoesToTheHandlerOfItsSchemeFoundInVendorFolders) {
     program("bin/web");
+    program("bin/pages");
     desktopFile("share-a/applications/vendor/web.desktop", "web --scheme %u");
+    desktopFile("share-a/applications/pages.desktop", "pages %u");
     write("config/mimeapps.list",
           "[Default Applications]\n"
-          "x-scheme-handler/http=vendor-web.desktop;\n");
+          "x-scheme-handler/http=vendor-web.desktop;\n"
+          "text/html=pages.desktop\n");
     XdgRegistry registry(dirs);
-    EXPECT_EQ(command(registry, "\\HTTP\\shell\\open\\command"),
-              at("bin/web") + QStringLiteral(" --scheme \"%1\""));
-    EXPECT_TRUE(registry.keyExists(QStringLiteral("HTTP")));
-    EXPECT_FALSE(registry.keyExists(QStringLiteral("HTTPS")));
-    EXPECT_FALSE(registry.keyExists(QStringLiteral("htmlfile\\shell\\open\\command")));
-}
-
-TEST_F(XdgRegistryTest, LongValuesAreCut) {
-    program("bin/browser");
-    desktopFile("share-b/applications/long.desktop",
-                "browser --profile=" + QByteArray(2000, 'p') + " %u");
-    write("config/mimeapps.list", "[Default Applications]\ntext/html=long.desktop\n");
-    XdgRegistry registry(dirs);
-    const auto value = registry.defaultValue(QStringLiteral("text/html\\shell\\open\\command"));
-    ASSERT_TRUE(value);
-    EXPECT_EQ(value->size(), Registry::kMaxValueLength);
-    EXPECT_TRUE(value->startsWith(at("bin/browser") + QStringLiteral(" --profile=ppp")));
+    EXPECT_EQ(registry.commandFor(QStringLiteral("HTTP://x.example/")),
+              QStringList({at("bin/web"), "--scheme", "HTTP://x.example/"}));
+    EXPECT_EQ(registry.commandFor(QStringLiteral("www.example.org")),
+              QStringList({at("bin/web"), "--scheme", "www.example.org"}));
+    EXPECT_EQ(registry.commandFor(QStringLiteral("https://x.example/")),
+              QStringList({at("bin/pages"), "https://x.example/"}));
+    write("config/mimeapps.list", "[Default Applications]\n");
+    EXPECT_TRUE(registry.commandFor(QStringLiteral("https://x.example/")).isEmpty());
 }
 
 TEST_F(XdgRegistryTest, FoldersComeFromTheEnvironment) {
@@ -279,11 +234,9 @@ TEST_F(XdgRegistryTest, TheDefaultBrowserReallyOpensThePage) {
     ASSERT_TRUE(run);
     EXPECT_EQ(run->arguments, (QStringList{"--new-window", page}));
 
-    // The URL handler's command runs through startCommandLine once its placeholder holds the page.
-    QString line =
-        registry.defaultValue(QStringLiteral("HTTP\\shell\\open\\command")).value_or(QString());
-    line.replace(QStringLiteral("%1"), QStringLiteral("http://example.org/x y"));
-    EXPECT_GT(shell.startCommandLine(line, Shell::kShowNormal), 31u);
+    // The http handler's command for an address with a blank.
+    EXPECT_EQ(shell.start(registry.commandFor(QStringLiteral("http://example.org/x y"))),
+              Shell::Outcome::Started);
     run = recorder.nextRun();
     ASSERT_TRUE(run);
     EXPECT_EQ(run->arguments, (QStringList{"--new-window", "http://example.org/x y"}));
@@ -328,14 +281,13 @@ TEST_F(XdgRegistryTest, XdgOpenHandsDocumentsAndAddressesToTheirApplications) {
     XdgEnvironment environment(dirs);
 
     PosixShell shell;
-    EXPECT_GT(shell.openWithDefaultAction(nullptr, QString(), document, QString(), QString(), 5),
-              32);
+    EXPECT_EQ(shell.open(document), Shell::Outcome::Started);
     auto run = recorder.nextRun();
     ASSERT_TRUE(run);
     EXPECT_EQ(run->arguments, (QStringList{"--view", document}));
 
     const QString page = QStringLiteral("https://obu-linekeeper.example/a b?c=$(id);d`id`");
-    EXPECT_GT(shell.openWithDefaultAction(nullptr, QString(), page, QString(), QString(), 5), 32);
+    EXPECT_EQ(shell.open(page), Shell::Outcome::Started);
     run = recorder.nextRun();
     ASSERT_TRUE(run);
     EXPECT_EQ(run->arguments, (QStringList{"--view", page}));
