@@ -7,13 +7,13 @@
 namespace obu {
 
 // Other programs' top-level windows: finding one by its title, and asking it
-// to minimize itself.
+// to minimize itself. "Minimize DUN on Connect" looks with it for the status
+// window that a dial-up program shows once a line is up, titled "Connected
+// to" and the entry's name.
 //
-// Windows are found by their whole title, compared without regard to case. A
-// class name such as "#32770" (the system's dialogs) has no meaning on Linux
-// desktops, so it is not compared: any top-level window with the title
-// matches. The whole title is compared however long it is; the
-// title is never cut to a fixed length.
+// Windows are found by their whole title, compared without regard to case,
+// however long it is; whichever program made the window, its title alone
+// decides.
 class Windows {
 public:
     using Handle = quint64;  // 0: no window
@@ -21,7 +21,7 @@ public:
     virtual ~Windows() = default;
 
     // The first top-level window with this title, or 0.
-    virtual Handle findWindow(const QString& className, const QString& title) = 0;
+    virtual Handle findWindowTitled(const QString& title) = 0;
 
     // Calls `changed` on the loop's thread each time a top-level window may
     // have come or got a new title, until unwatch(); a search made after

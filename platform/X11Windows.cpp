@@ -244,7 +244,7 @@ bool X11Windows::ensureConnection() {
     return false;
 }
 
-Windows::Handle X11Windows::findWindow(const QString& /*className*/, const QString& title) {
+Windows::Handle X11Windows::findWindowTitled(const QString& title) {
     if (!ensureConnection()) return 0;
     Connection& x = *x_;
     Window found = 0;

@@ -29,7 +29,7 @@ public:
     X11Windows(const X11Windows&) = delete;
     X11Windows& operator=(const X11Windows&) = delete;
 
-    Handle findWindow(const QString& className, const QString& title) override;
+    Handle findWindowTitled(const QString& title) override;
 
     bool watch(std::function<void()> changed) override;
     void unwatch() override;

@@ -1,4 +1,5 @@
-// Minimizing the system's "Connected to" window once a connection is up.
+// Minimizing the dial-up status window titled "Connected to" and the entry's
+// name once a connection is up.
 #include "gui/main/MainWindow.h"
 #include "model/LineKeeper.h"
 #include "platform/Platform.h"
@@ -11,7 +12,7 @@ namespace {
 // The whole title is compared, however long the entry's name is.
 bool minimizeIfShown(Windows& windows, const QString& entryName) {
     const QString title = QStringLiteral("Connected to ") + entryName;
-    const Windows::Handle window = windows.findWindow(QStringLiteral("#32770"), title);
+    const Windows::Handle window = windows.findWindowTitled(title);
     if (!window) return false;
     windows.minimizeWindow(window);
     return true;

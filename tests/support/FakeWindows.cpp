@@ -22,8 +22,7 @@ bool FakeWindows::isMinimized(Handle window) const {
     return false;
 }
 
-Windows::Handle FakeWindows::findWindow(const QString& className, const QString& title) {
-    searchedClasses.append(className);
+Windows::Handle FakeWindows::findWindowTitled(const QString& title) {
     searchedTitles.append(title);
     for (const Window& w : windows_)
         if (titleMatches(w.title, title)) return w.handle;

@@ -17,10 +17,9 @@ public:
     void setTitle(Handle window, const QString& title);
     bool isMinimized(Handle window) const;
 
-    Handle findWindow(const QString& className, const QString& title) override;
+    Handle findWindowTitled(const QString& title) override;
 
-    QStringList searchedTitles;  // every findWindow, in order
-    QStringList searchedClasses;
+    QStringList searchedTitles;  // every search, in order
     QList<Handle> minimizeRequests;
 
 protected:

@@ -64,9 +64,8 @@ int main(int argc, char** argv) {
     }
     qputenv("DISPLAY", x.name().toLatin1());
     obu::X11Windows windows;
-    const QString dialog = QStringLiteral("#32770");
     const QString title = QStringLiteral("Connected to Demo ISP");
-    windows.findWindow(dialog, title);  // connects, as the first tick does
+    windows.findWindowTitled(title);  // connects, as the first tick does
 
     const Share idle = measure(
         x.pid(), seconds * 1000, [](int&) {}, [] {});
@@ -75,9 +74,9 @@ int main(int argc, char** argv) {
         [&](int& looks) {
             windows.watch([&] {
                 ++looks;
-                windows.findWindow(dialog, title);
+                windows.findWindowTitled(title);
             });
-            windows.findWindow(dialog, title);
+            windows.findWindowTitled(title);
         },
         [&] { windows.unwatch(); });
     QTimer poll;
@@ -87,7 +86,7 @@ int main(int argc, char** argv) {
         [&](int& looks) {
             QObject::connect(&poll, &QTimer::timeout, [&] {
                 ++looks;
-                windows.findWindow(dialog, title);
+                windows.findWindowTitled(title);
             });
             poll.start();
         },

@@ -6,8 +6,7 @@
 //                      counting the searches that the changes asked for;
 //                      "none" after 30 s
 //   quit
-// The search is the program's own (X11Windows) with the dialog class the
-// program asks for.
+// The search is the program's own (X11Windows).
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QString>
@@ -20,19 +19,19 @@
 
 namespace {
 
-void watchFor(obu::X11Windows& windows, const QString& dialogClass, const QString& title) {
+void watchFor(obu::X11Windows& windows, const QString& title) {
     QEventLoop loop;
     int looks = 0;
     obu::Windows::Handle window = 0;
     const bool watching = windows.watch([&] {
         ++looks;
-        window = windows.findWindow(dialogClass, title);
+        window = windows.findWindowTitled(title);
         if (window) loop.quit();
     });
     std::printf("%s\n", watching ? "watching" : "cannot watch");
     std::fflush(stdout);
     if (!watching) return;
-    window = windows.findWindow(dialogClass, title);
+    window = windows.findWindowTitled(title);
     QTimer::singleShot(30000, &loop, &QEventLoop::quit);
     if (!window) loop.exec();
     windows.unwatch();
@@ -48,7 +47,6 @@ void watchFor(obu::X11Windows& windows, const QString& dialogClass, const QStrin
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     obu::X11Windows windows;
-    const QString dialogClass = QStringLiteral("#32770");
     std::string line;
     while (std::getline(std::cin, line)) {
         const size_t blank = line.find(' ');
@@ -57,11 +55,11 @@ int main(int argc, char** argv) {
             blank == std::string::npos ? QString() : QString::fromStdString(line.substr(blank + 1));
         if (command == "quit") break;
         if (command == "watch") {
-            watchFor(windows, dialogClass, title);
+            watchFor(windows, title);
             std::fflush(stdout);
             continue;
         }
-        const obu::Windows::Handle window = windows.findWindow(dialogClass, title);
+        const obu::Windows::Handle window = windows.findWindowTitled(title);
         if (command == "find") {
             if (window)
                 std::printf("found 0x%llx\n", static_cast<unsigned long long>(window));

@@ -12,14 +12,12 @@ TEST(FakeWindows, WholeTitleAnyCaseAnyLength) {
     const QString name = QString(90, u'x');
     const auto longer = windows.open(QStringLiteral("Connected to ") + name + u'y');
     const auto other = windows.open(QStringLiteral("Connected to Demo ISP 2"));
-    EXPECT_EQ(windows.findWindow(QStringLiteral("#32770"), QStringLiteral("Connected to Demo ISP")),
-              0u);
+    EXPECT_EQ(windows.findWindowTitled(QStringLiteral("Connected to Demo ISP")), 0u);
     const auto dun = windows.open(QStringLiteral("Connected to Demo ISP"));
-    EXPECT_EQ(windows.findWindow(QStringLiteral("#32770"), QStringLiteral("CONNECTED TO demo isp")),
-              dun);
+    EXPECT_EQ(windows.findWindowTitled(QStringLiteral("CONNECTED TO demo isp")), dun);
     // The first 79 characters are the same; the rest decides.
-    EXPECT_EQ(windows.findWindow(QString(), QStringLiteral("Connected to ") + name), 0u);
-    EXPECT_EQ(windows.findWindow(QString(), QStringLiteral("Connected to ") + name + u'Y'), longer);
+    EXPECT_EQ(windows.findWindowTitled(QStringLiteral("Connected to ") + name), 0u);
+    EXPECT_EQ(windows.findWindowTitled(QStringLiteral("Connected to ") + name + u'Y'), longer);
 
     EXPECT_FALSE(windows.minimizeWindow(0));
     EXPECT_TRUE(windows.minimizeRequests.isEmpty());
