@@ -12,7 +12,7 @@ QString alarmClockText(const QString& timeText) {
 }
 
 bool alarmRuleFits(const Formats& formats) {
-    return formats.longTimePicture().endsWith(QLatin1String("ss tt"));
+    return formats.timePicture().endsWith(QLatin1String("ss tt"));
 }
 
 QString alarmTimeOfDay(const Formats& formats, const QTime& time) {

@@ -6,7 +6,7 @@ namespace obu {
 
 enum class MsgIcon { None, Error, Warning, Information, Question };
 enum class MsgButtons { Ok, OkCancel, YesNo };
-// The values of IDOK, IDCANCEL, IDYES and IDNO.
+// The button that closed a message box.
 enum class MsgResult { Ok = 1, Cancel = 2, Yes = 6, No = 7 };
 
 struct OpenFileRequest {

@@ -4,14 +4,14 @@
 
 namespace obu {
 
-QString IoError::textFor(int windowsCode) {
-    switch (windowsCode) {
+QString IoError::textFor(int code) {
+    switch (code) {
         case 2:
             return QStringLiteral("File not found");
         case 5:
             return QStringLiteral("File access denied");
         default:
-            return QStringLiteral("I/O error %1").arg(windowsCode);
+            return QStringLiteral("I/O error %1").arg(code);
     }
 }
 

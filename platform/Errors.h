@@ -19,14 +19,15 @@ private:
 // Input/output error of the log file: its error code and the text the user sees.
 class IoError : public ObuError {
 public:
-    explicit IoError(int windowsCode) : ObuError(textFor(windowsCode)), code_(windowsCode) {}
+    explicit IoError(int code) : ObuError(textFor(code)), code_(code) {}
     // The same text followed by the file it is about: "File access denied: " + path.
-    IoError(int windowsCode, const QString& path)
-        : ObuError(textFor(windowsCode) + QStringLiteral(": ") + path), code_(windowsCode) {}
+    IoError(int code, const QString& path)
+        : ObuError(textFor(code) + QStringLiteral(": ") + path), code_(code) {}
     int code() const { return code_; }
     // "File not found", "File access denied", or "I/O error %d".
-    static QString textFor(int windowsCode);
-    // The Windows error code that stands for a POSIX errno value.
+    static QString textFor(int code);
+    // The number the messages give for an errno value: 2 (not found), 5
+    // (access denied), else a number of its own that "I/O error" shows.
     static int codeForErrno(int err);
 
 private:

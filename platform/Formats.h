@@ -7,16 +7,18 @@
 
 namespace obu {
 
-// The system's short date and long time formats, as Windows pictures
-// ("M/d/yyyy", "h:mm:ss tt"), and the conversions the program makes with them.
+// How the program writes dates and times of day (the alarm's, the log's), as
+// pictures of field letters ("M/d/yyyy" for a date, "h:mm:ss tt" for a time
+// with seconds), and the conversions the program makes with them.
 class Formats {
 public:
     Formats() = default;
-    Formats(QString shortDate, QString longTime)
-        : shortDate_(std::move(shortDate)), longTime_(std::move(longTime)) {}
+    Formats(QString datePicture, QString timePicture)
+        : date_(std::move(datePicture)), time_(std::move(timePicture)) {}
 
-    const QString& shortDatePicture() const { return shortDate_; }
-    const QString& longTimePicture() const { return longTime_; }
+    // The picture of a date, and of a time of day with its seconds.
+    const QString& datePicture() const { return date_; }
+    const QString& timePicture() const { return time_; }
 
     QString dateText(const QDate& d) const;
     QString timeText(const QTime& t) const;
@@ -31,13 +33,13 @@ public:
     std::optional<QDate> parseDate(const QString& text) const;
     std::optional<QDateTime> parseDateTime(const QString& text) const;
 
-    // Formats a date or time with any Windows picture: d dd ddd dddd M MM MMM
+    // Formats a date or time with any picture of these letters: d dd ddd dddd M MM MMM
     // MMMM y yy yyyy h hh H HH m mm s ss t tt, and quoted literals.
     static QString format(const QString& picture, const QDate& d, const QTime& t);
 
 private:
-    QString shortDate_ = QStringLiteral("M/d/yyyy");
-    QString longTime_ = QStringLiteral("h:mm:ss tt");
+    QString date_ = QStringLiteral("M/d/yyyy");
+    QString time_ = QStringLiteral("h:mm:ss tt");
 };
 
 }  // namespace obu

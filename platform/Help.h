@@ -3,7 +3,7 @@
 
 namespace obu {
 
-// The help viewer: WinHelpA with HELP_CONTENTS.
+// The help viewer: shows the user guide (help.hlp) in a window of its own.
 class Help {
 public:
     virtual ~Help() = default;

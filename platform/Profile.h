@@ -6,8 +6,9 @@
 
 namespace obu {
 
-// GetPrivateProfileStringA / WritePrivateProfileStringA on a file path, with
-// the observed Windows rules (see IniText.h). Text is single-byte.
+// The settings file (obu.ini): values read and written by section and key on
+// a file path, by the rules that files in use rely on (see IniText.h). Text is
+// single-byte.
 class Profile {
 public:
     // Values are read into 1024 bytes: at most 1023 characters come back, a

@@ -9,7 +9,7 @@ QDateTime SystemClock::now() const {
     return QDateTime::currentDateTime();
 }
 
-std::uint32_t SystemClock::tickCount() const {
+std::uint32_t SystemClock::millisecondsSinceStart() const {
     using namespace std::chrono;
     return static_cast<std::uint32_t>(
         duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());

@@ -7,7 +7,7 @@ namespace obu {
 class SystemClock : public Clock {
 public:
     QDateTime now() const override;
-    std::uint32_t tickCount() const override;
+    std::uint32_t millisecondsSinceStart() const override;
     void sleep(int ms) override;
 };
 

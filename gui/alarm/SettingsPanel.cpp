@@ -17,7 +17,7 @@ namespace {
 constexpr int kClosedWidth = 452;
 constexpr int kOpenWidth = 608;
 
-// Qt's picture letters for a Windows date or time picture.
+// Qt's picture letters for one of the program's date or time pictures.
 QString qtPicture(QString windowsPicture) {
     return windowsPicture.replace(QLatin1String("tt"), QLatin1String("AP"));
 }
@@ -31,11 +31,11 @@ void MainWindow::buildAlarmPage() {
     m_alarmTimeEdit = new SectionTyping<QTimeEdit>(this);
     m_alarmTimeEdit->setObjectName(QStringLiteral("alarmTimeEdit"));
     m_alarmTimeEdit->setGeometry(470, 50, 97, 20);
-    m_alarmTimeEdit->setDisplayFormat(qtPicture(platform().formats->longTimePicture()));
+    m_alarmTimeEdit->setDisplayFormat(qtPicture(platform().formats->timePicture()));
     m_alarmDateEdit = new SectionTyping<QDateEdit>(this);
     m_alarmDateEdit->setObjectName(QStringLiteral("alarmDateEdit"));
     m_alarmDateEdit->setGeometry(470, 99, 97, 20);
-    m_alarmDateEdit->setDisplayFormat(qtPicture(platform().formats->shortDatePicture()));
+    m_alarmDateEdit->setDisplayFormat(qtPicture(platform().formats->datePicture()));
     m_alarmDateEdit->setCalendarPopup(false);  // up/down arrows
     m_makeDailySwitch = new SkinImage(this, QStringLiteral("makeDailySwitch"), 472, 136, 18, 18);
     m_makeDailyLabel = new QLabel(QStringLiteral("Make Daily"), this);

@@ -11,7 +11,7 @@ QDateTime VirtualTime::now() const {
     return start_.addMSecs(elapsed_);
 }
 
-std::uint32_t VirtualTime::tickCount() const {
+std::uint32_t VirtualTime::millisecondsSinceStart() const {
     return tickOrigin_ + static_cast<std::uint32_t>(elapsed_);
 }
 

@@ -21,7 +21,7 @@ public:
 
     // Clock
     QDateTime now() const override;
-    std::uint32_t tickCount() const override;
+    std::uint32_t millisecondsSinceStart() const override;
     void sleep(int ms) override;
 
     // EventLoop

@@ -25,7 +25,7 @@ public:
         t_ = t_.addMSecs(1);
         return result;
     }
-    std::uint32_t tickCount() const override { return 0; }
+    std::uint32_t millisecondsSinceStart() const override { return 0; }
     void sleep(int) override {}
     void set(QDateTime t) { t_ = std::move(t); }
 
