@@ -15,58 +15,48 @@ namespace obu {
 
 void MainWindow::startUp() {
     Platform& p = platform();
-    // 1. A new log for every run. When it cannot be made the user is told and
+    // A new log for every run. When it cannot be made the user is told and
     // the start goes on: the settings must still be read, or the save at exit
     // would overwrite them with defaults.
     handle([this] { m_log.start(QStringLiteral("OBU Launched")); });
 
     handle([this, &p] {
-        // 2.
         program().application().helpFile = p.programFolder + QStringLiteral("help.hlp");
-        // 3.
         setPosition(15, 15);
         m_quotation->move(208, 24);
         setOuterSize(452, 243);
-        // 4.
         m_userNameEdit->clear();
         m_passwordEdit->clear();
-        // 5.
         showEntryList(m_keeper.readEntryList());
-        // 6.
         m_connectButton->drawFace(m_connectFaces, 0);
         m_alarmButton->drawFace(m_alarmFaces, 0);
         m_exitButton->drawFace(m_exitFaces, 0);
         m_connectionButton->drawFace(m_connectionFaces, 0);
         m_extrasButton->drawFace(m_extrasFaces, 0);
-        // 7. The window's constructor makes the panel; made here too, the
+        // The window's constructor makes the panel; made here too, the
         // lights exist whichever runs first.
         buildMiddlePanel();
         for (int n = 1; n <= Extras::kSlots; ++n) drawLight(n);
-        // 8.
         m_alarmClock.clear();
-        // 9. A file that cannot be read would come back as defaults and be
+        // A file that cannot be read would come back as defaults and be
         // overwritten by them at exit: say so now, and save nothing.
         const QString readProblem = m_settings.readProblem();
         if (!readProblem.isEmpty()) p.dialogs->errorBox(program().application().title, readProblem);
-        // 10.
         const bool dailyAlarm = m_settings.flag(Setting::DailyAlarm);
         m_alarmClock.load(m_settings.text(Setting::AlarmTime).left(kMaxFieldText), dailyAlarm);
         m_options.load();
-        // 11. The credentials count only with an entry to dial.
+        // The credentials count only with an entry to dial.
         const QString entry = m_settings.text(Setting::EntryName);
         if (!entry.isEmpty()) {
             m_keeper.chooseEntry(entry, m_settings.text(Setting::UserName),
                                  m_settings.text(Setting::Password));
             m_connectionName->setText(entry);
         }
-        // 12.
         setPosition(m_settings.number(Setting::WindowLeft), m_settings.number(Setting::WindowTop));
-        // 13. The extras and their lights.
+        // The extras and their lights.
         m_extras.load(m_settings);
         settingsRead_ = readProblem.isEmpty();
-        // 14.
         m_alarmClock.armStored();
-        // 16.
         m_keeper.adoptConnectionAtStart();
     });
 }
@@ -82,18 +72,17 @@ void MainWindow::showEntryList(const QStringList& entries) {
 }
 
 void MainWindow::shutDown() {
-    // 1. The disconnect timer is left alone: ending the program never hangs up.
+    // The disconnect timer is left alone: ending the program never hangs up.
     m_alarmClock.disarm();
     m_keeper.stopWatching();
     m_quotationSteps.setEnabled(false);
     m_dialUpWindowSearch.setEnabled(false);
     if (platform().windows) platform().windows->unwatch();
-    // 2. Only settings that were read are written back. A save that fails is
+    // Only settings that were read are written back. A save that fails is
     // reported and the close is still logged.
     handle([this] {
         if (settingsRead_) saveSettings();
     });
-    // 3.
     handle([this] { m_log.writeLine(QStringLiteral("OBU Closed")); });
 }
 
