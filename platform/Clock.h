@@ -4,9 +4,10 @@
 
 namespace obu {
 
-// Local time, a monotonic millisecond count and blocking sleeps. Nothing in
-// the program reads the wall clock or sleeps except through this, so tests can
-// run a day of alarms in virtual time.
+// Local time and a monotonic millisecond count. Nothing in the program reads
+// the wall clock except through this, so tests can run a day of alarms in
+// virtual time. Nothing waits by blocking either: a wait is a timer of the
+// EventLoop, so the windows, the tray and signals are served throughout.
 class Clock {
 public:
     virtual ~Clock() = default;
@@ -17,9 +18,6 @@ public:
     virtual std::uint32_t millisecondsSinceStart() const = 0;
     // The same count, as the dial-up service's timers ask for it.
     std::uint32_t tickCount() const { return millisecondsSinceStart(); }
-    // Blocks the calling thread; on the user-interface thread nothing is
-    // dispatched meanwhile.
-    virtual void sleep(int ms) = 0;
 };
 
 }  // namespace obu

@@ -8,7 +8,6 @@ class SystemClock : public Clock {
 public:
     QDateTime now() const override;
     std::uint32_t millisecondsSinceStart() const override;
-    void sleep(int ms) override;
 };
 
 }  // namespace obu

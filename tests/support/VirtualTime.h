@@ -22,7 +22,9 @@ public:
     // Clock
     QDateTime now() const override;
     std::uint32_t millisecondsSinceStart() const override;
-    void sleep(int ms) override;
+    // A handler that keeps the thread this long: time moves on, nothing is
+    // dispatched meanwhile.
+    void sleep(int ms);
 
     // EventLoop
     TimerId startTimer(int intervalMs, std::function<void()> onTick) override;

@@ -26,7 +26,6 @@ public:
         return result;
     }
     std::uint32_t millisecondsSinceStart() const override { return 0; }
-    void sleep(int) override {}
     void set(QDateTime t) { t_ = std::move(t); }
 
 private:
