@@ -70,8 +70,9 @@ public:
     // order, each whose light is on; every start or failure is logged. Each
     // page waits kPageSpacingMs on the loop's timer, the program going on
     // meanwhile; the programs follow the last page at once. What starts is
-    // what was set and lit at this call. A launch asked for while one runs
-    // follows it. launched() says when every extra has been started.
+    // what was set and lit when the launch begins; one asked for while
+    // another runs begins when that one ends. launched() says when a launch
+    // has started every extra.
     void launch(EventLog& log);
     bool isLaunching() const { return m_run != nullptr; }
 
