@@ -18,26 +18,26 @@ QString IoError::textFor(int code) {
 int IoError::codeForErrno(int err) {
     switch (err) {
         case ENOENT:
-            return 2;  // ERROR_FILE_NOT_FOUND
+            return 2;  // "File not found"
         case ENOTDIR:
-            return 3;  // ERROR_PATH_NOT_FOUND
+            return 3;  // a folder of the path is missing
         case EMFILE:
         case ENFILE:
-            return 4;  // ERROR_TOO_MANY_OPEN_FILES
+            return 4;  // too many open files
         case EACCES:
         case EPERM:
         case EROFS:
         case ETXTBSY:
         case EISDIR:   // a folder where a file must be
         case ELOOP:    // a link where a file must be
-            return 5;  // ERROR_ACCESS_DENIED
+            return 5;  // "File access denied"
         case ENOSPC:
         case EDQUOT:
-            return 112;  // ERROR_DISK_FULL
+            return 112;  // the disk is full
         case ENAMETOOLONG:
-            return 206;
+            return 206;  // the name is too long
         default:
-            return 1117;  // ERROR_IO_DEVICE
+            return 1117;  // the device failed
     }
 }
 
