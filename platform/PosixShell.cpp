@@ -124,7 +124,8 @@ int launchResult(pid_t middle, int report) {
 }
 
 bool looksLikeUrl(const QString& text) {
-    // Two letters at least before the colon, so that C:\... is not a URL.
+    // Two letters at least before the colon: a path that an older obu.ini
+    // holds, such as C:\..., is a file name, not an address.
     static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]+:"));
     return scheme.match(text).hasMatch();
 }
