@@ -16,8 +16,6 @@ public:
     // Milliseconds since an arbitrary start, on a clock that setting the date
     // does not move (CLOCK_MONOTONIC); wraps at 2^32.
     virtual std::uint32_t millisecondsSinceStart() const = 0;
-    // The same count, as the dial-up service's timers ask for it.
-    std::uint32_t tickCount() const { return millisecondsSinceStart(); }
 };
 
 }  // namespace obu

@@ -47,11 +47,12 @@ public:
     virtual bool callFindsBusy(const QByteArray& line, int busyTimes) = 0;
 };
 
-// A device that carries one call: a simulated modem now; a serial modem with
-// AT commands and pppd later. It runs on the event loop of the dialing process.
+// A device that carries one call: the modem inside the process, or a serial
+// modem (the emulator's on a pseudo-terminal, or a real one) driven with AT
+// commands and pppd. It runs on the event loop of the dialing process.
 class LineDevice {
 public:
-    // state is a RASCONNSTATE value; error 0 for a stage reached, else the
+    // The stage the call reached; error 0 for a stage reached, else the
     // code that ended the call at that stage.
     using Report = std::function<void(CallState state, DialUpError error)>;
 

@@ -41,7 +41,7 @@ SerialModem::~SerialModem() {
 }
 
 std::uint32_t SerialModem::now() const {
-    return clock_.tickCount();
+    return clock_.millisecondsSinceStart();
 }
 
 void SerialModem::startTicking() {

@@ -63,7 +63,7 @@ std::int64_t ConnectionRegistry::nowMs() const {
     // Reading the local time costs microseconds; the tick counter costs
     // nanoseconds. Deadlines are checked on every call of the drop watch, so
     // the time of day is read once a second and carried on by the ticks.
-    const std::uint32_t tick = clock_.tickCount();
+    const std::uint32_t tick = clock_.millisecondsSinceStart();
     const std::uint32_t since = tick - lastTick_;
     if (lastNow_ != 0 && since < 1000) return lastNow_ + since;
     lastNow_ = clock_.now().toMSecsSinceEpoch();
