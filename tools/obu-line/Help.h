@@ -1,0 +1,8 @@
+#pragma once
+
+namespace obu::line {
+
+// obu-line --help.
+extern const char* const kHelp;
+
+}  // namespace obu::line
