@@ -43,6 +43,17 @@ QString ConnectionRegistry::defaultFolder() {
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (!runtime.isEmpty() && QDir::isAbsolutePath(runtime) && QDir(runtime).exists())
         return runtime + QStringLiteral("/obu-lines");
+    // Cron jobs, su and some units run without the variable while the
+    // session's programs keep their records in the login's runtime folder:
+    // look there too, or a line that is up would be reported as none. Only
+    // the user's own private folder will do, never one someone else made.
+    if (runtime.isEmpty()) {
+        const QByteArray session = "/run/user/" + QByteArray::number(::getuid());
+        struct stat st {};
+        if (::lstat(session.constData(), &st) == 0 && S_ISDIR(st.st_mode) &&
+            st.st_uid == ::getuid() && (st.st_mode & 0777) == 0700)
+            return QString::fromLatin1(session) + QStringLiteral("/obu-lines");
+    }
     // No runtime folder: a folder under the user's own state folder, which
     // no other user can create first (a name in /tmp anyone could).
     QString state = qEnvironmentVariable("XDG_STATE_HOME");
