@@ -9,6 +9,7 @@ unset DISPLAY WAYLAND_DISPLAY OBU_LINES_DIR OBU_PHONEBOOK
 prefix="$E2E_TMP/prefix"
 cmake --install "$BUILD_DIR" --prefix "$prefix" >"$E2E_TMP/install.txt" || fail "install: $(cat "$E2E_TMP/install.txt")"
 [[ -L "$prefix/bin/obu" && -x "$prefix/lib/obu/obu" && -f "$prefix/lib/obu/help.hlp" ]] || fail "installed tree: $(find "$prefix")"
+[[ -f "$prefix/share/bash-completion/completions/obu-line" ]] || fail "no bash completion: $(find "$prefix/share")"
 [[ -e "$prefix/lib/obu/obu-make-assets" || -e "$prefix/bin/obu-make-assets" ]] && fail "the asset generator was installed"
 config="$E2E_HOME/.config/obu"
 state="$E2E_HOME/.local/state/obu"

@@ -5,6 +5,7 @@
 # standard output; Ctrl-C during a dial said once; the history and its totals.
 source "$(dirname "$0")/lib.sh"
 BIN_DIR=$1
+SOURCE_DIR=$(cd "$(dirname "$0")/../.." && pwd)
 unset DISPLAY WAYLAND_DISPLAY
 line() { "$BIN_DIR/obu-line" "$@"; }
 
@@ -95,6 +96,18 @@ wait $pid
 [[ "$(cat "$E2E_TMP/dial-err.txt")" == "obu-line: dial cancelled; hanging up" ]] \
     || fail "stderr: $(head -c 2000 "$E2E_TMP/dial-err.txt") ($(wc -l <"$E2E_TMP/dial-err.txt") lines)"
 line connections | grep -q "^No connections.$" || fail "the cancelled dial is still up: $(line connections)"
+
+note "bash completion"
+# complete WORDS...: what the completion offers for the last of WORDS, one a line.
+complete_words() {
+    PATH="$BIN_DIR:$PATH" bash -c 'source "$1"; shift; COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1))
+        _obu_line; printf "%s\n" "${COMPREPLY[@]}"' _ "$SOURCE_DIR/packaging/obu-line.bash-completion" "$@"
+}
+[[ "$(complete_words obu-line hi)" == history ]] || fail "commands: $(complete_words obu-line hi)"
+[[ "$(complete_words obu-line dial 'Demo\ B' | sort | tr '\n' ,)" == "Demo Bad Password,Demo Busy," ]] \
+    || fail "entries: $(complete_words obu-line dial 'Demo\ B')"
+complete_words obu-line hangup a | grep -qx all || fail "hangup all: $(complete_words obu-line hangup a)"
+complete_words obu-line --j | grep -qx -- --json || fail "options: $(complete_words obu-line --j)"
 
 note "history"
 history="$E2E_TMP/history.tsv"
