@@ -78,7 +78,8 @@ int exitFor(DialUpError code) {
 
 int recordsExit(const LineService& service) {
     const QFileInfo folder(service.paths().linesDir);
-    if (folder.exists() && (folder.ownerId() != ::getuid() || !folder.isExecutable()))
+    if (folder.isDir() && !folder.isSymLink() &&
+        (folder.ownerId() != ::getuid() || !folder.isExecutable()))
         return kPermission;
     return kFailed;
 }
