@@ -112,7 +112,8 @@ int dial(Services& s, const Request& request) {
         err() << "obu-line: cannot dial \"" << shown(run.entry)
               << "\": " << shown(codeText(result, &service)) << Qt::endl;
         problemNote(s.lines, result, request.phoneBook);
-        return exitFor(result);
+        return exitFor(result,
+                       request.phoneBook.isEmpty() ? s.lines.paths().phoneBook : request.phoneBook);
     }
     if (fromNetworkManager(run.handle) && !(args.value(1).isEmpty() && args.value(2).isEmpty()))
         err() << "obu-line: NetworkManager logs in with the profile's own secrets; the user "

@@ -51,7 +51,8 @@ int listEntries(Services& s, const Request& request) {
         err() << "obu-line: cannot list the entries of " << shownPath << ": " << codeText(result)
               << Qt::endl;
         problemNote(service, result, request.phoneBook);
-        return exitFor(result);
+        return exitFor(result,
+                       request.phoneBook.isEmpty() ? service.paths().phoneBook : request.phoneBook);
     }
     if (request.phoneBook.isEmpty() && service.phoneBook().source == PhoneBook::Source::Demo)
         err() << "obu-line: no phone book at " << shownPath << "; the demo phone book serves"

@@ -60,8 +60,13 @@ QString codeText(DialUpError code, const DialUpService* words) {
     return QStringLiteral("error %1: %2").arg(code).arg(text);
 }
 
-int exitFor(DialUpError code) {
+int exitFor(DialUpError code, const QString& phoneBook) {
     switch (code) {
+        case dialup_error::CannotOpenPhoneBook:
+        case dialup_error::CannotLoadPhoneBook: {
+            const QFileInfo file(phoneBook);
+            return file.exists() && !file.isReadable() ? kPermission : kFailed;
+        }
         case dialup_error::None:
             return kOk;
         case dialup_error::CannotFindEntry:

@@ -41,8 +41,9 @@ bool sameEntry(const QByteArray& a, const QString& b);
 // failure has its own), else the phone book's.
 QString codeText(DialUpError code, const DialUpService* words = nullptr);
 
-// The exit status for a code of the service.
-int exitFor(DialUpError code);
+// The exit status for a code of the service. A phone book that cannot be
+// opened because it may not be read is a matter of permission.
+int exitFor(DialUpError code, const QString& phoneBook = {});
 
 // The exit status when the connection records cannot be read: the folder of
 // another user, or one that may not be entered, is a matter of permission.

@@ -163,3 +163,12 @@ TEST_F(ObuLineRunTest, JsonReadsBackTheRealNames) {
     ASSERT_EQ(run({"hangup", "all"}).status, kOk);
     EXPECT_EQ(run({"--json", "connections"}).out.trimmed(), "[\n]");
 }
+
+TEST_F(ObuLineRunTest, APhoneBookThatMayNotBeReadIsAMatterOfPermission) {
+    if (::geteuid() == 0) GTEST_SKIP() << "root reads every file";  // run as another user to see it
+    ASSERT_TRUE(QFile::setPermissions(folder.file("phonebook.pbk"), QFile::WriteOwner));
+    EXPECT_EQ(run({"entries"}).status, kPermission);
+    EXPECT_EQ(run({"dial", "Fast"}).status, kPermission);
+    EXPECT_EQ(run({"--phonebook", folder.file("missing.pbk"), "entries"}).status, kFailed)
+        << "a missing phone book is no matter of permission";
+}
