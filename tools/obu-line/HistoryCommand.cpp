@@ -22,6 +22,11 @@ QString timeText(const QDateTime& t) {
     return t.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
+// For scripts: with the offset from UTC, so that the moment is never in doubt.
+QString isoText(const QDateTime& t) {
+    return t.toOffsetFromUtc(t.offsetFromUtc()).toString(Qt::ISODate);
+}
+
 QString countText(const std::optional<qint64>& n) {
     return n ? QString::number(*n) : QString();
 }
@@ -34,8 +39,8 @@ void writeJsonHistory(const std::vector<HistorySession>& sessions, const History
     QJsonArray list;
     for (const HistorySession& s : sessions) {
         list.append(QJsonObject{{QStringLiteral("entry"), s.entry},
-                                {QStringLiteral("start"), s.start.toString(Qt::ISODate)},
-                                {QStringLiteral("end"), s.end.toString(Qt::ISODate)},
+                                {QStringLiteral("start"), isoText(s.start)},
+                                {QStringLiteral("end"), isoText(s.end)},
                                 {QStringLiteral("seconds"), s.seconds()},
                                 {QStringLiteral("ended"), s.ending},
                                 {QStringLiteral("bytesReceived"), jsonCount(s.bytesReceived)},
@@ -58,9 +63,9 @@ void writeJsonHistory(const std::vector<HistorySession>& sessions, const History
 // --terse: one record a line, its kind first.
 void writeTerseHistory(const std::vector<HistorySession>& sessions, const HistoryTotals& totals) {
     for (const HistorySession& s : sessions)
-        out() << terseLine({QStringLiteral("session"), s.entry, s.start.toString(Qt::ISODate),
-                            s.end.toString(Qt::ISODate), QString::number(s.seconds()), s.ending,
-                            countText(s.bytesReceived), countText(s.bytesSent)})
+        out() << terseLine({QStringLiteral("session"), s.entry, isoText(s.start), isoText(s.end),
+                            QString::number(s.seconds()), s.ending, countText(s.bytesReceived),
+                            countText(s.bytesSent)})
               << '\n';
     for (const auto& [day, seconds] : totals.days)
         out() << terseLine(
@@ -106,9 +111,10 @@ int showHistory(const Request& request, const QString& historyFile) {
         err() << "obu-line: " << shown(history.problem()) << Qt::endl;
         return QFileInfo(historyFile).isReadable() ? kFailed : kPermission;
     }
-    if (history.unreadableLines() > 0)
-        err() << "obu-line: " << history.unreadableLines() << " lines of " << shown(historyFile)
-              << " cannot be read and are left out" << Qt::endl;
+    if (const int bad = history.unreadableLines(); bad > 0)
+        err() << "obu-line: " << bad << (bad == 1 ? " line" : " lines") << " of "
+              << shown(historyFile) << " cannot be read and " << (bad == 1 ? "is" : "are")
+              << " left out" << Qt::endl;
     const HistoryTotals totals = historyTotals(sessions);
     if (request.format == Format::Json)
         writeJsonHistory(sessions, totals);

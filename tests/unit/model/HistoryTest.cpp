@@ -2,6 +2,9 @@
 
 #include <sys/stat.h>
 
+#include <QTimeZone>
+#include <ctime>
+
 #include "model/History.h"
 #include "tests/support/TempFolder.h"
 
@@ -125,4 +128,57 @@ TEST(HistoryTotalsTest, SessionsAcrossMidnightAndAMonthsEndAreSplit) {
     EXPECT_EQ(long_.days.at(QDate(2026, 2, 28)), 24 * 3600);
     EXPECT_EQ(long_.months.at(QDate(2026, 2, 1)), 36 * 3600);
     EXPECT_EQ(long_.months.at(QDate(2026, 3, 1)), 30 * 3600);
+}
+
+namespace {
+
+// Runs the body with the process's local time zone set to zone.
+class LocalZone {
+public:
+    explicit LocalZone(const char* zone)
+        : old_(qgetenv("TZ")), had_(qEnvironmentVariableIsSet("TZ")) {
+        qputenv("TZ", zone);
+        ::tzset();
+    }
+    ~LocalZone() {
+        if (had_)
+            qputenv("TZ", old_);
+        else
+            qunsetenv("TZ");
+        ::tzset();
+    }
+
+private:
+    QByteArray old_;
+    bool had_;
+};
+
+}  // namespace
+
+TEST_F(HistoryTest, TimesMeanTheSameMomentsAfterAMoveToAnotherZone) {
+    {
+        LocalZone zone("Europe/Berlin");
+        ASSERT_TRUE(history.append(session("Here", at(2026, 7, 1, 23, 30), at(2026, 7, 2, 0, 30))));
+    }
+    LocalZone zone("America/New_York");
+    const std::vector<HistorySession> got = history.read();
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].start.toUTC(), QDateTime(QDate(2026, 7, 1), QTime(21, 30), Qt::UTC));
+    EXPECT_EQ(got[0].seconds(), 3600);
+    // Counted by the days of where the user is now: all of it on July 1st.
+    EXPECT_EQ(historyTotals(got).days.at(QDate(2026, 7, 1)), 3600);
+}
+
+TEST(HistoryTotalsTest, DaysOfADaylightSavingChangeCountTheirRealLength) {
+    LocalZone zone("Europe/Berlin");
+    // The clocks go forward at 2:00 on March 29th, 2026 and back at 3:00 on
+    // October 25th: a whole day online is 23 and 25 hours.
+    const HistoryTotals spring =
+        historyTotals({session("A", at(2026, 3, 28, 12), at(2026, 3, 30, 12))});
+    EXPECT_EQ(spring.days.at(QDate(2026, 3, 29)), 23 * 3600);
+    EXPECT_EQ(spring.days.at(QDate(2026, 3, 28)), 12 * 3600);
+    const HistoryTotals autumn =
+        historyTotals({session("A", at(2026, 10, 25, 0), at(2026, 10, 26, 0))});
+    EXPECT_EQ(autumn.days.at(QDate(2026, 10, 25)), 25 * 3600);
+    EXPECT_EQ(autumn.months.at(QDate(2026, 10, 1)), 25 * 3600);
 }

@@ -172,3 +172,32 @@ TEST_F(ObuLineRunTest, APhoneBookThatMayNotBeReadIsAMatterOfPermission) {
     EXPECT_EQ(run({"--phonebook", folder.file("missing.pbk"), "entries"}).status, kFailed)
         << "a missing phone book is no matter of permission";
 }
+
+TEST_F(ObuLineRunTest, HistoryInEveryFormWithDamagedLinesSaid) {
+    const QString file = folder.file("history.tsv");
+    Outcome none = run({"history", "--history", file});
+    EXPECT_EQ(none.status, kOk);
+    EXPECT_EQ(none.out, "No sessions.\n");
+    EXPECT_EQ(run({"--json", "history", "--history", file}).out.simplified(),
+              "{ \"days\": [ ], \"months\": [ ], \"sessions\": [ ] }");
+    EXPECT_EQ(run({"entries", "--history", file}).status, kUsage);
+
+    folder.write(
+        "history.tsv",
+        "# entry\tstart\tend\tended\tbytes received\tbytes sent\n"
+        "Odd:\\tName\t2026-01-31T23:30:00+00:00\t2026-02-01T00:15:00+00:00\tdropped\t12\t\n"
+        "garbage\n");
+    // Times are shown and totalled in the user's zone.
+    qputenv("TZ", "UTC");
+    const Outcome terse = run({"--terse", "history", "--history", file});
+    qunsetenv("TZ");
+    EXPECT_EQ(terse.status, kOk);
+    EXPECT_EQ(terse.out,
+              "session:Odd\\:\\\\tName:2026-01-31T23\\:30\\:00Z:2026-02-01T00\\:15\\:00Z:2700:"
+              "dropped:12:\n"
+              "day:2026-01-31:1800\n"
+              "day:2026-02-01:900\n"
+              "month:2026-01:1800\n"
+              "month:2026-02:900\n");
+    EXPECT_TRUE(terse.err.contains("1 line of")) << terse.err.toStdString();
+}
