@@ -3,6 +3,7 @@
 
 #include "dialup/ModemCheck.h"
 #include "model/EventLog.h"
+#include "model/History.h"
 #include "model/LinkCheck.h"
 #include "model/UserOptions.h"
 #include "platform/Clock.h"
@@ -58,6 +59,8 @@ LineKeeper::LineKeeper(Platform& platform, Settings& settings, EventLog& log,
     connect(&m_service, &DialUpService::entriesChanged, this,
             [this] { emit entryListChanged(readEntryList()); });
     connect(m_linkCheck.get(), &LinkCheck::dead, this, &LineKeeper::onLinkDead);
+    if (!platform.logFolder.isEmpty() || !platform.programFolder.isEmpty())
+        m_history = std::make_unique<History>(platform.logPath(QLatin1String(History::kFileName)));
 }
 
 LineKeeper::~LineKeeper() = default;
@@ -174,6 +177,7 @@ void LineKeeper::dialByUser() {
 }
 
 void LineKeeper::hangUpByUser() {
+    recordSession(historyEnding(CallEnd::HungUpHere));
     if (m_call) m_call->hangUp();
     m_call.reset();
     m_busyRedial.setEnabled(false);
@@ -241,6 +245,7 @@ void LineKeeper::onConnected() {
     m_reconnecting = false;
     m_lineFree = false;
     m_upSinceMs = m_platform.clock->now().toMSecsSinceEpoch();
+    m_sessionStart = m_platform.clock->now();
     setState(State::Up);
     emit statusChanged(QStringLiteral("Connected to ") + m_entry);
     emit connected();
@@ -355,7 +360,21 @@ void LineKeeper::reportDialFailure(DialUpError error) {
     writeLogLines(lines);
 }
 
+void LineKeeper::recordSession(const QString& ending) {
+    if (!m_sessionStart.isValid()) return;
+    HistorySession session;
+    session.entry = m_entry;
+    session.start = m_sessionStart;
+    session.end = m_platform.clock->now();
+    session.ending = ending;
+    m_sessionStart = QDateTime();
+    if (m_history && !m_history->append(session))
+        writeLogLine(QStringLiteral("The history cannot be kept: ") + m_history->problem());
+}
+
 void LineKeeper::stopWatching() {
+    // The line stays up, but what is known of this session is kept.
+    recordSession(QStringLiteral("program ended"));
     m_firstLook.setEnabled(false);
     m_busyRedial.setEnabled(false);
     m_linkCheck->stop();

@@ -1,4 +1,5 @@
 #pragma once
+#include <QDateTime>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -13,6 +14,7 @@ namespace obu {
 
 struct Platform;
 class EventLog;
+class History;
 class LinkCheck;
 class UserOptions;
 class Settings;
@@ -181,6 +183,8 @@ private:
     void warnOfDisconnect();
     void hangUpByDisconnectTimer();
     void onLinkDead(const QString& why);
+    // The session of the kept line ends: it goes into the history.
+    void recordSession(const QString& ending);
 
     Platform& m_platform;
     DialUpService& m_service;
@@ -202,6 +206,10 @@ private:
     // The wait before the next try to reconnect, and when the line last came up.
     int m_retryWaitSeconds = 10;
     qint64 m_upSinceMs = 0;
+    // When the session of the kept line came up; invalid while there is none.
+    QDateTime m_sessionStart;
+    // The sessions beside the log; none without a folder for it.
+    std::unique_ptr<History> m_history;
 
     // The kept line's status shown once soon after it is up.
     WindowTimer m_firstLook;

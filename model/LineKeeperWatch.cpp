@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "model/EventLog.h"
+#include "model/History.h"
 #include "model/LineKeeper.h"
 #include "model/LinkCheck.h"
 #include "model/Settings.h"
@@ -53,6 +54,8 @@ bool LineKeeper::adoptLineUp(bool atStart) {
 
 // The kept call, found or taken back up, is followed as the session's line.
 void LineKeeper::keepLineUp(bool atStart) {
+    // A line taken back after its source's restart goes on with its session.
+    if (!m_sessionStart.isValid()) m_sessionStart = m_platform.clock->now();
     m_lineFree = false;
     m_upSinceMs = m_platform.clock->now().toMSecsSinceEpoch();
     setState(State::Up);
@@ -97,6 +100,7 @@ void LineKeeper::lookAtLineNow() {
 
 // Something else ended the kept line: offer to dial again.
 void LineKeeper::onDropped() {
+    recordSession(historyEnding(CallEnd::Dropped));
     m_firstLook.setEnabled(false);
     stopDisconnectTimer();
     const qint64 now = m_platform.clock->now().toMSecsSinceEpoch();
@@ -110,6 +114,7 @@ void LineKeeper::onDropped() {
 // The entry's own options (pppd's idle or connect-time limit) ended the line:
 // logged, and the session ends.
 void LineKeeper::onLimitReached() {
+    recordSession(historyEnding(CallEnd::LimitReached));
     const QString line =
         callEndLine(QStringLiteral("Connection ended"), dialup_error::LimitReached);
     endSession();
@@ -259,6 +264,7 @@ void LineKeeper::cancelDisconnectWarning() {
 }
 
 void LineKeeper::hangUpByDisconnectTimer() {
+    recordSession(historyEnding(CallEnd::HungUpHere));
     showConnectCommand(true);
     // Only the kept call: another line of the machine is none of the timer's business.
     if (m_call) m_call->hangUp();
@@ -271,6 +277,7 @@ void LineKeeper::hangUpByDisconnectTimer() {
 // after a drop.
 void LineKeeper::onLinkDead(const QString& why) {
     if (m_state != State::Up || !m_call) return;
+    recordSession(QStringLiteral("no traffic"));
     m_call->hangUp();
     writeLogLine(QStringLiteral("The line is up but no traffic passes: ") + why);
     onDropped();

@@ -1,6 +1,7 @@
 // The kept line beside the other lines of a machine, and where features meet:
 // two modems, a line up before start, Connect during the count, a line
 // brought back meanwhile, retries, a source that restarts, a dead link.
+#include "model/History.h"
 #include "tests/unit/model/LineKeeperBench.h"
 
 namespace obu::test {
@@ -303,6 +304,29 @@ TEST_F(KeptLineTest, AfterSleepTheLineIsLookedAtAndALineLostMeanwhileCountsDown)
     time.advance(100);
     EXPECT_EQ(keeper->state(), LineKeeper::State::CountingDown);
     EXPECT_TRUE(shown.contains("reconnect offered"));
+}
+
+TEST_F(KeptLineTest, EachSessionOfTheKeptLineGoesIntoTheHistoryWithHowItEnded) {
+    platform.logFolder = folder.path() + QLatin1Char('/');
+    keeper = std::make_unique<LineKeeper>(platform, settings, log, options);
+    QObject::connect(keeper.get(), &LineKeeper::statusChanged,
+                     [this](const QString& text) { status = text; });
+    dial(QStringLiteral("Line A"));
+    ASSERT_TRUE(connected());
+    time.advance(90000);
+    ASSERT_EQ(lines.dropLine(keptId()), 0u);
+    ASSERT_TRUE(time.advanceUntil([&] { return keeper->state() == LineKeeper::State::Up; }, 20000));
+    time.advance(30000);
+    keeper->toggleConnection();  // the user hangs up
+
+    History history(folder.file(QStringLiteral("history.tsv")));
+    const std::vector<HistorySession> sessions = history.read();
+    ASSERT_EQ(sessions.size(), 2u);
+    EXPECT_EQ(sessions[0].entry, "Line A");
+    EXPECT_EQ(sessions[0].ending, "dropped");
+    EXPECT_NEAR(sessions[0].seconds(), 90, 1);
+    EXPECT_EQ(sessions[1].ending, "hung up");
+    EXPECT_NEAR(sessions[1].seconds(), 30, 1);
 }
 
 TEST_F(KeptLineTest, TheEntryListOffersTheFirstTwentyNames) {
