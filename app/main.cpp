@@ -14,6 +14,7 @@
 #include "platform/DataFolders.h"
 #include "platform/Dispatcher.h"
 #include "platform/HomeFolder.h"
+#include "platform/OpenFileLimit.h"
 #include "platform/ProgramFolder.h"
 #include "platform/TerminationSignals.h"
 
@@ -78,6 +79,7 @@ int main(int argc, char** argv) {
     // First of all: a termination signal at any moment of the start ends the
     // program the normal way, once it can.
     obu::TerminationSignals::catchEarly();
+    obu::raiseOpenFileLimit();
     obu::Options options;
     if (const int exit = obu::parseOptions(argc, argv, options); exit >= 0) return exit;
     if (const QString problem = obu::settleHomeFolder(); !problem.isEmpty())

@@ -9,6 +9,7 @@
 #include "platform/CommandLineUsage.h"
 #include "platform/DataFolders.h"
 #include "platform/HomeFolder.h"
+#include "platform/OpenFileLimit.h"
 #include "platform/ProgramFolder.h"
 #include "platform/QtEventLoop.h"
 #include "platform/SystemClock.h"
@@ -132,6 +133,7 @@ int run(QCommandLineParser& parser) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    raiseOpenFileLimit();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("obu-line"));
     if (const QString problem = settleHomeFolder(); !problem.isEmpty())
