@@ -3,6 +3,7 @@
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <set>
 #include <vector>
 
 #include "dialup/DialUpService.h"
@@ -38,7 +39,9 @@ public:
 
     // The calls as last read: re-read only when another change happened, then
     // pruned (dials and ended calls of processes that are gone; connections
-    // that the provider has hung up by now). False when the folder cannot be used.
+    // that the provider has hung up by now). False when the folder cannot be
+    // used or a record in it cannot be read (problem() says which): a list
+    // that lacks a call would pass for that call's end.
     bool refresh();
     const std::vector<LineRecord>& records() const { return records_; }
     const LineRecord* find(CallId handle) const;
@@ -65,6 +68,26 @@ public:
     void setOnChange(std::function<void()> onChange) { onChange_ = std::move(onChange); }
     // The shared counter that every change moves (0 while the folder is not open).
     std::uint64_t generation() const;
+    // The counter as it stood when the records were last read: a change made
+    // since then may not be in records() yet.
+    std::uint64_t readGeneration() const { return cachedGeneration_; }
+
+    // Tells which records changed since it was last asked (their handles
+    // added to the set), so that a look after a change reads those alone.
+    // False when it cannot tell (the folder is not watched, or news was
+    // lost): the whole folder is read then.
+    using ChangedRecords = std::function<bool(std::set<CallId>&)>;
+    void setChangedRecords(ChangedRecords source);
+    // The processes whose end is told by processEnded() (something waits for
+    // each of them); the others are looked at every 200 ms while needed.
+    void setWatchedProcesses(std::vector<std::int64_t> pids);
+    // The next refresh looks whether the calls that name this process still
+    // have it.
+    void processEnded(std::int64_t pid) { endedProcesses_.insert(pid); }
+    // Something in the folder changed. A writer renames its record into place
+    // before it moves the counter, both under the lock: the next refresh
+    // takes the lock to look, so that a change seen half done is not missed.
+    void folderChanged() { folderChanged_ = true; }
     // The next refresh looks at once whether the processes behind calls still run.
     void recheckProcesses() { nextProcessCheck_ = 0; }
     // The earliest moment at which the provider hangs up a line by itself
@@ -75,6 +98,9 @@ public:
     std::vector<ProcessId> processesToWatch() const;
 
     static QString defaultFolder();
+    // Whether the process that holds a line still runs. A holder is trusted
+    // only with its start time: a record could name any process of the user.
+    static bool holderAlive(const LineRecord& record);
 
 private:
     bool ensureOpen();
@@ -83,22 +109,39 @@ private:
     bool ensureCurrent();
     void close();
     bool checkFolder();
-    void reread();
-    std::vector<LineRecord> readAll() const;
-    bool readRecord(CallId handle, LineRecord& out) const;
+    // Reads what changed since the last look (everything when that is not
+    // known); false, with problem_ set, when a record cannot be read.
+    // readLocked() is for a caller that holds the lock.
+    bool reread();
+    bool readLocked();
+    bool readAll(std::vector<LineRecord>& out);
+    // Reads the records named in dirty_ into records_, all or none.
+    bool readChanged();
+    enum class Read { Done, Gone, NotARecord, Failed };
+    // A regular file of at most limit bytes; Failed sets errno.
+    static Read readSmallFile(const QByteArray& path, QByteArray& out, qsizetype limit);
+    // Failed sets errno.
+    Read readRecord(CallId handle, LineRecord& out) const;
+    // Read, or for Failed problem_ set from errno.
+    Read readRecordNoting(CallId handle, LineRecord& out);
     bool writeRecord(const LineRecord& record);
-    void bumpGeneration();
+    // Moves the shared counter after a change of these records by this process.
+    void bumpGeneration(const std::vector<CallId>& changed);
     // The next handle of the shared counter that no call in inUse has (never 0).
     CallId allocateHandle(const std::vector<LineRecord>& inUse);
     bool lock(bool exclusive);
     void unlock();
     bool ownerAlive(const LineRecord& record) const;
+    // The process a call depends on: the holder of a line that is up, the
+    // owner of another process's dial (0: none).
+    std::int64_t processBehind(const LineRecord& record) const;
     void checkProcesses();
     // Marks a record whose holder (a line that is up) or owner (a dial) has ended.
     void noteEndedProcesses(LineRecord& record) const;
     static void endHolder(const LineRecord& record, int signal);
     bool needsPruning(const LineRecord& record, std::int64_t& now) const;
-    void prune();
+    // False when the look that follows cannot read the records.
+    bool prune();
     // A held line whose pppd ended by a limit of the entry's own options is
     // marked so, not as hung up by the provider.
     void noteOwnLimit(LineRecord& record) const;
@@ -116,6 +159,12 @@ private:
     std::uint64_t stateDevice_ = 0;
     std::uint64_t cachedGeneration_ = 0;
     bool cacheValid_ = false;
+    bool folderChanged_ = false;
+    ChangedRecords changedRecords_;
+    // Records to read at the next look: named by changedRecords_, or changed here.
+    std::set<CallId> dirty_;
+    std::vector<std::int64_t> watchedProcesses_;  // sorted
+    std::set<std::int64_t> endedProcesses_;
     // Records that must be looked at on every call (lines held by a process,
     // deadlines, dials): false lets a steady connection skip the scan.
     bool watch_ = false;

@@ -184,9 +184,15 @@ void ConnectionRegistry::unlock() {
     ::flock(stateFd_, LOCK_UN);
 }
 
-void ConnectionRegistry::bumpGeneration() {
-    std::atomic_ref<std::uint64_t>(header(shared_)->generation)
-        .fetch_add(1, std::memory_order_release);
+void ConnectionRegistry::bumpGeneration(const std::vector<CallId>& changed) {
+    const std::uint64_t before = std::atomic_ref<std::uint64_t>(header(shared_)->generation)
+                                     .fetch_add(1, std::memory_order_release);
+    // Nobody else changed anything since the last look: the next one reads
+    // the records changed here, not the whole folder.
+    if (cacheValid_ && before == cachedGeneration_) {
+        cachedGeneration_ = before + 1;
+        dirty_.insert(changed.begin(), changed.end());
+    }
     if (onChange_) onChange_();
 }
 

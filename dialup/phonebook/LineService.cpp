@@ -100,7 +100,9 @@ bool LineService::settling() {
 
 LineService::~LineService() {
     registry_.setOnChange({});
+    registry_.setChangedRecords({});
     if (deadlineTimer_) loop_.stopTimer(deadlineTimer_);
+    if (retryTimer_) loop_.stopTimer(retryTimer_);
     // A dial that nobody drives any more must not hold the modem.
     for (auto& [handle, job] : jobs_) {
         job->device->hangUp();
@@ -246,7 +248,7 @@ DialUpError LineService::hangUp(CallId connection) {
     LineRecord held;
     const bool heldByPppd = !local && record(connection, &held) && held.established() &&
                             held.holderKind == "pppd" && held.port.startsWith('/') &&
-                            processAlive(ProcessId{held.holder, held.holderStart});
+                            ConnectionRegistry::holderAlive(held);
     switch (registry_.remove(connection)) {
         case ConnectionRegistry::Change::Done:
             if (heldByPppd) {

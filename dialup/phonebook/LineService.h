@@ -109,8 +109,8 @@ private:
     // announces a change that the listeners have not heard of yet.
     void lookAgain();
     void watchWhatCallsDependOn();
-    // The calls of the registry as last read that have not ended.
-    std::set<CallId> openCalls() const;
+    // The calls of the registry as last read that have not ended, by handle.
+    std::vector<CallId> openCalls() const;
 
     Clock& clock_;
     EventLoop& loop_;
@@ -123,8 +123,8 @@ private:
     // This process's dials whose stages still go out (until the last one, or
     // until they are hung up).
     std::set<CallId> notifying_;
-    // The calls not ended at the last announcement, for callEnded.
-    std::set<CallId> announcedCalls_;
+    // The calls not ended at the last announcement (by handle), for callEnded.
+    std::vector<CallId> announcedCalls_;
     bool listening_ = false;
     bool lookScheduled_ = false;
     std::uint64_t announcedGeneration_ = 0;
@@ -132,6 +132,8 @@ private:
     // The loop's timer for the earliest provider deadline, and that deadline.
     std::uint64_t deadlineTimer_ = 0;
     std::int64_t deadlineAt_ = 0;
+    // Looks again after a look that could not read the registry.
+    std::uint64_t retryTimer_ = 0;
 };
 
 }  // namespace obu

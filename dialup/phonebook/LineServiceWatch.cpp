@@ -8,6 +8,7 @@
 #include <QMetaMethod>
 #include <QPointer>
 #include <algorithm>
+#include <iterator>
 
 #include "dialup/phonebook/RegistryWakeups.h"
 #include "platform/Clock.h"
@@ -22,7 +23,7 @@ void LineService::connectNotify(const QMetaMethod& signal) {
     listening_ = true;
     // What is there now is no news to the new listener, which looks for itself.
     registry_.refresh();
-    announcedGeneration_ = registry_.generation();
+    announcedGeneration_ = registry_.readGeneration();
     announcedCalls_ = openCalls();
     watchWhatCallsDependOn();
 }
@@ -39,15 +40,27 @@ void LineService::scheduleLook() {
 void LineService::lookAgain() {
     // Cleared first: a listener that changes a call again is heard too.
     lookScheduled_ = false;
-    registry_.refresh();
+    if (!registry_.refresh()) {
+        // Records that cannot be read prove no call's end: nothing is
+        // announced, and the service looks again in a while.
+        if (!retryTimer_)
+            retryTimer_ = loop_.startTimer(1000, [this] {
+                loop_.stopTimer(retryTimer_);
+                retryTimer_ = 0;
+                scheduleLook();
+            });
+        return;
+    }
     watchWhatCallsDependOn();
-    const std::uint64_t generation = registry_.generation();
+    const std::uint64_t generation = registry_.readGeneration();
     if (generation == announcedGeneration_) return;
     announcedGeneration_ = generation;
-    std::set<CallId> open = openCalls();
+    std::vector<CallId> open = openCalls();
+    std::vector<CallId> gone;
+    std::set_difference(announcedCalls_.begin(), announcedCalls_.end(), open.begin(), open.end(),
+                        std::back_inserter(gone));
     std::vector<std::pair<CallId, DialUpError>> ended;
-    for (const CallId id : announcedCalls_) {
-        if (open.count(id)) continue;
+    for (const CallId id : gone) {
         const LineRecord* r = registry_.find(id);
         ended.emplace_back(id, r ? r->error : dialup_error::None);
     }
@@ -60,10 +73,12 @@ void LineService::lookAgain() {
     emit callsChanged();
 }
 
-std::set<CallId> LineService::openCalls() const {
-    std::set<CallId> open;
+std::vector<CallId> LineService::openCalls() const {
+    std::vector<CallId> open;
+    open.reserve(registry_.records().size());
     for (const LineRecord& r : registry_.records())
-        if (!r.ended()) open.insert(r.handle);
+        if (!r.ended()) open.push_back(r.handle);
+    std::sort(open.begin(), open.end());
     return open;
 }
 
@@ -73,16 +88,25 @@ void LineService::watchWhatCallsDependOn() {
     if (!wakeups_ && QCoreApplication::instance()) {
         wakeups_ = std::make_unique<RegistryWakeups>();
         QObject::connect(wakeups_.get(), &RegistryWakeups::woken, this, [this] {
-            registry_.recheckProcesses();
+            registry_.folderChanged();
             scheduleLook();
         });
+        QObject::connect(wakeups_.get(), &RegistryWakeups::processEnded, this, [this](qint64 pid) {
+            registry_.processEnded(pid);
+            scheduleLook();
+        });
+        // A look after a change then reads the records that changed alone.
+        registry_.setChangedRecords([wakeups = wakeups_.get()](std::set<CallId>& changed) {
+            return wakeups->takeChangedRecords(changed);
+        });
     }
-    const std::uint64_t generation = registry_.generation();
+    const std::uint64_t generation = registry_.readGeneration();
     if (wakeups_) {
         if (!wakeups_->watchingFolder())
             wakeups_->watchFolder(QFile::encodeName(registry_.folder()));
-        if (generation != watchedGeneration_)
-            wakeups_->watchProcesses(registry_.processesToWatch());
+        if (generation != watchedGeneration_ &&
+            wakeups_->watchProcesses(registry_.processesToWatch()))
+            registry_.setWatchedProcesses(wakeups_->watchedProcesses());
     }
     watchedGeneration_ = generation;
     // A provider that hangs up by a deadline of its own tells no one: the

@@ -1,11 +1,15 @@
 #include "dialup/phonebook/RegistryWakeups.h"
 
+#include <sys/epoll.h>
 #include <sys/inotify.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <QPointer>
 #include <QSocketNotifier>
+#include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <set>
 
@@ -24,14 +28,19 @@ int openPidfd(std::int64_t pid) {
 
 }  // namespace
 
-RegistryWakeups::RegistryWakeups(QObject* parent) : QObject(parent) {}
+RegistryWakeups::RegistryWakeups(QObject* parent) : QObject(parent) {
+    epollFd_ = ::epoll_create1(EPOLL_CLOEXEC);
+    if (epollFd_ < 0) return;
+    processNotifier_ = std::make_unique<QSocketNotifier>(epollFd_, QSocketNotifier::Read);
+    connect(processNotifier_.get(), &QSocketNotifier::activated, this,
+            &RegistryWakeups::onProcessesEnded);
+}
 
 RegistryWakeups::~RegistryWakeups() {
     closeFolder();
-    for (auto& [pid, watched] : processes_) {
-        watched.notifier.reset();
-        ::close(watched.fd);
-    }
+    processNotifier_.reset();
+    for (auto& [pid, fd] : processes_) ::close(fd);
+    if (epollFd_ >= 0) ::close(epollFd_);
 }
 
 void RegistryWakeups::closeFolder() {
@@ -45,21 +54,24 @@ bool RegistryWakeups::watchFolder(const QByteArray& folder) {
     const int fd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     if (fd < 0) return false;
     // Records are written under a temporary name and renamed into place, and
-    // removed by unlinking: those two events are every change of a call.
+    // removed by unlinking; a record written in place by hand is closed after
+    // writing. Each event names the record.
     if (::inotify_add_watch(fd, folder.constData(),
-                            IN_MOVED_TO | IN_DELETE | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR |
-                                IN_DONT_FOLLOW) < 0) {
+                            IN_MOVED_TO | IN_MOVED_FROM | IN_DELETE | IN_CLOSE_WRITE |
+                                IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR | IN_DONT_FOLLOW) < 0) {
         ::close(fd);
         return false;
     }
     inotifyFd_ = fd;
+    // What changed before the watch began is known to nobody here.
+    lost_ = true;
     folderNotifier_ = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
     connect(folderNotifier_.get(), &QSocketNotifier::activated, this,
             &RegistryWakeups::onFolderEvent);
     return true;
 }
 
-void RegistryWakeups::onFolderEvent() {
+bool RegistryWakeups::readEvents() {
     alignas(inotify_event) char buffer[4096];
     bool records = false;
     bool folderGone = false;
@@ -72,8 +84,13 @@ void RegistryWakeups::onFolderEvent() {
             at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
             if (event->mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED | IN_Q_OVERFLOW)) {
                 folderGone = folderGone || !(event->mask & IN_Q_OVERFLOW);
+                lost_ = true;
                 records = true;
             } else if (event->len > 0 && std::strncmp(event->name, "conn-", 5) == 0) {
+                char* end = nullptr;
+                const unsigned long handle = std::strtoul(event->name + 5, &end, 16);
+                if (*end == 0 && std::strlen(event->name) == 13 && handle <= 0xFFFFFFFFul)
+                    changed_.insert(static_cast<std::uint32_t>(handle));
                 records = true;
             }
         }
@@ -81,60 +98,109 @@ void RegistryWakeups::onFolderEvent() {
     // A folder removed or moved away is watched again by the caller's next
     // look at the registry, which makes it anew.
     if (folderGone) closeFolder();
-    if (records) emit woken();
+    return records;
 }
 
-void RegistryWakeups::watchProcesses(const std::vector<ProcessId>& processes) {
-    std::set<std::int64_t> wanted;
-    for (const ProcessId& p : processes)
-        if (p) wanted.insert(p.pid);
-    for (auto it = processes_.begin(); it != processes_.end();) {
-        if (wanted.count(it->first)) {
-            ++it;
-            continue;
-        }
-        it->second.notifier.reset();
-        ::close(it->second.fd);
-        it = processes_.erase(it);
-    }
-    bool endedAlready = false;
-    for (const ProcessId& p : processes) {
-        if (!p || processes_.count(p.pid)) continue;
-        const int fd = openPidfd(p.pid);
-        if (fd < 0) {
-            // Gone already; without pidfds at all the slow checks notice.
-            endedAlready = endedAlready || errno == ESRCH;
-            continue;
-        }
-        // The id may have been reused since the record was written: the
-        // descriptor then names another process, and ours has ended.
-        if (!processAlive(p)) {
-            ::close(fd);
-            endedAlready = true;
-            continue;
-        }
-        Watched& watched = processes_[p.pid];
-        watched.fd = fd;
-        watched.notifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
-        const std::int64_t pid = p.pid;
-        connect(watched.notifier.get(), &QSocketNotifier::activated, this,
-                [this, pid] { onProcessEnded(pid); });
-    }
-    if (endedAlready)
+void RegistryWakeups::onFolderEvent() {
+    if (readEvents()) emit woken();
+}
+
+bool RegistryWakeups::takeChangedRecords(std::set<std::uint32_t>& changed) {
+    // Events read here are not seen by the notifier: their wake-up is sent
+    // from here, so that the change is still announced.
+    if (inotifyFd_ >= 0 && readEvents())
         QMetaObject::invokeMethod(this, &RegistryWakeups::woken, Qt::QueuedConnection);
+    const bool known = inotifyFd_ >= 0 && !lost_;
+    if (known) changed.insert(changed_.begin(), changed_.end());
+    changed_.clear();
+    lost_ = false;
+    return known;
 }
 
-void RegistryWakeups::onProcessEnded(std::int64_t pid) {
+void RegistryWakeups::forget(std::map<std::int64_t, int>::iterator watched) {
+    // Closing the pidfd takes it out of the epoll set as well.
+    ::close(watched->second);
+    processes_.erase(watched);
+}
+
+bool RegistryWakeups::watchProcesses(const std::vector<ProcessId>& processes) {
+    // Most changes of a call leave its processes as they were.
+    std::vector<ProcessId> wanted;
+    wanted.reserve(processes.size());
+    for (const ProcessId& p : processes)
+        if (p) wanted.push_back(p);
+    std::sort(wanted.begin(), wanted.end(), [](const ProcessId& a, const ProcessId& b) {
+        return a.pid != b.pid ? a.pid < b.pid : a.start < b.start;
+    });
+    const auto same = [](const ProcessId& a, const ProcessId& b) {
+        return a.pid == b.pid && a.start == b.start;
+    };
+    if (std::equal(wanted.begin(), wanted.end(), wanted_.begin(), wanted_.end(), same))
+        return false;
+    wanted_ = std::move(wanted);
+    const auto isWanted = [this](std::int64_t pid) {
+        return std::binary_search(
+            wanted_.begin(), wanted_.end(), ProcessId{pid, 0},
+            [](const ProcessId& a, const ProcessId& b) { return a.pid < b.pid; });
+    };
+    for (auto it = processes_.begin(); it != processes_.end();) {
+        const auto next = std::next(it);
+        if (!isWanted(it->first)) forget(it);
+        it = next;
+    }
+    std::vector<std::int64_t> endedAlready;
+    for (const ProcessId& p : wanted_) {
+        if (processes_.count(p.pid) || epollFd_ < 0) continue;
+        if (!watch(p)) endedAlready.push_back(p.pid);
+    }
+    for (const std::int64_t pid : endedAlready)
+        QMetaObject::invokeMethod(
+            this, [this, pid] { emit processEnded(pid); }, Qt::QueuedConnection);
+    return true;
+}
+
+bool RegistryWakeups::watch(const ProcessId& process) {
+    const int fd = openPidfd(process.pid);
+    // Gone already; without pidfds (or descriptors) the slow checks notice.
+    if (fd < 0) return errno != ESRCH;
+    // The id may have been reused since the record was written: the
+    // descriptor then names another process, and ours has ended.
+    const bool alive = processAlive(process);
+    epoll_event event{};
+    event.events = EPOLLIN;
+    event.data.u64 = static_cast<std::uint64_t>(process.pid);
+    if (!alive || ::epoll_ctl(epollFd_, EPOLL_CTL_ADD, fd, &event) != 0) {
+        ::close(fd);
+        return alive;
+    }
+    processes_[process.pid] = fd;
+    return true;
+}
+
+std::vector<std::int64_t> RegistryWakeups::watchedProcesses() const {
+    std::vector<std::int64_t> pids;
+    pids.reserve(processes_.size());
+    for (const auto& [pid, fd] : processes_) pids.push_back(pid);
+    return pids;
+}
+
+void RegistryWakeups::onProcessesEnded() {
     // A pidfd stays readable for good once its process has ended: it is
     // closed here, and the caller's next list of processes leaves it out.
-    auto it = processes_.find(pid);
-    if (it != processes_.end()) {
-        it->second.notifier->setEnabled(false);
-        it->second.notifier.release()->deleteLater();
-        ::close(it->second.fd);
-        processes_.erase(it);
+    epoll_event events[64];
+    const int n = ::epoll_wait(epollFd_, events, 64, 0);
+    std::vector<std::int64_t> ended;
+    for (int i = 0; i < n; ++i) {
+        const auto pid = static_cast<std::int64_t>(events[i].data.u64);
+        const auto it = processes_.find(pid);
+        if (it != processes_.end()) forget(it);
+        ended.push_back(pid);
     }
-    emit woken();
+    QPointer<RegistryWakeups> self(this);
+    for (const std::int64_t pid : ended) {
+        emit processEnded(pid);
+        if (!self) return;
+    }
 }
 
 }  // namespace obu

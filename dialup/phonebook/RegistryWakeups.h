@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <set>
 #include <vector>
 
 #include "dialup/modem/Processes.h"
@@ -13,9 +14,11 @@ class QSocketNotifier;
 namespace obu {
 
 // Wakes this process when the registry folder may have changed under it: a
-// record written or removed by any process (inotify on the folder), or a
-// process that a record depends on ended (a pidfd of each, readable once the
-// process has exited). Nothing here polls; between changes the process sleeps.
+// record written or removed by any process (inotify on the folder, which also
+// names the records), or a process that a record depends on ended (a pidfd of
+// each, readable once the process has exited, all in one epoll set so that
+// the event loop waits on one descriptor however many there are). Nothing
+// here polls; between changes the process sleeps.
 //
 // The wake-ups run on the Qt event loop of the thread that made the object.
 class RegistryWakeups : public QObject {
@@ -28,26 +31,45 @@ public:
     // (no such folder, no inotify): the caller's slow checks must do then.
     bool watchFolder(const QByteArray& folder);
     bool watchingFolder() const { return inotifyFd_ >= 0; }
+    // The records written or removed since the last call, by handle (the
+    // events waiting now included). False when that cannot be told: the
+    // folder is not watched, events were lost, or the watch is new since the
+    // last call; the caller then reads every record.
+    bool takeChangedRecords(std::set<std::uint32_t>& changed);
+
     // Watches exactly these processes from now on. A process that has already
-    // ended (or whose id now names another process) wakes at once.
-    void watchProcesses(const std::vector<ProcessId>& processes);
+    // ended (or whose id now names another process) is told of at once.
+    // False when the list is the one given last time, and nothing was done.
+    bool watchProcesses(const std::vector<ProcessId>& processes);
+    // The processes that a descriptor waits for now.
+    std::vector<std::int64_t> watchedProcesses() const;
 
 signals:
-    // A record may have changed, or a watched process has ended.
+    // A record may have changed.
     void woken();
+    // A watched process has ended.
+    void processEnded(qint64 pid);
 
 private:
-    struct Watched {
-        int fd = -1;
-        std::unique_ptr<QSocketNotifier> notifier;
-    };
     void onFolderEvent();
-    void onProcessEnded(std::int64_t pid);
+    // Reads the events waiting; true when a record changed.
+    bool readEvents();
+    void onProcessesEnded();
+    // Waits for the process to end; false when it has ended already.
+    bool watch(const ProcessId& process);
+    void forget(std::map<std::int64_t, int>::iterator watched);
     void closeFolder();
 
     int inotifyFd_ = -1;
+    std::set<std::uint32_t> changed_;
+    // Until the next takeChangedRecords(): changes may have gone unnamed.
+    bool lost_ = true;
     std::unique_ptr<QSocketNotifier> folderNotifier_;
-    std::map<std::int64_t, Watched> processes_;
+    // The epoll set of the pidfds, and each process's pidfd.
+    int epollFd_ = -1;
+    std::unique_ptr<QSocketNotifier> processNotifier_;
+    std::map<std::int64_t, int> processes_;
+    std::vector<ProcessId> wanted_;
 };
 
 }  // namespace obu
