@@ -8,8 +8,10 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     obu::LineRecord record;
-    if (!obu::parseRecordText(QByteArray(reinterpret_cast<const char*>(data), size), record))
-        return 0;
+    // Read in place: the input needs no copy of its own.
+    const QByteArray input =
+        QByteArray::fromRawData(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    if (!obu::parseRecordText(input, record)) return 0;
     require(record.handle != 0, "a record without a handle was read");
 
     const QByteArray text = obu::recordText(record);
