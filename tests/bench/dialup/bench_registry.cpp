@@ -227,7 +227,7 @@ int main(int argc, char** argv) {
         "watcher's processor time for all the dials: %.3f s in %d looks   (goal under 5 s)\n",
         dialCpu, watcher.looks);
 
-    const int heldSeconds = std::max(2, std::min(10, bench::watchSeconds() / 2));
+    const int heldSeconds = std::max(2, std::min(5, bench::watchSeconds() / 3));
     const double heldShare = bench::idleShare(heldSeconds);
     std::printf(
         "watcher's share of a core while they hold %d connections, over %d s: %.3f %%   "
