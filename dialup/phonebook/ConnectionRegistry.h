@@ -88,8 +88,6 @@ public:
     // before it moves the counter, both under the lock: the next refresh
     // takes the lock to look, so that a change seen half done is not missed.
     void folderChanged() { folderChanged_ = true; }
-    // The next refresh looks at once whether the processes behind calls still run.
-    void recheckProcesses() { nextProcessCheck_ = 0; }
     // The earliest moment at which the provider hangs up a line by itself
     // (milliseconds since the epoch; 0: none), as last read.
     std::int64_t nextDropAt() const;

@@ -61,8 +61,9 @@ int forEachLine(Services& s, const QString& which, const char* verb, const char*
     Tally tally;
     endNetworkManagerLines(s, which, networkVerb, tally);
     const std::vector<LineRecord> lines = service.lines();
-    // Records that cannot be read are no proof that nothing is connected.
-    if (lines.empty() && !service.problem().isEmpty() && tally.matched == 0) {
+    // Records that cannot be read are no proof that nothing is connected,
+    // whatever NetworkManager's lines did.
+    if (lines.empty() && !service.problem().isEmpty()) {
         err() << "obu-line: " << shown(service.problem()) << Qt::endl;
         return recordsExit(service);
     }
