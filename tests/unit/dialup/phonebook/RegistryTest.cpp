@@ -62,6 +62,20 @@ LineRecord dialOn(const QByteArray& device) {
     return record;
 }
 
+// Lowers the soft limit of open files and takes every descriptor under it but
+// one: a folder can still be opened, no file in it. Returns those taken.
+std::vector<int> takeAllDescriptorsButOne() {
+    rlimit low{};
+    ::getrlimit(RLIMIT_NOFILE, &low);
+    low.rlim_cur = std::min<rlim_t>(256, low.rlim_max);
+    EXPECT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
+    std::vector<int> taken;
+    for (int fd; (fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;) taken.push_back(fd);
+    ::close(taken.back());
+    taken.pop_back();
+    return taken;
+}
+
 class RegistryTest : public ::testing::Test {
 protected:
     TempFolder folder;
@@ -141,21 +155,6 @@ TEST_F(RegistryTest, ARecordThatCannotBeReadFailsTheListInsteadOfShorteningIt) {
     ASSERT_EQ(listed(whole, &result).size(), 5u);
     ASSERT_EQ(listed(watcher, &result).size(), 5u);
 
-    rlimit before{};
-    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &before), 0);
-    const int spare = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
-    ASSERT_GE(spare, 0);
-    // Every descriptor taken but one: the folder can be opened, no record in it.
-    const auto starve = [&] {
-        rlimit low = before;
-        low.rlim_cur = std::min<rlim_t>(256, before.rlim_max);
-        EXPECT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
-        std::vector<int> taken;
-        for (int fd; (fd = ::dup(spare)) >= 0;) taken.push_back(fd);
-        ::close(taken.back());
-        taken.pop_back();
-        return taken;
-    };
     int round = 0;
     for (LineService* looking : {&whole, &watcher}) {
         SCOPED_TRACE(looking == &whole ? "the whole folder" : "the record named");
@@ -166,7 +165,7 @@ TEST_F(RegistryTest, ARecordThatCannotBeReadFailsTheListInsteadOfShorteningIt) {
                                    return true;
                                }),
                   ConnectionRegistry::Change::Done);
-        std::vector<int> taken = starve();
+        std::vector<int> taken = takeAllDescriptorsButOne();
         const auto during = listed(*looking, &result);
         for (const int fd : taken) ::close(fd);
         EXPECT_EQ(result, dialup_error::Unknown) << during.size() << " calls listed";
@@ -181,7 +180,6 @@ TEST_F(RegistryTest, ARecordThatCannotBeReadFailsTheListInsteadOfShorteningIt) {
                                std::pair{handles[2], round == 1 ? CallState::ConnectDevice
                                                                 : CallState::DeviceConnected}));
     }
-    ::close(spare);
     EXPECT_TRUE(runLoopUntil([&] { return changes > 0; }));
 
     // The programs take every descriptor they may have at start.
