@@ -405,9 +405,8 @@ TEST_F(LineServiceTest, AScriptedDeviceIsDrivenAndRelayedLikeTheModem) {
     Recorder r;
     const CallId h = dial("Fast", r);
     ASSERT_TRUE(runUntilEnded(r));
-    EXPECT_EQ(r.states(),
-              (std::vector<CallState>{CallState::OpenPort, CallState::Projected,
-                                      CallState::Connected}));
+    EXPECT_EQ(r.states(), (std::vector<CallState>{CallState::OpenPort, CallState::Projected,
+                                                  CallState::Connected}));
     EXPECT_EQ(enumerate(*service).at(0).id, h);
 }
 
