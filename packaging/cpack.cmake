@@ -13,8 +13,10 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The skin's captions, the tunes' instruments, the browser, the real modem's PPP.
+# The skin's captions; recommended: the tunes' instruments, the browser, the real modem's PPP.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "ppp, timgm6mb-soundfont, xdg-utils")
+# The sounds: SDL2_mixer is loaded when the first sound plays, so the
+# libraries found from the programs cannot name it.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libsdl2-mixer-2.0-0, ppp, timgm6mb-soundfont, xdg-utils")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION TRUE)
 include(CPack)
