@@ -28,7 +28,7 @@ bool haveDisplay() {
 int setAutostartAndExit(bool on) {
     QString message;
     const bool done =
-        obu::setAutostart(on, obu::executableFolder() + QStringLiteral("obu"), message);
+        obu::setAutostart(on, obu::autostartProgram(obu::executableFolder()), message);
     std::fprintf(done ? stdout : stderr, "%s%s\n", done ? "" : "obu: ", qPrintable(message));
     return done ? 0 : 1;
 }

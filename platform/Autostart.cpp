@@ -2,16 +2,48 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
+#include "platform/DataFolders.h"
 #include "platform/HomeFolder.h"
 
 namespace obu {
 
-QString autostartEntryPath() {
+namespace {
+
+QString autostartFolder() {
     QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
     if (!base.startsWith(QLatin1Char('/'))) base = homeFolder() + QStringLiteral("/.config");
-    return base + QStringLiteral("/autostart/obu.desktop");
+    return base + QStringLiteral("/autostart/");
+}
+
+// A string value of a desktop entry: its escapes for the characters that
+// would end or change it.
+QString desktopStringValue(QString text) {
+    text.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
+    text.replace(QLatin1Char('\n'), QStringLiteral("\\n"));
+    text.replace(QLatin1Char('\t'), QStringLiteral("\\t"));
+    text.replace(QLatin1Char('\r'), QStringLiteral("\\r"));
+    return text;
+}
+
+}  // namespace
+
+QString autostartEntryPath() {
+    return autostartFolder() + QStringLiteral("org.obu.Linekeeper.desktop");
+}
+
+QString autostartProgram(const QString& programFolder) {
+    const QString own = programFolder + QStringLiteral("obu");
+    const QString tail = QStringLiteral("lib/obu/");
+    if (!QFileInfo::exists(programFolder + QLatin1String(kInstalledMarker)) ||
+        !programFolder.endsWith(tail))
+        return own;
+    const QString link =
+        programFolder.left(programFolder.size() - tail.size()) + QStringLiteral("bin/obu");
+    const QString target = QFileInfo(link).canonicalFilePath();
+    return !target.isEmpty() && target == QFileInfo(own).canonicalFilePath() ? link : own;
 }
 
 QString desktopExecProgram(const QString& program) {
@@ -40,6 +72,11 @@ QString desktopExecProgram(const QString& program) {
 
 bool setAutostart(bool on, const QString& program, QString& message) {
     const QString path = autostartEntryPath();
+    const QString older = autostartFolder() + QStringLiteral("obu.desktop");
+    if (QFile::exists(older) && !QFile::remove(older)) {
+        message = QStringLiteral("cannot remove %1").arg(older);
+        return false;
+    }
     if (!on) {
         if (QFile::exists(path) && !QFile::remove(path)) {
             message = QStringLiteral("cannot remove %1").arg(path);
@@ -58,11 +95,12 @@ bool setAutostart(bool on, const QString& program, QString& message) {
             "Type=Application\n"
             "Name=Obu Linekeeper\n"
             "Comment=Keeps a dial-up connection up, redials and dials at an alarm time\n"
+            "TryExec=%2\n"
             "Exec=%1\n"
             "Icon=obu\n"
             "Terminal=false\n"
             "X-GNOME-Autostart-enabled=true\n")
-            .arg(desktopExecProgram(program))
+            .arg(desktopExecProgram(program), desktopStringValue(program))
             .toUtf8();
     if (!QDir().mkpath(folder) || !file.open(QIODevice::WriteOnly) ||
         file.write(text) != text.size() || !file.commit()) {

@@ -3,11 +3,19 @@
 
 namespace obu {
 
-// The desktop session's autostart entry for the program:
-// $XDG_CONFIG_HOME/autostart/obu.desktop (~/.config/autostart/obu.desktop).
+// The desktop session's autostart entry for the program, named after its
+// application id: $XDG_CONFIG_HOME/autostart/org.obu.Linekeeper.desktop.
 QString autostartEntryPath();
 
-// Writes the entry, which starts `program`, or removes it. Returns a sentence
+// The program the entry starts for a copy in `programFolder` (with a trailing
+// '/'): an installed copy (<prefix>/lib/obu/ holding obu.installed) by its
+// link <prefix>/bin/obu, which stays the same across upgrades; any other copy
+// by its own path.
+QString autostartProgram(const QString& programFolder);
+
+// Writes the entry, which starts `program` (and is skipped by the session
+// while `program` is missing), or removes it; the entry of older versions
+// (obu.desktop) goes either way, so the program never starts twice. Returns a sentence
 // for the user, and false with the reason when the file could not be written
 // or removed (the file is named).
 bool setAutostart(bool on, const QString& program, QString& message);

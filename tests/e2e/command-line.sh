@@ -31,9 +31,13 @@ grep -q "^Connected to Demo ISP" "$E2E_TMP/dial.txt" || fail "dial: $(cat "$E2E_
 "$BIN_DIR/obu-line" hangup all >/dev/null || fail "hangup"
 
 note "obu --autostart"
-entry="$E2E_HOME/.config/autostart/obu.desktop"
+entry="$E2E_HOME/.config/autostart/org.obu.Linekeeper.desktop"
+older="$E2E_HOME/.config/autostart/obu.desktop"
+mkdir -p "${older%/*}" && printf '[Desktop Entry]\nType=Application\nName=obu\nExec=obu\n' >"$older"
 HOME="$E2E_HOME" XDG_CONFIG_HOME= "$BIN_DIR/obu" --autostart on >"$E2E_TMP/auto.txt" || fail "autostart on: $(cat "$E2E_TMP/auto.txt")"
 grep -qx "Exec=$(readlink -f "$BIN_DIR")/obu" "$entry" || fail "entry: $(cat "$entry")"
+grep -qx "TryExec=$(readlink -f "$BIN_DIR")/obu" "$entry" || fail "no TryExec: $(cat "$entry")"
+[[ -e "$older" ]] && fail "the older entry would start a second copy"
 if command -v desktop-file-validate >/dev/null; then
     desktop-file-validate "$entry" || fail "the autostart entry is not valid"
 fi
