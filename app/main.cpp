@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 
+#include "app/KeeperBus.h"
 #include "app/LinuxPlatform.h"
 #include "app/Options.h"
 #include "app/SingleInstance.h"
@@ -132,7 +133,12 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "obu: %s; a later start cannot bring this copy forward\n",
                      qPrintable(instance.listenProblem()));
 
+    auto bus = std::make_unique<obu::KeeperBus>(program->lineKeeper(), program->alarmClock());
+    if (const QString problem = bus->registerOnSessionBus(); !problem.isEmpty())
+        std::fprintf(stderr, "obu: %s; no control on the session bus\n", qPrintable(problem));
+
     if (!program->application().quitting()) QApplication::exec();
+    bus.reset();
     program.reset();
     return 0;
 }

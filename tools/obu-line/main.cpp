@@ -15,6 +15,7 @@
 #include "platform/SystemClock.h"
 #include "tools/obu-line/Commands.h"
 #include "tools/obu-line/Help.h"
+#include "tools/obu-line/KeeperCommand.h"
 
 namespace {
 
@@ -106,7 +107,8 @@ int run(QCommandLineParser& parser) {
     const QString command = request.words.takeFirst();
     static const QStringList commands{QStringLiteral("entries"), QStringLiteral("connections"),
                                       QStringLiteral("dial"),    QStringLiteral("hangup"),
-                                      QStringLiteral("drop"),    QStringLiteral("history")};
+                                      QStringLiteral("drop"),    QStringLiteral("history"),
+                                      QStringLiteral("keeper")};
     if (!commands.contains(command))
         return cli::usageError("obu-line", QStringLiteral("unknown command ") + command);
     if (parser.isSet(terse) && parser.isSet(json))
@@ -115,13 +117,15 @@ int run(QCommandLineParser& parser) {
         if (command == QLatin1String("dial") || command == QLatin1String("hangup") ||
             command == QLatin1String("drop"))
             return cli::usageError("obu-line", QStringLiteral("--terse and --json belong to "
-                                                              "entries, connections and history"));
+                                                              "entries, connections, history and "
+                                                              "keeper status"));
         request.format = parser.isSet(json) ? Format::Json : Format::Terse;
     }
     if (parser.isSet(passwordStdin) && command != QLatin1String("dial"))
         return cli::usageError("obu-line", QStringLiteral("--password-stdin belongs to dial"));
     if (parser.isSet(historyFile) && command != QLatin1String("history"))
         return cli::usageError("obu-line", QStringLiteral("--history belongs to history"));
+    if (command == QLatin1String("keeper")) return keeperCommand(request);
     if (command == QLatin1String("history")) {
         if (!wants(command, request.words, 0, 0)) return kUsage;
         return showHistory(
