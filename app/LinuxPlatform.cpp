@@ -2,8 +2,8 @@
 
 #include <QEventLoop>
 #include <QTimer>
-#include <cstdio>
 
+#include "app/JournalEcho.h"
 #include "dialup/ModemCheck.h"
 #include "gui/desktop/HeadlessDialogs.h"
 #include "gui/desktop/QtDialogs.h"
@@ -106,12 +106,7 @@ LinuxPlatform::LinuxPlatform(const Options& options)
     m_platform.programFolder = options.programFolder;
     m_platform.settingsFolder = options.dataFolders.settings;
     m_platform.logFolder = options.dataFolders.log;
-    if (options.headless) {
-        m_platform.logEcho = [](const QString& line) {
-            std::puts(line.toLocal8Bit().constData());
-            std::fflush(stdout);
-        };
-    }
+    if (options.headless) m_platform.logEcho = headlessLogEcho();
 }
 
 LinuxPlatform::~LinuxPlatform() = default;
