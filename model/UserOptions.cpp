@@ -37,12 +37,14 @@ void UserOptions::load() {
     for (const Option option : {Option::Sound, Option::MinimizeOnConnect,
                                 Option::MinimizeDialUpWindow, Option::RedialIfBusy})
         set(option, m_settings.flag(keyOf(option)));
-    if (!m_settings.text(Setting::EntryName).isEmpty())
-        set(Option::ConnectOnStart, m_settings.flag(keyOf(Option::ConnectOnStart)));
+    const bool connectOnStart = m_settings.flag(keyOf(Option::ConnectOnStart));
+    m_connectOnStartHeld = connectOnStart && m_settings.text(Setting::EntryName).isEmpty();
+    if (!m_connectOnStartHeld) set(Option::ConnectOnStart, connectOnStart);
 }
 
 void UserOptions::toggle(Option option) {
     const bool on = !isOn(option);
+    if (option == Option::ConnectOnStart) m_connectOnStartHeld = false;
     set(option, on);
     // Redial is stored with the other settings at exit; the others at once.
     if (option != Option::RedialIfBusy) m_settings.setFlag(keyOf(option), on);

@@ -59,6 +59,12 @@ void MainWindow::startUp() {
         m_alarmClock.armStored();
         m_keeper.adoptConnectionAtStart();
     });
+    // Kept, not dialled and not dropped: the log says why nothing dials.
+    if (m_options.connectOnStartHeld())
+        handle([this] {
+            m_log.writeLine(QStringLiteral(
+                "Connect on Start is set but no connection is chosen; it dials once one is"));
+        });
 }
 
 void MainWindow::showEntryList(const QStringList& entries) {
@@ -95,7 +101,7 @@ void MainWindow::saveSettings() {
     ini.setFlag(Setting::MinimizeDialUpWindow, m_options.isOn(Option::MinimizeDialUpWindow));
     ini.setFlag(Setting::RedialIfBusy, m_options.isOn(Option::RedialIfBusy));
     ini.setFlag(Setting::DailyAlarm, m_alarmClock.isDaily());
-    ini.setFlag(Setting::ConnectOnStart, m_options.isOn(Option::ConnectOnStart));
+    ini.setFlag(Setting::ConnectOnStart, m_options.connectOnStartStored());
     ini.setText(Setting::AlarmTime, m_alarmClock.time());
     ini.setText(Setting::EntryName, m_keeper.entryName());
     ini.setText(Setting::UserName, m_keeper.userName());

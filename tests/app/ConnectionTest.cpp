@@ -472,7 +472,7 @@ TEST_F(Connection, NamesFromOutsideReachTheStatusLineEscapedAndNeverAsRichText) 
     EXPECT_EQ(status->textFormat(), Qt::PlainText);
 }
 
-TEST_F(Connection, WithoutAnEntryConnectOnStartIsNotRestoredAndConnectAsksForOne) {
+TEST_F(Connection, WithoutAnEntryConnectOnStartIsHeldSaidAndKeptAtExit) {
     app.writeIni("[Connection]\r\nAutoConnect=1\r\n");
     app.start();
     EXPECT_FALSE(tray().connectOnStartOption->isChecked());
@@ -484,9 +484,27 @@ TEST_F(Connection, WithoutAnEntryConnectOnStartIsNotRestoredAndConnectAsksForOne
     EXPECT_EQ(app.dialogs.boxes()[0].text,
               "Please choose a Connection before attempting to connect.");
     EXPECT_EQ(app.dialogs.boxes()[0].icon, MsgIcon::Error);
-    EXPECT_EQ(app.logMessages(), QStringList({"OBU Launched"}));
+    EXPECT_EQ(app.logMessages(),
+              QStringList({"OBU Launched",
+                           "Connect on Start is set but no connection is chosen; it dials once "
+                           "one is"}));
     EXPECT_FALSE(keeper().sessionActive());
     EXPECT_EQ(keeper().state(), LineKeeper::State::Idle);
+    // The save at exit keeps it for the entry chosen later.
+    app.exit();
+    EXPECT_TRUE(app.iniBytes().contains("AutoConnect=1\r\n")) << app.iniBytes().constData();
+}
+
+TEST_F(Connection, ConnectOnStartHeldWithoutAnEntryGoesWhenTheUserTurnsItOff) {
+    app.writeIni("[Connection]\r\nAutoConnect=1\r\n");
+    app.start();
+    app.time.advance(5000);
+    // Shown off: the user's first toggle turns it on, the second off.
+    app.program().options().toggle(UserOptions::Option::ConnectOnStart);
+    EXPECT_TRUE(tray().connectOnStartOption->isChecked());
+    app.program().options().toggle(UserOptions::Option::ConnectOnStart);
+    app.exit();
+    EXPECT_TRUE(app.iniBytes().contains("AutoConnect=0\r\n")) << app.iniBytes().constData();
 }
 
 TEST_F(Connection, ConnectOnStartDialsWhenTheSplashEnds) {
