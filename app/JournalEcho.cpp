@@ -28,7 +28,8 @@ QString journalLine(const QString& logLine) {
     if (logLine.startsWith(QLatin1Char('[')) && end > 0) message = logLine.mid(end + 3);
     static const QStringList failures = {
         QStringLiteral("Dial failed"), QStringLiteral("Reconnect failed"),
-        QStringLiteral("Connection ended"), QStringLiteral("The line is up but no traffic passes")};
+        QStringLiteral("Connection ended"), QStringLiteral("The line is up but no traffic passes"),
+        QStringLiteral("No dial tone found")};
     for (const QString& failure : failures)
         if (message.startsWith(failure)) return QStringLiteral("<3>") + message;
     return QStringLiteral("<6>") + message;

@@ -24,6 +24,14 @@ const char kUsage[] =
     "  --autostart on|off  start (or no longer start) Obu Linekeeper with the\n"
     "                      desktop session, then end; the alarm only dials while\n"
     "                      the program runs\n"
+    "\n"
+    "Settings without the windows (written into obu.ini, then the program ends;\n"
+    "with --headless it goes on to run with them):\n"
+    "  --entry NAME        the connection to keep (see obu-line entries)\n"
+    "  --user NAME         its user name (else the one last stored for it)\n"
+    "  --password-stdin    its password, the first line of standard input (else\n"
+    "                      the one last stored for it)\n"
+    "  --connect-on-start  dial it when the program starts\n"
     "  -h, --help          show this text\n"
     "  --version           show the version\n"
     "\n"
@@ -53,7 +61,12 @@ int parseOptions(int argc, char** argv, Options& options) {
     const QCommandLineOption headless(QStringLiteral("headless"));
     const QCommandLineOption autostart(QStringLiteral("autostart"), QString(),
                                        QStringLiteral("on|off"));
-    parser.addOptions({help, version, headless, autostart});
+    const QCommandLineOption entry(QStringLiteral("entry"), QString(), QStringLiteral("name"));
+    const QCommandLineOption user(QStringLiteral("user"), QString(), QStringLiteral("name"));
+    const QCommandLineOption passwordStdin(QStringLiteral("password-stdin"));
+    const QCommandLineOption connectOnStart(QStringLiteral("connect-on-start"));
+    parser.addOptions(
+        {help, version, headless, autostart, entry, user, passwordStdin, connectOnStart});
     for (const char* name : kQtValueOptions)
         parser.addOption(
             QCommandLineOption(QLatin1String(name), QString(), QStringLiteral("value")));
@@ -81,6 +94,14 @@ int parseOptions(int argc, char** argv, Options& options) {
                 "obu", QStringLiteral("--autostart takes on or off, not '%1'").arg(value));
         options.autostart = value == QLatin1String("on");
     }
+    if (parser.isSet(entry)) options.entry = parser.value(entry);
+    if (parser.isSet(user)) options.user = parser.value(user);
+    options.passwordStdin = parser.isSet(passwordStdin);
+    options.connectOnStart = parser.isSet(connectOnStart);
+    if (options.entry && options.entry->trimmed().isEmpty())
+        return cli::usageError("obu", QStringLiteral("--entry takes the name of a connection"));
+    if (options.autostart && options.writesSettings())
+        return cli::usageError("obu", QStringLiteral("--autostart goes alone"));
     options.headless = parser.isSet(headless);
     options.platformChosen = parser.isSet(QStringLiteral("platform"));
     return -1;

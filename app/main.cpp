@@ -7,14 +7,17 @@
 #include "app/KeeperBus.h"
 #include "app/LinuxPlatform.h"
 #include "app/Options.h"
+#include "app/SettingsOptions.h"
 #include "app/SingleInstance.h"
 #include "gui/main/MainWindow.h"
 #include "gui/main/Program.h"
 #include "gui/shell/SplashScreen.h"
+#include "model/Settings.h"
 #include "platform/Autostart.h"
 #include "platform/DataFolders.h"
 #include "platform/Dispatcher.h"
 #include "platform/HomeFolder.h"
+#include "platform/IniFileProfile.h"
 #include "platform/OpenFileLimit.h"
 #include "platform/ProgramFolder.h"
 #include "platform/TerminationSignals.h"
@@ -36,11 +39,18 @@ int setAutostartAndExit(bool on) {
 
 // The one running copy per set of settings. Returns the exit code when this
 // copy is not to run; a guard that cannot be had is said and the program runs.
-int claimOrExit(obu::SingleInstance& instance) {
+int claimOrExit(obu::SingleInstance& instance, bool writingSettings) {
     const auto claim = instance.acquire();
     if (claim == obu::SingleInstance::Claim::Unguarded) {
         std::fprintf(stderr, "obu: %s; running without the guard against a second copy\n",
                      qPrintable(instance.unguardedReason()));
+    } else if (claim == obu::SingleInstance::Claim::HeldByAnother && writingSettings) {
+        // Its save at exit would write over them.
+        std::fputs(
+            "obu: a running copy keeps these settings; end it first (systemctl --user stop "
+            "obu-keeper)\n",
+            stderr);
+        return 1;
     } else if (claim == obu::SingleInstance::Claim::HeldByAnother) {
         if (instance.signalRunningCopy()) {
             std::puts(
@@ -86,7 +96,8 @@ int main(int argc, char** argv) {
     if (const QString problem = obu::settleHomeFolder(); !problem.isEmpty())
         std::fprintf(stderr, "obu: %s\n", qPrintable(problem));
     if (options.autostart) return setAutostartAndExit(*options.autostart);
-    bool headless = options.headless;
+    // Writing the settings shows no window either.
+    bool headless = options.headless || options.writesSettings();
     if (!headless && !options.platformChosen && !haveDisplay() &&
         qEnvironmentVariable("QT_QPA_PLATFORM") != QLatin1String("offscreen")) {
         std::fputs("obu: no display found; running headless (see obu --help)\n", stderr);
@@ -107,7 +118,13 @@ int main(int argc, char** argv) {
     }
     // The lock guards the log and the settings, so it lives with them.
     obu::SingleInstance instance(dataFolders.log);
-    if (const int exit = claimOrExit(instance); exit >= 0) return exit;
+    if (const int exit = claimOrExit(instance, options.writesSettings()); exit >= 0) return exit;
+    if (options.writesSettings()) {
+        obu::IniFileProfile profile;
+        obu::Settings settings(profile, dataFolders.settings + QStringLiteral("obu.ini"));
+        const int exit = obu::writeSettingsOptions(options, settings);
+        if (exit != 0 || !options.headless) return exit;
+    }
 
     obu::LinuxPlatform backends({folder, dataFolders, headless});
     obu::Platform& platform = backends.platform();

@@ -18,6 +18,7 @@ TEST(JournalEcho, LinesLoseTheirTimeStampAndCarryTheirPriority) {
     EXPECT_EQ(journalLine("[d]: Connection ended (error 718)"), "<3>Connection ended (error 718)");
     EXPECT_EQ(journalLine("[d]: The line is up but no traffic passes: no answer from host:80"),
               "<3>The line is up but no traffic passes: no answer from host:80");
+    EXPECT_EQ(journalLine("[d]: No dial tone found"), "<3>No dial tone found");
     // Only at the start: a name that holds the words is no failure.
     EXPECT_EQ(journalLine("[d]: Connection established to Dial failed ISP"),
               "<6>Connection established to Dial failed ISP");
