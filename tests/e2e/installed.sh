@@ -2,7 +2,8 @@
 # An installed copy (cmake --install into a fresh prefix) run by an ordinary
 # user with a fresh home folder: no error box, obu.ini and log.txt private in
 # the XDG folders, a clean end on SIGTERM, the previous log kept as log.1.txt
-# on the next start, and obu-line listing the demo entries through its link.
+# on the next start, obu-line listing the demo entries through its link, and
+# the autostart entry naming that link.
 source "$(dirname "$0")/lib.sh"
 BUILD_DIR=$2
 unset DISPLAY WAYLAND_DISPLAY OBU_LINES_DIR OBU_PHONEBOOK
@@ -43,4 +44,10 @@ run_once 2
 note "obu-line through its link"
 "${AS_USER[@]}" "$prefix/bin/obu-line" entries >"$E2E_TMP/entries.txt" 2>&1 || fail "obu-line: $(cat "$E2E_TMP/entries.txt")"
 grep -qx $'Demo ISP\tphone book' "$E2E_TMP/entries.txt" || fail "entries: $(cat "$E2E_TMP/entries.txt")"
+
+note "the autostart entry starts the link in bin/"
+"${AS_USER[@]}" "$prefix/bin/obu" --autostart on >"$E2E_TMP/auto.txt" 2>&1 || fail "autostart: $(cat "$E2E_TMP/auto.txt")"
+entry="$E2E_HOME/.config/autostart/org.obu.Linekeeper.desktop"
+grep -qx "Exec=$prefix/bin/obu" "$entry" || fail "entry: $(cat "$entry")"
+grep -qx "TryExec=$prefix/bin/obu" "$entry" || fail "entry: $(cat "$entry")"
 echo "PASS"

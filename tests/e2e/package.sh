@@ -22,6 +22,8 @@ note "cpack -G DEB"
 deb=$(ls "$E2E_TMP"/package/obu_*_*.deb) || fail "no obu_<version>_<arch>.deb"
 dpkg-deb -f "$deb" Depends | grep -q libqt6widgets6 || fail "dependencies: $(dpkg-deb -f "$deb" Depends)"
 dpkg-deb -f "$deb" Recommends | grep -q ppp || fail "ppp is not recommended"
+# Loaded when the first sound plays: no library of the programs names it.
+dpkg-deb -f "$deb" Recommends | grep -q libsdl2-mixer-2.0-0 || fail "SDL2_mixer is not recommended"
 
 note "lintian"
 lintian "$deb" >"$E2E_TMP/lintian.txt" 2>&1
@@ -32,6 +34,20 @@ note "unpacked and run as an ordinary user"
 root="$E2E_TMP/root"
 dpkg-deb -x "$deb" "$root"
 chmod 0755 "$root"
+grep -q "^License: GPL-3.0-or-later" "$root/usr/share/doc/obu/copyright" || fail "copyright: $(cat "$root/usr/share/doc/obu/copyright")"
+grep -qx "ExecStart=/usr/bin/obu --headless" "$root/usr/lib/systemd/user/obu-keeper.service" || fail "no user unit for /usr/bin/obu"
+
+note "hardened: stack protector, fortified calls, read-only relocations bound at start"
+for program in obu obu-line obu-modem; do
+    binary="$root/usr/lib/obu/$program"
+    readelf -lW "$binary" >"$E2E_TMP/segments.txt"
+    readelf -dW "$binary" >"$E2E_TMP/dynamic.txt"
+    readelf -sW --dyn-syms "$binary" >"$E2E_TMP/symbols.txt"
+    grep -q GNU_RELRO "$E2E_TMP/segments.txt" || fail "$program: no relro"
+    grep -Eq 'BIND_NOW|FLAGS_1.*NOW' "$E2E_TMP/dynamic.txt" || fail "$program: not bound now"
+    grep -q __stack_chk_fail "$E2E_TMP/symbols.txt" || fail "$program: no stack protector"
+    grep -Eq '__[a-z]+_chk@' "$E2E_TMP/symbols.txt" || fail "$program: no fortified call"
+done
 "${AS_USER[@]}" "$root/usr/bin/obu" --headless >"$E2E_TMP/out.txt" 2>&1 &
 pid=$!
 E2E_PIDS+=($pid)
