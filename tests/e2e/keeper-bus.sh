@@ -38,6 +38,11 @@ wait_for 30 sh -c "'$BIN_DIR/obu-line' keeper status | grep -qx 'State: Up'" || 
 since=$("$BIN_DIR/obu-line" keeper status | sed -n 's/^Since: .*(\([0-9]*\))$/\1/p')
 [[ -n "$since" && $since -ge $before && $since -le $(date +%s) ]] || fail "since $since, connect at $before"
 grep -q "Connection established to Demo ISP" "$dir/log.txt" || fail "log: $(log_messages "$dir")"
+"$BIN_DIR/obu-line" --json keeper status >"$E2E_TMP/status.json" || fail "--json status"
+python3 -c 'import json,sys; d=json.load(open(sys.argv[1])); assert d["entry"]=="Demo ISP" and d["state"]=="Up" and d["since"]==int(sys.argv[2]) and d["reconnectSeconds"]==0, d' \
+    "$E2E_TMP/status.json" "$since" || fail "json: $(cat "$E2E_TMP/status.json")"
+"$BIN_DIR/obu-line" --terse keeper status | grep -q "^Demo ISP:Up:$since:0:" || fail "terse: $("$BIN_DIR/obu-line" --terse keeper status)"
+"$BIN_DIR/obu-line" --json keeper connect 2>/dev/null; [[ $? -eq 2 ]] || fail "--json taken for connect"
 
 note "a drop is seen as a signal"
 "$BIN_DIR/obu-line" drop all >/dev/null || fail "obu-line drop"
