@@ -28,6 +28,17 @@ bool haveDisplay() {
     return qEnvironmentVariableIsSet("DISPLAY") || qEnvironmentVariableIsSet("WAYLAND_DISPLAY");
 }
 
+// Asked for, or guessed without a display. Writing the settings shows no
+// window either.
+bool runsHeadless(const obu::Options& options) {
+    if (options.headless || options.writesSettings()) return true;
+    if (options.platformChosen || haveDisplay() ||
+        qEnvironmentVariable("QT_QPA_PLATFORM") == QLatin1String("offscreen"))
+        return false;
+    std::fputs("obu: no display found; running headless (see obu --help)\n", stderr);
+    return true;
+}
+
 // --autostart on or off: done, said, and the program ends.
 int setAutostartAndExit(bool on) {
     QString message;
@@ -84,6 +95,23 @@ void logHiddenEntries(obu::LinuxPlatform& backends, const std::unique_ptr<obu::P
         Qt::QueuedConnection);
 }
 
+// --entry and the others: written, then the program ends (the exit code) or,
+// with --headless, runs on (-1).
+int writeSettings(const obu::Options& options, const obu::DataFolders& folders) {
+    if (!options.writesSettings()) return -1;
+    obu::IniFileProfile profile;
+    obu::Settings settings(profile, folders.settings + QStringLiteral("obu.ini"));
+    const int exit = obu::writeSettingsOptions(options, settings);
+    return exit != 0 || !options.headless ? exit : -1;
+}
+
+std::unique_ptr<obu::KeeperBus> offerOnSessionBus(obu::Program& program) {
+    auto bus = std::make_unique<obu::KeeperBus>(program.lineKeeper(), program.alarmClock());
+    if (const QString problem = bus->registerOnSessionBus(); !problem.isEmpty())
+        std::fprintf(stderr, "obu: %s; no control on the session bus\n", qPrintable(problem));
+    return bus;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -96,13 +124,7 @@ int main(int argc, char** argv) {
     if (const QString problem = obu::settleHomeFolder(); !problem.isEmpty())
         std::fprintf(stderr, "obu: %s\n", qPrintable(problem));
     if (options.autostart) return setAutostartAndExit(*options.autostart);
-    // Writing the settings shows no window either.
-    bool headless = options.headless || options.writesSettings();
-    if (!headless && !options.platformChosen && !haveDisplay() &&
-        qEnvironmentVariable("QT_QPA_PLATFORM") != QLatin1String("offscreen")) {
-        std::fputs("obu: no display found; running headless (see obu --help)\n", stderr);
-        headless = true;
-    }
+    const bool headless = runsHeadless(options);
     if (headless) qputenv("QT_QPA_PLATFORM", "offscreen");
 
     QApplication app(argc, argv);
@@ -119,12 +141,7 @@ int main(int argc, char** argv) {
     // The lock guards the log and the settings, so it lives with them.
     obu::SingleInstance instance(dataFolders.log);
     if (const int exit = claimOrExit(instance, options.writesSettings()); exit >= 0) return exit;
-    if (options.writesSettings()) {
-        obu::IniFileProfile profile;
-        obu::Settings settings(profile, dataFolders.settings + QStringLiteral("obu.ini"));
-        const int exit = obu::writeSettingsOptions(options, settings);
-        if (exit != 0 || !options.headless) return exit;
-    }
+    if (const int exit = writeSettings(options, dataFolders); exit >= 0) return exit;
 
     obu::LinuxPlatform backends({folder, dataFolders, headless});
     obu::Platform& platform = backends.platform();
@@ -150,9 +167,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "obu: %s; a later start cannot bring this copy forward\n",
                      qPrintable(instance.listenProblem()));
 
-    auto bus = std::make_unique<obu::KeeperBus>(program->lineKeeper(), program->alarmClock());
-    if (const QString problem = bus->registerOnSessionBus(); !problem.isEmpty())
-        std::fprintf(stderr, "obu: %s; no control on the session bus\n", qPrintable(problem));
+    auto bus = offerOnSessionBus(*program);
 
     if (!program->application().quitting()) QApplication::exec();
     bus.reset();
