@@ -12,11 +12,13 @@
 #include "platform/Dispatcher.h"
 #include "platform/Formats.h"
 #include "platform/IniFileProfile.h"
+#include "platform/LogindResume.h"
 #include "platform/PosixShell.h"
 #include "platform/QtEventLoop.h"
 #include "platform/SdlSound.h"
 #include "platform/SystemClock.h"
 #include "platform/TcpLinkProbe.h"
+#include "platform/TimerfdWallClock.h"
 #include "platform/X11Windows.h"
 #include "platform/XdgRegistry.h"
 
@@ -60,7 +62,9 @@ struct LinuxPlatform::Backends {
           modemCheck(lines, lines.paths().lockDir),
           tray(loop, trayComplaint(options.headless)),
           sound(options.programFolder),
-          linkProbe(loop) {
+          linkProbe(loop),
+          wallClock(loop),
+          resume(loop) {
         loop.setDispatcher(&dispatcher);
         awaitNetworkManager(networkManager);
     }
@@ -83,6 +87,8 @@ struct LinuxPlatform::Backends {
     X11Windows windows;
     QtHelp help;
     TcpLinkProbe linkProbe;
+    TimerfdWallClock wallClock;
+    LogindResume resume;
 };
 
 LinuxPlatform::LinuxPlatform(const Options& options)
@@ -103,6 +109,8 @@ LinuxPlatform::LinuxPlatform(const Options& options)
     m_platform.windows = &b.windows;
     m_platform.help = &b.help;
     m_platform.linkProbe = &b.linkProbe;
+    m_platform.wallClock = &b.wallClock;
+    m_platform.resume = &b.resume;
     m_platform.programFolder = options.programFolder;
     m_platform.settingsFolder = options.dataFolders.settings;
     m_platform.logFolder = options.dataFolders.log;

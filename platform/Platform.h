@@ -19,6 +19,8 @@ class Shell;
 class Windows;
 class Help;
 class LinkProbe;
+class WallClock;
+class ResumeSource;
 
 // Everything the program takes from the operating system, gathered in one
 // place. main() fills it with the Linux implementations, a test with doubles;
@@ -39,6 +41,8 @@ struct Platform {
     Windows* windows = nullptr;        // finding and minimizing other windows
     Help* help = nullptr;              // the help viewer
     LinkProbe* linkProbe = nullptr;    // does traffic pass over the line?
+    WallClock* wallClock = nullptr;    // waits for a moment of the wall clock
+    ResumeSource* resume = nullptr;    // says when the machine wakes from sleep
 
     // The folder of the executable, with a trailing '/'.
     QString programFolder;

@@ -23,6 +23,8 @@ AppHarness::AppHarness() : profile(std::make_unique<IniFileProfile>()) {
     platform.shell = &shell;
     platform.windows = &windows;
     platform.help = &help;
+    platform.wallClock = &time;
+    platform.resume = &resume;
     lines = std::make_unique<LineService>(
         time, time, LineService::Paths{phoneBookPath(), folder.file(QStringLiteral("lines"))});
     // Virtual time: every entry dials the modem that lives inside the process.

@@ -11,6 +11,7 @@
 #include "platform/Formats.h"
 #include "platform/IniFileProfile.h"
 #include "platform/Platform.h"
+#include "platform/ResumeSource.h"
 #include "tests/support/FakeRegistry.h"
 #include "tests/support/FakeWindows.h"
 #include "tests/support/RecordingHelp.h"
@@ -90,6 +91,8 @@ public:
     RecordingShell shell;
     FakeWindows windows;
     RecordingHelp help;
+    // The machine's wake from sleep: a test emits resume.resumed().
+    ResumeSource resume;
     Platform platform;
 
     QString phoneBookPath() const { return folder.file(QStringLiteral("phonebook.pbk")); }

@@ -1,4 +1,5 @@
 #pragma once
+#include <QDateTime>
 #include <QStringList>
 #include <ostream>
 
@@ -14,4 +15,7 @@ inline void PrintTo(const QStringList& list, std::ostream* os) {
         PrintTo(list[i], os);
     }
     *os << '}';
+}
+inline void PrintTo(const QDateTime& moment, std::ostream* os) {
+    *os << moment.toString(Qt::ISODateWithMs).toStdString();
 }

@@ -1,6 +1,7 @@
 #include "tests/support/VirtualTime.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace obu::test {
 
@@ -8,7 +9,7 @@ VirtualTime::VirtualTime(QDateTime start)
     : start_(std::move(start)), thread_(std::this_thread::get_id()) {}
 
 QDateTime VirtualTime::now() const {
-    return start_.addMSecs(elapsed_);
+    return start_.addMSecs(elapsed_ + wallOffset_);
 }
 
 std::uint32_t VirtualTime::millisecondsSinceStart() const {
@@ -35,6 +36,25 @@ EventLoop::TimerId VirtualTime::addTimer(int interval, std::function<void()> onT
 
 void VirtualTime::stopTimer(TimerId id) {
     timers_.erase(id);
+}
+
+WallClock::WaitId VirtualTime::waitUntil(const QDateTime& moment, std::function<void()> onWake) {
+    const TimerId id = nextId_++;
+    std::int64_t due = std::numeric_limits<std::int64_t>::max();
+    if (moment.isValid())
+        due = std::max<std::int64_t>(elapsed_, start_.msecsTo(moment) - wallOffset_);
+    timers_[id] = Timer{0, due, nextOrder_++, std::move(onWake)};
+    return id;
+}
+
+void VirtualTime::cancel(WaitId id) {
+    timers_.erase(id);
+}
+
+void VirtualTime::setWallClock(const QDateTime& moment) {
+    wallOffset_ += now().msecsTo(moment);
+    for (auto& [id, timer] : timers_)
+        if (timer.interval == 0) timer.due = elapsed_;
 }
 
 void VirtualTime::post(std::function<void()> fn) {
@@ -74,14 +94,17 @@ bool VirtualTime::fireNextDue(std::int64_t limit) {
             next = it;
     }
     if (next == timers_.end()) return false;
-    const TimerId id = next->first;
     elapsed_ = std::max(elapsed_, next->second.due);
-    // Like WM_TIMER, a late timer fires once and then counts from now.
-    next->second.due = elapsed_ + next->second.interval;
-    next->second.order = nextOrder_++;
+    ++wakeUps_;
     auto fn = next->second.fn;
+    if (next->second.interval == 0) {
+        timers_.erase(next);
+    } else {
+        // Like WM_TIMER, a late timer fires once and then counts from now.
+        next->second.due = elapsed_ + next->second.interval;
+        next->second.order = nextOrder_++;
+    }
     dispatch(fn);
-    (void)id;
     return true;
 }
 

@@ -8,14 +8,16 @@
 
 #include "platform/Clock.h"
 #include "platform/EventLoop.h"
+#include "platform/WallClock.h"
 
 namespace obu::test {
 
-// Virtual time for the whole program: the clock and the message loop in one.
-// advance(ms) fires due timers in the order of their due times and runs posted
-// messages; sleep() moves time on without dispatching anything, as a blocking
-// Sleep on the user-interface thread does.
-class VirtualTime : public Clock, public EventLoop {
+// Virtual time for the whole program: the clock, the message loop and the
+// wall clock's waits in one. advance(ms) fires due timers and waits in the
+// order of their due times and runs posted messages; sleep() moves time on
+// without dispatching anything, as a blocking Sleep on the user-interface
+// thread does. setWallClock() sets the clock as a user or a time daemon does.
+class VirtualTime : public Clock, public EventLoop, public WallClock {
 public:
     explicit VirtualTime(QDateTime start = QDateTime(QDate(2001, 6, 14), QTime(21, 5, 12)));
 
@@ -34,6 +36,10 @@ public:
     void processMessages() override;
     bool inLoopThread() const override;
 
+    // WallClock
+    WaitId waitUntil(const QDateTime& moment, std::function<void()> onWake) override;
+    void cancel(WaitId id) override;
+
     // Moves time forward by ms, firing every timer that falls due on the way.
     void advance(std::int64_t ms);
     // Advances in small steps until the condition holds; false if maxMs ran out.
@@ -43,13 +49,19 @@ public:
     void advanceTo(const QDateTime& moment);
     // Runs the posted messages that are waiting (and those they post).
     void runPosted();
+    // Sets the wall clock to a moment, earlier or later, as a user or a time
+    // daemon does: the tick count and the loop's timers go on undisturbed,
+    // and every wait of the wall clock ends at once, as the kernel ends them.
+    void setWallClock(const QDateTime& moment);
 
     std::int64_t elapsedMs() const { return elapsed_; }
+    // How often a timer or a wait has fired: how often the program was woken.
+    std::uint64_t wakeUps() const { return wakeUps_; }
     int activeTimers() const { return static_cast<int>(timers_.size()); }
 
 private:
     struct Timer {
-        int interval;
+        int interval;  // 0 for a wait of the wall clock, which fires once
         std::int64_t due;
         std::uint64_t order;
         std::function<void()> fn;
@@ -59,10 +71,13 @@ private:
 
     QDateTime start_;
     std::int64_t elapsed_ = 0;
+    // How far the wall clock was set away from the tick count.
+    std::int64_t wallOffset_ = 0;
     std::uint32_t tickOrigin_ = 1'000'000;
     std::map<TimerId, Timer> timers_;
     TimerId nextId_ = 1;
     std::uint64_t nextOrder_ = 0;
+    std::uint64_t wakeUps_ = 0;
     std::mutex postedMutex_;
     std::deque<std::function<void()>> posted_;
     std::thread::id thread_;

@@ -1,0 +1,183 @@
+#include "platform/TimerfdWallClock.h"
+
+#include <sys/inotify.h>
+#include <sys/timerfd.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSocketNotifier>
+#include <algorithm>
+#include <vector>
+
+#include "platform/Dispatcher.h"
+#include "platform/EventLoop.h"
+
+namespace obu {
+namespace {
+
+// A moment no alarm text can name (the year 9999): the timer then waits for a
+// change of the clock alone.
+constexpr time_t kNever = 253402300799;
+// Without a timerfd the wait looks again at least once a minute, so a set
+// clock is still noticed.
+constexpr qint64 kFallbackMs = 60000;
+
+}  // namespace
+
+struct TimerfdWallClock::Wait {
+    Wait(EventLoop& ownLoop, std::function<void()> wake) : loop(ownLoop), onWake(std::move(wake)) {}
+    ~Wait() {
+        notifier.reset();
+        if (fd >= 0) ::close(fd);
+        if (fallback) loop.stopTimer(fallback);
+    }
+    Wait(const Wait&) = delete;
+    Wait& operator=(const Wait&) = delete;
+
+    EventLoop& loop;
+    std::function<void()> onWake;
+    int fd = -1;
+    std::unique_ptr<QSocketNotifier> notifier;
+    EventLoop::TimerId fallback = 0;
+};
+
+TimerfdWallClock::TimerfdWallClock(EventLoop& loop, QStringList zoneFiles)
+    : loop_(loop), zoneFiles_(std::move(zoneFiles)) {}
+
+TimerfdWallClock::~TimerfdWallClock() {
+    waits_.clear();
+    if (zoneFd_ >= 0) ::close(zoneFd_);
+}
+
+QStringList TimerfdWallClock::zoneFilesOfEnvironment() {
+    // The C library reads a zone named by TZ once and keeps it for the run;
+    // without TZ it looks at /etc/localtime again at each conversion.
+    if (qEnvironmentVariableIsSet("TZ")) return {};
+    return {QStringLiteral("/etc/localtime")};
+}
+
+WallClock::WaitId TimerfdWallClock::waitUntil(const QDateTime& moment,
+                                              std::function<void()> onWake) {
+    watchZone();
+    const WaitId id = nextId_++;
+    auto wait = std::make_unique<Wait>(loop_, std::move(onWake));
+    if (arm(*wait, moment)) {
+        connect(wait->notifier.get(), &QSocketNotifier::activated, this, [this, id] { end(id); });
+    } else {
+        armFallback(id, *wait, moment);
+    }
+    waits_[id] = std::move(wait);
+    return id;
+}
+
+bool TimerfdWallClock::arm(Wait& wait, const QDateTime& moment) {
+    wait.fd = timerfd_create(CLOCK_REALTIME, TFD_NONBLOCK | TFD_CLOEXEC);
+    if (wait.fd < 0) return false;
+    itimerspec spec{};
+    if (moment.isValid()) {
+        // Zero would disarm the timer; a moment long past is due at once all the same.
+        const qint64 ms = std::max<qint64>(moment.toMSecsSinceEpoch(), 1);
+        spec.it_value.tv_sec = static_cast<time_t>(ms / 1000);
+        spec.it_value.tv_nsec = static_cast<long>(ms % 1000) * 1000000L;
+    } else {
+        spec.it_value.tv_sec = kNever;
+    }
+    if (timerfd_settime(wait.fd, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &spec, nullptr) !=
+        0) {
+        ::close(wait.fd);
+        wait.fd = -1;
+        return false;
+    }
+    wait.notifier = std::make_unique<QSocketNotifier>(wait.fd, QSocketNotifier::Read);
+    return true;
+}
+
+void TimerfdWallClock::armFallback(WaitId id, Wait& wait, const QDateTime& moment) {
+    qint64 ms = kFallbackMs;
+    if (moment.isValid())
+        ms = std::clamp<qint64>(QDateTime::currentDateTime().msecsTo(moment), 0, kFallbackMs);
+    wait.fallback = loop_.startTimer(static_cast<int>(ms), [this, id] { end(id); });
+}
+
+void TimerfdWallClock::cancel(WaitId id) {
+    waits_.erase(id);
+}
+
+void TimerfdWallClock::end(WaitId id) {
+    const auto it = waits_.find(id);
+    if (it == waits_.end()) return;
+    const std::function<void()> onWake = std::move(it->second->onWake);
+    if (QSocketNotifier* notifier = it->second->notifier.release()) {
+        // It may be ending from inside its own signal.
+        notifier->setEnabled(false);
+        notifier->deleteLater();
+    }
+    waits_.erase(it);
+    if (Dispatcher* dispatcher = loop_.dispatcher())
+        dispatcher->run(onWake);
+    else
+        onWake();
+}
+
+void TimerfdWallClock::watchZone() {
+    if (zoneFd_ >= 0 || zoneFiles_.isEmpty()) return;
+    zoneFd_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (zoneFd_ < 0) return;  // then only the clock's own changes wake the waits
+    // The files themselves, not their folders, so that nothing else in /etc
+    // wakes the program: the link (a new zone replaces it) and the file it
+    // points to (an update of the zone data replaces that).
+    constexpr std::uint32_t kChanged =
+        IN_ATTRIB | IN_CLOSE_WRITE | IN_MODIFY | IN_DELETE_SELF | IN_MOVE_SELF;
+    for (const QString& file : zoneFiles_) {
+        const QFileInfo info(file);
+        int watch = inotify_add_watch(zoneFd_, QFile::encodeName(file).constData(),
+                                      kChanged | IN_DONT_FOLLOW);
+        if (watch >= 0) {
+            zoneNames_[watch] = QString();
+        } else {
+            // Not there (yet): its folder says when it comes.
+            watch = inotify_add_watch(zoneFd_, QFile::encodeName(info.absolutePath()).constData(),
+                                      IN_CREATE | IN_MOVED_TO);
+            if (watch >= 0) zoneNames_[watch] = info.fileName();
+        }
+        const QString target = info.canonicalFilePath();
+        if (target.isEmpty() || target == file) continue;
+        watch = inotify_add_watch(zoneFd_, QFile::encodeName(target).constData(), kChanged);
+        if (watch >= 0) zoneNames_[watch] = QString();
+    }
+    zoneNotifier_ = new QSocketNotifier(zoneFd_, QSocketNotifier::Read, this);
+    connect(zoneNotifier_, &QSocketNotifier::activated, this, &TimerfdWallClock::onZoneEvent);
+}
+
+void TimerfdWallClock::onZoneEvent() {
+    alignas(inotify_event) char buffer[4096];
+    bool changed = false;
+    for (ssize_t n; (n = ::read(zoneFd_, buffer, sizeof buffer)) > 0;) {
+        for (const char* p = buffer; p < buffer + n;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(p);
+            const auto watched = zoneNames_.find(event->wd);
+            if (event->mask & IN_Q_OVERFLOW) changed = true;
+            // A file's own watch, or the name awaited in a folder.
+            if (watched != zoneNames_.end() &&
+                (watched->second.isEmpty() ||
+                 (event->len && watched->second == QFile::decodeName(event->name))))
+                changed = true;
+            p += sizeof(inotify_event) + event->len;
+        }
+    }
+    if (!changed) return;
+    // The link may point elsewhere now: watch afresh what it points to.
+    zoneNotifier_->setEnabled(false);
+    zoneNotifier_->deleteLater();
+    zoneNotifier_ = nullptr;
+    ::close(zoneFd_);
+    zoneFd_ = -1;
+    zoneNames_.clear();
+    watchZone();
+    std::vector<WaitId> ids;
+    for (const auto& entry : waits_) ids.push_back(entry.first);
+    for (WaitId id : ids) end(id);
+}
+
+}  // namespace obu
