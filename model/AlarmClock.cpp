@@ -8,12 +8,20 @@ namespace obu {
 namespace {
 
 const QString kNotSet = QStringLiteral("(not set)");
+// How soon a daily alarm that could not dial comes due again within its minute.
+constexpr int kOfferAgainMs = 1000;
 
 }  // namespace
 
-AlarmClock::AlarmClock(Clock& clock, EventLoop& loop, const Formats& formats, QObject* parent)
-    : QObject(parent), m_clock(clock), m_formats(formats), m_check(loop, 1000), m_text(kNotSet) {
-    m_check.setOnTimer([this] { check(); });
+AlarmClock::AlarmClock(Clock& clock, WallClock& wallClock, const Formats& formats, QObject* parent)
+    : QObject(parent),
+      m_clock(clock),
+      m_wallClock(wallClock),
+      m_formats(formats),
+      m_text(kNotSet) {}
+
+AlarmClock::~AlarmClock() {
+    stopWaiting();
 }
 
 void AlarmClock::load(const QString& time, bool daily) {
@@ -37,7 +45,8 @@ void AlarmClock::setAt(const QDate& date, const QTime& time) {
 }
 
 void AlarmClock::disarm() {
-    m_check.setEnabled(false);
+    m_armed = false;
+    stopWaiting();
 }
 
 void AlarmClock::clear() {
@@ -47,12 +56,23 @@ void AlarmClock::clear() {
     m_daily = false;
 }
 
+void AlarmClock::offerAgainSoon() {
+    m_offerAgain = true;
+}
+
+void AlarmClock::recheck() {
+    if (!m_armed) return;
+    stopWaiting();
+    wake();
+}
+
 void AlarmClock::arm(Rule rule) {
-    // Re-arming restarts the once-a-second count from now.
-    m_check.setEnabled(false);
     m_armedRule = rule;
-    m_check.setEnabled(true);
+    m_armed = true;
+    // An alarm set anew may come due in the minute the last one did.
+    m_dueMinute.reset();
     show(rule == Rule::Daily ? QStringLiteral("Daily at ") + m_time : m_time);
+    waitFrom(m_clock.now());
 }
 
 void AlarmClock::show(const QString& text) {
@@ -60,17 +80,52 @@ void AlarmClock::show(const QString& text) {
     emit textChanged(text);
 }
 
-void AlarmClock::check() {
+void AlarmClock::waitFrom(const QDateTime& from) {
+    stopWaiting();
+    if (!m_armed) return;
+    QDateTime start = from;
+    if (m_dueMinute && alarmMinute(from) == *m_dueMinute)
+        start = QDateTime::fromMSecsSinceEpoch((*m_dueMinute + 1) * 60000);
+    const auto moment = nextAlarmMoment(m_formats, m_time, m_armedRule == Rule::Daily, start);
+    // Without a minute to come (a moment past), only a change of the clock
+    // can bring one back.
+    m_wait = m_wallClock.waitUntil(moment.value_or(QDateTime()), [this] {
+        m_wait = 0;
+        wake();
+    });
+}
+
+void AlarmClock::wake() {
     const QDateTime now = m_clock.now();
-    if (m_armedRule == Rule::Daily) {
-        if (alarmTimeOfDay(m_formats, now.time()) == m_time) emit due(Rule::Daily);
+    const qint64 minute = alarmMinute(now);
+    QDateTime from = now;
+    if (minute != m_dueMinute && alarmMatches(m_formats, m_time, m_armedRule == Rule::Daily, now)) {
+        fire(minute);
+        if (!m_armed) return;
+        // Offered again: this minute still counts, from a second on.
+        if (!m_dueMinute) from = now.addMSecs(kOfferAgainMs);
+    }
+    waitFrom(from);
+}
+
+void AlarmClock::fire(qint64 minute) {
+    m_dueMinute = minute;
+    if (m_armedRule == Rule::Once) {
+        emit due(Rule::Once);
+        disarm();
+        m_time.clear();
+        show(kNotSet);
         return;
     }
-    if (alarmMoment(m_formats, now.date(), now.time()) != m_time) return;
-    emit due(Rule::Once);
-    disarm();
-    m_time.clear();
-    show(kNotSet);
+    m_offerAgain = false;
+    emit due(Rule::Daily);
+    if (m_offerAgain) m_dueMinute.reset();
+    m_offerAgain = false;
+}
+
+void AlarmClock::stopWaiting() {
+    if (m_wait) m_wallClock.cancel(m_wait);
+    m_wait = 0;
 }
 
 }  // namespace obu

@@ -1,7 +1,9 @@
 #pragma once
 #include <QDate>
+#include <QDateTime>
 #include <QString>
 #include <QTime>
+#include <optional>
 
 namespace obu {
 
@@ -25,5 +27,20 @@ QString alarmTimeOfDay(const Formats& formats, const QTime& time);
 // The one-time alarm text (short date, a blank, the time), and the current
 // moment for the one-time check.
 QString alarmMoment(const Formats& formats, const QDate& date, const QTime& time);
+
+// The minute a moment lies in, counted from the epoch. Local minutes begin
+// where the epoch's do: zones are offset by whole minutes.
+qint64 alarmMinute(const QDateTime& at);
+// Whether the alarm text `text` matches the moment `at` by the daily rule or
+// the one-time rule: the comparison the alarm makes when it wakes.
+bool alarmMatches(const Formats& formats, const QString& text, bool daily, const QDateTime& at);
+// The first moment at or after `from` whose minute matches the alarm text:
+// `from` itself when its own minute matches, else the start of the next minute
+// that does. A daily text is looked for over the next day and a bit; a
+// one-time text on the date it names (and, for a two-digit year, the same date
+// a century on). None when no minute matches: a moment already past, a text
+// the formats cannot make.
+std::optional<QDateTime> nextAlarmMoment(const Formats& formats, const QString& text, bool daily,
+                                         const QDateTime& from);
 
 }  // namespace obu

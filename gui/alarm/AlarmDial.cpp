@@ -17,8 +17,13 @@ void MainWindow::dialAtAlarm(AlarmClock::Rule rule) {
         }
         return;
     }
-    // The daily alarm does nothing at all while it cannot dial; it stays set.
-    if (!keeper.mayDialAtAlarm()) return;
+    // The daily alarm does nothing at all while it cannot dial; it stays set
+    // and comes again within its minute, in case the line is freed. Once it
+    // has dialled, that minute is done, whatever becomes of the call.
+    if (!keeper.mayDialAtAlarm()) {
+        m_alarmClock.offerAgainSoon();
+        return;
+    }
     playUiSound(QStringLiteral("obualarm.okx"));
     showWindow();
     setShowState(ShowState::Normal);

@@ -12,6 +12,7 @@
 #include "model/LineKeeper.h"
 #include "platform/Dispatcher.h"
 #include "platform/Platform.h"
+#include "platform/ResumeSource.h"
 
 namespace obu {
 
@@ -20,9 +21,13 @@ Program::Program(Platform& platform)
       settings_(*platform.profile, platform.settingsPath(QStringLiteral("obu.ini"))),
       eventLog_(*platform.clock, *platform.formats, platform.logPath(QStringLiteral("log.txt"))),
       options_(settings_),
-      alarmClock_(*platform.clock, *platform.loop, *platform.formats),
+      alarmClock_(*platform.clock, *platform.wallClock, *platform.formats),
       extras_(platform) {
     platform_.dispatcher->setApplicationTitle(application_.title);
+    // The alarm's minute may have come and gone during a sleep.
+    if (platform_.resume)
+        QObject::connect(platform_.resume, &ResumeSource::resumed, &alarmClock_,
+                         &AlarmClock::recheck);
     eventLog_.setEcho(platform_.logEcho);
     splashScreen_ = std::make_unique<SplashScreen>(*this);
     splashScreen = splashScreen_.get();

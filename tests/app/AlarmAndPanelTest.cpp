@@ -105,6 +105,45 @@ TEST_F(Alarm, ADailyAlarmDuringACallWaitsForTheCallToEndWithinItsMinute) {
     EXPECT_EQ(dials(), 2);
 }
 
+// A dial that fails frees the line at once; the alarm still dials only once
+// in its minute, and again the next day.
+TEST_F(Alarm, ADailyAlarmWhoseDialFailsDialsOnceInItsMinuteAndAgainTheNextDay) {
+    for (const char* entry : {"Demo Bad Password", "No Such Entry"}) {
+        SCOPED_TRACE(entry);
+        app.destroy();
+        app.dialogs.clear();
+        startWith(QByteArray("[Connection]\r\nName=") + entry +
+                      "\r\n[Alarm]\r\nDaily=1\r\nTime=9:06:00  PM\r\n",
+                  false);
+        QDateTime past(app.time.now().date(), QTime(21, 8));
+        if (past < app.time.now().addSecs(150)) past = past.addDays(1);
+        app.time.advanceTo(past);
+        EXPECT_EQ(dials(), 1);
+        EXPECT_LE(app.dialogs.boxes().size(), 1u) << "no boxes stacked one per second";
+        app.time.advanceTo(app.time.now().addDays(1));
+        EXPECT_EQ(dials(), 2);
+    }
+}
+
+// The alarm looks again when the machine wakes: a wake inside its minute
+// dials then; a minute that passed during the sleep is not made up for.
+TEST_F(Alarm, AfterSleepTheAlarmDialsOnlyInsideItsMinute) {
+    startWith("[Alarm]\r\nDaily=1\r\nTime=9:06:00  PM\r\n");
+    app.time.sleep(70000);  // asleep from 21:05:17 to 21:06:27: no timer runs
+    emit app.resume.resumed();
+    app.time.runPosted();
+    EXPECT_EQ(dials(), 1) << "woken at 21:06:27";
+    ASSERT_TRUE(app.advanceUntil([&] { return app.logged("Connection established to Demo ISP"); }));
+    app.click(control<SkinImage>("connectButton"));  // hangs up: the line is free again
+    app.time.advanceTo(QDateTime(QDate(2001, 6, 15), QTime(21, 5, 30)));
+    app.time.sleep(120000);  // asleep over the whole minute
+    emit app.resume.resumed();
+    app.time.advance(60000);
+    EXPECT_EQ(dials(), 1) << "the minute slept through is not dialled late";
+    app.time.advanceTo(QDateTime(QDate(2001, 6, 16), QTime(21, 7)));
+    EXPECT_EQ(dials(), 2) << "the next day as ever";
+}
+
 TEST_F(Alarm, WithSoundOffTheAlarmDialsSilently) {
     startWith("[Options]\r\nSound=0\r\n[Alarm]\r\nTime=6/14/2001 9:06:00  PM\r\n");
     ASSERT_TRUE(app.advanceUntil([&] { return dials() == 1; }, 120000, 1000));

@@ -4,11 +4,16 @@
 
 #include "model/AlarmClock.h"
 #include "platform/Formats.h"
+#include "tests/support/QtPrinters.h"
 #include "tests/support/VirtualTime.h"
 
 using namespace obu;
 
 namespace {
+
+QDateTime june(int day, int hour, int minute, int second = 0) {
+    return QDateTime(QDate(2001, 6, day), QTime(hour, minute, second));
+}
 
 // 21:05:12 on 6/14/2001, United States formats.
 struct AlarmClockTest : ::testing::Test {
@@ -17,24 +22,48 @@ struct AlarmClockTest : ::testing::Test {
     AlarmClock alarm{time, time, formats};
     QSignalSpy due{&alarm, &AlarmClock::due};
     QSignalSpy text{&alarm, &AlarmClock::textChanged};
+    // When each due() came.
+    std::vector<QDateTime> dueAt;
+    AlarmClockTest() {
+        QObject::connect(&alarm, &AlarmClock::due, [this] { dueAt.push_back(time.now()); });
+    }
 };
 
 }  // namespace
 
-TEST_F(AlarmClockTest, ADailyAlarmIsDueThroughItsMinuteEveryDayAndStaysSet) {
+TEST_F(AlarmClockTest, ADailyAlarmSleepsUntilItsMinuteAndIsDueOnceEveryDay) {
     alarm.setDaily(true);
     alarm.setAt(QDate(2001, 1, 1), QTime(21, 6, 41));
     EXPECT_EQ(alarm.time(), "9:06:00  PM") << "the seconds become 00, the designator keeps a blank";
     EXPECT_EQ(alarm.text(), "Daily at 9:06:00  PM");
-    time.advanceTo(QDateTime(QDate(2001, 6, 14), QTime(21, 5, 59)));
-    EXPECT_EQ(due.count(), 0);
-    time.advanceTo(QDateTime(QDate(2001, 6, 14), QTime(21, 7, 0)));
-    EXPECT_EQ(due.count(), 60) << "each second of the minute, for its receiver to decide";
+    const auto woken = time.wakeUps();
+    time.advanceTo(june(16, 21, 5));
+    EXPECT_EQ(dueAt, (std::vector<QDateTime>{june(14, 21, 6), june(15, 21, 6)}))
+        << "at the start of its minute, once a day";
+    EXPECT_EQ(time.wakeUps() - woken, 2u) << "nothing wakes the program in between";
     EXPECT_EQ(due.first().first().value<AlarmClock::Rule>(), AlarmClock::Rule::Daily);
-    time.advanceTo(QDateTime(QDate(2001, 6, 15), QTime(21, 7, 0)));
-    EXPECT_EQ(due.count(), 120) << "and the next day again";
     EXPECT_TRUE(alarm.isArmed());
     EXPECT_EQ(alarm.time(), "9:06:00  PM");
+}
+
+// The receiver that cannot dial yet (the line is held) asks again; once it
+// has taken the alarm, the minute is over for it.
+TEST_F(AlarmClockTest, ADailyAlarmNotTakenComesAgainEachSecondOfItsMinuteOnly) {
+    alarm.setDaily(true);
+    alarm.setAt(QDate(), QTime(21, 6));
+    int refusals = 3;
+    QObject::connect(&alarm, &AlarmClock::due, [&] {
+        if (refusals-- > 0) alarm.offerAgainSoon();
+    });
+    time.advanceTo(june(14, 21, 8));
+    EXPECT_EQ(dueAt, (std::vector<QDateTime>{june(14, 21, 6, 0), june(14, 21, 6, 1),
+                                             june(14, 21, 6, 2), june(14, 21, 6, 3)}));
+    dueAt.clear();
+    refusals = 1000;
+    time.advanceTo(june(15, 21, 8));
+    ASSERT_EQ(dueAt.size(), 60u) << "never taken: every second of the minute, and no more";
+    EXPECT_EQ(dueAt.front(), june(15, 21, 6, 0));
+    EXPECT_EQ(dueAt.back(), june(15, 21, 6, 59));
 }
 
 TEST_F(AlarmClockTest, AOneTimeAlarmIsDueOnceThenClearsItself) {
@@ -43,7 +72,7 @@ TEST_F(AlarmClockTest, AOneTimeAlarmIsDueOnceThenClearsItself) {
     alarm.armStored();
     EXPECT_EQ(text.takeFirst().first().toString(), "6/14/2001 9:07:00  PM");
     time.advance(300000);
-    ASSERT_EQ(due.count(), 1);
+    EXPECT_EQ(dueAt, std::vector<QDateTime>{june(14, 21, 7)});
     EXPECT_EQ(due.first().first().value<AlarmClock::Rule>(), AlarmClock::Rule::Once);
     EXPECT_FALSE(alarm.isArmed());
     EXPECT_TRUE(alarm.time().isEmpty());
@@ -51,8 +80,8 @@ TEST_F(AlarmClockTest, AOneTimeAlarmIsDueOnceThenClearsItself) {
 }
 
 // Making Daily only chooses the rule of the next alarm set: the alarm
-// already checked keeps its own until it is set again.
-TEST_F(AlarmClockTest, TheDailySwitchLeavesTheCheckedAlarmAsItIs) {
+// already waited for keeps its own until it is set again.
+TEST_F(AlarmClockTest, TheDailySwitchLeavesTheArmedAlarmAsItIs) {
     alarm.setAt(QDate(2001, 6, 14), QTime(21, 6, 0));
     alarm.setDaily(true);
     EXPECT_EQ(alarm.armedRule(), AlarmClock::Rule::Once);
@@ -72,5 +101,32 @@ TEST_F(AlarmClockTest, UnderA24HourFormatTheAlarmDropsOnlyItsSeconds) {
     alarm24.setAt(QDate(), QTime(21, 6, 30));
     EXPECT_EQ(alarm24.time(), "21:06:00");
     time.advance(60000);
-    EXPECT_GT(due24.count(), 0);
+    EXPECT_EQ(due24.count(), 1);
+}
+
+// The wait is for a moment of the wall clock: when the clock is set, the
+// alarm works its moment out again, and a minute it was due in counts once.
+TEST_F(AlarmClockTest, TheAlarmFollowsTheWallClockWhenItIsSet) {
+    alarm.setDaily(true);
+    alarm.setAt(QDate(), QTime(21, 30));
+    time.setWallClock(june(14, 21, 29, 50));
+    time.advance(10000);
+    EXPECT_EQ(dueAt, std::vector<QDateTime>{june(14, 21, 30)}) << "not 25 minutes later";
+    time.setWallClock(june(14, 21, 29, 55));
+    time.advance(10000);
+    EXPECT_EQ(dueAt.size(), 1u) << "the clock set back over the minute: not due in it twice";
+    time.setWallClock(june(15, 21, 30, 20));
+    time.processMessages();
+    EXPECT_EQ(dueAt.back(), june(15, 21, 30, 20)) << "set into the minute of another day: at once";
+
+    // A one-time moment already past waits for the clock alone.
+    alarm.clear();
+    alarm.setAt(QDate(2001, 6, 15), QTime(21, 0));
+    const auto woken = time.wakeUps();
+    time.advance(3600000);
+    EXPECT_EQ(time.wakeUps(), woken);
+    time.setWallClock(june(15, 20, 59, 58));
+    time.advance(2000);
+    EXPECT_EQ(dueAt.back(), june(15, 21, 0)) << "the clock set back before it brings it again";
+    EXPECT_FALSE(alarm.isArmed());
 }
