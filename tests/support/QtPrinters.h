@@ -1,6 +1,7 @@
 #pragma once
 #include <QDateTime>
 #include <QStringList>
+#include <optional>
 #include <ostream>
 
 // Readable failures: Qt's strings as text. Found by argument-dependent lookup,
@@ -18,4 +19,10 @@ inline void PrintTo(const QStringList& list, std::ostream* os) {
 }
 inline void PrintTo(const QDateTime& moment, std::ostream* os) {
     *os << moment.toString(Qt::ISODateWithMs).toStdString();
+}
+inline void PrintTo(const std::optional<QDateTime>& moment, std::ostream* os) {
+    if (moment)
+        PrintTo(*moment, os);
+    else
+        *os << "none";
 }

@@ -3,6 +3,7 @@
 #include <QSignalSpy>
 
 #include "model/AlarmClock.h"
+#include "model/AlarmRule.h"
 #include "platform/Formats.h"
 #include "tests/support/QtPrinters.h"
 #include "tests/support/VirtualTime.h"
@@ -129,4 +130,29 @@ TEST_F(AlarmClockTest, TheAlarmFollowsTheWallClockWhenItIsSet) {
     time.advance(2000);
     EXPECT_EQ(dueAt.back(), june(15, 21, 0)) << "the clock set back before it brings it again";
     EXPECT_FALSE(alarm.isArmed());
+}
+
+// The next minute whose text is the alarm's, found as the old comparison of
+// texts would have found it, whatever the formats.
+TEST(AlarmRule, TheNextMatchingMinuteIsFoundUnderAnyFormat) {
+    const Formats us;
+    const QDateTime evening = june(14, 21, 5, 12);
+    EXPECT_EQ(nextAlarmMoment(us, "9:05:00  PM", true, evening), evening)
+        << "inside the minute: now";
+    EXPECT_EQ(nextAlarmMoment(us, "9:04:00  PM", true, evening), june(15, 21, 4));
+    EXPECT_EQ(nextAlarmMoment(us, "6/20/2001 7:30:00  AM", false, evening), june(20, 7, 30));
+    EXPECT_EQ(nextAlarmMoment(us, "6/1/2001 7:30:00  AM", false, evening), std::nullopt)
+        << "a moment past";
+    EXPECT_EQ(nextAlarmMoment(us, "at teatime", false, evening), std::nullopt);
+    EXPECT_EQ(nextAlarmMoment(us, "at teatime", true, evening), std::nullopt);
+
+    // Twelve hours without a designator: a daily text matches twice a day.
+    const Formats bare(QStringLiteral("M/d/yyyy"), QStringLiteral("h:mm:ss"));
+    EXPECT_EQ(nextAlarmMoment(bare, "9:07:00", true, june(14, 10, 0)), june(14, 21, 7));
+    EXPECT_EQ(nextAlarmMoment(bare, "9:07:00", true, june(14, 21, 8)), june(15, 9, 7));
+
+    // A two-digit year names the date of every century: the next one counts.
+    const Formats shortYear(QStringLiteral("M/d/yy"), QStringLiteral("h:mm:ss tt"));
+    EXPECT_EQ(nextAlarmMoment(shortYear, "1/2/99 9:00:00  AM", false, evening),
+              QDateTime(QDate(2099, 1, 2), QTime(9, 0)));
 }
