@@ -98,29 +98,34 @@ void AlarmClock::waitFrom(const QDateTime& from) {
 void AlarmClock::wake() {
     const QDateTime now = m_clock.now();
     const qint64 minute = alarmMinute(now);
-    QDateTime from = now;
-    if (minute != m_dueMinute && alarmMatches(m_formats, m_time, m_armedRule == Rule::Daily, now)) {
-        fire(minute);
-        if (!m_armed) return;
-        // Offered again: this minute still counts, from a second on.
-        if (!m_dueMinute) from = now.addMSecs(kOfferAgainMs);
-    }
-    waitFrom(from);
+    const bool isDue =
+        minute != m_dueMinute && alarmMatches(m_formats, m_time, m_armedRule == Rule::Daily, now);
+    if (isDue) m_dueMinute = minute;
+    // Waiting again first, so that the alarm stays armed whatever its
+    // receiver does, even when that ends in an error box.
+    waitFrom(now);
+    if (isDue) fire(minute, now);
 }
 
-void AlarmClock::fire(qint64 minute) {
-    m_dueMinute = minute;
+void AlarmClock::fire(qint64 minute, const QDateTime& now) {
     if (m_armedRule == Rule::Once) {
-        emit due(Rule::Once);
         disarm();
         m_time.clear();
         show(kNotSet);
+        emit due(Rule::Once);
         return;
     }
     m_offerAgain = false;
+    m_offeredAgain = m_offeredMinute == minute;
+    m_offeredMinute.reset();
     emit due(Rule::Daily);
-    if (m_offerAgain) m_dueMinute.reset();
+    m_offeredAgain = false;
+    if (!m_offerAgain) return;
     m_offerAgain = false;
+    // This minute still counts, from a second on.
+    m_offeredMinute = minute;
+    m_dueMinute.reset();
+    waitFrom(now.addMSecs(kOfferAgainMs));
 }
 
 void AlarmClock::stopWaiting() {

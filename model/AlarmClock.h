@@ -58,6 +58,9 @@ public:
     // The receiver of a daily due() could not dial now (the line or the modem
     // is held): the alarm comes due again a second later while its minute lasts.
     void offerAgainSoon();
+    // Whether the due() being received is such a second offer, not the first
+    // of its minute.
+    bool offeredAgain() const { return m_offeredAgain; }
     // Looks again whether this is the alarm's minute and waits anew: the
     // machine woke from sleep. A minute that passed during the sleep is not
     // made up for.
@@ -78,7 +81,7 @@ private:
     void waitFrom(const QDateTime& from);
     // The wait ended: the alarm's minute, or a change of the clock.
     void wake();
-    void fire(qint64 minute);
+    void fire(qint64 minute, const QDateTime& now);
     void stopWaiting();
 
     Clock& m_clock;
@@ -92,6 +95,10 @@ private:
     std::optional<qint64> m_dueMinute;
     // Set by offerAgainSoon() while a daily due() is being received.
     bool m_offerAgain = false;
+    // The minute whose due() its receiver asked to have again, and whether
+    // the due() going out is such a repeat.
+    std::optional<qint64> m_offeredMinute;
+    bool m_offeredAgain = false;
     QString m_time;
     bool m_daily = false;
     QString m_text;

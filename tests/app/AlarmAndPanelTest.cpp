@@ -88,6 +88,7 @@ TEST_F(Alarm, AOneTimeAlarmDuringACallComesForwardSilentlyAndIsCleared) {
     EXPECT_TRUE(main().isVisible());
     EXPECT_EQ(dials(), 1);
     EXPECT_FALSE(app.sound.waves().contains("obualarm.okx"));
+    EXPECT_TRUE(app.logged("Alarm did not dial: a connection to Demo ISP is being kept"));
 }
 
 TEST_F(Alarm, ADailyAlarmDuringACallWaitsForTheCallToEndWithinItsMinute) {
@@ -99,6 +100,9 @@ TEST_F(Alarm, ADailyAlarmDuringACallWaitsForTheCallToEndWithinItsMinute) {
     app.time.advanceTo(QDateTime(QDate(2001, 6, 14), QTime(21, 6, 20)));
     EXPECT_EQ(dials(), 1);
     EXPECT_FALSE(main().isVisible()) << "the daily alarm does nothing while it cannot dial";
+    EXPECT_EQ(app.logMessages().count("Alarm did not dial: a connection to Demo ISP is being kept"),
+              1)
+        << "but say why, once";
     app.click(control<SkinImage>("connectButton"));  // disconnect within the minute
     EXPECT_FALSE(keeper().sessionActive()) << "the user's disconnect ends the session";
     app.time.advance(1000);

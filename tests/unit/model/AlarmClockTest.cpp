@@ -4,8 +4,11 @@
 
 #include "model/AlarmClock.h"
 #include "model/AlarmRule.h"
+#include "platform/Dispatcher.h"
+#include "platform/Errors.h"
 #include "platform/Formats.h"
 #include "tests/support/QtPrinters.h"
+#include "tests/support/ScriptedDialogs.h"
 #include "tests/support/VirtualTime.h"
 
 using namespace obu;
@@ -65,6 +68,20 @@ TEST_F(AlarmClockTest, ADailyAlarmNotTakenComesAgainEachSecondOfItsMinuteOnly) {
     ASSERT_EQ(dueAt.size(), 60u) << "never taken: every second of the minute, and no more";
     EXPECT_EQ(dueAt.front(), june(15, 21, 6, 0));
     EXPECT_EQ(dueAt.back(), june(15, 21, 6, 59));
+}
+
+// What the alarm sets off may end in the default error box (a log that
+// cannot be written); the alarm stays set for the next day all the same.
+TEST_F(AlarmClockTest, AnErrorInWhatTheAlarmSetsOffLeavesItArmed) {
+    test::ScriptedDialogs dialogs;
+    Dispatcher dispatcher(dialogs, QStringLiteral("OBU v1.3"));
+    time.setDispatcher(&dispatcher);
+    QObject::connect(&alarm, &AlarmClock::due, [] { throw IoError(5); });
+    alarm.setDaily(true);
+    alarm.setAt(QDate(), QTime(21, 6));
+    time.advanceTo(june(15, 21, 7));
+    EXPECT_EQ(dueAt, (std::vector<QDateTime>{june(14, 21, 6), june(15, 21, 6)}));
+    EXPECT_EQ(dialogs.boxes().size(), 2u);
 }
 
 TEST_F(AlarmClockTest, AOneTimeAlarmIsDueOnceThenClearsItself) {
