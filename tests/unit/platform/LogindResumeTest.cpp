@@ -10,7 +10,7 @@
 
 #include "platform/LogindResume.h"
 #include "platform/QtEventLoop.h"
-#include "tests/unit/timing/RealLoop.h"
+#include "tests/support/RealLoop.h"
 
 using namespace obu;
 using namespace obu::test;

@@ -5,8 +5,8 @@
 
 #include "platform/QtEventLoop.h"
 #include "platform/TimerfdWallClock.h"
+#include "tests/support/RealLoop.h"
 #include "tests/support/TempFolder.h"
-#include "tests/unit/timing/RealLoop.h"
 
 using namespace obu;
 using namespace obu::test;
