@@ -10,6 +10,7 @@
 #include "platform/Dialogs.h"
 #include "platform/EventLoop.h"
 #include "platform/Platform.h"
+#include "platform/ResumeSource.h"
 
 namespace obu {
 namespace {
@@ -59,6 +60,8 @@ LineKeeper::LineKeeper(Platform& platform, Settings& settings, EventLog& log,
     connect(&m_service, &DialUpService::entriesChanged, this,
             [this] { emit entryListChanged(readEntryList()); });
     connect(m_linkCheck.get(), &LinkCheck::dead, this, &LineKeeper::onLinkDead);
+    if (platform.resume)
+        connect(platform.resume, &ResumeSource::resumed, this, &LineKeeper::lookAtLineNow);
     if (!platform.logFolder.isEmpty() || !platform.programFolder.isEmpty())
         m_history = std::make_unique<History>(platform.logPath(QLatin1String(History::kFileName)));
 }

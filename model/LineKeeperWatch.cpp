@@ -90,6 +90,7 @@ void LineKeeper::lookAtLineNow() {
     // Whatever happened to the line while the machine slept, the service
     // says so now; a line of the chosen entry up meanwhile is taken over.
     if (m_state == State::Up && m_call) {
+        writeLogLine(QStringLiteral("Awake after sleep: looking at the connection"));
         // A fresh list lets the service look at the processes behind calls.
         QList<CallInfo> listed;
         m_service.calls(&listed);
