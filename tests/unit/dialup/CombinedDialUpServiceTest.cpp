@@ -55,6 +55,8 @@ public:
         emit callStateChanged(id, CallState::ConnectDevice, error);
     }
 
+    void setNames(QStringList names) { names_ = std::move(names); }
+
     bool broken = false;
     DialUpError ownCode = 0;
     QStringList asked;
@@ -152,6 +154,17 @@ TEST_F(Combined, ForwardsTheSourcesSignalsAndTexts) {
     book.tellFailure(0x100, dialup_error::LineBusy);
     EXPECT_EQ(service.errorText(dialup_error::LineBusy), "phone book text");
     EXPECT_EQ(stages.count(), 2);
+}
+
+TEST_F(Combined, AnEntryGoneWithItsSourceIsMissingInThatSourcesWords) {
+    listed();  // "Mobile" was NetworkManager's
+    book.ownCode = nm.ownCode = dialup_error::CannotFindEntry;
+    nm.setNames({});  // NetworkManager gone, or the profile removed
+    CallId id = 0;
+    EXPECT_EQ(service.dial(to("Mobile"), &id), dialup_error::CannotFindEntry);
+    EXPECT_EQ(service.errorText(dialup_error::CannotFindEntry), "NetworkManager text");
+    EXPECT_EQ(service.dial(to("Nobody"), &id), dialup_error::CannotFindEntry);
+    EXPECT_EQ(service.errorText(dialup_error::CannotFindEntry), "phone book text");
 }
 
 }  // namespace
