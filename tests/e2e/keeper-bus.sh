@@ -71,7 +71,8 @@ note "the end"
 kill -TERM $pid
 wait_for 20 process_gone $pid || fail "SIGTERM did not end the program"
 "$BIN_DIR/obu-line" keeper status >/dev/null 2>&1 && fail "the interface outlived the program"
-grep -q "obu:" "$E2E_TMP/out.txt" && fail "complaints: $(cat "$E2E_TMP/out.txt")"
+# The test's system bus has no logind; any other word of the program's is a complaint.
+grep "obu:" "$E2E_TMP/out.txt" | grep -qv "logind cannot be reached" && fail "complaints: $(cat "$E2E_TMP/out.txt")"
 
 note "without a session bus"
 kill $bus_pid

@@ -134,7 +134,6 @@ TEST_F(RegistryTest, AWatcherHearsEveryChangeMadeElsewhereInQuickSuccessionAndLi
         EXPECT_EQ(ended.count(id), 1u) << id;
         EXPECT_TRUE(endedThere.count(id)) << id;
     }
-    EXPECT_FALSE(ended.empty());
 }
 
 TEST_F(RegistryTest, ARecordThatCannotBeReadFailsTheListInsteadOfShorteningIt) {
