@@ -81,6 +81,7 @@ struct Row {
 
 std::vector<Row> rows(Services& s, const std::vector<LineRecord>& lines) {
     std::vector<Row> all;
+    all.reserve(lines.size());
     for (const LineRecord& r : lines) {
         all.push_back({QString::fromLatin1(r.entry), QStringLiteral("phone book"), r.established(),
                        stageName(r.state), QString::fromLatin1(r.device),
