@@ -7,20 +7,12 @@
 #include <cstdio>
 
 #include "platform/EventLoop.h"
+#include "platform/SystemBus.h"
 
 namespace obu {
 namespace {
 
 const QString kLogin = QStringLiteral("org.freedesktop.login1");
-
-QDBusConnection systemBus() {
-    const QByteArray address = qgetenv("DBUS_SYSTEM_BUS_ADDRESS");
-    if (address.isEmpty()) return QDBusConnection::systemBus();
-    // The same named connection as NetworkManager's client, so the program
-    // holds one connection to the bus.
-    return QDBusConnection::connectToBus(QString::fromLocal8Bit(address),
-                                         QStringLiteral("obu-system-bus"));
-}
 
 }  // namespace
 

@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "dialup/networkmanager/NetworkManagerBus.h"
+#include "platform/SystemBus.h"
 
 using NmSettings = QMap<QString, QVariantMap>;
 Q_DECLARE_METATYPE(NmSettings)
@@ -16,17 +17,6 @@ Q_DECLARE_METATYPE(NmSettings)
 namespace obu {
 
 using namespace nm_bus;
-
-namespace {
-
-QDBusConnection systemBus() {
-    const QByteArray address = qgetenv("DBUS_SYSTEM_BUS_ADDRESS");
-    if (address.isEmpty()) return QDBusConnection::systemBus();
-    return QDBusConnection::connectToBus(QString::fromLocal8Bit(address),
-                                         QStringLiteral("obu-system-bus"));
-}
-
-}  // namespace
 
 NetworkManagerClient::NetworkManagerClient(QObject* parent)
     : NetworkManagerClient(systemBus(), parent) {}
