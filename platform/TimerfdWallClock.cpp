@@ -74,16 +74,16 @@ WallClock::WaitId TimerfdWallClock::waitUntil(const QDateTime& moment,
 bool TimerfdWallClock::arm(Wait& wait, const QDateTime& moment) {
     wait.fd = timerfd_create(CLOCK_REALTIME, TFD_NONBLOCK | TFD_CLOEXEC);
     if (wait.fd < 0) return false;
-    itimerspec spec{};
+    itimerspec expiry{};
     if (moment.isValid()) {
         // Zero would disarm the timer; a moment long past is due at once all the same.
         const qint64 ms = std::max<qint64>(moment.toMSecsSinceEpoch(), 1);
-        spec.it_value.tv_sec = static_cast<time_t>(ms / 1000);
-        spec.it_value.tv_nsec = static_cast<long>(ms % 1000) * 1000000L;
+        expiry.it_value.tv_sec = static_cast<time_t>(ms / 1000);
+        expiry.it_value.tv_nsec = static_cast<long>(ms % 1000) * 1000000L;
     } else {
-        spec.it_value.tv_sec = kNever;
+        expiry.it_value.tv_sec = kNever;
     }
-    if (timerfd_settime(wait.fd, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &spec, nullptr) !=
+    if (timerfd_settime(wait.fd, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &expiry, nullptr) !=
         0) {
         ::close(wait.fd);
         wait.fd = -1;
