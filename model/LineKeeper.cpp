@@ -247,7 +247,6 @@ void LineKeeper::onConnected() {
     }
     m_reconnecting = false;
     m_lineFree = false;
-    m_upSinceMs = m_platform.clock->now().toMSecsSinceEpoch();
     m_sessionStart = m_platform.clock->now();
     setState(State::Up);
     emit statusChanged(QStringLiteral("Connected to ") + m_entry);

@@ -203,9 +203,8 @@ private:
     bool m_reconnecting = false;
     // A line of the chosen entry is looked for as soon as the sources are ready.
     bool m_adoptWhenReady = false;
-    // The wait before the next try to reconnect, and when the line last came up.
+    // The wait before the next try to reconnect.
     int m_retryWaitSeconds = 10;
-    qint64 m_upSinceMs = 0;
     // When the session of the kept line came up; invalid while there is none.
     QDateTime m_sessionStart;
     // The sessions beside the log; none without a folder for it.

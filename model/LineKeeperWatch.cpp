@@ -57,7 +57,6 @@ void LineKeeper::keepLineUp(bool atStart) {
     // A line taken back after its source's restart goes on with its session.
     if (!m_sessionStart.isValid()) m_sessionStart = m_platform.clock->now();
     m_lineFree = false;
-    m_upSinceMs = m_platform.clock->now().toMSecsSinceEpoch();
     setState(State::Up);
     // At start the tray's item follows the button on its next press; later
     // both show the line as it is.
@@ -101,11 +100,13 @@ void LineKeeper::lookAtLineNow() {
 
 // Something else ended the kept line: offer to dial again.
 void LineKeeper::onDropped() {
+    // A session that lasted a minute was a good one: the next wait is short.
+    if (m_sessionStart.isValid() &&
+        m_sessionStart.msecsTo(m_platform.clock->now()) >= kGoodConnectionMs)
+        m_retryWaitSeconds = kFirstRetryWaitSeconds;
     recordSession(historyEnding(CallEnd::Dropped));
     m_firstLook.setEnabled(false);
     stopDisconnectTimer();
-    const qint64 now = m_platform.clock->now().toMSecsSinceEpoch();
-    if (now - m_upSinceMs >= kGoodConnectionMs) m_retryWaitSeconds = kFirstRetryWaitSeconds;
     showLineGone();
     setState(State::CountingDown);
     emit reconnectOffered();
