@@ -98,12 +98,12 @@ QString InstanceSocket::whyNotPrivate(const QByteArray& folder) {
 QByteArray InstanceSocket::inRuntimeFolder() const {
     const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
     if (!runtime.startsWith('/') || !whyNotPrivate(runtime).isEmpty()) return {};
-    return runtime + "/obu-linekeeper-" + key_;
+    return runtime + "/obu-linekeeper-" + m_key;
 }
 
 QByteArray InstanceSocket::privateFolder() const {
     return QFile::encodeName(QDir::cleanPath(QDir::tempPath())) + "/obu-linekeeper-" +
-           QByteArray::number(::geteuid()) + '-' + key_;
+           QByteArray::number(::geteuid()) + '-' + m_key;
 }
 
 int InstanceSocket::listen() {
@@ -118,11 +118,11 @@ int InstanceSocket::listen() {
     }
     const QByteArray folder = privateFolder();
     if (::mkdir(folder.constData(), 0700) != 0 && errno != EEXIST) {
-        problem_ = QStringLiteral("cannot make %1: %2").arg(shown(folder), lastError());
+        m_problem = QStringLiteral("cannot make %1: %2").arg(shown(folder), lastError());
         return -1;
     }
     if (const QString why = whyNotPrivate(folder); !why.isEmpty()) {
-        problem_ = why;
+        m_problem = why;
         return -1;
     }
     return bindAt(inPrivateFolder());
@@ -131,27 +131,27 @@ int InstanceSocket::listen() {
 int InstanceSocket::bindAt(const QByteArray& path) {
     sockaddr_un address;
     if (!toAddress(path, address)) {
-        problem_ = tooLong(path);
+        m_problem = tooLong(path);
         return -1;
     }
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0) {
-        problem_ = QStringLiteral("no socket: %1").arg(lastError());
+        m_problem = QStringLiteral("no socket: %1").arg(lastError());
         return -1;
     }
     if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
         ::chmod(path.constData(), S_IRUSR | S_IWUSR) != 0 || ::listen(fd, 50) != 0) {
-        problem_ = QStringLiteral("cannot listen at %1: %2").arg(shown(path), lastError());
+        m_problem = QStringLiteral("cannot listen at %1: %2").arg(shown(path), lastError());
         ::close(fd);
         ::unlink(path.constData());
         return -1;
     }
-    path_ = path;
+    m_path = path;
     return fd;
 }
 
 void InstanceSocket::remove() const {
-    if (!path_.isEmpty()) ::unlink(path_.constData());
+    if (!m_path.isEmpty()) ::unlink(m_path.constData());
     // Only a folder that is this user's own, and only the one file we put there.
     const QByteArray folder = privateFolder();
     struct stat st {};
@@ -184,14 +184,14 @@ int InstanceSocket::tryOnce(int timeoutMs) {
     if (places.isEmpty()) {
         struct stat st {};
         const bool notYetMade = ::lstat(folder.constData(), &st) != 0 && errno == ENOENT;
-        problem_ = notYetMade ? QStringLiteral("no copy listens at %1").arg(shown(folder)) : why;
+        m_problem = notYetMade ? QStringLiteral("no copy listens at %1").arg(shown(folder)) : why;
         return notYetMade ? 0 : -1;
     }
     bool worthAnotherTry = false;
     for (const QByteArray& path : places) {
         sockaddr_un address;
         if (!toAddress(path, address)) {
-            problem_ = tooLong(path);
+            m_problem = tooLong(path);
             continue;
         }
         const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
@@ -200,10 +200,10 @@ int InstanceSocket::tryOnce(int timeoutMs) {
         do rc = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
         while (rc < 0 && errno == EINTR);
         if (rc != 0) {
-            problem_ = QStringLiteral("no copy listens at %1 (%2)").arg(shown(path), lastError());
+            m_problem = QStringLiteral("no copy listens at %1 (%2)").arg(shown(path), lastError());
             worthAnotherTry = true;
         } else if (!peerIsUs(fd)) {
-            problem_ = QStringLiteral("the socket %1 is another user's").arg(shown(path));
+            m_problem = QStringLiteral("the socket %1 is another user's").arg(shown(path));
         } else {
             const char request[] = "show\n";
             const bool sent = waitFor(fd, POLLOUT, 1000) &&
@@ -213,7 +213,7 @@ int InstanceSocket::tryOnce(int timeoutMs) {
                 ::close(fd);
                 return 1;
             }
-            problem_ = QStringLiteral("the copy at %1 did not answer").arg(shown(path));
+            m_problem = QStringLiteral("the copy at %1 did not answer").arg(shown(path));
         }
         ::close(fd);
     }

@@ -13,7 +13,7 @@ namespace obu {
 // everyone else. key tells the sets of files apart (a hash of their folder).
 class InstanceSocket {
 public:
-    explicit InstanceSocket(QByteArray key) : key_(std::move(key)) {}
+    explicit InstanceSocket(QByteArray key) : m_key(std::move(key)) {}
 
     // The socket in the runtime folder; empty when that folder is missing or
     // not private.
@@ -33,8 +33,8 @@ public:
     // "ok". False with problem() saying why when no copy answered in time.
     bool askToShow(int timeoutMs);
 
-    const QByteArray& path() const { return path_; }
-    const QString& problem() const { return problem_; }
+    const QByteArray& path() const { return m_path; }
+    const QString& problem() const { return m_problem; }
 
     // Why a folder is not a private one of this user (a link, another owner,
     // open to others), or empty when it is.
@@ -46,9 +46,9 @@ private:
     // answer yet, -1 no use trying again.
     int tryOnce(int timeoutMs);
 
-    QByteArray key_;
-    QByteArray path_;
-    QString problem_;
+    QByteArray m_key;
+    QByteArray m_path;
+    QString m_problem;
 };
 
 }  // namespace obu

@@ -40,77 +40,77 @@ bool processAlive(qint64 pid) {
 }  // namespace
 
 SingleInstance::SingleInstance(const QString& folder)
-    : lockPath_(folder + QStringLiteral("obu.lock")),
-      lock_(lockPath_),
+    : m_lockPath(folder + QStringLiteral("obu.lock")),
+      m_lock(m_lockPath),
       // Socket paths must be short; the folder's hash keeps copies in different folders apart.
-      socket_(
+      m_socket(
           QCryptographicHash::hash(folder.toUtf8(), QCryptographicHash::Sha1).toHex().left(16)) {
-    lock_.setStaleLockTime(0);  // only a dead owner makes the lock stale, never its age
+    m_lock.setStaleLockTime(0);  // only a dead owner makes the lock stale, never its age
 }
 
 SingleInstance::~SingleInstance() {
-    while (!callers_.empty()) hangUp(callers_.begin()->first);
-    if (serverFd_ >= 0) {
-        delete server_;
-        ::close(serverFd_);
-        socket_.remove();
+    while (!m_callers.empty()) hangUp(m_callers.begin()->first);
+    if (m_serverFd >= 0) {
+        delete m_server;
+        ::close(m_serverFd);
+        m_socket.remove();
     }
-    lock_.unlock();
+    m_lock.unlock();
 }
 
 SingleInstance::Claim SingleInstance::acquire() {
-    if (lock_.tryLock(0)) return Claim::Acquired;
-    switch (lock_.error()) {
+    if (m_lock.tryLock(0)) return Claim::Acquired;
+    switch (m_lock.error()) {
         case QLockFile::LockFailedError:
             break;
         case QLockFile::PermissionError:
-            unguardedReason_ =
-                QStringLiteral("no lock file can be made in the folder of %1").arg(lockPath_);
+            m_unguardedReason =
+                QStringLiteral("no lock file can be made in the folder of %1").arg(m_lockPath);
             return Claim::Unguarded;
         default:
-            unguardedReason_ = QStringLiteral("the lock file %1 cannot be made (%2)")
-                                   .arg(lockPath_, whyNoFileCanBeWritten(lockPath_));
+            m_unguardedReason = QStringLiteral("the lock file %1 cannot be made (%2)")
+                                    .arg(m_lockPath, whyNoFileCanBeWritten(m_lockPath));
             return Claim::Unguarded;
     }
     // tryLock already removes a lock whose owner has died; one more try covers a race with it.
-    if (lock_.removeStaleLockFile() && lock_.tryLock(0)) return Claim::Acquired;
+    if (m_lock.removeStaleLockFile() && m_lock.tryLock(0)) return Claim::Acquired;
     // A copy that has just made the file may not have written its number yet.
     for (int attempt = 0; attempt < 10; ++attempt) {
         qint64 pid = 0;
         QString host, application;
-        if (lock_.getLockInfo(&pid, &host, &application)) {
+        if (m_lock.getLockInfo(&pid, &host, &application)) {
             if (processAlive(pid)) return Claim::HeldByAnother;
-            if (lock_.removeStaleLockFile() && lock_.tryLock(0)) return Claim::Acquired;
-        } else if (lock_.tryLock(0)) {
+            if (m_lock.removeStaleLockFile() && m_lock.tryLock(0)) return Claim::Acquired;
+        } else if (m_lock.tryLock(0)) {
             return Claim::Acquired;
         }
         QThread::msleep(100);
     }
-    unguardedReason_ =
+    m_unguardedReason =
         QStringLiteral("the lock file %1 names no running copy and cannot be replaced")
-            .arg(lockPath_);
+            .arg(m_lockPath);
     return Claim::Unguarded;
 }
 
 bool SingleInstance::signalRunningCopy(int timeoutMs) {
-    return socket_.askToShow(timeoutMs);
+    return m_socket.askToShow(timeoutMs);
 }
 
 bool SingleInstance::listen(std::function<void()> onActivate) {
-    onActivate_ = std::move(onActivate);
-    const int fd = socket_.listen();
+    m_onActivate = std::move(onActivate);
+    const int fd = m_socket.listen();
     if (fd < 0) return false;
-    serverFd_ = fd;
-    server_ = new QSocketNotifier(fd, QSocketNotifier::Read, this);
-    connect(server_, &QSocketNotifier::activated, this, [this] { acceptCallers(); });
+    m_serverFd = fd;
+    m_server = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+    connect(m_server, &QSocketNotifier::activated, this, [this] { acceptCallers(); });
     return true;
 }
 
 void SingleInstance::acceptCallers() {
     int fd;
-    while ((fd = ::accept4(serverFd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK)) >= 0) {
+    while ((fd = ::accept4(m_serverFd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK)) >= 0) {
         auto* notifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
-        callers_[fd] = notifier;
+        m_callers[fd] = notifier;
         connect(notifier, &QSocketNotifier::activated, this, [this, fd] { answer(fd); });
     }
 }
@@ -123,20 +123,20 @@ void SingleInstance::answer(int fd) {
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
     if (n > 0) {
         if (std::string_view(request, static_cast<std::size_t>(n)).starts_with("show") &&
-            onActivate_)
-            onActivate_();
+            m_onActivate)
+            m_onActivate();
         [[maybe_unused]] const ssize_t sent = ::send(fd, "ok\n", 3, MSG_NOSIGNAL);
     }
     hangUp(fd);
 }
 
 void SingleInstance::hangUp(int fd) {
-    const auto caller = callers_.find(fd);
-    if (caller == callers_.end()) return;
+    const auto caller = m_callers.find(fd);
+    if (caller == m_callers.end()) return;
     // Called from the notifier's own signal: it goes once that has returned.
     caller->second->setEnabled(false);
     caller->second->deleteLater();
-    callers_.erase(caller);
+    m_callers.erase(caller);
     ::close(fd);
 }
 

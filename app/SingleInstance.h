@@ -29,29 +29,29 @@ public:
     // read-only or full disk, a damaged lock file) the program runs unguarded,
     // and unguardedReason() says why.
     Claim acquire();
-    QString unguardedReason() const { return unguardedReason_; }
-    QString lockPath() const { return lockPath_; }
+    QString unguardedReason() const { return m_unguardedReason; }
+    QString lockPath() const { return m_lockPath; }
     // Asks the running copy to show itself; true once it has answered that it
     // did. Else signalProblem() says why.
     bool signalRunningCopy(int timeoutMs = 5000);
-    QString signalProblem() const { return socket_.problem(); }
+    QString signalProblem() const { return m_socket.problem(); }
     // Starts listening for later starts; onActivate runs on each. False when
     // no socket can be had (listenProblem() says why): the copy runs, but a
     // later start cannot bring it forward.
     bool listen(std::function<void()> onActivate);
-    QString listenProblem() const { return socket_.problem(); }
+    QString listenProblem() const { return m_socket.problem(); }
 
 private:
-    QString lockPath_;
-    QLockFile lock_;
-    QString unguardedReason_;
+    QString m_lockPath;
+    QLockFile m_lock;
+    QString m_unguardedReason;
     // A plain Unix socket: it needs nothing beyond QtCore, so the program maps
     // no network libraries.
-    InstanceSocket socket_;
-    int serverFd_ = -1;
-    QSocketNotifier* server_ = nullptr;
-    std::map<int, QSocketNotifier*> callers_;
-    std::function<void()> onActivate_;
+    InstanceSocket m_socket;
+    int m_serverFd = -1;
+    QSocketNotifier* m_server = nullptr;
+    std::map<int, QSocketNotifier*> m_callers;
+    std::function<void()> m_onActivate;
 
     void acceptCallers();
     void answer(int fd);

@@ -54,14 +54,14 @@ private:
     bool secondHasEntry(const QString& phoneBook, const QString& name);
     DialUpError noted(const DialUpService& source, DialUpError error);
 
-    DialUpService& phoneBook_;
-    DialUpService& second_;
-    QSet<QString> hiddenNamesTold_;  // case-folded
-    QSet<QString> secondsNames_;     // case-folded: every entry the second source listed
-    QSet<int> forwarded_;            // the signals' method indices
+    DialUpService& m_phoneBook;
+    DialUpService& m_second;
+    QSet<QString> m_hiddenNamesTold;  // case-folded
+    QSet<QString> m_secondsNames;     // case-folded: every entry the second source listed
+    QSet<int> m_forwarded;            // the signals' method indices
     // The last error reported, and by which source.
-    const DialUpService* lastErrorSource_ = nullptr;
-    DialUpError lastError_ = dialup_error::None;
+    const DialUpService* m_lastErrorSource = nullptr;
+    DialUpError m_lastError = dialup_error::None;
 };
 
 }  // namespace obu

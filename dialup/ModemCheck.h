@@ -21,12 +21,12 @@ public:
 class LineModemCheck : public ModemCheck {
 public:
     explicit LineModemCheck(LineService& service, QString lockFolder = QStringLiteral("/var/lock"))
-        : service_(service), lockFolder_(std::move(lockFolder)) {}
+        : m_service(service), m_lockFolder(std::move(lockFolder)) {}
     bool modemInUse(const QString& entryName, const QString& phoneBookPath) override;
 
 private:
-    LineService& service_;
-    QString lockFolder_;
+    LineService& m_service;
+    QString m_lockFolder;
 };
 
 }  // namespace obu

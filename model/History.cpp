@@ -115,44 +115,44 @@ QString historyEnding(CallEnd end) {
 
 std::vector<HistorySession> History::read() {
     std::vector<HistorySession> sessions;
-    unreadable_ = 0;
-    torn_ = false;
-    problem_.clear();
-    QFile file(path_);
+    m_unreadable = 0;
+    m_torn = false;
+    m_problem.clear();
+    QFile file(m_path);
     if (!file.exists()) return sessions;
     if (!file.open(QIODevice::ReadOnly)) {
-        problem_ = QStringLiteral("cannot read %1: %2").arg(path_, file.errorString());
+        m_problem = QStringLiteral("cannot read %1: %2").arg(m_path, file.errorString());
         return sessions;
     }
     const QString text = QString::fromUtf8(file.readAll());
     // A last line without its line break (a full disk, a crash) would have the
     // next session glued onto it.
-    if (!text.isEmpty() && !text.endsWith(QLatin1Char('\n'))) torn_ = true;
+    if (!text.isEmpty() && !text.endsWith(QLatin1Char('\n'))) m_torn = true;
     for (QStringView line : QStringView(text).split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
         if (line.startsWith(QLatin1Char('#'))) continue;
         HistorySession s;
         if (parseLine(line, &s))
             sessions.push_back(std::move(s));
         else
-            ++unreadable_;
+            ++m_unreadable;
     }
     return sessions;
 }
 
 bool History::append(const HistorySession& session) {
     std::vector<HistorySession> kept = read();
-    if (!problem_.isEmpty()) return false;
+    if (!m_problem.isEmpty()) return false;
     const QDateTime yearAgo = session.end.addYears(-1);
     const auto isOld = [&](const HistorySession& s) { return s.end < yearAgo; };
-    const bool prune = unreadable_ > 0 || torn_ ||
+    const bool prune = m_unreadable > 0 || m_torn ||
                        kept.size() >= static_cast<std::size_t>(kMaxSessions) ||
                        (!kept.empty() && isOld(kept.front()));
     if (!prune) {
         // The common case adds one line: nothing else of the file is touched.
-        const QByteArray name = QFile::encodeName(path_);
+        const QByteArray name = QFile::encodeName(m_path);
         const int fd = ::open(name.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
         if (fd < 0) {
-            problem_ = QStringLiteral("cannot open %1: %2").arg(path_, systemError());
+            m_problem = QStringLiteral("cannot open %1: %2").arg(m_path, systemError());
             return false;
         }
         QByteArray bytes = lineOf(session);
@@ -164,7 +164,7 @@ bool History::append(const HistorySession& session) {
             written = n > 0;
             done += written ? n : 0;
         }
-        if (!written) problem_ = QStringLiteral("cannot write %1: %2").arg(path_, systemError());
+        if (!written) m_problem = QStringLiteral("cannot write %1: %2").arg(m_path, systemError());
         ::close(fd);
         return written;
     }
@@ -174,16 +174,16 @@ bool History::append(const HistorySession& session) {
         kept.erase(kept.begin(), kept.end() - kMaxSessions);
     // Rewritten whole into a new file that replaces the old one, so that a
     // full disk or a crash never leaves half a history.
-    QSaveFile file(path_);
+    QSaveFile file(m_path);
     if (!file.open(QIODevice::WriteOnly)) {
-        problem_ = QStringLiteral("cannot write %1: %2").arg(path_, file.errorString());
+        m_problem = QStringLiteral("cannot write %1: %2").arg(m_path, file.errorString());
         return false;
     }
     file.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
     file.write(kHeader);
     for (const HistorySession& s : kept) file.write(lineOf(s));
     if (!file.commit()) {
-        problem_ = QStringLiteral("cannot write %1: %2").arg(path_, file.errorString());
+        m_problem = QStringLiteral("cannot write %1: %2").arg(m_path, file.errorString());
         return false;
     }
     return true;

@@ -39,9 +39,9 @@ public:
     static constexpr int kMaxSessions = 10000;
     static constexpr const char* kFileName = "history.tsv";
 
-    explicit History(QString path) : path_(std::move(path)) {}
+    explicit History(QString path) : m_path(std::move(path)) {}
 
-    const QString& path() const { return path_; }
+    const QString& path() const { return m_path; }
 
     // Adds a session at the end of the file, pruning what the bounds leave
     // out. False when the file cannot be written; problem() says why.
@@ -52,14 +52,14 @@ public:
     std::vector<HistorySession> read();
 
     // How many lines the last read() skipped.
-    int unreadableLines() const { return unreadable_; }
-    const QString& problem() const { return problem_; }
+    int unreadableLines() const { return m_unreadable; }
+    const QString& problem() const { return m_problem; }
 
 private:
-    QString path_;
-    QString problem_;
-    int unreadable_ = 0;
-    bool torn_ = false;
+    QString m_path;
+    QString m_problem;
+    int m_unreadable = 0;
+    bool m_torn = false;
 };
 
 // Seconds online per local day and per month (the first day of the month).

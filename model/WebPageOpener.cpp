@@ -11,7 +11,7 @@ const QString WebPageOpener::MakerPage = QStringLiteral("https://vantor-studio.e
 const QString WebPageOpener::DefaultUrl = WebPageOpener::ProductPage;
 
 WebPageOpener::WebPageOpener(Registry& registry, Shell& shell)
-    : registry_(registry), shell_(shell), url_(DefaultUrl) {}
+    : m_registry(registry), m_shell(shell), m_url(DefaultUrl) {}
 
 Shell::Outcome WebPageOpener::openPage(const Registry* registry, Shell& shell,
                                        const QString& address) {

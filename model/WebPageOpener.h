@@ -18,20 +18,20 @@ public:
 
     WebPageOpener(Registry& registry, Shell& shell);
 
-    const QString& url() const { return url_; }
-    void setUrl(const QString& value) { url_ = value; }
+    const QString& url() const { return m_url; }
+    void setUrl(const QString& value) { m_url = value; }
 
     // Opens url(); true when the browser was started.
-    bool open() { return openPage(&registry_, shell_, url_) == Shell::Outcome::Started; }
+    bool open() { return openPage(&m_registry, m_shell, m_url) == Shell::Outcome::Started; }
 
     // Starts the command the registry gives for `address`; where it names
     // none, the desktop's own opener gets the address.
     static Shell::Outcome openPage(const Registry* registry, Shell& shell, const QString& address);
 
 private:
-    Registry& registry_;
-    Shell& shell_;
-    QString url_;
+    Registry& m_registry;
+    Shell& m_shell;
+    QString m_url;
 };
 
 }  // namespace obu

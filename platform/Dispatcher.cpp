@@ -14,14 +14,14 @@ bool Dispatcher::run(const std::function<void()>& handler) noexcept {
         return true;
     } catch (const ObuError& e) {
         try {
-            dialogs_.errorBox(title_, e.message());
+            m_dialogs.errorBox(m_title, e.message());
         } catch (...) {
             std::fprintf(stderr, "obu: %s\n", e.what());
         }
     } catch (const std::exception& e) {
         // Not one of ours: still never let it tear down the message loop.
         try {
-            dialogs_.errorBox(title_, QString::fromLocal8Bit(e.what()));
+            m_dialogs.errorBox(m_title, QString::fromLocal8Bit(e.what()));
         } catch (...) {
             std::fprintf(stderr, "obu: %s\n", e.what());
         }

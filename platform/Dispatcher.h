@@ -12,17 +12,17 @@ class Dialogs;
 class Dispatcher {
 public:
     Dispatcher(Dialogs& dialogs, QString applicationTitle)
-        : dialogs_(dialogs), title_(std::move(applicationTitle)) {}
+        : m_dialogs(dialogs), m_title(std::move(applicationTitle)) {}
 
-    void setApplicationTitle(const QString& title) { title_ = title; }
-    const QString& applicationTitle() const { return title_; }
+    void setApplicationTitle(const QString& title) { m_title = title; }
+    const QString& applicationTitle() const { return m_title; }
 
     // Runs the handler; returns false when it ended with an error box.
     bool run(const std::function<void()>& handler) noexcept;
 
 private:
-    Dialogs& dialogs_;
-    QString title_;
+    Dialogs& m_dialogs;
+    QString m_title;
 };
 
 }  // namespace obu

@@ -5,8 +5,8 @@
 namespace obu {
 
 void EventLoop::dispatch(const std::function<void()>& fn) {
-    if (dispatcher_)
-        dispatcher_->run(fn);
+    if (m_dispatcher)
+        m_dispatcher->run(fn);
     else
         fn();
 }

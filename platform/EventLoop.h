@@ -43,15 +43,15 @@ public:
         static_cast<void>(maxMs);
     }
 
-    void setDispatcher(Dispatcher* dispatcher) { dispatcher_ = dispatcher; }
-    Dispatcher* dispatcher() const { return dispatcher_; }
+    void setDispatcher(Dispatcher* dispatcher) { m_dispatcher = dispatcher; }
+    Dispatcher* dispatcher() const { return m_dispatcher; }
 
 protected:
     // Runs a callback of the loop through the dispatcher (or bare without one).
     void dispatch(const std::function<void()>& fn);
 
 private:
-    Dispatcher* dispatcher_ = nullptr;
+    Dispatcher* m_dispatcher = nullptr;
 };
 
 }  // namespace obu

@@ -113,11 +113,11 @@ QString Formats::format(const QString& picture, const QDate& d, const QTime& t) 
 }
 
 QString Formats::dateText(const QDate& d) const {
-    return format(date_, d, QTime(0, 0));
+    return format(m_date, d, QTime(0, 0));
 }
 
 QString Formats::timeText(const QTime& t) const {
-    return format(time_, QDate(2000, 1, 1), t);
+    return format(m_time, QDate(2000, 1, 1), t);
 }
 
 QString Formats::dateAndTimeText(const QDateTime& dt) const {
@@ -263,26 +263,26 @@ bool atEnd(const QString& text, int pos) {
 std::optional<QTime> Formats::parseTime(const QString& text) const {
     Parsed p;
     int pos = 0;
-    if (!parseWith(time_, text, pos, p) || !atEnd(text, pos)) return std::nullopt;
+    if (!parseWith(m_time, text, pos, p) || !atEnd(text, pos)) return std::nullopt;
     return toTime(p);
 }
 
 std::optional<QDate> Formats::parseDate(const QString& text) const {
     Parsed p;
     int pos = 0;
-    if (!parseWith(date_, text, pos, p) || !atEnd(text, pos)) return std::nullopt;
+    if (!parseWith(m_date, text, pos, p) || !atEnd(text, pos)) return std::nullopt;
     return toDate(p);
 }
 
 std::optional<QDateTime> Formats::parseDateTime(const QString& text) const {
     Parsed p;
     int pos = 0;
-    if (!parseWith(date_, text, pos, p)) return std::nullopt;
+    if (!parseWith(m_date, text, pos, p)) return std::nullopt;
     const auto date = toDate(p);
     if (!date) return std::nullopt;
     if (atEnd(text, pos)) return QDateTime(*date, QTime(0, 0));
     Parsed tp;
-    if (!parseWith(time_, text, pos, tp) || !atEnd(text, pos)) return std::nullopt;
+    if (!parseWith(m_time, text, pos, tp) || !atEnd(text, pos)) return std::nullopt;
     const auto time = toTime(tp);
     if (!time) return std::nullopt;
     return QDateTime(*date, *time);

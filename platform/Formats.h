@@ -14,11 +14,11 @@ class Formats {
 public:
     Formats() = default;
     Formats(QString datePicture, QString timePicture)
-        : date_(std::move(datePicture)), time_(std::move(timePicture)) {}
+        : m_date(std::move(datePicture)), m_time(std::move(timePicture)) {}
 
     // The picture of a date, and of a time of day with its seconds.
-    const QString& datePicture() const { return date_; }
-    const QString& timePicture() const { return time_; }
+    const QString& datePicture() const { return m_date; }
+    const QString& timePicture() const { return m_time; }
 
     QString dateText(const QDate& d) const;
     QString timeText(const QTime& t) const;
@@ -38,8 +38,8 @@ public:
     static QString format(const QString& picture, const QDate& d, const QTime& t);
 
 private:
-    QString date_ = QStringLiteral("M/d/yyyy");
-    QString time_ = QStringLiteral("h:mm:ss tt");
+    QString m_date = QStringLiteral("M/d/yyyy");
+    QString m_time = QStringLiteral("h:mm:ss tt");
 };
 
 }  // namespace obu

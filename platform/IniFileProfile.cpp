@@ -242,7 +242,7 @@ bool replaceAtomically(const std::string& target, std::string_view text,
 }  // namespace
 
 void IniFileProfile::firstUse(const std::string& path) const {
-    if (!used_.insert(path).second) return;
+    if (!m_used.insert(path).second) return;
     const std::string target = writeTarget(path);
     if (!target.empty()) removeLeftovers(target);
 }
@@ -253,16 +253,16 @@ IniFileProfile::ReadResult IniFileProfile::load(const std::string& path, Text& t
     text = std::make_shared<const std::string>();
     struct stat now {};
     if (::stat(path.c_str(), &now) != 0) {
-        copies_.erase(path);
+        m_copies.erase(path);
         return errno == ENOENT ? ReadResult::Missing : ReadResult::Failed;
     }
-    const auto known = copies_.find(path);
-    if (known != copies_.end() && sameFile(known->second.identity, now)) {
+    const auto known = m_copies.find(path);
+    if (known != m_copies.end() && sameFile(known->second.identity, now)) {
         text = known->second.text;
         if (info) *info = now;
         return ReadResult::Ok;
     }
-    copies_.erase(path);
+    m_copies.erase(path);
 
     struct timespec started {};
     ::clock_gettime(CLOCK_REALTIME, &started);
@@ -274,7 +274,7 @@ IniFileProfile::ReadResult IniFileProfile::load(const std::string& path, Text& t
     if (info) *info = read;
     const long long settled = nanoseconds(started) - kSettleNanoseconds;
     if (nanoseconds(read.st_ctim) < settled && nanoseconds(read.st_mtim) < settled)
-        copies_[path] = Copy{read, text};
+        m_copies[path] = Copy{read, text};
     return ReadResult::Ok;
 }
 
@@ -282,7 +282,7 @@ QByteArray IniFileProfile::readString(const QString& path, const QByteArray& sec
                                       const QByteArray& key, const QByteArray& defaultValue) const {
     Text text;
     {
-        const std::lock_guard<std::mutex> lock(mutex_);
+        const std::lock_guard<std::mutex> lock(m_mutex);
         load(QFile::encodeName(path).toStdString(), text, nullptr);
     }
     const std::optional<std::string> found = ini::lookup(*text, view(section), view(key));
@@ -295,7 +295,7 @@ QByteArray IniFileProfile::readString(const QString& path, const QByteArray& sec
 bool IniFileProfile::writeStrings(const QString& path, const std::vector<Assignment>& assignments) {
     for (const Assignment& a : assignments)
         if (!ini::isStorableKey(view(a.key))) return false;
-    const std::lock_guard<std::mutex> lock(mutex_);
+    const std::lock_guard<std::mutex> lock(m_mutex);
     const std::string target = writeTarget(QFile::encodeName(path).toStdString());
     if (target.empty()) return false;
 
@@ -313,11 +313,11 @@ bool IniFileProfile::writeStrings(const QString& path, const std::vector<Assignm
     if (!changed) {
         if (state == ReadResult::Ok && (info.st_mode & 07777) != 0600) {
             // Nothing to replace, but the password must not stay readable to others.
-            if (::chmod(target.c_str(), 0600) == 0) copies_.erase(target);
+            if (::chmod(target.c_str(), 0600) == 0) m_copies.erase(target);
         }
         return true;
     }
-    copies_.erase(target);
+    m_copies.erase(target);
     return replaceAtomically(target, text, state == ReadResult::Ok ? &info : nullptr);
 }
 

@@ -77,9 +77,9 @@ private:
     ReadResult load(const std::string& path, Text& text, struct stat* info) const;
     void firstUse(const std::string& path) const;
 
-    mutable std::mutex mutex_;
-    mutable std::map<std::string, Copy> copies_;
-    mutable std::set<std::string> used_;
+    mutable std::mutex m_mutex;
+    mutable std::map<std::string, Copy> m_copies;
+    mutable std::set<std::string> m_used;
 };
 
 }  // namespace obu

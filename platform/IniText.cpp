@@ -65,26 +65,27 @@ struct Line {
 // Walks the text line by line and classifies each line.
 class LineReader {
 public:
-    explicit LineReader(std::string_view text) : text_(text) {}
+    explicit LineReader(std::string_view text) : m_text(text) {}
 
     bool next(Line& line) {
-        if (pos_ >= text_.size()) return false;
-        const std::size_t begin = pos_;
+        if (m_pos >= m_text.size()) return false;
+        const std::size_t begin = m_pos;
         std::size_t end = begin;
-        while (end < text_.size() && !isBreak(text_[end])) ++end;
+        while (end < m_text.size() && !isBreak(m_text[end])) ++end;
         std::size_t after = end;
-        if (after < text_.size()) {
-            after += (text_[after] == '\r' && after + 1 < text_.size() && text_[after + 1] == '\n')
-                         ? 2
-                         : 1;
+        if (after < m_text.size()) {
+            after +=
+                (m_text[after] == '\r' && after + 1 < m_text.size() && m_text[after + 1] == '\n')
+                    ? 2
+                    : 1;
         }
-        pos_ = after;
+        m_pos = after;
 
         line = Line{};
         line.end = end;
         line.next = after;
 
-        const std::string_view content = text_.substr(begin, end - begin);
+        const std::string_view content = m_text.substr(begin, end - begin);
         const std::string_view t = trimmed(content);
         if (t.empty() || t.front() == ';') return true;
         if (t.front() == '[') {
@@ -103,14 +104,14 @@ public:
         std::size_t lead = 0;
         while (lead < rest.size() && isBlank(rest[lead])) ++lead;
         line.value = rest.substr(lead);  // t is already trimmed at its end
-        const std::size_t tBegin = static_cast<std::size_t>(t.data() - text_.data());
+        const std::size_t tBegin = static_cast<std::size_t>(t.data() - m_text.data());
         line.valueBegin = tBegin + eq + 1 + lead;
         return true;
     }
 
 private:
-    std::string_view text_;
-    std::size_t pos_ = 0;
+    std::string_view m_text;
+    std::size_t m_pos = 0;
 };
 
 struct Place {

@@ -27,10 +27,10 @@ private:
     Q_SLOT void onPrepareForSleep(bool starting);
     void warnOnce();
 
-    EventLoop& loop_;
-    QDBusConnection bus_;
-    std::function<void(const QString&)> warn_;
-    bool warned_ = false;
+    EventLoop& m_loop;
+    QDBusConnection m_bus;
+    std::function<void(const QString&)> m_warn;
+    bool m_warned = false;
 };
 
 }  // namespace obu

@@ -9,10 +9,10 @@
 
 namespace obu {
 
-QtEventLoop::QtEventLoop() : thread_(QThread::currentThread()) {}
+QtEventLoop::QtEventLoop() : m_thread(QThread::currentThread()) {}
 
 QtEventLoop::~QtEventLoop() {
-    for (auto& [id, timer] : timers_) delete timer;
+    for (auto& [id, timer] : m_timers) delete timer;
 }
 
 EventLoop::TimerId QtEventLoop::startTimer(int intervalMs, std::function<void()> onTick) {
@@ -24,7 +24,7 @@ EventLoop::TimerId QtEventLoop::startFineTimer(int intervalMs, std::function<voi
 }
 
 EventLoop::TimerId QtEventLoop::addTimer(int intervalMs, std::function<void()> onTick) {
-    const TimerId id = nextId_++;
+    const TimerId id = m_nextId++;
     auto* timer = new QTimer(this);
     // Precise timers keep a one-second countdown from drifting and a
     // millisecond animation at its pace.
@@ -32,18 +32,18 @@ EventLoop::TimerId QtEventLoop::addTimer(int intervalMs, std::function<void()> o
     timer->setInterval(intervalMs);
     connect(timer, &QTimer::timeout, this, [this, id, onTick = std::move(onTick)] {
         // A tick already queued for a timer stopped meanwhile must not run.
-        if (timers_.count(id) && !held_) dispatch(onTick);
+        if (m_timers.count(id) && !m_held) dispatch(onTick);
     });
-    timers_[id] = timer;
+    m_timers[id] = timer;
     timer->start();
     return id;
 }
 
 void QtEventLoop::stopTimer(TimerId id) {
-    auto it = timers_.find(id);
-    if (it == timers_.end()) return;
+    auto it = m_timers.find(id);
+    if (it == m_timers.end()) return;
     QTimer* timer = it->second;
-    timers_.erase(it);
+    m_timers.erase(it);
     timer->stop();
     // The timer may be stopped from inside its own tick.
     timer->deleteLater();
@@ -52,10 +52,10 @@ void QtEventLoop::stopTimer(TimerId id) {
 void QtEventLoop::post(std::function<void()> fn) {
     bool wake = false;
     {
-        std::lock_guard lock(postedMutex_);
-        posted_.push_back(std::move(fn));
-        wake = !drainQueued_;
-        drainQueued_ = true;
+        std::lock_guard lock(m_postedMutex);
+        m_posted.push_back(std::move(fn));
+        wake = !m_drainQueued;
+        m_drainQueued = true;
     }
     if (wake) QMetaObject::invokeMethod(this, "drainPosted", Qt::QueuedConnection);
 }
@@ -63,10 +63,10 @@ void QtEventLoop::post(std::function<void()> fn) {
 void QtEventLoop::drainPosted() {
     std::deque<std::function<void()>> batch;
     {
-        std::lock_guard lock(postedMutex_);
-        if (held_) return;  // letWindowsPaint() asks again when it ends
-        batch.swap(posted_);
-        drainQueued_ = false;
+        std::lock_guard lock(m_postedMutex);
+        if (m_held) return;  // letWindowsPaint() asks again when it ends
+        batch.swap(m_posted);
+        m_drainQueued = false;
     }
     for (auto& fn : batch) dispatch(fn);
 }
@@ -77,8 +77,8 @@ void QtEventLoop::processMessages() {
 
 void QtEventLoop::letWindowsPaint(const std::function<bool()>& done, int maxMs) {
     {
-        std::lock_guard lock(postedMutex_);
-        held_ = true;
+        std::lock_guard lock(m_postedMutex);
+        m_held = true;
     }
     const auto flags = QEventLoop::ExcludeUserInputEvents | QEventLoop::ExcludeSocketNotifiers |
                        QEventLoop::X11ExcludeTimers;
@@ -91,15 +91,15 @@ void QtEventLoop::letWindowsPaint(const std::function<bool()>& done, int maxMs) 
     }
     bool pending = false;
     {
-        std::lock_guard lock(postedMutex_);
-        held_ = false;
-        pending = drainQueued_;
+        std::lock_guard lock(m_postedMutex);
+        m_held = false;
+        pending = m_drainQueued;
     }
     if (pending) QMetaObject::invokeMethod(this, "drainPosted", Qt::QueuedConnection);
 }
 
 bool QtEventLoop::inLoopThread() const {
-    return QThread::currentThread() == thread_;
+    return QThread::currentThread() == m_thread;
 }
 
 }  // namespace obu

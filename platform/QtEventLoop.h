@@ -32,17 +32,17 @@ private:
     // Runs the posted messages waiting now; those they post come with the next call.
     Q_INVOKABLE void drainPosted();
 
-    std::map<TimerId, QTimer*> timers_;
+    std::map<TimerId, QTimer*> m_timers;
     // Posted messages wait here, under our own lock, so that a worker's message
     // is handed to this thread in a way the thread checkers can see; Qt only
     // carries the wake-up.
-    std::mutex postedMutex_;
-    std::deque<std::function<void()>> posted_;
-    bool drainQueued_ = false;
+    std::mutex m_postedMutex;
+    std::deque<std::function<void()>> m_posted;
+    bool m_drainQueued = false;
     // While the window system works alone, ticks and posted messages wait.
-    bool held_ = false;
-    TimerId nextId_ = 1;
-    QThread* thread_;
+    bool m_held = false;
+    TimerId m_nextId = 1;
+    QThread* m_thread;
 };
 
 }  // namespace obu

@@ -221,48 +221,48 @@ bool looksLikeMidi(const QString& path) {
 class SdlMusic final : public MusicDevice, private detail::Tune {
 public:
     SdlMusic(std::shared_ptr<detail::SdlAudio> audio, QString path, QString fileName)
-        : audio_(std::move(audio)), path_(std::move(path)), fileName_(std::move(fileName)) {
-        audio_->tunes.push_back(this);
+        : m_audio(std::move(audio)), m_path(std::move(path)), m_fileName(std::move(fileName)) {
+        m_audio->tunes.push_back(this);
     }
 
     ~SdlMusic() override {
         if (holdsStream()) {
             sdl().Mix_HaltMusic();
-            audio_->musicOwner = nullptr;
+            m_audio->musicOwner = nullptr;
         }
         release();
-        std::erase(audio_->tunes, static_cast<detail::Tune*>(this));
+        std::erase(m_audio->tunes, static_cast<detail::Tune*>(this));
     }
 
-    QString fileName() const override { return fileName_; }
+    QString fileName() const override { return m_fileName; }
 
     bool play() override {
-        if (holdsStream() && state_ == State::Stopped) {
+        if (holdsStream() && m_state == State::Stopped) {
             sdl().Mix_ResumeMusic();
-            state_ = State::Playing;
-            audio_->closeWhenSilent();
+            m_state = State::Playing;
+            m_audio->closeWhenSilent();
             return true;
         }
         if (isPlaying()) return true;
         // At the start, at the end, or cut off: from the beginning.
-        state_ = State::AtStart;
-        if (!audio_->ensureOpen() || !load()) return false;
-        if (sdl().Mix_PlayMusic(music_, 1) != 0) return false;
-        audio_->musicOwner = this;
-        state_ = State::Playing;
-        audio_->closeWhenSilent();
+        m_state = State::AtStart;
+        if (!m_audio->ensureOpen() || !load()) return false;
+        if (sdl().Mix_PlayMusic(m_music, 1) != 0) return false;
+        m_audio->musicOwner = this;
+        m_state = State::Playing;
+        m_audio->closeWhenSilent();
         return true;
     }
 
     bool isPlaying() override {
-        return holdsStream() && state_ == State::Playing && sdl().Mix_PlayingMusic() &&
+        return holdsStream() && m_state == State::Playing && sdl().Mix_PlayingMusic() &&
                !sdl().Mix_PausedMusic();
     }
 
     bool stop() override {
         if (isPlaying()) {
             sdl().Mix_PauseMusic();
-            state_ = State::Stopped;
+            m_state = State::Stopped;
         }
         return true;
     }
@@ -271,9 +271,9 @@ public:
         // Halting drops the position; the next play starts the tune afresh.
         if (holdsStream()) {
             sdl().Mix_HaltMusic();
-            audio_->musicOwner = nullptr;
+            m_audio->musicOwner = nullptr;
         }
-        state_ = State::AtStart;
+        m_state = State::AtStart;
         return true;
     }
 
@@ -281,42 +281,42 @@ private:
     enum class State { AtStart, Playing, Stopped };
 
     bool holdsStream() const {
-        return audio_->musicOwner == static_cast<const detail::Tune*>(this);
+        return m_audio->musicOwner == static_cast<const detail::Tune*>(this);
     }
 
     // The tune and its synthesizer; the one that held the stream before
     // lets go of its own, having lost its place anyway.
     bool load() {
-        if (music_) return true;
-        if (audio_->musicOwner) {
+        if (m_music) return true;
+        if (m_audio->musicOwner) {
             sdl().Mix_HaltMusic();
-            audio_->musicOwner = nullptr;
+            m_audio->musicOwner = nullptr;
         }
-        for (detail::Tune* tune : audio_->tunes) tune->release();
-        music_ = sdl().Mix_LoadMUS(QFile::encodeName(path_).constData());
-        return music_ != nullptr;
+        for (detail::Tune* tune : m_audio->tunes) tune->release();
+        m_music = sdl().Mix_LoadMUS(QFile::encodeName(m_path).constData());
+        return m_music != nullptr;
     }
 
-    bool paused() const override { return state_ == State::Stopped; }
+    bool paused() const override { return m_state == State::Stopped; }
 
     void release() override {
-        if (!music_ || holdsStream()) return;
-        sdl().Mix_FreeMusic(music_);
-        music_ = nullptr;
+        if (!m_music || holdsStream()) return;
+        sdl().Mix_FreeMusic(m_music);
+        m_music = nullptr;
     }
 
-    std::shared_ptr<detail::SdlAudio> audio_;
-    QString path_;
-    QString fileName_;
-    Mix_Music* music_ = nullptr;
-    State state_ = State::AtStart;
+    std::shared_ptr<detail::SdlAudio> m_audio;
+    QString m_path;
+    QString m_fileName;
+    Mix_Music* m_music = nullptr;
+    State m_state = State::AtStart;
 };
 
 }  // namespace
 
 SdlSound::SdlSound(QString folder, const QString& soundFont)
-    : folder_(std::move(folder)), audio_(std::make_shared<detail::SdlAudio>()) {
-    audio_->soundFont = QFile::encodeName(soundFont);
+    : m_folder(std::move(folder)), m_audio(std::make_shared<detail::SdlAudio>()) {
+    m_audio->soundFont = QFile::encodeName(soundFont);
 }
 
 SdlSound::~SdlSound() = default;
@@ -333,41 +333,41 @@ QString SdlSound::defaultSoundFont() {
 }
 
 bool SdlSound::available() {
-    return audio_->ensureOpen();
+    return m_audio->ensureOpen();
 }
 
 QString SdlSound::pathOf(const QString& fileName) const {
     if (QDir::isAbsolutePath(fileName)) return fileName;
-    return QDir(folder_).filePath(fileName);
+    return QDir(m_folder).filePath(fileName);
 }
 
 bool SdlSound::playWave(const QString& fileName) {
-    if (fileName.isEmpty() || audio_->unavailable) return false;
+    if (fileName.isEmpty() || m_audio->unavailable) return false;
     const QString path = pathOf(fileName);
     // SDL would take a folder for a file and fail less plainly.
-    if (!QFileInfo(path).isFile() || !audio_->ensureOpen()) return false;
+    if (!QFileInfo(path).isFile() || !m_audio->ensureOpen()) return false;
     Mix_Chunk* chunk =
         sdl().Mix_LoadWAV_RW(sdl().SDL_RWFromFile(QFile::encodeName(path).constData(), "rb"), 1);
     if (!chunk) return false;
     // Halting waits for the mixer to let go of the old chunk, so it can be freed.
     sdl().Mix_HaltChannel(0);
-    if (audio_->wave) sdl().Mix_FreeChunk(audio_->wave);
-    audio_->wave = chunk;
-    audio_->closeWhenSilent();
+    if (m_audio->wave) sdl().Mix_FreeChunk(m_audio->wave);
+    m_audio->wave = chunk;
+    m_audio->closeWhenSilent();
     return sdl().Mix_PlayChannelTimed(0, chunk, 0, -1) == 0;
 }
 
 std::unique_ptr<MusicDevice> SdlSound::openMusic(const QString& fileName) {
-    if (fileName.isEmpty() || audio_->unavailable) return nullptr;
+    if (fileName.isEmpty() || m_audio->unavailable) return nullptr;
     const QString path = pathOf(fileName);
     // Checked now so that a tune that could never play opens no device;
     // the file is read and the font loaded when the tune first plays.
     if (!QFileInfo(path).isFile() || !looksLikeMidi(path)) return nullptr;
-    const QString font = QFile::decodeName(audio_->soundFont);
+    const QString font = QFile::decodeName(m_audio->soundFont);
     for (const QString& one : font.split(QLatin1Char(';'), Qt::SkipEmptyParts))
         if (!QFileInfo(one).isFile()) return nullptr;
     if (font.isEmpty()) return nullptr;
-    return std::make_unique<SdlMusic>(audio_, path, fileName);
+    return std::make_unique<SdlMusic>(m_audio, path, fileName);
 }
 
 }  // namespace obu

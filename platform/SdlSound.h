@@ -50,8 +50,8 @@ public:
 private:
     QString pathOf(const QString& fileName) const;
 
-    QString folder_;
-    std::shared_ptr<detail::SdlAudio> audio_;
+    QString m_folder;
+    std::shared_ptr<detail::SdlAudio> m_audio;
 };
 
 }  // namespace obu

@@ -50,15 +50,15 @@ bool TerminationSignals::requested() {
 }
 
 TerminationSignals::TerminationSignals(std::function<void()> handler)
-    : onSignal_(std::move(handler)) {
+    : m_onSignal(std::move(handler)) {
     catchEarly();
     if (signalPipe[0] < 0) return;
-    notifier_ = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, this);
-    connect(notifier_, &QSocketNotifier::activated, this, [this] {
+    m_notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, [this] {
         char buffer[16];
         while (::read(signalPipe[0], buffer, sizeof buffer) > 0) {
         }
-        if (onSignal_) onSignal_();
+        if (m_onSignal) m_onSignal();
     });
 }
 

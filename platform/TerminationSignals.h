@@ -26,8 +26,8 @@ public:
     ~TerminationSignals() override;
 
 private:
-    std::function<void()> onSignal_;
-    QSocketNotifier* notifier_ = nullptr;
+    std::function<void()> m_onSignal;
+    QSocketNotifier* m_notifier = nullptr;
 };
 
 }  // namespace obu

@@ -43,11 +43,11 @@ struct TimerfdWallClock::Wait {
 };
 
 TimerfdWallClock::TimerfdWallClock(EventLoop& loop, QStringList zoneFiles)
-    : loop_(loop), zoneFiles_(std::move(zoneFiles)) {}
+    : m_loop(loop), m_zoneFiles(std::move(zoneFiles)) {}
 
 TimerfdWallClock::~TimerfdWallClock() {
-    waits_.clear();
-    if (zoneFd_ >= 0) ::close(zoneFd_);
+    m_waits.clear();
+    if (m_zoneFd >= 0) ::close(m_zoneFd);
 }
 
 QStringList TimerfdWallClock::zoneFilesOfEnvironment() {
@@ -60,14 +60,14 @@ QStringList TimerfdWallClock::zoneFilesOfEnvironment() {
 WallClock::WaitId TimerfdWallClock::waitUntil(const QDateTime& moment,
                                               std::function<void()> onWake) {
     watchZone();
-    const WaitId id = nextId_++;
-    auto wait = std::make_unique<Wait>(loop_, std::move(onWake));
+    const WaitId id = m_nextId++;
+    auto wait = std::make_unique<Wait>(m_loop, std::move(onWake));
     if (arm(*wait, moment)) {
         connect(wait->notifier.get(), &QSocketNotifier::activated, this, [this, id] { end(id); });
     } else {
         armFallback(id, *wait, moment);
     }
-    waits_[id] = std::move(wait);
+    m_waits[id] = std::move(wait);
     return id;
 }
 
@@ -97,69 +97,69 @@ void TimerfdWallClock::armFallback(WaitId id, Wait& wait, const QDateTime& momen
     qint64 ms = kFallbackMs;
     if (moment.isValid())
         ms = std::clamp<qint64>(QDateTime::currentDateTime().msecsTo(moment), 0, kFallbackMs);
-    wait.fallback = loop_.startTimer(static_cast<int>(ms), [this, id] { end(id); });
+    wait.fallback = m_loop.startTimer(static_cast<int>(ms), [this, id] { end(id); });
 }
 
 void TimerfdWallClock::cancel(WaitId id) {
-    waits_.erase(id);
+    m_waits.erase(id);
 }
 
 void TimerfdWallClock::end(WaitId id) {
-    const auto it = waits_.find(id);
-    if (it == waits_.end()) return;
+    const auto it = m_waits.find(id);
+    if (it == m_waits.end()) return;
     const std::function<void()> onWake = std::move(it->second->onWake);
     if (QSocketNotifier* notifier = it->second->notifier.release()) {
         // It may be ending from inside its own signal.
         notifier->setEnabled(false);
         notifier->deleteLater();
     }
-    waits_.erase(it);
-    if (Dispatcher* dispatcher = loop_.dispatcher())
+    m_waits.erase(it);
+    if (Dispatcher* dispatcher = m_loop.dispatcher())
         dispatcher->run(onWake);
     else
         onWake();
 }
 
 void TimerfdWallClock::watchZone() {
-    if (zoneFd_ >= 0 || zoneFiles_.isEmpty()) return;
-    zoneFd_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    if (zoneFd_ < 0) return;  // then only the clock's own changes wake the waits
+    if (m_zoneFd >= 0 || m_zoneFiles.isEmpty()) return;
+    m_zoneFd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (m_zoneFd < 0) return;  // then only the clock's own changes wake the waits
     // The files themselves, not their folders, so that nothing else in /etc
     // wakes the program: the link (a new zone replaces it) and the file it
     // points to (an update of the zone data replaces that).
     constexpr std::uint32_t kChanged =
         IN_ATTRIB | IN_CLOSE_WRITE | IN_MODIFY | IN_DELETE_SELF | IN_MOVE_SELF;
-    for (const QString& file : zoneFiles_) {
+    for (const QString& file : m_zoneFiles) {
         const QFileInfo info(file);
-        int watch = inotify_add_watch(zoneFd_, QFile::encodeName(file).constData(),
+        int watch = inotify_add_watch(m_zoneFd, QFile::encodeName(file).constData(),
                                       kChanged | IN_DONT_FOLLOW);
         if (watch >= 0) {
-            zoneNames_[watch] = QString();
+            m_zoneNames[watch] = QString();
         } else {
             // Not there (yet): its folder says when it comes.
-            watch = inotify_add_watch(zoneFd_, QFile::encodeName(info.absolutePath()).constData(),
+            watch = inotify_add_watch(m_zoneFd, QFile::encodeName(info.absolutePath()).constData(),
                                       IN_CREATE | IN_MOVED_TO);
-            if (watch >= 0) zoneNames_[watch] = info.fileName();
+            if (watch >= 0) m_zoneNames[watch] = info.fileName();
         }
         const QString target = info.canonicalFilePath();
         if (target.isEmpty() || target == file) continue;
-        watch = inotify_add_watch(zoneFd_, QFile::encodeName(target).constData(), kChanged);
-        if (watch >= 0) zoneNames_[watch] = QString();
+        watch = inotify_add_watch(m_zoneFd, QFile::encodeName(target).constData(), kChanged);
+        if (watch >= 0) m_zoneNames[watch] = QString();
     }
-    zoneNotifier_ = new QSocketNotifier(zoneFd_, QSocketNotifier::Read, this);
-    connect(zoneNotifier_, &QSocketNotifier::activated, this, &TimerfdWallClock::onZoneEvent);
+    m_zoneNotifier = new QSocketNotifier(m_zoneFd, QSocketNotifier::Read, this);
+    connect(m_zoneNotifier, &QSocketNotifier::activated, this, &TimerfdWallClock::onZoneEvent);
 }
 
 void TimerfdWallClock::onZoneEvent() {
     alignas(inotify_event) char buffer[4096];
     bool changed = false;
-    for (ssize_t n; (n = ::read(zoneFd_, buffer, sizeof buffer)) > 0;) {
+    for (ssize_t n; (n = ::read(m_zoneFd, buffer, sizeof buffer)) > 0;) {
         for (const char* p = buffer; p < buffer + n;) {
             const auto* event = reinterpret_cast<const inotify_event*>(p);
-            const auto watched = zoneNames_.find(event->wd);
+            const auto watched = m_zoneNames.find(event->wd);
             if (event->mask & IN_Q_OVERFLOW) changed = true;
             // A file's own watch, or the name awaited in a folder.
-            if (watched != zoneNames_.end() &&
+            if (watched != m_zoneNames.end() &&
                 (watched->second.isEmpty() ||
                  (event->len && watched->second == QFile::decodeName(event->name))))
                 changed = true;
@@ -168,15 +168,15 @@ void TimerfdWallClock::onZoneEvent() {
     }
     if (!changed) return;
     // The link may point elsewhere now: watch afresh what it points to.
-    zoneNotifier_->setEnabled(false);
-    zoneNotifier_->deleteLater();
-    zoneNotifier_ = nullptr;
-    ::close(zoneFd_);
-    zoneFd_ = -1;
-    zoneNames_.clear();
+    m_zoneNotifier->setEnabled(false);
+    m_zoneNotifier->deleteLater();
+    m_zoneNotifier = nullptr;
+    ::close(m_zoneFd);
+    m_zoneFd = -1;
+    m_zoneNames.clear();
     watchZone();
     std::vector<WaitId> ids;
-    for (const auto& entry : waits_) ids.push_back(entry.first);
+    for (const auto& entry : m_waits) ids.push_back(entry.first);
     for (WaitId id : ids) end(id);
 }
 

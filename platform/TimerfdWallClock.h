@@ -42,14 +42,14 @@ private:
     void watchZone();
     void onZoneEvent();
 
-    EventLoop& loop_;
-    QStringList zoneFiles_;
-    std::map<WaitId, std::unique_ptr<Wait>> waits_;
-    WaitId nextId_ = 1;
-    int zoneFd_ = -1;
-    QSocketNotifier* zoneNotifier_ = nullptr;
+    EventLoop& m_loop;
+    QStringList m_zoneFiles;
+    std::map<WaitId, std::unique_ptr<Wait>> m_waits;
+    WaitId m_nextId = 1;
+    int m_zoneFd = -1;
+    QSocketNotifier* m_zoneNotifier = nullptr;
     // By watch: the name awaited in a folder, or empty for a file's own watch.
-    std::map<int, QString> zoneNames_;
+    std::map<int, QString> m_zoneNames;
 };
 
 }  // namespace obu

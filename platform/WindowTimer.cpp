@@ -3,42 +3,42 @@
 namespace obu {
 
 WindowTimer::WindowTimer(EventLoop& loop, int intervalMs, bool enabled, Grain grain)
-    : loop_(loop), grain_(grain), interval_(intervalMs), enabled_(enabled) {}
+    : m_loop(loop), m_grain(grain), m_interval(intervalMs), m_enabled(enabled) {}
 
 WindowTimer::~WindowTimer() {
-    if (id_) loop_.stopTimer(id_);
+    if (m_id) m_loop.stopTimer(m_id);
 }
 
 void WindowTimer::setEnabled(bool enabled) {
-    if (enabled == enabled_) return;
-    enabled_ = enabled;
+    if (enabled == m_enabled) return;
+    m_enabled = enabled;
     update();
 }
 
 void WindowTimer::setInterval(int ms) {
-    if (ms == interval_) return;
-    interval_ = ms;
+    if (ms == m_interval) return;
+    m_interval = ms;
     update();
 }
 
 void WindowTimer::setOnTimer(std::function<void()> handler) {
-    onTimer_ = std::move(handler);
+    m_onTimer = std::move(handler);
     update();
 }
 
 void WindowTimer::update() {
-    if (id_) {
-        loop_.stopTimer(id_);
-        id_ = 0;
+    if (m_id) {
+        m_loop.stopTimer(m_id);
+        m_id = 0;
     }
-    if (enabled_ && interval_ > 0 && onTimer_) {
+    if (m_enabled && m_interval > 0 && m_onTimer) {
         // The handler may destroy or reconfigure this timer; call a copy.
         auto tick = [this] {
-            auto handler = onTimer_;
+            auto handler = m_onTimer;
             if (handler) handler();
         };
-        id_ = grain_ == Grain::Fine ? loop_.startFineTimer(interval_, std::move(tick))
-                                    : loop_.startTimer(interval_, std::move(tick));
+        m_id = m_grain == Grain::Fine ? m_loop.startFineTimer(m_interval, std::move(tick))
+                                      : m_loop.startTimer(m_interval, std::move(tick));
     }
 }
 

@@ -21,23 +21,23 @@ public:
     WindowTimer(const WindowTimer&) = delete;
     WindowTimer& operator=(const WindowTimer&) = delete;
 
-    bool enabled() const { return enabled_; }
+    bool enabled() const { return m_enabled; }
     void setEnabled(bool enabled);
-    int interval() const { return interval_; }
+    int interval() const { return m_interval; }
     void setInterval(int ms);
     void setOnTimer(std::function<void()> handler);
     // True while the loop holds a timer for it.
-    bool running() const { return id_ != 0; }
+    bool running() const { return m_id != 0; }
 
 private:
     void update();
 
-    EventLoop& loop_;
-    const Grain grain_;
-    int interval_;
-    bool enabled_;
-    std::function<void()> onTimer_;
-    EventLoop::TimerId id_ = 0;
+    EventLoop& m_loop;
+    const Grain m_grain;
+    int m_interval;
+    bool m_enabled;
+    std::function<void()> m_onTimer;
+    EventLoop::TimerId m_id = 0;
 };
 
 }  // namespace obu

@@ -60,21 +60,21 @@ int ioError(Display* display) {
 // listed and being read) are counted instead of ending the program.
 class ErrorTrap {
 public:
-    explicit ErrorTrap(X11Windows::Connection& x) : x_(x) {
+    explicit ErrorTrap(X11Windows::Connection& x) : m_x(x) {
         errorsSeen = 0;
-        previous_ = XSetErrorHandler(countError);
+        m_previous = XSetErrorHandler(countError);
     }
     ~ErrorTrap() {
-        if (!x_.dead) XSync(x_.display, False);
-        XSetErrorHandler(previous_);
+        if (!m_x.dead) XSync(m_x.display, False);
+        XSetErrorHandler(m_previous);
     }
     ErrorTrap(const ErrorTrap&) = delete;
     ErrorTrap& operator=(const ErrorTrap&) = delete;
-    bool failed() const { return errorsSeen != 0 || x_.dead; }
+    bool failed() const { return errorsSeen != 0 || m_x.dead; }
 
 private:
-    X11Windows::Connection& x_;
-    XErrorHandler previous_;
+    X11Windows::Connection& m_x;
+    XErrorHandler m_previous;
 };
 
 // A property's raw items, or nothing when the window lacks it or is gone.
@@ -200,33 +200,33 @@ X11Windows::X11Windows() = default;
 X11Windows::~X11Windows() = default;
 
 bool X11Windows::connected() const {
-    return x_ && x_->display && !x_->dead;
+    return m_x && m_x->display && !m_x->dead;
 }
 
 bool X11Windows::ensureConnection() {
-    if (!tried_) {
-        tried_ = true;
+    if (!m_tried) {
+        m_tried = true;
         if (Display* display = XOpenDisplay(nullptr)) {
-            x_ = std::make_unique<Connection>();
-            x_->display = display;
-            XSetIOErrorExitHandler(display, serverGone, x_.get());
+            m_x = std::make_unique<Connection>();
+            m_x->display = display;
+            XSetIOErrorExitHandler(display, serverGone, m_x.get());
             if (ourDisplays.empty()) {
                 const XIOErrorHandler previous = XSetIOErrorHandler(ioError);
                 if (previous != ioError) othersIoHandler = previous;
             }
             ourDisplays.push_back(display);
-            x_->clientList = XInternAtom(display, "_NET_CLIENT_LIST", False);
-            x_->clientListStacking = XInternAtom(display, "_NET_CLIENT_LIST_STACKING", False);
-            x_->netWmName = XInternAtom(display, "_NET_WM_NAME", False);
-            x_->utf8String = XInternAtom(display, "UTF8_STRING", False);
-            x_->wmState = XInternAtom(display, "WM_STATE", False);
+            m_x->clientList = XInternAtom(display, "_NET_CLIENT_LIST", False);
+            m_x->clientListStacking = XInternAtom(display, "_NET_CLIENT_LIST_STACKING", False);
+            m_x->netWmName = XInternAtom(display, "_NET_WM_NAME", False);
+            m_x->utf8String = XInternAtom(display, "UTF8_STRING", False);
+            m_x->wmState = XInternAtom(display, "WM_STATE", False);
         }
     }
     if (connected()) return true;
-    if (!told_) {
-        told_ = true;
+    if (!m_told) {
+        m_told = true;
         const QByteArray name = qgetenv("DISPLAY");
-        if (x_ && x_->dead) {
+        if (m_x && m_x->dead) {
             std::fprintf(stderr,
                          "obu: the X server has gone away: the dial-up status window can no "
                          "longer be found or minimized.\n");
@@ -246,7 +246,7 @@ bool X11Windows::ensureConnection() {
 
 Windows::Handle X11Windows::findWindowTitled(const QString& title) {
     if (!ensureConnection()) return 0;
-    Connection& x = *x_;
+    Connection& x = *m_x;
     Window found = 0;
     {
         ErrorTrap trap(x);
@@ -254,8 +254,8 @@ Windows::Handle X11Windows::findWindowTitled(const QString& title) {
             for (const Window w : topLevelClients(x, RootWindow(x.display, screen))) {
                 if (x.dead) break;
                 // Selected before the title is read, so a later title is told.
-                if (changed_ && std::find(x.watchedClients.begin(), x.watchedClients.end(), w) ==
-                                    x.watchedClients.end()) {
+                if (m_changed && std::find(x.watchedClients.begin(), x.watchedClients.end(), w) ==
+                                     x.watchedClients.end()) {
                     XSelectInput(x.display, w, PropertyChangeMask);
                     x.watchedClients.push_back(w);
                 }
@@ -268,16 +268,16 @@ Windows::Handle X11Windows::findWindowTitled(const QString& title) {
     }
     // Events that arrived with the replies are queued inside Xlib, where the
     // socket's notifier cannot see them.
-    if (changed_ && notifier_ && !x.dead && XQLength(x.display) > 0)
+    if (m_changed && m_notifier && !x.dead && XQLength(x.display) > 0)
         QMetaObject::invokeMethod(
-            notifier_.get(), [this] { onEvents(); }, Qt::QueuedConnection);
+            m_notifier.get(), [this] { onEvents(); }, Qt::QueuedConnection);
     return found;
 }
 
 bool X11Windows::watch(std::function<void()> changed) {
     // Without a loop nothing would ever read the socket.
     if (!QCoreApplication::instance() || !ensureConnection()) return false;
-    Connection& x = *x_;
+    Connection& x = *m_x;
     {
         ErrorTrap trap(x);
         for (int screen = 0; screen < ScreenCount(x.display); ++screen)
@@ -285,22 +285,22 @@ bool X11Windows::watch(std::function<void()> changed) {
                          PropertyChangeMask | SubstructureNotifyMask);
     }
     if (x.dead) return false;
-    changed_ = std::move(changed);
-    if (!notifier_) {
-        notifier_ =
+    m_changed = std::move(changed);
+    if (!m_notifier) {
+        m_notifier =
             std::make_unique<QSocketNotifier>(ConnectionNumber(x.display), QSocketNotifier::Read);
-        QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] { onEvents(); });
+        QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [this] { onEvents(); });
     }
-    notifier_->setEnabled(true);
+    m_notifier->setEnabled(true);
     return true;
 }
 
 void X11Windows::unwatch() {
-    if (!changed_) return;
-    changed_ = nullptr;
-    if (notifier_) notifier_->setEnabled(false);
+    if (!m_changed) return;
+    m_changed = nullptr;
+    if (m_notifier) m_notifier->setEnabled(false);
     if (!connected()) return;
-    Connection& x = *x_;
+    Connection& x = *m_x;
     ErrorTrap trap(x);
     for (int screen = 0; screen < ScreenCount(x.display); ++screen)
         XSelectInput(x.display, RootWindow(x.display, screen), NoEventMask);
@@ -309,7 +309,7 @@ void X11Windows::unwatch() {
 }
 
 bool X11Windows::takeEvents() {
-    Connection& x = *x_;
+    Connection& x = *m_x;
     bool relevant = false;
     while (!x.dead && XPending(x.display) > 0) {
         XEvent event;
@@ -339,12 +339,12 @@ bool X11Windows::takeEvents() {
 
 void X11Windows::onEvents() {
     if (!connected()) {
-        if (notifier_) notifier_->setEnabled(false);
+        if (m_notifier) m_notifier->setEnabled(false);
         return;
     }
     // A search may bring further events with its replies: they are looked at in turn.
-    while (changed_ && takeEvents()) {
-        const std::function<void()> changed = changed_;
+    while (m_changed && takeEvents()) {
+        const std::function<void()> changed = m_changed;
         changed();
         if (!connected()) break;
     }
@@ -352,7 +352,7 @@ void X11Windows::onEvents() {
 
 bool X11Windows::minimize(Handle window) {
     if (!ensureConnection()) return false;
-    Connection& x = *x_;
+    Connection& x = *m_x;
     ErrorTrap trap(x);
     XWindowAttributes attributes{};
     if (!XGetWindowAttributes(x.display, static_cast<Window>(window), &attributes) || x.dead)

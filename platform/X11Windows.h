@@ -47,11 +47,11 @@ private:
     // Reads what the server sent; true when a window may have come or been renamed.
     bool takeEvents();
     void onEvents();
-    std::unique_ptr<Connection> x_;
-    std::function<void()> changed_;
-    std::unique_ptr<QSocketNotifier> notifier_;
-    bool tried_ = false;
-    bool told_ = false;
+    std::unique_ptr<Connection> m_x;
+    std::function<void()> m_changed;
+    std::unique_ptr<QSocketNotifier> m_notifier;
+    bool m_tried = false;
+    bool m_told = false;
 };
 
 }  // namespace obu

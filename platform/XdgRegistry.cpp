@@ -182,21 +182,21 @@ XdgDirs XdgDirs::fromEnvironment(const QProcessEnvironment& env) {
     return d;
 }
 
-XdgRegistry::XdgRegistry(XdgDirs dirs) : dirs_(std::move(dirs)) {}
+XdgRegistry::XdgRegistry(XdgDirs dirs) : m_dirs(std::move(dirs)) {}
 
 QStringList XdgRegistry::applicationFolders() const {
-    QStringList out{dirs_.dataHome + QStringLiteral("/applications")};
-    for (const QString& d : dirs_.dataDirs) out.append(d + QStringLiteral("/applications"));
+    QStringList out{m_dirs.dataHome + QStringLiteral("/applications")};
+    for (const QString& d : m_dirs.dataDirs) out.append(d + QStringLiteral("/applications"));
     return out;
 }
 
 QStringList XdgRegistry::mimeappsLists() const {
-    QStringList folders{dirs_.configHome};
-    folders += dirs_.configDirs;
+    QStringList folders{m_dirs.configHome};
+    folders += m_dirs.configDirs;
     folders += applicationFolders();
     QStringList out;
     for (const QString& folder : folders) {
-        for (const QString& desktop : dirs_.desktops)
+        for (const QString& desktop : m_dirs.desktops)
             out.append(folder + u'/' + desktop + QStringLiteral("-mimeapps.list"));
         out.append(folder + QStringLiteral("/mimeapps.list"));
     }
@@ -225,9 +225,9 @@ QString XdgRegistry::execOfApplication(const QString& id) const {
     if (!type.isEmpty() && type != u"Application") return {};
     if (valueOf(*entry, QStringLiteral("Hidden")) == u"true") return {};
     const QString tryExec = unescapeValue(valueOf(*entry, QStringLiteral("TryExec")));
-    if (!tryExec.isEmpty() && resolveProgram(tryExec, dirs_.path).isEmpty()) return {};
+    if (!tryExec.isEmpty() && resolveProgram(tryExec, m_dirs.path).isEmpty()) return {};
     const QString exec = valueOf(*entry, QStringLiteral("Exec"));
-    return commandFromExec(exec, {}, dirs_.path).isEmpty() ? QString() : exec;
+    return commandFromExec(exec, {}, m_dirs.path).isEmpty() ? QString() : exec;
 }
 
 QString XdgRegistry::openExec(const QString& mimeType, QString* desktopFile) const {
@@ -292,7 +292,7 @@ QStringList XdgRegistry::commandFor(const QString& address) const {
     QString exec = openExec(QStringLiteral("x-scheme-handler/") + schemeOf(address));
     if (exec.isEmpty()) exec = openExec(QStringLiteral("text/html"));
     if (exec.isEmpty()) return {};
-    return commandFromExec(exec, address, dirs_.path);
+    return commandFromExec(exec, address, m_dirs.path);
 }
 
 }  // namespace obu

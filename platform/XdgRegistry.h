@@ -54,7 +54,7 @@ class XdgRegistry : public Registry {
 public:
     explicit XdgRegistry(XdgDirs dirs = XdgDirs::fromEnvironment());
 
-    const XdgDirs& dirs() const { return dirs_; }
+    const XdgDirs& dirs() const { return m_dirs; }
 
     QStringList commandFor(const QString& address) const override;
 
@@ -74,7 +74,7 @@ private:
     // The Exec value of the type's default application, or empty.
     QString openExec(const QString& mimeType, QString* desktopFile = nullptr) const;
 
-    XdgDirs dirs_;
+    XdgDirs m_dirs;
 };
 
 }  // namespace obu

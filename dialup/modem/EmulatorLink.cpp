@@ -13,10 +13,10 @@
 namespace obu {
 
 EmulatorLink::EmulatorLink(QByteArray program, const LineRequest& request)
-    : program_(std::move(program)), arguments_(arguments(request)) {}
+    : m_program(std::move(program)), m_arguments(arguments(request)) {}
 
 EmulatorLink::~EmulatorLink() {
-    if (!connected_) abandon();
+    if (!m_connected) abandon();
     closeControl();
 }
 
@@ -91,13 +91,13 @@ QList<QByteArray> EmulatorLink::arguments(const LineRequest& request) {
 }
 
 bool EmulatorLink::readLines(QList<QByteArray>& lines) {
-    if (control_ < 0) return false;
+    if (m_control < 0) return false;
     char buf[1024];
     bool open = true;
     for (;;) {
-        const ssize_t n = ::read(control_, buf, sizeof buf);
+        const ssize_t n = ::read(m_control, buf, sizeof buf);
         if (n > 0) {
-            input_.append(buf, n);
+            m_input.append(buf, n);
             continue;
         }
         if (n < 0 && errno == EINTR) continue;
@@ -105,17 +105,17 @@ bool EmulatorLink::readLines(QList<QByteArray>& lines) {
         break;
     }
     qsizetype nl;
-    while ((nl = input_.indexOf('\n')) >= 0) {
-        lines << input_.left(nl);
-        input_.remove(0, nl + 1);
+    while ((nl = m_input.indexOf('\n')) >= 0) {
+        lines << m_input.left(nl);
+        m_input.remove(0, nl + 1);
     }
-    if (input_.size() > 4096) input_.clear();
+    if (m_input.size() > 4096) m_input.clear();
     return open;
 }
 
 ModemLink::PortState EmulatorLink::port(QByteArray& path, DialUpError& error, QString& detail) {
-    if (!started_) {
-        started_ = true;
+    if (!m_started) {
+        m_started = true;
         int pair[2];
         if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0) {
             error = dialup_error::NotEnoughMemory;
@@ -124,8 +124,8 @@ ModemLink::PortState EmulatorLink::port(QByteArray& path, DialUpError& error, QS
             return PortState::Failed;
         }
         SpawnOptions spawn;
-        spawn.arguments << program_;
-        spawn.arguments += arguments_;
+        spawn.arguments << m_program;
+        spawn.arguments += m_arguments;
         spawn.descriptors = {{pair[1], 3}};
         spawn.detached = true;
         const pid_t pid = spawnProcess(spawn);
@@ -135,13 +135,13 @@ ModemLink::PortState EmulatorLink::port(QByteArray& path, DialUpError& error, QS
             ::close(pair[0]);
             error = dialup_error::DeviceDoesNotExist;
             detail = QStringLiteral("cannot start the modem emulator %1: %2")
-                         .arg(QString::fromLocal8Bit(program_),
+                         .arg(QString::fromLocal8Bit(m_program),
                               QString::fromLocal8Bit(std::strerror(why)));
             return PortState::Failed;
         }
-        process_ = processIdOf(pid);
-        control_ = pair[0];
-        ::fcntl(control_, F_SETFL, O_NONBLOCK);
+        m_process = processIdOf(pid);
+        m_control = pair[0];
+        ::fcntl(m_control, F_SETFL, O_NONBLOCK);
     }
     QList<QByteArray> lines;
     const bool open = readLines(lines);
@@ -167,15 +167,15 @@ bool EmulatorLink::startPpp(SerialPort&, UucpLock&, const LineRequest& request, 
     QByteArray message = "PPP " + enc(request.userName) + ' ' + enc(request.password) + ' ' +
                          enc(request.entry.acceptUser) + ' ' + enc(request.entry.acceptPassword) +
                          '\n';
-    const bool sent = control_ >= 0 && ::send(control_, message.constData(), message.size(),
-                                              MSG_NOSIGNAL) == message.size();
+    const bool sent = m_control >= 0 && ::send(m_control, message.constData(), message.size(),
+                                               MSG_NOSIGNAL) == message.size();
     message.fill('\0');
     if (!sent) {
         error = dialup_error::PortDisconnected;
         detail = QStringLiteral("the modem emulator went away");
         return false;
     }
-    stage_ = CallState::Authenticate;
+    m_stage = CallState::Authenticate;
     return true;
 }
 
@@ -185,10 +185,10 @@ void EmulatorLink::pollPpp(std::vector<Event>& events, QString& detail) {
     for (const QByteArray& line : lines) {
         const QList<QByteArray> w = line.split(' ');
         if (w.size() >= 2 && w[0] == "STAGE") {
-            stage_ = static_cast<CallState>(w[1].toUInt());
-            events.push_back({stage_, dialup_error::None});
-            if (stage_ == CallState::Connected) {
-                connected_ = true;
+            m_stage = static_cast<CallState>(w[1].toUInt());
+            events.push_back({m_stage, dialup_error::None});
+            if (m_stage == CallState::Connected) {
+                m_connected = true;
                 return;
             }
         } else if (w.size() >= 3 && w[0] == "FAIL") {
@@ -199,7 +199,7 @@ void EmulatorLink::pollPpp(std::vector<Event>& events, QString& detail) {
     }
     if (!open) {
         // The emulator ended: its line dropped under the PPP stage.
-        events.push_back({stage_, dialup_error::PortDisconnected});
+        events.push_back({m_stage, dialup_error::PortDisconnected});
         detail = QStringLiteral("the line dropped");
         closeControl();
     }
@@ -207,25 +207,25 @@ void EmulatorLink::pollPpp(std::vector<Event>& events, QString& detail) {
 
 LineHolder EmulatorLink::holder() const {
     LineHolder h;
-    h.pid = process_.pid;
-    h.start = process_.start;
+    h.pid = m_process.pid;
+    h.start = m_process.start;
     h.kind = "emulator";
     return h;
 }
 
 void EmulatorLink::closeControl() {
-    if (control_ >= 0) ::close(control_);
-    control_ = -1;
+    if (m_control >= 0) ::close(m_control);
+    m_control = -1;
 }
 
 void EmulatorLink::abandon() {
     closeControl();
-    if (process_ && !connected_ && processAlive(process_))
-        ::kill(static_cast<pid_t>(process_.pid), SIGTERM);
+    if (m_process && !m_connected && processAlive(m_process))
+        ::kill(static_cast<pid_t>(m_process.pid), SIGTERM);
 }
 
 void EmulatorLink::release() {
-    connected_ = true;
+    m_connected = true;
     closeControl();
 }
 

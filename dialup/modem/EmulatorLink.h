@@ -44,14 +44,14 @@ private:
     bool readLines(QList<QByteArray>& lines);
     void closeControl();
 
-    QByteArray program_;
-    QList<QByteArray> arguments_;
-    int control_ = -1;
-    ProcessId process_;
-    QByteArray input_;
-    bool started_ = false;
-    bool connected_ = false;
-    CallState stage_ = CallState::Authenticate;
+    QByteArray m_program;
+    QList<QByteArray> m_arguments;
+    int m_control = -1;
+    ProcessId m_process;
+    QByteArray m_input;
+    bool m_started = false;
+    bool m_connected = false;
+    CallState m_stage = CallState::Authenticate;
 };
 
 }  // namespace obu

@@ -45,13 +45,13 @@ QByteArray oneLine(QByteArray text) {
 
 }  // namespace
 
-PppdLink::PppdLink(QByteArray device) : device_(std::move(device)) {}
+PppdLink::PppdLink(QByteArray device) : m_device(std::move(device)) {}
 
 PppdLink::~PppdLink() {
-    if (output_ >= 0) ::close(output_);
-    if (pid_ > 0 && !connected_) {
-        ::kill(pid_, SIGTERM);
-        adoptChild(pid_);
+    if (m_output >= 0) ::close(m_output);
+    if (m_pid > 0 && !m_connected) {
+        ::kill(m_pid, SIGTERM);
+        adoptChild(m_pid);
     }
 }
 
@@ -183,7 +183,7 @@ QString PppdLink::exitText(int status) {
 }
 
 ModemLink::PortState PppdLink::port(QByteArray& path, DialUpError&, QString&) {
-    path = device_;
+    path = m_device;
     return PortState::Ready;
 }
 
@@ -213,7 +213,7 @@ bool PppdLink::startPpp(SerialPort&, UucpLock& lock, const LineRequest& request,
     ::close(account[1]);
     SpawnOptions spawn;
     spawn.arguments << program();
-    spawn.arguments += arguments(request.entry, device_, request.handle);
+    spawn.arguments += arguments(request.entry, m_device, request.handle);
     spawn.descriptors = {{account[0], 3}, {out[1], 1}, {out[1], 2}};
     spawn.newSession = true;
     spawn.beforeExec = [&lock](pid_t pid) {
@@ -222,11 +222,11 @@ bool PppdLink::startPpp(SerialPort&, UucpLock& lock, const LineRequest& request,
         if (lock.held() && !lock.handOver(pid)) lock.release();
         return true;
     };
-    pid_ = written ? spawnProcess(spawn) : -1;
+    m_pid = written ? spawnProcess(spawn) : -1;
     const int why = errno;
     ::close(account[0]);
     ::close(out[1]);
-    if (pid_ <= 0) {
+    if (m_pid <= 0) {
         ::close(out[0]);
         error = dialup_error::PppNoProtocols;
         detail = QStringLiteral("cannot run %1: %2")
@@ -234,23 +234,23 @@ bool PppdLink::startPpp(SerialPort&, UucpLock& lock, const LineRequest& request,
                           QString::fromLocal8Bit(std::strerror(why)));
         return false;
     }
-    process_ = processIdOf(pid_);
-    output_ = out[0];
-    ::fcntl(output_, F_SETFL, O_NONBLOCK);
-    stage_ = CallState::Authenticate;
+    m_process = processIdOf(m_pid);
+    m_output = out[0];
+    ::fcntl(m_output, F_SETFL, O_NONBLOCK);
+    m_stage = CallState::Authenticate;
     return true;
 }
 
 std::optional<CallState> PppdLink::stageOfLine(const QByteArray& raw) {
     const QByteArray line = raw.trimmed();
     if (line.contains("authentication succeeded")) {
-        authenticated_ = true;
+        m_authenticated = true;
         return CallState::Authenticated;
     }
     if (line.startsWith("local  IP address") || line.startsWith("local IP address"))
-        haveLocal_ = true;
+        m_haveLocal = true;
     else if (line.startsWith("remote IP address"))
-        haveRemote_ = true;
+        m_haveRemote = true;
     else {
         // The words of a failure, for the detail: pppd's own lines that say
         // what went wrong (the last such line counts).
@@ -259,102 +259,102 @@ std::optional<CallState> PppdLink::stageOfLine(const QByteArray& raw) {
             "unrecognized", "lacks",   "ermission", "timeout", "No such", "locked"};
         for (const char* s : signs)
             if (line.contains(s)) {
-                lastError_ = line.left(300);
+                m_lastError = line.left(300);
                 break;
             }
     }
-    if (haveLocal_ && haveRemote_) return CallState::Projected;
+    if (m_haveLocal && m_haveRemote) return CallState::Projected;
     return std::nullopt;
 }
 
 void PppdLink::pollPpp(std::vector<Event>& events, QString& detail) {
-    if (ended_) return;
-    if (!announced_) {
+    if (m_ended) return;
+    if (!m_announced) {
         // pppd runs: the login and the link's negotiation are under way.
-        announced_ = true;
+        m_announced = true;
         events.push_back({CallState::Authenticate, 0});
     }
-    if (output_ >= 0) {
+    if (m_output >= 0) {
         char buf[2048];
         for (;;) {
-            const ssize_t n = ::read(output_, buf, sizeof buf);
+            const ssize_t n = ::read(m_output, buf, sizeof buf);
             if (n > 0) {
-                pending_.append(buf, n);
+                m_pending.append(buf, n);
                 continue;
             }
             if (n < 0 && errno == EINTR) continue;
             if (n == 0) {
-                ::close(output_);
-                output_ = -1;
-                pending_ += '\n';
+                ::close(m_output);
+                m_output = -1;
+                m_pending += '\n';
             }
             break;
         }
         qsizetype nl;
-        while ((nl = pending_.indexOf('\n')) >= 0) {
-            const QByteArray line = pending_.left(nl);
-            pending_.remove(0, nl + 1);
+        while ((nl = m_pending.indexOf('\n')) >= 0) {
+            const QByteArray line = m_pending.left(nl);
+            m_pending.remove(0, nl + 1);
             const std::optional<CallState> stage = stageOfLine(line);
-            if (stage == CallState::Authenticated && stage_ < CallState::Authenticated) {
-                stage_ = CallState::Authenticated;
+            if (stage == CallState::Authenticated && m_stage < CallState::Authenticated) {
+                m_stage = CallState::Authenticated;
                 events.push_back({CallState::Authenticated, 0});
-            } else if (stage == CallState::Projected && !connected_) {
+            } else if (stage == CallState::Projected && !m_connected) {
                 // No authentication asked by the peer: it counts as passed.
-                if (stage_ < CallState::Authenticated)
+                if (m_stage < CallState::Authenticated)
                     events.push_back({CallState::Authenticated, 0});
                 events.push_back({CallState::Projected, 0});
                 events.push_back({CallState::Connected, 0});
-                stage_ = CallState::Connected;
-                connected_ = true;
+                m_stage = CallState::Connected;
+                m_connected = true;
                 return;
             }
         }
-        if (pending_.size() > 65536) pending_.clear();
+        if (m_pending.size() > 65536) m_pending.clear();
     }
     int status = 0;
-    if (pid_ > 0 && reapChild(pid_, &status)) {
-        pid_ = -1;
-        ended_ = true;
+    if (m_pid > 0 && reapChild(m_pid, &status)) {
+        m_pid = -1;
+        m_ended = true;
         const int code = WIFEXITED(status) ? WEXITSTATUS(status) : 5;
         detail = exitText(code);
-        if (!lastError_.isEmpty())
-            detail += QStringLiteral(" (%1)").arg(QString::fromLocal8Bit(lastError_));
-        if (lastError_.contains("noauth") && lastError_.contains("privilege"))
+        if (!m_lastError.isEmpty())
+            detail += QStringLiteral(" (%1)").arg(QString::fromLocal8Bit(m_lastError));
+        if (m_lastError.contains("noauth") && m_lastError.contains("privilege"))
             detail += QStringLiteral(
                 "; a user who is not root names a file of /etc/ppp/peers that says noauth "
                 "with PppPeer=");
-        events.push_back({stage_, exitError(code)});
+        events.push_back({m_stage, exitError(code)});
     }
 }
 
 LineHolder PppdLink::holder() const {
     LineHolder h;
-    h.pid = process_.pid;
-    h.start = process_.start;
+    h.pid = m_process.pid;
+    h.start = m_process.start;
     h.kind = "pppd";
     return h;
 }
 
 void PppdLink::abandon() {
-    if (pid_ > 0) {
+    if (m_pid > 0) {
         // pppd ends the link, drops DTR and exits; whoever reaps it is us,
         // later, without waiting here.
-        ::kill(pid_, SIGTERM);
-        adoptChild(pid_);
-        pid_ = -1;
+        ::kill(m_pid, SIGTERM);
+        adoptChild(m_pid);
+        m_pid = -1;
     }
-    if (output_ >= 0) ::close(output_);
-    output_ = -1;
-    ended_ = true;
+    if (m_output >= 0) ::close(m_output);
+    m_output = -1;
+    m_ended = true;
 }
 
 void PppdLink::release() {
     // pppd holds the line by itself now. It stays our child while we live:
     // it is reaped when it ends so that it never lingers as a zombie.
-    if (pid_ > 0) adoptChild(pid_);
-    pid_ = -1;
-    if (output_ >= 0) ::close(output_);
-    output_ = -1;
+    if (m_pid > 0) adoptChild(m_pid);
+    m_pid = -1;
+    if (m_output >= 0) ::close(m_output);
+    m_output = -1;
 }
 
 }  // namespace obu

@@ -54,22 +54,22 @@ public:
     // The stage that a line of pppd's output brings, if any.
     std::optional<CallState> stageOfLine(const QByteArray& line);
 
-    pid_t pid() const { return pid_; }
+    pid_t pid() const { return m_pid; }
 
 private:
-    QByteArray device_;
-    pid_t pid_ = -1;
-    ProcessId process_;
-    int output_ = -1;
-    QByteArray pending_;
-    QByteArray lastError_;
-    bool authenticated_ = false;
-    bool haveLocal_ = false;
-    bool haveRemote_ = false;
-    bool connected_ = false;
-    bool ended_ = false;
-    bool announced_ = false;
-    CallState stage_ = CallState::Authenticate;
+    QByteArray m_device;
+    pid_t m_pid = -1;
+    ProcessId m_process;
+    int m_output = -1;
+    QByteArray m_pending;
+    QByteArray m_lastError;
+    bool m_authenticated = false;
+    bool m_haveLocal = false;
+    bool m_haveRemote = false;
+    bool m_connected = false;
+    bool m_ended = false;
+    bool m_announced = false;
+    CallState m_stage = CallState::Authenticate;
 };
 
 }  // namespace obu

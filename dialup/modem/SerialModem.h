@@ -52,11 +52,11 @@ public:
 
     void dial(const LineRequest& request, Report report) override;
     void hangUp() override;
-    QByteArray port() const override { return portName_; }
-    QString failureDetail() const override { return detail_; }
-    LineHolder holder() const override { return holder_; }
+    QByteArray port() const override { return m_portName; }
+    QString failureDetail() const override { return m_detail; }
+    LineHolder holder() const override { return m_holder; }
     bool busy() const override {
-        return phase_ == Phase::HangingUp || phase_ == Phase::AwaitHolder;
+        return m_phase == Phase::HangingUp || m_phase == Phase::AwaitHolder;
     }
     // For a line that another process held (pppd, told to end by a hang-up from
     // here): waits for that process to end (SIGKILL after 10 s), then takes the
@@ -65,7 +65,7 @@ public:
     void releaseAfter(const QByteArray& device, const LineHolder& holder);
 
     // Every command written to the modem, in order (for the log of a call).
-    const QList<QByteArray>& sent() const { return sent_; }
+    const QList<QByteArray>& sent() const { return m_sent; }
 
 private:
     enum class Phase {
@@ -114,35 +114,35 @@ private:
     std::uint32_t now() const;
     std::uint32_t since(std::uint32_t then) const { return now() - then; }
 
-    EventLoop& loop_;
-    Clock& clock_;
-    std::unique_ptr<ModemLink> link_;
-    QString lockFolder_;
-    Timing timing_;
-    LineRequest request_;
-    Report report_;
-    EventLoop::TimerId timer_ = 0;
-    bool active_ = false;
+    EventLoop& m_loop;
+    Clock& m_clock;
+    std::unique_ptr<ModemLink> m_link;
+    QString m_lockFolder;
+    Timing m_timing;
+    LineRequest m_request;
+    Report m_report;
+    EventLoop::TimerId m_timer = 0;
+    bool m_active = false;
 
-    Phase phase_ = Phase::Idle;
-    SerialPort serial_;
-    UucpLock lock_;
-    QByteArray portName_;
-    QByteArray input_;
-    QList<QByteArray> commands_;
-    QByteArray lastCommand_;
-    QList<QByteArray> sent_;
-    int attempts_ = 0;
-    std::uint32_t phaseStart_ = 0;
-    std::uint32_t lastWrite_ = 0;
-    bool online_ = false;
-    bool carrierSeen_ = false;
-    CallState pppState_ = CallState::Authenticate;
-    HangStep hangStep_ = HangStep::Close;
-    std::uint32_t hangStart_ = 0;
-    QString detail_;
-    LineHolder holder_;
-    bool holderKilled_ = false;
+    Phase m_phase = Phase::Idle;
+    SerialPort m_serial;
+    UucpLock m_lock;
+    QByteArray m_portName;
+    QByteArray m_input;
+    QList<QByteArray> m_commands;
+    QByteArray m_lastCommand;
+    QList<QByteArray> m_sent;
+    int m_attempts = 0;
+    std::uint32_t m_phaseStart = 0;
+    std::uint32_t m_lastWrite = 0;
+    bool m_online = false;
+    bool m_carrierSeen = false;
+    CallState m_pppState = CallState::Authenticate;
+    HangStep m_hangStep = HangStep::Close;
+    std::uint32_t m_hangStart = 0;
+    QString m_detail;
+    LineHolder m_holder;
+    bool m_holderKilled = false;
 };
 
 }  // namespace obu

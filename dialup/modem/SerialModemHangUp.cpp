@@ -11,64 +11,65 @@ namespace obu {
 void SerialModem::hangUp() {
     // Connected (the holder has the line), failed (already hanging up) or idle:
     // nothing of ours is left to end.
-    if (!active_) return;
-    active_ = false;
-    if (phase_ == Phase::Connected || phase_ == Phase::Done || phase_ == Phase::HangingUp) return;
-    if (link_) link_->abandon();
+    if (!m_active) return;
+    m_active = false;
+    if (m_phase == Phase::Connected || m_phase == Phase::Done || m_phase == Phase::HangingUp)
+        return;
+    if (m_link) m_link->abandon();
     startHangUp();
 }
 
 void SerialModem::releaseAfter(const QByteArray& device, const LineHolder& holder) {
-    holder_ = holder;
-    portName_ = device;
-    phase_ = Phase::AwaitHolder;
-    phaseStart_ = now();
+    m_holder = holder;
+    m_portName = device;
+    m_phase = Phase::AwaitHolder;
+    m_phaseStart = now();
     startTicking();
 }
 
 void SerialModem::awaitHolderEnd() {
-    if (processAlive(ProcessId{holder_.pid, holder_.start})) {
-        if (!holderKilled_ && since(phaseStart_) > 10000) {
-            ::kill(static_cast<pid_t>(holder_.pid), SIGKILL);
-            holderKilled_ = true;
+    if (processAlive(ProcessId{m_holder.pid, m_holder.start})) {
+        if (!m_holderKilled && since(m_phaseStart) > 10000) {
+            ::kill(static_cast<pid_t>(m_holder.pid), SIGKILL);
+            m_holderKilled = true;
         }
-        if (since(phaseStart_) > 15000) finishHangUp();
+        if (since(m_phaseStart) > 15000) finishHangUp();
         return;
     }
     // The holder has gone and its lock is stale: the modem is ours to
     // put back on the hook, unless another program has taken it by now.
-    const UucpLock::Result taken = lock_.acquire(lockFolder_, portName_);
+    const UucpLock::Result taken = m_lock.acquire(m_lockFolder, m_portName);
     if (taken == UucpLock::Result::InUse || taken == UucpLock::Result::NotAFile) {
         finishHangUp();
         return;
     }
     SerialPort::Settings settings;
-    if (!serial_.open(portName_, settings)) {
+    if (!m_serial.open(m_portName, settings)) {
         finishHangUp();
         return;
     }
-    online_ = true;
-    lastWrite_ = now();
+    m_online = true;
+    m_lastWrite = now();
     startHangUp();
 }
 
 void SerialModem::startHangUp() {
-    phase_ = Phase::HangingUp;
-    hangStart_ = now();
-    input_.clear();
-    if (!serial_.isOpen()) {
+    m_phase = Phase::HangingUp;
+    m_hangStart = now();
+    m_input.clear();
+    if (!m_serial.isOpen()) {
         finishHangUp();
         return;
     }
-    if (online_) {
-        hangStep_ = HangStep::Guard;
-    } else if (lastCommand_.toUpper().startsWith("ATD")) {
+    if (m_online) {
+        m_hangStep = HangStep::Guard;
+    } else if (m_lastCommand.toUpper().startsWith("ATD")) {
         // Still dialing (or just failed to): a character ends the dial, then ATH0.
-        serial_.write("\r");
-        lastWrite_ = now();
-        hangStep_ = HangStep::Hook;
+        m_serial.write("\r");
+        m_lastWrite = now();
+        m_hangStep = HangStep::Hook;
     } else {
-        hangStep_ = HangStep::Dtr;
+        m_hangStep = HangStep::Dtr;
     }
     startTicking();
 }
@@ -79,7 +80,7 @@ void SerialModem::hangUpTick(bool portAlive) {
         finishHangUp();
         return;
     }
-    const auto results = takeModemLines(input_);
+    const auto results = takeModemLines(m_input);
     const auto answered = [&] {
         for (const QByteArray& l : results) {
             const auto k = parseModemResult(l).kind;
@@ -88,53 +89,53 @@ void SerialModem::hangUpTick(bool portAlive) {
         }
         return false;
     };
-    switch (hangStep_) {
+    switch (m_hangStep) {
         case HangStep::Guard:
-            if (since(lastWrite_) >= static_cast<std::uint32_t>(timing_.guardMs)) {
-                serial_.write("+++");
-                sent_ << "+++";
-                lastWrite_ = now();
-                hangStart_ = now();
-                hangStep_ = HangStep::AwaitEscape;
+            if (since(m_lastWrite) >= static_cast<std::uint32_t>(m_timing.guardMs)) {
+                m_serial.write("+++");
+                m_sent << "+++";
+                m_lastWrite = now();
+                m_hangStart = now();
+                m_hangStep = HangStep::AwaitEscape;
             }
             return;
         case HangStep::AwaitEscape:
             // OK after the second guard time; a modem that already hung up says
             // nothing, so after a while ATH0 goes anyway.
             if (answered() ||
-                since(hangStart_) > static_cast<std::uint32_t>(timing_.guardMs) * 2 + 500)
-                hangStep_ = HangStep::Hook;
+                since(m_hangStart) > static_cast<std::uint32_t>(m_timing.guardMs) * 2 + 500)
+                m_hangStep = HangStep::Hook;
             return;
         case HangStep::Hook:
-            if (since(lastWrite_) < 200) return;
-            serial_.write("ATH0\r");
-            sent_ << "ATH0";
-            lastWrite_ = now();
-            hangStart_ = now();
-            hangStep_ = HangStep::AwaitHook;
+            if (since(m_lastWrite) < 200) return;
+            m_serial.write("ATH0\r");
+            m_sent << "ATH0";
+            m_lastWrite = now();
+            m_hangStart = now();
+            m_hangStep = HangStep::AwaitHook;
             return;
         case HangStep::AwaitHook:
-            if (answered() || since(hangStart_) > 3000) {
-                hangStep_ = HangStep::Dtr;
+            if (answered() || since(m_hangStart) > 3000) {
+                m_hangStep = HangStep::Dtr;
             }
             return;
         case HangStep::Dtr:
-            serial_.setDtr(false);
-            hangStart_ = now();
-            hangStep_ = HangStep::Close;
+            m_serial.setDtr(false);
+            m_hangStart = now();
+            m_hangStep = HangStep::Close;
             return;
         case HangStep::Close:
             // DTR stays down for half a second, enough for any modem to notice.
-            if (since(hangStart_) >= 500) finishHangUp();
+            if (since(m_hangStart) >= 500) finishHangUp();
             return;
     }
 }
 
 void SerialModem::finishHangUp() {
-    serial_.close();
-    lock_.release();
-    online_ = false;
-    phase_ = Phase::Done;
+    m_serial.close();
+    m_lock.release();
+    m_online = false;
+    m_phase = Phase::Done;
     stopTicking();
 }
 

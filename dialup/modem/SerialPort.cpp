@@ -89,28 +89,28 @@ QString SerialPort::permissionAdvice(const QByteArray& device) {
 
 bool SerialPort::open(const QByteArray& device, const Settings& settings) {
     close();
-    error_.clear();
-    errno_ = 0;
+    m_error.clear();
+    m_errno = 0;
     const auto fail = [&](const QString& what) {
-        errno_ = errno;
-        error_ = QStringLiteral("%1: %2: %3")
-                     .arg(QString::fromLocal8Bit(device), what,
-                          QString::fromLocal8Bit(std::strerror(errno_)));
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = -1;
-        errno = errno_;
+        m_errno = errno;
+        m_error = QStringLiteral("%1: %2: %3")
+                      .arg(QString::fromLocal8Bit(device), what,
+                           QString::fromLocal8Bit(std::strerror(m_errno)));
+        if (m_fd >= 0) ::close(m_fd);
+        m_fd = -1;
+        errno = m_errno;
         return false;
     };
     // O_NONBLOCK: opening must not wait for a carrier, and no read or write may
     // ever block the thread that drives the modem.
-    fd_ = ::open(device.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd_ < 0) return fail(QStringLiteral("cannot open"));
-    if (!::isatty(fd_)) {
+    m_fd = ::open(device.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (m_fd < 0) return fail(QStringLiteral("cannot open"));
+    if (!::isatty(m_fd)) {
         errno = ENOTTY;
         return fail(QStringLiteral("not a serial device"));
     }
     termios tio{};
-    if (::tcgetattr(fd_, &tio) != 0) return fail(QStringLiteral("cannot read its settings"));
+    if (::tcgetattr(m_fd, &tio) != 0) return fail(QStringLiteral("cannot read its settings"));
     ::cfmakeraw(&tio);
     tio.c_cflag &= ~(CSIZE | PARENB | CSTOPB | CRTSCTS);
     tio.c_cflag |= CS8 | CREAD | HUPCL;
@@ -128,22 +128,22 @@ bool SerialPort::open(const QByteArray& device, const Settings& settings) {
         ::cfsetispeed(&tio, speed);
         ::cfsetospeed(&tio, speed);
     }
-    if (::tcsetattr(fd_, TCSANOW, &tio) != 0) return fail(QStringLiteral("cannot set it up"));
-    device_ = device;
+    if (::tcsetattr(m_fd, TCSANOW, &tio) != 0) return fail(QStringLiteral("cannot set it up"));
+    m_device = device;
     setDtr(true);
     return true;
 }
 
 void SerialPort::close() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
+    if (m_fd >= 0) ::close(m_fd);
+    m_fd = -1;
 }
 
 bool SerialPort::readAvailable(QByteArray& into) {
-    if (fd_ < 0) return false;
+    if (m_fd < 0) return false;
     char buf[1024];
     for (;;) {
-        const ssize_t n = ::read(fd_, buf, sizeof buf);
+        const ssize_t n = ::read(m_fd, buf, sizeof buf);
         if (n > 0) {
             into.append(buf, n);
             if (into.size() > 1 << 20) return true;  // the caller trims it
@@ -156,11 +156,11 @@ bool SerialPort::readAvailable(QByteArray& into) {
 }
 
 bool SerialPort::write(const QByteArray& text) {
-    if (fd_ < 0) return false;
+    if (m_fd < 0) return false;
     qsizetype done = 0;
     int waits = 0;
     while (done < text.size()) {
-        const ssize_t n = ::write(fd_, text.constData() + done, text.size() - done);
+        const ssize_t n = ::write(m_fd, text.constData() + done, text.size() - done);
         if (n > 0) {
             done += n;
             continue;
@@ -170,7 +170,7 @@ bool SerialPort::write(const QByteArray& text) {
             // AT commands are a few bytes: a full buffer means that flow control
             // holds us back (a modem switched off drops CTS). A moment's wait at
             // most; a modem that stays silent is reported as not responding.
-            pollfd p{fd_, POLLOUT, 0};
+            pollfd p{m_fd, POLLOUT, 0};
             ::poll(&p, 1, 10);
             ++waits;
             continue;
@@ -181,28 +181,28 @@ bool SerialPort::write(const QByteArray& text) {
 }
 
 void SerialPort::flushInput() {
-    if (fd_ >= 0) ::tcflush(fd_, TCIFLUSH);
+    if (m_fd >= 0) ::tcflush(m_fd, TCIFLUSH);
 }
 
 bool SerialPort::setDtr(bool on) {
-    if (fd_ < 0) return false;
+    if (m_fd < 0) return false;
     int bits = TIOCM_DTR | TIOCM_RTS;
-    return ::ioctl(fd_, on ? TIOCMBIS : TIOCMBIC, &bits) == 0;
+    return ::ioctl(m_fd, on ? TIOCMBIS : TIOCMBIC, &bits) == 0;
 }
 
 std::optional<bool> SerialPort::carrier() const {
-    if (fd_ < 0) return std::nullopt;
+    if (m_fd < 0) return std::nullopt;
     int bits = 0;
-    if (::ioctl(fd_, TIOCMGET, &bits) != 0) return std::nullopt;
+    if (::ioctl(m_fd, TIOCMGET, &bits) != 0) return std::nullopt;
     return (bits & TIOCM_CAR) != 0;
 }
 
 void SerialPort::keepDtrOnClose() {
-    if (fd_ < 0) return;
+    if (m_fd < 0) return;
     termios tio{};
-    if (::tcgetattr(fd_, &tio) != 0) return;
+    if (::tcgetattr(m_fd, &tio) != 0) return;
     tio.c_cflag &= ~HUPCL;
-    ::tcsetattr(fd_, TCSANOW, &tio);
+    ::tcsetattr(m_fd, TCSANOW, &tio);
 }
 
 }  // namespace obu

@@ -23,12 +23,12 @@ public:
     // Opens the device; false with errno and a text in error() on failure.
     bool open(const QByteArray& device, const Settings& settings);
     void close();
-    bool isOpen() const { return fd_ >= 0; }
-    int fd() const { return fd_; }
-    const QByteArray& device() const { return device_; }
-    const QString& error() const { return error_; }
+    bool isOpen() const { return m_fd >= 0; }
+    int fd() const { return m_fd; }
+    const QByteArray& device() const { return m_device; }
+    const QString& error() const { return m_error; }
     // The errno of the failed open.
-    int errorNumber() const { return errno_; }
+    int errorNumber() const { return m_errno; }
 
     // Reads what is waiting (never blocks). False when the device has gone
     // away (end of file or an error other than "try again").
@@ -54,10 +54,10 @@ public:
     static unsigned speedConstant(int speed);
 
 private:
-    int fd_ = -1;
-    QByteArray device_;
-    QString error_;
-    int errno_ = 0;
+    int m_fd = -1;
+    QByteArray m_device;
+    QString m_error;
+    int m_errno = 0;
 };
 
 }  // namespace obu

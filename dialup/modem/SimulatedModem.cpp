@@ -3,45 +3,45 @@
 namespace obu {
 
 SimulatedModem::SimulatedModem(EventLoop& loop, LineMemory& memory)
-    : loop_(loop), memory_(memory) {}
+    : m_loop(loop), m_memory(memory) {}
 
 SimulatedModem::~SimulatedModem() {
     hangUp();
 }
 
 void SimulatedModem::dial(const LineRequest& request, Report listener) {
-    request_ = request;
-    report_ = std::move(listener);
-    active_ = true;
-    if (report(CallState::OpenPort, 0)) schedule(request_.entry.portDelayMs, Step::PortOpened);
+    m_request = request;
+    m_report = std::move(listener);
+    m_active = true;
+    if (report(CallState::OpenPort, 0)) schedule(m_request.entry.portDelayMs, Step::PortOpened);
 }
 
 void SimulatedModem::hangUp() {
-    active_ = false;
-    if (timer_) loop_.stopTimer(timer_);
-    timer_ = 0;
+    m_active = false;
+    if (m_timer) m_loop.stopTimer(m_timer);
+    m_timer = 0;
 }
 
 void SimulatedModem::schedule(int delayMs, Step step) {
     // Loop timers repeat; each step stops its own before it runs.
-    timer_ = loop_.startTimer(delayMs, [this, step] {
-        loop_.stopTimer(timer_);
-        timer_ = 0;
+    m_timer = m_loop.startTimer(delayMs, [this, step] {
+        m_loop.stopTimer(m_timer);
+        m_timer = 0;
         run(step);
     });
 }
 
 bool SimulatedModem::report(CallState state, DialUpError error) {
-    if (!active_) return false;
-    if (error != 0 || state == CallState::Connected) active_ = false;
+    if (!m_active) return false;
+    if (error != 0 || state == CallState::Connected) m_active = false;
     // Copied: the listener may hang this device up from inside the report.
-    const Report listener = report_;
+    const Report listener = m_report;
     listener(state, error);
-    return active_;
+    return m_active;
 }
 
 DialUpError SimulatedModem::dialOutcome() {
-    switch (request_.entry.failure) {
+    switch (m_request.entry.failure) {
         case LineFailure::Busy:
             return dialup_error::LineBusy;
         case LineFailure::NoDialTone:
@@ -55,31 +55,31 @@ DialUpError SimulatedModem::dialOutcome() {
         default:
             break;
     }
-    if (request_.entry.busyCount > 0) {
+    if (m_request.entry.busyCount > 0) {
         // The line is the number's digits, as the emulated modem's far end
         // knows it, so that both count the same line's busy signals.
         QByteArray line;
-        for (char c : request_.phoneNumber)
+        for (char c : m_request.phoneNumber)
             if ((c >= '0' && c <= '9') || c == '*' || c == '#') line += c;
         if (line.isEmpty()) line = "(no number)";
-        if (memory_.callFindsBusy(line, request_.entry.busyCount)) return dialup_error::LineBusy;
+        if (m_memory.callFindsBusy(line, m_request.entry.busyCount)) return dialup_error::LineBusy;
     }
     return 0;
 }
 
 DialUpError SimulatedModem::loginOutcome() const {
-    const PhoneBookEntry& e = request_.entry;
+    const PhoneBookEntry& e = m_request.entry;
     if (e.failure == LineFailure::Login) return dialup_error::AuthenticationFailure;
     if (e.failure == LineFailure::LineDrop) return dialup_error::PortDisconnected;
-    if (!e.acceptUser.isEmpty() && request_.userName != e.acceptUser)
+    if (!e.acceptUser.isEmpty() && m_request.userName != e.acceptUser)
         return dialup_error::AuthenticationFailure;
-    if (!e.acceptPassword.isEmpty() && request_.password != e.acceptPassword)
+    if (!e.acceptPassword.isEmpty() && m_request.password != e.acceptPassword)
         return dialup_error::AuthenticationFailure;
     return 0;
 }
 
 void SimulatedModem::run(Step step) {
-    const PhoneBookEntry& e = request_.entry;
+    const PhoneBookEntry& e = m_request.entry;
     switch (step) {
         case Step::PortOpened:
             if (report(CallState::PortOpened, 0) && report(CallState::ConnectDevice, 0))

@@ -26,12 +26,12 @@ private:
     DialUpError dialOutcome();
     DialUpError loginOutcome() const;
 
-    EventLoop& loop_;
-    LineMemory& memory_;
-    LineRequest request_;
-    Report report_;
-    EventLoop::TimerId timer_ = 0;
-    bool active_ = false;
+    EventLoop& m_loop;
+    LineMemory& m_memory;
+    LineRequest m_request;
+    Report m_report;
+    EventLoop::TimerId m_timer = 0;
+    bool m_active = false;
 };
 
 }  // namespace obu

@@ -177,14 +177,14 @@ void UucpLock::removeOwn(const QByteArray& lockFile, pid_t pid) {
 
 UucpLock::Result UucpLock::acquire(const QString& folder, const QByteArray& device) {
     release();
-    holder_ = 0;
+    m_holder = 0;
     const QByteArray path = lockPath(folder, device);
     const pid_t self = ::getpid();
     for (int attempt = 0; attempt < 3; ++attempt) {
         const int error = writeLock(path, self);
         if (error == 0) {
-            path_ = path;
-            pid_ = self;
+            m_path = path;
+            m_pid = self;
             return Result::Taken;
         }
         if (error == ENOENT || error == EACCES || error == EROFS || error == EPERM ||
@@ -196,12 +196,12 @@ UucpLock::Result UucpLock::acquire(const QString& folder, const QByteArray& devi
         const pid_t pid = found.pid;
         if (pid == self && found.owner == ::geteuid()) {
             // Ours already (a lock left by an earlier call of this process).
-            path_ = path;
-            pid_ = self;
+            m_path = path;
+            m_pid = self;
             return Result::Taken;
         }
         if (alive(pid)) {
-            holder_ = pid;
+            m_holder = pid;
             return Result::InUse;
         }
         // Stale: its owner is gone (or it holds no pid at all). Remove it, unless
@@ -213,30 +213,30 @@ UucpLock::Result UucpLock::acquire(const QString& folder, const QByteArray& devi
 }
 
 bool UucpLock::handOver(pid_t pid) {
-    if (path_.isEmpty() || pid <= 0) return false;
+    if (m_path.isEmpty() || pid <= 0) return false;
     // Only a lock that is still ours is rewritten; in a sticky folder no one
     // else can replace our file between this look and the rename.
-    if (!ours(path_, pid_, ::getpid())) return false;
-    const QByteArray temp = writeTemp(path_, lockText(pid));
+    if (!ours(m_path, m_pid, ::getpid())) return false;
+    const QByteArray temp = writeTemp(m_path, lockText(pid));
     if (temp.isEmpty()) return false;
-    if (::rename(temp.constData(), path_.constData()) != 0) {
+    if (::rename(temp.constData(), m_path.constData()) != 0) {
         ::unlink(temp.constData());
         return false;
     }
-    pid_ = pid;
+    m_pid = pid;
     return true;
 }
 
 void UucpLock::release() {
-    if (path_.isEmpty()) return;
-    if (ours(path_, pid_, ::getpid())) ::unlink(path_.constData());
-    path_.clear();
-    pid_ = 0;
+    if (m_path.isEmpty()) return;
+    if (ours(m_path, m_pid, ::getpid())) ::unlink(m_path.constData());
+    m_path.clear();
+    m_pid = 0;
 }
 
 void UucpLock::detach() {
-    path_.clear();
-    pid_ = 0;
+    m_path.clear();
+    m_pid = 0;
 }
 
 }  // namespace obu

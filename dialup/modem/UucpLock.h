@@ -52,7 +52,7 @@ public:
 
     Result acquire(const QString& folder, const QByteArray& device);
     // The process that held the lock when acquire() returned InUse.
-    pid_t holder() const { return holder_; }
+    pid_t holder() const { return m_holder; }
     // Writes another pid into our lock: the process that holds the line from
     // now on (pppd or the modem emulator), so that the lock is stale exactly
     // when that process ends. The file stays where it is; release() removes it
@@ -63,13 +63,13 @@ public:
     void release();
     // Forgets the lock without removing it (it belongs to another process now).
     void detach();
-    bool held() const { return !path_.isEmpty(); }
-    const QByteArray& path() const { return path_; }
+    bool held() const { return !m_path.isEmpty(); }
+    const QByteArray& path() const { return m_path; }
 
 private:
-    QByteArray path_;
-    pid_t pid_ = 0;
-    pid_t holder_ = 0;
+    QByteArray m_path;
+    pid_t m_pid = 0;
+    pid_t m_holder = 0;
 };
 
 }  // namespace obu

@@ -66,15 +66,15 @@ public:
 
     // NetworkManager is on the bus and the profiles it listed have been read
     // (a starting NetworkManager may list more as it loads them).
-    bool available() const { return available_; }
+    bool available() const { return m_available; }
     // What NetworkManager had when this client started has been read, its
     // profiles and its active connections; or there is no NetworkManager (or
     // no bus) to read. A short-lived caller waits for settled before it lists.
-    bool isSettled() const { return settled_; }
+    bool isSettled() const { return m_settled; }
     // What NetworkManager has now has been read. False from the moment it
     // leaves the bus (a restart) until it is back and read again; true
     // without a bus or when it never was there.
-    bool isCaughtUp() const { return caughtUp_; }
+    bool isCaughtUp() const { return m_caughtUp; }
     QList<NmProfile> profiles() const;
     QList<NmActiveConnection> activeConnections() const;
 
@@ -122,25 +122,25 @@ private:
     void setActivePaths(const QStringList& paths);
     void checkSettled();
 
-    QDBusConnection bus_;
-    QDBusServiceWatcher* watcher_ = nullptr;
-    bool available_ = false;
-    bool present_ = false;  // NetworkManager owns its name
-    bool settled_ = false;
-    bool caughtUp_ = false;
-    bool activesListed_ = false;  // the first answer about the active connections came
-    int pendingProfiles_ = 0;
-    QHash<QString, NmProfile> profiles_;          // by settings path
-    QHash<QString, NmActiveConnection> actives_;  // by active path
-    QSet<QString> loaded_;  // actives whose properties have been read: they are reported
-    QHash<QString, NmActiveState> reported_;  // the last state told of each
+    QDBusConnection m_bus;
+    QDBusServiceWatcher* m_watcher = nullptr;
+    bool m_available = false;
+    bool m_present = false;  // NetworkManager owns its name
+    bool m_settled = false;
+    bool m_caughtUp = false;
+    bool m_activesListed = false;  // the first answer about the active connections came
+    int m_pendingProfiles = 0;
+    QHash<QString, NmProfile> m_profiles;          // by settings path
+    QHash<QString, NmActiveConnection> m_actives;  // by active path
+    QSet<QString> m_loaded;  // actives whose properties have been read: they are reported
+    QHash<QString, NmActiveState> m_reported;  // the last state told of each
     // States signalled before an active's properties were read, with their reasons.
-    QHash<QString, QList<std::pair<NmActiveState, uint32_t>>> earlyStates_;
-    QSet<QString> ended_;  // deactivated and forgotten: NetworkManager never reuses a path
-    QSet<QString> ownDeactivations_;          // active paths this client asked to end
-    QHash<QString, uint32_t> deviceReasons_;  // device path → reason of its last fall
-    QHash<QString, QString> deviceActives_;   // device path → the last active connection on it
-    quint64 generation_ = 0;  // answers to calls made before NetworkManager left are dropped
+    QHash<QString, QList<std::pair<NmActiveState, uint32_t>>> m_earlyStates;
+    QSet<QString> m_ended;  // deactivated and forgotten: NetworkManager never reuses a path
+    QSet<QString> m_ownDeactivations;          // active paths this client asked to end
+    QHash<QString, uint32_t> m_deviceReasons;  // device path → reason of its last fall
+    QHash<QString, QString> m_deviceActives;   // device path → the last active connection on it
+    quint64 m_generation = 0;  // answers to calls made before NetworkManager left are dropped
 };
 
 }  // namespace obu

@@ -10,7 +10,7 @@ void NetworkManagerService::onActiveConnectionChanged(const NmActiveConnection& 
     const CallId id = idOf(connection.uuid);
     if (closesToldConnection(id, connection)) return;
     const auto it = callFor(id, connection);
-    if (it == calls_.end()) return;
+    if (it == m_calls.end()) return;
     if (!it->activePath.isEmpty() && it->activePath != connection.path &&
         connection.state >= NmActiveState::Deactivating)
         return;  // an older connection of the profile, going down after a newer one came
@@ -18,32 +18,32 @@ void NetworkManagerService::onActiveConnectionChanged(const NmActiveConnection& 
     it->activeSeen = true;
     if (it->hangingUp) {
         // Hung up before NetworkManager had named the connection.
-        retired_.insert(connection.path);
-        client_->deactivate(it->profileId);
+        m_retired.insert(connection.path);
+        m_client->deactivate(it->profileId);
         return;
     }
     applyState(id, connection);
 }
 
 bool NetworkManagerService::closesToldConnection(CallId id, const NmActiveConnection& connection) {
-    if (dropped_.contains(connection.path)) {
-        if (connection.state == NmActiveState::Deactivated) dropped_.remove(connection.path);
+    if (m_dropped.contains(connection.path)) {
+        if (connection.state == NmActiveState::Deactivated) m_dropped.remove(connection.path);
         return true;
     }
-    if (!retired_.contains(connection.path)) return false;
+    if (!m_retired.contains(connection.path)) return false;
     // A connection this process hung up: its end is the hang-up's, unless
     // the profile has been dialled again meanwhile (a call of its own).
     if (connection.state != NmActiveState::Deactivated) return true;
-    retired_.remove(connection.path);
-    const auto it = calls_.find(id);
-    if (it != calls_.end() && it->activePath == connection.path) end(id, dialup_error::None, {});
+    m_retired.remove(connection.path);
+    const auto it = m_calls.find(id);
+    if (it != m_calls.end() && it->activePath == connection.path) end(id, dialup_error::None, {});
     return true;
 }
 
 QHash<CallId, NetworkManagerService::Call>::iterator NetworkManagerService::callFor(
     CallId id, const NmActiveConnection& connection) {
-    const auto it = calls_.find(id);
-    if (it == calls_.end()) return adoptConnection(id, connection);
+    const auto it = m_calls.find(id);
+    if (it == m_calls.end()) return adoptConnection(id, connection);
     if (it->hangingUp && it->activeSeen && it->activePath != connection.path) {
         // Brought up again by another program while this one's hang-up goes
         // on: that hang-up is done with, and this is a call of its own.
@@ -56,22 +56,22 @@ QHash<CallId, NetworkManagerService::Call>::iterator NetworkManagerService::call
 QHash<CallId, NetworkManagerService::Call>::iterator NetworkManagerService::adoptConnection(
     CallId id, const NmActiveConnection& connection) {
     // Another program's connection: a call when its profile is an entry.
-    if (connection.state >= NmActiveState::Deactivating) return calls_.end();
-    const auto profiles = client_->profiles();
+    if (connection.state >= NmActiveState::Deactivating) return m_calls.end();
+    const auto profiles = m_client->profiles();
     const auto profile = std::find_if(profiles.begin(), profiles.end(), [&](const NmProfile& p) {
         return p.uuid == connection.uuid;
     });
     const bool entry = profile != profiles.end() ? isEntry(*profile) : isEntryType(connection.type);
-    if (!entry) return calls_.end();
+    if (!entry) return m_calls.end();
     Call call;
     call.info.id = id;
     call.info.entry = connection.id;
     call.info.deviceType = connection.type;
     call.info.deviceName = kSource;
     call.profileId = connection.id;
-    call.order = ++nextOrder_;
-    const auto it = calls_.insert(id, call);
-    ended_.remove(id);
+    call.order = ++m_nextOrder;
+    const auto it = m_calls.insert(id, call);
+    m_ended.remove(id);
     return it;
 }
 
@@ -94,7 +94,7 @@ void NetworkManagerService::applyState(CallId id, const NmActiveConnection& conn
             if (!ownEnd && connection.wasActivated) {
                 end(id, dialup_error::RemoteDisconnection, reasonOf(connection));
                 // Its own end, still to come, must not end a new dial of the profile.
-                dropped_.insert(connection.path);
+                m_dropped.insert(connection.path);
             }
             break;
         case NmActiveState::Deactivated:
@@ -121,7 +121,7 @@ QString NetworkManagerService::reasonOf(const NmActiveConnection& connection) {
 
 void NetworkManagerService::onActivationFailed(const QString& profileId, NmFailure failure,
                                                const QString& message) {
-    for (const Call& call : calls_) {
+    for (const Call& call : m_calls) {
         if (call.profileId != profileId || call.activeSeen) continue;
         const CallId id = call.info.id;
         if (call.hangingUp) {
@@ -136,9 +136,9 @@ void NetworkManagerService::onActivationFailed(const QString& profileId, NmFailu
 }
 
 void NetworkManagerService::advance(CallId id, CallState state) {
-    const auto it = calls_.find(id);
+    const auto it = m_calls.find(id);
     // States only move forward (Connected is the greatest of the stages).
-    if (it == calls_.end() ||
+    if (it == m_calls.end() ||
         static_cast<std::uint32_t>(state) <= static_cast<std::uint32_t>(it->info.state))
         return;
     it->info.state = state;
@@ -148,9 +148,9 @@ void NetworkManagerService::advance(CallId id, CallState state) {
 }
 
 void NetworkManagerService::end(CallId id, DialUpError error, const QString& detail) {
-    const auto it = calls_.find(id);
-    if (it == calls_.end()) return;
-    Call call = calls_.take(id);
+    const auto it = m_calls.find(id);
+    if (it == m_calls.end()) return;
+    Call call = m_calls.take(id);
     call.info.error = error;
     call.detail = detail;
     // A failed dial tells its caller at the stage it reached.
@@ -158,7 +158,7 @@ void NetworkManagerService::end(CallId id, DialUpError error, const QString& det
         tell({Note::Stage, id, call.info.state, error});
     if (error != dialup_error::None) {
         if (call.info.state == CallState::Connected) call.info.state = CallState::Disconnected;
-        ended_.insert(id, call);
+        m_ended.insert(id, call);
     }
     tell({Note::Ended, id, call.info.state, error});
     tell({Note::Changed});

@@ -27,30 +27,30 @@ const QString NetworkManagerService::kSource = QStringLiteral("NetworkManager");
 
 NetworkManagerService::NetworkManagerService(bool allProfiles, QObject* parent)
     : NetworkManagerService(new NetworkManagerClient, allProfiles, parent) {
-    client_->setParent(this);
+    m_client->setParent(this);
 }
 
 NetworkManagerService::NetworkManagerService(NetworkManagerClient* client, bool allProfiles,
                                              QObject* parent)
-    : DialUpService(parent), client_(client), allProfiles_(allProfiles) {
-    connect(client_, &NetworkManagerClient::activeConnectionChanged, this,
+    : DialUpService(parent), m_client(client), m_allProfiles(allProfiles) {
+    connect(m_client, &NetworkManagerClient::activeConnectionChanged, this,
             &NetworkManagerService::onActiveConnectionChanged);
-    connect(client_, &NetworkManagerClient::activationFailed, this,
+    connect(m_client, &NetworkManagerClient::activationFailed, this,
             &NetworkManagerService::onActivationFailed);
-    connect(client_, &NetworkManagerClient::profilesChanged, this,
+    connect(m_client, &NetworkManagerClient::profilesChanged, this,
             &NetworkManagerService::onProfilesChanged);
-    connect(client_, &NetworkManagerClient::settled, this, &NetworkManagerService::settled);
-    connect(client_, &NetworkManagerClient::caughtUpChanged, this,
+    connect(m_client, &NetworkManagerClient::settled, this, &NetworkManagerService::settled);
+    connect(m_client, &NetworkManagerClient::caughtUpChanged, this,
             [this] { tell({Note::SourcesChanged}); });
-    connect(client_, &NetworkManagerClient::availableChanged, this, [this](bool available) {
+    connect(m_client, &NetworkManagerClient::availableChanged, this, [this](bool available) {
         if (available) return;
-        retired_.clear();
-        dropped_.clear();
+        m_retired.clear();
+        m_dropped.clear();
         // Without NetworkManager nothing can be known of its connections:
         // they are not dropped (NetworkManager leaves them as they are when
         // it stops), but lost to whoever follows them until it is back.
-        for (const CallId id : calls_.keys())
-            end(id, calls_[id].hangingUp ? dialup_error::None : dialup_error::ServiceGone, {});
+        for (const CallId id : m_calls.keys())
+            end(id, m_calls[id].hangingUp ? dialup_error::None : dialup_error::ServiceGone, {});
     });
 }
 
@@ -73,14 +73,14 @@ bool NetworkManagerService::isEntry(const NmProfile& profile) const {
 
 bool NetworkManagerService::isEntryType(const QString& type) const {
     // The loopback link is always up and no line to keep.
-    return dialledType(type) || (allProfiles_ && type != QLatin1String("loopback"));
+    return dialledType(type) || (m_allProfiles && type != QLatin1String("loopback"));
 }
 
 std::optional<NmProfile> NetworkManagerService::profileNamed(const QString& name) const {
     // The exact name first; else one that differs only in case, as the
     // phone book's names are compared.
     std::optional<NmProfile> loose;
-    for (const NmProfile& profile : client_->profiles()) {
+    for (const NmProfile& profile : m_client->profiles()) {
         if (!isEntry(profile)) continue;
         if (profile.id == name) return profile;
         if (!loose && profile.id.compare(name, Qt::CaseInsensitive) == 0) loose = profile;
@@ -92,7 +92,7 @@ void NetworkManagerService::reassignIds() {
     // Two profiles whose numbers meet: the one of the smaller uuid keeps its
     // number, the other takes the next free one. Every process sees the same
     // profiles, so every process gives the same ids.
-    QList<NmProfile> profiles = client_->profiles();
+    QList<NmProfile> profiles = m_client->profiles();
     std::sort(profiles.begin(), profiles.end(),
               [](const NmProfile& a, const NmProfile& b) { return a.uuid < b.uuid; });
     QHash<QString, CallId> ids;
@@ -103,11 +103,11 @@ void NetworkManagerService::reassignIds() {
         taken.insert(id);
         ids.insert(profile.uuid, id);
     }
-    ids_ = ids;
+    m_ids = ids;
 }
 
 CallId NetworkManagerService::idOf(const QString& uuid) const {
-    return ids_.value(uuid, idFromHash(stableHash(uuid)));
+    return m_ids.value(uuid, idFromHash(stableHash(uuid)));
 }
 
 void NetworkManagerService::onProfilesChanged() {
@@ -118,9 +118,9 @@ void NetworkManagerService::onProfilesChanged() {
 DialUpError NetworkManagerService::entries(const QString&, QList<EntryInfo>* out) {
     if (!out) return dialup_error::InvalidParameter;
     out->clear();
-    if (!client_->available()) return dialup_error::None;
+    if (!m_client->available()) return dialup_error::None;
     QSet<QString> seen;
-    for (const NmProfile& profile : client_->profiles()) {
+    for (const NmProfile& profile : m_client->profiles()) {
         // Two profiles of one name are one entry: a dial could not tell them apart.
         if (!isEntry(profile) || profile.id.isEmpty() || seen.contains(profile.id)) continue;
         seen.insert(profile.id);
@@ -133,15 +133,15 @@ DialUpError NetworkManagerService::dial(const DialRequest& request, CallId* id) 
     if (id) *id = 0;
     if (!id) return dialup_error::InvalidParameter;
     const std::optional<NmProfile> profile =
-        client_->available() ? profileNamed(request.entry) : std::nullopt;
+        m_client->available() ? profileNamed(request.entry) : std::nullopt;
     if (!profile) return dialup_error::CannotFindEntry;
     const CallId callId = idOf(profile->uuid);
-    ended_.remove(callId);
-    const auto live = calls_.find(callId);
+    m_ended.remove(callId);
+    const auto live = m_calls.find(callId);
     // Hung up before NetworkManager had named it: its activation goes on
     // after all, rather than being taken down and started again.
-    if (live != calls_.end() && live->hangingUp && !live->activeSeen) live->hangingUp = false;
-    if (live != calls_.end() && !live->hangingUp) {
+    if (live != m_calls.end() && live->hangingUp && !live->activeSeen) live->hangingUp = false;
+    if (live != m_calls.end() && !live->hangingUp) {
         // Already coming up or up (NetworkManager's own reconnect, another
         // program): this dial follows it rather than tearing it down, and its
         // caller hears the stages it has passed.
@@ -157,7 +157,7 @@ DialUpError NetworkManagerService::dial(const DialRequest& request, CallId* id) 
         if (reached == CallState::Connected) live->dialledHere = false;
         return dialup_error::None;
     }
-    if (!client_->activate(profile->id)) return dialup_error::CannotFindEntry;
+    if (!m_client->activate(profile->id)) return dialup_error::CannotFindEntry;
     Call call;
     call.info.id = callId;
     call.info.entry = profile->id;
@@ -165,9 +165,9 @@ DialUpError NetworkManagerService::dial(const DialRequest& request, CallId* id) 
     call.info.deviceName = kSource;
     call.info.state = CallState::OpenPort;
     call.profileId = profile->id;
-    call.order = ++nextOrder_;
+    call.order = ++m_nextOrder;
     call.dialledHere = true;
-    calls_.insert(callId, call);
+    m_calls.insert(callId, call);
     *id = callId;
     tell({Note::Stage, callId, CallState::OpenPort, dialup_error::None});
     tell({Note::Changed});
@@ -175,17 +175,17 @@ DialUpError NetworkManagerService::dial(const DialRequest& request, CallId* id) 
 }
 
 void NetworkManagerService::tell(const Note& note) {
-    outbox_.append(note);
-    if (deliveryPosted_) return;
-    deliveryPosted_ = true;
+    m_outbox.append(note);
+    if (m_deliveryPosted) return;
+    m_deliveryPosted = true;
     QMetaObject::invokeMethod(this, &NetworkManagerService::deliver, Qt::QueuedConnection);
 }
 
 void NetworkManagerService::deliver() {
-    deliveryPosted_ = false;
+    m_deliveryPosted = false;
     // One at a time: a receiver's hang-up takes the call's later stages away.
-    while (!outbox_.isEmpty()) {
-        const Note note = outbox_.takeFirst();
+    while (!m_outbox.isEmpty()) {
+        const Note note = m_outbox.takeFirst();
         switch (note.kind) {
             case Note::Stage:
                 emit callStateChanged(note.id, note.state, note.error);
@@ -206,18 +206,18 @@ void NetworkManagerService::deliver() {
 DialUpError NetworkManagerService::hangUp(CallId id) {
     // A failed or dropped call is only forgotten: the profile may be up again
     // by now, and that is not the call being hung up.
-    if (ended_.remove(id)) return dialup_error::None;
-    const auto it = calls_.find(id);
-    if (it == calls_.end()) return dialup_error::InvalidCall;
+    if (m_ended.remove(id)) return dialup_error::None;
+    const auto it = m_calls.find(id);
+    if (it == m_calls.end()) return dialup_error::InvalidCall;
     if (it->hangingUp) return dialup_error::None;
     it->hangingUp = true;
     it->dialledHere = false;
-    outbox_.removeIf([id](const Note& n) { return n.kind == Note::Stage && n.id == id; });
+    m_outbox.removeIf([id](const Note& n) { return n.kind == Note::Stage && n.id == id; });
     // Still waiting for NetworkManager to name the connection: it is taken
     // down as soon as it is reported.
     if (it->activeSeen) {
-        retired_.insert(it->activePath);
-        client_->deactivate(it->profileId);
+        m_retired.insert(it->activePath);
+        m_client->deactivate(it->profileId);
     }
     tell({Note::Changed});
     return dialup_error::None;
@@ -226,7 +226,7 @@ DialUpError NetworkManagerService::hangUp(CallId id) {
 DialUpError NetworkManagerService::calls(QList<CallInfo>* out) {
     if (!out) return dialup_error::InvalidParameter;
     QList<const Call*> listed;
-    for (const Call& call : calls_)
+    for (const Call& call : m_calls)
         if (!call.hangingUp) listed << &call;
     std::sort(listed.begin(), listed.end(),
               [](const Call* a, const Call* b) { return a->order < b->order; });
@@ -237,28 +237,28 @@ DialUpError NetworkManagerService::calls(QList<CallInfo>* out) {
 
 DialUpError NetworkManagerService::callStatus(CallId id, CallInfo* out) {
     if (!out) return dialup_error::InvalidParameter;
-    const auto it = calls_.find(id);
-    if (it != calls_.end() && !it->hangingUp) {
+    const auto it = m_calls.find(id);
+    if (it != m_calls.end() && !it->hangingUp) {
         *out = it->info;
         return dialup_error::None;
     }
-    const auto ended = ended_.find(id);
-    if (ended == ended_.end()) return dialup_error::InvalidCall;
+    const auto ended = m_ended.find(id);
+    if (ended == m_ended.end()) return dialup_error::InvalidCall;
     *out = ended->info;
     return dialup_error::None;
 }
 
 void NetworkManagerService::forget(CallId id) {
-    ended_.remove(id);
+    m_ended.remove(id);
 }
 
 bool NetworkManagerService::sourcesReady() const {
-    return client_->isCaughtUp();
+    return m_client->isCaughtUp();
 }
 
 QString NetworkManagerService::failureDetail(CallId id) {
-    const auto ended = ended_.find(id);
-    return ended != ended_.end() ? ended->detail : QString();
+    const auto ended = m_ended.find(id);
+    return ended != m_ended.end() ? ended->detail : QString();
 }
 
 QString NetworkManagerService::errorText(DialUpError code) const {

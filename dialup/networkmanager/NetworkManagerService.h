@@ -56,7 +56,7 @@ public:
 
     // NetworkManager's profiles and connections have been read, or there is
     // no NetworkManager: what the service lists is what there is.
-    bool isSettled() const { return client_->isSettled(); }
+    bool isSettled() const { return m_client->isSettled(); }
     // The error a NetworkManager failure stands for.
     static DialUpError errorOf(NmFailure failure);
 
@@ -81,7 +81,7 @@ private:
     // only close it (true: nothing more to do with this one).
     bool closesToldConnection(CallId id, const NmActiveConnection& connection);
     // The call that the connection belongs to, made when it is another
-    // program's connection of an entry; calls_.end() when none.
+    // program's connection of an entry; m_calls.end() when none.
     QHash<CallId, Call>::iterator callFor(CallId id, const NmActiveConnection& connection);
     QHash<CallId, Call>::iterator adoptConnection(CallId id, const NmActiveConnection& connection);
     // The call's stage or end for the connection's new state.
@@ -111,16 +111,16 @@ private:
     void tell(const Note& note);
     void deliver();
 
-    NetworkManagerClient* client_;
-    bool allProfiles_;
-    QHash<CallId, Call> calls_;   // not ended
-    QHash<CallId, Call> ended_;   // ended with an error, until hung up or dialled again
-    QHash<QString, CallId> ids_;  // profile uuid → call id
-    QSet<QString> retired_;       // active connections hung up here, until they end
-    QSet<QString> dropped_;       // active connections told as dropped, until they end
-    quint64 nextOrder_ = 0;
-    QList<Note> outbox_;
-    bool deliveryPosted_ = false;
+    NetworkManagerClient* m_client;
+    bool m_allProfiles;
+    QHash<CallId, Call> m_calls;   // not ended
+    QHash<CallId, Call> m_ended;   // ended with an error, until hung up or dialled again
+    QHash<QString, CallId> m_ids;  // profile uuid → call id
+    QSet<QString> m_retired;       // active connections hung up here, until they end
+    QSet<QString> m_dropped;       // active connections told as dropped, until they end
+    quint64 m_nextOrder = 0;
+    QList<Note> m_outbox;
+    bool m_deliveryPosted = false;
 };
 
 }  // namespace obu

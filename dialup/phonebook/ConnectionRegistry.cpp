@@ -32,10 +32,10 @@ std::uint64_t fnv1a(const QByteArray& bytes) {
 }  // namespace
 
 ConnectionRegistry::ConnectionRegistry(QString folder, Clock& clock)
-    : folder_(std::move(folder)),
-      folderBytes_(QFile::encodeName(folder_)),
-      clock_(clock),
-      pid_(::getpid()) {}
+    : m_folder(std::move(folder)),
+      m_folderBytes(QFile::encodeName(m_folder)),
+      m_clock(clock),
+      m_pid(::getpid()) {}
 
 ConnectionRegistry::~ConnectionRegistry() {
     close();
@@ -45,28 +45,28 @@ std::int64_t ConnectionRegistry::nowMs() const {
     // Reading the local time costs microseconds; the tick counter costs
     // nanoseconds. Deadlines are checked on every call of the drop watch, so
     // the time of day is read once a second and carried on by the ticks.
-    const std::uint32_t tick = clock_.millisecondsSinceStart();
-    const std::uint32_t since = tick - lastTick_;
-    if (lastNow_ != 0 && since < 1000) return lastNow_ + since;
-    lastNow_ = clock_.now().toMSecsSinceEpoch();
-    lastTick_ = tick;
-    return lastNow_;
+    const std::uint32_t tick = m_clock.millisecondsSinceStart();
+    const std::uint32_t since = tick - m_lastTick;
+    if (m_lastNow != 0 && since < 1000) return m_lastNow + since;
+    m_lastNow = m_clock.now().toMSecsSinceEpoch();
+    m_lastTick = tick;
+    return m_lastNow;
 }
 
 std::int64_t ConnectionRegistry::nextDropAt() const {
     std::int64_t next = 0;
-    for (const LineRecord& r : records_)
+    for (const LineRecord& r : m_records)
         if (r.established() && r.dropAt != 0 && (next == 0 || r.dropAt < next)) next = r.dropAt;
     return next;
 }
 
 std::vector<ProcessId> ConnectionRegistry::processesToWatch() const {
     std::vector<ProcessId> processes;
-    for (const LineRecord& r : records_) {
+    for (const LineRecord& r : m_records) {
         // A holder without its start time is no process to wait for.
         if (r.established() && r.holder > 0 && r.holderStart != 0 && !r.holderGone)
             processes.push_back(ProcessId{r.holder, r.holderStart});
-        else if (!r.established() && r.owner != pid_ && r.owner > 0)
+        else if (!r.established() && r.owner != m_pid && r.owner > 0)
             processes.push_back(ProcessId{r.owner, r.ownerStart});
     }
     return processes;
@@ -74,7 +74,7 @@ std::vector<ProcessId> ConnectionRegistry::processesToWatch() const {
 
 bool ConnectionRegistry::writeRecord(const LineRecord& record) {
     const QByteArray temp =
-        path(".tmp-" + QByteArray::number(pid_) + '-' + QByteArray::number(++tempCounter_));
+        path(".tmp-" + QByteArray::number(m_pid) + '-' + QByteArray::number(++m_tempCounter));
     const int fd = ::open(temp.constData(),
                           O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
     if (fd < 0) return false;
@@ -90,7 +90,7 @@ bool ConnectionRegistry::writeRecord(const LineRecord& record) {
 }
 
 const LineRecord* ConnectionRegistry::find(CallId handle) const {
-    for (const LineRecord& r : records_)
+    for (const LineRecord& r : m_records)
         if (r.handle == handle) return &r;
     return nullptr;
 }
@@ -102,12 +102,12 @@ bool ConnectionRegistry::needsPruning(const LineRecord& record, std::int64_t& no
         if (now < 0) now = nowMs();
         return now >= record.dropAt;
     }
-    return record.owner != pid_ && (record.ownerGone || record.owner <= 0);
+    return record.owner != m_pid && (record.ownerGone || record.owner <= 0);
 }
 
 void ConnectionRegistry::noteOwnLimit(LineRecord& record) const {
     // Only pppd's parent, the process that dialled, learns how it ended.
-    if (record.owner != pid_ || record.holderKind != "pppd") return;
+    if (record.owner != m_pid || record.holderKind != "pppd") return;
     const std::optional<int> code = adoptedChildExit(static_cast<pid_t>(record.holder));
     if (!code || !PppdLink::endedByOwnLimit(*code)) return;
     record.error = dialup_error::LimitReached;
@@ -117,7 +117,7 @@ void ConnectionRegistry::noteOwnLimit(LineRecord& record) const {
 bool ConnectionRegistry::prune() {
     std::int64_t now = -1;
     std::vector<CallId> due;
-    for (const LineRecord& r : records_)
+    for (const LineRecord& r : m_records)
         if (needsPruning(r, now)) due.push_back(r.handle);
     if (due.empty()) return true;
     if (!lock(true)) return true;
@@ -140,7 +140,7 @@ bool ConnectionRegistry::prune() {
         }
     }
     if (changed) bumpGeneration(due);
-    dirty_.insert(due.begin(), due.end());
+    m_dirty.insert(due.begin(), due.end());
     const bool read = readLocked();
     unlock();
     return read;
@@ -154,29 +154,29 @@ CallId ConnectionRegistry::add(LineRecord& record) {
         return 0;
     }
     // Temporary files left by a writer that died: nobody writes while we hold the lock.
-    if (DIR* dir = ::opendir(folderBytes_.constData())) {
+    if (DIR* dir = ::opendir(m_folderBytes.constData())) {
         while (const dirent* e = ::readdir(dir))
             if (std::strncmp(e->d_name, ".tmp-", 5) == 0) ::unlink(path(e->d_name).constData());
         ::closedir(dir);
     }
     std::int64_t now = -1;
-    const bool deviceInUse = std::any_of(records_.begin(), records_.end(), [&](LineRecord r) {
+    const bool deviceInUse = std::any_of(m_records.begin(), m_records.end(), [&](LineRecord r) {
         if (r.ended() || r.device != record.device) return false;
         // A line whose holder has ended holds no modem, noticed or not.
         noteEndedProcesses(r);
         return !needsPruning(r, now);
     });
-    const CallId handle = allocateHandle(records_);
+    const CallId handle = allocateHandle(m_records);
     record.handle = handle;
-    record.owner = pid_;
-    record.ownerStart = processStartTime(pid_);
+    record.owner = m_pid;
+    record.ownerStart = processStartTime(m_pid);
     if (deviceInUse) record.error = dialup_error::PortNotAvailable;
     const bool written = writeRecord(record);
     if (written)
         bumpGeneration({handle});
     else
-        problem_ = QStringLiteral("cannot write in %1: %2")
-                       .arg(folder_, QString::fromLocal8Bit(std::strerror(errno)));
+        m_problem = QStringLiteral("cannot write in %1: %2")
+                        .arg(m_folder, QString::fromLocal8Bit(std::strerror(errno)));
     unlock();
     return written ? handle : 0;
 }
@@ -255,7 +255,7 @@ bool ConnectionRegistry::callFindsBusy(const QByteArray& line, int busyTimes) {
     const bool busy = answered < busyTimes;
     if (busy) {
         const QByteArray temp =
-            path(".tmp-" + QByteArray::number(pid_) + '-' + QByteArray::number(++tempCounter_));
+            path(".tmp-" + QByteArray::number(m_pid) + '-' + QByteArray::number(++m_tempCounter));
         const int fd =
             ::open(temp.constData(),
                    O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);

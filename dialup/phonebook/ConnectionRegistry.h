@@ -33,9 +33,9 @@ public:
     ConnectionRegistry(const ConnectionRegistry&) = delete;
     ConnectionRegistry& operator=(const ConnectionRegistry&) = delete;
 
-    const QString& folder() const { return folder_; }
+    const QString& folder() const { return m_folder; }
     // Why the folder cannot be used; empty when it can.
-    const QString& problem() const { return problem_; }
+    const QString& problem() const { return m_problem; }
 
     // The calls as last read: re-read only when another change happened, then
     // pruned (dials and ended calls of processes that are gone; connections
@@ -43,7 +43,7 @@ public:
     // used or a record in it cannot be read (problem() says which): a list
     // that lacks a call would pass for that call's end.
     bool refresh();
-    const std::vector<LineRecord>& records() const { return records_; }
+    const std::vector<LineRecord>& records() const { return m_records; }
     const LineRecord* find(CallId handle) const;
 
     // Adds a call under a new handle. When another call in progress or up uses
@@ -65,12 +65,12 @@ public:
     bool callFindsBusy(const QByteArray& line, int busyTimes) override;
 
     // Called after every change that this object makes to the folder.
-    void setOnChange(std::function<void()> onChange) { onChange_ = std::move(onChange); }
+    void setOnChange(std::function<void()> onChange) { m_onChange = std::move(onChange); }
     // The shared counter that every change moves (0 while the folder is not open).
     std::uint64_t generation() const;
     // The counter as it stood when the records were last read: a change made
     // since then may not be in records() yet.
-    std::uint64_t readGeneration() const { return cachedGeneration_; }
+    std::uint64_t readGeneration() const { return m_cachedGeneration; }
 
     // Tells which records changed since it was last asked (their handles
     // added to the set), so that a look after a change reads those alone.
@@ -83,11 +83,11 @@ public:
     void setWatchedProcesses(std::vector<std::int64_t> pids);
     // The next refresh looks whether the calls that name this process still
     // have it.
-    void processEnded(std::int64_t pid) { endedProcesses_.insert(pid); }
+    void processEnded(std::int64_t pid) { m_endedProcesses.insert(pid); }
     // Something in the folder changed. A writer renames its record into place
     // before it moves the counter, both under the lock: the next refresh
     // takes the lock to look, so that a change seen half done is not missed.
-    void folderChanged() { folderChanged_ = true; }
+    void folderChanged() { m_folderChanged = true; }
     // The earliest moment at which the provider hangs up a line by itself
     // (milliseconds since the epoch; 0: none), as last read.
     std::int64_t nextDropAt() const;
@@ -108,19 +108,19 @@ private:
     void close();
     bool checkFolder();
     // Reads what changed since the last look (everything when that is not
-    // known); false, with problem_ set, when a record cannot be read.
+    // known); false, with m_problem set, when a record cannot be read.
     // readLocked() is for a caller that holds the lock.
     bool reread();
     bool readLocked();
     bool readAll(std::vector<LineRecord>& out);
-    // Reads the records named in dirty_ into records_, all or none.
+    // Reads the records named in m_dirty into m_records, all or none.
     bool readChanged();
     enum class Read { Done, Gone, NotARecord, Failed };
     // A regular file of at most limit bytes; Failed sets errno.
     static Read readSmallFile(const QByteArray& path, QByteArray& out, qsizetype limit);
     // Failed sets errno.
     Read readRecord(CallId handle, LineRecord& out) const;
-    // Read, or for Failed problem_ set from errno.
+    // Read, or for Failed m_problem set from errno.
     Read readRecordNoting(CallId handle, LineRecord& out);
     bool writeRecord(const LineRecord& record);
     // Moves the shared counter after a change of these records by this process.
@@ -146,35 +146,35 @@ private:
     std::int64_t nowMs() const;
     QByteArray path(const QByteArray& name) const;
 
-    QString folder_;
-    QByteArray folderBytes_;
-    Clock& clock_;
-    QString problem_;
-    int stateFd_ = -1;
-    SafeMapping mapping_;
-    void* shared_ = nullptr;
-    std::uint64_t stateInode_ = 0;
-    std::uint64_t stateDevice_ = 0;
-    std::uint64_t cachedGeneration_ = 0;
-    bool cacheValid_ = false;
-    bool folderChanged_ = false;
-    ChangedRecords changedRecords_;
-    // Records to read at the next look: named by changedRecords_, or changed here.
-    std::set<CallId> dirty_;
-    std::vector<std::int64_t> watchedProcesses_;  // sorted
-    std::set<std::int64_t> endedProcesses_;
+    QString m_folder;
+    QByteArray m_folderBytes;
+    Clock& m_clock;
+    QString m_problem;
+    int m_stateFd = -1;
+    SafeMapping m_mapping;
+    void* m_shared = nullptr;
+    std::uint64_t m_stateInode = 0;
+    std::uint64_t m_stateDevice = 0;
+    std::uint64_t m_cachedGeneration = 0;
+    bool m_cacheValid = false;
+    bool m_folderChanged = false;
+    ChangedRecords m_changedRecords;
+    // Records to read at the next look: named by m_changedRecords, or changed here.
+    std::set<CallId> m_dirty;
+    std::vector<std::int64_t> m_watchedProcesses;  // sorted
+    std::set<std::int64_t> m_endedProcesses;
     // Records that must be looked at on every call (lines held by a process,
     // deadlines, dials): false lets a steady connection skip the scan.
-    bool watch_ = false;
+    bool m_watch = false;
     // The holders and other processes' dials are checked every 200 ms.
-    std::int64_t nextProcessCheck_ = 0;
-    unsigned callsSinceCheck_ = 0;
-    std::vector<LineRecord> records_;
-    std::int64_t pid_;
-    unsigned tempCounter_ = 0;
-    mutable std::int64_t lastNow_ = 0;
-    mutable std::uint32_t lastTick_ = 0;
-    std::function<void()> onChange_;
+    std::int64_t m_nextProcessCheck = 0;
+    unsigned m_callsSinceCheck = 0;
+    std::vector<LineRecord> m_records;
+    std::int64_t m_pid;
+    unsigned m_tempCounter = 0;
+    mutable std::int64_t m_lastNow = 0;
+    mutable std::uint32_t m_lastTick = 0;
+    std::function<void()> m_onChange;
 };
 
 }  // namespace obu

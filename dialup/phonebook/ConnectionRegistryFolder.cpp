@@ -63,48 +63,48 @@ QString ConnectionRegistry::defaultFolder() {
 }
 
 QByteArray ConnectionRegistry::path(const QByteArray& name) const {
-    return folderBytes_ + '/' + name;
+    return m_folderBytes + '/' + name;
 }
 
 bool ConnectionRegistry::checkFolder() {
-    if (folderBytes_.isEmpty()) {
-        problem_ = QStringLiteral("no folder for the connection records");
+    if (m_folderBytes.isEmpty()) {
+        m_problem = QStringLiteral("no folder for the connection records");
         return false;
     }
-    if (::mkdir(folderBytes_.constData(), 0700) != 0 && errno != EEXIST) {
-        if (errno != ENOENT || !QDir().mkpath(folder_)) {
-            problem_ = QStringLiteral("cannot create %1: %2")
-                           .arg(folder_, QString::fromLocal8Bit(std::strerror(errno)));
+    if (::mkdir(m_folderBytes.constData(), 0700) != 0 && errno != EEXIST) {
+        if (errno != ENOENT || !QDir().mkpath(m_folder)) {
+            m_problem = QStringLiteral("cannot create %1: %2")
+                            .arg(m_folder, QString::fromLocal8Bit(std::strerror(errno)));
             return false;
         }
     }
     struct stat st {};
-    if (::lstat(folderBytes_.constData(), &st) != 0) {
-        problem_ = QStringLiteral("cannot use %1: %2")
-                       .arg(folder_, QString::fromLocal8Bit(std::strerror(errno)));
+    if (::lstat(m_folderBytes.constData(), &st) != 0) {
+        m_problem = QStringLiteral("cannot use %1: %2")
+                        .arg(m_folder, QString::fromLocal8Bit(std::strerror(errno)));
         return false;
     }
     // The records say which programs are online: the folder must be the
     // user's own, never a link that someone else laid in a shared place.
     if (S_ISLNK(st.st_mode) || !S_ISDIR(st.st_mode)) {
-        problem_ = QStringLiteral("%1 is not a folder").arg(folder_);
+        m_problem = QStringLiteral("%1 is not a folder").arg(m_folder);
         return false;
     }
     if (st.st_uid != ::getuid()) {
-        problem_ = QStringLiteral("%1 belongs to another user").arg(folder_);
+        m_problem = QStringLiteral("%1 belongs to another user").arg(m_folder);
         return false;
     }
-    if ((st.st_mode & 077) != 0) ::chmod(folderBytes_.constData(), 0700);
+    if ((st.st_mode & 077) != 0) ::chmod(m_folderBytes.constData(), 0700);
     return true;
 }
 
 bool ConnectionRegistry::ensureOpen() {
-    if (stateFd_ >= 0) return true;
+    if (m_stateFd >= 0) return true;
     if (!checkFolder()) return false;
     const QByteArray statePath = path("state");
     const int fd = ::open(statePath.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0) {
-        problem_ =
+        m_problem =
             QStringLiteral("cannot open %1: %2")
                 .arg(QFile::decodeName(statePath), QString::fromLocal8Bit(std::strerror(errno)));
         return false;
@@ -113,7 +113,7 @@ bool ConnectionRegistry::ensureOpen() {
     }
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        problem_ = QStringLiteral("%1 is not a file").arg(QFile::decodeName(statePath));
+        m_problem = QStringLiteral("%1 is not a file").arg(QFile::decodeName(statePath));
         ::flock(fd, LOCK_UN);
         ::close(fd);
         return false;
@@ -122,18 +122,18 @@ bool ConnectionRegistry::ensureOpen() {
     // that cannot be given room on a full disk faults whoever touches it.
     // (posix_fallocate returns the error instead of setting errno.)
     const int reserved = ::posix_fallocate(fd, 0, kStateBytes);
-    if (reserved != 0 || !mapping_.map(fd, kStateBytes)) {
+    if (reserved != 0 || !m_mapping.map(fd, kStateBytes)) {
         const int why = reserved ? reserved : errno;
-        problem_ = why == ENOSPC ? QStringLiteral("no room for %1: the disk is full")
-                                       .arg(QFile::decodeName(statePath))
-                                 : QStringLiteral("cannot map %1: %2")
-                                       .arg(QFile::decodeName(statePath),
-                                            QString::fromLocal8Bit(std::strerror(why)));
+        m_problem = why == ENOSPC ? QStringLiteral("no room for %1: the disk is full")
+                                        .arg(QFile::decodeName(statePath))
+                                  : QStringLiteral("cannot map %1: %2")
+                                        .arg(QFile::decodeName(statePath),
+                                             QString::fromLocal8Bit(std::strerror(why)));
         ::flock(fd, LOCK_UN);
         ::close(fd);
         return false;
     }
-    void* mapping = mapping_.data();
+    void* mapping = m_mapping.data();
     SharedState* s = header(mapping);
     if (s->magic != kMagic || s->version != kVersion) {
         // A new folder. Handles start at a random place so that a handle kept
@@ -144,21 +144,21 @@ bool ConnectionRegistry::ensureOpen() {
         s->nextHandle = QRandomGenerator::system()->bounded(0x10000u, 0x7FFF0000u);
     }
     ::flock(fd, LOCK_UN);
-    stateFd_ = fd;
-    shared_ = mapping;
-    stateInode_ = st.st_ino;
-    stateDevice_ = st.st_dev;
-    cacheValid_ = false;
-    problem_.clear();
+    m_stateFd = fd;
+    m_shared = mapping;
+    m_stateInode = st.st_ino;
+    m_stateDevice = st.st_dev;
+    m_cacheValid = false;
+    m_problem.clear();
     return true;
 }
 
 bool ConnectionRegistry::ensureCurrent() {
-    if (stateFd_ >= 0) {
+    if (m_stateFd >= 0) {
         struct stat st {};
-        if (mapping_.broken() || ::stat(path("state").constData(), &st) != 0 ||
-            static_cast<std::uint64_t>(st.st_ino) != stateInode_ ||
-            static_cast<std::uint64_t>(st.st_dev) != stateDevice_ ||
+        if (m_mapping.broken() || ::stat(path("state").constData(), &st) != 0 ||
+            static_cast<std::uint64_t>(st.st_ino) != m_stateInode ||
+            static_cast<std::uint64_t>(st.st_dev) != m_stateDevice ||
             static_cast<std::size_t>(st.st_size) < kStateBytes)
             close();
     }
@@ -166,44 +166,44 @@ bool ConnectionRegistry::ensureCurrent() {
 }
 
 void ConnectionRegistry::close() {
-    mapping_.unmap();
-    if (stateFd_ >= 0) ::close(stateFd_);
-    shared_ = nullptr;
-    stateFd_ = -1;
-    cacheValid_ = false;
+    m_mapping.unmap();
+    if (m_stateFd >= 0) ::close(m_stateFd);
+    m_shared = nullptr;
+    m_stateFd = -1;
+    m_cacheValid = false;
 }
 
 bool ConnectionRegistry::lock(bool exclusive) {
-    while (::flock(stateFd_, exclusive ? LOCK_EX : LOCK_SH) != 0) {
+    while (::flock(m_stateFd, exclusive ? LOCK_EX : LOCK_SH) != 0) {
         if (errno != EINTR) return false;
     }
     return true;
 }
 
 void ConnectionRegistry::unlock() {
-    ::flock(stateFd_, LOCK_UN);
+    ::flock(m_stateFd, LOCK_UN);
 }
 
 void ConnectionRegistry::bumpGeneration(const std::vector<CallId>& changed) {
-    const std::uint64_t before = std::atomic_ref<std::uint64_t>(header(shared_)->generation)
+    const std::uint64_t before = std::atomic_ref<std::uint64_t>(header(m_shared)->generation)
                                      .fetch_add(1, std::memory_order_release);
     // Nobody else changed anything since the last look: the next one reads
     // the records changed here, not the whole folder.
-    if (cacheValid_ && before == cachedGeneration_) {
-        cachedGeneration_ = before + 1;
-        dirty_.insert(changed.begin(), changed.end());
+    if (m_cacheValid && before == m_cachedGeneration) {
+        m_cachedGeneration = before + 1;
+        m_dirty.insert(changed.begin(), changed.end());
     }
-    if (onChange_) onChange_();
+    if (m_onChange) m_onChange();
 }
 
 std::uint64_t ConnectionRegistry::generation() const {
-    if (!shared_) return 0;
-    return std::atomic_ref<std::uint64_t>(header(shared_)->generation)
+    if (!m_shared) return 0;
+    return std::atomic_ref<std::uint64_t>(header(m_shared)->generation)
         .load(std::memory_order_acquire);
 }
 
 CallId ConnectionRegistry::allocateHandle(const std::vector<LineRecord>& inUse) {
-    SharedState* s = header(shared_);
+    SharedState* s = header(m_shared);
     CallId handle = s->nextHandle;
     for (;; ++handle) {
         if (handle == 0) continue;

@@ -88,9 +88,9 @@ ConnectionRegistry::Read ConnectionRegistry::readRecord(CallId handle, LineRecor
 ConnectionRegistry::Read ConnectionRegistry::readRecordNoting(CallId handle, LineRecord& out) {
     const Read read = readRecord(handle, out);
     if (read == Read::Failed)
-        problem_ = QStringLiteral("cannot read %1: %2")
-                       .arg(QFile::decodeName(path(recordName(handle))),
-                            QString::fromLocal8Bit(std::strerror(errno)));
+        m_problem = QStringLiteral("cannot read %1: %2")
+                        .arg(QFile::decodeName(path(recordName(handle))),
+                             QString::fromLocal8Bit(std::strerror(errno)));
     else if (read == Read::Done)
         noteEndedProcesses(out);
     return read;
@@ -98,12 +98,12 @@ ConnectionRegistry::Read ConnectionRegistry::readRecordNoting(CallId handle, Lin
 
 bool ConnectionRegistry::readAll(std::vector<LineRecord>& out) {
     out.clear();
-    DIR* dir = ::opendir(folderBytes_.constData());
+    DIR* dir = ::opendir(m_folderBytes.constData());
     // A folder removed holds no calls; the next change makes it anew.
     if (!dir && errno == ENOENT) return true;
     if (!dir) {
-        problem_ = QStringLiteral("cannot read %1: %2")
-                       .arg(folder_, QString::fromLocal8Bit(std::strerror(errno)));
+        m_problem = QStringLiteral("cannot read %1: %2")
+                        .arg(m_folder, QString::fromLocal8Bit(std::strerror(errno)));
         return false;
     }
     bool complete = true;
@@ -127,7 +127,7 @@ bool ConnectionRegistry::readAll(std::vector<LineRecord>& out) {
 bool ConnectionRegistry::readChanged() {
     std::vector<std::pair<CallId, LineRecord>> fresh;
     std::vector<CallId> gone;
-    for (const CallId handle : dirty_) {
+    for (const CallId handle : m_dirty) {
         LineRecord r;
         switch (readRecordNoting(handle, r)) {
             case Read::Done:
@@ -142,22 +142,22 @@ bool ConnectionRegistry::readChanged() {
         }
     }
     const auto drop = [this](CallId handle) {
-        std::erase_if(records_, [handle](const LineRecord& r) { return r.handle == handle; });
+        std::erase_if(m_records, [handle](const LineRecord& r) { return r.handle == handle; });
     };
     for (const CallId handle : gone) drop(handle);
     for (auto& [handle, r] : fresh) {
         drop(handle);
-        records_.insert(std::lower_bound(records_.begin(), records_.end(), r, madeEarlier),
-                        std::move(r));
+        m_records.insert(std::lower_bound(m_records.begin(), m_records.end(), r, madeEarlier),
+                         std::move(r));
     }
-    dirty_.clear();
+    m_dirty.clear();
     return true;
 }
 
 bool ConnectionRegistry::reread() {
     if (!lock(false)) {
-        problem_ = QStringLiteral("cannot lock %1: %2")
-                       .arg(folder_, QString::fromLocal8Bit(std::strerror(errno)));
+        m_problem = QStringLiteral("cannot lock %1: %2")
+                        .arg(m_folder, QString::fromLocal8Bit(std::strerror(errno)));
         return false;
     }
     const bool read = readLocked();
@@ -169,11 +169,11 @@ bool ConnectionRegistry::readLocked() {
     // Under the lock, every change that moved the counter this far has been
     // named to the source of changes by now.
     const std::uint64_t seen = generation();
-    folderChanged_ = false;
-    const bool named = cacheValid_ && changedRecords_ && changedRecords_(dirty_);
+    m_folderChanged = false;
+    const bool named = m_cacheValid && m_changedRecords && m_changedRecords(m_dirty);
     // Without names, the records changed by this process alone are known
     // while nobody else has moved the counter.
-    const bool known = named || (cacheValid_ && seen == cachedGeneration_);
+    const bool known = named || (m_cacheValid && seen == m_cachedGeneration);
     bool read;
     if (known) {
         read = readChanged();
@@ -181,15 +181,15 @@ bool ConnectionRegistry::readLocked() {
         std::vector<LineRecord> all;
         read = readAll(all);
         if (read) {
-            records_ = std::move(all);
-            dirty_.clear();
+            m_records = std::move(all);
+            m_dirty.clear();
         }
-        cacheValid_ = read;
+        m_cacheValid = read;
     }
     if (!read) return false;
-    cachedGeneration_ = seen;
-    problem_.clear();
-    watch_ = std::any_of(records_.begin(), records_.end(), [](const LineRecord& r) {
+    m_cachedGeneration = seen;
+    m_problem.clear();
+    m_watch = std::any_of(m_records.begin(), m_records.end(), [](const LineRecord& r) {
         return !r.established() || r.holder > 0 || r.dropAt != 0;
     });
     return true;
@@ -199,23 +199,24 @@ bool ConnectionRegistry::refresh() {
     // A folder removed (and perhaps made anew by someone else) has a new
     // state file that our mapping would never see move; a state file shrunk
     // under us has broken the mapping.
-    if (++callsSinceCheck_ >= 512 || mapping_.broken()) {
-        callsSinceCheck_ = 0;
+    if (++m_callsSinceCheck >= 512 || m_mapping.broken()) {
+        m_callsSinceCheck = 0;
         if (!ensureCurrent()) return false;
     } else if (!ensureOpen()) {
         return false;
     }
-    if (!cacheValid_ || folderChanged_ || generation() != cachedGeneration_ || !dirty_.empty()) {
+    if (!m_cacheValid || m_folderChanged || generation() != m_cachedGeneration ||
+        !m_dirty.empty()) {
         if (!reread()) return false;
     }
-    if (!watch_) return true;
+    if (!m_watch) return true;
     checkProcesses();
     return prune();
 }
 
 std::int64_t ConnectionRegistry::processBehind(const LineRecord& record) const {
     if (record.established()) return record.holder > 0 ? record.holder : 0;
-    return record.owner != pid_ && record.owner > 0 ? record.owner : 0;
+    return record.owner != m_pid && record.owner > 0 ? record.owner : 0;
 }
 
 void ConnectionRegistry::checkProcesses() {
@@ -223,17 +224,17 @@ void ConnectionRegistry::checkProcesses() {
     // that something waits for are looked at when they end; the others five
     // times a second at most, however often the calls are asked for.
     const std::int64_t now = nowMs();
-    const bool due = now >= nextProcessCheck_;
-    if (!due && endedProcesses_.empty()) return;
-    if (due) nextProcessCheck_ = now + 200;
-    for (LineRecord& r : records_) {
+    const bool due = now >= m_nextProcessCheck;
+    if (!due && m_endedProcesses.empty()) return;
+    if (due) m_nextProcessCheck = now + 200;
+    for (LineRecord& r : m_records) {
         const std::int64_t pid = processBehind(r);
-        if (pid != 0 &&
-            (endedProcesses_.count(pid) ||
-             (due && !std::binary_search(watchedProcesses_.begin(), watchedProcesses_.end(), pid))))
+        if (pid != 0 && (m_endedProcesses.count(pid) ||
+                         (due && !std::binary_search(m_watchedProcesses.begin(),
+                                                     m_watchedProcesses.end(), pid))))
             noteEndedProcesses(r);
     }
-    endedProcesses_.clear();
+    m_endedProcesses.clear();
 }
 
 void ConnectionRegistry::noteEndedProcesses(LineRecord& record) const {
@@ -244,7 +245,7 @@ void ConnectionRegistry::noteEndedProcesses(LineRecord& record) const {
 }
 
 bool ConnectionRegistry::ownerAlive(const LineRecord& record) const {
-    if (record.owner == pid_) return true;
+    if (record.owner == m_pid) return true;
     if (record.ownerGone || record.owner <= 0) return false;
     // With its start time, a process id reused since is told apart.
     if (record.ownerStart != 0) return processAlive(ProcessId{record.owner, record.ownerStart});
@@ -260,13 +261,13 @@ bool ConnectionRegistry::holderAlive(const LineRecord& record) {
 
 void ConnectionRegistry::setWatchedProcesses(std::vector<std::int64_t> pids) {
     std::sort(pids.begin(), pids.end());
-    watchedProcesses_ = std::move(pids);
+    m_watchedProcesses = std::move(pids);
 }
 
 void ConnectionRegistry::setChangedRecords(ChangedRecords source) {
-    changedRecords_ = std::move(source);
+    m_changedRecords = std::move(source);
     // What the source names starts from now: the next look reads everything.
-    cacheValid_ = false;
+    m_cacheValid = false;
 }
 
 }  // namespace obu

@@ -73,70 +73,70 @@ QByteArray LineService::Paths::defaultModemProgram() {
 }
 
 LineService::LineService(Clock& clock, EventLoop& loop, Paths paths)
-    : clock_(clock), loop_(loop), paths_(std::move(paths)), registry_(paths_.linesDir, clock) {
-    registry_.setOnChange([this] { scheduleLook(); });
+    : m_clock(clock), m_loop(loop), m_paths(std::move(paths)), m_registry(m_paths.linesDir, clock) {
+    m_registry.setOnChange([this] { scheduleLook(); });
 }
 
 LineDeviceFactory LineService::simulatedModemFactory() {
     return [this](const PhoneBookEntry&) {
-        return std::make_unique<SimulatedModem>(loop_, registry_);
+        return std::make_unique<SimulatedModem>(m_loop, m_registry);
     };
 }
 
 std::unique_ptr<LineDevice> LineService::makeDevice(const LineRequest& request) {
-    if (factory_) return factory_(request.entry);
+    if (m_factory) return m_factory(request.entry);
     std::unique_ptr<ModemLink> link;
     if (request.entry.serialDevice())
         link = std::make_unique<PppdLink>(request.entry.device);
     else
-        link = std::make_unique<EmulatorLink>(paths_.modemProgram, request);
-    return std::make_unique<SerialModem>(loop_, clock_, std::move(link), paths_.lockDir);
+        link = std::make_unique<EmulatorLink>(m_paths.modemProgram, request);
+    return std::make_unique<SerialModem>(m_loop, m_clock, std::move(link), m_paths.lockDir);
 }
 
 bool LineService::settling() {
     reap();
-    return !finished_.empty();
+    return !m_finished.empty();
 }
 
 LineService::~LineService() {
-    registry_.setOnChange({});
-    registry_.setChangedRecords({});
-    if (deadlineTimer_) loop_.stopTimer(deadlineTimer_);
-    if (retryTimer_) loop_.stopTimer(retryTimer_);
+    m_registry.setOnChange({});
+    m_registry.setChangedRecords({});
+    if (m_deadlineTimer) m_loop.stopTimer(m_deadlineTimer);
+    if (m_retryTimer) m_loop.stopTimer(m_retryTimer);
     // A dial that nobody drives any more must not hold the modem.
-    for (auto& [handle, job] : jobs_) {
+    for (auto& [handle, job] : m_jobs) {
         job->device->hangUp();
-        registry_.remove(handle);
+        m_registry.remove(handle);
     }
 }
 
 PhoneBook LineService::phoneBook(const QString& path) const {
-    if (path.isEmpty()) return PhoneBook::load(paths_.phoneBook, true);
+    if (path.isEmpty()) return PhoneBook::load(m_paths.phoneBook, true);
     return PhoneBook::load(path, false);
 }
 
 void LineService::reap() {
     // A device still hanging up a modem is kept until it is done.
-    std::erase_if(finished_, [](const std::unique_ptr<DialJob>& job) {
+    std::erase_if(m_finished, [](const std::unique_ptr<DialJob>& job) {
         return !job->device || !job->device->busy();
     });
     reapAdopted();
 }
 
 void LineService::finish(CallId handle) {
-    auto it = jobs_.find(handle);
-    if (it == jobs_.end()) return;
+    auto it = m_jobs.find(handle);
+    if (it == m_jobs.end()) return;
     it->second->device->hangUp();
-    finished_.push_back(std::move(it->second));
-    jobs_.erase(it);
+    m_finished.push_back(std::move(it->second));
+    m_jobs.erase(it);
 }
 
 void LineService::notify(CallId handle, CallState state, DialUpError error) {
     QPointer<LineService> self(this);
-    loop_.post([self, handle, state, error] {
-        if (!self || !self->notifying_.count(handle)) return;
+    m_loop.post([self, handle, state, error] {
+        if (!self || !self->m_notifying.count(handle)) return;
         if (error != 0 || state == CallState::Connected || state == CallState::Disconnected)
-            self->notifying_.erase(handle);
+            self->m_notifying.erase(handle);
         emit self->callStateChanged(handle, state, error);
     });
 }
@@ -167,15 +167,15 @@ DialUpError LineService::dial(const DialRequest& call, CallId* id) {
     record.deviceType = entry->deviceType;
     record.userName = request.userName;
     record.state = CallState::OpenPort;
-    record.startedAt = clock_.now().toMSecsSinceEpoch();
-    const CallId handle = registry_.add(record);
+    record.startedAt = m_clock.now().toMSecsSinceEpoch();
+    const CallId handle = m_registry.add(record);
     if (!handle) return dialup_error::Unknown;
     *id = handle;
-    notifying_.insert(handle);
+    m_notifying.insert(handle);
     request.handle = handle;
-    request.linesDir = paths_.linesDir;
-    request.lockDir = paths_.lockDir;
-    request.recordPath = paths_.linesDir + QString::asprintf("/conn-%08X", handle);
+    request.linesDir = m_paths.linesDir;
+    request.lockDir = m_paths.lockDir;
+    request.recordPath = m_paths.linesDir + QString::asprintf("/conn-%08X", handle);
 
     auto job = std::make_unique<DialJob>();
     job->handle = handle;
@@ -187,7 +187,7 @@ DialUpError LineService::dial(const DialRequest& call, CallId* id) {
     }
     job->device = makeDevice(request);
     LineDevice* device = job->device.get();
-    jobs_[handle] = std::move(job);
+    m_jobs[handle] = std::move(job);
     device->dial(request, [this, handle](CallState state, DialUpError error) {
         onReport(handle, state, error);
     });
@@ -197,12 +197,12 @@ DialUpError LineService::dial(const DialRequest& call, CallId* id) {
 }
 
 void LineService::onReport(CallId handle, CallState state, DialUpError error) {
-    auto it = jobs_.find(handle);
-    if (it == jobs_.end()) return;
+    auto it = m_jobs.find(handle);
+    if (it == m_jobs.end()) return;
     const DialJob& job = *it->second;
-    const std::int64_t now = clock_.now().toMSecsSinceEpoch();
+    const std::int64_t now = m_clock.now().toMSecsSinceEpoch();
     LineRecord after;
-    const auto change = registry_.modify(
+    const auto change = m_registry.modify(
         handle,
         [&](LineRecord& r) {
             return recordReport(r, *job.device, job.dropAfterSeconds, state, error, now);
@@ -241,27 +241,28 @@ void LineService::onReport(CallId handle, CallState state, DialUpError error) {
 
 DialUpError LineService::hangUp(CallId connection) {
     if (connection == 0) return dialup_error::InvalidCall;
-    notifying_.erase(connection);
+    m_notifying.erase(connection);
     reap();
-    const bool local = jobs_.count(connection) != 0;
+    const bool local = m_jobs.count(connection) != 0;
     finish(connection);
     LineRecord held;
     const bool heldByPppd = !local && record(connection, &held) && held.established() &&
                             held.holderKind == "pppd" && held.port.startsWith('/') &&
                             ConnectionRegistry::holderAlive(held);
-    switch (registry_.remove(connection)) {
+    switch (m_registry.remove(connection)) {
         case ConnectionRegistry::Change::Done:
             if (heldByPppd) {
                 // pppd has been told to end; once it has, the modem is put back
                 // on the hook from here, as a dialer does after its pppd.
                 auto job = std::make_unique<DialJob>();
-                auto modem = std::make_unique<SerialModem>(loop_, clock_, nullptr, paths_.lockDir);
+                auto modem =
+                    std::make_unique<SerialModem>(m_loop, m_clock, nullptr, m_paths.lockDir);
                 LineHolder holder;
                 holder.pid = held.holder;
                 holder.start = held.holderStart;
                 modem->releaseAfter(held.port, holder);
                 job->device = std::move(modem);
-                finished_.push_back(std::move(job));
+                m_finished.push_back(std::move(job));
             }
             return dialup_error::None;
         case ConnectionRegistry::Change::Gone:
@@ -275,8 +276,8 @@ DialUpError LineService::hangUp(CallId connection) {
 DialUpError LineService::callStatus(CallId id, CallInfo* out) {
     if (!out) return dialup_error::InvalidParameter;
     if (id == 0) return dialup_error::InvalidCall;
-    if (!registry_.refresh()) return dialup_error::Unknown;
-    const LineRecord* record = registry_.find(id);
+    if (!m_registry.refresh()) return dialup_error::Unknown;
+    const LineRecord* record = m_registry.find(id);
     if (!record) return dialup_error::InvalidCall;
     *out = callInfo(*record);
     return dialup_error::None;
@@ -285,11 +286,11 @@ DialUpError LineService::callStatus(CallId id, CallInfo* out) {
 DialUpError LineService::calls(QList<CallInfo>* out) {
     if (!out) return dialup_error::InvalidParameter;
     out->clear();
-    if (!finished_.empty()) reap();
-    if (!registry_.refresh()) return dialup_error::Unknown;
+    if (!m_finished.empty()) reap();
+    if (!m_registry.refresh()) return dialup_error::Unknown;
     // Calls still dialling are listed as well: a caller that watches for its
     // connection to vanish must not take its own dial for a dropped line.
-    for (const LineRecord& r : registry_.records())
+    for (const LineRecord& r : m_registry.records())
         if (!r.ended()) out->append(callInfo(r));
     return dialup_error::None;
 }
@@ -324,22 +325,22 @@ QString LineService::errorText(DialUpError code) const {
 std::vector<LineRecord> LineService::lines() {
     reap();
     std::vector<LineRecord> result;
-    if (!registry_.refresh()) return result;
-    for (const LineRecord& r : registry_.records())
+    if (!m_registry.refresh()) return result;
+    for (const LineRecord& r : m_registry.records())
         if (!r.ended()) result.push_back(r);
     return result;
 }
 
 bool LineService::record(CallId connection, LineRecord* out) {
-    if (!registry_.refresh()) return false;
-    const LineRecord* r = registry_.find(connection);
+    if (!m_registry.refresh()) return false;
+    const LineRecord* r = m_registry.find(connection);
     if (!r) return false;
     if (out) *out = *r;
     return true;
 }
 
 DialUpError LineService::dropLine(CallId connection) {
-    switch (registry_.endByProvider(connection)) {
+    switch (m_registry.endByProvider(connection)) {
         case ConnectionRegistry::Change::Done:
             return dialup_error::None;
         case ConnectionRegistry::Change::Gone:

@@ -72,13 +72,13 @@ public:
     // (empty: the default one).
     PhoneBook phoneBook(const QString& path = {}) const;
 
-    const Paths& paths() const { return paths_; }
+    const Paths& paths() const { return m_paths; }
     // What went wrong with the registry folder when a call returned 635.
-    QString problem() const { return registry_.problem(); }
+    QString problem() const { return m_registry.problem(); }
     // Devices for the entries. By default an entry whose Device= names a serial
     // device dials a real modem with AT commands and pppd, and any other entry
     // dials the modem emulator on a pseudo-terminal through the same driver.
-    void setDeviceFactory(LineDeviceFactory factory) { factory_ = std::move(factory); }
+    void setDeviceFactory(LineDeviceFactory factory) { m_factory = std::move(factory); }
     // The modem that exists only inside this process, on the loop's timers:
     // for tests that run on virtual time.
     LineDeviceFactory simulatedModemFactory();
@@ -112,28 +112,28 @@ private:
     // The calls of the registry as last read that have not ended, by handle.
     std::vector<CallId> openCalls() const;
 
-    Clock& clock_;
-    EventLoop& loop_;
-    Paths paths_;
-    ConnectionRegistry registry_;
-    LineDeviceFactory factory_;
-    std::map<CallId, std::unique_ptr<DialJob>> jobs_;
-    std::vector<std::unique_ptr<DialJob>> finished_;
-    std::unique_ptr<RegistryWakeups> wakeups_;
+    Clock& m_clock;
+    EventLoop& m_loop;
+    Paths m_paths;
+    ConnectionRegistry m_registry;
+    LineDeviceFactory m_factory;
+    std::map<CallId, std::unique_ptr<DialJob>> m_jobs;
+    std::vector<std::unique_ptr<DialJob>> m_finished;
+    std::unique_ptr<RegistryWakeups> m_wakeups;
     // This process's dials whose stages still go out (until the last one, or
     // until they are hung up).
-    std::set<CallId> notifying_;
+    std::set<CallId> m_notifying;
     // The calls not ended at the last announcement (by handle), for callEnded.
-    std::vector<CallId> announcedCalls_;
-    bool listening_ = false;
-    bool lookScheduled_ = false;
-    std::uint64_t announcedGeneration_ = 0;
-    std::uint64_t watchedGeneration_ = 0;
+    std::vector<CallId> m_announcedCalls;
+    bool m_listening = false;
+    bool m_lookScheduled = false;
+    std::uint64_t m_announcedGeneration = 0;
+    std::uint64_t m_watchedGeneration = 0;
     // The loop's timer for the earliest provider deadline, and that deadline.
-    std::uint64_t deadlineTimer_ = 0;
-    std::int64_t deadlineAt_ = 0;
+    std::uint64_t m_deadlineTimer = 0;
+    std::int64_t m_deadlineAt = 0;
     // Looks again after a look that could not read the registry.
-    std::uint64_t retryTimer_ = 0;
+    std::uint64_t m_retryTimer = 0;
 };
 
 }  // namespace obu

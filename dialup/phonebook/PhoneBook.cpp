@@ -166,9 +166,9 @@ DialUpError readPhoneBookFile(int fd, QByteArray& bytes, QString& problem) {
 
 const PhoneBookEntry* PhoneBook::find(const QByteArray& name) const {
     const QByteArray wanted = name.left(kMaxEntryName);
-    if (byName_.size() == static_cast<qsizetype>(entries.size())) {
-        const auto it = byName_.constFind(nameKey(wanted));
-        return it == byName_.cend() ? nullptr : &entries[*it];
+    if (m_byName.size() == static_cast<qsizetype>(entries.size())) {
+        const auto it = m_byName.constFind(nameKey(wanted));
+        return it == m_byName.cend() ? nullptr : &entries[*it];
     }
     // Entries put in by hand, not read: looked through one by one.
     for (const PhoneBookEntry& e : entries)
@@ -205,8 +205,8 @@ PhoneBook PhoneBook::parse(const QByteArray& bytes) {
             PhoneBookEntry entry;
             entry.name = singleByte(name, kMaxEntryName);
             const QString key = nameKey(entry.name);
-            if (book.byName_.contains(key)) continue;
-            book.byName_.insert(key, book.entries.size());
+            if (book.m_byName.contains(key)) continue;
+            book.m_byName.insert(key, book.entries.size());
             book.entries.push_back(std::move(entry));
             current = &book.entries.back();
             continue;

@@ -41,7 +41,7 @@ struct PhoneBook {
 private:
     // The entries by name (case-folded): reading stays linear in the size of
     // the book, however many entries it has.
-    QHash<QString, std::size_t> byName_;
+    QHash<QString, std::size_t> m_byName;
 };
 
 }  // namespace obu

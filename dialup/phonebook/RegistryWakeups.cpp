@@ -29,24 +29,24 @@ int openPidfd(std::int64_t pid) {
 }  // namespace
 
 RegistryWakeups::RegistryWakeups(QObject* parent) : QObject(parent) {
-    epollFd_ = ::epoll_create1(EPOLL_CLOEXEC);
-    if (epollFd_ < 0) return;
-    processNotifier_ = std::make_unique<QSocketNotifier>(epollFd_, QSocketNotifier::Read);
-    connect(processNotifier_.get(), &QSocketNotifier::activated, this,
+    m_epollFd = ::epoll_create1(EPOLL_CLOEXEC);
+    if (m_epollFd < 0) return;
+    m_processNotifier = std::make_unique<QSocketNotifier>(m_epollFd, QSocketNotifier::Read);
+    connect(m_processNotifier.get(), &QSocketNotifier::activated, this,
             &RegistryWakeups::onProcessesEnded);
 }
 
 RegistryWakeups::~RegistryWakeups() {
     closeFolder();
-    processNotifier_.reset();
-    for (auto& [pid, fd] : processes_) ::close(fd);
-    if (epollFd_ >= 0) ::close(epollFd_);
+    m_processNotifier.reset();
+    for (auto& [pid, fd] : m_processes) ::close(fd);
+    if (m_epollFd >= 0) ::close(m_epollFd);
 }
 
 void RegistryWakeups::closeFolder() {
-    folderNotifier_.reset();
-    if (inotifyFd_ >= 0) ::close(inotifyFd_);
-    inotifyFd_ = -1;
+    m_folderNotifier.reset();
+    if (m_inotifyFd >= 0) ::close(m_inotifyFd);
+    m_inotifyFd = -1;
 }
 
 bool RegistryWakeups::watchFolder(const QByteArray& folder) {
@@ -62,11 +62,11 @@ bool RegistryWakeups::watchFolder(const QByteArray& folder) {
         ::close(fd);
         return false;
     }
-    inotifyFd_ = fd;
+    m_inotifyFd = fd;
     // What changed before the watch began is known to nobody here.
-    lost_ = true;
-    folderNotifier_ = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
-    connect(folderNotifier_.get(), &QSocketNotifier::activated, this,
+    m_lost = true;
+    m_folderNotifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+    connect(m_folderNotifier.get(), &QSocketNotifier::activated, this,
             &RegistryWakeups::onFolderEvent);
     return true;
 }
@@ -76,7 +76,7 @@ bool RegistryWakeups::readEvents() {
     bool records = false;
     bool folderGone = false;
     for (;;) {
-        const ssize_t n = ::read(inotifyFd_, buffer, sizeof buffer);
+        const ssize_t n = ::read(m_inotifyFd, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;
         for (ssize_t at = 0; at < n;) {
@@ -84,13 +84,13 @@ bool RegistryWakeups::readEvents() {
             at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
             if (event->mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED | IN_Q_OVERFLOW)) {
                 folderGone = folderGone || !(event->mask & IN_Q_OVERFLOW);
-                lost_ = true;
+                m_lost = true;
                 records = true;
             } else if (event->len > 0 && std::strncmp(event->name, "conn-", 5) == 0) {
                 char* end = nullptr;
                 const unsigned long handle = std::strtoul(event->name + 5, &end, 16);
                 if (*end == 0 && std::strlen(event->name) == 13 && handle <= 0xFFFFFFFFul)
-                    changed_.insert(static_cast<std::uint32_t>(handle));
+                    m_changed.insert(static_cast<std::uint32_t>(handle));
                 records = true;
             }
         }
@@ -108,19 +108,19 @@ void RegistryWakeups::onFolderEvent() {
 bool RegistryWakeups::takeChangedRecords(std::set<std::uint32_t>& changed) {
     // Events read here are not seen by the notifier: their wake-up is sent
     // from here, so that the change is still announced.
-    if (inotifyFd_ >= 0 && readEvents())
+    if (m_inotifyFd >= 0 && readEvents())
         QMetaObject::invokeMethod(this, &RegistryWakeups::woken, Qt::QueuedConnection);
-    const bool known = inotifyFd_ >= 0 && !lost_;
-    if (known) changed.insert(changed_.begin(), changed_.end());
-    changed_.clear();
-    lost_ = false;
+    const bool known = m_inotifyFd >= 0 && !m_lost;
+    if (known) changed.insert(m_changed.begin(), m_changed.end());
+    m_changed.clear();
+    m_lost = false;
     return known;
 }
 
 void RegistryWakeups::forget(std::map<std::int64_t, int>::iterator watched) {
     // Closing the pidfd takes it out of the epoll set as well.
     ::close(watched->second);
-    processes_.erase(watched);
+    m_processes.erase(watched);
 }
 
 bool RegistryWakeups::watchProcesses(const std::vector<ProcessId>& processes) {
@@ -135,22 +135,22 @@ bool RegistryWakeups::watchProcesses(const std::vector<ProcessId>& processes) {
     const auto same = [](const ProcessId& a, const ProcessId& b) {
         return a.pid == b.pid && a.start == b.start;
     };
-    if (std::equal(wanted.begin(), wanted.end(), wanted_.begin(), wanted_.end(), same))
+    if (std::equal(wanted.begin(), wanted.end(), m_wanted.begin(), m_wanted.end(), same))
         return false;
-    wanted_ = std::move(wanted);
+    m_wanted = std::move(wanted);
     const auto isWanted = [this](std::int64_t pid) {
         return std::binary_search(
-            wanted_.begin(), wanted_.end(), ProcessId{pid, 0},
+            m_wanted.begin(), m_wanted.end(), ProcessId{pid, 0},
             [](const ProcessId& a, const ProcessId& b) { return a.pid < b.pid; });
     };
-    for (auto it = processes_.begin(); it != processes_.end();) {
+    for (auto it = m_processes.begin(); it != m_processes.end();) {
         const auto next = std::next(it);
         if (!isWanted(it->first)) forget(it);
         it = next;
     }
     std::vector<std::int64_t> endedAlready;
-    for (const ProcessId& p : wanted_) {
-        if (processes_.count(p.pid) || epollFd_ < 0) continue;
+    for (const ProcessId& p : m_wanted) {
+        if (m_processes.count(p.pid) || m_epollFd < 0) continue;
         if (!watch(p)) endedAlready.push_back(p.pid);
     }
     for (const std::int64_t pid : endedAlready)
@@ -169,18 +169,18 @@ bool RegistryWakeups::watch(const ProcessId& process) {
     epoll_event event{};
     event.events = EPOLLIN;
     event.data.u64 = static_cast<std::uint64_t>(process.pid);
-    if (!alive || ::epoll_ctl(epollFd_, EPOLL_CTL_ADD, fd, &event) != 0) {
+    if (!alive || ::epoll_ctl(m_epollFd, EPOLL_CTL_ADD, fd, &event) != 0) {
         ::close(fd);
         return alive;
     }
-    processes_[process.pid] = fd;
+    m_processes[process.pid] = fd;
     return true;
 }
 
 std::vector<std::int64_t> RegistryWakeups::watchedProcesses() const {
     std::vector<std::int64_t> pids;
-    pids.reserve(processes_.size());
-    for (const auto& [pid, fd] : processes_) pids.push_back(pid);
+    pids.reserve(m_processes.size());
+    for (const auto& [pid, fd] : m_processes) pids.push_back(pid);
     return pids;
 }
 
@@ -188,12 +188,12 @@ void RegistryWakeups::onProcessesEnded() {
     // A pidfd stays readable for good once its process has ended: it is
     // closed here, and the caller's next list of processes leaves it out.
     epoll_event events[64];
-    const int n = ::epoll_wait(epollFd_, events, 64, 0);
+    const int n = ::epoll_wait(m_epollFd, events, 64, 0);
     std::vector<std::int64_t> ended;
     for (int i = 0; i < n; ++i) {
         const auto pid = static_cast<std::int64_t>(events[i].data.u64);
-        const auto it = processes_.find(pid);
-        if (it != processes_.end()) forget(it);
+        const auto it = m_processes.find(pid);
+        if (it != m_processes.end()) forget(it);
         ended.push_back(pid);
     }
     QPointer<RegistryWakeups> self(this);

@@ -30,7 +30,7 @@ public:
     // Watches the folder for records coming and going; false when it cannot
     // (no such folder, no inotify): the caller's slow checks must do then.
     bool watchFolder(const QByteArray& folder);
-    bool watchingFolder() const { return inotifyFd_ >= 0; }
+    bool watchingFolder() const { return m_inotifyFd >= 0; }
     // The records written or removed since the last call, by handle (the
     // events waiting now included). False when that cannot be told: the
     // folder is not watched, events were lost, or the watch is new since the
@@ -60,16 +60,16 @@ private:
     void forget(std::map<std::int64_t, int>::iterator watched);
     void closeFolder();
 
-    int inotifyFd_ = -1;
-    std::set<std::uint32_t> changed_;
+    int m_inotifyFd = -1;
+    std::set<std::uint32_t> m_changed;
     // Until the next takeChangedRecords(): changes may have gone unnamed.
-    bool lost_ = true;
-    std::unique_ptr<QSocketNotifier> folderNotifier_;
+    bool m_lost = true;
+    std::unique_ptr<QSocketNotifier> m_folderNotifier;
     // The epoll set of the pidfds, and each process's pidfd.
-    int epollFd_ = -1;
-    std::unique_ptr<QSocketNotifier> processNotifier_;
-    std::map<std::int64_t, int> processes_;
-    std::vector<ProcessId> wanted_;
+    int m_epollFd = -1;
+    std::unique_ptr<QSocketNotifier> m_processNotifier;
+    std::map<std::int64_t, int> m_processes;
+    std::vector<ProcessId> m_wanted;
 };
 
 }  // namespace obu

@@ -90,25 +90,25 @@ bool SafeMapping::map(int fd, std::size_t bytes) {
     repairable[free].bytes.store(bytes);
     repairable[free].broken.store(false);
     repairable[free].start.store(reinterpret_cast<std::uintptr_t>(data), std::memory_order_release);
-    data_ = data;
-    bytes_ = bytes;
-    slot_ = free;
+    m_data = data;
+    m_bytes = bytes;
+    m_slot = free;
     return true;
 }
 
 void SafeMapping::unmap() {
-    if (slot_ < 0) return;
-    repairable[slot_].start.store(0, std::memory_order_release);
-    ::munmap(data_, bytes_);
-    repairable[slot_].bytes.store(0);
-    repairable[slot_].broken.store(false);
-    data_ = nullptr;
-    bytes_ = 0;
-    slot_ = -1;
+    if (m_slot < 0) return;
+    repairable[m_slot].start.store(0, std::memory_order_release);
+    ::munmap(m_data, m_bytes);
+    repairable[m_slot].bytes.store(0);
+    repairable[m_slot].broken.store(false);
+    m_data = nullptr;
+    m_bytes = 0;
+    m_slot = -1;
 }
 
 bool SafeMapping::broken() const {
-    return slot_ >= 0 && repairable[slot_].broken.load(std::memory_order_relaxed);
+    return m_slot >= 0 && repairable[m_slot].broken.load(std::memory_order_relaxed);
 }
 
 }  // namespace obu

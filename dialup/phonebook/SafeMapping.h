@@ -19,15 +19,15 @@ public:
     // (also when too many mappings of this kind exist at once).
     bool map(int fd, std::size_t bytes);
     void unmap();
-    void* data() const { return data_; }
+    void* data() const { return m_data; }
     // The file shrank under a reader or writer since map(): what was read or
     // written since is not the file's.
     bool broken() const;
 
 private:
-    void* data_ = nullptr;
-    std::size_t bytes_ = 0;
-    int slot_ = -1;
+    void* m_data = nullptr;
+    std::size_t m_bytes = 0;
+    int m_slot = -1;
 };
 
 }  // namespace obu

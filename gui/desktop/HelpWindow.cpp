@@ -50,10 +50,10 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     setAttribute(Qt::WA_QuitOnClose, false);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    browser_ = new QTextBrowser(this);
-    browser_->setObjectName(QStringLiteral("HelpText"));
-    browser_->setOpenExternalLinks(true);
-    layout->addWidget(browser_);
+    m_browser = new QTextBrowser(this);
+    m_browser->setObjectName(QStringLiteral("HelpText"));
+    m_browser->setOpenExternalLinks(true);
+    layout->addWidget(m_browser);
     resize(680, 560);
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect area = screen->availableGeometry();
@@ -69,15 +69,15 @@ bool HelpWindow::load(const QString& path) {
     const QString text = QString::fromUtf8(file.readAll());
     if (file.error() != QFileDevice::NoError) return false;
 
-    browser_->setSearchPaths({info.absolutePath()});
+    m_browser->setSearchPaths({info.absolutePath()});
     if (text.trimmed().startsWith(u'<'))
-        browser_->setHtml(text);
+        m_browser->setHtml(text);
     else {
-        browser_->setMarkdown(text);
-        anchorHeadings(browser_->document());
+        m_browser->setMarkdown(text);
+        anchorHeadings(m_browser->document());
     }
-    browser_->verticalScrollBar()->setValue(0);
-    fileName_ = path;
+    m_browser->verticalScrollBar()->setValue(0);
+    m_fileName = path;
     return true;
 }
 

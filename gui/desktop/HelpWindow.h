@@ -17,8 +17,8 @@ public:
     // file is missing, is no file, cannot be read or is too large to be a guide.
     bool load(const QString& path);
 
-    QTextBrowser* browser() const { return browser_; }
-    const QString& fileName() const { return fileName_; }
+    QTextBrowser* browser() const { return m_browser; }
+    const QString& fileName() const { return m_fileName; }
 
     static constexpr qint64 kMaxFileSize = qint64{8} * 1024 * 1024;
 
@@ -26,8 +26,8 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    QTextBrowser* browser_;
-    QString fileName_;
+    QTextBrowser* m_browser;
+    QString m_fileName;
 };
 
 }  // namespace obu

@@ -9,11 +9,11 @@ QtHelp::QtHelp() = default;
 QtHelp::~QtHelp() = default;
 
 bool QtHelp::showContents(const QString& helpFile) {
-    if (!window_) window_ = std::make_unique<HelpWindow>();
-    if (!window_->load(helpFile)) return false;
-    window_->showNormal();
-    window_->raise();
-    window_->activateWindow();
+    if (!m_window) m_window = std::make_unique<HelpWindow>();
+    if (!m_window->load(helpFile)) return false;
+    m_window->showNormal();
+    m_window->raise();
+    m_window->activateWindow();
     return true;
 }
 

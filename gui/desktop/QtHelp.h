@@ -20,10 +20,10 @@ public:
     bool showContents(const QString& helpFile) override;
 
     // The window, once a request has made it (for tests).
-    HelpWindow* window() const { return window_.get(); }
+    HelpWindow* window() const { return m_window.get(); }
 
 private:
-    std::unique_ptr<HelpWindow> window_;
+    std::unique_ptr<HelpWindow> m_window;
 };
 
 }  // namespace obu

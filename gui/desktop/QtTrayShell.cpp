@@ -22,9 +22,9 @@ QIcon emptySlot() {
 }  // namespace
 
 QtTrayShell::QtTrayShell(EventLoop& loop, std::function<void(const QString&)> warn)
-    : TrayShell(loop), warn_(std::move(warn)) {
-    if (!warn_) {
-        warn_ = [](const QString& line) {
+    : TrayShell(loop), m_warn(std::move(warn)) {
+    if (!m_warn) {
+        m_warn = [](const QString& line) {
             std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
             std::fflush(stderr);
         };
@@ -32,7 +32,7 @@ QtTrayShell::QtTrayShell(EventLoop& loop, std::function<void(const QString&)> wa
 }
 
 QtTrayShell::~QtTrayShell() {
-    if (icon_) icon_->hide();
+    if (m_icon) m_icon->hide();
 }
 
 bool QtTrayShell::available() const {
@@ -40,30 +40,30 @@ bool QtTrayShell::available() const {
 }
 
 void QtTrayShell::warnOnceIfNoTray() {
-    if (warned_ || available()) return;
-    warned_ = true;
-    warn_(QString::fromLatin1(kNoTrayMessage));
+    if (m_warned || available()) return;
+    m_warned = true;
+    m_warn(QString::fromLatin1(kNoTrayMessage));
 }
 
 void QtTrayShell::show(const QIcon& picture, const QString& tip) {
-    const bool wasShown = shown_;
-    shown_ = true;
+    const bool wasShown = m_shown;
+    m_shown = true;
     if (QGuiApplication::platformName() == QLatin1String("offscreen")) return;
-    if (!icon_) {
-        icon_ = std::make_unique<QSystemTrayIcon>();
-        connect(icon_.get(), &QSystemTrayIcon::activated, this, &QtTrayShell::onActivated);
+    if (!m_icon) {
+        m_icon = std::make_unique<QSystemTrayIcon>();
+        connect(m_icon.get(), &QSystemTrayIcon::activated, this, &QtTrayShell::onActivated);
     }
-    icon_->setIcon(picture.isNull() ? emptySlot() : picture);
-    icon_->setToolTip(tip);
+    m_icon->setIcon(picture.isNull() ? emptySlot() : picture);
+    m_icon->setToolTip(tip);
     if (!wasShown) {
-        icon_->show();
+        m_icon->show();
         warnOnceIfNoTray();
     }
 }
 
 void QtTrayShell::hide() {
-    shown_ = false;
-    if (icon_) icon_->hide();
+    m_shown = false;
+    if (m_icon) m_icon->hide();
 }
 
 void QtTrayShell::onActivated(QSystemTrayIcon::ActivationReason reason) {

@@ -28,7 +28,7 @@ public:
 
     void show(const QIcon& picture, const QString& tip) override;
     void hide() override;
-    bool shown() const override { return shown_; }
+    bool shown() const override { return m_shown; }
     bool available() const override;
 
     static const char* const kNoTrayMessage;
@@ -37,12 +37,12 @@ private:
     void onActivated(QSystemTrayIcon::ActivationReason reason);
     void warnOnceIfNoTray();
 
-    std::function<void(const QString&)> warn_;
-    bool warned_ = false;
-    bool shown_ = false;
+    std::function<void(const QString&)> m_warn;
+    bool m_warned = false;
+    bool m_shown = false;
     // Made with the first show, and never without a screen: headless, no
     // notification area can exist and the icon is kept as state only.
-    std::unique_ptr<QSystemTrayIcon> icon_;
+    std::unique_ptr<QSystemTrayIcon> m_icon;
 };
 
 }  // namespace obu

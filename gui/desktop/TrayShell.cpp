@@ -7,7 +7,7 @@
 namespace obu {
 
 void TrayShell::report(TrayAction action) {
-    loop_.post([self = QPointer<TrayShell>(this), action] {
+    m_loop.post([self = QPointer<TrayShell>(this), action] {
         if (self) emit self->activated(action);
     });
 }

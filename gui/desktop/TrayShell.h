@@ -17,7 +17,7 @@ enum class TrayAction { Click, DoubleClick, MenuRequest, MiddleClick };
 class TrayShell : public QObject {
     Q_OBJECT
 public:
-    explicit TrayShell(EventLoop& loop) : loop_(loop) {}
+    explicit TrayShell(EventLoop& loop) : m_loop(loop) {}
 
     // Shows the icon, or gives the shown icon a new picture and tip. A null
     // picture shows an empty slot that can still be clicked.
@@ -39,7 +39,7 @@ protected:
     void report(TrayAction action);
 
 private:
-    EventLoop& loop_;
+    EventLoop& m_loop;
 };
 
 }  // namespace obu

@@ -41,7 +41,7 @@ void polyline(QPainter& p, const QColor& colour, QPoint a, QPoint b, QPoint c) {
 
 }  // namespace
 
-TBrowseButton::TBrowseButton(BrowseEdit* edit) : QAbstractButton(edit), edit_(edit) {
+TBrowseButton::TBrowseButton(BrowseEdit* edit) : QAbstractButton(edit), m_edit(edit) {
     setObjectName(QStringLiteral("BrowseButton"));
     setCursor(Qt::ArrowCursor);
     // The focus stays with the edit, which a press gives it.
@@ -78,7 +78,7 @@ void TBrowseButton::paintEvent(QPaintEvent*) {
     }
     for (int i = 0; i < 3; ++i) {
         const QPoint dot = dots + QPoint(3 * i, 0);
-        if (edit_->isEnabled()) {
+        if (m_edit->isEnabled()) {
             p.setPen(c.text);
             p.drawPoint(dot);
         } else {
@@ -92,20 +92,20 @@ void TBrowseButton::paintEvent(QPaintEvent*) {
 
 void TBrowseButton::mousePressEvent(QMouseEvent* event) {
     QAbstractButton::mousePressEvent(event);
-    if (edit_->isEnabled() && (edit_->focusPolicy() & Qt::ClickFocus))
-        edit_->setFocus(Qt::MouseFocusReason);
+    if (m_edit->isEnabled() && (m_edit->focusPolicy() & Qt::ClickFocus))
+        m_edit->setFocus(Qt::MouseFocusReason);
 }
 
 BrowseEdit::BrowseEdit(QWidget* parent) : QLineEdit(parent), Beep([] { QApplication::beep(); }) {
     setStyle(new NoCaretStyle);
-    button_ = new TBrowseButton(this);
+    m_button = new TBrowseButton(this);
     // Typed text stops where the button begins.
     setTextMargins(0, 0, kButtonWidth, 0);
     connect(this, &QLineEdit::cursorPositionChanged, this, [this] {
         // A moved caret shows at once and blinks from there.
-        if (!blink_.isActive()) return;
-        caretOn_ = true;
-        blink_.start(qMax(1, QGuiApplication::styleHints()->cursorFlashTime() / 2), this);
+        if (!m_blink.isActive()) return;
+        m_caretOn = true;
+        m_blink.start(qMax(1, QGuiApplication::styleHints()->cursorFlashTime() / 2), this);
         update();
     });
     placeButton();
@@ -127,8 +127,8 @@ QRect BrowseEdit::clientRect() const {
 
 void BrowseEdit::placeButton() {
     const QRect client = clientRect();
-    button_->setGeometry(client.right() + 1 - kButtonWidth, client.top(), kButtonWidth,
-                         client.height());
+    m_button->setGeometry(client.right() + 1 - kButtonWidth, client.top(), kButtonWidth,
+                          client.height());
 }
 
 void BrowseEdit::resizeEvent(QResizeEvent* event) {
@@ -154,35 +154,35 @@ void BrowseEdit::focusInEvent(QFocusEvent* event) {
     const bool tabbedIn = reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason ||
                           reason == Qt::ShortcutFocusReason;
     if (tabbedIn && !autoSelect) deselect();
-    caretOn_ = true;
+    m_caretOn = true;
     const int flash = QGuiApplication::styleHints()->cursorFlashTime();
-    if (flash > 0) blink_.start(qMax(1, flash / 2), this);
+    if (flash > 0) m_blink.start(qMax(1, flash / 2), this);
     update();
 }
 
 void BrowseEdit::focusOutEvent(QFocusEvent* event) {
     QLineEdit::focusOutEvent(event);
-    blink_.stop();
-    caretOn_ = false;
+    m_blink.stop();
+    m_caretOn = false;
     update();
 }
 
 void BrowseEdit::timerEvent(QTimerEvent* event) {
-    if (event->timerId() != blink_.timerId()) {
+    if (event->timerId() != m_blink.timerId()) {
         QLineEdit::timerEvent(event);
         return;
     }
-    caretOn_ = !caretOn_;
+    m_caretOn = !m_caretOn;
     update();
 }
 
 void BrowseEdit::changeEvent(QEvent* event) {
     QLineEdit::changeEvent(event);
-    if (event->type() == QEvent::EnabledChange) button_->update();
+    if (event->type() == QEvent::EnabledChange) m_button->update();
 }
 
 QRect BrowseEdit::caretRect() const {
-    if (!caretOn_ || !hasFocus() || hasSelectedText()) return {};
+    if (!m_caretOn || !hasFocus() || hasSelectedText()) return {};
     const QRect client = clientRect();
     // The line edit's cursor rectangle reaches 5 pixels left of the caret's place.
     const int x = cursorRect().x() + 5;

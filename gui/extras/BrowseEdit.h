@@ -29,7 +29,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
 
 private:
-    BrowseEdit* edit_;
+    BrowseEdit* m_edit;
 };
 
 // A one-line edit with a browse button that picks a file through an open-file
@@ -54,7 +54,7 @@ public:
     // What the button does: the dialog's file replaces the text when one is chosen.
     void browseForFile();
 
-    TBrowseButton* button() const { return button_; }
+    TBrowseButton* button() const { return m_button; }
     static constexpr int kButtonWidth = 16;
     // The caret's place in the edit (empty while it is hidden), for tests.
     QRect caretRect() const;
@@ -73,9 +73,9 @@ private:
     QRect clientRect() const;
     void placeButton();
 
-    TBrowseButton* button_;
-    QBasicTimer blink_;
-    bool caretOn_ = false;
+    TBrowseButton* m_button;
+    QBasicTimer m_blink;
+    bool m_caretOn = false;
 };
 
 }  // namespace obu

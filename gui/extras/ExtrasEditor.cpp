@@ -122,24 +122,24 @@ void ExtrasEditor::buildRows() {
         const int top = kRowTops[(n - 1) % 4];
         const bool web = Extras::isWebPage(n);
         const int row = web ? n : n - 4;
-        nameEdits_[n - 1] =
+        m_nameEdits[n - 1] =
             edit(new QLineEdit(this),
                  (web ? QStringLiteral("webPageName%1") : QStringLiteral("programName%1")).arg(row),
                  58, top, 105);
         if (web) {
-            pathEdits_[n - 1] = edit(new QLineEdit(this),
-                                     QStringLiteral("webPageAddress%1").arg(row), 188, top, 209);
+            m_pathEdits[n - 1] = edit(new QLineEdit(this),
+                                      QStringLiteral("webPageAddress%1").arg(row), 188, top, 209);
         } else {
             auto* browse = new BrowseEdit(this);
             browse->dialog = m_openDialog;
-            pathEdits_[n - 1] =
+            m_pathEdits[n - 1] =
                 edit(browse, QStringLiteral("programFile%1").arg(row), 188, top, 209);
         }
     }
     // Name, then address, row by row.
     for (int i = 0; i + 1 < 2 * Extras::kSlots; ++i) {
-        QWidget* from = i % 2 == 0 ? nameEdits_[i / 2] : pathEdits_[i / 2];
-        QWidget* to = i % 2 == 0 ? pathEdits_[i / 2] : nameEdits_[i / 2 + 1];
+        QWidget* from = i % 2 == 0 ? m_nameEdits[i / 2] : m_pathEdits[i / 2];
+        QWidget* to = i % 2 == 0 ? m_pathEdits[i / 2] : m_nameEdits[i / 2 + 1];
         setTabOrder(from, to);
     }
     for (int n = 5; n <= Extras::kSlots; ++n)

@@ -21,8 +21,8 @@ public:
     explicit ExtrasEditor(Program& program);
 
     // The name edit and the address or file edit of slot n (1..8).
-    QLineEdit* nameEdit(int n) const { return nameEdits_[n - 1]; }
-    QLineEdit* pathEdit(int n) const { return pathEdits_[n - 1]; }
+    QLineEdit* nameEdit(int n) const { return m_nameEdits[n - 1]; }
+    QLineEdit* pathEdit(int n) const { return m_pathEdits[n - 1]; }
     // The file edit of program slot n (5..8), with its browse button.
     BrowseEdit* programFileEdit(int n) const { return static_cast<BrowseEdit*>(pathEdit(n)); }
     // Whether the program page is on show (the arrow points up).
@@ -62,8 +62,8 @@ private:
     SkinImage* m_cancelButton = nullptr;
     QLabel* m_pageArrow = nullptr;
     OpenDialog* m_openDialog = nullptr;
-    std::array<QLineEdit*, 8> nameEdits_{};
-    std::array<QLineEdit*, 8> pathEdits_{};
+    std::array<QLineEdit*, 8> m_nameEdits{};
+    std::array<QLineEdit*, 8> m_pathEdits{};
 };
 
 }  // namespace obu

@@ -20,9 +20,9 @@ protected:
 
 private:
     explicit MouseHooks(QWidget* control);
-    QWidget* control_;
-    std::function<void(Qt::MouseButton)> onDown_;
-    std::function<void(Qt::MouseButton)> onUp_;
+    QWidget* m_control;
+    std::function<void(Qt::MouseButton)> m_onDown;
+    std::function<void(Qt::MouseButton)> m_onUp;
 };
 
 // Focus gained and lost by a control as its enter and exit handlers need
@@ -40,10 +40,10 @@ protected:
 
 private:
     explicit FocusHooks(QWidget* control);
-    QWidget* control_;
-    std::function<void()> onEnter_;
-    std::function<void()> onExit_;
-    bool entered_ = false;
+    QWidget* m_control;
+    std::function<void()> m_onEnter;
+    std::function<void()> m_onExit;
+    bool m_entered = false;
 };
 
 }  // namespace obu

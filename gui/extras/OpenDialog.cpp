@@ -4,7 +4,7 @@
 
 namespace obu {
 
-OpenDialog::OpenDialog(Dialogs& dialogs, QObject* owner) : QObject(owner), dialogs_(dialogs) {}
+OpenDialog::OpenDialog(Dialogs& dialogs, QObject* owner) : QObject(owner), m_dialogs(dialogs) {}
 
 bool OpenDialog::choose() {
     OpenFileRequest request;
@@ -13,7 +13,7 @@ bool OpenDialog::choose() {
     request.nameFilters = nameFilters;
     request.initialFolder = initialFolder;
     request.executablesOnly = executablesOnly;
-    const QString chosen = dialogs_.openFile(request);
+    const QString chosen = m_dialogs.openFile(request);
     if (chosen.isEmpty()) return false;
     fileName = chosen;
     return true;

@@ -29,7 +29,7 @@ public:
     bool choose();
 
 private:
-    Dialogs& dialogs_;
+    Dialogs& m_dialogs;
 };
 
 }  // namespace obu

@@ -13,16 +13,16 @@ public:
 
     // Ends the message loop; the windows are then destroyed in reverse order.
     void quit() {
-        if (quitting_) return;
-        quitting_ = true;
-        if (onQuit_) onQuit_();
+        if (m_quitting) return;
+        m_quitting = true;
+        if (m_onQuit) m_onQuit();
     }
-    bool quitting() const { return quitting_; }
-    void setOnQuit(std::function<void()> f) { onQuit_ = std::move(f); }
+    bool quitting() const { return m_quitting; }
+    void setOnQuit(std::function<void()> f) { m_onQuit = std::move(f); }
 
 private:
-    bool quitting_ = false;
-    std::function<void()> onQuit_;
+    bool m_quitting = false;
+    std::function<void()> m_onQuit;
 };
 
 }  // namespace obu

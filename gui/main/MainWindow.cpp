@@ -61,13 +61,13 @@ MainWindow::~MainWindow() {
 }
 
 void MainWindow::setOuterWidth(int outerWidth) {
-    outerWidth_ = outerWidth;
+    m_outerWidth = outerWidth;
     setFixedWidth(outerWidth - kFrameWidth);
 }
 
 void MainWindow::setOuterSize(int outerWidth, int outerHeight) {
-    outerWidth_ = outerWidth;
-    outerHeight_ = outerHeight;
+    m_outerWidth = outerWidth;
+    m_outerHeight = outerHeight;
     setFixedSize(outerWidth - kFrameWidth, outerHeight - kFrameHeight);
 }
 

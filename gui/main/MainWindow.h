@@ -40,8 +40,8 @@ public:
     static constexpr int kFrameHeight = 27;
     // The size last given, not the one the window manager reports: its late
     // answer to an earlier resize must not step the panel's slide back.
-    int outerWidth() const { return outerWidth_; }
-    int outerHeight() const { return outerHeight_; }
+    int outerWidth() const { return m_outerWidth; }
+    int outerHeight() const { return m_outerHeight; }
     void setOuterWidth(int outerWidth);
     void setOuterSize(int outerWidth, int outerHeight);
     void setPosition(int left, int top) { move(left, top); }
@@ -248,9 +248,9 @@ private:
     EventLog& m_log;
     UserOptions& m_options;
     // The settings were read, so saving them at exit loses nothing.
-    bool settingsRead_ = false;
-    int outerWidth_ = 452;
-    int outerHeight_ = 243;
+    bool m_settingsRead = false;
+    int m_outerWidth = 452;
+    int m_outerHeight = 243;
 };
 
 }  // namespace obu

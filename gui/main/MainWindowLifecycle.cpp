@@ -55,7 +55,7 @@ void MainWindow::startUp() {
         setPosition(m_settings.number(Setting::WindowLeft), m_settings.number(Setting::WindowTop));
         // The extras and their lights.
         m_extras.load(m_settings);
-        settingsRead_ = readProblem.isEmpty();
+        m_settingsRead = readProblem.isEmpty();
         m_alarmClock.armStored();
         m_keeper.adoptConnectionAtStart();
     });
@@ -87,7 +87,7 @@ void MainWindow::shutDown() {
     // Only settings that were read are written back. A save that fails is
     // reported and the close is still logged.
     handle([this] {
-        if (settingsRead_) saveSettings();
+        if (m_settingsRead) saveSettings();
     });
     handle([this] { m_log.writeLine(QStringLiteral("OBU Closed")); });
 }

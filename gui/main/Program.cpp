@@ -17,43 +17,43 @@
 namespace obu {
 
 Program::Program(Platform& platform)
-    : platform_(platform),
-      settings_(*platform.profile, platform.settingsPath(QStringLiteral("obu.ini"))),
-      eventLog_(*platform.clock, *platform.formats, platform.logPath(QStringLiteral("log.txt"))),
-      options_(settings_),
-      alarmClock_(*platform.clock, *platform.wallClock, *platform.formats),
-      extras_(platform) {
-    platform_.dispatcher->setApplicationTitle(application_.title);
+    : m_platform(platform),
+      m_settings(*platform.profile, platform.settingsPath(QStringLiteral("obu.ini"))),
+      m_eventLog(*platform.clock, *platform.formats, platform.logPath(QStringLiteral("log.txt"))),
+      m_options(m_settings),
+      m_alarmClock(*platform.clock, *platform.wallClock, *platform.formats),
+      m_extras(platform) {
+    m_platform.dispatcher->setApplicationTitle(m_application.title);
     // The alarm's minute may have come and gone during a sleep.
-    if (platform_.resume)
-        QObject::connect(platform_.resume, &ResumeSource::resumed, &alarmClock_,
+    if (m_platform.resume)
+        QObject::connect(m_platform.resume, &ResumeSource::resumed, &m_alarmClock,
                          &AlarmClock::recheck);
-    eventLog_.setEcho(platform_.logEcho);
-    splashScreen_ = std::make_unique<SplashScreen>(*this);
-    splashScreen = splashScreen_.get();
+    m_eventLog.setEcho(m_platform.logEcho);
+    m_splashScreen = std::make_unique<SplashScreen>(*this);
+    splashScreen = m_splashScreen.get();
     trayMenu = splashScreen->trayMenu.get();
-    lineKeeper_ = std::make_unique<LineKeeper>(platform_, settings_, eventLog_, options_);
+    m_lineKeeper = std::make_unique<LineKeeper>(m_platform, m_settings, m_eventLog, m_options);
     showLineKeeperInTray();
-    mainWindow_ = std::make_unique<MainWindow>(*this);
-    mainWindow = mainWindow_.get();
+    m_mainWindow = std::make_unique<MainWindow>(*this);
+    mainWindow = m_mainWindow.get();
     QObject::connect(mainWindow, &MainWindow::commandsEnabledChanged, trayMenu,
                      &TrayMenu::enableConnectItem);
     QObject::connect(mainWindow, &MainWindow::panelItemsEnabledChanged, trayMenu,
                      &TrayMenu::enablePanelItems);
     QObject::connect(mainWindow, &MainWindow::shownChanged, trayMenu, &TrayMenu::showHideShowItem);
     QObject::connect(mainWindow, &MainWindow::menuRequested, trayMenu, &TrayMenu::popUpAt);
-    extrasEditor_ = std::make_unique<ExtrasEditor>(*this);
-    extrasEditor = extrasEditor_.get();
-    reconnectCountdown_ =
-        std::make_unique<ReconnectCountdown>(*this, lineKeeper_->reconnectCountdown());
-    reconnectCountdown = reconnectCountdown_.get();
-    creditsWindow_ = std::make_unique<CreditsWindow>(*this);
-    creditsWindow = creditsWindow_.get();
-    disconnectTimerDialog_ = std::make_unique<DisconnectTimerDialog>(*this);
-    disconnectTimerDialog = disconnectTimerDialog_.get();
-    disconnectCountdown_ =
-        std::make_unique<DisconnectCountdown>(*this, lineKeeper_->disconnectCountdown());
-    disconnectCountdown = disconnectCountdown_.get();
+    m_extrasEditor = std::make_unique<ExtrasEditor>(*this);
+    extrasEditor = m_extrasEditor.get();
+    m_reconnectCountdown =
+        std::make_unique<ReconnectCountdown>(*this, m_lineKeeper->reconnectCountdown());
+    reconnectCountdown = m_reconnectCountdown.get();
+    m_creditsWindow = std::make_unique<CreditsWindow>(*this);
+    creditsWindow = m_creditsWindow.get();
+    m_disconnectTimerDialog = std::make_unique<DisconnectTimerDialog>(*this);
+    disconnectTimerDialog = m_disconnectTimerDialog.get();
+    m_disconnectCountdown =
+        std::make_unique<DisconnectCountdown>(*this, m_lineKeeper->disconnectCountdown());
+    disconnectCountdown = m_disconnectCountdown.get();
     showCountdowns();
     connectWindows();
     connectTrayMenu();
@@ -118,7 +118,7 @@ void Program::connectTrayMenu() {
 }
 
 void Program::showLineKeeperInTray() {
-    LineKeeper& keeper = *lineKeeper_;
+    LineKeeper& keeper = *m_lineKeeper;
     QObject::connect(&keeper, &LineKeeper::connectItemChanged, trayMenu,
                      &TrayMenu::showConnectItem);
     QObject::connect(&keeper, &LineKeeper::connectCommandEnabled, trayMenu,
@@ -128,7 +128,7 @@ void Program::showLineKeeperInTray() {
 // The countdown windows only show the keeper's counts; the main window has
 // come forward before either shows.
 void Program::showCountdowns() {
-    LineKeeper& keeper = *lineKeeper_;
+    LineKeeper& keeper = *m_lineKeeper;
     QObject::connect(&keeper, &LineKeeper::reconnectOffered, reconnectCountdown,
                      &ReconnectCountdown::showWindow);
     QObject::connect(&keeper, &LineKeeper::reconnectOfferClosed, reconnectCountdown,
@@ -144,20 +144,20 @@ void Program::showCountdowns() {
 }
 
 Program::~Program() {
-    disconnectCountdown_.reset();
+    m_disconnectCountdown.reset();
     disconnectCountdown = nullptr;
-    disconnectTimerDialog_.reset();
+    m_disconnectTimerDialog.reset();
     disconnectTimerDialog = nullptr;
-    creditsWindow_.reset();
+    m_creditsWindow.reset();
     creditsWindow = nullptr;
-    reconnectCountdown_.reset();
+    m_reconnectCountdown.reset();
     reconnectCountdown = nullptr;
-    extrasEditor_.reset();
+    m_extrasEditor.reset();
     extrasEditor = nullptr;
-    mainWindow_.reset();
+    m_mainWindow.reset();
     mainWindow = nullptr;
     trayMenu = nullptr;
-    splashScreen_.reset();
+    m_splashScreen.reset();
     splashScreen = nullptr;
 }
 

@@ -34,17 +34,17 @@ public:
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
 
-    Platform& platform() const { return platform_; }
-    obu::Application& application() { return application_; }
+    Platform& platform() const { return m_platform; }
+    obu::Application& application() { return m_application; }
     // Made before any window; the file is read and the log started by the
     // main window's start-up.
-    Settings& settings() { return settings_; }
-    EventLog& eventLog() { return eventLog_; }
-    UserOptions& options() { return options_; }
-    AlarmClock& alarmClock() { return alarmClock_; }
-    Extras& extras() { return extras_; }
+    Settings& settings() { return m_settings; }
+    EventLog& eventLog() { return m_eventLog; }
+    UserOptions& options() { return m_options; }
+    AlarmClock& alarmClock() { return m_alarmClock; }
+    Extras& extras() { return m_extras; }
     // Made once the splash window is up, before the main window.
-    LineKeeper& lineKeeper() { return *lineKeeper_; }
+    LineKeeper& lineKeeper() { return *m_lineKeeper; }
 
     SplashScreen* splashScreen = nullptr;
     // Lives with the splash window, which is never destroyed before the end.
@@ -67,21 +67,21 @@ private:
     // Shown again, from the tray, in its normal state.
     void restoreMainWindow();
 
-    Platform& platform_;
-    obu::Application application_;
-    Settings settings_;
-    EventLog eventLog_;
-    UserOptions options_;
-    AlarmClock alarmClock_;
-    Extras extras_;
-    std::unique_ptr<LineKeeper> lineKeeper_;
-    std::unique_ptr<SplashScreen> splashScreen_;
-    std::unique_ptr<MainWindow> mainWindow_;
-    std::unique_ptr<ExtrasEditor> extrasEditor_;
-    std::unique_ptr<ReconnectCountdown> reconnectCountdown_;
-    std::unique_ptr<CreditsWindow> creditsWindow_;
-    std::unique_ptr<DisconnectTimerDialog> disconnectTimerDialog_;
-    std::unique_ptr<DisconnectCountdown> disconnectCountdown_;
+    Platform& m_platform;
+    obu::Application m_application;
+    Settings m_settings;
+    EventLog m_eventLog;
+    UserOptions m_options;
+    AlarmClock m_alarmClock;
+    Extras m_extras;
+    std::unique_ptr<LineKeeper> m_lineKeeper;
+    std::unique_ptr<SplashScreen> m_splashScreen;
+    std::unique_ptr<MainWindow> m_mainWindow;
+    std::unique_ptr<ExtrasEditor> m_extrasEditor;
+    std::unique_ptr<ReconnectCountdown> m_reconnectCountdown;
+    std::unique_ptr<CreditsWindow> m_creditsWindow;
+    std::unique_ptr<DisconnectTimerDialog> m_disconnectTimerDialog;
+    std::unique_ptr<DisconnectCountdown> m_disconnectCountdown;
 };
 
 }  // namespace obu

@@ -4,39 +4,39 @@
 
 namespace obu {
 
-TrayIcon::TrayIcon(TrayShell& shell) : shell_(shell) {
-    connect(&shell_, &TrayShell::activated, this, &TrayIcon::onShellAction);
+TrayIcon::TrayIcon(TrayShell& shell) : m_shell(shell) {
+    connect(&m_shell, &TrayShell::activated, this, &TrayIcon::onShellAction);
 }
 
 TrayIcon::~TrayIcon() {
-    if (visible_) shell_.hide();
+    if (m_visible) m_shell.hide();
 }
 
 void TrayIcon::setVisible(bool visible) {
-    if (visible == visible_) return;
-    visible_ = visible;
-    if (visible_)
+    if (visible == m_visible) return;
+    m_visible = visible;
+    if (m_visible)
         updateShell();
     else
-        shell_.hide();
+        m_shell.hide();
 }
 
 void TrayIcon::setPicture(const QIcon& picture) {
-    picture_ = picture;
+    m_picture = picture;
     updateShell();
 }
 
 void TrayIcon::setToolTip(const QString& tip) {
-    tip_ = tip.left(kMaxToolTip);
+    m_tip = tip.left(kMaxToolTip);
     updateShell();
 }
 
 void TrayIcon::updateShell() {
-    if (visible_) shell_.show(picture_, tip_);
+    if (m_visible) m_shell.show(m_picture, m_tip);
 }
 
 void TrayIcon::onShellAction(TrayAction action) {
-    if (!visible_) return;
+    if (!m_visible) return;
     switch (action) {
         case TrayAction::Click:
             emit clicked();
@@ -54,25 +54,25 @@ void TrayIcon::onShellAction(TrayAction action) {
 
 void TrayIcon::popUpMenuAtCursor() {
     const QPoint at = QCursor::pos();
-    if (menu_) {
+    if (m_menu) {
         // The menu's own loop runs posted actions: a right click that comes
         // in meanwhile does not stack a second menu on the first.
-        if (menuOpen_) return;
+        if (m_menuOpen) return;
         // Nothing needs to come forward before the menu: a Qt popup grabs the
         // pointer and the keyboard itself, so it closes on a click elsewhere
         // and takes the keys.
         const QPointer<TrayIcon> self(this);
-        const QPointer<QMenu> menu = menu_;
-        menuOpen_ = true;
-        if (popupHandler_) {
-            const PopupHandler handler = popupHandler_;
+        const QPointer<QMenu> menu = m_menu;
+        m_menuOpen = true;
+        if (m_popupHandler) {
+            const PopupHandler handler = m_popupHandler;
             handler(*menu, at);
         } else {
             menu->exec(at);
         }
         // Something chosen in the menu may have ended the icon.
         if (!self) return;
-        menuOpen_ = false;
+        m_menuOpen = false;
     }
     emit rightClicked(at);
 }

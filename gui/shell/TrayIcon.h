@@ -28,18 +28,18 @@ public:
     ~TrayIcon() override;
 
     void setVisible(bool visible);
-    bool isVisible() const { return visible_; }
+    bool isVisible() const { return m_visible; }
     void setPicture(const QIcon& picture);
     void setToolTip(const QString& tip);
-    const QString& toolTip() const { return tip_; }
+    const QString& toolTip() const { return m_tip; }
     // Not owned; forgotten by itself when the menu is destroyed first.
-    void setPopupMenu(QMenu* menu) { menu_ = menu; }
-    QMenu* popupMenu() const { return menu_; }
+    void setPopupMenu(QMenu* menu) { m_menu = menu; }
+    QMenu* popupMenu() const { return m_menu; }
 
     // How the menu is shown: by default QMenu::exec at the point. Tests, which
     // run where no menu can be clicked, put a handler here that records the
     // call and may trigger an entry; an empty handler restores the default.
-    void setPopupHandler(PopupHandler handler) { popupHandler_ = std::move(handler); }
+    void setPopupHandler(PopupHandler handler) { m_popupHandler = std::move(handler); }
 
 signals:
     void clicked();
@@ -52,13 +52,13 @@ private:
     void popUpMenuAtCursor();
     void updateShell();
 
-    TrayShell& shell_;
-    QIcon picture_;
-    QString tip_;
-    bool visible_ = false;
-    QPointer<QMenu> menu_;
-    PopupHandler popupHandler_;
-    bool menuOpen_ = false;
+    TrayShell& m_shell;
+    QIcon m_picture;
+    QString m_tip;
+    bool m_visible = false;
+    QPointer<QMenu> m_menu;
+    PopupHandler m_popupHandler;
+    bool m_menuOpen = false;
 };
 
 }  // namespace obu

@@ -93,8 +93,8 @@ void CreditsWindow::onShown() {
         if (!picture.isNull()) m_picture->setPixmap(QPixmap::fromImage(picture));
     }
     creditsText->move(creditsText->x(), kShowTop);
-    passDone_ = false;
-    tunePlays_ = m_tune && m_tune->play();
+    m_passDone = false;
+    m_tunePlays = m_tune && m_tune->play();
     m_scrollTimer->setEnabled(true);
 }
 
@@ -102,14 +102,14 @@ void CreditsWindow::scrollStep() {
     creditsText->move(creditsText->x(), creditsText->y() - 1);
     // Without a tune (no file, no sound device) the screen runs for one pass of
     // the text instead of vanishing at its first tick.
-    const bool tuneOver = tunePlays_ ? !m_tune->isPlaying() : passDone_;
+    const bool tuneOver = m_tunePlays ? !m_tune->isPlaying() : m_passDone;
     if (tuneOver && isVisible()) {
         closeByClick();
         return;
     }
     if (creditsText->y() <= kEndTop) {
         creditsText->move(creditsText->x(), kRestartTop);
-        passDone_ = true;
+        m_passDone = true;
     }
 }
 

@@ -41,8 +41,8 @@ private:
     QWidget* m_scrollPanel = nullptr;
     std::unique_ptr<MusicDevice> m_tune;
     std::unique_ptr<WindowTimer> m_scrollTimer;
-    bool passDone_ = false;
-    bool tunePlays_ = false;
+    bool m_passDone = false;
+    bool m_tunePlays = false;
 };
 
 }  // namespace obu

@@ -14,14 +14,14 @@
 namespace obu {
 
 Form::Form(Program& program, const QString& caption, int clientWidth, int clientHeight)
-    : QWidget(nullptr), program_(program) {
+    : QWidget(nullptr), m_program(program) {
     setWindowTitle(caption);
     setFixedSize(clientWidth, clientHeight);
     setAttribute(Qt::WA_QuitOnClose, false);
 }
 
 Platform& Form::platform() const {
-    return program_.platform();
+    return m_program.platform();
 }
 
 void Form::centreOnScreen() {
@@ -34,7 +34,7 @@ void Form::handle(const std::function<void()>& handler) {
 }
 
 void Form::playUiSound(const QString& fileName) {
-    if (!program_.options().isOn(UserOptions::Option::Sound) || !platform().sound) return;
+    if (!m_program.options().isOn(UserOptions::Option::Sound) || !platform().sound) return;
     platform().sound->playWave(fileName);
 }
 
@@ -43,7 +43,7 @@ void Form::playClick() {
 }
 
 void Form::showWindow() {
-    if (!buttonless_) {
+    if (!m_buttonless) {
         show();
         return;
     }
@@ -86,7 +86,7 @@ void Form::showEvent(QShowEvent* event) {
     // state of a window that was hidden.
     if (!event->spontaneous()) {
         keepOffTaskbar(this);
-        if (buttonless_) titleBarWithoutButtons(this);
+        if (m_buttonless) titleBarWithoutButtons(this);
     }
     QWidget::showEvent(event);
     // A window that comes back from being minimized is not newly shown: its
@@ -102,14 +102,14 @@ void Form::hideEvent(QHideEvent* event) {
 void Form::closeEvent(QCloseEvent* event) {
     // A window without a close box is left only through its own buttons,
     // whatever a window manager that shows one anyway says.
-    if (buttonless_ && event->spontaneous()) {
+    if (m_buttonless && event->spontaneous()) {
         event->ignore();
         return;
     }
     handle([this] { onClosed(); });
     if (endsProgramWhenClosed()) {
         event->accept();
-        program_.application().quit();
+        m_program.application().quit();
         return;
     }
     // Every other window only hides when closed.
@@ -123,7 +123,7 @@ void Form::changeEvent(QEvent* event) {
     // Window managers that ignore the request for a title bar without buttons
     // let such a window be minimized, and a countdown would then run out of
     // sight with no way to cancel it: it is put back at once.
-    if (buttonless_ && isVisible() && (windowState() & Qt::WindowMinimized))
+    if (m_buttonless && isVisible() && (windowState() & Qt::WindowMinimized))
         QMetaObject::invokeMethod(
             this,
             [this] {

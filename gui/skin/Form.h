@@ -17,7 +17,7 @@ class Form : public QWidget {
 public:
     Form(Program& program, const QString& caption, int clientWidth, int clientHeight);
 
-    Program& program() const { return program_; }
+    Program& program() const { return m_program; }
     Platform& platform() const;
 
     void showWindow();
@@ -31,7 +31,7 @@ public:
 
     // A title bar and a border but no close box or system menu: the window is
     // left through its own buttons.
-    void setButtonless(bool buttonless) { buttonless_ = buttonless; }
+    void setButtonless(bool buttonless) { m_buttonless = buttonless; }
 
     // Places the window in the middle of the primary screen.
     void centreOnScreen();
@@ -60,8 +60,8 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
-    Program& program_;
-    bool buttonless_ = false;
+    Program& m_program;
+    bool m_buttonless = false;
 };
 
 }  // namespace obu

@@ -7,46 +7,46 @@
 namespace obu {
 
 ImageList::ImageList(QString name, QSize size, QString caption)
-    : name_(std::move(name)), size_(size), caption_(std::move(caption)) {
+    : m_name(std::move(name)), m_size(size), m_caption(std::move(caption)) {
     drawPlainFaces();
 }
 
 void ImageList::drawPlainFaces() {
     for (int i = 0; i < 2; ++i) {
-        QPixmap face(size_);
+        QPixmap face(m_size);
         face.fill(Qt::transparent);
         QPainter p(&face);
         p.setRenderHint(QPainter::Antialiasing);
         const bool pressed = i == 1;
-        if (caption_.isEmpty()) {
+        if (m_caption.isEmpty()) {
             // A light: grey when off, green when on.
             p.setPen(QColor(60, 60, 60));
             p.setBrush(pressed ? QColor(40, 190, 70) : QColor(190, 190, 190));
-            p.drawEllipse(QRectF(2, 2, size_.width() - 4, size_.height() - 4));
+            p.drawEllipse(QRectF(2, 2, m_size.width() - 4, m_size.height() - 4));
         } else {
             p.setPen(QColor(30, 60, 110));
             p.setBrush(pressed ? QColor(150, 180, 220) : QColor(205, 222, 245));
-            p.drawRoundedRect(QRectF(0.5, 0.5, size_.width() - 1, size_.height() - 1), 5, 5);
+            p.drawRoundedRect(QRectF(0.5, 0.5, m_size.width() - 1, m_size.height() - 1), 5, 5);
             QFont font(QStringLiteral("Liberation Sans"));
             font.setPixelSize(13);
             font.setBold(true);
             p.setFont(font);
             p.setPen(QColor(20, 40, 80));
-            p.drawText(QRect(pressed ? 1 : 0, pressed ? 1 : 0, size_.width(), size_.height()),
-                       Qt::AlignCenter, caption_);
+            p.drawText(QRect(pressed ? 1 : 0, pressed ? 1 : 0, m_size.width(), m_size.height()),
+                       Qt::AlignCenter, m_caption);
         }
-        images_[i] = face;
+        m_images[i] = face;
     }
 }
 
 void ImageList::loadStrip(const QString& path) {
     if (!QFile::exists(path)) return;
     const QImage strip(path);
-    if (strip.isNull() || strip.width() < 2 * size_.width() || strip.height() < size_.height())
+    if (strip.isNull() || strip.width() < 2 * m_size.width() || strip.height() < m_size.height())
         return;
     for (int i = 0; i < 2; ++i)
-        images_[i] =
-            QPixmap::fromImage(strip.copy(i * size_.width(), 0, size_.width(), size_.height()));
+        m_images[i] =
+            QPixmap::fromImage(strip.copy(i * m_size.width(), 0, m_size.width(), m_size.height()));
 }
 
 }  // namespace obu

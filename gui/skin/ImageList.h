@@ -18,17 +18,17 @@ public:
     // damaged.
     void loadStrip(const QString& path);
 
-    const QString& name() const { return name_; }
-    QSize size() const { return size_; }
-    const QPixmap& image(int index) const { return images_[index == 1 ? 1 : 0]; }
+    const QString& name() const { return m_name; }
+    QSize size() const { return m_size; }
+    const QPixmap& image(int index) const { return m_images[index == 1 ? 1 : 0]; }
 
 private:
     void drawPlainFaces();
 
-    QString name_;
-    QSize size_;
-    QString caption_;
-    std::array<QPixmap, 2> images_;
+    QString m_name;
+    QSize m_size;
+    QString m_caption;
+    std::array<QPixmap, 2> m_images;
 };
 
 }  // namespace obu

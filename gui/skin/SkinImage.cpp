@@ -15,24 +15,24 @@ SkinImage::SkinImage(QWidget* parent, const QString& name, int left, int top, in
 }
 
 void SkinImage::drawFace(const ImageList& list, int index) {
-    picture_ = list.image(index);
-    makePicture_ = nullptr;
-    faceList_ = &list;
-    faceIndex_ = index;
+    m_picture = list.image(index);
+    m_makePicture = nullptr;
+    m_faceList = &list;
+    m_faceIndex = index;
     update();
 }
 
 void SkinImage::setPicture(const QPixmap& picture) {
-    picture_ = picture;
-    makePicture_ = nullptr;
-    faceList_ = nullptr;
-    faceIndex_ = -1;
+    m_picture = picture;
+    m_makePicture = nullptr;
+    m_faceList = nullptr;
+    m_faceIndex = -1;
     update();
 }
 
 void SkinImage::setPicture(std::function<QPixmap()> make) {
     setPicture(QPixmap());
-    makePicture_ = std::move(make);
+    m_makePicture = std::move(make);
 }
 
 void SkinImage::clearPicture() {
@@ -40,10 +40,10 @@ void SkinImage::clearPicture() {
 }
 
 void SkinImage::paintEvent(QPaintEvent*) {
-    if (makePicture_) picture_ = std::exchange(makePicture_, nullptr)();
-    if (picture_.isNull()) return;
+    if (m_makePicture) m_picture = std::exchange(m_makePicture, nullptr)();
+    if (m_picture.isNull()) return;
     QPainter painter(this);
-    painter.drawPixmap(0, 0, picture_);
+    painter.drawPixmap(0, 0, m_picture);
 }
 
 void SkinImage::mousePressEvent(QMouseEvent* event) {

@@ -23,8 +23,8 @@ public:
     void setPicture(std::function<QPixmap()> make);
     void clearPicture();
     // Which face shows now (for tests and the button's own logic).
-    const ImageList* faceList() const { return faceList_; }
-    int faceIndex() const { return faceIndex_; }
+    const ImageList* faceList() const { return m_faceList; }
+    int faceIndex() const { return m_faceIndex; }
 
     std::function<void(Qt::MouseButton)> onMouseDown;
     std::function<void()> onClick;
@@ -36,10 +36,10 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
-    QPixmap picture_;
-    std::function<QPixmap()> makePicture_;
-    const ImageList* faceList_ = nullptr;
-    int faceIndex_ = -1;
+    QPixmap m_picture;
+    std::function<QPixmap()> m_makePicture;
+    const ImageList* m_faceList = nullptr;
+    int m_faceIndex = -1;
 };
 
 }  // namespace obu

@@ -40,18 +40,18 @@ AppHarness::~AppHarness() {
 
 void AppHarness::start() {
     platform.profile = profile.get();
-    program_ = std::make_unique<Program>(platform);
+    m_program = std::make_unique<Program>(platform);
     time.runPosted();
 }
 
 void AppHarness::exit() {
-    if (!program_) return;
-    program_->splashScreen->closeWindow();
+    if (!m_program) return;
+    m_program->splashScreen->closeWindow();
     destroy();
 }
 
 void AppHarness::destroy() {
-    program_.reset();
+    m_program.reset();
 }
 
 void AppHarness::click(QWidget* widget) {
@@ -61,7 +61,7 @@ void AppHarness::click(QWidget* widget) {
 }
 
 MainWindow& AppHarness::main() {
-    return *program_->mainWindow;
+    return *m_program->mainWindow;
 }
 
 QWidget& AppHarness::mainWidget() {
@@ -69,7 +69,7 @@ QWidget& AppHarness::mainWidget() {
 }
 
 SplashScreen& AppHarness::splash() {
-    return *program_->splashScreen;
+    return *m_program->splashScreen;
 }
 
 QStringList AppHarness::logMessages() const {

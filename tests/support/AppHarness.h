@@ -43,9 +43,9 @@ public:
     void exit();
     // Destroys the windows without closing (a program that was never closed).
     void destroy();
-    bool running() const { return program_ != nullptr; }
+    bool running() const { return m_program != nullptr; }
 
-    Program& program() { return *program_; }
+    Program& program() { return *m_program; }
     MainWindow& main();
     SplashScreen& splash();
     // A control of the main window, found by the role its object name gives it.
@@ -103,7 +103,7 @@ public:
 private:
     QWidget& mainWidget();
 
-    std::unique_ptr<Program> program_;
+    std::unique_ptr<Program> m_program;
 };
 
 }  // namespace obu::test

@@ -14,18 +14,18 @@ namespace obu::test {
 class FakeRegistry : public Registry {
 public:
     void set(const QString& schemeOrType, const QStringList& command) {
-        commands_[schemeOrType.toLower()] = command;
+        m_commands[schemeOrType.toLower()] = command;
     }
-    void remove(const QString& schemeOrType) { commands_.erase(schemeOrType.toLower()); }
+    void remove(const QString& schemeOrType) { m_commands.erase(schemeOrType.toLower()); }
 
     // Every address asked about, in order.
     mutable QStringList lookedUp;
 
     QStringList commandFor(const QString& address) const override {
         lookedUp.append(address);
-        auto it = commands_.find(schemeOf(address));
-        if (it == commands_.end()) it = commands_.find(QStringLiteral("text/html"));
-        if (it == commands_.end()) return {};
+        auto it = m_commands.find(schemeOf(address));
+        if (it == m_commands.end()) it = m_commands.find(QStringLiteral("text/html"));
+        if (it == m_commands.end()) return {};
         QStringList command = it->second;
         if (command.contains(QStringLiteral("%u")))
             command.replaceInStrings(QStringLiteral("%u"), address);
@@ -35,7 +35,7 @@ public:
     }
 
 private:
-    std::map<QString, QStringList> commands_;
+    std::map<QString, QStringList> m_commands;
 };
 
 }  // namespace obu::test

@@ -31,8 +31,8 @@ private:
         QString title;
         bool minimized = false;
     };
-    QList<Window> windows_;
-    Handle next_ = 0x1000;
+    QList<Window> m_windows;
+    Handle m_next = 0x1000;
 };
 
 }  // namespace obu::test

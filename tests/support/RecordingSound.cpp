@@ -25,105 +25,105 @@ struct RecordingSound::State {
 class RecordedTune : public MusicDevice {
 public:
     RecordedTune(std::shared_ptr<RecordingSound::State> state, QString file)
-        : state_(std::move(state)), file_(std::move(file)) {
-        state_->open << this;
+        : m_state(std::move(state)), m_file(std::move(file)) {
+        m_state->open << this;
     }
     ~RecordedTune() override {
-        state_->record("close", file_);
-        if (state_->playing == this) state_->playing = nullptr;
-        state_->open.removeOne(this);
+        m_state->record("close", m_file);
+        if (m_state->playing == this) m_state->playing = nullptr;
+        m_state->open.removeOne(this);
     }
 
-    QString fileName() const override { return file_; }
+    QString fileName() const override { return m_file; }
 
     bool play() override {
-        state_->record("play", file_);
-        if (!state_->available) return false;
+        m_state->record("play", m_file);
+        if (!m_state->available) return false;
         if (tune == RecordingSound::TuneState::Playing) return true;
-        if (tune != RecordingSound::TuneState::Stopped) ++state_->starts[file_];
+        if (tune != RecordingSound::TuneState::Stopped) ++m_state->starts[m_file];
         // The sequencer plays one tune at a time: the one playing loses its place.
-        if (state_->playing && state_->playing != this)
-            state_->playing->tune = RecordingSound::TuneState::AtStart;
-        state_->playing = this;
+        if (m_state->playing && m_state->playing != this)
+            m_state->playing->tune = RecordingSound::TuneState::AtStart;
+        m_state->playing = this;
         tune = RecordingSound::TuneState::Playing;
         return true;
     }
     bool isPlaying() override { return tune == RecordingSound::TuneState::Playing; }
     bool stop() override {
-        state_->record("stop", file_);
+        m_state->record("stop", m_file);
         if (tune == RecordingSound::TuneState::Playing) tune = RecordingSound::TuneState::Stopped;
-        return state_->available;
+        return m_state->available;
     }
     bool seekToStart() override {
-        state_->record("seek", file_);
+        m_state->record("seek", m_file);
         tune = RecordingSound::TuneState::AtStart;
-        if (state_->playing == this) state_->playing = nullptr;
-        return state_->available;
+        if (m_state->playing == this) m_state->playing = nullptr;
+        return m_state->available;
     }
 
     RecordingSound::TuneState tune = RecordingSound::TuneState::AtStart;
 
 private:
-    std::shared_ptr<RecordingSound::State> state_;
-    QString file_;
+    std::shared_ptr<RecordingSound::State> m_state;
+    QString m_file;
 };
 
-RecordingSound::RecordingSound() : state_(std::make_shared<State>()) {}
+RecordingSound::RecordingSound() : m_state(std::make_shared<State>()) {}
 
 RecordingSound::~RecordingSound() = default;
 
 bool RecordingSound::playWave(const QString& fileName) {
-    state_->record("wave", fileName);
-    state_->waves << fileName;
-    return state_->available && !state_->missing.contains(fileName);
+    m_state->record("wave", fileName);
+    m_state->waves << fileName;
+    return m_state->available && !m_state->missing.contains(fileName);
 }
 
 std::unique_ptr<MusicDevice> RecordingSound::openMusic(const QString& fileName) {
-    state_->record("open", fileName);
-    if (!state_->available || state_->missing.contains(fileName)) return nullptr;
-    return std::make_unique<RecordedTune>(state_, fileName);
+    m_state->record("open", fileName);
+    if (!m_state->available || m_state->missing.contains(fileName)) return nullptr;
+    return std::make_unique<RecordedTune>(m_state, fileName);
 }
 
 QStringList RecordingSound::calls() const {
-    return state_->calls;
+    return m_state->calls;
 }
 
 QStringList RecordingSound::waves() const {
-    return state_->waves;
+    return m_state->waves;
 }
 
 void RecordingSound::clearCalls() {
-    state_->calls.clear();
-    state_->waves.clear();
+    m_state->calls.clear();
+    m_state->waves.clear();
 }
 
 void RecordingSound::setMissing(const QString& fileName, bool missing) {
     if (missing)
-        state_->missing.insert(fileName);
+        m_state->missing.insert(fileName);
     else
-        state_->missing.remove(fileName);
+        m_state->missing.remove(fileName);
 }
 
 void RecordingSound::setDeviceAvailable(bool available) {
-    state_->available = available;
+    m_state->available = available;
 }
 
 void RecordingSound::endTune(const QString& fileName) {
-    for (RecordedTune* tune : state_->open)
+    for (RecordedTune* tune : m_state->open)
         if (tune->fileName() == fileName && tune->tune == TuneState::Playing) {
             tune->tune = TuneState::Ended;
-            if (state_->playing == tune) state_->playing = nullptr;
+            if (m_state->playing == tune) m_state->playing = nullptr;
         }
 }
 
 RecordingSound::TuneState RecordingSound::tuneState(const QString& fileName) const {
-    for (RecordedTune* tune : state_->open)
+    for (RecordedTune* tune : m_state->open)
         if (tune->fileName() == fileName) return tune->tune;
     return TuneState::Closed;
 }
 
 int RecordingSound::starts(const QString& fileName) const {
-    return state_->starts.value(fileName);
+    return m_state->starts.value(fileName);
 }
 
 }  // namespace obu::test

@@ -46,7 +46,7 @@ public:
     struct State;
 
 private:
-    std::shared_ptr<State> state_;
+    std::shared_ptr<State> m_state;
 };
 
 }  // namespace obu::test

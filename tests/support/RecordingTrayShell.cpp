@@ -3,19 +3,19 @@
 namespace obu::test {
 
 void RecordingTrayShell::show(const QIcon& picture, const QString& tip) {
-    shown_ = true;
-    picture_ = picture;
-    tip_ = tip;
-    ++shows_;
+    m_shown = true;
+    m_picture = picture;
+    m_tip = tip;
+    ++m_shows;
 }
 
 void RecordingTrayShell::hide() {
-    if (shown_) ++hides_;
-    shown_ = false;
+    if (m_shown) ++m_hides;
+    m_shown = false;
 }
 
 bool RecordingTrayShell::act(TrayAction action) {
-    if (!shown_) return false;
+    if (!m_shown) return false;
     report(action);
     return true;
 }

@@ -15,14 +15,14 @@ public:
 
     void show(const QIcon& picture, const QString& tip) override;
     void hide() override;
-    bool shown() const override { return shown_; }
-    bool available() const override { return available_; }
-    void setAvailable(bool available) { available_ = available; }
+    bool shown() const override { return m_shown; }
+    bool available() const override { return m_available; }
+    void setAvailable(bool available) { m_available = available; }
 
-    const QIcon& picture() const { return picture_; }
-    const QString& tip() const { return tip_; }
-    int showCount() const { return shows_; }
-    int hideCount() const { return hides_; }
+    const QIcon& picture() const { return m_picture; }
+    const QString& tip() const { return m_tip; }
+    int showCount() const { return m_shows; }
+    int hideCount() const { return m_hides; }
 
     // The user's actions; false (and nothing reported) when no icon is shown.
     bool leftClick() { return act(TrayAction::Click); }
@@ -34,12 +34,12 @@ public:
 private:
     bool act(TrayAction action);
 
-    bool available_ = true;
-    bool shown_ = false;
-    QIcon picture_;
-    QString tip_;
-    int shows_ = 0;
-    int hides_ = 0;
+    bool m_available = true;
+    bool m_shown = false;
+    QIcon m_picture;
+    QString m_tip;
+    int m_shows = 0;
+    int m_hides = 0;
 };
 
 }  // namespace obu::test

@@ -25,20 +25,20 @@ public:
                          MsgButtons buttons) override;
     QString openFile(const OpenFileRequest& request) override;
 
-    void queueAnswer(MsgResult answer) { answers_.push_back(answer); }
-    void queueFile(const QString& file) { files_.push_back(file); }
+    void queueAnswer(MsgResult answer) { m_answers.push_back(answer); }
+    void queueFile(const QString& file) { m_files.push_back(file); }
     // Runs while each box is open.
-    void setWhileOpen(std::function<void(const Box&)> hook) { whileOpen_ = std::move(hook); }
+    void setWhileOpen(std::function<void(const Box&)> hook) { m_whileOpen = std::move(hook); }
 
-    const std::vector<Box>& boxes() const { return boxes_; }
+    const std::vector<Box>& boxes() const { return m_boxes; }
     std::vector<OpenFileRequest> fileRequests;
-    void clear() { boxes_.clear(); }
+    void clear() { m_boxes.clear(); }
 
 private:
-    std::vector<Box> boxes_;
-    std::deque<MsgResult> answers_;
-    std::deque<QString> files_;
-    std::function<void(const Box&)> whileOpen_;
+    std::vector<Box> m_boxes;
+    std::deque<MsgResult> m_answers;
+    std::deque<QString> m_files;
+    std::function<void(const Box&)> m_whileOpen;
 };
 
 }  // namespace obu::test

@@ -5,10 +5,10 @@
 
 namespace obu::test {
 
-TempFolder::TempFolder() : dir_(QDir::tempPath() + QStringLiteral("/obu-test-XXXXXX")) {}
+TempFolder::TempFolder() : m_dir(QDir::tempPath() + QStringLiteral("/obu-test-XXXXXX")) {}
 
 QString TempFolder::path() const {
-    return dir_.path() + QLatin1Char('/');
+    return m_dir.path() + QLatin1Char('/');
 }
 
 QByteArray TempFolder::read(const QString& name) const {

@@ -17,7 +17,7 @@ public:
     bool exists(const QString& name) const;
 
 private:
-    QTemporaryDir dir_;
+    QTemporaryDir m_dir;
 };
 
 }  // namespace obu::test

@@ -6,18 +6,18 @@
 namespace obu::test {
 
 VirtualTime::VirtualTime(QDateTime start)
-    : start_(std::move(start)), thread_(std::this_thread::get_id()) {}
+    : m_start(std::move(start)), m_thread(std::this_thread::get_id()) {}
 
 QDateTime VirtualTime::now() const {
-    return start_.addMSecs(elapsed_ + wallOffset_);
+    return m_start.addMSecs(m_elapsed + m_wallOffset);
 }
 
 std::uint32_t VirtualTime::millisecondsSinceStart() const {
-    return tickOrigin_ + static_cast<std::uint32_t>(elapsed_);
+    return m_tickOrigin + static_cast<std::uint32_t>(m_elapsed);
 }
 
 void VirtualTime::sleep(int ms) {
-    if (ms > 0) elapsed_ += ms;
+    if (ms > 0) m_elapsed += ms;
 }
 
 EventLoop::TimerId VirtualTime::startTimer(int intervalMs, std::function<void()> onTick) {
@@ -29,37 +29,37 @@ EventLoop::TimerId VirtualTime::startFineTimer(int intervalMs, std::function<voi
 }
 
 EventLoop::TimerId VirtualTime::addTimer(int interval, std::function<void()> onTick) {
-    const TimerId id = nextId_++;
-    timers_[id] = Timer{interval, elapsed_ + interval, nextOrder_++, std::move(onTick)};
+    const TimerId id = m_nextId++;
+    m_timers[id] = Timer{interval, m_elapsed + interval, m_nextOrder++, std::move(onTick)};
     return id;
 }
 
 void VirtualTime::stopTimer(TimerId id) {
-    timers_.erase(id);
+    m_timers.erase(id);
 }
 
 WallClock::WaitId VirtualTime::waitUntil(const QDateTime& moment, std::function<void()> onWake) {
-    const TimerId id = nextId_++;
+    const TimerId id = m_nextId++;
     std::int64_t due = std::numeric_limits<std::int64_t>::max();
     if (moment.isValid())
-        due = std::max<std::int64_t>(elapsed_, start_.msecsTo(moment) - wallOffset_);
-    timers_[id] = Timer{0, due, nextOrder_++, std::move(onWake)};
+        due = std::max<std::int64_t>(m_elapsed, m_start.msecsTo(moment) - m_wallOffset);
+    m_timers[id] = Timer{0, due, m_nextOrder++, std::move(onWake)};
     return id;
 }
 
 void VirtualTime::cancel(WaitId id) {
-    timers_.erase(id);
+    m_timers.erase(id);
 }
 
 void VirtualTime::setWallClock(const QDateTime& moment) {
-    wallOffset_ += now().msecsTo(moment);
-    for (auto& [id, timer] : timers_)
-        if (timer.interval == 0) timer.due = elapsed_;
+    m_wallOffset += now().msecsTo(moment);
+    for (auto& [id, timer] : m_timers)
+        if (timer.interval == 0) timer.due = m_elapsed;
 }
 
 void VirtualTime::post(std::function<void()> fn) {
-    std::lock_guard lock(postedMutex_);
-    posted_.push_back(std::move(fn));
+    std::lock_guard lock(m_postedMutex);
+    m_posted.push_back(std::move(fn));
 }
 
 void VirtualTime::runPosted() {
@@ -67,10 +67,10 @@ void VirtualTime::runPosted() {
     for (int guard = 0; guard < 100000; ++guard) {
         std::function<void()> fn;
         {
-            std::lock_guard lock(postedMutex_);
-            if (posted_.empty()) return;
-            fn = std::move(posted_.front());
-            posted_.pop_front();
+            std::lock_guard lock(m_postedMutex);
+            if (m_posted.empty()) return;
+            fn = std::move(m_posted.front());
+            m_posted.pop_front();
         }
         dispatch(fn);
     }
@@ -78,41 +78,41 @@ void VirtualTime::runPosted() {
 
 void VirtualTime::processMessages() {
     runPosted();
-    while (fireNextDue(elapsed_)) runPosted();
+    while (fireNextDue(m_elapsed)) runPosted();
 }
 
 bool VirtualTime::inLoopThread() const {
-    return std::this_thread::get_id() == thread_;
+    return std::this_thread::get_id() == m_thread;
 }
 
 bool VirtualTime::fireNextDue(std::int64_t limit) {
-    auto next = timers_.end();
-    for (auto it = timers_.begin(); it != timers_.end(); ++it) {
+    auto next = m_timers.end();
+    for (auto it = m_timers.begin(); it != m_timers.end(); ++it) {
         if (it->second.due > limit) continue;
-        if (next == timers_.end() || it->second.due < next->second.due ||
+        if (next == m_timers.end() || it->second.due < next->second.due ||
             (it->second.due == next->second.due && it->second.order < next->second.order))
             next = it;
     }
-    if (next == timers_.end()) return false;
-    elapsed_ = std::max(elapsed_, next->second.due);
-    ++wakeUps_;
+    if (next == m_timers.end()) return false;
+    m_elapsed = std::max(m_elapsed, next->second.due);
+    ++m_wakeUps;
     auto fn = next->second.fn;
     if (next->second.interval == 0) {
-        timers_.erase(next);
+        m_timers.erase(next);
     } else {
         // Like WM_TIMER, a late timer fires once and then counts from now.
-        next->second.due = elapsed_ + next->second.interval;
-        next->second.order = nextOrder_++;
+        next->second.due = m_elapsed + next->second.interval;
+        next->second.order = m_nextOrder++;
     }
     dispatch(fn);
     return true;
 }
 
 void VirtualTime::advance(std::int64_t ms) {
-    const std::int64_t target = elapsed_ + std::max<std::int64_t>(ms, 0);
+    const std::int64_t target = m_elapsed + std::max<std::int64_t>(ms, 0);
     runPosted();
     while (fireNextDue(target)) runPosted();
-    elapsed_ = std::max(elapsed_, target);
+    m_elapsed = std::max(m_elapsed, target);
     runPosted();
 }
 

@@ -54,10 +54,10 @@ public:
     // and every wait of the wall clock ends at once, as the kernel ends them.
     void setWallClock(const QDateTime& moment);
 
-    std::int64_t elapsedMs() const { return elapsed_; }
+    std::int64_t elapsedMs() const { return m_elapsed; }
     // How often a timer or a wait has fired: how often the program was woken.
-    std::uint64_t wakeUps() const { return wakeUps_; }
-    int activeTimers() const { return static_cast<int>(timers_.size()); }
+    std::uint64_t wakeUps() const { return m_wakeUps; }
+    int activeTimers() const { return static_cast<int>(m_timers.size()); }
 
 private:
     struct Timer {
@@ -69,18 +69,18 @@ private:
     TimerId addTimer(int interval, std::function<void()> onTick);
     bool fireNextDue(std::int64_t limit);
 
-    QDateTime start_;
-    std::int64_t elapsed_ = 0;
+    QDateTime m_start;
+    std::int64_t m_elapsed = 0;
     // How far the wall clock was set away from the tick count.
-    std::int64_t wallOffset_ = 0;
-    std::uint32_t tickOrigin_ = 1'000'000;
-    std::map<TimerId, Timer> timers_;
-    TimerId nextId_ = 1;
-    std::uint64_t nextOrder_ = 0;
-    std::uint64_t wakeUps_ = 0;
-    std::mutex postedMutex_;
-    std::deque<std::function<void()>> posted_;
-    std::thread::id thread_;
+    std::int64_t m_wallOffset = 0;
+    std::uint32_t m_tickOrigin = 1'000'000;
+    std::map<TimerId, Timer> m_timers;
+    TimerId m_nextId = 1;
+    std::uint64_t m_nextOrder = 0;
+    std::uint64_t m_wakeUps = 0;
+    std::mutex m_postedMutex;
+    std::deque<std::function<void()>> m_posted;
+    std::thread::id m_thread;
 };
 
 }  // namespace obu::test

@@ -38,20 +38,20 @@ long ticksOf(double eighths) {
 
 }  // namespace
 
-MidiSong::MidiSong(int beatsPerMinute) : bpm_(beatsPerMinute) {}
+MidiSong::MidiSong(int beatsPerMinute) : m_bpm(beatsPerMinute) {}
 
 void MidiSong::instrument(int channel, int program, int volume, int reverb) {
-    events_.push_back({0, 0, message(0xC0 | channel, program, -1)});
-    events_.push_back({0, 0, message(0xB0 | channel, 7, volume)});
-    events_.push_back({0, 0, message(0xB0 | channel, 91, reverb)});
+    m_events.push_back({0, 0, message(0xC0 | channel, program, -1)});
+    m_events.push_back({0, 0, message(0xB0 | channel, 7, volume)});
+    m_events.push_back({0, 0, message(0xB0 | channel, 91, reverb)});
 }
 
 void MidiSong::note(int channel, double startEighth, double eighths, int pitch, int velocity) {
     const long on = ticksOf(startEighth);
     // A hair shorter than written, so that repeated notes are heard as two.
     const long off = std::max(on + 1, ticksOf(startEighth + eighths) - 6);
-    events_.push_back({on, 2, message(0x90 | channel, pitch, velocity)});
-    events_.push_back({off, 1, message(0x80 | channel, pitch, 0)});
+    m_events.push_back({on, 2, message(0x90 | channel, pitch, velocity)});
+    m_events.push_back({off, 1, message(0x80 | channel, pitch, 0)});
 }
 
 int MidiSong::line(int channel, int startEighth, const QString& notes, int velocity) {
@@ -94,17 +94,17 @@ int MidiSong::pitch(const QString& name) {
 
 long MidiSong::lastTick() const {
     long last = 0;
-    for (const Event& e : events_) last = std::max(last, e.tick);
+    for (const Event& e : m_events) last = std::max(last, e.tick);
     return last;
 }
 
 double MidiSong::seconds(double tailEighths) const {
     const double ticks = static_cast<double>(lastTick() + ticksOf(tailEighths));
-    return ticks / kTicksPerQuarter * 60.0 / bpm_;
+    return ticks / kTicksPerQuarter * 60.0 / m_bpm;
 }
 
 QByteArray MidiSong::toSmf(double tailEighths) const {
-    std::vector<Event> events = events_;
+    std::vector<Event> events = m_events;
     std::stable_sort(events.begin(), events.end(), [](const Event& a, const Event& b) {
         return a.tick != b.tick ? a.tick < b.tick : a.order < b.order;
     });
@@ -113,7 +113,7 @@ QByteArray MidiSong::toSmf(double tailEighths) const {
     // Tempo: microseconds per quarter note.
     track.append('\0');
     track.append("\xFF\x51\x03", 3);
-    appendBigEndian(track, 60000000ul / static_cast<unsigned long>(bpm_), 3);
+    appendBigEndian(track, 60000000ul / static_cast<unsigned long>(m_bpm), 3);
     // 4/4 time.
     track.append('\0');
     track.append("\xFF\x58\x04\x04\x02\x18\x08", 7);

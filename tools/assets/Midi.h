@@ -37,8 +37,8 @@ private:
     };
     long lastTick() const;
 
-    int bpm_;
-    std::vector<Event> events_;
+    int m_bpm;
+    std::vector<Event> m_events;
 };
 
 }  // namespace obu::assets

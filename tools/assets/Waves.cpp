@@ -14,12 +14,12 @@ constexpr double kTwoPi = 6.283185307179586;
 class Noise {
 public:
     float next() {
-        state_ = state_ * 1664525u + 1013904223u;
-        return static_cast<float>(state_ >> 8) / static_cast<float>(1u << 24) * 2.0f - 1.0f;
+        m_state = m_state * 1664525u + 1013904223u;
+        return static_cast<float>(m_state >> 8) / static_cast<float>(1u << 24) * 2.0f - 1.0f;
     }
 
 private:
-    std::uint32_t state_ = 0x2545F491u;
+    std::uint32_t m_state = 0x2545F491u;
 };
 
 Wave silence(double seconds, int rate = 22050) {

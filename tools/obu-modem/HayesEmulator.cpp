@@ -62,137 +62,137 @@ int connectCode(int speed) {
 }  // namespace
 
 HayesEmulator::HayesEmulator(Config config, BusyMemory memory)
-    : config_(config), memory_(std::move(memory)) {
+    : m_config(config), m_memory(std::move(memory)) {
     resetSettings();
 }
 
 void HayesEmulator::resetSettings() {
-    echo_ = true;
-    verbose_ = true;
-    quiet_ = false;
-    xLevel_ = 4;
-    s_.clear();
-    s_[0] = 0;
-    s_[2] = 43;  // the escape character, '+'
-    s_[3] = 13;
-    s_[4] = 10;
-    s_[5] = 8;
-    s_[7] = 50;
-    s_[12] = 50;  // the escape's guard time in fiftieths of a second
+    m_echo = true;
+    m_verbose = true;
+    m_quiet = false;
+    m_xLevel = 4;
+    m_s.clear();
+    m_s[0] = 0;
+    m_s[2] = 43;  // the escape character, '+'
+    m_s[3] = 13;
+    m_s[4] = 10;
+    m_s[5] = 8;
+    m_s[7] = 50;
+    m_s[12] = 50;  // the escape's guard time in fiftieths of a second
 }
 
 int HayesEmulator::guardMs() const {
-    const auto it = s_.find(12);
-    return (it == s_.end() ? 50 : it->second) * 20;
+    const auto it = m_s.find(12);
+    return (it == m_s.end() ? 50 : it->second) * 20;
 }
 
 void HayesEmulator::say(const QByteArray& bytes) {
-    if (!config_.mute) output_ += bytes;
+    if (!m_config.mute) m_output += bytes;
 }
 
 QByteArray HayesEmulator::takeOutput() {
     QByteArray out;
-    out.swap(output_);
+    out.swap(m_output);
     return out;
 }
 
 QByteArray HayesEmulator::takeTranscript() {
     QByteArray out;
-    out.swap(transcript_);
+    out.swap(m_transcript);
     return out;
 }
 
 void HayesEmulator::result(Code code) {
-    if (quiet_) return;
-    if (config_.noise) {
+    if (m_quiet) return;
+    if (m_config.noise) {
         // Bytes that are no result: a torn word, binary rubbish, a stray line.
         QByteArray noise = "\r\nCONN\x01\xfe";
         for (int i = 0; i < 6; ++i) {
-            noiseSeed_ = noiseSeed_ * 1103515245u + 12345u;
-            noise += static_cast<char>((noiseSeed_ >> 16) & 0xFF);
+            m_noiseSeed = m_noiseSeed * 1103515245u + 12345u;
+            noise += static_cast<char>((m_noiseSeed >> 16) & 0xFF);
         }
         noise += "\r\nNOISE 12\r\n";
         say(noise);
     }
-    if (verbose_) {
+    if (m_verbose) {
         QByteArray text = words(code);
-        if (code == Connect && xLevel_ > 0) text += ' ' + QByteArray::number(config_.speed);
+        if (code == Connect && m_xLevel > 0) text += ' ' + QByteArray::number(m_config.speed);
         say("\r\n" + text + "\r\n");
     } else {
         int number = code;
-        if (code == Connect && xLevel_ > 0) number = connectCode(config_.speed);
+        if (code == Connect && m_xLevel > 0) number = connectCode(m_config.speed);
         say(QByteArray::number(number) + '\r');
     }
 }
 
 void HayesEmulator::receive(const QByteArray& bytes, std::int64_t now) {
     for (char c : bytes) {
-        switch (state_) {
+        switch (m_state) {
             case State::Command:
             case State::Escaped:
                 commandByte(c, now);
                 break;
             case State::Dialing:
                 // Any character stops a dial, as on every Hayes modem.
-                transcript_ += "(dial stopped)\n";
-                dialDueAt_ = -1;
-                state_ = State::Command;
+                m_transcript += "(dial stopped)\n";
+                m_dialDueAt = -1;
+                m_state = State::Command;
                 result(NoCarrier);
                 break;
             case State::Online: {
-                const char escape = static_cast<char>(s_[2]);
-                const bool quietBefore = now - lastByteAt_ >= guardMs();
+                const char escape = static_cast<char>(m_s[2]);
+                const bool quietBefore = now - m_lastByteAt >= guardMs();
                 if (c == escape &&
-                    ((plusCount_ == 0 && quietBefore) || (plusCount_ > 0 && plusCount_ < 3))) {
-                    ++plusCount_;
-                    if (plusCount_ == 3) escapeDueAt_ = now + guardMs();
+                    ((m_plusCount == 0 && quietBefore) || (m_plusCount > 0 && m_plusCount < 3))) {
+                    ++m_plusCount;
+                    if (m_plusCount == 3) m_escapeDueAt = now + guardMs();
                 } else {
-                    plusCount_ = 0;
-                    escapeDueAt_ = -1;
-                    if (config_.echoData) say(QByteArray(1, c));
+                    m_plusCount = 0;
+                    m_escapeDueAt = -1;
+                    if (m_config.echoData) say(QByteArray(1, c));
                 }
                 break;
             }
         }
-        lastByteAt_ = now;
+        m_lastByteAt = now;
     }
     advance(now);
 }
 
 void HayesEmulator::commandByte(char c, std::int64_t now) {
-    if (echo_) say(QByteArray(1, c));
+    if (m_echo) say(QByteArray(1, c));
     if (c == '\r' || c == '\n') {
-        if (c == '\n' && line_.isEmpty()) return;
-        const QByteArray line = line_.trimmed();
-        line_.clear();
+        if (c == '\n' && m_line.isEmpty()) return;
+        const QByteArray line = m_line.trimmed();
+        m_line.clear();
         if (line.size() >= 2 && line.left(2).toUpper() == "AT") {
-            lastLine_ = line;
+            m_lastLine = line;
             execute(line, now);
         }
         return;
     }
     if (c == 8 || c == 127) {
-        line_.chop(1);
+        m_line.chop(1);
         return;
     }
-    line_ += c;
+    m_line += c;
     // A command starts at "AT": whatever came before it (a stray "+++", noise)
     // is dropped, as a Hayes modem does.
-    if (line_.size() > 2 && line_.right(2).toUpper() == "AT" && line_.left(2).toUpper() != "AT")
-        line_ = line_.right(2);
-    if (line_.size() >= 2 && line_.left(2).toUpper() == "A/") {
+    if (m_line.size() > 2 && m_line.right(2).toUpper() == "AT" && m_line.left(2).toUpper() != "AT")
+        m_line = m_line.right(2);
+    if (m_line.size() >= 2 && m_line.left(2).toUpper() == "A/") {
         // Repeat the last command.
-        line_.clear();
-        if (echo_) say("\r");
-        if (!lastLine_.isEmpty()) execute(lastLine_, now);
+        m_line.clear();
+        if (m_echo) say("\r");
+        if (!m_lastLine.isEmpty()) execute(m_lastLine, now);
         return;
     }
-    if (line_.size() > 255) line_.clear();
+    if (m_line.size() > 255) m_line.clear();
 }
 
 void HayesEmulator::execute(const QByteArray& line, std::int64_t now) {
-    transcript_ += line + '\n';
-    if (config_.mute) return;
+    m_transcript += line + '\n';
+    if (m_config.mute) return;
     const QByteArray cmd = line.mid(2);
     // Numbers of commands, registers and their values are small: a longer
     // one is an error, never an overflow.
@@ -226,13 +226,13 @@ void HayesEmulator::execute(const QByteArray& line, std::int64_t now) {
                 reset = true;
                 break;
             case 'E':
-                echo_ = number(i) != 0;
+                m_echo = number(i) != 0;
                 break;
             case 'V':
-                verbose_ = number(i) != 0;
+                m_verbose = number(i) != 0;
                 break;
             case 'Q':
-                quiet_ = number(i) != 0;
+                m_quiet = number(i) != 0;
                 break;
             case 'X': {
                 const int x = number(i);
@@ -240,7 +240,7 @@ void HayesEmulator::execute(const QByteArray& line, std::int64_t now) {
                     result(Error);
                     return;
                 }
-                xLevel_ = x;
+                m_xLevel = x;
                 break;
             }
             case 'L':
@@ -257,9 +257,9 @@ void HayesEmulator::execute(const QByteArray& line, std::int64_t now) {
                 break;
             case 'O':
                 number(i);
-                if (state_ == State::Escaped) {
-                    state_ = State::Online;
-                    plusCount_ = 0;
+                if (m_state == State::Escaped) {
+                    m_state = State::Online;
+                    m_plusCount = 0;
                     result(Connect);
                     return;
                 }
@@ -279,10 +279,10 @@ void HayesEmulator::execute(const QByteArray& line, std::int64_t now) {
                 if (i < cmd.size() && cmd[i] == '=') {
                     ++i;
                     const int value = number(i);
-                    if (!tooLarge) s_[reg] = value;
+                    if (!tooLarge) m_s[reg] = value;
                 } else if (i < cmd.size() && cmd[i] == '?') {
                     ++i;
-                    say("\r\n" + QByteArray::number(s_[reg]).rightJustified(3, '0') + "\r\n");
+                    say("\r\n" + QByteArray::number(m_s[reg]).rightJustified(3, '0') + "\r\n");
                 }
                 break;
             }
@@ -304,7 +304,7 @@ void HayesEmulator::execute(const QByteArray& line, std::int64_t now) {
                 i = cmd.size();
                 break;
             case 'D':
-                if (state_ != State::Command) {
+                if (m_state != State::Command) {
                     result(Error);
                     return;
                 }
@@ -320,7 +320,7 @@ void HayesEmulator::execute(const QByteArray& line, std::int64_t now) {
         return;
     }
     if (reset) {
-        pendingOkAt_ = now + config_.resetMs;
+        m_pendingOkAt = now + m_config.resetMs;
         return;
     }
     result(Ok);
@@ -337,37 +337,37 @@ void HayesEmulator::startDial(const QByteArray& dialString, std::int64_t now) {
         result(Ok);
         return;
     }
-    Answer outcome = config_.answer;
-    if (outcome == Answer::Connect && config_.busyCount > 0) {
+    Answer outcome = m_config.answer;
+    if (outcome == Answer::Connect && m_config.busyCount > 0) {
         const QByteArray key = digits.isEmpty() ? QByteArray("(no number)") : digits;
         const bool busy =
-            memory_ ? memory_(key, config_.busyCount) : busyGiven_[key]++ < config_.busyCount;
-        if (!busy) busyGiven_[key] = 0;
+            m_memory ? m_memory(key, m_config.busyCount) : m_busyGiven[key]++ < m_config.busyCount;
+        if (!busy) m_busyGiven[key] = 0;
         if (busy) outcome = Answer::Busy;
     }
-    dialOutcome_ = outcome;
-    state_ = State::Dialing;
-    dialDueAt_ = outcome == Answer::Silent ? -1 : now + config_.ringMs;
+    m_dialOutcome = outcome;
+    m_state = State::Dialing;
+    m_dialDueAt = outcome == Answer::Silent ? -1 : now + m_config.ringMs;
 }
 
 void HayesEmulator::finishDial() {
-    dialDueAt_ = -1;
-    state_ = State::Command;
-    switch (dialOutcome_) {
+    m_dialDueAt = -1;
+    m_state = State::Command;
+    switch (m_dialOutcome) {
         case Answer::Connect:
-            state_ = State::Online;
-            plusCount_ = 0;
+            m_state = State::Online;
+            m_plusCount = 0;
             result(Connect);
             if (onCarrier) onCarrier(true);
             return;
         case Answer::Busy:
-            result(xLevel_ >= 3 ? Busy : NoCarrier);
+            result(m_xLevel >= 3 ? Busy : NoCarrier);
             return;
         case Answer::NoDialTone:
-            result(xLevel_ == 2 || xLevel_ == 4 ? NoDialTone : NoCarrier);
+            result(m_xLevel == 2 || m_xLevel == 4 ? NoDialTone : NoCarrier);
             return;
         case Answer::NoAnswer:
-            result(xLevel_ > 0 ? NoAnswer : NoCarrier);
+            result(m_xLevel > 0 ? NoAnswer : NoCarrier);
             return;
         case Answer::NoCarrier:
             result(NoCarrier);
@@ -381,44 +381,44 @@ void HayesEmulator::finishDial() {
 }
 
 void HayesEmulator::advance(std::int64_t now) {
-    if (pendingOkAt_ >= 0 && now >= pendingOkAt_) {
-        pendingOkAt_ = -1;
+    if (m_pendingOkAt >= 0 && now >= m_pendingOkAt) {
+        m_pendingOkAt = -1;
         result(Ok);
     }
-    if (dialDueAt_ >= 0 && now >= dialDueAt_) finishDial();
-    if (escapeDueAt_ >= 0 && now >= escapeDueAt_) {
-        escapeDueAt_ = -1;
+    if (m_dialDueAt >= 0 && now >= m_dialDueAt) finishDial();
+    if (m_escapeDueAt >= 0 && now >= m_escapeDueAt) {
+        m_escapeDueAt = -1;
         // Three escape characters between two guard times of silence: back to
         // commands, the call kept.
-        if (state_ == State::Online && plusCount_ == 3 && now - lastByteAt_ >= guardMs()) {
-            transcript_ += "+++\n";
-            state_ = State::Escaped;
+        if (m_state == State::Online && m_plusCount == 3 && now - m_lastByteAt >= guardMs()) {
+            m_transcript += "+++\n";
+            m_state = State::Escaped;
             result(Ok);
         }
-        plusCount_ = 0;
+        m_plusCount = 0;
     }
 }
 
 std::int64_t HayesEmulator::nextDue() const {
     std::int64_t due = -1;
-    for (std::int64_t t : {pendingOkAt_, dialDueAt_, escapeDueAt_})
+    for (std::int64_t t : {m_pendingOkAt, m_dialDueAt, m_escapeDueAt})
         if (t >= 0 && (due < 0 || t < due)) due = t;
     return due;
 }
 
 void HayesEmulator::endCall(bool report) {
     const bool wasUp = inCall();
-    state_ = State::Command;
-    plusCount_ = 0;
-    escapeDueAt_ = -1;
+    m_state = State::Command;
+    m_plusCount = 0;
+    m_escapeDueAt = -1;
     if (report && wasUp) result(NoCarrier);
     if (wasUp && onCarrier) onCarrier(false);
 }
 
 void HayesEmulator::dropCarrier() {
-    if (state_ == State::Dialing) {
-        dialDueAt_ = -1;
-        state_ = State::Command;
+    if (m_state == State::Dialing) {
+        m_dialDueAt = -1;
+        m_state = State::Command;
         result(NoCarrier);
         return;
     }
@@ -426,11 +426,11 @@ void HayesEmulator::dropCarrier() {
 }
 
 void HayesEmulator::hangUpQuietly() {
-    dialDueAt_ = -1;
-    pendingOkAt_ = -1;
-    line_.clear();
+    m_dialDueAt = -1;
+    m_pendingOkAt = -1;
+    m_line.clear();
     endCall(false);
-    if (state_ == State::Dialing) state_ = State::Command;
+    if (m_state == State::Dialing) m_state = State::Command;
 }
 
 }  // namespace obu

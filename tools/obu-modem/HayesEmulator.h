@@ -43,8 +43,8 @@ public:
     // DTR dropped (the computer closed the device): the call ends, quietly.
     void hangUpQuietly();
 
-    bool online() const { return state_ == State::Online; }
-    bool inCall() const { return state_ == State::Online || state_ == State::Escaped; }
+    bool online() const { return m_state == State::Online; }
+    bool inCall() const { return m_state == State::Online || m_state == State::Escaped; }
     // The commands received, one per line, for a transcript.
     QByteArray takeTranscript();
     // Called when a call connects or ends.
@@ -73,27 +73,27 @@ private:
     void endCall(bool report);
     int guardMs() const;
 
-    Config config_;
-    BusyMemory memory_;
-    State state_ = State::Command;
+    Config m_config;
+    BusyMemory m_memory;
+    State m_state = State::Command;
     // Settings that ATZ restores.
-    bool echo_ = true;
-    bool verbose_ = true;
-    bool quiet_ = false;
-    int xLevel_ = 4;
-    std::map<int, int> s_;
-    QByteArray line_;
-    QByteArray lastLine_;
-    QByteArray output_;
-    QByteArray transcript_;
-    std::int64_t pendingOkAt_ = -1;  // ATZ finishing
-    std::int64_t dialDueAt_ = -1;
-    Answer dialOutcome_ = Answer::Connect;
-    std::int64_t lastByteAt_ = -1000000;
-    int plusCount_ = 0;
-    std::int64_t escapeDueAt_ = -1;
-    std::map<QByteArray, int> busyGiven_;
-    unsigned noiseSeed_ = 12345;
+    bool m_echo = true;
+    bool m_verbose = true;
+    bool m_quiet = false;
+    int m_xLevel = 4;
+    std::map<int, int> m_s;
+    QByteArray m_line;
+    QByteArray m_lastLine;
+    QByteArray m_output;
+    QByteArray m_transcript;
+    std::int64_t m_pendingOkAt = -1;  // ATZ finishing
+    std::int64_t m_dialDueAt = -1;
+    Answer m_dialOutcome = Answer::Connect;
+    std::int64_t m_lastByteAt = -1000000;
+    int m_plusCount = 0;
+    std::int64_t m_escapeDueAt = -1;
+    std::map<QByteArray, int> m_busyGiven;
+    unsigned m_noiseSeed = 12345;
 };
 
 }  // namespace obu

@@ -189,7 +189,7 @@ struct PppStandIn {
 
 class Program {
 public:
-    explicit Program(Options options) : o_(std::move(options)) {}
+    explicit Program(Options options) : m_o(std::move(options)) {}
     int run();
 
 private:
@@ -202,43 +202,43 @@ private:
     void dropCall(const char* why);
     void log(const QByteArray& text);
 
-    Options o_;
-    std::unique_ptr<HayesEmulator> modem_;
-    SystemClock clock_;
-    std::unique_ptr<ConnectionRegistry> memory_;
-    int master_ = -1;
-    QByteArray slavePath_;
-    QByteArray control_;
-    PppStandIn ppp_;
-    bool connected_ = false;  // a held call reached Connected
-    int openWatch_ = -1;      // inotify on opens of the device
-    bool quit_ = false;
-    int exitCode_ = 0;
-    bool slaveSeen_ = false;
-    std::int64_t dropAt_ = -1;
-    std::int64_t nextRecordCheck_ = -1;
-    std::int64_t quitAt_ = -1;
+    Options m_o;
+    std::unique_ptr<HayesEmulator> m_modem;
+    SystemClock m_clock;
+    std::unique_ptr<ConnectionRegistry> m_memory;
+    int m_master = -1;
+    QByteArray m_slavePath;
+    QByteArray m_control;
+    PppStandIn m_ppp;
+    bool m_connected = false;  // a held call reached Connected
+    int m_openWatch = -1;      // inotify on opens of the device
+    bool m_quit = false;
+    int m_exitCode = 0;
+    bool m_slaveSeen = false;
+    std::int64_t m_dropAt = -1;
+    std::int64_t m_nextRecordCheck = -1;
+    std::int64_t m_quitAt = -1;
 };
 
 void Program::log(const QByteArray& text) {
-    if (o_.transcript.isEmpty() || text.isEmpty()) return;
+    if (m_o.transcript.isEmpty() || text.isEmpty()) return;
     const int fd =
-        ::open(o_.transcript.constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+        ::open(m_o.transcript.constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
     if (fd < 0) return;
     (void)!::write(fd, text.constData(), text.size());
     ::close(fd);
 }
 
 bool Program::openPty() {
-    master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0) {
+    m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (m_master < 0 || ::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0) {
         std::fprintf(stderr, "obu-modem: no pseudo-terminal: %s\n", std::strerror(errno));
         return false;
     }
-    slavePath_ = ::ptsname(master_);
+    m_slavePath = ::ptsname(m_master);
     // Raw from the start: a line discipline that echoed our answers back to us
     // would make the modem talk to itself before a dialer sets the device up.
-    const int slave = ::open(slavePath_.constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    const int slave = ::open(m_slavePath.constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (slave >= 0) {
         termios tio{};
         if (::tcgetattr(slave, &tio) == 0) {
@@ -247,13 +247,13 @@ bool Program::openPty() {
         }
         ::close(slave);
     }
-    ::fcntl(master_, F_SETFL, O_NONBLOCK);
-    if (!o_.link.isEmpty()) {
+    ::fcntl(m_master, F_SETFL, O_NONBLOCK);
+    if (!m_o.link.isEmpty()) {
         struct stat st {};
-        if (::lstat(o_.link.constData(), &st) == 0 && S_ISLNK(st.st_mode))
-            ::unlink(o_.link.constData());
-        if (::symlink(slavePath_.constData(), o_.link.constData()) != 0) {
-            std::fprintf(stderr, "obu-modem: cannot link %s: %s\n", o_.link.constData(),
+        if (::lstat(m_o.link.constData(), &st) == 0 && S_ISLNK(st.st_mode))
+            ::unlink(m_o.link.constData());
+        if (::symlink(m_slavePath.constData(), m_o.link.constData()) != 0) {
+            std::fprintf(stderr, "obu-modem: cannot link %s: %s\n", m_o.link.constData(),
                          std::strerror(errno));
             return false;
         }
@@ -262,81 +262,81 @@ bool Program::openPty() {
 }
 
 void Program::say(const QByteArray& line) {
-    if (o_.holdFd < 0) return;
+    if (m_o.holdFd < 0) return;
     const QByteArray text = line + '\n';
-    ::send(o_.holdFd, text.constData(), text.size(), MSG_NOSIGNAL);
+    ::send(m_o.holdFd, text.constData(), text.size(), MSG_NOSIGNAL);
 }
 
 void Program::flushModem() {
-    const QByteArray out = modem_->takeOutput();
-    if (!out.isEmpty()) (void)!::write(master_, out.constData(), out.size());
-    log(modem_->takeTranscript());
+    const QByteArray out = m_modem->takeOutput();
+    if (!out.isEmpty()) (void)!::write(m_master, out.constData(), out.size());
+    log(m_modem->takeTranscript());
 }
 
 void Program::dropCall(const char* why) {
     log(QByteArray("(carrier lost: ") + why + ")\n");
-    modem_->dropCarrier();
+    m_modem->dropCarrier();
     flushModem();
-    if (o_.holdFd >= 0) quitAt_ = nowMs() + heldLineGraceMs();
+    if (m_o.holdFd >= 0) m_quitAt = nowMs() + heldLineGraceMs();
 }
 
 // A held line ends with its call. Until the call is up its dialer may still be
 // reading the device and is given a moment for NO CARRIER; once it is up the
 // line is ours alone, and our end is how every program learns of the drop.
 std::int64_t Program::heldLineGraceMs() const {
-    return connected_ ? 0 : 200;
+    return m_connected ? 0 : 200;
 }
 
 void Program::controlInput() {
     char buf[1024];
     for (;;) {
-        const ssize_t n = ::recv(o_.holdFd, buf, sizeof buf, MSG_DONTWAIT);
+        const ssize_t n = ::recv(m_o.holdFd, buf, sizeof buf, MSG_DONTWAIT);
         if (n > 0) {
-            control_.append(buf, n);
+            m_control.append(buf, n);
             continue;
         }
         if (n < 0 && errno == EINTR) continue;
         if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) {
-            ::close(o_.holdFd);
-            o_.holdFd = -1;
+            ::close(m_o.holdFd);
+            m_o.holdFd = -1;
             // The dialer has gone: a call it did not see through ends with it.
-            if (!connected_) quit_ = true;
+            if (!m_connected) m_quit = true;
         }
         break;
     }
     qsizetype nl;
-    while ((nl = control_.indexOf('\n')) >= 0) {
-        const QList<QByteArray> w = control_.left(nl).split(' ');
-        control_.remove(0, nl + 1);
-        if (w.size() >= 5 && w[0] == "PPP" && ppp_.step == PppStandIn::Step::None) {
+    while ((nl = m_control.indexOf('\n')) >= 0) {
+        const QList<QByteArray> w = m_control.left(nl).split(' ');
+        m_control.remove(0, nl + 1);
+        if (w.size() >= 5 && w[0] == "PPP" && m_ppp.step == PppStandIn::Step::None) {
             const auto dec = [](const QByteArray& v) {
                 return v == "-" ? QByteArray() : QByteArray::fromPercentEncoding(v);
             };
-            ppp_.user = dec(w[1]);
-            ppp_.password = dec(w[2]);
-            ppp_.acceptUser = dec(w[3]);
-            ppp_.acceptPassword = dec(w[4]);
-            ppp_.slaveFd =
-                ::open(slavePath_.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-            ppp_.step = PppStandIn::Step::Authenticate;
-            ppp_.dueAt = nowMs() + o_.authMs;
+            m_ppp.user = dec(w[1]);
+            m_ppp.password = dec(w[2]);
+            m_ppp.acceptUser = dec(w[3]);
+            m_ppp.acceptPassword = dec(w[4]);
+            m_ppp.slaveFd =
+                ::open(m_slavePath.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+            m_ppp.step = PppStandIn::Step::Authenticate;
+            m_ppp.dueAt = nowMs() + m_o.authMs;
             say("STAGE " + stageNumber(CallState::Authenticate));
         }
     }
 }
 
 void Program::pppStep(std::int64_t now) {
-    if (ppp_.dueAt < 0 || now < ppp_.dueAt) return;
-    ppp_.dueAt = -1;
-    if (ppp_.step == PppStandIn::Step::Authenticate) {
+    if (m_ppp.dueAt < 0 || now < m_ppp.dueAt) return;
+    m_ppp.dueAt = -1;
+    if (m_ppp.step == PppStandIn::Step::Authenticate) {
         DialUpError error = 0;
-        if (o_.pppFail == "line-drop")
+        if (m_o.pppFail == "line-drop")
             error = dialup_error::PortDisconnected;
-        else if (o_.pppFail == "login" ||
-                 (!ppp_.acceptUser.isEmpty() && ppp_.user != ppp_.acceptUser) ||
-                 (!ppp_.acceptPassword.isEmpty() && ppp_.password != ppp_.acceptPassword))
+        else if (m_o.pppFail == "login" ||
+                 (!m_ppp.acceptUser.isEmpty() && m_ppp.user != m_ppp.acceptUser) ||
+                 (!m_ppp.acceptPassword.isEmpty() && m_ppp.password != m_ppp.acceptPassword))
             error = dialup_error::AuthenticationFailure;
-        ppp_.password.fill('\0');
+        m_ppp.password.fill('\0');
         if (error) {
             say("FAIL " + stageNumber(CallState::Authenticate) + ' ' + QByteArray::number(error));
             dropCall(error == dialup_error::PortDisconnected ? "the line dropped"
@@ -344,12 +344,12 @@ void Program::pppStep(std::int64_t now) {
             return;
         }
         say("STAGE " + stageNumber(CallState::Authenticated));
-        ppp_.step = PppStandIn::Step::Project;
-        ppp_.dueAt = now + o_.projectMs;
+        m_ppp.step = PppStandIn::Step::Project;
+        m_ppp.dueAt = now + m_o.projectMs;
         return;
     }
-    if (ppp_.step == PppStandIn::Step::Project) {
-        if (o_.pppFail == "ppp-timeout") {
+    if (m_ppp.step == PppStandIn::Step::Project) {
+        if (m_o.pppFail == "ppp-timeout") {
             say("FAIL " + stageNumber(CallState::Projected) + ' ' +
                 QByteArray::number(dialup_error::PppTimeout));
             dropCall("PPP timed out");
@@ -357,15 +357,15 @@ void Program::pppStep(std::int64_t now) {
         }
         say("STAGE " + stageNumber(CallState::Projected));
         say("STAGE " + stageNumber(CallState::Connected));
-        connected_ = true;
-        ppp_.step = PppStandIn::Step::Up;
+        m_connected = true;
+        m_ppp.step = PppStandIn::Step::Up;
         // The line is the PPP stand-in's alone from now on, so opens of the
         // device no longer matter. Closing the watch waits out a kernel grace
         // period of up to some 15 ms: paid now, not between the loss of the
         // carrier and our end, which is how every program learns of a drop.
-        if (openWatch_ >= 0) ::close(openWatch_);
-        openWatch_ = -1;
-        if (o_.dropAfter > 0) dropAt_ = now + o_.dropAfter * 1000ll;
+        if (m_openWatch >= 0) ::close(m_openWatch);
+        m_openWatch = -1;
+        if (m_o.dropAfter > 0) m_dropAt = now + m_o.dropAfter * 1000ll;
         log("(connected)\n");
     }
 }
@@ -377,60 +377,61 @@ int Program::run() {
     for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGUSR1}) ::sigaction(sig, &sa, nullptr);
     ::signal(SIGPIPE, SIG_IGN);
 
-    if (!o_.lineMemory.isEmpty())
-        memory_ = std::make_unique<ConnectionRegistry>(QFile::decodeName(o_.lineMemory), clock_);
+    if (!m_o.lineMemory.isEmpty())
+        m_memory = std::make_unique<ConnectionRegistry>(QFile::decodeName(m_o.lineMemory), m_clock);
     HayesEmulator::BusyMemory busy;
-    if (memory_)
+    if (m_memory)
         busy = [this](const QByteArray& number, int times) {
-            return memory_->callFindsBusy(number, times);
+            return m_memory->callFindsBusy(number, times);
         };
-    modem_ = std::make_unique<HayesEmulator>(o_.modem, busy);
-    modem_->onCarrier = [this](bool up) {
-        if (up && o_.dropAfter > 0 && o_.holdFd < 0) dropAt_ = nowMs() + o_.dropAfter * 1000ll;
+    m_modem = std::make_unique<HayesEmulator>(m_o.modem, busy);
+    m_modem->onCarrier = [this](bool up) {
+        if (up && m_o.dropAfter > 0 && m_o.holdFd < 0) m_dropAt = nowMs() + m_o.dropAfter * 1000ll;
         if (!up) {
-            dropAt_ = -1;
-            if (o_.holdFd >= 0 || connected_) quitAt_ = nowMs() + heldLineGraceMs();
+            m_dropAt = -1;
+            if (m_o.holdFd >= 0 || m_connected) m_quitAt = nowMs() + heldLineGraceMs();
         }
     };
     if (!openPty()) return 1;
-    if (o_.holdFd >= 0) {
-        ::fcntl(o_.holdFd, F_SETFD, FD_CLOEXEC);
-        say("PORT " + slavePath_);
+    if (m_o.holdFd >= 0) {
+        ::fcntl(m_o.holdFd, F_SETFD, FD_CLOEXEC);
+        say("PORT " + m_slavePath);
     } else {
-        std::printf("%s\n", slavePath_.constData());
+        std::printf("%s\n", m_slavePath.constData());
         std::fflush(stdout);
     }
-    if (!o_.record.isEmpty()) nextRecordCheck_ = nowMs() + 1000;
+    if (!m_o.record.isEmpty()) m_nextRecordCheck = nowMs() + 1000;
 
     // While no program has the device open, the master reports a hang-up
     // without pause, so it is left out of poll() then, and an open of the
     // device (inotify) brings it back. Without inotify: a look ten times a
     // second.
-    openWatch_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    if (openWatch_ >= 0 && ::inotify_add_watch(openWatch_, slavePath_.constData(), IN_OPEN) < 0) {
-        ::close(openWatch_);
-        openWatch_ = -1;
+    m_openWatch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (m_openWatch >= 0 &&
+        ::inotify_add_watch(m_openWatch, m_slavePath.constData(), IN_OPEN) < 0) {
+        ::close(m_openWatch);
+        m_openWatch = -1;
     }
     bool hungUp = false;
-    while (!quit_) {
+    while (!m_quit) {
         const std::int64_t now = nowMs();
-        std::int64_t due = modem_->nextDue();
-        for (std::int64_t t : {ppp_.dueAt, dropAt_, nextRecordCheck_, quitAt_})
+        std::int64_t due = m_modem->nextDue();
+        for (std::int64_t t : {m_ppp.dueAt, m_dropAt, m_nextRecordCheck, m_quitAt})
             if (t >= 0 && (due < 0 || t < due)) due = t;
         int timeout = due < 0 ? -1 : static_cast<int>(std::max<std::int64_t>(0, due - now));
         pollfd fds[4] = {{signalPipe[0], POLLIN, 0},
-                         {hungUp ? -1 : master_, POLLIN, 0},
-                         {o_.holdFd, POLLIN, 0},
-                         {hungUp ? openWatch_ : -1, POLLIN, 0}};
-        if (hungUp && openWatch_ < 0 && (timeout < 0 || timeout > 100)) timeout = 100;
+                         {hungUp ? -1 : m_master, POLLIN, 0},
+                         {m_o.holdFd, POLLIN, 0},
+                         {hungUp ? m_openWatch : -1, POLLIN, 0}};
+        if (hungUp && m_openWatch < 0 && (timeout < 0 || timeout > 100)) timeout = 100;
         const int ready = ::poll(fds, 4, timeout);
         if (ready < 0 && errno != EINTR) break;
         const std::int64_t at = nowMs();
-        if (hungUp && (openWatch_ < 0 || (fds[3].revents & POLLIN))) {
+        if (hungUp && (m_openWatch < 0 || (fds[3].revents & POLLIN))) {
             // Someone opened the device (or it is time to look): the master
             // is watched again. Events of earlier opens only cost one more look.
             char events[4096];
-            while (openWatch_ >= 0 && ::read(openWatch_, events, sizeof events) > 0) {
+            while (m_openWatch >= 0 && ::read(m_openWatch, events, sizeof events) > 0) {
             }
             hungUp = false;
         }
@@ -440,63 +441,63 @@ int Program::run() {
                 if (sig == SIGUSR1) {
                     dropCall("SIGUSR1");
                 } else {
-                    quit_ = true;
+                    m_quit = true;
                 }
             }
         }
         if (fds[1].revents & POLLIN) {
             char buf[4096];
-            const ssize_t n = ::read(master_, buf, sizeof buf);
+            const ssize_t n = ::read(m_master, buf, sizeof buf);
             if (n > 0) {
-                slaveSeen_ = true;
+                m_slaveSeen = true;
                 // In a held call the PPP stand-in owns the line once it runs.
-                if (ppp_.step == PppStandIn::Step::None) modem_->receive(QByteArray(buf, n), at);
+                if (m_ppp.step == PppStandIn::Step::None) m_modem->receive(QByteArray(buf, n), at);
             }
-        } else if ((fds[1].revents & POLLHUP) && ppp_.slaveFd < 0) {
+        } else if ((fds[1].revents & POLLHUP) && m_ppp.slaveFd < 0) {
             hungUp = true;
             // Nobody has the device open: DTR is down. A held call ends there
             // once its dialer has had the device; a free-standing modem hangs
             // up and waits for the next program.
-            if (slaveSeen_) {
-                if (modem_->inCall()) log("(DTR dropped)\n");
-                modem_->hangUpQuietly();
-                modem_->takeOutput();
-                if (o_.holdFd >= 0 || !o_.record.isEmpty()) quit_ = true;
-                slaveSeen_ = false;
+            if (m_slaveSeen) {
+                if (m_modem->inCall()) log("(DTR dropped)\n");
+                m_modem->hangUpQuietly();
+                m_modem->takeOutput();
+                if (m_o.holdFd >= 0 || !m_o.record.isEmpty()) m_quit = true;
+                m_slaveSeen = false;
             }
         } else if (!(fds[1].revents & POLLHUP)) {
-            slaveSeen_ = true;
+            m_slaveSeen = true;
         }
         if (fds[2].revents & (POLLIN | POLLHUP | POLLERR)) controlInput();
-        modem_->advance(at);
+        m_modem->advance(at);
         pppStep(at);
-        if (dropAt_ >= 0 && at >= dropAt_) {
-            dropAt_ = -1;
+        if (m_dropAt >= 0 && at >= m_dropAt) {
+            m_dropAt = -1;
             dropCall("the far end hung up");
         }
-        if (nextRecordCheck_ >= 0 && at >= nextRecordCheck_) {
+        if (m_nextRecordCheck >= 0 && at >= m_nextRecordCheck) {
             // The call's record is gone: someone hung it up, or the folder of
             // records went away. Either way the line ends.
-            if (::access(o_.record.constData(), F_OK) != 0) {
+            if (::access(m_o.record.constData(), F_OK) != 0) {
                 log("(record gone)\n");
-                quit_ = true;
+                m_quit = true;
             }
-            nextRecordCheck_ = at + 500;
+            m_nextRecordCheck = at + 500;
         }
-        if (quitAt_ >= 0 && at >= quitAt_) quit_ = true;
+        if (m_quitAt >= 0 && at >= m_quitAt) m_quit = true;
         flushModem();
     }
-    if (!o_.link.isEmpty()) ::unlink(o_.link.constData());
-    if (!o_.lockDir.isEmpty()) {
+    if (!m_o.link.isEmpty()) ::unlink(m_o.link.constData());
+    if (!m_o.lockDir.isEmpty()) {
         // The dialer handed the device's lock to us with the line: it goes
         // with us (unless someone else holds it by now).
-        UucpLock::removeOwn(UucpLock::lockPath(QFile::decodeName(o_.lockDir), slavePath_),
+        UucpLock::removeOwn(UucpLock::lockPath(QFile::decodeName(m_o.lockDir), m_slavePath),
                             ::getpid());
     }
-    if (ppp_.slaveFd >= 0) ::close(ppp_.slaveFd);
-    if (openWatch_ >= 0) ::close(openWatch_);
-    ::close(master_);
-    return exitCode_;
+    if (m_ppp.slaveFd >= 0) ::close(m_ppp.slaveFd);
+    if (m_openWatch >= 0) ::close(m_openWatch);
+    ::close(m_master);
+    return m_exitCode;
 }
 
 }  // namespace

@@ -35,11 +35,11 @@ XServer::XServer() {
                     const_cast<char*>("-nolisten"),
                     const_cast<char*>("tcp"),
                     nullptr};
-    const int rc = ::posix_spawnp(&pid_, "Xvfb", &actions, nullptr, argv, environ);
+    const int rc = ::posix_spawnp(&m_pid, "Xvfb", &actions, nullptr, argv, environ);
     posix_spawn_file_actions_destroy(&actions);
     ::close(fds[1]);
     if (rc != 0) {
-        pid_ = -1;
+        m_pid = -1;
         ::close(fds[0]);
         return;
     }
@@ -48,25 +48,25 @@ XServer::XServer() {
     while (::read(fds[0], &c, 1) == 1 && c != '\n') number.append(c);
     ::close(fds[0]);
     if (number.isEmpty()) return;
-    name_ = QStringLiteral(":") + QString::fromLatin1(number);
+    m_name = QStringLiteral(":") + QString::fromLatin1(number);
     QElapsedTimer clock;
     clock.start();
-    while (!display_ && clock.elapsed() < 30000) {
-        display_ = XOpenDisplay(name_.toLatin1().constData());
-        if (!display_) QThread::msleep(20);
+    while (!m_display && clock.elapsed() < 30000) {
+        m_display = XOpenDisplay(m_name.toLatin1().constData());
+        if (!m_display) QThread::msleep(20);
     }
 }
 
 XServer::~XServer() {
-    if (display_) XCloseDisplay(display_);
-    if (pid_ > 0) {
-        ::kill(pid_, SIGTERM);
-        ::waitpid(pid_, nullptr, 0);
+    if (m_display) XCloseDisplay(m_display);
+    if (m_pid > 0) {
+        ::kill(m_pid, SIGTERM);
+        ::waitpid(m_pid, nullptr, 0);
     }
 }
 
 bool XServer::showsPicture(int width, int height) const {
-    Display* d = display_;
+    Display* d = m_display;
     Window root = DefaultRootWindow(d), parent = 0;
     Window* children = nullptr;
     unsigned int count = 0;

@@ -24,18 +24,18 @@ namespace obu::bench {
 class WatchedProgram {
 public:
     WatchedProgram(const char* benchName, Platform& platform)
-        : name_(benchName), tray_(*platform.loop) {
-        platform.tray = &tray_;
-        platform.registry = &registry_;
-        platform.shell = &shell_;
-        platform.windows = &windows_;
+        : m_name(benchName), m_tray(*platform.loop) {
+        platform.tray = &m_tray;
+        platform.registry = &m_registry;
+        platform.shell = &m_shell;
+        platform.windows = &m_windows;
         platform.logEcho = nullptr;
-        program_ = std::make_unique<Program>(platform);
+        m_program = std::make_unique<Program>(platform);
     }
     // The program goes before the doubles it uses.
-    ~WatchedProgram() { program_.reset(); }
+    ~WatchedProgram() { m_program.reset(); }
 
-    LineKeeper& keeper() { return program_->lineKeeper(); }
+    LineKeeper& keeper() { return m_program->lineKeeper(); }
 
     // Up, and found by the drop watch: the watch holds the connection's own handle.
     bool connected() {
@@ -46,7 +46,7 @@ public:
     // Waits for the connection; says on stderr when it does not come up.
     bool waitUntilConnected(const char* when = "") {
         if (pumpUntil([this] { return connected(); }, 30000)) return true;
-        std::fprintf(stderr, "%s: the connection did not come up%s\n", name_, when);
+        std::fprintf(stderr, "%s: the connection did not come up%s\n", m_name, when);
         return false;
     }
 
@@ -56,13 +56,13 @@ public:
     // False, said on stderr, when something does not happen.
     bool timeDrops(int rounds, const std::function<bool()>& drop, std::vector<double>& delays,
                    const std::function<bool(double)>& afterShown = {}) {
-        ReconnectCountdown& reconnect = *program_->reconnectCountdown;
+        ReconnectCountdown& reconnect = *m_program->reconnectCountdown;
         for (int round = 0; round < rounds; ++round) {
             QElapsedTimer since;
             since.start();
             if (!drop()) return false;
             if (!pumpUntil([&] { return reconnect.isVisible(); }, 10000)) {
-                std::fprintf(stderr, "%s: no Reconnect window after a drop\n", name_);
+                std::fprintf(stderr, "%s: no Reconnect window after a drop\n", m_name);
                 return false;
             }
             delays.push_back(static_cast<double>(since.nsecsElapsed()) / 1e6);
@@ -75,12 +75,12 @@ public:
     }
 
 private:
-    const char* name_;
-    test::RecordingTrayShell tray_;
-    test::FakeRegistry registry_;
-    test::RecordingShell shell_;
-    test::FakeWindows windows_;
-    std::unique_ptr<Program> program_;
+    const char* m_name;
+    test::RecordingTrayShell m_tray;
+    test::FakeRegistry m_registry;
+    test::RecordingShell m_shell;
+    test::FakeWindows m_windows;
+    std::unique_ptr<Program> m_program;
 };
 
 }  // namespace obu::bench

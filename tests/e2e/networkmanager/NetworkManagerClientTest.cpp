@@ -60,7 +60,7 @@ public:
         const NmActiveConnection* found = nullptr;
         (void)QTest::qWaitFor(
             [&] {
-                for (size_t i = from_; i < changes.size() && !found; ++i)
+                for (size_t i = m_from; i < changes.size() && !found; ++i)
                     if (changes[i].id == id && changes[i].state == state) found = &changes[i];
                 return found != nullptr;
             },
@@ -69,7 +69,7 @@ public:
             ADD_FAILURE() << id.toStdString() << " never reached state " << int(state);
             return {};
         }
-        from_ = found - changes.data() + 1;
+        m_from = found - changes.data() + 1;
         return *found;
     }
     std::vector<NmActiveState> statesOf(const QString& id) const {
@@ -83,7 +83,7 @@ public:
     std::vector<std::pair<QString, NmFailure>> refusals;
 
 private:
-    size_t from_ = 0;
+    size_t m_from = 0;
 };
 
 class NetworkManager : public ::testing::Test {

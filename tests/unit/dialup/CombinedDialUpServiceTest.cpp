@@ -13,59 +13,60 @@ namespace {
 class FakeSource : public DialUpService {
 public:
     FakeSource(QString source, CallId base, QStringList names)
-        : source_(std::move(source)), next_(base), names_(std::move(names)) {}
+        : m_source(std::move(source)), m_next(base), m_names(std::move(names)) {}
 
     DialUpError entries(const QString&, QList<EntryInfo>* out) override {
         if (broken) return dialup_error::CannotOpenPhoneBook;
         out->clear();
-        for (const QString& name : names_) out->append({name, source_});
+        for (const QString& name : m_names) out->append({name, m_source});
         return dialup_error::None;
     }
     DialUpError dial(const DialRequest& request, CallId* id) override {
         if (broken) return dialup_error::CannotOpenPhoneBook;
-        if (!names_.contains(request.entry, Qt::CaseInsensitive))
+        if (!m_names.contains(request.entry, Qt::CaseInsensitive))
             return dialup_error::CannotFindEntry;
-        *id = next_++;
-        CallInfo& call = calls_[*id];
+        *id = m_next++;
+        CallInfo& call = m_calls[*id];
         call.id = *id;
         call.entry = request.entry;
-        call.deviceType = source_;
+        call.deviceType = m_source;
         return dialup_error::None;
     }
     DialUpError hangUp(CallId id) override {
         asked << QStringLiteral("hangUp %1").arg(id, 0, 16);
-        return calls_.erase(id) ? dialup_error::None : dialup_error::InvalidCall;
+        return m_calls.erase(id) ? dialup_error::None : dialup_error::InvalidCall;
     }
     DialUpError calls(QList<CallInfo>* out) override {
-        for (const auto& [id, call] : calls_) out->append(call);
+        for (const auto& [id, call] : m_calls) out->append(call);
         return dialup_error::None;
     }
     DialUpError callStatus(CallId id, CallInfo* out) override {
-        const auto it = calls_.find(id);
-        if (it == calls_.end()) return dialup_error::InvalidCall;
+        const auto it = m_calls.find(id);
+        if (it == m_calls.end()) return dialup_error::InvalidCall;
         *out = it->second;
         return dialup_error::None;
     }
     QString errorText(DialUpError code) const override {
-        return code == dialup_error::LineBusy || code == ownCode ? source_ + QStringLiteral(" text")
-                                                                 : QString();
+        return code == dialup_error::LineBusy || code == ownCode
+                   ? m_source + QStringLiteral(" text")
+                   : QString();
     }
     void tellEnd(CallId id) { emit callEnded(id, dialup_error::RemoteDisconnection); }
     void tellFailure(CallId id, DialUpError error) {
         emit callStateChanged(id, CallState::ConnectDevice, error);
     }
 
-    void setNames(QStringList names) { names_ = std::move(names); }
+    void setNames(QStringList names) { m_names = std::move(names); }
 
     bool broken = false;
     DialUpError ownCode = 0;
     QStringList asked;
 
 private:
-    QString source_;
-    CallId next_;
-    QStringList names_;
-    std::map<CallId, CallInfo> calls_;
+    QString m_source;
+    CallId m_next;
+    QStringList m_names;
+    std::map<CallId, CallInfo> m_calls;
 };
 
 DialRequest to(const char* entry) {

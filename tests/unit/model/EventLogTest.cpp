@@ -19,17 +19,17 @@ namespace {
 // A clock whose every reading is one millisecond later than the last.
 class SteppingClock : public Clock {
 public:
-    explicit SteppingClock(QDateTime start) : t_(std::move(start)) {}
+    explicit SteppingClock(QDateTime start) : m_t(std::move(start)) {}
     QDateTime now() const override {
-        QDateTime result = t_;
-        t_ = t_.addMSecs(1);
+        QDateTime result = m_t;
+        m_t = m_t.addMSecs(1);
         return result;
     }
     std::uint32_t millisecondsSinceStart() const override { return 0; }
-    void set(QDateTime t) { t_ = std::move(t); }
+    void set(QDateTime t) { m_t = std::move(t); }
 
 private:
-    mutable QDateTime t_;
+    mutable QDateTime m_t;
 };
 
 struct EventLogTest : ::testing::Test {

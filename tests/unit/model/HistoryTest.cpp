@@ -123,11 +123,11 @@ TEST(HistoryTotalsTest, SessionsAcrossMidnightAndAMonthsEndAreSplit) {
     EXPECT_EQ(totals.months.size(), 2u);
 
     // A session of several days counts whole days in between.
-    const HistoryTotals long_ =
+    const HistoryTotals m_long =
         historyTotals({session("C", at(2026, 2, 27, 12), at(2026, 3, 2, 6))});
-    EXPECT_EQ(long_.days.at(QDate(2026, 2, 28)), 24 * 3600);
-    EXPECT_EQ(long_.months.at(QDate(2026, 2, 1)), 36 * 3600);
-    EXPECT_EQ(long_.months.at(QDate(2026, 3, 1)), 30 * 3600);
+    EXPECT_EQ(m_long.days.at(QDate(2026, 2, 28)), 24 * 3600);
+    EXPECT_EQ(m_long.months.at(QDate(2026, 2, 1)), 36 * 3600);
+    EXPECT_EQ(m_long.months.at(QDate(2026, 3, 1)), 30 * 3600);
 }
 
 namespace {
@@ -136,21 +136,21 @@ namespace {
 class LocalZone {
 public:
     explicit LocalZone(const char* zone)
-        : old_(qgetenv("TZ")), had_(qEnvironmentVariableIsSet("TZ")) {
+        : m_old(qgetenv("TZ")), m_had(qEnvironmentVariableIsSet("TZ")) {
         qputenv("TZ", zone);
         ::tzset();
     }
     ~LocalZone() {
-        if (had_)
-            qputenv("TZ", old_);
+        if (m_had)
+            qputenv("TZ", m_old);
         else
             qunsetenv("TZ");
         ::tzset();
     }
 
 private:
-    QByteArray old_;
-    bool had_;
+    QByteArray m_old;
+    bool m_had;
 };
 
 }  // namespace

@@ -21,17 +21,17 @@ namespace {
 class Helper {
 public:
     Helper(const QString& program, const QStringList& arguments) {
-        process_.setProgram(program);
-        process_.setArguments(arguments);
-        process_.setProcessChannelMode(QProcess::SeparateChannels);
-        process_.start();
+        m_process.setProgram(program);
+        m_process.setArguments(arguments);
+        m_process.setProcessChannelMode(QProcess::SeparateChannels);
+        m_process.start();
     }
     ~Helper() {
-        if (process_.state() == QProcess::NotRunning) return;
-        ::kill(static_cast<pid_t>(process_.processId()), SIGTERM);
-        if (!process_.waitForFinished(10000)) {
-            ::kill(static_cast<pid_t>(process_.processId()), SIGKILL);
-            process_.waitForFinished(10000);
+        if (m_process.state() == QProcess::NotRunning) return;
+        ::kill(static_cast<pid_t>(m_process.processId()), SIGTERM);
+        if (!m_process.waitForFinished(10000)) {
+            ::kill(static_cast<pid_t>(m_process.processId()), SIGKILL);
+            m_process.waitForFinished(10000);
         }
     }
     Helper(const Helper&) = delete;
@@ -41,16 +41,17 @@ public:
     QString nextLine(int maxMs = 10000) {
         QElapsedTimer elapsed;
         elapsed.start();
-        while (!process_.canReadLine() && elapsed.elapsed() < maxMs) process_.waitForReadyRead(100);
-        return QString::fromLocal8Bit(process_.readLine()).trimmed();
+        while (!m_process.canReadLine() && elapsed.elapsed() < maxMs)
+            m_process.waitForReadyRead(100);
+        return QString::fromLocal8Bit(m_process.readLine()).trimmed();
     }
     void tell(const QByteArray& word) {
-        process_.write(word + '\n');
-        process_.waitForBytesWritten(10000);
+        m_process.write(word + '\n');
+        m_process.waitForBytesWritten(10000);
     }
 
 private:
-    QProcess process_;
+    QProcess m_process;
 };
 
 // A private bus with a stand-in logind on it when a test asks for one.

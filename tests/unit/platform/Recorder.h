@@ -24,15 +24,15 @@ public:
         QStringList arguments;  // without argv[0]
     };
 
-    Recorder() { program_ = makeProgram(QStringLiteral("record")); }
+    Recorder() { m_program = makeProgram(QStringLiteral("record")); }
 
-    QString folder() const { return dir_.path(); }
+    QString folder() const { return m_dir.path(); }
     // The recording program.
-    QString program() const { return program_; }
+    QString program() const { return m_program; }
 
     // Another copy of the program at `relativePath` inside the folder (blanks allowed).
     QString makeProgram(const QString& relativePath) const {
-        const QString path = dir_.filePath(relativePath);
+        const QString path = m_dir.filePath(relativePath);
         QDir().mkpath(QFileInfo(path).absolutePath());
         QFile file(path);
         file.open(QIODevice::WriteOnly);
@@ -44,10 +44,10 @@ public:
 
     void hold(bool on) const {
         if (on) {
-            QFile f(dir_.filePath(QStringLiteral("hold")));
+            QFile f(m_dir.filePath(QStringLiteral("hold")));
             f.open(QIODevice::WriteOnly);
         } else {
-            QFile::remove(dir_.filePath(QStringLiteral("hold")));
+            QFile::remove(m_dir.filePath(QStringLiteral("hold")));
         }
     }
 
@@ -57,10 +57,10 @@ public:
         clock.start();
         while (clock.elapsed() < 10000) {
             const QStringList done =
-                QDir(dir_.path()).entryList({QStringLiteral("done.*")}, QDir::Files, QDir::Time);
+                QDir(m_dir.path()).entryList({QStringLiteral("done.*")}, QDir::Files, QDir::Time);
             for (const QString& name : done) {
-                if (seen_.contains(name)) continue;
-                seen_.insert(name);
+                if (m_seen.contains(name)) continue;
+                m_seen.insert(name);
                 return readRun(name.mid(5).toLongLong());
             }
             QThread::msleep(10);
@@ -71,14 +71,14 @@ public:
     // Whether any run finished that nextRun() has not returned.
     bool anyNewRun() const {
         for (const QString& name :
-             QDir(dir_.path()).entryList({QStringLiteral("done.*")}, QDir::Files))
-            if (!seen_.contains(name)) return true;
+             QDir(m_dir.path()).entryList({QStringLiteral("done.*")}, QDir::Files))
+            if (!m_seen.contains(name)) return true;
         return false;
     }
 
 private:
     QByteArray script() const {
-        const QByteArray dir = QFile::encodeName(dir_.path());
+        const QByteArray dir = QFile::encodeName(m_dir.path());
         return "#!/bin/sh\n"
                "dir='" +
                dir +
@@ -94,13 +94,13 @@ private:
     Run readRun(qint64 pid) const {
         Run run;
         run.pid = pid;
-        QFile info(dir_.filePath(QStringLiteral("info.%1").arg(pid)));
+        QFile info(m_dir.filePath(QStringLiteral("info.%1").arg(pid)));
         info.open(QIODevice::ReadOnly);
         const QStringList lines = QString::fromUtf8(info.readAll()).split(u'\n');
         run.workingFolder = lines.value(0);
         run.openFiles = lines.value(1).split(u' ', Qt::SkipEmptyParts);
         run.input = lines.value(2);
-        QFile args(dir_.filePath(QStringLiteral("args.%1").arg(pid)));
+        QFile args(m_dir.filePath(QStringLiteral("args.%1").arg(pid)));
         args.open(QIODevice::ReadOnly);
         QByteArray bytes = args.readAll();
         if (bytes.endsWith('\0')) bytes.chop(1);
@@ -110,24 +110,24 @@ private:
         return run;
     }
 
-    QTemporaryDir dir_;
-    QString program_;
-    QSet<QString> seen_;
+    QTemporaryDir m_dir;
+    QString m_program;
+    QSet<QString> m_seen;
 };
 
 // Puts a folder first on PATH, or sets PATH, for the life of the object.
 class PathGuard {
 public:
-    explicit PathGuard(const QString& folder, bool only = false) : old_(qgetenv("PATH")) {
+    explicit PathGuard(const QString& folder, bool only = false) : m_old(qgetenv("PATH")) {
         const QByteArray first = QFile::encodeName(folder);
-        qputenv("PATH", only ? first : first + ':' + old_);
+        qputenv("PATH", only ? first : first + ':' + m_old);
     }
-    ~PathGuard() { qputenv("PATH", old_); }
+    ~PathGuard() { qputenv("PATH", m_old); }
     PathGuard(const PathGuard&) = delete;
     PathGuard& operator=(const PathGuard&) = delete;
 
 private:
-    QByteArray old_;
+    QByteArray m_old;
 };
 
 }  // namespace obu::test

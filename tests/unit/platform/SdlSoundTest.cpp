@@ -304,28 +304,28 @@ class SdlBackend : public Backend {
 public:
     SdlBackend() {
         // Short tunes, so that a test can wait for one to end.
-        folder_.write(QStringLiteral("first.mid"), shortTune());
-        folder_.write(QStringLiteral("second.mid"), shortTune());
-        sound_ = std::make_unique<SdlSound>(folder_.path());
+        m_folder.write(QStringLiteral("first.mid"), shortTune());
+        m_folder.write(QStringLiteral("second.mid"), shortTune());
+        m_sound = std::make_unique<SdlSound>(m_folder.path());
     }
-    Sound& sound() override { return *sound_; }
+    Sound& sound() override { return *m_sound; }
     void runToEnd(MusicDevice& tune) override {
         EXPECT_TRUE(waitFor([&] { return !tune.isPlaying(); })) << "the tune never ended";
     }
 
 private:
-    test::TempFolder folder_;
-    std::unique_ptr<SdlSound> sound_;
+    test::TempFolder m_folder;
+    std::unique_ptr<SdlSound> m_sound;
 };
 
 class RecordingBackend : public Backend {
 public:
-    RecordingBackend() { sound_.setMissing(QStringLiteral("missing.mid")); }
-    Sound& sound() override { return sound_; }
-    void runToEnd(MusicDevice& tune) override { sound_.endTune(tune.fileName()); }
+    RecordingBackend() { m_sound.setMissing(QStringLiteral("missing.mid")); }
+    Sound& sound() override { return m_sound; }
+    void runToEnd(MusicDevice& tune) override { m_sound.endTune(tune.fileName()); }
 
 private:
-    test::RecordingSound sound_;
+    test::RecordingSound m_sound;
 };
 
 class MusicDeviceRules : public ::testing::TestWithParam<const char*> {

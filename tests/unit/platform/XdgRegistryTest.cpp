@@ -24,7 +24,7 @@ namespace {
 class XdgEnvironment {
 public:
     explicit XdgEnvironment(const XdgDirs& d) {
-        for (const char* name : kNames) saved_.append(qgetenv(name));
+        for (const char* name : kNames) m_saved.append(qgetenv(name));
         qputenv("XDG_DATA_HOME", QFile::encodeName(d.dataHome));
         qputenv("XDG_DATA_DIRS", QFile::encodeName(d.dataDirs.join(u':')));
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(d.configHome));
@@ -34,10 +34,10 @@ public:
     }
     ~XdgEnvironment() {
         for (int i = 0; i < 6; ++i) {
-            if (saved_[i].isNull())
+            if (m_saved[i].isNull())
                 qunsetenv(kNames[i]);
             else
-                qputenv(kNames[i], saved_[i]);
+                qputenv(kNames[i], m_saved[i]);
         }
     }
     XdgEnvironment(const XdgEnvironment&) = delete;
@@ -47,7 +47,7 @@ private:
     static constexpr const char* kNames[6] = {"XDG_DATA_HOME",       "XDG_DATA_DIRS",
                                               "XDG_CONFIG_HOME",     "XDG_CONFIG_DIRS",
                                               "XDG_CURRENT_DESKTOP", "DISPLAY"};
-    QList<QByteArray> saved_;
+    QList<QByteArray> m_saved;
 };
 
 class XdgRegistryTest : public ::testing::Test {

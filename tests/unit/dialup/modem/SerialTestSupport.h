@@ -57,35 +57,36 @@ inline bool waitFor(const std::function<bool()>& condition, int ms = 20000) {
 class Emulator {
 public:
     Emulator(const TempFolder& folder, const QStringList& options, const QString& name = "modem")
-        : link_(folder.file(name)), transcript_(folder.file(name + ".log")) {
-        process_.setProgram(QStringLiteral(OBU_MODEM_PATH));
-        process_.setArguments(QStringList{"--link", link_, "--transcript", transcript_} + options);
-        process_.start();
-        if (process_.waitForStarted(10000) && process_.waitForReadyRead(10000))
-            pts_ = QString::fromLocal8Bit(process_.readLine()).trimmed();
+        : m_link(folder.file(name)), m_transcript(folder.file(name + ".log")) {
+        m_process.setProgram(QStringLiteral(OBU_MODEM_PATH));
+        m_process.setArguments(QStringList{"--link", m_link, "--transcript", m_transcript} +
+                               options);
+        m_process.start();
+        if (m_process.waitForStarted(10000) && m_process.waitForReadyRead(10000))
+            m_pts = QString::fromLocal8Bit(m_process.readLine()).trimmed();
     }
     ~Emulator() {
-        if (process_.state() != QProcess::NotRunning) {
-            process_.terminate();
-            if (!process_.waitForFinished(5000)) process_.kill();
-            process_.waitForFinished(5000);
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.terminate();
+            if (!m_process.waitForFinished(5000)) m_process.kill();
+            m_process.waitForFinished(5000);
         }
     }
-    QString link() const { return link_; }
-    QString pts() const { return pts_; }
-    qint64 pid() const { return process_.processId(); }
+    QString link() const { return m_link; }
+    QString pts() const { return m_pts; }
+    qint64 pid() const { return m_process.processId(); }
     QByteArray transcript() const {
-        QFile f(transcript_);
+        QFile f(m_transcript);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
-    bool running() const { return process_.state() == QProcess::Running; }
+    bool running() const { return m_process.state() == QProcess::Running; }
     void signal(int sig) { ::kill(static_cast<pid_t>(pid()), sig); }
 
 private:
-    QString link_;
-    QString transcript_;
-    QString pts_;
-    QProcess process_;
+    QString m_link;
+    QString m_transcript;
+    QString m_pts;
+    QProcess m_process;
 };
 
 // The PPP stage of the AT tests: the port is the emulator's device, and PPP
@@ -94,9 +95,9 @@ class StagedLink : public ModemLink {
 public:
     enum class Ppp { Connects, Hangs, RejectsLogin };
     StagedLink(QByteArray device, Ppp ppp, std::int64_t holder = 0)
-        : device_(std::move(device)), ppp_(ppp), holder_(holder) {}
+        : m_device(std::move(device)), m_ppp(ppp), m_holder(holder) {}
     PortState port(QByteArray& path, DialUpError&, QString&) override {
-        path = device_;
+        path = m_device;
         return PortState::Ready;
     }
     bool startPpp(SerialPort&, UucpLock&, const LineRequest& request, DialUpError&,
@@ -109,8 +110,8 @@ public:
         if (!started || reported) return;
         reported = true;
         events.push_back({CallState::Authenticate, 0});
-        if (ppp_ == Ppp::Hangs) return;
-        if (ppp_ == Ppp::RejectsLogin) {
+        if (m_ppp == Ppp::Hangs) return;
+        if (m_ppp == Ppp::RejectsLogin) {
             events.push_back({CallState::Authenticate, dialup_error::AuthenticationFailure});
             detail = "refused";
             return;
@@ -121,7 +122,7 @@ public:
     }
     LineHolder holder() const override {
         LineHolder h;
-        h.pid = holder_;
+        h.pid = m_holder;
         h.kind = "test";
         return h;
     }
@@ -135,33 +136,33 @@ public:
     QByteArray passwordSeen;
 
 private:
-    QByteArray device_;
-    Ppp ppp_;
-    std::int64_t holder_;
+    QByteArray m_device;
+    Ppp m_ppp;
+    std::int64_t m_holder;
 };
 
 // A process that lives until it is told to end: a lock holder.
 class Sleeper {
 public:
     Sleeper() {
-        pid_ = ::fork();
-        if (pid_ == 0) {
+        m_pid = ::fork();
+        if (m_pid == 0) {
             ::pause();
             ::_exit(0);
         }
     }
     ~Sleeper() { end(); }
-    pid_t pid() const { return pid_; }
+    pid_t pid() const { return m_pid; }
     void end() {
-        if (pid_ <= 0) return;
-        ::kill(pid_, SIGKILL);
+        if (m_pid <= 0) return;
+        ::kill(m_pid, SIGKILL);
         int status = 0;
-        ::waitpid(pid_, &status, 0);
-        pid_ = -1;
+        ::waitpid(m_pid, &status, 0);
+        m_pid = -1;
     }
 
 private:
-    pid_t pid_ = -1;
+    pid_t m_pid = -1;
 };
 
 }  // namespace obu::test

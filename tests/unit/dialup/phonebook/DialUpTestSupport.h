@@ -39,17 +39,17 @@ struct Notification {
 class Recorder {
 public:
     Recorder() = default;
-    ~Recorder() { QObject::disconnect(connection_); }
+    ~Recorder() { QObject::disconnect(m_connection); }
     Recorder(const Recorder&) = delete;
     Recorder& operator=(const Recorder&) = delete;
 
     void follow(DialUpService& service, CallId call) {
-        QObject::disconnect(connection_);
-        call_ = call;
-        connection_ = QObject::connect(&service, &DialUpService::callStateChanged,
-                                       [this](CallId id, CallState state, DialUpError error) {
-                                           if (id == call_) got.push_back({state, error});
-                                       });
+        QObject::disconnect(m_connection);
+        m_call = call;
+        m_connection = QObject::connect(&service, &DialUpService::callStateChanged,
+                                        [this](CallId id, CallState state, DialUpError error) {
+                                            if (id == m_call) got.push_back({state, error});
+                                        });
     }
     bool ended() const {
         return !got.empty() && (got.back().error != 0 || got.back().state == CallState::Connected);
@@ -62,8 +62,8 @@ public:
     std::vector<Notification> got;
 
 private:
-    QMetaObject::Connection connection_;
-    CallId call_ = 0;
+    QMetaObject::Connection m_connection;
+    CallId m_call = 0;
 };
 
 inline DialRequest dialRequest(const QByteArray& entry, const QByteArray& user = {},
@@ -107,35 +107,35 @@ public:
         DialUpError error;
     };
     ScriptedModem(EventLoop& loop, std::vector<Step> steps)
-        : loop_(loop), steps_(std::move(steps)) {}
+        : m_loop(loop), m_steps(std::move(steps)) {}
     ~ScriptedModem() override { hangUp(); }
     void dial(const LineRequest&, Report report) override {
-        report_ = std::move(report);
+        m_report = std::move(report);
         next();
     }
     void hangUp() override {
-        if (timer_) loop_.stopTimer(timer_);
-        timer_ = 0;
-        next_ = steps_.size();
+        if (m_timer) m_loop.stopTimer(m_timer);
+        m_timer = 0;
+        m_next = m_steps.size();
     }
 
 private:
     void next() {
-        if (next_ >= steps_.size()) return;
-        timer_ = loop_.startTimer(steps_[next_].delayMs, [this] {
-            loop_.stopTimer(timer_);
-            timer_ = 0;
-            const Step step = steps_[next_++];
-            const Report report = report_;
+        if (m_next >= m_steps.size()) return;
+        m_timer = m_loop.startTimer(m_steps[m_next].delayMs, [this] {
+            m_loop.stopTimer(m_timer);
+            m_timer = 0;
+            const Step step = m_steps[m_next++];
+            const Report report = m_report;
             report(step.state, step.error);
             next();
         });
     }
-    EventLoop& loop_;
-    std::vector<Step> steps_;
-    std::size_t next_ = 0;
-    Report report_;
-    EventLoop::TimerId timer_ = 0;
+    EventLoop& m_loop;
+    std::vector<Step> m_steps;
+    std::size_t m_next = 0;
+    Report m_report;
+    EventLoop::TimerId m_timer = 0;
 };
 
 // A folder with a phone book and a registry, and services on them driven by
