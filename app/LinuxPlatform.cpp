@@ -9,6 +9,7 @@
 #include "gui/desktop/QtDialogs.h"
 #include "gui/desktop/QtHelp.h"
 #include "gui/desktop/QtTrayShell.h"
+#include "platform/DesktopNotifications.h"
 #include "platform/Dispatcher.h"
 #include "platform/Formats.h"
 #include "platform/IniFileProfile.h"
@@ -64,7 +65,9 @@ struct LinuxPlatform::Backends {
           sound(options.programFolder),
           linkProbe(loop),
           wallClock(loop),
-          resume(loop) {
+          resume(loop),
+          notifications(QDBusConnection::sessionBus(),
+                        options.programFolder + QStringLiteral("obu-icon.png")) {
         loop.setDispatcher(&dispatcher);
         awaitNetworkManager(networkManager);
     }
@@ -89,6 +92,7 @@ struct LinuxPlatform::Backends {
     TcpLinkProbe linkProbe;
     TimerfdWallClock wallClock;
     LogindResume resume;
+    DesktopNotifications notifications;
 };
 
 LinuxPlatform::LinuxPlatform(const Options& options)
@@ -111,6 +115,8 @@ LinuxPlatform::LinuxPlatform(const Options& options)
     m_platform.linkProbe = &b.linkProbe;
     m_platform.wallClock = &b.wallClock;
     m_platform.resume = &b.resume;
+    // Headless, there is no window whose absence a message would make up for.
+    if (!options.headless) m_platform.notifications = &b.notifications;
     m_platform.programFolder = options.programFolder;
     m_platform.settingsFolder = options.dataFolders.settings;
     m_platform.logFolder = options.dataFolders.log;

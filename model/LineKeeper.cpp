@@ -355,10 +355,13 @@ void LineKeeper::reportDialFailure(DialUpError error) {
     // ended from outside says so by its code alone.
     if (error != dialup_error::Disconnection && error != dialup_error::RemoteDisconnection)
         lines << QStringLiteral("Connection Terminated by OBU");
+    // Said while the session it ends is still on.
+    const QString status = QStringLiteral("Dial failed: ") + errorTextOf(error);
+    emit dialFailed(status);
     endSession();
     m_lineFree = true;
     showConnectCommand(true);
-    emit statusChanged(QStringLiteral("Dial failed: ") + errorTextOf(error));
+    emit statusChanged(status);
     writeLogLines(lines);
 }
 

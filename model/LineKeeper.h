@@ -125,6 +125,13 @@ signals:
     void reconnectOffered();
     // The reconnect count ran out or was cancelled.
     void reconnectOfferClosed();
+    // Something else ended the kept line; the reconnect count follows.
+    void dropped();
+    // The count ran out and the entry is dialled again.
+    void reconnectStarted();
+    // A dial or a reconnect failed, said before the session ends; the text is
+    // the status line's.
+    void dialFailed(const QString& statusText);
     // Thirty seconds before the disconnect timer's minute: the warning
     // count starts, and its window comes forward with the main window.
     void disconnectWarningStarted();

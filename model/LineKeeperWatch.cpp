@@ -109,6 +109,7 @@ void LineKeeper::onDropped() {
     stopDisconnectTimer();
     showLineGone();
     setState(State::CountingDown);
+    emit dropped();
     emit reconnectOffered();
     m_reconnectCount.start();
 }
@@ -183,6 +184,7 @@ void LineKeeper::reconnectNow() {
         writeLogLine(QStringLiteral("Connection to ") + m_entry + QStringLiteral(" is up again"));
         return;
     }
+    emit reconnectStarted();
     dialKeptEntry(true);
     writeLogLine(QStringLiteral("Attempting to Reconnect."));
     if (m_call && m_call->hasEnded()) onDialFailed(m_call->endError());
@@ -201,7 +203,9 @@ bool LineKeeper::retryAfterFailure(DialUpError error) {
     m_lineFree = true;
     showConnectCommand(true);
     setState(State::WaitingToRetry);
-    emit statusChanged(QStringLiteral("Reconnect failed: ") + errorTextOf(error));
+    const QString status = QStringLiteral("Reconnect failed: ") + errorTextOf(error);
+    emit statusChanged(status);
+    emit dialFailed(status);
     writeLogLine(line);
     emit reconnectOffered();
     m_reconnectCount.startFrom(wait);

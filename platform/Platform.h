@@ -21,6 +21,7 @@ class Help;
 class LinkProbe;
 class WallClock;
 class ResumeSource;
+class Notifications;
 
 // Everything the program takes from the operating system, gathered in one
 // place. main() fills it with the Linux implementations, a test with doubles;
@@ -33,16 +34,17 @@ struct Platform {
     Profile* profile = nullptr;
     Formats* formats = nullptr;
     DialUpService* dialUp = nullptr;
-    ModemCheck* modemCheck = nullptr;  // is an entry's modem held by another program?
-    Sound* sound = nullptr;            // wave sounds and MIDI tunes
-    TrayShell* tray = nullptr;         // the notification-area icon
-    Registry* registry = nullptr;      // the browser's command line
-    Shell* shell = nullptr;            // starting programs and opening documents
-    Windows* windows = nullptr;        // finding and minimizing other windows
-    Help* help = nullptr;              // the help viewer
-    LinkProbe* linkProbe = nullptr;    // does traffic pass over the line?
-    WallClock* wallClock = nullptr;    // waits for a moment of the wall clock
-    ResumeSource* resume = nullptr;    // says when the machine wakes from sleep
+    ModemCheck* modemCheck = nullptr;        // is an entry's modem held by another program?
+    Sound* sound = nullptr;                  // wave sounds and MIDI tunes
+    TrayShell* tray = nullptr;               // the notification-area icon
+    Registry* registry = nullptr;            // the browser's command line
+    Shell* shell = nullptr;                  // starting programs and opening documents
+    Windows* windows = nullptr;              // finding and minimizing other windows
+    Help* help = nullptr;                    // the help viewer
+    LinkProbe* linkProbe = nullptr;          // does traffic pass over the line?
+    WallClock* wallClock = nullptr;          // waits for a moment of the wall clock
+    ResumeSource* resume = nullptr;          // says when the machine wakes from sleep
+    Notifications* notifications = nullptr;  // messages on the desktop; none headless
 
     // The folder of the executable, with a trailing '/'.
     QString programFolder;

@@ -10,6 +10,7 @@
 #include "gui/shell/SplashScreen.h"
 #include "gui/skin/CreditsWindow.h"
 #include "model/LineKeeper.h"
+#include "model/LineNotices.h"
 #include "platform/Dispatcher.h"
 #include "platform/Platform.h"
 #include "platform/ResumeSource.h"
@@ -34,6 +35,7 @@ Program::Program(Platform& platform)
     trayMenu = splashScreen->trayMenu.get();
     m_lineKeeper = std::make_unique<LineKeeper>(m_platform, m_settings, m_eventLog, m_options);
     showLineKeeperInTray();
+    tellDesktopWhileAway();
     m_mainWindow = std::make_unique<MainWindow>(*this);
     mainWindow = m_mainWindow.get();
     QObject::connect(mainWindow, &MainWindow::commandsEnabledChanged, trayMenu,
@@ -123,6 +125,15 @@ void Program::showLineKeeperInTray() {
                      &TrayMenu::showConnectItem);
     QObject::connect(&keeper, &LineKeeper::connectCommandEnabled, trayMenu,
                      &TrayMenu::enableConnectItem);
+}
+
+// Before the main window follows the keeper: a drop brings it forward, and
+// the message is for a user who had put it away.
+void Program::tellDesktopWhileAway() {
+    if (!m_platform.notifications) return;
+    m_lineNotices = std::make_unique<LineNotices>(*m_lineKeeper, *m_platform.notifications, [this] {
+        return !mainWindow || mainWindow->isHidden() || mainWindow->isMinimized();
+    });
 }
 
 // The countdown windows only show the keeper's counts; the main window has

@@ -20,6 +20,7 @@ class ReconnectCountdown;
 class DisconnectTimerDialog;
 class DisconnectCountdown;
 class LineKeeper;
+class LineNotices;
 
 // The running program: the application object, what the windows show (the
 // settings, the log, the options, the alarm clock, the extras and the line
@@ -60,6 +61,7 @@ private:
     // The keeper's announcements reach the tray menu and the countdown windows.
     void showLineKeeperInTray();
     void showCountdowns();
+    void tellDesktopWhileAway();
     // What one window asks of another goes through here: no window commands
     // another itself.
     void connectWindows();
@@ -75,6 +77,7 @@ private:
     AlarmClock m_alarmClock;
     Extras m_extras;
     std::unique_ptr<LineKeeper> m_lineKeeper;
+    std::unique_ptr<LineNotices> m_lineNotices;
     std::unique_ptr<SplashScreen> m_splashScreen;
     std::unique_ptr<MainWindow> m_mainWindow;
     std::unique_ptr<ExtrasEditor> m_extrasEditor;
