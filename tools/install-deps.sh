@@ -16,7 +16,7 @@ TEST_PACKAGES=(
     clang libclang-rt-14-dev clang-format clang-tidy
     xvfb xauth openbox trayer xdotool wmctrl x11-utils imagemagick
     desktop-file-utils appstream mandoc lintian dpkg-dev
-    network-manager dbus-daemon iproute2 python3 systemd man-db
+    network-manager dbus-daemon iproute2 python3 systemd man-db qt6ct
 )
 
 packages=("${BUILD_PACKAGES[@]}" "${RUN_PACKAGES[@]}")

@@ -6,6 +6,7 @@
 #include <QScreen>
 
 #include "gui/main/Program.h"
+#include "gui/skin/SkinPalette.h"
 #include "gui/skin/WindowManagerHints.h"
 #include "platform/Dispatcher.h"
 #include "platform/Platform.h"
@@ -18,6 +19,7 @@ Form::Form(Program& program, const QString& caption, int clientWidth, int client
     setWindowTitle(caption);
     setFixedSize(clientWidth, clientHeight);
     setAttribute(Qt::WA_QuitOnClose, false);
+    setPalette(skinPalette());
 }
 
 Platform& Form::platform() const {
