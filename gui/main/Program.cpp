@@ -1,5 +1,7 @@
 #include "gui/main/Program.h"
 
+#include <QGuiApplication>
+#include <QIcon>
 #include <functional>
 
 #include "gui/connection/DisconnectCountdown.h"
@@ -25,6 +27,11 @@ Program::Program(Platform& platform)
       m_alarmClock(*platform.clock, *platform.wallClock, *platform.formats),
       m_extras(platform) {
     m_platform.dispatcher->setApplicationTitle(m_application.title);
+    // Every window carries the program's icon; under Wayland the desktop
+    // file's name is the windows' application id, as WM_CLASS is under X11.
+    QGuiApplication::setWindowIcon(
+        QIcon(m_platform.programFolder + QStringLiteral("obu-icon.png")));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.obu.Linekeeper"));
     // The alarm's minute may have come and gone during a sleep.
     if (m_platform.resume)
         QObject::connect(m_platform.resume, &ResumeSource::resumed, &m_alarmClock,

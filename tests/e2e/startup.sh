@@ -19,6 +19,16 @@ screenshot main-window
 xprop -id "$(window_named "Obu Linekeeper v1.3")" _NET_WM_STATE | grep -q _NET_WM_STATE_SKIP_TASKBAR \
     || fail "the main window has a taskbar button: $(xprop -id "$(window_named "Obu Linekeeper v1.3")" _NET_WM_STATE)"
 
+note "the desktop knows the window as the program's"
+main=$(window_named "Obu Linekeeper v1.3")
+desktop_class=$(sed -n 's/^StartupWMClass=//p' "$(dirname "$0")/../../packaging/org.obu.Linekeeper.desktop")
+[[ -n "$desktop_class" ]] || fail "the desktop file names no StartupWMClass"
+xprop -id "$main" WM_CLASS | grep -q "\"$desktop_class\"" || fail "WM_CLASS $(xprop -id "$main" WM_CLASS), desktop file $desktop_class"
+# The icon as the window manager gets it: the program's own 32-pixel picture.
+xprop -id "$main" _NET_WM_ICON | head -n1 | grep -q "Icon (32 x 32)" || fail "_NET_WM_ICON: $(xprop -id "$main" _NET_WM_ICON | head -n1)"
+icon_pixel=$(xprop -id "$main" -notype 32c _NET_WM_ICON | tr ',' '\n' | sed -n '3,$p' | sort | uniq -c | sort -rn | sed -n 2p | awk '{print $2}')
+[[ -n "$icon_pixel" && "$icon_pixel" != 0 ]] || fail "the icon is empty"
+
 note "closing the main window ends the program"
 wmctrl -c "Obu Linekeeper v1.3" || fail "could not ask the window to close"
 wait_for 20 process_gone $pid || fail "the program did not end"
