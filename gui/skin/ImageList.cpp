@@ -4,6 +4,8 @@
 #include <QImage>
 #include <QPainter>
 
+#include "gui/skin/SkinPicture.h"
+
 namespace obu {
 
 ImageList::ImageList(QString name, QSize size, QString caption)
@@ -41,12 +43,17 @@ void ImageList::drawPlainFaces() {
 
 void ImageList::loadStrip(const QString& path) {
     if (!QFile::exists(path)) return;
-    const QImage strip(path);
-    if (strip.isNull() || strip.width() < 2 * m_size.width() || strip.height() < m_size.height())
+    const QPixmap strip = loadSkinPicture(path);
+    const QSizeF points = strip.deviceIndependentSize();
+    if (strip.isNull() || points.width() < 2 * m_size.width() || points.height() < m_size.height())
         return;
-    for (int i = 0; i < 2; ++i)
-        m_images[i] =
-            QPixmap::fromImage(strip.copy(i * m_size.width(), 0, m_size.width(), m_size.height()));
+    // The strip's pixels may be finer than its points (a HiDPI copy).
+    const qreal ratio = strip.devicePixelRatio();
+    const QSize face = m_size * ratio;
+    for (int i = 0; i < 2; ++i) {
+        m_images[i] = strip.copy(i * face.width(), 0, face.width(), face.height());
+        m_images[i].setDevicePixelRatio(ratio);
+    }
 }
 
 }  // namespace obu

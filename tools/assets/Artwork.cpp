@@ -48,10 +48,22 @@ QFont narrow(int px, bool bold = false) {
     return f;
 }
 
+// Pixels per point of the pictures being drawn: 1 for the program's own
+// pictures, 2 for their HiDPI copies. Everything is drawn in points, so the
+// same drawing gives both.
+int g_pixelsPerPoint = 1;
+
 QImage canvas(int w, int h, const QColor& fill = Qt::transparent) {
-    QImage image(w, h, QImage::Format_ARGB32_Premultiplied);
+    QImage image(w * g_pixelsPerPoint, h * g_pixelsPerPoint, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(g_pixelsPerPoint);
     image.fill(fill);
     return image;
+}
+
+// A part of a picture, given in points.
+QImage cut(const QImage& image, const QRect& points) {
+    const int scale = g_pixelsPerPoint;
+    return image.copy(QRect(points.topLeft() * scale, points.size() * scale));
 }
 
 void smooth(QPainter& p) {
@@ -222,7 +234,7 @@ QImage buttonFace(const QImage& backdrop, const QString& caption, Icon glyph, co
     QImage face = backdrop.copy();
     QPainter p(&face);
     smooth(p);
-    const qreal w = face.width(), h = face.height();
+    const qreal w = face.deviceIndependentSize().width(), h = face.deviceIndependentSize().height();
     const qreal shift = pressed ? 1 : 0;
     const QRectF body(2.5 + shift, 2.5 + shift, w - 6, h - 7);
     const qreal radius = body.height() / 2;
@@ -802,11 +814,12 @@ QImage mockSplashAndCredits(const std::vector<Picture>& pictures) {
 
 }  // namespace
 
-std::vector<Picture> makePictures() {
+std::vector<Picture> makePictures(int pixelsPerPoint) {
+    g_pixelsPerPoint = pixelsPerPoint;
     const QImage background = mainBackground();
     auto strip = [&](const QRect& place, const QString& caption, Icon glyph, const Tone& tone,
                      int fontPx = 14) {
-        const QImage backdrop = background.copy(place);
+        const QImage backdrop = cut(background, place);
         QImage both = canvas(place.width() * 2, place.height());
         QPainter p(&both);
         p.drawImage(0, 0, buttonFace(backdrop, caption, glyph, tone, false, fontPx));
@@ -848,6 +861,12 @@ std::vector<Picture> makePictures() {
     for (Picture& picture : pictures)
         if (picture.file != QLatin1String("obu-icon.png"))
             picture.image = picture.image.convertToFormat(QImage::Format_RGB32);
+    if (pixelsPerPoint != 1)
+        for (Picture& picture : pictures) {
+            const qsizetype dot = picture.file.lastIndexOf(QLatin1Char('.'));
+            picture.file.insert(dot, QStringLiteral("@%1x").arg(pixelsPerPoint));
+        }
+    g_pixelsPerPoint = 1;
     return pictures;
 }
 

@@ -13,8 +13,10 @@ struct Picture {
     bool jpeg = false;
 };
 
-// Every picture of the skin, named as the program looks for them.
-std::vector<Picture> makePictures();
+// Every picture of the skin, named as the program looks for them; with 2
+// pixels per point, the same pictures for a HiDPI screen, each file's name
+// with "@2x" before its extension.
+std::vector<Picture> makePictures(int pixelsPerPoint = 1);
 
 // The program's icon at size x size pixels, and as scalable SVG, from the
 // same drawing as obu-icon.png.

@@ -86,7 +86,9 @@ int main(int argc, char** argv) {
 
     try {
         const std::vector<obu::assets::Picture> pictures = obu::assets::makePictures();
-        for (const auto& picture : pictures) {
+        std::vector<obu::assets::Picture> everyPicture = pictures;
+        for (auto& sharp : obu::assets::makePictures(2)) everyPicture.push_back(std::move(sharp));
+        for (const auto& picture : everyPicture) {
             const QString path = out.filePath(picture.file);
             const bool written = picture.jpeg ? obu::assets::writeJpeg(picture.image, path)
                                               : picture.image.save(path, "PNG");

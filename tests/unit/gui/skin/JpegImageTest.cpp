@@ -1,5 +1,6 @@
 // The JPEG loader on the committed pictures and on damaged input.
 #include "gui/skin/JpegImage.h"
+#include "gui/skin/SkinPicture.h"
 
 #include <gtest/gtest.h>
 
@@ -143,6 +144,36 @@ TEST(JpegImage, EmptyMissingAndUnreadableFilesGiveNullImages) {
     EXPECT_TRUE(loadJpeg(folder.path()).isNull());
     EXPECT_TRUE(loadJpeg(QString()).isNull());
     EXPECT_TRUE(decodeJpeg(QByteArray()).isNull());
+}
+
+// The HiDPI copy is taken on a fine screen only, and only when it is whole
+// and twice the size of the picture it stands for.
+TEST(SkinPicture, TheSharpCopyServesAFineScreenWhenItIsWholeAndTwiceTheSize) {
+    test::TempFolder folder;
+    QImage picture(30, 20, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    QImage sharp(60, 40, QImage::Format_RGB32);
+    sharp.fill(Qt::blue);
+    folder.write(QStringLiteral("face.jpg"), encode(picture));
+    folder.write(QStringLiteral("face@2x.jpg"), encode(sharp));
+    const QString path = folder.file(QStringLiteral("face.jpg"));
+
+    const QPixmap fine = loadSkinPicture(path, 2.0);
+    EXPECT_EQ(fine.size(), QSize(60, 40));
+    EXPECT_EQ(fine.devicePixelRatio(), 2.0);
+    EXPECT_EQ(fine.deviceIndependentSize(), QSizeF(30, 20));
+    EXPECT_GT(qBlue(fine.toImage().pixel(30, 20)), 200);
+    const QPixmap plain = loadSkinPicture(path, 1.0);
+    EXPECT_EQ(plain.size(), QSize(30, 20));
+    EXPECT_GT(qRed(plain.toImage().pixel(15, 10)), 200);
+
+    // Cut short, or of another size: the picture itself, scaled by Qt.
+    const QByteArray whole = encode(sharp);
+    folder.write(QStringLiteral("face@2x.jpg"), whole.left(whole.size() / 2));
+    EXPECT_EQ(loadSkinPicture(path, 2.0).size(), QSize(30, 20));
+    folder.write(QStringLiteral("face@2x.jpg"), encode(sharp.scaled(50, 40)));
+    EXPECT_EQ(loadSkinPicture(path, 2.0).size(), QSize(30, 20));
+    EXPECT_TRUE(loadSkinPicture(folder.file(QStringLiteral("missing.jpg")), 2.0).isNull());
 }
 
 }  // namespace

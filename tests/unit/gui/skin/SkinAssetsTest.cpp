@@ -94,6 +94,17 @@ TEST(SkinAssets, EveryPictureHasTheSizeItsWindowExpects) {
         const QImage image = picture(QLatin1String(e.file));
         ASSERT_FALSE(image.isNull());
         EXPECT_EQ(image.size(), QSize(e.w, e.h));
+        // Its HiDPI copy: twice as many pixels each way, the same picture.
+        QString sharpName = QLatin1String(e.file);
+        sharpName.insert(sharpName.lastIndexOf(QLatin1Char('.')), QStringLiteral("@2x"));
+        const QImage sharp = picture(sharpName);
+        ASSERT_FALSE(sharp.isNull()) << sharpName.toStdString();
+        EXPECT_EQ(sharp.size(), QSize(2 * e.w, 2 * e.h));
+        const QImage halved =
+            sharp.scaled(image.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                .convertToFormat(image.format());
+        // Text on the smallest buttons is hinted differently at each size.
+        EXPECT_LT(meanDifference(image, halved), 20.0) << "not the same drawing";
     }
 }
 
