@@ -30,16 +30,31 @@ public:
     std::function<void()> onClick;
     std::function<void(Qt::MouseButton)> onMouseUp;
 
+    // A control that acts as a button: Tab reaches it (a dotted frame shows
+    // the focus), Space or Enter presses it as the left mouse button would,
+    // and screen readers know it as a button with this caption.
+    void makeButton(const QString& caption);
+    bool isButton() const { return m_isButton; }
+    // What a click of the left button does: press, click, release.
+    void press();
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     QPixmap m_picture;
     std::function<QPixmap()> m_makePicture;
     const ImageList* m_faceList = nullptr;
     int m_faceIndex = -1;
+    bool m_isButton = false;
+    // Space or Enter is held: the release clicks.
+    bool m_keyHeld = false;
 };
 
 }  // namespace obu
