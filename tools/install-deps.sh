@@ -17,6 +17,8 @@ TEST_PACKAGES=(
     xvfb xauth openbox trayer xdotool wmctrl x11-utils imagemagick
     desktop-file-utils appstream mandoc lintian dpkg-dev
     network-manager dbus-daemon iproute2 python3 systemd man-db qt6ct
+    haskell-status-notifier-item-utils haskell-gtk-sni-tray-utils python3-gi libglib2.0-bin
+    at-spi2-core python3-pyatspi gir1.2-atspi-2.0 weston qt6-wayland
 )
 
 packages=("${BUILD_PACKAGES[@]}" "${RUN_PACKAGES[@]}")

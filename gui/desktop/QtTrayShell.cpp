@@ -1,5 +1,10 @@
 #include "gui/desktop/QtTrayShell.h"
 
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusReply>
+#include <QDBusVariant>
 #include <QGuiApplication>
 #include <QPixmap>
 #include <cstdio>
@@ -35,6 +40,25 @@ QtTrayShell::~QtTrayShell() {
     if (m_icon) m_icon->hide();
 }
 
+bool QtTrayShell::statusNotifierHostRuns() {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    const QString watcher = QStringLiteral("org.kde.StatusNotifierWatcher");
+    if (!bus.isConnected() || !bus.interface() ||
+        !bus.interface()->isServiceRegistered(watcher).value())
+        return false;
+    QDBusMessage ask = QDBusMessage::createMethodCall(
+        watcher, QStringLiteral("/StatusNotifierWatcher"),
+        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+    ask << watcher << QStringLiteral("IsStatusNotifierHostRegistered");
+    const QDBusReply<QDBusVariant> hostThere = bus.call(ask, QDBus::Block, 2000);
+    return hostThere.isValid() && hostThere.value().variant().toBool();
+}
+
+void QtTrayShell::setMenu(QMenu* menu) {
+    m_menu = menu;
+    if (m_icon && m_hostShowsMenu) m_icon->setContextMenu(menu);
+}
+
 bool QtTrayShell::available() const {
     return QSystemTrayIcon::isSystemTrayAvailable();
 }
@@ -50,7 +74,10 @@ void QtTrayShell::show(const QIcon& picture, const QString& tip) {
     m_shown = true;
     if (QGuiApplication::platformName() == QLatin1String("offscreen")) return;
     if (!m_icon) {
+        // Asked as Qt asks when it makes the icon, which it then shows there.
+        m_hostShowsMenu = statusNotifierHostRuns();
         m_icon = std::make_unique<QSystemTrayIcon>();
+        if (m_hostShowsMenu && m_menu) m_icon->setContextMenu(m_menu);
         connect(m_icon.get(), &QSystemTrayIcon::activated, this, &QtTrayShell::onActivated);
     }
     m_icon->setIcon(picture.isNull() ? emptySlot() : picture);
@@ -76,7 +103,7 @@ void QtTrayShell::onActivated(QSystemTrayIcon::ActivationReason reason) {
             report(TrayAction::Click);
             break;
         case QSystemTrayIcon::Context:
-            report(TrayAction::MenuRequest);
+            if (!m_hostShowsMenu) report(TrayAction::MenuRequest);
             break;
         case QSystemTrayIcon::MiddleClick:
             report(TrayAction::MiddleClick);

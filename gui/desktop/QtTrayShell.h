@@ -1,4 +1,6 @@
 #pragma once
+#include <QMenu>
+#include <QPointer>
 #include <QSystemTrayIcon>
 #include <functional>
 #include <memory>
@@ -12,8 +14,11 @@ namespace obu {
 //
 // Qt reports a double click as a click and then a double click; the shell
 // adds the click that ends the gesture, so that a double click always comes
-// as click, double click, click. The icon's menu is the program's own popup:
-// Qt's context menu is never set, so a right click only asks for the menu.
+// as click, double click, click. On an XEmbed tray the icon's menu is the
+// program's own popup, and a right click only asks for it. A StatusNotifier
+// host (GNOME's AppIndicator, KDE's tray) draws the menu itself: there the
+// menu is given to Qt, which exports it over DBusMenu with its items, check
+// marks and changing captions.
 //
 // Where no notification area exists the icon is still kept (Qt shows it as
 // soon as a tray host appears) and one line on standard error says that
@@ -30,6 +35,8 @@ public:
     void hide() override;
     bool shown() const override { return m_shown; }
     bool available() const override;
+    void setMenu(QMenu* menu) override;
+    bool showsMenuItself() const override { return m_hostShowsMenu; }
 
     static const char* const kNoTrayMessage;
 
@@ -37,7 +44,12 @@ private:
     void onActivated(QSystemTrayIcon::ActivationReason reason);
     void warnOnceIfNoTray();
 
+    // A StatusNotifier host runs on the session bus: Qt shows the icon there.
+    static bool statusNotifierHostRuns();
+
     std::function<void(const QString&)> m_warn;
+    QPointer<QMenu> m_menu;
+    bool m_hostShowsMenu = false;
     bool m_warned = false;
     bool m_shown = false;
     // Made with the first show, and never without a screen: headless, no

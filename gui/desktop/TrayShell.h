@@ -6,6 +6,8 @@
 #include <QObject>
 #include <QString>
 
+class QMenu;
+
 namespace obu {
 
 class EventLoop;
@@ -28,6 +30,14 @@ public:
     // False when this desktop has no notification area, so an icon cannot be
     // seen: a window must then not hide itself with the icon as the only way back.
     virtual bool available() const = 0;
+
+    // The icon's menu, for a notification area that shows menus itself (a
+    // StatusNotifierItem host, which reads it over D-Bus); other areas ask
+    // for it with a MenuRequest. Not owned.
+    virtual void setMenu(QMenu* menu) { Q_UNUSED(menu); }
+    // True while the notification area shows the menu itself: a right click
+    // is then no request for the program to answer.
+    virtual bool showsMenuItself() const { return false; }
 
 signals:
     // Delivered through the program's loop, never from inside the window

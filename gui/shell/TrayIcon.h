@@ -33,7 +33,10 @@ public:
     void setToolTip(const QString& tip);
     const QString& toolTip() const { return m_tip; }
     // Not owned; forgotten by itself when the menu is destroyed first.
-    void setPopupMenu(QMenu* menu) { m_menu = menu; }
+    void setPopupMenu(QMenu* menu) {
+        m_menu = menu;
+        m_shell.setMenu(menu);
+    }
     QMenu* popupMenu() const { return m_menu; }
 
     // How the menu is shown: by default QMenu::exec at the point. Tests, which
