@@ -17,6 +17,7 @@
 #include "platform/PosixShell.h"
 #include "platform/QtEventLoop.h"
 #include "platform/SdlSound.h"
+#include "platform/SecretService.h"
 #include "platform/SystemClock.h"
 #include "platform/TcpLinkProbe.h"
 #include "platform/TimerfdWallClock.h"
@@ -44,6 +45,13 @@ void awaitNetworkManager(NetworkManagerService& networkManager) {
     wait.exec();
 }
 
+// An installed copy keeps the passwords in the user's keyring; a portable
+// one keeps them in its obu.ini, which travels with it.
+std::unique_ptr<SecretService> makeKeyring(const LinuxPlatform::Options& options) {
+    if (options.dataFolders.settings.isEmpty() || options.dataFolders.besideProgram) return {};
+    return std::make_unique<SecretService>(SecretService::Options{!options.headless});
+}
+
 // Headless, nobody could see a tray icon: no need to say that there is none.
 std::function<void(const QString&)> trayComplaint(bool headless) {
     if (headless) return [](const QString&) {};
@@ -67,7 +75,8 @@ struct LinuxPlatform::Backends {
           wallClock(loop),
           resume(loop),
           notifications(QDBusConnection::sessionBus(),
-                        options.programFolder + QStringLiteral("obu-icon.png")) {
+                        options.programFolder + QStringLiteral("obu-icon.png")),
+          keyring(makeKeyring(options)) {
         loop.setDispatcher(&dispatcher);
         awaitNetworkManager(networkManager);
     }
@@ -93,6 +102,7 @@ struct LinuxPlatform::Backends {
     TimerfdWallClock wallClock;
     LogindResume resume;
     DesktopNotifications notifications;
+    std::unique_ptr<SecretService> keyring;
 };
 
 LinuxPlatform::LinuxPlatform(const Options& options)
@@ -117,6 +127,7 @@ LinuxPlatform::LinuxPlatform(const Options& options)
     m_platform.resume = &b.resume;
     // Headless, there is no window whose absence a message would make up for.
     if (!options.headless) m_platform.notifications = &b.notifications;
+    m_platform.keyring = b.keyring.get();
     m_platform.programFolder = options.programFolder;
     m_platform.settingsFolder = options.dataFolders.settings;
     m_platform.logFolder = options.dataFolders.log;

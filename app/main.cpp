@@ -20,6 +20,7 @@
 #include "platform/IniFileProfile.h"
 #include "platform/OpenFileLimit.h"
 #include "platform/ProgramFolder.h"
+#include "platform/SecretService.h"
 #include "platform/TerminationSignals.h"
 
 namespace {
@@ -101,6 +102,13 @@ int writeSettings(const obu::Options& options, const obu::DataFolders& folders) 
     if (!options.writesSettings()) return -1;
     obu::IniFileProfile profile;
     obu::Settings settings(profile, folders.settings + QStringLiteral("obu.ini"));
+    // Nobody would see the keyring's prompt: a locked keyring leaves the
+    // password in obu.ini.
+    obu::SecretService keyring(obu::SecretService::Options{false});
+    if (!folders.besideProgram)
+        settings.useKeyring(&keyring, [](const QString& problem) {
+            std::fprintf(stderr, "obu: %s\n", qPrintable(problem));
+        });
     const int exit = obu::writeSettingsOptions(options, settings);
     return exit != 0 || !options.headless ? exit : -1;
 }

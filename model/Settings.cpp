@@ -1,6 +1,5 @@
 #include "model/Settings.h"
 
-#include "model/PasswordCodec.h"
 
 namespace obu {
 namespace {
@@ -85,9 +84,15 @@ int Settings::number(const SettingKey& key) const {
     return m_file.readInteger(key.section(), key.name(), keyText(key.setting).defaultValue);
 }
 
+QString Settings::passwordEntry(const SettingKey& key, const QString* chosen) const {
+    if (key.setting == Setting::EntryPassword) return key.entry;
+    return chosen ? *chosen : text(Setting::EntryName);
+}
+
 QString Settings::text(const SettingKey& key) const {
-    const QString stored = m_file.readString(key.section(), key.name(), QString());
-    return isPassword(key.setting) ? decodePassword(stored) : stored;
+    if (isPassword(key.setting))
+        return m_passwords.read(key.section(), passwordEntry(key, nullptr));
+    return m_file.readString(key.section(), key.name(), QString());
 }
 
 void Settings::setFlag(const SettingKey& key, bool value) {
@@ -99,21 +104,42 @@ void Settings::setNumber(const SettingKey& key, int value) {
 }
 
 void Settings::setText(const SettingKey& key, const QString& value) {
-    m_file.writeString(key.section(), key.name(),
-                       isPassword(key.setting) ? encodePassword(value) : value);
+    Changes changes;
+    changes.setText(key, value);
+    write(changes);
+}
+
+void Settings::write(const Changes& changes) {
+    SettingsFile::Changes file;
+    const QString* chosen = nullptr;  // the entry chosen by these changes
+    for (const Changes::Step& step : changes.m_steps) {
+        const QString section = step.key.section();
+        const QString name = step.key.name();
+        if (step.kind == Changes::Kind::Flag) {
+            file.writeBool(section, name, step.number != 0);
+        } else if (step.kind == Changes::Kind::Number) {
+            file.writeInteger(section, name, step.number);
+        } else if (isPassword(step.key.setting)) {
+            m_passwords.add(file, section, passwordEntry(step.key, chosen), step.text);
+        } else {
+            file.writeString(section, name, step.text);
+            if (step.key.setting == Setting::EntryName) chosen = &step.text;
+        }
+    }
+    m_file.write(file);
+    m_passwords.forgetUnused();
 }
 
 void Settings::Changes::setFlag(const SettingKey& key, bool value) {
-    m_changes.writeBool(key.section(), key.name(), value);
+    m_steps.push_back({key, Kind::Flag, value ? 1 : 0, {}});
 }
 
 void Settings::Changes::setNumber(const SettingKey& key, int value) {
-    m_changes.writeInteger(key.section(), key.name(), value);
+    m_steps.push_back({key, Kind::Number, value, {}});
 }
 
 void Settings::Changes::setText(const SettingKey& key, const QString& value) {
-    m_changes.writeString(key.section(), key.name(),
-                          isPassword(key.setting) ? encodePassword(value) : value);
+    m_steps.push_back({key, Kind::Text, 0, value});
 }
 
 }  // namespace obu

@@ -1,13 +1,16 @@
 #pragma once
 #include <QString>
 
-#include <memory>
+#include <functional>
+#include <vector>
 
 #include "model/SettingsFile.h"
+#include "model/StoredPasswords.h"
 
 namespace obu {
 
 class Profile;
+class SecretStore;
 
 // Texts are held in fixed fields of 255 characters: longer ones are cut.
 constexpr int kMaxFieldText = 255;
@@ -61,11 +64,20 @@ struct SettingKey {
 };
 
 // The settings file read and written by key, each key with its own default
-// and stored form (flags as 0 and 1, passwords encoded). Each single write
-// reaches the file at once; a set of changes reaches it in one replace.
+// and stored form (flags as 0 and 1, passwords encoded or in the keyring).
+// Each single write reaches the file at once; a set of changes reaches it in
+// one replace.
 class Settings {
 public:
     Settings(Profile& profile, QString path) : m_file(profile, std::move(path)) {}
+    Settings(const Settings&) = delete;
+    Settings& operator=(const Settings&) = delete;
+
+    // From now on the passwords live in `keyring` (StoredPasswords.h); `say`
+    // hears, once each, why one could not be moved there or read from there.
+    void useKeyring(SecretStore* keyring, std::function<void(const QString&)> say) {
+        m_passwords.useKeyring(keyring, std::move(say));
+    }
 
     const QString& fileName() const { return m_file.fileName(); }
     // Why the file cannot be read as a whole, in words for the user; empty
@@ -74,13 +86,13 @@ public:
 
     bool flag(const SettingKey& key) const;
     int number(const SettingKey& key) const;
-    // The text of the key; a password comes back decoded.
+    // The text of the key; a password comes back decoded, or from the keyring.
     QString text(const SettingKey& key) const;
 
     // Each throws WriteError when the file cannot be written.
     void setFlag(const SettingKey& key, bool value);
     void setNumber(const SettingKey& key, int value);
-    // A password is stored encoded.
+    // A password is stored encoded, or in the keyring.
     void setText(const SettingKey& key, const QString& value);
 
     // Writes gathered to reach the file together, in their order.
@@ -92,14 +104,28 @@ public:
 
     private:
         friend class Settings;
-        SettingsFile::Changes m_changes;
+        enum class Kind { Flag, Number, Text };
+        struct Step {
+            SettingKey key;
+            Kind kind;
+            int number;
+            QString text;
+        };
+        std::vector<Step> m_steps;
     };
     // All the changes in one replace of the file: it then holds all of them
-    // or, when it cannot be written (WriteError), none.
-    void write(const Changes& changes) { m_file.write(changes.m_changes); }
+    // or, when it cannot be written (WriteError), none. A password given to
+    // the keyring stays there even then.
+    void write(const Changes& changes);
 
 private:
+    // The entry whose password the key holds: the chosen connection's for
+    // [Connection], else the entry the key is named after.
+    QString passwordEntry(const SettingKey& key, const QString* chosen) const;
+
     SettingsFile m_file;
+    // Reading a password may move it to the keyring.
+    mutable StoredPasswords m_passwords{m_file};
 };
 
 }  // namespace obu

@@ -44,7 +44,7 @@ DataFolders dataFolders(const QString& programFolder) {
     const QByteArray native = QFile::encodeName(programFolder);
     const bool installed = QFileInfo::exists(programFolder + QLatin1String(kInstalledMarker));
     if (!installed && ::access(native.constData(), W_OK) == 0)
-        return {programFolder, programFolder};
+        return {programFolder, programFolder, true};
     const QString config = xdgBase("XDG_CONFIG_HOME", ".config");
     const QString state = xdgBase("XDG_STATE_HOME", ".local/state");
     if (config.isEmpty() || state.isEmpty()) return {};

@@ -8,6 +8,9 @@ namespace obu {
 struct DataFolders {
     QString settings;
     QString log;
+    // The files live beside the program: a portable copy, which keeps its
+    // passwords in obu.ini rather than in the user's keyring.
+    bool besideProgram = false;
 };
 
 // A copy in a folder that its user can write keeps its files beside itself, so

@@ -22,6 +22,7 @@ class LinkProbe;
 class WallClock;
 class ResumeSource;
 class Notifications;
+class SecretStore;
 
 // Everything the program takes from the operating system, gathered in one
 // place. main() fills it with the Linux implementations, a test with doubles;
@@ -45,6 +46,7 @@ struct Platform {
     WallClock* wallClock = nullptr;          // waits for a moment of the wall clock
     ResumeSource* resume = nullptr;          // says when the machine wakes from sleep
     Notifications* notifications = nullptr;  // messages on the desktop; none headless
+    SecretStore* keyring = nullptr;          // keeps the passwords; none for a portable copy
 
     // The folder of the executable, with a trailing '/'.
     QString programFolder;

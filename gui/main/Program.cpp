@@ -2,6 +2,7 @@
 
 #include <QGuiApplication>
 #include <QIcon>
+#include <cstdio>
 #include <functional>
 
 #include "gui/connection/DisconnectCountdown.h"
@@ -14,6 +15,7 @@
 #include "model/LineKeeper.h"
 #include "model/LineNotices.h"
 #include "platform/Dispatcher.h"
+#include "platform/Errors.h"
 #include "platform/Platform.h"
 #include "platform/ResumeSource.h"
 
@@ -37,6 +39,16 @@ Program::Program(Platform& platform)
         QObject::connect(m_platform.resume, &ResumeSource::resumed, &m_alarmClock,
                          &AlarmClock::recheck);
     m_eventLog.setEcho(m_platform.logEcho);
+    if (m_platform.keyring) {
+        m_settings.useKeyring(m_platform.keyring, [this](const QString& problem) {
+            std::fprintf(stderr, "obu: %s\n", qPrintable(problem));
+            try {
+                m_eventLog.writeLine(QStringLiteral("Keyring: ") + problem);
+            } catch (const ObuError&) {
+                // Said on standard error already; the log may not be there yet.
+            }
+        });
+    }
     m_splashScreen = std::make_unique<SplashScreen>(*this);
     splashScreen = m_splashScreen.get();
     trayMenu = splashScreen->trayMenu.get();

@@ -115,7 +115,8 @@ int dial(Services& s, const Request& request) {
         return exitFor(result,
                        request.phoneBook.isEmpty() ? s.lines.paths().phoneBook : request.phoneBook);
     }
-    if (fromNetworkManager(run.handle) && !(args.value(1).isEmpty() && args.value(2).isEmpty()))
+    const QStringList given = args.mid(1, request.wordsGiven - 1);
+    if (fromNetworkManager(run.handle) && !given.join(QString()).isEmpty())
         err() << "obu-line: NetworkManager logs in with the profile's own secrets; the user "
                  "name and password given are not used"
               << Qt::endl;

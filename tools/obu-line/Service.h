@@ -24,6 +24,8 @@ struct Request {
     QString phoneBook;
     Format format = Format::Plain;
     QStringList words;  // the command's arguments
+    // dial: how many of the words the command line gave (the others were stored).
+    qsizetype wordsGiven = 0;
 };
 
 inline bool fromNetworkManager(CallId id) {

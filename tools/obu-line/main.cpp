@@ -73,6 +73,8 @@ int runService(const QString& command, Request& request, bool passwordStdin) {
             err() << "obu-line: the entry name is empty" << Qt::endl;
             return kUsage;
         }
+        request.wordsGiven = words.size();
+        if (words.size() < 3) addStoredCredentials(words);
         return dial(services, request);
     }
     if (command == QLatin1String("hangup"))

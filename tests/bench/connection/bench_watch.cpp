@@ -110,7 +110,7 @@ int main(int argc, char** argv) {
     paths.modemProgram = OBU_MODEM_PROGRAM;
     // The program's own sound, on SDL's own thread (silent where no device is).
     if (!qEnvironmentVariableIsSet("SDL_AUDIODRIVER")) qputenv("SDL_AUDIODRIVER", "dummy");
-    obu::LinuxPlatform backends({folder, {folder, folder}, true, paths});
+    obu::LinuxPlatform backends({folder, {folder, folder, true}, true, paths});
     obu::Clock& clock = *backends.platform().clock;
     // The provider's side: another handle on the same registry folder.
     obu::LineService provider(clock, *backends.platform().loop, paths);

@@ -77,7 +77,7 @@ int main(int argc, char** argv) {
     paths.lockDir = folder + "lock";
     if (!qEnvironmentVariableIsSet("SDL_AUDIODRIVER")) qputenv("SDL_AUDIODRIVER", "dummy");
     // The program's own backends, NetworkManager's first answers awaited.
-    obu::LinuxPlatform backends({folder, {folder, folder}, true, paths});
+    obu::LinuxPlatform backends({folder, {folder, folder, true}, true, paths});
     if (!backends.networkManager().isSettled()) {
         std::fprintf(stderr, "bench_nm_watch: NetworkManager did not answer\n");
         return 1;
