@@ -1,6 +1,5 @@
 #include "model/Settings.h"
 
-
 namespace obu {
 namespace {
 

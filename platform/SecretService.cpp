@@ -163,8 +163,9 @@ bool SecretService::openSession(QString& why) {
 
 bool SecretService::prompt(const QDBusObjectPath& path, QVariant& result, QString& why) {
     if (!m_options.canPrompt) {
-        why = QStringLiteral("the keyring is locked and no desktop is there to ask for its "
-                             "password");
+        why = QStringLiteral(
+            "the keyring is locked and no desktop is there to ask for its "
+            "password");
         return false;
     }
     QThread thread;
@@ -174,8 +175,7 @@ bool SecretService::prompt(const QDBusObjectPath& path, QVariant& result, QStrin
     auto answer = listener.answer.get_future();
     const bool heard =
         m_bus.connect(kService, path.path(), QString::fromLatin1(kPromptInterface),
-                      QStringLiteral("Completed"), &listener,
-                      SLOT(completed(bool, QDBusVariant)));
+                      QStringLiteral("Completed"), &listener, SLOT(completed(bool, QDBusVariant)));
     QVariantList out;
     bool done = heard && call(path.path(), kPromptInterface, "Prompt", {QString()}, out, why);
     if (done && answer.wait_for(std::chrono::milliseconds(m_options.promptTimeoutMs)) !=
@@ -224,8 +224,7 @@ bool SecretService::unlocked(const QDBusObjectPath& object, QString& why) {
 
 bool SecretService::defaultCollection(QDBusObjectPath& collection, QString& why) {
     QVariantList out;
-    if (!call(kServicePath, kServiceInterface, "ReadAlias", {QStringLiteral("default")}, out,
-              why))
+    if (!call(kServicePath, kServiceInterface, "ReadAlias", {QStringLiteral("default")}, out, why))
         return false;
     collection = out.value(0).value<QDBusObjectPath>();
     if (isNone(collection)) {
@@ -282,11 +281,10 @@ SecretStore::Found SecretService::find(const QString& entry, QString& secret, QS
 bool SecretService::store(const QString& entry, const QString& secret, QString& why) {
     QDBusObjectPath collection;
     if (!openSession(why) || !defaultCollection(collection, why)) return false;
-    const QVariantMap properties{
-        {QStringLiteral("org.freedesktop.Secret.Item.Label"),
-         QStringLiteral("Obu Linekeeper: ") + entry},
-        {QStringLiteral("org.freedesktop.Secret.Item.Attributes"),
-         QVariant::fromValue(attributesOf(entry))}};
+    const QVariantMap properties{{QStringLiteral("org.freedesktop.Secret.Item.Label"),
+                                  QStringLiteral("Obu Linekeeper: ") + entry},
+                                 {QStringLiteral("org.freedesktop.Secret.Item.Attributes"),
+                                  QVariant::fromValue(attributesOf(entry))}};
     const Secret value{m_session, {}, secret.toUtf8(), QStringLiteral("text/plain; charset=utf8")};
     QVariantList out;
     if (!call(collection.path(), kCollectionInterface, "CreateItem",

@@ -45,8 +45,8 @@ private:
     bool unlocked(const QDBusObjectPath& object, QString& why);
     bool prompt(const QDBusObjectPath& prompt, QVariant& result, QString& why);
     // The entry's items, those unlocked and those locked.
-    bool search(const QString& entry, QList<QDBusObjectPath>& open,
-                QList<QDBusObjectPath>& locked, QString& why);
+    bool search(const QString& entry, QList<QDBusObjectPath>& open, QList<QDBusObjectPath>& locked,
+                QString& why);
 
     QDBusConnection m_bus;
     Options m_options;

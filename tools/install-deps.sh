@@ -16,9 +16,10 @@ TEST_PACKAGES=(
     clang libclang-rt-14-dev clang-format clang-tidy
     xvfb xauth openbox trayer xdotool wmctrl x11-utils imagemagick
     desktop-file-utils appstream mandoc lintian dpkg-dev
-    network-manager dbus-daemon iproute2 python3 systemd man-db qt6ct
+    network-manager dbus-daemon dbus-bin iproute2 python3 systemd man-db qt6ct
     haskell-status-notifier-item-utils haskell-gtk-sni-tray-utils python3-gi libglib2.0-bin
     at-spi2-core python3-pyatspi gir1.2-atspi-2.0 weston qt6-wayland
+    gnome-keyring libsecret-tools
 )
 
 packages=("${BUILD_PACKAGES[@]}" "${RUN_PACKAGES[@]}")

@@ -17,9 +17,8 @@ void addStoredCredentials(QStringList& words) {
     // A terminal shows no keyring prompt: a locked keyring is said, not waited for.
     SecretService keyring(SecretService::Options{false});
     if (!folders.besideProgram)
-        settings.useKeyring(&keyring, [](const QString& problem) {
-            err() << "obu-line: " << problem << Qt::endl;
-        });
+        settings.useKeyring(
+            &keyring, [](const QString& problem) { err() << "obu-line: " << problem << Qt::endl; });
     const QString entry = words.value(0);
     // As obu's connection panel offers them: the chosen connection's own
     // first, else those last given for the entry.

@@ -158,8 +158,9 @@ TEST_F(KeyringPasswordsTest, ChangesStoreThePasswordUnderTheEntryTheyChoose) {
     settings.write(changes);
     EXPECT_EQ(keyring.items.value(QStringLiteral("Work")), QStringLiteral("new"));
     EXPECT_FALSE(keyring.items.contains(QStringLiteral("Home")));
-    EXPECT_TRUE(file().startsWith("[Connection]\r\nName=Work\r\nUsername=ann\r\nPassword=\r\n"
-                                  "PasswordInKeyring=1\r\nAutoConnect=1\r\n"))
+    EXPECT_TRUE(
+        file().startsWith("[Connection]\r\nName=Work\r\nUsername=ann\r\nPassword=\r\n"
+                          "PasswordInKeyring=1\r\nAutoConnect=1\r\n"))
         << file().toStdString();
 }
 
