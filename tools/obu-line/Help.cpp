@@ -13,6 +13,8 @@ const char* const kHelp =
     "  connections                    list the connections, dials in progress too\n"
     "  dial ENTRY [USER [PASSWORD]]   dial an entry, show each stage, wait for the\n"
     "                                 result; the connection stays up afterwards.\n"
+    "                                 Without USER and PASSWORD, those obu stored\n"
+    "                                 for the entry (in obu.ini or the keyring).\n"
     "                                 A PASSWORD given here can be seen by other\n"
     "                                 users of this machine (ps): prefer\n"
     "                                 --password-stdin. Ctrl-C hangs the dial up\n"
