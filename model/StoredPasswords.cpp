@@ -38,6 +38,9 @@ QString StoredPasswords::read(const QString& section, const QString& entry) {
 }
 
 QString StoredPasswords::fromKeyring(const QString& entry) {
+    // Read as empty for want of the keyring: a save of that empty value
+    // must not clear what the keyring keeps.
+    m_unreadable.insert(entry);
     if (!m_keyring) {
         sayOnce(QStringLiteral("the password of %1 is in the keyring, which this copy does not "
                                "use; it is taken as empty")
@@ -49,9 +52,11 @@ QString StoredPasswords::fromKeyring(const QString& entry) {
     QString why;
     switch (m_keyring->find(entry, secret, why)) {
         case SecretStore::Found::Yes:
+            m_unreadable.remove(entry);
             m_held.insert(entry, secret);
             return secret;
         case SecretStore::Found::No:
+            m_unreadable.remove(entry);
             sayOnce(QStringLiteral("the keyring holds no password for %1; it is taken as empty")
                         .arg(quoted(entry)));
             return {};
@@ -99,6 +104,7 @@ void StoredPasswords::migrate(const QString& section, const QString& entry,
 void StoredPasswords::add(SettingsFile::Changes& changes, const QString& section,
                           const QString& entry, const QString& password) {
     const bool inKeyring = m_file.readBool(section, kInKeyring, false);
+    if (inKeyring && password.isEmpty() && m_unreadable.contains(entry)) return;
     if (m_keyring && !entry.isEmpty() && !password.isEmpty()) {
         QString why;
         const auto held = m_held.constFind(entry);

@@ -19,7 +19,8 @@ class SecretStore;
 //
 // A password is never lost on the way: one that the keyring does not take
 // stays in the file as before, and one that the keyring cannot give back
-// reads as empty. Each problem is said once, in words, through `say`.
+// reads as empty, and saving that empty value leaves the keys as they were.
+// Each problem is said once, in words, through `say`.
 class StoredPasswords {
 public:
     explicit StoredPasswords(SettingsFile& file) : m_file(file) {}
@@ -51,6 +52,8 @@ private:
     // What the keyring is known to hold for an entry, read or stored in this run.
     QHash<QString, QString> m_held;
     QStringList m_cleared;
+    // Entries whose password the keyring kept but could not give this run.
+    QSet<QString> m_unreadable;
     QSet<QString> m_said;
 };
 

@@ -9,6 +9,9 @@
 source "$(dirname "$0")/lib.sh"
 BUILD_DIR=$2
 unset DISPLAY WAYLAND_DISPLAY OBU_LINES_DIR OBU_PHONEBOOK
+# The installed copy would keep the password in the keyring of whoever runs
+# the tests: no session bus here (keyring.sh brings a keyring of its own).
+export DBUS_SESSION_BUS_ADDRESS="unix:path=$E2E_TMP/no-session-bus"
 prefix="$E2E_TMP/prefix"
 cmake --install "$BUILD_DIR" --prefix "$prefix" >"$E2E_TMP/install.txt" || fail "install: $(cat "$E2E_TMP/install.txt")"
 unit="$prefix/lib/systemd/user/obu-keeper.service"

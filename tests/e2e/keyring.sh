@@ -108,6 +108,14 @@ DBUS_SESSION_BUS_ADDRESS=$(address empty) dial 1 unreachable
 grep -q 'cannot be read from the keyring (no Secret Service runs on the session bus)' "$E2E_TMP/dial-unreachable.txt" ||
     fail "dial: $(cat "$E2E_TMP/dial-unreachable.txt")"
 grep -q 'failed at' "$E2E_TMP/dial-unreachable.txt" || fail "dial: $(cat "$E2E_TMP/dial-unreachable.txt")"
+keyring_ini=$(cat "$ini")
+DBUS_SESSION_BUS_ADDRESS=$(address empty) run_obu "$program" unreachable
+grep -q 'obu: the password of "Demo ISP" cannot be read from the keyring' "$E2E_TMP/obu-unreachable.txt" ||
+    fail "not said: $(cat "$E2E_TMP/obu-unreachable.txt")"
+grep -q 'Keyring: the password of "Demo ISP" cannot be read' "$HOME/.local/state/obu/log.txt" ||
+    fail "not logged: $(cat "$HOME/.local/state/obu/log.txt")"
+[[ "$(cat "$ini")" == "$keyring_ini" ]] || fail "the save at exit changed the keys: $(cat "$ini")"
+dial 0 keyring-again
 
 note "without a Secret Service on the bus, obu.ini keeps the password as before"
 export HOME="$E2E_TMP/home-no-keyring"

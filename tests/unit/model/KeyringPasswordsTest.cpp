@@ -125,6 +125,26 @@ TEST_F(KeyringPasswordsTest, AKeyringPasswordThatCannotBeHadReadsAsEmpty) {
     EXPECT_EQ(file(), kBothInKeyring);
 }
 
+// The exit save writes back the empty password that a keyring out of reach
+// gave: the keys still point to the keyring, which still holds it.
+TEST_F(KeyringPasswordsTest, AnEmptyPasswordReadForWantOfTheKeyringIsNotSavedOverIt) {
+    folder.write("obu.ini", kBothInKeyring);
+    keyring.items.insert(QStringLiteral("Home"), QStringLiteral("s3cret"));
+    keyring.broken = QStringLiteral("no session bus");
+    useKeyring();
+    Settings::Changes exitSave;
+    exitSave.setText(Setting::EntryName, QStringLiteral("Home"));
+    exitSave.setText(Setting::Password, settings.text(Setting::Password));
+    settings.write(exitSave);
+    EXPECT_EQ(file(), kBothInKeyring);
+    keyring.broken.clear();
+    EXPECT_EQ(keyring.items.value(QStringLiteral("Home")), QStringLiteral("s3cret"));
+
+    Settings portable{profile, folder.file("obu.ini")};
+    portable.setText(Setting::Password, portable.text(Setting::Password));
+    EXPECT_EQ(file(), kBothInKeyring) << "a copy without a keyring leaves it alone too";
+}
+
 // The connection panel's OK: single writes, the entry chosen first. Saved
 // again unchanged (the exit save), the keyring is not asked again.
 TEST_F(KeyringPasswordsTest, SavingWritesToTheKeyringAndEmptiesThePasswordKeys) {
