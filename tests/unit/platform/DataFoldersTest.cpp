@@ -38,6 +38,7 @@ TEST(DataFolders, AWritableCopyKeepsItsFilesBesideItself) {
     const DataFolders folders = dataFolders(program.path());
     EXPECT_EQ(folders.settings, program.path());
     EXPECT_EQ(folders.log, program.path());
+    EXPECT_TRUE(folders.besideProgram) << "a portable copy: its passwords stay in its obu.ini";
 }
 
 TEST(DataFolders, AnInstalledCopyUsesPrivateXdgFolders) {
@@ -50,6 +51,7 @@ TEST(DataFolders, AnInstalledCopyUsesPrivateXdgFolders) {
         const DataFolders folders = dataFolders(program.path());
         EXPECT_EQ(folders.settings, home.path() + "cfg/obu/");
         EXPECT_EQ(folders.log, home.path() + "st/deep/obu/");
+        EXPECT_FALSE(folders.besideProgram);
         EXPECT_EQ(modeOf(folders.settings), 0700u);
         EXPECT_EQ(modeOf(home.path() + "st"), 0700u);
     }
