@@ -99,10 +99,7 @@ public slots:
 }  // namespace
 
 SecretService::SecretService(const Options& options)
-    : SecretService(QDBusConnection::sessionBus(), options) {}
-
-SecretService::SecretService(const QDBusConnection& bus, const Options& options)
-    : m_bus(bus), m_options(options) {
+    : m_bus(QDBusConnection::sessionBus()), m_options(options) {
     registerTypes();
 }
 
@@ -173,9 +170,13 @@ bool SecretService::prompt(const QDBusObjectPath& path, QVariant& result, QStrin
     listener.moveToThread(&thread);
     thread.start();
     auto answer = listener.answer.get_future();
-    const bool heard =
-        m_bus.connect(kService, path.path(), QString::fromLatin1(kPromptInterface),
-                      QStringLiteral("Completed"), &listener, SLOT(completed(bool, QDBusVariant)));
+    // A connection of its own: the shared one may not deliver signals before
+    // the program's event loop has run, and this waits without running it.
+    QDBusConnection listening = QDBusConnection::connectToBus(QDBusConnection::SessionBus,
+                                                              QStringLiteral("obu-keyring-prompt"));
+    const bool heard = listening.connect(
+        kService, path.path(), QString::fromLatin1(kPromptInterface), QStringLiteral("Completed"),
+        &listener, SLOT(completed(bool, QDBusVariant)));
     QVariantList out;
     bool done = heard && call(path.path(), kPromptInterface, "Prompt", {QString()}, out, why);
     if (done && answer.wait_for(std::chrono::milliseconds(m_options.promptTimeoutMs)) !=
@@ -186,8 +187,9 @@ bool SecretService::prompt(const QDBusObjectPath& path, QVariant& result, QStrin
         call(path.path(), kPromptInterface, "Dismiss", {}, ignored, dismissWhy);
         done = false;
     }
-    m_bus.disconnect(kService, path.path(), QString::fromLatin1(kPromptInterface),
-                     QStringLiteral("Completed"), &listener, SLOT(completed(bool, QDBusVariant)));
+    listening.disconnect(kService, path.path(), QString::fromLatin1(kPromptInterface),
+                         QStringLiteral("Completed"), &listener,
+                         SLOT(completed(bool, QDBusVariant)));
     thread.quit();
     thread.wait();
     if (!heard) why = QStringLiteral("the keyring's prompt cannot be followed on the bus");

@@ -26,7 +26,6 @@ public:
     };
 
     explicit SecretService(const Options& options);
-    SecretService(const QDBusConnection& bus, const Options& options);
     ~SecretService() override;
     SecretService(const SecretService&) = delete;
     SecretService& operator=(const SecretService&) = delete;

@@ -9,7 +9,9 @@
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusVariant>
+#include <QDBusVirtualObject>
 #include <QElapsedTimer>
+#include <QThread>
 
 #include "platform/SecretService.h"
 
@@ -152,6 +154,90 @@ TEST(NoSecretService, AServiceThatDoesNotAnswerHoldsTheProgramOnlyOnce) {
     EXPECT_FALSE(keyring.store(kEntry, QStringLiteral("x"), why));
     EXPECT_LT(took.elapsed(), 200) << "not asked again";
     owner.unregisterService(QStringLiteral("org.freedesktop.secrets"));
+}
+
+// A Secret Service whose one collection is locked and opens through a
+// prompt, answered as `dismiss` says; on a thread of its own, so that it
+// answers while the client waits.
+class PromptingService : public QDBusVirtualObject {
+public:
+    bool dismiss = false;
+    QStringList calls;
+
+    QString introspect(const QString&) const override { return {}; }
+    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
+        const QString member = message.member();
+        calls << member;
+        const QDBusObjectPath collection(QStringLiteral("/c"));
+        QDBusMessage reply = message.createReply();
+        if (member == QLatin1String("OpenSession"))
+            reply << QVariant::fromValue(QDBusVariant(QString()))
+                  << QVariant::fromValue(QDBusObjectPath(QStringLiteral("/s")));
+        else if (member == QLatin1String("ReadAlias"))
+            reply << QVariant::fromValue(collection);
+        else if (member == QLatin1String("Get"))
+            reply << QVariant::fromValue(QDBusVariant(true));
+        else if (member == QLatin1String("Unlock"))
+            reply << QVariant::fromValue(QList<QDBusObjectPath>{})
+                  << QVariant::fromValue(QDBusObjectPath(QStringLiteral("/p")));
+        else if (member == QLatin1String("CreateItem"))
+            reply << QVariant::fromValue(QDBusObjectPath(QStringLiteral("/c/1")))
+                  << QVariant::fromValue(QDBusObjectPath(QStringLiteral("/")));
+        connection.send(reply);
+        if (member == QLatin1String("Prompt")) {
+            QDBusMessage completed = QDBusMessage::createSignal(
+                QStringLiteral("/p"), QStringLiteral("org.freedesktop.Secret.Prompt"),
+                QStringLiteral("Completed"));
+            completed << dismiss
+                      << QVariant::fromValue(
+                             QDBusVariant(QVariant::fromValue(QList<QDBusObjectPath>{collection})));
+            connection.send(completed);
+        }
+        return true;
+    }
+};
+
+struct PromptTest : ::testing::Test {
+    QThread thread;
+    PromptingService service;
+    QDBusConnection owner = QDBusConnection::connectToBus(
+        qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("prompting"));
+    QString why;
+
+    void SetUp() override {
+        service.moveToThread(&thread);
+        thread.start();
+        ASSERT_TRUE(
+            owner.registerVirtualObject(QStringLiteral("/"), &service, QDBusConnection::SubPath));
+        ASSERT_TRUE(owner.registerService(QStringLiteral("org.freedesktop.secrets")));
+    }
+    void TearDown() override {
+        owner.unregisterService(QStringLiteral("org.freedesktop.secrets"));
+        owner.unregisterObject(QStringLiteral("/"), QDBusConnection::UnregisterTree);
+        thread.quit();
+        thread.wait();
+    }
+};
+
+TEST_F(PromptTest, ALockedKeyringOpensThroughThePromptWhereADesktopCanShowIt) {
+    SecretService keyring{SecretService::Options{true, 3000, 5000}};
+    EXPECT_TRUE(keyring.store(kEntry, QStringLiteral("x"), why)) << why.toStdString();
+    EXPECT_TRUE(service.calls.contains(QStringLiteral("Prompt")));
+    EXPECT_TRUE(service.calls.contains(QStringLiteral("CreateItem")));
+}
+
+TEST_F(PromptTest, ADismissedPromptOrNoDesktopLeavesTheKeyringLocked) {
+    service.dismiss = true;
+    SecretService keyring{SecretService::Options{true, 3000, 5000}};
+    EXPECT_FALSE(keyring.store(kEntry, QStringLiteral("x"), why));
+    EXPECT_EQ(why, QStringLiteral("the keyring's prompt was dismissed"));
+    EXPECT_FALSE(service.calls.contains(QStringLiteral("CreateItem")));
+
+    service.calls.clear();
+    SecretService headless{quick()};
+    EXPECT_FALSE(headless.store(kEntry, QStringLiteral("x"), why));
+    EXPECT_TRUE(why.contains(QLatin1String("no desktop"))) << why.toStdString();
+    EXPECT_FALSE(service.calls.contains(QStringLiteral("Prompt")));
 }
 
 }  // namespace
