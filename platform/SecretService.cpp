@@ -92,8 +92,13 @@ public:
 
 public slots:
     void completed(bool dismissed, const QDBusVariant& result) {
+        if (m_answered) return;  // a prompt completes once; a second signal is not ours
+        m_answered = true;
         answer.set_value({dismissed, result.variant()});
     }
+
+private:
+    bool m_answered = false;
 };
 
 }  // namespace
