@@ -1,6 +1,6 @@
 // What the main window does when the alarm is due.
 #include "gui/main/MainWindow.h"
-#include "gui/main/Program.h"
+#include "gui/program/ProgramModel.h"
 #include "model/LineKeeper.h"
 
 namespace obu {

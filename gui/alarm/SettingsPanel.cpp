@@ -4,7 +4,7 @@
 
 #include "gui/alarm/SectionTyping.h"
 #include "gui/main/MainWindow.h"
-#include "gui/main/Program.h"
+#include "gui/program/ProgramModel.h"
 #include "model/LineKeeper.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"

@@ -1,10 +1,10 @@
 #include "gui/connection/DisconnectCountdown.h"
 
-#include "gui/main/Program.h"
+#include "gui/program/ProgramModel.h"
 
 namespace obu {
 
-DisconnectCountdown::DisconnectCountdown(Program& program, const Countdown& count)
+DisconnectCountdown::DisconnectCountdown(ProgramModel& program, const Countdown& count)
     : Form(program, QStringLiteral(" "), 200, 132), m_count(count) {
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowStaysOnTopHint);

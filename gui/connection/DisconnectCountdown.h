@@ -12,7 +12,7 @@ namespace obu {
 class DisconnectCountdown : public Form {
     Q_OBJECT
 public:
-    DisconnectCountdown(Program& program, const Countdown& count);
+    DisconnectCountdown(ProgramModel& program, const Countdown& count);
 
     QLabel* secondsLabel = nullptr;
     QPushButton* cancelButton = nullptr;

@@ -1,11 +1,11 @@
 #include "gui/connection/DisconnectTimerDialog.h"
 
-#include "gui/main/Program.h"
+#include "gui/program/ProgramModel.h"
 #include "model/LineKeeper.h"
 
 namespace obu {
 
-DisconnectTimerDialog::DisconnectTimerDialog(Program& program)
+DisconnectTimerDialog::DisconnectTimerDialog(ProgramModel& program)
     : Form(program, QStringLiteral(" "), 220, 104) {
     // No border icons: the dialog is left through its own buttons.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |

@@ -11,7 +11,7 @@ namespace obu {
 class DisconnectTimerDialog : public Form {
     Q_OBJECT
 public:
-    explicit DisconnectTimerDialog(Program& program);
+    explicit DisconnectTimerDialog(ProgramModel& program);
 
 protected:
     void onShown() override;

@@ -1,10 +1,10 @@
 #include "gui/connection/ReconnectCountdown.h"
 
-#include "gui/main/Program.h"
+#include "gui/program/ProgramModel.h"
 
 namespace obu {
 
-ReconnectCountdown::ReconnectCountdown(Program& program, const Countdown& count)
+ReconnectCountdown::ReconnectCountdown(ProgramModel& program, const Countdown& count)
     : Form(program, QStringLiteral("Reconnect"), 204, 146) {
     // A single border without a system menu or a close box, above every other window.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |

@@ -12,7 +12,7 @@ namespace obu {
 class ReconnectCountdown : public Form {
     Q_OBJECT
 public:
-    ReconnectCountdown(Program& program, const Countdown& count);
+    ReconnectCountdown(ProgramModel& program, const Countdown& count);
 
     QLabel* secondsLabel = nullptr;
     QPushButton* cancelButton = nullptr;

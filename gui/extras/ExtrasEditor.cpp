@@ -6,7 +6,7 @@
 #include <QScreen>
 
 #include "gui/extras/MouseHooks.h"
-#include "gui/main/Program.h"
+#include "gui/program/ProgramModel.h"
 #include "gui/skin/JpegImage.h"
 #include "platform/Dialogs.h"
 #include "platform/Platform.h"
@@ -41,7 +41,7 @@ QPixmap buttonPicture(const QString& path, QSize size, const QString& caption) {
 
 }  // namespace
 
-ExtrasEditor::ExtrasEditor(Program& program)
+ExtrasEditor::ExtrasEditor(ProgramModel& program)
     : Form(program, QStringLiteral("Edit Extras"), 464, 215) {
     // A fixed border and a caption, but no system menu and no close box: the
     // window closes through its own OK and Cancel.

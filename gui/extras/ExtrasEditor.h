@@ -18,7 +18,7 @@ namespace obu {
 class ExtrasEditor : public Form {
     Q_OBJECT
 public:
-    explicit ExtrasEditor(Program& program);
+    explicit ExtrasEditor(ProgramModel& program);
 
     // The name edit and the address or file edit of slot n (1..8).
     QLineEdit* nameEdit(int n) const { return m_nameEdits[n - 1]; }

@@ -5,7 +5,7 @@
 
 #include "gui/extras/MouseHooks.h"
 #include "gui/main/MainWindow.h"
-#include "gui/main/Program.h"
+#include "gui/program/ProgramModel.h"
 #include "gui/shell/SplashScreen.h"
 #include "platform/Platform.h"
 
@@ -79,7 +79,6 @@ void MainWindow::buildMiddlePanel() {
 
     if (platform().registry && platform().shell)
         m_webPageOpener = std::make_unique<WebPageOpener>(*platform().registry, *platform().shell);
-    m_dialUpWindowSearch.setOnTimer([this] { minimizeDialUpWindow(); });
 }
 
 SkinImage* MainWindow::extraLight(int n) const {

@@ -1,7 +1,7 @@
 #include "gui/main/MainWindow.h"
 #include "gui/skin/TransparentLabel.h"
 
-#include "gui/main/Program.h"
+#include "gui/program/ProgramModel.h"
 #include "gui/shell/SplashScreen.h"
 #include "gui/shell/TrayMenu.h"
 #include "model/LineKeeper.h"
@@ -10,7 +10,7 @@
 
 namespace obu {
 
-MainWindow::MainWindow(Program& program)
+MainWindow::MainWindow(ProgramModel& program)
     : Form(program, QStringLiteral("Obu Linekeeper v1.3"), 452 - kFrameWidth, 243 - kFrameHeight),
       m_alarmClock(program.alarmClock()),
       m_extras(program.extras()),
@@ -24,7 +24,7 @@ MainWindow::MainWindow(Program& program)
       m_disconnectFaces(QStringLiteral("disconnectFaces"), QSize(163, 31),
                         QStringLiteral("Disconnect")),
       m_quotationSteps(*program.platform().loop, 1000),
-      m_dialUpWindowSearch(*program.platform().loop, 1),
+      m_dialUpWindowMinimizer(*this, program.lineKeeper()),
       m_keeper(program.lineKeeper()),
       m_settings(program.settings()),
       m_log(program.eventLog()),
@@ -137,8 +137,7 @@ void MainWindow::showLineKeeper() {
 
 void MainWindow::onLineUp() {
     launchExtras();
-    if (m_options.isOn(UserOptions::Option::MinimizeDialUpWindow))
-        m_dialUpWindowSearch.setEnabled(true);
+    if (m_options.isOn(UserOptions::Option::MinimizeDialUpWindow)) m_dialUpWindowMinimizer.start();
 }
 
 void MainWindow::bringForward() {

@@ -7,6 +7,7 @@
 #include <array>
 #include <memory>
 
+#include "gui/shell/DialUpWindowMinimizer.h"
 #include "gui/skin/Form.h"
 #include "gui/skin/ImageList.h"
 #include "gui/skin/SkinImage.h"
@@ -30,7 +31,7 @@ class LineKeeper;
 class MainWindow : public Form {
     Q_OBJECT
 public:
-    explicit MainWindow(Program& program);
+    explicit MainWindow(ProgramModel& program);
     ~MainWindow() override;
 
     // The window's size is kept as its outer size, the client area plus the
@@ -107,13 +108,12 @@ public:
     // Opens the maker's and the product's web pages for the tray menu; none
     // without a registry and a shell.
     WebPageOpener* webPageOpener() const { return m_webPageOpener.get(); }
-    void minimizeDialUpWindow();
 
     // The lights' off and on faces.
     const ImageList& lightFaces() const { return m_lightFaces; }
 
-    // Runs from a connection until the system's "Connected to" window is found.
-    const WindowTimer& dialUpWindowSearch() const { return m_dialUpWindowSearch; }
+    // Minimizes the system's "Connected to" window once the line is up.
+    const DialUpWindowMinimizer& dialUpWindowMinimizer() const { return m_dialUpWindowMinimizer; }
 
 signals:
     // The panel takes the commands while it is open: the tray menu's Connect
@@ -241,7 +241,7 @@ private:
     int m_quotationStep = 0;
 
     WindowTimer m_quotationSteps;
-    WindowTimer m_dialUpWindowSearch;
+    DialUpWindowMinimizer m_dialUpWindowMinimizer;
 
     LineKeeper& m_keeper;
     Settings& m_settings;

@@ -3,13 +3,12 @@
 
 #include <QListWidget>
 
-#include "gui/main/Program.h"
+#include "gui/program/ProgramModel.h"
 #include "gui/shell/SplashScreen.h"
 #include "model/LineKeeper.h"
 #include "platform/Dialogs.h"
 #include "platform/Formats.h"
 #include "platform/Platform.h"
-#include "platform/Windows.h"
 
 namespace obu {
 
@@ -82,8 +81,7 @@ void MainWindow::shutDown() {
     m_alarmClock.disarm();
     m_keeper.stopWatching();
     m_quotationSteps.setEnabled(false);
-    m_dialUpWindowSearch.setEnabled(false);
-    if (platform().windows) platform().windows->unwatch();
+    m_dialUpWindowMinimizer.stop();
     // Only settings that were read are written back. A save that fails is
     // reported and the close is still logged.
     handle([this] {

@@ -2,7 +2,6 @@
 
 #include <QGuiApplication>
 #include <QIcon>
-#include <cstdio>
 #include <functional>
 
 #include "gui/connection/DisconnectCountdown.h"
@@ -15,44 +14,19 @@
 #include "model/LineKeeper.h"
 #include "model/LineNotices.h"
 #include "platform/Dispatcher.h"
-#include "platform/Errors.h"
 #include "platform/Platform.h"
-#include "platform/ResumeSource.h"
 
 namespace obu {
 
-Program::Program(Platform& platform)
-    : m_platform(platform),
-      m_settings(*platform.profile, platform.settingsPath(QStringLiteral("obu.ini"))),
-      m_eventLog(*platform.clock, *platform.formats, platform.logPath(QStringLiteral("log.txt"))),
-      m_options(m_settings),
-      m_alarmClock(*platform.clock, *platform.wallClock, *platform.formats),
-      m_extras(platform) {
-    m_platform.dispatcher->setApplicationTitle(m_application.title);
+Program::Program(Platform& platform) : ProgramModel(platform) {
     // Every window carries the program's icon; under Wayland the desktop
     // file's name is the windows' application id, as WM_CLASS is under X11.
-    QGuiApplication::setWindowIcon(
-        QIcon(m_platform.programFolder + QStringLiteral("obu-icon.png")));
+    QGuiApplication::setWindowIcon(QIcon(platform.programFolder + QStringLiteral("obu-icon.png")));
     QGuiApplication::setDesktopFileName(QStringLiteral("org.obu.Linekeeper"));
-    // The alarm's minute may have come and gone during a sleep.
-    if (m_platform.resume)
-        QObject::connect(m_platform.resume, &ResumeSource::resumed, &m_alarmClock,
-                         &AlarmClock::recheck);
-    m_eventLog.setEcho(m_platform.logEcho);
-    if (m_platform.keyring) {
-        m_settings.useKeyring(m_platform.keyring, [this](const QString& problem) {
-            std::fprintf(stderr, "obu: %s\n", qPrintable(problem));
-            try {
-                m_eventLog.writeLine(QStringLiteral("Keyring: ") + problem);
-            } catch (const ObuError&) {
-                // Said on standard error already; the log may not be there yet.
-            }
-        });
-    }
     m_splashScreen = std::make_unique<SplashScreen>(*this);
     splashScreen = m_splashScreen.get();
     trayMenu = splashScreen->trayMenu.get();
-    m_lineKeeper = std::make_unique<LineKeeper>(m_platform, m_settings, m_eventLog, m_options);
+    makeLineKeeper();
     showLineKeeperInTray();
     tellDesktopWhileAway();
     m_mainWindow = std::make_unique<MainWindow>(*this);
@@ -66,14 +40,14 @@ Program::Program(Platform& platform)
     m_extrasEditor = std::make_unique<ExtrasEditor>(*this);
     extrasEditor = m_extrasEditor.get();
     m_reconnectCountdown =
-        std::make_unique<ReconnectCountdown>(*this, m_lineKeeper->reconnectCountdown());
+        std::make_unique<ReconnectCountdown>(*this, lineKeeper().reconnectCountdown());
     reconnectCountdown = m_reconnectCountdown.get();
     m_creditsWindow = std::make_unique<CreditsWindow>(*this);
     creditsWindow = m_creditsWindow.get();
     m_disconnectTimerDialog = std::make_unique<DisconnectTimerDialog>(*this);
     disconnectTimerDialog = m_disconnectTimerDialog.get();
     m_disconnectCountdown =
-        std::make_unique<DisconnectCountdown>(*this, m_lineKeeper->disconnectCountdown());
+        std::make_unique<DisconnectCountdown>(*this, lineKeeper().disconnectCountdown());
     disconnectCountdown = m_disconnectCountdown.get();
     showCountdowns();
     connectWindows();
@@ -139,7 +113,7 @@ void Program::connectTrayMenu() {
 }
 
 void Program::showLineKeeperInTray() {
-    LineKeeper& keeper = *m_lineKeeper;
+    LineKeeper& keeper = lineKeeper();
     QObject::connect(&keeper, &LineKeeper::connectItemChanged, trayMenu,
                      &TrayMenu::showConnectItem);
     QObject::connect(&keeper, &LineKeeper::connectCommandEnabled, trayMenu,
@@ -149,8 +123,8 @@ void Program::showLineKeeperInTray() {
 // Before the main window follows the keeper: a drop brings it forward, and
 // the message is for a user who had put it away.
 void Program::tellDesktopWhileAway() {
-    if (!m_platform.notifications) return;
-    m_lineNotices = std::make_unique<LineNotices>(*m_lineKeeper, *m_platform.notifications, [this] {
+    if (!platform().notifications) return;
+    m_lineNotices = std::make_unique<LineNotices>(lineKeeper(), *platform().notifications, [this] {
         return !mainWindow || mainWindow->isHidden() || mainWindow->isMinimized();
     });
 }
@@ -158,7 +132,7 @@ void Program::tellDesktopWhileAway() {
 // The countdown windows only show the keeper's counts; the main window has
 // come forward before either shows.
 void Program::showCountdowns() {
-    LineKeeper& keeper = *m_lineKeeper;
+    LineKeeper& keeper = lineKeeper();
     QObject::connect(&keeper, &LineKeeper::reconnectOffered, reconnectCountdown,
                      &ReconnectCountdown::showWindow);
     QObject::connect(&keeper, &LineKeeper::reconnectOfferClosed, reconnectCountdown,

@@ -1,6 +1,6 @@
-// Minimizing the dial-up status window titled "Connected to" and the entry's
-// name once a connection is up.
-#include "gui/main/MainWindow.h"
+#include "gui/shell/DialUpWindowMinimizer.h"
+
+#include "gui/skin/Form.h"
 #include "model/LineKeeper.h"
 #include "platform/Platform.h"
 #include "platform/Windows.h"
@@ -20,24 +20,37 @@ bool minimizeIfShown(Windows& windows, const QString& entryName) {
 
 }  // namespace
 
-// Runs from the connection until the window is found: it may come up well
-// after the connection event. Where the window system tells when windows
-// come or change their titles, the search runs at those moments instead of
-// at every tick, so nothing is spent while the desktop stays as it is.
-void MainWindow::minimizeDialUpWindow() {
-    Windows* windows = platform().windows;
+DialUpWindowMinimizer::DialUpWindowMinimizer(Form& window, LineKeeper& keeper)
+    : m_window(window), m_keeper(keeper), m_search(*window.platform().loop, 1) {
+    m_search.setOnTimer([this] { lookNow(); });
+}
+
+void DialUpWindowMinimizer::start() {
+    m_search.setEnabled(true);
+}
+
+void DialUpWindowMinimizer::stop() {
+    m_search.setEnabled(false);
+    if (Windows* windows = m_window.platform().windows) windows->unwatch();
+}
+
+// Where the window system tells when windows come or change their titles,
+// the search runs at those moments instead of at every tick, so nothing is
+// spent while the desktop stays as it is.
+void DialUpWindowMinimizer::lookNow() {
+    Windows* windows = m_window.platform().windows;
     if (!windows) return;
     const bool told = windows->watch([this, windows] {
-        handle([this, windows] {
+        m_window.handle([this, windows] {
             if (minimizeIfShown(*windows, m_keeper.entryName())) windows->unwatch();
         });
     });
     if (minimizeIfShown(*windows, m_keeper.entryName())) {
         windows->unwatch();
-        m_dialUpWindowSearch.setEnabled(false);
+        m_search.setEnabled(false);
         return;
     }
-    if (told) m_dialUpWindowSearch.setEnabled(false);
+    if (told) m_search.setEnabled(false);
 }
 
 }  // namespace obu

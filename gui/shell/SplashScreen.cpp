@@ -1,13 +1,13 @@
 #include "gui/shell/SplashScreen.h"
 
-#include "gui/main/Program.h"
+#include "gui/program/ProgramModel.h"
 #include "gui/skin/JpegImage.h"
 #include "model/LineKeeper.h"
 #include "platform/Platform.h"
 
 namespace obu {
 
-SplashScreen::SplashScreen(Program& program)
+SplashScreen::SplashScreen(ProgramModel& program)
     : Form(program, QStringLiteral(" "), 322, 189), m_shownTime(*program.platform().loop, 5000) {
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     setAutoFillBackground(true);

@@ -14,7 +14,7 @@ namespace obu {
 class SplashScreen : public Form {
     Q_OBJECT
 public:
-    explicit SplashScreen(Program& program);
+    explicit SplashScreen(ProgramModel& program);
     ~SplashScreen() override;
 
     std::unique_ptr<TrayMenu> trayMenu;

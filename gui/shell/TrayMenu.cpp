@@ -1,6 +1,6 @@
 #include "gui/shell/TrayMenu.h"
 
-#include "gui/main/Program.h"
+#include "gui/program/ProgramModel.h"
 #include "model/LineKeeper.h"
 #include "model/WebPageOpener.h"
 #include "platform/Dialogs.h"
@@ -10,7 +10,7 @@
 
 namespace obu {
 
-TrayMenu::TrayMenu(Program& program, QWidget* owner)
+TrayMenu::TrayMenu(ProgramModel& program, QWidget* owner)
     : m_program(program), m_platform(program.platform()) {
     buildMenu(owner);
     trayIcon = std::make_unique<TrayIcon>(*m_platform.tray);

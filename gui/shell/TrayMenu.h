@@ -10,7 +10,7 @@
 
 namespace obu {
 
-class Program;
+class ProgramModel;
 struct Platform;
 
 // The program's icon in the notification area and its menu. The check marks
@@ -19,7 +19,7 @@ class TrayMenu : public QObject {
     Q_OBJECT
 public:
     // The menu is a popup of `owner`, the window that lives as long as the program.
-    TrayMenu(Program& program, QWidget* owner);
+    TrayMenu(ProgramModel& program, QWidget* owner);
     ~TrayMenu() override;
 
     std::unique_ptr<TrayIcon> trayIcon;
@@ -82,7 +82,7 @@ private:
     void connectOrDisconnect();
     void openHelp();
 
-    Program& m_program;
+    ProgramModel& m_program;
     Platform& m_platform;
 };
 

@@ -2,7 +2,7 @@
 
 #include <QMouseEvent>
 
-#include "gui/main/Program.h"
+#include "gui/program/ProgramModel.h"
 #include "gui/skin/JpegImage.h"
 #include "platform/EventLoop.h"
 #include "platform/Platform.h"
@@ -31,7 +31,7 @@ const QStringList& CreditsWindow::creditLines() {
     return lines;
 }
 
-CreditsWindow::CreditsWindow(Program& program) : Form(program, QString(), 305, 398) {
+CreditsWindow::CreditsWindow(ProgramModel& program) : Form(program, QString(), 305, 398) {
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     setAutoFillBackground(true);
     QPalette pal = palette();

@@ -14,7 +14,7 @@ namespace obu {
 class CreditsWindow : public Form {
     Q_OBJECT
 public:
-    explicit CreditsWindow(Program& program);
+    explicit CreditsWindow(ProgramModel& program);
     ~CreditsWindow() override;
 
     QLabel* heading = nullptr;

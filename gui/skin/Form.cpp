@@ -5,7 +5,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 
-#include "gui/main/Program.h"
+#include "gui/program/ProgramModel.h"
 #include "gui/skin/SkinPalette.h"
 #include "gui/skin/WindowManagerHints.h"
 #include "platform/Dispatcher.h"
@@ -14,7 +14,7 @@
 
 namespace obu {
 
-Form::Form(Program& program, const QString& caption, int clientWidth, int clientHeight)
+Form::Form(ProgramModel& program, const QString& caption, int clientWidth, int clientHeight)
     : QWidget(nullptr), m_program(program) {
     setWindowTitle(caption);
     setFixedSize(clientWidth, clientHeight);

@@ -5,7 +5,7 @@
 namespace obu {
 
 struct Platform;
-class Program;
+class ProgramModel;
 
 enum class ShowState { Normal, Minimized };
 
@@ -15,9 +15,9 @@ enum class ShowState { Normal, Minimized };
 class Form : public QWidget {
     Q_OBJECT
 public:
-    Form(Program& program, const QString& caption, int clientWidth, int clientHeight);
+    Form(ProgramModel& program, const QString& caption, int clientWidth, int clientHeight);
 
-    Program& program() const { return m_program; }
+    ProgramModel& program() const { return m_program; }
     Platform& platform() const;
 
     void showWindow();
@@ -60,7 +60,7 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
-    Program& m_program;
+    ProgramModel& m_program;
     bool m_buttonless = false;
 };
 
