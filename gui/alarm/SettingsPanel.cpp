@@ -95,9 +95,9 @@ void MainWindow::buildSettingsPanel() {
 }
 
 void MainWindow::setCommandsEnabled(bool enabled) {
-    for (QWidget* w :
-         std::initializer_list<QWidget*>{m_downArrow, m_upArrow, m_connectButton, m_alarmButton,
-                                         m_connectionButton, m_extrasButton})
+    m_middlePanel->setArrowsEnabled(enabled);
+    for (QWidget* w : std::initializer_list<QWidget*>{m_connectButton, m_alarmButton,
+                                                      m_connectionButton, m_extrasButton})
         w->setEnabled(enabled);
     emit commandsEnabledChanged(enabled);
 }
@@ -248,7 +248,7 @@ void MainWindow::acceptPanel() {
     const QString user = m_userNameEdit->text();
     const QString password = m_passwordEdit->text();
     m_keeper.chooseEntry(entry, user, password);
-    m_connectionName->setText(entry);
+    m_middlePanel->showEntryName(entry);
     m_userNameEdit->clear();
     m_passwordEdit->clear();
     m_entryList->clearSelection();

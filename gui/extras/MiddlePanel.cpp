@@ -1,13 +1,11 @@
-// The middle panel of the main window: three pages (the connection and the
-// alarm, the web pages, the programs) stepped through with two arrows, a light
-// and a name per extra, and the extras button that opens the editor.
-#include <array>
+#include "gui/extras/MiddlePanel.h"
 
 #include "gui/extras/MouseHooks.h"
-#include "gui/main/MainWindow.h"
-#include "gui/program/ProgramModel.h"
-#include "gui/shell/SplashScreen.h"
-#include "platform/Platform.h"
+#include "gui/skin/Form.h"
+#include "gui/skin/ImageList.h"
+#include "gui/skin/SkinImage.h"
+#include "gui/skin/TransparentLabel.h"
+#include "model/AlarmClock.h"
 
 namespace obu {
 namespace {
@@ -24,10 +22,53 @@ QFont narrowFont(int pixels) {
 
 }  // namespace
 
-void MainWindow::buildMiddlePanel() {
+MiddlePanel::MiddlePanel(Form& window, Extras& extras, AlarmClock& alarmClock,
+                         const ImageList& lightFaces)
+    : QObject(&window), m_window(window), m_extras(extras), m_lightFaces(lightFaces) {
+    auto label = [&window](const QString& name, const QString& text, int x, int y, int w, int h) {
+        return transparentLabel(&window, name, text, x, y, w, h);
+    };
+    auto narrow = [](int pixels, bool bold) {
+        QFont font = narrowFont(pixels);
+        font.setBold(bold);
+        return font;
+    };
+    m_entryCaption = label(QStringLiteral("entryCaption"),
+                           QStringLiteral("Current Connection Name:"), 192, 78, 217, 22);
+    m_entryCaption->setFont(narrow(19, true));
+    m_entryCaption->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    m_connectionName =
+        label(QStringLiteral("connectionName"), QStringLiteral("(none)"), 192, 102, 217, 15);
+    m_connectionName->setFont(narrow(13, false));
+    m_connectionName->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    m_alarmCaption =
+        label(QStringLiteral("alarmCaption"), QStringLiteral("Alarm Set For:"), 208, 38, 185, 22);
+    m_alarmCaption->setFont(narrow(19, true));
+    m_alarmCaption->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    m_alarmTimeLabel =
+        label(QStringLiteral("alarmTimeLabel"), QStringLiteral("(not set)"), 200, 62, 201, 15);
+    m_alarmTimeLabel->setFont(narrow(13, false));
+    m_alarmTimeLabel->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    // The page arrows are Unicode arrows, drawn in a font that has them.
+    QFont arrows(QStringLiteral("DejaVu Sans"));
+    arrows.setPixelSize(21);
+    m_downArrow = label(QStringLiteral("downArrow"), QString(QChar(0x2193)), 372, 128, 17, 23);
+    m_downArrow->setFont(arrows);
+    m_downArrow->setCursor(Qt::PointingHandCursor);
+    m_upArrow = label(QStringLiteral("upArrow"), QString(QChar(0x2191)), 372, 14, 17, 23);
+    m_upArrow->setFont(arrows);
+    m_upArrow->setCursor(Qt::PointingHandCursor);
+    m_upArrow->hide();
+    connect(&alarmClock, &AlarmClock::textChanged, m_alarmTimeLabel, &QLabel::setText);
+    connect(&m_extras, &Extras::lightChanged, this, [this](int n) { drawLight(n); });
+    connect(&m_extras, &Extras::slotChanged, this, &MiddlePanel::showExtra);
+}
+
+void MiddlePanel::buildExtrasPages() {
     if (m_webPagesHeading) return;
-    auto label = [this](const QString& name, const QString& text, int x, int y, int w, int h) {
-        auto* l = new QLabel(text, this);
+    QWidget* const window = &m_window;
+    auto label = [window](const QString& name, const QString& text, int x, int y, int w, int h) {
+        auto* l = new QLabel(text, window);
         l->setObjectName(name);
         l->setGeometry(x, y, w, h);
         l->setAttribute(Qt::WA_TranslucentBackground);
@@ -48,11 +89,14 @@ void MainWindow::buildMiddlePanel() {
     static constexpr std::array<int, 4> rows{40, 64, 88, 112};
     for (int n = 1; n <= Extras::kSlots; ++n) {
         const int top = rows[(n - 1) % 4];
-        auto* light = new SkinImage(this, QStringLiteral("extraLight%1").arg(n), 214, top, 18, 18);
+        auto* light =
+            new SkinImage(window, QStringLiteral("extraLight%1").arg(n), 214, top, 18, 18);
         light->setCursor(Qt::PointingHandCursor);
         light->setEnabled(false);
         light->hide();
-        light->onMouseDown = [this, n](Qt::MouseButton) { handle([this, n] { toggleExtra(n); }); };
+        light->onMouseDown = [this, n](Qt::MouseButton) {
+            m_window.handle([this, n] { toggleExtra(n); });
+        };
         m_extraLights[n - 1] = light;
         const int width = n == 3 ? 171 : 163;
         QLabel* name = label(QStringLiteral("extraName%1").arg(n), QStringLiteral("Not Set Yet"),
@@ -68,52 +112,41 @@ void MainWindow::buildMiddlePanel() {
     m_downArrow->raise();
     m_upArrow->raise();
     MouseHooks::install(
-        m_downArrow, [this](Qt::MouseButton) { handle([this] { pressDownArrow(); }); },
-        [this](Qt::MouseButton) { handle([this] { releaseDownArrow(); }); });
+        m_downArrow, [this](Qt::MouseButton) { m_window.handle([this] { pressDownArrow(); }); },
+        [this](Qt::MouseButton) { m_window.handle([this] { releaseDownArrow(); }); });
     MouseHooks::install(
-        m_upArrow, [this](Qt::MouseButton) { handle([this] { pressUpArrow(); }); },
-        [this](Qt::MouseButton) { handle([this] { releaseUpArrow(); }); });
-
-    // The extras button's faces and sounds are those of every skin button; its click is ours.
-    m_extrasButton->onClick = [this] { handle([this] { emit extrasEditorWanted(); }); };
-
-    if (platform().registry && platform().shell)
-        m_webPageOpener = std::make_unique<WebPageOpener>(*platform().registry, *platform().shell);
+        m_upArrow, [this](Qt::MouseButton) { m_window.handle([this] { pressUpArrow(); }); },
+        [this](Qt::MouseButton) { m_window.handle([this] { releaseUpArrow(); }); });
 }
 
-SkinImage* MainWindow::extraLight(int n) const {
+void MiddlePanel::showEntryName(const QString& entry) {
+    m_connectionName->setText(entry);
+}
+
+SkinImage* MiddlePanel::extraLight(int n) const {
     return n >= 1 && n <= Extras::kSlots ? m_extraLights[n - 1] : nullptr;
 }
 
-QLabel* MainWindow::extraNameLabel(int n) const {
+QLabel* MiddlePanel::extraNameLabel(int n) const {
     return n >= 1 && n <= Extras::kSlots ? m_extraNames[n - 1] : nullptr;
 }
 
-void MainWindow::drawLight(int n) {
+void MiddlePanel::drawLight(int n) {
     extraLight(n)->drawFace(m_lightFaces, m_extras.isOn(n) ? 1 : 0);
 }
 
-void MainWindow::showExtra(int n) {
+void MiddlePanel::showExtra(int n) {
     const bool hasPath = !m_extras.slot(n).path.isEmpty();
     extraNameLabel(n)->setText(hasPath ? m_extras.slot(n).name : QStringLiteral("Not Set Yet"));
     extraLight(n)->setEnabled(hasPath);
 }
 
-void MainWindow::toggleExtra(int n) {
-    playClick();
+void MiddlePanel::toggleExtra(int n) {
+    m_window.playClick();
     m_extras.toggle(n);
 }
 
-void MainWindow::launchExtras() {
-    m_extras.launch(m_log);
-}
-
-// Whoever asked for the extras, the window goes to the tray once they are started.
-void MainWindow::onExtrasLaunched() {
-    if (m_options.isOn(UserOptions::Option::MinimizeOnConnect)) setShowState(ShowState::Minimized);
-}
-
-void MainWindow::hidePanelContents() {
+void MiddlePanel::hideContents() {
     for (QWidget* w :
          std::initializer_list<QWidget*>{m_entryCaption, m_connectionName, m_alarmCaption,
                                          m_alarmTimeLabel, m_webPagesHeading, m_programsHeading})
@@ -124,18 +157,35 @@ void MainWindow::hidePanelContents() {
     }
 }
 
-void MainWindow::showInformationPage() {
-    hidePanelContents();
-    for (QWidget* w : std::initializer_list<QWidget*>{m_entryCaption, m_connectionName,
-                                                      m_alarmCaption, m_alarmTimeLabel})
-        w->show();
-    m_downArrow->show();
-    m_upArrow->hide();
+void MiddlePanel::showInformationPage() {
+    hideContents();
+    showInformationAgain();
     m_upArrow->move(kUpArrowPlace);
 }
 
-void MainWindow::showWebPagesPage() {
-    hidePanelContents();
+void MiddlePanel::showInformationAgain() {
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             m_entryCaption, m_connectionName, m_alarmCaption, m_alarmTimeLabel, m_downArrow})
+        w->show();
+    m_upArrow->hide();
+}
+
+void MiddlePanel::hideArrows() {
+    m_downArrow->hide();
+    m_upArrow->hide();
+}
+
+void MiddlePanel::setArrowsEnabled(bool enabled) {
+    m_downArrow->setEnabled(enabled);
+    m_upArrow->setEnabled(enabled);
+}
+
+std::array<QWidget*, 3> MiddlePanel::pagingControls() const {
+    return {m_downArrow, m_upArrow, extraLight(1)};
+}
+
+void MiddlePanel::showWebPagesPage() {
+    hideContents();
     m_webPagesHeading->show();
     for (int n = 1; n <= 4; ++n) {
         extraLight(n)->show();
@@ -145,8 +195,8 @@ void MainWindow::showWebPagesPage() {
     m_upArrow->show();
 }
 
-void MainWindow::showProgramsPage() {
-    hidePanelContents();
+void MiddlePanel::showProgramsPage() {
+    hideContents();
     m_programsHeading->show();
     for (int n = 5; n <= 8; ++n) {
         extraLight(n)->show();
@@ -161,29 +211,29 @@ void MainWindow::showProgramsPage() {
 // The page on show is told by the arrows: the up arrow shows on the two extras
 // pages, the down arrow on the information and web page pages. Their own
 // flags count, not whether the window is on screen.
-void MainWindow::pressDownArrow() {
+void MiddlePanel::pressDownArrow() {
     m_downArrow->move(kDownArrowPlace + QPoint(1, 1));
-    playClick();
+    m_window.playClick();
     if (!m_upArrow->isHidden())
         showProgramsPage();
     else
         showWebPagesPage();
 }
 
-void MainWindow::releaseDownArrow() {
+void MiddlePanel::releaseDownArrow() {
     m_downArrow->move(kDownArrowPlace);
 }
 
-void MainWindow::pressUpArrow() {
+void MiddlePanel::pressUpArrow() {
     m_upArrow->move(kUpArrowPlace + QPoint(1, 1));
-    playClick();
+    m_window.playClick();
     if (!m_downArrow->isHidden())
         showInformationPage();
     else
         showWebPagesPage();
 }
 
-void MainWindow::releaseUpArrow() {
+void MiddlePanel::releaseUpArrow() {
     m_upArrow->move(kUpArrowPlace);
 }
 

@@ -46,9 +46,6 @@ MainWindow::MainWindow(ProgramModel& program)
     buildSettingsPanel();
     showLineKeeper();
     connect(&m_alarmClock, &AlarmClock::due, this, &MainWindow::dialAtAlarm);
-    connect(&m_alarmClock, &AlarmClock::textChanged, m_alarmTimeLabel, &QLabel::setText);
-    connect(&m_extras, &Extras::lightChanged, this, [this](int n) { drawLight(n); });
-    connect(&m_extras, &Extras::slotChanged, this, &MainWindow::showExtra);
     connect(&m_extras, &Extras::launching, this,
             [this](const QString& text) { m_statusLine->setText(printableText(text)); });
     connect(&m_extras, &Extras::launched, this, &MainWindow::onExtrasLaunched);
@@ -117,6 +114,7 @@ void MainWindow::buildSkin() {
     m_alarmButton->onClick = [this] { handle([this] { openAlarmPage(); }); };
     m_connectionButton->onClick = [this] { handle([this] { openConnectionPage(); }); };
     m_exitButton->onClick = [this] { handle([this] { emit exitWanted(); }); };
+    m_extrasButton->onClick = [this] { handle([this] { emit extrasEditorWanted(); }); };
 }
 
 void MainWindow::showLineKeeper() {
@@ -138,6 +136,15 @@ void MainWindow::showLineKeeper() {
 void MainWindow::onLineUp() {
     launchExtras();
     if (m_options.isOn(UserOptions::Option::MinimizeDialUpWindow)) m_dialUpWindowMinimizer.start();
+}
+
+void MainWindow::launchExtras() {
+    m_extras.launch(m_log);
+}
+
+// Whoever asked for the extras, the window goes to the tray once they are started.
+void MainWindow::onExtrasLaunched() {
+    if (m_options.isOn(UserOptions::Option::MinimizeOnConnect)) setShowState(ShowState::Minimized);
 }
 
 void MainWindow::bringForward() {
@@ -170,32 +177,7 @@ void MainWindow::buildControls() {
         font.setBold(bold);
         return font;
     };
-    m_entryCaption = label(QStringLiteral("entryCaption"),
-                           QStringLiteral("Current Connection Name:"), 192, 78, 217, 22);
-    m_entryCaption->setFont(narrow(19, true));
-    m_entryCaption->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    m_connectionName =
-        label(QStringLiteral("connectionName"), QStringLiteral("(none)"), 192, 102, 217, 15);
-    m_connectionName->setFont(narrow(13, false));
-    m_connectionName->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    m_alarmCaption =
-        label(QStringLiteral("alarmCaption"), QStringLiteral("Alarm Set For:"), 208, 38, 185, 22);
-    m_alarmCaption->setFont(narrow(19, true));
-    m_alarmCaption->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    m_alarmTimeLabel =
-        label(QStringLiteral("alarmTimeLabel"), QStringLiteral("(not set)"), 200, 62, 201, 15);
-    m_alarmTimeLabel->setFont(narrow(13, false));
-    m_alarmTimeLabel->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    // The page arrows are Unicode arrows, drawn in a font that has them.
-    QFont arrows(QStringLiteral("DejaVu Sans"));
-    arrows.setPixelSize(21);
-    m_downArrow = label(QStringLiteral("downArrow"), QString(QChar(0x2193)), 372, 128, 17, 23);
-    m_downArrow->setFont(arrows);
-    m_downArrow->setCursor(Qt::PointingHandCursor);
-    m_upArrow = label(QStringLiteral("upArrow"), QString(QChar(0x2191)), 372, 14, 17, 23);
-    m_upArrow->setFont(arrows);
-    m_upArrow->setCursor(Qt::PointingHandCursor);
-    m_upArrow->hide();
+    m_middlePanel = new MiddlePanel(*this, m_extras, m_alarmClock, m_lightFaces);
     m_quotation = label(QStringLiteral("quotation"), QString(), 0, 0, 180, 80);
     m_quotation->setFont(narrow(12, false));
     m_quotation->setWordWrap(true);

@@ -7,6 +7,7 @@
 #include <array>
 #include <memory>
 
+#include "gui/extras/MiddlePanel.h"
 #include "gui/shell/DialUpWindowMinimizer.h"
 #include "gui/skin/Form.h"
 #include "gui/skin/ImageList.h"
@@ -16,7 +17,6 @@
 #include "model/Extras.h"
 #include "model/Settings.h"
 #include "model/UserOptions.h"
-#include "model/WebPageOpener.h"
 #include "platform/Sound.h"
 #include "platform/WindowTimer.h"
 
@@ -82,32 +82,8 @@ public:
     // The extras: the window shows their names and lights and sends them the user's toggles.
     Extras& extras() { return m_extras; }
 
-    // Extras: the middle panel's extras pages (a light and a name per extra,
-    // the arrows that page through the panel), the extras button, the web page
-    // opener of the tray menu and the dial-up window minimizer.
-    // Makes the controls of the middle panel and binds the extras' handlers.
-    void buildMiddlePanel();
-    // The light and the name label of slot n (1..8).
-    SkinImage* extraLight(int n) const;
-    QLabel* extraNameLabel(int n) const;
-    // Draws slot n's light as its flag says.
-    void drawLight(int n);
-    // The arrows page through the panel on their press; the release only
-    // puts them back in place.
-    void pressDownArrow();
-    void releaseDownArrow();
-    void pressUpArrow();
-    void releaseUpArrow();
-    void toggleExtra(int n);
-    // Hides every page of the middle panel; the arrows stay as they are.
-    void hidePanelContents();
-    // The three pages; the page on show is told by the arrows' visibility.
-    void showInformationPage();
-    void showWebPagesPage();
-    void showProgramsPage();
-    // Opens the maker's and the product's web pages for the tray menu; none
-    // without a registry and a shell.
-    WebPageOpener* webPageOpener() const { return m_webPageOpener.get(); }
+    // The middle panel: the information page and the extras' pages.
+    MiddlePanel& middlePanel() const { return *m_middlePanel; }
 
     // The lights' off and on faces.
     const ImageList& lightFaces() const { return m_lightFaces; }
@@ -190,13 +166,7 @@ private:
     void onLineUp();
     // Fills the connection page's entry list, keeping the entry selected.
     void showEntryList(const QStringList& entries);
-    // Shows slot n's name, and enables its light when it has something to start.
-    void showExtra(int n);
-    QLabel* m_webPagesHeading = nullptr;  // "Toggle webpages on/off"
-    QLabel* m_programsHeading = nullptr;  // "Toggle programs on/off"
-    std::array<SkinImage*, Extras::kSlots> m_extraLights{};
-    std::array<QLabel*, Extras::kSlots> m_extraNames{};
-    std::unique_ptr<WebPageOpener> m_webPageOpener;
+    MiddlePanel* m_middlePanel = nullptr;
     AlarmClock& m_alarmClock;
     Extras& m_extras;
     void stepQuotation();
@@ -216,13 +186,6 @@ private:
     SkinImage* m_exitButton = nullptr;
     SkinImage* m_connectionButton = nullptr;
     SkinImage* m_extrasButton = nullptr;
-    // The information page of the middle panel, and the arrows that page through the panel.
-    QLabel* m_entryCaption = nullptr;  // "Current Connection Name:"
-    QLabel* m_connectionName = nullptr;
-    QLabel* m_alarmCaption = nullptr;  // "Alarm Set For:"
-    QLabel* m_alarmTimeLabel = nullptr;
-    QLabel* m_downArrow = nullptr;
-    QLabel* m_upArrow = nullptr;
     QLabel* m_statusCaption = nullptr;  // "Status:"
     QLabel* m_statusLine = nullptr;
     // The quotation, its three closing words and its attribution.

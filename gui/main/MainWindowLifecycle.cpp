@@ -34,8 +34,8 @@ void MainWindow::startUp() {
         m_extrasButton->drawFace(m_extrasFaces, 0);
         // The window's constructor makes the panel; made here too, the
         // lights exist whichever runs first.
-        buildMiddlePanel();
-        for (int n = 1; n <= Extras::kSlots; ++n) drawLight(n);
+        m_middlePanel->buildExtrasPages();
+        for (int n = 1; n <= Extras::kSlots; ++n) m_middlePanel->drawLight(n);
         m_alarmClock.clear();
         // A file that cannot be read would come back as defaults and be
         // overwritten by them at exit: say so now, and save nothing.
@@ -49,7 +49,7 @@ void MainWindow::startUp() {
         if (!entry.isEmpty()) {
             m_keeper.chooseEntry(entry, m_settings.text(Setting::UserName),
                                  m_settings.text(Setting::Password));
-            m_connectionName->setText(entry);
+            m_middlePanel->showEntryName(entry);
         }
         setPosition(m_settings.number(Setting::WindowLeft), m_settings.number(Setting::WindowTop));
         // The extras and their lights.

@@ -3,6 +3,7 @@
 #include <QContextMenuEvent>
 #include <QEvent>
 #include <QKeyEvent>
+#include <algorithm>
 
 #include "gui/main/MainWindow.h"
 #include "gui/skin/JpegImage.h"
@@ -72,10 +73,11 @@ void MainWindow::buildPresentation() {
     m_aboutPicture->onClick = [this] { handle([this] { closeAbout(); }); };
 
     // Mouse moves over these tell whether the pointer last rested on the hot spot.
+    const auto paging = m_middlePanel->pagingControls();
     for (QWidget* w : std::initializer_list<QWidget*>{
              m_background, m_connectButton, m_alarmButton, m_exitButton, m_connectionButton,
              m_extrasButton, m_statusCaption, m_statusLine, m_aboutHotSpot, m_quotationHotSpot,
-             m_downArrow, m_upArrow, extraLight(1)}) {
+             paging[0], paging[1], paging[2]}) {
         if (!w) continue;
         w->setMouseTracking(true);
         w->installEventFilter(this);
@@ -93,28 +95,23 @@ void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
 }
 
 void MainWindow::showAbout() {
-    hidePanelContents();
+    m_middlePanel->hideContents();
     m_aboutPicture->move(210, 20);
     m_aboutPicture->show();
     m_aboutPicture->raise();
-    m_downArrow->hide();
-    m_upArrow->hide();
+    m_middlePanel->hideArrows();
 }
 
 void MainWindow::closeAbout() {
     playClick();
     m_aboutPicture->hide();
-    for (QWidget* w : std::initializer_list<QWidget*>{
-             m_entryCaption, m_connectionName, m_alarmCaption, m_alarmTimeLabel, m_downArrow})
-        w->show();
-    m_upArrow->hide();
+    m_middlePanel->showInformationAgain();
 }
 
 void MainWindow::showQuotation() {
-    hidePanelContents();
+    m_middlePanel->hideContents();
     if (m_options.isOn(UserOptions::Option::Sound) && m_quotationTune) m_quotationTune->play();
-    m_downArrow->hide();
-    m_upArrow->hide();
+    m_middlePanel->hideArrows();
     m_quotation->show();
     m_quotationStep = 0;
     // A new start while running counts again from 0.
@@ -140,11 +137,7 @@ void MainWindow::stepQuotation() {
             for (QWidget* w : std::initializer_list<QWidget*>{
                      m_quotation, m_healthyWord, m_wealthyWord, m_wiseWord, m_attribution})
                 w->hide();
-            for (QWidget* w :
-                 std::initializer_list<QWidget*>{m_entryCaption, m_connectionName, m_alarmCaption,
-                                                 m_alarmTimeLabel, m_downArrow})
-                w->show();
-            m_upArrow->hide();
+            m_middlePanel->showInformationAgain();
             m_quotationSteps.setEnabled(false);
             break;
         default:
@@ -182,7 +175,8 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::MouseMove) return Form::eventFilter(watched, event);
     if (watched == m_quotationHotSpot) {
         m_pointerOnHotSpot = true;
-    } else if (watched == m_downArrow || watched == m_upArrow || watched == extraLight(1)) {
+    } else if (const auto paging = m_middlePanel->pagingControls();
+               std::find(paging.begin(), paging.end(), watched) != paging.end()) {
         m_pointerOnHotSpot = false;
     } else {
         m_lastKeyUp = 0;

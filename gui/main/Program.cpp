@@ -27,6 +27,8 @@ Program::Program(Platform& platform) : ProgramModel(platform) {
     splashScreen = m_splashScreen.get();
     trayMenu = splashScreen->trayMenu.get();
     makeLineKeeper();
+    if (platform.registry && platform.shell)
+        m_webPageOpener = std::make_unique<WebPageOpener>(*platform.registry, *platform.shell);
     showLineKeeperInTray();
     tellDesktopWhileAway();
     m_mainWindow = std::make_unique<MainWindow>(*this);
@@ -101,8 +103,8 @@ void Program::connectTrayMenu() {
                      restoredThen([this] { extrasEditor->bringToFront(); }));
     QObject::connect(tray, &TrayMenu::extrasLaunchWanted, main, &MainWindow::launchExtras);
     // The result is not shown: a page that does not open leaves nothing to report here.
-    QObject::connect(tray, &TrayMenu::webPageWanted, main, [main](const QString& address) {
-        if (WebPageOpener* web = main->webPageOpener()) {
+    QObject::connect(tray, &TrayMenu::webPageWanted, main, [this](const QString& address) {
+        if (WebPageOpener* web = m_webPageOpener.get()) {
             web->setUrl(address);
             web->open();
         }

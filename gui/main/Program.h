@@ -2,6 +2,7 @@
 #include <memory>
 
 #include "gui/program/ProgramModel.h"
+#include "model/WebPageOpener.h"
 
 namespace obu {
 
@@ -48,6 +49,9 @@ private:
     void restoreMainWindow();
 
     std::unique_ptr<LineNotices> m_lineNotices;
+    // Opens the maker's and the product's web pages for the tray menu; none
+    // without a registry and a shell.
+    std::unique_ptr<WebPageOpener> m_webPageOpener;
     std::unique_ptr<SplashScreen> m_splashScreen;
     std::unique_ptr<MainWindow> m_mainWindow;
     std::unique_ptr<ExtrasEditor> m_extrasEditor;

@@ -116,7 +116,7 @@ struct Extras : ::testing::Test {
     }
     // The face light n shows: 1 on, 0 off, -1 none of the lights' faces.
     int light(int n) {
-        SkinImage* l = main().extraLight(n);
+        SkinImage* l = main().middlePanel().extraLight(n);
         return l->faceList() == &main().lightFaces() ? l->faceIndex() : -1;
     }
     bool shown(QWidget* w) { return w->isVisibleTo(w->window()); }
@@ -232,8 +232,8 @@ TEST_F(Extras, OnlySlotsWithAPathTakeTheirSavedLight) {
     for (int n = 1; n <= obu::Extras::kSlots; ++n) {
         SCOPED_TRACE(n);
         EXPECT_EQ(light(n), lights[n - 1]);
-        EXPECT_EQ(main().extraLight(n)->isEnabled(), enabled[n - 1]);
-        EXPECT_EQ(main().extraNameLabel(n)->text(), names[n - 1]);
+        EXPECT_EQ(main().middlePanel().extraLight(n)->isEnabled(), enabled[n - 1]);
+        EXPECT_EQ(main().middlePanel().extraNameLabel(n)->text(), names[n - 1]);
     }
     launchFromTray();
     EXPECT_EQ(logSinceLaunch(), QStringList({"Launching extras", "One launched", "Six launched"}));
@@ -247,24 +247,24 @@ TEST_F(Extras, ALightTogglesOnAPressAndItsStateLastsUntilTheNextStart) {
     app.registry.set("http", {"/usr/bin/browser"});
     startWith(extrasIni({{1, "One", "http://one.example/", true}}));
     app.click(control<QLabel>("downArrow"));
-    ASSERT_TRUE(shown(main().extraLight(1)));
-    EXPECT_EQ(main().extraLight(1)->cursor().shape(), Qt::PointingHandCursor);
-    EXPECT_EQ(main().extraLight(1)->toolTip(), "toggle on/off");
+    ASSERT_TRUE(shown(main().middlePanel().extraLight(1)));
+    EXPECT_EQ(main().middlePanel().extraLight(1)->cursor().shape(), Qt::PointingHandCursor);
+    EXPECT_EQ(main().middlePanel().extraLight(1)->toolTip(), "toggle on/off");
     const int before = clicks();
 
-    press(main().extraLight(1));
+    press(main().middlePanel().extraLight(1));
     EXPECT_EQ(light(1), 0);
     EXPECT_EQ(clicks(), before + 1);
-    release(main().extraLight(1));
+    release(main().middlePanel().extraLight(1));
     EXPECT_EQ(light(1), 0) << "the release does nothing";
-    QTest::mousePress(main().extraLight(1), Qt::RightButton);
+    QTest::mousePress(main().middlePanel().extraLight(1), Qt::RightButton);
     EXPECT_EQ(light(1), 1) << "any button toggles";
-    press(main().extraLight(2));
+    press(main().middlePanel().extraLight(2));
     EXPECT_EQ(light(2), 0) << "an unconfigured light does not react";
     launchFromTray();
     EXPECT_EQ(logSinceLaunch(), QStringList({"Launching extras", "One launched"}));
 
-    app.click(main().extraLight(1));
+    app.click(main().middlePanel().extraLight(1));
     EXPECT_EQ(light(1), 0);
     EXPECT_TRUE(app.iniBytes().contains("[Lights]\r\n1=1\r\n")) << "a toggle stays in memory";
     app.exit();
@@ -273,8 +273,8 @@ TEST_F(Extras, ALightTogglesOnAPressAndItsStateLastsUntilTheNextStart) {
     AppHarness again;
     again.writeIni(app.iniBytes());
     again.start();
-    EXPECT_EQ(again.main().extraLight(1)->faceIndex(), 0);
-    EXPECT_TRUE(again.main().extraLight(1)->isEnabled());
+    EXPECT_EQ(again.main().middlePanel().extraLight(1)->faceIndex(), 0);
+    EXPECT_TRUE(again.main().middlePanel().extraLight(1)->isEnabled());
     again.program().trayMenu->launchExtrasItem->trigger();
     EXPECT_EQ(again.logMessages(), QStringList({"OBU Launched", "Launching extras"}));
 }
@@ -289,8 +289,8 @@ TEST_F(Extras, TheArrowsStepThroughTheThreePages) {
                                  "webPagesHeading", "programsHeading", "downArrow", "upArrow"})
             if (shown(control<QLabel>(role))) seen << role;
         for (int n = 1; n <= obu::Extras::kSlots; ++n) {
-            if (shown(main().extraLight(n))) seen << QString("light%1").arg(n);
-            if (shown(main().extraNameLabel(n))) seen << QString("name%1").arg(n);
+            if (shown(main().middlePanel().extraLight(n))) seen << QString("light%1").arg(n);
+            if (shown(main().middlePanel().extraNameLabel(n))) seen << QString("name%1").arg(n);
         }
         return seen.join(' ');
     };
@@ -302,10 +302,10 @@ TEST_F(Extras, TheArrowsStepThroughTheThreePages) {
     EXPECT_EQ(page(), information);
     app.click(control<QLabel>("downArrow"));
     EXPECT_EQ(page(), webPages);
-    EXPECT_EQ(main().extraNameLabel(1)->text(), "One");
+    EXPECT_EQ(main().middlePanel().extraNameLabel(1)->text(), "One");
     app.click(control<QLabel>("downArrow"));
     EXPECT_EQ(page(), programs);
-    EXPECT_EQ(main().extraNameLabel(5)->text(), "Five");
+    EXPECT_EQ(main().middlePanel().extraNameLabel(5)->text(), "Five");
     app.click(control<QLabel>("upArrow"));
     EXPECT_EQ(page(), webPages);
     app.click(control<QLabel>("upArrow"));
@@ -327,10 +327,10 @@ TEST_F(Extras, TheArrowsStepThroughTheThreePages) {
 
     // The arrows work while the window is hidden in the tray too.
     main().hide();
-    main().pressDownArrow();
+    main().middlePanel().pressDownArrow();
     EXPECT_EQ(page(), programs);
-    main().pressUpArrow();
-    main().pressUpArrow();
+    main().middlePanel().pressUpArrow();
+    main().middlePanel().pressUpArrow();
     EXPECT_EQ(page(), information);
 }
 
@@ -456,7 +456,7 @@ TEST_F(Extras, OkClearsKeepsOrStoresEachRowAndWritesEverySlot) {
     ExtrasEditor& e = editor();
     // The main window stays usable meanwhile: light 1 is switched off.
     app.click(control<QLabel>("downArrow"));
-    app.click(main().extraLight(1));
+    app.click(main().middlePanel().extraLight(1));
     ASSERT_EQ(light(1), 0);
     // 1 renamed; 2 back to the empty address; 3 an address in capitals only;
     // 5 its file emptied; 6 a file under the row's placeholder name; 7 its
@@ -481,8 +481,8 @@ TEST_F(Extras, OkClearsKeepsOrStoresEachRowAndWritesEverySlot) {
     for (int n = 1; n <= obu::Extras::kSlots; ++n) {
         SCOPED_TRACE(n);
         EXPECT_EQ(light(n), lights[n - 1]);
-        EXPECT_EQ(main().extraLight(n)->isEnabled(), enabled[n - 1]);
-        EXPECT_EQ(main().extraNameLabel(n)->text(), names[n - 1]);
+        EXPECT_EQ(main().middlePanel().extraLight(n)->isEnabled(), enabled[n - 1]);
+        EXPECT_EQ(main().middlePanel().extraNameLabel(n)->text(), names[n - 1]);
     }
     const QByteArray ini = app.iniBytes();
     EXPECT_TRUE(
@@ -513,7 +513,7 @@ TEST_F(Extras, CancelStoresNothingAndTheNextShowRefillsTheRowsFromTheFile) {
     app.click(editorCancel());
     EXPECT_FALSE(editor().isVisible());
     EXPECT_EQ(clicks(), before + 1);
-    EXPECT_EQ(main().extraNameLabel(1)->text(), "One");
+    EXPECT_EQ(main().middlePanel().extraNameLabel(1)->text(), "One");
     EXPECT_FALSE(app.iniBytes().contains("Changed"));
 
     // The file is edited outside while the window is in the tray; the tray's
@@ -595,7 +595,7 @@ TEST_F(Extras, TheBrowseButtonPicksAProgramAndSelectsIt) {
     EXPECT_EQ(be->text(), "/usr/local/bin/mail client");
     app.click(editorOk());
     EXPECT_EQ(main().extras().slot(5).path, "/usr/local/bin/mail client");
-    EXPECT_EQ(main().extraNameLabel(5)->text(), "Program Name 1");
+    EXPECT_EQ(main().middlePanel().extraNameLabel(5)->text(), "Program Name 1");
 }
 
 TEST(BrowseEdit, EnterBeepsAndChangesNothing) {
