@@ -43,7 +43,6 @@ MainWindow::MainWindow(ProgramModel& program)
     setFont(font);
     buildSkin();
     buildControls();
-    buildSettingsPanel();
     showLineKeeper();
     connect(&m_alarmClock, &AlarmClock::due, this, &MainWindow::dialAtAlarm);
     connect(&m_extras, &Extras::launching, this,
@@ -111,8 +110,10 @@ void MainWindow::buildSkin() {
             handle([=, this] { releaseSkinButton(button, *list); });
         };
     }
-    m_alarmButton->onClick = [this] { handle([this] { openAlarmPage(); }); };
-    m_connectionButton->onClick = [this] { handle([this] { openConnectionPage(); }); };
+    m_alarmButton->onClick = [this] { handle([this] { m_settingsPanel->openAlarmPage(); }); };
+    m_connectionButton->onClick = [this] {
+        handle([this] { m_settingsPanel->openConnectionPage(); });
+    };
     m_exitButton->onClick = [this] { handle([this] { emit exitWanted(); }); };
     m_extrasButton->onClick = [this] { handle([this] { emit extrasEditorWanted(); }); };
 }
@@ -127,15 +128,26 @@ void MainWindow::showLineKeeper() {
     connect(&m_keeper, &LineKeeper::connectCommandEnabled, m_connectButton, &QWidget::setEnabled);
     connect(&m_keeper, &LineKeeper::reconnectOffered, this, &MainWindow::bringForward);
     connect(&m_keeper, &LineKeeper::disconnectWarningStarted, this, &MainWindow::bringForward);
-    connect(&m_keeper, &LineKeeper::entryWanted, this, &MainWindow::openConnectionPage);
+    connect(&m_keeper, &LineKeeper::entryWanted, m_settingsPanel,
+            &SettingsPanel::openConnectionPage);
     connect(&m_keeper, &LineKeeper::extrasWanted, this, &MainWindow::launchExtras);
     connect(&m_keeper, &LineKeeper::connected, this, &MainWindow::onLineUp);
-    connect(&m_keeper, &LineKeeper::entryListChanged, this, &MainWindow::showEntryList);
+    connect(&m_keeper, &LineKeeper::entryListChanged, m_settingsPanel,
+            &SettingsPanel::showEntryList);
 }
 
 void MainWindow::onLineUp() {
     launchExtras();
     if (m_options.isOn(UserOptions::Option::MinimizeDialUpWindow)) m_dialUpWindowMinimizer.start();
+}
+
+void MainWindow::setCommandsEnabled(bool enabled) {
+    m_middlePanel->setArrowsEnabled(enabled);
+    for (QWidget* w : std::initializer_list<QWidget*>{m_connectButton, m_alarmButton,
+                                                      m_connectionButton, m_extrasButton})
+        w->setEnabled(enabled);
+    emit commandsEnabledChanged(enabled);
+    m_exitButton->setEnabled(true);
 }
 
 void MainWindow::launchExtras() {
@@ -187,20 +199,15 @@ void MainWindow::buildControls() {
         label(QStringLiteral("statusCaption"), QStringLiteral("Status:"), 8, 192, 40, 15);
     m_statusLine = label(QStringLiteral("statusLine"), QString(), 50, 192, 290, 15);
 
-    m_entryList = new QListWidget(this);
-    m_entryList->setObjectName(QStringLiteral("entryList"));
-    m_entryList->setGeometry(470, 40, 97, 28);
-    m_entryList->hide();
-    m_userNameEdit = new QLineEdit(this);
-    m_userNameEdit->setObjectName(QStringLiteral("userNameEdit"));
-    m_userNameEdit->setGeometry(470, 93, 97, 20);
-    m_userNameEdit->hide();
-    m_passwordEdit = new QLineEdit(this);
-    m_passwordEdit->setObjectName(QStringLiteral("passwordEdit"));
-    m_passwordEdit->setGeometry(470, 136, 97, 20);
-    m_passwordEdit->setEchoMode(QLineEdit::Password);
-    m_passwordEdit->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));  // '*'
-    m_passwordEdit->hide();
+    m_settingsPanel = new SettingsPanel(*this, *this, m_lightFaces);
+    m_background->lower();
+    connect(m_settingsPanel, &SettingsPanel::commandsEnabledChanged, this,
+            &MainWindow::setCommandsEnabled);
+    connect(m_settingsPanel, &SettingsPanel::panelItemsEnabledChanged, this,
+            &MainWindow::panelItemsEnabledChanged);
+    connect(m_settingsPanel, &SettingsPanel::entryChosen, m_middlePanel,
+            &MiddlePanel::showEntryName);
+    connect(m_settingsPanel, &SettingsPanel::creditsWanted, this, &MainWindow::creditsWanted);
 }
 
 }  // namespace obu

@@ -1,12 +1,9 @@
 #pragma once
-#include <QDateEdit>
 #include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QTimeEdit>
 #include <array>
 #include <memory>
 
+#include "gui/alarm/SettingsPanel.h"
 #include "gui/extras/MiddlePanel.h"
 #include "gui/shell/DialUpWindowMinimizer.h"
 #include "gui/skin/Form.h"
@@ -28,7 +25,7 @@ class LineKeeper;
 // the extras, the settings panel with the alarm and the connection, and the
 // status line that shows what the line keeper says. Its handlers live in the
 // folder of the subsystem they belong to.
-class MainWindow : public Form {
+class MainWindow : public Form, public PanelHost {
     Q_OBJECT
 public:
     explicit MainWindow(ProgramModel& program);
@@ -41,9 +38,9 @@ public:
     static constexpr int kFrameHeight = 27;
     // The size last given, not the one the window manager reports: its late
     // answer to an earlier resize must not step the panel's slide back.
-    int outerWidth() const { return m_outerWidth; }
+    int outerWidth() const override { return m_outerWidth; }
     int outerHeight() const { return m_outerHeight; }
-    void setOuterWidth(int outerWidth);
+    void setOuterWidth(int outerWidth) override;
     void setOuterSize(int outerWidth, int outerHeight);
     void setPosition(int left, int top) { move(left, top); }
 
@@ -63,10 +60,9 @@ public:
     // The window comes forward, restored, above the others.
     void bringForward();
 
-    // The settings panel slides open beside the buttons on its alarm page or
-    // its connection page.
-    void openAlarmPage();
-    void openConnectionPage();
+    // The settings panel that slides open beside the buttons on its alarm
+    // page or its connection page.
+    SettingsPanel& settingsPanel() const { return *m_settingsPanel; }
     // Skin buttons' press and release faces and sounds.
     void pressSkinButton(SkinImage* button, const ImageList& list);
     void releaseSkinButton(SkinImage* button, const ImageList& list);
@@ -134,38 +130,14 @@ private:
     void buildQuotation();
     void buildControls();
     void buildSkin();
-    void buildSettingsPanel();
-    // The alarm page's picture, time and date boxes and its daily switch.
-    void buildAlarmPage();
+    // Off while the settings panel is open; the Exit button stays on.
     void setCommandsEnabled(bool enabled);
-    // The settings panel: one pixel wider per step until it is open, then its page's controls.
-    void slidePanelStep();
     void onExtrasLaunched();
-    // OK stores the alarm, or the chosen entry with its user name and password.
-    void acceptPanel();
-    void closePanel();
-    // A stored entry brings back its own user name and password.
-    void fillInEntryCredentials();
-    void toggleMakeDaily();
-    bool m_panelShowsAlarm = false;
-    std::unique_ptr<WindowTimer> m_panelSlideTimer;
-    SkinImage* m_alarmPagePicture = nullptr;
-    QTimeEdit* m_alarmTimeEdit = nullptr;
-    QDateEdit* m_alarmDateEdit = nullptr;
-    SkinImage* m_makeDailySwitch = nullptr;
-    QLabel* m_makeDailyLabel = nullptr;
-    SkinImage* m_connectionPagePicture = nullptr;
-    QListWidget* m_entryList = nullptr;
-    QLineEdit* m_userNameEdit = nullptr;
-    QLineEdit* m_passwordEdit = nullptr;
-    SkinImage* m_panelOkButton = nullptr;
-    SkinImage* m_panelCancelButton = nullptr;
+    SettingsPanel* m_settingsPanel = nullptr;
     // The status line, the connect button and the window's coming forward follow the keeper.
     void showLineKeeper();
     // The line is up: the extras start, and the dial-up window is looked for.
     void onLineUp();
-    // Fills the connection page's entry list, keeping the entry selected.
-    void showEntryList(const QStringList& entries);
     MiddlePanel* m_middlePanel = nullptr;
     AlarmClock& m_alarmClock;
     Extras& m_extras;

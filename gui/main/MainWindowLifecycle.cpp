@@ -1,8 +1,6 @@
 // Start-up and shutdown of the main window.
 #include "gui/main/MainWindow.h"
 
-#include <QListWidget>
-
 #include "gui/program/ProgramModel.h"
 #include "gui/shell/SplashScreen.h"
 #include "model/LineKeeper.h"
@@ -24,9 +22,8 @@ void MainWindow::startUp() {
         setPosition(15, 15);
         m_quotation->move(208, 24);
         setOuterSize(452, 243);
-        m_userNameEdit->clear();
-        m_passwordEdit->clear();
-        showEntryList(m_keeper.readEntryList());
+        m_settingsPanel->clearCredentials();
+        m_settingsPanel->showEntryList(m_keeper.readEntryList());
         m_connectButton->drawFace(m_connectFaces, 0);
         m_alarmButton->drawFace(m_alarmFaces, 0);
         m_exitButton->drawFace(m_exitFaces, 0);
@@ -64,16 +61,6 @@ void MainWindow::startUp() {
             m_log.writeLine(QStringLiteral(
                 "Connect on Start is set but no connection is chosen; it dials once one is"));
         });
-}
-
-void MainWindow::showEntryList(const QStringList& entries) {
-    const QListWidgetItem* current = m_entryList->currentItem();
-    const QString selected = current ? current->text() : QString();
-    m_entryList->clear();
-    m_entryList->addItems(entries);
-    const auto matches =
-        m_entryList->findItems(selected, Qt::MatchExactly | Qt::MatchCaseSensitive);
-    if (!selected.isEmpty() && !matches.isEmpty()) m_entryList->setCurrentItem(matches.first());
 }
 
 void MainWindow::shutDown() {

@@ -160,10 +160,7 @@ void MainWindow::keyReleaseEvent(QKeyEvent* event) {
     // Keys typed into the settings panel's boxes are theirs, not the window's;
     // a box that went with the panel has no say.
     QWidget* focus = focusWidget();
-    if (focus && focus->isVisible())
-        for (QWidget* editor : std::initializer_list<QWidget*>{
-                 m_userNameEdit, m_passwordEdit, m_entryList, m_alarmDateEdit, m_alarmTimeEdit})
-            if (focus == editor || editor->isAncestorOf(focus)) return;
+    if (focus && focus->isVisible() && m_settingsPanel->holdsFocus(focus)) return;
     handle([this, key = event->key()] { onKeyUp(key); });
 }
 

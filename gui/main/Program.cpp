@@ -94,9 +94,9 @@ void Program::connectTrayMenu() {
     };
     QObject::connect(tray, &TrayMenu::showWanted, main, restoredThen([] {}));
     QObject::connect(tray, &TrayMenu::connectionPageWanted, main,
-                     restoredThen([main] { main->openConnectionPage(); }));
+                     restoredThen([main] { main->settingsPanel().openConnectionPage(); }));
     QObject::connect(tray, &TrayMenu::alarmPageWanted, main,
-                     restoredThen([main] { main->openAlarmPage(); }));
+                     restoredThen([main] { main->settingsPanel().openAlarmPage(); }));
     QObject::connect(tray, &TrayMenu::aboutWanted, main,
                      restoredThen([main] { main->showAbout(); }));
     QObject::connect(tray, &TrayMenu::extrasEditorWanted, main,

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <QDateEdit>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QTest>
+#include <QTimeEdit>
 
 #include "gui/main/MainWindow.h"
 #include "gui/shell/TrayMenu.h"

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QListWidget>
 
 #include "gui/connection/DisconnectCountdown.h"
 #include "gui/connection/DisconnectTimerDialog.h"

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QFontInfo>
+#include <QLineEdit>
 #include <QTest>
 
 #include "gui/main/MainWindow.h"
