@@ -20,26 +20,28 @@ DisconnectCountdown::DisconnectCountdown(ProgramModel& program, const Countdown&
     big.setBold(true);
     big.setPixelSize(28);
     // Shows 0 until the first warning.
-    secondsLabel = new QLabel(QStringLiteral("0"), this);
-    secondsLabel->setGeometry(8, 32, 184, 34);
-    secondsLabel->setAlignment(Qt::AlignCenter);
-    secondsLabel->setFont(big);
+    m_secondsLabel = new QLabel(QStringLiteral("0"), this);
+    m_secondsLabel->setObjectName(QStringLiteral("secondsLabel"));
+    m_secondsLabel->setGeometry(8, 32, 184, 34);
+    m_secondsLabel->setAlignment(Qt::AlignCenter);
+    m_secondsLabel->setFont(big);
     auto* unit = new QLabel(QStringLiteral("seconds."), this);
     unit->setGeometry(8, 66, 184, 22);
     unit->setAlignment(Qt::AlignCenter);
-    cancelButton = new QPushButton(QStringLiteral("cancel"), this);
-    cancelButton->setGeometry(62, 96, 76, 26);
-    connect(cancelButton, &QPushButton::clicked, this,
+    m_cancelButton = new QPushButton(QStringLiteral("cancel"), this);
+    m_cancelButton->setObjectName(QStringLiteral("cancelButton"));
+    m_cancelButton->setGeometry(62, 96, 76, 26);
+    connect(m_cancelButton, &QPushButton::clicked, this,
             [this] { handle([this] { emit cancelled(); }); });
 
     centreOnScreen();
-    connect(&m_count, &Countdown::secondsLeftChanged, secondsLabel,
-            [this](int seconds) { secondsLabel->setText(QString::number(seconds)); });
+    connect(&m_count, &Countdown::secondsLeftChanged, m_secondsLabel,
+            [this](int seconds) { m_secondsLabel->setText(QString::number(seconds)); });
 }
 
 // Each warning starts from the full count.
 void DisconnectCountdown::onShown() {
-    secondsLabel->setText(QString::number(m_count.secondsLeft()));
+    m_secondsLabel->setText(QString::number(m_count.secondsLeft()));
 }
 
 }  // namespace obu

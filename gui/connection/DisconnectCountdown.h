@@ -14,9 +14,6 @@ class DisconnectCountdown : public Form {
 public:
     DisconnectCountdown(ProgramModel& program, const Countdown& count);
 
-    QLabel* secondsLabel = nullptr;
-    QPushButton* cancelButton = nullptr;
-
 signals:
     // The user pressed cancel: the line stays up.
     void cancelled();
@@ -26,6 +23,9 @@ protected:
 
 private:
     const Countdown& m_count;
+    // Named "secondsLabel" and "cancelButton".
+    QLabel* m_secondsLabel = nullptr;
+    QPushButton* m_cancelButton = nullptr;
 };
 
 }  // namespace obu

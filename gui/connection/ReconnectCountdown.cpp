@@ -25,22 +25,24 @@ ReconnectCountdown::ReconnectCountdown(ProgramModel& program, const Countdown& c
     QFont bold = font;
     bold.setBold(true);
     bold.setPixelSize(16);
-    secondsLabel = new QLabel(QString::number(count.secondsLeft()), this);
-    secondsLabel->setGeometry(40, 82, 50, 22);
-    secondsLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    secondsLabel->setFont(bold);
+    m_secondsLabel = new QLabel(QString::number(count.secondsLeft()), this);
+    m_secondsLabel->setObjectName(QStringLiteral("secondsLabel"));
+    m_secondsLabel->setGeometry(40, 82, 50, 22);
+    m_secondsLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_secondsLabel->setFont(bold);
     auto* unit = new QLabel(QStringLiteral("seconds"), this);
     unit->setGeometry(96, 82, 80, 22);
     unit->setFont(bold);
 
-    cancelButton = new QPushButton(QStringLiteral("cancel"), this);
-    cancelButton->setGeometry(64, 112, 75, 25);
-    connect(cancelButton, &QPushButton::clicked, this,
+    m_cancelButton = new QPushButton(QStringLiteral("cancel"), this);
+    m_cancelButton->setObjectName(QStringLiteral("cancelButton"));
+    m_cancelButton->setGeometry(64, 112, 75, 25);
+    connect(m_cancelButton, &QPushButton::clicked, this,
             [this] { handle([this] { emit cancelled(); }); });
 
     centreOnScreen();
-    connect(&count, &Countdown::secondsLeftChanged, secondsLabel,
-            [this](int seconds) { secondsLabel->setText(QString::number(seconds)); });
+    connect(&count, &Countdown::secondsLeftChanged, m_secondsLabel,
+            [this](int seconds) { m_secondsLabel->setText(QString::number(seconds)); });
 }
 
 }  // namespace obu

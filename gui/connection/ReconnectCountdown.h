@@ -14,12 +14,14 @@ class ReconnectCountdown : public Form {
 public:
     ReconnectCountdown(ProgramModel& program, const Countdown& count);
 
-    QLabel* secondsLabel = nullptr;
-    QPushButton* cancelButton = nullptr;
-
 signals:
     // The user pressed cancel.
     void cancelled();
+
+private:
+    // Named "secondsLabel" and "cancelButton".
+    QLabel* m_secondsLabel = nullptr;
+    QPushButton* m_cancelButton = nullptr;
 };
 
 }  // namespace obu

@@ -13,21 +13,23 @@ namespace obu {
 TrayMenu::TrayMenu(ProgramModel& program, QWidget* owner)
     : m_program(program), m_platform(program.platform()) {
     buildMenu(owner);
-    trayIcon = std::make_unique<TrayIcon>(*m_platform.tray);
-    trayIcon->setPicture(QIcon(m_platform.programFolder + QStringLiteral("obu-icon.png")));
-    trayIcon->setToolTip(QStringLiteral("OBU v1.3"));
-    trayIcon->setPopupMenu(menu);
-    connect(trayIcon.get(), &TrayIcon::clicked, this,
+    m_trayIcon = std::make_unique<TrayIcon>(*m_platform.tray);
+    m_trayIcon->setPicture(QIcon(m_platform.programFolder + QStringLiteral("obu-icon.png")));
+    m_trayIcon->setToolTip(QStringLiteral("OBU v1.3"));
+    m_trayIcon->setPopupMenu(m_menu);
+    connect(m_trayIcon.get(), &TrayIcon::clicked, this,
             [this] { m_platform.dispatcher->run([this] { emit mainWindowWanted(); }); });
-    trayIcon->setVisible(true);
+    m_trayIcon->setVisible(true);
 }
 
 TrayMenu::~TrayMenu() {
-    trayIcon.reset();
+    m_trayIcon.reset();
 }
 
-QAction* TrayMenu::addItem(QMenu* to, const QString& caption, std::function<void()> handler) {
+QAction* TrayMenu::addItem(QMenu* to, const QString& name, const QString& caption,
+                           std::function<void()> handler) {
     QAction* item = to->addAction(caption);
+    item->setObjectName(name);
     connect(item, &QAction::triggered, this, [this, item, handler = std::move(handler)] {
         // Qt flips a check mark before it reports the click; the handlers flip it themselves.
         if (item->isCheckable()) item->setChecked(!item->isChecked());
@@ -36,9 +38,11 @@ QAction* TrayMenu::addItem(QMenu* to, const QString& caption, std::function<void
     return item;
 }
 
-QAction* TrayMenu::addOption(const QString& caption, UserOptions::Option option) {
+QAction* TrayMenu::addOption(const QString& name, const QString& caption,
+                             UserOptions::Option option) {
     UserOptions& options = m_program.options();
-    QAction* item = addItem(optionsMenu, caption, [&options, option] { options.toggle(option); });
+    QAction* item =
+        addItem(m_optionsMenu, name, caption, [&options, option] { options.toggle(option); });
     item->setCheckable(true);
     item->setChecked(options.isOn(option));
     return item;
@@ -47,96 +51,114 @@ QAction* TrayMenu::addOption(const QString& caption, UserOptions::Option option)
 QAction* TrayMenu::optionItem(UserOptions::Option option) const {
     switch (option) {
         case UserOptions::Option::Sound:
-            return soundOption;
+            return m_soundOption;
         case UserOptions::Option::ConnectOnStart:
-            return connectOnStartOption;
+            return m_connectOnStartOption;
         case UserOptions::Option::MinimizeOnConnect:
-            return minimizeOnConnectOption;
+            return m_minimizeOnConnectOption;
         case UserOptions::Option::MinimizeDialUpWindow:
-            return minimizeDialUpOption;
+            return m_minimizeDialUpOption;
         case UserOptions::Option::RedialIfBusy:
-            return redialIfBusyOption;
+            return m_redialIfBusyOption;
     }
     return nullptr;
 }
 
 void TrayMenu::buildMenu(QWidget* owner) {
-    menu = new QMenu(owner);
+    m_menu = new QMenu(owner);
+    m_menu->setObjectName(QStringLiteral("trayMenu"));
     // Never shown as a caption; it names the menu's window for the desktop and its tools.
-    menu->setWindowTitle(QStringLiteral("OBU menu"));
-    setupMenu = menu->addMenu(QStringLiteral("Setup"));
-    extrasItem =
-        addItem(setupMenu, QStringLiteral("Extras"), [this] { emit extrasEditorWanted(); });
-    connectionItem =
-        addItem(setupMenu, QStringLiteral("Connection"), [this] { emit connectionPageWanted(); });
-    setAlarmItem =
-        addItem(setupMenu, QStringLiteral("Set Alarm"), [this] { emit alarmPageWanted(); });
-    clearAlarmItem = addItem(setupMenu, QStringLiteral("Clear Alarm Time"),
-                             [this] { m_program.alarmClock().clear(); });
-    optionsMenu = menu->addMenu(QStringLiteral("Options"));
-    soundOption = addOption(QStringLiteral("Sound"), UserOptions::Option::Sound);
-    connectOnStartOption =
-        addOption(QStringLiteral("Connect on Start"), UserOptions::Option::ConnectOnStart);
-    minimizeOnConnectOption = addOption(QStringLiteral("Minimize OBU on Connect"),
-                                        UserOptions::Option::MinimizeOnConnect);
-    minimizeDialUpOption = addOption(QStringLiteral("Minimize DUN on Connect"),
-                                     UserOptions::Option::MinimizeDialUpWindow);
-    redialIfBusyOption =
-        addOption(QStringLiteral("Redial if Line is Busy"), UserOptions::Option::RedialIfBusy);
+    m_menu->setWindowTitle(QStringLiteral("OBU menu"));
+    m_setupMenu = m_menu->addMenu(QStringLiteral("Setup"));
+    m_setupMenu->setObjectName(QStringLiteral("setupMenu"));
+    m_extrasItem = addItem(m_setupMenu, QStringLiteral("extrasItem"), QStringLiteral("Extras"),
+                           [this] { emit extrasEditorWanted(); });
+    m_connectionItem =
+        addItem(m_setupMenu, QStringLiteral("connectionItem"), QStringLiteral("Connection"),
+                [this] { emit connectionPageWanted(); });
+    m_setAlarmItem = addItem(m_setupMenu, QStringLiteral("setAlarmItem"),
+                             QStringLiteral("Set Alarm"), [this] { emit alarmPageWanted(); });
+    m_clearAlarmItem =
+        addItem(m_setupMenu, QStringLiteral("clearAlarmItem"), QStringLiteral("Clear Alarm Time"),
+                [this] { m_program.alarmClock().clear(); });
+    m_optionsMenu = m_menu->addMenu(QStringLiteral("Options"));
+    m_optionsMenu->setObjectName(QStringLiteral("optionsMenu"));
+    m_soundOption = addOption(QStringLiteral("soundOption"), QStringLiteral("Sound"),
+                              UserOptions::Option::Sound);
+    m_connectOnStartOption =
+        addOption(QStringLiteral("connectOnStartOption"), QStringLiteral("Connect on Start"),
+                  UserOptions::Option::ConnectOnStart);
+    m_minimizeOnConnectOption = addOption(QStringLiteral("minimizeOnConnectOption"),
+                                          QStringLiteral("Minimize OBU on Connect"),
+                                          UserOptions::Option::MinimizeOnConnect);
+    m_minimizeDialUpOption =
+        addOption(QStringLiteral("minimizeDialUpOption"), QStringLiteral("Minimize DUN on Connect"),
+                  UserOptions::Option::MinimizeDialUpWindow);
+    m_redialIfBusyOption =
+        addOption(QStringLiteral("redialIfBusyOption"), QStringLiteral("Redial if Line is Busy"),
+                  UserOptions::Option::RedialIfBusy);
     connect(&m_program.options(), &UserOptions::changed, this,
             [this](UserOptions::Option option, bool on) { optionItem(option)->setChecked(on); });
-    launchExtrasItem =
-        addItem(menu, QStringLiteral("Launch Extras"), [this] { emit extrasLaunchWanted(); });
-    disconnectTimerItem =
-        addItem(menu, QStringLiteral("Disconnect Timer"), [this] { emit disconnectTimerWanted(); });
-    menu->addSeparator();
-    studioPageItem = addItem(menu, QStringLiteral("Vantor Studio Webpage"),
-                             [this] { emit webPageWanted(WebPageOpener::MakerPage); });
-    obuPageItem = addItem(menu, QStringLiteral("OBU Webpage"),
-                          [this] { emit webPageWanted(WebPageOpener::ProductPage); });
-    helpItem = addItem(menu, QStringLiteral("Help"), [this] { openHelp(); });
-    menu->addSeparator();
-    aboutItem = addItem(menu, QStringLiteral("About OBU"), [this] { emit aboutWanted(); });
-    hideShowItem = addItem(menu, QStringLiteral("Hide OBU"), [this] { hideOrShowMainWindow(); });
-    connectItem = addItem(menu, QStringLiteral("Connect"), [this] { connectOrDisconnect(); });
-    exitItem = addItem(menu, QStringLiteral("Exit"), [this] { emit exitWanted(); });
+    m_launchExtrasItem =
+        addItem(m_menu, QStringLiteral("launchExtrasItem"), QStringLiteral("Launch Extras"),
+                [this] { emit extrasLaunchWanted(); });
+    m_disconnectTimerItem =
+        addItem(m_menu, QStringLiteral("disconnectTimerItem"), QStringLiteral("Disconnect Timer"),
+                [this] { emit disconnectTimerWanted(); });
+    m_menu->addSeparator();
+    m_studioPageItem =
+        addItem(m_menu, QStringLiteral("studioPageItem"), QStringLiteral("Vantor Studio Webpage"),
+                [this] { emit webPageWanted(WebPageOpener::MakerPage); });
+    m_obuPageItem = addItem(m_menu, QStringLiteral("obuPageItem"), QStringLiteral("OBU Webpage"),
+                            [this] { emit webPageWanted(WebPageOpener::ProductPage); });
+    m_helpItem =
+        addItem(m_menu, QStringLiteral("helpItem"), QStringLiteral("Help"), [this] { openHelp(); });
+    m_menu->addSeparator();
+    m_aboutItem = addItem(m_menu, QStringLiteral("aboutItem"), QStringLiteral("About OBU"),
+                          [this] { emit aboutWanted(); });
+    m_hideShowItem = addItem(m_menu, QStringLiteral("hideShowItem"), QStringLiteral("Hide OBU"),
+                             [this] { hideOrShowMainWindow(); });
+    m_connectItem = addItem(m_menu, QStringLiteral("connectItem"), QStringLiteral("Connect"),
+                            [this] { connectOrDisconnect(); });
+    m_exitItem = addItem(m_menu, QStringLiteral("exitItem"), QStringLiteral("Exit"),
+                         [this] { emit exitWanted(); });
 }
 
 void TrayMenu::connectOrDisconnect() {
     LineKeeper& keeper = m_program.lineKeeper();
     keeper.toggleConnection();
     // A disconnection was asked for: the button and the item show Connect again.
-    if (connectItem->text() == QLatin1String("Disconnect")) keeper.showLineFree();
+    if (m_connectItem->text() == QLatin1String("Disconnect")) keeper.showLineFree();
 }
 
 void TrayMenu::showConnectItem(bool lineFree) {
-    connectItem->setText(lineFree ? QStringLiteral("Connect") : QStringLiteral("Disconnect"));
+    m_connectItem->setText(lineFree ? QStringLiteral("Connect") : QStringLiteral("Disconnect"));
 }
 
 void TrayMenu::enableConnectItem(bool enabled) {
-    connectItem->setEnabled(enabled);
+    m_connectItem->setEnabled(enabled);
 }
 
 void TrayMenu::enablePanelItems(bool enabled) {
-    setAlarmItem->setEnabled(enabled);
-    connectionItem->setEnabled(enabled);
+    m_setAlarmItem->setEnabled(enabled);
+    m_connectionItem->setEnabled(enabled);
 }
 
 void TrayMenu::showHideShowItem(bool windowShown) {
-    hideShowItem->setText(windowShown ? QStringLiteral("Hide OBU") : QStringLiteral("Show OBU"));
+    m_hideShowItem->setText(windowShown ? QStringLiteral("Hide OBU") : QStringLiteral("Show OBU"));
 }
 
 void TrayMenu::popUpAt(const QPoint& where) {
-    menu->popup(where);
+    m_menu->popup(where);
 }
 
 void TrayMenu::hideOrShowMainWindow() {
-    if (hideShowItem->text() == QLatin1String("Hide OBU")) {
+    if (m_hideShowItem->text() == QLatin1String("Hide OBU")) {
         emit hideWanted();
         return;
     }
     emit showWanted();
-    hideShowItem->setText(QStringLiteral("Hide OBU"));
+    m_hideShowItem->setText(QStringLiteral("Hide OBU"));
 }
 
 void TrayMenu::openHelp() {

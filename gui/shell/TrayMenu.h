@@ -22,29 +22,8 @@ public:
     TrayMenu(ProgramModel& program, QWidget* owner);
     ~TrayMenu() override;
 
-    std::unique_ptr<TrayIcon> trayIcon;
-    QMenu* menu = nullptr;
-
-    QMenu* setupMenu = nullptr;
-    QAction* extrasItem = nullptr;
-    QAction* connectionItem = nullptr;
-    QAction* setAlarmItem = nullptr;
-    QAction* clearAlarmItem = nullptr;
-    QMenu* optionsMenu = nullptr;
-    QAction* soundOption = nullptr;
-    QAction* connectOnStartOption = nullptr;
-    QAction* minimizeOnConnectOption = nullptr;
-    QAction* minimizeDialUpOption = nullptr;
-    QAction* redialIfBusyOption = nullptr;
-    QAction* launchExtrasItem = nullptr;
-    QAction* disconnectTimerItem = nullptr;
-    QAction* studioPageItem = nullptr;
-    QAction* obuPageItem = nullptr;
-    QAction* helpItem = nullptr;
-    QAction* aboutItem = nullptr;
-    QAction* hideShowItem = nullptr;
-    QAction* connectItem = nullptr;
-    QAction* exitItem = nullptr;
+    // The icon in the notification area, which pops the menu up.
+    TrayIcon& trayIcon() const { return *m_trayIcon; }
 
     // The Connect item: its caption for a free or a taken line, and whether it can be used.
     void showConnectItem(bool lineFree);
@@ -74,8 +53,9 @@ signals:
 
 private:
     void buildMenu(QWidget* owner);
-    QAction* addItem(QMenu* to, const QString& caption, std::function<void()> handler);
-    QAction* addOption(const QString& caption, UserOptions::Option option);
+    QAction* addItem(QMenu* to, const QString& name, const QString& caption,
+                     std::function<void()> handler);
+    QAction* addOption(const QString& name, const QString& caption, UserOptions::Option option);
     QAction* optionItem(UserOptions::Option option) const;
 
     void hideOrShowMainWindow();
@@ -84,6 +64,30 @@ private:
 
     ProgramModel& m_program;
     Platform& m_platform;
+    std::unique_ptr<TrayIcon> m_trayIcon;
+    // The menu and its items are named for what they do (the Sound option is
+    // "soundOption"): tests and accessibility tools find them by that name.
+    QMenu* m_menu = nullptr;
+    QMenu* m_setupMenu = nullptr;
+    QMenu* m_optionsMenu = nullptr;
+    QAction* m_extrasItem = nullptr;
+    QAction* m_connectionItem = nullptr;
+    QAction* m_setAlarmItem = nullptr;
+    QAction* m_clearAlarmItem = nullptr;
+    QAction* m_soundOption = nullptr;
+    QAction* m_connectOnStartOption = nullptr;
+    QAction* m_minimizeOnConnectOption = nullptr;
+    QAction* m_minimizeDialUpOption = nullptr;
+    QAction* m_redialIfBusyOption = nullptr;
+    QAction* m_launchExtrasItem = nullptr;
+    QAction* m_disconnectTimerItem = nullptr;
+    QAction* m_studioPageItem = nullptr;
+    QAction* m_obuPageItem = nullptr;
+    QAction* m_helpItem = nullptr;
+    QAction* m_aboutItem = nullptr;
+    QAction* m_hideShowItem = nullptr;
+    QAction* m_connectItem = nullptr;
+    QAction* m_exitItem = nullptr;
 };
 
 }  // namespace obu

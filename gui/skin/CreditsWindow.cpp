@@ -46,29 +46,29 @@ CreditsWindow::CreditsWindow(ProgramModel& program) : Form(program, QString(), 3
     m_picture->setObjectName(QStringLiteral("picture"));
     m_picture->setGeometry(0, 0, 303, 235);
 
-    heading = new QLabel(QStringLiteral("The OBU Production Team:"), this);
-    heading->setObjectName(QStringLiteral("heading"));
-    heading->setGeometry(16, 224, 265, 13);
-    heading->setAlignment(Qt::AlignCenter);
-    heading->setFont(font);
-    heading->setAttribute(Qt::WA_TranslucentBackground);
+    m_heading = new QLabel(QStringLiteral("The OBU Production Team:"), this);
+    m_heading->setObjectName(QStringLiteral("heading"));
+    m_heading->setGeometry(16, 224, 265, 13);
+    m_heading->setAlignment(Qt::AlignCenter);
+    m_heading->setFont(font);
+    m_heading->setAttribute(Qt::WA_TranslucentBackground);
 
     m_scrollPanel = new QWidget(this);
     m_scrollPanel->setObjectName(QStringLiteral("scrollPanel"));
     m_scrollPanel->setGeometry(16, 248, 265, 113);
     m_scrollPanel->setAutoFillBackground(true);
     m_scrollPanel->setPalette(pal);
-    creditsText = new QLabel(creditLines().join(QLatin1Char('\n')), m_scrollPanel);
-    creditsText->setObjectName(QStringLiteral("creditsText"));
-    creditsText->setGeometry(8, 112, 249, 280);
-    creditsText->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    creditsText->setFont(font);
-    creditsText->setPalette(pal);
+    m_creditsText = new QLabel(creditLines().join(QLatin1Char('\n')), m_scrollPanel);
+    m_creditsText->setObjectName(QStringLiteral("creditsText"));
+    m_creditsText->setGeometry(8, 112, 249, 280);
+    m_creditsText->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    m_creditsText->setFont(font);
+    m_creditsText->setPalette(pal);
     // Never takes the focus or a selection; a click on it reaches the window.
-    creditsText->setFocusPolicy(Qt::NoFocus);
-    creditsText->setTextInteractionFlags(Qt::NoTextInteraction);
+    m_creditsText->setFocusPolicy(Qt::NoFocus);
+    m_creditsText->setTextInteractionFlags(Qt::NoTextInteraction);
     for (QWidget* w :
-         std::initializer_list<QWidget*>{m_picture, heading, m_scrollPanel, creditsText})
+         std::initializer_list<QWidget*>{m_picture, m_heading, m_scrollPanel, m_creditsText})
         w->setAttribute(Qt::WA_TransparentForMouseEvents);
 
     centreOnScreen();
@@ -92,14 +92,14 @@ void CreditsWindow::onShown() {
             loadJpeg(platform().programFolder + QStringLiteral("obu-credits.jpg"));
         if (!picture.isNull()) m_picture->setPixmap(QPixmap::fromImage(picture));
     }
-    creditsText->move(creditsText->x(), kShowTop);
+    m_creditsText->move(m_creditsText->x(), kShowTop);
     m_passDone = false;
     m_tunePlays = m_tune && m_tune->play();
     m_scrollTimer->setEnabled(true);
 }
 
 void CreditsWindow::scrollStep() {
-    creditsText->move(creditsText->x(), creditsText->y() - 1);
+    m_creditsText->move(m_creditsText->x(), m_creditsText->y() - 1);
     // Without a tune (no file, no sound device) the screen runs for one pass of
     // the text instead of vanishing at its first tick.
     const bool tuneOver = m_tunePlays ? !m_tune->isPlaying() : m_passDone;
@@ -107,8 +107,8 @@ void CreditsWindow::scrollStep() {
         closeByClick();
         return;
     }
-    if (creditsText->y() <= kEndTop) {
-        creditsText->move(creditsText->x(), kRestartTop);
+    if (m_creditsText->y() <= kEndTop) {
+        m_creditsText->move(m_creditsText->x(), kRestartTop);
         m_passDone = true;
     }
 }

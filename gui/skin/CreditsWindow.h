@@ -17,9 +17,6 @@ public:
     explicit CreditsWindow(ProgramModel& program);
     ~CreditsWindow() override;
 
-    QLabel* heading = nullptr;
-    QLabel* creditsText = nullptr;
-
     // A click anywhere on the screen closes it.
     void closeByClick();
 
@@ -38,6 +35,9 @@ private:
     void scrollStep();
 
     QLabel* m_picture = nullptr;
+    // Named "heading" and "creditsText".
+    QLabel* m_heading = nullptr;
+    QLabel* m_creditsText = nullptr;
     QWidget* m_scrollPanel = nullptr;
     std::unique_ptr<MusicDevice> m_tune;
     std::unique_ptr<WindowTimer> m_scrollTimer;

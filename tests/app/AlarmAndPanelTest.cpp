@@ -159,7 +159,7 @@ TEST_F(Alarm, WithSoundOffTheAlarmDialsSilently) {
 
 TEST_F(Alarm, ClearingFromTheTrayReachesTheFileOnlyAtExit) {
     startWith("[Alarm]\r\nDaily=1\r\nTime=9:06:00  PM\r\n");
-    tray().clearAlarmItem->trigger();
+    app.trayItem("clearAlarmItem")->trigger();
     EXPECT_EQ(control<QLabel>("alarmTimeLabel")->text(), "(not set)");
     EXPECT_FALSE(alarm().isDaily());
     EXPECT_TRUE(app.iniBytes().contains("Time=9:06:00  PM"));
@@ -176,7 +176,7 @@ TEST_F(Alarm, TheAlarmPageSlidesOpenAPixelAtATimeAndStoresADailyAlarm) {
     EXPECT_EQ(main().outerWidth(), 452);
     app.click(control<SkinImage>("alarmButton"));
     EXPECT_FALSE(control<SkinImage>("connectButton")->isEnabled());
-    EXPECT_FALSE(tray().connectItem->isEnabled());
+    EXPECT_FALSE(app.trayItem("connectItem")->isEnabled());
     EXPECT_TRUE(control<SkinImage>("exitButton")->isEnabled());
     // A pixel a millisecond, then one more tick shows the page.
     std::vector<int> widths{main().outerWidth()};
@@ -187,7 +187,7 @@ TEST_F(Alarm, TheAlarmPageSlidesOpenAPixelAtATimeAndStoresADailyAlarm) {
     EXPECT_EQ(widths.back(), 608);
     for (size_t i = 1; i + 1 < widths.size(); ++i) EXPECT_EQ(widths[i], widths[i - 1] + 1);
     EXPECT_EQ(widths.size(), 158u) << "156 widening steps and one that shows the page";
-    EXPECT_FALSE(tray().setAlarmItem->isEnabled());
+    EXPECT_FALSE(app.trayItem("setAlarmItem")->isEnabled());
     EXPECT_TRUE(dateEdit()->isVisible());
     EXPECT_EQ(dateEdit()->date(), QDate(2001, 6, 14));
     EXPECT_EQ(timeEdit()->time().hour(), 21);
@@ -203,7 +203,7 @@ TEST_F(Alarm, TheAlarmPageSlidesOpenAPixelAtATimeAndStoresADailyAlarm) {
     EXPECT_EQ(main().outerWidth(), 452) << "closing is not animated";
     EXPECT_FALSE(okButton()->isVisible());
     EXPECT_TRUE(control<SkinImage>("connectButton")->isEnabled());
-    EXPECT_TRUE(tray().connectItem->isEnabled());
+    EXPECT_TRUE(app.trayItem("connectItem")->isEnabled());
     EXPECT_TRUE(app.iniBytes().contains("[Alarm]\r\nDaily=1\r\nTime=9:05:00  PM\r\n"));
 }
 
@@ -304,14 +304,14 @@ TEST_F(Alarm, TheHiddenPairOpensTheCreditsAndStoresNothing) {
 TEST_F(Alarm, TheTrayOpensThePagesAndDisablesItselfMeanwhile) {
     startWith();
     main().hide();
-    tray().setAlarmItem->trigger();
+    app.trayItem("setAlarmItem")->trigger();
     EXPECT_TRUE(main().isVisible());
     ASSERT_TRUE(app.advanceUntil([&] { return okButton()->isVisible(); }, 10000));
     EXPECT_TRUE(timeEdit()->isVisible());
-    EXPECT_FALSE(tray().connectionItem->isEnabled());
+    EXPECT_FALSE(app.trayItem("connectionItem")->isEnabled());
     app.click(cancelButton());
-    EXPECT_TRUE(tray().connectionItem->isEnabled());
-    tray().connectionItem->trigger();
+    EXPECT_TRUE(app.trayItem("connectionItem")->isEnabled());
+    app.trayItem("connectionItem")->trigger();
     ASSERT_TRUE(app.advanceUntil([&] { return okButton()->isVisible(); }, 10000));
     EXPECT_FALSE(timeEdit()->isVisible());
     EXPECT_TRUE(entryList()->isVisible());

@@ -80,7 +80,7 @@ struct Connection : ::testing::Test {
 TEST_F(Connection, TheWholeRoadFromTheButtonToTheUsersDisconnect) {
     startWith("Demo ISP");
     EXPECT_TRUE(connectFaceShown());
-    EXPECT_EQ(tray().connectItem->text(), "Connect");
+    EXPECT_EQ(app.trayItem("connectItem")->text(), "Connect");
     app.click(control<SkinImage>("connectButton"));
     EXPECT_TRUE(keeper().sessionActive());
     EXPECT_EQ(keeper().state(), LineKeeper::State::Dialling);
@@ -91,7 +91,7 @@ TEST_F(Connection, TheWholeRoadFromTheButtonToTheUsersDisconnect) {
         [&] { return control<QLabel>("statusLine")->text() == "connecting"; }, 5000));
     ASSERT_TRUE(app.advanceUntil([&] { return !keeper().readyToConnect(); }, 5000));
     EXPECT_TRUE(disconnectFaceShown());
-    EXPECT_EQ(tray().connectItem->text(), "Disconnect");
+    EXPECT_EQ(app.trayItem("connectItem")->text(), "Disconnect");
     ASSERT_TRUE(app.advanceUntil(
         [&] { return control<QLabel>("statusLine")->text() == "authenticating user/pass"; },
         10000));
@@ -111,7 +111,8 @@ TEST_F(Connection, TheWholeRoadFromTheButtonToTheUsersDisconnect) {
     EXPECT_TRUE(keeper().readyToConnect());
     EXPECT_EQ(control<QLabel>("statusLine")->text(), "No connection was detected.");
     EXPECT_TRUE(connectFaceShown());
-    EXPECT_EQ(tray().connectItem->text(), "Connect") << "the release follows the new state";
+    EXPECT_EQ(app.trayItem("connectItem")->text(), "Connect")
+        << "the release follows the new state";
     EXPECT_EQ(app.logMessages().last(), "Disconnect requested by user");
     EXPECT_EQ(connectionCount(), 0);
     app.time.advance(30000);
@@ -131,17 +132,17 @@ TEST_F(Connection, AnOutsideDropCountsTenSecondsDownAndDialsOnTheEleventhTick) {
     EXPECT_TRUE(main().isVisible());
     EXPECT_FALSE(keeper().watchingForDrop());
     EXPECT_EQ(reconnect().windowTitle(), "Reconnect");
-    QStringList shown{reconnect().secondsLabel->text()};
+    QStringList shown{app.child<QLabel>(reconnect(), "secondsLabel")->text()};
     for (int second = 1; second <= 10; ++second) {
         app.time.advance(1000);
-        shown << reconnect().secondsLabel->text();
+        shown << app.child<QLabel>(reconnect(), "secondsLabel")->text();
     }
     EXPECT_EQ(shown, QStringList({"10", "9", "8", "7", "6", "5", "4", "3", "2", "1", "0"}));
     EXPECT_TRUE(reconnect().isVisible());
     EXPECT_FALSE(app.logged("Attempting to Reconnect."));
     app.time.advance(1000);
     EXPECT_FALSE(reconnect().isVisible());
-    EXPECT_EQ(reconnect().secondsLabel->text(), "10");
+    EXPECT_EQ(app.child<QLabel>(reconnect(), "secondsLabel")->text(), "10");
     const QStringList log = app.logMessages();
     EXPECT_EQ(log.mid(log.size() - 2),
               QStringList({"Connection Terminated by unknown source", "Attempting to Reconnect."}));
@@ -163,13 +164,13 @@ TEST_P(CancelledCountdown, DialsNothing) {
     app.time.advance(20);
     ASSERT_TRUE(reconnect().isVisible());
     app.time.advance(second * 1000);
-    app.click(reconnect().cancelButton);
+    app.click(app.child<QPushButton>(reconnect(), "cancelButton"));
     EXPECT_FALSE(reconnect().isVisible());
-    EXPECT_EQ(reconnect().secondsLabel->text(), "10");
+    EXPECT_EQ(app.child<QLabel>(reconnect(), "secondsLabel")->text(), "10");
     EXPECT_FALSE(keeper().sessionActive());
     EXPECT_TRUE(keeper().readyToConnect());
     EXPECT_TRUE(connectFaceShown());
-    EXPECT_EQ(tray().connectItem->text(), "Connect");
+    EXPECT_EQ(app.trayItem("connectItem")->text(), "Connect");
     const QStringList log = app.logMessages();
     EXPECT_EQ(log.mid(log.size() - 2), QStringList({"Connection Terminated by unknown source",
                                                     "Reconnect canceled by user"}));
@@ -191,7 +192,7 @@ TEST_F(Connection, ABusyLineIsRedialledUntilItAnswers) {
                            "Username/Password authenticated by server", "Launching extras",
                            "Connection established to Demo Busy"}));
     EXPECT_TRUE(control<SkinImage>("connectButton")->isEnabled());
-    EXPECT_TRUE(tray().connectItem->isEnabled());
+    EXPECT_TRUE(app.trayItem("connectItem")->isEnabled());
     EXPECT_TRUE(keeper().sessionActive());
     EXPECT_TRUE(app.dialogs.boxes().empty());
 }
@@ -217,7 +218,7 @@ TEST_F(Connection, ABusyRedialShowsTheDisconnectUntilTheNextStage) {
 
 TEST_F(Connection, ABusyLineWithoutRedialIsReportedOnce) {
     startWith("Demo Always Busy", "[Options]\r\nRedial=0\r\n");
-    ASSERT_FALSE(tray().redialIfBusyOption->isChecked());
+    ASSERT_FALSE(app.trayItem("redialIfBusyOption")->isChecked());
     app.click(control<SkinImage>("connectButton"));
     ASSERT_TRUE(app.advanceUntil([&] { return !app.dialogs.boxes().empty(); }, 30000));
     const auto& box = app.dialogs.boxes()[0];
@@ -230,7 +231,7 @@ TEST_F(Connection, ABusyLineWithoutRedialIsReportedOnce) {
     EXPECT_EQ(box.icon, MsgIcon::None);
     EXPECT_EQ(box.buttons, MsgButtons::Ok);
     EXPECT_TRUE(connectFaceShown());
-    EXPECT_EQ(tray().connectItem->text(), "Connect");
+    EXPECT_EQ(app.trayItem("connectItem")->text(), "Connect");
     const QStringList log = app.logMessages();
     EXPECT_EQ(log.mid(log.size() - 2),
               QStringList({"Line was busy", "Connection Terminated by OBU"}));
@@ -258,7 +259,7 @@ TEST_F(Connection, NoDialToneIsReportedAndOffersNoReconnect) {
               QStringList({"No dial tone found", "Connection Terminated by OBU"}));
     EXPECT_FALSE(keeper().sessionActive()) << "a later alarm may dial";
     EXPECT_TRUE(connectFaceShown());
-    EXPECT_EQ(tray().connectItem->text(), "Connect");
+    EXPECT_EQ(app.trayItem("connectItem")->text(), "Connect");
     app.time.advance(30000);
     EXPECT_FALSE(reconnect().isVisible());
     EXPECT_EQ(app.dialogs.boxes().size(), 1u);
@@ -276,15 +277,15 @@ TEST_F(Connection, TheDisconnectTimerWarnsThirtySecondsAheadAndHangsUpAtSixtyOne
     app.time.advance(10);
     ASSERT_TRUE(countdown().isVisible());
     EXPECT_TRUE(main().isVisible()) << "the warning brings the main window forward";
-    EXPECT_EQ(countdown().secondsLabel->text(), "30");
+    EXPECT_EQ(app.child<QLabel>(countdown(), "secondsLabel")->text(), "30");
     app.time.advance(30000);
-    EXPECT_EQ(countdown().secondsLabel->text(), "0");
+    EXPECT_EQ(app.child<QLabel>(countdown(), "secondsLabel")->text(), "0");
     EXPECT_EQ(connectionCount(), 1);
     app.time.advance(1000);
     EXPECT_FALSE(countdown().isVisible());
     EXPECT_EQ(app.logMessages().last(), "Disconnection made by disconnect timer");
     EXPECT_TRUE(connectFaceShown());
-    EXPECT_EQ(tray().connectItem->text(), "Connect");
+    EXPECT_EQ(app.trayItem("connectItem")->text(), "Connect");
     EXPECT_EQ(connectionCount(), 0);
     app.time.advance(30000);
     EXPECT_FALSE(reconnect().isVisible()) << "the program hung up itself";
@@ -297,7 +298,7 @@ TEST_F(Connection, CancellingTheDisconnectCountdownKeepsTheLineUp) {
     ASSERT_TRUE(app.advanceUntil([&] { return connected(); }));
     app.time.advance(30000 + 12000);
     ASSERT_TRUE(countdown().isVisible());
-    app.click(countdown().cancelButton);
+    app.click(app.child<QPushButton>(countdown(), "cancelButton"));
     EXPECT_FALSE(countdown().isVisible());
     app.time.advance(600000);
     EXPECT_EQ(connectionCount(), 1);
@@ -316,7 +317,7 @@ TEST_F(Connection, ALineThatEndsDuringTheCountdownClosesIt) {
     EXPECT_FALSE(countdown().isVisible());
     EXPECT_EQ(keeper().disconnectWarningAfterMs(), 0);
     EXPECT_TRUE(reconnect().isVisible());
-    app.click(reconnect().cancelButton);
+    app.click(app.child<QPushButton>(reconnect(), "cancelButton"));
     app.time.advance(60000);
     EXPECT_FALSE(app.logged("Disconnection made by disconnect timer"));
 }
@@ -328,7 +329,7 @@ TEST_F(Connection, TheMinutesDialogStoresTheSettingAndZeroStopsAPendingHangUp) {
     auto* okButton = dialog.findChild<QPushButton*>("okButton");
     app.click(control<SkinImage>("connectButton"));
     ASSERT_TRUE(app.advanceUntil([&] { return connected(); }));
-    tray().disconnectTimerItem->trigger();
+    app.trayItem("disconnectTimerItem")->trigger();
     ASSERT_TRUE(dialog.isVisible());
     EXPECT_EQ(minutes->value(), 2);
     EXPECT_EQ(minutes->maximum(), 1000);
@@ -476,7 +477,7 @@ TEST_F(Connection, NamesFromOutsideReachTheStatusLineEscapedAndNeverAsRichText) 
 TEST_F(Connection, WithoutAnEntryConnectOnStartIsHeldSaidAndKeptAtExit) {
     app.writeIni("[Connection]\r\nAutoConnect=1\r\n");
     app.start();
-    EXPECT_FALSE(tray().connectOnStartOption->isChecked());
+    EXPECT_FALSE(app.trayItem("connectOnStartOption")->isChecked());
     app.time.advance(5000);
     EXPECT_TRUE(app.dialogs.boxes().empty());
     app.click(control<SkinImage>("connectButton"));
@@ -502,7 +503,7 @@ TEST_F(Connection, ConnectOnStartHeldWithoutAnEntryGoesWhenTheUserTurnsItOff) {
     app.time.advance(5000);
     // Shown off: the user's first toggle turns it on, the second off.
     app.program().options().toggle(UserOptions::Option::ConnectOnStart);
-    EXPECT_TRUE(tray().connectOnStartOption->isChecked());
+    EXPECT_TRUE(app.trayItem("connectOnStartOption")->isChecked());
     app.program().options().toggle(UserOptions::Option::ConnectOnStart);
     app.exit();
     EXPECT_TRUE(app.iniBytes().contains("AutoConnect=0\r\n")) << app.iniBytes().constData();
@@ -511,7 +512,7 @@ TEST_F(Connection, ConnectOnStartHeldWithoutAnEntryGoesWhenTheUserTurnsItOff) {
 TEST_F(Connection, ConnectOnStartDialsWhenTheSplashEnds) {
     app.writeIni("[Connection]\r\nName=Demo ISP\r\nAutoConnect=1\r\n");
     app.start();
-    EXPECT_TRUE(tray().connectOnStartOption->isChecked());
+    EXPECT_TRUE(app.trayItem("connectOnStartOption")->isChecked());
     app.time.advance(4999);
     EXPECT_FALSE(keeper().sessionActive());
     app.time.advance(1);
@@ -521,12 +522,12 @@ TEST_F(Connection, ConnectOnStartDialsWhenTheSplashEnds) {
 
 TEST_F(Connection, TheTrayItemDisconnectsAndShowsConnectAgain) {
     startWith("Demo ISP");
-    tray().connectItem->trigger();
+    app.trayItem("connectItem")->trigger();
     ASSERT_TRUE(app.advanceUntil([&] { return connected(); }));
     app.time.advance(20);  // the drop watch has found the connection
-    EXPECT_EQ(tray().connectItem->text(), "Disconnect");
-    tray().connectItem->trigger();
-    EXPECT_EQ(tray().connectItem->text(), "Connect");
+    EXPECT_EQ(app.trayItem("connectItem")->text(), "Disconnect");
+    app.trayItem("connectItem")->trigger();
+    EXPECT_EQ(app.trayItem("connectItem")->text(), "Connect");
     EXPECT_TRUE(connectFaceShown());
     EXPECT_EQ(connectionCount(), 0);
 }
@@ -615,7 +616,7 @@ TEST_F(Connection, AFailedLoginIsShownLoggedAndEndsTheSessionSoTheAlarmDialsAgai
     EXPECT_EQ(control<QLabel>("statusLine")->text(),
               "Dial failed: Access was denied because the user name or password is not valid.");
     EXPECT_TRUE(connectFaceShown());
-    EXPECT_EQ(tray().connectItem->text(), "Connect");
+    EXPECT_EQ(app.trayItem("connectItem")->text(), "Connect");
     EXPECT_TRUE(app.dialogs.boxes().empty()) << "a night-time alarm must not wait on a box";
     app.time.advance(30000);
     EXPECT_FALSE(reconnect().isVisible());

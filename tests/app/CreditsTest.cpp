@@ -23,7 +23,7 @@ struct Credits : ::testing::Test {
         app.time.advance(5000);
     }
     CreditsWindow& credits() { return *app.program().creditsWindow; }
-    int top() { return credits().creditsText->y(); }
+    int top() { return app.child<QLabel>(credits(), "creditsText")->y(); }
 };
 
 }  // namespace
@@ -31,7 +31,7 @@ struct Credits : ::testing::Test {
 TEST_F(Credits, ThePassesLast369AndThen393TicksWhileTheTunePlays) {
     EXPECT_EQ(credits().size(), QSize(305, 398));
     EXPECT_EQ(CreditsWindow::creditLines().size(), 17);
-    EXPECT_EQ(credits().heading->text(), "The OBU Production Team:");
+    EXPECT_EQ(app.child<QLabel>(credits(), "heading")->text(), "The OBU Production Team:");
     credits().showWindow();
     EXPECT_EQ(top(), 96) << "only the first line shows, at the panel's lower edge";
     EXPECT_TRUE(sound.isPlaying("obupt.okx"));

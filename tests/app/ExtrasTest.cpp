@@ -127,7 +127,7 @@ struct Extras : ::testing::Test {
     int clicks() { return static_cast<int>(sound.waves().count("obuclick.okx")); }
     // The tray's Launch Extras, and the time its pages take.
     void launchFromTray() {
-        tray().launchExtrasItem->trigger();
+        app.trayItem("launchExtrasItem")->trigger();
         ASSERT_TRUE(app.advanceUntil([&] { return !main().extras().isLaunching(); }, 20000, 1));
     }
 };
@@ -197,7 +197,7 @@ TEST_F(Extras, AfterAConnectionThePagesStartWhileTheProgramGoesOnAndTheWindowThe
     ASSERT_EQ(app.shell.calls.size(), 2);
     EXPECT_EQ(app.shell.calls[0].command, QStringList({"/usr/bin/browser", "http://one.example/"}));
     EXPECT_FALSE(main().isVisible()) << "minimized into the tray";
-    EXPECT_EQ(tray().hideShowItem->text(), "Show OBU");
+    EXPECT_EQ(app.trayItem("hideShowItem")->text(), "Show OBU");
 }
 
 TEST_F(Extras, WithNoLightOnOnlyTheFirstLineIsWrittenAndTheWindowStillMinimizes) {
@@ -211,7 +211,7 @@ TEST_F(Extras, WithNoLightOnOnlyTheFirstLineIsWrittenAndTheWindowStillMinimizes)
     EXPECT_EQ(app.time.elapsedMs(), t0) << "no wait without a page";
     EXPECT_EQ(control<QLabel>("statusLine")->text(), "as it was");
     EXPECT_FALSE(main().isVisible());
-    EXPECT_EQ(tray().hideShowItem->text(), "Show OBU");
+    EXPECT_EQ(app.trayItem("hideShowItem")->text(), "Show OBU");
 }
 
 // ------------------------------------------------------ start-up and lights
@@ -275,7 +275,7 @@ TEST_F(Extras, ALightTogglesOnAPressAndItsStateLastsUntilTheNextStart) {
     again.start();
     EXPECT_EQ(again.main().middlePanel().extraLight(1)->faceIndex(), 0);
     EXPECT_TRUE(again.main().middlePanel().extraLight(1)->isEnabled());
-    again.program().trayMenu->launchExtrasItem->trigger();
+    again.trayItem("launchExtrasItem")->trigger();
     EXPECT_EQ(again.logMessages(), QStringList({"OBU Launched", "Launching extras"}));
 }
 
@@ -518,9 +518,9 @@ TEST_F(Extras, CancelStoresNothingAndTheNextShowRefillsTheRowsFromTheFile) {
 
     // The file is edited outside while the window is in the tray; the tray's
     // "Extras" brings both windows up with what the file holds now.
-    tray().hideShowItem->trigger();
+    app.trayItem("hideShowItem")->trigger();
     app.writeIni(extrasIni({{1, "Edited outside", "http://outside.example/", true}}));
-    tray().extrasItem->trigger();
+    app.trayItem("extrasItem")->trigger();
     EXPECT_TRUE(main().isVisible());
     ASSERT_TRUE(editor().isVisible());
     EXPECT_EQ(editor().nameEdit(1)->text(), "Edited outside");
@@ -533,7 +533,7 @@ TEST_F(Extras, CancelStoresNothingAndTheNextShowRefillsTheRowsFromTheFile) {
     EXPECT_EQ(editor().nameEdit(1)->text(), "Unsaved");
 
     // "Hide OBU" takes the editor along.
-    tray().hideShowItem->trigger();
+    app.trayItem("hideShowItem")->trigger();
     EXPECT_FALSE(editor().isVisible());
 }
 
@@ -720,8 +720,8 @@ TEST(BrowseEdit, TheButtonIsDrawnInTheSystemButtonColours) {
 TEST_F(Extras, TheWebPageEntriesOpenTheMakersAndTheProductsPages) {
     app.registry.set("https", {"/opt/Web Browser/browser", "--new-window", "%u"});
     startWith({});
-    tray().studioPageItem->trigger();
-    tray().obuPageItem->trigger();
+    app.trayItem("studioPageItem")->trigger();
+    app.trayItem("obuPageItem")->trigger();
     ASSERT_EQ(app.shell.calls.size(), 2);
     EXPECT_EQ(app.shell.calls[0].command,
               QStringList({"/opt/Web Browser/browser", "--new-window", WebPageOpener::MakerPage}));
@@ -732,7 +732,7 @@ TEST_F(Extras, TheWebPageEntriesOpenTheMakersAndTheProductsPages) {
     // Without a browser the desktop's opener gets the page; a failure is not said.
     app.registry.remove("https");
     app.shell.openOutcome = Shell::Outcome::NoApplication;
-    tray().obuPageItem->trigger();
+    app.trayItem("obuPageItem")->trigger();
     ASSERT_EQ(app.shell.calls.size(), 3);
     EXPECT_EQ(app.shell.calls[2].kind, RecordingShell::Call::Open);
     EXPECT_EQ(app.shell.calls[2].target, WebPageOpener::ProductPage);
@@ -741,7 +741,7 @@ TEST_F(Extras, TheWebPageEntriesOpenTheMakersAndTheProductsPages) {
 
 TEST_F(Extras, HelpShowsTheGuideBesideTheProgramOrSaysItIsNotFound) {
     startWith({});
-    tray().helpItem->trigger();
+    app.trayItem("helpItem")->trigger();
     EXPECT_EQ(app.help.requests, QStringList({app.folder.file("help.hlp")}));
     ASSERT_EQ(app.dialogs.boxes().size(), 1u);
     EXPECT_EQ(app.dialogs.boxes()[0].text, "Help File Not Found!");
@@ -750,7 +750,7 @@ TEST_F(Extras, HelpShowsTheGuideBesideTheProgramOrSaysItIsNotFound) {
     EXPECT_EQ(app.dialogs.boxes()[0].buttons, MsgButtons::Ok);
 
     app.folder.write("help.hlp", "# Guide\n");
-    tray().helpItem->trigger();
+    app.trayItem("helpItem")->trigger();
     EXPECT_EQ(app.help.shown, QStringList({app.folder.file("help.hlp")}));
     EXPECT_EQ(app.dialogs.boxes().size(), 1u);
 }

@@ -108,7 +108,7 @@ TEST_F(Presentation, TheConnectButtonsFacesFollowTheStateAndTheTrayCaptionFollow
     }));
     start("[Connection]\r\nName=Demo ISP\r\n");
     EXPECT_EQ(control<SkinImage>("connectButton")->faceList(), &main().disconnectFaces());
-    EXPECT_EQ(tray().connectItem->text(), "Connect");
+    EXPECT_EQ(app.trayItem("connectItem")->text(), "Connect");
     QTest::mousePress(control<SkinImage>("connectButton"), Qt::LeftButton, Qt::NoModifier,
                       QPoint(5, 5));
     EXPECT_EQ(control<SkinImage>("connectButton")->faceList(), &main().disconnectFaces());
@@ -117,12 +117,12 @@ TEST_F(Presentation, TheConnectButtonsFacesFollowTheStateAndTheTrayCaptionFollow
                         QPoint(500, 500));
     EXPECT_EQ(control<SkinImage>("connectButton")->faceList(), &main().disconnectFaces());
     EXPECT_EQ(control<SkinImage>("connectButton")->faceIndex(), 0);
-    EXPECT_EQ(tray().connectItem->text(), "Disconnect");
+    EXPECT_EQ(app.trayItem("connectItem")->text(), "Disconnect");
 }
 
 TEST_F(Presentation, TheAboutPictureTakesThePanelAndAClickBringsTheInformationBack) {
     start();
-    tray().aboutItem->trigger();
+    app.trayItem("aboutItem")->trigger();
     EXPECT_TRUE(control<SkinImage>("aboutPicture")->isVisible());
     EXPECT_EQ(control<SkinImage>("aboutPicture")->pos(), QPoint(210, 20));
     EXPECT_FALSE(control<QLabel>("downArrow")->isVisible());

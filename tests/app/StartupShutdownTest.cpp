@@ -49,15 +49,15 @@ TEST(StartupShutdown, FirstStartShowsTheSplashThenTheMainWindowAndSavesEveryKeyA
     EXPECT_EQ(app.main().outerHeight(), 243);
     EXPECT_EQ(app.main().x(), 5);
     EXPECT_EQ(app.main().y(), 5);
-    EXPECT_TRUE(app.program().trayMenu->soundOption->isChecked());
-    EXPECT_TRUE(app.program().trayMenu->redialIfBusyOption->isChecked());
-    EXPECT_FALSE(app.program().trayMenu->connectOnStartOption->isChecked());
-    EXPECT_FALSE(app.program().trayMenu->minimizeOnConnectOption->isChecked());
-    EXPECT_FALSE(app.program().trayMenu->minimizeDialUpOption->isChecked());
+    EXPECT_TRUE(app.trayItem("soundOption")->isChecked());
+    EXPECT_TRUE(app.trayItem("redialIfBusyOption")->isChecked());
+    EXPECT_FALSE(app.trayItem("connectOnStartOption")->isChecked());
+    EXPECT_FALSE(app.trayItem("minimizeOnConnectOption")->isChecked());
+    EXPECT_FALSE(app.trayItem("minimizeDialUpOption")->isChecked());
     EXPECT_EQ(app.control<QLabel>("connectionName")->text(), "(none)");
     EXPECT_EQ(app.control<QLabel>("alarmTimeLabel")->text(), "(not set)");
 
-    app.program().trayMenu->exitItem->trigger();
+    app.trayItem("exitItem")->trigger();
     EXPECT_TRUE(app.program().application().quitting());
     app.destroy();
     EXPECT_EQ(app.logMessages(), QStringList({"OBU Launched", "OBU Closed"}));
@@ -93,10 +93,10 @@ TEST(StartupShutdown, StoredSettingsAreRestoredAndWrittenBackUnchanged) {
         "[Unknown]\r\nkey=kept\r\n";
     app.writeIni(stored);
     app.start();
-    EXPECT_FALSE(app.program().trayMenu->soundOption->isChecked());
-    EXPECT_TRUE(app.program().trayMenu->minimizeOnConnectOption->isChecked());
-    EXPECT_TRUE(app.program().trayMenu->minimizeDialUpOption->isChecked());
-    EXPECT_FALSE(app.program().trayMenu->redialIfBusyOption->isChecked());
+    EXPECT_FALSE(app.trayItem("soundOption")->isChecked());
+    EXPECT_TRUE(app.trayItem("minimizeOnConnectOption")->isChecked());
+    EXPECT_TRUE(app.trayItem("minimizeDialUpOption")->isChecked());
+    EXPECT_FALSE(app.trayItem("redialIfBusyOption")->isChecked());
     EXPECT_EQ(app.main().x(), -40);
     EXPECT_EQ(app.main().y(), 32);
     EXPECT_TRUE(app.main().alarmClock().isDaily());
@@ -135,17 +135,17 @@ TEST(StartupShutdown, OptionsReachTheFileAtOnceExceptRedial) {
     AppHarness app;
     app.start();
     app.time.advance(5000);
-    app.program().trayMenu->soundOption->trigger();
-    EXPECT_FALSE(app.program().trayMenu->soundOption->isChecked());
+    app.trayItem("soundOption")->trigger();
+    EXPECT_FALSE(app.trayItem("soundOption")->isChecked());
     EXPECT_TRUE(app.iniBytes().contains("[Options]\r\nSound=0\r\n"));
-    app.program().trayMenu->minimizeOnConnectOption->trigger();
-    app.program().trayMenu->minimizeDialUpOption->trigger();
-    app.program().trayMenu->connectOnStartOption->trigger();
+    app.trayItem("minimizeOnConnectOption")->trigger();
+    app.trayItem("minimizeDialUpOption")->trigger();
+    app.trayItem("connectOnStartOption")->trigger();
     EXPECT_TRUE(app.iniBytes().contains("Minimize=1\r\n"));
     EXPECT_TRUE(app.iniBytes().contains("Minimize Dun=1\r\n"));
     EXPECT_TRUE(app.iniBytes().contains("[Connection]\r\nAutoConnect=1\r\n"));
-    app.program().trayMenu->redialIfBusyOption->trigger();
-    EXPECT_FALSE(app.program().trayMenu->redialIfBusyOption->isChecked());
+    app.trayItem("redialIfBusyOption")->trigger();
+    EXPECT_FALSE(app.trayItem("redialIfBusyOption")->isChecked());
     EXPECT_FALSE(app.iniBytes().contains("Redial")) << "the redial option waits for the exit";
     app.exit();
     EXPECT_TRUE(app.iniBytes().contains("Redial=0\r\n"));
@@ -172,7 +172,7 @@ TEST(StartupShutdown, ALogThatCannotBeMadeIsReportedAndTheSettingsAreStillKept) 
               "File access denied: " + app.folder.file("log.txt") + ".");
     EXPECT_EQ(app.dialogs.boxes()[0].icon, MsgIcon::Error);
     // The start went on: the settings were read.
-    EXPECT_FALSE(app.program().trayMenu->soundOption->isChecked());
+    EXPECT_FALSE(app.trayItem("soundOption")->isChecked());
     EXPECT_EQ(app.main().x(), 300);
     app.time.advance(5000);
     EXPECT_TRUE(app.main().isVisible());
@@ -192,7 +192,7 @@ TEST(StartupShutdown, AFolderThatCannotBeWrittenLosesNothingAndKeepsTheProgramRu
     app.time.advance(5000);
     EXPECT_TRUE(app.main().isVisible());
     // A tray option cannot be written: the box says which file, the program goes on.
-    app.program().trayMenu->soundOption->trigger();
+    app.trayItem("soundOption")->trigger();
     ASSERT_EQ(app.dialogs.boxes().size(), 2u);
     EXPECT_EQ(app.dialogs.boxes()[1].text,
               "Unable to write to " + app.folder.file("obu.ini") + ".");

@@ -39,39 +39,40 @@ TEST_F(Tray, ALeftClickBringsTheWindowBackAndARightClickOpensTheMenu) {
     EXPECT_EQ(main().showState(), ShowState::Normal);
 
     QMenu* shown = nullptr;
-    tray().trayIcon->setPopupHandler([&](QMenu& menu, const QPoint&) { shown = &menu; });
+    tray().trayIcon().setPopupHandler([&](QMenu& menu, const QPoint&) { shown = &menu; });
     app.tray.rightClick();
     app.time.runPosted();
-    EXPECT_EQ(shown, tray().menu);
+    EXPECT_EQ(shown, app.trayMenu("trayMenu"));
 }
 
 TEST_F(Tray, TheMenuHoldsEveryEntryInItsOrder) {
     QStringList captions;
-    for (QAction* a : tray().menu->actions()) captions << (a->isSeparator() ? "-" : a->text());
+    for (QAction* a : app.trayMenu("trayMenu")->actions())
+        captions << (a->isSeparator() ? "-" : a->text());
     EXPECT_EQ(captions, QStringList({"Setup", "Options", "Launch Extras", "Disconnect Timer", "-",
                                      "Vantor Studio Webpage", "OBU Webpage", "Help", "-",
                                      "About OBU", "Hide OBU", "Connect", "Exit"}));
     QStringList setup, options;
-    for (QAction* a : tray().setupMenu->actions()) setup << a->text();
-    for (QAction* a : tray().optionsMenu->actions()) options << a->text();
+    for (QAction* a : app.trayMenu("setupMenu")->actions()) setup << a->text();
+    for (QAction* a : app.trayMenu("optionsMenu")->actions()) options << a->text();
     EXPECT_EQ(setup, QStringList({"Extras", "Connection", "Set Alarm", "Clear Alarm Time"}));
     EXPECT_EQ(options, QStringList({"Sound", "Connect on Start", "Minimize OBU on Connect",
                                     "Minimize DUN on Connect", "Redial if Line is Busy"}));
 }
 
 TEST_F(Tray, HideAndShowFollowTheMainWindowAndMinimizingHidesInTheTrayButNotWithoutOne) {
-    EXPECT_EQ(tray().hideShowItem->text(), "Hide OBU");
-    tray().hideShowItem->trigger();
+    EXPECT_EQ(app.trayItem("hideShowItem")->text(), "Hide OBU");
+    app.trayItem("hideShowItem")->trigger();
     EXPECT_FALSE(main().isVisible());
-    EXPECT_EQ(tray().hideShowItem->text(), "Show OBU");
-    tray().hideShowItem->trigger();
+    EXPECT_EQ(app.trayItem("hideShowItem")->text(), "Show OBU");
+    app.trayItem("hideShowItem")->trigger();
     EXPECT_TRUE(main().isVisible());
-    EXPECT_EQ(tray().hideShowItem->text(), "Hide OBU");
+    EXPECT_EQ(app.trayItem("hideShowItem")->text(), "Hide OBU");
 
     main().setShowState(ShowState::Minimized);
     EXPECT_FALSE(main().isVisible());
-    EXPECT_EQ(tray().hideShowItem->text(), "Show OBU");
-    tray().hideShowItem->trigger();
+    EXPECT_EQ(app.trayItem("hideShowItem")->text(), "Show OBU");
+    app.trayItem("hideShowItem")->trigger();
     EXPECT_TRUE(main().isVisible());
     EXPECT_EQ(main().showState(), ShowState::Normal);
 
@@ -79,11 +80,11 @@ TEST_F(Tray, HideAndShowFollowTheMainWindowAndMinimizingHidesInTheTrayButNotWith
     app.tray.setAvailable(false);
     main().setShowState(ShowState::Minimized);
     EXPECT_TRUE(main().isVisible());
-    EXPECT_EQ(tray().hideShowItem->text(), "Hide OBU");
+    EXPECT_EQ(app.trayItem("hideShowItem")->text(), "Hide OBU");
 }
 
 TEST_F(Tray, ExitEndsTheProgramAndTheIconGoes) {
-    tray().exitItem->trigger();
+    app.trayItem("exitItem")->trigger();
     EXPECT_TRUE(app.program().application().quitting());
     app.destroy();
     EXPECT_FALSE(app.tray.shown());

@@ -72,6 +72,15 @@ SplashScreen& AppHarness::splash() {
     return *m_program->splashScreen;
 }
 
+// The menu belongs to the splash window, which lives as long as the program.
+QAction* AppHarness::trayItem(const char* name) {
+    return child<QAction>(splash(), name);
+}
+
+QMenu* AppHarness::trayMenu(const char* name) {
+    return child<QMenu>(splash(), name);
+}
+
 QStringList AppHarness::logMessages() const {
     QStringList messages;
     static const QRegularExpression stamp(QStringLiteral("^\\[[^\\]]*\\]: "));

@@ -1,4 +1,5 @@
 #pragma once
+#include <QMenu>
 #include <QStringList>
 #include <QWidget>
 #include <memory>
@@ -53,6 +54,17 @@ public:
     Control* control(const char* role) {
         auto* found = mainWidget().findChild<Control*>(QLatin1String(role));
         if (!found) throw std::logic_error(std::string("the main window has no ") + role);
+        return found;
+    }
+
+    // An item or a menu of the tray menu, found by its object name.
+    QAction* trayItem(const char* name);
+    QMenu* trayMenu(const char* name);
+    // A control of a window, found by its object name.
+    template <class Control = QWidget>
+    static Control* child(const QObject& window, const char* name) {
+        auto* found = window.findChild<Control*>(QLatin1String(name));
+        if (!found) throw std::logic_error(std::string("no control named ") + name);
         return found;
     }
 
