@@ -25,7 +25,7 @@ Program::Program(Platform& platform) : ProgramModel(platform) {
     QGuiApplication::setDesktopFileName(QStringLiteral("org.obu.Linekeeper"));
     m_splashScreen = std::make_unique<SplashScreen>(*this);
     splashScreen = m_splashScreen.get();
-    trayMenu = splashScreen->trayMenu.get();
+    trayMenu = &splashScreen->trayMenu();
     makeLineKeeper();
     if (platform.registry && platform.shell)
         m_webPageOpener = std::make_unique<WebPageOpener>(*platform.registry, *platform.shell);

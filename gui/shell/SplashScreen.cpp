@@ -34,7 +34,7 @@ SplashScreen::SplashScreen(ProgramModel& program)
     m_version->setPalette(labelPal);
 
     // The tray icon is there from the start.
-    trayMenu = std::make_unique<TrayMenu>(program, this);
+    m_trayMenu = std::make_unique<TrayMenu>(program, this);
 
     centreOnScreen();
     m_shownTime.setOnTimer([this] { giveWayToMainWindow(); });
@@ -46,7 +46,7 @@ SplashScreen::SplashScreen(ProgramModel& program)
 }
 
 SplashScreen::~SplashScreen() {
-    trayMenu.reset();
+    m_trayMenu.reset();
 }
 
 void SplashScreen::giveWayToMainWindow() {

@@ -17,7 +17,7 @@ public:
     explicit SplashScreen(ProgramModel& program);
     ~SplashScreen() override;
 
-    std::unique_ptr<TrayMenu> trayMenu;
+    TrayMenu& trayMenu() const { return *m_trayMenu; }
 
 signals:
     // Five seconds after the start: the main window takes over.
@@ -33,6 +33,7 @@ private:
     QLabel* m_picture = nullptr;
     QLabel* m_version = nullptr;
     WindowTimer m_shownTime;
+    std::unique_ptr<TrayMenu> m_trayMenu;
 };
 
 }  // namespace obu
