@@ -21,10 +21,10 @@ namespace obu {
 
 class LineKeeper;
 
-// The main window, "Obu Linekeeper v1.3": the buttons, the middle panel with
-// the extras, the settings panel with the alarm and the connection, and the
-// status line that shows what the line keeper says. Its handlers live in the
-// folder of the subsystem they belong to.
+// The main window, "Obu Linekeeper v1.3": the buttons, the status line that
+// shows what the line keeper says, the about picture and the quotation. It
+// composes the middle panel with the extras, the settings panel with the
+// alarm and the connection, and the minimizer of the dial-up window.
 class MainWindow : public Form, public PanelHost {
     Q_OBJECT
 public:
