@@ -11,6 +11,7 @@
 #include "gui/skin/Form.h"
 #include "gui/skin/ImageList.h"
 #include "gui/skin/SkinImage.h"
+#include "gui/skin/SkinPicture.h"
 #include "model/LineKeeper.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
@@ -43,14 +44,17 @@ SettingsPanel::~SettingsPanel() = default;
 void SettingsPanel::buildConnectionPage() {
     m_entryList = new QListWidget(&m_window);
     m_entryList->setObjectName(QStringLiteral("entryList"));
+    m_entryList->setAccessibleName(QStringLiteral("Dial-up entry"));
     m_entryList->setGeometry(470, 40, 97, 28);
     m_entryList->hide();
     m_userNameEdit = new QLineEdit(&m_window);
     m_userNameEdit->setObjectName(QStringLiteral("userNameEdit"));
+    m_userNameEdit->setAccessibleName(QStringLiteral("User name"));
     m_userNameEdit->setGeometry(470, 93, 97, 20);
     m_userNameEdit->hide();
     m_passwordEdit = new QLineEdit(&m_window);
     m_passwordEdit->setObjectName(QStringLiteral("passwordEdit"));
+    m_passwordEdit->setAccessibleName(QStringLiteral("Password"));
     m_passwordEdit->setGeometry(470, 136, 97, 20);
     m_passwordEdit->setEchoMode(QLineEdit::Password);
     m_passwordEdit->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));  // '*'
@@ -63,17 +67,21 @@ void SettingsPanel::buildAlarmPage() {
     QWidget* const window = &m_window;
     const Platform& p = m_window.platform();
     m_alarmPagePicture = new SkinImage(window, QStringLiteral("alarmPagePicture"), 472, 24, 91, 75);
-    m_alarmPagePicture->setPicture(QPixmap(p.programFolder + QStringLiteral("page-alarm.png")));
+    m_alarmPagePicture->setPicture(
+        loadSkinPicture(p.programFolder + QStringLiteral("page-alarm.png")));
     m_alarmTimeEdit = new SectionTyping<QTimeEdit>(window);
     m_alarmTimeEdit->setObjectName(QStringLiteral("alarmTimeEdit"));
+    m_alarmTimeEdit->setAccessibleName(QStringLiteral("Alarm time"));
     m_alarmTimeEdit->setGeometry(470, 50, 97, 20);
     m_alarmTimeEdit->setDisplayFormat(qtPicture(p.formats->timePicture()));
     m_alarmDateEdit = new SectionTyping<QDateEdit>(window);
     m_alarmDateEdit->setObjectName(QStringLiteral("alarmDateEdit"));
+    m_alarmDateEdit->setAccessibleName(QStringLiteral("One-time date"));
     m_alarmDateEdit->setGeometry(470, 99, 97, 20);
     m_alarmDateEdit->setDisplayFormat(qtPicture(p.formats->datePicture()));
     m_alarmDateEdit->setCalendarPopup(false);  // up/down arrows
     m_makeDailySwitch = new SkinImage(window, QStringLiteral("makeDailySwitch"), 472, 136, 18, 18);
+    m_makeDailySwitch->makeButton(QStringLiteral("Make Daily"));
     m_makeDailyLabel = new QLabel(QStringLiteral("Make Daily"), window);
     m_makeDailyLabel->setObjectName(QStringLiteral("makeDailyLabel"));
     m_makeDailyLabel->setGeometry(502, 138, 90, 15);
@@ -87,13 +95,16 @@ void SettingsPanel::buildButtons() {
 
     m_connectionPagePicture =
         new SkinImage(window, QStringLiteral("connectionPagePicture"), 472, 16, 91, 121);
-    m_connectionPagePicture->setPicture(QPixmap(folder + QStringLiteral("page-connection.png")));
+    m_connectionPagePicture->setPicture(
+        loadSkinPicture(folder + QStringLiteral("page-connection.png")));
     m_okButton = new SkinImage(window, QStringLiteral("panelOkButton"), 480, 168, 16, 13);
-    m_okButton->setPicture(QPixmap(folder + QStringLiteral("ok.png")));
+    m_okButton->setPicture(loadSkinPicture(folder + QStringLiteral("ok.png")));
     m_okButton->setCursor(Qt::PointingHandCursor);
+    m_okButton->makeButton(QStringLiteral("OK"));
     m_cancelButton = new SkinImage(window, QStringLiteral("panelCancelButton"), 518, 168, 40, 13);
-    m_cancelButton->setPicture(QPixmap(folder + QStringLiteral("cancel.png")));
+    m_cancelButton->setPicture(loadSkinPicture(folder + QStringLiteral("cancel.png")));
     m_cancelButton->setCursor(Qt::PointingHandCursor);
+    m_cancelButton->makeButton(QStringLiteral("Cancel"));
     for (QWidget* w : std::initializer_list<QWidget*>{m_alarmDateEdit, m_alarmTimeEdit, m_entryList,
                                                       m_userNameEdit, m_passwordEdit})
         w->setFont(small);

@@ -8,6 +8,7 @@
 #include "gui/extras/MouseHooks.h"
 #include "gui/program/ProgramModel.h"
 #include "gui/skin/JpegImage.h"
+#include "gui/skin/SkinPicture.h"
 #include "platform/Dialogs.h"
 #include "platform/Platform.h"
 
@@ -25,7 +26,7 @@ const QString kUpArrow(QChar(0x2191));
 // A button picture from the program's folder; its caption on a plain face
 // when the file is missing, so the button stays usable.
 QPixmap buttonPicture(const QString& path, QSize size, const QString& caption) {
-    QPixmap picture(path);
+    QPixmap picture = loadSkinPicture(path);
     if (!picture.isNull()) return picture;
     picture = QPixmap(size);
     picture.fill(Qt::white);
@@ -66,7 +67,7 @@ ExtrasEditor::ExtrasEditor(ProgramModel& program)
 void ExtrasEditor::buildControls() {
     m_background = new SkinImage(this, QStringLiteral("background"), 0, -8, 460, 230);
     m_background->setPicture([path = platform().programFolder + QStringLiteral("obu-extras.jpg")] {
-        return QPixmap::fromImage(loadJpeg(path));
+        return loadSkinPicture(path);
     });
     buildExplanations();
     buildRows();
@@ -152,10 +153,12 @@ void ExtrasEditor::buildButtons() {
     const QString folder = platform().programFolder;
     m_okButton =
         new SkinImage(this, QStringLiteral("okButton"), kOkPlace.x(), kOkPlace.y(), 16, 13);
+    m_okButton->makeButton(QStringLiteral("OK"));
     m_okButton->setPicture(
         buttonPicture(folder + QStringLiteral("ok.png"), {16, 13}, QStringLiteral("OK")));
     m_cancelButton = new SkinImage(this, QStringLiteral("cancelButton"), kCancelPlace.x(),
                                    kCancelPlace.y(), 40, 13);
+    m_cancelButton->makeButton(QStringLiteral("Cancel"));
     m_cancelButton->setPicture(
         buttonPicture(folder + QStringLiteral("cancel.png"), {40, 13}, QStringLiteral("Cancel")));
     for (const auto& [face, rest] :

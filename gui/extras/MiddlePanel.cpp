@@ -92,6 +92,7 @@ void MiddlePanel::buildExtrasPages() {
         auto* light =
             new SkinImage(window, QStringLiteral("extraLight%1").arg(n), 214, top, 18, 18);
         light->setCursor(Qt::PointingHandCursor);
+        light->makeButton(QStringLiteral("Extra %1").arg(n));
         light->setEnabled(false);
         light->hide();
         light->onMouseDown = [this, n](Qt::MouseButton) {

@@ -83,6 +83,12 @@ void MainWindow::buildSkin() {
     m_extrasButton = new SkinImage(this, QStringLiteral("extrasButton"), 7, 122, 163, 31);
     m_connectButton = new SkinImage(this, QStringLiteral("connectButton"), 7, 152, 163, 31);
     m_exitButton = new SkinImage(this, QStringLiteral("exitButton"), 346, 184, 82, 29);
+    // Tab goes down the column, then to Exit.
+    m_connectionButton->makeButton(QStringLiteral("Connection"));
+    m_alarmButton->makeButton(QStringLiteral("Set Alarm"));
+    m_extrasButton->makeButton(QStringLiteral("Extras"));
+    m_connectButton->makeButton(QStringLiteral("Connect"));
+    m_exitButton->makeButton(QStringLiteral("Exit"));
     for (SkinImage* button : {m_connectionButton, m_alarmButton, m_extrasButton, m_connectButton})
         button->setCursor(Qt::PointingHandCursor);
 
@@ -166,6 +172,8 @@ void MainWindow::bringForward() {
 }
 
 void MainWindow::showConnectFace(bool lineFree) {
+    m_connectButton->setAccessibleName(lineFree ? QStringLiteral("Connect")
+                                                : QStringLiteral("Disconnect"));
     m_connectButton->drawFace(lineFree ? m_connectFaces : m_disconnectFaces, 0);
 }
 

@@ -7,6 +7,7 @@
 
 #include "gui/main/MainWindow.h"
 #include "gui/skin/JpegImage.h"
+#include "gui/skin/SkinPicture.h"
 #include "gui/skin/TransparentLabel.h"
 #include "platform/Platform.h"
 #include "platform/Sound.h"
@@ -53,8 +54,9 @@ void MainWindow::buildQuotation() {
 
 void MainWindow::buildPresentation() {
     const Platform& p = platform();
-    const QImage background = loadJpeg(p.programFolder + QStringLiteral("obu-background.jpg"));
-    if (!background.isNull()) m_background->setPicture(QPixmap::fromImage(background));
+    const QPixmap background =
+        loadSkinPicture(p.programFolder + QStringLiteral("obu-background.jpg"));
+    if (!background.isNull()) m_background->setPicture(background);
 
     buildQuotation();
     auto label = [this](const QString& name, const QString& text, int x, int y, int w, int h) {
@@ -66,7 +68,7 @@ void MainWindow::buildPresentation() {
     m_quotationHotSpot->setCursor(Qt::PointingHandCursor);
     m_aboutPicture = new SkinImage(this, QStringLiteral("aboutPicture"), 210, 20, 174, 127);
     m_aboutPicture->setPicture([path = p.programFolder + QStringLiteral("obu-about.jpg")] {
-        return QPixmap::fromImage(loadJpeg(path));
+        return loadSkinPicture(path);
     });
     m_aboutPicture->setToolTip(QStringLiteral("click to close about"));
     m_aboutPicture->hide();

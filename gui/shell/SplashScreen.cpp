@@ -2,6 +2,7 @@
 
 #include "gui/program/ProgramModel.h"
 #include "gui/skin/JpegImage.h"
+#include "gui/skin/SkinPicture.h"
 #include "model/LineKeeper.h"
 #include "platform/Platform.h"
 
@@ -17,11 +18,11 @@ SplashScreen::SplashScreen(ProgramModel& program)
 
     // The splash picture, sized to itself, under the version label.
     m_picture = new QLabel(this);
-    const QImage splash =
-        loadJpeg(program.platform().programFolder + QStringLiteral("obu-splash.jpg"));
+    const QPixmap splash =
+        loadSkinPicture(program.platform().programFolder + QStringLiteral("obu-splash.jpg"));
     if (!splash.isNull()) {
-        m_picture->setPixmap(QPixmap::fromImage(splash));
-        m_picture->setGeometry(0, 0, splash.width(), splash.height());
+        m_picture->setPixmap(splash);
+        m_picture->setGeometry(QRect(QPoint(0, 0), splash.deviceIndependentSize().toSize()));
     }
     m_version = new QLabel(QStringLiteral("Version 1.3"), this);
     m_version->setGeometry(8, 122, 125, 23);

@@ -4,6 +4,7 @@
 
 #include "gui/program/ProgramModel.h"
 #include "gui/skin/JpegImage.h"
+#include "gui/skin/SkinPicture.h"
 #include "platform/EventLoop.h"
 #include "platform/Platform.h"
 
@@ -88,9 +89,9 @@ void CreditsWindow::onShown() {
     // Decoded at the first show: a start that never shows the credits does
     // not hold the picture in memory.
     if (m_picture->pixmap().isNull()) {
-        const QImage picture =
-            loadJpeg(platform().programFolder + QStringLiteral("obu-credits.jpg"));
-        if (!picture.isNull()) m_picture->setPixmap(QPixmap::fromImage(picture));
+        const QPixmap picture =
+            loadSkinPicture(platform().programFolder + QStringLiteral("obu-credits.jpg"));
+        if (!picture.isNull()) m_picture->setPixmap(picture);
     }
     m_creditsText->move(m_creditsText->x(), kShowTop);
     m_passDone = false;
