@@ -121,6 +121,18 @@ void SettingsPanel::buildButtons() {
     m_makeDailySwitch->onClick = [this] { m_window.handle([this] { toggleMakeDaily(); }); };
     m_okButton->onClick = [this] { m_window.handle([this] { accept(); }); };
     m_cancelButton->onClick = [this] { m_window.handle([this] { close(); }); };
+    // While a page is open, Enter is its OK and Escape its Cancel.
+    m_window.answerEnterAndEscape(
+        [this] {
+            if (!m_okButton->isVisible()) return false;
+            accept();
+            return true;
+        },
+        [this] {
+            if (!m_cancelButton->isVisible()) return false;
+            close();
+            return true;
+        });
     // The press effect: one pixel right and down while the button is held.
     for (SkinImage* button : {m_okButton, m_cancelButton}) {
         button->onMouseDown = [button](Qt::MouseButton) {

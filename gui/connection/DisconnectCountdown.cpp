@@ -33,6 +33,11 @@ DisconnectCountdown::DisconnectCountdown(ProgramModel& program, const Countdown&
     m_cancelButton->setGeometry(62, 96, 76, 26);
     connect(m_cancelButton, &QPushButton::clicked, this,
             [this] { handle([this] { emit cancelled(); }); });
+    // Escape is the cancel button; Enter does nothing that the count would not.
+    answerEnterAndEscape(nullptr, [this] {
+        emit cancelled();
+        return true;
+    });
 
     centreOnScreen();
     connect(&m_count, &Countdown::secondsLeftChanged, m_secondsLabel,

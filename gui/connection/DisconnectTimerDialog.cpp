@@ -37,6 +37,15 @@ DisconnectTimerDialog::DisconnectTimerDialog(ProgramModel& program)
             [this] { handle([this] { acceptMinutes(); }); });
     connect(m_cancelButton, &QPushButton::clicked, this,
             [this] { handle([this] { hideWindow(); }); });
+    answerEnterAndEscape(
+        [this] {
+            acceptMinutes();
+            return true;
+        },
+        [this] {
+            hideWindow();
+            return true;
+        });
 
     centreOnScreen();
 }

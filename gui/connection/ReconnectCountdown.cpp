@@ -39,6 +39,11 @@ ReconnectCountdown::ReconnectCountdown(ProgramModel& program, const Countdown& c
     m_cancelButton->setGeometry(64, 112, 75, 25);
     connect(m_cancelButton, &QPushButton::clicked, this,
             [this] { handle([this] { emit cancelled(); }); });
+    // Escape is the cancel button; Enter does nothing that the count would not.
+    answerEnterAndEscape(nullptr, [this] {
+        emit cancelled();
+        return true;
+    });
 
     centreOnScreen();
     connect(&count, &Countdown::secondsLeftChanged, m_secondsLabel,

@@ -174,6 +174,15 @@ void ExtrasEditor::buildButtons() {
     }
     m_okButton->onClick = [this] { handle([this] { storeRows(); }); };
     m_cancelButton->onClick = [this] { handle([this] { cancel(); }); };
+    answerEnterAndEscape(
+        [this] {
+            storeRows();
+            return true;
+        },
+        [this] {
+            cancel();
+            return true;
+        });
 }
 
 void ExtrasEditor::buildPageArrow() {

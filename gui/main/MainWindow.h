@@ -109,6 +109,8 @@ protected:
     void onHidden() override;
     void onShown() override;
     void keyReleaseEvent(QKeyEvent* event) override;
+    // The Menu key and Shift+F10 open the popup menu without a mouse.
+    void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 

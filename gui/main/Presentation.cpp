@@ -91,6 +91,15 @@ void MainWindow::buildPresentation() {
     m_quotationSteps.setOnTimer([this] { stepQuotation(); });
 }
 
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+    const bool menuKey = event->key() == Qt::Key_Menu ||
+                         (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier);
+    if (!menuKey) return Form::keyPressEvent(event);
+    // Where the keyboard is: at the control with the focus, else the window's corner.
+    const QWidget* at = focusWidget() ? focusWidget() : this;
+    emit menuRequested(at->mapToGlobal(at->rect().center()));
+}
+
 void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
     // The tray menu is the window's popup menu too.
     emit menuRequested(event->globalPos());

@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QEvent>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QScreen>
 
 #include "gui/program/ProgramModel.h"
@@ -116,6 +117,17 @@ void Form::closeEvent(QCloseEvent* event) {
     }
     // Every other window only hides when closed.
     event->accept();
+}
+
+void Form::keyPressEvent(QKeyEvent* event) {
+    const int key = event->key();
+    const std::function<bool()>& answer = key == Qt::Key_Escape ? m_escapeAnswer
+                                          : (key == Qt::Key_Return || key == Qt::Key_Enter)
+                                              ? m_enterAnswer
+                                              : std::function<bool()>();
+    bool answered = false;
+    if (answer && !event->isAutoRepeat()) handle([&] { answered = answer(); });
+    if (!answered) QWidget::keyPressEvent(event);
 }
 
 void Form::changeEvent(QEvent* event) {

@@ -36,6 +36,13 @@ public:
     // Places the window in the middle of the primary screen.
     void centreOnScreen();
 
+    // Enter and Escape in the window that no control of it took: each says
+    // whether it answered them (an OK and a Cancel, while there is one).
+    void answerEnterAndEscape(std::function<bool()> enter, std::function<bool()> escape) {
+        m_enterAnswer = std::move(enter);
+        m_escapeAnswer = std::move(escape);
+    }
+
     // Runs a user action through the dispatcher (error box on failure).
     void handle(const std::function<void()>& handler);
 
@@ -58,10 +65,13 @@ protected:
     void hideEvent(QHideEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     ProgramModel& m_program;
     bool m_buttonless = false;
+    std::function<bool()> m_enterAnswer;
+    std::function<bool()> m_escapeAnswer;
 };
 
 }  // namespace obu

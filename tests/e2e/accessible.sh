@@ -46,14 +46,31 @@ wait_for 10 sh -c "'$ATSPI' tree obu | grep -q 'push button|Disconnect'" || fail
 note "the keyboard alone: Tab to Disconnect, Enter"
 main=$(window_named "Obu Linekeeper v1.3")
 xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowfocus --sync "$main"
-for _ in $(seq 1 8); do
-    [[ "$("$ATSPI" focused obu)" == Disconnect ]] && break
-    xdotool key --window "$main" Tab
-    wait_for 5 sh -c "'$ATSPI' focused obu | grep -q ."
-done
-[[ "$("$ATSPI" focused obu)" == Disconnect ]] || fail "Tab never reached Disconnect: $("$ATSPI" focused obu)"
+tab_to() {
+    for _ in $(seq 1 8); do
+        [[ "$("$ATSPI" focused obu)" == "$1" ]] && return 0
+        xdotool key --window "$main" Tab
+        wait_for 5 sh -c "'$ATSPI' focused obu | grep -q ."
+    done
+    [[ "$("$ATSPI" focused obu)" == "$1" ]] || fail "Tab never reached $1: $("$ATSPI" focused obu)"
+}
+tab_to Disconnect
 xdotool key --window "$main" Return
 wait_for 20 grep -q "Disconnect requested by user" "$dir/log.txt" || fail "Enter did not press: $(log_messages "$dir")"
+
+note "Enter opens the alarm page, Escape is its Cancel"
+width_is() { xwininfo -id "$main" | grep -q "Width: $1\$"; }
+tab_to "Set Alarm"
+xdotool key --window "$main" Return
+wait_for 10 width_is 602 || fail "the alarm page did not open"
+xdotool key --window "$main" Escape
+wait_for 10 width_is 446 || fail "Escape did not close the panel"
+
+note "Shift+F10 opens the tray's menu from the main window"
+xdotool key --window "$main" shift+F10
+wait_for 10 menu_open || fail "no menu"
+xdotool key Escape
+wait_for 10 menu_closed || fail "Escape did not close the menu"
 
 wmctrl -c "Obu Linekeeper v1.3"
 wait_for 20 process_gone $pid || fail "the program did not end"
