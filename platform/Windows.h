@@ -23,6 +23,10 @@ public:
     // The first top-level window with this title, or 0.
     virtual Handle findWindowTitled(const QString& title) = 0;
 
+    // False where no window can ever be found (no X server: a Wayland session
+    // without X, a server gone): a search would only spin. Says why once.
+    virtual bool canSearch() { return true; }
+
     // Calls `changed` on the loop's thread each time a top-level window may
     // have come or got a new title, until unwatch(); a search made after
     // watch() sees every such change. False where the backend cannot tell:

@@ -30,6 +30,7 @@ public:
     X11Windows& operator=(const X11Windows&) = delete;
 
     Handle findWindowTitled(const QString& title) override;
+    bool canSearch() override { return ensureConnection(); }
 
     bool watch(std::function<void()> changed) override;
     void unwatch() override;

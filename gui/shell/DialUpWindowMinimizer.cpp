@@ -39,7 +39,11 @@ void DialUpWindowMinimizer::stop() {
 // spent while the desktop stays as it is.
 void DialUpWindowMinimizer::lookNow() {
     Windows* windows = m_window.platform().windows;
-    if (!windows) return;
+    // Nothing to look for: the search stops instead of spinning.
+    if (!windows || !windows->canSearch()) {
+        m_search.setEnabled(false);
+        return;
+    }
     const bool told = windows->watch([this, windows] {
         m_window.handle([this, windows] {
             if (minimizeIfShown(*windows, m_keeper.entryName())) windows->unwatch();
