@@ -4,6 +4,7 @@
 #include "gui/program/ProgramModel.h"
 #include "gui/shell/SplashScreen.h"
 #include "gui/shell/TrayMenu.h"
+#include "model/AlarmDial.h"
 #include "model/LineKeeper.h"
 #include "platform/Platform.h"
 #include "platform/PrintableText.h"
@@ -44,7 +45,11 @@ MainWindow::MainWindow(ProgramModel& program)
     buildSkin();
     buildControls();
     showLineKeeper();
-    connect(&m_alarmClock, &AlarmClock::due, this, &MainWindow::dialAtAlarm);
+    // The alarm dials by itself; the window comes forward for it.
+    connect(&program.alarmDial(), &AlarmDial::attentionWanted, this, [this] {
+        showWindow();
+        setShowState(ShowState::Normal);
+    });
     connect(&m_extras, &Extras::launching, this,
             [this](const QString& text) { m_statusLine->setText(printableText(text)); });
     connect(&m_extras, &Extras::launched, this, &MainWindow::onExtrasLaunched);
@@ -136,14 +141,13 @@ void MainWindow::showLineKeeper() {
     connect(&m_keeper, &LineKeeper::disconnectWarningStarted, this, &MainWindow::bringForward);
     connect(&m_keeper, &LineKeeper::entryWanted, m_settingsPanel,
             &SettingsPanel::openConnectionPage);
-    connect(&m_keeper, &LineKeeper::extrasWanted, this, &MainWindow::launchExtras);
     connect(&m_keeper, &LineKeeper::connected, this, &MainWindow::onLineUp);
     connect(&m_keeper, &LineKeeper::entryListChanged, m_settingsPanel,
             &SettingsPanel::showEntryList);
 }
 
+// The extras have started already (model/ExtrasOnConnect).
 void MainWindow::onLineUp() {
-    launchExtras();
     if (m_options.isOn(UserOptions::Option::MinimizeDialUpWindow)) m_dialUpWindowMinimizer.start();
 }
 

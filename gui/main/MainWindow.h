@@ -44,7 +44,7 @@ public:
     void setOuterSize(int outerWidth, int outerHeight);
     void setPosition(int left, int top) { move(left, top); }
 
-    // Start-up and shutdown.
+    // Start-up and shutdown: the program's (model/StartAndExit) with what the window shows of it.
     void startUp();
     void shutDown();
     void saveSettings();
@@ -72,8 +72,6 @@ public:
     // The alarm. "Clear Alarm Time" clears it here; the file keeps the old
     // alarm until the next save.
     AlarmClock& alarmClock() { return m_alarmClock; }
-    // Brings the window forward and dials when the alarm is due, if the line is free.
-    void dialAtAlarm(AlarmClock::Rule rule);
 
     // The extras: the window shows their names and lights and sends them the user's toggles.
     Extras& extras() { return m_extras; }
@@ -138,7 +136,7 @@ private:
     SettingsPanel* m_settingsPanel = nullptr;
     // The status line, the connect button and the window's coming forward follow the keeper.
     void showLineKeeper();
-    // The line is up: the extras start, and the dial-up window is looked for.
+    // The line is up: the dial-up window is looked for.
     void onLineUp();
     MiddlePanel* m_middlePanel = nullptr;
     AlarmClock& m_alarmClock;
@@ -184,8 +182,6 @@ private:
     Settings& m_settings;
     EventLog& m_log;
     UserOptions& m_options;
-    // The settings were read, so saving them at exit loses nothing.
-    bool m_settingsRead = false;
     int m_outerWidth = 452;
     int m_outerHeight = 243;
 };

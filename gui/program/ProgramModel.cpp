@@ -2,7 +2,10 @@
 
 #include <cstdio>
 
+#include "model/AlarmDial.h"
+#include "model/ExtrasOnConnect.h"
 #include "model/LineKeeper.h"
+#include "model/StartAndExit.h"
 #include "platform/Dispatcher.h"
 #include "platform/Errors.h"
 #include "platform/Platform.h"
@@ -39,6 +42,12 @@ ProgramModel::~ProgramModel() = default;
 
 void ProgramModel::makeLineKeeper() {
     m_lineKeeper = std::make_unique<LineKeeper>(m_platform, m_settings, m_eventLog, m_options);
+    m_startAndExit = std::make_unique<StartAndExit>(
+        m_platform, StartAndExit::Models{m_settings, m_eventLog, m_options, m_alarmClock, m_extras,
+                                         *m_lineKeeper});
+    m_alarmDial = std::make_unique<AlarmDial>(m_alarmClock, *m_lineKeeper, m_eventLog, m_options,
+                                              m_platform.sound);
+    launchExtrasOnConnect(*m_lineKeeper, m_extras, m_eventLog);
 }
 
 }  // namespace obu

@@ -12,6 +12,8 @@ namespace obu {
 
 struct Platform;
 class LineKeeper;
+class StartAndExit;
+class AlarmDial;
 
 // What every window shows and commands: the application object, the
 // settings, the log, the options, the alarm clock, the extras and the line
@@ -35,6 +37,10 @@ public:
     Extras& extras() { return m_extras; }
     // Made once the splash window is up, before the main window.
     LineKeeper& lineKeeper() { return *m_lineKeeper; }
+    // Made with the keeper: the settings read at start and saved at exit,
+    // and the alarm's dial (model/StartAndExit, model/AlarmDial).
+    StartAndExit& startAndExit() { return *m_startAndExit; }
+    AlarmDial& alarmDial() { return *m_alarmDial; }
 
 protected:
     void makeLineKeeper();
@@ -48,6 +54,8 @@ private:
     AlarmClock m_alarmClock;
     Extras m_extras;
     std::unique_ptr<LineKeeper> m_lineKeeper;
+    std::unique_ptr<StartAndExit> m_startAndExit;
+    std::unique_ptr<AlarmDial> m_alarmDial;
 };
 
 }  // namespace obu
