@@ -5,24 +5,30 @@
 #include "dialup/networkmanager/NetworkManagerService.h"
 #include "dialup/phonebook/LineService.h"
 #include "platform/DataFolders.h"
+#include "platform/Dialogs.h"
 #include "platform/Platform.h"
 
 namespace obu {
 
-// The one place that builds the program's Linux backends and fills a
-// Platform with them: the program uses it whole, and a benchmark or an
-// end-to-end helper puts a double in place of a member of platform() where it
-// must not reach the real system (start programs, show a tray icon).
+// The one place that builds the program's Linux backends that need no
+// display (Qt Core and D-Bus only) and fills a Platform with them: the keeper
+// without windows uses it whole, the windowed program adds the desktop's
+// (app/DesktopPlatform), and a benchmark or an end-to-end helper puts a double
+// in place of a member of platform() where it must not reach the real system
+// (start programs). Without a desktop there is no tray icon, help viewer or
+// other programs' windows: those members stay null.
 class LinuxPlatform {
 public:
     struct Options {
         QString programFolder;    // with a trailing '/'
         DataFolders dataFolders;  // where obu.ini and log.txt live
-        bool headless = false;    // boxes printed, the log echoed to standard output
+        bool headless = false;    // the log echoed to standard output
         LineService::Paths lines = LineService::Paths::fromEnvironment();
     };
 
-    explicit LinuxPlatform(const Options& options);
+    // dialogs: the message boxes; without them, each box is printed and
+    // answered with its default button (app/HeadlessDialogs).
+    explicit LinuxPlatform(const Options& options, std::unique_ptr<Dialogs> dialogs = nullptr);
     ~LinuxPlatform();
     LinuxPlatform(const LinuxPlatform&) = delete;
     LinuxPlatform& operator=(const LinuxPlatform&) = delete;

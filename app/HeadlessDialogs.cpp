@@ -1,4 +1,4 @@
-#include "gui/desktop/HeadlessDialogs.h"
+#include "app/HeadlessDialogs.h"
 
 #include <cstdio>
 
