@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <memory>
 
+#include <sys/prctl.h>
+
 #include "app/DesktopPlatform.h"
 #include "app/KeeperBus.h"
 #include "app/Options.h"
@@ -23,6 +25,8 @@ int main(int argc, char** argv) {
     // First of all: a termination signal at any moment of the start ends the
     // program the normal way, once it can.
     obu::TerminationSignals::catchEarly();
+    // The process that obu was: ps, top and the journal go on calling it so.
+    ::prctl(PR_SET_NAME, "obu");
     obu::raiseOpenFileLimit();
     obu::Options options;
     if (const int exit = obu::parseOptions(argc, argv, options); exit >= 0) return exit;

@@ -75,13 +75,15 @@ int keepLine(QCoreApplication& app, obu::SingleInstance& instance,
 }  // namespace
 
 int main(int argc, char** argv) {
-    // First of all: a termination signal at any moment of the start ends the
-    // program the normal way, once it can.
-    obu::TerminationSignals::catchEarly();
     obu::Options options;
     if (const int exit = obu::parseOptions(argc, argv, options); exit >= 0) return exit;
-    // Before any lock or socket is taken: the windowed program takes its own.
+    // Before any lock or socket is taken, the windowed program takes its own;
+    // and before the termination signals are caught, so one that is waiting,
+    // blocked by the parent, waits for the windowed program's own catch.
     if (!options.autostart && !obu::runsHeadless(options)) return becomeWindowedProgram(argv);
+    // From here on, a termination signal at any moment of the start ends the
+    // program the normal way, once it can.
+    obu::TerminationSignals::catchEarly();
     obu::raiseOpenFileLimit();
     if (const QString problem = obu::settleHomeFolder(); !problem.isEmpty())
         std::fprintf(stderr, "obu: %s\n", qPrintable(problem));

@@ -38,7 +38,7 @@ grep -q "^License: GPL-3.0-or-later" "$root/usr/share/doc/obu/copyright" || fail
 grep -qx "ExecStart=/usr/bin/obu --headless" "$root/usr/lib/systemd/user/obu-keeper.service" || fail "no user unit for /usr/bin/obu"
 
 note "hardened: stack protector, fortified calls, read-only relocations bound at start"
-for program in obu obu-line obu-modem; do
+for program in obu obu-windows obu-line obu-modem; do
     binary="$root/usr/lib/obu/$program"
     readelf -lW "$binary" >"$E2E_TMP/segments.txt"
     readelf -dW "$binary" >"$E2E_TMP/dynamic.txt"

@@ -23,7 +23,7 @@ E2E_PIDS+=($pid)
 wait_for 1500 grep -q "OBU Launched" "$E2E_TMP/run.txt" ||
     fail "run.sh did not start the program: $(tail -n 20 "$E2E_TMP/run.txt")"
 grep -q "No display found: running Obu Linekeeper headless" "$E2E_TMP/run.txt" || fail "no word of headless: $(head -n 5 "$E2E_TMP/run.txt")"
-for file in obu obu-line obu-modem help.hlp obu-background.jpg face-connect.png obuclick.okx obu.okx; do
+for file in obu obu-windows obu-line obu-modem help.hlp obu-background.jpg face-connect.png obuclick.okx obu.okx; do
     [[ -s "$clone/build/bin/$file" ]] || fail "run.sh built no $file"
 done
 
