@@ -1,14 +1,14 @@
 #include "app/SingleInstance.h"
 
 #include <fcntl.h>
-#include <signal.h>
+#include <sys/file.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QCryptographicHash>
 #include <QFile>
 #include <QSocketNotifier>
-#include <QThread>
 #include <cerrno>
 #include <cstring>
 #include <string_view>
@@ -17,36 +17,17 @@ namespace obu {
 
 namespace {
 
-// QLockFile does not say why it could not write its file: try a file of the
-// same size in the same folder and report what stops it ("No space left on device").
-QString whyNoFileCanBeWritten(const QString& lockPath) {
-    const QByteArray probe =
-        QFile::encodeName(lockPath) + ".probe-" + QByteArray::number(::getpid());
-    const int fd =
-        ::open(probe.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0) return QString::fromLocal8Bit(std::strerror(errno));
-    const char bytes[256] = {};
-    const bool written = ::write(fd, bytes, sizeof bytes) == static_cast<ssize_t>(sizeof bytes);
-    const int err = errno;
-    ::close(fd);
-    ::unlink(probe.constData());
-    return written ? QStringLiteral("unknown error") : QString::fromLocal8Bit(std::strerror(err));
-}
-
-bool processAlive(qint64 pid) {
-    return pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM);
+QString errorText(int err) {
+    return QString::fromLocal8Bit(std::strerror(err));
 }
 
 }  // namespace
 
 SingleInstance::SingleInstance(const QString& folder)
     : m_lockPath(folder + QStringLiteral("obu.lock")),
-      m_lock(m_lockPath),
       // Socket paths must be short; the folder's hash keeps copies in different folders apart.
       m_socket(
-          QCryptographicHash::hash(folder.toUtf8(), QCryptographicHash::Sha1).toHex().left(16)) {
-    m_lock.setStaleLockTime(0);  // only a dead owner makes the lock stale, never its age
-}
+          QCryptographicHash::hash(folder.toUtf8(), QCryptographicHash::Sha1).toHex().left(16)) {}
 
 SingleInstance::~SingleInstance() {
     while (!m_callers.empty()) hangUp(m_callers.begin()->first);
@@ -55,41 +36,68 @@ SingleInstance::~SingleInstance() {
         ::close(m_serverFd);
         m_socket.remove();
     }
-    m_lock.unlock();
+    if (m_lockFd >= 0) {
+        // Removed while still held, so no later start takes the file on its way out.
+        ::unlink(QFile::encodeName(m_lockPath).constData());
+        ::close(m_lockFd);
+    }
 }
 
+// The lock is the kernel's (flock) on obu.lock: held for as long as the
+// process lives, let go of however it ends, so a killed copy's file is taken
+// over at once and only a live holder counts. Copies of earlier versions take
+// the same lock on the same file. Nothing is synced to the disk: the file's
+// words (the holder's number) are for people, and a lock after a power cut is
+// no lock at all.
 SingleInstance::Claim SingleInstance::acquire() {
-    if (m_lock.tryLock(0)) return Claim::Acquired;
-    switch (m_lock.error()) {
-        case QLockFile::LockFailedError:
-            break;
-        case QLockFile::PermissionError:
-            m_unguardedReason =
-                QStringLiteral("no lock file can be made in the folder of %1").arg(m_lockPath);
-            return Claim::Unguarded;
-        default:
-            m_unguardedReason = QStringLiteral("the lock file %1 cannot be made (%2)")
-                                    .arg(m_lockPath, whyNoFileCanBeWritten(m_lockPath));
-            return Claim::Unguarded;
-    }
-    // tryLock already removes a lock whose owner has died; one more try covers a race with it.
-    if (m_lock.removeStaleLockFile() && m_lock.tryLock(0)) return Claim::Acquired;
-    // A copy that has just made the file may not have written its number yet.
+    const QByteArray path = QFile::encodeName(m_lockPath);
     for (int attempt = 0; attempt < 10; ++attempt) {
-        qint64 pid = 0;
-        QString host, application;
-        if (m_lock.getLockInfo(&pid, &host, &application)) {
-            if (processAlive(pid)) return Claim::HeldByAnother;
-            if (m_lock.removeStaleLockFile() && m_lock.tryLock(0)) return Claim::Acquired;
-        } else if (m_lock.tryLock(0)) {
-            return Claim::Acquired;
+        const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
+        if (fd < 0) {
+            const int err = errno;
+            m_unguardedReason =
+                err == EACCES || err == EPERM
+                    ? QStringLiteral("no lock file can be made in the folder of %1").arg(m_lockPath)
+                    : QStringLiteral("the lock file %1 cannot be made (%2)")
+                          .arg(m_lockPath, errorText(err));
+            return Claim::Unguarded;
         }
-        QThread::msleep(100);
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            const int err = errno;
+            ::close(fd);
+            if (err == EWOULDBLOCK) return Claim::HeldByAnother;
+            m_unguardedReason = QStringLiteral("the lock file %1 cannot be locked (%2)")
+                                    .arg(m_lockPath, errorText(err));
+            return Claim::Unguarded;
+        }
+        // The copy before may have removed the file between its opening here
+        // and the lock: only the file still under the name counts.
+        struct stat held {
+        }, named{};
+        if (::fstat(fd, &held) == 0 && ::stat(path.constData(), &named) == 0 &&
+            held.st_dev == named.st_dev && held.st_ino == named.st_ino)
+            return holdLock(fd);
+        ::close(fd);
     }
-    m_unguardedReason =
-        QStringLiteral("the lock file %1 names no running copy and cannot be replaced")
-            .arg(m_lockPath);
+    m_unguardedReason = QStringLiteral("the lock file %1 keeps being replaced").arg(m_lockPath);
     return Claim::Unguarded;
+}
+
+// The holder's number in the file; a file that cannot hold it (a full disk)
+// is no guard, and goes.
+SingleInstance::Claim SingleInstance::holdLock(int fd) {
+    const QByteArray words = QByteArray::number(::getpid()) + "\nobu\n";
+    if (::ftruncate(fd, 0) != 0 ||
+        ::write(fd, words.constData(), static_cast<std::size_t>(words.size())) != words.size()) {
+        const int err = errno;
+        ::unlink(QFile::encodeName(m_lockPath).constData());
+        ::close(fd);
+        m_unguardedReason =
+            QStringLiteral("the lock file %1 cannot be made (%2)").arg(m_lockPath, errorText(err));
+        return Claim::Unguarded;
+    }
+    m_lockFd = fd;
+    return Claim::Acquired;
 }
 
 bool SingleInstance::signalRunningCopy(int timeoutMs) {

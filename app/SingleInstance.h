@@ -1,5 +1,4 @@
 #pragma once
-#include <QLockFile>
 #include <QObject>
 #include <QString>
 #include <functional>
@@ -43,7 +42,7 @@ public:
 
 private:
     QString m_lockPath;
-    QLockFile m_lock;
+    int m_lockFd = -1;  // the locked obu.lock while this copy holds it
     QString m_unguardedReason;
     // A plain Unix socket: it needs nothing beyond QtCore, so the program maps
     // no network libraries.
@@ -53,6 +52,7 @@ private:
     std::map<int, QSocketNotifier*> m_callers;
     std::function<void()> m_onActivate;
 
+    Claim holdLock(int fd);
     void acceptCallers();
     void answer(int fd);
     void hangUp(int fd);
