@@ -21,6 +21,49 @@
 #include "platform/ProgramFolder.h"
 #include "platform/TerminationSignals.h"
 
+namespace {
+
+// The windows, until the program is closed: settings saved, the close logged.
+int showWindows(obu::SingleInstance& instance, const obu::LinuxPlatform::Options& where) {
+    obu::DesktopPlatform backends(where);
+    obu::Platform& platform = backends.platform();
+
+    // A termination request that comes before or while the windows are being
+    // made (a box at start runs the loop) is kept: once they exist, the
+    // program closes the normal way.
+    std::unique_ptr<obu::Program> program;
+    obu::logHiddenEntries(
+        backends.backends().dialUp(),
+        [&program, &platform](const QString& line) {
+            if (program) platform.dispatcher->run([&] { program->mainWindow->writeLogLine(line); });
+        },
+        *QCoreApplication::instance());
+    const auto closeProgram = [&program] {
+        if (program && !program->application().quitting()) program->splashScreen->closeWindow();
+    };
+    obu::TerminationSignals terminationSignals(closeProgram);
+    program = std::make_unique<obu::Program>(platform);
+    program->application().setOnQuit([] { QCoreApplication::quit(); });
+    if (obu::TerminationSignals::requested()) closeProgram();
+    const bool listening = instance.listen([&program] {
+        obu::MainWindow* main = program->mainWindow;
+        main->setShowState(obu::ShowState::Normal);
+        main->bringToFront();
+    });
+    if (!listening)
+        std::fprintf(stderr, "obu: %s; a later start cannot bring this copy forward\n",
+                     qPrintable(instance.listenProblem()));
+
+    auto bus = obu::offerOnSessionBus(program->lineKeeper(), program->alarmClock());
+
+    if (!program->application().quitting()) QApplication::exec();
+    bus.reset();
+    program.reset();
+    return 0;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     // First of all: a termination signal at any moment of the start ends the
     // program the normal way, once it can.
@@ -53,39 +96,5 @@ int main(int argc, char** argv) {
     obu::SingleInstance instance(dataFolders.log);
     if (const int exit = obu::claimOrExit(instance, false); exit >= 0) return exit;
 
-    obu::DesktopPlatform backends({folder, dataFolders, false});
-    obu::Platform& platform = backends.platform();
-
-    // A termination request that comes before or while the windows are being
-    // made (a box at start runs the loop) is kept: once they exist, the
-    // program closes the normal way.
-    std::unique_ptr<obu::Program> program;
-    obu::logHiddenEntries(
-        backends.backends().dialUp(),
-        [&program, &platform](const QString& line) {
-            if (program) platform.dispatcher->run([&] { program->mainWindow->writeLogLine(line); });
-        },
-        app);
-    const auto closeProgram = [&program] {
-        if (program && !program->application().quitting()) program->splashScreen->closeWindow();
-    };
-    obu::TerminationSignals terminationSignals(closeProgram);
-    program = std::make_unique<obu::Program>(platform);
-    program->application().setOnQuit([] { QCoreApplication::quit(); });
-    if (obu::TerminationSignals::requested()) closeProgram();
-    const bool listening = instance.listen([&program] {
-        obu::MainWindow* main = program->mainWindow;
-        main->setShowState(obu::ShowState::Normal);
-        main->bringToFront();
-    });
-    if (!listening)
-        std::fprintf(stderr, "obu: %s; a later start cannot bring this copy forward\n",
-                     qPrintable(instance.listenProblem()));
-
-    auto bus = obu::offerOnSessionBus(program->lineKeeper(), program->alarmClock());
-
-    if (!program->application().quitting()) QApplication::exec();
-    bus.reset();
-    program.reset();
-    return 0;
+    return showWindows(instance, {folder, dataFolders, false});
 }

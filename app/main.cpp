@@ -63,7 +63,7 @@ int keepLine(QCoreApplication& app, obu::SingleInstance& instance,
     if (obu::TerminationSignals::requested()) ending = true;
     // No window to bring forward: a later start is answered, and ends.
     if (!instance.listen([] {}))
-        std::fprintf(stderr, "obu: %s; a later start cannot reach this copy\n",
+        std::fprintf(stderr, "obu: %s; a later start cannot bring this copy forward\n",
                      qPrintable(instance.listenProblem()));
     auto bus = obu::offerOnSessionBus(keeper->lineKeeper(), keeper->alarmClock());
     if (!ending) QCoreApplication::exec();

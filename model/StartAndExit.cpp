@@ -57,6 +57,10 @@ void StartAndExit::sayWhyNothingDials() {
 void StartAndExit::startUp() {
     startLog();
     m_platform.dispatcher->run([this] {
+        // The entries are listed as the connection page lists them, so a
+        // NetworkManager profile hidden by a phone-book entry of the same
+        // name is said at start with windows or without.
+        m_models.keeper.readEntryList();
         readSettings();
         takeUpStoredState();
     });

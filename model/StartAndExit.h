@@ -43,7 +43,8 @@ public:
     // Connect on Start kept without an entry: the log says why nothing dials.
     void sayWhyNothingDials();
 
-    // The whole start for a caller that shows nothing of it.
+    // The whole start for a caller that shows nothing of it (the entries
+    // listed as a window lists them, then the steps above).
     void startUp();
 
     // Where the main window stood, as read (5, 5 without a file).
