@@ -20,12 +20,10 @@ constexpr QChar kPlaceholder(0xE000);
 // keys in the order met, the first of a repeated key kept.
 using KeyGroup = QList<QPair<QString, QString>>;
 
-QHash<QString, KeyGroup> readKeyFile(const QString& path) {
+QHash<QString, KeyGroup> parseKeyFile(const QByteArray& text) {
     QHash<QString, KeyGroup> groups;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return groups;
     KeyGroup* current = nullptr;
-    const QList<QByteArray> lines = file.readAll().split('\n');
+    const QList<QByteArray> lines = text.split('\n');
     for (const QByteArray& raw : lines) {
         const QString line = QString::fromUtf8(raw).trimmed();
         if (line.isEmpty() || line.startsWith(u'#')) continue;
@@ -41,6 +39,12 @@ QHash<QString, KeyGroup> readKeyFile(const QString& path) {
         if (!seen) current->append({key, line.mid(eq + 1).trimmed()});
     }
     return groups;
+}
+
+// A file that is missing or cannot be read counts as empty.
+QByteArray readFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 QString valueOf(const KeyGroup& group, const QString& key) {
@@ -143,16 +147,21 @@ QStringList execArguments(const QString& exec) {
     return words;
 }
 
-// The desktop ids that a vendor-prefixed id may stand for: "a-b.desktop" is
-// also a/b.desktop.
-void idPaths(const QString& id, qsizetype from, QStringList& out, int depth = 0) {
-    out.append(id);
-    if (depth >= 4) return;
+// The desktop file of an id in an applications folder, where "a-b.desktop"
+// may also be a/b.desktop (to four levels). Only folders that exist are
+// followed: an id of many dashes would otherwise stand for millions of paths.
+QString findIn(const QString& folder, const QString& id, qsizetype from = 0, int depth = 0) {
+    const QString candidate = folder + u'/' + id;
+    if (QFileInfo(candidate).isFile()) return candidate;
+    if (depth >= 4) return {};
     for (qsizetype dash = id.indexOf(u'-', from); dash >= 0; dash = id.indexOf(u'-', dash + 1)) {
         QString nested = id;
         nested[dash] = u'/';
-        idPaths(nested, dash + 1, out, depth + 1);
+        if (!QFileInfo(folder + u'/' + nested.left(dash)).isDir()) continue;
+        if (QString found = findIn(folder, nested, dash + 1, depth + 1); !found.isEmpty())
+            return found;
     }
+    return {};
 }
 
 }  // namespace
@@ -205,29 +214,37 @@ QStringList XdgRegistry::mimeappsLists() const {
 
 QString XdgRegistry::findDesktopFile(const QString& id) const {
     if (!id.endsWith(QStringLiteral(".desktop")) || id.contains(u'/')) return {};
-    QStringList relative;
-    idPaths(id, 0, relative);
     for (const QString& folder : applicationFolders())
-        for (const QString& r : relative) {
-            const QString candidate = folder + u'/' + r;
-            if (QFileInfo(candidate).isFile()) return candidate;
-        }
+        if (QString found = findIn(folder, id); !found.isEmpty()) return found;
     return {};
 }
 
 QString XdgRegistry::execOfApplication(const QString& id) const {
     const QString file = findDesktopFile(id.trimmed());
-    if (file.isEmpty()) return {};
-    const QHash<QString, KeyGroup> groups = readKeyFile(file);
+    return file.isEmpty() ? QString() : execOfEntry(readFile(file), m_dirs.path);
+}
+
+QString XdgRegistry::execOfEntry(const QByteArray& desktopEntry, const QStringList& path) {
+    const QHash<QString, KeyGroup> groups = parseKeyFile(desktopEntry);
     const auto entry = groups.constFind(QStringLiteral("Desktop Entry"));
     if (entry == groups.constEnd()) return {};
     const QString type = valueOf(*entry, QStringLiteral("Type"));
     if (!type.isEmpty() && type != u"Application") return {};
     if (valueOf(*entry, QStringLiteral("Hidden")) == u"true") return {};
     const QString tryExec = unescapeValue(valueOf(*entry, QStringLiteral("TryExec")));
-    if (!tryExec.isEmpty() && resolveProgram(tryExec, m_dirs.path).isEmpty()) return {};
+    if (!tryExec.isEmpty() && resolveProgram(tryExec, path).isEmpty()) return {};
     const QString exec = valueOf(*entry, QStringLiteral("Exec"));
-    return commandFromExec(exec, {}, m_dirs.path).isEmpty() ? QString() : exec;
+    return commandFromExec(exec, {}, path).isEmpty() ? QString() : exec;
+}
+
+XdgRegistry::Associations XdgRegistry::associationsIn(const QByteArray& mimeappsList,
+                                                      const QString& mimeType) {
+    const QHash<QString, KeyGroup> groups = parseKeyFile(mimeappsList);
+    Associations a;
+    a.defaults = idsFor(groups.value(QStringLiteral("Default Applications")), mimeType);
+    a.added = idsFor(groups.value(QStringLiteral("Added Associations")), mimeType);
+    a.removed = idsFor(groups.value(QStringLiteral("Removed Associations")), mimeType);
+    return a;
 }
 
 QString XdgRegistry::openExec(const QString& mimeType, QString* desktopFile) const {
@@ -236,28 +253,24 @@ QString XdgRegistry::openExec(const QString& mimeType, QString* desktopFile) con
         if (!exec.isEmpty() && desktopFile) *desktopFile = findDesktopFile(id.trimmed());
         return exec;
     };
-    const QStringList lists = mimeappsLists();
-    QList<QHash<QString, KeyGroup>> parsed;
-    for (const QString& list : lists) parsed.append(readKeyFile(list));
+    QList<Associations> lists;
+    for (const QString& list : mimeappsLists())
+        lists.append(associationsIn(readFile(list), mimeType));
 
-    for (const auto& groups : parsed)
-        for (const QString& id :
-             idsFor(groups.value(QStringLiteral("Default Applications")), mimeType))
+    for (const Associations& list : lists)
+        for (const QString& id : list.defaults)
             if (const QString c = use(id); !c.isEmpty()) return c;
 
     QSet<QString> removed;
-    for (const auto& groups : parsed) {
-        for (const QString& id :
-             idsFor(groups.value(QStringLiteral("Removed Associations")), mimeType))
-            removed.insert(id.trimmed());
-        for (const QString& id :
-             idsFor(groups.value(QStringLiteral("Added Associations")), mimeType))
+    for (const Associations& list : lists) {
+        for (const QString& id : list.removed) removed.insert(id.trimmed());
+        for (const QString& id : list.added)
             if (!removed.contains(id.trimmed()))
                 if (const QString c = use(id); !c.isEmpty()) return c;
     }
 
     for (const QString& folder : applicationFolders()) {
-        const auto groups = readKeyFile(folder + QStringLiteral("/mimeinfo.cache"));
+        const auto groups = parseKeyFile(readFile(folder + QStringLiteral("/mimeinfo.cache")));
         for (const QString& id : idsFor(groups.value(QStringLiteral("MIME Cache")), mimeType))
             if (!removed.contains(id.trimmed()))
                 if (const QString c = use(id); !c.isEmpty()) return c;

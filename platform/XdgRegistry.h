@@ -65,6 +65,18 @@ public:
     static QStringList commandFromExec(const QString& exec, const QString& address,
                                        const QStringList& path);
 
+    // The desktop ids a mimeapps.list text gives a MIME type in each of its
+    // groups, in their order.
+    struct Associations {
+        QStringList defaults;  // [Default Applications]
+        QStringList added;     // [Added Associations]
+        QStringList removed;   // [Removed Associations]
+    };
+    static Associations associationsIn(const QByteArray& mimeappsList, const QString& mimeType);
+    // The Exec value of a desktop entry's text when it is an installed
+    // application, else empty.
+    static QString execOfEntry(const QByteArray& desktopEntry, const QStringList& path);
+
 private:
     QStringList applicationFolders() const;
     QStringList mimeappsLists() const;

@@ -1,13 +1,10 @@
-// Feeds the default-application lookup an arbitrary desktop entry and
-// mimeapps.list, laid out in a folder of their own, an arbitrary Exec line and
-// an arbitrary address. Input layout (FuzzedDataProvider): the address, the
-// Exec line and the mimeapps.list text, each ended by a backslash and one more
-// byte; the rest is the desktop entry.
+// Feeds the default-application lookup's readers an arbitrary mimeapps.list,
+// desktop entry, Exec line and address, in memory: the registry reads each
+// file whole and hands its text to these. Input layout (FuzzedDataProvider):
+// the address, the Exec line and the mimeapps.list text, each ended by a
+// backslash and one more byte; the rest is the desktop entry.
 #include <fuzzer/FuzzedDataProvider.h>
 
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -16,12 +13,6 @@
 #include "tests/fuzz/Require.h"
 
 namespace {
-
-void write(const QString& path, const std::string& text) {
-    QFile file(path);
-    require(file.open(QIODevice::WriteOnly | QIODevice::Truncate), "cannot write a test file");
-    file.write(text.data(), static_cast<qint64>(text.size()));
-}
 
 // A command names its program by its full path and hands the address over.
 void requireCommand(const QStringList& command, const QString& address, const char* what) {
@@ -32,36 +23,40 @@ void requireCommand(const QStringList& command, const QString& address, const ch
     require(given, what);
 }
 
+// Every id listed is a whole one: not empty, never two run together.
+void requireIds(const QStringList& ids) {
+    for (const QString& id : ids)
+        require(!id.isEmpty() && !id.contains(u';'), "a desktop id is empty or holds another");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    // In memory where there is a memory file system: the files are written
-    // afresh for every input.
-    static QTemporaryDir root(QDir(QStringLiteral("/dev/shm")).exists()
-                                  ? QStringLiteral("/dev/shm/obu-xdg-fuzz-XXXXXX")
-                                  : QDir::tempPath() + QStringLiteral("/obu-xdg-fuzz-XXXXXX"));
-    static const bool made = QDir(root.path()).mkpath(QStringLiteral("data/applications")) &&
-                             QDir(root.path()).mkpath(QStringLiteral("config"));
-    require(root.isValid() && made, "cannot make the test folders");
-
     FuzzedDataProvider in(data, size);
     const QString address = QString::fromStdString(in.ConsumeRandomLengthString(64));
     const QString exec = QString::fromStdString(in.ConsumeRandomLengthString(128));
-    write(root.path() + QStringLiteral("/config/mimeapps.list"), in.ConsumeRandomLengthString(512));
-    write(root.path() + QStringLiteral("/data/applications/app.desktop"),
-          in.ConsumeRemainingBytesAsString());
+    const QByteArray mimeapps = QByteArray::fromStdString(in.ConsumeRandomLengthString(512));
+    const QByteArray entry = QByteArray::fromStdString(in.ConsumeRemainingBytesAsString());
 
     const QStringList path{QStringLiteral("/usr/bin"), QStringLiteral("/bin")};
     requireCommand(obu::XdgRegistry::commandFromExec(exec, address, path), address,
                    "an Exec line lost its program or the address");
 
-    obu::XdgDirs dirs;
-    dirs.dataHome = root.path() + QStringLiteral("/data");
-    dirs.configHome = root.path() + QStringLiteral("/config");
-    dirs.path = path;
-    const obu::XdgRegistry registry(dirs);
-    registry.defaultApplication(QStringLiteral("text/html"));
-    requireCommand(registry.commandFor(address), address,
-                   "a command lost its program or the address");
+    for (const QString& type :
+         {QStringLiteral("text/html"),
+          QStringLiteral("x-scheme-handler/") + obu::Registry::schemeOf(address)}) {
+        const obu::XdgRegistry::Associations listed =
+            obu::XdgRegistry::associationsIn(mimeapps, type);
+        requireIds(listed.defaults);
+        requireIds(listed.added);
+        requireIds(listed.removed);
+    }
+
+    // An installed application's Exec line always makes a command.
+    const QString installed = obu::XdgRegistry::execOfEntry(entry, path);
+    if (installed.isEmpty()) return 0;
+    const QStringList command = obu::XdgRegistry::commandFromExec(installed, address, path);
+    require(!command.isEmpty(), "an installed application makes no command");
+    requireCommand(command, address, "a command lost its program or the address");
     return 0;
 }

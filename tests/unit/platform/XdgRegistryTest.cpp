@@ -5,6 +5,7 @@
 #include "tests/support/QtPrinters.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -185,6 +186,22 @@ TEST_F(XdgRegistryTest, AnAddressGoesToTheHandlerOfItsSchemeFoundInVendorFolders
               QStringList({at("bin/pages"), "https://x.example/"}));
     write("config/mimeapps.list", "[Default Applications]\n");
     EXPECT_TRUE(registry.commandFor(QStringLiteral("https://x.example/")).isEmpty());
+}
+
+TEST_F(XdgRegistryTest, AnIdOfManyDashesIsLookedUpAtOnce) {
+    // Each dash may stand for a folder: 300 of them would be hundreds of
+    // millions of paths to try if the folders that are not there were tried.
+    program("bin/web");
+    desktopFile("data-home/applications/a/b-c/web.desktop", "web %u");
+    QByteArray dashes;
+    for (int i = 0; i < 300; ++i) dashes += "x-";
+    write("config/mimeapps.list",
+          "[Default Applications]\ntext/html=" + dashes + "web.desktop;a-b-c-web.desktop\n");
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_EQ(XdgRegistry(dirs).defaultApplication(QStringLiteral("text/html")),
+              at("data-home/applications/a/b-c/web.desktop"));
+    EXPECT_LT(timer.elapsed(), 5000);
 }
 
 TEST_F(XdgRegistryTest, FoldersComeFromTheEnvironment) {
