@@ -6,6 +6,15 @@ namespace obu {
 
 namespace {
 
+// Whether `line` holds the two characters of `upper` at `at`, letters in
+// either case. Looked at for every byte typed, so it copies nothing.
+bool pairAt(const QByteArray& line, qsizetype at, const char* upper) {
+    if (at < 0 || at + 2 > line.size()) return false;
+    for (int i = 0; i < 2; ++i)
+        if (std::toupper(static_cast<unsigned char>(line[at + i])) != upper[i]) return false;
+    return true;
+}
+
 const char* words(int code) {
     switch (code) {
         case 0:
@@ -90,6 +99,10 @@ void HayesEmulator::say(const QByteArray& bytes) {
     if (!m_config.mute) m_output += bytes;
 }
 
+void HayesEmulator::say(char c) {
+    if (!m_config.mute) m_output += c;
+}
+
 QByteArray HayesEmulator::takeOutput() {
     QByteArray out;
     out.swap(m_output);
@@ -149,7 +162,7 @@ void HayesEmulator::receive(const QByteArray& bytes, std::int64_t now) {
                 } else {
                     m_plusCount = 0;
                     m_escapeDueAt = -1;
-                    if (m_config.echoData) say(QByteArray(1, c));
+                    if (m_config.echoData) say(c);
                 }
                 break;
             }
@@ -160,12 +173,12 @@ void HayesEmulator::receive(const QByteArray& bytes, std::int64_t now) {
 }
 
 void HayesEmulator::commandByte(char c, std::int64_t now) {
-    if (m_echo) say(QByteArray(1, c));
+    if (m_echo) say(c);
     if (c == '\r' || c == '\n') {
         if (c == '\n' && m_line.isEmpty()) return;
         const QByteArray line = m_line.trimmed();
         m_line.clear();
-        if (line.size() >= 2 && line.left(2).toUpper() == "AT") {
+        if (pairAt(line, 0, "AT")) {
             m_lastLine = line;
             execute(line, now);
         }
@@ -178,9 +191,9 @@ void HayesEmulator::commandByte(char c, std::int64_t now) {
     m_line += c;
     // A command starts at "AT": whatever came before it (a stray "+++", noise)
     // is dropped, as a Hayes modem does.
-    if (m_line.size() > 2 && m_line.right(2).toUpper() == "AT" && m_line.left(2).toUpper() != "AT")
-        m_line = m_line.right(2);
-    if (m_line.size() >= 2 && m_line.left(2).toUpper() == "A/") {
+    if (m_line.size() > 2 && pairAt(m_line, m_line.size() - 2, "AT") && !pairAt(m_line, 0, "AT"))
+        m_line.remove(0, m_line.size() - 2);
+    if (pairAt(m_line, 0, "A/")) {
         // Repeat the last command.
         m_line.clear();
         if (m_echo) say("\r");

@@ -68,6 +68,7 @@ private:
     void execute(const QByteArray& line, std::int64_t now);
     void result(Code code);
     void say(const QByteArray& bytes);
+    void say(char c);  // an echo, byte by byte
     void startDial(const QByteArray& dialString, std::int64_t now);
     void finishDial();
     void endCall(bool report);

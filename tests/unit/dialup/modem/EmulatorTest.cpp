@@ -72,5 +72,31 @@ TEST(EmulatorTest, RegisterNumbersAndValuesAreReadWithBounds) {
     ::close(fd);
 }
 
+TEST(EmulatorTest, ACommandStartsAtItsAtInEitherCaseAndASlashRepeatsTheLast) {
+    application();
+    TempFolder folder;
+    Emulator emulator(folder, {"--reset-ms", "0"});
+    const int fd = ::open(emulator.pts().toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(fd, 0);
+    // Echoed byte by byte while the echo is on.
+    EXPECT_TRUE(ask(fd, "aTs7=61").startsWith("aTs7=61\r")) << "no echo";
+    ASSERT_TRUE(ask(fd, "ate0").contains("OK"));
+    // Noise before a command is dropped; a line without AT is no command.
+    EXPECT_TRUE(ask(fd, "+++xyat S7?").contains("061"));
+    EXPECT_TRUE(ask(fd, "S7=62\rAtS7?").contains("061"));
+    // A/ runs the last command again at once, without a line end.
+    const QByteArray slash = "a/";
+    ASSERT_EQ(::write(fd, slash.constData(), slash.size()), slash.size());
+    QByteArray again;
+    waitFor([&] {
+        char buf[64];
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n > 0) again.append(buf, n);
+        return again.contains("OK\r\n");
+    });
+    EXPECT_TRUE(again.contains("061")) << again.constData();
+    ::close(fd);
+}
+
 }  // namespace
 }  // namespace obu::test
