@@ -81,14 +81,7 @@ void NetworkManagerClient::trackActive(const QString& path) {
 void NetworkManagerClient::applyActiveProperties(const QString& path,
                                                  const QVariantMap& properties) {
     NmActiveConnection& active = m_actives[path];
-    if (properties.contains(QStringLiteral("Connection"))) {
-        active.profilePath = pathOf(properties.value(QStringLiteral("Connection")));
-        active.id = properties.value(QStringLiteral("Id")).toString();
-        active.uuid = properties.value(QStringLiteral("Uuid")).toString();
-        active.type = properties.value(QStringLiteral("Type")).toString();
-    }
-    if (properties.contains(QStringLiteral("Devices")))
-        active.devices = pathsOf(properties.value(QStringLiteral("Devices")));
+    readActive(active, properties);
     // The states that signals told before the properties could be read come
     // first, in their order; the properties' state is as new as the last one.
     // Each report may lead its receiver to change this client: the entry is

@@ -1,4 +1,5 @@
 #pragma once
+#include <QMap>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -6,6 +7,11 @@
 
 // NetworkManager's names on the system bus, and the values of its replies and
 // signals read whichever way D-Bus delivered them, for the client's files.
+namespace obu {
+struct NmProfile;
+struct NmActiveConnection;
+}  // namespace obu
+
 namespace obu::nm_bus {
 
 inline const QString kService = QStringLiteral("org.freedesktop.NetworkManager");
@@ -22,5 +28,12 @@ inline const QString kProperties = QStringLiteral("org.freedesktop.DBus.Properti
 QString pathOf(const QVariant& value);
 QStringList pathsOf(const QVariant& value);
 QVariantMap mapOf(const QVariant& value);
+
+// A profile read from its settings, as GetSettings answers them (a{sa{sv}}).
+NmProfile profileOf(const QString& path, const QMap<QString, QVariantMap>& settings);
+// What an active connection's properties (GetAll, or a change of them) say of
+// its profile and its devices. Its state is left to the client, which keeps
+// the states in order.
+void readActive(NmActiveConnection& active, const QVariantMap& properties);
 
 }  // namespace obu::nm_bus

@@ -170,12 +170,7 @@ void NetworkManagerClient::readProfile(const QString& path) {
                 if (generation != m_generation) return;
                 QDBusPendingReply<NmSettings> reply = *w;
                 if (!reply.isError()) {
-                    const QVariantMap connection =
-                        reply.value().value(QStringLiteral("connection"));
-                    m_profiles[path] =
-                        NmProfile{path, connection.value(QStringLiteral("id")).toString(),
-                                  connection.value(QStringLiteral("uuid")).toString(),
-                                  connection.value(QStringLiteral("type")).toString()};
+                    m_profiles[path] = profileOf(path, reply.value());
                 } else {
                     m_profiles.remove(path);  // removed while being read
                 }
