@@ -29,8 +29,8 @@ inline constexpr int kMaxAccountText = 256;
 struct PhoneBookEntry {
     QByteArray name;
     QByteArray phoneNumber;
-    QByteArray device = "Simulated Modem";
-    QByteArray deviceType = "modem";
+    QByteArray device = QByteArrayLiteral("Simulated Modem");
+    QByteArray deviceType = QByteArrayLiteral("modem");
     // The simulated modem's timing, in milliseconds.
     int portDelayMs = 300;
     int dialDelayMs = 2500;
@@ -51,10 +51,10 @@ struct PhoneBookEntry {
     int speed = 115200;
     bool hardwareFlow = true;
     QByteArray initString;
-    QByteArray dialPrefix = "ATDT";
+    QByteArray dialPrefix = QByteArrayLiteral("ATDT");
     bool waitForDialTone = true;  // ATX4; false: ATX3 (dials without a dial tone)
     int dialTimeoutSeconds = 60;
-    QByteArray pppOptions = "noipdefault defaultroute usepeerdns";
+    QByteArray pppOptions = QByteArrayLiteral("noipdefault defaultroute usepeerdns");
     QByteArray pppPeer;  // pppd's "call" file under /etc/ppp/peers
 
     // Device= names a serial device (a path); any other name is an emulated
