@@ -71,7 +71,7 @@ step "Fuzzing the parsers of outside input"
 # The INI reader longest; every other parser a few seconds (docs/FUZZING.md
 # says how to run them long).
 if configure build-fuzz -DOBU_FUZZ=ON -DOBU_WERROR=ON -DCMAKE_CXX_COMPILER=clang++ && cmake --build build-fuzz; then
-    for target in ini:20 phonebook:5 record:5 xdg:5 hayes:5 modem:5 pppd:5 uucplock:5 nmreasons:5; do
+    for target in ini:20 phonebook:5 record:5 xdg:5 hayes:5 modem:5 pppd:5 uucplock:5 nmreasons:5 nmproperties:5; do
         name=${target%%:*}
         corpus=$(mktemp -d)
         echo "--- $name"
