@@ -43,6 +43,10 @@ public:
     void setOuterWidth(int outerWidth) override;
     void setOuterSize(int outerWidth, int outerHeight);
     void setPosition(int left, int top) { move(left, top); }
+    // The stored position, when the window is mostly on a screen there.
+    void placeAtStoredPosition(const QPoint& stored);
+    // The position the settings keep at exit.
+    QPoint positionToSave() const;
 
     // Start-up and shutdown: the program's (model/StartAndExit) with what the window shows of it.
     void startUp();

@@ -3,6 +3,7 @@
 
 #include "gui/program/ProgramModel.h"
 #include "gui/shell/SplashScreen.h"
+#include "gui/skin/WindowPlacement.h"
 #include "model/LineKeeper.h"
 #include "model/StartAndExit.h"
 #include "platform/Platform.h"
@@ -32,21 +33,36 @@ void MainWindow::startUp() {
         for (int n = 1; n <= Extras::kSlots; ++n) m_middlePanel->drawLight(n);
         life.readSettings();
         if (!m_keeper.entryName().isEmpty()) m_middlePanel->showEntryName(m_keeper.entryName());
-        const QPoint stored = life.storedPosition();
-        setPosition(stored.x(), stored.y());
+        placeAtStoredPosition(life.storedPosition());
         life.takeUpStoredState();
     });
     life.sayWhyNothingDials();
 }
 
+// Where the window was put back at start, unless it is off every screen now;
+// where the compositor places windows, where it chooses.
+void MainWindow::placeAtStoredPosition(const QPoint& stored) {
+    if (compositorPlacesWindows()) return;
+    const QRect window(stored, QSize(outerWidth(), outerHeight()));
+    const QList<QRect> screens = screenAreas();
+    if (screens.isEmpty() || mostlyOnScreen(window, screens)) setPosition(stored.x(), stored.y());
+}
+
+// A compositor that places windows tells nothing of where: the stored
+// position is kept for the next start under X11.
+QPoint MainWindow::positionToSave() const {
+    if (compositorPlacesWindows()) return program().startAndExit().storedPosition();
+    return {x(), y()};
+}
+
 void MainWindow::shutDown() {
     m_quotationSteps.setEnabled(false);
     m_dialUpWindowMinimizer.stop();
-    program().startAndExit().shutDown({x(), y()});
+    program().startAndExit().shutDown(positionToSave());
 }
 
 void MainWindow::saveSettings() {
-    program().startAndExit().saveSettings({x(), y()});
+    program().startAndExit().saveSettings(positionToSave());
 }
 
 void MainWindow::onClosed() {

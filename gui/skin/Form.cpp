@@ -5,10 +5,12 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QScreen>
+#include <utility>
 
 #include "gui/program/ProgramModel.h"
 #include "gui/skin/SkinPalette.h"
 #include "gui/skin/WindowManagerHints.h"
+#include "gui/skin/WindowPlacement.h"
 #include "platform/Dispatcher.h"
 #include "platform/Platform.h"
 #include "platform/Sound.h"
@@ -52,9 +54,27 @@ void Form::showWindow() {
     }
     // A window without buttons asks for the user's answer: it comes back
     // whole each time it is shown, whatever a window manager did to it.
+    if (compositorPlacesWindows() && !isVisible()) keepWholeUnderCompositor();
     QWidget::setWindowState(windowState() & ~Qt::WindowMinimized);
     show();
     bringToFront();
+}
+
+// A Wayland compositor tells a program nothing when its window is minimized,
+// so a window that must be answered offers no button that could put it out
+// of sight; and no window can stay above the others there, which the log
+// says once.
+void Form::keepWholeUnderCompositor() {
+    const Qt::WindowFlags buttons =
+        Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint | Qt::WindowSystemMenuHint;
+    const Qt::WindowFlags wanted =
+        (windowFlags() & ~buttons) | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
+    if (wanted != windowFlags()) setWindowFlags(wanted);
+    static bool toldAboutTop = false;
+    if ((windowFlags() & Qt::WindowStaysOnTopHint) && !std::exchange(toldAboutTop, true))
+        m_program.eventLog().writeLine(QStringLiteral(
+            "This desktop keeps no window above the others: the Reconnect and disconnect "
+            "windows may be covered"));
 }
 
 void Form::hideWindow() {

@@ -68,6 +68,8 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    void keepWholeUnderCompositor();
+
     ProgramModel& m_program;
     bool m_buttonless = false;
     std::function<bool()> m_enterAnswer;
