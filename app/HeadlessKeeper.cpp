@@ -1,15 +1,12 @@
 #include "app/HeadlessKeeper.h"
 
-#include <cstdio>
-
 #include "model/AlarmDial.h"
 #include "model/ExtrasOnConnect.h"
 #include "model/LineKeeper.h"
+#include "model/PlatformHookup.h"
 #include "model/StartAndExit.h"
 #include "platform/Dispatcher.h"
-#include "platform/Errors.h"
 #include "platform/Platform.h"
-#include "platform/ResumeSource.h"
 
 namespace obu {
 
@@ -30,22 +27,7 @@ HeadlessKeeper::HeadlessKeeper(Platform& platform)
       m_extras(platform),
       m_connectOnStart(*platform.loop, kConnectOnStartDelayMs) {
     m_platform.dispatcher->setApplicationTitle(QStringLiteral("OBU v1.3"));
-    // The alarm's minute may have come and gone during a sleep.
-    if (m_platform.resume)
-        QObject::connect(m_platform.resume, &ResumeSource::resumed, &m_alarmClock,
-                         &AlarmClock::recheck);
-    m_eventLog.setEcho(m_platform.logEcho);
-    // As with windows: an installed copy's passwords in the user's keyring.
-    if (m_platform.keyring) {
-        m_settings.useKeyring(m_platform.keyring, [this](const QString& problem) {
-            std::fprintf(stderr, "obu: %s\n", qPrintable(problem));
-            try {
-                m_eventLog.writeLine(QStringLiteral("Keyring: ") + problem);
-            } catch (const ObuError&) {
-                // Said on standard error already; the log may not be there yet.
-            }
-        });
-    }
+    hookUpToPlatform(m_platform, m_settings, m_eventLog, m_alarmClock);
     m_lineKeeper = std::make_unique<LineKeeper>(m_platform, m_settings, m_eventLog, m_options);
     m_startAndExit = std::make_unique<StartAndExit>(
         m_platform, StartAndExit::Models{m_settings, m_eventLog, m_options, m_alarmClock, m_extras,

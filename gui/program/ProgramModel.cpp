@@ -1,15 +1,12 @@
 #include "gui/program/ProgramModel.h"
 
-#include <cstdio>
-
 #include "model/AlarmDial.h"
 #include "model/ExtrasOnConnect.h"
 #include "model/LineKeeper.h"
+#include "model/PlatformHookup.h"
 #include "model/StartAndExit.h"
 #include "platform/Dispatcher.h"
-#include "platform/Errors.h"
 #include "platform/Platform.h"
-#include "platform/ResumeSource.h"
 
 namespace obu {
 
@@ -21,21 +18,7 @@ ProgramModel::ProgramModel(Platform& platform)
       m_alarmClock(*platform.clock, *platform.wallClock, *platform.formats),
       m_extras(platform) {
     m_platform.dispatcher->setApplicationTitle(m_application.title);
-    // The alarm's minute may have come and gone during a sleep.
-    if (m_platform.resume)
-        QObject::connect(m_platform.resume, &ResumeSource::resumed, &m_alarmClock,
-                         &AlarmClock::recheck);
-    m_eventLog.setEcho(m_platform.logEcho);
-    if (m_platform.keyring) {
-        m_settings.useKeyring(m_platform.keyring, [this](const QString& problem) {
-            std::fprintf(stderr, "obu: %s\n", qPrintable(problem));
-            try {
-                m_eventLog.writeLine(QStringLiteral("Keyring: ") + problem);
-            } catch (const ObuError&) {
-                // Said on standard error already; the log may not be there yet.
-            }
-        });
-    }
+    hookUpToPlatform(m_platform, m_settings, m_eventLog, m_alarmClock);
 }
 
 ProgramModel::~ProgramModel() = default;
