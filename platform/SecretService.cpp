@@ -1,5 +1,7 @@
 #include "platform/SecretService.h"
 
+#include "platform/SecretServicePrompt.h"
+
 #include <QDBusArgument>
 #include <QDBusMessage>
 #include <QDBusMetaType>
@@ -82,24 +84,6 @@ T argumentAs(const QVariant& value) {
     if (value.canConvert<QDBusArgument>()) return qdbus_cast<T>(value.value<QDBusArgument>());
     return value.value<T>();
 }
-
-// Hears the prompt's Completed on a thread of its own, so that waiting for
-// the user runs none of the program's own timers and events meanwhile.
-class PromptListener : public QObject {
-    Q_OBJECT
-public:
-    std::promise<std::pair<bool, QVariant>> answer;
-
-public slots:
-    void completed(bool dismissed, const QDBusVariant& result) {
-        if (m_answered) return;  // a prompt completes once; a second signal is not ours
-        m_answered = true;
-        answer.set_value({dismissed, result.variant()});
-    }
-
-private:
-    bool m_answered = false;
-};
 
 }  // namespace
 
@@ -320,5 +304,3 @@ bool SecretService::remove(const QString& entry, QString& why) {
 }
 
 }  // namespace obu
-
-#include "SecretService.moc"
